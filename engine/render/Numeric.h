@@ -1,0 +1,30 @@
+// Numeric conversions shared by the whole renderer.
+//
+// Every float-to-integer conversion in the renderer truncates toward zero;
+// rounding to the nearest pixel is written TruncToInt(x + 0.5f). A plain cast
+// is undefined for NaN and for values outside the int32 range, and such
+// values do reach the renderer (unclipped coordinates, w near zero), so every
+// conversion goes through these saturating helpers instead.
+#pragma once
+
+#include <cstdint>
+
+namespace vx {
+
+inline constexpr int32_t kFixedOne = 1 << 16;  // 1.0 in 16.16 fixed point
+
+// Truncates toward zero; NaN gives 0, values beyond the range saturate.
+int32_t TruncToInt(float value);
+int32_t TruncToInt(double value);
+
+// Rounds half up to the nearest integer: trunc(x + 0.5), saturating.
+inline int32_t RoundToInt(float value) { return TruncToInt(value + 0.5f); }
+
+// 16.16 fixed point from a float, truncated toward zero and saturating.
+inline int32_t ToFixed16(float value) { return TruncToInt(static_cast<double>(value) * kFixedOne); }
+inline float FromFixed16(int32_t fixed) { return static_cast<float>(fixed) / kFixedOne; }
+
+// Integer part of a 16.16 value (arithmetic shift: rounds toward minus infinity).
+inline int32_t FixedToInt(int32_t fixed) { return fixed >> 16; }
+
+}  // namespace vx
