@@ -8,6 +8,7 @@
 
 #include "host/Compression.h"
 #include "host/LibraryFileName.h"
+#include "host/PackageVerifier.h"
 #include "host/ProgressWindow.h"
 #include "platform/Numbers.h"
 #include "platform/Path.h"
@@ -17,7 +18,6 @@ namespace {
 
 constexpr std::string_view kComponentManagerName = VX_COMPONENT_MANAGER_NAME;
 constexpr std::string_view kCoreLibraryPrefix = "Vantessel";
-constexpr std::string_view kLibraryExtension = ".so";
 
 CComponentManager* gManager = nullptr;
 // The table GetComponentSlot goes through: set by the first builder call,
@@ -84,7 +84,8 @@ int BucketOf(std::string_view name) {
   return name == kComponentManagerName ? 0 : static_cast<int>(ComponentHash(name));
 }
 
-CComponentManager::CComponentManager(std::string componentsPath) : componentsPath_(std::move(componentsPath)) {}
+CComponentManager::CComponentManager(std::string componentsPath, HostKind kind)
+    : componentsPath_(std::move(componentsPath)), kind_(kind), trustedKey_(BuiltInUpdateKey()) {}
 
 CComponentManager::~CComponentManager() {
   for (int index = 0; index < kMaxLibraries && libraryCount_ > 0; ++index) UnloadLibrary(index);
@@ -208,7 +209,9 @@ std::vector<std::string> CComponentManager::ListLibraryFiles() const {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(componentsPath_, error)) {
     std::string name = entry.path().filename().string();
-    if (entry.is_regular_file(error) && name.size() > kLibraryExtension.size() && name.ends_with(kLibraryExtension))
+    // Hidden files are packages being installed, never libraries to load.
+    if (entry.is_regular_file(error) && !name.starts_with('.') && name.size() > kLibraryExtension.size() &&
+        name.ends_with(kLibraryExtension))
       names.push_back(std::move(name));
   }
   // The listing order decides between equal versions; make it the same on
@@ -289,15 +292,15 @@ int CComponentManager::LibraryIndexOf(std::string_view fileName) const {
   return -1;
 }
 
-const std::string& CComponentManager::LibraryFileName(int index) const {
+const std::string& CComponentManager::LoadedFileName(int index) const {
   static const std::string kNone;
   if (index < 0 || index >= kMaxLibraries) return kNone;
   return libraries_[static_cast<size_t>(index)].fileName;
 }
 
-int32_t CreateComponentManager() {
+int32_t CreateComponentManager(HostKind kind) {
   if (gManager) return kComponentOk;
-  gManager = new CComponentManager(path::ComponentsFolder());
+  gManager = new CComponentManager(path::ComponentsFolder(), kind);
   return gManager->Init();
 }
 

@@ -14,12 +14,15 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/ComponentRecord.h"
+#include "host/HostKind.h"
 #include "host/HostLimits.h"
+#include "host/Registry.h"
 #include "platform/DynamicLibrary.h"
 #include "vantessel/Component.h"
 
@@ -38,9 +41,24 @@ uint32_t ComponentHash(std::string_view name);
 // The bucket a name lives in: 0 for "ComponentManager", else its hash.
 int BucketOf(std::string_view name);
 
+// One registry entry that an update acts on: a loaded library to replace
+// (libraryIndex >= 0) or a missing component to install (-1).
+struct PlannedUpdate {
+  RegistryRecord entry;
+  int libraryIndex;
+};
+
+// The name of entry's package, "<name><major>_<minor>.so.gz", when its URL
+// ends in exactly that name; nothing otherwise.
+std::optional<std::string> PackageFileName(const RegistryRecord& entry);
+
+// The registry entries a host of this product major acts on: that major
+// only, and of entries with one name the highest minor (equal minors stay).
+std::vector<RegistryRecord> SelectRegistryEntries(std::vector<RegistryRecord> entries, int16_t productMajor);
+
 class CComponentManager {
  public:
-  explicit CComponentManager(std::string componentsPath);
+  CComponentManager(std::string componentsPath, HostKind kind);
   ~CComponentManager();
   CComponentManager(const CComponentManager&) = delete;
   CComponentManager& operator=(const CComponentManager&) = delete;
@@ -84,8 +102,28 @@ class CComponentManager {
   // The index of the loaded library with this file name; -1 when none.
   int LibraryIndexOf(std::string_view fileName) const;
   // The file name of loaded library `index`; empty when none.
-  const std::string& LibraryFileName(int index) const;
+  const std::string& LoadedFileName(int index) const;
   int LibraryCount() const { return libraryCount_; }
+
+  // Component update. Code is downloaded only from a component registry
+  // signed by the trusted key, and loaded only when its package matches the
+  // digest listed for it; without a key nothing is downloaded.
+  //
+  // 0 when the engine library is loaded, or was installed now; else
+  // kCoreComponentMissing, after telling the user.
+  int32_t EnsureCoreComponent();
+  // 1 done, 0 failed. With all 0 only a missing core package is installed;
+  // with 1 every listed package that is missing or newer.
+  int16_t UpdateComponents(int16_t all);
+  // What an update would do with these (selected) registry entries.
+  std::vector<PlannedUpdate> PlanUpdates(const std::vector<RegistryRecord>& entries, bool all) const;
+  // Replaces loaded library `index` by entry's package; on any failure the
+  // old library stays in place and loaded. 1 replaced, 0 not.
+  int16_t ReplaceComponentLibrary(int index, const RegistryRecord& entry);
+  [[nodiscard]] bool InstallComponentPackage(const RegistryRecord& entry);
+  // The Ed25519 public key (PEM) registries must be signed with; the build's
+  // key at first, empty when it has none.
+  void SetTrustedUpdateKey(std::string publicKeyPem);
 
  private:
   struct LoadedLibrary {
@@ -102,8 +140,13 @@ class CComponentManager {
   void DestroyRecord(ComponentRecord* record);
   int FreeLibraryIndex() const;
   std::vector<std::string> ListLibraryFiles() const;
+  int LibraryOfComponent(std::string_view component) const;
+  std::optional<std::vector<RegistryRecord>> FetchComponentRegistry();
+  std::optional<std::string> StagePackage(const RegistryRecord& entry);
 
   std::string componentsPath_;
+  HostKind kind_;
+  std::string trustedKey_;
   // Each bucket keeps the records whose names share its hash, one per name.
   std::array<std::vector<ComponentRecord*>, kBucketCount> buckets_;
   std::vector<std::unique_ptr<ComponentRecord>> records_;
@@ -114,7 +157,7 @@ class CComponentManager {
 
 // Creates the process's manager and runs Init: 0, or kCoreComponentMissing.
 // When the manager exists already, returns 0 at once.
-int32_t CreateComponentManager();
+int32_t CreateComponentManager(HostKind kind = HostKind::Viewer);
 void DestroyComponentManager();
 
 // The process's manager; null before CreateComponentManager.

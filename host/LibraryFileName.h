@@ -9,6 +9,10 @@
 
 namespace vx::host {
 
+// A library file, and its package: the library compressed with gzip.
+inline constexpr std::string_view kLibraryExtension = ".so";
+inline constexpr std::string_view kPackageExtension = ".so.gz";
+
 struct LibraryFileName {
   std::string component;  // the text before the first digit
   int major = 0;

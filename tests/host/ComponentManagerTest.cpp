@@ -194,5 +194,36 @@ TEST_F(ComponentManagerTest, HandlesCountTheirUsers) {
   EXPECT_EQ(acquire("Nothing"), nullptr);
 }
 
+RegistryRecord Entry(const char* name, int16_t major, int16_t minor) {
+  return RegistryRecord{name, major, minor, {}, {}};
+}
+
+TEST_F(ComponentManagerTest, UpdatesMatchLibrariesByFileNameNotComponentName) {
+  HostTestRoot::AddLibrary("Vantessel2_2");  // registers "Vexlin"
+  HostTestRoot::AddLibrary("Gadget2_1");
+  CComponentManager& manager = Create(kComponentOk);
+  int core = manager.LibraryIndexOf("Vantessel2_2.so");
+  int gadget = manager.LibraryIndexOf("Gadget2_1.so");
+
+  EXPECT_TRUE(manager.PlanUpdates({Entry("Vantessel", 2, 2), Entry("Gadget", 2, 1)}, true).empty());
+  EXPECT_TRUE(manager.PlanUpdates({Entry("Vantessel", 2, 1)}, true).empty());
+
+  std::vector<PlannedUpdate> plan =
+      manager.PlanUpdates({Entry("Vantessel", 2, 3), Entry("Gadget", 2, 2), Entry("Newthing", 2, 0)}, true);
+  ASSERT_EQ(plan.size(), 3u);
+  EXPECT_EQ(plan[0].libraryIndex, core);
+  EXPECT_EQ(plan[1].libraryIndex, gadget);
+  EXPECT_EQ(plan[2].libraryIndex, -1);
+  EXPECT_EQ(manager.PlanUpdates({Entry("Newthing", 2, 0)}, false).size(), 0u);
+}
+
+TEST_F(ComponentManagerTest, UpdatesNeverTouchBuiltIns) {
+  CComponentManager& manager = Create(kCoreComponentMissing);
+  EXPECT_TRUE(manager.PlanUpdates({Entry("Compression", 2, 9), Entry("ComponentManager", 2, 9)}, true).empty());
+  std::vector<PlannedUpdate> plan = manager.PlanUpdates({Entry("Vantessel", 2, 2)}, false);
+  ASSERT_EQ(plan.size(), 1u);  // the missing core is installed even when not all are
+  EXPECT_EQ(plan[0].libraryIndex, -1);
+}
+
 }  // namespace
 }  // namespace vx::host
