@@ -30,6 +30,13 @@ void OnDownloadEnded(int32_t event, DownloadRequest* request, void* userData) {
   completion->state = request->state;
 }
 
+// One pass of the window messages, so that socket notifications (and the
+// host's windows) keep moving while the host waits.
+void DispatchOnePendingMessage() {
+  Message message;
+  if (PeekMessage(message)) DispatchMessage(message);
+}
+
 void ShowProgress(CProgressWindow& progress, int32_t slot, VxDownloadGetStatusFn getStatus) {
   int32_t total = -1;
   int32_t received = 0;
