@@ -1,0 +1,43 @@
+// Limits and fixed values of the renderer, in one place.
+#pragma once
+
+#include <cstdint>
+
+namespace vx {
+
+// Display palette and colour maps.
+inline constexpr int32_t kPaletteSize = 256;
+inline constexpr int32_t kInverseMap555Size = 32 * 32 * 32;
+inline constexpr int32_t kMaxInverseMapBits = 8;  // per channel
+
+// Depth: z/w, larger is nearer. Rows are cleared lazily to this value.
+inline constexpr float kFarDepth = -1000000.0f;
+
+// Colour scale of the span edges per pixel size: c x scale + offset.
+inline constexpr float kColorScale16 = 241.0f;
+inline constexpr float kColorScale32 = 251.0f;
+inline constexpr float kColorOffset = 2.0f;
+
+// A polygon enters the clipper with at most 8 vertices; each of the five
+// planes can add one to a convex polygon (13). The record has room to spare,
+// and the clipper never writes past it whatever the input's shape.
+inline constexpr int32_t kMaxInputVertices = 8;
+inline constexpr int32_t kClipPlaneCount = 5;
+inline constexpr int32_t kMaxPolygonVertices = 16;
+static_assert(kMaxPolygonVertices >= kMaxInputVertices + kClipPlaneCount);
+
+inline constexpr int32_t kInitialTextureRows = 512;
+
+// Smooth 16-bit spans add a random offset of 0..6 (16.16) to each channel.
+inline constexpr int32_t kDitherLevels = 7;
+
+// Polygon triangulator: its tables are sized from the number of points, with
+// these many query nodes and trapezoids for every segment. Zigzag polygons
+// of a hundred points need over four trapezoids a segment; twice the largest
+// need measured over many thousand random simple polygons is kept. The limit
+// on points keeps hostile input from asking for huge tables.
+inline constexpr int32_t kTriangulatorNodesPerSegment = 16;
+inline constexpr int32_t kTriangulatorTrapezoidsPerSegment = 8;
+inline constexpr int32_t kMaxTriangulatorPoints = 65536;
+
+}  // namespace vx
