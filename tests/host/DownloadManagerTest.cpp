@@ -250,7 +250,8 @@ TEST_F(DownloadTest, CacheLimitAndClearingKeepNamesUnique) {
   // Over the limit: the next miss empties the cache first.
   const int32_t running = Start("stall/4096/x.txt");
   ASSERT_GE(running, 0);
-  EXPECT_FALSE(fs::exists(a.localPath));
+  EXPECT_EQ(ReadFile(Manager().CacheLogPath()).find(FullUrl("a.txt")), std::string::npos);
+  EXPECT_NE(ReadFile(a.localPath), "alpha file");
   EXPECT_EQ(Manager().CacheTotal(), 0);
 
   VxDownloadClearCache();
