@@ -17,6 +17,13 @@
 
 namespace vx {
 
+// A window's surface as it is presented: xRGB rows of `width` pixels.
+struct FrameView {
+  const uint32_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+};
+
 class VX_PLATFORM_API Backend {
  public:
   virtual ~Backend();
@@ -28,6 +35,14 @@ class VX_PLATFORM_API Backend {
   virtual void WindowShown(WindowHandle window, bool visible) = 0;
   virtual void WindowMoved(WindowHandle window, const Rect& screenRect) = 0;
   virtual void WindowTextChanged(WindowHandle window, const std::string& text) = 0;
+
+  // Drawing into a window changed `changed` of its surface; show it.
+  virtual void Present(WindowHandle window, const FrameView& surface, const Rect& changed) = 0;
+
+  // The display's bits per pixel as the device reports them (8, 16, 24 or
+  // 32), and whether a 16-bit display stores 5:6:5 pixels.
+  virtual int ScreenDepth() const = 0;
+  virtual bool Screen565() const = 0;
 
   // The default beep (failed registrations, lookup errors).
   virtual void Beep() = 0;

@@ -28,6 +28,11 @@ struct WindowRecord {
   bool invalid = false;
   bool eraseRequested = false;
   bool destroying = false;
+  // What was drawn into the window: xRGB rows of surfaceWidth pixels, made
+  // and resized to the client area when a WindowDC draws.
+  std::vector<uint32_t> surface;
+  int surfaceWidth = 0;
+  int surfaceHeight = 0;
 };
 
 struct ClassRecord {
