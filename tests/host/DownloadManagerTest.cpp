@@ -17,7 +17,7 @@
 #include "tests/host/TestPeers.h"
 #include "tests/platform/TestEnvironment.h"
 
-namespace vx {
+namespace vx::host {
 namespace {
 
 namespace fs = std::filesystem;
@@ -392,4 +392,4 @@ TEST(VxDownloadTable, BuildsEighteenSlotsThroughTheHostTable) {
 }
 
 }  // namespace
-}  // namespace vx
+}  // namespace vx::host

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "host/HttpResponse.h"
-#include "host/NetworkLimits.h"
+#include "host/HostLimits.h"
 
-namespace vx {
+namespace vx::host {
 namespace {
 
 // Feeds a response into a memory stream, in blocks of the given size.
@@ -90,7 +90,7 @@ TEST(HttpResponse, EndlessHeaderFails) {
   ResponseFixture fixture;
   const std::string line = "X-Filler: " + std::string(100, 'a') + "\r\n";
   std::string response = "HTTP/1.0 200 OK\r\n";
-  while (response.size() <= net::kMaxHttpHeaderBytes) response += line;
+  while (response.size() <= kMaxHttpHeaderBytes) response += line;
   HttpResponseReader& reader = fixture.Feed(response, 1000);
   EXPECT_TRUE(reader.Failed());
   EXPECT_FALSE(reader.HeaderParsed());
@@ -110,4 +110,4 @@ TEST(HttpResponse, BothOutputsReceiveTheBody) {
 }
 
 }  // namespace
-}  // namespace vx
+}  // namespace vx::host
