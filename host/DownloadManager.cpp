@@ -99,6 +99,10 @@ std::string WithHttpPrefix(const char* url) {
   return std::string(kHttpPrefix) + url;
 }
 
+void Notify(DownloadRequest& request) {
+  if (request.callback) request.callback(VX_DOWNLOAD_EVENT, &request, request.userData);
+}
+
 std::unique_ptr<DownloadRequest> NewRequest(const std::string& url) {
   auto request = std::make_unique<DownloadRequest>();
   std::memset(request.get(), 0, sizeof(DownloadRequest));
@@ -311,17 +315,16 @@ void CDownloadManager::Poll() {
   }
 }
 
+// The slot is settled before its requester hears of the end, so that the
+// callback may start or cancel downloads, this slot's included.
 void CDownloadManager::ReportAndFree(int32_t index) {
   Slot& slot = slots_[index];
-  DownloadRequest* request = slot.request.get();
+  std::unique_ptr<DownloadRequest> request = std::move(slot.request);
   request->state = slot.state;
-  if (request->callback) request->callback(VX_DOWNLOAD_EVENT, request, request->userData);
-  // The callback may have cancelled this very slot.
-  if (slot.request.get() != request) return;
   if (slot.state == DownloadFailed) slot.memory = {};
-  slot.request.reset();
-  --activeCount_;
   slot.state = DownloadFree;
+  --activeCount_;
+  Notify(*request);
 }
 
 void CDownloadManager::StepTransfer(Slot& slot) {
@@ -360,8 +363,8 @@ void CDownloadManager::EndTransfer(Slot& slot, bool succeeded) {
 void CDownloadManager::CancelDownload(int32_t index) {
   if (index < 0 || index >= kDownloadSlots) return;
   Slot& slot = slots_[index];
-  DownloadRequest* request = slot.request.get();
-  if (slot.busy) {
+  const bool wasRunning = slot.busy;
+  if (wasRunning) {
     slot.http.reset();
     static_cast<void>(DataStreamClose(&slot.output));
     slot.busy = false;
@@ -369,18 +372,14 @@ void CDownloadManager::CancelDownload(int32_t index) {
     RemoveFile(slot.localPath);
     slot.localPath.clear();
     if (slot.keepInMemory) slot.memory = {};
-    slot.state = DownloadCancelled;
-    if (request) {
-      request->state = DownloadCancelled;
-      if (request->callback) request->callback(VX_DOWNLOAD_EVENT, request, request->userData);
-    }
   }
-  // The callback may have cancelled (and freed) it already.
-  if (request && slot.request.get() == request) {
-    --activeCount_;
-    slot.state = DownloadFree;
-    slot.request.reset();
-  }
+  std::unique_ptr<DownloadRequest> request = std::move(slot.request);
+  if (!request) return;
+  --activeCount_;
+  slot.state = DownloadFree;
+  if (!wasRunning) return;
+  request->state = DownloadCancelled;
+  Notify(*request);
 }
 
 // Files that a transfer still writes, or that a requester is still to be

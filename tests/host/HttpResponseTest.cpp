@@ -96,18 +96,5 @@ TEST(HttpResponse, EndlessHeaderFails) {
   EXPECT_FALSE(reader.HeaderParsed());
 }
 
-TEST(HttpResponse, BothOutputsReceiveTheBody) {
-  uint8_t first[8] = {}, second[8] = {};
-  DataStream a, b;
-  DataStreamOpen(&a, nullptr, nullptr, first, 8);
-  DataStreamOpen(&b, nullptr, nullptr, second, 8);
-  HttpResponseReader reader(&a, &b);
-  const std::string response = "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nwxyz";
-  reader.Feed({reinterpret_cast<const uint8_t*>(response.data()), response.size()});
-  EXPECT_TRUE(reader.Succeeded());
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(second), 4), "wxyz");
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(first), 4), "wxyz");
-}
-
 }  // namespace
 }  // namespace vx::host
