@@ -28,6 +28,7 @@ struct WindowRecord {
   bool invalid = false;
   bool eraseRequested = false;
   bool destroying = false;
+  bool acceptsDrops = false;
   // What was drawn into the window: xRGB rows of surfaceWidth pixels, made
   // and resized to the client area when a WindowDC draws.
   std::vector<uint32_t> surface;
@@ -74,5 +75,8 @@ void ForgetTimersOf(WindowHandle window);
 void PollSockets(int timeoutMs);
 void SocketNotificationTaken(int socket, uint32_t event);
 void ForgetSocketsOf(WindowHandle window);
+
+// Unfinished drops of a destroyed window go with it.
+void ForgetDropsOf(WindowHandle window);
 
 }  // namespace vx::detail
