@@ -233,6 +233,11 @@ int CRenderTarget::ReplicaRows(int32_t y, int32_t limit) const {
 template <SpanKind Kind, typename Pixel>
 void CRenderTarget::FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& right) {
   assert(y >= 0 && y < depthHeight_ && "span row outside the target");
+  // A member of another pixel form would write past the rows (and read past
+  // the texture's): it draws nothing.
+  if constexpr (Kind != SpanKind::kDepthOnly) {
+    if (desc_.bytesPerPixel != static_cast<int32_t>(sizeof(Pixel))) return;
+  }
   if constexpr (IsTextured(Kind)) {
     if (!TextureUsable()) return;
   }
