@@ -5,6 +5,7 @@
 
 #include "RenderTestSupport.h"
 #include "engine/render/Numeric.h"
+#include "engine/render/TextureWrap.h"
 #include "platform/Random.h"
 
 namespace vx {
@@ -153,6 +154,28 @@ TEST(TexturedSpan, TexelColumnsWrapByWidthMinusOne) {
     frame.target.FillUnlitTexturedSpan32(0, &l, &r, 0);
     EXPECT_EQ(frame.At<uint32_t>(0, 0), static_cast<uint32_t>(expected | (1 << 12))) << "u " << u;
   }
+}
+
+// The reduction as repeated subtraction and addition of the period.
+int32_t WrapSlowly(int64_t c, int64_t period) {
+  while (c > period) c -= period;
+  while (c < 0) c += period;
+  return static_cast<int32_t>(c);
+}
+
+TEST(WrapTable, MatchesRepeatedSubtractionNearAndFarFromTheTexture) {
+  for (int32_t size : {2, 3, 64, 100, 5000}) {
+    WrapTable table;
+    table.Build(size - 1);
+    for (int64_t c = -70000; c <= 70000; c += (c > -1000 && c < 1000) ? 1 : 97)
+      ASSERT_EQ(table(static_cast<int32_t>(c)), WrapSlowly(c, size - 1)) << size << " " << c;
+    ASSERT_EQ(table(std::numeric_limits<int32_t>::min()), WrapSlowly(std::numeric_limits<int32_t>::min(), size - 1));
+  }
+  WrapTable one;
+  one.Build(0);
+  EXPECT_EQ(one(5), 0);
+  EXPECT_EQ(one(-5), 0);
+  EXPECT_EQ(one(std::numeric_limits<int32_t>::max()), 0);
 }
 
 TEST(TexturedSpan, NarrowTexturesHugeCoordinatesAndWrongPixelSizes) {
