@@ -184,50 +184,36 @@ TEST_F(DownloadTest, DownloadsIntoTheCacheAndHitsItAcrossARestart) {
   EXPECT_EQ(again.localPath, Manager().CacheFolder() + "vxlc1.txt");
 }
 
-TEST_F(DownloadTest, CacheHitsInOneTickEachGetTheirCallback) {
-  Fetch("a.txt");
-  Fetch("b.txt");
-  reports_.clear();
-  const int32_t a = Start("a.txt");
-  const int32_t b = Start("b.txt");
-  ASSERT_GE(a, 0);
-  ASSERT_GE(b, 0);
-  EXPECT_NE(a, b);
-  VxDownloadPoll();
-  ASSERT_EQ(reports_.size(), 2u);
-  EXPECT_EQ(reports_[0].url, FullUrl("a.txt"));
-  EXPECT_EQ(reports_[1].url, FullUrl("b.txt"));
-  EXPECT_EQ(Manager().ActiveCount(), 0);
-}
-
 // A requester that, told of its end, cancels its own slot and starts anew.
 struct Chain {
   std::string nextUrl;
   DownloadCallback next;
   int32_t started = -2;
-  int calls = 0;
 };
 
 void CancelSelfAndStartNext(int32_t, DownloadRequest* request, void* userData) {
   auto* chain = static_cast<Chain*>(userData);
-  ++chain->calls;
   VxDownloadCancel(request->slot);
   chain->started = VxDownloadStart(chain->nextUrl.c_str(), &chain->next, 0, nullptr);
 }
 
-TEST_F(DownloadTest, CallbacksMayCancelAndStartDownloads) {
+TEST_F(DownloadTest, CacheHitsInOneTickEachGetTheirCallback) {
   Fetch("a.txt");
+  Fetch("b.txt");
   reports_.clear();
-  Chain chain{FullUrl("b.txt"), callback_};
-  const DownloadCallback first{&chain, &CancelSelfAndStartNext};
-  const int32_t hit = VxDownloadStart(FullUrl("a.txt").c_str(), &first, 0, nullptr);
-  ASSERT_GE(hit, 0);
+  Chain chain{FullUrl("tight"), callback_};
+  const DownloadCallback chained{&chain, &CancelSelfAndStartNext};
+  const int32_t a = VxDownloadStart(FullUrl("a.txt").c_str(), &chained, 0, nullptr);
+  const int32_t b = Start("b.txt");
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  EXPECT_NE(a, b);
   VxDownloadPoll();
-  EXPECT_EQ(chain.calls, 1);
-  EXPECT_EQ(chain.started, hit) << "the reported slot is free again";
-  ASSERT_TRUE(PumpUntil([&] { return !reports_.empty(); }));
-  EXPECT_EQ(reports_.back().url, FullUrl("b.txt"));
-  EXPECT_EQ(reports_.back().state, DownloadDone);
+  ASSERT_EQ(reports_.size(), 1u);
+  EXPECT_EQ(reports_[0].url, FullUrl("b.txt"));
+  EXPECT_EQ(chain.started, a) << "a reported slot is free again inside its callback";
+  ASSERT_TRUE(PumpUntil([&] { return reports_.size() == 2; }));
+  EXPECT_EQ(reports_[1].state, DownloadDone);
   EXPECT_EQ(Manager().ActiveCount(), 0);
 }
 
