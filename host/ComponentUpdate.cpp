@@ -149,12 +149,12 @@ int16_t CComponentManager::ReplaceComponentLibrary(int index, const RegistryReco
 
   UnloadLibrary(index);
   std::rename(oldPath.c_str(), backup.c_str());
-  if (std::rename(staged->c_str(), newPath.c_str()) == 0 && LoadComponentLibrary(newPath) == kComponentOk) {
+  bool placed = std::rename(staged->c_str(), newPath.c_str()) == 0;
+  if (placed && LoadComponentLibrary(newPath) == kComponentOk) {
     RemoveFile(backup);
     return 1;
   }
-  RemoveFile(*staged);
-  RemoveFile(newPath);
+  RemoveFile(placed ? newPath : *staged);
   std::rename(backup.c_str(), oldPath.c_str());
   static_cast<void>(LoadComponentLibrary(oldPath));
   return 0;

@@ -161,6 +161,20 @@ TEST_F(ComponentUpdateTest, TamperedPackageIsRefusedAndTheOldLibraryKept) {
                                      "component registry and was not installed."});
 }
 
+TEST_F(ComponentUpdateTest, APackageThatDoesNotLoadPutsTheOldLibraryBack) {
+  std::string package = site_ + "/pkg/Vantessel2_3.so";
+  HostTestRoot::WriteFile(package, "listed and signed, but not a library");
+  ASSERT_EQ(CompressFile(package.c_str()), 0);
+  RegistryRecord entry{"Vantessel", 2, 3, "http://" + server_.HostAndPort() + "/pkg/Vantessel2_3.so.gz",
+                       Sha256OfFile(package + ".gz").value()};
+  CComponentManager& manager = Start(HostKind::Plugin, {"Vantessel2_2"}, kComponentOk);
+
+  EXPECT_EQ(manager.ReplaceComponentLibrary(manager.LibraryIndexOf("Vantessel2_2.so"), entry), 0);
+  EXPECT_EQ(EngineVersion(), 202);
+  EXPECT_TRUE(manager.CoreLoaded());
+  EXPECT_EQ(ComponentFiles(), (std::vector<std::string>{"Vantessel2_2.so"}));
+}
+
 TEST_F(ComponentUpdateTest, PackagesWithoutDigestOrWithAForeignNameAreRefused) {
   PublishPackage("Vantessel2_3", "Vantessel2_3.so.gz");
   std::string digest = PublishPackage("Gadget2_1", "Gadget2_1.so.gz");
