@@ -52,6 +52,14 @@ class VX_PLATFORM_API Backend {
   // The default beep (failed registrations, lookup errors).
   virtual void Beep() = 0;
 
+  // Pointer and keyboard: show this cursor (GetCursorImage gives its
+  // picture; the arrow is the backend's own); move the real pointer; the
+  // focus or the capture moved to a window (None: to no window).
+  virtual void ShowCursorShape(CursorHandle cursor) = 0;
+  virtual void WarpPointer(Point screen) = 0;
+  virtual void FocusChanged(WindowHandle window) = 0;
+  virtual void CaptureChanged(WindowHandle window) = 0;
+
   // Modal dialogs: a message box and its answer; a file choice.
   virtual MessageBoxAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
   virtual std::optional<std::string> ChooseFile(const FileDialogRequest& request) = 0;

@@ -107,6 +107,7 @@ void HeadlessBackend::Reset() {
   messageBoxes_.clear();
   fileDialogs_.clear();
   progress_.clear();
+  shownCursor_ = CursorHandle::None;
   screenDepth_ = 32;
   screen565_ = false;
   beeps_ = 0;

@@ -61,6 +61,10 @@ class VX_PLATFORM_API HeadlessBackend final : public Backend {
   int ScreenDepth() const override { return screenDepth_; }
   bool Screen565() const override { return screen565_; }
   void Beep() override;
+  void ShowCursorShape(CursorHandle cursor) override { shownCursor_ = cursor; }
+  void WarpPointer(Point) override {}
+  void FocusChanged(WindowHandle) override {}
+  void CaptureChanged(WindowHandle) override {}
   MessageBoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
   std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
   void ProgressOpened(WindowHandle dialog, const ProgressDesc& desc) override;
@@ -92,6 +96,9 @@ class VX_PLATFORM_API HeadlessBackend final : public Backend {
   // none or the file cannot be written.
   [[nodiscard]] bool WriteLastFrameAsPng(WindowHandle window, const std::string& path) const;
 
+  // The cursor shape last shown (None before any).
+  CursorHandle ShownCursor() const { return shownCursor_; }
+
   int BeepCount() const { return beeps_; }
   // Forgets everything recorded and restores the 32-bit display.
   void Reset();
@@ -111,6 +118,7 @@ class VX_PLATFORM_API HeadlessBackend final : public Backend {
   std::vector<ProgressRecord> progress_;
   int screenDepth_ = 32;
   bool screen565_ = false;
+  CursorHandle shownCursor_ = CursorHandle::None;
   int beeps_ = 0;
 };
 

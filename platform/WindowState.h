@@ -2,6 +2,7 @@
 // Internal: not installed for other libraries, nothing here is exported.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -10,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Key.h"
 #include "platform/MessagePump.h"
 #include "platform/Window.h"
 
@@ -57,6 +59,9 @@ struct WindowSystem {
   std::deque<QueuedMessage> queue;
   WindowHandle focus = WindowHandle::None;
   WindowHandle capture = WindowHandle::None;
+  Point pointer;  // on the screen
+  CursorHandle cursor = CursorHandle::None;  // shown now
+  std::bitset<static_cast<size_t>(Key::kCount)> keysDown;
 };
 
 WindowSystem& State();
