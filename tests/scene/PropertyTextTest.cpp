@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstring>
 #include <string>
 
@@ -178,6 +179,17 @@ TEST(PropertyText, RefusesBadCountsWordsAndNumbers) {
   EXPECT_EQ(ReadValue(std::to_string(kMaxPropertyListCount), FieldTypeMFInt32).As<MFInt32>().count,
             kMaxPropertyListCount);
   EXPECT_EQ(ReadValue("1e38", FieldTypeSFFloat).As<float>(), 1e38f);
+}
+
+TEST(PropertyText, NumbersDoNotDependOnTheLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 locale not installed";
+  const SFVec3f vec3{1, 2.5f, -3};
+  const std::string text = Text(&vec3, FieldTypeSFVec3f);
+  const float read = ReadValue("0.5", FieldTypeSFFloat).As<float>();
+  std::setlocale(LC_ALL, previous.c_str());
+  EXPECT_EQ(text, "1.00,2.50,-3.00");
+  EXPECT_EQ(read, 0.5f);
 }
 
 TEST(PropertyText, SplitsWordsAndNames) {
