@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -39,19 +40,6 @@ TEST(FillPolygon, TrianglesSharingAnEdgeLeaveNoGapAndNoOverlap) {
   EXPECT_EQ(overlap, 0);
   EXPECT_EQ(mismatch, 0);
   EXPECT_GT(covered, 1500);
-}
-
-TEST(FillPolygon, AxisAlignedSquareCoversPixelCentresInside) {
-  Frame frame(32, 32, 4);
-  frame.target.cullMode = kCullNone;
-  PolygonRecord square = Polygon({frame.Vertex(4.2f, 3.7f, 0), frame.Vertex(9.8f, 3.7f, 0),
-                                  frame.Vertex(9.8f, 8.4f, 0), frame.Vertex(4.2f, 8.4f, 0)});
-  frame.target.FillPolygon(&square, SpanMode::kFill);
-  for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) {
-      const bool inside = x + 0.5f > 4.2f && x + 0.5f < 9.8f && y + 0.5f > 3.7f && y + 0.5f < 8.4f;
-      ASSERT_EQ(frame.At<uint32_t>(x, y) != 0, inside) << x << "," << y;
-    }
 }
 
 TEST(FillPolygon, FlatColourIsTheAverageOfTheUnclippedVerticesOnEachPixelSize) {
@@ -248,7 +236,7 @@ TEST(SetBuffer, SameSizeMovesRowsAndPixelSizeChangeRebuildsDither) {
   target.FillPolygon(&poly, SpanMode::kFill | SpanMode::kSmooth);
   uint16_t pixel;
   std::memcpy(&pixel, b.data() + 32 + 2, 2);
-  EXPECT_TRUE(pixel == 0x3DEF || pixel == 0x4210 || (pixel & 0x1F) == 15 || (pixel & 0x1F) == 16);
+  EXPECT_TRUE((pixel & 0x1F) == 15 || (pixel & 0x1F) == 16);  // 0.5 x 241 + 2 = 122.5, plus 0..6
 
   target.SetBuffer(nullptr);
   EXPECT_FLOAT_EQ(target.GetDepth(0, 0), kFarDepth);
@@ -312,21 +300,16 @@ TEST(LinesAndPoints, DepthTestedAndClipped) {
   float atEye[4] = {0, 0, 0, 0};
   frame.target.PlotPoint(atEye, 1, 0x4321, 0);
 
+  auto count = [&](uint16_t colour) { return std::count(frame.pixels.begin(), frame.pixels.end(), colour & 0xFF); };
   // A line from (5, 5) to (5, 5) plots one pixel.
   float a[4] = {5.0f / 8 - 1, 1 - 5.0f / 8, 0.5f, 1}, b[4] = {5.0f / 8 - 1, 1 - 5.0f / 8, 0.5f, 1};
   frame.target.DrawLine(a, b, 0, 0x0011, 0);
-  int drawn = 0;
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x) drawn += frame.At<uint16_t>(x, y) == 0x0011;
-  EXPECT_EQ(drawn, 1);
+  EXPECT_EQ(count(0x0011), 1);
   EXPECT_EQ(frame.At<uint16_t>(5, 5), 0x0011);
-
   // A line across the whole target and beyond is clipped to it.
   float c[4] = {-3, 0.01f, 0.5f, 1}, d[4] = {3, 0.01f, 0.5f, 1};
   frame.target.DrawLine(c, d, 0, 0x0022, 0);
-  drawn = 0;
-  for (int x = 0; x < 16; ++x) drawn += frame.At<uint16_t>(x, 7) == 0x0022;
-  EXPECT_EQ(drawn, 16);
+  EXPECT_EQ(count(0x0022), 16);
 }
 
 }  // namespace
