@@ -1,0 +1,369 @@
+#include "engine/scene/Node.h"
+
+#include <cassert>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/world/Browser.h"
+#include "platform/Path.h"
+
+namespace vx {
+namespace {
+
+constexpr std::string_view kSetPrefix = "set_";
+constexpr std::string_view kChangedSuffix = "_changed";
+
+int IndexIn(std::span<const FieldSpec> section, std::string_view name) {
+  for (size_t i = 0; i < section.size(); ++i) {
+    if (name == section[i].name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+uint64_t Bit(int index) { return uint64_t{1} << index; }
+
+// Keeps a node alive for the length of a call that may drop the last outside
+// reference to it (an event handler that removes its own node). A node that
+// nobody holds yet is left alone: taking and dropping a reference would
+// delete it.
+CNodeRef KeepAlive(CNode* node) { return node && node->GetRefCount() > 0 ? CNodeRef(node) : CNodeRef(); }
+
+std::string_view WithoutSetPrefix(std::string_view name) {
+  if (name.starts_with(kSetPrefix)) name.remove_prefix(kSetPrefix.size());
+  return name.substr(0, std::min(name.size(), kMaxStringLength));
+}
+
+void ApplyDefault(FieldType type, void* value, const FieldDefault& def) {
+  const auto& f = def.floats;
+  switch (type) {
+    case FieldTypeSFBool: *static_cast<int16_t*>(value) = f[0] != 0.0f ? 1 : 0; break;
+    case FieldTypeSFFloat: *static_cast<float*>(value) = f[0]; break;
+    case FieldTypeSFInt32: *static_cast<int32_t*>(value) = def.integer; break;
+    case FieldTypeSFTime: *static_cast<double*>(value) = def.time; break;
+    case FieldTypeSFVec2f: std::memcpy(value, f.data(), 2 * sizeof(float)); break;
+    case FieldTypeSFColor:
+    case FieldTypeSFVec3f: std::memcpy(value, f.data(), 3 * sizeof(float)); break;
+    case FieldTypeSFRotation: std::memcpy(value, f.data(), 4 * sizeof(float)); break;
+    case FieldTypeSFString:
+      if (def.text) SetStringValue(*static_cast<SFString*>(value), def.text);
+      break;
+    default:
+      if (IsMultiValued(type) && def.count > 0 && type != FieldTypeMFNode) {
+        auto& mf = *static_cast<MFValue*>(value);
+        FreeFieldValue(type, value);
+        mf.elements = AllocFieldArray(type, def.count);
+        mf.count = def.count;
+        if (type == FieldTypeMFString) {
+          assert(def.elementSize == sizeof(const char*) && "MFString defaults are arrays of const char*");
+          auto* texts = static_cast<const char* const*>(def.list);
+          for (int32_t i = 0; i < def.count; ++i) SetStringValue(static_cast<SFString*>(mf.elements)[i], texts[i]);
+        } else {
+          assert(def.elementSize == FieldElementSize(type) && "default list elements match the field type");
+          std::memcpy(mf.elements, def.list, static_cast<size_t>(def.count) * def.elementSize);
+        }
+      }
+      break;
+  }
+}
+
+}  // namespace
+
+// ---- References ----
+
+CNodeWeakRef::CNodeWeakRef(CNode* node) {
+  if (!node) return;
+  if (!node->anchor_) node->anchor_ = new WeakAnchor{node, 0};
+  anchor_ = node->anchor_;
+  ++anchor_->weakCount;
+}
+
+CNodeWeakRef::CNodeWeakRef(const CNodeWeakRef& other) : anchor_(other.anchor_) {
+  if (anchor_) ++anchor_->weakCount;
+}
+
+CNodeWeakRef& CNodeWeakRef::operator=(const CNodeWeakRef& other) {
+  if (this != &other) {
+    Reset();
+    anchor_ = other.anchor_;
+    if (anchor_) ++anchor_->weakCount;
+  }
+  return *this;
+}
+
+CNodeWeakRef::~CNodeWeakRef() { Reset(); }
+
+void CNodeWeakRef::Reset() {
+  if (anchor_ && --anchor_->weakCount == 0 && !anchor_->node) delete anchor_;
+  anchor_ = nullptr;
+}
+
+// ---- Lifetime ----
+
+void CNode::Release() {
+  assert(refCount_ > 0 && "Release without a matching AddRef");
+  if (--refCount_ > 0) return;
+  if (anchor_) {
+    anchor_->node = nullptr;
+    if (anchor_->weakCount == 0) delete anchor_;
+    anchor_ = nullptr;
+  }
+  // Values are freed while the node is still whole, so that the table's
+  // address functions and run-time value blocks are valid.
+  refCount_ = 1;  // children that reach back while they go must not delete us twice
+  FreeFieldValues();
+  delete this;
+}
+
+CNode::~CNode() = default;
+
+void CNode::RegisterFields(const FieldTable& table) {
+  table_ = &table;
+  for (size_t i = 0; i < table.fields.size(); ++i) {
+    const FieldSpec& spec = table.fields[i];
+    if (!spec.address) continue;
+    ApplyDefault(spec.type, spec.address(*this), spec.defaultValue);
+  }
+}
+
+void CNode::FreeFieldValues() {
+  if (!table_) return;
+  for (size_t i = 0; i < table_->fields.size(); ++i) {
+    if (void* value = GetFieldAddress(static_cast<int>(i))) FreeFieldValue(table_->fields[i].type, value);
+  }
+}
+
+void CNode::SetDefName(std::string_view name) { defName_.assign(name.substr(0, kMaxDefNameLength)); }
+
+// ---- Default virtual operations ----
+
+void CNode::Traverse(RenderPass, CViewContext*) {}
+
+int CNode::PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& children) {
+  for (int32_t i = 0; i < children.count; ++i) {
+    if (CNode* child = children[i].GetNode()) child->Traverse(pass, view);
+  }
+  return 0;
+}
+
+void CNode::OnPointerClick(CViewContext*) {}
+void CNode::OnPointerOver() {}
+void CNode::OnPointerDrag(int32_t, float, float) {}
+void CNode::OnPointerPress() {}
+void CNode::OnPointerRelease() {}
+int CNode::InterceptEvent(std::string_view, const void*) { return 0; }
+
+void* CNode::GetFieldAddress(int index) {
+  if (!table_ || index < 0 || static_cast<size_t>(index) >= table_->fields.size()) return nullptr;
+  const FieldSpec& spec = table_->fields[static_cast<size_t>(index)];
+  return spec.address ? spec.address(*this) : nullptr;
+}
+
+int CNode::OnEventIn(bool isField, int, const void*) {
+  if (isField) dirty_ = 1;
+  return 0;
+}
+
+void CNode::GetSize(int32_t*, int32_t*) {}
+bool CNode::AddFieldByTypeName(FieldKind, std::string_view, const char*) { return false; }
+bool CNode::AddFieldByTypeCode(FieldKind, std::string_view, FieldType) { return false; }
+
+int CNode::ResolveUrl(std::string_view url, std::string& out) const {
+  out.clear();
+  if (url.empty()) return 2;
+  if (url.starts_with("secret") || url.starts_with("http://")) {
+    out.assign(url);
+  } else if (url.starts_with("file:///")) {
+    out = path::LocalPathFromUrl(url);
+  } else {
+    const std::string base = world_ ? world_->GetWorldUrl() : std::string();
+    const std::string directory = world_ ? world_->GetWorldDirectory() : std::string();
+    out = base + std::string(url);
+    if (!directory.empty()) {
+      std::string local = path::ToNativeSeparators(directory + std::string(url));
+      if (std::FILE* probe = std::fopen(local.c_str(), "r")) {
+        std::fclose(probe);
+        out = std::move(local);
+      }
+    }
+  }
+  if (out.size() > kMaxPathLength) out.resize(kMaxPathLength);
+  return 0;
+}
+
+// ---- Lookups ----
+
+int CNode::FindField(std::string_view name) const { return table_ ? IndexIn(table_->fields, name) : -1; }
+int CNode::FindEventIn(std::string_view name) const { return table_ ? IndexIn(table_->eventIns, name) : -1; }
+int CNode::FindEventOut(std::string_view name) const { return table_ ? IndexIn(table_->eventOuts, name) : -1; }
+
+FieldType CNode::GetFieldType(std::string_view name) const {
+  int index = FindField(name);
+  return index < 0 ? FieldTypeNone : table_->fields[static_cast<size_t>(index)].type;
+}
+
+FieldType CNode::GetEventInType(std::string_view name) const {
+  if (FieldType type = GetFieldType(WithoutSetPrefix(name))) return type;
+  int index = FindEventIn(name);
+  return index < 0 ? FieldTypeNone : table_->eventIns[static_cast<size_t>(index)].type;
+}
+
+FieldType CNode::GetEventOutType(std::string_view name) const {
+  if (name.size() > kChangedSuffix.size()) {
+    if (FieldType type = GetFieldType(name.substr(0, name.size() - kChangedSuffix.size()))) return type;
+  }
+  int index = FindEventOut(name);
+  return index < 0 ? FieldTypeNone : table_->eventOuts[static_cast<size_t>(index)].type;
+}
+
+void* CNode::GetFieldByName(std::string_view name) {
+  int index = FindField(name);
+  return index < 0 ? nullptr : GetFieldAddress(index);
+}
+
+bool CNode::IsFieldSet(int index) const { return index >= 0 && index < 64 && (setFlags_ & Bit(index)) != 0; }
+
+// ---- Values and events ----
+
+void CNode::StoreField(int index, const void* value) {
+  void* address = GetFieldAddress(index);
+  if (!address) return;
+  const FieldType type = table_->fields[static_cast<size_t>(index)].type;
+  CopyFieldValue(type, address, value);
+  setFlags_ |= Bit(index);
+  char changed[kMaxStringLength + 16];
+  std::snprintf(changed, sizeof changed, "%s_changed", table_->fields[static_cast<size_t>(index)].name);
+  SendEvent(changed, value);
+}
+
+void CNode::SetField(std::string_view name, const void* value) {
+  const int index = FindField(name);
+  if (index < 0 || !GetFieldAddress(index) || (fieldsInDelivery_ & Bit(index))) return;
+  CNodeRef self = KeepAlive(this);
+  fieldsInDelivery_ |= Bit(index);
+  StoreField(index, value);
+  fieldsInDelivery_ &= ~Bit(index);
+}
+
+int CNode::ReceiveEvent(std::string_view name, const void* value) {
+  if (int consumed = InterceptEvent(name, value)) return consumed;
+  CNodeRef self = KeepAlive(this);
+  const int field = FindField(WithoutSetPrefix(name));
+  if (field >= 0) {
+    if (fieldsInDelivery_ & Bit(field)) return 0;
+    fieldsInDelivery_ |= Bit(field);
+    StoreField(field, value);
+    int result = OnEventIn(true, field, value);
+    fieldsInDelivery_ &= ~Bit(field);
+    return result;
+  }
+  const int eventIn = FindEventIn(name);
+  if (eventIn < 0) return -1;
+  if (eventInsInDelivery_ & Bit(eventIn)) return 0;
+  eventInsInDelivery_ |= Bit(eventIn);
+  int result = OnEventIn(false, eventIn, value);
+  eventInsInDelivery_ &= ~Bit(eventIn);
+  return result;
+}
+
+std::vector<RouteTarget>& CNode::RouteList(FieldKind kind, int index) {
+  auto& lists = kind == FieldKind::EventOut ? eventOutRoutes_ : fieldRoutes_;
+  if (lists.size() <= static_cast<size_t>(index)) lists.resize(static_cast<size_t>(index) + 1);
+  return lists[static_cast<size_t>(index)];
+}
+
+std::span<const RouteTarget> CNode::GetRoutes(FieldKind kind, int index) const {
+  const auto& lists = kind == FieldKind::EventOut ? eventOutRoutes_ : fieldRoutes_;
+  if (kind == FieldKind::EventIn || index < 0 || static_cast<size_t>(index) >= lists.size()) return {};
+  return lists[static_cast<size_t>(index)];
+}
+
+void CNode::Deliver(FieldKind kind, int index, const void* value) {
+  CNodeRef self = KeepAlive(this);
+  // The list is read afresh for every target: a handler may add ROUTEs to it.
+  for (size_t i = 0; i < GetRoutes(kind, index).size(); ++i) {
+    const RouteTarget& route = GetRoutes(kind, index)[i];
+    const auto eventIn = route.eventIn;
+    CNodeRef hold = KeepAlive(route.node.Get());
+    if (CNode* target = route.node.Get()) target->ReceiveEvent(eventIn.data(), value);
+  }
+}
+
+void CNode::SendEvent(std::string_view name, const void* value) {
+  int eventOut = FindEventOut(name);
+  if (eventOut >= 0) return Deliver(FieldKind::EventOut, eventOut, value);
+  if (name.size() <= kChangedSuffix.size()) return;
+  int field = FindField(name.substr(0, name.size() - kChangedSuffix.size()));
+  if (field >= 0) Deliver(FieldKind::Field, field, value);
+}
+
+bool CNode::AddRouteTarget(std::string_view eventOut, std::string_view eventIn, CNode* stored, CNode* typeSource) {
+  if (!typeSource || eventIn.size() > kMaxRouteNameLength) return false;
+  if (GetEventOutType(eventOut) != typeSource->GetEventInType(eventIn)) return false;
+  std::vector<RouteTarget>* list = nullptr;
+  if (int index = FindEventOut(eventOut); index >= 0) {
+    list = &RouteList(FieldKind::EventOut, index);
+  } else if (eventOut.size() > kChangedSuffix.size()) {
+    int field = FindField(eventOut.substr(0, eventOut.size() - kChangedSuffix.size()));
+    if (field < 0) return false;
+    list = &RouteList(FieldKind::Field, field);
+  } else {
+    return false;
+  }
+  RouteTarget route;
+  eventIn.copy(route.eventIn.data(), eventIn.size());
+  route.node = CNodeWeakRef(stored);
+  list->push_back(route);
+  return true;
+}
+
+bool CNode::AddRoute(std::string_view eventOut, std::string_view eventIn, const CNodeRef& target) {
+  return AddRouteTarget(eventOut, eventIn, target.Resolve(), target.GetNode());
+}
+
+bool CNode::AddRouteToNode(std::string_view eventOut, std::string_view eventIn, CNode* target) {
+  return AddRouteTarget(eventOut, eventIn, target, target);
+}
+
+// ---- Searches over the node's subtree ----
+
+namespace {
+
+// Calls visit(reference) for the SFNode value and every MFNode element of the
+// node, in field order, while visit returns null; returns what stopped it.
+template <typename Visit>
+CNode* VisitNodeValues(CNode& node, Visit visit) {
+  const FieldTable* table = node.GetFieldTable();
+  if (!table) return nullptr;
+  for (size_t i = 0; i < table->fields.size(); ++i) {
+    const FieldType type = table->fields[i].type;
+    if (type != FieldTypeSFNode && type != FieldTypeMFNode) continue;
+    void* value = node.GetFieldAddress(static_cast<int>(i));
+    if (!value) continue;
+    std::span<const CNodeRef> refs = type == FieldTypeSFNode
+                                         ? std::span<const CNodeRef>(static_cast<const CNodeRef*>(value), 1)
+                                         : std::span<const CNodeRef>(static_cast<const MFNode*>(value)->Span());
+    for (const CNodeRef& ref : refs) {
+      if (CNode* stop = visit(ref)) return stop;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+CNode* CNode::FindByDefName(std::string_view name) {
+  if (defName_ == name) return this;
+  return VisitNodeValues(*this, [name](const CNodeRef& ref) {
+    return ref.Resolve() ? ref.GetNode()->FindByDefName(name) : nullptr;
+  });
+}
+
+void CNode::ClearWrittenMarks() {
+  writtenMark_ = false;
+  VisitNodeValues(*this, [](const CNodeRef& ref) -> CNode* {
+    if (CNode* node = ref.Resolve()) node->ClearWrittenMarks();
+    return nullptr;
+  });
+}
+
+}  // namespace vx

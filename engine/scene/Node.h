@@ -1,0 +1,279 @@
+// The base of every scene node, its counted and weak references, and the
+// generic operations that work by field name: lookups, set with "_changed"
+// notification, event delivery along ROUTEs, ROUTE creation and DEF search.
+//
+// Node classes (see FieldTable.h for how they declare their interface):
+// - derive from CNode (or CRuntimeFieldNode when their fields are declared
+//   while a file is read), call RegisterFields with their table in the
+//   constructor, and override GetCategory and GetTypeId;
+// - put behaviour into the virtual operations (Traverse, the pointer events,
+//   InterceptEvent, OnEventIn, ...); the rest stays the base's;
+// - are made only through MakeNode<T>() or the node factory, and live as long
+//   as a CNodeRef holds them: destructors are protected, the last Release
+//   frees the field values (through the table) and deletes the node;
+// - end their source file in one registration function (see NodeFactory.h).
+//
+// Ownership: CNodeRef holds a node (SFNode and MFNode values, the reader's DEF
+// table, the world's root). Whatever must not keep a node alive (ROUTE
+// targets, bind stacks, pressed nodes, caches) holds a CNodeWeakRef, which
+// reads null once the node is gone.
+//
+// Events are delivered synchronously and depth first. A delivery that comes
+// back to a field or eventIn of a node while that field or eventIn is still
+// being delivered (a ROUTE cycle) is dropped, so cycles end.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <vantessel/NodeTypes.h>
+
+#include "engine/scene/FieldTable.h"
+#include "engine/scene/FieldValue.h"
+
+namespace vx {
+
+class CBrowser;
+class CNode;
+class CViewContext;
+
+enum class RenderPass : int32_t { Frame = 0, Activate = 1, Deactivate = 2 };
+enum class FieldKind : int32_t { Field = 0, EventIn = 1, EventOut = 2 };
+
+// Counted reference to a node; exactly one pointer, so that SFNode values and
+// MFNode elements keep the public layout.
+class CNodeRef {
+ public:
+  CNodeRef() = default;
+  explicit CNodeRef(CNode* node) { SetNode(node); }
+  CNodeRef(const CNodeRef& other) { SetNode(other.node_); }
+  CNodeRef(CNodeRef&& other) noexcept : node_(other.node_) { other.node_ = nullptr; }
+  CNodeRef& operator=(const CNodeRef& other) {
+    SetNode(other.node_);
+    return *this;
+  }
+  CNodeRef& operator=(CNodeRef&& other) noexcept;
+  ~CNodeRef() { SetNode(nullptr); }
+
+  void SetNode(CNode* node);
+  void Assign(const CNodeRef& other) { SetNode(other.node_); }
+  CNode* GetNode() const { return node_; }
+  CNode* Get() const { return node_; }
+  CNode* operator->() const { return node_; }
+  explicit operator bool() const { return node_ != nullptr; }
+  // The node, or for a PROTO instance its primary body node (null when it has
+  // none).
+  CNode* Resolve() const;
+
+ private:
+  CNode* node_ = nullptr;
+};
+
+static_assert(sizeof(CNodeRef) == sizeof(void*), "an SFNode value is one pointer");
+
+// Shared between a node and its weak references; outlives the node while weak
+// references remain.
+struct WeakAnchor {
+  CNode* node = nullptr;
+  int32_t weakCount = 0;
+};
+
+// A reference that does not keep its node alive and reads null once the node
+// has been deleted.
+class CNodeWeakRef {
+ public:
+  CNodeWeakRef() = default;
+  explicit CNodeWeakRef(CNode* node);
+  CNodeWeakRef(const CNodeWeakRef& other);
+  CNodeWeakRef& operator=(const CNodeWeakRef& other);
+  ~CNodeWeakRef();
+
+  CNode* Get() const { return anchor_ ? anchor_->node : nullptr; }
+
+ private:
+  void Reset();
+  WeakAnchor* anchor_ = nullptr;
+};
+
+// What picking stores into a node it hits, for the pointing-device sensors.
+struct PickRecord {
+  SFVec2f hitTexCoord{};
+  SFVec3f hitPoint{};
+  SFVec3f hitNormal{};
+  int32_t pointerX = 0;
+  int32_t pointerY = 0;
+  float depth = 0.0f;
+  int32_t order = 0;
+};
+
+// The tiled-image hand-off that a Shape gives its geometry node: the url list
+// is borrowed from the ImageTexture.
+struct TiledImageHandoff {
+  int16_t active = 0;
+  int32_t urlCount = 0;
+  const SFString* urls = nullptr;
+};
+
+// One ROUTE kept on its source: the target's eventIn and the target.
+struct RouteTarget {
+  std::array<char, kMaxRouteNameLength + 1> eventIn{};
+  CNodeWeakRef node;
+};
+
+class CNode {
+ public:
+  CNode(const CNode&) = delete;
+  CNode& operator=(const CNode&) = delete;
+
+  void AddRef() { ++refCount_; }
+  void Release();
+  int32_t GetRefCount() const { return refCount_; }
+
+  // ---- Identity and per-frame work (overridden by node classes) ----
+  virtual NodeCategory GetCategory() const { return NodeCategoryNone; }
+  virtual NodeTypeId GetTypeId() const { return NodeTypeBase; }
+  // This node, or what stands for it where a reference is resolved (a PROTO
+  // instance answers its primary body node).
+  virtual CNode* ResolveInstance() { return this; }
+  virtual void Traverse(RenderPass pass, CViewContext* view);
+  // Traverses the children with the same pass and view context, in order.
+  virtual int PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& children);
+  virtual void OnPointerClick(CViewContext* view);
+  virtual void OnPointerOver();
+  virtual void OnPointerDrag(int32_t button, float dx, float dy);
+  virtual void OnPointerPress();
+  virtual void OnPointerRelease();
+  // Completes a URL named by this node: 0 with the result in out, 2 for an
+  // empty url. "http://" and "secret" URLs are kept; "file:" URLs become local
+  // paths; relative names are completed on the world's base directory when
+  // the file exists there, else on its base URL.
+  virtual int ResolveUrl(std::string_view url, std::string& out) const;
+  virtual void SetDirty(bool dirty) { dirty_ = dirty ? 1 : 0; }
+  // Offered every event before delivery; nonzero consumes it.
+  virtual int InterceptEvent(std::string_view name, const void* value);
+  // Address of the value of field number index, null for any other index.
+  virtual void* GetFieldAddress(int index);
+  // An event arrived: isField for a field that has been set, else a pure
+  // eventIn; index in that section. The base marks the node dirty.
+  virtual int OnEventIn(bool isField, int index, const void* value);
+  virtual void GetSize(int32_t* width, int32_t* height);
+  // Declaring members at run time; only CRuntimeFieldNode accepts.
+  [[nodiscard]] virtual bool AddFieldByTypeName(FieldKind kind, std::string_view name, const char* typeName);
+  [[nodiscard]] virtual bool AddFieldByTypeCode(FieldKind kind, std::string_view name, FieldType type);
+
+  // ---- Interface lookups (exact, case-sensitive names; -1 or 0 for none) ----
+  const FieldTable* GetFieldTable() const { return table_; }
+  int FindField(std::string_view name) const;
+  int FindEventIn(std::string_view name) const;
+  int FindEventOut(std::string_view name) const;
+  FieldType GetFieldType(std::string_view name) const;
+  // "set_x" gives the type of field x; else the type of the eventIn itself.
+  FieldType GetEventInType(std::string_view name) const;
+  // "x_changed" gives the type of field x; else the type of the eventOut.
+  FieldType GetEventOutType(std::string_view name) const;
+  void* GetFieldByName(std::string_view name);
+  // Whether field number index was ever set (the writer writes only those).
+  bool IsFieldSet(int index) const;
+
+  // ---- Values and events ----
+  // Stores a copy of value into the field and sends "<name>_changed".
+  void SetField(std::string_view name, const void* value);
+  // Delivery of an event to this node; -1 when it names nothing here.
+  int ReceiveEvent(std::string_view name, const void* value);
+  // Emission from this node along the ROUTEs of the eventOut of that name, or
+  // of the field named by the name without "_changed".
+  void SendEvent(std::string_view name, const void* value);
+  // Adds a ROUTE from this node's eventOut (or "<field>_changed") to the
+  // target's eventIn; false when the types differ or a name is unknown.
+  // AddRoute stores the target resolved through a PROTO instance,
+  // AddRouteToNode the node as given.
+  [[nodiscard]] bool AddRoute(std::string_view eventOut, std::string_view eventIn, const CNodeRef& target);
+  [[nodiscard]] bool AddRouteToNode(std::string_view eventOut, std::string_view eventIn, CNode* target);
+  // The ROUTEs of a field or an eventOut (empty for anything else).
+  std::span<const RouteTarget> GetRoutes(FieldKind kind, int index) const;
+
+  // This node or the first below it, depth first in field order through
+  // SFNode and MFNode values, whose DEF name is name.
+  CNode* FindByDefName(std::string_view name);
+  void ClearWrittenMarks();
+  // Frees every field value that owns memory (MF arrays, references, image
+  // pixels); the last Release calls it.
+  void FreeFieldValues();
+
+  // ---- Members other parts read and write ----
+  const std::string& GetDefName() const { return defName_; }
+  void SetDefName(std::string_view name);
+  CBrowser* GetWorld() const { return world_; }
+  void SetWorld(CBrowser* world) { world_ = world; }
+  bool IsDirty() const { return dirty_ != 0; }
+  bool GetWrittenMark() const { return writtenMark_; }
+  void SetWrittenMark(bool written) { writtenMark_ = written; }
+
+  PickRecord pick;
+  TiledImageHandoff tiledImage;
+  // A word free for the node classes' own use; 1 at construction.
+  int16_t classWord = 1;
+
+ protected:
+  CNode() = default;
+  virtual ~CNode();
+
+  // Keeps the class's table and sets the defaults of its fields. Every class
+  // constructor calls it once.
+  void RegisterFields(const FieldTable& table);
+  // For run-time tables, whose sections grow after registration.
+  void SetFieldTable(const FieldTable* table) { table_ = table; }
+
+ private:
+  friend class CNodeWeakRef;
+
+  std::vector<RouteTarget>* RouteListFor(std::string_view eventOut, FieldType* type);
+  std::vector<RouteTarget>& RouteList(FieldKind kind, int index);
+  [[nodiscard]] bool AddRouteTarget(std::string_view eventOut, std::string_view eventIn, CNode* stored,
+                                    CNode* typeSource);
+  void StoreField(int index, const void* value);
+  void Deliver(FieldKind kind, int index, const void* value);
+
+  std::string defName_;
+  CBrowser* world_ = nullptr;
+  const FieldTable* table_ = nullptr;
+  std::vector<std::vector<RouteTarget>> fieldRoutes_;
+  std::vector<std::vector<RouteTarget>> eventOutRoutes_;
+  uint64_t setFlags_ = 0;
+  uint64_t fieldsInDelivery_ = 0;
+  uint64_t eventInsInDelivery_ = 0;
+  WeakAnchor* anchor_ = nullptr;
+  int32_t refCount_ = 0;
+  int16_t dirty_ = 1;
+  bool writtenMark_ = false;
+};
+
+// Makes a node owned by the returned reference.
+template <typename T, typename... Args>
+CNodeRef MakeNode(Args&&... args) {
+  return CNodeRef(new T(static_cast<Args&&>(args)...));
+}
+
+inline void CNodeRef::SetNode(CNode* node) {
+  if (node) node->AddRef();
+  CNode* old = node_;
+  node_ = node;
+  if (old) old->Release();
+}
+
+inline CNodeRef& CNodeRef::operator=(CNodeRef&& other) noexcept {
+  if (this != &other) {
+    CNode* old = node_;
+    node_ = other.node_;
+    other.node_ = nullptr;
+    if (old) old->Release();
+  }
+  return *this;
+}
+
+inline CNode* CNodeRef::Resolve() const { return node_ ? node_->ResolveInstance() : nullptr; }
+
+}  // namespace vx

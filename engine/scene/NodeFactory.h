@@ -1,0 +1,68 @@
+// The node factory: the one place where a type name becomes a node class.
+//
+// Every node class file ends in one registration function that adds its type
+// name(s) to a NodeClassTable:
+//
+//   void RegisterGroupNode(NodeClassTable& table) { table.Add<CGroupNode>("Group"); }
+//
+// and the factory calls the registration functions from one table in
+// NodeFactory.cpp, in the factory's lookup order. A class with a choice to
+// make at creation (Vista by the reader's prototype version) registers a
+// creation function of its own instead. Nothing registers itself at start-up.
+#pragma once
+
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "engine/scene/Node.h"
+
+namespace vx {
+
+class CBrowser;
+
+// What a creation function may consult.
+struct NodeCreation {
+  CBrowser* world = nullptr;
+  // The Vista prototype version in force for the file being read (1.0, or
+  // 1.5 once the file declared the version-1.5 prototype).
+  float vistaVersion = 1.0f;
+};
+
+using NodeCreateFn = CNodeRef (*)(const NodeCreation& creation);
+
+struct NodeClassInfo {
+  std::string_view typeName;
+  NodeCreateFn create = nullptr;
+};
+
+class NodeClassTable {
+ public:
+  template <typename T>
+  void Add(std::string_view typeName) {
+    Add(typeName, [](const NodeCreation&) { return MakeNode<T>(); });
+  }
+  void Add(std::string_view typeName, NodeCreateFn create);
+
+  // The first class of that exact (case-sensitive) name, or null.
+  const NodeClassInfo* Find(std::string_view typeName) const;
+  std::span<const NodeClassInfo> Classes() const { return classes_; }
+
+ private:
+  std::vector<NodeClassInfo> classes_;
+};
+
+using NodeRegistration = void (*)(NodeClassTable& table);
+
+// Every built-in node class, in lookup order; built on first use.
+const NodeClassTable& StandardNodeClasses();
+// A table with the built-in classes followed by those of extra (tests and
+// benchmarks add stand-in classes this way).
+NodeClassTable MakeNodeClassTable(std::span<const NodeRegistration> extra);
+
+// A new node of the type, belonging to the world; a name that is no class is
+// looked up among the world's PROTO declarations. Null for an unknown name.
+CNodeRef NodeFactory(std::string_view typeName, const NodeCreation& creation,
+                     const NodeClassTable& classes = StandardNodeClasses());
+
+}  // namespace vx

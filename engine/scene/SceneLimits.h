@@ -1,0 +1,49 @@
+// Limits of the scene graph and the scene reader.
+//
+// Input beyond a limit is cut or refused; nothing is ever written past a
+// buffer of these sizes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vx {
+
+// Entries per section (fields, eventIns, eventOuts) of a node's field table.
+inline constexpr int kMaxFieldsPerSection = 64;
+
+// A string value holds at most this many characters (char[256] with its end).
+inline constexpr size_t kMaxStringLength = 255;
+
+// DEF names kept by a node (char[66] with its end).
+inline constexpr size_t kMaxDefNameLength = 65;
+
+// DEF and USE names read from a file; a longer name fails the read.
+inline constexpr size_t kMaxReadNameLength = 62;
+
+// Target eventIn names of a ROUTE (64-byte slots); longer ones are refused.
+inline constexpr size_t kMaxRouteNameLength = 63;
+
+// Each half of a deferred ROUTE, "node.event" (64-byte slots).
+inline constexpr size_t kMaxRouteTextLength = 63;
+
+// Names declared at run time (Script, PROTO interfaces; 32-byte slots).
+inline constexpr size_t kMaxDeclaredNameLength = 31;
+
+// Nodes read from one file (every node, named or not).
+inline constexpr int kMaxNodesPerFile = 4096;
+
+// Depth of nodes inside nodes while reading. Each level is a few stack frames;
+// the limit keeps a hostile file from exhausting the stack.
+inline constexpr int kMaxNodeNesting = 512;
+
+// PROTO and EXTERNPROTO declarations held by one world.
+inline constexpr int kMaxProtoDeclarations = 100;
+
+// The reader's message text (char[260] with its end).
+inline constexpr size_t kMaxMessageLength = 259;
+
+// Paths and URLs handed between the engine's parts (char[256] with its end).
+inline constexpr size_t kMaxPathLength = 255;
+
+}  // namespace vx

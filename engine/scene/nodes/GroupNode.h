@@ -1,0 +1,38 @@
+// Group: holds child nodes; also the scene root of every world.
+#pragma once
+
+#include "engine/scene/Node.h"
+
+namespace vx {
+
+class NodeClassTable;
+
+class CGroupNode : public CNode {
+ public:
+  enum EventIn { kAddChildren = 0, kRemoveChildren = 1 };
+
+  CGroupNode();
+
+  NodeCategory GetCategory() const override { return NodeCategoryGrouping; }
+  NodeTypeId GetTypeId() const override { return NodeTypeGroup; }
+  void Traverse(RenderPass pass, CViewContext* view) override;
+  int OnEventIn(bool isField, int index, const void* value) override;
+
+  SFVec3f bboxCenter{};
+  SFVec3f bboxSize{};
+  MFNode children{};
+
+ protected:
+  ~CGroupNode() override = default;
+};
+
+// The grouping events shared by every node with a "children" field:
+// addChildren appends the nodes (a node already present is added again) and
+// sends children_changed; removeChildren takes out every child that is one
+// of the nodes, in place and without an event.
+void AddChildren(CNode& node, MFNode& children, const MFNode& added);
+void RemoveChildren(MFNode& children, const MFNode& removed);
+
+void RegisterGroupNode(NodeClassTable& table);
+
+}  // namespace vx

@@ -1,0 +1,78 @@
+// State shared by the window, pump and socket modules of the library.
+// Internal: not installed for other libraries, nothing here is exported.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/MessagePump.h"
+#include "platform/Window.h"
+
+namespace vx::detail {
+
+struct WindowRecord {
+  WindowHandle handle = WindowHandle::None;
+  std::string className;
+  WindowProc procedure = nullptr;
+  void* userData = nullptr;
+  std::map<std::string, void*, std::less<>> properties;
+  std::string text;
+  uint32_t style = 0;
+  WindowHandle parent = WindowHandle::None;
+  Rect rect;  // in the parent's client area (the screen's for top-level windows)
+  bool invalid = false;
+  bool eraseRequested = false;
+  bool destroying = false;
+  // What was drawn into the window: xRGB rows of surfaceWidth pixels, made
+  // and resized to the client area when a WindowDC draws.
+  std::vector<uint32_t> surface;
+  int surfaceWidth = 0;
+  int surfaceHeight = 0;
+};
+
+struct ClassRecord {
+  WindowProc procedure = nullptr;
+  CursorHandle cursor = CursorHandle::None;
+  int windowCount = 0;
+};
+
+// A queued message; notifications of a socket remember which socket and
+// event they are, so the socket module knows when they have been taken.
+struct QueuedMessage {
+  Message message;
+  int socket = -1;
+  uint32_t socketEvent = 0;
+};
+
+struct WindowSystem {
+  uint32_t nextHandle = 1;
+  std::unordered_map<uint32_t, std::unique_ptr<WindowRecord>> windows;
+  std::map<std::string, ClassRecord, std::less<>> classes;
+  std::deque<QueuedMessage> queue;
+  WindowHandle focus = WindowHandle::None;
+  WindowHandle capture = WindowHandle::None;
+};
+
+WindowSystem& State();
+WindowRecord* Find(WindowHandle window);
+ClassRecord* FindClass(std::string_view name);
+
+// Queues a message, tagged with its socket when it is a notification.
+void Enqueue(const Message& message, int socket = -1, uint32_t socketEvent = 0);
+
+// Timers of a destroyed window go with it.
+void ForgetTimersOf(WindowHandle window);
+
+// The socket module. PollSockets resolves the pending lookups and polls the
+// registered sockets, waiting up to timeoutMs (-1: until something happens;
+// 0: not at all) unless a lookup finished, and posts what it finds.
+void PollSockets(int timeoutMs);
+void SocketNotificationTaken(int socket, uint32_t event);
+void ForgetSocketsOf(WindowHandle window);
+
+}  // namespace vx::detail

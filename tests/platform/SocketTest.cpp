@@ -1,0 +1,188 @@
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "WindowTestSupport.h"
+#include "platform/Clock.h"
+#include "platform/Faults.h"
+#include "platform/Messages.h"
+
+namespace vx {
+namespace {
+
+using test::Log;
+using test::RecordingClass;
+
+constexpr uint32_t kLookupDone = kMsgUser + 1;
+constexpr uint32_t kSocketMessage = kMsgUser + 2;
+constexpr uint32_t kAllEvents = kSocketRead | kSocketWrite | kSocketAccept | kSocketConnect | kSocketClose;
+
+// The lParam of the nth notification of `event` for `socket` (counting from
+// the start of the test); -1 when none came within two seconds of pumping.
+intptr_t NthNotification(int socket, uint32_t event, int nth) {
+  for (const test::Received& received : Log())
+    if (received.id == kSocketMessage && static_cast<int>(received.wParam) == socket &&
+        SocketEventOf(received.lParam) == event && --nth == 0)
+      return received.lParam;
+  return -1;
+}
+
+int CountNotifications(int socket, uint32_t event) {
+  int count = 0;
+  while (NthNotification(socket, event, count + 1) != -1) ++count;
+  return count;
+}
+
+intptr_t PumpUntil(int socket, uint32_t event, int nth = 1) {
+  uint64_t deadline = NowMs() + 2000;
+  while (NthNotification(socket, event, nth) == -1 && NowMs() < deadline) {
+    DispatchPendingMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return NthNotification(socket, event, nth);
+}
+
+uint16_t BoundPort(int socket) {
+  sockaddr_in address{};
+  socklen_t size = sizeof address;
+  getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size);
+  return ntohs(address.sin_port);
+}
+
+int LoopbackSocket() {
+  int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  return socket;
+}
+
+class SocketEvents : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(recording_.Registered());
+    window_ = recording_.Create(kWindowMessageOnly);
+  }
+  RecordingClass recording_;
+  WindowHandle window_ = WindowHandle::None;
+};
+
+TEST_F(SocketEvents, AConversationFromConnectToClose) {
+  int listener = LoopbackSocket();
+  ASSERT_TRUE(SelectSocketEvents(listener, window_, kSocketMessage, kAllEvents));
+  ASSERT_EQ(::listen(listener, 1), 0);
+  int client = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_TRUE(SelectSocketEvents(client, window_, kSocketMessage, kAllEvents));
+  ASSERT_EQ(SocketConnect(client, "127.0.0.1", BoundPort(listener)), 0);
+
+  ASSERT_EQ(PumpUntil(listener, kSocketAccept), kSocketAccept);
+  std::string peer;
+  int served = SocketAccept(listener, &peer);
+  ASSERT_GE(served, 0);
+  EXPECT_EQ(peer, "127.0.0.1");
+  EXPECT_EQ(PumpUntil(client, kSocketConnect), kSocketConnect) << "connected without error";
+  EXPECT_EQ(PumpUntil(client, kSocketWrite), kSocketWrite);
+  EXPECT_EQ(PumpUntil(served, kSocketWrite), kSocketWrite) << "the accepted socket inherits the notifications";
+  EXPECT_EQ(CountNotifications(served, kSocketConnect), 0);
+
+  ASSERT_EQ(SocketSend(served, "hello", 5), 5);
+  ASSERT_EQ(PumpUntil(client, kSocketRead), kSocketRead);
+  char text[16] = {};
+  ASSERT_EQ(SocketReceive(client, text, 3), 3);
+  EXPECT_EQ(PumpUntil(client, kSocketRead, 2), kSocketRead) << "data still waits, so read comes again";
+  ASSERT_EQ(SocketReceive(client, text + 3, sizeof text - 3), 2);
+  EXPECT_STREQ(text, "hello");
+  EXPECT_EQ(SocketReceive(client, text, sizeof text), -EAGAIN);
+
+  // The peer sends its last words and closes: the bytes come before the close.
+  ASSERT_EQ(SocketSend(served, "bye", 3), 3);
+  SocketClose(served);
+  ASSERT_EQ(PumpUntil(client, kSocketRead, 3), kSocketRead);
+  EXPECT_EQ(CountNotifications(client, kSocketClose), 0);
+  ASSERT_EQ(SocketReceive(client, text, sizeof text), 3);
+  EXPECT_EQ(PumpUntil(client, kSocketClose), kSocketClose);
+  DispatchPendingMessages();
+  EXPECT_EQ(CountNotifications(client, kSocketClose), 1) << "close is posted once";
+
+  SocketClose(client);
+  SocketClose(listener);
+}
+
+TEST_F(SocketEvents, ARefusedConnectionReportsItsError) {
+  int unused = LoopbackSocket();
+  uint16_t port = BoundPort(unused);
+  int client = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_TRUE(SelectSocketEvents(client, window_, kSocketMessage, kAllEvents));
+  int error = SocketConnect(client, "127.0.0.1", port);
+  if (error == 0) {
+    intptr_t lParam = PumpUntil(client, kSocketConnect);
+    ASSERT_NE(lParam, -1);
+    EXPECT_EQ(SocketErrorOf(lParam), ECONNREFUSED);
+  } else {
+    EXPECT_EQ(error, ECONNREFUSED);
+  }
+  SocketClose(client);
+  ::close(unused);
+}
+
+TEST_F(SocketEvents, AnInjectedFaultRefusesTheNthConnect) {
+  int listener = LoopbackSocket();
+  ASSERT_EQ(::listen(listener, 4), 0);
+  ScopedFault fault(FaultKind::kConnect, 2);
+  int first = ::socket(AF_INET, SOCK_STREAM, 0);
+  int second = ::socket(AF_INET, SOCK_STREAM, 0);
+  EXPECT_EQ(SocketConnect(first, "127.0.0.1", BoundPort(listener)), 0);
+  EXPECT_EQ(SocketConnect(second, "127.0.0.1", BoundPort(listener)), ECONNREFUSED);
+  EXPECT_EQ(SocketConnect(first, "not an address", 1), EINVAL);
+  SocketClose(first);
+  SocketClose(second);
+  SocketClose(listener);
+}
+
+TEST_F(SocketEvents, NotificationsEndWithTheirWindow) {
+  int listener = LoopbackSocket();
+  ASSERT_TRUE(SelectSocketEvents(listener, window_, kSocketMessage, kAllEvents));
+  ASSERT_EQ(::listen(listener, 1), 0);
+  int client = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(SocketConnect(client, "127.0.0.1", BoundPort(listener)), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  Message message;
+  ASSERT_TRUE(PeekMessage(message, {}, PeekMode::kKeep)) << "the accept notification is queued";
+  DestroyWindow(window_);
+  EXPECT_FALSE(PeekMessage(message));
+  EXPECT_FALSE(SelectSocketEvents(listener, window_, kSocketMessage, kAllEvents));
+  SocketClose(client);
+  SocketClose(listener);
+}
+
+TEST_F(SocketEvents, NameLookupsAnswerThroughTheQueue) {
+  std::string address = "unchanged";
+  LookupHandle lookup = StartHostLookup(window_, kLookupDone, "localhost", &address);
+  ASSERT_NE(lookup, 0u);
+  EXPECT_EQ(address, "unchanged") << "nothing happens before the pump runs";
+  Message message;
+  ASSERT_TRUE(PeekMessage(message));
+  EXPECT_EQ(message.id, kLookupDone);
+  EXPECT_EQ(message.wParam, lookup);
+  EXPECT_EQ(SocketErrorOf(message.lParam), 0);
+  EXPECT_EQ(address, "127.0.0.1");
+
+  LookupHandle cancelled = StartHostLookup(window_, kLookupDone, "localhost", &address);
+  CancelHostLookup(cancelled);
+  EXPECT_FALSE(PeekMessage(message));
+  EXPECT_EQ(StartHostLookup(window_, kLookupDone, "", &address), 0u);
+}
+
+}  // namespace
+}  // namespace vx
