@@ -256,6 +256,23 @@ TEST(GeometryStageDrawing, FlatMaterialFillsWithTheAverageColour) {
   EXPECT_EQ(f.Xrgb(8, 8), test::Xrgb32(0.8f, 0.4f, 0.2f));
 }
 
+TEST(GeometryStageDrawing, FlatColourIsTheAverageOfEveryVertex) {
+  StageFrame f(16, 16, 4);
+  f.target.cullMode = kCullNone;
+  MaterialRecord white = test::FlatMaterial({1, 1, 1});
+  f.stage.SetMaterial(&white);
+  // A pentagon: four black vertices and one white one.
+  PolygonRecord pentagon;
+  const CVec3f corners[] = {{-1, -1, 0}, {1, -1, 0}, {1, 0.5f, 0}, {0, 1, 0}, {-1, 0.5f, 0}};
+  for (const CVec3f& c : corners) {
+    VertexWork& v = pentagon.vertex[pentagon.count++];
+    f.stage.TransformAndLightVertex(c, {0, 0, 1}, &v, true, false);
+  }
+  pentagon.vertex[3].v[VertexWord::kRed] = 1.0f;
+  f.stage.DrawPolygon(&pentagon);
+  EXPECT_NEAR(static_cast<int>(f.Xrgb(8, 8) >> 16), static_cast<int>(test::Channel32(0.2f)), 1);
+}
+
 // Projection that blows the unit square near the origin up to the frame, so
 // that fog distances can be set by the eye alone.
 CMatrix4 Magnifier(float factor) {
