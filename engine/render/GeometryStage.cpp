@@ -38,30 +38,27 @@ void StoreClamped(VertexWork* out, int first, const CVec3f& c) {
   out->v[first + 2] = Clamp01(c.z);
 }
 
+// Null stands for the identity, which the stage then skips.
+void AssignMatrix(const CMatrix4* m, CMatrix4* target, bool* isIdentity) {
+  *isIdentity = m == nullptr;
+  if (m == nullptr) {
+    target->SetIdentity();
+  } else {
+    *target = *m;
+  }
+}
+
 }  // namespace
 
 CGeometryStage::CGeometryStage(CRenderTarget* target) : target_(target) {
-  for (LightRecord& light : lights_) light = LightRecord{};
   SetMaterial(nullptr);
 }
 
 void CGeometryStage::SetProjectionMatrix(const CMatrix4* m) {
-  projectionIsIdentity_ = m == nullptr;
-  if (m == nullptr) {
-    projection_.SetIdentity();
-  } else {
-    projection_ = *m;
-  }
+  AssignMatrix(m, &projection_, &projectionIsIdentity_);
 }
 
-void CGeometryStage::SetModelViewMatrix(const CMatrix4* m) {
-  modelIsIdentity_ = m == nullptr;
-  if (m == nullptr) {
-    model_.SetIdentity();
-  } else {
-    model_ = *m;
-  }
-}
+void CGeometryStage::SetModelViewMatrix(const CMatrix4* m) { AssignMatrix(m, &model_, &modelIsIdentity_); }
 
 // ---- Lights ----------------------------------------------------------------
 

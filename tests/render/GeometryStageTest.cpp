@@ -78,8 +78,7 @@ TEST(GeometryStageLights, SetLightDerivesItsWords) {
 TEST(GeometryStageLighting, DirectionalAndAmbientAgainstHandValues) {
   StageFrame f(8, 8, 4);
   f.stage.BeginFrame();
-  LightRecord sun = Light(kDirectionalLight, {1.0f, 0.5f, 0.25f}, {0, 0, 2});
-  sun.specular = 0;
+  LightRecord sun = test::DiffuseLight(kDirectionalLight, {1.0f, 0.5f, 0.25f}, {0, 0, 2});
   (void)f.stage.AddLight(&sun);
   // A normal 60 degrees away from the light gets half of it.
   CVec3f tilted{0.0f, std::sin(1.0471976f), std::cos(1.0471976f)};
@@ -118,8 +117,7 @@ TEST(GeometryStageLighting, HighlightIsTheHalfwayCosineToTheSixteenth) {
 
 TEST(GeometryStageLighting, PointLightAttenuatesAndEndsAtItsRadius) {
   StageFrame f(8, 8, 4);
-  LightRecord bulb = Light(kPointLight, {1, 1, 1}, {0, 0, 5});
-  bulb.specular = 0;
+  LightRecord bulb = test::DiffuseLight(kPointLight, {1, 1, 1}, {0, 0, 5});
   bulb.radius = 5.0f;
   bulb.attenuation = {1.0f, 0.2f, 0.0f};
   int32_t slot = f.stage.AddLight(&bulb);
@@ -138,8 +136,7 @@ TEST(GeometryStageLighting, PointLightAttenuatesAndEndsAtItsRadius) {
 
 TEST(GeometryStageLighting, SpotConeFullHalfAndNothing) {
   StageFrame f(8, 8, 4);
-  LightRecord spot = Light(kSpotLight, {1, 1, 1}, {0, 0, 5});
-  spot.specular = 0;
+  LightRecord spot = test::DiffuseLight(kSpotLight, {1, 1, 1}, {0, 0, 5});
   spot.innerAngle = 0.4f;
   spot.outerAngle = 1.2f;
   float cosInner = std::cos(0.2f), cosOuter = std::cos(0.6f);
@@ -159,8 +156,7 @@ TEST(GeometryStageLighting, SpotConeFullHalfAndNothing) {
 TEST(GeometryStageLighting, NormalsAreTransformedAndFlippedOnlyWhereAllowed) {
   StageFrame f(8, 8, 4);
   f.stage.BeginFrame();
-  LightRecord sun = Light(kDirectionalLight, {1, 1, 1}, {0, 0, 1});
-  sun.specular = 0;
+  LightRecord sun = test::DiffuseLight(kDirectionalLight, {1, 1, 1}, {0, 0, 1});
   (void)f.stage.AddLight(&sun);
   // A model scaled by 3 and turned half round about y: the normal -z becomes
   // +z and keeps unit length.

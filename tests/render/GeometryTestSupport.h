@@ -61,6 +61,13 @@ inline LightRecord Light(uint32_t type, CVec3f color, CVec3f direction = {}) {
   return light;
 }
 
+// A light that makes no highlights, for tests of the diffuse sums.
+inline LightRecord DiffuseLight(uint32_t type, CVec3f color, CVec3f direction = {}) {
+  LightRecord light = Light(type, color, direction);
+  light.specular = 0;
+  return light;
+}
+
 // Unlit white everywhere: an ambient light of full strength.
 inline void LightWithWhiteAmbient(CGeometryStage& stage) {
   LightRecord ambient = Light(kAmbientLight, {1.0f, 1.0f, 1.0f});

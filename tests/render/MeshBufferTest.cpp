@@ -97,23 +97,28 @@ TEST(MeshBuffer, PlanarTextureCoordinates) {
   EXPECT_EQ(thin.GetTexCoord(2).y, 0.75f);
 }
 
+// The two quads, red and blue, over a 16x16 frame in white light.
+struct TwoColourScene {
+  TwoColourScene() : f(16, 16, 4), mesh(TwoQuads()) {
+    f.target.cullMode = kCullNone;
+    test::LightWithWhiteAmbient(f.stage);
+    mesh.materials = {test::FlatMaterial({1, 0, 0}), test::FlatMaterial({0, 0, 1})};
+  }
+  StageFrame f;
+  CMeshBuffer mesh;
+};
+
 TEST(MeshBuffer, DrawSwitchesMaterialsPerPolygon) {
-  StageFrame f(16, 16, 4);
-  f.target.cullMode = kCullNone;
-  test::LightWithWhiteAmbient(f.stage);
-  CMeshBuffer mesh = TwoQuads();
-  mesh.materials = {test::FlatMaterial({1, 0, 0}), test::FlatMaterial({0, 0, 1})};
-  mesh.Draw(&f.stage, true, -1);
-  EXPECT_EQ(f.Xrgb(4, 8), test::Xrgb32(1, 0, 0));
-  EXPECT_EQ(f.Xrgb(12, 8), test::Xrgb32(0, 0, 1));
+  TwoColourScene scene;
+  scene.mesh.Draw(&scene.f.stage, true, -1);
+  EXPECT_EQ(scene.f.Xrgb(4, 8), test::Xrgb32(1, 0, 0));
+  EXPECT_EQ(scene.f.Xrgb(12, 8), test::Xrgb32(0, 0, 1));
 }
 
 TEST(MeshBuffer, DrawSkipsPolygonsWithBadIndicesOrCounts) {
-  StageFrame f(16, 16, 4);
-  f.target.cullMode = kCullNone;
-  test::LightWithWhiteAmbient(f.stage);
-  CMeshBuffer mesh = TwoQuads();
-  mesh.materials = {test::FlatMaterial({1, 0, 0}), test::FlatMaterial({0, 0, 1})};
+  TwoColourScene scene;
+  StageFrame& f = scene.f;
+  CMeshBuffer& mesh = scene.mesh;
   mesh.SetPolygon(0, Face({0, 1, 4, 99}, 0));
   MeshPolygon five = Face({1, 2, 5, 4}, 1);
   five.vertexCount = 5;
