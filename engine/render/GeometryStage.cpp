@@ -358,10 +358,8 @@ CVec2f CGeometryStage::ProjectPoint(const CVec3f& p) const {
   float clip[4];
   ToClip(ToWorld(p), clip);
   RenderBufferDesc desc = target_->GetBufferDesc();
-  auto clampTo = [](float v, float limit) {
-    if (!(v > 0.0f)) return 0.0f;
-    return std::min(v, limit);
-  };
+  // NaN (w = 0) and everything left of or above the frame give 0.
+  auto clampTo = [](float v, float limit) { return v > 0.0f ? std::max(std::min(v, limit), 0.0f) : 0.0f; };
   float sx = (clip[0] / clip[3] + 1.0f) * static_cast<float>(desc.width) * 0.5f;
   float sy = (1.0f - clip[1] / clip[3]) * static_cast<float>(desc.height) * 0.5f;
   return {clampTo(sx, static_cast<float>(desc.width - 1)), clampTo(sy, static_cast<float>(desc.height - 1))};
