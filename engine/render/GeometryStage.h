@@ -158,6 +158,7 @@ class CGeometryStage {
   CVec3f eye{0.0f, 0.0f, 4.0f};  // camera, world space (view context)
   CVec3f lookAt;                 // (view context)
   const uint8_t* inverseMap = nullptr;  // the view's 5:5:5 inverse colour map
+  PaletteTable colorTable;              // the view's colours, for those who draw with them
   // VisibilitySensor: while set, polygons are only clipped against the view
   // volume, and `visible` is set when one survives.
   uint8_t visibilityTest = 0;
@@ -199,8 +200,6 @@ class CGeometryStage {
 
   CVec3f boxMin_;
   CVec3f boxMax_;
-  CVec3f boxDirection_;
-  float boxLength_ = 0.0f;
   PolygonRecord hitPolygon_{};
 };
 

@@ -69,9 +69,6 @@ bool PointInPolygon(const CVec3f& p, const PolygonRecord& poly) {
 void CGeometryStage::SetPickSegment(const CVec3f& a, const CVec3f& b) {
   boxMin_ = a;
   boxMax_ = b;
-  boxDirection_ = b - a;
-  boxLength_ = boxDirection_.Length();
-  if (boxLength_ != 0.0f) boxDirection_ *= 1.0f / boxLength_;
 }
 
 uint32_t CGeometryStage::OutcodeOf(const CVec3f& p) const {
