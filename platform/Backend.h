@@ -12,10 +12,22 @@
 
 #include <cstdint>
 
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Dialogs.h"
 #include "platform/PlatformExport.h"
 #include "platform/Window.h"
 
 namespace vx {
+
+// A window's surface as it is presented: xRGB rows of `width` pixels.
+struct FrameView {
+  const uint32_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+};
 
 class VX_PLATFORM_API Backend {
  public:
@@ -29,8 +41,36 @@ class VX_PLATFORM_API Backend {
   virtual void WindowMoved(WindowHandle window, const Rect& screenRect) = 0;
   virtual void WindowTextChanged(WindowHandle window, const std::string& text) = 0;
 
+  // Drawing into a window changed `changed` of its surface; show it.
+  virtual void Present(WindowHandle window, const FrameView& surface, const Rect& changed) = 0;
+
+  // The display's bits per pixel as the device reports them (8, 16, 24 or
+  // 32), and whether a 16-bit display stores 5:6:5 pixels.
+  virtual int ScreenDepth() const = 0;
+  virtual bool Screen565() const = 0;
+
   // The default beep (failed registrations, lookup errors).
   virtual void Beep() = 0;
+
+  // Pointer and keyboard: show this cursor (GetCursorImage gives its
+  // picture; the arrow is the backend's own); move the real pointer; the
+  // focus or the capture moved to a window (None: to no window).
+  virtual void ShowCursorShape(CursorHandle cursor) = 0;
+  virtual void WarpPointer(Point screen) = 0;
+  virtual void FocusChanged(WindowHandle window) = 0;
+  virtual void CaptureChanged(WindowHandle window) = 0;
+
+  // Modal dialogs: a message box and its answer; a file choice.
+  virtual MessageBoxAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
+  virtual std::optional<std::string> ChooseFile(const FileDialogRequest& request) = 0;
+
+  // The progress window `dialog` (a message-only window of this layer that
+  // receives the stop command) opened (at position 0 with desc.text), changed
+  // (its whole text and position) or closed. A press of its
+  // stop button is posted as kMsgCommand with kProgressStopCommand to it.
+  virtual void ProgressOpened(WindowHandle dialog, const ProgressDesc& desc) = 0;
+  virtual void ProgressChanged(WindowHandle dialog, std::string_view text, int position) = 0;
+  virtual void ProgressClosed(WindowHandle dialog) = 0;
 };
 
 // Installs the backend (the caller keeps ownership and must keep it alive

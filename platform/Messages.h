@@ -23,8 +23,8 @@ enum : uint32_t {
   kMsgMouseMove = 10,      // lParam = client x in the low 16 bits, client y in the high 16 bits
   kMsgLButtonDown = 11,    // as kMsgMouseMove
   kMsgLButtonUp = 12,      // as kMsgMouseMove
-  kMsgKeyDown = 13,        // wParam = key (Key.h)
-  kMsgKeyUp = 14,          // wParam = key (Key.h)
+  kMsgKeyDown = 13,        // wParam = the Key (Key.h)
+  kMsgKeyUp = 14,          // wParam = the Key (Key.h)
   kMsgChar = 15,           // wParam = the character typed
   kMsgCommand = 16,        // wParam = command id (menus, dialog buttons)
   kMsgDropFiles = 17,      // wParam = a DropHandle (Dialogs.h)

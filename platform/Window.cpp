@@ -62,6 +62,7 @@ void ForgetWindow(WindowHandle window) {
   if (state.capture == window) state.capture = WindowHandle::None;
   detail::ForgetTimersOf(window);
   detail::ForgetSocketsOf(window);
+  detail::ForgetDropsOf(window);
   std::erase_if(state.queue, [window](const detail::QueuedMessage& queued) { return queued.message.window == window; });
   if (detail::ClassRecord* windowClass = detail::FindClass(record->className)) --windowClass->windowCount;
   if (IsShownByBackend(*record)) CurrentBackend().WindowDestroyed(window);

@@ -2,6 +2,7 @@
 // Internal: not installed for other libraries, nothing here is exported.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -10,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Key.h"
 #include "platform/MessagePump.h"
 #include "platform/Window.h"
 
@@ -28,6 +30,12 @@ struct WindowRecord {
   bool invalid = false;
   bool eraseRequested = false;
   bool destroying = false;
+  bool acceptsDrops = false;
+  // What was drawn into the window: xRGB rows of surfaceWidth pixels, made
+  // and resized to the client area when a WindowDC draws.
+  std::vector<uint32_t> surface;
+  int surfaceWidth = 0;
+  int surfaceHeight = 0;
 };
 
 struct ClassRecord {
@@ -51,6 +59,9 @@ struct WindowSystem {
   std::deque<QueuedMessage> queue;
   WindowHandle focus = WindowHandle::None;
   WindowHandle capture = WindowHandle::None;
+  Point pointer;  // on the screen
+  CursorHandle cursor = CursorHandle::None;  // shown now
+  std::bitset<static_cast<size_t>(Key::kCount)> keysDown;
 };
 
 WindowSystem& State();
@@ -69,5 +80,8 @@ void ForgetTimersOf(WindowHandle window);
 void PollSockets(int timeoutMs);
 void SocketNotificationTaken(int socket, uint32_t event);
 void ForgetSocketsOf(WindowHandle window);
+
+// Unfinished drops of a destroyed window go with it.
+void ForgetDropsOf(WindowHandle window);
 
 }  // namespace vx::detail

@@ -24,6 +24,20 @@ inline int32_t RoundToInt(float value) { return TruncToInt(value + 0.5f); }
 inline int32_t ToFixed16(float value) { return TruncToInt(static_cast<double>(value) * kFixedOne); }
 inline float FromFixed16(int32_t fixed) { return static_cast<float>(fixed) / kFixedOne; }
 
+// 16.16 fixed point as the span fillers step it: trunc(value x 65536) keeping
+// the low 32 bits, so far-off texture coordinates wrap instead of saturating.
+// NaN and values beyond the 64-bit range give 0.
+int32_t ToFixed16Wrap(float value);
+
+// Two's-complement addition and subtraction of 16.16 values: a wrapped
+// coordinate must not be undefined behaviour.
+inline int32_t WrapAdd(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+inline int32_t WrapSub(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
 // Integer part of a 16.16 value (arithmetic shift: rounds toward minus infinity).
 inline int32_t FixedToInt(int32_t fixed) { return fixed >> 16; }
 

@@ -54,6 +54,21 @@ typedef struct VxBuilderArgs {
 
 typedef int32_t (*VxComponentBuilder)(VxBuilderArgs* args);
 
+/* The host's built-in components, by name. */
+#define VX_COMPONENT_MANAGER_NAME "ComponentManager"
+#define VX_COMPRESSION_NAME "Compression"
+
+/* "Compression", version 1.0: gzip files in place. Both return 0 on success
+ * and 1 on failure; on failure the file given is left as it was. */
+enum VxCompressionSlot {
+  VxCompressionCompressFile = 0,   /* path -> path + ".gz", the source removed */
+  VxCompressionDecompressFile = 1, /* "x.gz" -> "x", the ".gz" file removed */
+  VxCompressionSlotCount = 2
+};
+
+typedef int32_t (*VxCompressFileFn)(const char* path);
+typedef int32_t (*VxDecompressFileFn)(const char* path);
+
 #ifdef __cplusplus
 }
 #endif

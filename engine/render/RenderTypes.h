@@ -1,0 +1,71 @@
+// Records shared by the render target, its span fillers and the geometry
+// stage.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/render/RenderLimits.h"
+
+namespace vx {
+
+// A block of pixel rows (the frame buffer, or a bound texture). The pixels
+// belong to the caller.
+struct RenderBufferDesc {
+  uint8_t* base = nullptr;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t bytesPerPixel = 0;  // 1 palette index, 2 5:5:5, 4 xRGB
+  int32_t rowBytes = 0;       // distance between row starts
+};
+
+// Words of one vertex as the geometry stage writes it and polygons carry it.
+// After projection words 0-3 hold screen x, screen y, z/w and 1/w, and words
+// 7-8 s and t times the texture size and 1/w.
+namespace VertexWord {
+inline constexpr int kX = 0, kY = 1, kZ = 2, kW = 3;
+inline constexpr int kRed = 4, kGreen = 5, kBlue = 6;
+inline constexpr int kS = 7, kT = 8;
+inline constexpr int kSpecularRed = 9, kSpecularGreen = 10, kSpecularBlue = 11;
+inline constexpr int kWorldX = 12, kWorldY = 13, kWorldZ = 14;
+inline constexpr int kCount = 15;
+}  // namespace VertexWord
+
+struct VertexWork {
+  float v[VertexWord::kCount] = {};
+};
+
+struct PolygonRecord {
+  int32_t count = 0;
+  VertexWork vertex[kMaxPolygonVertices];
+};
+
+// One edge of a span at the centre of the current row: the first nine words
+// of a projected vertex, with the colour scaled for the pixel size.
+struct SpanEdge {
+  float x, y, z, q, r, g, b, uq, vq;
+};
+static_assert(sizeof(SpanEdge) == 9 * sizeof(float));
+
+// Bits of the span mode handed to CRenderTarget::FillPolygon.
+namespace SpanMode {
+inline constexpr uint32_t kFill = 1;
+inline constexpr uint32_t kSmooth = 2;
+inline constexpr uint32_t kTextured = 4;
+inline constexpr uint32_t kDepthOnly = 8;
+inline constexpr uint32_t kUnlitTexture = 16;
+inline constexpr uint32_t kChromaKey = 32;
+}  // namespace SpanMode
+
+// Clip planes by their signed distance; a point is inside when d >= 0.
+enum class ClipPlane : int32_t {
+  kMaxY = 0,  // w - y
+  kMinY = 1,  // w + y
+  kMinX = 2,  // w + x
+  kMaxX = 3,  // w - x
+  kMaxZ = 4,  // w - z
+  kMinZ = 5,  // w + z
+};
+
+enum CullMode : uint32_t { kCullNone = 0, kCullByWinding = 1, kCullMark = 2 };
+
+}  // namespace vx

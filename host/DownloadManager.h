@@ -1,0 +1,146 @@
+// The host's one downloader and its disk cache, published as the built-in
+// component "Vx_Download".
+//
+// Up to 12 HTTP/1.0 transfers run at once, each stepped from Poll (no
+// threads). Downloaded files go to the Cache folder under names
+// "vxlc<n>.<last three characters of the URL>", and the cache log
+// "Vantessel Log.txt" maps each URL to its file (pairs of lines). The
+// in-use list "inuse" names the files being written, so that a run that
+// was interrupted leaves nothing half-written behind: the next start deletes
+// them. The manager also owns the host's folders and config.txt.
+//
+// One instance per process, counted: AcquireDownloadManager creates it on
+// first use, ReleaseDownloadManager destroys it when the last user is gone.
+// Everything runs on the window thread; callbacks come from Poll and Cancel
+// and may start new downloads.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/media/DataStream.h"
+#include "host/HostConfig.h"
+#include "host/HttpRequest.h"
+#include "host/NetworkLimits.h"
+#include "vantessel/Component.h"
+#include "vantessel/Download.h"
+
+namespace vx {
+
+class CDownloadManager {
+ public:
+  CDownloadManager();
+  ~CDownloadManager();
+  CDownloadManager(const CDownloadManager&) = delete;
+  CDownloadManager& operator=(const CDownloadManager&) = delete;
+
+  int32_t StartDownload(const char* url, const DownloadCallback* callback, int32_t flags, char* outLocalPath);
+  int32_t StartDownloadTo(const char* url, const char* localPath, const DownloadCallback* callback,
+                          int32_t flags);
+  void Poll();
+  void CancelDownload(int32_t slot);
+  void ClearCache();
+  int32_t GetDownloadStatus(int32_t slot, int32_t* total, int32_t* received) const;
+  void* GetSlotBuffer(int32_t slot) const;
+  void FreeSlotBuffer(int32_t slot);
+  std::string ProgressText();
+  void WriteConfig(bool clearDate);
+
+  int32_t CacheLimit() const { return config_.cacheLimit; }
+  void SetCacheLimit(int32_t bytes) { config_.cacheLimit = bytes; }
+  int32_t CacheTotal() const { return cacheTotal_; }
+  int32_t ActiveCount() const { return activeCount_; }
+  const HostConfig& Config() const { return config_; }
+
+  const std::string& CacheFolder() const { return cacheFolder_; }
+  const std::string& CacheLogPath() const { return cacheLogPath_; }
+  const std::string& PreferencesFolder() const { return preferencesFolder_; }
+  const std::string& ComponentsFolder() const { return componentsFolder_; }
+  const std::string& ProductsRegistryPath() const { return productsRegistryPath_; }
+  std::string ConfigPath() const { return preferencesFolder_ + "config.txt"; }
+  std::string InUsePath() const { return cacheFolder_ + "inuse"; }
+
+  // Seconds a transfer may go without receiving a byte (tests shorten it).
+  void SetTransferTimeout(int32_t seconds) { transferTimeout_ = seconds; }
+
+ private:
+  struct Slot {
+    bool busy = false;
+    int32_t state = DownloadFree;
+    std::unique_ptr<CHttpRequest> http;
+    DataStream output;
+    bool keepInMemory = false;
+    std::vector<uint8_t> memory;   // the body, kept for the requester
+    bool holdsMemory = false;
+    std::string localPath;
+    bool counted = true;           // part of the cache (not a download to a caller's path)
+    std::unique_ptr<DownloadRequest> request;
+  };
+
+  void CreateFolders();
+  void ReadConfig();
+  void CleanInUseFiles();
+  void WriteInUseList() const;
+  int32_t FirstFreeSlot() const;
+  bool IsRunning(const std::string& url) const;
+  bool IsInUse(const std::string& path) const;
+  std::string UnusedCacheName(size_t pairs, const std::string& url) const;
+  int32_t BeginTransfer(DownloadRequest& request, int32_t flags);
+  void StartHttp(Slot& slot, const std::string& url, int32_t flags);
+  int32_t Register(std::unique_ptr<DownloadRequest> request, int32_t slot, const DownloadCallback* callback);
+  void StepTransfer(Slot& slot);
+  void CopyNewBytesToMemory(Slot& slot);
+  void EndTransfer(Slot& slot, bool succeeded);
+  void ReportAndFree(int32_t index);
+
+  HostConfig config_;
+  int32_t cacheTotal_ = 0;
+  std::array<Slot, net::kDownloadSlots> slots_;
+  std::string cacheFolder_;
+  std::string cacheLogPath_;
+  std::string preferencesFolder_;
+  std::string componentsFolder_;
+  std::string productsRegistryPath_;
+  int32_t activeCount_ = 0;
+  bool welcomeShown_ = true;
+  bool windowClassesRegistered_ = false;
+  int32_t transferTimeout_ = net::kHttpTimeoutSeconds;
+};
+
+// The counted process-wide instance.
+void AcquireDownloadManager();
+void ReleaseDownloadManager();
+// Null while no one holds the manager.
+CDownloadManager* GetDownloadManager();
+
+// The "Vx_Download" slots, in slot order (see vantessel/Download.h).
+void VxDownloadAcquire();
+void VxDownloadRelease();
+int32_t VxDownloadStart(const char* url, const DownloadCallback* callback, int32_t flags, char* outLocalPath);
+int32_t VxDownloadStartTo(const char* url, const char* localPath, const DownloadCallback* callback,
+                          int32_t flags);
+void VxDownloadPoll();
+void VxDownloadClearCache();
+int32_t VxDownloadGetCacheLimit();
+int32_t VxDownloadSetCacheLimit(int32_t bytes);
+void VxDownloadWriteConfig();
+void VxDownloadGetProgressText(char* out);
+void VxDownloadCancel(int32_t slot);
+void* VxDownloadGetSlotBuffer(int32_t slot);
+int32_t VxDownloadGetStatus(int32_t slot, int32_t* total, int32_t* received);
+void VxDownloadFreeSlotBuffer(int32_t slot);
+int32_t VxDownloadGetHomeUrl(char* out);
+int32_t VxDownloadGetCacheDir(char* out);
+int32_t VxDownloadGetProductsRegistryPath(char* out);
+int32_t VxDownloadGetProductRegistryUrl(char* out);
+
+// The 18 slot functions in slot order.
+const VxSlotFunction* VxDownloadSlotTable();
+
+// Defines "Vx_Download" (18 slots, version 1.0) through a host table.
+int32_t BuildVxDownloadTable(VxBuilderArgs* args);
+
+}  // namespace vx

@@ -1,0 +1,34 @@
+// Limits of the component host runtime.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vx::host {
+
+// Component names, file names and URLs are kept in 256-character fields by
+// the stored formats; longer names are refused rather than cut.
+inline constexpr size_t kMaxNameLength = 255;
+
+// The manager's name table: bucket 0 holds "ComponentManager", the hash
+// spreads every other name over buckets 1..241.
+inline constexpr int kBucketCount = 256;
+inline constexpr uint32_t kHashRange = 241;
+
+// Component libraries loaded at once, and names taken from one folder scan.
+inline constexpr int kMaxLibraries = 32;
+inline constexpr int kMaxScanNames = 32;
+
+// Entries of the component registry and of each product list.
+inline constexpr int kMaxRegistryEntries = 32;
+inline constexpr int kMaxProductEntries = 10;
+
+// Lines of the registry files are read up to this many characters.
+inline constexpr size_t kMaxLineLength = 254;
+
+// The major version that this host's product carries, and that component
+// library file names must carry to be loaded.
+inline constexpr int16_t kProductMajor = 2;
+inline constexpr int16_t kProductMinor = 0;
+
+}  // namespace vx::host

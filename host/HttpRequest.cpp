@@ -1,0 +1,98 @@
+#include "host/HttpRequest.h"
+
+#include <array>
+#include <optional>
+
+#include "platform/Clock.h"
+
+namespace vx {
+namespace {
+
+std::string BuildRequestText(bool viaProxy, std::string_view host, std::string_view path) {
+  std::string text = "GET ";
+  if (viaProxy) text.append("http://").append(host);
+  text.append("/").append(path).append(" HTTP/1.0\r\n");
+  text.append("Host: ").append(host).append("\r\n");
+  text.append("Accept: */*\r\n\r\n");
+  return text;
+}
+
+// "name:8080" -> 8080; nothing when the port is not a number from 1 to 65535.
+std::optional<uint16_t> PortAfterColon(std::string_view digits) {
+  if (digits.empty() || digits.size() > 5) return std::nullopt;
+  uint32_t port = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    port = port * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (port == 0 || port > 65535) return std::nullopt;
+  return static_cast<uint16_t>(port);
+}
+
+}  // namespace
+
+CHttpRequest::CHttpRequest(const char* proxyHost, uint16_t proxyPort, std::string_view host,
+                           std::string_view path, DataStream* output, DataStream* secondOutput,
+                           int32_t timeoutSeconds)
+    : response_(output, secondOutput), timeoutSeconds_(timeoutSeconds), lastProgressMs_(NowMs()) {
+  const bool viaProxy = proxyHost && *proxyHost;
+  std::string_view serverName = host;
+  if (viaProxy) {
+    channel_.SetRemoteHost(proxyHost);
+    channel_.SetRemotePort(proxyPort);
+  } else {
+    uint16_t port = 80;
+    if (const size_t colon = host.find(':'); colon != std::string_view::npos) {
+      serverName = host.substr(0, colon);
+      // A port that is no port leaves the channel without a host: it will not open.
+      const std::optional<uint16_t> parsed = PortAfterColon(host.substr(colon + 1));
+      port = parsed.value_or(0);
+      if (!parsed) serverName = {};
+    }
+    channel_.SetRemoteHost(serverName);
+    channel_.SetRemotePort(port);
+  }
+  request_ = BuildRequestText(viaProxy, viaProxy ? host : serverName, path);
+  channel_.SetTimeout(net::kDefaultChannelTimeoutSeconds);
+  static_cast<void>(channel_.Open());
+}
+
+CHttpRequest::~CHttpRequest() { ReceiveBlock(); }
+
+void CHttpRequest::SendRemainingRequest() {
+  auto length = static_cast<int32_t>(request_.size() - sent_);
+  if (channel_.Send(request_.data() + sent_, &length) == kTransferOk) sent_ += static_cast<size_t>(length);
+}
+
+void CHttpRequest::ReceiveBlock() {
+  std::array<uint8_t, net::kChannelBufferBytes> block;
+  auto length = static_cast<int32_t>(block.size());
+  if (channel_.Receive(block.data(), &length) != kTransferOk || length <= 0) return;
+  lastProgressMs_ = NowMs();
+  response_.Feed({block.data(), static_cast<size_t>(length)});
+  if (response_.HeaderParsed()) contentLength_ = response_.ContentLength();
+}
+
+// An open connection has no time-out of its own: a server that stops
+// sending would hold the transfer forever.
+void CHttpRequest::StopWhenStalled() {
+  if (timeoutSeconds_ < 0 || !channel_.IsOpen()) return;
+  if (NowMs() - lastProgressMs_ >= static_cast<uint64_t>(timeoutSeconds_) * 1000) channel_.Abort();
+}
+
+uint16_t CHttpRequest::Step() {
+  channel_.Poll();
+  StopWhenStalled();
+  const uint16_t status = channel_.GetStatus();
+  if (status == 0 && contentLength_ != 0 && Received() == 0) contentLength_ = 0;
+  if (channel_.State() == ChannelState::Open && sent_ < request_.size()) {
+    SendRemainingRequest();
+    lastProgressMs_ = NowMs();
+  } else if (channel_.IsOpen() && (status & kChannelHasData)) {
+    ReceiveBlock();
+  }
+  if (response_.Failed()) channel_.Abort();
+  return status;
+}
+
+}  // namespace vx

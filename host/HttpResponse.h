@@ -1,0 +1,53 @@
+// Reads one HTTP/1.0 response as its blocks arrive and writes the body to
+// one or two data streams.
+//
+// The header may arrive split over any number of blocks; it ends at the first
+// empty line (CR LF or a bare LF). Only a "200" response with a
+// Content-Length is a body worth keeping: any other status, or a missing or
+// malformed length, writes nothing and fails the transfer. Bytes beyond
+// Content-Length are not part of the body and are dropped.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "engine/media/DataStream.h"
+
+namespace vx {
+
+class HttpResponseReader {
+ public:
+  HttpResponseReader(DataStream* output, DataStream* secondOutput);
+
+  // Takes the next block of the response as received from the server.
+  void Feed(std::span<const uint8_t> block);
+
+  // Whether the response, as far as it came, is a complete body: a failed
+  // header, no body or a body short of its Content-Length is not.
+  bool Succeeded() const;
+
+  bool HeaderParsed() const { return headerParsed_; }
+  int32_t Status() const { return status_; }
+  // -1 until the header is parsed (and when it carries no usable length).
+  int32_t ContentLength() const { return contentLength_; }
+  int32_t Received() const { return received_; }
+  bool Failed() const { return failed_; }
+
+ private:
+  void FeedHeader(std::span<const uint8_t> block);
+  bool ParseHeader(std::string_view header);
+  void WriteBody(std::span<const uint8_t> bytes);
+
+  DataStream* output_;
+  DataStream* secondOutput_;
+  std::string header_;
+  bool headerParsed_ = false;
+  bool failed_ = false;
+  int32_t status_ = 0;
+  int32_t contentLength_ = -1;
+  int32_t received_ = 0;
+};
+
+}  // namespace vx

@@ -1,0 +1,14 @@
+#include "host/MakerServer.h"
+
+#include <cstdlib>
+
+namespace vx {
+
+std::string MakerServerUrl() {
+  const char* configured = std::getenv("VANTESSEL_SERVER_URL");
+  std::string url = configured && *configured ? configured : kDefaultMakerServerUrl;
+  if (url.back() != '/') url += '/';
+  return url;
+}
+
+}  // namespace vx

@@ -1,0 +1,15 @@
+// The maker's web server, from which the home scene and the registries come.
+// $VANTESSEL_SERVER_URL replaces the built-in address (tests point it at a
+// local server).
+#pragma once
+
+#include <string>
+
+namespace vx {
+
+inline constexpr char kDefaultMakerServerUrl[] = "http://www.orvanta.example/";
+
+// The base URL, ending in '/'.
+std::string MakerServerUrl();
+
+}  // namespace vx

@@ -1,0 +1,395 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/DownloadManager.h"
+#include "host/HostConfig.h"
+#include "platform/MessagePump.h"
+#include "tests/host/TestPeers.h"
+#include "tests/platform/TestEnvironment.h"
+
+namespace vx {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWaitMs = 10000;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+struct Report {
+  int32_t state;
+  int32_t slot;
+  std::string url;
+  std::string localPath;
+};
+
+void Record(int32_t event, DownloadRequest* request, void* userData) {
+  ASSERT_EQ(event, VX_DOWNLOAD_EVENT);
+  static_cast<std::vector<Report>*>(userData)->push_back(
+      {request->state, request->slot, request->url, request->localPath});
+}
+
+// A temporary root with a site served over loopback, and the manager on it.
+class DownloadTest : public ::testing::Test {
+ protected:
+  DownloadTest()
+      : folder_(fs::path(VX_TEST_BINARY_DIR) /
+                ("dl-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))),
+        site_((fs::remove_all(folder_), fs::create_directories(folder_ / "site"), folder_ / "site")),
+        server_(site_.string()),
+        root_("VANTESSEL_ROOT", (folder_ / "root").c_str()),
+        serverUrl_("VANTESSEL_SERVER_URL", ("http://" + server_.HostAndPort() + "/").c_str()) {}
+
+  void SetUp() override {
+    ASSERT_NE(server_.Port(), 0) << "the test server did not start";
+    WriteFile(site_ / "a.txt", "alpha file");
+    WriteFile(site_ / "b.txt", "bravo file, a little longer");
+    AcquireDownloadManager();
+  }
+  void TearDown() override {
+    while (GetDownloadManager()) ReleaseDownloadManager();
+    fs::remove_all(folder_);
+  }
+
+  CDownloadManager& Manager() { return *GetDownloadManager(); }
+  std::string Url(const std::string& path) const { return server_.HostAndPort() + "/" + path; }
+  std::string FullUrl(const std::string& path) const { return "http://" + Url(path); }
+
+  int32_t Start(const std::string& path, int32_t flags = 0, char* outLocalPath = nullptr) {
+    return VxDownloadStart(FullUrl(path).c_str(), &callback_, flags, outLocalPath);
+  }
+
+  bool PumpUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+      DispatchPendingMessages();
+      VxDownloadPoll();
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+
+  // Fetches one path to its end; the report of its callback.
+  Report Fetch(const std::string& path, int32_t flags = 0) {
+    const size_t before = reports_.size();
+    const int32_t slot = Start(path, flags);
+    EXPECT_GE(slot, 0) << path;
+    EXPECT_TRUE(PumpUntil([&] { return reports_.size() > before; })) << path;
+    return reports_.size() > before ? reports_.back() : Report{-1, -1, "", ""};
+  }
+
+  void Restart() {
+    ReleaseDownloadManager();
+    AcquireDownloadManager();
+  }
+
+  fs::path folder_;
+  fs::path site_;
+  test::HttpTestServer server_;
+  test::ScopedEnvironment root_;
+  test::ScopedEnvironment serverUrl_;
+  std::vector<Report> reports_;
+  DownloadCallback callback_{&reports_, &Record};
+};
+
+TEST_F(DownloadTest, ConfigIsWrittenOnFirstRunAndReadBack) {
+  const std::string expected =
+      "###############################################\n"
+      "# Use this configuration file to set up       #\n"
+      "# your proxy server (if you have one).        #\n"
+      "# Just fill in the fields below. For example: #\n"
+      "# proxyServer=myproxy                         #\n"
+      "# proxyPort=8080                              #\n"
+      "# If you ever need to switch back to no proxy #\n"
+      "# server, just delete this file.              #\n"
+      "###############################################\n"
+      "version=1\nproxyServer=\nproxyPort=\ncacheSize=5\n"
+      "home=http://" + server_.HostAndPort() + "/home.tsw\n"
+      "date=129108500\n"
+      "CompRegistry=ovreg_new/ComponentRegistry.txt\n"
+      "ProductRegistry=ovreg_new/ProductRegistry.txt\n";
+  EXPECT_EQ(ReadFile(Manager().ConfigPath()), expected);
+  for (const char* folder : {"Cache", "Components", "Preferences"})
+    EXPECT_TRUE(fs::is_directory(folder_ / "root/Orvanta/Vantessel Viewer" / folder));
+
+  WriteFile(Manager().ConfigPath(),
+            "# comment line=ignored\n\r\nproxyServer = my proxy \nstray words\nproxyPort=3128\n"
+            "cacheSize=99999\nhome=http://h/w.tsw\ndate=5\nunknown=1\nversion=1\nproxyPort=bad\n");
+  Restart();
+  const HostConfig& config = Manager().Config();
+  EXPECT_EQ(config.proxyServer, "myproxy");
+  EXPECT_EQ(config.proxyPort, 3128);
+  EXPECT_EQ(config.cacheLimit, 2147 * 1'000'000);  // the largest limit a byte count holds
+  EXPECT_EQ(config.homeUrl, "http://h/w.tsw");
+  EXPECT_EQ(config.date, 5u);
+
+  VxDownloadSetCacheLimit(7'000'000);
+  VxDownloadWriteConfig();
+  const std::string rewritten = ReadFile(Manager().ConfigPath());
+  EXPECT_NE(rewritten.find("proxyServer=myproxy\nproxyPort=3128\ncacheSize=7\nhome=http://h/w.tsw\ndate=" +
+                           std::to_string(TodayPackedDate()) + "\n"),
+            std::string::npos)
+      << rewritten;
+
+  // Without a version the file is rewritten with date 0, so the next start is due.
+  WriteFile(Manager().ConfigPath(), "cacheSize=3\n");
+  Restart();
+  EXPECT_NE(ReadFile(Manager().ConfigPath()).find("version=1\nproxyServer=\nproxyPort=0\ncacheSize=3\n"),
+            std::string::npos);
+  EXPECT_NE(ReadFile(Manager().ConfigPath()).find("\ndate=0\n"), std::string::npos);
+}
+
+TEST_F(DownloadTest, DownloadsIntoTheCacheAndHitsItAcrossARestart) {
+  const std::string bare = Url("a.txt");
+  std::vector<char> callerText(bare.begin(), bare.end());
+  callerText.push_back('\0');
+  ASSERT_GE(VxDownloadStart(callerText.data(), &callback_, 0, nullptr), 0);
+  ASSERT_TRUE(PumpUntil([&] { return !reports_.empty(); }));
+  EXPECT_EQ(std::string(callerText.data()), bare) << "the caller's text is not rewritten";
+  const Report first = reports_.back();
+  EXPECT_EQ(first.state, DownloadDone);
+  EXPECT_EQ(first.url, FullUrl("a.txt"));
+  EXPECT_EQ(first.localPath, Manager().CacheFolder() + "vxlc0.txt");
+  EXPECT_EQ(ReadFile(first.localPath), "alpha file");
+  EXPECT_EQ(Manager().CacheTotal(), 10);
+  EXPECT_EQ(ReadFile(Manager().CacheLogPath()), FullUrl("a.txt") + "\n" + first.localPath + "\n");
+
+  Restart();
+  EXPECT_EQ(Manager().CacheTotal(), 10);
+  char cached[VX_DOWNLOAD_TEXT_SIZE] = {};
+  const int32_t slot = Start("a.txt", 1, cached);
+  ASSERT_GE(slot, 0);
+  EXPECT_EQ(VxDownloadGetStatus(slot, nullptr, nullptr), DownloadDone);
+  EXPECT_EQ(std::string(cached), first.localPath);
+  VxDownloadPoll();
+  ASSERT_EQ(reports_.size(), 2u);
+  EXPECT_EQ(reports_.back().state, DownloadDone);
+  EXPECT_EQ(VxDownloadGetSlotBuffer(slot), nullptr) << "a cache hit keeps no memory copy";
+
+  // A listed file that is gone is fetched again under a new name.
+  fs::remove(first.localPath);
+  const Report again = Fetch("a.txt");
+  EXPECT_EQ(again.state, DownloadDone);
+  EXPECT_EQ(again.localPath, Manager().CacheFolder() + "vxlc1.txt");
+}
+
+TEST_F(DownloadTest, CacheHitsInOneTickEachGetTheirCallback) {
+  Fetch("a.txt");
+  Fetch("b.txt");
+  reports_.clear();
+  const int32_t a = Start("a.txt");
+  const int32_t b = Start("b.txt");
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  EXPECT_NE(a, b);
+  VxDownloadPoll();
+  ASSERT_EQ(reports_.size(), 2u);
+  EXPECT_EQ(reports_[0].url, FullUrl("a.txt"));
+  EXPECT_EQ(reports_[1].url, FullUrl("b.txt"));
+  EXPECT_EQ(Manager().ActiveCount(), 0);
+}
+
+TEST_F(DownloadTest, TwelveRunAtOnceAndCancelFreesASlot) {
+  std::vector<int32_t> slots;
+  for (int i = 0; i < VX_DOWNLOAD_SLOTS; ++i) slots.push_back(Start("stall/4096/" + std::to_string(i) + ".bin"));
+  for (int32_t slot : slots) EXPECT_GE(slot, 0);
+  EXPECT_EQ(Start("a.txt"), -1) << "a thirteenth download";
+  VxDownloadCancel(slots[3]);
+  ASSERT_EQ(reports_.size(), 1u);
+  EXPECT_EQ(reports_[0].state, DownloadCancelled);
+  EXPECT_FALSE(fs::exists(reports_[0].localPath));
+  EXPECT_EQ(Start("stall/4096/5.bin"), -1) << "the same URL twice";
+  EXPECT_GE(Start("a.txt"), 0);
+
+  // While they run, the in-use list names their files.
+  const std::string inUse = ReadFile(Manager().InUsePath());
+  EXPECT_NE(inUse.find(Manager().CacheFolder() + "vxlc0.bin\n"), std::string::npos);
+  EXPECT_EQ(std::count(inUse.begin(), inUse.end(), '\n'), VX_DOWNLOAD_SLOTS);
+}
+
+TEST_F(DownloadTest, FailedTransfersAreReportedAndLeaveNoFile) {
+  Manager().SetTransferTimeout(1);
+  for (const char* path : {"missing.txt", "short", "nolength", "stall/2000"}) {
+    const Report report = Fetch(path);
+    EXPECT_EQ(report.state, DownloadFailed) << path;
+    EXPECT_FALSE(fs::exists(report.localPath)) << path;
+  }
+  EXPECT_EQ(Manager().CacheTotal(), 0);
+
+  const Report tight = Fetch("tight");
+  EXPECT_EQ(tight.state, DownloadDone);
+  EXPECT_EQ(ReadFile(tight.localPath), "\n\n" + std::string(121, 't'));
+  const Report lineFeeds = Fetch("line-feeds");
+  EXPECT_EQ(lineFeeds.state, DownloadDone);
+  EXPECT_EQ(ReadFile(lineFeeds.localPath), "\n\nbody");
+}
+
+TEST_F(DownloadTest, CacheLimitAndClearingKeepNamesUnique) {
+  EXPECT_EQ(VxDownloadGetCacheLimit(), 5'000'000);
+  VxDownloadSetCacheLimit(5);
+  const Report a = Fetch("a.txt");
+  ASSERT_EQ(a.state, DownloadDone);
+  // Over the limit: the next miss empties the cache first.
+  const int32_t running = Start("stall/4096/x.txt");
+  ASSERT_GE(running, 0);
+  EXPECT_EQ(ReadFile(Manager().CacheLogPath()).find(FullUrl("a.txt")), std::string::npos);
+  EXPECT_NE(ReadFile(a.localPath), "alpha file");
+  EXPECT_EQ(Manager().CacheTotal(), 0);
+
+  VxDownloadClearCache();
+  const Report b = Fetch("b.txt");
+  EXPECT_EQ(b.state, DownloadDone);
+  EXPECT_NE(b.localPath, Manager().CacheFolder() + "vxlc0.txt") << "still written by the running transfer";
+  EXPECT_NE(ReadFile(Manager().CacheLogPath()).find(FullUrl("stall/4096/x.txt")), std::string::npos);
+}
+
+TEST_F(DownloadTest, LongUrlsKeepTheLogInStep) {
+  // A URL of the longest length its buffer holds, longer than a log line.
+  const std::string longName = std::string(VX_DOWNLOAD_TEXT_SIZE - 1 - FullUrl("").size() - 4, 'n') + ".txt";
+  ASSERT_EQ(FullUrl(longName).size(), VX_DOWNLOAD_TEXT_SIZE - 1u);
+  WriteFile(site_ / longName, "long");
+  EXPECT_EQ(Fetch(longName).state, DownloadDone);
+  EXPECT_EQ(Fetch("a.txt").state, DownloadDone);
+  EXPECT_EQ(Start(std::string(300, 'x')), -1) << "a URL longer than its buffer";
+  Restart();
+  reports_.clear();
+  EXPECT_EQ(VxDownloadGetStatus(Start(longName), nullptr, nullptr), DownloadDone);
+  EXPECT_EQ(VxDownloadGetStatus(Start("a.txt"), nullptr, nullptr), DownloadDone);
+}
+
+TEST_F(DownloadTest, LeftoversOfAnInterruptedRunAreDeleted) {
+  const std::string leftover = Manager().CacheFolder() + "vxlc7.bin";
+  ReleaseDownloadManager();
+  WriteFile(leftover, "half");
+  std::string inUse = leftover + "\n";
+  for (int i = 1; i < VX_DOWNLOAD_SLOTS; ++i) inUse += "0\n";
+  WriteFile(fs::path(leftover).parent_path() / "inuse", inUse);
+  AcquireDownloadManager();
+  EXPECT_FALSE(fs::exists(leftover));
+  EXPECT_EQ(ReadFile(Manager().InUsePath()), "");
+}
+
+TEST_F(DownloadTest, ProgressTextFollowsTheTransfers) {
+  char text[VX_DOWNLOAD_TEXT_SIZE] = "unchanged";
+  VxDownloadGetProgressText(text);
+  EXPECT_STREQ(text, "");
+  const int32_t slot = Start("stall/2048");
+  int32_t total = 0, received = 0;
+  ASSERT_TRUE(PumpUntil([&] {
+    return VxDownloadGetStatus(slot, &total, &received) == DownloadRunning && received == 1024;
+  }));
+  EXPECT_EQ(total, 2048);
+  VxDownloadGetProgressText(text);
+  EXPECT_STREQ(text, "Downloading 1 file(s), 50% done (of 2.0K).");
+  VxDownloadCancel(slot);
+  VxDownloadGetProgressText(text);
+  EXPECT_STREQ(text, "Welcome To Vantessel");
+  VxDownloadGetProgressText(text);
+  EXPECT_STREQ(text, "");
+}
+
+TEST_F(DownloadTest, MemoryCopyAndDownloadsToAGivenFile) {
+  const Report kept = Fetch("b.txt", 1);
+  ASSERT_EQ(kept.state, DownloadDone);
+  const auto* body = static_cast<const char*>(VxDownloadGetSlotBuffer(kept.slot));
+  ASSERT_NE(body, nullptr);
+  EXPECT_EQ(std::string(body, 27), "bravo file, a little longer");
+  int32_t received = 0;
+  EXPECT_EQ(VxDownloadGetStatus(kept.slot, nullptr, &received), DownloadFree);
+  EXPECT_EQ(received, 27);
+  VxDownloadFreeSlotBuffer(kept.slot);
+  EXPECT_EQ(VxDownloadGetSlotBuffer(kept.slot), nullptr);
+
+  const std::string target = (folder_ / "given.txt").string();
+  ASSERT_GE(VxDownloadStartTo(FullUrl("a.txt").c_str(), target.c_str(), &callback_, 0), 0);
+  ASSERT_TRUE(PumpUntil([&] { return reports_.size() == 2; }));
+  EXPECT_EQ(reports_.back().state, DownloadDone);
+  EXPECT_EQ(ReadFile(target), "alpha file");
+  EXPECT_EQ(Manager().CacheTotal(), 27) << "a download to a given file is not part of the cache";
+}
+
+TEST_F(DownloadTest, ArgumentsAreCheckedAndTextsBounded) {
+  for (int32_t slot : {-1, VX_DOWNLOAD_SLOTS, 1000}) {
+    EXPECT_EQ(VxDownloadGetStatus(slot, nullptr, nullptr), 0);
+    EXPECT_EQ(VxDownloadGetSlotBuffer(slot), nullptr);
+    VxDownloadCancel(slot);
+    VxDownloadFreeSlotBuffer(slot);
+  }
+  int32_t total = -7;
+  EXPECT_EQ(VxDownloadGetStatus(0, &total, nullptr), DownloadFree);
+  EXPECT_EQ(total, -7);
+  EXPECT_EQ(VxDownloadStart(nullptr, &callback_, 0, nullptr), -1);
+  EXPECT_EQ(VxDownloadStartTo(FullUrl("a.txt").c_str(), nullptr, &callback_, 0), -1);
+
+  char out[VX_DOWNLOAD_TEXT_SIZE];
+  EXPECT_EQ(VxDownloadGetCacheDir(out), static_cast<int32_t>(Manager().CacheFolder().size()) + 1);
+  EXPECT_EQ(std::string(out), Manager().CacheFolder());
+  const std::string registry = "http://" + server_.HostAndPort() + "/ovreg_new/ProductRegistry.txt";
+  EXPECT_EQ(VxDownloadGetProductRegistryUrl(out), static_cast<int32_t>(registry.size()));
+  EXPECT_EQ(std::string(out), registry);
+  EXPECT_EQ(VxDownloadGetHomeUrl(nullptr), 0);
+}
+
+TEST_F(DownloadTest, FetchesThroughTheConfiguredProxy) {
+  EXPECT_EQ(ReadFile(Fetch("via").localPath), "direct");
+  test::TinyProxy proxy(folder_);
+  ASSERT_NE(proxy.Port(), 0) << "tinyproxy did not start";
+  WriteFile(Manager().ConfigPath(), "version=1\nproxyServer=127.0.0.1\nproxyPort=" +
+                                        std::to_string(proxy.Port()) + "\n");
+  Restart();
+  VxDownloadClearCache();
+  const Report report = Fetch("via");
+  EXPECT_EQ(report.state, DownloadDone);
+  EXPECT_EQ(ReadFile(report.localPath), "proxy");
+}
+
+// The table reaches a component manager only through the host table.
+std::vector<std::string> g_hostCalls;
+int32_t FakeDefine(ComponentRecord*, const char* name, int32_t) {
+  g_hostCalls.push_back(std::string("define ") + name);
+  return 0;
+}
+int32_t FakeSetCount(ComponentRecord*, int16_t count, int32_t, int16_t major, int16_t minor) {
+  g_hostCalls.push_back("count " + std::to_string(count) + " " + std::to_string(major) + "." + std::to_string(minor));
+  return 0;
+}
+int32_t FakeSetSlot(ComponentRecord*, int16_t index, VxSlotFunction fn) {
+  EXPECT_EQ(fn, VxDownloadSlotTable()[index]);
+  g_hostCalls.push_back("slot " + std::to_string(index));
+  return 0;
+}
+
+TEST(VxDownloadTable, BuildsEighteenSlotsThroughTheHostTable) {
+  VxSlotFunction table[VxHostSlotCount] = {};
+  table[VxHostDefineComponent] = reinterpret_cast<VxSlotFunction>(&FakeDefine);
+  table[VxHostSetSlotCount] = reinterpret_cast<VxSlotFunction>(&FakeSetCount);
+  table[VxHostSetSlot] = reinterpret_cast<VxSlotFunction>(&FakeSetSlot);
+  VxBuilderArgs args{table, reinterpret_cast<ComponentRecord*>(&g_hostCalls)};
+  EXPECT_EQ(BuildVxDownloadTable(&args), 0);
+  ASSERT_EQ(g_hostCalls.size(), 20u);
+  EXPECT_EQ(g_hostCalls[0], "define Vx_Download");
+  EXPECT_EQ(g_hostCalls[1], "count 18 1.0");
+  EXPECT_EQ(g_hostCalls[19], "slot 17");
+  EXPECT_EQ(VxDownloadSlotTable()[VxDownloadPollSlot], reinterpret_cast<VxSlotFunction>(&VxDownloadPoll));
+}
+
+}  // namespace
+}  // namespace vx

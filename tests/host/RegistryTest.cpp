@@ -1,0 +1,101 @@
+#include "host/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include "host/ComponentManager.h"
+
+namespace vx::host {
+namespace {
+
+constexpr char kDigest[] = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+
+TEST(Registry, ReadsComponentRecordsWithTheirDigests) {
+  std::string text = std::string("# Component registry\n\n") +
+                     "COMPSTART\n"
+                     "NAME = Vantessel\n"
+                     "WIN_VERSION = 2.3\n"
+                     "WIN_URL = http://host/pkg/Vantessel2_3.so.gz\r\n"
+                     "#WIN_SHA256 = " + kDigest + "\n"
+                     "COMPEND\n"
+                     "COMPSTART NAME=Gadget WIN_VERSION=2.10 COMPEND\n"
+                     "COMPSTART\nNAME = Last\nCOMPEND";  // no line end at the very end
+  std::optional<RegistryFile> registry = ParseRegistryText(text, kComponentRegistryFormat);
+  ASSERT_TRUE(registry);
+  ASSERT_EQ(registry->records.size(), 3u);
+  const RegistryRecord& core = registry->records[0];
+  EXPECT_EQ(core.name, "Vantessel");
+  EXPECT_EQ(core.major, 2);
+  EXPECT_EQ(core.minor, 3);
+  EXPECT_EQ(core.url, "http://host/pkg/Vantessel2_3.so.gz");
+  EXPECT_EQ(core.sha256, kDigest);
+  EXPECT_EQ(registry->records[1].name, "Gadget");
+  EXPECT_EQ(registry->records[1].minor, 10);
+  EXPECT_TRUE(registry->records[1].sha256.empty());
+  EXPECT_EQ(registry->records[2].name, "Last");
+}
+
+TEST(Registry, RefusesWholeFilesThatAreMalformed) {
+  EXPECT_FALSE(ParseRegistryText("COMPSTART\nNAME = A\nCOMPSTART\nCOMPEND\n", kComponentRegistryFormat));
+  EXPECT_FALSE(ParseRegistryText("COMPSTART NAME " + std::string(300, 'x') + " COMPEND\n", kComponentRegistryFormat));
+  EXPECT_FALSE(ParseRegistryText("COMPSTART\nNAME = " + std::string(256, 'n') + "\n", kComponentRegistryFormat));
+  EXPECT_FALSE(ParseRegistryFile("/nonexistent/ComponentRegistry.txt", kComponentRegistryFormat));
+  // A keyword missing its value reads as empty rather than failing.
+  std::optional<RegistryFile> registry =
+      ParseRegistryText("PRODUCTSTART NAME\nWIN_VERSION\nPRODUCTEND\nPRODUCTEND\n", kProductRegistryFormat);
+  ASSERT_TRUE(registry);
+  ASSERT_EQ(registry->records.size(), 1u);  // an end without a start adds nothing
+  EXPECT_EQ(registry->records[0].major, 0);
+}
+
+TEST(Registry, KeepsAtMostTheFormatsRecordCount) {
+  std::string text;
+  for (int i = 0; i < 12; ++i) text += "PRODUCTSTART NAME=P" + std::to_string(i) + " PRODUCTEND\n";
+  text += "PRODUCT_DOWNLOAD_URL = http://site/get\n";
+  std::optional<RegistryFile> registry = ParseRegistryText(text, kProductRegistryFormat);
+  ASSERT_TRUE(registry);
+  EXPECT_EQ(registry->records.size(), 10u);
+  EXPECT_EQ(registry->siteUrl, "http://site/get");
+}
+
+TEST(Registry, DigestsOutsideARecordOrMalformedAreIgnored) {
+  std::string text = std::string("#WIN_SHA256 = ") + kDigest + "\nCOMPSTART\n#WIN_SHA256 = abc\nCOMPEND\n";
+  std::optional<RegistryFile> registry = ParseRegistryText(text, kComponentRegistryFormat);
+  ASSERT_TRUE(registry);
+  ASSERT_EQ(registry->records.size(), 1u);
+  EXPECT_TRUE(registry->records[0].sha256.empty());
+}
+
+RegistryRecord Entry(const char* name, int16_t major, int16_t minor, const char* url = "") {
+  return RegistryRecord{name, major, minor, url, {}};
+}
+
+TEST(Registry, SelectionKeepsTheProductMajorsNewestEntries) {
+  std::vector<RegistryRecord> selected = SelectRegistryEntries(
+      {Entry("Vantessel", 3, 0), Entry("Vantessel", 2, 3), Entry("Vantessel", 2, 1), Entry("Gadget", 2, 1),
+       Entry("Gadget", 2, 1)},
+      2);
+  ASSERT_EQ(selected.size(), 3u);
+  EXPECT_EQ(selected[0].minor, 3);
+  EXPECT_EQ(selected[1].name, "Gadget");
+  EXPECT_EQ(selected[2].name, "Gadget");  // equal minors both stay
+}
+
+TEST(Registry, PackageNamesMustMatchTheirEntry) {
+  EXPECT_EQ(PackageFileName(Entry("Vantessel", 2, 3, "http://h/p/Vantessel2_3.so.gz")), "Vantessel2_3.so.gz");
+  EXPECT_FALSE(PackageFileName(Entry("Vantessel", 2, 3, "http://h/p/Vantessel2_4.so.gz")));
+  EXPECT_FALSE(PackageFileName(Entry("Vantessel", 2, 3, "http://h/p/Vantessel2_3.dll.gz")));
+  EXPECT_FALSE(PackageFileName(Entry("Vantessel", 2, 3, "http://h/p/../Vantessel2_3.so.gz/")));
+  EXPECT_FALSE(PackageFileName(Entry("../../bin/x", 2, 3, "http://h/../../bin/x2_3.so.gz")));
+  EXPECT_FALSE(PackageFileName(Entry("", 2, 3, "http://h/2_3.so.gz")));
+  EXPECT_FALSE(PackageFileName(Entry("Gadget", 2, -1, "http://h/Gadget2_-1.so.gz")));
+}
+
+TEST(Registry, VersionsCompareMajorFirst) {
+  EXPECT_TRUE(IsOlderVersion(2, 2, 2, 3));
+  EXPECT_TRUE(IsOlderVersion(1, 9, 2, 0));
+  EXPECT_FALSE(IsOlderVersion(2, 2, 2, 2));
+  EXPECT_FALSE(IsOlderVersion(2, 3, 2, 2));
+}
+
+}  // namespace
+}  // namespace vx::host

@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""A loopback HTTP/1.0 server for the host tests.
+
+Serves the files of the folder given as its argument, and a few responses
+that a real server may send and the client must survive. Listens on
+127.0.0.1 on a port the system picks and prints that port as its first line.
+
+  /stall/<n>      header and half of an n-byte body, then silence
+  /short          announces 100 bytes, sends 10 and closes
+  /nolength       a body without Content-Length
+  /tight          "Content-Length:<n>" without the blank; body starts with LFs
+  /via            body "proxy" when the request came through a proxy, else "direct"
+  /line-feeds     body "\\n\\nbody" behind a header that ends in bare LFs
+"""
+import http.server
+import os
+import socketserver
+import sys
+import time
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"
+
+    def log_message(self, *args):
+        pass
+
+    def raw(self, data):
+        self.wfile.write(data)
+        self.wfile.flush()
+
+    def do_GET(self):
+        path = self.path
+        if path.startswith("http://"):
+            path = "/" + path.split("/", 3)[3]
+        if path.startswith("/stall/"):
+            size = int(path.split("/")[2])
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % size + b"s" * (size // 2))
+            time.sleep(60)
+        elif path == "/short":
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + b"x" * 10)
+        elif path == "/nolength":
+            self.raw(b"HTTP/1.0 200 OK\r\n\r\nno length here")
+        elif path == "/tight":
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Length:123\r\n\r\n" + b"\n\n" + b"t" * 121)
+        elif path == "/line-feeds":
+            self.raw(b"HTTP/1.0 200 OK\nContent-Length: 6\n\n\n\nbody")
+        elif path == "/via":
+            body = b"proxy" if self.headers.get("Via") else b"direct"
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body) + body)
+        else:
+            self.path = path
+            super().do_GET()
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+
+
+def main():
+    os.chdir(sys.argv[1])
+    server = Server(("127.0.0.1", 0), Handler)
+    print(server.server_address[1], flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,254 @@
+#include "platform/Bitmap.h"
+
+#include <zlib.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "WindowTestSupport.h"
+#include "platform/DeviceContext.h"
+#include "platform/Faults.h"
+#include "platform/HeadlessBackend.h"
+#include "platform/Palette.h"
+
+namespace vx {
+namespace {
+
+using test::RecordingClass;
+
+template <typename T>
+void Put(Bitmap& bitmap, int x, int y, T value) {
+  std::memcpy(bitmap.Row(y) + x * sizeof(T), &value, sizeof(T));
+}
+
+class Blits : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Headless().Reset();
+    window_ = recording_.Create(kWindowVisible, WindowHandle::None, 8, 4);
+  }
+  void TearDown() override { Headless().Reset(); }
+
+  // Blits the bitmap to the window's origin and returns the presented row 0.
+  std::vector<uint32_t> PresentedRow(Bitmap& bitmap, int count) {
+    MemoryDC memory;
+    memory.Select(&bitmap);
+    WindowDC screen(window_);
+    EXPECT_TRUE(BitBlt(screen, 0, 0, bitmap.Width(), bitmap.Height(), memory, 0, 0));
+    std::optional<Frame> frame = Headless().LastFrame(window_);
+    if (!frame) return {};
+    return {frame->pixels.begin(), frame->pixels.begin() + count};
+  }
+
+  RecordingClass recording_;
+  WindowHandle window_ = WindowHandle::None;
+};
+
+TEST_F(Blits, EveryPixelFormatArrivesAsXrgb) {
+  const uint32_t table[] = {0x000000, 0xFF0000, 0x00FF00, 0x123456};
+  auto indexed = Bitmap::Create(4, 1, 8, table);
+  ASSERT_TRUE(indexed);
+  for (int x = 0; x < 4; ++x) Put<uint8_t>(*indexed, x, 0, static_cast<uint8_t>(3 - x));
+  EXPECT_EQ(PresentedRow(*indexed, 4), (std::vector<uint32_t>{0x123456, 0x00FF00, 0xFF0000, 0x000000}));
+
+  auto c555 = Bitmap::Create(4, 1, 16);
+  for (uint16_t x = 0; const uint16_t pixel : {0x7FFF, 0x7C00, 0x001F, 0x4210}) Put(*c555, x++, 0, pixel);
+  EXPECT_EQ(PresentedRow(*c555, 4), (std::vector<uint32_t>{0xFFFFFF, 0xFF0000, 0x0000FF, 0x848484}));
+
+  auto c565 = Bitmap::Create(3, 1, 16, {}, Layout16::k565);
+  for (uint16_t x = 0; const uint16_t pixel : {0xF800, 0x07E0, 0xFFFF}) Put(*c565, x++, 0, pixel);
+  EXPECT_EQ(PresentedRow(*c565, 3), (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0xFFFFFF}));
+
+  auto xrgb = Bitmap::Create(2, 1, 32);
+  Put<uint32_t>(*xrgb, 0, 0, 0xAB123456);
+  Put<uint32_t>(*xrgb, 1, 0, 0x00FFFFFF);
+  EXPECT_EQ(PresentedRow(*xrgb, 2), (std::vector<uint32_t>{0x123456, 0xFFFFFF})) << "the x byte is not a colour";
+}
+
+TEST_F(Blits, AnIndexedBitmapWithoutTableTakesTheSelectedPalette) {
+  auto indexed = Bitmap::Create(2, 1, 8);
+  Put<uint8_t>(*indexed, 0, 0, 1);
+  Put<uint8_t>(*indexed, 1, 0, 200);
+  const uint32_t entries[] = {0x000000, 0x00AA00};
+  PaletteHandle palette = CreatePalette(entries);
+  MemoryDC memory;
+  memory.Select(indexed.get());
+  memory.SelectPalette(palette);
+  WindowDC screen(window_);
+  ASSERT_TRUE(BitBlt(screen, 0, 0, 2, 1, memory, 0, 0));
+  EXPECT_EQ(screen.GetPixel(0, 0), 0x00AA00u);
+  EXPECT_EQ(screen.GetPixel(1, 0), 0u) << "an index past the palette reads as black";
+  DeletePalette(palette);
+}
+
+TEST_F(Blits, CopiesAreClippedToBothSides) {
+  auto source = Bitmap::Create(4, 4, 32);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) Put<uint32_t>(*source, x, y, static_cast<uint32_t>(0x10 * y + x + 1));
+  MemoryDC memory;
+  memory.Select(source.get());
+  WindowDC screen(window_);
+  ASSERT_TRUE(BitBlt(screen, 6, -2, 4, 4, memory, 0, 0));
+  Frame frame = *Headless().LastFrame(window_);
+  EXPECT_EQ(frame.At(6, 0), 0x21u);
+  EXPECT_EQ(frame.At(7, 1), 0x32u);
+  EXPECT_EQ(frame.At(5, 0), 0u);
+  EXPECT_EQ(frame.At(6, 2), 0u);
+  EXPECT_FALSE(BitBlt(screen, 0, 0, 4, 4, memory, 4, 0)) << "nothing of the source lies there";
+  EXPECT_FALSE(BitBlt(screen, 8, 0, 4, 4, memory, 0, 0));
+}
+
+TEST_F(Blits, StretchTakesTheNearestPixel) {
+  auto source = Bitmap::Create(100, 1, 32);
+  for (int x = 0; x < 100; ++x) Put<uint32_t>(*source, x, 0, static_cast<uint32_t>(x));
+  auto target = Bitmap::Create(50, 2, 32);
+  MemoryDC from, to;
+  from.Select(source.get());
+  to.Select(target.get());
+  ASSERT_TRUE(StretchBlt(to, 0, 0, 50, 2, from, 0, 0, 100, 1));
+  for (int x = 0; x < 50; ++x) {
+    ASSERT_EQ(target->PixelXrgb(x, 0), static_cast<uint32_t>(2 * x));
+    ASSERT_EQ(target->PixelXrgb(x, 1), static_cast<uint32_t>(2 * x)) << "one source row fills both";
+  }
+  WindowDC screen(window_);
+  ASSERT_TRUE(StretchBlt(screen, -4, 0, 16, 1, from, 0, 0, 4, 1));
+  EXPECT_EQ(screen.GetPixel(0, 0), 1u) << "target x 0 is stretched x 4, source x 1";
+  EXPECT_EQ(screen.GetPixel(7, 0), 2u);
+}
+
+TEST(Bitmaps, RowsArePaddedToFourBytes) {
+  EXPECT_EQ(Bitmap::Create(13, 2, 8)->RowBytes(), 16);
+  EXPECT_EQ(Bitmap::Create(3, 2, 16)->RowBytes(), 8);
+  EXPECT_EQ(Bitmap::Create(3, 2, 32)->RowBytes(), 12);
+  auto bitmap = Bitmap::Create(13, 2, 8);
+  EXPECT_EQ(bitmap->Row(1), bitmap->Bits() + 16);
+  EXPECT_EQ(bitmap->Width(), 13);
+}
+
+TEST(Bitmaps, ImpossibleBitmapsAreRefused) {
+  EXPECT_FALSE(Bitmap::Create(4, 4, 24));
+  EXPECT_FALSE(Bitmap::Create(0, 4, 32));
+  EXPECT_FALSE(Bitmap::Create(4, -1, 32));
+  EXPECT_FALSE(Bitmap::Create(Bitmap::kMaxDimension + 1, 1, 8));
+  std::vector<uint32_t> tooMany(257);
+  EXPECT_FALSE(Bitmap::Create(4, 4, 8, tooMany));
+  for (uint32_t n = 1; n <= 2; ++n) {
+    ScopedFault fault(FaultKind::kAllocation, n);
+    auto first = Bitmap::Create(4, 4, 32);
+    auto second = Bitmap::Create(4, 4, 32);
+    EXPECT_EQ(!first, n == 1);
+    EXPECT_EQ(!second, n == 2);
+  }
+}
+
+TEST(Bitmaps, ADestroyedBitmapLeavesItsDcEmpty) {
+  MemoryDC memory;
+  {
+    auto bitmap = Bitmap::Create(4, 4, 32);
+    memory.Select(bitmap.get());
+    EXPECT_EQ(memory.Width(), 4);
+  }
+  EXPECT_EQ(memory.Selected(), nullptr);
+  EXPECT_EQ(memory.Width(), 0);
+  EXPECT_FALSE(memory.SetPixel(0, 0, 1));
+
+  auto bitmap = Bitmap::Create(2, 2, 32);
+  MemoryDC other;
+  memory.Select(bitmap.get());
+  other.Select(bitmap.get());
+  EXPECT_EQ(memory.Selected(), nullptr) << "a bitmap lives in one DC at a time";
+  EXPECT_EQ(other.Selected(), bitmap.get());
+}
+
+TEST(Palettes, RealisingMapsOnlyOnAnEightBitScreen) {
+  Headless().Reset();
+  std::vector<uint32_t> entries(256);
+  for (uint32_t i = 0; i < 256; ++i) entries[i] = i * 0x010101;
+  PaletteHandle palette = CreatePalette(entries);
+  MemoryDC dc;
+  EXPECT_EQ(dc.SelectPalette(palette), PaletteHandle::None);
+
+  EXPECT_EQ(ScreenBitsPerPixel(), 32);
+  EXPECT_EQ(RealizePalette(dc), 0);
+  EXPECT_FALSE(GetSystemPaletteEntries());
+
+  Headless().SetScreenDepth(8);
+  EXPECT_EQ(ScreenBitsPerPixel(), 8);
+  EXPECT_EQ((*GetSystemPaletteEntries())[255], 0u);
+  EXPECT_EQ(RealizePalette(dc), 256);
+  EXPECT_EQ((*GetSystemPaletteEntries())[255], 0xFFFFFFu);
+
+  Headless().SetScreenDepth(24);
+  EXPECT_EQ(ScreenBitsPerPixel(), 32) << "24-bit displays count as 32";
+  Headless().SetScreenDepth(16, true);
+  EXPECT_EQ(ScreenBitsPerPixel(), 16);
+  EXPECT_TRUE(ScreenUses565());
+  Headless().Reset();
+
+  const uint32_t two[] = {1, 2};
+  EXPECT_EQ(SetPaletteEntries(palette, 254, two), 2);
+  EXPECT_EQ(SetPaletteEntries(palette, 255, two), 1) << "entries past the end are dropped";
+  EXPECT_EQ(GetPaletteEntries(palette)[255], 1u);
+  EXPECT_TRUE(DeletePalette(palette));
+  EXPECT_TRUE(GetPaletteEntries(palette).empty());
+  EXPECT_EQ(CreatePalette({}), PaletteHandle::None);
+}
+
+uint32_t BigEndianAt(const std::string& bytes, size_t at) {
+  return (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) << 24) |
+         (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 16) |
+         (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 8) | static_cast<uint8_t>(bytes[at + 3]);
+}
+
+TEST_F(Blits, ThePresentedFrameIsWrittenAsAPng) {
+  WindowDC screen(window_);
+  ASSERT_TRUE(FillRect(screen, {0, 0, 8, 4}, 0x0000FF));
+  ASSERT_TRUE(FillRect(screen, {2, 1, 4, 3}, 0xFF8000));
+  EXPECT_EQ(Headless().PresentCount(window_), 2);
+  std::string path = std::string(VX_TEST_BINARY_DIR) + "/presented-frame.png";
+  ASSERT_TRUE(Headless().WriteLastFrameAsPng(window_, path));
+
+  std::ifstream in(path, std::ios::binary);
+  std::string png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(png.size(), 33u + 12u);
+  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1A\n", 8));
+  EXPECT_EQ(png.substr(12, 4), "IHDR");
+  EXPECT_EQ(BigEndianAt(png, 16), 8u);
+  EXPECT_EQ(BigEndianAt(png, 20), 4u);
+  ASSERT_EQ(png.substr(37, 4), "IDAT");
+  uint32_t packedSize = BigEndianAt(png, 33);
+  std::vector<uint8_t> raw(4 * (1 + 8 * 3));
+  uLongf rawSize = raw.size();
+  ASSERT_EQ(uncompress(raw.data(), &rawSize, reinterpret_cast<const Bytef*>(png.data() + 41), packedSize), Z_OK);
+  ASSERT_EQ(rawSize, raw.size());
+  auto rgbAt = [&](int x, int y) {
+    size_t at = static_cast<size_t>(y) * 25 + 1 + 3 * x;
+    return (uint32_t{raw[at]} << 16) | (uint32_t{raw[at + 1]} << 8) | raw[at + 2];
+  };
+  EXPECT_EQ(rgbAt(0, 0), 0x0000FFu);
+  EXPECT_EQ(rgbAt(2, 1), 0xFF8000u);
+  EXPECT_EQ(rgbAt(3, 2), 0xFF8000u);
+  EXPECT_EQ(rgbAt(4, 2), 0x0000FFu);
+  EXPECT_FALSE(Headless().WriteLastFrameAsPng(WindowHandle{12345}, path));
+}
+
+TEST_F(Blits, TheSurfaceFollowsTheClientArea) {
+  WindowDC screen(window_);
+  ASSERT_TRUE(FillRect(screen, {0, 0, 8, 4}, 0x00FF00));
+  MoveWindow(window_, 0, 0, 10, 2);
+  EXPECT_EQ(screen.Width(), 10);
+  EXPECT_EQ(screen.Height(), 2);
+  EXPECT_EQ(screen.GetPixel(7, 1), 0x00FF00u) << "what was drawn stays where it still fits";
+  EXPECT_EQ(screen.GetPixel(9, 1), 0u);
+
+  WindowHandle hidden = recording_.Create(kWindowMessageOnly);
+  WindowDC none(hidden);
+  EXPECT_FALSE(none.Valid());
+  EXPECT_FALSE(FillRect(none, {0, 0, 1, 1}, 0));
+}
+
+}  // namespace
+}  // namespace vx
