@@ -12,7 +12,7 @@
 #include "platform/Numbers.h"
 #include "platform/Path.h"
 
-namespace vx {
+namespace vx::host {
 namespace {
 
 namespace fs = std::filesystem;
@@ -78,13 +78,13 @@ void RemoveFile(const std::string& path) {
 // cut to fit; returns the characters written.
 int32_t CopyText(char* out, const std::string& text) {
   if (!out) return 0;
-  const size_t length = std::min(text.size(), net::kTextSize - 1);
+  const size_t length = std::min(text.size(), kMaxNameLength);
   std::memcpy(out, text.data(), length);
   out[length] = '\0';
   return static_cast<int32_t>(length);
 }
 
-bool Fits(const std::string& text) { return text.size() < net::kTextSize; }
+bool Fits(const std::string& text) { return text.size() <= kMaxNameLength; }
 
 // The cache name's extension: the URL's last three characters, with
 // separators replaced so the name stays inside the Cache folder.
@@ -97,6 +97,10 @@ std::string CacheExtension(const std::string& url) {
 std::string WithHttpPrefix(const char* url) {
   if (std::strncmp(url, kHttpPrefix, kHttpPrefixLength) == 0) return url;
   return std::string(kHttpPrefix) + url;
+}
+
+void Notify(DownloadRequest& request) {
+  if (request.callback) request.callback(VX_DOWNLOAD_EVENT, &request, request.userData);
 }
 
 std::unique_ptr<DownloadRequest> NewRequest(const std::string& url) {
@@ -126,7 +130,7 @@ CDownloadManager::CDownloadManager() {
 }
 
 CDownloadManager::~CDownloadManager() {
-  for (int32_t slot = 0; slot < net::kDownloadSlots; ++slot) CancelDownload(slot);
+  for (int32_t slot = 0; slot < kDownloadSlots; ++slot) CancelDownload(slot);
   RemoveFile(InUsePath());
   if (windowClassesRegistered_) UnregisterChannelWindowClasses();
 }
@@ -159,7 +163,7 @@ void CDownloadManager::CleanInUseFiles() {
   std::error_code error;
   if (fs::exists(InUsePath(), error)) {
     std::vector<std::string> lines = ReadLines(InUsePath());
-    lines.resize(std::min<size_t>(lines.size(), net::kDownloadSlots));
+    lines.resize(std::min<size_t>(lines.size(), kDownloadSlots));
     for (const std::string& line : lines)
       if (!line.empty() && line != "0") RemoveFile(line);
     RemoveFile(InUsePath());
@@ -177,7 +181,7 @@ void CDownloadManager::WriteInUseList() const {
 // A slot is free when nothing runs in it, no requester still waits for its
 // report and no body is kept in it.
 int32_t CDownloadManager::FirstFreeSlot() const {
-  for (int32_t index = 0; index < net::kDownloadSlots; ++index) {
+  for (int32_t index = 0; index < kDownloadSlots; ++index) {
     const Slot& slot = slots_[index];
     if (!slot.busy && !slot.request && slot.memory.empty()) return index;
   }
@@ -211,7 +215,7 @@ int32_t CDownloadManager::StartDownload(const char* url, const DownloadCallback*
                                         char* outLocalPath) {
   if (!url) return -1;
   const std::string fullUrl = WithHttpPrefix(url);
-  if (!Fits(fullUrl) || IsRunning(fullUrl) || activeCount_ >= net::kDownloadSlots) return -1;
+  if (!Fits(fullUrl) || IsRunning(fullUrl) || activeCount_ >= kDownloadSlots) return -1;
   std::unique_ptr<DownloadRequest> request = NewRequest(fullUrl);
   const int32_t slot = BeginTransfer(*request, flags);
   if (slot < 0) return -1;
@@ -284,7 +288,7 @@ int32_t CDownloadManager::StartDownloadTo(const char* url, const char* localPath
                                           int32_t flags) {
   if (!url || !localPath) return -1;
   const std::string fullUrl = WithHttpPrefix(url);
-  if (!Fits(fullUrl) || !Fits(localPath) || activeCount_ >= net::kDownloadSlots) return -1;
+  if (!Fits(fullUrl) || !Fits(localPath) || activeCount_ >= kDownloadSlots) return -1;
   const int32_t index = FirstFreeSlot();
   if (index < 0) return -1;
   std::unique_ptr<DownloadRequest> request = NewRequest(fullUrl);
@@ -299,7 +303,7 @@ int32_t CDownloadManager::StartDownloadTo(const char* url, const char* localPath
 }
 
 void CDownloadManager::Poll() {
-  for (int32_t index = 0; index < net::kDownloadSlots; ++index) {
+  for (int32_t index = 0; index < kDownloadSlots; ++index) {
     Slot& slot = slots_[index];
     if (!slot.request) continue;
     if (slot.state == DownloadRunning) {
@@ -311,17 +315,16 @@ void CDownloadManager::Poll() {
   }
 }
 
+// The slot is settled before its requester hears of the end, so that the
+// callback may start or cancel downloads, this slot's included.
 void CDownloadManager::ReportAndFree(int32_t index) {
   Slot& slot = slots_[index];
-  DownloadRequest* request = slot.request.get();
+  std::unique_ptr<DownloadRequest> request = std::move(slot.request);
   request->state = slot.state;
-  if (request->callback) request->callback(VX_DOWNLOAD_EVENT, request, request->userData);
-  // The callback may have cancelled this very slot.
-  if (slot.request.get() != request) return;
   if (slot.state == DownloadFailed) slot.memory = {};
-  slot.request.reset();
-  --activeCount_;
   slot.state = DownloadFree;
+  --activeCount_;
+  Notify(*request);
 }
 
 void CDownloadManager::StepTransfer(Slot& slot) {
@@ -358,10 +361,10 @@ void CDownloadManager::EndTransfer(Slot& slot, bool succeeded) {
 }
 
 void CDownloadManager::CancelDownload(int32_t index) {
-  if (index < 0 || index >= net::kDownloadSlots) return;
+  if (index < 0 || index >= kDownloadSlots) return;
   Slot& slot = slots_[index];
-  DownloadRequest* request = slot.request.get();
-  if (slot.busy) {
+  const bool wasRunning = slot.busy;
+  if (wasRunning) {
     slot.http.reset();
     static_cast<void>(DataStreamClose(&slot.output));
     slot.busy = false;
@@ -369,18 +372,14 @@ void CDownloadManager::CancelDownload(int32_t index) {
     RemoveFile(slot.localPath);
     slot.localPath.clear();
     if (slot.keepInMemory) slot.memory = {};
-    slot.state = DownloadCancelled;
-    if (request) {
-      request->state = DownloadCancelled;
-      if (request->callback) request->callback(VX_DOWNLOAD_EVENT, request, request->userData);
-    }
   }
-  // The callback may have cancelled (and freed) it already.
-  if (request && slot.request.get() == request) {
-    --activeCount_;
-    slot.state = DownloadFree;
-    slot.request.reset();
-  }
+  std::unique_ptr<DownloadRequest> request = std::move(slot.request);
+  if (!request) return;
+  --activeCount_;
+  slot.state = DownloadFree;
+  if (!wasRunning) return;
+  request->state = DownloadCancelled;
+  Notify(*request);
 }
 
 // Files that a transfer still writes, or that a requester is still to be
@@ -399,7 +398,7 @@ void CDownloadManager::ClearCache() {
 }
 
 int32_t CDownloadManager::GetDownloadStatus(int32_t index, int32_t* total, int32_t* received) const {
-  if (index < 0 || index >= net::kDownloadSlots) return 0;
+  if (index < 0 || index >= kDownloadSlots) return 0;
   const Slot& slot = slots_[index];
   if (slot.busy && slot.http) {
     if (total) *total = slot.http->ContentLength();
@@ -411,19 +410,19 @@ int32_t CDownloadManager::GetDownloadStatus(int32_t index, int32_t* total, int32
 }
 
 void* CDownloadManager::GetSlotBuffer(int32_t index) const {
-  if (index < 0 || index >= net::kDownloadSlots || slots_[index].memory.empty()) return nullptr;
+  if (index < 0 || index >= kDownloadSlots || slots_[index].memory.empty()) return nullptr;
   return const_cast<uint8_t*>(slots_[index].memory.data());
 }
 
 void CDownloadManager::FreeSlotBuffer(int32_t index) {
-  if (index >= 0 && index < net::kDownloadSlots) slots_[index].memory = {};
+  if (index >= 0 && index < kDownloadSlots) slots_[index].memory = {};
 }
 
 std::string CDownloadManager::ProgressText() {
   int32_t files = 0;
   double received = 0;
   double total = 0;
-  for (int32_t index = 0; index < net::kDownloadSlots; ++index) {
+  for (int32_t index = 0; index < kDownloadSlots; ++index) {
     int32_t slotTotal = -1;
     int32_t slotReceived = 0;
     if (GetDownloadStatus(index, &slotTotal, &slotReceived) != DownloadRunning) continue;
@@ -562,4 +561,4 @@ int32_t BuildVxDownloadTable(VxBuilderArgs* args) {
   return 0;
 }
 
-}  // namespace vx
+}  // namespace vx::host

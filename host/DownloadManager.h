@@ -24,11 +24,11 @@
 #include "engine/media/DataStream.h"
 #include "host/HostConfig.h"
 #include "host/HttpRequest.h"
-#include "host/NetworkLimits.h"
+#include "host/HostLimits.h"
 #include "vantessel/Component.h"
 #include "vantessel/Download.h"
 
-namespace vx {
+namespace vx::host {
 
 class CDownloadManager {
  public:
@@ -98,7 +98,7 @@ class CDownloadManager {
 
   HostConfig config_;
   int32_t cacheTotal_ = 0;
-  std::array<Slot, net::kDownloadSlots> slots_;
+  std::array<Slot, kDownloadSlots> slots_;
   std::string cacheFolder_;
   std::string cacheLogPath_;
   std::string preferencesFolder_;
@@ -107,7 +107,7 @@ class CDownloadManager {
   int32_t activeCount_ = 0;
   bool welcomeShown_ = true;
   bool windowClassesRegistered_ = false;
-  int32_t transferTimeout_ = net::kHttpTimeoutSeconds;
+  int32_t transferTimeout_ = kHttpTimeoutSeconds;
 };
 
 // The counted process-wide instance.
@@ -143,4 +143,4 @@ const VxSlotFunction* VxDownloadSlotTable();
 // Defines "Vx_Download" (18 slots, version 1.0) through a host table.
 int32_t BuildVxDownloadTable(VxBuilderArgs* args);
 
-}  // namespace vx
+}  // namespace vx::host

@@ -8,11 +8,11 @@
 #include <string_view>
 
 #include "host/MakerServer.h"
-#include "host/NetworkLimits.h"
+#include "host/HostLimits.h"
 #include "platform/Clock.h"
 #include "platform/Numbers.h"
 
-namespace vx {
+namespace vx::host {
 namespace {
 
 using File = std::unique_ptr<FILE, decltype(&std::fclose)>;
@@ -79,12 +79,12 @@ bool ReadSetting(FILE* file, int first, HostConfig& config) {
   int c = first;
   for (; c != EOF && c != '=' && c != '\n'; c = std::getc(file)) {
     if (c == ' ') keyEnded = true;
-    if (!keyEnded && c != '\r' && key.size() < net::kConfigKeyChars) key += static_cast<char>(c);
+    if (!keyEnded && c != '\r' && key.size() < kConfigKeyChars) key += static_cast<char>(c);
   }
   if (c != '=') return c != EOF;
   std::string value;
   while ((c = std::getc(file)) != EOF && c != '\n')
-    if (value.size() < net::kLineChars) value += static_cast<char>(c);
+    if (value.size() < kMaxLineLength) value += static_cast<char>(c);
   ApplyKey(key, value, config);
   return c != EOF;
 }
@@ -152,4 +152,4 @@ bool WriteConfigFile(const std::string& path, const HostConfig& config, uint32_t
   return WriteWholeFile(path, text);
 }
 
-}  // namespace vx
+}  // namespace vx::host

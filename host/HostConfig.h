@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vx {
+namespace vx::host {
 
 // Dates are packed as (calendar year << 16) + (month 0..11 << 8) + day.
 inline constexpr uint32_t kBuiltInPackedDate = (1970u << 16) + (10u << 8) + 20u;
@@ -43,4 +43,4 @@ std::string DefaultHomeUrl();
 // Replaces the file with every key of config; date is written as given.
 [[nodiscard]] bool WriteConfigFile(const std::string& path, const HostConfig& config, uint32_t date);
 
-}  // namespace vx
+}  // namespace vx::host

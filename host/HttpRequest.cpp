@@ -5,7 +5,7 @@
 
 #include "platform/Clock.h"
 
-namespace vx {
+namespace vx::host {
 namespace {
 
 std::string BuildRequestText(bool viaProxy, std::string_view host, std::string_view path) {
@@ -19,14 +19,9 @@ std::string BuildRequestText(bool viaProxy, std::string_view host, std::string_v
 
 // "name:8080" -> 8080; nothing when the port is not a number from 1 to 65535.
 std::optional<uint16_t> PortAfterColon(std::string_view digits) {
-  if (digits.empty() || digits.size() > 5) return std::nullopt;
-  uint32_t port = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    port = port * 10 + static_cast<uint32_t>(c - '0');
-  }
-  if (port == 0 || port > 65535) return std::nullopt;
-  return static_cast<uint16_t>(port);
+  const std::optional<int32_t> port = ParseDecimal(digits, 5);
+  if (!port || *port == 0 || *port > 65535) return std::nullopt;
+  return static_cast<uint16_t>(*port);
 }
 
 }  // namespace
@@ -53,7 +48,7 @@ CHttpRequest::CHttpRequest(const char* proxyHost, uint16_t proxyPort, std::strin
     channel_.SetRemotePort(port);
   }
   request_ = BuildRequestText(viaProxy, viaProxy ? host : serverName, path);
-  channel_.SetTimeout(net::kDefaultChannelTimeoutSeconds);
+  channel_.SetTimeout(kDefaultChannelTimeoutSeconds);
   static_cast<void>(channel_.Open());
 }
 
@@ -65,7 +60,7 @@ void CHttpRequest::SendRemainingRequest() {
 }
 
 void CHttpRequest::ReceiveBlock() {
-  std::array<uint8_t, net::kChannelBufferBytes> block;
+  std::array<uint8_t, kChannelBufferBytes> block;
   auto length = static_cast<int32_t>(block.size());
   if (channel_.Receive(block.data(), &length) != kTransferOk || length <= 0) return;
   lastProgressMs_ = NowMs();
@@ -95,4 +90,4 @@ uint16_t CHttpRequest::Step() {
   return status;
 }
 
-}  // namespace vx
+}  // namespace vx::host

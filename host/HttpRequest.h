@@ -10,9 +10,9 @@
 #include "engine/media/DataStream.h"
 #include "host/HttpResponse.h"
 #include "host/NMChannel.h"
-#include "host/NetworkLimits.h"
+#include "host/HostLimits.h"
 
-namespace vx {
+namespace vx::host {
 
 class CHttpRequest {
  public:
@@ -21,7 +21,7 @@ class CHttpRequest {
   // receives nothing for timeoutSeconds once connected is stopped.
   CHttpRequest(const char* proxyHost, uint16_t proxyPort, std::string_view host, std::string_view path,
                DataStream* output, DataStream* secondOutput,
-               int32_t timeoutSeconds = net::kHttpTimeoutSeconds);
+               int32_t timeoutSeconds = kHttpTimeoutSeconds);
   virtual ~CHttpRequest();
   CHttpRequest(const CHttpRequest&) = delete;
   CHttpRequest& operator=(const CHttpRequest&) = delete;
@@ -52,4 +52,4 @@ class CHttpRequest {
   uint64_t lastProgressMs_;
 };
 
-}  // namespace vx
+}  // namespace vx::host

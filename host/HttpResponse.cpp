@@ -4,9 +4,9 @@
 #include <cctype>
 #include <optional>
 
-#include "host/NetworkLimits.h"
+#include "host/HostLimits.h"
 
-namespace vx {
+namespace vx::host {
 namespace {
 
 // Offset just past the empty line that ends the header, if it has arrived.
@@ -33,16 +33,6 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-// A decimal number of at most nine digits with nothing else around it.
-std::optional<int32_t> ParseCount(std::string_view text) {
-  if (text.empty() || text.size() > 9) return std::nullopt;
-  int32_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
 
 // "HTTP/1.0 200 OK" -> 200.
 std::optional<int32_t> ParseStatusLine(std::string_view line) {
@@ -50,10 +40,20 @@ std::optional<int32_t> ParseStatusLine(std::string_view line) {
   const size_t blank = line.find(' ');
   if (blank == std::string_view::npos) return std::nullopt;
   std::string_view rest = TrimBlanks(line.substr(blank + 1));
-  return ParseCount(rest.substr(0, std::min(rest.find(' '), rest.size())));
+  return ParseDecimal(rest.substr(0, std::min(rest.find(' '), rest.size())));
 }
 
 }  // namespace
+
+std::optional<int32_t> ParseDecimal(std::string_view text, size_t maxDigits) {
+  if (text.empty() || text.size() > std::min<size_t>(maxDigits, 9)) return std::nullopt;
+  int32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
 
 HttpResponseReader::HttpResponseReader(DataStream* output, DataStream* secondOutput)
     : output_(output), secondOutput_(secondOutput) {}
@@ -71,7 +71,7 @@ void HttpResponseReader::FeedHeader(std::span<const uint8_t> block) {
   header_.append(reinterpret_cast<const char*>(block.data()), block.size());
   const std::optional<size_t> end = HeaderEnd(header_);
   if (!end) {
-    failed_ = header_.size() > net::kMaxHttpHeaderBytes;
+    failed_ = header_.size() > kMaxHttpHeaderBytes;
     return;
   }
   headerParsed_ = true;
@@ -98,7 +98,7 @@ bool HttpResponseReader::ParseHeader(std::string_view header) {
     }
     const size_t colon = line.find(':');
     if (colon != std::string_view::npos && EqualsIgnoringCase(line.substr(0, colon), "Content-Length"))
-      contentLength_ = ParseCount(TrimBlanks(line.substr(colon + 1))).value_or(-1);
+      contentLength_ = ParseDecimal(TrimBlanks(line.substr(colon + 1))).value_or(-1);
   }
   return status_ == 200 && contentLength_ >= 0;
 }
@@ -116,4 +116,4 @@ bool HttpResponseReader::Succeeded() const {
   return !failed_ && headerParsed_ && received_ > 0 && received_ >= contentLength_;
 }
 
-}  // namespace vx
+}  // namespace vx::host

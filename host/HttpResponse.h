@@ -9,13 +9,17 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "engine/media/DataStream.h"
 
-namespace vx {
+namespace vx::host {
+
+// A decimal number of at most maxDigits digits with nothing around it.
+std::optional<int32_t> ParseDecimal(std::string_view text, size_t maxDigits = 9);
 
 class HttpResponseReader {
  public:
@@ -50,4 +54,4 @@ class HttpResponseReader {
   int32_t received_ = 0;
 };
 
-}  // namespace vx
+}  // namespace vx::host

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-namespace vx {
+namespace vx::host {
 
 std::string MakerServerUrl() {
   const char* configured = std::getenv("VANTESSEL_SERVER_URL");
@@ -11,4 +11,4 @@ std::string MakerServerUrl() {
   return url;
 }
 
-}  // namespace vx
+}  // namespace vx::host

@@ -5,11 +5,11 @@
 
 #include <string>
 
-namespace vx {
+namespace vx::host {
 
 inline constexpr char kDefaultMakerServerUrl[] = "http://www.orvanta.example/";
 
 // The base URL, ending in '/'.
 std::string MakerServerUrl();
 
-}  // namespace vx
+}  // namespace vx::host

@@ -10,7 +10,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "host/NetworkLimits.h"
+#include "host/HostLimits.h"
 #include "platform/Clock.h"
 #include "platform/MessagePump.h"
 #include "platform/Socket.h"
@@ -98,7 +98,7 @@ void UnregisterChannelWindowClasses() {
 }
 
 CNMChannel::CNMChannel()
-    : remotePort_(net::kDefaultRemotePort), timeout_(net::kDefaultChannelTimeoutSeconds) {}
+    : remotePort_(host::kDefaultRemotePort), timeout_(host::kDefaultChannelTimeoutSeconds) {}
 
 CNMChannel::~CNMChannel() { Abort(); }
 
@@ -135,7 +135,7 @@ bool CNMChannel::DeadlinePassed() const { return hasDeadline_ && NowMs() >= dead
 
 int16_t CNMChannel::Open() {
   if (state_ != ChannelState::Closed) return kOpenNotClosed;
-  if (remoteHost_.empty() || remoteHost_.size() >= net::kHostNameSize) return kOpenNoRemoteHost;
+  if (remoteHost_.empty() || remoteHost_.size() >= host::kHostNameSize) return kOpenNoRemoteHost;
   events_ = ChannelEvents{};
   SetState(ChannelState::Resolving);
   StartDeadline(timeout_);
@@ -172,7 +172,7 @@ bool CNMChannel::CreateSocket() {
   local.sin_addr.s_addr = htonl(INADDR_ANY);
   local.sin_port = htons(localPort_);
   if (::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) return false;
-  receiveBuffer_.assign(net::kChannelBufferBytes, 0);
+  receiveBuffer_.assign(host::kChannelBufferBytes, 0);
   fill_ = 0;
   events_.canWrite = 0;
   return true;
@@ -225,7 +225,7 @@ void CNMChannel::TakeAccept() {
 // True when bytes came. A receive of nothing means the peer closed.
 bool CNMChannel::TakeReadable() {
   events_.readable = 0;
-  const int32_t room = net::kChannelBufferBytes - fill_;
+  const int32_t room = host::kChannelBufferBytes - fill_;
   if (socket_ < 0 || room <= 0) return false;
   const long received = SocketReceive(socket_, receiveBuffer_.data() + fill_, static_cast<size_t>(room));
   if (received > 0) {
@@ -304,7 +304,7 @@ int32_t CNMChannel::Send(const void* data, int32_t* length) {
     return kTransferNotOpen;
   }
   events_.canWrite = 0;
-  const long sent = SocketSend(socket_, data, static_cast<size_t>(std::min(*length, net::kMaxSendBytes)));
+  const long sent = SocketSend(socket_, data, static_cast<size_t>(std::min(*length, host::kMaxSendBytes)));
   if (sent < 0) {
     *length = 0;
     return kTransferFailed;

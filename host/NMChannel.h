@@ -110,7 +110,6 @@ class CNMChannel {
   uint16_t BoundPort() const;
   // Listen on the local port after the lookup instead of connecting.
   void SetListenMode(bool listen) { listenMode_ = listen; }
-  bool ListenMode() const { return listenMode_; }
 
   // Seconds allowed for resolving, connecting and closing: negative means no
   // time-out, 0 one second.

@@ -17,6 +17,18 @@ int32_t ItemsThatFit(const DataStream* stream, int32_t itemSize, int32_t count) 
   return static_cast<int32_t>(std::min<int64_t>(count, room / itemSize));
 }
 
+// Memory mode: hands `copy` the block's bytes at the position, as many as
+// the whole items that fit take, and moves past them. Returns the items moved.
+template <typename Copy>
+int32_t MemoryTransfer(DataStream* stream, int32_t itemSize, int32_t count, Copy copy) {
+  if (!IsMemory(stream)) return 0;
+  const int32_t fit = ItemsThatFit(stream, itemSize, count);
+  const int32_t bytes = fit * itemSize;
+  if (bytes > 0) copy(stream->memory + stream->position, static_cast<size_t>(bytes));
+  stream->position += bytes;
+  return fit;
+}
+
 uint32_t LittleEndian(const uint8_t* bytes, int width) {
   uint32_t value = 0;
   for (int i = width - 1; i >= 0; --i) value = (value << 8) | bytes[i];
@@ -70,12 +82,7 @@ int32_t DataStreamWrite(DataStream* stream, const void* source, int32_t itemSize
     if (itemSize <= 0 || count <= 0) return 0;
     return static_cast<int32_t>(std::fwrite(source, itemSize, count, stream->file));
   }
-  if (!IsMemory(stream)) return 0;
-  const int32_t fit = ItemsThatFit(stream, itemSize, count);
-  const int32_t bytes = fit * itemSize;
-  if (bytes > 0) std::memcpy(stream->memory + stream->position, source, bytes);
-  stream->position += bytes;
-  return fit;
+  return MemoryTransfer(stream, itemSize, count, [&](uint8_t* at, size_t bytes) { std::memcpy(at, source, bytes); });
 }
 
 int32_t DataStreamRead(DataStream* stream, void* destination, int32_t itemSize, int32_t count) {
@@ -83,12 +90,8 @@ int32_t DataStreamRead(DataStream* stream, void* destination, int32_t itemSize, 
     if (itemSize <= 0 || count <= 0) return 0;
     return static_cast<int32_t>(std::fread(destination, itemSize, count, stream->file));
   }
-  if (!IsMemory(stream)) return 0;
-  const int32_t fit = ItemsThatFit(stream, itemSize, count);
-  const int32_t bytes = fit * itemSize;
-  if (bytes > 0) std::memcpy(destination, stream->memory + stream->position, bytes);
-  stream->position += bytes;
-  return fit;
+  return MemoryTransfer(stream, itemSize, count,
+                        [&](uint8_t* at, size_t bytes) { std::memcpy(destination, at, bytes); });
 }
 
 int32_t DataStreamReadU16(DataStream* stream, uint16_t* destination, int32_t count) {

@@ -110,23 +110,6 @@ TEST_F(DataStreamTest, MemoryTransfersNeverPassTheBlock) {
   EXPECT_EQ(out[0], 4);
 }
 
-TEST_F(DataStreamTest, FileModeWritesAndTellsLikeStdio) {
-  const std::string name = (folder_ / "out.bin").string();
-  DataStream stream;
-  DataStreamOpen(&stream, name.c_str(), "w+b", nullptr, 0);
-  ASSERT_NE(stream.file, nullptr);
-  EXPECT_EQ(DataStreamWrite(&stream, "abcdef", 1, 6), 6);
-  EXPECT_EQ(DataStreamTell(&stream), 6);
-  EXPECT_EQ(DataStreamSeek(&stream, 2, SeekFrom::Start), 0);
-  char two[2] = {};
-  EXPECT_EQ(DataStreamRead(&stream, two, 1, 2), 2);
-  EXPECT_EQ(two[0], 'c');
-  EXPECT_EQ(DataStreamLength(&stream), 6);
-  EXPECT_EQ(DataStreamTell(&stream), 4);
-  EXPECT_EQ(DataStreamClose(&stream), 0);
-  EXPECT_EQ(fs::file_size(name), 6u);
-}
-
 TEST_F(DataStreamTest, StreamThatDidNotOpenAnswersZero) {
   DataStream stream;
   DataStreamOpen(&stream, (folder_ / "missing" / "x").string().c_str(), "rb", nullptr, 0);

@@ -17,7 +17,7 @@
 #include "tests/host/TestPeers.h"
 #include "tests/platform/TestEnvironment.h"
 
-namespace vx {
+namespace vx::host {
 namespace {
 
 namespace fs = std::filesystem;
@@ -207,6 +207,37 @@ TEST_F(DownloadTest, CacheHitsInOneTickEachGetTheirCallback) {
   EXPECT_EQ(Manager().ActiveCount(), 0);
 }
 
+// A requester that, told of its end, cancels its own slot and starts anew.
+struct Chain {
+  std::string nextUrl;
+  DownloadCallback next;
+  int32_t started = -2;
+  int calls = 0;
+};
+
+void CancelSelfAndStartNext(int32_t, DownloadRequest* request, void* userData) {
+  auto* chain = static_cast<Chain*>(userData);
+  ++chain->calls;
+  VxDownloadCancel(request->slot);
+  chain->started = VxDownloadStart(chain->nextUrl.c_str(), &chain->next, 0, nullptr);
+}
+
+TEST_F(DownloadTest, CallbacksMayCancelAndStartDownloads) {
+  Fetch("a.txt");
+  reports_.clear();
+  Chain chain{FullUrl("b.txt"), callback_};
+  const DownloadCallback first{&chain, &CancelSelfAndStartNext};
+  const int32_t hit = VxDownloadStart(FullUrl("a.txt").c_str(), &first, 0, nullptr);
+  ASSERT_GE(hit, 0);
+  VxDownloadPoll();
+  EXPECT_EQ(chain.calls, 1);
+  EXPECT_EQ(chain.started, hit) << "the reported slot is free again";
+  ASSERT_TRUE(PumpUntil([&] { return !reports_.empty(); }));
+  EXPECT_EQ(reports_.back().url, FullUrl("b.txt"));
+  EXPECT_EQ(reports_.back().state, DownloadDone);
+  EXPECT_EQ(Manager().ActiveCount(), 0);
+}
+
 TEST_F(DownloadTest, TwelveRunAtOnceAndCancelFreesASlot) {
   std::vector<int32_t> slots;
   for (int i = 0; i < VX_DOWNLOAD_SLOTS; ++i) slots.push_back(Start("stall/4096/" + std::to_string(i) + ".bin"));
@@ -261,7 +292,7 @@ TEST_F(DownloadTest, CacheLimitAndClearingKeepNamesUnique) {
   EXPECT_NE(ReadFile(Manager().CacheLogPath()).find(FullUrl("stall/4096/x.txt")), std::string::npos);
 }
 
-TEST_F(DownloadTest, LongUrlsKeepTheLogInStep) {
+TEST_F(DownloadTest, UrlsOfAnyLengthOrShapeKeepTheCacheInStep) {
   // A URL of the longest length its buffer holds, longer than a log line.
   const std::string longName = std::string(VX_DOWNLOAD_TEXT_SIZE - 1 - FullUrl("").size() - 4, 'n') + ".txt";
   ASSERT_EQ(FullUrl(longName).size(), VX_DOWNLOAD_TEXT_SIZE - 1u);
@@ -269,6 +300,10 @@ TEST_F(DownloadTest, LongUrlsKeepTheLogInStep) {
   EXPECT_EQ(Fetch(longName).state, DownloadDone);
   EXPECT_EQ(Fetch("a.txt").state, DownloadDone);
   EXPECT_EQ(Start(std::string(300, 'x')), -1) << "a URL longer than its buffer";
+  const Report folder = Fetch("");
+  EXPECT_EQ(folder.state, DownloadDone);
+  EXPECT_EQ(fs::path(folder.localPath).parent_path().string() + "/", Manager().CacheFolder())
+      << "a URL that ends in '/' still names a file in the Cache folder";
   Restart();
   reports_.clear();
   EXPECT_EQ(VxDownloadGetStatus(Start(longName), nullptr, nullptr), DownloadDone);
@@ -392,4 +427,4 @@ TEST(VxDownloadTable, BuildsEighteenSlotsThroughTheHostTable) {
 }
 
 }  // namespace
-}  // namespace vx
+}  // namespace vx::host
