@@ -46,6 +46,9 @@ class VX_PLATFORM_API DeviceContext {
   // and on 8-bit targets.
   bool SetPixel(int x, int y, uint32_t xrgb);
 
+  // The window a WindowDC draws into; None for other DCs.
+  virtual WindowHandle Window() const { return WindowHandle::None; }
+
   // What the DC draws into; false when nothing. Internal to the layer.
   virtual bool Describe(PixelSurface& out) const = 0;
   // Called after drawing changed a rectangle. Internal to the layer.
@@ -84,7 +87,7 @@ class VX_PLATFORM_API WindowDC final : public DeviceContext {
   ~WindowDC() override;
 
   bool Valid() const;
-  WindowHandle Window() const { return window_; }
+  WindowHandle Window() const override { return window_; }
 
   bool Describe(PixelSurface& out) const override;
   void Changed(const Rect& changed) override;
@@ -108,7 +111,9 @@ VX_PLATFORM_API bool FillRect(DeviceContext& target, const Rect& rect, uint32_t 
 
 // Loads the DC's selected palette into the system palette: the number of
 // entries mapped on an 8-bit screen; 0, and nothing changes, on a
-// true-colour screen or without a palette.
+// true-colour screen or without a palette. When the system palette changed,
+// every visible top-level window is posted kMsgPaletteChanged (wParam = the
+// DC's window), so windows that draw with palettes can repaint.
 VX_PLATFORM_API int RealizePalette(DeviceContext& dc);
 
 }  // namespace vx

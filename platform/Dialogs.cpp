@@ -37,6 +37,8 @@ const Drop* FindDrop(DropHandle drop) {
 
 }  // namespace
 
+void Beep() { CurrentBackend().Beep(); }
+
 MessageBoxAnswer ShowMessageBox(const MessageBoxRequest& request) {
   MessageBoxAnswer answer = CurrentBackend().ShowMessageBox(request);
   return Offers(request.buttons, answer) ? answer : MessageBoxAnswer::kClosed;

@@ -19,6 +19,9 @@ namespace vx {
 
 // ---- Message boxes ---------------------------------------------------------
 
+// The default beep (a failed window class registration, a failed lookup).
+VX_PLATFORM_API void Beep();
+
 enum class MessageBoxButtons { kOk, kYesNo };
 enum class MessageBoxIcon { kNone, kQuestion, kWarning };
 // kClosed: the box was closed without choosing (the window's close button).

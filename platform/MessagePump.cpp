@@ -82,15 +82,6 @@ bool TakeTimer(Message& out, const MessageFilter& filter, PeekMode mode) {
   return true;
 }
 
-int MillisecondsToNextTimer() {
-  if (g_timers.empty()) return -1;
-  uint64_t next = std::numeric_limits<uint64_t>::max();
-  for (const Timer& timer : g_timers) next = std::min(next, timer.dueMs);
-  uint64_t now = NowMs();
-  if (next <= now) return 0;
-  return static_cast<int>(std::min<uint64_t>(next - now, std::numeric_limits<int>::max()));
-}
-
 }  // namespace
 
 namespace detail {
@@ -146,6 +137,15 @@ int DispatchPendingMessages() {
     ++count;
   }
   return count;
+}
+
+int MillisecondsToNextTimer() {
+  if (g_timers.empty()) return -1;
+  uint64_t next = std::numeric_limits<uint64_t>::max();
+  for (const Timer& timer : g_timers) next = std::min(next, timer.dueMs);
+  uint64_t now = NowMs();
+  if (next <= now) return 0;
+  return static_cast<int>(std::min<uint64_t>(next - now, std::numeric_limits<int>::max()));
 }
 
 uintptr_t SetTimer(WindowHandle window, uintptr_t id, uint32_t intervalMs, TimerProc procedure) {

@@ -65,6 +65,11 @@ VX_PLATFORM_API intptr_t DispatchMessage(const Message& message);
 // kMsgQuit, which it leaves in the queue for GetMessage.
 VX_PLATFORM_API int DispatchPendingMessages();
 
+// Milliseconds until the next timer is due (0 when one is due now, -1 when
+// there is none). A backend with its own event loop uses it to know when to
+// pump next.
+VX_PLATFORM_API int MillisecondsToNextTimer();
+
 // Sets (or resets) timer `id` of the window to fire every `intervalMs`
 // (at least 1) from now. Returns id, or 0 for an invalid window or id 0.
 VX_PLATFORM_API uintptr_t SetTimer(WindowHandle window, uintptr_t id, uint32_t intervalMs, TimerProc procedure = nullptr);

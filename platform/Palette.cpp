@@ -5,6 +5,9 @@
 
 #include "platform/Backend.h"
 #include "platform/DeviceContext.h"
+#include "platform/MessagePump.h"
+#include "platform/Messages.h"
+#include "platform/WindowState.h"
 
 namespace vx {
 namespace {
@@ -15,14 +18,26 @@ struct Palettes {
   std::array<uint32_t, kPaletteEntries> system{};
 };
 
-Palettes& State() {
+Palettes& PaletteState() {
   static Palettes palettes;
   return palettes;
 }
 
 std::vector<uint32_t>* Find(PaletteHandle palette) {
-  auto it = State().entries.find(static_cast<uint32_t>(palette));
-  return it == State().entries.end() ? nullptr : &it->second;
+  auto it = PaletteState().entries.find(static_cast<uint32_t>(palette));
+  return it == PaletteState().entries.end() ? nullptr : &it->second;
+}
+
+// Every visible top-level window hears that the system palette changed, so
+// windows that draw with palettes can repaint.
+void TellTopLevelWindows(WindowHandle realizedBy) {
+  std::vector<WindowHandle> windows;
+  for (const auto& [id, record] : detail::State().windows)
+    if (record->parent == WindowHandle::None && (record->style & kWindowVisible) &&
+        !(record->style & kWindowMessageOnly))
+      windows.push_back(record->handle);
+  std::sort(windows.begin(), windows.end());
+  for (WindowHandle window : windows) PostMessage(window, kMsgPaletteChanged, static_cast<uintptr_t>(realizedBy));
 }
 
 }  // namespace
@@ -30,12 +45,12 @@ std::vector<uint32_t>* Find(PaletteHandle palette) {
 PaletteHandle CreatePalette(std::span<const uint32_t> xrgbEntries) {
   if (xrgbEntries.empty()) return PaletteHandle::None;
   size_t count = std::min<size_t>(xrgbEntries.size(), kPaletteEntries);
-  uint32_t handle = State().next++;
-  State().entries.emplace(handle, std::vector<uint32_t>(xrgbEntries.begin(), xrgbEntries.begin() + count));
+  uint32_t handle = PaletteState().next++;
+  PaletteState().entries.emplace(handle, std::vector<uint32_t>(xrgbEntries.begin(), xrgbEntries.begin() + count));
   return static_cast<PaletteHandle>(handle);
 }
 
-bool DeletePalette(PaletteHandle palette) { return State().entries.erase(static_cast<uint32_t>(palette)) > 0; }
+bool DeletePalette(PaletteHandle palette) { return PaletteState().entries.erase(static_cast<uint32_t>(palette)) > 0; }
 
 std::vector<uint32_t> GetPaletteEntries(PaletteHandle palette) {
   const std::vector<uint32_t>* entries = Find(palette);
@@ -61,13 +76,17 @@ bool ScreenUses565() { return ScreenBitsPerPixel() == 16 && CurrentBackend().Scr
 
 std::optional<std::array<uint32_t, kPaletteEntries>> GetSystemPaletteEntries() {
   if (ScreenBitsPerPixel() != 8) return std::nullopt;
-  return State().system;
+  return PaletteState().system;
 }
 
 int RealizePalette(DeviceContext& dc) {
   const std::vector<uint32_t>* entries = Find(dc.SelectedPalette());
   if (!entries || ScreenBitsPerPixel() != 8) return 0;
-  std::copy(entries->begin(), entries->end(), State().system.begin());
+  auto& system = PaletteState().system;
+  if (!std::equal(entries->begin(), entries->end(), system.begin())) {
+    std::copy(entries->begin(), entries->end(), system.begin());
+    TellTopLevelWindows(dc.Window());
+  }
   return static_cast<int>(entries->size());
 }
 

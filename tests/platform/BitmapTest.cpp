@@ -175,11 +175,17 @@ TEST(Palettes, RealisingMapsOnlyOnAnEightBitScreen) {
   EXPECT_EQ(RealizePalette(dc), 0);
   EXPECT_FALSE(GetSystemPaletteEntries());
 
+  RecordingClass recording;
+  WindowHandle window = recording.Create();
   Headless().SetScreenDepth(8);
   EXPECT_EQ(ScreenBitsPerPixel(), 8);
   EXPECT_EQ((*GetSystemPaletteEntries())[255], 0u);
+  test::Log().clear();
   EXPECT_EQ(RealizePalette(dc), 256);
   EXPECT_EQ((*GetSystemPaletteEntries())[255], 0xFFFFFFu);
+  EXPECT_EQ(RealizePalette(dc), 256);
+  DispatchPendingMessages();
+  EXPECT_EQ(test::LoggedIds(window), std::vector<uint32_t>{kMsgPaletteChanged}) << "only a change is told";
 
   Headless().SetScreenDepth(24);
   EXPECT_EQ(ScreenBitsPerPixel(), 32) << "24-bit displays count as 32";
