@@ -171,6 +171,8 @@ void CRenderTarget::SetTexture(const RenderBufferDesc* texture) {
   }
   for (int32_t i = 0; i < texture_.height; ++i)
     textureRows_[i] = texture_.base + static_cast<ptrdiff_t>(i) * texture_.rowBytes;
+  wrapColumns_.Build(texture_.width - 1);
+  wrapRows_.Build(texture_.height - 1);
 }
 
 bool CRenderTarget::TextureUsable() const {

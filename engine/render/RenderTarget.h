@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/render/RenderTypes.h"
+#include "engine/render/TextureWrap.h"
 
 namespace vx {
 
@@ -163,6 +164,8 @@ class CRenderTarget {
   bool textureBound_ = false;
   RenderBufferDesc texture_;
   std::vector<const uint8_t*> textureRows_;
+  WrapTable wrapColumns_;
+  WrapTable wrapRows_;
   uint32_t keyXrgb_ = 0;
   uint16_t key555_ = 0;
   uint8_t keyIndex_ = 0;

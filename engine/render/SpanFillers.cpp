@@ -13,6 +13,7 @@
 #include "engine/render/Numeric.h"
 #include "engine/render/RenderTarget.h"
 #include "engine/render/ShadeTables.h"
+#include "engine/render/TextureWrap.h"
 
 namespace vx {
 
@@ -45,18 +46,6 @@ P LoadPixel(const uint8_t* row, int32_t x) {
 template <typename P, int Rows>
 void StoreRows(uint8_t* const (&rows)[Rows], int32_t x, P value) {
   for (int k = 0; k < Rows; ++k) std::memcpy(rows[k] + static_cast<ptrdiff_t>(x) * sizeof(P), &value, sizeof(P));
-}
-
-// Reduces a texel column or row by the texture size minus one (the period):
-// values above the period lose whole periods until they are at most the
-// period, negative values gain them until they are at least 0. A texture 1
-// texel across has no period; it always reads texel 0.
-inline int32_t WrapTexel(int32_t c, int32_t period) {
-  if (static_cast<uint32_t>(c) <= static_cast<uint32_t>(period)) return c;
-  if (period <= 0) return 0;
-  if (c > 0) return (c - 1) % period + 1;
-  const int32_t m = c % period;
-  return m < 0 ? m + period : m;
 }
 
 inline uint16_t Shade555(uint16_t texel, int32_t level) {
@@ -93,7 +82,8 @@ struct Channels {
 };
 
 struct GouraudXrgb : Channels {
-  uint32_t Color() const { return (((r >> 16) & 0xFF) << 16) | (((g >> 16) & 0xFF) << 8) | ((b >> 16) & 0xFF); }
+  // The integer part of each channel, low 8 bits, in place.
+  uint32_t Color() const { return (r & 0xFF0000) | ((g >> 8) & 0xFF00) | ((b >> 16) & 0xFF); }
   void Drawn() {}
 };
 
@@ -233,6 +223,11 @@ int CRenderTarget::ReplicaRows(int32_t y, int32_t limit) const {
 template <SpanKind Kind, typename Pixel>
 void CRenderTarget::FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& right) {
   assert(y >= 0 && y < depthHeight_ && "span row outside the target");
+  // A member of another pixel form would write past the rows (and read past
+  // the texture's): it draws nothing.
+  if constexpr (Kind != SpanKind::kDepthOnly) {
+    if (desc_.bytesPerPixel != static_cast<int32_t>(sizeof(Pixel))) return;
+  }
   if constexpr (IsTextured(Kind)) {
     if (!TextureUsable()) return;
   }
@@ -240,9 +235,21 @@ void CRenderTarget::FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& ri
   run.first = TruncToInt(left.x + 0.5f);
   run.last = TruncToInt(right.x - 0.5f);
   if (run.first > run.last) return;
-  const bool fresh = ClearDepthRowIfDirty(y);
   run.first = std::max(run.first, 0);
   run.last = std::min(run.last, desc_.width - 1);
+  // The first writer of a row after a clear clears it. Members that write
+  // every pixel of a fresh row untested leave their run to the fill itself.
+  const bool fresh = depthRowDirty_[y] != 0;
+  if (fresh) {
+    depthRowDirty_[y] = 0;
+    float* depth = depthRows_[y];
+    if (IsTextured(Kind) || run.first > run.last) {
+      std::fill_n(depth, depthWidth_, kFarDepth);
+    } else {
+      std::fill(depth, depth + run.first, kFarDepth);
+      std::fill(depth + run.last + 1, depth + depthWidth_, kFarDepth);
+    }
+  }
   if (run.first > run.last) return;
   run.dx = right.x - left.x;
   if (run.dx == 0.0f) run.dx = 1.0f;
@@ -287,8 +294,10 @@ void CRenderTarget::FillRows(int32_t y, const SpanEdge& left, const SpanEdge& ri
 
     auto fill = [&](auto color) {
       if (fresh) {
-        for (int32_t x = run.first; x <= run.last; ++x, z += dz) {
-          depth[x] = z;
+        // Every pixel is drawn: depths and colours in two loops, so the
+        // serial float steps of depth do not hold up the colours.
+        for (int32_t x = run.first; x <= run.last; ++x, z += dz) depth[x] = z;
+        for (int32_t x = run.first; x <= run.last; ++x) {
           StoreRows<Pixel, Rows>(rows, x, color.Color());
           color.Drawn();
           color.Step();
@@ -348,12 +357,13 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
     levelStep = static_cast<uint32_t>(ToFixed16Wrap(dr));
   }
   const int32_t flatLevel = std::clamp(shadeLevel, 0, 255);
-  const int32_t columnPeriod = texture_.width - 1, rowPeriod = texture_.height - 1;
+  const WrapTable& columns = wrapColumns_;
+  const WrapTable& rowsOfTexture = wrapRows_;
   const uint8_t* const* texels = textureRows_.data();
 
-  auto body = [&](int32_t x, int32_t u, int32_t v) {
+  auto body = [&](int32_t x, int32_t u, int32_t v) __attribute__((always_inline)) {
     if (z > depth[x]) {
-      const Pixel texel = LoadPixel<Pixel>(texels[WrapTexel(v >> 16, rowPeriod)], WrapTexel(u >> 16, columnPeriod));
+      const Pixel texel = LoadPixel<Pixel>(texels[rowsOfTexture(v >> 16)], columns(u >> 16));
       if constexpr (Kind == SpanKind::kKeyedTextured) {
         bool keyed;
         if constexpr (std::is_same_v<Pixel, uint32_t>) keyed = (texel & 0x00FFFFFF) == keyXrgb_;
