@@ -54,9 +54,12 @@ CHttpRequest::CHttpRequest(const char* proxyHost, uint16_t proxyPort, std::strin
 
 CHttpRequest::~CHttpRequest() { ReceiveBlock(); }
 
+// A send that would block is tried again at the next step.
 void CHttpRequest::SendRemainingRequest() {
   auto length = static_cast<int32_t>(request_.size() - sent_);
-  if (channel_.Send(request_.data() + sent_, &length) == kTransferOk) sent_ += static_cast<size_t>(length);
+  if (channel_.Send(request_.data() + sent_, &length) != kTransferOk || length <= 0) return;
+  sent_ += static_cast<size_t>(length);
+  lastProgressMs_ = NowMs();
 }
 
 void CHttpRequest::ReceiveBlock() {
@@ -80,13 +83,12 @@ uint16_t CHttpRequest::Step() {
   StopWhenStalled();
   const uint16_t status = channel_.GetStatus();
   if (status == 0 && contentLength_ != 0 && Received() == 0) contentLength_ = 0;
-  if (channel_.State() == ChannelState::Open && sent_ < request_.size()) {
+  if (channel_.State() == ChannelState::Open && sent_ < request_.size())
     SendRemainingRequest();
-    lastProgressMs_ = NowMs();
-  } else if (channel_.IsOpen() && (status & kChannelHasData)) {
+  else if (channel_.IsOpen() && (status & kChannelHasData))
     ReceiveBlock();
-  }
-  if (response_.Failed()) channel_.Abort();
+  // Nothing more is wanted once the body is whole or the response refused.
+  if (response_.Failed() || response_.Succeeded()) channel_.Abort();
   return status;
 }
 

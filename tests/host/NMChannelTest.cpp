@@ -8,31 +8,24 @@
 
 #include "host/NMChannel.h"
 #include "platform/Clock.h"
-#include "platform/MessagePump.h"
 #include "tests/host/TestPeers.h"
 
 namespace vx {
 namespace {
-
-constexpr int kWaitMs = 5000;
 
 class ChannelTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(RegisterChannelWindowClasses()); }
   void TearDown() override { UnregisterChannelWindowClasses(); }
 
-  // Runs the pump and polls the channels until done() holds; false when the
-  // time ran out. The last nonzero Poll result is kept in lastPoll.
+  // Polls the channels after every pass of the pump until done() holds. The
+  // last nonzero Poll result is kept in lastPoll.
   bool PumpUntil(const std::vector<CNMChannel*>& channels, const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-      DispatchPendingMessages();
+    return test::PumpUntil([&] {
       for (CNMChannel* channel : channels)
         if (const int16_t result = channel->Poll(); result != kPollNothing) lastPoll = result;
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+      return done();
+    });
   }
 
   // A listening channel on a port of its own, waiting for a caller.

@@ -15,13 +15,28 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/MessagePump.h"
+
 namespace vx::test {
 
 inline constexpr int kPeerStartSeconds = 20;
+
+// Runs the message pump until done(), asked after every pass, holds; false
+// when the time ran out.
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < deadline) {
+    DispatchPendingMessages();
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
 
 // A child process with its standard output on a pipe.
 class ChildProcess {

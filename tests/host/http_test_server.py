@@ -1,17 +1,7 @@
 #!/usr/bin/env python3
-"""A loopback HTTP/1.0 server for the host tests.
-
-Serves the files of the folder given as its argument, and a few responses
-that a real server may send and the client must survive. Listens on
-127.0.0.1 on a port the system picks and prints that port as its first line.
-
-  /stall/<n>      header and half of an n-byte body, then silence
-  /short          announces 100 bytes, sends 10 and closes
-  /nolength       a body without Content-Length
-  /tight          "Content-Length:<n>" without the blank; body starts with LFs
-  /via            body "proxy" when the request came through a proxy, else "direct"
-  /line-feeds     body "\\n\\nbody" behind a header that ends in bare LFs
-"""
+"""Serves a folder on 127.0.0.1 (port printed first) for the host tests,
+with a few hostile responses: stall/<n>, short, nolength, tight, line-feeds,
+and via (says whether a proxy passed the request on)."""
 import http.server
 import os
 import socketserver
