@@ -6,8 +6,13 @@
 // headless one (HeadlessBackend.h; the default, used by tests and CI) and the
 // Qt one, which the viewer registers at start-up with SetBackend.
 //
-// A backend feeds user input back in through Input.h, from the thread that
-// runs the message pump.
+// A backend feeds what the user does back in, from the thread that runs the
+// message pump: pointer, keys, typed characters and dropped files through
+// Input.h; focus through SetFocus (InputState.h); a window moved or resized
+// by the user through MoveWindow (whose WindowMoved echo it can ignore); a
+// window that must be redrawn through InvalidateWindow; the close button as
+// a posted kMsgClose. A stop press of a progress window is posted as
+// kMsgCommand (see ProgressOpened).
 #pragma once
 
 #include <cstdint>

@@ -31,6 +31,7 @@ struct Registration {
   bool acceptArmed = true;     // the next pass with a caller waiting posts kSocketAccept
   bool writeArmed = false;     // the next writable pass posts kSocketWrite
   bool closeReported = false;  // finished: the socket is not polled any more
+  bool listening = false;      // as the last pass found it
   uint32_t queued = 0;         // events whose notification waits in the queue
 };
 
@@ -95,14 +96,13 @@ void StepConnecting(Registration& registration, int tcpState) {
 }
 
 void StepConnected(Registration& registration, short revents) {
-  if (registration.writeArmed && (revents & POLLOUT) && (registration.events & kSocketWrite) &&
-      !(registration.queued & kSocketWrite)) {
+  if (registration.writeArmed && (revents & POLLOUT)) {
     registration.writeArmed = false;
     Notify(registration, kSocketWrite);
   }
   if (!(revents & (POLLIN | POLLHUP | POLLERR | POLLRDHUP))) return;
   if (BytesWaiting(registration.socket) > 0) {
-    if (registration.readArmed && (registration.events & kSocketRead)) {
+    if (registration.readArmed) {
       registration.readArmed = false;
       Notify(registration, kSocketRead);
     }
@@ -119,8 +119,9 @@ void Step(Registration& registration, short revents) {
     return;
   }
   int tcpState = TcpState(registration.socket);
-  if (tcpState == TCP_LISTEN) {
-    if ((revents & POLLIN) && registration.acceptArmed && (registration.events & kSocketAccept)) {
+  registration.listening = tcpState == TCP_LISTEN;
+  if (registration.listening) {
+    if ((revents & POLLIN) && registration.acceptArmed) {
       registration.acceptArmed = false;
       Notify(registration, kSocketAccept);
     }
@@ -131,8 +132,12 @@ void Step(Registration& registration, short revents) {
   }
 }
 
+// What to wait for: only what would lead to a notification, so that a wait in
+// GetMessage does not wake again and again for data nobody has asked for yet.
+// (Errors and hang-ups are always reported by poll.)
 short WantedEvents(const Registration& registration) {
-  short wanted = POLLIN | POLLRDHUP;
+  short wanted = 0;
+  if (registration.listening ? registration.acceptArmed : registration.readArmed) wanted |= POLLIN | POLLRDHUP;
   if (registration.connectPending || registration.writeArmed) wanted |= POLLOUT;
   return wanted;
 }
@@ -252,8 +257,6 @@ int SocketAccept(int listeningSocket, std::string* peerAddress) {
       ::close(accepted);
       return -EBADF;
     }
-    Registered(accepted)->connectPending = false;
-    Registered(accepted)->writeArmed = true;
   } else {
     SetNonBlocking(accepted);
   }

@@ -2,14 +2,16 @@
 //
 // A window is a record in this library: a procedure that receives its
 // messages, a class, a rectangle, a text, user data, named properties and
-// (for visible windows) a surface kept by the backend. Handles are numbers
+// (unless it is message-only) a surface of pixels that drawing fills and the
+// backend shows (DeviceContext.h). Handles are numbers
 // that are never reused, so a handle kept after DestroyWindow is simply
 // invalid: every call with it fails softly (false, null, 0) instead of
 // reaching freed memory.
 //
-// Windows never have a frame here: the client area is the whole window, and a
-// window's position is relative to its parent's client area (to the screen for
-// top-level windows).
+// Windows never have a frame here: the client area is the whole window. A
+// window with a parent is a child: it lies inside its parent, positioned in
+// the parent's client area; a window without one is top-level, positioned on
+// the screen.
 //
 // Hidden message-only windows (WindowStyle::kMessageOnly) exist only to
 // receive messages: they are never shown, painted, focused or handed to the
@@ -63,7 +65,6 @@ enum WindowStyle : uint32_t {
   kWindowVisible = 0x1,
   kWindowDisabled = 0x2,
   kWindowMessageOnly = 0x4,  // hidden, receives messages only
-  kWindowChild = 0x8,        // positioned in its parent's client area
 };
 
 struct WindowDesc {

@@ -51,6 +51,7 @@ TEST_F(Dialogs, TheStopButtonIsSeenAfterItsMessageIsDispatched) {
   progress.SetPosition(137);
   EXPECT_EQ(progress.Position(), 100);
   progress.SetPosition(-3);
+  EXPECT_EQ(progress.Position(), 0);
   progress.SetPosition(42);
   ASSERT_EQ(Headless().ProgressWindows().size(), 1u);
   const ProgressRecord& shown = Headless().ProgressWindows()[0];

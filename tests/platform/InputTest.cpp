@@ -217,7 +217,7 @@ TEST_F(Pointer, KeysHaveStateAndReachTheFocusWindow) {
 }
 
 TEST_F(Pointer, TheDeepestVisibleWindowIsUnderThePoint) {
-  WindowHandle child = recording_.Create(kWindowVisible | kWindowChild, left_, 10, 10);
+  WindowHandle child = recording_.Create(kWindowVisible, left_, 10, 10);
   MoveWindow(child, 20, 20, 10, 10);
   EXPECT_EQ(WindowFromPoint({25, 25}), child);
   EXPECT_EQ(WindowFromPoint({5, 5}), left_);

@@ -119,6 +119,23 @@ TEST_F(SocketEvents, AConversationFromConnectToClose) {
   SocketClose(listener);
 }
 
+TEST_F(SocketEvents, GetMessageWakesForASocket) {
+  int listener = LoopbackSocket();
+  ASSERT_TRUE(SelectSocketEvents(listener, window_, kSocketMessage, kAllEvents));
+  ASSERT_EQ(::listen(listener, 1), 0);
+  SetTimer(window_, 1, 5000);
+  int client = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(SocketConnect(client, "127.0.0.1", BoundPort(listener)), 0);
+  uint64_t start = NowMs();
+  Message message;
+  ASSERT_TRUE(GetMessage(message));
+  EXPECT_EQ(message.id, kSocketMessage);
+  EXPECT_EQ(SocketEventOf(message.lParam), kSocketAccept);
+  EXPECT_LT(NowMs() - start, 2000u) << "the socket woke the wait, not the timer";
+  SocketClose(client);
+  SocketClose(listener);
+}
+
 TEST_F(SocketEvents, ARefusedConnectionReportsItsError) {
   int unused = LoopbackSocket();
   uint16_t port = BoundPort(unused);

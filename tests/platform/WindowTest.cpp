@@ -71,7 +71,7 @@ TEST(Windows, AProcedureCanRefuseCreation) {
 TEST(Windows, DestroyReachesChildrenAndLeavesOnlyInvalidHandles) {
   RecordingClass recording;
   WindowHandle parent = recording.Create();
-  WindowHandle child = recording.Create(kWindowVisible | kWindowChild, parent);
+  WindowHandle child = recording.Create(kWindowVisible, parent);
   int a = 1, b = 2;
   SetWindowProperty(child, "instance->pdata", &a);
   SetWindowProperty(child, "instance->pdata", &b);
@@ -137,7 +137,7 @@ TEST(Windows, GeometryIsRelativeToTheParent) {
   RecordingClass recording;
   WindowHandle frame = recording.Create();
   MoveWindow(frame, 100, 50, 412, 350);
-  WindowHandle view = recording.Create(kWindowVisible | kWindowChild, frame, 10, 10);
+  WindowHandle view = recording.Create(kWindowVisible, frame, 10, 10);
   Log().clear();
   MoveWindow(view, 10, 20, 300, 200);
   EXPECT_EQ(Log(), (std::vector<test::Received>{{view, kMsgSize, 300, 200}}));
