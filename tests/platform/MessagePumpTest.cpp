@@ -129,18 +129,6 @@ TEST(MessagePump, QuitEndsGetMessageAndStopsDispatching) {
   EXPECT_EQ(message.id, kMsgUser + 1);
 }
 
-TEST(MessagePump, GetMessageSleepsUntilTheNextTimer) {
-  RecordingClass recording;
-  WindowHandle window = recording.Create();
-  SetTimer(window, 7, 20);
-  uint64_t start = NowMs();
-  Message message;
-  ASSERT_TRUE(GetMessage(message));
-  EXPECT_EQ(message.id, kMsgTimer);
-  EXPECT_EQ(message.wParam, 7u);
-  EXPECT_GE(NowMs() - start, 20u);
-}
-
 TEST(MessagePump, DispatchToADestroyedWindowIsHarmless) {
   RecordingClass recording;
   WindowHandle window = recording.Create();

@@ -44,11 +44,6 @@ intptr_t ReadsItsOwnerOnCreate(WindowHandle window, uint32_t id, uintptr_t, intp
   return 0;
 }
 
-intptr_t RefusesCreation(WindowHandle window, uint32_t id, uintptr_t wParam, intptr_t lParam) {
-  test::RecordingProc(window, id, wParam, lParam);
-  return id == kMsgCreate ? -1 : 0;
-}
-
 TEST(Windows, CreationBindsTheOwnerBeforeTheFirstMessage) {
   ASSERT_TRUE(RegisterWindowClass({"Bound", &ReadsItsOwnerOnCreate}));
   void* seenParam = nullptr;
@@ -58,14 +53,6 @@ TEST(Windows, CreationBindsTheOwnerBeforeTheFirstMessage) {
   EXPECT_EQ(seenParam, &param);
   DestroyWindow(window);
   UnregisterWindowClass("Bound");
-}
-
-TEST(Windows, AProcedureCanRefuseCreation) {
-  ASSERT_TRUE(RegisterWindowClass({"Refusing", &RefusesCreation}));
-  Log().clear();
-  EXPECT_EQ(CreateWindow(DescOf("Refusing")), WindowHandle::None);
-  EXPECT_EQ(LoggedIds(), (std::vector<uint32_t>{kMsgCreate, kMsgDestroy}));
-  EXPECT_TRUE(UnregisterWindowClass("Refusing")) << "the refused window is gone";
 }
 
 TEST(Windows, DestroyReachesChildrenAndLeavesOnlyInvalidHandles) {
@@ -149,16 +136,6 @@ TEST(Windows, GeometryIsRelativeToTheParent) {
   EXPECT_EQ(ScreenToClient(view, {113, 75}), (Point{1, 5}));
   EXPECT_EQ(ClientToScreen(view, {1, 5}), (Point{113, 75}));
   EXPECT_EQ(GetClientRect(WindowHandle{999999}), Rect{});
-}
-
-TEST(Windows, MessageOnlyWindowsAreNeverPainted) {
-  RecordingClass recording;
-  WindowHandle hidden = recording.Create(kWindowMessageOnly);
-  EXPECT_FALSE(InvalidateWindow(hidden, true));
-  EXPECT_FALSE(ShowWindow(hidden, true));
-  EXPECT_FALSE(IsWindowVisible(hidden));
-  EXPECT_EQ(SendMessage(hidden, kMsgUser), 0);
-  EXPECT_EQ(LoggedIds(hidden).back(), kMsgUser);
 }
 
 }  // namespace
