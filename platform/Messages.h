@@ -29,7 +29,7 @@ enum : uint32_t {
   kMsgCommand = 16,        // wParam = command id (menus, dialog buttons)
   kMsgDropFiles = 17,      // wParam = a DropHandle (Dialogs.h)
   kMsgPaletteChanged = 18, // wParam = the window that realised a palette
-  kMsgCaptureChanged = 19, // sent to the window losing the mouse capture
+  kMsgCaptureChanged = 19, // sent to the window losing the capture; wParam = the window taking it (0: none)
   kMsgUser = 1024,         // first number free for window classes
 };
 
