@@ -119,5 +119,6 @@ TEST(MeshBuffer, DrawSkipsPolygonsWithBadIndicesOrCounts) {
   EXPECT_EQ(f.Xrgb(4, 8), 0u);
   EXPECT_EQ(f.Xrgb(12, 8), test::Xrgb32(0, 0, 1));
 }
+
 }  // namespace
 }  // namespace vx
