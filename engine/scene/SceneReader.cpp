@@ -163,11 +163,19 @@ bool CSceneReader::ParseNode(CNodeRef& out) {
     SetMessage("Nodes are nested too deeply in this file.");
     return false;
   }
-  const size_t start = stream_.Tell();
-  SetMessage("EOF while parsing node.");
   std::string word;
-  if (!stream_.ReadWord(word, kNodeWord)) return false;
-  SetMessage("Expected DEF, USE, or node type. Got: %s", word.c_str());
+  size_t start = 0;
+  // ROUTE statements may come before the node; they are read in a loop, so
+  // that a long run of them takes no stack.
+  for (;;) {
+    start = stream_.Tell();
+    SetMessage("EOF while parsing node.");
+    if (!stream_.ReadWord(word, kNodeWord)) return false;
+    SetMessage("Expected DEF, USE, or node type. Got: %s", word.c_str());
+    if (word != "ROUTE") break;
+    stream_.Seek(start);
+    if (!RouteParser()) return false;
+  }
 
   if (word == "USE") {
     std::string name;
@@ -184,10 +192,6 @@ bool CSceneReader::ParseNode(CNodeRef& out) {
     std::string name;
     if (!ReadName(name)) return false;
     return ParseNodeOfType(out, name);
-  }
-  if (word == "ROUTE") {
-    stream_.Seek(start);
-    return RouteParser() && ParseNode(out);
   }
   if (word == "NULL") {
     out.SetNode(nullptr);
