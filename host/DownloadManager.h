@@ -30,6 +30,8 @@
 
 namespace vx::host {
 
+static_assert(kDownloadSlots == VX_DOWNLOAD_SLOTS, "the slot count callers see is the manager's");
+
 class CDownloadManager {
  public:
   CDownloadManager();

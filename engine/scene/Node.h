@@ -33,6 +33,7 @@
 
 #include "engine/scene/FieldTable.h"
 #include "engine/scene/FieldValue.h"
+#include "engine/scene/NodeTypeNames.h"
 
 namespace vx {
 
@@ -135,6 +136,11 @@ class CNode {
   // ---- Identity and per-frame work (overridden by node classes) ----
   virtual NodeCategory GetCategory() const { return NodeCategoryNone; }
   virtual NodeTypeId GetTypeId() const { return NodeTypeBase; }
+  // The type name the node is written under, which the factory makes it
+  // from again. A class that answers another class's type id (Inline and
+  // Collision answer Group's) or an id without a name of its own gives its
+  // own name here.
+  virtual std::string_view GetTypeName() const { return NodeTypeName(GetTypeId()); }
   // This node, or what stands for it where a reference is resolved (a PROTO
   // instance answers its primary body node).
   virtual CNode* ResolveInstance() { return this; }

@@ -46,4 +46,10 @@ inline constexpr size_t kMaxMessageLength = 259;
 // Paths and URLs handed between the engine's parts (char[256] with its end).
 inline constexpr size_t kMaxPathLength = 255;
 
+// Elements of a list in property text; a larger count is refused.
+inline constexpr int32_t kMaxPropertyListCount = 65536;
+
+// A number word in property text; a longer word is refused.
+inline constexpr size_t kMaxPropertyNumberLength = 63;
+
 }  // namespace vx

@@ -8,6 +8,7 @@
 
 #include "host/NMChannel.h"
 #include "platform/Clock.h"
+#include "platform/Faults.h"
 #include "tests/host/TestPeers.h"
 
 namespace vx {
@@ -184,9 +185,12 @@ TEST_F(ChannelTest, ConnectToAClosedPortEndsCleanly) {
   EXPECT_TRUE(PumpUntil({&client}, [&] { return client.State() == ChannelState::Closed; }));
   EXPECT_FALSE(client.IsOpen());
   EXPECT_EQ(client.GetStatus() & ~kChannelStateChanged, 0);
-  // A finished channel opens again.
+  // A finished channel opens again; a connect that fails at once is reported.
+  const ScopedFault refuse(FaultKind::kConnect, 1);
   Connect(client, test::FreeLoopbackPort());
   EXPECT_EQ(client.State(), ChannelState::Resolving);
+  EXPECT_EQ(client.Poll(), kPollSocketFailed);
+  EXPECT_EQ(client.State(), ChannelState::Closed);
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ inline bool AcceptsConnections(uint16_t port) {
 class HttpTestServer {
  public:
   explicit HttpTestServer(const std::string& folder)
-      : process_({"python3", VX_HOST_TEST_SOURCE_DIR "/http_test_server.py", folder}) {
+      : process_({VX_TEST_PYTHON, VX_HOST_TEST_SOURCE_DIR "/http_test_server.py", folder}) {
     const std::string line = process_.FirstLine(kPeerStartSeconds);
     port_ = line.empty() ? 0 : static_cast<uint16_t>(std::atoi(line.c_str()));
   }

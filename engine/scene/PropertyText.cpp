@@ -1,0 +1,259 @@
+#include "engine/scene/PropertyText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "engine/scene/SceneLimits.h"
+#include "engine/scene/SceneWriter.h"
+#include "engine/world/Browser.h"
+#include "platform/Numbers.h"
+
+namespace vx {
+namespace {
+
+constexpr const char* kNoSuchProperty = "Error - Can't get that property";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TextOf(const SFString& value) { return {value.text, strnlen(value.text, sizeof value.text)}; }
+
+std::string_view DefNameOf(const CNodeRef& ref) { return ref ? std::string_view(ref->GetDefName()) : std::string_view(); }
+
+// The text of one element (or SF value) of a type that has one.
+std::string ElementText(FieldType type, const void* value) {
+  const auto* f = static_cast<const float*>(value);
+  switch (type) {
+    case FieldTypeSFBool: return FormatString("%d", *static_cast<const int16_t*>(value) != 0 ? 1 : 0);
+    case FieldTypeSFColor:
+    case FieldTypeSFVec3f: return FormatString("%.2f,%.2f,%.2f", f[0], f[1], f[2]);
+    case FieldTypeSFFloat: return FormatString("%.3f", f[0]);
+    case FieldTypeSFImage: {
+      std::string text;
+      AppendImageText(text, *static_cast<const SFImage*>(value));
+      return text;
+    }
+    case FieldTypeSFInt32: return FormatString("%d", *static_cast<const int32_t*>(value));
+    case FieldTypeSFNode: return std::string(DefNameOf(*static_cast<const CNodeRef*>(value)));
+    case FieldTypeSFRotation: return FormatString("%.2f,%.2f,%.2f,%.3f", f[0], f[1], f[2], f[3]);
+    case FieldTypeSFString: return std::string(TextOf(*static_cast<const SFString*>(value)));
+    case FieldTypeSFTime: return FormatString("%.2f", *static_cast<const double*>(value));
+    case FieldTypeSFVec2f: return FormatString("%.2f,%.2f", f[0], f[1]);
+    default: return {};
+  }
+}
+
+// Reads the words of a text one after the other, refusing what does not fit.
+class WordReader {
+ public:
+  explicit WordReader(std::string_view text) : rest_(text) {}
+
+  std::string_view Next() {
+    const CommaSplit split = SplitCommaWord(rest_);
+    rest_ = split.rest;
+    return split.word;
+  }
+
+  // A decimal number in the manner of atof: what does not parse is 0. False
+  // for an over-long word and for a value that is not finite (or, with
+  // asFloat, beyond the float range).
+  [[nodiscard]] bool Number(double& out, bool asFloat) {
+    char buffer[kMaxPropertyNumberLength + 1];
+    if (!CopyWord(buffer, sizeof buffer)) return false;
+    out = ParseDoubleC(buffer, nullptr);
+    const double limit = asFloat ? std::numeric_limits<float>::max() : std::numeric_limits<double>::max();
+    return std::isfinite(out) && std::fabs(out) <= limit;
+  }
+
+  [[nodiscard]] bool Floats(float* out, int count) {
+    for (int i = 0; i < count; ++i) {
+      double value = 0;
+      if (!Number(value, true)) return false;
+      out[i] = static_cast<float>(value);
+    }
+    return true;
+  }
+
+  // A decimal integer in the manner of atol, kept within 32 bits.
+  [[nodiscard]] bool Integer(int32_t& out) {
+    char buffer[kMaxPropertyNumberLength + 1];
+    if (!CopyWord(buffer, sizeof buffer)) return false;
+    const long value = ParseLongC(buffer, nullptr, 10);
+    out = static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
+    return true;
+  }
+
+ private:
+  bool CopyWord(char* buffer, size_t size) {
+    const std::string_view word = Next();
+    if (word.size() >= size) return false;
+    word.copy(buffer, word.size());
+    buffer[word.size()] = '\0';
+    return true;
+  }
+
+  std::string_view rest_;
+};
+
+// Reads one SF value of a numeric, boolean or string type into value.
+bool ReadElement(WordReader& words, FieldType type, void* value) {
+  switch (type) {
+    case FieldTypeSFBool: {
+      int32_t integer = 0;
+      if (!words.Integer(integer)) return false;
+      *static_cast<int16_t*>(value) = integer != 0 ? 1 : 0;
+      return true;
+    }
+    case FieldTypeSFColor:
+    case FieldTypeSFVec3f: return words.Floats(static_cast<float*>(value), 3);
+    case FieldTypeSFFloat: return words.Floats(static_cast<float*>(value), 1);
+    case FieldTypeSFInt32: return words.Integer(*static_cast<int32_t*>(value));
+    case FieldTypeSFRotation: return words.Floats(static_cast<float*>(value), 4);
+    case FieldTypeSFTime: return words.Number(*static_cast<double*>(value), false);
+    case FieldTypeSFVec2f: return words.Floats(static_cast<float*>(value), 2);
+    case FieldTypeSFString: {
+      const std::string_view word = words.Next();
+      if (word.size() > kMaxStringLength) return false;
+      SetStringValue(*static_cast<SFString*>(value), std::string(word).c_str());
+      return true;
+    }
+    default: return false;
+  }
+}
+
+struct NodeContext {
+  CBrowser* world;
+  CViewContext* view;
+  const NodeClassTable& classes;
+};
+
+CNodeRef MakeNodeOfType(std::string_view typeName, const NodeContext& context) {
+  return NodeFactory(typeName, NodeCreation{context.world}, context.classes);
+}
+
+// One MFNode word: a DEF name of the world, or "name:Type" for a new node.
+int16_t ReadNodeWord(std::string_view word, CNodeRef& out, const NodeContext& context) {
+  const NodeFieldSplit split = SplitNodeField(word);
+  if (split.name.size() > kMaxDefNameLength) return kPropertyTextRefused;
+  if (split.separated) {
+    out = MakeNodeOfType(split.rest, context);
+    if (out) out->SetDefName(split.name);
+  } else if (context.world) {
+    out.SetNode(context.world->FindNode(split.name));
+  }
+  if (!out) return kPropertyTextNodeNotFound;
+  out->Traverse(RenderPass::Activate, context.view);
+  return kPropertyTextOk;
+}
+
+int16_t ReadList(WordReader& words, FieldType type, MFValue& list, const NodeContext& context) {
+  int32_t count = 0;
+  if (!words.Integer(count) || count < 0 || count > kMaxPropertyListCount) return kPropertyTextRefused;
+  list.elements = AllocFieldArray(type, count);
+  list.count = list.elements ? count : 0;
+  const FieldType elementType = ElementTypeOf(type);
+  const size_t elementSize = FieldElementSize(elementType);
+  for (int32_t i = 0; i < list.count; ++i) {
+    void* element = static_cast<char*>(list.elements) + static_cast<size_t>(i) * elementSize;
+    if (type == FieldTypeMFNode) {
+      if (int16_t result = ReadNodeWord(words.Next(), *static_cast<CNodeRef*>(element), context)) return result;
+    } else if (!ReadElement(words, elementType, element)) {
+      return kPropertyTextRefused;
+    }
+  }
+  return kPropertyTextOk;
+}
+
+int16_t ReadValue(const char* text, FieldType type, void* value, const NodeContext& context) {
+  if (IsMultiValued(type)) {
+    WordReader words(text);
+    return ReadList(words, type, *static_cast<MFValue*>(value), context);
+  }
+  if (type == FieldTypeSFString) {
+    SetStringValue(*static_cast<SFString*>(value), text);
+    return kPropertyTextOk;
+  }
+  if (type == FieldTypeSFNode) {
+    *static_cast<CNodeRef*>(value) = MakeNodeOfType(text, context);
+    return kPropertyTextOk;
+  }
+  WordReader words(text);
+  return ReadElement(words, type, value) ? kPropertyTextOk : kPropertyTextRefused;
+}
+
+}  // namespace
+
+std::optional<std::string> FieldValueToText(const void* value, FieldType type) {
+  if (type == FieldTypeNone) return std::string(kNoSuchProperty);
+  if (!IsValidFieldType(type)) return std::nullopt;
+  if (!IsMultiValued(type)) return ElementText(type, value);
+  const auto& list = *static_cast<const MFValue*>(value);
+  const int32_t count = list.elements ? list.count : 0;
+  const FieldType elementType = ElementTypeOf(type);
+  const size_t elementSize = FieldElementSize(elementType);
+  std::string text = std::to_string(count) + ",";
+  for (int32_t i = 0; i < count; ++i) {
+    text += ElementText(elementType, static_cast<const char*>(list.elements) + static_cast<size_t>(i) * elementSize);
+    text += ',';
+  }
+  text.pop_back();
+  return text;
+}
+
+bool FieldValueToText(const void* value, FieldType type, char* out, size_t size) {
+  const std::optional<std::string> text = FieldValueToText(value, type);
+  if (!text || size == 0) return !text;
+  const size_t length = std::min(text->size(), size - 1);
+  text->copy(out, length);
+  out[length] = '\0';
+  return length == text->size();
+}
+
+int16_t SetFieldValueFromText(const char* text, FieldType type, void** outValue, CBrowser* world, CViewContext* view,
+                              const NodeClassTable& classes) {
+  *outValue = nullptr;
+  if (!IsValidFieldType(type) || type == FieldTypeSFImage) return kPropertyTextOk;
+  void* block = std::malloc(FieldValueSize(type));
+  if (!block) return kPropertyTextRefused;
+  InitFieldValue(type, block);
+  const int16_t result = ReadValue(text ? text : "", type, block, NodeContext{world, view, classes});
+  if (result == kPropertyTextRefused) {
+    FreeValueBlock(type, block);
+    return result;
+  }
+  *outValue = block;
+  return result;
+}
+
+void FreeValueBlock(FieldType type, void* block) {
+  if (!block) return;
+  FreeFieldValue(type, block);
+  std::free(block);
+}
+
+CommaSplit SplitCommaWord(std::string_view text) {
+  size_t start = 0;
+  while (start < text.size() && IsBlank(text[start])) ++start;
+  size_t end = start;
+  while (end < text.size() && text[end] != ',' && !IsBlank(text[end])) ++end;
+  return {text.substr(start, end - start), end < text.size() ? text.substr(end + 1) : std::string_view()};
+}
+
+NodeFieldSplit SplitNodeField(std::string_view text) {
+  const size_t separator = text.find_first_of(".:");
+  if (separator == std::string_view::npos) return {text, {}, false};
+  return {text.substr(0, separator), text.substr(separator + 1), true};
+}
+
+bool StrEqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace vx

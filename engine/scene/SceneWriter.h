@@ -1,0 +1,71 @@
+// Writes a world back as VRML 2.0 text that the scene reader reads again.
+//
+// The text: the header, an optional comment line, the root's children with
+// DEF and USE, every field that was set (all declared fields of a Script,
+// with their "field" lines, then its eventIn and eventOut lines), and the
+// world's ROUTE statements as they were read. Each node is written under its
+// own type name. Nesting is shown with one tab per level; a list of exactly
+// one element is written without brackets.
+//
+// Values keep what the reader needs to give them back exactly: floats and
+// times are written in the shortest form that reads back as the same number,
+// strings escape '"' and '\', an empty node is NULL. A node reached more than
+// once is written the first time and USEd afterwards; when it has no DEF name
+// of its own (none, or one that an earlier node of the scene already has) it
+// is written under a generated one ("Shared_1", ...) that no node uses.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/scene/Node.h"
+
+namespace vx {
+
+class CBrowser;
+
+class CSceneWriter {
+ public:
+  // The whole world into the writer's text (which it replaces); nothing at
+  // all for a null world. With resolveUrls, the strings of every field named
+  // "url" (a Script's excepted) are written as completed URLs.
+  void WriteScene(CBrowser* world, bool resolveUrls, const char* comment = nullptr);
+  // One node and the nodes under it, at the current nesting.
+  void WriteNode(const CNodeRef& node, bool onNewLine);
+
+  const std::string& GetText() const { return text_; }
+
+ private:
+  void FindSharedNodes(CNode* node);
+  void NameSharedNodes();
+  const std::string& NameOf(const CNode& node) const;
+  void WriteNodeHeader(CNode& node);
+  void WriteFields(CNode& node, const std::string& fieldIndent);
+  void WriteScriptEvents(const CNode& node, const std::string& fieldIndent);
+  void WriteValue(FieldType type, const void* value, const CNode* urlOwner);
+  void WriteMFValue(FieldType type, const MFValue& value, const CNode* urlOwner);
+  void WriteElement(FieldType type, const void* value, const CNode* urlOwner);
+  void WriteString(std::string_view text);
+
+  std::string text_;
+  int depth_ = 0;
+  bool resolveUrls_ = true;
+  // Nodes reached more than once, and the names they are written under.
+  std::unordered_map<const CNode*, int> reached_;
+  std::vector<const CNode*> sharedOrder_;
+  std::unordered_map<std::string, const CNode*> firstOwners_;
+  std::unordered_map<const CNode*, std::string> sharedNames_;
+  std::unordered_set<const CNode*> written_;
+};
+
+// The text of an SFImage value, shared with the property text: width, height
+// and components, then " 0x%x" per pixel, the last stored row first.
+void AppendImageText(std::string& out, const SFImage& image);
+
+// The shortest text that reads back as exactly the same double.
+std::string FormatDoubleExact(double value);
+
+}  // namespace vx

@@ -1,0 +1,221 @@
+#include "engine/scene/PropertyText.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstring>
+#include <string>
+
+#include "tests/scene/AllFieldsNode.h"
+
+namespace vx::test {
+namespace {
+
+std::string Text(const void* value, FieldType type) { return FieldValueToText(value, type).value_or("<none>"); }
+
+// A value read from text, freed when the test ends.
+struct ReadValue {
+  ReadValue(const std::string& text, FieldType type, CBrowser* world = nullptr) : type(type) {
+    static const NodeClassTable classes = [] {
+      const NodeRegistration extra[] = {RegisterAllFieldsNode};
+      return MakeNodeClassTable(extra);
+    }();
+    result = SetFieldValueFromText(text.c_str(), type, &block, world, nullptr, classes);
+  }
+  ~ReadValue() { FreeValueBlock(type, block); }
+  template <typename T>
+  const T& As() const {
+    return *static_cast<const T*>(block);
+  }
+
+  FieldType type;
+  void* block = nullptr;
+  int16_t result = -1;
+};
+
+TEST(PropertyText, WritesSingleValuesInTheirFormats) {
+  const SFVec3f vec3{1, 2.5f, -3};
+  const SFRotation rotation{0, 1, 0, 1.5708f};
+  const int16_t on = 1;
+  const double time = 2.0;
+  const int32_t integer = -12;
+  SFString text{};
+  SetStringValue(text, "a, \"b\"");
+  EXPECT_EQ(Text(&vec3, FieldTypeSFVec3f), "1.00,2.50,-3.00");
+  EXPECT_EQ(Text(&vec3, FieldTypeSFColor), "1.00,2.50,-3.00");
+  EXPECT_EQ(Text(&vec3, FieldTypeSFVec2f), "1.00,2.50");
+  EXPECT_EQ(Text(&vec3.y, FieldTypeSFFloat), "2.500");
+  EXPECT_EQ(Text(&rotation, FieldTypeSFRotation), "0.00,1.00,0.00,1.571");
+  EXPECT_EQ(Text(&on, FieldTypeSFBool), "1");
+  EXPECT_EQ(Text(&time, FieldTypeSFTime), "2.00");
+  EXPECT_EQ(Text(&integer, FieldTypeSFInt32), "-12");
+  EXPECT_EQ(Text(&text, FieldTypeSFString), "a, \"b\"");
+
+  CNodeRef lamp = MakeNode<CAllFieldsNode>();
+  lamp->SetDefName("Lamp");
+  const CNodeRef empty;
+  EXPECT_EQ(Text(&lamp, FieldTypeSFNode), "Lamp");
+  EXPECT_EQ(Text(&empty, FieldTypeSFNode), "");
+  EXPECT_EQ(Text(&on, FieldTypeNone), "Error - Can't get that property");
+  EXPECT_EQ(Text(&on, static_cast<FieldType>(15)), "<none>");
+  EXPECT_EQ(Text(&on, static_cast<FieldType>(29)), "<none>");
+}
+
+TEST(PropertyText, WritesListsAfterTheirCount) {
+  float floats[] = {0.5f, 1.0f};
+  const MFFloat list{2, floats};
+  const MFFloat empty{};
+  SFColor colors[] = {{1, 0, 0}};
+  CNodeRef nodes[] = {MakeNode<CAllFieldsNode>(), CNodeRef()};
+  nodes[0]->SetDefName("Ball");
+  EXPECT_EQ(Text(&list, FieldTypeMFFloat), "2,0.500,1.000");
+  EXPECT_EQ(Text(&empty, FieldTypeMFFloat), "0");
+  EXPECT_EQ(Text(&empty, FieldTypeMFNode), "0");
+  const MFColor colorList{1, colors};
+  EXPECT_EQ(Text(&colorList, FieldTypeMFColor), "1,1.00,0.00,0.00");
+  const MFNode nodeList{2, nodes};
+  EXPECT_EQ(Text(&nodeList, FieldTypeMFNode), "2,Ball,");
+}
+
+TEST(PropertyText, CutsTextToTheCallersBuffer) {
+  float floats[64];
+  for (float& f : floats) f = 123456.0f;
+  const MFFloat list{64, floats};
+  char out[16];
+  std::memset(out, 'x', sizeof out);
+  EXPECT_FALSE(FieldValueToText(&list, FieldTypeMFFloat, out, sizeof out));
+  EXPECT_STREQ(out, "64,123456.000,1");
+  const int32_t small = 7;
+  EXPECT_TRUE(FieldValueToText(&small, FieldTypeSFInt32, out, sizeof out));
+  EXPECT_STREQ(out, "7");
+  EXPECT_TRUE(FieldValueToText(&small, static_cast<FieldType>(12), out, sizeof out));
+  EXPECT_STREQ(out, "7") << "a code without text leaves the buffer as it was";
+}
+
+TEST(PropertyText, ReadsNumbersSeparatedByCommasOrBlanks) {
+  ReadValue vec3("1, 2.5, -3", FieldTypeSFVec3f);
+  ASSERT_EQ(vec3.result, kPropertyTextOk);
+  EXPECT_EQ(vec3.As<SFVec3f>().x, 1.0f);
+  EXPECT_EQ(vec3.As<SFVec3f>().y, 2.5f);
+  EXPECT_EQ(vec3.As<SFVec3f>().z, -3.0f);
+
+  ReadValue floats("2,0.5,1", FieldTypeMFFloat);
+  ASSERT_EQ(floats.As<MFFloat>().count, 2);
+  EXPECT_EQ(floats.As<MFFloat>()[0], 0.5f);
+  EXPECT_EQ(floats.As<MFFloat>()[1], 1.0f);
+
+  ReadValue blankBeforeComma("2,1 ,2", FieldTypeMFInt32);
+  ASSERT_EQ(blankBeforeComma.As<MFInt32>().count, 2);
+  EXPECT_EQ(blankBeforeComma.As<MFInt32>()[0], 1);
+  EXPECT_EQ(blankBeforeComma.As<MFInt32>()[1], 0) << "the blank ends a word, the comma makes an empty one";
+
+  ReadValue shortList("3,7", FieldTypeMFTime);
+  ASSERT_EQ(shortList.As<MFTime>().count, 3);
+  EXPECT_EQ(shortList.As<MFTime>()[0], 7.0);
+  EXPECT_EQ(shortList.As<MFTime>()[2], 0.0);
+
+  EXPECT_EQ(ReadValue("TRUE", FieldTypeSFBool).As<int16_t>(), 0) << "booleans are numbers";
+  EXPECT_EQ(ReadValue("5", FieldTypeSFBool).As<int16_t>(), 1);
+  EXPECT_EQ(ReadValue("99999999999", FieldTypeSFInt32).As<int32_t>(), INT32_MAX);
+  EXPECT_EQ(ReadValue("0", FieldTypeMFVec2f).As<MFVec2f>().elements, nullptr);
+}
+
+TEST(PropertyText, ReadsStringsAndNodes) {
+  const std::string longText(300, 'a');
+  ReadValue string(longText, FieldTypeSFString);
+  EXPECT_EQ(std::string(string.As<SFString>().text), longText.substr(0, 255));
+
+  ReadValue strings("2,one,two", FieldTypeMFString);
+  ASSERT_EQ(strings.As<MFString>().count, 2);
+  EXPECT_STREQ(strings.As<MFString>()[1].text, "two");
+
+  CBrowser world;
+  CNodeRef lamp = MakeNode<CAllFieldsNode>();
+  lamp->SetDefName("Lamp");
+  AddTopLevel(world, lamp);
+  ReadValue nodes("2,Lamp,Ball:AllFields", FieldTypeMFNode, &world);
+  ASSERT_EQ(nodes.result, kPropertyTextOk);
+  EXPECT_EQ(nodes.As<MFNode>()[0].GetNode(), lamp.GetNode());
+  EXPECT_EQ(nodes.As<MFNode>()[1]->GetDefName(), "Ball");
+  EXPECT_EQ(nodes.As<MFNode>()[1]->GetTypeName(), "AllFields");
+
+  ReadValue missing("2,Nowhere,Lamp", FieldTypeMFNode, &world);
+  EXPECT_EQ(missing.result, kPropertyTextNodeNotFound);
+  ASSERT_NE(missing.block, nullptr) << "what was made so far stays";
+  EXPECT_FALSE(missing.As<MFNode>()[1]);
+
+  ReadValue node("AllFields", FieldTypeSFNode);
+  EXPECT_EQ(node.As<CNodeRef>()->GetTypeName(), "AllFields");
+  EXPECT_EQ(ReadValue("2 2 1 0x0", FieldTypeSFImage).block, nullptr);
+}
+
+// Text from the remote command link is hostile: nothing is allocated for an
+// absurd count and nothing is written past a slot.
+TEST(PropertyText, RefusesBadCountsWordsAndNumbers) {
+  const std::string tooLongNumber(kMaxPropertyNumberLength + 1, '1');
+  const std::string tooLongString(kMaxStringLength + 1, 's');
+  const std::string tooLongName(kMaxDefNameLength + 1, 'n');
+  const struct {
+    std::string text;
+    FieldType type;
+  } refused[] = {
+      {"-1,5", FieldTypeMFFloat},
+      {"2147483647,1", FieldTypeMFString},
+      {std::to_string(kMaxPropertyListCount + 1), FieldTypeMFInt32},
+      {tooLongNumber, FieldTypeSFFloat},
+      {"1," + tooLongNumber, FieldTypeMFTime},
+      {"2,ok," + tooLongString, FieldTypeMFString},
+      {"1," + tooLongName + ":AllFields", FieldTypeMFNode},
+      {"nan", FieldTypeSFFloat},
+      {"1,2,inf", FieldTypeSFVec3f},
+      {"1e39", FieldTypeSFFloat},
+      {"1e309", FieldTypeSFTime},
+  };
+  for (const auto& entry : refused) {
+    ReadValue value(entry.text, entry.type);
+    EXPECT_EQ(value.result, kPropertyTextRefused) << entry.text.substr(0, 40);
+    EXPECT_EQ(value.block, nullptr);
+  }
+  EXPECT_EQ(ReadValue(std::to_string(kMaxPropertyListCount), FieldTypeMFInt32).As<MFInt32>().count,
+            kMaxPropertyListCount);
+  EXPECT_EQ(ReadValue("1e38", FieldTypeSFFloat).As<float>(), 1e38f);
+}
+
+TEST(PropertyText, NumbersDoNotDependOnTheLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 locale not installed";
+  const SFVec3f vec3{1, 2.5f, -3};
+  const std::string text = Text(&vec3, FieldTypeSFVec3f);
+  const float read = ReadValue("0.5", FieldTypeSFFloat).As<float>();
+  std::setlocale(LC_ALL, previous.c_str());
+  EXPECT_EQ(text, "1.00,2.50,-3.00");
+  EXPECT_EQ(read, 0.5f);
+}
+
+TEST(PropertyText, SplitsWordsAndNames) {
+  CommaSplit split = SplitCommaWord("  1.5, 2");
+  EXPECT_EQ(split.word, "1.5");
+  EXPECT_EQ(split.rest, " 2");
+  split = SplitCommaWord("last");
+  EXPECT_EQ(split.word, "last");
+  EXPECT_TRUE(split.rest.empty());
+
+  NodeFieldSplit node = SplitNodeField("Lamp.on");
+  EXPECT_TRUE(node.separated);
+  EXPECT_EQ(node.name, "Lamp");
+  EXPECT_EQ(node.rest, "on");
+  node = SplitNodeField(":on");
+  EXPECT_TRUE(node.separated);
+  EXPECT_TRUE(node.name.empty());
+  node = SplitNodeField("Lamp");
+  EXPECT_FALSE(node.separated);
+  EXPECT_EQ(node.name, "Lamp");
+
+  EXPECT_TRUE(StrEqualNoCase("Image.JPG", "image.jpg"));
+  EXPECT_TRUE(StrEqualNoCase("a1", "A1"));
+  EXPECT_FALSE(StrEqualNoCase("abc", "abcd"));
+  EXPECT_FALSE(StrEqualNoCase("\xC4", "\xE4")) << "only A-Z fold";
+}
+
+}  // namespace
+}  // namespace vx::test
