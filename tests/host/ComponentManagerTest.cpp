@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/Compression.h"
+#include "tests/host/DialogScript.h"
 #include "tests/host/HostTestEnvironment.h"
 
 namespace vx::host {
@@ -32,6 +33,7 @@ class ComponentManagerTest : public ::testing::Test {
   }
 
   HostTestRoot root_;
+  test::DialogScript dialogs_;
 };
 
 TEST(ComponentHash, ReadsTheFirstFourBytesLittleEndian) {
@@ -89,6 +91,10 @@ TEST_F(ComponentManagerTest, BuiltInsComeFirstAndEveryLibraryGetsTheTable) {
   EXPECT_EQ(compression->slots.size(), 2u);
   EXPECT_EQ(compression->major, 1);
   EXPECT_EQ(compression->libraryIndex, -1);
+  const ComponentRecord* download = manager.FindComponent("Vx_Download");
+  ASSERT_NE(download, nullptr);
+  EXPECT_EQ(download->slots.size(), 18u);
+  EXPECT_FALSE(download->FromLibrary());
 
   // Both exports of the library ran with the table (a builder without it
   // defines nothing); "Pair" and "PairTwin" share a bucket.
@@ -126,6 +132,7 @@ TEST_F(ComponentManagerTest, WithoutTheEngineLibraryTheCoreIsMissing) {
   CComponentManager& manager = Create(kCoreComponentMissing);
   EXPECT_FALSE(manager.CoreLoaded());
   EXPECT_EQ(manager.LibraryCount(), 0);
+  EXPECT_EQ(dialogs_.Notices(), std::vector<std::string>{"The component <Broken2_0.so> could not be found."});
   EXPECT_EQ(CreateComponentManager(), kComponentOk);  // exists already
 }
 
