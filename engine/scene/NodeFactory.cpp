@@ -1,7 +1,11 @@
 #include "engine/scene/NodeFactory.h"
 
 #include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/nodes/ElevationGridNode.h"
+#include "engine/scene/nodes/ExtrusionNode.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/nodes/LineSetNodes.h"
+#include "engine/scene/nodes/PrimitiveNodes.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ScriptNode.h"
 
@@ -11,8 +15,16 @@ namespace {
 // Every node class's registration, in the factory's lookup order. Node
 // classes added later take their place here.
 constexpr NodeRegistration kRegistrations[] = {
+    RegisterSphereNode,
     RegisterScriptNode,
     RegisterGroupNode,
+    RegisterBoxNode,
+    RegisterConeNode,
+    RegisterCylinderNode,
+    RegisterElevationGridNode,
+    RegisterExtrusionNode,
+    RegisterIndexedLineSetNode,
+    RegisterPointSetNode,
 };
 
 }  // namespace

@@ -1,0 +1,288 @@
+#include "engine/scene/nodes/ExtrusionNode.h"
+
+#include <algorithm>
+
+#include "engine/render/RenderTarget.h"
+#include "engine/scene/Matrix4.h"
+#include "engine/scene/NodeFactory.h"
+#include "engine/scene/SceneLimits.h"
+#include "engine/scene/nodes/GeometryNodeSupport.h"
+
+namespace vx {
+namespace {
+
+constexpr SFVec2f kDefaultCrossSection[] = {{1, 1}, {1, -1}, {-1, -1}, {-1, 1}, {1, 1}};
+constexpr SFRotation kDefaultOrientation[] = {{0, 0, 1, 0}};
+constexpr SFVec3f kDefaultSpine[] = {{0, 0, 0}, {0, 1, 0}};
+constexpr SFVec2f kDefaultScale[] = {{1, 1}};
+
+constexpr FieldSpec kExtrusionFields[] = {
+    Field<&CExtrusionNode::beginCap>("beginCap", DefaultBool(true)),
+    Field<&CExtrusionNode::ccw>("ccw", DefaultBool(true)),
+    Field<&CExtrusionNode::convex>("convex", DefaultBool(true)),
+    Field<&CExtrusionNode::creaseAngle>("creaseAngle", DefaultFloats(0)),
+    Field<&CExtrusionNode::crossSection>("crossSection", DefaultList(kDefaultCrossSection)),
+    Field<&CExtrusionNode::endCap>("endCap", DefaultBool(true)),
+    Field<&CExtrusionNode::orientation>("orientation", DefaultList(kDefaultOrientation)),
+    Field<&CExtrusionNode::solid>("solid", DefaultBool(true)),
+    Field<&CExtrusionNode::spine>("spine", DefaultList(kDefaultSpine)),
+    Field<&CExtrusionNode::scale>("scale", DefaultList(kDefaultScale)),
+};
+constexpr FieldTable kExtrusionTable{Section(kExtrusionFields), {}, {}};
+
+constexpr double kBoundsStart = 9999999.0;
+
+CVec3f ToVec(const SFVec3f& v) { return {v.x, v.y, v.z}; }
+
+bool IsZero(const CVec3f& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f; }
+
+bool SamePoint(const SFVec3f& a, const SFVec3f& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+// Entry j of a per-spine-point list: the last entry for every point beyond
+// the list; the fallback when the list is empty.
+template <typename T>
+T PerSpinePoint(const MF<T>& list, int32_t j, const T& fallback) {
+  if (list.count <= 0) return fallback;
+  return list[std::min(j, list.count - 1)];
+}
+
+// The spine axis to start from: the chord around the first bend, or the
+// direction of a straight spine; (0, 1, 0) when every point coincides.
+CVec3f InitialSpineAxis(const MFVec3f& spine) {
+  for (int32_t t = 0; t + 2 < spine.count; ++t) {
+    const CVec3f a = ToVec(spine[t]);
+    const CVec3f b = ToVec(spine[t + 1]);
+    const CVec3f c = ToVec(spine[t + 2]);
+    if (!IsZero((a - b).Cross(c - b))) return (c - a).Normalize();
+  }
+  for (int32_t q = 1; q < spine.count; ++q) {
+    if (!SamePoint(spine[q], spine[0])) return (ToVec(spine[q]) - ToVec(spine[0])).Normalize();
+  }
+  return {0.0f, 1.0f, 0.0f};
+}
+
+MeshPolygon Triangle(int32_t a, int32_t b, int32_t c) {
+  MeshPolygon polygon;
+  polygon.vertexCount = 3;
+  polygon.vertices = {a, b, c, 0};
+  return polygon;
+}
+
+}  // namespace
+
+CExtrusionNode::CExtrusionNode() { RegisterFields(kExtrusionTable); }
+
+void CExtrusionNode::Traverse(RenderPass /*pass*/, CViewContext* /*view*/) { UpdateMesh(); }
+
+int CExtrusionNode::OnEventIn(bool isField, int index, const void* /*value*/) {
+  if (!isField) return 0;
+  if (index == kBeginCap || index == kCrossSection || index == kEndCap || index == kSpine) {
+    rebuild_ = 1;
+    SetDirty(true);
+  }
+  if (index == kOrientation || index == kScale) SetDirty(true);
+  return 0;
+}
+
+void CExtrusionNode::UpdateMesh() {
+  if (rebuild_) {
+    // A stale mesh must not be drawn with vertices of another shape.
+    if (crossSection.count < 3 || spine.count < 2) {
+      mesh_.reset();
+      return;
+    }
+    Build();
+  }
+  if (IsDirty() && mesh_) {
+    if (!verticesComputed_) ComputeVertices();
+    mesh_->ComputeNormals();
+  }
+  verticesComputed_ = 0;
+  SetDirty(false);
+}
+
+void CExtrusionNode::Build() {
+  rebuild_ = 0;
+  verticesComputed_ = 1;
+  SetDirty(true);
+  const int32_t k = crossSection.count;
+  const int32_t m = spine.count;
+  mesh_ = std::make_unique<CMeshBuffer>();
+  mesh_->SetVertexCount(k * m);
+  ComputeVertices();
+
+  std::vector<MeshPolygon> polygons;
+  polygons.reserve(static_cast<size_t>(2 * (m - 1) * (k - 1) + 2 * k));
+  for (int32_t i = 0; i + 1 < k; ++i) {
+    const int32_t next = (i + 1) % k;
+    for (int32_t j = 1; j < m; ++j) {
+      const int32_t below = (j - 1) * k;
+      const int32_t above = j * k;
+      polygons.push_back(Triangle(below + i, below + next, above + i));
+      polygons.push_back(Triangle(above + next, above + i, below + next));
+    }
+  }
+  if (beginCap) AddCap(polygons, 0, true);
+  if (endCap) AddCap(polygons, (m - 1) * k, false);
+  // Only the triangles actually made are stored: a dropped cap leaves no
+  // empty polygons behind.
+  mesh_->SetPolygonCount(static_cast<int32_t>(polygons.size()));
+  for (size_t p = 0; p < polygons.size(); ++p) mesh_->SetPolygon(static_cast<int32_t>(p), polygons[p]);
+}
+
+void CExtrusionNode::AddCap(std::vector<MeshPolygon>& polygons, int32_t first, bool flip) const {
+  const int32_t k = crossSection.count;
+  if (k == 3) {
+    polygons.push_back(Triangle(first, first + 1, first + 2));
+    return;
+  }
+  std::vector<int32_t> indices(static_cast<size_t>(k));
+  for (int32_t i = 0; i < k; ++i) indices[static_cast<size_t>(i)] = first + i;
+  AddTriangulatedPolygon(polygons, *mesh_, indices, flip);
+}
+
+void CExtrusionNode::ComputeVertices() {
+  const int32_t k = crossSection.count;
+  const int32_t m = spine.count;
+  const bool closed = SamePoint(spine[m - 1], spine[0]);
+  CVec3f previousAxis = InitialSpineAxis(spine);
+  for (int32_t j = 0; j < m; ++j) {
+    const SFVec2f s = PerSpinePoint(scale, j, SFVec2f{1.0f, 1.0f});
+    const SFRotation turn = PerSpinePoint(orientation, j, SFRotation{0.0f, 0.0f, 1.0f, 0.0f});
+    const CVec3f point = ToVec(spine[j]);
+    CVec3f previous = point;
+    CVec3f next = point;
+    if (j == 0) {
+      previous = closed ? ToVec(spine[m - 2]) : point;
+      next = ToVec(spine[1]);
+    } else if (j == m - 1) {
+      previous = ToVec(spine[m - 2]);
+      next = closed ? ToVec(spine[0]) : point;
+    } else {
+      previous = ToVec(spine[j - 1]);
+      next = ToVec(spine[j + 1]);
+    }
+    CVec3f axis = previousAxis;
+    // Where the spine is straight the bend gives no direction: the last
+    // axis found is kept.
+    if (!(next == point) && !IsZero((next - point).Cross(previous - point))) {
+      axis = (next - previous).Normalize();
+      previousAxis = axis;
+    }
+
+    CMatrix4 rotation;
+    rotation.SetRotation({turn.x, turn.y, turn.z}, turn.angle);
+    CMatrix4 alignment;
+    alignment.SetRotationFromTo({0.0f, 1.0f, 0.0f}, axis);
+    rotation.PreMultiply(alignment);
+
+    for (int32_t i = 0; i < k; ++i) {
+      float v[4] = {crossSection[i].x * s.x, 0.0f, crossSection[i].y * s.y, 1.0f};
+      rotation.TransformVec4(v);
+      const int32_t index = j * k + i;
+      mesh_->SetVertex(index, point + CVec3f{v[0], v[1], v[2]});
+      mesh_->SetTexCoord(index, {static_cast<float>(i) / static_cast<float>(k - 1),
+                                 static_cast<float>(j) / static_cast<float>(m - 1)});
+    }
+  }
+}
+
+void CExtrusionNode::DrawMesh(CRenderTarget& target, CGeometryStage& stage) {
+  // Both sides are drawn; the winding test the target holds stays as it is.
+  if (mesh_) DrawMeshCulled(*mesh_, target, stage, target.cullWinding, kCullNone);
+}
+
+namespace {
+
+// The points on the coordinate plane of their two largest bounding-box
+// extents, turned counter-clockwise; false for a polygon of zero area there.
+// reversed tells whether the points are now held in reverse order.
+bool ProjectCounterClockwise(std::span<const CVec3f> points, std::vector<TriPoint>& projected, bool& reversed) {
+  double low[3] = {kBoundsStart, kBoundsStart, kBoundsStart};
+  double high[3] = {-kBoundsStart, -kBoundsStart, -kBoundsStart};
+  for (const CVec3f& p : points) {
+    const double c[3] = {p.x, p.y, p.z};
+    for (int axis = 0; axis < 3; ++axis) {
+      low[axis] = std::min(low[axis], c[axis]);
+      high[axis] = std::max(high[axis], c[axis]);
+    }
+  }
+  const double dx = high[0] - low[0];
+  const double dy = high[1] - low[1];
+  const double dz = high[2] - low[2];
+  int first = 0;
+  int second = 1;
+  if (dy <= dx) {
+    if (dz > dy) second = 2;
+  } else if (dz > dx) {
+    first = 1;
+    second = 2;
+  }
+  projected.clear();
+  for (const CVec3f& p : points) {
+    const double c[3] = {p.x, p.y, p.z};
+    projected.push_back({c[first], c[second]});
+  }
+  // Turning the polygon here tells which way the triangulator numbers it; it
+  // then finds it counter-clockwise and leaves it as it is.
+  const OrientationChange change = MakeCounterClockwise(projected);
+  reversed = change == OrientationChange::kReversed;
+  return change != OrientationChange::kZeroArea;
+}
+
+// A fan from the first point, in vertex numbers 1..n like the triangulator's.
+std::vector<TriangleIndices> FanTriangles(int32_t n) {
+  std::vector<TriangleIndices> triangles;
+  for (int32_t t = 2; t < n; ++t) triangles.push_back({1, t, t + 1});
+  return triangles;
+}
+
+}  // namespace
+
+TriangulateStatus TriangulatePolygon3D(std::span<const CVec3f> points, std::vector<TriangleIndices>& triangles,
+                                       bool& reversed) {
+  std::vector<TriPoint> projected;
+  triangles.clear();
+  if (!ProjectCounterClockwise(points, projected, reversed)) return TriangulateStatus::kZeroArea;
+  return TriangulatePolygon(projected, triangles);
+}
+
+void AddTriangulatedPolygon(std::vector<MeshPolygon>& polygons, const CMeshBuffer& mesh,
+                            std::span<const int32_t> indices, bool flip) {
+  size_t n = indices.size();
+  if (n >= 2 && mesh.GetVertex(indices.front()) == mesh.GetVertex(indices.back())) --n;
+  if (n < 3) return;
+  const std::span<const int32_t> cap = indices.first(n);
+  const auto count = static_cast<int32_t>(n);
+  std::vector<CVec3f> positions;
+  positions.reserve(n);
+  for (int32_t index : cap) positions.push_back(mesh.GetVertex(index));
+
+  std::vector<TriangleIndices> triangles;
+  bool reversed = false;
+  if (count > kMaxCapTriangulationPoints) {
+    // Too many points for the triangulator's tables: a fan in the same
+    // turning sense closes the cap (exact for the convex caps such as
+    // circles that have this many points).
+    std::vector<TriPoint> projected;
+    if (!ProjectCounterClockwise(positions, projected, reversed)) return;
+    triangles = FanTriangles(count);
+  } else if (TriangulatePolygon3D(positions, triangles, reversed) != TriangulateStatus::kDone) {
+    return;
+  }
+  // Vertex number t stands for cap point t - 1 in the order the triangulator
+  // held the polygon.
+  auto meshVertex = [&](int32_t t) { return cap[static_cast<size_t>(reversed ? count - t : t - 1)]; };
+  for (const TriangleIndices& tri : triangles) {
+    const bool valid = std::all_of(tri.begin(), tri.end(), [&](int32_t t) { return t >= 1 && t <= count; });
+    if (!valid) continue;
+    const int32_t a = meshVertex(tri[0]);
+    const int32_t b = meshVertex(tri[1]);
+    const int32_t c = meshVertex(tri[2]);
+    polygons.push_back(flip ? Triangle(b, a, c) : Triangle(a, b, c));
+  }
+}
+
+void RegisterExtrusionNode(NodeClassTable& table) { table.Add<CExtrusionNode>("Extrusion"); }
+
+}  // namespace vx

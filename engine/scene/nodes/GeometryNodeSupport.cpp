@@ -1,0 +1,14 @@
+#include "engine/scene/nodes/GeometryNodeSupport.h"
+
+#include "engine/render/RenderTarget.h"
+
+namespace vx {
+
+void DrawMeshCulled(CMeshBuffer& mesh, CRenderTarget& target, CGeometryStage& stage, uint32_t cullWinding,
+                    uint32_t cullMode) {
+  target.cullWinding = cullWinding;
+  target.cullMode = cullMode;
+  mesh.Draw(&stage, true, -1);
+}
+
+}  // namespace vx

@@ -1,0 +1,54 @@
+// Stand-ins for the property nodes that geometry nodes read by field name,
+// and helpers that set list fields from vectors.
+#pragma once
+
+#include <vector>
+
+#include "engine/scene/FieldTable.h"
+#include "engine/scene/Node.h"
+
+namespace vx::test {
+
+// Carries "point" (MFVec3f), "color" (MFColor) and "vector" (MFVec3f), as a
+// Coordinate, Color and Normal node would.
+class CPropertyStandIn : public CNode {
+ public:
+  CPropertyStandIn();
+  MFVec3f point{};
+  MFColor color{};
+  MFVec3f vector{};
+
+ protected:
+  ~CPropertyStandIn() override = default;
+};
+
+// Carries "point" as texture coordinates (MFVec2f).
+class CTexCoordStandIn : public CNode {
+ public:
+  CTexCoordStandIn();
+  MFVec2f point{};
+
+ protected:
+  ~CTexCoordStandIn() override = default;
+};
+
+// Sets a list field to a copy of the elements, as an event would.
+template <typename T>
+void SetList(CNode& node, const char* field, std::vector<T> elements) {
+  const MF<T> value{static_cast<int32_t>(elements.size()), elements.data()};
+  node.SetField(field, &value);
+}
+
+template <typename T>
+void SetValue(CNode& node, const char* field, T value) {
+  node.SetField(field, &value);
+}
+
+inline void SetNodeField(CNode& node, const char* field, const CNodeRef& value) { node.SetField(field, &value); }
+
+template <typename T>
+T& As(const CNodeRef& ref) {
+  return static_cast<T&>(*ref.Get());
+}
+
+}  // namespace vx::test
