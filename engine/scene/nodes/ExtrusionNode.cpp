@@ -1,6 +1,8 @@
 #include "engine/scene/nodes/ExtrusionNode.h"
 
 #include <algorithm>
+#include <limits>
+#include <new>
 
 #include "engine/render/RenderTarget.h"
 #include "engine/scene/Matrix4.h"
@@ -87,11 +89,20 @@ int CExtrusionNode::OnEventIn(bool isField, int index, const void* /*value*/) {
 void CExtrusionNode::UpdateMesh() {
   if (rebuild_) {
     // A stale mesh must not be drawn with vertices of another shape.
-    if (crossSection.count < 3 || spine.count < 2) {
+    mesh_.reset();
+    if (!IsSweepable()) return;
+    bool built = false;
+    try {
+      built = Build();
+    } catch (const std::bad_alloc&) {
+      built = false;
+    }
+    // Too large to hold: nothing is drawn, and the next traversal tries again.
+    if (!built) {
       mesh_.reset();
+      rebuild_ = 1;
       return;
     }
-    Build();
   }
   if (IsDirty() && mesh_) {
     if (!verticesComputed_) ComputeVertices();
@@ -101,7 +112,15 @@ void CExtrusionNode::UpdateMesh() {
   SetDirty(false);
 }
 
-void CExtrusionNode::Build() {
+bool CExtrusionNode::IsSweepable() const {
+  if (crossSection.count < 3 || spine.count < 2) return false;
+  // The triangle count must not overflow the mesh's 32-bit numbering.
+  const int64_t k = crossSection.count;
+  const int64_t m = spine.count;
+  return 2 * (m - 1) * (k - 1) + 2 * k <= std::numeric_limits<int32_t>::max();
+}
+
+bool CExtrusionNode::Build() {
   rebuild_ = 0;
   verticesComputed_ = 1;
   SetDirty(true);
@@ -109,6 +128,7 @@ void CExtrusionNode::Build() {
   const int32_t m = spine.count;
   mesh_ = std::make_unique<CMeshBuffer>();
   mesh_->SetVertexCount(k * m);
+  if (mesh_->VertexCount() != k * m) return false;
   ComputeVertices();
 
   std::vector<MeshPolygon> polygons;
@@ -128,6 +148,7 @@ void CExtrusionNode::Build() {
   // empty polygons behind.
   mesh_->SetPolygonCount(static_cast<int32_t>(polygons.size()));
   for (size_t p = 0; p < polygons.size(); ++p) mesh_->SetPolygon(static_cast<int32_t>(p), polygons[p]);
+  return mesh_->PolygonCount() == static_cast<int32_t>(polygons.size());
 }
 
 void CExtrusionNode::AddCap(std::vector<MeshPolygon>& polygons, int32_t first, bool flip) const {

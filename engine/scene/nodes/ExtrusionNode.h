@@ -34,7 +34,8 @@ class CExtrusionNode : public CNode {
   int OnEventIn(bool isField, int index, const void* value) override;
 
   // Builds or refreshes the mesh when flagged. While the cross-section has
-  // fewer than 3 points or the spine fewer than 2 there is no mesh.
+  // fewer than 3 points or the spine fewer than 2 (or the mesh would be too
+  // large to number or hold) there is no mesh.
   void UpdateMesh();
   const CMeshBuffer* GetMesh() const { return mesh_.get(); }
   // Draws both sides of every triangle.
@@ -55,7 +56,9 @@ class CExtrusionNode : public CNode {
   ~CExtrusionNode() override = default;
 
  private:
-  void Build();
+  bool IsSweepable() const;
+  // False when the mesh could not be allocated.
+  bool Build();
   void ComputeVertices();
   void AddCap(std::vector<MeshPolygon>& polygons, int32_t first, bool flip) const;
 
