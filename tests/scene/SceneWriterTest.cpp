@@ -99,10 +99,7 @@ TEST(SceneWriter, WritesListsWithBracketsUnlessExactlyOneElement) {
   SetList<int32_t>(node, "mfInt32", {1, -2});
   SetList<double>(node, "mfTime", {});
   SetList<SFVec2f>(node, "mfVec2f", {{1, 2}, {3, 4}});
-  SFString a{}, b{};
-  SetStringValue(a, "a b");
-  SetStringValue(b, "\\");
-  SetList<SFString>(node, "mfString", {a, b});
+  SetStrings(node, "mfString", {"a b", "\\"});
   AddTopLevel(world, node);
 
   EXPECT_EQ(Write(world),
@@ -179,10 +176,8 @@ TEST(SceneWriter, ResolvesUrlFieldsOnlyWhenAsked) {
   world.SetWorldUrl("http://host.example/worlds/a.wrl");
   CNodeRef node = MakeNode<CAllFieldsNode>();
   node->SetWorld(&world);
-  SFString relative{};
-  SetStringValue(relative, "tex/a.jpg");
-  SetList<SFString>(node, "url", {relative});
-  SetList<SFString>(node, "mfString", {relative});
+  SetStrings(node, "url", {"tex/a.jpg"});
+  SetStrings(node, "mfString", {"tex/a.jpg"});
   AddTopLevel(world, node);
 
   EXPECT_EQ(Write(world, true),
@@ -235,9 +230,7 @@ TEST(SceneWriter, WritesScriptDeclarationsWithTheirTypes) {
   world.SetWorldUrl("http://host.example/");
   CNodeRef script = MakeNode<CTestScript>();
   script->SetWorld(&world);
-  SFString url{};
-  SetStringValue(url, "vxn:math");
-  SetList<SFString>(script, "url", {url});
+  SetStrings(script, "url", {"vxn:math"});
   ASSERT_TRUE(script->AddFieldByTypeName(FieldKind::Field, "unset", "SFFloat"));
   ASSERT_TRUE(script->AddFieldByTypeName(FieldKind::Field, "name", "SFString"));
   ASSERT_TRUE(script->AddFieldByTypeName(FieldKind::EventIn, "go", "SFBool"));
