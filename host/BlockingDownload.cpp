@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "host/ComponentManager.h"
+#include "host/DownloadManager.h"
 #include "host/ProgressWindow.h"
 #include "platform/MessagePump.h"
 #include "vantessel/Download.h"
@@ -10,13 +10,7 @@
 namespace vx::host {
 namespace {
 
-constexpr const char* kDownloadComponent = "Vx_Download";
 constexpr std::string_view kPartialSuffix = ".part";
-
-template <typename Fn>
-Fn DownloadSlot(VxDownloadSlot slot) {
-  return reinterpret_cast<Fn>(GetComponentSlot(kDownloadComponent, slot));
-}
 
 struct Completion {
   bool ended = false;
@@ -30,35 +24,37 @@ void OnDownloadEnded(int32_t event, DownloadRequest* request, void* userData) {
   completion->state = request->state;
 }
 
-void ShowProgress(CProgressWindow& progress, int32_t slot, VxDownloadGetStatusFn getStatus) {
+// One pass of the window messages, so that socket notifications (and the
+// host's windows) keep moving while the host waits.
+void DispatchOnePendingMessage() {
+  Message message;
+  if (PeekMessage(message)) DispatchMessage(message);
+}
+
+void ShowProgress(CProgressWindow& progress, int32_t slot) {
   int32_t total = -1;
   int32_t received = 0;
-  getStatus(slot, &total, &received);
+  VxDownloadGetStatus(slot, &total, &received);
   if (total > 0) progress.SetProgress(static_cast<float>(received) / static_cast<float>(total));
 }
 
 }  // namespace
 
 DownloadOutcome DownloadBlocking(const std::string& url, const std::string& localPath, CProgressWindow* progress) {
-  auto startTo = DownloadSlot<VxDownloadStartToFn>(VxDownloadStartToSlot);
-  auto poll = DownloadSlot<VxDownloadPollFn>(VxDownloadPollSlot);
-  auto getStatus = DownloadSlot<VxDownloadGetStatusFn>(VxDownloadGetStatusSlot);
-  auto cancel = DownloadSlot<VxDownloadCancelFn>(VxDownloadCancelSlot);
-  if (!startTo || !poll || !getStatus || !cancel) return DownloadOutcome::Failed;
-
+  if (!GetDownloadManager()) return DownloadOutcome::Failed;
   std::string partial = localPath + std::string(kPartialSuffix);
   Completion completion;
   DownloadCallback callback{&completion, &OnDownloadEnded};
-  int32_t slot = startTo(url.c_str(), partial.c_str(), &callback, 0);
+  int32_t slot = VxDownloadStartTo(url.c_str(), partial.c_str(), &callback, 0);
   if (slot < 0) return DownloadOutcome::Failed;
 
   while (!completion.ended) {
     DispatchOnePendingMessage();
-    poll();
+    VxDownloadPoll();
     if (!progress || completion.ended) continue;
-    ShowProgress(*progress, slot, getStatus);
+    ShowProgress(*progress, slot);
     if (progress->PumpMessages()) {
-      cancel(slot);
+      VxDownloadCancel(slot);
       std::remove(partial.c_str());
       return DownloadOutcome::Cancelled;
     }

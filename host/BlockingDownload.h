@@ -1,6 +1,5 @@
 // A download that the host waits for, keeping the window messages flowing:
-// registries and component packages. It goes through the host's own
-// "Vx_Download" component.
+// registries and component packages, through the host's download manager.
 #pragma once
 
 #include <string>

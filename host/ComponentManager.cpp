@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "host/Compression.h"
+#include "host/DownloadManager.h"
 #include "host/LibraryFileName.h"
 #include "host/PackageVerifier.h"
 #include "host/ProgressWindow.h"
@@ -67,6 +68,11 @@ int32_t BuildComponentManagerTable(CComponentManager& manager, ComponentRecord* 
   return manager.SetSlot(record, VxHostReleaseHandle, AsSlot(&HostReleaseHandle));
 }
 
+int32_t BuildDownloadTable(CComponentManager& manager, ComponentRecord* record) {
+  VxBuilderArgs args{manager.Table(), record};
+  return BuildVxDownloadTable(&args);
+}
+
 VxSlotFunction SlotOf(const ComponentRecord* record, int32_t slot) {
   if (!record || slot < 0 || static_cast<size_t>(slot) >= record->slots.size()) return nullptr;
   return record->slots[static_cast<size_t>(slot)];
@@ -102,6 +108,7 @@ int32_t CComponentManager::Init() {
 void CComponentManager::RegisterBuiltIns() {
   RegisterBuiltIn(&BuildComponentManagerTable);
   RegisterBuiltIn(&BuildCompressionTable);
+  RegisterBuiltIn(&BuildDownloadTable);
 }
 
 void CComponentManager::RegisterBuiltIn(BuiltInBuilder builder) {

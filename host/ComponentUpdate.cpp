@@ -42,12 +42,6 @@ constexpr const char* kPackageRefusedText =
 
 void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
 
-void WriteConfigDate() {
-  if (auto writeConfig = reinterpret_cast<VxDownloadWriteConfigFn>(
-          GetComponentSlot("Vx_Download", VxDownloadWriteConfigSlot)))
-    writeConfig();
-}
-
 // Downloads url into the file and returns its bytes; the file is removed.
 std::optional<std::string> FetchText(const std::string& url, const std::string& localPath) {
   if (DownloadBlocking(url, localPath) != DownloadOutcome::Done) return std::nullopt;
@@ -81,7 +75,7 @@ std::optional<std::vector<RegistryRecord>> CComponentManager::FetchComponentRegi
 int16_t CComponentManager::UpdateComponents(int16_t all) {
   std::optional<std::vector<RegistryRecord>> entries = FetchComponentRegistry();
   if (!entries) return 0;
-  WriteConfigDate();
+  VxDownloadWriteConfig();  // today's date: the update check is done for the day
   std::vector<PlannedUpdate> plan = PlanUpdates(*entries, all != 0);
   if (plan.empty()) {
     if (kind_ == HostKind::Viewer) CProgressWindow::Notify(kUpToDateText);
@@ -115,7 +109,7 @@ std::optional<std::string> CComponentManager::StagePackage(const RegistryRecord&
   std::string stagedPackage = componentsPath_ + "." + *packageName;
   std::string stagedLibrary = componentsPath_ + "." + libraryName;
   CProgressWindow progress;
-  progress.Create(FormatString(kProgressText, packageName->c_str()));
+  progress.Create(FormatString(kProgressText, packageName->c_str()), kind_);
   if (DownloadBlocking(entry.url, stagedPackage, &progress) != DownloadOutcome::Done) return std::nullopt;
 
   if (Sha256OfFile(stagedPackage) != entry.sha256) {
@@ -155,12 +149,12 @@ int16_t CComponentManager::ReplaceComponentLibrary(int index, const RegistryReco
 
   UnloadLibrary(index);
   std::rename(oldPath.c_str(), backup.c_str());
-  if (std::rename(staged->c_str(), newPath.c_str()) == 0 && LoadComponentLibrary(newPath) == kComponentOk) {
+  bool placed = std::rename(staged->c_str(), newPath.c_str()) == 0;
+  if (placed && LoadComponentLibrary(newPath) == kComponentOk) {
     RemoveFile(backup);
     return 1;
   }
-  RemoveFile(*staged);
-  RemoveFile(newPath);
+  RemoveFile(placed ? newPath : *staged);
   std::rename(backup.c_str(), oldPath.c_str());
   static_cast<void>(LoadComponentLibrary(oldPath));
   return 0;

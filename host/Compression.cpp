@@ -151,7 +151,7 @@ bool Inflate(int source, PendingOutput& output) {
 template <typename Convert>
 int32_t ConvertFile(const std::string& source, const std::string& target, Convert convert) {
   if (Exists(target)) return kFailure;
-  FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info{};
   if (!in.IsOpen() || ::fstat(in.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return kFailure;
   PendingOutput output(target);

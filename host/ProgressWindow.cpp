@@ -1,28 +1,44 @@
 #include "host/ProgressWindow.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "platform/MessagePump.h"
 
 namespace vx::host {
 
-CProgressWindow::~CProgressWindow() = default;
-
-void CProgressWindow::Create(const std::string& text) { static_cast<void>(text); }
-
-void CProgressWindow::SetProgress(float fraction) {
-  fraction_ = fraction;
-  fractionSet_ = true;
+void CProgressWindow::Create(const std::string& text, HostKind kind) {
+  ProgressDesc desc;
+  desc.text = text;
+  desc.stopLabel = kind == HostKind::Viewer ? "Stop" : "Cancel";
+  // Without a window the download simply runs unwatched.
+  static_cast<void>(window_.Open(desc));
 }
 
-int32_t CProgressWindow::PumpMessages() { return cancelled_ ? 1 : 0; }
+void CProgressWindow::SetProgress(float fraction) { fraction_ = fraction; }
+
+int32_t CProgressWindow::PumpMessages() {
+  if (cancelled_) return 1;
+  DispatchPendingMessages();
+  cancelled_ = window_.StopPressed();
+  window_.SetPosition(static_cast<int>(std::min(100.0f, fraction_ * 100.0f)));
+  return 0;
+}
 
 int32_t CProgressWindow::Query(const std::string& text) {
-  static_cast<void>(text);
-  return kQueryNo;
+  MessageBoxRequest request;
+  request.text = text;
+  request.caption = "Query";
+  request.buttons = MessageBoxButtons::kYesNo;
+  request.icon = MessageBoxIcon::kQuestion;
+  return ShowMessageBox(request) == MessageBoxAnswer::kYes ? kQueryYes : kQueryNo;
 }
 
 int32_t CProgressWindow::Notify(const std::string& text) {
-  std::fprintf(stderr, "Notify: %s\n", text.c_str());
+  MessageBoxRequest request;
+  request.text = text;
+  request.caption = "Notify";
+  request.icon = MessageBoxIcon::kWarning;
+  ShowMessageBox(request);
   return 1;
 }
 

@@ -2,11 +2,15 @@
 //
 // Every question and warning of the host runtime reaches the user through
 // Query (a yes/no box captioned "Query") and Notify (a warning box captioned
-// "Notify"); blocking downloads show a progress window with a Stop button.
+// "Notify"); component downloads show a progress window with a Stop button.
+// All three are the platform layer's dialogs.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "host/HostKind.h"
+#include "platform/Dialogs.h"
 
 namespace vx::host {
 
@@ -16,13 +20,9 @@ inline constexpr int32_t kQueryYes = 2;
 
 class CProgressWindow {
  public:
-  CProgressWindow() = default;
-  ~CProgressWindow();
-  CProgressWindow(const CProgressWindow&) = delete;
-  CProgressWindow& operator=(const CProgressWindow&) = delete;
-
-  // Shows the window with this text, its bar empty.
-  void Create(const std::string& text);
+  // Shows the window with this text, its bar empty: the viewer's window has
+  // a "Stop" button, the plug-in's a "Cancel" button.
+  void Create(const std::string& text, HostKind kind = HostKind::Viewer);
 
   // Stores the fraction done (0..1) for the next PumpMessages.
   void SetProgress(float fraction);
@@ -31,16 +31,14 @@ class CProgressWindow {
   // messages, moves the bar to the fraction (full at 1 and above), returns 0.
   int32_t PumpMessages();
 
-  bool Cancelled() const { return cancelled_; }
-
   // kQueryYes when the user answers Yes; kQueryNo for No or a closed box.
   static int32_t Query(const std::string& text);
   // Always 1.
   static int32_t Notify(const std::string& text);
 
  private:
+  ProgressWindow window_;
   float fraction_ = 0.0f;
-  bool fractionSet_ = false;
   bool cancelled_ = false;
 };
 

@@ -65,6 +65,24 @@ double TurnMeasure(TriPoint o, TriPoint p, TriPoint q) {
   return ux * vy - vx * uy >= 0.0 ? c : -2.0 - c;
 }
 
+// The insertion runs in phases; after each, the unplaced segments' end
+// points are located again. log2 applied to n until it drops below 1,
+// counted, minus one, is the number of phases (-1 for n < 1).
+int32_t IteratedLog2Count(int32_t n) {
+  if (n < 1) return -1;
+  int32_t count = 0;
+  for (double v = n; v >= 1.0; ++count) v = std::log2(v);
+  return count - 1;
+}
+
+// ceil(n / v) where v is n with log2 applied h times: the number of segments
+// inserted by the end of phase h.
+int32_t PhaseSegmentCount(int32_t n, int32_t h) {
+  double v = n;
+  for (int32_t i = 0; i < h; ++i) v = std::log2(v);
+  return static_cast<int32_t>(std::ceil(n / v));
+}
+
 }  // namespace
 
 OrientationChange MakeCounterClockwise(std::span<TriPoint> points) {
@@ -80,19 +98,6 @@ OrientationChange MakeCounterClockwise(std::span<TriPoint> points) {
   if (area > 0.0f) return OrientationChange::kUnchanged;
   for (size_t i = 0; i < n / 2; ++i) std::swap(points[i], points[n - 1 - i]);
   return OrientationChange::kReversed;
-}
-
-int32_t IteratedLog2Count(int32_t n) {
-  if (n < 1) return -1;
-  int32_t count = 0;
-  for (double v = n; v >= 1.0; ++count) v = std::log2(v);
-  return count - 1;
-}
-
-int32_t PhaseSegmentCount(int32_t n, int32_t h) {
-  double v = n;
-  for (int32_t i = 0; i < h; ++i) v = std::log2(v);
-  return static_cast<int32_t>(std::ceil(n / v));
 }
 
 TriangulateStatus TriangulatePolygon(std::span<TriPoint> points,

@@ -41,11 +41,6 @@ enum class OrientationChange { kZeroArea, kReversed, kUnchanged };
 // clockwise polygon is reversed in place (point i swapped with n - 1 - i).
 OrientationChange MakeCounterClockwise(std::span<TriPoint> points);
 
-// log2 applied to n until it drops below 1, counted, minus one (-1 for n < 1).
-int32_t IteratedLog2Count(int32_t n);
-// ceil(n / v) where v is n with log2 applied h times.
-int32_t PhaseSegmentCount(int32_t n, int32_t h);
-
 class CPolygonTriangulator {
  public:
   // The segment order comes from the engine's 15-bit generator, so a given

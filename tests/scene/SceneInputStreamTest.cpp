@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <clocale>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/scene/SceneInputStream.h"
+
+namespace vx {
+namespace {
+
+std::vector<std::string> Words(CSceneInputStream& stream, size_t maxLength = 255) {
+  std::vector<std::string> words;
+  std::string word;
+  while (stream.ReadWord(word, maxLength)) words.push_back(word);
+  return words;
+}
+
+std::string WriteFile(const std::string& name, const std::string& text) {
+  const std::string path = std::string(VX_TEST_BINARY_DIR) + "/" + name;
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+TEST(SceneInputStream, PaddedBracketsBecomeWordsOfTheirOwn) {
+  auto stream = CSceneInputStream::FromText("Group{children[Shape{}]}");
+  stream.PadBrackets();
+  EXPECT_EQ(Words(stream), (std::vector<std::string>{"Group", "{", "children", "[", "Shape", "{", "}", "]", "}"}));
+
+  auto spaced = CSceneInputStream::FromText("a { b");
+  spaced.PadBrackets();
+  EXPECT_EQ(spaced.Data(), "a { b") << "a bracket between blanks is left alone";
+
+  auto first = CSceneInputStream::FromText("{x}");
+  first.PadBrackets();
+  EXPECT_EQ(first.Data(), "{x } ") << "the first byte is never padded";
+}
+
+TEST(SceneInputStream, AFileReadWithoutLoadingSplitsOnlyAtWhiteSpace) {
+  CSceneInputStream stream(WriteFile("unpadded.wrl", "Group{children[Shape{}]}"), "r");
+  ASSERT_TRUE(stream.IsOpen());
+  EXPECT_FALSE(stream.IsInMemory());
+  EXPECT_EQ(Words(stream), (std::vector<std::string>{"Group{children[Shape{}]}"}));
+}
+
+TEST(SceneInputStream, LoadingReadsTheWholeFileAndFoldersDoNotOpen) {
+  const std::string text(70000, 'x');
+  CSceneInputStream stream(WriteFile("large.wrl", text), "r");
+  stream.LoadIntoMemory();
+  EXPECT_TRUE(stream.IsInMemory());
+  EXPECT_EQ(stream.Data().size(), text.size());
+
+  CSceneInputStream folder(VX_TEST_BINARY_DIR, "r");
+  EXPECT_FALSE(folder.IsOpen());
+  folder.LoadIntoMemory();  // nothing to read, and no endless loop
+  EXPECT_EQ(folder.GetChar(), -1);
+
+  CSceneInputStream missing(std::string(VX_TEST_BINARY_DIR) + "/no such file.wrl", "r");
+  EXPECT_FALSE(missing.IsOpen());
+}
+
+TEST(SceneInputStream, WordsLongerThanTheWidthContinueAsTheNextWord) {
+  auto stream = CSceneInputStream::FromText(std::string(70, 'a'));
+  std::string word;
+  ASSERT_TRUE(stream.ReadWord(word, 63));
+  EXPECT_EQ(word.size(), 63u);
+  ASSERT_TRUE(stream.ReadWord(word, 63));
+  EXPECT_EQ(word.size(), 7u);
+  EXPECT_FALSE(stream.ReadWord(word, 63));
+  EXPECT_EQ(stream.GetChar(), -1);
+  EXPECT_EQ(stream.GetChar(), -1);
+}
+
+TEST(SceneInputStream, NumbersStopAtTheirRunAndFailWithoutMoving) {
+  auto stream = CSceneInputStream::FromText(" 1.5e3, 2E2 +7 -3 x 255 0xFF ");
+  float f = 0;
+  ASSERT_TRUE(stream.ReadFloat(f));
+  EXPECT_EQ(f, 1500.0f);
+  char c = 0;
+  const size_t atComma = stream.Tell();
+  EXPECT_FALSE(stream.ReadFloat(f));
+  EXPECT_EQ(stream.Tell(), atComma);
+  ASSERT_TRUE(stream.ReadChar(c));
+  EXPECT_EQ(c, ',');
+  ASSERT_TRUE(stream.ReadFloat(f));
+  EXPECT_EQ(f, 200.0f) << "an upper-case exponent belongs to the number";
+  int32_t i = 0;
+  ASSERT_TRUE(stream.ReadInt32(i));
+  EXPECT_EQ(i, 7);
+  ASSERT_TRUE(stream.ReadInt32(i));
+  EXPECT_EQ(i, -3);
+  EXPECT_FALSE(stream.ReadInt32(i));
+  ASSERT_TRUE(stream.ReadChar(c));
+  EXPECT_EQ(c, 'x') << "a failed read stops after the white space";
+  uint32_t hex = 0;
+  ASSERT_TRUE(stream.ReadHex(hex));
+  EXPECT_EQ(hex, 0x255u) << "pixels are hexadecimal with or without 0x";
+  ASSERT_TRUE(stream.ReadHex(hex));
+  EXPECT_EQ(hex, 0xFFu);
+  ASSERT_TRUE(stream.ReadChar(c));
+  EXPECT_EQ(c, ' ') << "%c does not skip white space";
+
+  auto huge = CSceneInputStream::FromText("99999999999 -99999999999 1e999");
+  ASSERT_TRUE(huge.ReadInt32(i));
+  EXPECT_EQ(i, INT32_MAX);
+  ASSERT_TRUE(huge.ReadInt32(i));
+  EXPECT_EQ(i, INT32_MIN);
+  ASSERT_TRUE(huge.ReadFloat(f));
+  EXPECT_TRUE(std::isinf(f));
+}
+
+TEST(SceneInputStream, NumbersIgnoreTheLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 locale not installed";
+  auto stream = CSceneInputStream::FromText("1.25 2,5");
+  float a = 0, b = 0;
+  const bool read = stream.ReadFloat(a) && stream.ReadFloat(b);
+  std::setlocale(LC_ALL, previous.c_str());
+  ASSERT_TRUE(read);
+  EXPECT_EQ(a, 1.25f);
+  EXPECT_EQ(b, 2.0f);
+}
+
+}  // namespace
+}  // namespace vx

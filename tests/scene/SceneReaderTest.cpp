@@ -1,0 +1,369 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <fstream>
+#include <sstream>
+
+#include "engine/scene/DownloadService.h"
+#include "engine/scene/ProtoDeclaration.h"
+#include "engine/scene/SceneReader.h"
+#include "engine/scene/nodes/GroupNode.h"
+#include "engine/world/Browser.h"
+#include "engine/world/ScriptNode.h"
+#include "tests/scene/TestNodes.h"
+
+namespace vx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CProbeNode;
+using test::Probe;
+
+const std::string kHeader = "#VRML V2.0 utf8\n";
+
+class FakeDownloadService : public IDownloadService {
+ public:
+  explicit FakeDownloadService(std::string folder) : folder_(std::move(folder)) {}
+  std::string GetCacheDirectory() override { return folder_; }
+
+ private:
+  std::string folder_;
+};
+
+class SceneReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cache_ = fs::path(VX_TEST_BINARY_DIR) / "reader_cache" /
+             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(cache_);
+    fs::create_directories(cache_);
+    service_ = std::make_unique<FakeDownloadService>(cache_.string() + "/");
+    SetDownloadService(service_.get());
+  }
+  void TearDown() override { SetDownloadService(nullptr); }
+
+  // Every read goes into a new world.
+  bool Read(const std::string& text) {
+    NewWorld();
+    auto stream = CSceneInputStream::FromText(text);
+    stream.PadBrackets();
+    CSceneReader reader(stream, classes_);
+    const bool ok = reader.ReadScene(world_.get());
+    message_ = reader.GetMessage();
+    vistaVersion_ = reader.GetVistaVersion();
+    return ok;
+  }
+  bool ReadBody(const std::string& body) { return Read(kHeader + body); }
+  bool ReadDataFile(const std::string& name) {
+    std::ifstream file(std::string(VX_TEST_DATA_DIR) + "/scene/" + name, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return Read(text.str());
+  }
+
+  MFNode& RootChildren() { return world_->GetRoot()->children; }
+  CNode* Top(int index) { return RootChildren()[index].GetNode(); }
+  template <typename T>
+  T& Field(CNode* node, const char* name) {
+    void* value = node->GetFieldByName(name);
+    EXPECT_NE(value, nullptr) << name;
+    return *static_cast<T*>(value);
+  }
+
+  static constexpr NodeRegistration kTestClasses[] = {test::RegisterTestNodes};
+  NodeClassTable classes_ = MakeNodeClassTable(kTestClasses);
+  void NewWorld() { world_ = std::make_unique<CBrowser>(); }
+  std::unique_ptr<CBrowser> world_ = std::make_unique<CBrowser>();
+  std::string message_;
+  float vistaVersion_ = 0;
+  fs::path cache_;
+  std::unique_ptr<FakeDownloadService> service_;
+};
+
+TEST_F(SceneReaderTest, EveryFailureGivesItsMessage) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"not_vrml2.wrl", "This is not a VRML 2.0 file."},
+      {"unknown_type.wrl", "Unknown node type 'Foo'."},
+      {"missing_brace.wrl", "Expected '{' in Group node."},
+      {"unknown_field.wrl", "Error on field 'foo' in Group node."},
+      {"use_unknown.wrl", "Tried to USE unknown node: B"},
+      {"eof_in_node.wrl", "EOF while parsing node."},
+      {"def_without_name.wrl", "Expected DEF, USE, or node type. Got: DEF"},
+      {"bad_route.wrl", "Error parsing a ROUTE."},
+      {"bad_proto.wrl", "Bad Proto node."},
+      {"bad_script_field.wrl", "Invalid Script field specification."},
+      {"bad_script_eventin.wrl", "Invalid Script eventIn specification."},
+      {"bad_script_eventout.wrl", "Invalid Script eventOut specification."},
+      {"bad_proto_field.wrl", "Invalid Proto field specification."},
+      {"bad_proto_eventin.wrl", "Invalid Proto eventIn specification."},
+      {"bad_proto_eventout.wrl", "Invalid Proto eventOut specification."},
+      {"use_inside_own_body.wrl", "Tried to USE unknown node: A"},
+      {"vista_wrong_url.wrl", "Bad Proto node."},
+  };
+  for (const auto& [file, message] : cases) {
+    NewWorld();
+    EXPECT_FALSE(ReadDataFile(file)) << file;
+    EXPECT_EQ(message_, message) << file;
+  }
+  EXPECT_FALSE(Read(""));
+  EXPECT_EQ(message_, "This is not a VRML 2.0 file.");
+  CSceneInputStream stream = CSceneInputStream::FromText(kHeader);
+  CSceneReader reader(stream);
+  EXPECT_FALSE(reader.ReadScene(nullptr));
+  EXPECT_EQ(reader.GetMessage(), "No scene object.");
+}
+
+TEST_F(SceneReaderTest, MessagesWithLongNamesAreCut) {
+  const std::string longName(300, 'f');
+  EXPECT_FALSE(ReadBody("Group { " + longName + " 1 }"));
+  EXPECT_EQ(message_.size(), kMaxMessageLength);
+  EXPECT_TRUE(message_.starts_with("Error on field 'fff"));
+}
+
+TEST_F(SceneReaderTest, HeaderEmptySceneCommentsAndEndMark) {
+  EXPECT_TRUE(ReadBody(""));
+  EXPECT_EQ(RootChildren().count, 0);
+  EXPECT_TRUE(Read("#VRML V2.0 utf8 made by hand\n# comment\nGroup { } #EOF\nFoo { }\n"));
+  EXPECT_EQ(RootChildren().count, 1) << "nothing after #EOF is read";
+  EXPECT_TRUE(Read("\xEF\xBB\xBF#VRML V2.0 utf8\nGroup { }\n")) << "a UTF-8 byte-order mark is accepted";
+  EXPECT_FALSE(Read("#VRML V2.0 UTF8\n"));
+}
+
+TEST_F(SceneReaderTest, DefAndUseShareNodesAndUseTakesTheFirstDefinition) {
+  ASSERT_TRUE(ReadDataFile("def_use.wrl")) << message_;
+  ASSERT_EQ(RootChildren().count, 4);
+  CNode* first = Top(0);
+  EXPECT_EQ(Top(3), first) << "USE at the top level adds the same node again";
+  auto& inner = static_cast<CGroupNode&>(*Top(2)).children;
+  ASSERT_EQ(inner.count, 2);
+  EXPECT_EQ(inner[0].GetNode(), first);
+  EXPECT_EQ(Field<SFVec3f>(first, "bboxSize").x, 1.0f);
+}
+
+TEST_F(SceneReaderTest, ANodeUsedInsideItsOwnBodyIsRefusedWithoutACycle) {
+  CNodeWeakRef watch;
+  {
+    NewWorld();
+    EXPECT_FALSE(ReadDataFile("use_inside_own_body.wrl"));
+    EXPECT_FALSE(ReadBody("DEF A Group { children [ Group { children USE A } ] }"));
+    // An earlier node of the same name is not the open one.
+    EXPECT_TRUE(ReadBody("DEF A Group { } DEF A Group { children USE A }"));
+    watch = CNodeWeakRef(Top(1));
+    NewWorld();
+  }
+  EXPECT_EQ(watch.Get(), nullptr) << "every node went with its world";
+}
+
+TEST_F(SceneReaderTest, ForwardRoutesAreWiredAfterTheRead) {
+  ASSERT_TRUE(ReadDataFile("forward_route.wrl")) << message_;
+  CNode* first = world_->FindNode("FIRST");
+  CNode* second = world_->FindNode("SECOND");
+  ASSERT_TRUE(first && second);
+  const SFVec3f moved{4, 5, 6};
+  first->SetField("bboxCenter", &moved);
+  EXPECT_EQ(Field<SFVec3f>(second, "bboxCenter").z, 6.0f);
+}
+
+TEST_F(SceneReaderTest, AFileHoldsAtMost4096Nodes) {
+  std::string body;
+  for (int i = 0; i < kMaxNodesPerFile; ++i) body += "Group { }\n";
+  EXPECT_TRUE(ReadBody(body)) << message_;
+  EXPECT_FALSE(ReadBody(body + "Group { }\n"));
+  EXPECT_EQ(message_, "Too many nodes in this file.");
+  EXPECT_FALSE(ReadBody("DEF A Group { children [" + body + "] }"));
+  EXPECT_EQ(message_, "Too many nodes in this file.") << "named or not, nested or not";
+}
+
+TEST_F(SceneReaderTest, DeepNestingFailsCleanly) {
+  std::string body;
+  for (int i = 0; i < 5000; ++i) body += "Group { children [ ";
+  EXPECT_FALSE(ReadBody(body));
+  EXPECT_EQ(message_, "Nodes are nested too deeply in this file.");
+}
+
+TEST_F(SceneReaderTest, ScriptDeclarationsTakeEveryFieldType) {
+  ASSERT_TRUE(ReadDataFile("script_fields.wrl")) << message_;
+  CNode* script = world_->FindNode("S");
+  ASSERT_NE(script, nullptr);
+  EXPECT_EQ(script->GetTypeId(), NodeTypeScript);
+  EXPECT_STREQ(static_cast<CScriptNode*>(script)->url[0].text, "vxn:math");
+  EXPECT_EQ(script->FindEventIn("set_x"), 0);
+  EXPECT_EQ(script->GetEventOutType("done"), FieldTypeSFTime);
+  EXPECT_EQ(Field<int32_t>(script, "n"), 3);
+  EXPECT_TRUE(script->IsFieldSet(script->FindField("n")));
+  EXPECT_EQ(Field<int16_t>(script, "b"), 0);
+  EXPECT_EQ(Field<SFColor>(script, "c").g, 0.5f);
+  EXPECT_EQ(Field<float>(script, "f"), -150.0f);
+  const SFImage& image = Field<SFImage>(script, "i");
+  ASSERT_EQ(image.width * image.height, 4);
+  EXPECT_EQ(image.pixels[0], 0x22u) << "the file's first row is the image's bottom row";
+  EXPECT_EQ(image.pixels[3], 0x11u);
+  EXPECT_EQ(Field<CNodeRef>(script, "node")->GetTypeId(), NodeTypeGroup);
+  EXPECT_EQ(Field<SFRotation>(script, "r").angle, 1.57f);
+  EXPECT_STREQ(Field<SFString>(script, "s").text, "say \\\"hi\\\"") << "escapes are kept as written";
+  EXPECT_EQ(Field<double>(script, "t"), 1.25);
+  EXPECT_EQ(Field<SFVec2f>(script, "v2").y, 2.0f);
+  EXPECT_EQ(Field<SFVec3f>(script, "v3").z, 3.0f);
+  EXPECT_EQ(Field<MFColor>(script, "mc").count, 2);
+  EXPECT_EQ(Field<MFFloat>(script, "mf").count, 3) << "a trailing comma is accepted";
+  ASSERT_EQ(Field<MFInt32>(script, "mi").count, 3);
+  EXPECT_EQ(Field<MFInt32>(script, "mi")[1], -2);
+  ASSERT_EQ(Field<MFNode>(script, "mn").count, 2);
+  EXPECT_FALSE(Field<MFNode>(script, "mn")[1]) << "NULL";
+  EXPECT_EQ(Field<MFRotation>(script, "mr").count, 1) << "without brackets";
+  EXPECT_STREQ(Field<MFString>(script, "ms")[0].text, "one");
+  EXPECT_EQ(Field<MFTime>(script, "mt").count, 0);
+  EXPECT_EQ(Field<MFTime>(script, "mt").elements, nullptr);
+  EXPECT_EQ(Field<MFVec2f>(script, "m2").count, 2);
+  EXPECT_EQ(Field<MFVec3f>(script, "m3").count, 1);
+}
+
+TEST_F(SceneReaderTest, ListValuesFollowTheBracketCommaAndCommentRules) {
+  auto keys = [this](const std::string& value) -> int {
+    if (!ReadBody("DEF P Probe { keys " + value + " }")) return -1;
+    return Field<MFFloat>(world_->FindNode("P"), "keys").count;
+  };
+  EXPECT_EQ(keys("[ ]"), 0);
+  EXPECT_EQ(keys("5"), 1);
+  EXPECT_EQ(keys("[ 1, 2, 3 ]"), 3);
+  EXPECT_EQ(keys("[ # comment\n 1, # comment\n 2 ]"), 2);
+  EXPECT_EQ(keys("[ 1 2 3 4 5 6 7 8 9 ]"), 9);
+  EXPECT_EQ(keys("[ 1,, 2 ]"), -1) << "two commas in a row";
+  EXPECT_EQ(keys("[ , 1 ]"), -1);
+  EXPECT_EQ(keys("[ 1 2"), -1);
+}
+
+TEST_F(SceneReaderTest, SingleValuesReadAsWrittenAndFailuresLeaveTheFieldAlone) {
+  ASSERT_TRUE(ReadBody("DEF P Probe { enabled FALSE label \"" + std::string(300, 'x') + "\" fraction 0.5 }"));
+  CNode* probe = world_->FindNode("P");
+  EXPECT_EQ(Probe(world_->GetRoot()->children[0]).enabled, 0);
+  EXPECT_EQ(std::string(Field<SFString>(probe, "label").text).size(), 255u) << "cut, and reading goes on";
+  EXPECT_EQ(Field<float>(probe, "fraction"), 0.5f);
+
+  ASSERT_TRUE(Read(kHeader + "DEF Q Probe { enabled FALSE}\nDEF R Probe { enabled TRUE label \"C:\\\\dir\\\\\" }"));
+  EXPECT_EQ(Field<int16_t>(world_->FindNode("Q"), "enabled"), 0);
+  EXPECT_EQ(Field<int16_t>(world_->FindNode("R"), "enabled"), 1);
+  EXPECT_STREQ(Field<SFString>(world_->FindNode("R"), "label").text, "C:\\\\dir\\\\");
+
+  EXPECT_FALSE(ReadBody("DEF F Probe { enabled true }")) << "upper case only";
+
+  CNodeRef fresh = MakeNode<CProbeNode>();
+  const float fraction = 0.75f;
+  fresh->SetField("fraction", &fraction);
+  auto stream = CSceneInputStream::FromText("[ 1 2 x ] 0.5x");
+  CSceneReader reader(stream, classes_);
+  EXPECT_FALSE(reader.ReadFieldValueOnNode(fresh.GetNode(), "keys", "Probe"));
+  EXPECT_EQ(reader.GetMessage(), "Error on field 'keys' in Probe node.");
+  EXPECT_EQ(Probe(fresh).keys.count, 3) << "the default list, unchanged";
+  EXPECT_FALSE(fresh->IsFieldSet(fresh->FindField("keys")));
+  stream.Seek(stream.Data().find("0.5"));
+  EXPECT_TRUE(reader.ReadFieldValueOnNode(fresh.GetNode(), "fraction", "Probe"));
+  EXPECT_EQ(Probe(fresh).fraction, 0.5f);
+}
+
+TEST_F(SceneReaderTest, ImageSizesMustMatchThePixelsThatFollow) {
+  EXPECT_TRUE(ReadBody("DEF P Probe { image 2 1 3 0xFF0000 0x00FF00 }"));
+  EXPECT_EQ(Field<SFImage>(world_->FindNode("P"), "image").components, 3);
+  EXPECT_FALSE(ReadBody("Probe { image 2 2 1 0x00 0x11 0x22 }"));
+  EXPECT_FALSE(ReadBody("Probe { image 100000 100000 4 0 }")) << "refused before anything is allocated";
+  EXPECT_FALSE(ReadBody("Probe { image -1 4 1 }"));
+  EXPECT_TRUE(ReadBody("DEF E Probe { image 0 0 0 }"));
+  EXPECT_EQ(Field<SFImage>(world_->FindNode("E"), "image").pixels, nullptr);
+}
+
+TEST_F(SceneReaderTest, TheFirstBindableNodeOfEachKindIsBound) {
+  ASSERT_TRUE(ReadBody("DEF V1 TestViewpoint { } DEF V2 TestViewpoint { } DEF N TestNavigationInfo { }"
+                       "DEF F TestFog { } DEF D TestDisplay { } DEF B1 TestBackground { } DEF B2 TestBackground { }"));
+  EXPECT_EQ(world_->GetViewpoint(), world_->FindNode("V1"));
+  EXPECT_EQ(world_->GetNavigationInfo(), world_->FindNode("N"));
+  EXPECT_EQ(world_->GetFog(), world_->FindNode("F"));
+  EXPECT_EQ(world_->GetDisplay(), world_->FindNode("D"));
+  auto bindEvents = [](CNode* node) {
+    int count = 0;
+    for (const auto& event : Probe(CNodeRef(node)).received) count += !event.isField && event.index == 1;
+    return count;
+  };
+  EXPECT_EQ(bindEvents(world_->FindNode("V2")), 0);
+  EXPECT_EQ(bindEvents(world_->FindNode("B1")), 1);
+  EXPECT_EQ(bindEvents(world_->FindNode("B2")), 0);
+}
+
+TEST_F(SceneReaderTest, VistaVersionComesFromTheFileAndDoesNotLeakIntoTheNextRead) {
+  ASSERT_TRUE(ReadBody("EXTERNPROTO Vista [ field SFFloat fov ] \"" + std::string(kVistaPrototypeUrl) + "\""));
+  EXPECT_EQ(vistaVersion_, kVistaVersionCurrent);
+  EXPECT_EQ(world_->GetProtoCount(), 0) << "built-in classes declare nothing";
+  ASSERT_TRUE(ReadBody("Group { }"));
+  EXPECT_EQ(vistaVersion_, kVistaVersionLegacy);
+  ASSERT_TRUE(ReadBody("PROTO TextTexture [ ] [ \"anything.wrl\" ]"));
+  EXPECT_EQ(vistaVersion_, kVistaVersionCurrent);
+  EXPECT_FALSE(ReadBody("EXTERNPROTO IMobSensor [ ] [ ]"));
+}
+
+TEST_F(SceneReaderTest, ProtoBodiesAreCopiedToSafeUniqueFilesInTheCache) {
+  ASSERT_TRUE(ReadDataFile("proto.wrl")) << message_;
+  ASSERT_EQ(world_->GetProtoCount(), 2);
+  CProtoDeclaration* proto = world_->GetProto(0);
+  EXPECT_EQ(proto->GetName(), "../../Escape");
+  const fs::path body = proto->GetBodyFilePath();
+  EXPECT_EQ(body.parent_path(), cache_) << "the body stays inside the cache folder";
+  std::ifstream file(body);
+  std::stringstream text;
+  text << file.rdbuf();
+  EXPECT_EQ(text.str(), "#VRML V2.0 utf8\n\n\n  Group { children [ Group { bboxSize IS size } ] }\n");
+  EXPECT_EQ(proto->GetFieldType("size"), FieldTypeSFVec3f);
+  EXPECT_EQ(proto->FindEventIn("set_fraction"), 0);
+  EXPECT_EQ(Field<MFString>(proto, "names").count, 2);
+
+  CProtoDeclaration* remote = world_->GetProto(1);
+  EXPECT_TRUE(remote->IsExtern());
+  ASSERT_EQ(remote->GetUrls().count, 2);
+  EXPECT_STREQ(remote->GetUrls()[0].text, "remote.wrl#Remote");
+
+  CNode* instance = world_->FindNode("INSTANCE");
+  ASSERT_EQ(RootChildren().count, 2);
+  instance = Top(0);
+  EXPECT_EQ(instance->GetTypeId(), NodeTypeProtoInstance);
+  EXPECT_EQ(Field<SFVec3f>(instance, "size").x, 3.0f);
+  EXPECT_EQ(Field<MFString>(instance, "names").count, 2) << "the declaration's default";
+
+  const std::string firstBody = proto->GetBodyFilePath();
+  ASSERT_TRUE(ReadDataFile("proto.wrl"));
+  EXPECT_NE(world_->GetProto(0)->GetBodyFilePath(), firstBody) << "a second PROTO of the name";
+  EXPECT_TRUE(fs::exists(firstBody));
+}
+
+TEST_F(SceneReaderTest, AStandardNameAlwaysMakesTheStandardClass) {
+  ASSERT_TRUE(ReadBody("PROTO Group [ field SFInt32 x 1 ] { Probe { } } DEF G Group { }"));
+  EXPECT_EQ(world_->FindNode("G")->GetTypeId(), NodeTypeGroup);
+}
+
+TEST(NodeFactory, TypeNamesAreExactAndEveryClassIsSound) {
+  CBrowser world;
+  const NodeCreation creation{&world, kVistaVersionLegacy};
+  EXPECT_EQ(NodeFactory("Group", creation)->GetTypeId(), NodeTypeGroup);
+  EXPECT_EQ(NodeFactory("Group", creation)->GetWorld(), &world);
+  EXPECT_FALSE(NodeFactory("group", creation));
+  EXPECT_FALSE(NodeFactory("", creation));
+
+  std::set<std::string_view> names;
+  for (const NodeClassInfo& info : StandardNodeClasses().Classes()) {
+    EXPECT_TRUE(names.insert(info.typeName).second) << "one class per name: " << info.typeName;
+    CNodeRef node = NodeFactory(info.typeName, creation);
+    ASSERT_TRUE(node) << info.typeName;
+    EXPECT_GE(node->GetCategory(), NodeCategoryNone);
+    EXPECT_LE(node->GetCategory(), NodeCategoryOther);
+    const FieldTable* table = node->GetFieldTable();
+    ASSERT_NE(table, nullptr) << info.typeName;
+    std::set<std::string_view> fields;
+    for (size_t i = 0; i < table->fields.size(); ++i) {
+      EXPECT_TRUE(IsValidFieldType(table->fields[i].type)) << info.typeName;
+      EXPECT_TRUE(fields.insert(table->fields[i].name).second) << info.typeName << "." << table->fields[i].name;
+      EXPECT_NE(node->GetFieldAddress(static_cast<int>(i)), nullptr) << info.typeName << "." << table->fields[i].name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vx
