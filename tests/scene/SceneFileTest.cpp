@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -135,6 +136,14 @@ TEST_F(SceneFile, KeepsTheUrlAndDirectoryOfTheFirstLoad) {
   ASSERT_EQ(Load(scene, (folder_ / "b.wrl").string()), EngineOk);
   EXPECT_EQ(scene.url, "http://host.example/worlds/start.wrl");
   EXPECT_EQ(scene.directory, (folder_ / "a.wrl").string());
+
+  // A view still shows the world: it stays until the handle goes.
+  scene.viewCount = 1;
+  const CBrowser* shown = scene.world.get();
+  ASSERT_EQ(Load(scene, (folder_ / "a.wrl").string()), EngineOk);
+  ASSERT_EQ(scene.replacedWorlds.size(), 1u);
+  EXPECT_EQ(scene.replacedWorlds[0].get(), shown);
+  EXPECT_NE(scene.world.get(), shown);
 }
 
 TEST_F(SceneFile, ReportsLoadFailuresWithTheirCodesAndTexts) {
@@ -274,6 +283,7 @@ TEST_F(SceneFile, EveryTestDataSceneSurvivesASaveAndReload) {
     WriteFile(saved, first);
     const std::string second = LoadAndSave(saved);
     if (protoScenes.contains(entry.path().filename().string())) {
+      EXPECT_NE(first.find("\nDEF INSTANCE ../../Escape {\n"), std::string::npos) << "instances under their PROTO's name";
       EXPECT_TRUE(second.empty()) << entry.path() << " reloads now: take it off the list";
       continue;
     }
