@@ -224,9 +224,13 @@ void CNMChannel::TakeAccept() {
 // Moves what waits in the socket into the free room of the receive buffer.
 // True when bytes came. A receive of nothing means the peer closed.
 bool CNMChannel::TakeReadable() {
-  events_.readable = 0;
   const int32_t room = host::kChannelBufferBytes - fill_;
-  if (socket_ < 0 || room <= 0) return false;
+  // With the buffer full the notice stays pending: the platform announces
+  // new data again only after a receive, so dropping it here would stall the
+  // channel once the owner has drained the buffer.
+  if (socket_ >= 0 && room <= 0) return false;
+  events_.readable = 0;
+  if (socket_ < 0) return false;
   const long received = SocketReceive(socket_, receiveBuffer_.data() + fill_, static_cast<size_t>(room));
   if (received > 0) {
     fill_ += static_cast<int32_t>(received);

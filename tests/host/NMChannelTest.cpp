@@ -142,6 +142,21 @@ TEST_F(ChannelTest, ListenAcceptAndTalkBothWays) {
   EXPECT_GE(readsNeeded, 3);
 }
 
+TEST_F(ChannelTest, AFullReceiveBufferResumesOnceDrained) {
+  CNMChannel server, client;
+  OpenPair(server, client);
+  // The receiver reads nothing until everything is sent, so its 8 KB buffer
+  // fills up while more data waits in the socket.
+  const std::string payload(20000, 'x');
+  size_t sent = 0;
+  ASSERT_TRUE(PumpUntil({&server, &client}, [&] {
+    int32_t length = static_cast<int32_t>(payload.size() - sent);
+    if (length > 0 && client.Send(payload.data() + sent, &length) == kTransferOk) sent += static_cast<size_t>(length);
+    return sent == payload.size();
+  }));
+  EXPECT_EQ(ReceiveAll(server, {&server, &client}, payload.size(), 8192), payload);
+}
+
 TEST_F(ChannelTest, PeerClosingKeepsItsLastBytes) {
   CNMChannel server, client;
   OpenPair(server, client);

@@ -1,44 +1,22 @@
 // A geometry stage over a render target with its own frame buffer, and
-// helpers to read pixels and build lights and materials.
+// builders of lights, materials and lit polygons.
 #pragma once
 
-#include <cstring>
-#include <vector>
-
+#include "RenderTestSupport.h"
 #include "engine/render/GeometryStage.h"
-#include "engine/render/RenderTarget.h"
 
 namespace vx::test {
 
-struct StageFrame {
-  StageFrame(int w, int h, int bytesPerPixel)
-      : pixels(static_cast<size_t>(w) * h * bytesPerPixel),
-        desc{pixels.data(), w, h, bytesPerPixel, w * bytesPerPixel},
-        stage(&target) {
-    target.SetBuffer(&desc);
-    target.Clear(true, true);
-    stage.SetMaterial(nullptr);
-  }
-  uint32_t Xrgb(int x, int y) const {
-    uint32_t p;
-    std::memcpy(&p, pixels.data() + static_cast<size_t>(y) * desc.rowBytes + static_cast<size_t>(x) * 4, 4);
-    return p;
-  }
-  uint16_t Pixel555(int x, int y) const {
-    uint16_t p;
-    std::memcpy(&p, pixels.data() + static_cast<size_t>(y) * desc.rowBytes + static_cast<size_t>(x) * 2, 2);
-    return p;
-  }
+// A frame with a geometry stage over its render target.
+struct StageFrame : Frame {
+  StageFrame(int w, int h, int bytesPerPixel) : Frame(w, h, bytesPerPixel), stage(&target) {}
+  uint32_t Xrgb(int x, int y) const { return At<uint32_t>(x, y); }
   bool Untouched() const {
     for (uint8_t b : pixels) {
       if (b != 0) return false;
     }
     return true;
   }
-
-  std::vector<uint8_t> pixels;
-  RenderBufferDesc desc;
-  CRenderTarget target;
   CGeometryStage stage;
 };
 

@@ -126,7 +126,7 @@ std::vector<uint32_t> RenderLitSphere(int bytesPerPixel) {
       if (bytesPerPixel == 4) {
         xrgb.push_back(f.Xrgb(x, y));
       } else {
-        uint16_t p = f.Pixel555(x, y);
+        uint16_t p = f.At<uint16_t>(x, y);
         auto expand = [](uint32_t c) { return c << 3 | c >> 2; };
         xrgb.push_back(expand(p >> 10 & 31) << 16 | expand(p >> 5 & 31) << 8 | expand(p & 31));
       }

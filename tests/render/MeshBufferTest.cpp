@@ -33,22 +33,6 @@ CMeshBuffer TwoQuads() {
   return mesh;
 }
 
-TEST(MeshBuffer, SizingAndIgnoredIndices) {
-  CMeshBuffer mesh;
-  mesh.SetPolygonCount(3);
-  EXPECT_EQ(mesh.PolygonCount(), 0);
-  mesh.SetVertexCount(2);
-  mesh.SetPolygonCount(3);
-  EXPECT_EQ(mesh.PolygonCount(), 3);
-  mesh.SetVertex(2, {1, 1, 1});
-  mesh.SetVertex(-1, {1, 1, 1});
-  mesh.SetPolygon(3, Face({0, 1, 1}));
-  EXPECT_EQ(mesh.GetVertex(5), CVec3f{});
-  EXPECT_EQ(mesh.GetPolygon(3), nullptr);
-  mesh.SetVertexCount(-4);
-  EXPECT_EQ(mesh.VertexCount(), 0);
-}
-
 TEST(MeshBuffer, FaceAndVertexNormals) {
   CMeshBuffer mesh;
   mesh.SetVertexCount(5);
@@ -134,20 +118,6 @@ TEST(MeshBuffer, DrawSkipsPolygonsWithBadIndicesOrCounts) {
   mesh.Draw(&f.stage, true, -1);
   EXPECT_EQ(f.Xrgb(4, 8), 0u);
   EXPECT_EQ(f.Xrgb(12, 8), test::Xrgb32(0, 0, 1));
-}
-
-TEST(MeshBuffer, HighlightedPolygonIsMarked) {
-  StageFrame f(16, 16, 4);
-  f.target.cullMode = kCullMark;
-  f.target.cullWinding = 0;
-  test::LightWithWhiteAmbient(f.stage);
-  CMeshBuffer mesh = TwoQuads();
-  mesh.Draw(&f.stage, true, 1);
-  EXPECT_EQ(f.target.markPolygon, 0);
-  EXPECT_EQ(f.target.markedBackFacing, 0);
-  // Cull mode 2 draws the marked polygon white and the others black.
-  EXPECT_EQ(f.Xrgb(12, 8), 0xFFFFFFu);
-  EXPECT_EQ(f.Xrgb(4, 8), 0u);
 }
 
 }  // namespace
