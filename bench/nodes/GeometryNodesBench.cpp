@@ -79,47 +79,33 @@ CNodeRef MakeSweep() {
   return node;
 }
 
-void BuildElevationGrid(benchmark::State& state) {
+// Makes the node from its fields and builds its mesh, every iteration.
+template <typename Node>
+void BuildMesh(benchmark::State& state, CNodeRef (*make)()) {
   for (auto _ : state) {
-    CNodeRef node = MakeGrid();
+    CNodeRef node = make();
     node->Traverse(RenderPass::Frame, nullptr);
-    benchmark::DoNotOptimize(static_cast<CElevationGridNode&>(*node.Get()).GetMesh());
+    benchmark::DoNotOptimize(static_cast<Node&>(*node.Get()).GetMesh());
   }
 }
-BENCHMARK(BuildElevationGrid)->Unit(benchmark::kMillisecond);
 
-void DrawElevationGrid(benchmark::State& state) {
+// Draws a mesh built once, into a cleared frame every iteration.
+template <typename Node>
+void DrawMesh(benchmark::State& state, CNodeRef (*make)()) {
   Frame frame;
-  CNodeRef node = MakeGrid();
+  CNodeRef node = make();
   node->Traverse(RenderPass::Frame, nullptr);
-  auto& grid = static_cast<CElevationGridNode&>(*node.Get());
+  auto& geometry = static_cast<Node&>(*node.Get());
   for (auto _ : state) {
     frame.target.Clear(true, true);
-    grid.DrawMesh(frame.target, frame.stage);
+    geometry.DrawMesh(frame.target, frame.stage);
   }
 }
-BENCHMARK(DrawElevationGrid)->Unit(benchmark::kMillisecond);
 
-void BuildExtrusion(benchmark::State& state) {
-  for (auto _ : state) {
-    CNodeRef node = MakeSweep();
-    node->Traverse(RenderPass::Frame, nullptr);
-    benchmark::DoNotOptimize(static_cast<CExtrusionNode&>(*node.Get()).GetMesh());
-  }
-}
-BENCHMARK(BuildExtrusion)->Unit(benchmark::kMillisecond);
-
-void DrawExtrusion(benchmark::State& state) {
-  Frame frame;
-  CNodeRef node = MakeSweep();
-  node->Traverse(RenderPass::Frame, nullptr);
-  auto& sweep = static_cast<CExtrusionNode&>(*node.Get());
-  for (auto _ : state) {
-    frame.target.Clear(true, true);
-    sweep.DrawMesh(frame.target, frame.stage);
-  }
-}
-BENCHMARK(DrawExtrusion)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BuildMesh<CElevationGridNode>, ElevationGrid256, MakeGrid)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DrawMesh<CElevationGridNode>, ElevationGrid256, MakeGrid)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BuildMesh<CExtrusionNode>, Extrusion500, MakeSweep)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DrawMesh<CExtrusionNode>, Extrusion500, MakeSweep)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vx

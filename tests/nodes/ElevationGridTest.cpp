@@ -11,9 +11,9 @@ using test::As;
 
 struct Grid {
   Grid(int32_t x, int32_t z, std::vector<float> heights) : node(NodeFactory("ElevationGrid", {})) {
-    test::SetValue(*node, "xDimension", x);
-    test::SetValue(*node, "zDimension", z);
-    test::SetList(*node, "height", std::move(heights));
+    test::SetValue(node, "xDimension", x);
+    test::SetValue(node, "zDimension", z);
+    test::SetList(node, "height", std::move(heights));
   }
   CElevationGridNode& grid() const { return As<CElevationGridNode>(node); }
   const CMeshBuffer* Traversed() const {
@@ -30,8 +30,8 @@ std::vector<int32_t> Corners(const CMeshBuffer& mesh, int32_t p) {
 
 TEST(ElevationGrid, ThreeByTwoGridGivesFourTrianglesInRowOrder) {
   Grid grid(3, 2, {0, 1, 2, 3, 4, 5});
-  test::SetValue(*grid.node, "xSpacing", 0.5f);
-  test::SetValue(*grid.node, "zSpacing", 2.0f);
+  test::SetValue(grid.node, "xSpacing", 0.5f);
+  test::SetValue(grid.node, "zSpacing", 2.0f);
   const CMeshBuffer* mesh = grid.Traversed();
   ASSERT_NE(mesh, nullptr);
   ASSERT_EQ(mesh->VertexCount(), 6);
@@ -64,13 +64,13 @@ TEST(ElevationGrid, SingleColumnHasVerticesButNoTriangles) {
 TEST(ElevationGrid, HeightsMoveVerticesAndDimensionsRebuild) {
   Grid grid(2, 2, {0, 0, 0, 0});
   const CMeshBuffer* first = grid.Traversed();
-  test::SetList<float>(*grid.node, "height", {0, 0, 0, 7});
+  test::SetList<float>(grid.node, "height", {0, 0, 0, 7});
   EXPECT_EQ(grid.Traversed(), first);
   EXPECT_EQ(first->GetVertex(3).y, 7.0f);
 
-  test::SetValue(*grid.node, "xDimension", 3);
+  test::SetValue(grid.node, "xDimension", 3);
   EXPECT_EQ(grid.Traversed(), nullptr) << "nothing is drawn until the heights match";
-  test::SetList<float>(*grid.node, "height", {0, 0, 0, 0, 0, 0});
+  test::SetList<float>(grid.node, "height", {0, 0, 0, 0, 0, 0});
   const CMeshBuffer* rebuilt = grid.Traversed();
   ASSERT_NE(rebuilt, nullptr);
   EXPECT_EQ(rebuilt->PolygonCount(), 4);
@@ -79,11 +79,11 @@ TEST(ElevationGrid, HeightsMoveVerticesAndDimensionsRebuild) {
 TEST(ElevationGrid, OwnNormalsAndTextureCoordinatesWhenCountsMatch) {
   Grid grid(2, 1, {0, 0});
   CNodeRef normals = MakeNode<test::CPropertyStandIn>();
-  test::SetList<SFVec3f>(*normals, "vector", {{0, 2, 0}, {3, 0, 4}});
+  test::SetList<SFVec3f>(normals, "vector", {{0, 2, 0}, {3, 0, 4}});
   CNodeRef texCoords = MakeNode<test::CTexCoordStandIn>();
-  test::SetList<SFVec2f>(*texCoords, "point", {{0.25f, 0.75f}, {1, 0}});
-  test::SetNodeField(*grid.node, "normal", normals);
-  test::SetNodeField(*grid.node, "texCoord", texCoords);
+  test::SetList<SFVec2f>(texCoords, "point", {{0.25f, 0.75f}, {1, 0}});
+  test::SetNodeField(grid.node, "normal", normals);
+  test::SetNodeField(grid.node, "texCoord", texCoords);
   const CMeshBuffer* mesh = grid.Traversed();
   ASSERT_NE(mesh, nullptr);
   EXPECT_EQ(mesh->GetNormal(0), (CVec3f{0, 1, 0}));

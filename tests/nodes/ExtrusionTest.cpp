@@ -71,7 +71,7 @@ TEST(Extrusion, DefaultIsABoxWithTwoTrianglesPerCap) {
 
 TEST(Extrusion, ThreePointCrossSectionHasSingleTriangleCaps) {
   const Sweep sweep;
-  test::SetList<SFVec2f>(*sweep.node, "crossSection", {{0, 0}, {1, 0}, {0, 1}});
+  test::SetList<SFVec2f>(sweep.node, "crossSection", {{0, 0}, {1, 0}, {0, 1}});
   const CMeshBuffer* mesh = sweep.Traversed();
   ASSERT_NE(mesh, nullptr);
   ASSERT_EQ(mesh->PolygonCount(), 4 + 2);
@@ -81,7 +81,7 @@ TEST(Extrusion, ThreePointCrossSectionHasSingleTriangleCaps) {
 
 TEST(Extrusion, ConcaveClockwiseCapMapsBackOntoItsOwnPoints) {
   const Sweep sweep;
-  test::SetList<SFVec2f>(*sweep.node, "crossSection", {{0, 0}, {0, 2}, {1, 2}, {1, 1}, {2, 1}, {2, 0}});
+  test::SetList<SFVec2f>(sweep.node, "crossSection", {{0, 0}, {0, 2}, {1, 2}, {1, 1}, {2, 1}, {2, 0}});
   const CMeshBuffer* mesh = sweep.Traversed();
   ASSERT_NE(mesh, nullptr);
   const int32_t sides = 2 * 5;
@@ -98,7 +98,7 @@ TEST(Extrusion, ConcaveClockwiseCapMapsBackOntoItsOwnPoints) {
 
 TEST(Extrusion, DegenerateCapsAddNothingAndLargeCapsStayWhole) {
   const Sweep flat;
-  test::SetList<SFVec2f>(*flat.node, "crossSection", {{0, 0}, {1, 0}, {2, 0}, {3, 0}});
+  test::SetList<SFVec2f>(flat.node, "crossSection", {{0, 0}, {1, 0}, {2, 0}, {3, 0}});
   const CMeshBuffer* mesh = flat.Traversed();
   ASSERT_NE(mesh, nullptr);
   EXPECT_EQ(mesh->PolygonCount(), 6);
@@ -111,7 +111,7 @@ TEST(Extrusion, DegenerateCapsAddNothingAndLargeCapsStayWhole) {
     const float a = 2.0f * std::numbers::pi_v<float> * static_cast<float>(i) / kPoints;
     circle.push_back({std::cos(a), std::sin(a)});
   }
-  test::SetList(*round.node, "crossSection", circle);
+  test::SetList(round.node, "crossSection", circle);
   mesh = round.Traversed();
   ASSERT_NE(mesh, nullptr);
   const int32_t sides = 2 * (kPoints - 1);
@@ -124,23 +124,23 @@ TEST(Extrusion, DegenerateCapsAddNothingAndLargeCapsStayWhole) {
 TEST(Extrusion, InvalidSpineOrCrossSectionLeavesNoMesh) {
   const Sweep sweep;
   ASSERT_NE(sweep.Traversed(), nullptr);
-  test::SetList<SFVec3f>(*sweep.node, "spine", {{0, 0, 0}});
+  test::SetList<SFVec3f>(sweep.node, "spine", {{0, 0, 0}});
   EXPECT_EQ(sweep.Traversed(), nullptr);
-  test::SetList<SFVec2f>(*sweep.node, "scale", {{2, 2}});
+  test::SetList<SFVec2f>(sweep.node, "scale", {{2, 2}});
   EXPECT_EQ(sweep.Traversed(), nullptr);
-  test::SetList<SFVec3f>(*sweep.node, "spine", {{0, 0, 0}, {0, 1, 0}});
-  test::SetList<SFVec2f>(*sweep.node, "crossSection", {{0, 0}, {1, 1}});
+  test::SetList<SFVec3f>(sweep.node, "spine", {{0, 0, 0}, {0, 1, 0}});
+  test::SetList<SFVec2f>(sweep.node, "crossSection", {{0, 0}, {1, 1}});
   EXPECT_EQ(sweep.Traversed(), nullptr);
 }
 
 TEST(Extrusion, SpineAxisFollowsTheSpine) {
   const Sweep sideways;
-  test::SetList<SFVec3f>(*sideways.node, "spine", {{0, 0, 0}, {2, 0, 0}});
+  test::SetList<SFVec3f>(sideways.node, "spine", {{0, 0, 0}, {2, 0, 0}});
   const CMeshBuffer* mesh = sideways.Traversed();
   for (int32_t i = 0; i < 10; ++i) EXPECT_NEAR(mesh->GetVertex(i).x, i < 5 ? 0.0f : 2.0f, 1e-6f);
 
   const Sweep still;
-  test::SetList<SFVec3f>(*still.node, "spine", {{1, 1, 1}, {1, 1, 1}});
+  test::SetList<SFVec3f>(still.node, "spine", {{1, 1, 1}, {1, 1, 1}});
   mesh = still.Traversed();
   EXPECT_EQ(mesh->GetVertex(2), (CVec3f{0, 1, 0}));
   EXPECT_EQ(mesh->GetVertex(5), (CVec3f{2, 1, 2}));
@@ -148,7 +148,7 @@ TEST(Extrusion, SpineAxisFollowsTheSpine) {
   // Around a bend every ring lies across the chord of the bend.
   const Sweep bent;
   const std::vector<SFVec3f> spine = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}};
-  test::SetList(*bent.node, "spine", spine);
+  test::SetList(bent.node, "spine", spine);
   mesh = bent.Traversed();
   const CVec3f chord = CVec3f{1, 1, 0}.Normalize();
   for (int32_t j = 0; j < 3; ++j) {
@@ -162,18 +162,18 @@ TEST(Extrusion, SpineAxisFollowsTheSpine) {
 TEST(Extrusion, ScaleAndOrientationMoveVerticesWithoutRebuilding) {
   const Sweep sweep;
   const CMeshBuffer* mesh = sweep.Traversed();
-  test::SetList<SFVec2f>(*sweep.node, "scale", {{1, 1}, {2, 3}});
+  test::SetList<SFVec2f>(sweep.node, "scale", {{1, 1}, {2, 3}});
   EXPECT_EQ(sweep.Traversed(), mesh);
   EXPECT_EQ(mesh->GetVertex(5), (CVec3f{2, 1, 3}));
   EXPECT_EQ(mesh->GetVertex(0), (CVec3f{1, 0, 1}));
 
-  test::SetList<SFRotation>(*sweep.node, "orientation", {{0, 1, 0, std::numbers::pi_v<float> / 4}});
+  test::SetList<SFRotation>(sweep.node, "orientation", {{0, 1, 0, std::numbers::pi_v<float> / 4}});
   EXPECT_EQ(sweep.Traversed(), mesh);
   EXPECT_NEAR(mesh->GetVertex(0).y, 0.0f, 1e-6f);
   EXPECT_NEAR(std::fabs(mesh->GetVertex(0).x) + std::fabs(mesh->GetVertex(0).z), std::sqrt(2.0f), 1e-5f);
   EXPECT_EQ(mesh->PolygonCount(), 12);
 
-  test::SetList<SFVec3f>(*sweep.node, "spine", {{0, 0, 0}, {0, 1, 0}, {0, 2, 0}});
+  test::SetList<SFVec3f>(sweep.node, "spine", {{0, 0, 0}, {0, 1, 0}, {0, 2, 0}});
   mesh = sweep.Traversed();
   EXPECT_EQ(mesh->PolygonCount(), 16 + 4);
 }

@@ -2,6 +2,7 @@
 // and helpers that set list fields from vectors.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "engine/scene/FieldTable.h"
@@ -32,19 +33,25 @@ class CTexCoordStandIn : public CNode {
   ~CTexCoordStandIn() override = default;
 };
 
-// Sets a list field to a copy of the elements, as an event would.
+// Sends "set_<field>" with the value, as a ROUTE would.
+inline void SendSet(const CNodeRef& node, const char* field, const void* value) {
+  node->ReceiveEvent(std::string("set_") + field, value);
+}
+
 template <typename T>
-void SetList(CNode& node, const char* field, std::vector<T> elements) {
+void SetList(const CNodeRef& node, const char* field, std::vector<T> elements) {
   const MF<T> value{static_cast<int32_t>(elements.size()), elements.data()};
-  node.SetField(field, &value);
+  SendSet(node, field, &value);
 }
 
 template <typename T>
-void SetValue(CNode& node, const char* field, T value) {
-  node.SetField(field, &value);
+void SetValue(const CNodeRef& node, const char* field, T value) {
+  SendSet(node, field, &value);
 }
 
-inline void SetNodeField(CNode& node, const char* field, const CNodeRef& value) { node.SetField(field, &value); }
+inline void SetNodeField(const CNodeRef& node, const char* field, const CNodeRef& value) {
+  SendSet(node, field, &value);
+}
 
 template <typename T>
 T& As(const CNodeRef& ref) {

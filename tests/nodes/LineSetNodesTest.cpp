@@ -17,17 +17,17 @@ bool SameColor(const FloatColor& a, const FloatColor& b) { return a.r == b.r && 
 struct Lines {
   explicit Lines(const char* type = "IndexedLineSet") : node(NodeFactory(type, {})) {
     CNodeRef coord = MakeNode<test::CPropertyStandIn>();
-    test::SetList<SFVec3f>(*coord, "point", {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}});
-    test::SetNodeField(*node, "coord", coord);
+    test::SetList<SFVec3f>(coord, "point", {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}});
+    test::SetNodeField(node, "coord", coord);
   }
   void SetColors(std::vector<SFColor> colors) const {
     CNodeRef color = MakeNode<test::CPropertyStandIn>();
-    test::SetList(*color, "color", std::move(colors));
-    test::SetNodeField(*node, "color", color);
+    test::SetList(color, "color", std::move(colors));
+    test::SetNodeField(node, "color", color);
   }
   void SetRgb() const { SetColors({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}); }
   std::vector<ColoredSegment> Segments(std::vector<int32_t> coordIndex) const {
-    test::SetList(*node, "coordIndex", std::move(coordIndex));
+    test::SetList(node, "coordIndex", std::move(coordIndex));
     return As<CIndexedLineSetNode>(node).Segments(kMaterial);
   }
   CNodeRef node;
@@ -54,14 +54,14 @@ TEST(IndexedLineSet, PolylinesBreakAtMinusOneAndSkipBadIndices) {
 TEST(IndexedLineSet, PerVertexColoursThroughColorIndex) {
   const Lines lines;
   lines.SetRgb();
-  test::SetList<int32_t>(*lines.node, "colorIndex", {2, -1});
+  test::SetList<int32_t>(lines.node, "colorIndex", {2, -1});
   const auto segments = lines.Segments({0, 1, 2, 3});
   ASSERT_EQ(segments.size(), 3u);
   EXPECT_TRUE(SameColor(segments[0].color, {0, 0, 1}));
   // -1, and an entry beyond the shorter colorIndex, give the material.
   EXPECT_TRUE(SameColor(segments[1].color, kMaterial));
   EXPECT_TRUE(SameColor(segments[2].color, kMaterial));
-  test::SetList<int32_t>(*lines.node, "colorIndex", {5});
+  test::SetList<int32_t>(lines.node, "colorIndex", {5});
   EXPECT_TRUE(SameColor(lines.Segments({0, 1})[0].color, kMaterial));
 }
 
@@ -78,8 +78,8 @@ TEST(IndexedLineSet, PerVertexColoursByCoordinateIndexWithinTheColours) {
 TEST(IndexedLineSet, PerPolylineColoursRepeatTheLast) {
   const Lines lines;
   lines.SetColors({{1, 0, 0}, {0, 1, 0}});
-  test::SetValue<int16_t>(*lines.node, "colorPerVertex", 0);
-  test::SetList<int32_t>(*lines.node, "colorIndex", {0, 0, 0});
+  test::SetValue<int16_t>(lines.node, "colorPerVertex", 0);
+  test::SetList<int32_t>(lines.node, "colorIndex", {0, 0, 0});
   const auto segments = lines.Segments({0, 1, -1, 1, 2, -1, 3, 4});
   ASSERT_EQ(segments.size(), 3u);
   EXPECT_TRUE(SameColor(segments[0].color, {1, 0, 0}));

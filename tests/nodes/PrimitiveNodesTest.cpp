@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "GeometryTestNodes.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/PrimitiveNodes.h"
@@ -47,7 +49,7 @@ TEST(BoxNode, FacesFollowTheTableAndFollowTheSize) {
   ExpectVec(mesh.GetVertex(22), 1, -1, -1);
   EXPECT_EQ(mesh.GetTexCoord(22), (CVec2f{0, 0}));
 
-  test::SetValue(*node, "size", SFVec3f{4, 6, 8});
+  test::SetValue(node, "size", SFVec3f{4, 6, 8});
   node->Traverse(RenderPass::Activate, nullptr);
   ExpectVec(mesh.GetVertex(9), 2, 3, -4);
 }
@@ -60,7 +62,7 @@ TEST(BoxNode, DrawsFlatAndRestoresTheMaterial) {
   frame.stage.SetMaterial(&smooth);
   frame.target.cullMode = kCullNone;
   CNodeRef node = Traversed("Box");
-  test::SetValue(*node, "size", SFVec3f{1, 1, 1});
+  test::SetValue(node, "size", SFVec3f{1, 1, 1});
   node->Traverse(RenderPass::Frame, nullptr);
 
   As<CBoxNode>(node).DrawFlat(frame.target, frame.stage);
@@ -79,12 +81,12 @@ TEST(ConeNode, SwitchingPartsRebuildsThePolygons) {
   ExpectPolygon(*cone.GetMesh(), 0, {0, 11, 12, 1});
   ExpectPolygon(*cone.GetMesh(), 1, {33, 23, 22});
 
-  test::SetValue<int16_t>(*node, "side", 0);
-  test::SetValue<int16_t>(*node, "bottom", 0);
+  test::SetValue<int16_t>(node, "side", 0);
+  test::SetValue<int16_t>(node, "bottom", 0);
   node->Traverse(RenderPass::Frame, nullptr);
   EXPECT_EQ(cone.GetMesh()->PolygonCount(), 0);
 
-  test::SetValue<int16_t>(*node, "side", 1);
+  test::SetValue<int16_t>(node, "side", 1);
   node->Traverse(RenderPass::Frame, nullptr);
   ASSERT_EQ(cone.GetMesh()->PolygonCount(), 10);
   ExpectPolygon(*cone.GetMesh(), 9, {9, 20, 21, 10});
@@ -92,8 +94,8 @@ TEST(ConeNode, SwitchingPartsRebuildsThePolygons) {
 
 TEST(ConeNode, VerticesAndLeaningSideNormals) {
   CNodeRef node = Traversed("Cone");
-  test::SetValue(*node, "bottomRadius", 3.0f);
-  test::SetValue(*node, "height", 10.0f);
+  test::SetValue(node, "bottomRadius", 3.0f);
+  test::SetValue(node, "height", 10.0f);
   node->Traverse(RenderPass::Frame, nullptr);
   const CMeshBuffer& mesh = *As<CConeNode>(node).GetMesh();
   ExpectVec(mesh.GetVertex(4), 0, 5, 0);
@@ -125,7 +127,7 @@ TEST(CylinderNode, ThirtyPolygonsInSegmentOrderAndSeams) {
   // Top rim texture coordinates run the other way round from the bottom's.
   EXPECT_NEAR(mesh.GetTexCoord(35).x, 1.0f - mesh.GetTexCoord(24).x, 1e-6f);
 
-  test::SetValue<int16_t>(*node, "top", 0);
+  test::SetValue<int16_t>(node, "top", 0);
   node->Traverse(RenderPass::Frame, nullptr);
   EXPECT_EQ(As<CCylinderNode>(node).GetMesh()->PolygonCount(), 20);
 }
@@ -148,7 +150,7 @@ TEST(SphereNode, BandsAndTheBottomBand) {
 
 TEST(SphereNode, ZeroRadiusCollapsesToTheOriginWithZeroNormals) {
   CNodeRef node = Traversed("Sphere");
-  test::SetValue(*node, "radius", 0.0f);
+  test::SetValue(node, "radius", 0.0f);
   node->Traverse(RenderPass::Frame, nullptr);
   const CMeshBuffer& mesh = *As<CSphereNode>(node).GetMesh();
   for (int32_t i = 0; i < mesh.VertexCount(); ++i) {
