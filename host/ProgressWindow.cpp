@@ -2,13 +2,24 @@
 
 #include <algorithm>
 
+#include "platform/InputState.h"
 #include "platform/MessagePump.h"
 
 namespace vx::host {
+namespace {
+
+MessageBoxAnswer ShowOverFocus(const std::string& text, const char* caption, MessageBoxButtons buttons,
+                               MessageBoxIcon icon) {
+  return ShowMessageBox(MessageBoxRequest{GetFocus(), text, caption, buttons, icon});
+}
+
+}  // namespace
 
 void CProgressWindow::Create(const std::string& text, HostKind kind) {
   ProgressDesc desc;
   desc.text = text;
+  // The plug-in's window stands alone; the viewer's over the focus window.
+  desc.owner = kind == HostKind::Viewer ? GetFocus() : WindowHandle::None;
   desc.stopLabel = kind == HostKind::Viewer ? "Stop" : "Cancel";
   // Without a window the download simply runs unwatched.
   static_cast<void>(window_.Open(desc));
@@ -25,20 +36,13 @@ int32_t CProgressWindow::PumpMessages() {
 }
 
 int32_t CProgressWindow::Query(const std::string& text) {
-  MessageBoxRequest request;
-  request.text = text;
-  request.caption = "Query";
-  request.buttons = MessageBoxButtons::kYesNo;
-  request.icon = MessageBoxIcon::kQuestion;
-  return ShowMessageBox(request) == MessageBoxAnswer::kYes ? kQueryYes : kQueryNo;
+  return ShowOverFocus(text, "Query", MessageBoxButtons::kYesNo, MessageBoxIcon::kQuestion) == MessageBoxAnswer::kYes
+             ? kQueryYes
+             : kQueryNo;
 }
 
 int32_t CProgressWindow::Notify(const std::string& text) {
-  MessageBoxRequest request;
-  request.text = text;
-  request.caption = "Notify";
-  request.icon = MessageBoxIcon::kWarning;
-  ShowMessageBox(request);
+  ShowOverFocus(text, "Notify", MessageBoxButtons::kOk, MessageBoxIcon::kWarning);
   return 1;
 }
 
