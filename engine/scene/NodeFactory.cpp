@@ -1,11 +1,20 @@
 #include "engine/scene/NodeFactory.h"
 
 #include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/scene/nodes/BillboardNode.h"
+#include "engine/scene/nodes/CollisionNode.h"
 #include "engine/scene/nodes/ElevationGridNode.h"
 #include "engine/scene/nodes/ExtrusionNode.h"
+#include "engine/scene/nodes/GeometricPropertyNodes.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/nodes/IndexedFaceSetNode.h"
+#include "engine/scene/nodes/LODNode.h"
 #include "engine/scene/nodes/LineSetNodes.h"
 #include "engine/scene/nodes/PrimitiveNodes.h"
+#include "engine/scene/nodes/ShapeNode.h"
+#include "engine/scene/nodes/SwitchNode.h"
+#include "engine/scene/nodes/TransformNode.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ScriptNode.h"
 
@@ -15,9 +24,18 @@ namespace {
 // Every node class's registration, in the factory's lookup order. Node
 // classes added later take their place here.
 constexpr NodeRegistration kRegistrations[] = {
-    RegisterSphereNode,
     RegisterScriptNode,
     RegisterGroupNode,
+    RegisterTransformNode,
+    RegisterShapeNode,
+    RegisterSphereNode,
+    RegisterAppearanceNodes,
+    RegisterIndexedFaceSetNode,
+    RegisterGeometricPropertyNodes,
+    RegisterSwitchNode,
+    RegisterLODNode,
+    RegisterBillboardNode,
+    RegisterCollisionNode,
     RegisterBoxNode,
     RegisterConeNode,
     RegisterCylinderNode,
