@@ -63,7 +63,7 @@ CNodeRef MakeGrid() {
   node->SetField("zDimension", &size);
   node->SetField("xSpacing", &spacing);
   node->SetField("zSpacing", &spacing);
-  SetList(*node, "height", std::move(heights));
+  SetList(*node.Get(), "height", std::move(heights));
   return node;
 }
 
@@ -74,8 +74,8 @@ CNodeRef MakeSweep() {
     const float a = 0.05f * static_cast<float>(j);
     spine.push_back({0.5f + 0.4f * std::cos(a), static_cast<float>(j) / kSpinePoints, 0.5f + 0.4f * std::sin(a)});
   }
-  SetList(*node, "spine", std::move(spine));
-  SetList<SFVec2f>(*node, "scale", {{0.05f, 0.05f}});
+  SetList(*node.Get(), "spine", std::move(spine));
+  SetList<SFVec2f>(*node.Get(), "scale", {{0.05f, 0.05f}});
   return node;
 }
 
@@ -98,14 +98,19 @@ void DrawMesh(benchmark::State& state, CNodeRef (*make)()) {
   auto& geometry = static_cast<Node&>(*node.Get());
   for (auto _ : state) {
     frame.target.Clear(true, true);
-    geometry.DrawMesh(frame.target, frame.stage);
+    geometry.Draw(frame.stage);
   }
 }
 
-BENCHMARK_CAPTURE(BuildMesh<CElevationGridNode>, ElevationGrid256, MakeGrid)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(DrawMesh<CElevationGridNode>, ElevationGrid256, MakeGrid)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BuildMesh<CExtrusionNode>, Extrusion500, MakeSweep)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(DrawMesh<CExtrusionNode>, Extrusion500, MakeSweep)->Unit(benchmark::kMillisecond);
+void BuildElevationGrid(benchmark::State& state) { BuildMesh<CElevationGridNode>(state, MakeGrid); }
+void DrawElevationGrid(benchmark::State& state) { DrawMesh<CElevationGridNode>(state, MakeGrid); }
+void BuildExtrusion(benchmark::State& state) { BuildMesh<CExtrusionNode>(state, MakeSweep); }
+void DrawExtrusion(benchmark::State& state) { DrawMesh<CExtrusionNode>(state, MakeSweep); }
+
+BENCHMARK(BuildElevationGrid)->Unit(benchmark::kMillisecond);
+BENCHMARK(DrawElevationGrid)->Unit(benchmark::kMillisecond);
+BENCHMARK(BuildExtrusion)->Unit(benchmark::kMillisecond);
+BENCHMARK(DrawExtrusion)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vx

@@ -65,7 +65,7 @@ TEST(BoxNode, DrawsFlatAndRestoresTheMaterial) {
   test::SetValue(node, "size", SFVec3f{1, 1, 1});
   node->Traverse(RenderPass::Frame, nullptr);
 
-  As<CBoxNode>(node).DrawFlat(frame.target, frame.stage);
+  As<CBoxNode>(node).Draw(frame.stage);
 
   EXPECT_EQ(frame.stage.Material().smooth, 1);
   EXPECT_EQ(frame.target.cullMode, kCullByWinding);

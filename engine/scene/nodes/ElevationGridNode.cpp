@@ -2,7 +2,6 @@
 
 #include <limits>
 
-#include "engine/render/RenderTarget.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/GeometryNodeSupport.h"
 
@@ -117,8 +116,8 @@ void CElevationGridNode::ComputeVertices() {
   if (!ownTexCoords) mesh_->ComputePlanarTexCoords();
 }
 
-void CElevationGridNode::DrawMesh(CRenderTarget& target, CGeometryStage& stage) {
-  if (mesh_) DrawMeshCulled(*mesh_, target, stage, ccw ? 0 : 1, kCullByWinding);
+void CElevationGridNode::Draw(CGeometryStage& stage) {
+  if (mesh_) DrawMeshCulled(*mesh_, stage, ccw ? 0 : 1, kCullByWinding);
 }
 
 void RegisterElevationGridNode(NodeClassTable& table) { table.Add<CElevationGridNode>("ElevationGrid"); }

@@ -10,7 +10,6 @@
 
 namespace vx {
 
-class CRenderTarget;
 class NodeClassTable;
 
 class CElevationGridNode : public CNode {
@@ -39,7 +38,7 @@ class CElevationGridNode : public CNode {
   // is valid again.
   bool UpdateMesh();
   const CMeshBuffer* GetMesh() const { return mesh_.get(); }
-  void DrawMesh(CRenderTarget& target, CGeometryStage& stage);
+  void Draw(CGeometryStage& stage);
 
   CNodeRef color;
   MFFloat height{};

@@ -8,7 +8,6 @@
 #include "engine/scene/Matrix4.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/SceneLimits.h"
-#include "engine/scene/nodes/GeometryNodeSupport.h"
 
 namespace vx {
 namespace {
@@ -208,9 +207,11 @@ void CExtrusionNode::ComputeVertices() {
   }
 }
 
-void CExtrusionNode::DrawMesh(CRenderTarget& target, CGeometryStage& stage) {
+void CExtrusionNode::Draw(CGeometryStage& stage) {
   // Both sides are drawn; the winding test the target holds stays as it is.
-  if (mesh_) DrawMeshCulled(*mesh_, target, stage, target.cullWinding, kCullNone);
+  if (!mesh_) return;
+  stage.RenderTarget()->cullMode = kCullNone;
+  mesh_->Draw(&stage, true, -1);
 }
 
 namespace {

@@ -12,7 +12,6 @@
 
 namespace vx {
 
-class CRenderTarget;
 class NodeClassTable;
 
 class CExtrusionNode : public CNode {
@@ -39,7 +38,7 @@ class CExtrusionNode : public CNode {
   void UpdateMesh();
   const CMeshBuffer* GetMesh() const { return mesh_.get(); }
   // Draws both sides of every triangle.
-  void DrawMesh(CRenderTarget& target, CGeometryStage& stage);
+  void Draw(CGeometryStage& stage);
 
   int16_t beginCap = 0;
   int16_t ccw = 0;

@@ -4,8 +4,8 @@
 
 namespace vx {
 
-void DrawMeshCulled(CMeshBuffer& mesh, CRenderTarget& target, CGeometryStage& stage, uint32_t cullWinding,
-                    uint32_t cullMode) {
+void DrawMeshCulled(CMeshBuffer& mesh, CGeometryStage& stage, uint32_t cullWinding, uint32_t cullMode) {
+  CRenderTarget& target = *stage.RenderTarget();
   target.cullWinding = cullWinding;
   target.cullMode = cullMode;
   mesh.Draw(&stage, true, -1);

@@ -11,8 +11,6 @@
 
 namespace vx {
 
-class CRenderTarget;
-
 // The list value of the named field of the node held by ref (through a PROTO
 // instance to its body node), or null when there is no node, no such field,
 // or the field has another type.
@@ -29,8 +27,8 @@ int32_t ListCount(const MF<T>* list) {
   return list ? list->count : 0;
 }
 
-// Sets the render target's culling and draws every polygon of the mesh.
-void DrawMeshCulled(CMeshBuffer& mesh, CRenderTarget& target, CGeometryStage& stage, uint32_t cullWinding,
-                    uint32_t cullMode);
+// Sets the culling of the stage's render target and draws every polygon of
+// the mesh.
+void DrawMeshCulled(CMeshBuffer& mesh, CGeometryStage& stage, uint32_t cullWinding, uint32_t cullMode);
 
 }  // namespace vx

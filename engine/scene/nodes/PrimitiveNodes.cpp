@@ -103,8 +103,8 @@ void SetDiscRim(CMeshBuffer& mesh, int32_t first, float r, float y, float sSign,
 
 // ---- common ----
 
-void CPrimitiveNode::DrawMesh(CRenderTarget& target, CGeometryStage& stage) {
-  if (mesh_) DrawMeshCulled(*mesh_, target, stage, 1, kCullByWinding);
+void CPrimitiveNode::Draw(CGeometryStage& stage) {
+  if (mesh_) DrawMeshCulled(*mesh_, stage, 1, kCullByWinding);
 }
 
 bool CPrimitiveNode::EnsureMesh() {
@@ -130,12 +130,12 @@ void CBoxNode::Traverse(RenderPass /*pass*/, CViewContext* /*view*/) {
   RefreshVertices();
 }
 
-void CBoxNode::DrawFlat(CRenderTarget& target, CGeometryStage& stage) {
+void CBoxNode::Draw(CGeometryStage& stage) {
   MaterialRecord material = stage.Material();
   const uint8_t smooth = material.smooth;
   material.smooth = 0;
   stage.SetMaterial(&material);
-  DrawMesh(target, stage);
+  CPrimitiveNode::Draw(stage);
   material.smooth = smooth;
   stage.SetMaterial(&material);
 }

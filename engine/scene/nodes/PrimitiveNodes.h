@@ -13,7 +13,6 @@
 
 namespace vx {
 
-class CRenderTarget;
 class NodeClassTable;
 
 // Base of the four primitives: owns the mesh and its common drawing step.
@@ -23,7 +22,7 @@ class CPrimitiveNode : public CNode {
   // The mesh as last built; null before the first build.
   const CMeshBuffer* GetMesh() const { return mesh_.get(); }
   // Culls clockwise-from-outside backs and draws the mesh.
-  void DrawMesh(CRenderTarget& target, CGeometryStage& stage);
+  virtual void Draw(CGeometryStage& stage);
 
  protected:
   ~CPrimitiveNode() override = default;
@@ -46,7 +45,7 @@ class CBoxNode : public CPrimitiveNode {
   void Traverse(RenderPass pass, CViewContext* view) override;
   // The box is always flat-shaded: the stage's material is drawn with its
   // smooth flag cleared and then restored.
-  void DrawFlat(CRenderTarget& target, CGeometryStage& stage);
+  void Draw(CGeometryStage& stage) override;
 
   SFVec3f size{};
 
