@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/InputState.h"
 #include "platform/MessagePump.h"
 
 namespace vx::host {
@@ -9,6 +10,8 @@ namespace vx::host {
 void CProgressWindow::Create(const std::string& text, HostKind kind) {
   ProgressDesc desc;
   desc.text = text;
+  // The plug-in's window stands alone; the viewer's over the focus window.
+  desc.owner = kind == HostKind::Viewer ? GetFocus() : WindowHandle::None;
   desc.stopLabel = kind == HostKind::Viewer ? "Stop" : "Cancel";
   // Without a window the download simply runs unwatched.
   static_cast<void>(window_.Open(desc));
@@ -26,6 +29,7 @@ int32_t CProgressWindow::PumpMessages() {
 
 int32_t CProgressWindow::Query(const std::string& text) {
   MessageBoxRequest request;
+  request.owner = GetFocus();
   request.text = text;
   request.caption = "Query";
   request.buttons = MessageBoxButtons::kYesNo;
@@ -35,6 +39,7 @@ int32_t CProgressWindow::Query(const std::string& text) {
 
 int32_t CProgressWindow::Notify(const std::string& text) {
   MessageBoxRequest request;
+  request.owner = GetFocus();
   request.text = text;
   request.caption = "Notify";
   request.icon = MessageBoxIcon::kWarning;

@@ -76,6 +76,13 @@ class VX_PLATFORM_API Backend {
   virtual void ProgressOpened(WindowHandle dialog, const ProgressDesc& desc) = 0;
   virtual void ProgressChanged(WindowHandle dialog, std::string_view text, int position) = 0;
   virtual void ProgressClosed(WindowHandle dialog) = 0;
+
+  // The pump is about to look for messages (every PeekMessage). A backend
+  // with an event loop of its own takes in what the user did meanwhile, so
+  // that its windows stay painted and its buttons answer while a program
+  // pumps the layer by itself (a blocking download with its progress
+  // window). Nothing to do for the headless backend.
+  virtual void ProcessNativeEvents() {}
 };
 
 // Installs the backend (the caller keeps ownership and must keep it alive

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/Backend.h"
 #include "platform/Clock.h"
 #include "platform/Messages.h"
 #include "platform/WindowState.h"
@@ -109,6 +110,7 @@ void PostQuitMessage(int exitCode) {
 }
 
 bool PeekMessage(Message& out, MessageFilter filter, PeekMode mode) {
+  CurrentBackend().ProcessNativeEvents();
   detail::PollSockets(0);
   return TakePosted(out, filter, mode) || TakePaint(out, filter, mode) || TakeTimer(out, filter, mode);
 }

@@ -211,6 +211,16 @@ bool SelectSocketEvents(int socket, WindowHandle window, uint32_t message, uint3
   return true;
 }
 
+std::vector<AwaitedSocket> AwaitedSockets() {
+  std::vector<AwaitedSocket> awaited;
+  for (const Registration& registration : g_sockets) {
+    if (registration.closeReported) continue;
+    short wanted = WantedEvents(registration);
+    if (wanted != 0) awaited.push_back({registration.socket, (wanted & POLLIN) != 0, (wanted & POLLOUT) != 0});
+  }
+  return awaited;
+}
+
 void CancelSocketEvents(int socket) {
   std::erase_if(g_sockets, [socket](const Registration& r) { return r.socket == socket; });
   std::erase_if(detail::State().queue, [socket](const detail::QueuedMessage& queued) { return queued.socket == socket; });

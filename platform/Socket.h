@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/PlatformExport.h"
 #include "platform/Window.h"
@@ -54,6 +55,17 @@ constexpr int SocketErrorOf(intptr_t lParam) { return static_cast<int>((static_c
 [[nodiscard]] VX_PLATFORM_API bool SelectSocketEvents(int socket, WindowHandle window, uint32_t message, uint32_t events);
 // Stops the socket's notifications and drops those still queued.
 VX_PLATFORM_API void CancelSocketEvents(int socket);
+
+// A socket whose readiness the next pass of the pump would turn into a
+// notification, and which readiness. A backend with an event loop of its own
+// watches these between passes and pumps when one becomes ready, instead of
+// polling.
+struct AwaitedSocket {
+  int socket = -1;
+  bool read = false;   // data, a caller or a hang-up
+  bool write = false;  // writable, or a connection attempt ended
+};
+VX_PLATFORM_API std::vector<AwaitedSocket> AwaitedSockets();
 
 // Connects a non-blocking socket to a dotted IPv4 address. Returns 0 when
 // the attempt is under way or done (kSocketConnect tells the outcome), else

@@ -1,8 +1,12 @@
 #include "engine/scene/DownloadService.h"
 
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
+#include <vantessel/Download.h>
+
+#include "engine/world/HostTable.h"
 #include "platform/Path.h"
 
 namespace vx {
@@ -21,6 +25,10 @@ IDownloadService* GetDownloadService() { return InstalledService(); }
 
 std::string DownloadCacheDirectory() {
   if (IDownloadService* service = GetDownloadService()) return service->GetCacheDirectory();
+  if (auto slot = reinterpret_cast<VxDownloadGetTextFn>(GetComponentSlot("Vx_Download", VxDownloadGetCacheDirSlot))) {
+    char folder[VX_DOWNLOAD_TEXT_SIZE] = {};
+    if (slot(folder) > 1) return std::string(folder, strnlen(folder, sizeof folder - 1));
+  }
   std::string folder = path::CacheFolder();
   std::error_code error;
   std::filesystem::create_directories(folder, error);

@@ -1,9 +1,9 @@
 // The host's download service as the scene reader uses it.
 //
-// The host's "Vx_Download" component is reached through the component table
-// handed to the engine's builder; the engine installs an adapter over it
-// here when it starts. Tests install a double. Without a service the
-// product's own cache folder is used.
+// The host's "Vx_Download" component is reached by slot through the component
+// table kept from the engine's builder call (HostTable.h). Tests install a
+// double in its place. Without either, the product's own cache folder is
+// used.
 #pragma once
 
 #include <string>
@@ -21,8 +21,8 @@ class IDownloadService {
 void SetDownloadService(IDownloadService* service);
 IDownloadService* GetDownloadService();
 
-// The cache folder of the installed service, or the product's cache folder
-// (created when missing).
+// The cache folder of the installed double, else of the host's "Vx_Download",
+// else the product's cache folder (created when missing).
 std::string DownloadCacheDirectory();
 
 }  // namespace vx

@@ -3,15 +3,10 @@
 namespace vx {
 namespace {
 
-template <int I>
-void* DummyAddress(CNode& node) {
-  return &static_cast<CProtoDeclaration&>(node).dummy[I];
-}
-
 constexpr FieldSpec kDeclarationFields[] = {
-    {"dummy", FieldTypeSFString, &DummyAddress<0>, {}},
-    {"dummy", FieldTypeSFString, &DummyAddress<1>, {}},
-    {"dummy", FieldTypeSFString, &DummyAddress<2>, {}},
+    Field<&CProtoDeclaration::dummy0>("dummy"),
+    Field<&CProtoDeclaration::dummy1>("dummy"),
+    Field<&CProtoDeclaration::dummy2>("dummy"),
 };
 
 }  // namespace

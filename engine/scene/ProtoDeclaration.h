@@ -31,7 +31,9 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   int OnEventIn(bool, int, const void*) override { return 0; }
 
   // Three placeholder fields precede the interface, which starts at field 3.
-  SFString dummy[3]{};
+  SFString dummy0{};
+  SFString dummy1{};
+  SFString dummy2{};
 
  protected:
   ~CProtoDeclaration() override;

@@ -3,15 +3,10 @@
 namespace vx {
 namespace {
 
-template <int I>
-void* DummyAddress(CNode& node) {
-  return &static_cast<CProtoInstanceNode&>(node).dummy[I];
-}
-
 constexpr FieldSpec kInstanceFields[] = {
-    {"dummy", FieldTypeSFVec3f, &DummyAddress<0>, {}},
-    {"dummy", FieldTypeSFVec3f, &DummyAddress<1>, {}},
-    {"dummy", FieldTypeSFVec3f, &DummyAddress<2>, {}},
+    Field<&CProtoInstanceNode::dummy0>("dummy"),
+    Field<&CProtoInstanceNode::dummy1>("dummy"),
+    Field<&CProtoInstanceNode::dummy2>("dummy"),
 };
 
 }  // namespace

@@ -20,7 +20,9 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   CProtoDeclaration* GetDeclaration() const { return static_cast<CProtoDeclaration*>(declaration_.GetNode()); }
 
   // Three placeholder fields precede the interface, which starts at field 3.
-  SFVec3f dummy[3]{};
+  SFVec3f dummy0{};
+  SFVec3f dummy1{};
+  SFVec3f dummy2{};
 
  protected:
   ~CProtoInstanceNode() override = default;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "engine/scene/DownloadService.h"
@@ -31,6 +32,14 @@ constexpr std::string_view kProtoBodyHeader = "#VRML V2.0 utf8\n\n";
 // statement only tells which prototype version the file was made for.
 constexpr std::string_view kExtensionProtoNames[] = {"Vista", "SlideShowTexture", "TextTexture", "ScreenElement",
                                                      "IMobSensor"};
+
+// The kind of member a declaration keyword declares.
+std::optional<FieldKind> DeclarationKind(std::string_view keyword) {
+  if (keyword == "field" || keyword == "exposedField") return FieldKind::Field;
+  if (keyword == "eventIn") return FieldKind::EventIn;
+  if (keyword == "eventOut") return FieldKind::EventOut;
+  return std::nullopt;
+}
 
 bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -154,11 +163,19 @@ bool CSceneReader::ParseNode(CNodeRef& out) {
     SetMessage("Nodes are nested too deeply in this file.");
     return false;
   }
-  const size_t start = stream_.Tell();
-  SetMessage("EOF while parsing node.");
   std::string word;
-  if (!stream_.ReadWord(word, kNodeWord)) return false;
-  SetMessage("Expected DEF, USE, or node type. Got: %s", word.c_str());
+  size_t start = 0;
+  // ROUTE statements may come before the node; they are read in a loop, so
+  // that a long run of them takes no stack.
+  for (;;) {
+    start = stream_.Tell();
+    SetMessage("EOF while parsing node.");
+    if (!stream_.ReadWord(word, kNodeWord)) return false;
+    SetMessage("Expected DEF, USE, or node type. Got: %s", word.c_str());
+    if (word != "ROUTE") break;
+    stream_.Seek(start);
+    if (!RouteParser()) return false;
+  }
 
   if (word == "USE") {
     std::string name;
@@ -175,10 +192,6 @@ bool CSceneReader::ParseNode(CNodeRef& out) {
     std::string name;
     if (!ReadName(name)) return false;
     return ParseNodeOfType(out, name);
-  }
-  if (word == "ROUTE") {
-    stream_.Seek(start);
-    return RouteParser() && ParseNode(out);
   }
   if (word == "NULL") {
     out.SetNode(nullptr);
@@ -250,25 +263,27 @@ bool CSceneReader::ReadNodeBody(CNode* node, const std::string& typeName) {
 bool CSceneReader::ReadScriptDeclaration(CNode* node, const std::string& word, size_t afterWord) {
   SetMessage("Error parsing Script node.");
   stream_.Seek(afterWord);
-  const bool isField = word == "field" || word == "exposedField";
-  const bool isEventIn = word == "eventIn";
-  if (!isField && !isEventIn && word != "eventOut") return isHandler_ && ApplyIsRule(node, word, afterWord, true);
-
-  std::string type, name;
-  const FieldKind kind = isField ? FieldKind::Field : isEventIn ? FieldKind::EventIn : FieldKind::EventOut;
-  if (!stream_.ReadWord(type, kTypeWord) || !stream_.ReadWord(name, kStatementWord) ||
-      !node->AddFieldByTypeName(kind, name, type.c_str())) {
-    SetMessage(isField     ? "Invalid Script field specification."
-               : isEventIn ? "Invalid Script eventIn specification."
-                           : "Invalid Script eventOut specification.");
-    return false;
-  }
+  const std::optional<FieldKind> kind = DeclarationKind(word);
+  if (!kind) return isHandler_ && ApplyIsRule(node, word, afterWord, true);
+  std::string name;
+  if (!ReadDeclaration(node, *kind, "Script", name)) return false;
   const size_t afterName = stream_.Tell();
-  if (isField) {
+  if (kind == FieldKind::Field) {
     if (ReadFieldValue(node, name, "Script")) return true;
     return isHandler_ && ApplyIsRule(node, name, afterName, false);
   }
   return !isHandler_ || ApplyIsRule(node, name, afterName, true);
+}
+
+bool CSceneReader::ReadDeclaration(CNode* node, FieldKind kind, const char* owner, std::string& name) {
+  std::string type;
+  if (stream_.ReadWord(type, kTypeWord) && stream_.ReadWord(name, kStatementWord) &&
+      node->AddFieldByTypeName(kind, name, type.c_str())) {
+    return true;
+  }
+  const char* what = kind == FieldKind::Field ? "field" : kind == FieldKind::EventIn ? "eventIn" : "eventOut";
+  SetMessage("Invalid %s %s specification.", owner, what);
+  return false;
 }
 
 bool CSceneReader::ApplyIsRule(CNode* node, const std::string& member, size_t afterMember, bool goBack) {
@@ -341,20 +356,12 @@ bool CSceneReader::ReadExtensionProto(const std::string& name) {
 }
 
 bool CSceneReader::ReadProtoInterface(CNode* declaration, bool readDefaults) {
-  std::string word, type, name;
+  std::string word, name;
   while (stream_.ReadWord(word, kStatementWord) && word != "]") {
-    const bool isField = word == "field" || word == "exposedField";
-    const bool isEventIn = word == "eventIn";
-    if (!isField && !isEventIn && word != "eventOut") continue;
-    const FieldKind kind = isField ? FieldKind::Field : isEventIn ? FieldKind::EventIn : FieldKind::EventOut;
-    if (!stream_.ReadWord(type, kTypeWord) || !stream_.ReadWord(name, kStatementWord) ||
-        !declaration->AddFieldByTypeName(kind, name, type.c_str())) {
-      SetMessage(isField     ? "Invalid Proto field specification."
-                 : isEventIn ? "Invalid Proto eventIn specification."
-                             : "Invalid Proto eventOut specification.");
-      return false;
-    }
-    if (isField && readDefaults && !ReadFieldValue(declaration, name, "Proto")) return false;
+    const std::optional<FieldKind> kind = DeclarationKind(word);
+    if (!kind) continue;
+    if (!ReadDeclaration(declaration, *kind, "Proto", name)) return false;
+    if (kind == FieldKind::Field && readDefaults && !ReadFieldValue(declaration, name, "Proto")) return false;
   }
   return true;
 }

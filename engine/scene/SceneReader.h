@@ -74,6 +74,9 @@ class CSceneReader {
   bool ParseNodeOfType(CNodeRef& out, const std::string& defName);
   bool ReadNodeBody(CNode* node, const std::string& typeName);
   bool ReadScriptDeclaration(CNode* node, const std::string& word, size_t afterWord);
+  // Reads "type name" after a declaration keyword and declares the member;
+  // a refusal sets "Invalid <owner> <kind> specification.".
+  bool ReadDeclaration(CNode* node, FieldKind kind, const char* owner, std::string& name);
   bool ApplyIsRule(CNode* node, const std::string& member, size_t afterMember, bool goBack);
   void BindIfFirst(CNode* node);
   CNode* FindDef(std::string_view name) const;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/HeadlessBackend.h"
+#include "platform/InputState.h"
 #include "tests/host/DialogScript.h"
 
 namespace vx::host {
@@ -17,6 +18,25 @@ TEST(MessageBoxes, QueryIsYesOnlyForYes) {
   EXPECT_EQ(CProgressWindow::Notify("Careful."), 1);
   EXPECT_EQ(dialogs.Queries().size(), 3u);
   EXPECT_EQ(dialogs.Notices(), std::vector<std::string>{"Careful."});
+}
+
+intptr_t PlainWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return DefWindowProc(window, message, wParam, lParam);
+}
+
+TEST(MessageBoxes, StandOverTheFocusWindow) {
+  test::DialogScript dialogs;
+  ASSERT_TRUE(RegisterWindowClass({"HostDialogOwner", &PlainWindowProc}));
+  WindowDesc desc;
+  desc.className = "HostDialogOwner";
+  desc.style = kWindowVisible;
+  WindowHandle window = CreateWindow(desc);
+  SetFocus(window);
+  CProgressWindow::Notify("Careful.");
+  ASSERT_EQ(Headless().MessageBoxes().size(), 1u);
+  EXPECT_EQ(Headless().MessageBoxes()[0].request.owner, window);
+  DestroyWindow(window);
+  UnregisterWindowClass("HostDialogOwner");
 }
 
 TEST(ProgressWindow, BarFollowsTheFractionAndStopCancels) {

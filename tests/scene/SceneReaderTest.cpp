@@ -176,11 +176,16 @@ TEST_F(SceneReaderTest, AFileHoldsAtMost4096Nodes) {
   EXPECT_EQ(message_, "Too many nodes in this file.") << "named or not, nested or not";
 }
 
-TEST_F(SceneReaderTest, DeepNestingFailsCleanly) {
+TEST_F(SceneReaderTest, DeepNestingFailsCleanlyAndLongRunsOfRoutesTakeNoStack) {
   std::string body;
   for (int i = 0; i < 5000; ++i) body += "Group { children [ ";
   EXPECT_FALSE(ReadBody(body));
   EXPECT_EQ(message_, "Nodes are nested too deeply in this file.");
+
+  std::string routes = "DEF G Group { children [ ";
+  for (int i = 0; i < 200000; ++i) routes += "ROUTE G.bboxCenter_changed TO G.set_bboxSize\n";
+  EXPECT_TRUE(ReadBody(routes + "Group { } ] }")) << message_;
+  EXPECT_EQ(world_->GetPendingRoutes().size(), 200000u);
 }
 
 TEST_F(SceneReaderTest, ScriptDeclarationsTakeEveryFieldType) {
