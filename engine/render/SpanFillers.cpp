@@ -5,7 +5,6 @@
 // has one, for a freshly cleared row, so no per-pixel work tests a mode.
 #include <algorithm>
 #include <array>
-#include <cassert>
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
@@ -191,6 +190,17 @@ constexpr std::array<std::array<CRenderTarget::SpanFiller, 3>, static_cast<size_
     {&CRenderTarget::FillFlatSpan8, &CRenderTarget::FillFlatSpan16, &CRenderTarget::FillFlatSpan32},
 }};
 static_assert(kSpanFillers.size() == static_cast<size_t>(SpanKind::kCount));
+constexpr bool RowIs(SpanKind kind, CRenderTarget::SpanFiller filler32) {
+  return kSpanFillers[static_cast<size_t>(kind)][2] == filler32;
+}
+static_assert(RowIs(SpanKind::kDepthOnly, &CRenderTarget::FillDepthOnlySpan) &&
+                  RowIs(SpanKind::kGouraudTextured, &CRenderTarget::FillGouraudTexturedSpan32) &&
+                  RowIs(SpanKind::kGouraud, &CRenderTarget::FillGouraudSpan32) &&
+                  RowIs(SpanKind::kKeyedTextured, &CRenderTarget::FillKeyedTexturedSpan32) &&
+                  RowIs(SpanKind::kUnlitTextured, &CRenderTarget::FillUnlitTexturedSpan32) &&
+                  RowIs(SpanKind::kTextured, &CRenderTarget::FillTexturedSpan32) &&
+                  RowIs(SpanKind::kFlat, &CRenderTarget::FillFlatSpan32),
+              "the dispatch table follows the order of SpanKind");
 
 }  // namespace
 
@@ -222,7 +232,9 @@ int CRenderTarget::ReplicaRows(int32_t y, int32_t limit) const {
 
 template <SpanKind Kind, typename Pixel>
 void CRenderTarget::FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& right) {
-  assert(y >= 0 && y < depthHeight_ && "span row outside the target");
+  // FillPolygon never asks for a row outside the target; a direct caller
+  // that does gets nothing drawn rather than a write past the buffers.
+  if (y < 0 || y >= depthHeight_) return;
   // A member of another pixel form would write past the rows (and read past
   // the texture's): it draws nothing.
   if constexpr (Kind != SpanKind::kDepthOnly) {

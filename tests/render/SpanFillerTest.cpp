@@ -287,6 +287,8 @@ TEST(DepthOnlySpan, WritesDepthButNoColourAndNoReplicas) {
   EXPECT_FLOAT_EQ(frame.target.GetDepth(3, 0), 0.7f);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(3, 1), kFarDepth);
   EXPECT_EQ(std::count(frame.pixels.begin(), frame.pixels.end(), 0), static_cast<long>(frame.pixels.size()));
+  frame.target.FillFlatSpan32(4, &l, &r, 0);  // rows outside the target draw nothing
+  frame.target.FillFlatSpan32(-1, &l, &r, 0);
 }
 
 TEST(SpanDispatch, ModeBitsInOrderAndOneTableRowPerKind) {
