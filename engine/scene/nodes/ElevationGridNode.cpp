@@ -35,7 +35,10 @@ constexpr FieldTable kElevationGridTable{Section(kElevationGridFields), Section(
 
 CElevationGridNode::CElevationGridNode() { RegisterFields(kElevationGridTable); }
 
-void CElevationGridNode::Traverse(RenderPass /*pass*/, CViewContext* /*view*/) { UpdateMesh(); }
+void CElevationGridNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (!UpdateMesh()) return;
+  if (CGeometryStage* stage = FrameStage(pass, view)) Draw(*stage);
+}
 
 int CElevationGridNode::OnEventIn(bool isField, int index, const void* /*value*/) {
   // The index eventIns have nothing behind them.

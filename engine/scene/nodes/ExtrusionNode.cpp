@@ -8,6 +8,7 @@
 #include "engine/scene/Matrix4.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/SceneLimits.h"
+#include "engine/scene/nodes/GeometryNodeSupport.h"
 
 namespace vx {
 namespace {
@@ -73,7 +74,10 @@ MeshPolygon Triangle(int32_t a, int32_t b, int32_t c) {
 
 CExtrusionNode::CExtrusionNode() { RegisterFields(kExtrusionTable); }
 
-void CExtrusionNode::Traverse(RenderPass /*pass*/, CViewContext* /*view*/) { UpdateMesh(); }
+void CExtrusionNode::Traverse(RenderPass pass, CViewContext* view) {
+  UpdateMesh();
+  if (CGeometryStage* stage = FrameStage(pass, view)) Draw(*stage);
+}
 
 int CExtrusionNode::OnEventIn(bool isField, int index, const void* /*value*/) {
   if (!isField) return 0;

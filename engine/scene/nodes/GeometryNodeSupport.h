@@ -27,6 +27,9 @@ int32_t ListCount(const MF<T>* list) {
   return list ? list->count : 0;
 }
 
+// The geometry stage to draw with: the view's, on the frame pass only.
+CGeometryStage* FrameStage(RenderPass pass, CViewContext* view);
+
 // Sets the culling of the stage's render target and draws every polygon of
 // the mesh.
 void DrawMeshCulled(CMeshBuffer& mesh, CGeometryStage& stage, uint32_t cullWinding, uint32_t cullMode);

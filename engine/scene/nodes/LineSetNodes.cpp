@@ -69,6 +69,10 @@ std::vector<ColoredSegment> CIndexedLineSetNode::Segments(const FloatColor& mate
   return segments;
 }
 
+void CIndexedLineSetNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (CGeometryStage* stage = FrameStage(pass, view)) Draw(*stage);
+}
+
 void CIndexedLineSetNode::Draw(CGeometryStage& stage) const {
   for (const ColoredSegment& segment : Segments(stage.Material().diffuse)) {
     stage.DrawLine(segment.from, segment.to, segment.color);
@@ -87,6 +91,10 @@ std::vector<ColoredPoint> CPointSetNode::Points() const {
     result.push_back({ToVec((*points)[i]), perPoint ? ToColor((*colors)[i]) : kWhite});
   }
   return result;
+}
+
+void CPointSetNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (CGeometryStage* stage = FrameStage(pass, view)) Draw(*stage);
 }
 
 void CPointSetNode::Draw(CGeometryStage& stage) const {

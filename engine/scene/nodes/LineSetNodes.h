@@ -31,6 +31,7 @@ class CIndexedLineSetNode : public CNode {
 
   NodeCategory GetCategory() const override { return NodeCategoryGeometry; }
   NodeTypeId GetTypeId() const override { return NodeTypeIndexedLineSet; }
+  void Traverse(RenderPass pass, CViewContext* view) override;
 
   // The segments to draw, coloured from the colour node or, where it gives
   // no colour, in the material colour. Indices outside the points or the
@@ -56,6 +57,7 @@ class CPointSetNode : public CNode {
 
   NodeCategory GetCategory() const override { return NodeCategoryGeometry; }
   NodeTypeId GetTypeId() const override { return NodeTypePointSet; }
+  void Traverse(RenderPass pass, CViewContext* view) override;
 
   // Point i in colour i when there is one colour per point, else white.
   std::vector<ColoredPoint> Points() const;

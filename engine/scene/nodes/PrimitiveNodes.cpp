@@ -125,9 +125,10 @@ void CPrimitiveNode::RefreshVertices() {
 
 CBoxNode::CBoxNode() { RegisterFields(kBoxTable); }
 
-void CBoxNode::Traverse(RenderPass /*pass*/, CViewContext* /*view*/) {
+void CBoxNode::Traverse(RenderPass pass, CViewContext* view) {
   EnsureMesh();
   RefreshVertices();
+  if (CGeometryStage* stage = FrameStage(pass, view)) Draw(*stage);
 }
 
 void CBoxNode::Draw(CGeometryStage& stage) {
@@ -175,9 +176,10 @@ void CBoxNode::ComputeVertices(CMeshBuffer& mesh) {
 
 CConeNode::CConeNode() { RegisterFields(kConeTable); }
 
-void CConeNode::Traverse(RenderPass /*pass*/, CViewContext* /*view*/) {
+void CConeNode::Traverse(RenderPass pass, CViewContext* view) {
   EnsureMesh();
   RefreshVertices();
+  if (CGeometryStage* stage = FrameStage(pass, view)) Draw(*stage);
 }
 
 int CConeNode::OnEventIn(bool isField, int index, const void* value) {
@@ -215,9 +217,10 @@ void CConeNode::ComputeVertices(CMeshBuffer& mesh) {
 
 CCylinderNode::CCylinderNode() { RegisterFields(kCylinderTable); }
 
-void CCylinderNode::Traverse(RenderPass /*pass*/, CViewContext* /*view*/) {
+void CCylinderNode::Traverse(RenderPass pass, CViewContext* view) {
   EnsureMesh();
   RefreshVertices();
+  if (CGeometryStage* stage = FrameStage(pass, view)) Draw(*stage);
 }
 
 int CCylinderNode::OnEventIn(bool isField, int index, const void* value) {
@@ -258,10 +261,11 @@ void CCylinderNode::ComputeVertices(CMeshBuffer& mesh) {
 
 CSphereNode::CSphereNode() { RegisterFields(kSphereTable); }
 
-void CSphereNode::Traverse(RenderPass pass, CViewContext* /*view*/) {
+void CSphereNode::Traverse(RenderPass pass, CViewContext* view) {
   if (pass != RenderPass::Frame) return;
   EnsureMesh();
   RefreshVertices();
+  if (CGeometryStage* stage = FrameStage(pass, view)) Draw(*stage);
 }
 
 void CSphereNode::BuildPolygons(CMeshBuffer& mesh) {
