@@ -1,12 +1,15 @@
 #include "engine/scene/SceneFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "engine/scene/SceneInputStream.h"
@@ -35,6 +38,63 @@ bool DecompressThroughHost(const std::string& path) {
       reinterpret_cast<VxDecompressFileFn>(GetComponentSlot(VX_COMPRESSION_NAME, VxCompressionDecompressFile));
   return decompress && decompress(path.c_str()) == 0;
 }
+
+// The host's decompression replaces a ".gz" file by its contents. Done on the
+// user's own file, that would consume the world (a second load or a reload of
+// the same ".gz" path would then fail), so it works on a copy in a private
+// scratch folder that goes away with this object.
+class DecompressedCopy {
+ public:
+  explicit DecompressedCopy(const std::string& gzipPath) {
+    std::string folder = FormatString("%s/vxgz-XXXXXX", TemporaryRoot().c_str());
+    if (!mkdtemp(folder.data())) return;
+    folder_ = folder;
+    const std::string copy = folder_ + "/" + path::FileNameOf(gzipPath);
+    if (CopyFile(gzipPath, copy) && DecompressThroughHost(copy)) path_ = copy.substr(0, copy.size() - 3);
+  }
+  ~DecompressedCopy() {
+    if (folder_.empty()) return;
+    const std::string name = folder_ + "/";
+    if (DIR* dir = opendir(folder_.c_str())) {
+      while (dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+          unlink((name + entry->d_name).c_str());
+      closedir(dir);
+    }
+    rmdir(folder_.c_str());
+  }
+  DecompressedCopy(const DecompressedCopy&) = delete;
+  DecompressedCopy& operator=(const DecompressedCopy&) = delete;
+
+  // The decompressed file; empty when the copy or the decompression failed.
+  const std::string& Path() const { return path_; }
+
+ private:
+  static std::string TemporaryRoot() {
+    const char* root = std::getenv("TMPDIR");
+    return root && root[0] ? root : "/tmp";
+  }
+
+  static bool CopyFile(const std::string& from, const std::string& to) {
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    if (!in) return false;
+    std::FILE* out = std::fopen(to.c_str(), "wb");
+    bool ok = out != nullptr;
+    char buffer[64 * 1024];
+    while (ok) {
+      const size_t got = std::fread(buffer, 1, sizeof buffer, in);
+      if (got == 0) break;
+      ok = std::fwrite(buffer, 1, got, out) == got;
+    }
+    ok = ok && !std::ferror(in);
+    std::fclose(in);
+    if (out) ok = std::fclose(out) == 0 && ok;
+    return ok;
+  }
+
+  std::string folder_;
+  std::string path_;
+};
 
 bool CanOpenForReading(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -100,11 +160,15 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
     CopyToBuffer(path, local);
   }
 
+  std::optional<DecompressedCopy> decompressed;
+  std::string source = local;
   if (local.ends_with(".gz")) {
-    if (!DecompressThroughHost(local)) {
+    decompressed.emplace(local);
+    if (decompressed->Path().empty()) {
       CopyToBuffer(error, kDecompressFailedMessage);
       return EngineLoadFailed;
     }
+    source = decompressed->Path();
     local.resize(local.size() - 3);
     CopyToBuffer(path, local);
   } else if (!CanOpenForReading(local)) {
@@ -112,7 +176,7 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
     return EngineLoadFailed;
   }
 
-  CSceneInputStream stream(local, "rb");
+  CSceneInputStream stream(source, "rb");
   if (!stream.IsOpen()) return EngineOpenFailed;
   stream.LoadIntoMemory();
   stream.PadBrackets();

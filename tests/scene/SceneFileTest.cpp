@@ -178,6 +178,12 @@ TEST_F(SceneFile, LoadsAGzipFileThroughTheHostsCompression) {
   EXPECT_EQ(std::string(path_), (folder_ / "w.wrl").string());
   ASSERT_TRUE(scene.world);
   EXPECT_NE(scene.world->FindNode("G"), nullptr);
+  // The user's file is decompressed as a copy: it stays, loads again, and
+  // nothing is left beside it.
+  EXPECT_TRUE(fs::exists(packed));
+  EXPECT_FALSE(fs::exists(folder_ / "w.wrl"));
+  SceneHandle again;
+  EXPECT_EQ(Load(again, packed.string()), EngineOk);
 
   WriteFile(folder_ / "broken.wrl.gz", "not gzip at all");
   EXPECT_EQ(Load(scene, (folder_ / "broken.wrl.gz").string()), EngineLoadFailed);
