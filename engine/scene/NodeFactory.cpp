@@ -2,6 +2,8 @@
 
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/nodes/InterpolatorNodes.h"
+#include "engine/scene/nodes/TimeSensorNode.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ScriptNode.h"
 
@@ -13,6 +15,8 @@ namespace {
 constexpr NodeRegistration kRegistrations[] = {
     RegisterScriptNode,
     RegisterGroupNode,
+    RegisterTimeSensorNode,
+    RegisterInterpolatorNodes,
 };
 
 }  // namespace
