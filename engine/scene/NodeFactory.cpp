@@ -9,11 +9,13 @@
 #include "engine/scene/nodes/GeometricPropertyNodes.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/scene/nodes/IndexedFaceSetNode.h"
+#include "engine/scene/nodes/InterpolatorNodes.h"
 #include "engine/scene/nodes/LODNode.h"
 #include "engine/scene/nodes/LineSetNodes.h"
 #include "engine/scene/nodes/PrimitiveNodes.h"
 #include "engine/scene/nodes/ShapeNode.h"
 #include "engine/scene/nodes/SwitchNode.h"
+#include "engine/scene/nodes/TimeSensorNode.h"
 #include "engine/scene/nodes/TransformNode.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ScriptNode.h"
@@ -36,6 +38,8 @@ constexpr NodeRegistration kRegistrations[] = {
     RegisterLODNode,
     RegisterBillboardNode,
     RegisterCollisionNode,
+    RegisterTimeSensorNode,
+    RegisterInterpolatorNodes,
     RegisterBoxNode,
     RegisterConeNode,
     RegisterCylinderNode,
