@@ -14,6 +14,8 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
 
   NodeCategory GetCategory() const override { return NodeCategoryGrouping; }
   NodeTypeId GetTypeId() const override { return NodeTypeProtoInstance; }
+  // An instance is written under the name of its declaration.
+  std::string_view GetTypeName() const override { return GetDeclaration()->GetName(); }
   // The single top-level node of the body; null while there is no body.
   CNode* ResolveInstance() override { return nullptr; }
 
