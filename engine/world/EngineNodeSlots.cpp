@@ -24,24 +24,9 @@ EngineResult FindNodeByName(::SceneHandle* scene, const char* defName, VxNodeRef
   return HandOutNode(FromHandle(scene), [&name](CBrowser& world) { return world.FindNode(name); }, out);
 }
 
-// The node bound on top of the stack that a type id names; null when none is
-// bound or the world keeps no stack for that type.
-CNode* BoundNode(const CBrowser& world, int32_t typeId) {
-  switch (typeId) {
-    case NodeTypeNavigationInfo:
-      return world.GetNavigationInfo();
-    case NodeTypeFog:
-      return world.GetFog();
-    case NodeTypeViewpoint:
-      return world.GetViewpoint();
-    default:
-      return nullptr;
-  }
-}
-
 EngineResult GetBoundNodeRef(::SceneHandle* scene, int32_t typeId, VxNodeRef** out) {
   if (!scene || !out) return EngineNullArgument;
-  return HandOutNode(FromHandle(scene), [typeId](CBrowser& world) { return BoundNode(world, typeId); }, out);
+  return HandOutNode(FromHandle(scene), [typeId](CBrowser& world) { return world.GetBoundNode(static_cast<NodeTypeId>(typeId)); }, out);
 }
 
 EngineResult ReleaseNodeRef(VxNodeRef* ref) {

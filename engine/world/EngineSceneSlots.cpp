@@ -1,6 +1,8 @@
-// Slots of the scenes: their creation and destruction, URL and directory.
+// Slots of the scenes: their creation and destruction, their files, URL and
+// directory.
 #include <new>
 
+#include "engine/scene/SceneFile.h"
 #include "engine/world/EngineSlotSupport.h"
 
 namespace vx {
@@ -22,6 +24,14 @@ EngineResult DestroyScene(::SceneHandle* handle) {
   if (scene->viewCount != 0) return EngineSceneHasViews;
   scene->instance->RemoveScene(scene);
   return EngineOk;
+}
+
+EngineResult LoadScene(::SceneHandle* scene, char* path, char* error) {
+  return LoadSceneFile(FromHandle(scene), path, error);
+}
+
+EngineResult SaveScene(::SceneHandle* scene, const char* path, uint16_t flag) {
+  return SaveSceneFile(FromHandle(scene), path, flag);
 }
 
 EngineResult SetSceneUrl(::SceneHandle* handle, const char* url) {
@@ -59,6 +69,8 @@ EngineResult GetSceneDirectory(::SceneHandle* handle, char* out) {
 void AddSceneSlots(EngineSlotTable& table) {
   table[VxEngineCreateScene] = AsSlot(&CreateScene);
   table[VxEngineDestroyScene] = AsSlot(&DestroyScene);
+  table[VxEngineLoadSceneFile] = AsSlot(&LoadScene);
+  table[VxEngineSaveSceneFile] = AsSlot(&SaveScene);
   table[VxEngineSetSceneUrl] = AsSlot(&SetSceneUrl);
   table[VxEngineGetSceneUrl] = AsSlot(&GetSceneUrl);
   table[VxEngineSetSceneDirectory] = AsSlot(&SetSceneDirectory);
