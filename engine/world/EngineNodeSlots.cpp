@@ -1,5 +1,6 @@
 // Slots that reach the nodes of a scene's world by DEF name and their fields
 // by name, and that turn field values into text and back.
+#include <new>
 #include "engine/scene/PropertyText.h"
 #include "engine/world/EngineSlotSupport.h"
 
@@ -93,7 +94,14 @@ EngineResult SendNodeEvent(::SceneHandle* scene, VxNodeRef* ref, const char* nam
 int32_t ParseFieldValue(::SceneHandle* scene, ::ViewHandle*, const char* text, FieldType type, void** out) {
   if (!text || !out) return kPropertyTextRefused;
   CBrowser* world = scene ? FromHandle(scene)->world.get() : nullptr;
-  return SetFieldValueFromText(text, type, out, world, nullptr);
+  // A list value allocates its elements; running out of memory refuses the
+  // text instead of letting the exception reach the host.
+  try {
+    return SetFieldValueFromText(text, type, out, world, nullptr);
+  } catch (const std::bad_alloc&) {
+    *out = nullptr;
+    return kPropertyTextRefused;
+  }
 }
 
 EngineResult FormatFieldValue(const void* value, FieldType type, char* out) {
