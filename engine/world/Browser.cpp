@@ -52,6 +52,8 @@ CBrowser::CBrowser() : root_(MakeNode<CGroupNode>()) {
 CBrowser::~CBrowser() {
   // The root goes before the declarations its PROTO instances were made from.
   root_.SetNode(nullptr);
+  // A declaration kept alive elsewhere must not reach back into this world.
+  for (CNodeRef& proto : protos_) proto->SetWorld(nullptr);
   protos_.clear();
 }
 
@@ -108,7 +110,7 @@ CProtoDeclaration* CBrowser::FindProto(std::string_view name) const {
     auto* proto = static_cast<CProtoDeclaration*>(ref.GetNode());
     if (proto->GetName() == name) return proto;
   }
-  return nullptr;
+  return enclosing_ ? enclosing_->FindProto(name) : nullptr;
 }
 
 CProtoDeclaration* CBrowser::GetProto(int index) const {

@@ -64,7 +64,11 @@ class CBrowser {
   CProtoDeclaration* CreateProto(std::string_view name, bool isExtern);
   // Appends a declaration made elsewhere; false (nothing kept) at 100.
   [[nodiscard]] bool AddProto(CProtoDeclaration* declaration);
+  // This world's declaration of the name, else the enclosing world's.
   CProtoDeclaration* FindProto(std::string_view name) const;
+  // The world whose declarations a PROTO body sees besides its own (not
+  // owned; set only while the body is read).
+  void SetEnclosingWorld(const CBrowser* world) { enclosing_ = world; }
   CProtoDeclaration* GetProto(int index) const;
   int GetProtoCount() const { return static_cast<int>(protos_.size()); }
 
@@ -104,6 +108,7 @@ class CBrowser {
   std::vector<CNodeRef> fogs_;
   std::vector<CNodeWeakRef> viewpoints_;
   std::vector<CNodeRef> protos_;
+  const CBrowser* enclosing_ = nullptr;
   int64_t clockStartMs_ = -1;
 };
 
