@@ -6,6 +6,14 @@
 #include "platform/MessagePump.h"
 
 namespace vx::host {
+namespace {
+
+MessageBoxAnswer ShowOverFocus(const std::string& text, const char* caption, MessageBoxButtons buttons,
+                               MessageBoxIcon icon) {
+  return ShowMessageBox(MessageBoxRequest{GetFocus(), text, caption, buttons, icon});
+}
+
+}  // namespace
 
 void CProgressWindow::Create(const std::string& text, HostKind kind) {
   ProgressDesc desc;
@@ -28,22 +36,13 @@ int32_t CProgressWindow::PumpMessages() {
 }
 
 int32_t CProgressWindow::Query(const std::string& text) {
-  MessageBoxRequest request;
-  request.owner = GetFocus();
-  request.text = text;
-  request.caption = "Query";
-  request.buttons = MessageBoxButtons::kYesNo;
-  request.icon = MessageBoxIcon::kQuestion;
-  return ShowMessageBox(request) == MessageBoxAnswer::kYes ? kQueryYes : kQueryNo;
+  return ShowOverFocus(text, "Query", MessageBoxButtons::kYesNo, MessageBoxIcon::kQuestion) == MessageBoxAnswer::kYes
+             ? kQueryYes
+             : kQueryNo;
 }
 
 int32_t CProgressWindow::Notify(const std::string& text) {
-  MessageBoxRequest request;
-  request.owner = GetFocus();
-  request.text = text;
-  request.caption = "Notify";
-  request.icon = MessageBoxIcon::kWarning;
-  ShowMessageBox(request);
+  ShowOverFocus(text, "Notify", MessageBoxButtons::kOk, MessageBoxIcon::kWarning);
   return 1;
 }
 

@@ -1,7 +1,16 @@
 #include "engine/scene/NodeFactory.h"
 
 #include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/scene/nodes/BillboardNode.h"
+#include "engine/scene/nodes/CollisionNode.h"
+#include "engine/scene/nodes/GeometricPropertyNodes.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/nodes/IndexedFaceSetNode.h"
+#include "engine/scene/nodes/LODNode.h"
+#include "engine/scene/nodes/ShapeNode.h"
+#include "engine/scene/nodes/SwitchNode.h"
+#include "engine/scene/nodes/TransformNode.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ScriptNode.h"
 
@@ -13,6 +22,15 @@ namespace {
 constexpr NodeRegistration kRegistrations[] = {
     RegisterScriptNode,
     RegisterGroupNode,
+    RegisterTransformNode,
+    RegisterShapeNode,
+    RegisterAppearanceNodes,
+    RegisterIndexedFaceSetNode,
+    RegisterGeometricPropertyNodes,
+    RegisterSwitchNode,
+    RegisterLODNode,
+    RegisterBillboardNode,
+    RegisterCollisionNode,
 };
 
 CProtoDeclaration* FindDeclaration(std::string_view typeName, const NodeCreation& creation) {

@@ -41,6 +41,8 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
 
   NodeCategory GetCategory() const override { return NodeCategoryGrouping; }
   NodeTypeId GetTypeId() const override { return NodeTypeProtoInstance; }
+  // An instance is written under the name of its declaration.
+  std::string_view GetTypeName() const override { return GetDeclaration()->GetName(); }
   CNode* ResolveInstance() override { return GetPrimaryNode(); }
   // Instantiates on the first traversal (retried until it succeeds, which
   // also advances an EXTERNPROTO's fetch), then traverses the body's

@@ -18,6 +18,21 @@ constexpr size_t kReadBlock = 64 * 1024;
 
 bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool IsBracket(char c) { return c == '{' || c == '}' || c == '[' || c == ']'; }
+// Where a character of the text lies. Brackets are padded only in the
+// statements, never inside a string (whose text must stay as written) or a
+// comment (where a quote does not start a string).
+enum class TextPlace { Statement, String, StringEscape, Comment };
+
+TextPlace PlaceAfter(TextPlace place, char c) {
+  switch (place) {
+    case TextPlace::Statement: return c == '"' ? TextPlace::String : c == '#' ? TextPlace::Comment : place;
+    case TextPlace::String: return c == '\\' ? TextPlace::StringEscape : c == '"' ? TextPlace::Statement : place;
+    case TextPlace::StringEscape: return TextPlace::String;
+    case TextPlace::Comment: return c == '\n' || c == '\r' ? TextPlace::Statement : place;
+  }
+  return place;
+}
+
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(int c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
@@ -75,11 +90,14 @@ void CSceneInputStream::PadBrackets() {
   std::vector<char> padded;
   padded.reserve(buffer_.size() + buffer_.size() / 8);
   padded.push_back(buffer_[0]);
+  TextPlace place = PlaceAfter(TextPlace::Statement, buffer_[0]);
   for (size_t i = 1; i < buffer_.size(); ++i) {
     const char c = buffer_[i];
     const bool spaceBefore = IsSpace(static_cast<unsigned char>(padded.back()));
     const bool spaceAfter = i + 1 >= buffer_.size() || IsSpace(static_cast<unsigned char>(buffer_[i + 1]));
-    if (IsBracket(c) && !(spaceBefore && spaceAfter)) {
+    const bool inStatement = place == TextPlace::Statement;
+    place = PlaceAfter(place, c);
+    if (inStatement && IsBracket(c) && !(spaceBefore && spaceAfter)) {
       padded.push_back(' ');
       padded.push_back(c);
       padded.push_back(' ');

@@ -126,14 +126,22 @@ bool CSceneReader::ReadString(SFString& out) {
   char c = 0;
   if (!ReadNonSpace(c) || c != '"') return false;
   size_t length = 0;
-  bool escaped = false;
-  // A backslash escapes the next character, so "\"" does not end the string
-  // and "\\" before the closing quote does not hide it. The text is kept as
-  // written, backslashes included; beyond 255 characters it is cut.
+  // "\"" is a quote and "\\" a backslash of the text, as the writer writes
+  // them. A backslash before any other character is kept, as in the Windows
+  // paths of older files. Beyond 255 characters the text is cut.
   for (;;) {
     if (!stream_.ReadChar(c)) return false;
-    if (c == '"' && !escaped) break;
-    escaped = c == '\\' && !escaped;
+    if (c == '"') break;
+    if (c == '\\') {
+      const size_t afterBackslash = stream_.Tell();
+      char next = 0;
+      if (!stream_.ReadChar(next)) return false;
+      if (next == '"' || next == '\\') {
+        c = next;
+      } else {
+        stream_.Seek(afterBackslash);
+      }
+    }
     if (length < kMaxStringLength) out.text[length++] = c;
   }
   std::memset(out.text + length, 0, sizeof out.text - length);

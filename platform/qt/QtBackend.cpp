@@ -6,9 +6,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <algorithm>
 #include <cassert>
 
-#include "platform/Cursor.h"
 #include "platform/MessagePump.h"
 #include "platform/Messages.h"
 #include "platform/qt/FileFilters.h"
@@ -49,8 +49,11 @@ QtBackend::QtBackend() : cursor_(Qt::ArrowCursor) {
 QtBackend::~QtBackend() {
   SetBackend(nullptr);
   for (auto& [dialog, progress] : progress_) delete progress.data();
-  for (auto& [window, widget] : widgets_)
-    if (widget && widget->isWindow()) delete widget.data();
+  for (auto& [window, widget] : widgets_) {
+    if (!widget) continue;
+    widget->Detach();  // one in a host's layout stays there, showing nothing new
+    if (widget->isWindow()) delete widget.data();
+  }
   // Widgets of destroyed windows wait for deletion in the event queue.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

@@ -11,7 +11,6 @@
 #include <QUrl>
 #include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/Dialogs.h"

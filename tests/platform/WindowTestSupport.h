@@ -50,11 +50,13 @@ class RecordingClass {
   bool Registered() const { return registered_; }
 
   WindowHandle Create(uint32_t style = kWindowVisible, WindowHandle parent = WindowHandle::None, int width = 300,
-                      int height = 200) {
+                      int height = 200, int x = 0, int y = 0) {
     WindowDesc desc;
     desc.className = kName;
     desc.style = style;
     desc.parent = parent;
+    desc.x = x;
+    desc.y = y;
     desc.width = width;
     desc.height = height;
     WindowHandle window = CreateWindow(desc);

@@ -68,6 +68,15 @@ inline void SetString(const CNodeRef& node, const char* field, const char* text)
   node->SetField(field, &value);
 }
 
+inline void SetStrings(const CNodeRef& node, const char* field, std::initializer_list<const char*> texts) {
+  MFString list{static_cast<int32_t>(texts.size()),
+                static_cast<SFString*>(AllocFieldArray(FieldTypeMFString, static_cast<int32_t>(texts.size())))};
+  int32_t i = 0;
+  for (const char* text : texts) SetStringValue(list[i++], text);
+  node->SetField(field, &list);
+  FreeFieldValue(FieldTypeMFString, &list);
+}
+
 inline CAllFieldsNode& AllFields(const CNodeRef& ref) { return static_cast<CAllFieldsNode&>(*ref.GetNode()); }
 
 }  // namespace vx::test

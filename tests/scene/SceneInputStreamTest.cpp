@@ -39,6 +39,12 @@ TEST(SceneInputStream, PaddedBracketsBecomeWordsOfTheirOwn) {
   EXPECT_EQ(first.Data(), "{x } ") << "the first byte is never padded";
 }
 
+TEST(SceneInputStream, BracketsInStringsAndCommentsAreNotPadded) {
+  auto stream = CSceneInputStream::FromText("x{url\"a{b}\\\"[c]\\\\\"d[1]# \"{x}\ne[]");
+  stream.PadBrackets();
+  EXPECT_EQ(stream.Data(), "x { url\"a{b}\\\"[c]\\\\\"d [ 1 ] # \"{x}\ne [ ]");
+}
+
 TEST(SceneInputStream, AFileReadWithoutLoadingSplitsOnlyAtWhiteSpace) {
   CSceneInputStream stream(WriteFile("unpadded.wrl", "Group{children[Shape{}]}"), "r");
   ASSERT_TRUE(stream.IsOpen());

@@ -207,7 +207,7 @@ TEST_F(SceneReaderTest, ScriptDeclarationsTakeEveryFieldType) {
   EXPECT_EQ(image.pixels[3], 0x11u);
   EXPECT_EQ(Field<CNodeRef>(script, "node")->GetTypeId(), NodeTypeGroup);
   EXPECT_EQ(Field<SFRotation>(script, "r").angle, 1.57f);
-  EXPECT_STREQ(Field<SFString>(script, "s").text, "say \\\"hi\\\"") << "escapes are kept as written";
+  EXPECT_STREQ(Field<SFString>(script, "s").text, "say \"hi\"");
   EXPECT_EQ(Field<double>(script, "t"), 1.25);
   EXPECT_EQ(Field<SFVec2f>(script, "v2").y, 2.0f);
   EXPECT_EQ(Field<SFVec3f>(script, "v3").z, 3.0f);
@@ -247,10 +247,13 @@ TEST_F(SceneReaderTest, SingleValuesReadAsWrittenAndFailuresLeaveTheFieldAlone) 
   EXPECT_EQ(std::string(Field<SFString>(probe, "label").text).size(), 255u) << "cut, and reading goes on";
   EXPECT_EQ(Field<float>(probe, "fraction"), 0.5f);
 
-  ASSERT_TRUE(Read(kHeader + "DEF Q Probe { enabled FALSE}\nDEF R Probe { enabled TRUE label \"C:\\\\dir\\\\\" }"));
+  ASSERT_TRUE(Read(kHeader + "DEF Q Probe { enabled FALSE}\nDEF R Probe { enabled TRUE label \"C:\\\\dir\\\\\" }\n"
+                             "DEF P Probe { label \"C:\\dir\\a{1}.jpg\" }"));
   EXPECT_EQ(Field<int16_t>(world_->FindNode("Q"), "enabled"), 0);
   EXPECT_EQ(Field<int16_t>(world_->FindNode("R"), "enabled"), 1);
-  EXPECT_STREQ(Field<SFString>(world_->FindNode("R"), "label").text, "C:\\\\dir\\\\");
+  EXPECT_STREQ(Field<SFString>(world_->FindNode("R"), "label").text, "C:\\dir\\");
+  EXPECT_STREQ(Field<SFString>(world_->FindNode("P"), "label").text, "C:\\dir\\a{1}.jpg")
+      << "a backslash before another character is kept";
 
   EXPECT_FALSE(ReadBody("DEF F Probe { enabled true }")) << "upper case only";
 

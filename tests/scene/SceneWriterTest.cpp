@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/scene/RuntimeFieldNode.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "tests/scene/AllFieldsNode.h"
@@ -98,10 +99,7 @@ TEST(SceneWriter, WritesListsWithBracketsUnlessExactlyOneElement) {
   SetList<int32_t>(node, "mfInt32", {1, -2});
   SetList<double>(node, "mfTime", {});
   SetList<SFVec2f>(node, "mfVec2f", {{1, 2}, {3, 4}});
-  SFString a{}, b{};
-  SetStringValue(a, "a b");
-  SetStringValue(b, "\\");
-  SetList<SFString>(node, "mfString", {a, b});
+  SetStrings(node, "mfString", {"a b", "\\"});
   AddTopLevel(world, node);
 
   EXPECT_EQ(Write(world),
@@ -178,10 +176,8 @@ TEST(SceneWriter, ResolvesUrlFieldsOnlyWhenAsked) {
   world.SetWorldUrl("http://host.example/worlds/a.wrl");
   CNodeRef node = MakeNode<CAllFieldsNode>();
   node->SetWorld(&world);
-  SFString relative{};
-  SetStringValue(relative, "tex/a.jpg");
-  SetList<SFString>(node, "url", {relative});
-  SetList<SFString>(node, "mfString", {relative});
+  SetStrings(node, "url", {"tex/a.jpg"});
+  SetStrings(node, "mfString", {"tex/a.jpg"});
   AddTopLevel(world, node);
 
   EXPECT_EQ(Write(world, true),
@@ -209,6 +205,48 @@ TEST(SceneWriter, WritesNothingWithoutAWorldAndACommentLineWhenGiven) {
   CBrowser world;
   writer.WriteScene(&world, true, "saved by a test");
   EXPECT_EQ(writer.GetText(), "#VRML V2.0 utf8\n\n# saved by a test\n\n\n\n");
+}
+
+// A node answering the Script type id, with the Script's three fixed fields.
+class CTestScript : public CRuntimeFieldNode {
+ public:
+  CTestScript() : CRuntimeFieldNode(kFixed) { RegisterFixedFields(); }
+  NodeTypeId GetTypeId() const override { return NodeTypeScript; }
+
+  MFString url{};
+  int16_t mustEvaluate = 0;
+  int16_t directOutput = 0;
+
+ private:
+  static constexpr FieldSpec kFixed[] = {
+      Field<&CTestScript::url>("url"),
+      Field<&CTestScript::mustEvaluate>("mustEvaluate"),
+      Field<&CTestScript::directOutput>("directOutput"),
+  };
+};
+
+TEST(SceneWriter, WritesScriptDeclarationsWithTheirTypes) {
+  CBrowser world;
+  world.SetWorldUrl("http://host.example/");
+  CNodeRef script = MakeNode<CTestScript>();
+  script->SetWorld(&world);
+  SetStrings(script, "url", {"vxn:math"});
+  ASSERT_TRUE(script->AddFieldByTypeName(FieldKind::Field, "unset", "SFFloat"));
+  ASSERT_TRUE(script->AddFieldByTypeName(FieldKind::Field, "name", "SFString"));
+  ASSERT_TRUE(script->AddFieldByTypeName(FieldKind::EventIn, "go", "SFBool"));
+  ASSERT_TRUE(script->AddFieldByTypeName(FieldKind::EventOut, "done", "MFTime"));
+  SetString(script, "name", "n");
+  AddTopLevel(world, script);
+
+  EXPECT_EQ(Write(world, true),
+            "#VRML V2.0 utf8\n\n\nScript {\n"
+            "\turl \"vxn:math\"\n"
+            "\tfield SFFloat unset 0\n"
+            "\tfield SFString name \"n\"\n"
+            "\teventIn SFBool go\n"
+            "\teventOut MFTime done\n"
+            "}\n\n")
+      << "a Script's url is written as it is, and a declared field always with its value";
 }
 
 // Every node class the factory makes is written under the name it was made

@@ -65,8 +65,9 @@ TEST_F(QtBackendTest, AClickAndKeysArriveAsTheLayersMessages) {
   ASSERT_TRUE(Logged(window, kMsgLButtonDown));
   EXPECT_EQ(Logged(window, kMsgLButtonDown)->lParam, PackPoint(15, 25));
   EXPECT_EQ(Logged(window, kMsgLButtonUp)->lParam, PackPoint(15, 25));
+  EXPECT_EQ(GetFocus(), window) << "a click gives the window the keyboard focus";
+  EXPECT_TRUE(Logged(window, kMsgSetFocus));
 
-  SetFocus(window);
   QTest::keyPress(widget, 'A', Qt::ShiftModifier);  // Shift goes down first
   EXPECT_TRUE(IsKeyDown(Key::kShift));
   EXPECT_TRUE(IsKeyDown(Key::kA));
@@ -93,6 +94,14 @@ TEST_F(QtBackendTest, ResizingAndClosingComeBackFromQt) {
   ASSERT_TRUE(RunQtUntil([&] { return GetClientRect(window) == Rect{0, 0, 160, 90}; }));
   ASSERT_TRUE(Logged(window, kMsgSize));
   EXPECT_EQ(Logged(window, kMsgSize)->wParam, 160u);
+
+  // And the other way: the layer moves windows, Qt follows.
+  WindowHandle child = CreateShown(0, 0, 10, 10, window);
+  ASSERT_TRUE(MoveWindow(window, 30, 40, 120, 70));
+  ASSERT_TRUE(MoveWindow(child, 5, 6, 20, 10));
+  EXPECT_EQ(widget->geometry(), QRect(30, 40, 120, 70));
+  EXPECT_EQ(backend_.Widget(child)->geometry(), QRect(5, 6, 20, 10));
+  EXPECT_EQ(GetWindowScreenRect(child), (Rect{35, 46, 55, 56}));
 
   // Qt asks; the window's procedure (DefWindowProc here) destroys it.
   widget->close();

@@ -48,23 +48,9 @@ class OnNextModal {
 // The Qt backend installed over a recording window class.
 class QtBackendTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    for (WindowHandle window : created_) DestroyWindow(window);
-  }
-
   // A visible top-level window (or child) at a place, shown by Qt.
   WindowHandle CreateShown(int x, int y, int width, int height, WindowHandle parent = WindowHandle::None) {
-    WindowDesc desc;
-    desc.className = RecordingClass::kName;
-    desc.style = kWindowVisible;
-    desc.parent = parent;
-    desc.x = x;
-    desc.y = y;
-    desc.width = width;
-    desc.height = height;
-    WindowHandle window = CreateWindow(desc);
-    created_.push_back(window);
-    return window;
+    return windows_.Create(kWindowVisible, parent, width, height, x, y);
   }
 
   // The first message of that id the window received, if any.
@@ -76,9 +62,6 @@ class QtBackendTest : public ::testing::Test {
 
   QtBackend backend_;
   RecordingClass windows_;
-
- private:
-  std::vector<WindowHandle> created_;
 };
 
 }  // namespace vx::test

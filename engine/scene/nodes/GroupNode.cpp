@@ -10,11 +10,7 @@ constexpr FieldSpec kGroupFields[] = {
     Field<&CGroupNode::bboxSize>("bboxSize", DefaultFloats(-1, -1, -1)),
     Field<&CGroupNode::children>("children"),
 };
-constexpr FieldSpec kGroupEventIns[] = {
-    Event("addChildren", FieldTypeMFNode),
-    Event("removeChildren", FieldTypeMFNode),
-};
-constexpr FieldTable kGroupTable{Section(kGroupFields), Section(kGroupEventIns), {}};
+constexpr FieldTable kGroupTable{Section(kGroupFields), Section(kGroupingEventIns), {}};
 
 }  // namespace
 
@@ -23,9 +19,13 @@ CGroupNode::CGroupNode() { RegisterFields(kGroupTable); }
 void CGroupNode::Traverse(RenderPass pass, CViewContext* view) { PickChildSensors(pass, view, children); }
 
 int CGroupNode::OnEventIn(bool isField, int index, const void* value) {
-  if (isField) return CNode::OnEventIn(isField, index, value);
+  return OnGroupingEventIn(*this, children, isField, index, value);
+}
+
+int OnGroupingEventIn(CNode& node, MFNode& children, bool isField, int index, const void* value) {
+  if (isField) return node.CNode::OnEventIn(isField, index, value);
   const auto& nodes = *static_cast<const MFNode*>(value);
-  if (index == kAddChildren) AddChildren(*this, children, nodes);
+  if (index == kAddChildren) AddChildren(node, children, nodes);
   if (index == kRemoveChildren) RemoveChildren(children, nodes);
   return 0;
 }

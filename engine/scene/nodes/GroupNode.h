@@ -7,10 +7,15 @@ namespace vx {
 
 class NodeClassTable;
 
+// The eventIns of every node with a "children" field, in this order.
+enum GroupingEventIn { kAddChildren = 0, kRemoveChildren = 1 };
+inline constexpr FieldSpec kGroupingEventIns[] = {
+    Event("addChildren", FieldTypeMFNode),
+    Event("removeChildren", FieldTypeMFNode),
+};
+
 class CGroupNode : public CNode {
  public:
-  enum EventIn { kAddChildren = 0, kRemoveChildren = 1 };
-
   CGroupNode();
 
   NodeCategory GetCategory() const override { return NodeCategoryGrouping; }
@@ -32,6 +37,9 @@ class CGroupNode : public CNode {
 // of the nodes, in place and without an event.
 void AddChildren(CNode& node, MFNode& children, const MFNode& added);
 void RemoveChildren(MFNode& children, const MFNode& removed);
+// OnEventIn of such a node: fields go to the base, the two eventIns above to
+// AddChildren and RemoveChildren.
+int OnGroupingEventIn(CNode& node, MFNode& children, bool isField, int index, const void* value);
 
 void RegisterGroupNode(NodeClassTable& table);
 

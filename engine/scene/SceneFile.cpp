@@ -1,0 +1,207 @@
+#include "engine/scene/SceneFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "engine/scene/SceneInputStream.h"
+#include "engine/scene/SceneLimits.h"
+#include "engine/scene/SceneReader.h"
+#include "engine/scene/SceneWriter.h"
+#include "engine/world/HostTable.h"
+#include "platform/Faults.h"
+#include "platform/Numbers.h"
+#include "platform/Path.h"
+
+namespace vx {
+namespace {
+
+// Copies text into a caller buffer of VX_TEXT_BUFFER_SIZE characters; the
+// text may lie in that buffer.
+void CopyToBuffer(char* buffer, std::string_view text) {
+  if (!buffer) return;
+  const size_t length = std::min(text.size(), static_cast<size_t>(VX_TEXT_BUFFER_SIZE - 1));
+  std::memmove(buffer, text.data(), length);
+  buffer[length] = '\0';
+}
+
+bool DecompressThroughHost(const std::string& path) {
+  auto decompress =
+      reinterpret_cast<VxDecompressFileFn>(GetComponentSlot(VX_COMPRESSION_NAME, VxCompressionDecompressFile));
+  return decompress && decompress(path.c_str()) == 0;
+}
+
+// The host's decompression replaces a ".gz" file by its contents. Done on the
+// user's own file, that would consume the world (a second load or a reload of
+// the same ".gz" path would then fail), so it works on a copy in a private
+// scratch folder that goes away with this object.
+class DecompressedCopy {
+ public:
+  explicit DecompressedCopy(const std::string& gzipPath) {
+    std::string folder = FormatString("%s/vxgz-XXXXXX", TemporaryRoot().c_str());
+    if (!mkdtemp(folder.data())) return;
+    folder_ = folder;
+    const std::string copy = folder_ + "/" + path::FileNameOf(gzipPath);
+    if (CopyFile(gzipPath, copy) && DecompressThroughHost(copy)) path_ = copy.substr(0, copy.size() - 3);
+  }
+  ~DecompressedCopy() {
+    if (folder_.empty()) return;
+    const std::string name = folder_ + "/";
+    if (DIR* dir = opendir(folder_.c_str())) {
+      while (dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+          unlink((name + entry->d_name).c_str());
+      closedir(dir);
+    }
+    rmdir(folder_.c_str());
+  }
+  DecompressedCopy(const DecompressedCopy&) = delete;
+  DecompressedCopy& operator=(const DecompressedCopy&) = delete;
+
+  // The decompressed file; empty when the copy or the decompression failed.
+  const std::string& Path() const { return path_; }
+
+ private:
+  static std::string TemporaryRoot() {
+    const char* root = std::getenv("TMPDIR");
+    return root && root[0] ? root : "/tmp";
+  }
+
+  static bool CopyFile(const std::string& from, const std::string& to) {
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    if (!in) return false;
+    std::FILE* out = std::fopen(to.c_str(), "wb");
+    bool ok = out != nullptr;
+    char buffer[64 * 1024];
+    while (ok) {
+      const size_t got = std::fread(buffer, 1, sizeof buffer, in);
+      if (got == 0) break;
+      ok = std::fwrite(buffer, 1, got, out) == got;
+    }
+    ok = ok && !std::ferror(in);
+    std::fclose(in);
+    if (out) ok = std::fclose(out) == 0 && ok;
+    return ok;
+  }
+
+  std::string folder_;
+  std::string path_;
+};
+
+bool CanOpenForReading(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  std::fclose(file);
+  return true;
+}
+
+// What follows the last '/', '\' or ':' of the URL; the whole URL without one.
+std::string SceneNameOf(std::string_view url) {
+  const size_t cut = url.find_last_of("/\\:");
+  return std::string(cut == std::string_view::npos ? url : url.substr(cut + 1));
+}
+
+void ReplaceWorld(SceneHandle& scene, std::unique_ptr<CBrowser> world) {
+  if (scene.world && scene.viewCount > 0) scene.replacedWorlds.push_back(std::move(scene.world));
+  scene.world = std::move(world);
+}
+
+// A new file in the folder of path, for the text that is to replace path.
+int CreateSaveFile(const std::string& path, std::string& temporary) {
+  static unsigned counter = 0;
+  if (ShouldFail(FaultKind::kOpen)) return -1;
+  const std::string folder = path::DirectoryOf(path);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = FormatString("%s.vxsave-%d-%u.tmp", folder.c_str(), static_cast<int>(getpid()), ++counter);
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+bool WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    text.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+
+// The text goes into a new file that replaces path only once it is complete
+// on disk; on any failure the new file is removed and path is untouched.
+bool ReplaceFileWith(const std::string& path, std::string_view text) {
+  std::string temporary;
+  const int fd = CreateSaveFile(path, temporary);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, text) && fsync(fd) == 0;
+  const bool closed = close(fd) == 0;
+  if (written && closed && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  std::remove(temporary.c_str());
+  return false;
+}
+
+}  // namespace
+
+EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
+  if (!scene || !path || path[0] == '\0') return EngineNullArgument;
+  std::string local(path, strnlen(path, VX_TEXT_BUFFER_SIZE - 1));
+  if (path::IsFileUrl(local)) {
+    local = path::LocalPathFromUrl(local);
+    CopyToBuffer(path, local);
+  }
+
+  std::optional<DecompressedCopy> decompressed;
+  std::string source = local;
+  if (local.ends_with(".gz")) {
+    decompressed.emplace(local);
+    if (decompressed->Path().empty()) {
+      CopyToBuffer(error, kDecompressFailedMessage);
+      return EngineLoadFailed;
+    }
+    source = decompressed->Path();
+    local.resize(local.size() - 3);
+    CopyToBuffer(path, local);
+  } else if (!CanOpenForReading(local)) {
+    CopyToBuffer(error, kCannotOpenMessage);
+    return EngineLoadFailed;
+  }
+
+  CSceneInputStream stream(source, "rb");
+  if (!stream.IsOpen()) return EngineOpenFailed;
+  stream.LoadIntoMemory();
+  stream.PadBrackets();
+  CSceneReader reader(stream);
+
+  ReplaceWorld(*scene, std::make_unique<CBrowser>());
+  if (scene->url.empty()) scene->url = local.substr(0, kMaxPathLength);
+  if (scene->directory.empty()) scene->directory = local.substr(0, kMaxPathLength);
+  scene->world->SetWorldUrl(scene->url);
+  scene->world->SetWorldDirectory(scene->directory);
+  scene->name = SceneNameOf(scene->url);
+
+  if (!reader.ReadScene(scene->world.get())) {
+    scene->world.reset();
+    CopyToBuffer(error, reader.GetMessage());
+    return EngineLoadFailed;
+  }
+  return EngineOk;
+}
+
+EngineResult SaveSceneFile(SceneHandle* scene, const char* path, uint16_t flag) {
+  if (!scene || !path || path[0] == '\0' || !scene->world) return EngineNullArgument;
+  CSceneWriter writer;
+  writer.WriteScene(scene->world.get(), flag != 0);
+  return ReplaceFileWith(path, writer.GetText()) ? EngineOk : EngineOpenFailed;
+}
+
+}  // namespace vx

@@ -1,0 +1,60 @@
+// Appearance and Material: what a Shape's geometry is drawn with.
+#pragma once
+
+#include "engine/scene/Node.h"
+
+namespace vx {
+
+class CGeometryStage;
+class NodeClassTable;
+struct MaterialRecord;
+
+class CMaterialNode : public CNode {
+ public:
+  CMaterialNode();
+
+  NodeCategory GetCategory() const override { return NodeCategoryMaterialOrTexture; }
+  NodeTypeId GetTypeId() const override { return NodeTypeMaterial; }
+
+  // Writes the diffuse colour and, for a shiny material with a specular
+  // colour, the highlight. ambientIntensity, emissiveColor and transparency
+  // take no part in drawing.
+  void FillMaterialRecord(MaterialRecord& record) const;
+
+  SFColor diffuseColor{};
+  float ambientIntensity = 0.0f;
+  SFColor specularColor{};
+  SFColor emissiveColor{};
+  float shininess = 0.0f;
+  float transparency = 0.0f;
+
+ protected:
+  ~CMaterialNode() override = default;
+};
+
+class CAppearanceNode : public CNode {
+ public:
+  CAppearanceNode();
+
+  NodeCategory GetCategory() const override { return NodeCategoryGeometricProperty; }
+  NodeTypeId GetTypeId() const override { return NodeTypeAppearance; }
+  void Traverse(RenderPass pass, CViewContext* view) override;
+
+  // Makes this appearance the stage's current material and traverses the
+  // material and texture nodes with the pass.
+  void Apply(RenderPass pass, CViewContext* view, CGeometryStage& stage);
+
+  CNodeRef material;
+  CNodeRef texture;
+  CNodeRef textureTransform;
+
+ protected:
+  ~CAppearanceNode() override = default;
+};
+
+// The record an Appearance starts from: white, smooth, grey highlights.
+MaterialRecord StartingMaterialRecord();
+
+void RegisterAppearanceNodes(NodeClassTable& table);
+
+}  // namespace vx

@@ -1,0 +1,71 @@
+// Coordinate, Normal, Color and TextureCoordinate: one list each, which
+// geometry nodes read by field name when they build their meshes.
+#pragma once
+
+#include "engine/scene/Node.h"
+
+namespace vx {
+
+class NodeClassTable;
+
+class CCoordinateNode : public CNode {
+ public:
+  CCoordinateNode();
+  NodeCategory GetCategory() const override { return NodeCategoryGeometricProperty; }
+  NodeTypeId GetTypeId() const override { return NodeTypeCoordinate; }
+
+  MFVec3f point{};
+
+ protected:
+  ~CCoordinateNode() override = default;
+};
+
+class CNormalNode : public CNode {
+ public:
+  CNormalNode();
+  NodeCategory GetCategory() const override { return NodeCategoryGeometricProperty; }
+  NodeTypeId GetTypeId() const override { return NodeTypeNormal; }
+
+  MFVec3f vector{};
+
+ protected:
+  ~CNormalNode() override = default;
+};
+
+class CColorNode : public CNode {
+ public:
+  CColorNode();
+  NodeCategory GetCategory() const override { return NodeCategoryGeometricProperty; }
+  NodeTypeId GetTypeId() const override { return NodeTypeColor; }
+
+  MFColor color{};
+
+ protected:
+  ~CColorNode() override = default;
+};
+
+class CTextureCoordinateNode : public CNode {
+ public:
+  CTextureCoordinateNode();
+  NodeCategory GetCategory() const override { return NodeCategoryGeometricProperty; }
+  NodeTypeId GetTypeId() const override { return NodeTypeTextureCoordinate; }
+
+  MFVec2f point{};
+
+ protected:
+  ~CTextureCoordinateNode() override = default;
+};
+
+// The list named name of the node a field holds, when the node has a field
+// of that name and of the list type T; null otherwise. Any node with such a
+// field serves, but one whose field of that name has another layout (a
+// TextureCoordinate's 2-D "point" where 3-D points are wanted) does not.
+template <typename T>
+const T* PropertyList(const CNodeRef& holder, const char* name) {
+  if (!holder.Resolve() || holder->GetFieldType(name) != FieldTypeOf<T>::value) return nullptr;
+  return static_cast<const T*>(holder->GetFieldByName(name));
+}
+
+void RegisterGeometricPropertyNodes(NodeClassTable& table);
+
+}  // namespace vx

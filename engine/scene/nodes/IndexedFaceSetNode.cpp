@@ -1,0 +1,120 @@
+#include "engine/scene/nodes/IndexedFaceSetNode.h"
+
+#include <span>
+#include <vector>
+
+#include "engine/scene/NodeFactory.h"
+#include "engine/scene/nodes/GeometricPropertyNodes.h"
+
+namespace vx {
+namespace {
+
+constexpr FieldSpec kIndexedFaceSetFields[] = {
+    Field<&CIndexedFaceSetNode::color>("color"),
+    Field<&CIndexedFaceSetNode::coord>("coord"),
+    Field<&CIndexedFaceSetNode::normal>("normal"),
+    Field<&CIndexedFaceSetNode::texCoord>("texCoord"),
+    Field<&CIndexedFaceSetNode::ccw>("ccw", DefaultBool(true)),
+    Field<&CIndexedFaceSetNode::colorIndex>("colorIndex"),
+    Field<&CIndexedFaceSetNode::colorPerVertex>("colorPerVertex", DefaultBool(true)),
+    Field<&CIndexedFaceSetNode::convex>("convex", DefaultBool(true)),
+    Field<&CIndexedFaceSetNode::coordIndex>("coordIndex"),
+    Field<&CIndexedFaceSetNode::creaseAngle>("creaseAngle", DefaultFloats(0)),
+    Field<&CIndexedFaceSetNode::normalIndex>("normalIndex"),
+    Field<&CIndexedFaceSetNode::normalPerVertex>("normalPerVertex", DefaultBool(true)),
+    Field<&CIndexedFaceSetNode::solid>("solid", DefaultBool(true)),
+    Field<&CIndexedFaceSetNode::texCoordIndex>("texCoordIndex"),
+};
+constexpr FieldTable kIndexedFaceSetTable{Section(kIndexedFaceSetFields), {}, {}};
+
+constexpr int32_t kFaceEnd = -1;
+
+CVec3f ToVec(const SFVec3f& v) { return {v.x, v.y, v.z}; }
+
+// The faces of three or four corners, in list order. A face ends at -1 or at
+// the end of the list; other sizes and faces with an index outside the
+// points are dropped whole.
+std::vector<MeshPolygon> SplitFaces(std::span<const int32_t> indices, int32_t pointCount) {
+  std::vector<MeshPolygon> faces;
+  size_t start = 0;
+  while (start < indices.size()) {
+    size_t end = start;
+    bool inRange = true;
+    while (end < indices.size() && indices[end] != kFaceEnd) {
+      inRange = inRange && indices[end] >= 0 && indices[end] < pointCount;
+      ++end;
+    }
+    const size_t corners = end - start;
+    if (inRange && corners >= 3 && corners <= kMaxMeshPolygonVertices) {
+      MeshPolygon face;
+      face.vertexCount = static_cast<int32_t>(corners);
+      for (size_t i = 0; i < corners; ++i) face.vertices[i] = indices[start + i];
+      faces.push_back(face);
+    }
+    start = end + 1;
+  }
+  return faces;
+}
+
+}  // namespace
+
+CIndexedFaceSetNode::CIndexedFaceSetNode() { RegisterFields(kIndexedFaceSetTable); }
+
+int CIndexedFaceSetNode::OnEventIn(bool isField, int index, const void* value) {
+  if (!isField) return 0;
+  if (index == kNormal || index == kTexCoord || index == kCcw) SetDirty(true);
+  if (index == kCoord || index == kCoordIndex) rebuild_ = true;
+  (void)value;
+  return 0;
+}
+
+bool CIndexedFaceSetNode::UpdateMesh() {
+  if (!rebuild_ && !IsDirty()) return true;
+  const MFVec3f* points = PropertyList<MFVec3f>(coord, "point");
+  if (!points || coordIndex.count < 1) return false;
+  const MFVec3f* normals = PropertyList<MFVec3f>(normal, "vector");
+  const MFVec2f* texCoords = PropertyList<MFVec2f>(texCoord, "point");
+  if (rebuild_) BuildMesh(*points, normals, texCoords);
+  if (IsDirty()) {
+    SetDirty(false);
+    if (!normals || normals->count != points->count) mesh_->ComputeNormals();
+    if (!texCoords || texCoords->count != points->count) mesh_->ComputePlanarTexCoords();
+  }
+  return true;
+}
+
+void CIndexedFaceSetNode::BuildMesh(const MFVec3f& points, const MFVec3f* normals, const MFVec2f* texCoords) {
+  mesh_ = std::make_unique<CMeshBuffer>();
+  SetDirty(true);
+  rebuild_ = false;
+  mesh_->SetVertexCount(points.count);
+  const bool withNormals = normals && normals->count == points.count;
+  const bool withTexCoords = texCoords && texCoords->count == points.count;
+  for (int32_t i = 0; i < points.count; ++i) {
+    mesh_->SetVertex(i, ToVec(points[i]));
+    // A zero vector normalises to +Z rather than to NaN.
+    if (withNormals) mesh_->SetNormal(i, ToVec((*normals)[i]).Normalize());
+    if (withTexCoords) mesh_->SetTexCoord(i, {(*texCoords)[i].x, 1.0f - (*texCoords)[i].y});
+  }
+  AddFaces();
+}
+
+void CIndexedFaceSetNode::AddFaces() {
+  const std::vector<MeshPolygon> faces = SplitFaces(coordIndex.Span(), mesh_->VertexCount());
+  mesh_->SetPolygonCount(static_cast<int32_t>(faces.size()));
+  for (size_t k = 0; k < faces.size(); ++k) mesh_->SetPolygon(static_cast<int32_t>(k), faces[k]);
+}
+
+void CIndexedFaceSetNode::Draw(CGeometryStage& stage) {
+  if (!mesh_) return;
+  CRenderTarget& target = *stage.RenderTarget();
+  target.cullWinding = ccw ? 0 : 1;
+  target.cullMode = kCullByWinding;
+  mesh_->Draw(&stage, true, -1);
+}
+
+void CIndexedFaceSetNode::Traverse(RenderPass, CViewContext*) { (void)UpdateMesh(); }
+
+void RegisterIndexedFaceSetNode(NodeClassTable& table) { table.Add<CIndexedFaceSetNode>("IndexedFaceSet"); }
+
+}  // namespace vx

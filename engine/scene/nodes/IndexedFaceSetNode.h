@@ -1,0 +1,67 @@
+// IndexedFaceSet: faces of three or four corners over a list of points,
+// built lazily into a mesh that is kept between frames.
+#pragma once
+
+#include <memory>
+
+#include "engine/render/MeshBuffer.h"
+#include "engine/scene/Node.h"
+
+namespace vx {
+
+class NodeClassTable;
+
+class CIndexedFaceSetNode : public CNode {
+ public:
+  enum Field {
+    kColor, kCoord, kNormal, kTexCoord, kCcw, kColorIndex, kColorPerVertex,
+    kConvex, kCoordIndex, kCreaseAngle, kNormalIndex, kNormalPerVertex, kSolid, kTexCoordIndex,
+  };
+
+  CIndexedFaceSetNode();
+
+  NodeCategory GetCategory() const override { return NodeCategoryGeometry; }
+  NodeTypeId GetTypeId() const override { return NodeTypeIndexedFaceSet; }
+  void Traverse(RenderPass pass, CViewContext* view) override;
+  int OnEventIn(bool isField, int index, const void* value) override;
+
+  // Builds the mesh when the coordinates or faces changed and derives
+  // normals and texture coordinates when those changed; false while there is
+  // nothing to build from (no coordinates or no faces), and then the change
+  // stays pending.
+  bool UpdateMesh();
+  // Draws the mesh with the stage's current material, culling the faces
+  // that turn away (which side is away depends on ccw).
+  void Draw(CGeometryStage& stage);
+  // Null until a build succeeded.
+  const CMeshBuffer* Mesh() const { return mesh_.get(); }
+
+  CNodeRef color;
+  CNodeRef coord;
+  CNodeRef normal;
+  CNodeRef texCoord;
+  int16_t ccw = 1;
+  MFInt32 colorIndex{};
+  int16_t colorPerVertex = 1;
+  int16_t convex = 1;
+  MFInt32 coordIndex{};
+  float creaseAngle = 0.0f;
+  MFInt32 normalIndex{};
+  int16_t normalPerVertex = 1;
+  int16_t solid = 1;
+  MFInt32 texCoordIndex{};
+
+ protected:
+  ~CIndexedFaceSetNode() override = default;
+
+ private:
+  void BuildMesh(const MFVec3f& points, const MFVec3f* normals, const MFVec2f* texCoords);
+  void AddFaces();
+
+  bool rebuild_ = true;
+  std::unique_ptr<CMeshBuffer> mesh_;
+};
+
+void RegisterIndexedFaceSetNode(NodeClassTable& table);
+
+}  // namespace vx

@@ -1,0 +1,33 @@
+#include "engine/scene/nodes/TransformNode.h"
+
+#include "engine/scene/NodeFactory.h"
+#include "engine/scene/nodes/GroupNode.h"
+
+namespace vx {
+namespace {
+
+constexpr FieldSpec kTransformFields[] = {
+    Field<&CTransformNode::bboxCenter>("bboxCenter", DefaultFloats(0, 0, 0)),
+    Field<&CTransformNode::bboxSize>("bboxSize", DefaultFloats(-1, -1, -1)),
+    Field<&CTransformNode::translation>("translation", DefaultFloats(0, 0, 0)),
+    Field<&CTransformNode::rotation>("rotation", DefaultFloats(0, 0, 1, 0)),
+    Field<&CTransformNode::scale>("scale", DefaultFloats(1, 1, 1)),
+    Field<&CTransformNode::scaleOrientation>("scaleOrientation", DefaultFloats(0, 0, 1, 0)),
+    Field<&CTransformNode::center>("center", DefaultFloats(0, 0, 0)),
+    Field<&CTransformNode::children>("children"),
+};
+constexpr FieldTable kTransformTable{Section(kTransformFields), Section(kGroupingEventIns), {}};
+
+}  // namespace
+
+CTransformNode::CTransformNode() { RegisterFields(kTransformTable); }
+
+void CTransformNode::Traverse(RenderPass pass, CViewContext* view) { PickChildSensors(pass, view, children); }
+
+int CTransformNode::OnEventIn(bool isField, int index, const void* value) {
+  return OnGroupingEventIn(*this, children, isField, index, value);
+}
+
+void RegisterTransformNode(NodeClassTable& table) { table.Add<CTransformNode>("Transform"); }
+
+}  // namespace vx

@@ -1,0 +1,58 @@
+// Transform: a group whose children are placed by a translation, rotation
+// and scale about a centre.
+#pragma once
+
+#include "engine/scene/Node.h"
+#include "engine/scene/Vec.h"
+
+namespace vx {
+
+class NodeClassTable;
+
+class CTransformNode : public CNode {
+ public:
+  enum Field { kBboxCenter, kBboxSize, kTranslation, kRotation, kScale, kScaleOrientation, kCenter, kChildren };
+
+  CTransformNode();
+
+  NodeCategory GetCategory() const override { return NodeCategoryGrouping; }
+  NodeTypeId GetTypeId() const override { return NodeTypeTransform; }
+  void Traverse(RenderPass pass, CViewContext* view) override;
+  int OnEventIn(bool isField, int index, const void* value) override;
+
+  // Multiplies this node's placement onto the top matrix of a stack with
+  // Translate(offset), Rotate({x, y, z, angle}) and Scale(factors). Only the
+  // fields that were ever set take part, so a Transform read with only a
+  // rotation applies the rotation alone.
+  template <typename Stack>
+  void ApplyPlacement(Stack& stack) const;
+
+  SFVec3f bboxCenter{};
+  SFVec3f bboxSize{};
+  SFVec3f translation{};
+  SFRotation rotation{};
+  SFVec3f scale{};
+  SFRotation scaleOrientation{};
+  SFVec3f center{};
+  MFNode children{};
+
+ protected:
+  ~CTransformNode() override = default;
+};
+
+template <typename Stack>
+void CTransformNode::ApplyPlacement(Stack& stack) const {
+  const SFRotation& so = scaleOrientation;
+  const CVec3f c{center.x, center.y, center.z};
+  if (IsFieldSet(kTranslation)) stack.Translate(CVec3f{translation.x, translation.y, translation.z});
+  if (IsFieldSet(kCenter)) stack.Translate(c);
+  if (IsFieldSet(kRotation)) stack.Rotate({rotation.x, rotation.y, rotation.z, rotation.angle});
+  if (IsFieldSet(kScaleOrientation)) stack.Rotate({so.x, so.y, so.z, so.angle});
+  if (IsFieldSet(kScale)) stack.Scale(CVec3f{scale.x, scale.y, scale.z});
+  if (IsFieldSet(kScaleOrientation)) stack.Rotate({so.x, so.y, so.z, -so.angle});
+  if (IsFieldSet(kCenter)) stack.Translate(c * -1.0f);
+}
+
+void RegisterTransformNode(NodeClassTable& table);
+
+}  // namespace vx

@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "NodeTestSupport.h"
+#include "engine/render/GeometryStage.h"
+#include "engine/scene/Matrix4.h"
+#include "engine/scene/NodeFactory.h"
+#include "engine/scene/nodes/BillboardNode.h"
+#include "engine/scene/nodes/CollisionNode.h"
+#include "engine/scene/nodes/LODNode.h"
+#include "engine/scene/nodes/SwitchNode.h"
+#include "engine/scene/nodes/TransformNode.h"
+#include "tests/render/GeometryTestSupport.h"
+
+namespace vx {
+namespace {
+
+using test::CProbeNode;
+using test::LoggingProbe;
+
+using Log = std::vector<std::string>;
+
+MFNode* ChildrenOf(CNode& node) { return static_cast<MFNode*>(node.GetFieldByName("children")); }
+
+// Every node with children takes the same two grouping events.
+class GroupingEvents : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GroupingEvents, AddTwiceThenRemoveTakesBothAndOnlyAddSendsTheChange) {
+  CNodeRef group = NodeFactory(GetParam(), NodeCreation{});
+  CNodeRef probe = MakeNode<CProbeNode>();
+  ASSERT_TRUE(group->AddRouteToNode("children_changed", "set_nodes", probe.Get()));
+  CNodeRef child = MakeNode<CProbeNode>();
+  CNodeRef other = MakeNode<CProbeNode>();
+  CNodeRef added[] = {child, other};
+  MFNode value{2, added};
+
+  EXPECT_EQ(group->ReceiveEvent("addChildren", &value), 0);
+  value.count = 1;
+  EXPECT_EQ(group->ReceiveEvent("addChildren", &value), 0);
+  MFNode& children = *ChildrenOf(*group.Get());
+  ASSERT_EQ(children.count, 3);
+  EXPECT_EQ(children[0].Get(), child.Get());
+  EXPECT_EQ(children[2].Get(), child.Get()) << "a node already present is added again";
+  const int changes = test::As<CProbeNode>(probe).eventsReceived;
+  EXPECT_EQ(changes, 2);
+
+  EXPECT_EQ(group->ReceiveEvent("removeChildren", &value), 0);
+  ASSERT_EQ(children.count, 1);
+  EXPECT_EQ(children[0].Get(), other.Get());
+  EXPECT_EQ(test::As<CProbeNode>(probe).eventsReceived, changes) << "removal sends no change";
+
+  MFNode empty{};
+  EXPECT_EQ(group->ReceiveEvent("addChildren", &empty), 0);
+  EXPECT_EQ(children.count, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryGroupingNode, GroupingEvents,
+                         ::testing::Values("Group", "Transform", "Billboard", "Collision"));
+
+// Collects the placement operations of a Transform onto one matrix, each
+// applied before the ones already there.
+struct MatrixComposer {
+  void Translate(const CVec3f& v) { Multiply(CMatrix4().SetTranslation(v.x, v.y, v.z)); }
+  void Rotate(const std::array<float, 4>& r) { Multiply(CMatrix4().SetRotation({r[0], r[1], r[2]}, r[3])); }
+  void Scale(const CVec3f& v) { Multiply(CMatrix4().SetScale(v.x, v.y, v.z)); }
+  void Multiply(const CMatrix4& m) {
+    top.PreMultiply(m);
+    ++operations;
+  }
+  CMatrix4 top;
+  int operations = 0;
+};
+
+// Rodrigues' rotation of p about the axis by the angle, right-handed.
+CVec3f Rotated(CVec3f p, CVec3f axis, float angle) {
+  axis.Normalize();
+  const float c = std::cos(angle), s = std::sin(angle);
+  return p * c + axis.Cross(p) * s + axis * (axis.Dot(p) * (1.0f - c));
+}
+
+void ExpectNear(const CVec3f& actual, const CVec3f& expected) {
+  EXPECT_NEAR(actual.x, expected.x, 1e-4f);
+  EXPECT_NEAR(actual.y, expected.y, 1e-4f);
+  EXPECT_NEAR(actual.z, expected.z, 1e-4f);
+}
+
+TEST(Transform, PlacementMatchesTheStepsAppliedOneByOneUnderTheParent) {
+  auto world = test::ReadWorld(
+      "Transform { translation 1 2 3 rotation 0 1 0 0.5 scale 2 3 4 scaleOrientation 1 0 0 0.3 center 0.5 0 -1 }");
+  const auto& transform = test::TopNode<CTransformNode>(*world);
+  MatrixComposer stack;
+  stack.top.SetTranslation(10, 0, 0);  // the parent's placement
+  transform.ApplyPlacement(stack);
+
+  const CVec3f c{0.5f, 0, -1}, t{1, 2, 3}, so{1, 0, 0};
+  for (CVec3f p : {CVec3f{0, 0, 0}, CVec3f{1, 0, 0}, CVec3f{-2, 3, 0.5f}}) {
+    CVec3f expected = Rotated(p - c, so, -0.3f);
+    expected = {expected.x * 2, expected.y * 3, expected.z * 4};
+    expected = Rotated(Rotated(expected, so, 0.3f), {0, 1, 0}, 0.5f) + c + t + CVec3f{10, 0, 0};
+    CVec3f actual = p;
+    stack.top.TransformPoint(actual);
+    ExpectNear(actual, expected);
+  }
+}
+
+TEST(Transform, OnlyFieldsThatWereSetTakePart) {
+  auto world = test::ReadWorld("Transform { rotation 0 0 1 1.5707963 } Transform { }");
+  MatrixComposer rotationOnly, unset;
+  test::TopNode<CTransformNode>(*world).ApplyPlacement(rotationOnly);
+  test::TopNode<CTransformNode>(*world, 1).ApplyPlacement(unset);
+  EXPECT_EQ(rotationOnly.operations, 1);
+  CVec3f p{1, 0, 0};
+  rotationOnly.top.TransformPoint(p);
+  ExpectNear(p, {0, 1, 0});
+  EXPECT_EQ(unset.operations, 0) << "children keep the parent's matrix";
+}
+
+class ChoiceFixture : public ::testing::Test {
+ protected:
+  Log log;
+  CNodeRef first = LoggingProbe(log, "a");
+  CNodeRef second = LoggingProbe(log, "b");
+};
+
+TEST_F(ChoiceFixture, SwitchTellsTheLeavingAndTheArrivingChoice) {
+  CNodeRef node = NodeFactory("Switch", NodeCreation{});
+  auto& sw = test::As<CSwitchNode>(node);
+  CNodeRef list[] = {first, second};
+  test::SetValue(sw, "choice", MFNode{2, list});
+
+  sw.Traverse(RenderPass::Frame, nullptr);
+  EXPECT_TRUE(log.empty()) << "whichChoice -1 draws nothing";
+  int32_t choice = 0;
+  sw.SetField("whichChoice", &choice);
+  sw.Traverse(RenderPass::Frame, nullptr);
+  sw.Traverse(RenderPass::Frame, nullptr);
+  choice = 1;
+  sw.SetField("whichChoice", &choice);
+  sw.Traverse(RenderPass::Frame, nullptr);
+  choice = 7;
+  sw.SetField("whichChoice", &choice);
+  sw.Traverse(RenderPass::Frame, nullptr);
+  sw.Traverse(RenderPass::Frame, nullptr);
+  EXPECT_EQ(log, (Log{"a:1", "a:0", "a:0", "a:2", "b:1", "b:0", "b:2"}));
+}
+
+TEST_F(ChoiceFixture, LodChoosesByDistanceScaledByTheFieldOfView) {
+  CNodeRef node = NodeFactory("LOD", NodeCreation{});
+  auto& lod = test::As<CLODNode>(node);
+  EXPECT_EQ(lod.ChooseLevel(12, kLodReferenceFieldOfView), -1) << "no levels, no ranges";
+  CNodeRef list[] = {first, second};
+  test::SetValue(lod, "level", MFNode{2, list});
+  EXPECT_EQ(lod.ChooseLevel(12, kLodReferenceFieldOfView), -1) << "no ranges";
+
+  float ranges[] = {10, 20, 30};
+  test::SetValue(lod, "range", MFFloat{1, ranges});
+  EXPECT_EQ(lod.ChooseLevel(12, kLodReferenceFieldOfView), 1);
+  EXPECT_EQ(lod.ChooseLevel(12, kLodReferenceFieldOfView / 2), 0) << "zooming in brings the detail nearer";
+  EXPECT_EQ(lod.ChooseLevel(10, kLodReferenceFieldOfView), 0) << "a range is inclusive";
+  test::SetValue(lod, "range", MFFloat{3, ranges});
+  EXPECT_EQ(lod.ChooseLevel(100, kLodReferenceFieldOfView), 1) << "limited to the last level";
+}
+
+TEST_F(ChoiceFixture, LodActivatesANewLevelAndDeactivatesAllAtTheEnd) {
+  CNodeRef node = NodeFactory("LOD", NodeCreation{});
+  auto& lod = test::As<CLODNode>(node);
+  CNodeRef list[] = {first, second};
+  test::SetValue(lod, "level", MFNode{2, list});
+  lod.TraverseLevel(1, RenderPass::Frame, nullptr);
+  lod.TraverseLevel(1, RenderPass::Frame, nullptr);
+  lod.TraverseLevel(0, RenderPass::Frame, nullptr);
+  lod.Traverse(RenderPass::Deactivate, nullptr);
+  EXPECT_EQ(log, (Log{"b:1", "b:0", "b:0", "a:1", "a:0", "a:2", "b:2"}));
+}
+
+TEST(Billboard, FacingTurnsAboutBothAxes) {
+  const float quarter = std::numbers::pi_v<float> / 2;
+  FacingTurn turn = FacingAngles({0, 0, 1}, {1, 0, 0});
+  EXPECT_NEAR(turn.yaw, quarter, 1e-6f);
+  EXPECT_NEAR(turn.pitch, 0, 1e-6f);
+  turn = FacingAngles({0, 0, 1}, {0, 1, 0});
+  EXPECT_NEAR(turn.pitch, -quarter, 1e-6f);
+}
+
+TEST(Billboard, AxisTurnFollowsTheEyeAroundTheAxisOnly) {
+  const float eighth = std::numbers::pi_v<float> / 4;
+  const float r = std::sqrt(0.5f);
+  EXPECT_NEAR(AngleAboutAxis({0, 0, 1}, {r, 0, r}, {0, 1, 0}), eighth, 1e-5f);
+  EXPECT_NEAR(AngleAboutAxis({0, 0, 1}, {-r, 0, r}, {0, 1, 0}), -eighth, 1e-5f);
+  EXPECT_NEAR(AngleAboutAxis({0, 0, 1}, {r, r, 0}, {0, 1, 0}), 2 * eighth, 1e-5f) << "height is ignored";
+}
+
+TEST(Billboard, AnglesStayNumbersAtTheEdges) {
+  // A cosine a rounding step above 1, and an eye straight along the axis.
+  EXPECT_FLOAT_EQ(AngleAboutAxis({0, 0, 1.0000002f}, {0, 0, 1}, {0, 1, 0}), 0.0f);
+  EXPECT_FALSE(std::isnan(AngleAboutAxis({0, 0, -1.0000002f}, {0, 0, 1}, {0, 1, 0})));
+  EXPECT_FALSE(std::isnan(AngleAboutAxis({0, 0, 1}, {0, 1, 0}, {0, 1, 0})));
+  const FacingTurn turn = FacingAngles({0, 0, 0}, {0, 0, 0});
+  EXPECT_FALSE(std::isnan(turn.yaw) || std::isnan(turn.pitch));
+}
+
+// What a Collision's children and proxy see of the stage's test flags.
+class CollisionFlags : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    node = NodeFactory("Collision", NodeCreation{&world});
+    auto& c = Collision();
+    CNodeRef list[] = {child};
+    test::SetValue(c, "children", MFNode{1, list});
+    ASSERT_TRUE(c.AddRouteToNode("collideTime", "set_time", timeProbe.Get()));
+    Probe(child).onTraverse = [this](RenderPass) {
+      childSaw = {frame.stage.boxTestOn, frame.stage.testOnly};
+      if (childHits) frame.stage.boxHit = 1;
+    };
+  }
+  CCollisionNode& Collision() { return test::As<CCollisionNode>(node); }
+  static CProbeNode& Probe(const CNodeRef& ref) { return test::As<CProbeNode>(ref); }
+  int Collisions() { return Probe(timeProbe).eventsReceived; }
+
+  CBrowser world;
+  test::StageFrame frame{4, 4, 4};
+  CNodeRef node;
+  CNodeRef child = MakeNode<CProbeNode>();
+  CNodeRef timeProbe = MakeNode<CProbeNode>();
+  std::pair<int, int> childSaw{-1, -1};
+  bool childHits = false;
+};
+
+TEST_F(CollisionFlags, CollideFalseKeepsChildrenOutOfTheTest) {
+  frame.stage.boxTestOn = 1;
+  int16_t off = 0;
+  Collision().SetField("collide", &off);
+  Collision().TraverseTested(RenderPass::Frame, nullptr, &frame.stage);
+  EXPECT_EQ(childSaw, std::make_pair(0, 0));
+  EXPECT_EQ(frame.stage.boxTestOn, 1) << "the test is on again afterwards";
+}
+
+TEST_F(CollisionFlags, AProxyIsTestedWithoutDrawingAndTheChildrenDrawUntested) {
+  std::pair<int, int> proxySaw{-1, -1};
+  CNodeRef proxy = MakeNode<CProbeNode>();
+  Probe(proxy).onTraverse = [&](RenderPass) { proxySaw = {frame.stage.boxTestOn, frame.stage.testOnly}; };
+  Collision().SetField("proxy", &proxy);
+  frame.stage.boxTestOn = 1;
+  Collision().TraverseTested(RenderPass::Frame, nullptr, &frame.stage);
+  EXPECT_EQ(proxySaw, std::make_pair(1, 1));
+  EXPECT_EQ(childSaw, std::make_pair(0, 0));
+  EXPECT_EQ(frame.stage.boxTestOn, 1);
+  EXPECT_EQ(frame.stage.testOnly, 0);
+}
+
+TEST_F(CollisionFlags, AHitAmongTheChildrenSendsCollideTimeAndAnEarlierHitIsKept) {
+  frame.stage.boxTestOn = 1;
+  frame.stage.boxHit = 1;
+  Collision().TraverseTested(RenderPass::Frame, nullptr, &frame.stage);
+  EXPECT_EQ(childSaw, std::make_pair(1, 0));
+  EXPECT_EQ(Collisions(), 0) << "the hit came before this node";
+  EXPECT_EQ(frame.stage.boxHit, 1);
+
+  childHits = true;
+  frame.stage.boxHit = 0;
+  Collision().TraverseTested(RenderPass::Frame, nullptr, &frame.stage);
+  EXPECT_EQ(Collisions(), 1);
+  EXPECT_EQ(frame.stage.boxHit, 1);
+}
+
+}  // namespace
+}  // namespace vx

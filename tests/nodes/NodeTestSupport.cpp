@@ -1,0 +1,48 @@
+#include "NodeTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/scene/SceneInputStream.h"
+#include "engine/scene/SceneReader.h"
+#include "engine/scene/nodes/GroupNode.h"
+
+namespace vx::test {
+namespace {
+
+constexpr FieldSpec kProbeFields[] = {
+    Field<&CProbeNode::nodes>("nodes"),
+    Field<&CProbeNode::time>("time"),
+};
+constexpr FieldTable kProbeTable{Section(kProbeFields), {}, {}};
+
+}  // namespace
+
+CProbeNode::CProbeNode() { RegisterFields(kProbeTable); }
+
+void CProbeNode::Traverse(RenderPass pass, CViewContext*) {
+  if (onTraverse) onTraverse(pass);
+}
+
+int CProbeNode::OnEventIn(bool, int, const void*) {
+  ++eventsReceived;
+  return 0;
+}
+
+CNodeRef LoggingProbe(std::vector<std::string>& log, const std::string& name) {
+  CNodeRef node = MakeNode<CProbeNode>();
+  As<CProbeNode>(node).onTraverse = [&log, name](RenderPass pass) {
+    log.push_back(name + ":" + std::to_string(static_cast<int>(pass)));
+  };
+  return node;
+}
+
+std::unique_ptr<CBrowser> ReadWorld(const std::string& body) {
+  auto world = std::make_unique<CBrowser>();
+  auto stream = CSceneInputStream::FromText("#VRML V2.0 utf8\n" + body);
+  stream.PadBrackets();
+  CSceneReader reader(stream);
+  EXPECT_TRUE(reader.ReadScene(world.get())) << reader.GetMessage();
+  return world;
+}
+
+}  // namespace vx::test
