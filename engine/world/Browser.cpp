@@ -1,9 +1,11 @@
 #include "engine/world/Browser.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/world/ViewContext.h"
 #include "platform/Clock.h"
 
 namespace vx {
@@ -11,11 +13,12 @@ namespace {
 
 constexpr std::string_view kRootName = "Vexlin_Scene_Root";
 
-// The text up to and including the last of the separators, never counting a
-// separator at the very start; empty when there is none.
-std::string UpToLastSeparator(std::string_view text, std::string_view separators) {
-  const size_t cut = text.find_last_of(separators);
-  if (cut == std::string_view::npos || cut == 0) return {};
+// The text up to and including its last '/' or '\'; empty when there is
+// none. A separator at the very start counts only as the root of an
+// absolute local path ("/a.wrl" lies in "/").
+std::string UpToLastSeparator(std::string_view text) {
+  const size_t cut = text.find_last_of("/\\");
+  if (cut == std::string_view::npos || (cut == 0 && text[0] != '/')) return {};
   return std::string(text.substr(0, std::min(cut + 1, kMaxPathLength)));
 }
 
@@ -35,6 +38,22 @@ bool SplitRouteText(const char* text, std::string_view& node, std::string_view& 
   return true;
 }
 
+// Whether a block described by part lies wholly in the frame's pixels, in
+// the frame's pixel form and row layout.
+bool LiesInside(const PixelMap& part, const PixelMap& frame) {
+  if (!part.bits || !frame.bits || part.bytesPerPixel != frame.bytesPerPixel || part.rowBytes != frame.rowBytes ||
+      frame.rowBytes <= 0 || frame.bytesPerPixel == 0) {
+    return false;
+  }
+  if (part.bits < frame.bits) return false;
+  const auto offset = static_cast<size_t>(part.bits - frame.bits);
+  const size_t row = offset / static_cast<size_t>(frame.rowBytes);
+  const size_t columnBytes = offset % static_cast<size_t>(frame.rowBytes);
+  if (columnBytes % frame.bytesPerPixel != 0) return false;
+  const size_t column = columnBytes / frame.bytesPerPixel;
+  return column + part.width <= frame.width && row + part.height <= frame.height;
+}
+
 }  // namespace
 
 PendingRoute PendingRoute::Make(std::string_view source, std::string_view target) {
@@ -44,12 +63,22 @@ PendingRoute PendingRoute::Make(std::string_view source, std::string_view target
   return route;
 }
 
-CBrowser::CBrowser() : root_(MakeNode<CGroupNode>()) {
+CBrowser::CBrowser() {
+  MakeRoot();
+  ResetFrameCounter();
+}
+
+CBrowser::~CBrowser() { DropScene(); }
+
+void CBrowser::MakeRoot() {
+  root_ = MakeNode<CGroupNode>();
   root_->SetDefName(kRootName);
   root_->SetWorld(this);
 }
 
-CBrowser::~CBrowser() {
+void CBrowser::DropScene() {
+  lookupCache_ = CNodeWeakRef();
+  pendingRoutes_.clear();
   // The root goes before the declarations its PROTO instances were made from.
   root_.SetNode(nullptr);
   // A declaration kept alive elsewhere must not reach back into this world.
@@ -57,11 +86,23 @@ CBrowser::~CBrowser() {
   protos_.clear();
 }
 
-void CBrowser::SetWorldUrl(std::string_view url) {
-  worldUrl_ = UpToLastSeparator(url, url.starts_with("http://") ? "/\\" : "\\");
+void CBrowser::ResetScene() {
+  DropScene();
+  MakeRoot();
+  pendingRoutes_.reserve(kInitialPendingRoutes);
+  worldUrl_.clear();
+  for (auto* stack : {&navigationInfos_, &displays_, &fogs_}) stack->clear();
+  for (auto* stack : {&viewpoints_, &legacyVistas_, &vistas_, &backgrounds_}) stack->clear();
+  legacyVistaActive_ = vistaActive_ = backgroundActive_ = false;
+  legacyPanorama_ = false;
+  overlays_.clear();
 }
 
-void CBrowser::SetWorldDirectory(std::string_view path) { worldDirectory_ = UpToLastSeparator(path, "/\\"); }
+// Local paths here are separated by '/', so unlike a Windows path a local
+// world's base URL is cut at '/' too, as an "http://" URL's is.
+void CBrowser::SetWorldUrl(std::string_view url) { worldUrl_ = UpToLastSeparator(url); }
+
+void CBrowser::SetWorldDirectory(std::string_view path) { worldDirectory_ = UpToLastSeparator(path); }
 
 CGroupNode* CBrowser::GetRoot() const { return static_cast<CGroupNode*>(root_.GetNode()); }
 
@@ -129,9 +170,9 @@ void CBrowser::BindSimple(std::vector<CNodeRef>& stack, CNode* node, bool on) {
   stack.emplace_back(node);
 }
 
-CNode* CBrowser::GetViewpoint() const {
+CNode* CBrowser::TopOf(const std::vector<CNodeWeakRef>& stack) {
   // Entries whose node has gone are skipped.
-  for (auto it = viewpoints_.rbegin(); it != viewpoints_.rend(); ++it) {
+  for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
     if (CNode* node = it->Get()) return node;
   }
   return nullptr;
@@ -168,7 +209,179 @@ void CBrowser::BindViewpoint(CNode* node, bool on) {
   SendBinding(GetViewpoint(), true, time);
 }
 
-void CBrowser::ResetClock() { clockStartMs_ = static_cast<int64_t>(NowMs()); }
+void CBrowser::ResetClock() {
+  ResetFrameCounter();
+  clockStartMs_ = static_cast<int64_t>(NowMs());
+}
+
+void CBrowser::ResetFrameCounter() {
+  frameCount_ = 0;
+  frameRateStartMs_ = static_cast<int64_t>(NowMs());
+}
+
+double CBrowser::GetFrameRate() const {
+  if (frameCount_ < kFrameRateMinFrames) return kDefaultFrameRate;
+  const int64_t elapsedMs = static_cast<int64_t>(NowMs()) - frameRateStartMs_;
+  // Frames counted within one millisecond would divide by zero.
+  if (elapsedMs <= 0) return kDefaultFrameRate;
+  return frameCount_ / (elapsedMs * 0.001);
+}
+
+CNode* CBrowser::GetBoundNode(NodeTypeId type) const {
+  switch (type) {
+    case NodeTypeBackground: return GetBackground();
+    case NodeTypeFog: return GetFog();
+    case NodeTypeNavigationInfo: return GetNavigationInfo();
+    case NodeTypeViewpoint: return GetViewpoint();
+    case NodeTypeVista: return GetVista() ? GetVista() : GetLegacyVista();
+    default: return nullptr;
+  }
+}
+
+void CBrowser::SaveCamera(float pitch, float yaw, float roll, float fieldOfView) {
+  savedPitch_ = pitch;
+  savedYaw_ = yaw;
+  savedRoll_ = roll;
+  savedFieldOfView_ = fieldOfView;
+  savedCameraPending_ = true;
+}
+
+void CBrowser::PushDroppingOldest(std::vector<CNodeWeakRef>& stack, CNode* node) {
+  std::erase_if(stack, [](const CNodeWeakRef& ref) { return !ref.Get(); });
+  if (stack.size() == kBindStackDepth) stack.erase(stack.begin());
+  stack.emplace_back(node);
+}
+
+void CBrowser::BindPanorama(std::vector<CNodeWeakRef>& stack, bool& active, CNode* node, CViewContext* view,
+                            bool popTop) {
+  active = true;
+  if (TopOf(stack) != node) {
+    PushDroppingOldest(stack, node);
+    if (savedCameraPending_ && view) {
+      view->SetFieldOfView(savedFieldOfView_, false);
+      view->SetOrientation(savedPitch_, savedYaw_, savedRoll_, false);
+      savedCameraPending_ = false;
+    }
+  } else if (popTop) {
+    stack.pop_back();
+  }
+  if (!TopOf(stack)) active = false;
+}
+
+void CBrowser::AddOverlay(const OverlayEntry& entry) {
+  if (overlays_.size() >= static_cast<size_t>(kMaxOverlays)) return;
+  const auto before = std::find_if(overlays_.begin(), overlays_.end(),
+                                   [&entry](const OverlayEntry& other) { return other.layer < entry.layer; });
+  overlays_.insert(before, entry);
+}
+
+void CBrowser::RemoveOverlay(const CNode* node) {
+  const auto found =
+      std::find_if(overlays_.begin(), overlays_.end(), [node](const OverlayEntry& entry) { return entry.node == node; });
+  if (found != overlays_.end()) overlays_.erase(found);
+}
+
+void CBrowser::RenderView(RenderPass pass, CViewContext* view) {
+  view->AttachBrowser(this);
+  if (pass == RenderPass::Frame) {
+    RenderFrame(view);
+  } else if (root_) {
+    root_->Traverse(pass, view);
+  }
+}
+
+void CBrowser::RenderFrame(CViewContext* view) {
+  view->AttachBrowser(this);
+  view->BeginFrame();
+  overlays_.clear();
+  CNode* display = GetDisplay();
+  if (display) display->Traverse(RenderPass::Frame, view);
+  DrawBackground(view);
+  if (CNode* viewpoint = GetViewpoint()) {
+    viewpoint->classWord = 0;
+    viewpoint->Traverse(RenderPass::Frame, view);
+  }
+  ApplyFog(view);
+  if (root_) {
+    if (display && (view->stereoMode == 0 || view->stereoMode == 1)) {
+      DrawSceneInStereo(view, display);
+    } else {
+      DrawScene(view);
+    }
+  }
+  DrawOverlays(view);
+  view->DispatchPointer();
+  ++frameCount_;
+}
+
+void CBrowser::DrawBackground(CViewContext* view) {
+  // classWord is the bindable nodes' frame guard: clear, the node does its
+  // frame's work once and sets it, so its visit in the scene draws nothing.
+  CNode* legacyVista = GetLegacyVista();
+  CNode* vista = GetVista();
+  CNode* background = GetBackground();
+  for (CNode* node : {legacyVista, background, vista}) {
+    if (node) node->classWord = 0;
+  }
+  if (legacyVistaActive_ && legacyVista) {
+    legacyVista->Traverse(RenderPass::Frame, view);
+  } else if (vistaActive_ && vista) {
+    vista->Traverse(RenderPass::Frame, view);
+  } else if (backgroundActive_ && background) {
+    background->Traverse(RenderPass::Frame, view);
+  } else {
+    view->ClearFrame();
+  }
+}
+
+void CBrowser::ApplyFog(CViewContext* view) {
+  // Without a bound Fog the scene is drawn without fog.
+  if (fogs_.empty()) view->GetStage()->DisableFog();
+}
+
+void CBrowser::DrawScene(CViewContext* view) {
+  view->GetRenderTarget()->Clear(false, true);
+  view->GetStage()->BeginFrame();
+  root_->Traverse(RenderPass::Frame, view);
+}
+
+void CBrowser::DrawSceneInStereo(CViewContext* view, CNode* display) {
+  const float* disparity = static_cast<const float*>(
+      display->GetFieldType("disparity") == FieldTypeSFFloat ? display->GetFieldByName("disparity") : nullptr);
+  const float halfDistance = (disparity ? *disparity : 0.0f) * 0.5f;
+  const PixelMap frame = view->GetFrameBuffer();
+  RenderBufferDesc eye{frame.bits, frame.width, frame.height, frame.bytesPerPixel, frame.rowBytes};
+  if (view->stereoMode == 0) {
+    eye.width /= 2;
+  } else {
+    eye.rowBytes *= 2;
+    eye.height /= 2;
+  }
+  const CVec3f position = view->GetPosition();
+  float pitch, yaw, roll;
+  view->GetOrientation(&pitch, &yaw, &roll);
+  const CVec3f offset{std::cos(yaw) * halfDistance, 0.0f, std::sin(yaw) * halfDistance};
+
+  for (const float side : {1.0f, -1.0f}) {
+    view->GetRenderTarget()->SetBuffer(&eye);
+    view->SetPosition(position + offset * side, true);
+    view->BeginFrame();
+    DrawScene(view);
+    // The right eye: the right half, or the odd rows.
+    eye.base += static_cast<ptrdiff_t>(eye.width) * eye.bytesPerPixel;
+  }
+  view->SetPosition(position, true);
+  view->SetFrameBuffer(frame);
+}
+
+void CBrowser::DrawOverlays(CViewContext* view) const {
+  const PixelMap& frame = view->GetFrameBuffer();
+  for (const OverlayEntry& entry : overlays_) {
+    if (!LiesInside(entry.destination, frame)) continue;
+    const KeyColor key{entry.keyColor, view->GetInverseColorMap()};
+    StretchPixelMap(entry.source, entry.destination, nullptr, entry.chromaKey ? &key : nullptr);
+  }
+}
 
 double CBrowser::GetWorldTime() const { return (static_cast<int64_t>(NowMs()) - clockStartMs_) * 0.001; }
 

@@ -1,22 +1,36 @@
 // The world object of one loaded scene: its root, the base URL and directory
 // that relative URLs resolve against, the ROUTEs that wait for their nodes
 // while a file is read, the DEF lookup, the PROTO declarations, the bind
-// stacks of the bindable nodes and the world clock.
+// stacks of the bindable nodes, the world clock and frame rate, the screen
+// overlays of the frame, and the frame that draws it all into a view.
+//
+// The body of every PROTO instance and every Inline has a world of its own, so
+// a node's GetWorld() is not always the world on screen. Per-frame services
+// (overlays, the frame rate, the bound nodes a frame uses) belong to the world
+// of the view: reach it through CViewContext::GetWorld().
+//
+// The bind stacks never keep a node alive: the NavigationInfo, Display and
+// Fog stacks hold counted references that a reset clears, the others weak
+// references that read null once their node is gone.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/SceneLimits.h"
+#include "engine/world/WorldLimits.h"
 
 namespace vx {
 
 class CGroupNode;
 class CProtoDeclaration;
+class CViewContext;
 
 // A ROUTE read from a file, kept until the whole file is read: each side is
 // "node.event" (DEF name, '.', event name), at most 63 characters.
@@ -28,8 +42,17 @@ struct PendingRoute {
   static PendingRoute Make(std::string_view source, std::string_view target);
 };
 
-// A bind stack of up to 8 nodes, bottom first.
-inline constexpr int kBindStackDepth = 8;
+// One screen image of a frame: the part of the element's image shown, the
+// part of the frame it covers, its key colour, the node that made it and its
+// layer (larger layers are drawn first).
+struct OverlayEntry {
+  PixelMap source;
+  PixelMap destination;
+  FloatColor keyColor;
+  int16_t chromaKey = 0;
+  CNode* node = nullptr;  // compared only, never followed
+  int32_t layer = 0;
+};
 
 class CBrowser {
  public:
@@ -38,8 +61,8 @@ class CBrowser {
   CBrowser(const CBrowser&) = delete;
   CBrowser& operator=(const CBrowser&) = delete;
 
-  // The base URL: the text up to and including its last '\', or for an
-  // "http://" URL its last '/' or '\'; empty when there is none.
+  // The base URL: the text up to and including its last '/' or '\'; empty
+  // when there is none.
   void SetWorldUrl(std::string_view url);
   const std::string& GetWorldUrl() const { return worldUrl_; }
   // The base directory: the text up to and including its last '/' or '\'.
@@ -77,7 +100,13 @@ class CBrowser {
   CNode* GetNavigationInfo() const { return TopOf(navigationInfos_); }
   CNode* GetDisplay() const { return TopOf(displays_); }
   CNode* GetFog() const { return TopOf(fogs_); }
-  CNode* GetViewpoint() const;
+  CNode* GetViewpoint() const { return TopOf(viewpoints_); }
+  CNode* GetLegacyVista() const { return TopOf(legacyVistas_); }
+  CNode* GetVista() const { return TopOf(vistas_); }
+  CNode* GetBackground() const { return TopOf(backgrounds_); }
+  // The bound node of a bindable type id (Vista: the Vista, else the legacy
+  // Vista); null for other ids.
+  CNode* GetBoundNode(NodeTypeId type) const;
 
   // on: the node goes on top (the oldest drops out of a full stack); off: it
   // is popped when it is on top. No events.
@@ -87,16 +116,70 @@ class CBrowser {
   // Moves the node to the top (on) or takes it out (off), sending isBound and
   // bindTime to the nodes whose binding changes.
   void BindViewpoint(CNode* node, bool on);
+  // A node that is not on top is pushed, and a pending saved camera is
+  // applied to the view; the top node is popped (the Vista and Background
+  // stacks) or stays (the legacy Vista stack).
+  void BindVista(CNode* node, CViewContext* view) { BindPanorama(vistas_, vistaActive_, node, view, true); }
+  void BindBackground(CNode* node, CViewContext* view) {
+    BindPanorama(backgrounds_, backgroundActive_, node, view, true);
+  }
+  void BindLegacyVista(CNode* node, CViewContext* view) {
+    BindPanorama(legacyVistas_, legacyVistaActive_, node, view, false);
+  }
+  bool IsLegacyVistaActive() const { return legacyVistaActive_; }
+  bool IsVistaActive() const { return vistaActive_; }
+  bool IsBackgroundActive() const { return backgroundActive_; }
 
-  // Restarts the world clock.
+  // Set by the node factory when it makes a legacy Vista; cleared by a reset.
+  void SetLegacyPanorama(bool on) { legacyPanorama_ = on; }
+  bool IsLegacyPanorama() const { return legacyPanorama_; }
+
+  // A camera for the first panorama that the world (or the next world after
+  // a reset) binds.
+  void SaveCamera(float pitch, float yaw, float roll, float fieldOfView);
+  bool IsCameraSaved() const { return savedCameraPending_; }
+
+  // Empties the world for another scene. The base directory, the clocks and
+  // a saved camera stay.
+  void ResetScene();
+
+  // Restarts the frame counter and the world clock.
   void ResetClock();
   // Seconds since the last ResetClock.
   double GetWorldTime() const;
+  void ResetFrameCounter();
+  // Frames per second since the counter was reset; 15 until 15 frames have
+  // been counted.
+  double GetFrameRate() const;
+  int32_t GetFrameCount() const { return frameCount_; }
+
+  // Inserted after the entries of larger or equal layer; ignored when the
+  // list is full. The list is emptied at the start of every frame.
+  void AddOverlay(const OverlayEntry& entry);
+  void RemoveOverlay(const CNode* node);
+  std::span<const OverlayEntry> GetOverlays() const { return overlays_; }
+
+  // Attaches the world to the view; pass 0 draws a whole frame, other passes
+  // go to the scene.
+  void RenderView(RenderPass pass, CViewContext* view);
+  // Draws the world into the view's frame: the background, the scene, the
+  // overlays; then the pointer goes to the nodes under it.
+  void RenderFrame(CViewContext* view);
 
  private:
+  void MakeRoot();
+  void DropScene();
   static CNode* TopOf(const std::vector<CNodeRef>& stack);
+  static CNode* TopOf(const std::vector<CNodeWeakRef>& stack);
   static void BindSimple(std::vector<CNodeRef>& stack, CNode* node, bool on);
+  static void PushDroppingOldest(std::vector<CNodeWeakRef>& stack, CNode* node);
+  void BindPanorama(std::vector<CNodeWeakRef>& stack, bool& active, CNode* node, CViewContext* view, bool popTop);
   void SendBinding(CNode* node, bool bound, double time);
+  void DrawBackground(CViewContext* view);
+  void ApplyFog(CViewContext* view);
+  void DrawScene(CViewContext* view);
+  void DrawSceneInStereo(CViewContext* view, CNode* display);
+  void DrawOverlays(CViewContext* view) const;
 
   std::string worldUrl_;
   std::string worldDirectory_;
@@ -107,9 +190,24 @@ class CBrowser {
   std::vector<CNodeRef> displays_;
   std::vector<CNodeRef> fogs_;
   std::vector<CNodeWeakRef> viewpoints_;
+  std::vector<CNodeWeakRef> legacyVistas_;
+  std::vector<CNodeWeakRef> vistas_;
+  std::vector<CNodeWeakRef> backgrounds_;
+  int64_t clockStartMs_ = -1;
+  int64_t frameRateStartMs_ = 0;
+  int32_t frameCount_ = 0;
+  bool legacyVistaActive_ = false;
+  bool vistaActive_ = false;
+  bool savedCameraPending_ = false;
+  bool backgroundActive_ = false;
+  float savedFieldOfView_ = kInitialSavedFieldOfView;
+  float savedYaw_ = 0.0f;
+  float savedPitch_ = 0.0f;
+  float savedRoll_ = 0.0f;
   std::vector<CNodeRef> protos_;
   const CBrowser* enclosing_ = nullptr;
-  int64_t clockStartMs_ = -1;
+  std::vector<OverlayEntry> overlays_;
+  bool legacyPanorama_ = false;
 };
 
 }  // namespace vx

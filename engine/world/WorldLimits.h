@@ -1,0 +1,53 @@
+// Limits and fixed values of the world runtime: worlds, view contexts and
+// the window glue.
+#pragma once
+
+#include <cstdint>
+
+namespace vx {
+
+// Entries of each bind stack; a bind on a full stack drops the oldest.
+inline constexpr int kBindStackDepth = 8;
+
+// Screen overlays a world collects in one frame; more are ignored.
+inline constexpr int kMaxOverlays = 256;
+
+// Deferred ROUTE records a world starts with room for (the list grows).
+inline constexpr int kInitialPendingRoutes = 32;
+
+// Frame rate: reported as kDefaultFrameRate until this many frames have been
+// counted since the counter was reset.
+inline constexpr int kFrameRateMinFrames = 15;
+inline constexpr double kDefaultFrameRate = 15.0;
+
+// Model matrices a view context keeps without growing. Deeper nesting grows
+// the stack up to kMaxMatrixDepth; pushes beyond that are refused (counted,
+// so that the matching pops leave the stack as it was).
+inline constexpr int kMatrixStackDepth = 8;
+inline constexpr int kMaxMatrixDepth = 1024;
+
+// Nodes one pick can record, and fallback pointer targets.
+inline constexpr int kMaxPickedNodes = 8;
+
+// Nearest pick depth at the start of each frame.
+inline constexpr int32_t kNoPickDepth = 32000;
+
+// Camera at creation and its limits.
+inline constexpr float kInitialYaw = 3.14f;
+inline constexpr float kInitialFieldOfView = 0.4363323f;  // half the projection angle: 25 degrees
+inline constexpr float kMaxFieldOfView = 1.2f;             // without a panorama renderer
+inline constexpr float kNearPlane = 0.05f;
+inline constexpr float kFarPlane = 20000.0f;
+inline constexpr float kDefaultExamineDistance = 2.0f;
+
+// Saved camera of a world at creation.
+inline constexpr float kInitialSavedFieldOfView = 0.5f;
+
+// Cursors of a view: 32 x 32 cells with a 16 x 16 picture in the corner.
+inline constexpr int kCursorCellSize = 32;
+inline constexpr int kCursorPictureSize = 16;
+
+// Highest Macintosh key code.
+inline constexpr int kMaxMacKeyCode = 126;
+
+}  // namespace vx

@@ -1,0 +1,79 @@
+// Node classes for the world tests: stand-ins of the bindable nodes that
+// record their isBound and bindTime events and the pointer reaching them, and
+// a node that draws one flat square through the geometry stage.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/render/MeshBuffer.h"
+#include "engine/world/Browser.h"
+#include "engine/world/ViewContext.h"
+
+namespace vx::test {
+
+// One isBound or bindTime event seen by a CBindable.
+struct BindEvent {
+  std::string node;
+  bool isBound = false;  // for isBound events
+  bool isTime = false;
+  double time = 0.0;
+};
+
+// A node of any type id with the fields the world and the view read
+// ("type", "avatarSize", "headlight", "disparity"), eventOuts isBound and
+// bindTime routed back into itself, so that what it is sent lands in `log`.
+class CBindable : public CNode {
+ public:
+  CBindable(NodeTypeId type, std::vector<BindEvent>* log);
+
+  NodeTypeId GetTypeId() const override { return type_; }
+  int OnEventIn(bool isField, int index, const void* value) override;
+  void OnPointerOver() override { ++overCount; }
+  void Traverse(RenderPass pass, CViewContext* view) override;
+
+  MFString navigationType{};
+  MFFloat avatarSize{};
+  int16_t headlight = 1;
+  float disparity = 0.0f;
+  int overCount = 0;
+  int frameCount = 0;  // pass-0 traversals
+
+ protected:
+  ~CBindable() override = default;
+
+ private:
+  NodeTypeId type_;
+  std::vector<BindEvent>* log_;
+};
+
+CNodeRef MakeBindable(NodeTypeId type, const char* name, std::vector<BindEvent>* log = nullptr);
+CBindable& Bindable(const CNodeRef& ref);
+
+// A square from (x0, y0) to (x1, y1) at depth z facing +z, drawn flat in one
+// colour under the model matrix of the view's stack.
+class CSquareNode : public CNode {
+ public:
+  CSquareNode(float x0, float y0, float x1, float y1, float z, FloatColor color);
+  void Traverse(RenderPass pass, CViewContext* view) override;
+
+ protected:
+  ~CSquareNode() override = default;
+
+ private:
+  CMeshBuffer mesh_;
+  MaterialRecord material_;
+};
+
+// Adds a node to the world's root.
+void AddToScene(CBrowser& world, const CNodeRef& node);
+
+// A frame of 32-bit pixels for a headless view context.
+struct TestFrame {
+  TestFrame(int width, int height, int bytesPerPixel, uint8_t fill = 0);
+  uint32_t Xrgb(int x, int y) const;
+  std::vector<uint8_t> pixels;
+  PixelMap map;
+};
+
+}  // namespace vx::test
