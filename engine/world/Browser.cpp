@@ -162,6 +162,7 @@ CProtoDeclaration* CBrowser::GetProto(int index) const {
 CNode* CBrowser::TopOf(const std::vector<CNodeRef>& stack) { return stack.empty() ? nullptr : stack.back().Resolve(); }
 
 void CBrowser::BindSimple(std::vector<CNodeRef>& stack, CNode* node, bool on) {
+  if (!node) return;
   if (!on) {
     if (!stack.empty() && stack.back().Resolve() == node) stack.pop_back();
     return;
@@ -186,6 +187,7 @@ void CBrowser::SendBinding(CNode* node, bool bound, double time) {
 }
 
 void CBrowser::BindViewpoint(CNode* node, bool on) {
+  if (!node) return;
   const double time = GetWorldTime();
   std::erase_if(viewpoints_, [](const CNodeWeakRef& ref) { return !ref.Get(); });
   auto found = std::find_if(viewpoints_.begin(), viewpoints_.end(), [node](const CNodeWeakRef& ref) { return ref.Get() == node; });
@@ -254,6 +256,7 @@ void CBrowser::PushDroppingOldest(std::vector<CNodeWeakRef>& stack, CNode* node)
 
 void CBrowser::BindPanorama(std::vector<CNodeWeakRef>& stack, bool& active, CNode* node, CViewContext* view,
                             bool popTop) {
+  if (!node) return;
   active = true;
   if (TopOf(stack) != node) {
     PushDroppingOldest(stack, node);
@@ -294,7 +297,9 @@ void CBrowser::RenderFrame(CViewContext* view) {
   view->AttachBrowser(this);
   view->BeginFrame();
   overlays_.clear();
-  CNode* display = GetDisplay();
+  // Held for the frame: the Display may be unbound (and let go) while the
+  // frame runs, and the stereo drawing reads it after the scene.
+  const CNodeRef display(GetDisplay());
   if (display) display->Traverse(RenderPass::Frame, view);
   DrawBackground(view);
   if (CNode* viewpoint = GetViewpoint()) {
@@ -304,7 +309,7 @@ void CBrowser::RenderFrame(CViewContext* view) {
   ApplyFog(view);
   if (root_) {
     if (display && (view->stereoMode == 0 || view->stereoMode == 1)) {
-      DrawSceneInStereo(view, display);
+      DrawSceneInStereo(view, display.Get());
     } else {
       DrawScene(view);
     }

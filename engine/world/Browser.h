@@ -108,6 +108,7 @@ class CBrowser {
   // Vista); null for other ids.
   CNode* GetBoundNode(NodeTypeId type) const;
 
+  // A null node binds nothing.
   // on: the node goes on top (the oldest drops out of a full stack); off: it
   // is popped when it is on top. No events.
   void BindNavigationInfo(CNode* node, bool on) { BindSimple(navigationInfos_, node, on); }

@@ -55,6 +55,8 @@ TEST(WorldBinding, ANinthNavigationInfoDropsTheOldestAndAResetLetsThemAllGo) {
   EXPECT_EQ(nodes[0]->GetRefCount(), 1) << "dropped out of the stack";
   EXPECT_EQ(nodes[1]->GetRefCount(), 2);
   EXPECT_EQ(world.GetNavigationInfo(), nodes[8].Get());
+  world.BindNavigationInfo(nullptr, true);
+  EXPECT_EQ(world.GetNavigationInfo(), nodes[8].Get()) << "a null node would hide the stack";
   world.BindNavigationInfo(nodes[7].Get(), false);
   EXPECT_EQ(world.GetNavigationInfo(), nodes[8].Get()) << "only the top is popped";
   world.BindNavigationInfo(nodes[8].Get(), false);
@@ -138,9 +140,9 @@ TEST(WorldBinding, TheLegacyVistaStaysBoundAndAnswersForTheVistaType) {
 
 TEST(WorldBinding, ABoundPanoramaThatIsDeletedIsNeverReached) {
   CBrowser world;
-  CViewContext view(WindowHandle::None, 0);
-  test::TestFrame frame(8, 8, 4, 0x55);
-  view.SetFrameBuffer(frame.map);
+  test::HeadlessView h(8, 8, 4, 0x55);
+  CViewContext& view = h.view;
+  const test::TestFrame& frame = h.frame;
   CNodeRef first = MakeBindable(NodeTypeVista, "first");
   CNodeRef second = MakeBindable(NodeTypeVista, "second");
   world.BindVista(first.Get(), &view);
@@ -155,9 +157,9 @@ TEST(WorldBinding, ABoundPanoramaThatIsDeletedIsNeverReached) {
 
 TEST(WorldBinding, TheFrameDrawsTheBoundBackgroundInsteadOfClearing) {
   CBrowser world;
-  CViewContext view(WindowHandle::None, 0);
-  test::TestFrame frame(8, 8, 4, 0x55);
-  view.SetFrameBuffer(frame.map);
+  test::HeadlessView h(8, 8, 4, 0x55);
+  CViewContext& view = h.view;
+  const test::TestFrame& frame = h.frame;
   CNodeRef background = MakeBindable(NodeTypeBackground, "bg");
   CNodeRef viewpoint = MakeBindable(NodeTypeViewpoint, "vp");
   world.BindBackground(background.Get(), &view);
@@ -189,9 +191,8 @@ TEST(WorldOverlays, LargerLayersComeFirstAndEqualLayersKeepTheirOrder) {
 TEST(WorldClock, FrameRateIsFifteenUntilFifteenFramesThenMeasured) {
   ManualClock clock(5000);
   CBrowser world;
-  CViewContext view(WindowHandle::None, 0);
-  test::TestFrame frame(4, 4, 4);
-  view.SetFrameBuffer(frame.map);
+  test::HeadlessView h(4, 4);
+  CViewContext& view = h.view;
   world.ResetClock();
   for (int i = 0; i < 14; ++i) {
     world.RenderFrame(&view);

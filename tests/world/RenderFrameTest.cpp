@@ -29,9 +29,9 @@ Extent DrawnExtent(const TestFrame& frame) {
 }
 
 TEST(RenderFrame, ClearsTheFrameAndDrawsASquareOfTheSceneInTheMiddle) {
-  TestFrame frame(kSize, kSize, 4, 0xAB);
-  CViewContext view(WindowHandle::None, 0);
-  view.SetFrameBuffer(frame.map);
+  test::HeadlessView h(kSize, kSize, 4, 0xAB);
+  CViewContext& view = h.view;
+  const TestFrame& frame = h.frame;
   CBrowser world;
   // Half a unit each way at 5 units: tan(25 degrees) x 5 = 2.33 units from
   // the middle to the edge, so the square covers 32 / 2.33 = 13.7 pixels
@@ -52,9 +52,9 @@ TEST(RenderFrame, ClearsTheFrameAndDrawsASquareOfTheSceneInTheMiddle) {
 }
 
 TEST(RenderFrame, TheCameraMovesTheSquareAndTheHeadlightFollowsTheNavigationInfo) {
-  TestFrame frame(kSize, kSize, 4);
-  CViewContext view(WindowHandle::None, 0);
-  view.SetFrameBuffer(frame.map);
+  test::HeadlessView h(kSize, kSize);
+  CViewContext& view = h.view;
+  const TestFrame& frame = h.frame;
   CBrowser world;
   test::AddToScene(world, MakeNode<test::CSquareNode>(-1.0f, -1.0f, 1.0f, 1.0f, -5.0f, FloatColor{1.0f, 1.0f, 1.0f}));
   view.SetPosition({1.0f, 0.0f, 0.0f}, false);
@@ -75,9 +75,9 @@ TEST(RenderFrame, TheCameraMovesTheSquareAndTheHeadlightFollowsTheNavigationInfo
 }
 
 TEST(RenderFrame, LeftRightStereoDrawsEachEyeIntoItsHalf) {
-  TestFrame frame(kSize, kSize, 4);
-  CViewContext view(WindowHandle::None, 0);
-  view.SetFrameBuffer(frame.map);
+  test::HeadlessView h(kSize, kSize);
+  CViewContext& view = h.view;
+  const TestFrame& frame = h.frame;
   view.stereoMode = 0;
   CBrowser world;
   test::AddToScene(world, MakeNode<test::CSquareNode>(-1.0f, -1.0f, 1.0f, 1.0f, -5.0f, FloatColor{1.0f, 1.0f, 1.0f}));
@@ -94,10 +94,26 @@ TEST(RenderFrame, LeftRightStereoDrawsEachEyeIntoItsHalf) {
   EXPECT_EQ(view.GetPosition(), CVec3f(0.0f, 0.0f, 0.0f));
 }
 
+TEST(RenderFrame, ADisplayThatUnbindsItselfDuringTheFrameIsHeldUntilTheFrameEnds) {
+  test::HeadlessView h(kSize, kSize);
+  h.view.stereoMode = 1;
+  CBrowser world;
+  test::AddToScene(world, MakeNode<test::CSquareNode>(-1.0f, -1.0f, 1.0f, 1.0f, -5.0f, FloatColor{1.0f, 1.0f, 1.0f}));
+  CNodeRef display = test::MakeBindable(NodeTypeDisplay, "display");
+  test::Bindable(display).onFrame = [](test::CBindable& node, CViewContext* view) {
+    view->GetWorld()->BindDisplay(&node, false);
+  };
+  world.BindDisplay(display.Get(), true);
+  display = CNodeRef();  // the bind stack holds the last reference
+  world.RenderFrame(&h.view);
+  EXPECT_EQ(world.GetDisplay(), nullptr);
+  EXPECT_NE(h.frame.Xrgb(32, 30), 0u) << "interlaced: the left eye in the even rows";
+}
+
 TEST(RenderFrame, OverlaysAreDrawnInLayerOrderAndThoseOutsideTheFrameAreSkipped) {
-  TestFrame frame(kSize, kSize, 4);
-  CViewContext view(WindowHandle::None, 0);
-  view.SetFrameBuffer(frame.map);
+  test::HeadlessView h(kSize, kSize);
+  CViewContext& view = h.view;
+  const TestFrame& frame = h.frame;
   CBrowser world;
   TestFrame red(8, 8, 4), blue(8, 8, 4);
   std::fill(reinterpret_cast<uint32_t*>(red.pixels.data()), reinterpret_cast<uint32_t*>(red.pixels.data()) + 64,

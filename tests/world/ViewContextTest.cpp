@@ -19,10 +19,8 @@ void ExpectNear(const CVec3f& a, const CVec3f& b) {
   EXPECT_NEAR(a.z, b.z, 1e-5f);
 }
 
-struct HeadlessView {
-  HeadlessView() : frame(64, 32, 4) { view.SetFrameBuffer(frame.map); }
-  TestFrame frame;
-  CViewContext view{WindowHandle::None, 0};
+struct HeadlessView : test::HeadlessView {
+  HeadlessView() : test::HeadlessView(64, 32) {}
 };
 
 TEST(ViewContextCamera, StartsLookingDownTheNegativeZAxis) {

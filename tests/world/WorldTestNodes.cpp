@@ -43,8 +43,10 @@ int CBindable::OnEventIn(bool isField, int index, const void* value) {
   return 0;
 }
 
-void CBindable::Traverse(RenderPass pass, CViewContext*) {
-  if (pass == RenderPass::Frame) ++frameCount;
+void CBindable::Traverse(RenderPass pass, CViewContext* view) {
+  if (pass != RenderPass::Frame) return;
+  ++frameCount;
+  if (onFrame) onFrame(*this, view);
 }
 
 CNodeRef MakeBindable(NodeTypeId type, const char* name, std::vector<BindEvent>* log) {

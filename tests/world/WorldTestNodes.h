@@ -38,6 +38,8 @@ class CBindable : public CNode {
   float disparity = 0.0f;
   int overCount = 0;
   int frameCount = 0;  // pass-0 traversals
+  // Called on each pass-0 traversal, to act in the middle of a frame.
+  void (*onFrame)(CBindable& node, CViewContext* view) = nullptr;
 
  protected:
   ~CBindable() override = default;
@@ -74,6 +76,16 @@ struct TestFrame {
   uint32_t Xrgb(int x, int y) const;
   std::vector<uint8_t> pixels;
   PixelMap map;
+};
+
+// A headless view context drawing into its own frame.
+struct HeadlessView {
+  HeadlessView(int width, int height, int bytesPerPixel = 4, uint8_t fill = 0)
+      : frame(width, height, bytesPerPixel, fill) {
+    view.SetFrameBuffer(frame.map);
+  }
+  TestFrame frame;
+  CViewContext view{WindowHandle::None, 0};
 };
 
 }  // namespace vx::test
