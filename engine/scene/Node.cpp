@@ -138,13 +138,6 @@ void CNode::SetDefName(std::string_view name) { defName_.assign(name.substr(0, k
 
 void CNode::Traverse(RenderPass, CViewContext*) {}
 
-int CNode::PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& children) {
-  for (int32_t i = 0; i < children.count; ++i) {
-    if (CNode* child = children[i].GetNode()) child->Traverse(pass, view);
-  }
-  return 0;
-}
-
 void CNode::OnPointerClick(CViewContext*) {}
 void CNode::OnPointerOver() {}
 void CNode::OnPointerDrag(int32_t, float, float) {}

@@ -110,12 +110,12 @@ struct PickRecord {
   int32_t order = 0;
 };
 
-// The tiled-image hand-off that a Shape gives its geometry node: the url list
-// is borrowed from the ImageTexture.
+// The tiled-image hand-off that a Shape gives its geometry node: a copy of
+// the ImageTexture's url list, since the texture may be freed before the
+// geometry draws again.
 struct TiledImageHandoff {
   int16_t active = 0;
-  int32_t urlCount = 0;
-  const SFString* urls = nullptr;
+  std::vector<std::string> urls;
 };
 
 // One ROUTE kept on its source: the target's eventIn and the target.

@@ -59,14 +59,10 @@ TEST_F(ShapeMaterial, TheStageSeesTheMaterialOfTheAppearance) {
   EXPECT_EQ(m.spanMode, 0u);
 }
 
-TEST_F(ShapeMaterial, AnythingButAnAppearanceGivesTheDefaultMaterial) {
+TEST_F(ShapeMaterial, NoAppearanceGivesTheDefaultAndNoMaterialKeepsTheLastOne) {
   const FloatColor standard = MaterialRecord{}.diffuse;
-  ExpectColor(Applied("Shape { }").diffuse, standard.r, standard.g, standard.b);
   ExpectColor(Applied("Shape { appearance Material { diffuseColor 1 0 0 } }").diffuse, standard.r, standard.g,
               standard.b);
-}
-
-TEST_F(ShapeMaterial, AnAppearanceWithoutAMaterialKeepsTheLastOne) {
   ExpectColor(Applied("Shape { appearance Appearance { } }").diffuse, 0, 1, 0);
   ExpectColor(Applied("Shape { appearance Appearance { material Coordinate { } } }").diffuse, 0, 1, 0);
 }

@@ -2,6 +2,7 @@
 
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
+#include "engine/world/ViewContext.h"
 
 namespace vx {
 namespace {
@@ -56,7 +57,9 @@ MaterialRecord StartingMaterialRecord() {
 
 CAppearanceNode::CAppearanceNode() { RegisterFields(kAppearanceTable); }
 
-void CAppearanceNode::Traverse(RenderPass, CViewContext*) {}
+void CAppearanceNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (view) Apply(pass, view, *view->GetStage());
+}
 
 void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage& stage) {
   MaterialRecord record = StartingMaterialRecord();

@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "engine/scene/NodeFactory.h"
+#include "engine/render/GeometryStage.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/world/ViewContext.h"
 
 namespace vx {
 namespace {
@@ -24,7 +26,37 @@ float Azimuth(const CVec3f& v) { return std::atan2(v.x, v.z); }
 
 CBillboardNode::CBillboardNode() { RegisterFields(kBillboardTable); }
 
-void CBillboardNode::Traverse(RenderPass pass, CViewContext* view) { PickChildSensors(pass, view, children); }
+void CBillboardNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (view) {
+    TurnTowardsTheEye(*view);
+    view->ApplyMatrix();
+  }
+  TraverseChildrenThenPop(*this, pass, view, children);
+}
+
+void CBillboardNode::TurnTowardsTheEye(CViewContext& view) const {
+  CVec3f origin;
+  CVec3f localZ{0.0f, 0.0f, 1.0f};
+  view.TransformPoint(origin);
+  view.TransformPoint(localZ);
+  localZ -= origin;
+  localZ.Normalize();
+  CVec3f toEye = view.GetStage()->eye - origin;
+  toEye.Normalize();
+  view.PushMatrix();
+  const SFVec3f& a = axisOfRotation;
+  if (a.x == 0.0f && a.y == 0.0f && a.z == 0.0f) {
+    const FacingTurn turn = FacingAngles(localZ, toEye);
+    view.Rotate({0.0f, 1.0f, 0.0f, turn.yaw});
+    view.Rotate({1.0f, 0.0f, 0.0f, turn.pitch});
+    return;
+  }
+  CVec3f axis{a.x, a.y, a.z};
+  view.TransformPoint(axis);
+  axis -= origin;
+  axis.Normalize();
+  view.Rotate({axis.x, axis.y, axis.z, AngleAboutAxis(localZ, toEye, axis)});
+}
 
 int CBillboardNode::OnEventIn(bool isField, int index, const void* value) {
   return OnGroupingEventIn(*this, children, isField, index, value);

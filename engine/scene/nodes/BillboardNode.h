@@ -18,6 +18,9 @@ class CBillboardNode : public CNode {
   void Traverse(RenderPass pass, CViewContext* view) override;
   int OnEventIn(bool isField, int index, const void* value) override;
 
+  // Pushes the turn of the children onto the view context's stack.
+  void TurnTowardsTheEye(CViewContext& view) const;
+
   SFVec3f bboxCenter{};
   SFVec3f bboxSize{};
   MFNode children{};

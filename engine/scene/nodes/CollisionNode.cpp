@@ -4,6 +4,7 @@
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/Browser.h"
+#include "engine/world/ViewContext.h"
 
 namespace vx {
 namespace {
@@ -25,7 +26,9 @@ constexpr FieldTable kCollisionTable{Section(kCollisionFields), Section(kGroupin
 
 CCollisionNode::CCollisionNode() { RegisterFields(kCollisionTable); }
 
-void CCollisionNode::Traverse(RenderPass pass, CViewContext* view) { TraverseTested(pass, view, nullptr); }
+void CCollisionNode::Traverse(RenderPass pass, CViewContext* view) {
+  TraverseTested(pass, view, view ? view->GetStage() : nullptr);
+}
 
 int CCollisionNode::OnEventIn(bool isField, int index, const void* value) {
   return OnGroupingEventIn(*this, children, isField, index, value);

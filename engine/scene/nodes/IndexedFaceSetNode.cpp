@@ -5,6 +5,7 @@
 
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/GeometricPropertyNodes.h"
+#include "engine/world/ViewContext.h"
 
 namespace vx {
 namespace {
@@ -113,7 +114,10 @@ void CIndexedFaceSetNode::Draw(CGeometryStage& stage) {
   mesh_->Draw(&stage, true, -1);
 }
 
-void CIndexedFaceSetNode::Traverse(RenderPass, CViewContext*) { (void)UpdateMesh(); }
+void CIndexedFaceSetNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (!UpdateMesh() || pass != RenderPass::Frame || !view) return;
+  Draw(*view->GetStage());
+}
 
 void RegisterIndexedFaceSetNode(NodeClassTable& table) { table.Add<CIndexedFaceSetNode>("IndexedFaceSet"); }
 

@@ -4,6 +4,8 @@
 
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/SwitchNode.h"
+#include "engine/world/ViewContext.h"
+#include "engine/world/WorldLimits.h"
 
 namespace vx {
 namespace {
@@ -26,12 +28,16 @@ void CLODNode::Traverse(RenderPass pass, CViewContext* view) {
     }
     return;
   }
-  (void)view;
+  if (!view || range.count <= 0 || level.count <= 0) return;
+  CVec3f centre{center.x, center.y, center.z};
+  view->TransformPoint(centre);
+  const float distance = (view->GetPosition() - centre).Length();
+  TraverseLevel(ChooseLevel(distance, view->GetFieldOfView()), pass, view);
 }
 
 int32_t CLODNode::ChooseLevel(float distance, float fieldOfView) const {
   if (range.count <= 0 || level.count <= 0) return -1;
-  const float scaled = distance * fieldOfView / kLodReferenceFieldOfView;
+  const float scaled = distance * fieldOfView / kInitialFieldOfView;
   int32_t index = 0;
   while (index < range.count && scaled > range[index]) ++index;
   return std::min(index, level.count - 1);

@@ -7,10 +7,6 @@ namespace vx {
 
 class NodeClassTable;
 
-// The field of view the view starts with; the distance is scaled by the
-// current field of view over this one, so zooming in brings levels nearer.
-inline constexpr float kLodReferenceFieldOfView = 0.4363323f;
-
 class CLODNode : public CNode {
  public:
   CLODNode();
@@ -20,7 +16,9 @@ class CLODNode : public CNode {
   void Traverse(RenderPass pass, CViewContext* view) override;
 
   // The level for a viewer at that distance from the centre, seen with that
-  // field of view (radians); -1 without levels or ranges.
+  // field of view (radians); -1 without levels or ranges. The distance is
+  // scaled by the field of view over the view's initial one, so zooming in
+  // brings the detail nearer.
   int32_t ChooseLevel(float distance, float fieldOfView) const;
   // Makes index the current level (a new level is traversed with pass 1
   // first) and traverses it with the pass.

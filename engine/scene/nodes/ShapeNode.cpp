@@ -3,6 +3,7 @@
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/world/ViewContext.h"
 
 namespace vx {
 namespace {
@@ -27,6 +28,7 @@ void CShapeNode::ApplyAppearance(RenderPass pass, CViewContext* view, CGeometryS
 }
 
 void CShapeNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (view) ApplyAppearance(pass, view, *view->GetStage());
   if (geometry) geometry->Traverse(pass, view);
 }
 

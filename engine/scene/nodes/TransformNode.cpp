@@ -2,6 +2,7 @@
 
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/world/ViewContext.h"
 
 namespace vx {
 namespace {
@@ -22,7 +23,14 @@ constexpr FieldTable kTransformTable{Section(kTransformFields), Section(kGroupin
 
 CTransformNode::CTransformNode() { RegisterFields(kTransformTable); }
 
-void CTransformNode::Traverse(RenderPass pass, CViewContext* view) { PickChildSensors(pass, view, children); }
+void CTransformNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (view) {
+    view->PushMatrix();
+    ApplyPlacement(*view);
+    view->ApplyMatrix();
+  }
+  TraverseChildrenThenPop(*this, pass, view, children);
+}
 
 int CTransformNode::OnEventIn(bool isField, int index, const void* value) {
   return OnGroupingEventIn(*this, children, isField, index, value);
