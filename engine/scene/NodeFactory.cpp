@@ -7,9 +7,11 @@
 #include "engine/scene/nodes/GeometricPropertyNodes.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/scene/nodes/IndexedFaceSetNode.h"
+#include "engine/scene/nodes/InterpolatorNodes.h"
 #include "engine/scene/nodes/LODNode.h"
 #include "engine/scene/nodes/ShapeNode.h"
 #include "engine/scene/nodes/SwitchNode.h"
+#include "engine/scene/nodes/TimeSensorNode.h"
 #include "engine/scene/nodes/TransformNode.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ScriptNode.h"
@@ -31,6 +33,8 @@ constexpr NodeRegistration kRegistrations[] = {
     RegisterLODNode,
     RegisterBillboardNode,
     RegisterCollisionNode,
+    RegisterTimeSensorNode,
+    RegisterInterpolatorNodes,
 };
 
 CProtoDeclaration* FindDeclaration(std::string_view typeName, const NodeCreation& creation) {
