@@ -289,9 +289,9 @@ void CNode::SendEvent(std::string_view name, const void* value) {
   if (field >= 0) Deliver(FieldKind::Field, field, value);
 }
 
-bool CNode::AddRouteTarget(std::string_view eventOut, std::string_view eventIn, CNode* stored, CNode* typeSource) {
-  if (!typeSource || eventIn.size() > kMaxRouteNameLength) return false;
-  if (GetEventOutType(eventOut) != typeSource->GetEventInType(eventIn)) return false;
+bool CNode::AddRouteTarget(std::string_view eventOut, std::string_view eventIn, CNode* target) {
+  if (!target || eventIn.size() > kMaxRouteNameLength) return false;
+  if (GetEventOutType(eventOut) != target->GetEventInType(eventIn)) return false;
   std::vector<RouteTarget>* list = nullptr;
   if (int index = FindEventOut(eventOut); index >= 0) {
     list = &RouteList(FieldKind::EventOut, index);
@@ -304,17 +304,21 @@ bool CNode::AddRouteTarget(std::string_view eventOut, std::string_view eventIn, 
   }
   RouteTarget route;
   eventIn.copy(route.eventIn.data(), eventIn.size());
-  route.node = CNodeWeakRef(stored);
+  route.node = CNodeWeakRef(target);
   list->push_back(route);
   return true;
 }
 
 bool CNode::AddRoute(std::string_view eventOut, std::string_view eventIn, const CNodeRef& target) {
-  return AddRouteTarget(eventOut, eventIn, target.Resolve(), target.GetNode());
+  // A PROTO instance that answers the eventIn itself takes the event: its
+  // interface forwards it into the body.
+  CNode* node = target.GetNode();
+  if (node && node->GetEventInType(eventIn) == FieldTypeNone) node = target.Resolve();
+  return AddRouteTarget(eventOut, eventIn, node);
 }
 
 bool CNode::AddRouteToNode(std::string_view eventOut, std::string_view eventIn, CNode* target) {
-  return AddRouteTarget(eventOut, eventIn, target, target);
+  return AddRouteTarget(eventOut, eventIn, target);
 }
 
 // ---- Searches over the node's subtree ----
@@ -347,7 +351,8 @@ CNode* VisitNodeValues(CNode& node, Visit visit) {
 CNode* CNode::FindByDefName(std::string_view name) {
   if (defName_ == name) return this;
   return VisitNodeValues(*this, [name](const CNodeRef& ref) {
-    return ref.Resolve() ? ref.GetNode()->FindByDefName(name) : nullptr;
+    // A PROTO instance is found by its own name even while it has no body.
+    return ref.GetNode() ? ref.GetNode()->FindByDefName(name) : nullptr;
   });
 }
 

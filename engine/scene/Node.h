@@ -194,8 +194,9 @@ class CNode {
   void SendEvent(std::string_view name, const void* value);
   // Adds a ROUTE from this node's eventOut (or "<field>_changed") to the
   // target's eventIn; false when the types differ or a name is unknown.
-  // AddRoute stores the target resolved through a PROTO instance,
-  // AddRouteToNode the node as given.
+  // AddRoute goes to a PROTO instance itself when the instance has the
+  // eventIn, else to the node that stands for it; AddRouteToNode to the node
+  // as given.
   [[nodiscard]] bool AddRoute(std::string_view eventOut, std::string_view eventIn, const CNodeRef& target);
   [[nodiscard]] bool AddRouteToNode(std::string_view eventOut, std::string_view eventIn, CNode* target);
   // The ROUTEs of a field or an eventOut (empty for anything else).
@@ -238,8 +239,7 @@ class CNode {
 
   std::vector<RouteTarget>* RouteListFor(std::string_view eventOut, FieldType* type);
   std::vector<RouteTarget>& RouteList(FieldKind kind, int index);
-  [[nodiscard]] bool AddRouteTarget(std::string_view eventOut, std::string_view eventIn, CNode* stored,
-                                    CNode* typeSource);
+  [[nodiscard]] bool AddRouteTarget(std::string_view eventOut, std::string_view eventIn, CNode* target);
   void StoreField(int index, const void* value);
   void Deliver(FieldKind kind, int index, const void* value);
 

@@ -49,6 +49,11 @@ constexpr NodeRegistration kRegistrations[] = {
     RegisterPointSetNode,
 };
 
+CProtoDeclaration* FindDeclaration(std::string_view typeName, const NodeCreation& creation) {
+  const CBrowser* scope = creation.declarations ? creation.declarations : creation.world;
+  return scope ? scope->FindProto(typeName) : nullptr;
+}
+
 }  // namespace
 
 void NodeClassTable::Add(std::string_view typeName, NodeCreateFn create) { classes_.push_back({typeName, create}); }
@@ -76,8 +81,8 @@ CNodeRef NodeFactory(std::string_view typeName, const NodeCreation& creation, co
   CNodeRef node;
   if (const NodeClassInfo* info = classes.Find(typeName)) {
     node = info->create(creation);
-  } else if (CProtoDeclaration* declaration = creation.world ? creation.world->FindProto(typeName) : nullptr) {
-    node = MakeNode<CProtoInstanceNode>(*declaration);
+  } else if (CProtoDeclaration* declaration = FindDeclaration(typeName, creation)) {
+    node = MakeNode<CProtoInstanceNode>(*declaration, &classes);
   }
   if (!node) return node;
   node->SetWorld(creation.world);

@@ -27,6 +27,8 @@ struct NodeCreation {
   // The Vista prototype version in force for the file being read (1.0, or
   // 1.5 once the file declared the version-1.5 prototype).
   float vistaVersion = 1.0f;
+  // Where PROTO names are looked up (the file being read); world when null.
+  const CBrowser* declarations = nullptr;
 };
 
 using NodeCreateFn = CNodeRef (*)(const NodeCreation& creation);
@@ -61,7 +63,8 @@ const NodeClassTable& StandardNodeClasses();
 NodeClassTable MakeNodeClassTable(std::span<const NodeRegistration> extra);
 
 // A new node of the type, belonging to the world; a name that is no class is
-// looked up among the world's PROTO declarations. Null for an unknown name.
+// looked up among the PROTO declarations, and the instance reads its body with
+// the same classes. Null for an unknown name.
 CNodeRef NodeFactory(std::string_view typeName, const NodeCreation& creation,
                      const NodeClassTable& classes = StandardNodeClasses());
 

@@ -1,5 +1,9 @@
 #include "engine/scene/ProtoDeclaration.h"
 
+#include <optional>
+
+#include "engine/scene/SceneReader.h"
+
 namespace vx {
 namespace {
 
@@ -9,6 +13,35 @@ constexpr FieldSpec kDeclarationFields[] = {
     Field<&CProtoDeclaration::dummy2>("dummy"),
 };
 
+// Word lengths of an external interface: names searched, types, the rest.
+constexpr size_t kProtoNameWord = 63;
+constexpr size_t kTypeWord = 127;
+constexpr size_t kInterfaceWord = 255;
+
+std::optional<FieldKind> InterfaceKind(std::string_view word) {
+  if (word == "field" || word == "exposedField") return FieldKind::Field;
+  if (word == "eventIn") return FieldKind::EventIn;
+  if (word == "eventOut") return FieldKind::EventOut;
+  return std::nullopt;
+}
+
+// Moves the stream just past the "[" that opens the named PROTO's interface
+// (the first "[" of the file when the name is empty).
+bool FindInterface(CSceneInputStream& stream, std::string_view protoName) {
+  if (protoName.empty()) {
+    for (int c = stream.GetChar(); c >= 0; c = stream.GetChar()) {
+      if (c == '[') return true;
+    }
+    return false;
+  }
+  std::string word;
+  while (stream.ReadWord(word, kProtoNameWord)) {
+    if (word != protoName) continue;
+    return stream.ReadWord(word, kProtoNameWord) && word == "[";
+  }
+  return false;
+}
+
 }  // namespace
 
 CProtoDeclaration::CProtoDeclaration(bool isExtern)
@@ -17,5 +50,54 @@ CProtoDeclaration::CProtoDeclaration(bool isExtern)
 }
 
 CProtoDeclaration::~CProtoDeclaration() { FreeFieldValue(FieldTypeMFString, &urls_); }
+
+bool CProtoDeclaration::GetBodyFile(std::string& out) {
+  out.clear();
+  if (bodyFile_.empty() && (!isExtern_ || !StartAttempt())) return false;
+  out = bodyFile_;
+  return true;
+}
+
+bool CProtoDeclaration::StartAttempt() {
+  if (attempt_ >= urls_.count) return false;
+  std::string url;
+  const int resolved = ResolveUrl(urls_[attempt_++].text, url);
+  fragment_.clear();
+  if (resolved != 0) return false;
+  // A "#" in the first character is part of the name, not a separator.
+  const size_t hash = url.rfind('#');
+  if (hash != std::string::npos && hash > 0) {
+    fragment_ = url.substr(hash + 1);
+    url.resize(hash);
+  }
+  return ReadExternalInterface(url, fragment_);
+}
+
+bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::string_view protoName) {
+  CSceneInputStream stream(path, "r");
+  if (!stream.IsOpen()) return false;
+  stream.LoadIntoMemory();
+  stream.PadBrackets();
+  if (!FindInterface(stream, protoName)) return false;
+
+  CSceneReader reader(stream);
+  std::string word, type, name;
+  bool closed = false;
+  while (stream.ReadWord(word, kInterfaceWord)) {
+    if (word == "]") {
+      closed = true;
+      break;
+    }
+    const std::optional<FieldKind> kind = InterfaceKind(word);
+    if (!kind) continue;
+    if (!stream.ReadWord(type, kTypeWord) || !stream.ReadWord(name, kInterfaceWord)) break;
+    const int known = *kind == FieldKind::Field     ? FindField(name)
+                      : *kind == FieldKind::EventIn ? FindEventIn(name)
+                                                    : FindEventOut(name);
+    if (known < 0 && !AddFieldByTypeName(*kind, name, type.c_str())) break;
+    if (*kind == FieldKind::Field && !reader.ReadFieldValueOnNode(this, name, "Proto")) break;
+  }
+  return closed && reader.CopyProtoBody(this, name_);
+}
 
 }  // namespace vx

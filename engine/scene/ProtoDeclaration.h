@@ -2,7 +2,11 @@
 // (declared fields with their defaults, eventIns, eventOuts) and where its
 // body is. The body is never kept as nodes: the reader copies a PROTO's body
 // text into a file, which every instance reads again into a scene of its own.
-// An EXTERNPROTO keeps its URL list; fetching it is done on demand.
+//
+// An EXTERNPROTO fetches its URLs one after another when an instance first
+// asks for the body: a local file is read at once, an "http://" URL through
+// the download service. The fetched file's PROTO (the one named after "#" in
+// the URL, else the first) gives the interface's defaults and the body.
 #pragma once
 
 #include <string>
@@ -28,6 +32,16 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   const MFString& GetUrls() const { return urls_; }
   void SetUrls(const MFString& urls) { CopyFieldValue(FieldTypeMFString, &urls_, &urls); }
 
+  // True with the body file's path in out once it is known. For an
+  // EXTERNPROTO each call advances the fetch by one step (one URL tried, or
+  // one look at a running download), so callers simply ask again later;
+  // after the last URL has failed it stays false.
+  [[nodiscard]] bool GetBodyFile(std::string& out);
+  // Reads the interface of the PROTO named protoName (the first one when
+  // empty) from the file at path into this declaration, and copies its body
+  // into a body file. What was declared before a failure stays declared.
+  [[nodiscard]] bool ReadExternalInterface(const std::string& path, std::string_view protoName);
+
   int OnEventIn(bool, int, const void*) override { return 0; }
 
   // Three placeholder fields precede the interface, which starts at field 3.
@@ -39,9 +53,15 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   ~CProtoDeclaration() override;
 
  private:
+  // Tries the next URL; true when it was a local file that gave the body.
+  bool StartAttempt();
+
   std::string name_;
   std::string bodyFile_;
   MFString urls_{};
+  // The PROTO's name inside the file being fetched; empty for the first.
+  std::string fragment_;
+  int32_t attempt_ = 0;
   bool isExtern_;
 };
 

@@ -1,5 +1,13 @@
 #include "engine/scene/ProtoInstanceNode.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "engine/scene/NodeFactory.h"
+#include "engine/scene/SceneReader.h"
+#include "engine/scene/nodes/GroupNode.h"
+#include "engine/world/Browser.h"
+
 namespace vx {
 namespace {
 
@@ -9,19 +17,199 @@ constexpr FieldSpec kInstanceFields[] = {
     Field<&CProtoInstanceNode::dummy2>("dummy"),
 };
 
+constexpr std::string_view kProtoInPrefix = "proto_in_";
+constexpr std::string_view kProtoOutPrefix = "proto_out_";
+
+// The declarations whose bodies are being read on this thread, outermost
+// first. A body that instantiates a declaration already in the list would
+// never end, so that instance is refused, and with it every enclosing one.
+struct InstantiationNest {
+  std::vector<const CProtoDeclaration*> active;
+  // Why an instance in the nest was refused; empty while none was.
+  std::string refusal;
+};
+thread_local InstantiationNest gNest;
+
+class ActiveDeclaration {
+ public:
+  explicit ActiveDeclaration(const CProtoDeclaration& declaration) { gNest.active.push_back(&declaration); }
+  ~ActiveDeclaration() {
+    gNest.active.pop_back();
+    if (gNest.active.empty()) gNest.refusal.clear();
+  }
+  ActiveDeclaration(const ActiveDeclaration&) = delete;
+  ActiveDeclaration& operator=(const ActiveDeclaration&) = delete;
+};
+
+// Why reading this declaration's body now must be refused; empty when it may
+// be read.
+std::string RefusalReason(const CProtoDeclaration& declaration) {
+  if (std::find(gNest.active.begin(), gNest.active.end(), &declaration) != gNest.active.end()) {
+    return "PROTO '" + declaration.GetName() + "' is used inside its own body.";
+  }
+  if (gNest.active.size() >= static_cast<size_t>(kMaxProtoNesting)) {
+    return "PROTO '" + declaration.GetName() + "' nests more than " + std::to_string(kMaxProtoNesting) +
+           " bodies deep.";
+  }
+  return {};
+}
+
 }  // namespace
 
-CProtoInstanceNode::CProtoInstanceNode(CProtoDeclaration& declaration)
-    : CRuntimeFieldNode(Section(kInstanceFields)), declaration_(&declaration) {
+CProtoInstanceNode::CProtoInstanceNode(CProtoDeclaration& declaration, const NodeClassTable* classes)
+    : CRuntimeFieldNode(Section(kInstanceFields)), declaration_(&declaration), classes_(classes) {
   RegisterFixedFields();
   const FieldTable& interface = *declaration.GetFieldTable();
   for (size_t i = static_cast<size_t>(declaration.GetFixedFieldCount()); i < interface.fields.size(); ++i) {
-    const FieldSpec& field = interface.fields[i];
-    if (!AddFieldByTypeCode(FieldKind::Field, field.name, field.type)) continue;
-    CopyFieldValue(field.type, GetFieldAddress(FindField(field.name)), declaration.GetFieldAddress(static_cast<int>(i)));
+    (void)AddFieldByTypeCode(FieldKind::Field, interface.fields[i].name, interface.fields[i].type);
   }
+  TakeDeclaredDefaults();
   for (const FieldSpec& event : interface.eventIns) (void)AddFieldByTypeCode(FieldKind::EventIn, event.name, event.type);
   for (const FieldSpec& event : interface.eventOuts) (void)AddFieldByTypeCode(FieldKind::EventOut, event.name, event.type);
+}
+
+CProtoInstanceNode::~CProtoInstanceNode() = default;
+
+void CProtoInstanceNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (!body_ && !refused_) {
+    std::string message;
+    (void)Instantiate(message);
+  }
+  if (view && body_) PickChildSensors(pass, view, body_->GetRoot()->children);
+}
+
+CProtoInstanceNode::InstantiateResult CProtoInstanceNode::Instantiate(std::string& message) {
+  message.clear();
+  InstantiateResult result = InstantiateRefused;
+  std::string path;
+  if (refused_) {
+    message = message_;
+  } else if (!GetDeclaration()->GetBodyFile(path)) {
+    result = InstantiateNoBodyFile;
+  } else if (path.empty()) {
+    result = InstantiateEmptyPath;
+  } else if (message = RefusalReason(*GetDeclaration()); !message.empty()) {
+    gNest.refusal = message;
+  } else {
+    ActiveDeclaration active(*GetDeclaration());
+    TakeDeclaredDefaults();
+    result = ReadBody(path, message);
+    // The body failed because an instance inside it was refused: so is this,
+    // for the same reason.
+    if (result == InstantiateBadBody && !gNest.refusal.empty()) {
+      result = InstantiateRefused;
+      message = gNest.refusal;
+    }
+  }
+  refused_ = result == InstantiateRefused;
+  message_ = message;
+  return result;
+}
+
+void CProtoInstanceNode::TakeDeclaredDefaults() {
+  CProtoDeclaration& declaration = *GetDeclaration();
+  const FieldTable& interface = *declaration.GetFieldTable();
+  for (size_t i = static_cast<size_t>(declaration.GetFixedFieldCount()); i < interface.fields.size(); ++i) {
+    const FieldSpec& field = interface.fields[i];
+    const int index = FindField(field.name);
+    if (index < 0 || IsFieldSet(index) || GetFieldType(field.name) != field.type) continue;
+    CopyFieldValue(field.type, GetFieldAddress(index), declaration.GetFieldAddress(static_cast<int>(i)));
+  }
+}
+
+CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(const std::string& path, std::string& message) {
+  CSceneInputStream stream(path, "rb");
+  if (!stream.IsOpen()) return InstantiateNoBodyFile;
+  stream.LoadIntoMemory();
+  stream.PadBrackets();
+
+  auto body = std::make_unique<CBrowser>();
+  if (CBrowser* world = GetWorld()) {
+    body->SetWorldUrl(world->GetWorldUrl());
+    body->SetWorldDirectory(world->GetWorldDirectory());
+  }
+  // Declarations visible where this one was declared are visible in its body.
+  body->SetEnclosingWorld(GetDeclaration()->GetWorld());
+  CSceneReader reader(stream, classes_ ? *classes_ : StandardNodeClasses());
+  reader.SetFactoryWorld(GetWorld());
+  reader.SetIsHandler(&CProtoInstanceNode::ConnectIs, this);
+  const bool read = reader.ReadScene(body.get());
+  body->SetEnclosingWorld(nullptr);
+  if (!read) {
+    message = reader.GetMessage();
+    return InstantiateBadBody;
+  }
+  // The reader has wired the body's own ROUTEs; ROUTEs of the enclosing world
+  // reach this node itself, whose interface exists from construction.
+  body_ = std::move(body);
+  return InstantiateDone;
+}
+
+CNode* CProtoInstanceNode::GetPrimaryNode() const {
+  if (!body_) return nullptr;
+  const MFNode& children = body_->GetRoot()->children;
+  return children.count == 1 ? children[0].Resolve() : nullptr;
+}
+
+int CProtoInstanceNode::OnEventIn(bool isField, int index, const void* value) {
+  if (isField) return CRuntimeFieldNode::OnEventIn(isField, index, value);
+  const FieldTable* table = GetFieldTable();
+  if (index < 0 || static_cast<size_t>(index) >= table->eventIns.size()) return 0;
+  const std::string_view name = table->eventIns[static_cast<size_t>(index)].name;
+  if (name.starts_with(kProtoInPrefix)) {
+    SendEvent(name.substr(kProtoInPrefix.size()), value);
+    return 0;
+  }
+  const std::string into = std::string(kProtoOutPrefix) + std::string(name);
+  if (FindEventOut(into) >= 0) SendEvent(into, value);
+  return 0;
+}
+
+void CProtoInstanceNode::ConnectIs(const IsRecord& record, void* instance) {
+  auto& self = *static_cast<CProtoInstanceNode*>(instance);
+  CNode& node = *record.node;
+  if (FieldType type = node.GetFieldType(record.memberName)) {
+    self.ConnectField(record, type);
+  } else if ((type = node.GetEventOutType(record.memberName))) {
+    self.ConnectEventOut(record, type);
+  } else if ((type = node.GetEventInType(record.memberName))) {
+    self.ConnectEventIn(record, type);
+  }
+}
+
+bool CProtoInstanceNode::HasOrDeclares(FieldKind kind, const std::string& name, FieldType type) {
+  const FieldTable& table = *GetFieldTable();
+  std::span<const FieldSpec> section = kind == FieldKind::Field     ? table.fields
+                                       : kind == FieldKind::EventIn ? table.eventIns
+                                                                    : table.eventOuts;
+  const auto found = std::find_if(section.begin(), section.end(), [&](const FieldSpec& spec) { return name == spec.name; });
+  if (found != section.end()) return found->type == type;
+  return AddFieldByTypeCode(kind, name, type);
+}
+
+void CProtoInstanceNode::ConnectField(const IsRecord& record, FieldType type) {
+  const std::string& name = record.interfaceName;
+  const bool declaredHere = FindField(name) < 0;
+  // A field of another type is never copied: its value has another layout.
+  if (!HasOrDeclares(FieldKind::Field, name, type)) return;
+  CProtoDeclaration& declaration = *GetDeclaration();
+  if (declaredHere && declaration.GetFieldType(name) == type) SetField(name, declaration.GetFieldByName(name));
+  record.node->SetField(record.memberName, GetFieldByName(name));
+  (void)AddRouteToNode(name + "_changed", "set_" + record.memberName, record.node);
+}
+
+void CProtoInstanceNode::ConnectEventOut(const IsRecord& record, FieldType type) {
+  const std::string in = std::string(kProtoInPrefix) + record.interfaceName;
+  if (!HasOrDeclares(FieldKind::EventOut, record.interfaceName, type)) return;
+  if (!HasOrDeclares(FieldKind::EventIn, in, type)) return;
+  (void)record.node->AddRouteToNode(record.memberName, in, this);
+}
+
+void CProtoInstanceNode::ConnectEventIn(const IsRecord& record, FieldType type) {
+  const std::string out = std::string(kProtoOutPrefix) + record.interfaceName;
+  if (!HasOrDeclares(FieldKind::EventIn, record.interfaceName, type)) return;
+  if (!HasOrDeclares(FieldKind::EventOut, out, type)) return;
+  (void)AddRouteToNode(out, record.memberName, record.node);
 }
 
 }  // namespace vx

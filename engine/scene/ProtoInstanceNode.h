@@ -1,24 +1,67 @@
 // A node made from a PROTO or EXTERNPROTO declaration of the world: it
 // carries a copy of the declaration's interface, with the declaration's
-// default values. Reading its body into a scene of its own, and forwarding
-// events through the IS connections, come with the instance's body.
+// default values, and once instantiated a scene of its own read from the
+// declaration's body file.
+//
+// Every IS line of the body becomes a ROUTE between the instance and the body
+// node: a field of the instance reaches the node through "<name>_changed"; an
+// event the instance receives leaves through its eventOut "proto_out_<name>"
+// into the body; an event of the body enters the instance's eventIn
+// "proto_in_<name>" and leaves the instance through its eventOut <name>.
+// Where a reference is resolved, the single top-level node of the body stands
+// for the instance.
 #pragma once
+
+#include <memory>
+#include <string>
 
 #include "engine/scene/ProtoDeclaration.h"
 
 namespace vx {
 
+class CBrowser;
+class NodeClassTable;
+struct IsRecord;
+
 class CProtoInstanceNode : public CRuntimeFieldNode {
  public:
-  explicit CProtoInstanceNode(CProtoDeclaration& declaration);
+  enum InstantiateResult : int {
+    InstantiateDone = 0,
+    InstantiateEmptyPath = 2,
+    InstantiateBadBody = 5,
+    InstantiateNoBodyFile = 6,
+    // The body instantiates its own declaration, directly or through others,
+    // or declarations nest too deeply; never tried again.
+    InstantiateRefused = 7,
+  };
+
+  // classes: the node classes the body is read with (not owned; outlives the
+  // instance); the standard classes when null.
+  explicit CProtoInstanceNode(CProtoDeclaration& declaration, const NodeClassTable* classes = nullptr);
 
   NodeCategory GetCategory() const override { return NodeCategoryGrouping; }
   NodeTypeId GetTypeId() const override { return NodeTypeProtoInstance; }
   // An instance is written under the name of its declaration.
   std::string_view GetTypeName() const override { return GetDeclaration()->GetName(); }
-  // The single top-level node of the body; null while there is no body.
-  CNode* ResolveInstance() override { return nullptr; }
+  CNode* ResolveInstance() override { return GetPrimaryNode(); }
+  // Instantiates on the first traversal (retried until it succeeds, which
+  // also advances an EXTERNPROTO's fetch), then traverses the body's
+  // top-level nodes as this node's children.
+  void Traverse(RenderPass pass, CViewContext* view) override;
+  int OnEventIn(bool isField, int index, const void* value) override;
 
+  // Reads the body into a scene of its own; message gets the reason of a
+  // failure.
+  [[nodiscard]] InstantiateResult Instantiate(std::string& message);
+  // The body's single top-level node, resolved again so that nested instances
+  // unwrap; null before instantiation or when the body has several.
+  CNode* GetPrimaryNode() const;
+
+  bool IsInstantiated() const { return body_ != nullptr; }
+  bool IsRefused() const { return refused_; }
+  // Why instantiation last failed; empty when it did not.
+  const std::string& GetMessage() const { return message_; }
+  CBrowser* GetBody() const { return body_.get(); }
   CProtoDeclaration* GetDeclaration() const { return static_cast<CProtoDeclaration*>(declaration_.GetNode()); }
 
   // Three placeholder fields precede the interface, which starts at field 3.
@@ -27,10 +70,24 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   SFVec3f dummy2{};
 
  protected:
-  ~CProtoInstanceNode() override = default;
+  ~CProtoInstanceNode() override;
 
  private:
+  static void ConnectIs(const IsRecord& record, void* instance);
+  void ConnectField(const IsRecord& record, FieldType type);
+  void ConnectEventOut(const IsRecord& record, FieldType type);
+  void ConnectEventIn(const IsRecord& record, FieldType type);
+  // Unset fields take the declaration's defaults (an EXTERNPROTO learns them
+  // only when its file has been fetched).
+  void TakeDeclaredDefaults();
+  bool HasOrDeclares(FieldKind kind, const std::string& name, FieldType type);
+  InstantiateResult ReadBody(const std::string& path, std::string& message);
+
   CNodeRef declaration_;
+  const NodeClassTable* classes_;
+  std::unique_ptr<CBrowser> body_;
+  std::string message_;
+  bool refused_ = false;
 };
 
 }  // namespace vx

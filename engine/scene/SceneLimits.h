@@ -40,6 +40,10 @@ inline constexpr int kMaxNodeNesting = 512;
 // PROTO and EXTERNPROTO declarations held by one world.
 inline constexpr int kMaxProtoDeclarations = 100;
 
+// PROTO bodies read inside PROTO bodies; deeper nesting is refused, which
+// also ends a body that instantiates itself through other declarations.
+inline constexpr int kMaxProtoNesting = 32;
+
 // The reader's message text (char[260] with its end).
 inline constexpr size_t kMaxMessageLength = 259;
 

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "engine/scene/DownloadService.h"
-#include "engine/scene/ProtoDeclaration.h"
+#include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "platform/Numbers.h"
@@ -210,11 +210,18 @@ bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
   SetMessage("Expected '{' in %s node.", typeName.c_str());
   if (brace != '{') return false;
 
-  const NodeCreation creation{factoryWorld_ ? factoryWorld_ : world_, vistaVersion_};
+  const NodeCreation creation{factoryWorld_ ? factoryWorld_ : world_, vistaVersion_, world_};
   CNodeRef node = NodeFactory(typeName, creation, classes_);
   if (!node) {
     SetMessage("Unknown node type '%s'.", typeName.c_str());
     return false;
+  }
+  if (node->GetTypeId() == NodeTypeProtoInstance) {
+    const auto& instance = static_cast<const CProtoInstanceNode&>(*node.GetNode());
+    if (instance.IsRefused()) {
+      message_ = instance.GetMessage();
+      return false;
+    }
   }
   if (defTable_.size() >= static_cast<size_t>(kMaxNodesPerFile)) {
     SetMessage("Too many nodes in this file.");
@@ -296,6 +303,9 @@ bool CSceneReader::ApplyIsRule(CNode* node, const std::string& member, size_t af
 }
 
 void CSceneReader::BindIfFirst(CNode* node) {
+  // Field values read outside a scene (an external PROTO's defaults) bind
+  // nothing.
+  if (!world_) return;
   bool bind = false;
   switch (node->GetTypeId()) {
     case NodeTypeNavigationInfo: bind = !world_->GetNavigationInfo(); break;

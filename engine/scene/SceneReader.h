@@ -65,6 +65,10 @@ class CSceneReader {
   // Reads the value of the named field of the node from the stream and sets
   // it (PROTO interface defaults).
   [[nodiscard]] bool ReadFieldValueOnNode(CNode* node, std::string_view name, std::string_view typeName);
+  // Copies the body text that follows (from the next '{' to its matching
+  // '}') into a new file in the cache folder, which becomes the
+  // declaration's body file; false when the input ends first.
+  [[nodiscard]] bool CopyProtoBody(CNode* declaration, const std::string& name);
 
  private:
   class OpenNode;
@@ -84,7 +88,6 @@ class CSceneReader {
   bool ProtoParser(bool isExtern);
   bool ReadExtensionProto(const std::string& name);
   bool ReadProtoInterface(CNode* declaration, bool readDefaults);
-  bool CopyProtoBody(CNode* declaration, const std::string& name);
 
   // Field values.
   bool ReadFieldValue(CNode* node, std::string_view name, std::string_view typeName);

@@ -81,6 +81,8 @@ void CBrowser::DropScene() {
   pendingRoutes_.clear();
   // The root goes before the declarations its PROTO instances were made from.
   root_.SetNode(nullptr);
+  // A declaration kept alive elsewhere must not reach back into this world.
+  for (CNodeRef& proto : protos_) proto->SetWorld(nullptr);
   protos_.clear();
 }
 
@@ -149,7 +151,7 @@ CProtoDeclaration* CBrowser::FindProto(std::string_view name) const {
     auto* proto = static_cast<CProtoDeclaration*>(ref.GetNode());
     if (proto->GetName() == name) return proto;
   }
-  return nullptr;
+  return enclosing_ ? enclosing_->FindProto(name) : nullptr;
 }
 
 CProtoDeclaration* CBrowser::GetProto(int index) const {

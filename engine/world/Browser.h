@@ -87,7 +87,11 @@ class CBrowser {
   CProtoDeclaration* CreateProto(std::string_view name, bool isExtern);
   // Appends a declaration made elsewhere; false (nothing kept) at 100.
   [[nodiscard]] bool AddProto(CProtoDeclaration* declaration);
+  // This world's declaration of the name, else the enclosing world's.
   CProtoDeclaration* FindProto(std::string_view name) const;
+  // The world whose declarations a PROTO body sees besides its own (not
+  // owned; set only while the body is read).
+  void SetEnclosingWorld(const CBrowser* world) { enclosing_ = world; }
   CProtoDeclaration* GetProto(int index) const;
   int GetProtoCount() const { return static_cast<int>(protos_.size()); }
 
@@ -202,6 +206,7 @@ class CBrowser {
   float savedPitch_ = 0.0f;
   float savedRoll_ = 0.0f;
   std::vector<CNodeRef> protos_;
+  const CBrowser* enclosing_ = nullptr;
   std::vector<OverlayEntry> overlays_;
   bool legacyPanorama_ = false;
 };

@@ -1,6 +1,7 @@
 /* Every boundary header must compile as plain C. */
 #include "vantessel/Component.h"
 #include "vantessel/Download.h"
+#include "vantessel/Engine.h"
 #include "vantessel/EngineResult.h"
 #include "vantessel/Export.h"
 #include "vantessel/FieldValues.h"

@@ -1,0 +1,34 @@
+// The engine instance a host makes first: the shared download service, the
+// scenes in creation order and the network flag.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/world/HostComponent.h"
+#include "engine/world/SceneHandle.h"
+
+namespace vx {
+
+// An instance holds at most this many scenes.
+inline constexpr int kMaxScenes = 32;
+// Bytes of the inverse colour map shared by the media objects (5 bits per
+// channel).
+inline constexpr size_t kInverseColourMapSize = 32768;
+
+struct EngineInstance {
+  std::shared_ptr<CHostComponent> download;
+  // Without gaps, in creation order.
+  std::vector<std::unique_ptr<SceneHandle>> scenes;
+  bool networkEnabled = false;
+  std::vector<uint8_t> inverseColourMap = std::vector<uint8_t>(kInverseColourMapSize);
+
+  // Null when the scene table is full.
+  SceneHandle* AddScene();
+  // Deletes the scene; the later scenes move up.
+  void RemoveScene(const SceneHandle* scene);
+};
+
+}  // namespace vx

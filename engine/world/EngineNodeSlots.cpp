@@ -1,0 +1,129 @@
+// Slots that reach the nodes of a scene's world by DEF name and their fields
+// by name, and that turn field values into text and back.
+#include <new>
+#include "engine/scene/PropertyText.h"
+#include "engine/world/EngineSlotSupport.h"
+
+namespace vx {
+namespace {
+
+// The node that find picks from the world into a new reference at *out (null
+// first). An empty world gives 0 and no reference.
+template <typename Find>
+EngineResult HandOutNode(vx::SceneHandle* scene, Find find, VxNodeRef** out) {
+  *out = nullptr;
+  if (!scene->world) return EngineOk;
+  CNode* node = find(*scene->world);
+  if (!node) return EngineNodeNotFound;
+  *out = ToHandle(new CNodeRef(node));
+  return EngineOk;
+}
+
+EngineResult FindNodeByName(::SceneHandle* scene, const char* defName, VxNodeRef** out) {
+  if (!scene || !defName || !out) return EngineNullArgument;
+  std::string name = BoundedText(defName);
+  return HandOutNode(FromHandle(scene), [&name](CBrowser& world) { return world.FindNode(name); }, out);
+}
+
+EngineResult GetBoundNodeRef(::SceneHandle* scene, int32_t typeId, VxNodeRef** out) {
+  if (!scene || !out) return EngineNullArgument;
+  return HandOutNode(FromHandle(scene), [typeId](CBrowser& world) { return world.GetBoundNode(static_cast<NodeTypeId>(typeId)); }, out);
+}
+
+EngineResult ReleaseNodeRef(VxNodeRef* ref) {
+  if (!ref) return EngineNullArgument;
+  delete FromHandle(ref);
+  return EngineOk;
+}
+
+// The checks every node slot makes: a scene, a reference and (when the slot
+// takes one) a name are given, and the reference holds a node. The node
+// acted on is the one held, a PROTO instance itself rather than its body.
+EngineResult CheckNodeArguments(::SceneHandle* scene, VxNodeRef* ref, bool hasName, const char* name) {
+  if (!scene || !ref || (hasName && !name)) return EngineNullArgument;
+  return FromHandle(ref)->Resolve() ? EngineOk : EngineNodeNotFound;
+}
+
+EngineResult GetNodeTypeId(::SceneHandle* scene, VxNodeRef* ref, int32_t* out) {
+  EngineResult result = CheckNodeArguments(scene, ref, false, nullptr);
+  if (result == EngineOk && out) *out = FromHandle(ref)->Get()->GetTypeId();
+  return result;
+}
+
+EngineResult GetNodeFieldType(::SceneHandle* scene, VxNodeRef* ref, const char* name, int32_t* out) {
+  EngineResult result = CheckNodeArguments(scene, ref, true, name);
+  if (result == EngineOk && out) *out = FromHandle(ref)->Get()->GetFieldType(BoundedText(name));
+  return result;
+}
+
+EngineResult GetNodeEventInType(::SceneHandle* scene, VxNodeRef* ref, const char* name, int32_t* out) {
+  EngineResult result = CheckNodeArguments(scene, ref, true, name);
+  if (result == EngineOk && out) *out = FromHandle(ref)->Get()->GetEventInType(BoundedText(name));
+  return result;
+}
+
+EngineResult GetNodeFieldValue(::SceneHandle* scene, VxNodeRef* ref, const char* name, void** out) {
+  EngineResult result = CheckNodeArguments(scene, ref, true, name);
+  if (result == EngineOk && out) *out = FromHandle(ref)->Get()->GetFieldByName(BoundedText(name));
+  return result;
+}
+
+// The field takes a copy of the value; the elements of a list value are then
+// given up, so the caller's block keeps no array (and a count of 0 with it,
+// so that nothing reads elements that are gone).
+EngineResult SetNodeField(::SceneHandle* scene, VxNodeRef* ref, const char* name, void* value) {
+  EngineResult result = CheckNodeArguments(scene, ref, true, name);
+  if (result != EngineOk || !value) return result;
+  CNode* node = FromHandle(ref)->Get();
+  std::string field = BoundedText(name);
+  node->SetField(field, value);
+  FieldType type = node->GetFieldType(field);
+  if (IsMultiValued(type)) FreeFieldValue(type, value);
+  return EngineOk;
+}
+
+EngineResult SendNodeEvent(::SceneHandle* scene, VxNodeRef* ref, const char* name, void* value) {
+  EngineResult result = CheckNodeArguments(scene, ref, true, name);
+  if (result != EngineOk || !value) return result;
+  (void)FromHandle(ref)->Get()->ReceiveEvent(BoundedText(name), value);
+  return EngineOk;
+}
+
+// The view's context is given to the conversion once views exist; until then
+// nodes made from text are activated without one.
+int32_t ParseFieldValue(::SceneHandle* scene, ::ViewHandle*, const char* text, FieldType type, void** out) {
+  if (!text || !out) return kPropertyTextRefused;
+  CBrowser* world = scene ? FromHandle(scene)->world.get() : nullptr;
+  // A list value allocates its elements; running out of memory refuses the
+  // text instead of letting the exception reach the host.
+  try {
+    return SetFieldValueFromText(text, type, out, world, nullptr);
+  } catch (const std::bad_alloc&) {
+    *out = nullptr;
+    return kPropertyTextRefused;
+  }
+}
+
+EngineResult FormatFieldValue(const void* value, FieldType type, char* out) {
+  if (!value || !out) return EngineNullArgument;
+  (void)FieldValueToText(value, type, out, VX_TEXT_BUFFER_SIZE);
+  return EngineOk;
+}
+
+}  // namespace
+
+void AddNodeSlots(EngineSlotTable& table) {
+  table[VxEngineFindNodeByName] = AsSlot(&FindNodeByName);
+  table[VxEngineReleaseNodeRef] = AsSlot(&ReleaseNodeRef);
+  table[VxEngineGetNodeTypeId] = AsSlot(&GetNodeTypeId);
+  table[VxEngineGetNodeFieldType] = AsSlot(&GetNodeFieldType);
+  table[VxEngineGetNodeEventInType] = AsSlot(&GetNodeEventInType);
+  table[VxEngineGetNodeFieldValue] = AsSlot(&GetNodeFieldValue);
+  table[VxEngineSetNodeField] = AsSlot(&SetNodeField);
+  table[VxEngineSendNodeEvent] = AsSlot(&SendNodeEvent);
+  table[VxEngineParseFieldValue] = AsSlot(&ParseFieldValue);
+  table[VxEngineFormatFieldValue] = AsSlot(&FormatFieldValue);
+  table[VxEngineGetBoundNodeRef] = AsSlot(&GetBoundNodeRef);
+}
+
+}  // namespace vx

@@ -1,0 +1,54 @@
+// What the engine interface's slot functions share: the casts between the
+// boundary's opaque handles and the engine's records, and bounded text copies.
+#pragma once
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include <vantessel/Engine.h>
+
+#include "engine/scene/Node.h"
+#include "engine/world/EngineInstance.h"
+
+namespace vx {
+
+using EngineSlotTable = std::array<VxSlotFunction, VxEngineSlotCount>;
+
+template <typename Fn>
+VxSlotFunction AsSlot(Fn fn) {
+  return reinterpret_cast<VxSlotFunction>(fn);
+}
+
+inline vx::EngineInstance* FromHandle(::EngineInstance* instance) {
+  return reinterpret_cast<vx::EngineInstance*>(instance);
+}
+inline ::EngineInstance* ToHandle(vx::EngineInstance* instance) {
+  return reinterpret_cast<::EngineInstance*>(instance);
+}
+inline vx::SceneHandle* FromHandle(::SceneHandle* scene) { return reinterpret_cast<vx::SceneHandle*>(scene); }
+inline ::SceneHandle* ToHandle(vx::SceneHandle* scene) { return reinterpret_cast<::SceneHandle*>(scene); }
+inline CNodeRef* FromHandle(VxNodeRef* ref) { return reinterpret_cast<CNodeRef*>(ref); }
+inline VxNodeRef* ToHandle(CNodeRef* ref) { return reinterpret_cast<VxNodeRef*>(ref); }
+
+// A caller's text of at most VX_TEXT_BUFFER_SIZE - 1 characters; read no
+// further even when the caller's buffer is not terminated.
+inline std::string BoundedText(const char* text) {
+  return std::string(text, strnlen(text, VX_TEXT_BUFFER_SIZE - 1));
+}
+
+// Copies text into a caller's buffer of VX_TEXT_BUFFER_SIZE characters, cut
+// to fit and always terminated.
+inline void CopyToCaller(std::string_view text, char* out) {
+  size_t length = std::min(text.size(), static_cast<size_t>(VX_TEXT_BUFFER_SIZE - 1));
+  std::memcpy(out, text.data(), length);
+  out[length] = '\0';
+}
+
+// Fill the slots of each group into the table.
+void AddInstanceSlots(EngineSlotTable& table);
+void AddSceneSlots(EngineSlotTable& table);
+void AddNodeSlots(EngineSlotTable& table);
+
+}  // namespace vx

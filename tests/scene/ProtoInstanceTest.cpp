@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "engine/scene/DownloadService.h"
+#include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/SceneReader.h"
+#include "engine/scene/nodes/GroupNode.h"
+#include "engine/world/Browser.h"
+#include "tests/scene/TestNodes.h"
+
+namespace vx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CProbeNode;
+
+constexpr int kPoke = 0;  // the probe's eventIn "poke"
+
+class CacheFolderService : public IDownloadService {
+ public:
+  explicit CacheFolderService(std::string folder) : folder_(std::move(folder)) {}
+  std::string GetCacheDirectory() override { return folder_; }
+
+ private:
+  std::string folder_;
+};
+
+class ProtoInstanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cache_ = fs::path(VX_TEST_BINARY_DIR) / "proto_cache" /
+             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(cache_);
+    fs::create_directories(cache_);
+    service_ = std::make_unique<CacheFolderService>(cache_.string() + "/");
+    SetDownloadService(service_.get());
+  }
+  void TearDown() override {
+    world_.reset();
+    SetDownloadService(nullptr);
+  }
+
+  bool Read(const std::string& body) {
+    world_ = std::make_unique<CBrowser>();
+    auto stream = CSceneInputStream::FromText("#VRML V2.0 utf8\n" + body);
+    stream.PadBrackets();
+    CSceneReader reader(stream, classes_);
+    const bool ok = reader.ReadScene(world_.get());
+    message_ = reader.GetMessage();
+    return ok;
+  }
+
+  CProtoInstanceNode& Instance(const char* defName) {
+    CNode* node = world_->FindNode(defName);
+    EXPECT_NE(node, nullptr) << defName;
+    EXPECT_EQ(node->GetTypeId(), NodeTypeProtoInstance);
+    return static_cast<CProtoInstanceNode&>(*node);
+  }
+  static CProbeNode* Resolved(CNode& instance) { return static_cast<CProbeNode*>(CNodeRef(&instance).Resolve()); }
+  static CProbeNode* BodyNode(CProtoInstanceNode& instance, const char* defName) {
+    return static_cast<CProbeNode*>(instance.GetBody()->FindNode(defName));
+  }
+
+  static constexpr NodeRegistration kTestClasses[] = {test::RegisterTestNodes};
+  NodeClassTable classes_ = MakeNodeClassTable(kTestClasses);
+  fs::path cache_;
+  std::unique_ptr<CacheFolderService> service_;
+  std::unique_ptr<CBrowser> world_;
+  std::string message_;
+};
+
+TEST_F(ProtoInstanceTest, FieldsTakeDefaultsOrFileValuesAndFollowLaterChanges) {
+  ASSERT_TRUE(Read(R"(
+    PROTO P [ field SFVec3f pos 4 5 6  field SFFloat f 0.5  field SFString s "text" ] {
+      Probe { position IS pos  fraction IS f  label IS s }
+    }
+    PROTO Mismatch [ field SFString s "x" ] { Probe { fraction IS s } }
+    DEF SET P { f 0.75 }
+    DEF UNSET P { }
+    DEF BAD Mismatch { }
+  )")) << message_;
+
+  CProbeNode* set = Resolved(Instance("SET"));
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(set->fraction, 0.75f) << "the file's value reaches the body";
+  EXPECT_EQ(set->position.y, 5.0f) << "an unset field takes the declared default";
+  EXPECT_STREQ(set->label.text, "text");
+  CProbeNode* unset = Resolved(Instance("UNSET"));
+  ASSERT_NE(unset, nullptr);
+  EXPECT_EQ(unset->fraction, 0.5f);
+  EXPECT_EQ(*static_cast<float*>(Instance("UNSET").GetFieldByName("f")), 0.5f);
+
+  const SFVec3f moved{7, 8, 9};
+  Instance("UNSET").SetField("pos", &moved);
+  EXPECT_EQ(unset->position.z, 9.0f);
+  EXPECT_EQ(set->position.z, 6.0f) << "instances do not share their bodies";
+
+  EXPECT_EQ(Resolved(Instance("BAD"))->fraction, 0.25f) << "a field of another type is not connected";
+}
+
+TEST_F(ProtoInstanceTest, EventsCrossTheInstanceInBothDirectionsAndRoutesReachIt) {
+  ASSERT_TRUE(Read(R"(
+    PROTO E [ eventIn SFFloat kick  eventOut SFFloat kicked ] { DEF INNER Probe { poke IS kick  poked IS kicked } }
+    DEF INST E { }
+    DEF OUT Probe { }
+    DEF IN Probe { }
+    ROUTE INST.kicked TO OUT.poke
+    ROUTE IN.poked TO INST.kick
+  )")) << message_;
+  CProtoInstanceNode& instance = Instance("INST");
+  CProbeNode* inner = BodyNode(instance, "INNER");
+  auto* out = static_cast<CProbeNode*>(world_->FindNode("OUT"));
+  auto* in = static_cast<CProbeNode*>(world_->FindNode("IN"));
+  ASSERT_NE(inner, nullptr);
+
+  const float value = 0.5f;
+  ASSERT_EQ(instance.ReceiveEvent("kick", &value), 0);
+  ASSERT_EQ(inner->received.size(), 1u) << "an event to the instance enters the body";
+  EXPECT_EQ(inner->received[0].index, kPoke);
+
+  in->SendEvent("poked", &value);
+  EXPECT_EQ(inner->received.size(), 2u) << "a ROUTE to the instance reaches it, and through it the body";
+
+  inner->SendEvent("poked", &value);
+  ASSERT_EQ(out->received.size(), 1u) << "an event of the body leaves the instance";
+  EXPECT_EQ(out->received[0].index, kPoke);
+}
+
+TEST_F(ProtoInstanceTest, BodyRoutesFireOnceAndPrimaryNodeNeedsASingleTopNode) {
+  ASSERT_TRUE(Read(R"(
+    PROTO Two [ ] { DEF A Probe { } DEF B Probe { } ROUTE A.poked TO B.poke }
+    DEF TWO Two { }
+  )")) << message_;
+  CProtoInstanceNode& instance = Instance("TWO");
+  EXPECT_EQ(instance.GetPrimaryNode(), nullptr) << "two top-level nodes";
+  EXPECT_EQ(CNodeRef(&instance).Resolve(), nullptr);
+  const float value = 1.0f;
+  BodyNode(instance, "A")->SendEvent("poked", &value);
+  EXPECT_EQ(BodyNode(instance, "B")->received.size(), 1u);
+}
+
+TEST_F(ProtoInstanceTest, NestedDeclarationsStayInTheirBodyAndOuterOnesAreSeen) {
+  std::string scene = R"(
+    PROTO Leaf [ field SFFloat g 0.25 ] { Probe { fraction IS g } }
+    PROTO Outer [ field SFFloat f 0.5 ] {
+      PROTO Inner [ field SFFloat g 0.1 ] { Leaf { g IS g } }
+      Inner { g IS f }
+    }
+  )";
+  // More instances than a world holds declarations.
+  for (int i = 0; i < kMaxProtoDeclarations + 20; ++i) scene += "Outer { f 0.75 }\n";
+  scene += "DEF LAST Outer { }\n";
+  ASSERT_TRUE(Read(scene)) << message_;
+  EXPECT_EQ(world_->GetProtoCount(), 2);
+
+  CProbeNode* leaf = Resolved(Instance("LAST"));
+  ASSERT_NE(leaf, nullptr) << "nested instances unwrap to the innermost node";
+  EXPECT_EQ(leaf->fraction, 0.5f);
+  auto* first = static_cast<CProtoInstanceNode*>(world_->GetRoot()->children[0].GetNode());
+  EXPECT_EQ(Resolved(*first)->fraction, 0.75f);
+  EXPECT_EQ(first->GetBody()->GetProtoCount(), 1) << "Inner belongs to the body alone";
+}
+
+TEST_F(ProtoInstanceTest, RecursiveUseIsRefusedWithAClearError) {
+  EXPECT_FALSE(Read("PROTO Loop [ ] { Group { children [ Loop { } ] } } Loop { }"));
+  EXPECT_EQ(message_, "PROTO 'Loop' is used inside its own body.");
+
+  EXPECT_FALSE(Read("PROTO A [ ] { B { } } PROTO B [ ] { A { } } A { }"));
+  EXPECT_EQ(message_, "PROTO 'A' is used inside its own body.");
+
+  ASSERT_TRUE(Read("PROTO Fine [ ] { Probe { } } Fine { } Fine { }")) << "the refusal leaves nothing behind";
+}
+
+TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {
+  const fs::path library = cache_ / "library.wrl";
+  std::ofstream(library) << "#VRML V2.0 utf8\n"
+                            "PROTO First [ field SFFloat x 0.1 ] { Group { } }\n"
+                            "PROTO Second [ field SFFloat f 0.5 eventIn SFFloat kick field SFVec3f extra 1 1 1 ] {\n"
+                            "  Probe { fraction IS f poke IS kick position IS extra }\n"
+                            "}\n";
+  ASSERT_TRUE(Read("EXTERNPROTO Second [ field SFFloat f eventIn SFFloat kick ] [ \"" + (cache_ / "missing.wrl").string() +
+                   "#Second\" \"" + library.string() + "#Second\" ]\nDEF S Second { }"))
+      << message_;
+  CProtoInstanceNode& instance = Instance("S");
+  EXPECT_FALSE(instance.IsInstantiated()) << "the first URL is missing";
+  instance.Traverse(RenderPass::Frame, nullptr);
+  ASSERT_TRUE(instance.IsInstantiated()) << instance.GetMessage();
+
+  CProbeNode* probe = Resolved(instance);
+  EXPECT_EQ(probe->fraction, 0.5f) << "the fetched default reaches the instance";
+  EXPECT_EQ(probe->position.x, 1.0f);
+  CProtoDeclaration& declaration = *instance.GetDeclaration();
+  EXPECT_EQ(declaration.GetFieldTable()->eventIns.size(), 1u) << "a member already declared is not declared again";
+  std::string first, second;
+  ASSERT_TRUE(declaration.GetBodyFile(first));
+  ASSERT_TRUE(declaration.GetBodyFile(second));
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(fs::path(first).parent_path(), cache_);
+}
+
+TEST_F(ProtoInstanceTest, ExternProtoWithoutAUsableUrlStaysEmpty) {
+  ASSERT_TRUE(Read("EXTERNPROTO Gone [ field SFFloat f ] [ \"" + (cache_ / "none.wrl").string() +
+                   "\" \"#Gone\" ]\nDEF G Gone { }"))
+      << message_;
+  CProtoInstanceNode& instance = Instance("G");
+  for (int i = 0; i < 4; ++i) instance.Traverse(RenderPass::Frame, nullptr);
+  EXPECT_FALSE(instance.IsInstantiated());
+  EXPECT_EQ(CNodeRef(&instance).Resolve(), nullptr);
+  std::string path;
+  EXPECT_FALSE(instance.GetDeclaration()->GetBodyFile(path));
+  EXPECT_TRUE(path.empty());
+}
+
+}  // namespace
+}  // namespace vx
