@@ -56,16 +56,6 @@ class CTextureCoordinateNode : public CNode {
   ~CTextureCoordinateNode() override = default;
 };
 
-// The list named name of the node a field holds, when the node has a field
-// of that name and of the list type T; null otherwise. Any node with such a
-// field serves, but one whose field of that name has another layout (a
-// TextureCoordinate's 2-D "point" where 3-D points are wanted) does not.
-template <typename T>
-const T* PropertyList(const CNodeRef& holder, const char* name) {
-  if (!holder.Resolve() || holder->GetFieldType(name) != FieldTypeOf<T>::value) return nullptr;
-  return static_cast<const T*>(holder->GetFieldByName(name));
-}
-
 void RegisterGeometricPropertyNodes(NodeClassTable& table);
 
 }  // namespace vx

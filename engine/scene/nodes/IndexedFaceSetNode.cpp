@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/GeometricPropertyNodes.h"
+#include "engine/scene/nodes/GeometryNodeSupport.h"
 #include "engine/world/ViewContext.h"
 
 namespace vx {
@@ -71,10 +71,10 @@ int CIndexedFaceSetNode::OnEventIn(bool isField, int index, const void* value) {
 
 bool CIndexedFaceSetNode::UpdateMesh() {
   if (!rebuild_ && !IsDirty()) return true;
-  const MFVec3f* points = PropertyList<MFVec3f>(coord, "point");
+  const MFVec3f* points = PropertyList<SFVec3f>(coord, "point");
   if (!points || coordIndex.count < 1) return false;
-  const MFVec3f* normals = PropertyList<MFVec3f>(normal, "vector");
-  const MFVec2f* texCoords = PropertyList<MFVec2f>(texCoord, "point");
+  const MFVec3f* normals = PropertyList<SFVec3f>(normal, "vector");
+  const MFVec2f* texCoords = PropertyList<SFVec2f>(texCoord, "point");
   if (rebuild_) BuildMesh(*points, normals, texCoords);
   if (IsDirty()) {
     SetDirty(false);
