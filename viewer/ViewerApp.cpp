@@ -7,6 +7,7 @@
 #include "host/DownloadManager.h"
 #include "host/ProductRegistry.h"
 #include "platform/Dialogs.h"
+#include "platform/InputState.h"
 #include "viewer/EngineCalls.h"
 #include "viewer/MainFrame.h"
 #include "viewer/ViewerDialogs.h"
@@ -52,6 +53,8 @@ bool CViewerApp::InitInstance(const std::vector<std::string>& arguments) {
   }
   AcceptDroppedFiles(view_->Window(), true);
   frame_->show();
+  // As in any frame, the keys go to the view.
+  SetFocus(view_->Window());
   idle_.start();
   return true;
 }

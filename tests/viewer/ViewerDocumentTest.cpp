@@ -47,7 +47,7 @@ TEST_F(ViewerWithEngineTest, SaveAsWritesAWorldThatOpensAgain) {
   OnNextDialog<QFileDialog> choose(ChooseFile(saved));
   Trigger(viewer::kCommandSaveAs);
   EXPECT_TRUE(choose.Seen());
-  EXPECT_EQ(ViewerTestRoot::Read(saved).rfind("#VRML V2.0 utf8", 0), 0u);
+  EXPECT_EQ(ViewerTestRoot::ReadFile(saved).rfind("#VRML V2.0 utf8", 0), 0u);
   ASSERT_TRUE(app_->OpenDocumentFile(saved));
   EXPECT_TRUE(SceneHasNode("Spinner"));
   EXPECT_TRUE(SceneHasNode("Clock"));

@@ -9,10 +9,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <cstdlib>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,7 +18,7 @@
 #include "QtTestSupport.h"
 #include "host/ComponentManager.h"
 #include "platform/Path.h"
-#include "tests/platform/TestEnvironment.h"
+#include "tests/host/HostTestEnvironment.h"
 #include "viewer/MainFrame.h"
 #include "viewer/ViewerApp.h"
 #include "viewer/ViewerDoc.h"
@@ -29,49 +27,25 @@
 
 namespace vx::test {
 
-// VANTESSEL_ROOT on a new temporary folder, removed afterwards.
-class ViewerTestRoot {
+// A product root of the test's own (VANTESSEL_ROOT on a new temporary
+// folder, removed afterwards) with a folder of worlds.
+class ViewerTestRoot : public HostTestRoot {
  public:
-  ViewerTestRoot() : root_(MakeFolder()), environment_("VANTESSEL_ROOT", root_.c_str()) {
-    std::filesystem::create_directories(path::ComponentsFolder());
-    std::filesystem::create_directories(Worlds());
-  }
-  ~ViewerTestRoot() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  ViewerTestRoot(const ViewerTestRoot&) = delete;
-  ViewerTestRoot& operator=(const ViewerTestRoot&) = delete;
+  ViewerTestRoot() { std::filesystem::create_directories(Worlds()); }
 
   // Puts the engine module into the Components folder, as scripts/run does.
   static void InstallEngine() {
-    std::filesystem::copy_file(VX_ENGINE_MODULE, path::ComponentsFolder() + "Vantessel2_2.so",
+    std::filesystem::copy_file(VX_ENGINE_MODULE, Components() + "Vantessel2_2.so",
                                std::filesystem::copy_options::overwrite_existing);
   }
 
-  std::string Worlds() const { return root_ + "/worlds/"; }
+  std::string Worlds() const { return Folder() + "/worlds/"; }
 
   // Writes a file under the worlds folder; its path.
   std::string Write(const std::string& name, const std::string& text) const {
-    const std::string file = Worlds() + name;
-    std::ofstream(file, std::ios::binary) << text;
-    return file;
+    WriteFile(Worlds() + name, text);
+    return Worlds() + name;
   }
-
-  static std::string Read(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-
- private:
-  static std::string MakeFolder() {
-    std::string folder = (std::filesystem::temp_directory_path() / "vxviewerXXXXXX").string();
-    if (!::mkdtemp(folder.data())) std::abort();
-    return folder;
-  }
-
-  std::string root_;
-  ScopedEnvironment environment_;
 };
 
 // A message box as the user saw it.
