@@ -1,5 +1,7 @@
 #include "engine/scene/ProtoDeclaration.h"
 
+#include <fstream>
+#include <iterator>
 #include <optional>
 
 #include "engine/scene/SceneReader.h"
@@ -55,6 +57,20 @@ bool CProtoDeclaration::GetBodyFile(std::string& out) {
   out.clear();
   if (bodyFile_.empty() && (!isExtern_ || !StartAttempt())) return false;
   out = bodyFile_;
+  return true;
+}
+
+bool CProtoDeclaration::ReadBodyText(std::string& out) const {
+  out.clear();
+  if (bodyFile_.empty()) return false;
+  std::ifstream file(bodyFile_, std::ios::binary);
+  if (!file) return false;
+  out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  if (file.bad() || !out.starts_with(kProtoBodyHeader)) {
+    out.clear();
+    return false;
+  }
+  out.erase(0, kProtoBodyHeader.size());
   return true;
 }
 

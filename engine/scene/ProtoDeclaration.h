@@ -28,6 +28,10 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   const std::string& GetBodyFilePath() const { return bodyFile_; }
   void SetBodyFilePath(std::string path) { bodyFile_ = std::move(path); }
 
+  // The body text as the body file holds it, without the file's header;
+  // false while there is no body file or when it does not read.
+  [[nodiscard]] bool ReadBodyText(std::string& out) const;
+
   // An EXTERNPROTO's URLs.
   const MFString& GetUrls() const { return urls_; }
   void SetUrls(const MFString& urls) { CopyFieldValue(FieldTypeMFString, &urls_, &urls); }
