@@ -6,12 +6,16 @@
 // An EXTERNPROTO fetches its URLs one after another when an instance first
 // asks for the body: a local file is read at once, an "http://" URL through
 // the download service. The fetched file's PROTO (the one named after "#" in
-// the URL, else the first) gives the interface's defaults and the body.
+// the URL, else the first) gives the interface's defaults and the body. A
+// download that fails, or that the service refuses, moves on to the next
+// URL; a declaration that goes away stops its download, which then never
+// reports back.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "engine/scene/DownloadService.h"
 #include "engine/scene/RuntimeFieldNode.h"
 
 namespace vx {
@@ -38,8 +42,9 @@ class CProtoDeclaration : public CRuntimeFieldNode {
 
   // True with the body file's path in out once it is known. For an
   // EXTERNPROTO each call advances the fetch by one step (one URL tried, or
-  // one look at a running download), so callers simply ask again later;
-  // after the last URL has failed it stays false.
+  // the read of a downloaded file; a running download answers false), so
+  // callers simply ask again later; after the last URL has failed it stays
+  // false.
   [[nodiscard]] bool GetBodyFile(std::string& out);
   // Reads the interface of the PROTO named protoName (the first one when
   // empty) from the file at path into this declaration, and copies its body
@@ -66,6 +71,10 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   // The PROTO's name inside the file being fetched; empty for the first.
   std::string fragment_;
   int32_t attempt_ = 0;
+  // The download of the URL being tried, and the file it gave; empty while
+  // none did.
+  CDownload download_;
+  std::string downloadedFile_;
   bool isExtern_;
 };
 

@@ -88,6 +88,21 @@ std::vector<std::string> NodeTypeNamesIn(std::string_view text) {
   return names;
 }
 
+// A value the reader cannot read (infinity, not a number) is written as the
+// nearest finite one, so that the file still loads.
+float Finite(float value) {
+  if (std::isnan(value)) return 0.0f;
+  if (std::isinf(value)) return std::copysign(std::numeric_limits<float>::max(), value);
+  return value;
+}
+
+void AppendFloats(std::string& out, const float* values, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) out += ' ';
+    out += FormatFloatExact(Finite(values[i]));
+  }
+}
+
 }  // namespace
 
 std::string FormatDoubleExact(double value) {
