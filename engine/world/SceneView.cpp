@@ -178,8 +178,7 @@ void CSceneView::Tick() {
     SwitchMoveTestOff();
   }
   RenderWorld();
-  if (MoveTestHit()) RunCollisionPass(p, movement);
-  previousPosition_ = p;
+  FinishMove(p, movement);
   Present();
   typedCharacter_ = kNoTypedCharacter;
 }
@@ -226,12 +225,7 @@ void CSceneView::PrepareFrame() {
   }
   prepareNeeded_ = false;
   RenderWorld();
-  if (skipCollision_) {
-    skipCollision_ = false;
-  } else {
-    if (MoveTestHit()) RunCollisionPass(p, movement);
-    previousPosition_ = p;
-  }
+  FinishMove(p, movement);
   Present();
 }
 
@@ -391,6 +385,19 @@ void CSceneView::SwitchMoveTestOff() { context_->GetStage()->boxTestOn = 0; }
 bool CSceneView::MoveTestHit() const {
   const CGeometryStage* stage = context_->GetStage();
   return stage->boxTestOn && stage->boxHit;
+}
+
+// A Viewpoint that put the camera somewhere during the frame has set where
+// the next step starts from; otherwise a step that met geometry is taken back
+// in part, and the next step starts where this one ended.
+void CSceneView::FinishMove(CVec3f& p, const Movement& movement) {
+  if (context_->cameraJumped) {
+    context_->cameraJumped = false;
+    previousPosition_ = context_->cameraJumpedTo;
+    return;
+  }
+  if (MoveTestHit()) RunCollisionPass(p, movement);
+  previousPosition_ = p;
 }
 
 // The camera moves half way along its step, pushed out along the surface it

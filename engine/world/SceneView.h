@@ -7,8 +7,9 @@
 // The view owns its CViewContext (made on the first frame) and its frame
 // images; the world belongs to the scene. Nodes reach the view through
 // CViewContext::GetView(): an Anchor's click calls LoadWorld, the Vista and
-// Background nodes use the back image and IsKeyDown, a Viewpoint that jumps
-// the camera sets the previous camera position and skips one collision test.
+// Background nodes use the back image and IsKeyDown. A Viewpoint that jumps
+// the camera notes it in the context; the view then starts the next
+// movement test from there instead of sweeping across the jump.
 #pragma once
 
 #include <array>
@@ -124,11 +125,8 @@ class CSceneView {
   void SetTypedCharacter(uint8_t character) { typedCharacter_ = character; }
   uint8_t GetTypedCharacter() const { return typedCharacter_; }
 
-  // A Viewpoint that jumps the camera sets where the camera was, and that the
-  // next frame's movement test is skipped.
-  void SetPreviousCameraPosition(const CVec3f& position) { previousPosition_ = position; }
+  // Where the next step of the camera starts from, for the movement test.
   const CVec3f& GetPreviousCameraPosition() const { return previousPosition_; }
-  void SetSkipCollision(bool skip) { skipCollision_ = skip; }
 
   CameraFlags cameraFlags;
 
@@ -157,6 +155,7 @@ class CSceneView {
   void SwitchMoveTestOff();
   bool MoveTestHit() const;
   void RunCollisionPass(CVec3f& p, const Movement& movement);
+  void FinishMove(CVec3f& p, const Movement& movement);
   void RenderWorld();
   void FollowLink(std::string url, const char* target);
   void StartWorldDownload(const std::string& url);
@@ -209,7 +208,6 @@ class CSceneView {
 
   int32_t stereoMode_ = 2;
   CVec3f previousPosition_;
-  bool skipCollision_ = false;
   uint8_t typedCharacter_ = kNoTypedCharacter;
 };
 

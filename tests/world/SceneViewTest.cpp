@@ -378,6 +378,22 @@ TEST_F(SceneViewTest, ALocalWorldLoadsOnTheNextTickAndBindsTheNamedViewpoint) {
   EXPECT_NE(world.FindNode("Far"), nullptr) << "a file that does not open changes nothing";
 }
 
+TEST_F(SceneViewTest, AViewpointsJumpIsNotTakenForAStepThroughTheWallBetween) {
+  WorldFile file(
+      "#VRML V2.0 utf8\n"
+      "Viewpoint { position 0 0 10 }\n"
+      "Transform { translation 0 0 5 children Shape { geometry Box { size 4 4 0.2 } } }\n");
+  view->LoadWorld(file.Path().c_str(), nullptr);
+  for (int i = 0; i < 3; ++i) view->Tick();
+  EXPECT_EQ(view->GetContext()->GetPosition(), CVec3f(0.0f, 0.0f, 10.0f));
+  EXPECT_EQ(view->GetPreviousCameraPosition(), CVec3f(0.0f, 0.0f, 10.0f));
+
+  // Walking into the wall is stopped by it.
+  view->GetContext()->SetPosition({0.0f, 0.0f, 5.3f}, false);
+  view->Tick();
+  EXPECT_GT(view->GetContext()->GetPosition().z, 5.3f);
+}
+
 // A download service whose downloads end when the test says so.
 class ScriptedDownloads final : public IDownloadService {
  public:
