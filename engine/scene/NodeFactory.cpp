@@ -12,11 +12,13 @@
 #include "engine/scene/nodes/InterpolatorNodes.h"
 #include "engine/scene/nodes/LODNode.h"
 #include "engine/scene/nodes/LineSetNodes.h"
+#include "engine/scene/nodes/PointingSensorNodes.h"
 #include "engine/scene/nodes/PrimitiveNodes.h"
 #include "engine/scene/nodes/ShapeNode.h"
 #include "engine/scene/nodes/SwitchNode.h"
 #include "engine/scene/nodes/TimeSensorNode.h"
 #include "engine/scene/nodes/TransformNode.h"
+#include "engine/scene/nodes/ViewerSensorNodes.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ScriptNode.h"
 
@@ -47,6 +49,8 @@ constexpr NodeRegistration kRegistrations[] = {
     RegisterExtrusionNode,
     RegisterIndexedLineSetNode,
     RegisterPointSetNode,
+    RegisterPointingSensorNodes,
+    RegisterViewerSensorNodes,
 };
 
 CProtoDeclaration* FindDeclaration(std::string_view typeName, const NodeCreation& creation) {
