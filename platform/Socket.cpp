@@ -176,8 +176,13 @@ namespace detail {
 void PollSockets(int timeoutMs) {
   if (ResolveLookups()) timeoutMs = 0;
   std::vector<pollfd> polled;
-  for (const Registration& registration : g_sockets)
-    if (!registration.closeReported) polled.push_back({registration.socket, WantedEvents(registration), 0});
+  // A socket that waits for nothing is left out: poll reports a hang-up even
+  // unasked, so a peer that closed while its last data is still unread would
+  // otherwise wake every wait at once until that data is received.
+  for (const Registration& registration : g_sockets) {
+    const short wanted = WantedEvents(registration);
+    if (!registration.closeReported && wanted != 0) polled.push_back({registration.socket, wanted, 0});
+  }
   if (polled.empty() && timeoutMs == 0) return;
   if (::poll(polled.data(), polled.size(), timeoutMs) <= 0) return;
   for (const pollfd& entry : polled)

@@ -28,6 +28,7 @@ class HostTestRoot {
   const std::string& Folder() const { return root_; }
   static std::string Components() { return path::ComponentsFolder(); }
 
+#ifdef VX_HOST_FIXTURE_DIR
   // Copies the fixture library "<name>.so" into the Components folder.
   static void AddLibrary(const std::string& name) {
     std::filesystem::copy_file(FixtureLibrary(name), Components() + name + ".so",
@@ -37,6 +38,7 @@ class HostTestRoot {
   static std::string FixtureLibrary(const std::string& name) {
     return std::string(VX_HOST_FIXTURE_DIR) + "/" + name + ".so";
   }
+#endif
 
   static void WriteFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;

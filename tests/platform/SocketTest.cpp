@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <thread>
 
@@ -117,6 +118,42 @@ TEST_F(SocketEvents, AConversationFromConnectToClose) {
 
   SocketClose(client);
   SocketClose(listener);
+}
+
+TEST_F(SocketEvents, APeerThatResetWithDataUnreadDoesNotWakeTheWait) {
+  int listener = LoopbackSocket();
+  ASSERT_TRUE(SelectSocketEvents(listener, window_, kSocketMessage, kAllEvents));
+  ASSERT_EQ(::listen(listener, 1), 0);
+  int client = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_TRUE(SelectSocketEvents(client, window_, kSocketMessage, kAllEvents));
+  ASSERT_EQ(SocketConnect(client, "127.0.0.1", BoundPort(listener)), 0);
+  ASSERT_EQ(PumpUntil(listener, kSocketAccept), kSocketAccept);
+  int served = SocketAccept(listener, nullptr);
+  ASSERT_GE(served, 0);
+  ASSERT_EQ(PumpUntil(client, kSocketConnect), kSocketConnect);
+  ASSERT_EQ(SocketSend(served, "bye", 3), 3);
+  ASSERT_EQ(PumpUntil(client, kSocketRead), kSocketRead);
+  const linger abort{1, 0};
+  ASSERT_EQ(setsockopt(served, SOL_SOCKET, SO_LINGER, &abort, sizeof abort), 0);
+  SocketClose(served);
+  SocketClose(listener);
+
+  // The read notification was taken but nothing received yet: waiting for
+  // the next message must sleep until the timer, not spin on the hang-up.
+  SetTimer(window_, 1, 200);
+  const std::clock_t cpuBefore = std::clock();
+  Message message;
+  ASSERT_TRUE(GetMessage(message));
+  EXPECT_EQ(message.id, kMsgTimer);
+  EXPECT_LT(std::clock() - cpuBefore, CLOCKS_PER_SEC / 10) << "processor time spent waiting";
+  EXPECT_EQ(CountNotifications(client, kSocketClose), 0) << "close waits until the data is read";
+
+  char text[8] = {};
+  ASSERT_EQ(SocketReceive(client, text, sizeof text), 3);
+  const intptr_t closed = PumpUntil(client, kSocketClose);
+  EXPECT_EQ(SocketEventOf(closed), kSocketClose);
+  EXPECT_EQ(SocketErrorOf(closed), ECONNRESET) << "a reset is reported with its error";
+  SocketClose(client);
 }
 
 TEST_F(SocketEvents, GetMessageWakesForASocket) {
