@@ -1,6 +1,7 @@
 #include "engine/scene/NodeFactory.h"
 
 #include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/nodes/AnchorNode.h"
 #include "engine/scene/nodes/AppearanceNodes.h"
 #include "engine/scene/nodes/BillboardNode.h"
 #include "engine/scene/nodes/CollisionNode.h"
@@ -9,6 +10,7 @@
 #include "engine/scene/nodes/GeometricPropertyNodes.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/scene/nodes/IndexedFaceSetNode.h"
+#include "engine/scene/nodes/InlineNode.h"
 #include "engine/scene/nodes/InterpolatorNodes.h"
 #include "engine/scene/nodes/LODNode.h"
 #include "engine/scene/nodes/LineSetNodes.h"
@@ -51,6 +53,8 @@ constexpr NodeRegistration kRegistrations[] = {
     RegisterPointSetNode,
     RegisterPointingSensorNodes,
     RegisterViewerSensorNodes,
+    RegisterAnchorNode,
+    RegisterInlineNode,
 };
 
 CProtoDeclaration* FindDeclaration(std::string_view typeName, const NodeCreation& creation) {
