@@ -1,0 +1,146 @@
+// The viewer program on Qt's offscreen platform with the real engine loaded
+// through the component manager: start-up and exit, the commands, the
+// recent-file list, dropped files.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QImage>
+
+#include "ViewerTestSupport.h"
+#include "host/DownloadManager.h"
+#include "platform/Input.h"
+
+namespace vx::test {
+namespace {
+
+TEST_F(ViewerWithEngineTest, StartsWithTheEngineOnAnEmptyDocumentAndEndsInReverseOrder) {
+  MessageBoxAnswers boxes;
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(boxes.Shown().empty());
+  ASSERT_NE(app_->Engine(), nullptr);
+  uint16_t major = 0, minor = 0;
+  EngineSlot<VxGetEngineVersionFn>(VxEngineGetEngineVersion)(&major, &minor);
+  EXPECT_EQ(major, 1);
+  EXPECT_EQ(minor, 10);
+  EXPECT_TRUE(Frame().isVisible());
+  EXPECT_EQ(Frame().windowTitle(), "Untitled - Vantessel Viewer");
+  EXPECT_EQ(Document().Scene(), nullptr);
+  EXPECT_TRUE(AcceptsDroppedFiles(app_->View()->Window()));
+
+  ASSERT_TRUE(app_->OpenDocumentFile(root_.Write("box.wrl", SpinningBox())));
+  EXPECT_EQ(app_->ExitInstance(), 0);
+  EXPECT_EQ(app_->Engine(), nullptr) << "the scene went first, so the engine let its instance go";
+  app_.reset();
+  EXPECT_EQ(host::ComponentManager(), nullptr);
+  EXPECT_EQ(host::GetDownloadManager(), nullptr);
+}
+
+TEST_F(ViewerTest, WithoutTheEngineItAsksAndEndsWhenTheEngineStaysMissing) {
+  MessageBoxAnswers boxes({QMessageBox::No, QMessageBox::Ok});
+  EXPECT_FALSE(Start());
+  EXPECT_EQ(app_->ExitCode(), 0);
+  EXPECT_EQ(app_->Frame(), nullptr) << "no window was shown";
+  ASSERT_EQ(boxes.Shown().size(), 2u);
+  EXPECT_EQ(boxes.Shown()[0].caption, "Query");
+  EXPECT_EQ(boxes.Shown()[0].text,
+            "A required component package is not present in your Components folder. Do you wish to make an internet "
+            "connection to download the latest copy?");
+  EXPECT_EQ(boxes.Shown()[1].caption, "Notify");
+  EXPECT_TRUE(boxes.Shown()[1].text.startsWith("A necessary component is not present and could not be downloaded."));
+}
+
+TEST_F(ViewerWithEngineTest, OpensTheCommandLineWorldOrEndsWhenItDoesNotLoad) {
+  const std::string world = root_.Write("box.wrl", SpinningBox());
+  ASSERT_TRUE(Start({world}));
+  EXPECT_NE(Document().Scene(), nullptr);
+  EXPECT_EQ(Document().Path(), world);
+  EXPECT_EQ(Frame().windowTitle(), "box.wrl - Vantessel Viewer");
+  app_.reset();
+
+  MessageBoxAnswers boxes;
+  EXPECT_FALSE(Start({root_.Write("bad.wrl", "#VRML V2.0 utf8\nNoSuchNode {}\n")}));
+  EXPECT_EQ(app_->ExitCode(), 1);
+  ASSERT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(boxes.Shown()[0].caption, "Error!");
+  EXPECT_EQ(boxes.Shown()[0].text, "Unknown node type 'NoSuchNode'.");
+}
+
+TEST_F(ViewerWithEngineTest, AnOpenedWorldIsDrawnAndAnimated) {
+  ASSERT_TRUE(Start({root_.Write("box.wrl", SpinningBox())}));
+  if (!EngineMakesViews()) GTEST_SKIP() << "the engine does not make views yet";
+  ASSERT_NE(app_->View()->View(), nullptr);
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  ASSERT_NE(widget, nullptr);
+  auto redPixels = [](const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb pixel = image.pixel(x, y);
+        if (qRed(pixel) > 128 && qGreen(pixel) < 64 && qBlue(pixel) < 64) ++count;
+      }
+    return count;
+  };
+  QImage first;
+  ASSERT_TRUE(RunQtUntil([&] {
+    first = widget->grab().toImage();
+    return redPixels(first) > 100;
+  }, 15000)) << "the red box is drawn";
+  QImage later;
+  EXPECT_TRUE(RunQtUntil([&] {
+    later = widget->grab().toImage();
+    return later != first;
+  }, 15000)) << "the box turns";
+}
+
+TEST_F(ViewerWithEngineTest, NewEmptiesTheDocument) {
+  ASSERT_TRUE(Start({root_.Write("box.wrl", SpinningBox())}));
+  Trigger(viewer::kCommandNew);
+  EXPECT_EQ(Document().Scene(), nullptr);
+  EXPECT_EQ(app_->View()->View(), nullptr);
+  EXPECT_EQ(Frame().windowTitle(), "Untitled - Vantessel Viewer");
+  MessageBoxAnswers boxes;
+  Trigger(viewer::kCommandReload);
+  EXPECT_EQ(Document().Scene(), nullptr) << "without a kept file, Reload does nothing";
+  EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST_F(ViewerWithEngineTest, TheRecentFileListKeepsTheLastFourNewestFirst) {
+  ASSERT_TRUE(Start());
+  std::vector<std::string> worlds;
+  for (const char* name : {"a.wrl", "b.wrl", "c.wrl", "d.wrl", "e.wrl"}) {
+    worlds.push_back(root_.Write(name, SpinningBox()));
+    ASSERT_TRUE(app_->OpenDocumentFile(worlds.back()));
+  }
+  const std::vector<std::string> newestFirst = {worlds[4], worlds[3], worlds[2], worlds[1]};
+  EXPECT_EQ(app_->RecentFiles().Files(), newestFirst);
+  ASSERT_EQ(Frame().RecentFileActions().size(), 4u);
+  EXPECT_EQ(Frame().RecentFileActions()[0]->text().toStdString(), "&1 " + worlds[4]);
+
+  viewer::RecentFileList stored;
+  stored.Load();
+  EXPECT_EQ(stored.Files(), newestFirst) << "the list outlives the program";
+
+  Frame().RecentFileActions()[2]->trigger();
+  EXPECT_EQ(Document().Path(), worlds[2]);
+  EXPECT_EQ(app_->RecentFiles().Files().front(), worlds[2]);
+
+  std::filesystem::remove(worlds[1]);
+  MessageBoxAnswers boxes;
+  app_->OpenRecentFile(3);
+  EXPECT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(app_->RecentFiles().Files(), (std::vector<std::string>{worlds[2], worlds[4], worlds[3]}))
+      << "a file that no longer opens leaves the list";
+  EXPECT_EQ(Document().Path(), worlds[2]) << "the open document stays";
+}
+
+TEST_F(ViewerWithEngineTest, ADroppedFileIsOpened) {
+  ASSERT_TRUE(Start());
+  const std::string first = root_.Write("first.wrl", SpinningBox());
+  const std::string second = root_.Write("second.wrl", SpinningBox());
+  ASSERT_TRUE(DeliverDroppedFiles(app_->View()->Window(), {first, second}, {10, 10}));
+  ASSERT_TRUE(RunQtUntil([&] { return Document().Scene() != nullptr; }));
+  EXPECT_EQ(Document().Path(), second) << "of several files the last one stays open";
+}
+
+}  // namespace
+}  // namespace vx::test

@@ -1,0 +1,153 @@
+#include "viewer/ViewerDoc.h"
+
+#include <cstring>
+
+#include "host/ComponentManager.h"
+#include "host/ProductRegistry.h"
+#include "host/ProgressWindow.h"
+#include "platform/Dialogs.h"
+#include "platform/Numbers.h"
+#include "platform/Path.h"
+#include "viewer/EngineCalls.h"
+#include "viewer/MainFrame.h"
+#include "viewer/ViewerApp.h"
+#include "viewer/ViewerDialogs.h"
+#include "viewer/ViewerResources.h"
+#include "viewer/ViewerView.h"
+
+namespace vx::viewer {
+namespace {
+
+// Marks the view busy for one scope, so that it draws nothing meanwhile.
+class BusyView {
+ public:
+  explicit BusyView(CViewerView& view) : view_(view) { view_.SetBusy(true); }
+  ~BusyView() { view_.SetBusy(false); }
+  BusyView(const BusyView&) = delete;
+  BusyView& operator=(const BusyView&) = delete;
+
+ private:
+  CViewerView& view_;
+};
+
+}  // namespace
+
+CViewerDoc::CViewerDoc(CViewerApp& app, CViewerView& view) : app_(app), view_(view) {}
+
+CViewerDoc::~CViewerDoc() { DestroySceneAndView(); }
+
+bool CViewerDoc::OnOpenDocument(const std::string& path) {
+  BusyView busy(view_);
+  SceneHandle* scene = LoadScene(path);
+  if (!scene) return false;
+  DestroySceneAndView();
+  scene_ = scene;
+  path_ = path;
+  url_.clear();
+  ShowScene();
+  SetTitle(path::FileNameOf(path));
+  return true;
+}
+
+bool CViewerDoc::OnNewDocument() {
+  DestroySceneAndView();
+  path_.clear();
+  url_.clear();
+  SetTitle(kUntitled);
+  return true;
+}
+
+void CViewerDoc::OnCloseDocument() { DestroySceneAndView(); }
+
+void CViewerDoc::OnReload() {
+  if (path_.empty()) return;
+  DestroySceneAndView();
+  scene_ = LoadScene(path_);
+  if (!scene_) return;
+  ShowScene();
+  if (!url_.empty()) engine::SetSceneUrl(scene_, url_.c_str());
+}
+
+void CViewerDoc::OnFileSaveAs() {
+  if (!scene_) return;
+  FileDialogRequest request;
+  request.kind = FileDialogKind::kSave;
+  request.owner = view_.Window();
+  request.filters = ParseFileFilters(kSaveFilter);
+  request.defaultExtension = kSaveDefaultExtension;
+  request.fileName = kSaveDefaultName;
+  request.hideReadOnly = true;
+  request.promptToOverwrite = true;
+  if (std::optional<std::string> path = ChooseFile(request)) SaveAs(*path);
+}
+
+bool CViewerDoc::SaveAs(const std::string& path) {
+  if (path.size() < VX_TEXT_BUFFER_SIZE && engine::SaveSceneFile(scene_, path.c_str(), kSaveFlag) == EngineOk)
+    return true;
+  ShowError(view_.Window(), FormatString(kSaveFailedText, path.c_str()));
+  return false;
+}
+
+void CViewerDoc::OnUpdateComponents() {
+  if (scene_ && host::CProgressWindow::Query(kUpdateUnloadsQuery) != host::kQueryYes) return;
+  DestroySceneAndView();
+  app_.DestroyEngine();
+  InvalidateWindow(view_.Window(), true);
+  // The update pumps the window messages while it waits for the server; no
+  // command may start meanwhile.
+  CMainFrame* frame = app_.Frame();
+  if (frame) frame->SetCommandsEnabled(false);
+  app_.SetNetworkPump(false);
+  host::CProductRegistry* registry = app_.ProductRegistry();
+  host::CComponentManager* manager = host::ComponentManager();
+  const bool updated = registry && manager && registry->CheckShellVersion() != 0 && manager->UpdateComponents(1) != 0;
+  if (!updated) host::CProgressWindow::Notify(kUpdateFailedText);
+  app_.SetNetworkPump(true);
+  if (frame) frame->SetCommandsEnabled(true);
+  app_.CreateEngine();
+}
+
+void CViewerDoc::LoadDownloadedScene(const std::string& url, const std::string& localPath) {
+  DestroySceneAndView();
+  SetTitle(url);
+  scene_ = LoadScene(localPath);
+  if (!scene_) return;
+  engine::SetSceneUrl(scene_, url.c_str());
+  ShowScene();
+  url_ = url;
+  path_ = localPath;
+}
+
+SceneHandle* CViewerDoc::LoadScene(const std::string& path) {
+  char error[VX_TEXT_BUFFER_SIZE] = {};
+  // The engine reads the path from a buffer of its own size; a longer one
+  // would name another file once cut.
+  if (path.empty() || path.size() >= VX_TEXT_BUFFER_SIZE) {
+    ShowError(view_.Window(), kCannotOpenText);
+    return nullptr;
+  }
+  SceneHandle* scene = engine::CreateScene(app_.Engine());
+  char buffer[VX_TEXT_BUFFER_SIZE] = {};
+  std::memcpy(buffer, path.data(), path.size());
+  if (scene && engine::LoadSceneFile(scene, buffer, error) == EngineOk) return scene;
+  if (scene) engine::DestroyScene(scene);
+  error[VX_TEXT_BUFFER_SIZE - 1] = '\0';
+  ShowError(view_.Window(), error[0] ? error : kCannotOpenText);
+  return nullptr;
+}
+
+void CViewerDoc::ShowScene() { view_.CreateEngineView(scene_); }
+
+void CViewerDoc::DestroySceneAndView() {
+  view_.DestroyEngineView();
+  if (!scene_) return;
+  engine::DestroyScene(scene_);
+  scene_ = nullptr;
+}
+
+void CViewerDoc::SetTitle(const std::string& title) {
+  title_ = title;
+  if (CMainFrame* frame = app_.Frame()) frame->ShowDocumentTitle(title_);
+}
+
+}  // namespace vx::viewer

@@ -1,0 +1,68 @@
+// CViewerDoc: the document, one engine scene with the file and URL it came
+// from. Opening, reloading, loading from a URL and a new document replace
+// the scene and the view's engine view together; Save As writes the scene
+// as a scene file; Update Components unloads the scene and the engine
+// instance, updates the component libraries and makes a new instance.
+#pragma once
+
+#include <string>
+
+#include "vantessel/Engine.h"
+
+namespace vx::viewer {
+
+class CViewerApp;
+class CViewerView;
+
+class CViewerDoc {
+ public:
+  CViewerDoc(CViewerApp& app, CViewerView& view);
+  ~CViewerDoc();
+  CViewerDoc(const CViewerDoc&) = delete;
+  CViewerDoc& operator=(const CViewerDoc&) = delete;
+
+  SceneHandle* Scene() const { return scene_; }
+  // The local file of the scene, and the URL it came from (empty for local
+  // files).
+  const std::string& Path() const { return path_; }
+  const std::string& Url() const { return url_; }
+  const std::string& Title() const { return title_; }
+
+  // Loads the file into a new scene; on success it replaces the old scene
+  // and view. On failure the engine's reason is shown and the old scene
+  // stays.
+  bool OnOpenDocument(const std::string& path);
+  // An empty document: no scene, no view.
+  bool OnNewDocument();
+  void OnCloseDocument();
+  // Loads the kept file again (with its URL as the scene's base).
+  void OnReload();
+  // Asks for a file name and writes the scene there.
+  void OnFileSaveAs();
+  void OnUpdateComponents();
+
+  // The scene of a finished URL download: the old scene goes first; on
+  // success the document keeps the URL and the local copy.
+  void LoadDownloadedScene(const std::string& url, const std::string& localPath);
+
+  // Writes the scene to path; false (after telling the user) when it could
+  // not be written.
+  bool SaveAs(const std::string& path);
+
+ private:
+  // A new scene loaded from path, or null after the error was shown.
+  SceneHandle* LoadScene(const std::string& path);
+  // The view's engine view on the document's scene.
+  void ShowScene();
+  void DestroySceneAndView();
+  void SetTitle(const std::string& title);
+
+  CViewerApp& app_;
+  CViewerView& view_;
+  SceneHandle* scene_ = nullptr;
+  std::string path_;
+  std::string url_;
+  std::string title_;
+};
+
+}  // namespace vx::viewer

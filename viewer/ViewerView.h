@@ -1,0 +1,85 @@
+// CViewerView: the window into which the engine draws the document's scene.
+//
+// It is a window of the platform layer (the Qt backend shows it as the
+// frame's central widget). Its 1 ms timer and the application's idle time
+// drive the engine: each tick pumps the downloads and then ticks the
+// engine's view. Button presses and releases go to the engine's view, the
+// engine reads the pointer and keys itself, and files dropped onto it are
+// opened as documents. Load URL downloads a scene through the engine and
+// opens it when it has arrived.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Dialogs.h"
+#include "platform/Window.h"
+#include "vantessel/Engine.h"
+
+namespace vx::viewer {
+
+class CViewerApp;
+class CViewerDoc;
+
+class CViewerView {
+ public:
+  explicit CViewerView(CViewerApp& app);
+  ~CViewerView();
+  CViewerView(const CViewerView&) = delete;
+  CViewerView& operator=(const CViewerView&) = delete;
+
+  WindowHandle Window() const { return window_; }
+  ViewHandle* View() const { return view_; }
+  void SetDocument(CViewerDoc* document) { document_ = document; }
+
+  // While busy (a document is being opened) the view draws nothing.
+  bool IsBusy() const { return busy_; }
+  void SetBusy(bool busy) { busy_ = busy; }
+
+  // Makes the engine's view of `scene` in this window, over its whole client
+  // area, and gives it the focus. False when the engine made none.
+  bool CreateEngineView(SceneHandle* scene);
+  void DestroyEngineView();
+
+  // Shows the scene: the engine's view takes the window's size and draws,
+  // and the tick timer runs from now on. Without a scene the window is
+  // cleared.
+  void OnDraw();
+  // Pumps the downloads (unless the pump is off), then ticks the view.
+  void Tick();
+
+  // Asks for a URL and loads the scene it names.
+  void OnLoadUrl();
+  // Starts downloading url; the scene opens when it has arrived. A URL that
+  // cannot be fetched at all is reported at once.
+  void StartUrlLoad(const std::string& url);
+  bool IsDownloading() const { return downloadSlot_ >= 0; }
+
+ private:
+  static intptr_t Procedure(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+  intptr_t Handle(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  static void OnUrlDownloaded(int32_t event, DownloadRequest* request, void* view);
+  void LoadDownloadedScene(const DownloadRequest& request);
+  void CancelUrlDownload();
+  void OnDropFiles(DropHandle drop);
+  void StartTicking();
+  void Erase();
+
+  CViewerApp& app_;
+  CViewerDoc* document_ = nullptr;
+  WindowHandle window_ = WindowHandle::None;
+  ViewHandle* view_ = nullptr;
+  int32_t downloadSlot_ = -1;
+  bool busy_ = false;
+  bool cancelling_ = false;
+  DownloadCallback urlCallback_{};
+};
+
+// The view window's client area as the engine takes it: top, left, bottom,
+// right.
+struct EngineRect {
+  uint16_t values[4];
+};
+EngineRect ClientRectOf(WindowHandle window);
+
+}  // namespace vx::viewer
