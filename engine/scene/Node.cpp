@@ -358,8 +358,9 @@ CNode* CNode::FindByDefName(std::string_view name) {
 
 void CNode::ClearWrittenMarks() {
   writtenMark_ = false;
+  // A PROTO instance is written itself, not the node that stands for it.
   VisitNodeValues(*this, [](const CNodeRef& ref) -> CNode* {
-    if (CNode* node = ref.Resolve()) node->ClearWrittenMarks();
+    if (CNode* node = ref.GetNode()) node->ClearWrittenMarks();
     return nullptr;
   });
 }

@@ -1,6 +1,9 @@
 #include "engine/scene/ProtoDeclaration.h"
 
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <utility>
 
 #include "engine/scene/SceneReader.h"
 
@@ -53,8 +56,27 @@ CProtoDeclaration::~CProtoDeclaration() { FreeFieldValue(FieldTypeMFString, &url
 
 bool CProtoDeclaration::GetBodyFile(std::string& out) {
   out.clear();
-  if (bodyFile_.empty() && (!isExtern_ || !StartAttempt())) return false;
+  if (bodyFile_.empty()) {
+    if (!isExtern_ || download_.IsRunning()) return false;
+    const bool read = downloadedFile_.empty() ? StartAttempt()
+                                              : ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_);
+    if (!read) return false;
+  }
   out = bodyFile_;
+  return true;
+}
+
+bool CProtoDeclaration::ReadBodyText(std::string& out) const {
+  out.clear();
+  if (bodyFile_.empty()) return false;
+  std::ifstream file(bodyFile_, std::ios::binary);
+  if (!file) return false;
+  out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  if (file.bad() || !out.starts_with(kProtoBodyHeader)) {
+    out.clear();
+    return false;
+  }
+  out.erase(0, kProtoBodyHeader.size());
   return true;
 }
 
@@ -69,6 +91,14 @@ bool CProtoDeclaration::StartAttempt() {
   if (hash != std::string::npos && hash > 0) {
     fragment_ = url.substr(hash + 1);
     url.resize(hash);
+  }
+  if (url.starts_with("http://")) {
+    // A refusal counts as a failure of this URL, so the next call tries the
+    // next one.
+    (void)download_.Start(url, [this](int32_t state, const std::string& localPath) {
+      if (state == DownloadDone) downloadedFile_ = localPath;
+    });
+    return false;
   }
   return ReadExternalInterface(url, fragment_);
 }
