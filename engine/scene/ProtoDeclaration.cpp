@@ -28,19 +28,28 @@ std::optional<FieldKind> InterfaceKind(std::string_view word) {
   return std::nullopt;
 }
 
-// Moves the stream just past the "[" that opens the named PROTO's interface
-// (the first "[" of the file when the name is empty).
+// Moves the stream just past the "[" that opens the interface of the
+// statement "PROTO <protoName> [" (the first "[" of the file outside comments
+// and strings when the name is empty). Other mentions of the name, in
+// comments or as a DEF name, are passed over.
 bool FindInterface(CSceneInputStream& stream, std::string_view protoName) {
   if (protoName.empty()) {
+    TextPlace place = TextPlace::Statement;
     for (int c = stream.GetChar(); c >= 0; c = stream.GetChar()) {
-      if (c == '[') return true;
+      if (place == TextPlace::Statement && c == '[') return true;
+      place = PlaceAfter(place, static_cast<char>(c));
     }
     return false;
   }
-  std::string word;
+  std::string word, name, bracket;
   while (stream.ReadWord(word, kProtoNameWord)) {
-    if (word != protoName) continue;
-    return stream.ReadWord(word, kProtoNameWord) && word == "[";
+    if (word != "PROTO") continue;
+    const size_t afterKeyword = stream.Tell();
+    if (stream.ReadWord(name, kProtoNameWord) && name == protoName && stream.ReadWord(bracket, kProtoNameWord) &&
+        bracket == "[") {
+      return true;
+    }
+    stream.Seek(afterKeyword);
   }
   return false;
 }

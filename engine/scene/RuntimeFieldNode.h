@@ -4,7 +4,8 @@
 // The derived class gives its fixed fields (a table section as for any node
 // class); declared fields follow them in declaration order, each with a value
 // block of its own. Names are at most 31 characters (a derived class may
-// allow longer ones); each section holds 64 entries. Everything else (ROUTEs, SetField, events) is the node base's.
+// allow longer ones); each section holds 64 entries. Everything else
+// (ROUTEs, SetField, events) is the node base's.
 #pragma once
 
 #include <memory>

@@ -184,13 +184,17 @@ TEST_F(ProtoInstanceTest, RecursiveUseIsRefusedWithAClearError) {
 TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {
   const fs::path library = cache_ / "library.wrl";
   std::ofstream(library) << "#VRML V2.0 utf8\n"
+                            "# [First] and Second are the two prototypes\n"
                             "PROTO First [ field SFFloat x 0.1 ] { Group { } }\n"
                             "PROTO Second [ field SFFloat f 0.5 eventIn SFFloat kick field SFVec3f extra 1 1 1 ] {\n"
                             "  Probe { fraction IS f poke IS kick position IS extra }\n"
                             "}\n";
   ASSERT_TRUE(Read("EXTERNPROTO Second [ field SFFloat f eventIn SFFloat kick ] [ \"" + (cache_ / "missing.wrl").string() +
-                   "#Second\" \"" + library.string() + "#Second\" ]\nDEF S Second { }"))
+                   "#Second\" \"" + library.string() + "#Second\" ]\nDEF S Second { }\n"
+                   "EXTERNPROTO Any [ ] \"" + library.string() + "\"\nDEF ANY Any { }"))
       << message_;
+  EXPECT_EQ(CNodeRef(&Instance("ANY")).Resolve()->GetTypeId(), NodeTypeGroup) << "the file's first PROTO";
+  EXPECT_EQ(Instance("ANY").GetDeclaration()->GetFieldType("x"), FieldTypeSFFloat);
   CProtoInstanceNode& instance = Instance("S");
   EXPECT_FALSE(instance.IsInstantiated()) << "the first URL is missing";
   instance.Traverse(RenderPass::Frame, nullptr);
