@@ -122,14 +122,23 @@ TEST_F(InlineTest, RelativeUrlsOfAnInlinedFileResolveAgainstItsOwnFolder) {
   EXPECT_EQ(Main().GetChildWorld()->GetWorldDirectory(), (folder_ / "sub/").string());
 }
 
-TEST_F(InlineTest, ShowingALoadedFileLeavesTheViewOnItsWorld) {
-  WriteFile("b.wrl", "DEF Inner Transform {}");
+TEST_F(InlineTest, ShowingALoadedFileKeepsTheViewAndItsCamera) {
+  WriteFile("b.wrl", "DEF Far Viewpoint { position 0 0 50 } DEF Inner Transform {}");
   ReadMain(R"(DEF I Inline { url "b.wrl" })");
+  std::vector<uint32_t> pixels(16 * 16);
+  PixelMap frame;
+  frame.bits = reinterpret_cast<uint8_t*>(pixels.data());
+  frame.width = frame.height = 16;
+  frame.bytesPerPixel = 4;
+  frame.rowBytes = 16 * 4;
   CViewContext view(WindowHandle::None, 0);
+  view.SetFrameBuffer(frame);
   world_->RenderView(RenderPass::Activate, &view);
-  for (int i = 0; i < 4; ++i) world_->GetRoot()->Traverse(RenderPass::Frame, &view);
+  for (int i = 0; i < 4; ++i) world_->RenderFrame(&view);
   ASSERT_EQ(Main().GetState(), InlineState::Loaded);
+  EXPECT_EQ(Main().GetChildWorld()->GetViewpoint(), nullptr) << "an inlined Viewpoint is not bound by the read";
   EXPECT_EQ(view.GetWorld(), world_.get());
+  EXPECT_EQ(view.GetPosition().z, 0.0f) << "the camera stays where it was";
 }
 
 TEST_F(InlineTest, PrototypesHandedToTheWorldAreCountedAndOutliveTheInline) {

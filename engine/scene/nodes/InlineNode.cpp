@@ -163,6 +163,9 @@ bool CInlineNode::LoadFile() {
   world->SetWorldUrl(source_);
   if (!source_.starts_with(kHttpPrefix)) world->SetWorldDirectory(source_);
   CSceneReader reader(stream);
+  // An inlined Viewpoint, NavigationInfo, Fog or panorama must not take over
+  // the view of the world that shows it; they wait for a set_bind.
+  reader.SetBindsFirstNodes(false);
   // The reader wires the file's ROUTEs itself once the file is read.
   if (!reader.ReadScene(world.get())) {
     message_ = "Inline '" + source_ + "': " + reader.GetMessage();

@@ -4,9 +4,11 @@
 //
 // The urls are tried one per frame until one loads; a loaded file is final.
 // The inlined file keeps its own world: its relative URLs resolve against
-// its own location, its ROUTEs are wired once by the reader, and its bound
-// Viewpoint, NavigationInfo and the like stay in that world, so showing an
-// Inline never moves the camera or switches the view. Its PROTO
+// its own location, its ROUTEs are wired once by the reader, and its
+// Viewpoint, NavigationInfo and the like are not bound by the read, so
+// showing an Inline never moves the camera; the view stays on its own world
+// (the inlined nodes are traversed directly, never through a frame of the
+// inlined world). Its PROTO
 // declarations are also handed to the Inline's world (counted, within that
 // world's limit of declarations).
 //
