@@ -122,12 +122,11 @@ Fn EngineSlot(int slot) {
 // True when the loaded engine can make views (its view slots are there).
 inline bool EngineMakesViews() { return EngineSlot<VxCreateViewFn>(VxEngineCreateView) != nullptr; }
 
-// A red box ten metres in front of the default camera, turning once every
-// two seconds.
+// A red box turning once every two seconds in front of the camera, which
+// stands at the origin looking down -z when the world has no Viewpoint.
 inline std::string SpinningBox(const std::string& defName = "Spinner") {
   return "#VRML V2.0 utf8\n"
-         "DEF " + defName + " Transform {\n"
-         "  translation 0 0 -10\n"
+         "DEF " + defName + " Transform { translation 0 0 -12\n"
          "  children Shape {\n"
          "    appearance Appearance { material Material { diffuseColor 1 0 0 emissiveColor 1 0 0 } }\n"
          "    geometry Box { size 4 4 4 }\n"
