@@ -24,8 +24,6 @@
 
 namespace vx {
 
-inline constexpr int32_t kLightSlots = 64;
-
 enum LightType : uint32_t {
   kDirectionalLight = 0,
   kAmbientLight = 1,

@@ -10,6 +10,9 @@ inline constexpr int32_t kPaletteSize = 256;
 inline constexpr int32_t kInverseMap555Size = 32 * 32 * 32;
 inline constexpr int32_t kMaxInverseMapBits = 8;  // per channel
 
+// Lights of the geometry stage.
+inline constexpr int32_t kLightSlots = 64;
+
 // Depth: z/w, larger is nearer. Rows are cleared lazily to this value.
 inline constexpr float kFarDepth = -1000000.0f;
 

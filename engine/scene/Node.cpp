@@ -167,6 +167,9 @@ int CNode::ResolveUrl(std::string_view url, std::string& out) const {
     out.assign(url);
   } else if (url.starts_with("file:///")) {
     out = path::LocalPathFromUrl(url);
+  } else if (url.starts_with('/')) {
+    // An absolute local path, as the writer gives resolved URLs back.
+    out.assign(url);
   } else {
     const std::string base = world_ ? world_->GetWorldUrl() : std::string();
     const std::string directory = world_ ? world_->GetWorldDirectory() : std::string();
@@ -179,7 +182,11 @@ int CNode::ResolveUrl(std::string_view url, std::string& out) const {
       }
     }
   }
-  if (out.size() > kMaxPathLength) out.resize(kMaxPathLength);
+  // A cut URL would name another file or address: refuse it instead.
+  if (out.size() > kMaxPathLength) {
+    out.clear();
+    return 2;
+  }
   return 0;
 }
 
@@ -358,8 +365,9 @@ CNode* CNode::FindByDefName(std::string_view name) {
 
 void CNode::ClearWrittenMarks() {
   writtenMark_ = false;
+  // A PROTO instance is written itself, not the node that stands for it.
   VisitNodeValues(*this, [](const CNodeRef& ref) -> CNode* {
-    if (CNode* node = ref.Resolve()) node->ClearWrittenMarks();
+    if (CNode* node = ref.GetNode()) node->ClearWrittenMarks();
     return nullptr;
   });
 }

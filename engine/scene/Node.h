@@ -153,9 +153,10 @@ class CNode {
   virtual void OnPointerPress();
   virtual void OnPointerRelease();
   // Completes a URL named by this node: 0 with the result in out, 2 for an
-  // empty url. "http://" and "secret" URLs are kept; "file:" URLs become local
-  // paths; relative names are completed on the world's base directory when
-  // the file exists there, else on its base URL.
+  // empty url or a result longer than a path. "http://" and "secret" URLs and
+  // absolute local paths are kept; "file:" URLs become local paths; relative
+  // names are completed on the world's base directory when the file exists
+  // there, else on its base URL.
   virtual int ResolveUrl(std::string_view url, std::string& out) const;
   virtual void SetDirty(bool dirty) { dirty_ = dirty ? 1 : 0; }
   // Offered every event before delivery; nonzero consumes it.

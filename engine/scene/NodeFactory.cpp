@@ -6,17 +6,21 @@
 #include "engine/scene/nodes/CollisionNode.h"
 #include "engine/scene/nodes/ElevationGridNode.h"
 #include "engine/scene/nodes/ExtrusionNode.h"
+#include "engine/scene/nodes/FogNode.h"
 #include "engine/scene/nodes/GeometricPropertyNodes.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/scene/nodes/IndexedFaceSetNode.h"
 #include "engine/scene/nodes/InterpolatorNodes.h"
 #include "engine/scene/nodes/LODNode.h"
+#include "engine/scene/nodes/LightNodes.h"
 #include "engine/scene/nodes/LineSetNodes.h"
+#include "engine/scene/nodes/NavigationInfoNode.h"
 #include "engine/scene/nodes/PrimitiveNodes.h"
 #include "engine/scene/nodes/ShapeNode.h"
 #include "engine/scene/nodes/SwitchNode.h"
 #include "engine/scene/nodes/TimeSensorNode.h"
 #include "engine/scene/nodes/TransformNode.h"
+#include "engine/scene/nodes/ViewpointNode.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ScriptNode.h"
 
@@ -47,6 +51,11 @@ constexpr NodeRegistration kRegistrations[] = {
     RegisterExtrusionNode,
     RegisterIndexedLineSetNode,
     RegisterPointSetNode,
+    RegisterLightNodes,
+    RegisterWorldInfoNode,
+    RegisterNavigationInfoNode,
+    RegisterViewpointNode,
+    RegisterFogNode,
 };
 
 CProtoDeclaration* FindDeclaration(std::string_view typeName, const NodeCreation& creation) {

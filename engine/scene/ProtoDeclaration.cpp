@@ -1,6 +1,9 @@
 #include "engine/scene/ProtoDeclaration.h"
 
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <utility>
 
 #include "engine/scene/SceneReader.h"
 
@@ -25,19 +28,28 @@ std::optional<FieldKind> InterfaceKind(std::string_view word) {
   return std::nullopt;
 }
 
-// Moves the stream just past the "[" that opens the named PROTO's interface
-// (the first "[" of the file when the name is empty).
+// Moves the stream just past the "[" that opens the interface of the
+// statement "PROTO <protoName> [" (the first "[" of the file outside comments
+// and strings when the name is empty). Other mentions of the name, in
+// comments or as a DEF name, are passed over.
 bool FindInterface(CSceneInputStream& stream, std::string_view protoName) {
   if (protoName.empty()) {
+    TextPlace place = TextPlace::Statement;
     for (int c = stream.GetChar(); c >= 0; c = stream.GetChar()) {
-      if (c == '[') return true;
+      if (place == TextPlace::Statement && c == '[') return true;
+      place = PlaceAfter(place, static_cast<char>(c));
     }
     return false;
   }
-  std::string word;
+  std::string word, name, bracket;
   while (stream.ReadWord(word, kProtoNameWord)) {
-    if (word != protoName) continue;
-    return stream.ReadWord(word, kProtoNameWord) && word == "[";
+    if (word != "PROTO") continue;
+    const size_t afterKeyword = stream.Tell();
+    if (stream.ReadWord(name, kProtoNameWord) && name == protoName && stream.ReadWord(bracket, kProtoNameWord) &&
+        bracket == "[") {
+      return true;
+    }
+    stream.Seek(afterKeyword);
   }
   return false;
 }
@@ -53,8 +65,27 @@ CProtoDeclaration::~CProtoDeclaration() { FreeFieldValue(FieldTypeMFString, &url
 
 bool CProtoDeclaration::GetBodyFile(std::string& out) {
   out.clear();
-  if (bodyFile_.empty() && (!isExtern_ || !StartAttempt())) return false;
+  if (bodyFile_.empty()) {
+    if (!isExtern_ || download_.IsRunning()) return false;
+    const bool read = downloadedFile_.empty() ? StartAttempt()
+                                              : ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_);
+    if (!read) return false;
+  }
   out = bodyFile_;
+  return true;
+}
+
+bool CProtoDeclaration::ReadBodyText(std::string& out) const {
+  out.clear();
+  if (bodyFile_.empty()) return false;
+  std::ifstream file(bodyFile_, std::ios::binary);
+  if (!file) return false;
+  out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  if (file.bad() || !out.starts_with(kProtoBodyHeader)) {
+    out.clear();
+    return false;
+  }
+  out.erase(0, kProtoBodyHeader.size());
   return true;
 }
 
@@ -69,6 +100,14 @@ bool CProtoDeclaration::StartAttempt() {
   if (hash != std::string::npos && hash > 0) {
     fragment_ = url.substr(hash + 1);
     url.resize(hash);
+  }
+  if (url.starts_with("http://")) {
+    // A refusal counts as a failure of this URL, so the next call tries the
+    // next one.
+    (void)download_.Start(url, [this](int32_t state, const std::string& localPath) {
+      if (state == DownloadDone) downloadedFile_ = localPath;
+    });
+    return false;
   }
   return ReadExternalInterface(url, fragment_);
 }

@@ -6,12 +6,16 @@
 // An EXTERNPROTO fetches its URLs one after another when an instance first
 // asks for the body: a local file is read at once, an "http://" URL through
 // the download service. The fetched file's PROTO (the one named after "#" in
-// the URL, else the first) gives the interface's defaults and the body.
+// the URL, else the first) gives the interface's defaults and the body. A
+// download that fails, or that the service refuses, moves on to the next
+// URL; a declaration that goes away stops its download, which then never
+// reports back.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "engine/scene/DownloadService.h"
 #include "engine/scene/RuntimeFieldNode.h"
 
 namespace vx {
@@ -28,14 +32,19 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   const std::string& GetBodyFilePath() const { return bodyFile_; }
   void SetBodyFilePath(std::string path) { bodyFile_ = std::move(path); }
 
+  // The body text as the body file holds it, without the file's header;
+  // false while there is no body file or when it does not read.
+  [[nodiscard]] bool ReadBodyText(std::string& out) const;
+
   // An EXTERNPROTO's URLs.
   const MFString& GetUrls() const { return urls_; }
   void SetUrls(const MFString& urls) { CopyFieldValue(FieldTypeMFString, &urls_, &urls); }
 
   // True with the body file's path in out once it is known. For an
   // EXTERNPROTO each call advances the fetch by one step (one URL tried, or
-  // one look at a running download), so callers simply ask again later;
-  // after the last URL has failed it stays false.
+  // the read of a downloaded file; a running download answers false), so
+  // callers simply ask again later; after the last URL has failed it stays
+  // false.
   [[nodiscard]] bool GetBodyFile(std::string& out);
   // Reads the interface of the PROTO named protoName (the first one when
   // empty) from the file at path into this declaration, and copies its body
@@ -62,6 +71,10 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   // The PROTO's name inside the file being fetched; empty for the first.
   std::string fragment_;
   int32_t attempt_ = 0;
+  // The download of the URL being tried, and the file it gave; empty while
+  // none did.
+  CDownload download_;
+  std::string downloadedFile_;
   bool isExtern_;
 };
 

@@ -19,6 +19,9 @@ constexpr FieldSpec kInstanceFields[] = {
 
 constexpr std::string_view kProtoInPrefix = "proto_in_";
 constexpr std::string_view kProtoOutPrefix = "proto_out_";
+// Interface names keep the declared-name limit; the events that carry them
+// across the instance are longer by their prefix.
+constexpr size_t kMaxForwardingNameLength = kMaxDeclaredNameLength + kProtoOutPrefix.size();
 
 // The declarations whose bodies are being read on this thread, outermost
 // first. A body that instantiates a declaration already in the list would
@@ -57,7 +60,9 @@ std::string RefusalReason(const CProtoDeclaration& declaration) {
 }  // namespace
 
 CProtoInstanceNode::CProtoInstanceNode(CProtoDeclaration& declaration, const NodeClassTable* classes)
-    : CRuntimeFieldNode(Section(kInstanceFields)), declaration_(&declaration), classes_(classes) {
+    : CRuntimeFieldNode(Section(kInstanceFields), kMaxForwardingNameLength),
+      declaration_(&declaration),
+      classes_(classes) {
   RegisterFixedFields();
   const FieldTable& interface = *declaration.GetFieldTable();
   for (size_t i = static_cast<size_t>(declaration.GetFixedFieldCount()); i < interface.fields.size(); ++i) {
@@ -167,6 +172,7 @@ int CProtoInstanceNode::OnEventIn(bool isField, int index, const void* value) {
 
 void CProtoInstanceNode::ConnectIs(const IsRecord& record, void* instance) {
   auto& self = *static_cast<CProtoInstanceNode*>(instance);
+  if (record.interfaceName.size() > kMaxDeclaredNameLength) return;
   CNode& node = *record.node;
   if (FieldType type = node.GetFieldType(record.memberName)) {
     self.ConnectField(record, type);

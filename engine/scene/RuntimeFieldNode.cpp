@@ -2,8 +2,10 @@
 
 namespace vx {
 
-CRuntimeFieldNode::CRuntimeFieldNode(std::span<const FieldSpec> fixedFields)
-    : fields_(fixedFields.begin(), fixedFields.end()), fixedFieldCount_(static_cast<int>(fixedFields.size())) {
+CRuntimeFieldNode::CRuntimeFieldNode(std::span<const FieldSpec> fixedFields, size_t maxNameLength)
+    : fields_(fixedFields.begin(), fixedFields.end()),
+      fixedFieldCount_(static_cast<int>(fixedFields.size())),
+      maxNameLength_(maxNameLength) {
   RefreshTable();
 }
 
@@ -21,10 +23,10 @@ bool CRuntimeFieldNode::AddFieldByTypeName(FieldKind kind, std::string_view name
 
 bool CRuntimeFieldNode::AddFieldByTypeCode(FieldKind kind, std::string_view name, FieldType type) {
   if (FindField(name) >= 0 || !IsValidFieldType(type)) return false;
-  if (name.empty() || name.size() > kMaxDeclaredNameLength) return false;
+  if (name.empty() || name.size() > maxNameLength_) return false;
   std::vector<FieldSpec>& section = kind == FieldKind::Field ? fields_ : kind == FieldKind::EventIn ? eventIns_ : eventOuts_;
   if (section.size() >= static_cast<size_t>(kMaxFieldsPerSection)) return false;
-  auto copy = std::make_unique<char[]>(kMaxDeclaredNameLength + 1);
+  auto copy = std::make_unique<char[]>(maxNameLength_ + 1);
   name.copy(copy.get(), name.size());
   section.push_back(FieldSpec{copy.get(), type, nullptr, {}});
   names_.push_back(std::move(copy));

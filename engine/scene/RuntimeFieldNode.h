@@ -3,8 +3,9 @@
 //
 // The derived class gives its fixed fields (a table section as for any node
 // class); declared fields follow them in declaration order, each with a value
-// block of its own. Names are at most 31 characters; each section holds 64
-// entries. Everything else (ROUTEs, SetField, events) is the node base's.
+// block of its own. Names are at most 31 characters (a derived class may
+// allow longer ones); each section holds 64 entries. Everything else
+// (ROUTEs, SetField, events) is the node base's.
 #pragma once
 
 #include <memory>
@@ -32,7 +33,8 @@ class CRuntimeFieldNode : public CNode {
   // fixedFields: the derived class's own fields, which keep indices 0, 1, ...
   // The derived constructor calls RegisterFixedFields, once its members
   // exist, to register the table and set the fixed fields' defaults.
-  explicit CRuntimeFieldNode(std::span<const FieldSpec> fixedFields);
+  // maxNameLength: the longest name that may be declared.
+  explicit CRuntimeFieldNode(std::span<const FieldSpec> fixedFields, size_t maxNameLength = kMaxDeclaredNameLength);
   ~CRuntimeFieldNode() override;
   void RegisterFixedFields() { RegisterFields(table_); }
 
@@ -46,6 +48,7 @@ class CRuntimeFieldNode : public CNode {
   std::vector<std::unique_ptr<char[]>> names_;
   std::vector<std::unique_ptr<CFieldValue>> values_;
   int fixedFieldCount_ = 0;
+  size_t maxNameLength_;
 };
 
 }  // namespace vx

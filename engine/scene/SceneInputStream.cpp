@@ -18,21 +18,6 @@ constexpr size_t kReadBlock = 64 * 1024;
 
 bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool IsBracket(char c) { return c == '{' || c == '}' || c == '[' || c == ']'; }
-// Where a character of the text lies. Brackets are padded only in the
-// statements, never inside a string (whose text must stay as written) or a
-// comment (where a quote does not start a string).
-enum class TextPlace { Statement, String, StringEscape, Comment };
-
-TextPlace PlaceAfter(TextPlace place, char c) {
-  switch (place) {
-    case TextPlace::Statement: return c == '"' ? TextPlace::String : c == '#' ? TextPlace::Comment : place;
-    case TextPlace::String: return c == '\\' ? TextPlace::StringEscape : c == '"' ? TextPlace::Statement : place;
-    case TextPlace::StringEscape: return TextPlace::String;
-    case TextPlace::Comment: return c == '\n' || c == '\r' ? TextPlace::Statement : place;
-  }
-  return place;
-}
-
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(int c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
@@ -43,6 +28,16 @@ std::string_view WithoutPlus(std::string_view run) {
 }
 
 }  // namespace
+
+TextPlace PlaceAfter(TextPlace place, char c) {
+  switch (place) {
+    case TextPlace::Statement: return c == '"' ? TextPlace::String : c == '#' ? TextPlace::Comment : place;
+    case TextPlace::String: return c == '\\' ? TextPlace::StringEscape : c == '"' ? TextPlace::Statement : place;
+    case TextPlace::StringEscape: return TextPlace::String;
+    case TextPlace::Comment: return c == '\n' || c == '\r' ? TextPlace::Statement : place;
+  }
+  return place;
+}
 
 CSceneInputStream::CSceneInputStream(const std::string& path, const char* mode) {
   file_ = std::fopen(path.c_str(), mode);

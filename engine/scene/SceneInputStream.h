@@ -22,6 +22,15 @@
 
 namespace vx {
 
+// Where a character of scene text lies: in the statements, inside a string
+// (or just after a backslash there), or in a comment. Only brackets in the
+// statements count: a string's text stays as written, and in a comment a
+// quote does not start a string.
+enum class TextPlace { Statement, String, StringEscape, Comment };
+
+// The place of the character that follows c, when c lies at place.
+TextPlace PlaceAfter(TextPlace place, char c);
+
 class CSceneInputStream {
  public:
   // Opens a regular file for reading; IsOpen tells whether that worked (a

@@ -26,7 +26,6 @@ constexpr size_t kTypeWord = 127;
 constexpr size_t kHeaderWord = 15;
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kProtoBodyHeader = "#VRML V2.0 utf8\n\n";
 
 // PROTO names that declare nothing: their node classes are built in, and the
 // statement only tells which prototype version the file was made for.
@@ -384,10 +383,15 @@ bool CSceneReader::CopyProtoBody(CNode* declaration, const std::string& name) {
   if (file) std::fwrite(kProtoBodyHeader.data(), 1, kProtoBodyHeader.size(), file);
   // The body is read to its end even when it cannot be kept, so that the
   // rest of the file still reads; the declaration then has no body.
+  // Braces count only in the statements, not inside strings or comments.
   int depth = 1;
+  TextPlace place = TextPlace::Statement;
   for (int c = stream_.GetChar(); c >= 0; c = stream_.GetChar()) {
-    if (c == '{') ++depth;
-    if (c == '}' && --depth == 0) break;
+    if (place == TextPlace::Statement) {
+      if (c == '{') ++depth;
+      if (c == '}' && --depth == 0) break;
+    }
+    place = PlaceAfter(place, static_cast<char>(c));
     if (file) std::fputc(c, file);
   }
   const bool written = file && std::fclose(file) == 0;

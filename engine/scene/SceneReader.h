@@ -42,6 +42,10 @@ inline constexpr float kVistaVersionCurrent = 1.5f;
 // The maker's version-1.5 Vista prototype; an EXTERNPROTO Vista must name it.
 inline constexpr std::string_view kVistaPrototypeUrl = "http://www.orvanta.example/proto/vistaproto15.wrl#Vista";
 
+// The first line of a PROTO body file, and the empty line after it; the body
+// text follows.
+inline constexpr std::string_view kProtoBodyHeader = "#VRML V2.0 utf8\n\n";
+
 class CSceneReader {
  public:
   explicit CSceneReader(CSceneInputStream& stream, const NodeClassTable& classes = StandardNodeClasses());

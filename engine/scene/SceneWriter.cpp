@@ -4,8 +4,11 @@
 #include <cstring>
 #include <cmath>
 #include <limits>
+#include <utility>
 
+#include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/RuntimeFieldNode.h"
+#include "engine/scene/SceneInputStream.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "platform/Numbers.h"
@@ -15,19 +18,74 @@ namespace {
 
 constexpr std::string_view kSharedNamePrefix = "Shared_";
 
-// The number of fixed fields when the node is a Script, whose later fields
-// are declared in the file; -1 for every other node.
-int ScriptFixedFieldCount(const CNode& node) {
-  if (node.GetTypeId() != NodeTypeScript) return -1;
-  const auto* script = dynamic_cast<const CRuntimeFieldNode*>(&node);
-  return script ? script->GetFixedFieldCount() : -1;
+const CProtoDeclaration* AsDeclaration(const CNode& node) { return dynamic_cast<const CProtoDeclaration*>(&node); }
+
+// Where the fields declared in the file begin, for a Script or a PROTO
+// declaration (their fields are written with "field <type>" lines); -1 for
+// every other node.
+int DeclaredFieldStart(const CNode& node) {
+  if (node.GetTypeId() != NodeTypeScript && !AsDeclaration(node)) return -1;
+  const auto* runtime = dynamic_cast<const CRuntimeFieldNode*>(&node);
+  return runtime ? runtime->GetFixedFieldCount() : -1;
 }
 
-// Set fields are written; a Script's declared fields always are, since a
-// declaration without its value does not read back.
+// An EXTERNPROTO declares its fields without values.
+bool DeclaresWithoutValues(const CNode& node) {
+  const CProtoDeclaration* declaration = AsDeclaration(node);
+  return declaration && declaration->IsExtern();
+}
+
+// Set fields are written; declared fields always are, since a declaration
+// without its value does not read back.
 bool IsWrittenField(const CNode& node, int index) {
-  const int fixed = ScriptFixedFieldCount(node);
-  return (fixed >= 0 && index >= fixed) || node.IsFieldSet(index);
+  const int declared = DeclaredFieldStart(node);
+  return (declared >= 0 && index >= declared) || node.IsFieldSet(index);
+}
+
+// Calls visit with every node that the writer writes as a value of one of
+// the node's fields, in field order.
+template <typename Visit>
+void ForEachWrittenChild(CNode& node, Visit visit) {
+  const FieldTable* table = node.GetFieldTable();
+  if (!table || DeclaresWithoutValues(node)) return;
+  for (int i = 0; i < static_cast<int>(table->fields.size()); ++i) {
+    const FieldType type = table->fields[static_cast<size_t>(i)].type;
+    if ((type != FieldTypeSFNode && type != FieldTypeMFNode) || !IsWrittenField(node, i)) continue;
+    const void* value = node.GetFieldAddress(i);
+    if (!value) continue;
+    if (type == FieldTypeSFNode) {
+      if (CNode* child = static_cast<const CNodeRef*>(value)->GetNode()) visit(child);
+    } else {
+      for (const CNodeRef& element : static_cast<const MFNode*>(value)->Span()) {
+        if (element) visit(element.GetNode());
+      }
+    }
+  }
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsBracket(char c) { return c == '{' || c == '}' || c == '[' || c == ']'; }
+
+// The node type names in scene text: the words that a "{" follows. Comments
+// count as white space; strings are passed over.
+std::vector<std::string> NodeTypeNamesIn(std::string_view text) {
+  std::vector<std::string> names;
+  std::string word, previous;
+  TextPlace place = TextPlace::Statement;
+  for (char c : text) {
+    const TextPlace at = place;
+    place = PlaceAfter(place, c);
+    const bool inStatement = at == TextPlace::Statement && place == TextPlace::Statement;
+    if (inStatement && !IsSpace(c) && !IsBracket(c)) {
+      word += c;
+      continue;
+    }
+    if (!word.empty()) previous = std::exchange(word, {});
+    if ((inStatement && IsSpace(c)) || at == TextPlace::Comment || place == TextPlace::Comment) continue;
+    if (inStatement && c == '{' && !previous.empty()) names.push_back(previous);
+    previous.clear();
+  }
+  return names;
 }
 
 // A value the reader cannot read (infinity, not a number) is written as the
@@ -73,20 +131,31 @@ void CSceneWriter::WriteScene(CBrowser* world, bool resolveUrls, const char* com
   sharedOrder_.clear();
   sharedNames_.clear();
   written_.clear();
+  searched_.clear();
+  planned_.clear();
+  declarationsBefore_.clear();
   if (!world) return;
   resolveUrls_ = resolveUrls;
 
   text_ += "#VRML V2.0 utf8\n";
   if (comment) text_ += FormatString("\n# %s\n", comment);
   const MFNode& children = world->GetRoot()->children;
-  for (const CNodeRef& child : children.Span()) {
-    if (child) FindSharedNodes(child.GetNode());
+  declarationsBefore_.assign(children.Span().size(), {});
+  for (size_t i = 0; i < children.Span().size(); ++i) {
+    CNode* child = children.Span()[i].GetNode();
+    if (!child) continue;
+    PlanDeclarations(child, declarationsBefore_[i]);
+    for (CProtoDeclaration* declaration : declarationsBefore_[i]) FindSharedNodes(declaration);
+    FindSharedNodes(child);
   }
   NameSharedNodes();
 
   depth_ = 0;
   text_ += '\n';
-  for (const CNodeRef& child : children.Span()) WriteNode(child, true);
+  for (size_t i = 0; i < children.Span().size(); ++i) {
+    for (CProtoDeclaration* declaration : declarationsBefore_[i]) WriteDeclaration(*declaration);
+    WriteNode(children.Span()[i], true);
+  }
   text_ += "\n\n";
   for (const PendingRoute& route : world->GetPendingRoutes()) {
     text_ += FormatString("ROUTE %s TO %s\n", route.source.data(), route.target.data());
@@ -99,21 +168,51 @@ void CSceneWriter::FindSharedNodes(CNode* node) {
     return;
   }
   if (!node->GetDefName().empty()) firstOwners_.try_emplace(node->GetDefName(), node);
-  const FieldTable* table = node->GetFieldTable();
-  if (!table) return;
-  for (int i = 0; i < static_cast<int>(table->fields.size()); ++i) {
-    const FieldType type = table->fields[static_cast<size_t>(i)].type;
-    if ((type != FieldTypeSFNode && type != FieldTypeMFNode) || !IsWrittenField(*node, i)) continue;
-    const void* value = node->GetFieldAddress(i);
-    if (!value) continue;
-    if (type == FieldTypeSFNode) {
-      if (CNode* child = static_cast<const CNodeRef*>(value)->GetNode()) FindSharedNodes(child);
-    } else {
-      for (const CNodeRef& element : static_cast<const MFNode*>(value)->Span()) {
-        if (element) FindSharedNodes(element.GetNode());
-      }
-    }
+  ForEachWrittenChild(*node, [this](CNode* child) { FindSharedNodes(child); });
+}
+
+void CSceneWriter::PlanDeclarations(CNode* node, std::vector<CProtoDeclaration*>& out) {
+  if (!searched_.insert(node).second) return;
+  if (const auto* instance = dynamic_cast<const CProtoInstanceNode*>(node)) PlanDeclaration(instance->GetDeclaration(), out);
+  ForEachWrittenChild(*node, [&](CNode* child) { PlanDeclarations(child, out); });
+}
+
+// A declaration goes after every declaration that its body or its default
+// values use; a declaration that uses itself (which no instance can) is
+// written once.
+void CSceneWriter::PlanDeclaration(CProtoDeclaration* declaration, std::vector<CProtoDeclaration*>& out) {
+  if (!declaration || !planned_.insert(declaration).second) return;
+  std::string body;
+  const CBrowser* scope = declaration->GetWorld();
+  if (scope && !declaration->IsExtern() && declaration->ReadBodyText(body)) {
+    for (const std::string& name : NodeTypeNamesIn(body)) PlanDeclaration(scope->FindProto(name), out);
   }
+  PlanDeclarations(declaration, out);
+  out.push_back(declaration);
+}
+
+// The interface as "field", "eventIn" and "eventOut" lines (fields, then
+// eventIns, then eventOuts), with the default values of a PROTO; then a
+// PROTO's body text as it was read, nested declarations and all, or an
+// EXTERNPROTO's URLs.
+void CSceneWriter::WriteDeclaration(CProtoDeclaration& declaration) {
+  text_ += declaration.IsExtern() ? "\nEXTERNPROTO " : "\nPROTO ";
+  text_ += declaration.GetName();
+  text_ += " [\n";
+  const std::string fieldIndent(static_cast<size_t>(depth_) + 1, '\t');
+  ++depth_;
+  WriteFields(declaration, fieldIndent);
+  WriteEventDeclarations(declaration, fieldIndent);
+  --depth_;
+  text_ += ']';
+  if (declaration.IsExtern()) {
+    text_ += ' ';
+    WriteValue(FieldTypeMFString, &declaration.GetUrls(), nullptr);
+    return;
+  }
+  std::string body;
+  (void)declaration.ReadBodyText(body);
+  text_ += " {" + body + "}";
 }
 
 // A USE names the first node written under that DEF name, so a node reached
@@ -145,7 +244,7 @@ void CSceneWriter::WriteNode(const CNodeRef& ref, bool onNewLine) {
     if (const std::string& name = NameOf(*node); !name.empty()) text_ += "DEF " + name + " ";
     WriteNodeHeader(*node);
     WriteFields(*node, fieldIndent);
-    if (ScriptFixedFieldCount(*node) >= 0) WriteScriptEvents(*node, fieldIndent);
+    if (DeclaredFieldStart(*node) >= 0) WriteEventDeclarations(*node, fieldIndent);
     text_ += nodeIndent + "}";
   }
   --depth_;
@@ -164,22 +263,27 @@ void CSceneWriter::WriteNodeHeader(CNode& node) {
 void CSceneWriter::WriteFields(CNode& node, const std::string& fieldIndent) {
   const FieldTable* table = node.GetFieldTable();
   if (!table) return;
-  const int scriptFixed = ScriptFixedFieldCount(node);
+  const int declared = DeclaredFieldStart(node);
+  const bool withValues = !DeclaresWithoutValues(node);
   for (int i = 0; i < static_cast<int>(table->fields.size()); ++i) {
     const FieldSpec& field = table->fields[static_cast<size_t>(i)];
     const void* value = IsWrittenField(node, i) ? node.GetFieldAddress(i) : nullptr;
     if (!value) continue;
     text_ += fieldIndent;
-    if (scriptFixed >= 0 && i >= scriptFixed) text_ += "field " + std::string(FieldTypeName(field.type)) + " ";
+    if (declared >= 0 && i >= declared) text_ += "field " + std::string(FieldTypeName(field.type)) + " ";
     text_ += field.name;
+    if (!withValues) {
+      text_ += '\n';
+      continue;
+    }
     text_ += ' ';
-    const bool resolved = resolveUrls_ && scriptFixed < 0 && std::string_view(field.name) == "url";
+    const bool resolved = resolveUrls_ && declared < 0 && std::string_view(field.name) == "url";
     WriteValue(field.type, value, resolved ? &node : nullptr);
     text_ += '\n';
   }
 }
 
-void CSceneWriter::WriteScriptEvents(const CNode& node, const std::string& fieldIndent) {
+void CSceneWriter::WriteEventDeclarations(const CNode& node, const std::string& fieldIndent) {
   const FieldTable* table = node.GetFieldTable();
   if (!table) return;
   auto writeSection = [&](std::span<const FieldSpec> section, const char* keyword) {

@@ -4,8 +4,11 @@
 // DEF and USE, every field that was set (all declared fields of a Script,
 // with their "field" lines, then its eventIn and eventOut lines), and the
 // world's ROUTE statements as they were read. Each node is written under its
-// own type name. Nesting is shown with one tab per level; a list of exactly
-// one element is written without brackets.
+// own type name, a PROTO instance under its declaration's. Every PROTO and
+// EXTERNPROTO declaration that the written nodes use, directly or through
+// another declaration, is written once, before the top-level node that first
+// uses it. Nesting is shown with one tab per level; a list of exactly one
+// element is written without brackets.
 //
 // Values keep what the reader needs to give them back exactly: floats and
 // times are written in the shortest form that reads back as the same number,
@@ -26,6 +29,7 @@
 namespace vx {
 
 class CBrowser;
+class CProtoDeclaration;
 
 class CSceneWriter {
  public:
@@ -40,11 +44,17 @@ class CSceneWriter {
 
  private:
   void FindSharedNodes(CNode* node);
+  // Appends to out the declarations that the PROTO instances under node
+  // (written fields only) use and that are not yet planned, each after the
+  // declarations it uses itself.
+  void PlanDeclarations(CNode* node, std::vector<CProtoDeclaration*>& out);
+  void PlanDeclaration(CProtoDeclaration* declaration, std::vector<CProtoDeclaration*>& out);
+  void WriteDeclaration(CProtoDeclaration& declaration);
   void NameSharedNodes();
   const std::string& NameOf(const CNode& node) const;
   void WriteNodeHeader(CNode& node);
   void WriteFields(CNode& node, const std::string& fieldIndent);
-  void WriteScriptEvents(const CNode& node, const std::string& fieldIndent);
+  void WriteEventDeclarations(const CNode& node, const std::string& fieldIndent);
   void WriteValue(FieldType type, const void* value, const CNode* urlOwner);
   void WriteMFValue(FieldType type, const MFValue& value, const CNode* urlOwner);
   void WriteElement(FieldType type, const void* value, const CNode* urlOwner);
@@ -59,6 +69,11 @@ class CSceneWriter {
   std::unordered_map<std::string, const CNode*> firstOwners_;
   std::unordered_map<const CNode*, std::string> sharedNames_;
   std::unordered_set<const CNode*> written_;
+  // The PROTO and EXTERNPROTO declarations written before each top-level
+  // node, and what the search for them has seen.
+  std::vector<std::vector<CProtoDeclaration*>> declarationsBefore_;
+  std::unordered_set<const CNode*> searched_;
+  std::unordered_set<const CProtoDeclaration*> planned_;
 };
 
 // The text of an SFImage value, shared with the property text: width, height

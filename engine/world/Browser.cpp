@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "engine/scene/ProtoDeclaration.h"
+#include "engine/scene/nodes/FogNode.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/ViewContext.h"
 #include "platform/Clock.h"
@@ -80,6 +82,9 @@ void CBrowser::DropScene() {
   lookupCache_ = CNodeWeakRef();
   pendingRoutes_.clear();
   // The root goes before the declarations its PROTO instances were made from.
+  // Nodes that reach this world through its root (bindable nodes note the
+  // world of their view so) must not find it once it is let go.
+  if (root_) root_->SetWorld(nullptr);
   root_.SetNode(nullptr);
   // A declaration kept alive elsewhere must not reach back into this world.
   for (CNodeRef& proto : protos_) proto->SetWorld(nullptr);
@@ -92,7 +97,7 @@ void CBrowser::ResetScene() {
   pendingRoutes_.reserve(kInitialPendingRoutes);
   worldUrl_.clear();
   for (auto* stack : {&navigationInfos_, &displays_, &fogs_}) stack->clear();
-  for (auto* stack : {&viewpoints_, &legacyVistas_, &vistas_, &backgrounds_}) stack->clear();
+  for (auto* stack : {&viewpoints_, &unboundViewpoints_, &legacyVistas_, &vistas_, &backgrounds_}) stack->clear();
   legacyVistaActive_ = vistaActive_ = backgroundActive_ = false;
   legacyPanorama_ = false;
   overlays_.clear();
@@ -206,6 +211,9 @@ void CBrowser::BindViewpoint(CNode* node, bool on) {
   if (found == viewpoints_.end()) return;
   const bool wasTop = found + 1 == viewpoints_.end();
   viewpoints_.erase(found);
+  const bool noted = std::any_of(unboundViewpoints_.begin(), unboundViewpoints_.end(),
+                                 [node](const CNodeWeakRef& ref) { return ref.Get() == node; });
+  if (!noted) unboundViewpoints_.emplace_back(node);
   if (!wasTop) return;
   SendBinding(node, false, time);
   SendBinding(GetViewpoint(), true, time);
@@ -302,10 +310,7 @@ void CBrowser::RenderFrame(CViewContext* view) {
   const CNodeRef display(GetDisplay());
   if (display) display->Traverse(RenderPass::Frame, view);
   DrawBackground(view);
-  if (CNode* viewpoint = GetViewpoint()) {
-    viewpoint->classWord = 0;
-    viewpoint->Traverse(RenderPass::Frame, view);
-  }
+  SetCamera(view);
   ApplyFog(view);
   if (root_) {
     if (display && (view->stereoMode == 0 || view->stereoMode == 1)) {
@@ -339,9 +344,33 @@ void CBrowser::DrawBackground(CViewContext* view) {
   }
 }
 
+// classWord is a Viewpoint's frame guard too. A Viewpoint unbound since the
+// last frame gets its pass first (it gives back the camera it found when no
+// other is bound), then the bound one sets the camera.
+void CBrowser::SetCamera(CViewContext* view) {
+  const std::vector<CNodeWeakRef> unbound = std::exchange(unboundViewpoints_, {});
+  CNode* bound = GetViewpoint();
+  for (const CNodeWeakRef& ref : unbound) {
+    CNode* viewpoint = ref.Get();
+    if (!viewpoint || viewpoint == bound) continue;
+    viewpoint->classWord = 0;
+    viewpoint->Traverse(RenderPass::Frame, view);
+  }
+  if (CNode* viewpoint = GetViewpoint()) {
+    viewpoint->classWord = 0;
+    viewpoint->Traverse(RenderPass::Frame, view);
+  }
+}
+
 void CBrowser::ApplyFog(CViewContext* view) {
-  // Without a bound Fog the scene is drawn without fog.
-  if (fogs_.empty()) view->GetStage()->DisableFog();
+  // Without a bound Fog the scene is drawn without fog; a bound one that
+  // stands for no Fog (a PROTO instance without a body) changes nothing.
+  if (fogs_.empty()) {
+    view->GetStage()->DisableFog();
+    return;
+  }
+  CNode* fog = GetFog();
+  if (fog && fog->GetTypeId() == NodeTypeFog) static_cast<CFogNode*>(fog)->Apply(view);
 }
 
 void CBrowser::DrawScene(CViewContext* view) {

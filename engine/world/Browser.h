@@ -115,7 +115,9 @@ class CBrowser {
   void BindDisplay(CNode* node, bool on) { BindSimple(displays_, node, on); }
   void BindFog(CNode* node, bool on) { BindSimple(fogs_, node, on); }
   // Moves the node to the top (on) or takes it out (off), sending isBound and
-  // bindTime to the nodes whose binding changes.
+  // bindTime to the nodes whose binding changes. A node taken out gets the
+  // next frame's pass before the bound one, so that it can give the camera
+  // back.
   void BindViewpoint(CNode* node, bool on);
   // A node that is not on top is pushed, and a pending saved camera is
   // applied to the view; the top node is popped (the Vista and Background
@@ -176,6 +178,7 @@ class CBrowser {
   static void PushDroppingOldest(std::vector<CNodeWeakRef>& stack, CNode* node);
   void BindPanorama(std::vector<CNodeWeakRef>& stack, bool& active, CNode* node, CViewContext* view, bool popTop);
   void SendBinding(CNode* node, bool bound, double time);
+  void SetCamera(CViewContext* view);
   void DrawBackground(CViewContext* view);
   void ApplyFog(CViewContext* view);
   void DrawScene(CViewContext* view);
@@ -191,6 +194,7 @@ class CBrowser {
   std::vector<CNodeRef> displays_;
   std::vector<CNodeRef> fogs_;
   std::vector<CNodeWeakRef> viewpoints_;
+  std::vector<CNodeWeakRef> unboundViewpoints_;
   std::vector<CNodeWeakRef> legacyVistas_;
   std::vector<CNodeWeakRef> vistas_;
   std::vector<CNodeWeakRef> backgrounds_;

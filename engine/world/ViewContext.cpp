@@ -1,6 +1,7 @@
 #include "engine/world/ViewContext.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -55,6 +56,7 @@ CViewContext::CViewContext(WindowHandle window, uint16_t flags)
   (void)stage_->AddLight(&ambient);
   const LightRecord headlight;  // off until the first frame
   headlightSlot_ = stage_->AddLight(&headlight);
+  assert(headlightSlot_ == kViewLightSlots - 1 && "the view's lights take the first slots");
 
   cursors_ = CreateViewCursors();
   palette_ = CreateDisplayPalette(window_, &colorTable_, (flags_ & kViewMakePalette) != 0);

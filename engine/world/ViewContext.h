@@ -142,6 +142,16 @@ class CViewContext {
   int32_t GetCurrentCursor() const { return currentCursor_; }
   const ViewCursors& GetCursors() const { return cursors_; }
 
+  // A Viewpoint put the camera at `position` without travelling there, so the
+  // view's collision test must not sweep from where the camera stood. The
+  // view reads and clears the note.
+  void NoteCameraJump(const CVec3f& position) {
+    cameraJumpedTo = position;
+    cameraJumped = true;
+  }
+  CVec3f cameraJumpedTo;
+  bool cameraJumped = false;
+
   // Written by the view: the button is down; a navigation key is down.
   bool buttonDown = false;
   bool navigationKeyDown = false;

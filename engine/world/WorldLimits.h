@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "engine/render/RenderLimits.h"
+
 namespace vx {
 
 // Entries of each bind stack; a bind on a full stack drops the oldest.
@@ -25,6 +27,11 @@ inline constexpr double kDefaultFrameRate = 15.0;
 // so that the matching pops leave the stack as it was).
 inline constexpr int kMatrixStackDepth = 8;
 inline constexpr int kMaxMatrixDepth = 1024;
+
+// Light slots of the geometry stage that every view context takes for itself
+// (the ambient light and the headlight); the scene's lights share the rest.
+inline constexpr int32_t kViewLightSlots = 2;
+inline constexpr int32_t kMaxSceneLights = kLightSlots - kViewLightSlots;
 
 // Nodes one pick can record, and fallback pointer targets.
 inline constexpr int kMaxPickedNodes = 8;

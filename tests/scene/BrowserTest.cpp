@@ -56,8 +56,10 @@ TEST(Browser, ResolveUrlUsesTheBaseDirectoryWhenTheFileIsThereElseTheBaseUrl) {
   EXPECT_EQ(out, "http://other/x.wrl");
   ASSERT_EQ(node->ResolveUrl("file:///home/a%20b/c.wrl", out), 0);
   EXPECT_EQ(out, "/home/a b/c.wrl");
-  ASSERT_EQ(node->ResolveUrl(std::string(400, 'z'), out), 0);
-  EXPECT_EQ(out.size(), 255u) << "results are cut to a path buffer";
+  ASSERT_EQ(node->ResolveUrl("/srv/tex.jpg", out), 0);
+  EXPECT_EQ(out, "/srv/tex.jpg") << "an absolute path, as a saved world names its files, is kept";
+  EXPECT_EQ(node->ResolveUrl(std::string(400, 'z'), out), 2) << "a result cut to a path buffer would name another file";
+  EXPECT_EQ(out, "");
 }
 
 TEST(Browser, PendingRoutesAreWiredOnceTheirNodesExist) {

@@ -7,6 +7,7 @@
 #include "engine/scene/DownloadService.h"
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/SceneReader.h"
+#include "engine/scene/SceneWriter.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "tests/scene/TestNodes.h"
@@ -43,9 +44,10 @@ class ProtoInstanceTest : public ::testing::Test {
     SetDownloadService(nullptr);
   }
 
-  bool Read(const std::string& body) {
+  bool Read(const std::string& body) { return ReadText("#VRML V2.0 utf8\n" + body); }
+  bool ReadText(const std::string& text) {
     world_ = std::make_unique<CBrowser>();
-    auto stream = CSceneInputStream::FromText("#VRML V2.0 utf8\n" + body);
+    auto stream = CSceneInputStream::FromText(text);
     stream.PadBrackets();
     CSceneReader reader(stream, classes_);
     const bool ok = reader.ReadScene(world_.get());
@@ -58,6 +60,11 @@ class ProtoInstanceTest : public ::testing::Test {
     EXPECT_NE(node, nullptr) << defName;
     EXPECT_EQ(node->GetTypeId(), NodeTypeProtoInstance);
     return static_cast<CProtoInstanceNode&>(*node);
+  }
+  std::string Written() const {
+    CSceneWriter writer;
+    writer.WriteScene(world_.get(), false);
+    return writer.GetText();
   }
   static CProbeNode* Resolved(CNode& instance) { return static_cast<CProbeNode*>(CNodeRef(&instance).Resolve()); }
   static CProbeNode* BodyNode(CProtoInstanceNode& instance, const char* defName) {
@@ -177,13 +184,17 @@ TEST_F(ProtoInstanceTest, RecursiveUseIsRefusedWithAClearError) {
 TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {
   const fs::path library = cache_ / "library.wrl";
   std::ofstream(library) << "#VRML V2.0 utf8\n"
+                            "# [First] and Second are the two prototypes\n"
                             "PROTO First [ field SFFloat x 0.1 ] { Group { } }\n"
                             "PROTO Second [ field SFFloat f 0.5 eventIn SFFloat kick field SFVec3f extra 1 1 1 ] {\n"
                             "  Probe { fraction IS f poke IS kick position IS extra }\n"
                             "}\n";
   ASSERT_TRUE(Read("EXTERNPROTO Second [ field SFFloat f eventIn SFFloat kick ] [ \"" + (cache_ / "missing.wrl").string() +
-                   "#Second\" \"" + library.string() + "#Second\" ]\nDEF S Second { }"))
+                   "#Second\" \"" + library.string() + "#Second\" ]\nDEF S Second { }\n"
+                   "EXTERNPROTO Any [ ] \"" + library.string() + "\"\nDEF ANY Any { }"))
       << message_;
+  EXPECT_EQ(CNodeRef(&Instance("ANY")).Resolve()->GetTypeId(), NodeTypeGroup) << "the file's first PROTO";
+  EXPECT_EQ(Instance("ANY").GetDeclaration()->GetFieldType("x"), FieldTypeSFFloat);
   CProtoInstanceNode& instance = Instance("S");
   EXPECT_FALSE(instance.IsInstantiated()) << "the first URL is missing";
   instance.Traverse(RenderPass::Frame, nullptr);
@@ -212,6 +223,89 @@ TEST_F(ProtoInstanceTest, ExternProtoWithoutAUsableUrlStaysEmpty) {
   std::string path;
   EXPECT_FALSE(instance.GetDeclaration()->GetBodyFile(path));
   EXPECT_TRUE(path.empty());
+}
+
+TEST_F(ProtoInstanceTest, LongInterfaceNamesCarryEventsBothWays) {
+  const std::string in(kMaxDeclaredNameLength, 'i');
+  const std::string out(kMaxDeclaredNameLength, 'o');
+  ASSERT_TRUE(Read("PROTO L [ eventIn SFFloat " + in + " eventOut SFFloat " + out + " ] {\n"
+                   "  DEF INNER Probe { poke IS " + in + " poked IS " + out + " }\n"
+                   "}\n"
+                   "DEF INST L { }  DEF OUT Probe { }  ROUTE INST." + out + " TO OUT.poke"))
+      << message_;
+  CProtoInstanceNode& instance = Instance("INST");
+  const float value = 0.5f;
+  ASSERT_EQ(instance.ReceiveEvent(in, &value), 0);
+  EXPECT_EQ(BodyNode(instance, "INNER")->received.size(), 1u);
+  BodyNode(instance, "INNER")->SendEvent("poked", &value);
+  EXPECT_EQ(static_cast<CProbeNode*>(world_->FindNode("OUT"))->received.size(), 1u);
+}
+
+TEST_F(ProtoInstanceTest, ClearingWrittenMarksReachesTheInstanceItself) {
+  ASSERT_TRUE(Read("PROTO P [ ] { Probe { } } DEF G Group { children [ DEF I P { } ] }")) << message_;
+  CProtoInstanceNode& instance = Instance("I");
+  instance.SetWrittenMark(true);
+  world_->GetRoot()->ClearWrittenMarks();
+  EXPECT_FALSE(instance.GetWrittenMark());
+}
+
+// The declarations a scene uses are written before their first use, so that
+// the saved scene reloads to the same structure, and saves to the same text.
+TEST_F(ProtoInstanceTest, ASavedSceneWithDeclarationsReloadsToTheSameScene) {
+  const fs::path library = cache_ / "library.wrl";
+  std::ofstream(library) << "#VRML V2.0 utf8\n"
+                            "PROTO Far [ field SFFloat f 0.5 eventIn SFFloat kick ] { Probe { fraction IS f poke IS kick } }\n";
+  ASSERT_TRUE(Read(R"(
+    PROTO Leaf [ field SFFloat g 0.25 ] { Probe { fraction IS g } }
+    PROTO Unused [ ] { Probe { } }
+    PROTO Outer [ field SFFloat f 0.5  field SFString s "a } \" {"  eventIn SFFloat kick  eventOut SFFloat kicked ] {
+      # a comment { with a brace
+      PROTO Inner [ field SFFloat g 0.1 ] { Leaf { g IS g } }
+      DEF IN Probe { label IS s  names [ "{" "}" ]  poke IS kick  poked IS kicked  children Inner { g IS f } }
+    }
+    EXTERNPROTO Far [ field SFFloat f ] ")" + library.string() + R"(#Far"
+    DEF A Outer { f 0.75 }
+    DEF B Group { children [ DEF F Far { } Outer { } ] }
+    DEF P Probe { }
+    ROUTE P.poked TO A.kick
+    ROUTE A.kicked TO P.poke
+  )")) << message_;
+
+  const std::string first = Written();
+  const size_t leaf = first.find("\nPROTO Leaf [\n\tfield SFFloat g 0.25\n] {");
+  const size_t outer = first.find("\nPROTO Outer [\n\tfield SFFloat f 0.5\n\tfield SFString s \"a } \\\" {\"\n"
+                                  "\teventIn SFFloat kick\n\teventOut SFFloat kicked\n] {");
+  const size_t far = first.find("\nEXTERNPROTO Far [\n\tfield SFFloat f\n\teventIn SFFloat kick\n] \"" +
+                                library.string() + "#Far\"\nDEF B Group {");
+  ASSERT_NE(leaf, std::string::npos) << first;
+  ASSERT_NE(outer, std::string::npos) << first;
+  ASSERT_NE(far, std::string::npos) << first;
+  EXPECT_LT(leaf, outer) << "a declaration that a body uses comes first";
+  EXPECT_LT(outer, first.find("\nDEF A Outer {"));
+  EXPECT_EQ(first.find("PROTO Unused"), std::string::npos) << "unused declarations are not written";
+  EXPECT_EQ(first.find("PROTO Outer", outer + 2), std::string::npos) << "each declaration once";
+  EXPECT_NE(first.find("PROTO Inner [ field SFFloat g 0.1 ] { Leaf { g IS g } }", outer), std::string::npos)
+      << "a nested declaration stays inside its body";
+
+  ASSERT_TRUE(ReadText(first)) << message_ << "\n" << first;
+  EXPECT_EQ(Written(), first);
+  EXPECT_EQ(world_->GetProtoCount(), 3);
+  CProtoInstanceNode& a = Instance("A");
+  CProbeNode* body = Resolved(a);
+  ASSERT_NE(body, nullptr) << a.GetMessage();
+  EXPECT_STREQ(body->label.text, "a } \" {");
+  ASSERT_EQ(body->names.count, 2);
+  EXPECT_STREQ(body->names[1].text, "}");
+  ASSERT_EQ(body->children.count, 1);
+  EXPECT_EQ(static_cast<CProbeNode*>(body->children[0].Resolve())->fraction, 0.75f) << "through Inner and Leaf";
+  EXPECT_EQ(Resolved(Instance("F"))->fraction, 0.5f) << "the EXTERNPROTO is fetched again";
+
+  auto* probe = static_cast<CProbeNode*>(world_->FindNode("P"));
+  const float value = 1.0f;
+  probe->SendEvent("poked", &value);
+  EXPECT_EQ(BodyNode(a, "IN")->received.size(), 1u) << "ROUTEs to and from instances are written";
+  BodyNode(a, "IN")->SendEvent("poked", &value);
+  EXPECT_EQ(probe->received.size(), 1u);
 }
 
 }  // namespace

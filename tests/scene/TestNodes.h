@@ -14,6 +14,8 @@ class CProbeNode : public CNode {
   CProbeNode();
 
   NodeTypeId GetTypeId() const override { return typeId; }
+  // Written as "Probe", so that a written scene of probes reads back.
+  std::string_view GetTypeName() const override { return typeId == NodeTypeBase ? "Probe" : CNode::GetTypeName(); }
   int InterceptEvent(std::string_view name, const void* value) override;
   int OnEventIn(bool isField, int index, const void* value) override;
 

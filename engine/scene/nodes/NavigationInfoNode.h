@@ -1,0 +1,40 @@
+// NavigationInfo: a bindable node that only keeps its values; the view reads
+// "type", "speed", "avatarSize" and "headlight" of the bound one by name.
+#pragma once
+
+#include "engine/scene/Node.h"
+#include "engine/scene/nodes/BindableNodeSupport.h"
+
+namespace vx {
+
+class NodeClassTable;
+
+class CNavigationInfoNode : public CNode {
+ public:
+  CNavigationInfoNode();
+
+  NodeCategory GetCategory() const override { return NodeCategoryOther; }
+  NodeTypeId GetTypeId() const override { return NodeTypeNavigationInfo; }
+  // Only follows the view's world (BindableNodeSupport.h).
+  void Traverse(RenderPass pass, CViewContext* view) override;
+  int OnEventIn(bool isField, int index, const void* value) override;
+
+  bool IsBound() const { return bound_ != 0; }
+
+  MFFloat avatarSize{};
+  int16_t headlight = 1;
+  float speed = 1.0f;
+  MFString type{};
+  float visibilityLimit = 0.0f;
+
+ protected:
+  ~CNavigationInfoNode() override = default;
+
+ private:
+  int16_t bound_ = 0;
+  CBindingPlace place_;
+};
+
+void RegisterNavigationInfoNode(NodeClassTable& table);
+
+}  // namespace vx

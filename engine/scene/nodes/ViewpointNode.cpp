@@ -1,0 +1,149 @@
+#include "engine/scene/nodes/ViewpointNode.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/scene/NodeFactory.h"
+#include "engine/world/Browser.h"
+#include "engine/world/ViewContext.h"
+
+namespace vx {
+namespace {
+
+constexpr FieldSpec kViewpointFields[] = {
+    Field<&CViewpointNode::fieldOfView>("fieldOfView", DefaultFloats(0.785398f)),
+    Field<&CViewpointNode::jump>("jump", DefaultBool(true)),
+    Field<&CViewpointNode::orientation>("orientation", DefaultFloats(0, 0, 1, 0)),
+    Field<&CViewpointNode::position>("position", DefaultFloats(0, 0, 0)),
+    Field<&CViewpointNode::description>("description", DefaultText("")),
+};
+constexpr FieldSpec kViewpointEventIns[] = {Event("set_bind", FieldTypeSFBool)};
+constexpr FieldSpec kViewpointEventOuts[] = {
+    Event("isBound", FieldTypeSFBool),
+    Event("bindTime", FieldTypeSFTime),
+};
+constexpr FieldTable kViewpointTable{Section(kViewpointFields), Section(kViewpointEventIns),
+                                     Section(kViewpointEventOuts)};
+
+// Fields whose change moves the camera of a bound Viewpoint.
+enum ViewpointField { kFieldOfView = 0, kOrientation = 2, kPosition = 3 };
+constexpr int kSetBind = 0;
+
+CVec3f ToVec(const SFVec3f& v) { return {v.x, v.y, v.z}; }
+
+}  // namespace
+
+CViewpointNode::CViewpointNode() { RegisterFields(kViewpointTable); }
+
+int CViewpointNode::OnEventIn(bool isField, int index, const void* value) {
+  if (isField) {
+    if (index == kFieldOfView || index == kOrientation || index == kPosition) fieldsChanged_ = 1;
+    return CNode::OnEventIn(isField, index, value);
+  }
+  if (index == kSetBind) {
+    bindChanged_ = 1;
+    bound_ = *static_cast<const int16_t*>(value) != 0 ? 1 : 0;
+    if (CBrowser* world = place_.WorldToBind(*this)) world->BindViewpoint(this, bound_ != 0);
+  }
+  return 0;
+}
+
+void CViewpointNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (CBrowser* world = place_.NoteView(view, *this, bound_ != 0)) {
+    bindChanged_ = 1;
+    world->BindViewpoint(this, true);
+  }
+  if (!view || pass != RenderPass::Frame || classWord != 0) return;
+  classWord = 1;
+  if (bindChanged_) {
+    if (bound_) {
+      TakeCamera(*view);
+    } else {
+      GiveCameraBack(*view);
+    }
+    bindChanged_ = 0;
+  }
+  if (bound_ && jump && fieldsChanged_) FollowFieldChanges(*view);
+}
+
+CViewpointNode::Camera CViewpointNode::CameraFromFields(CViewContext& view) const {
+  Camera camera;
+  camera.position = ToVec(position);
+  const PixelMap& frame = view.GetFrameBuffer();
+  // The field of view spans the narrow side of the frame.
+  camera.fieldOfView = fieldOfView;
+  if (frame.width > frame.height) {
+    camera.fieldOfView = fieldOfView * static_cast<float>(frame.height) / static_cast<float>(frame.width);
+  }
+
+  view.PushMatrix();
+  view.Rotate({orientation.x, orientation.y, orientation.z, orientation.angle});
+  view.ApplyMatrix();
+  CVec3f from = camera.position;
+  CVec3f to = camera.position + CVec3f{0.0f, 0.0f, -1.0f};
+  view.TransformPoint(from);
+  view.TransformPoint(to);
+  view.PopMatrix();
+  view.ApplyMatrix();
+
+  const CVec3f direction = to - from;
+  const float length = direction.Length();
+  const float s = length > 0.0f ? 1.0f / length : 1.0f;
+  // Rounding may put the sine a hair past 1.
+  camera.pitch = std::asin(std::clamp(s * direction.y, -1.0f, 1.0f));
+  camera.yaw = std::atan2(-s * direction.x, s * direction.z);
+  return camera;
+}
+
+void CViewpointNode::TakeCamera(CViewContext& view) {
+  saved_.position = view.GetPosition();
+  view.GetOrientation(&saved_.pitch, &saved_.yaw, &saved_.roll);
+  saved_.fieldOfView = view.GetFieldOfView();
+  cameraSaved_ = true;
+
+  lastApplied_ = CameraFromFields(view);
+  lastApplied_.roll = saved_.roll;
+  view.SetPosition(lastApplied_.position, false);
+  view.SetFieldOfView(lastApplied_.fieldOfView, false);
+  view.SetOrientation(lastApplied_.pitch, lastApplied_.yaw, lastApplied_.roll, true);
+  // The camera did not travel here: the view's collision test must not
+  // sweep from where it stood.
+  view.NoteCameraJump(lastApplied_.position);
+}
+
+// Only a camera this node took is given back: one unbound before it ever
+// set the camera has nothing to restore.
+void CViewpointNode::GiveCameraBack(CViewContext& view) {
+  const CBrowser* world = view.GetWorld();
+  if (!jump || !cameraSaved_ || (world && world->GetViewpoint())) return;
+  view.SetPosition(saved_.position, false);
+  view.SetOrientation(saved_.pitch, saved_.yaw, saved_.roll, false);
+  view.SetFieldOfView(saved_.fieldOfView, false);
+  cameraSaved_ = false;
+}
+
+void CViewpointNode::FollowFieldChanges(CViewContext& view) {
+  const Camera wanted = CameraFromFields(view);
+  const CVec3f dPosition = wanted.position - lastApplied_.position;
+  const float dFieldOfView = wanted.fieldOfView - lastApplied_.fieldOfView;
+  const float dPitch = wanted.pitch - lastApplied_.pitch;
+  const float dYaw = wanted.yaw - lastApplied_.yaw;
+  const float dRoll = -lastApplied_.roll;
+
+  float pitch, yaw, roll;
+  view.GetOrientation(&pitch, &yaw, &roll);
+  view.SetPosition(view.GetPosition() + dPosition, false);
+  view.SetOrientation(pitch + dPitch, yaw + dYaw, roll + dRoll, false);
+  view.SetFieldOfView(view.GetFieldOfView() + dFieldOfView, false);
+
+  lastApplied_.position += dPosition;
+  lastApplied_.fieldOfView += dFieldOfView;
+  lastApplied_.pitch += dPitch;
+  lastApplied_.yaw += dYaw;
+  lastApplied_.roll += dRoll;
+  fieldsChanged_ = 0;
+}
+
+void RegisterViewpointNode(NodeClassTable& table) { table.Add<CViewpointNode>("Viewpoint"); }
+
+}  // namespace vx

@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "RenderedWorld.h"
+#include "engine/scene/NodeFactory.h"
+#include "engine/scene/SceneWriter.h"
+#include "engine/scene/nodes/FogNode.h"
+#include "engine/scene/nodes/NavigationInfoNode.h"
+#include "engine/scene/nodes/ViewpointNode.h"
+
+namespace vx::test {
+namespace {
+
+using Log = std::vector<std::string>;
+
+constexpr float kTolerance = 1e-5f;
+const std::string kRedQuadAt5 =
+    "Transform { translation 0 0 -5 children Shape { appearance Appearance { material Material { diffuseColor 1 0 0 "
+    "} } geometry IndexedFaceSet { coord Coordinate { point [ -1 -1 0, 1 -1 0, 1 1 0, -1 1 0 ] } coordIndex [ 0 1 2 "
+    "3 -1 ] } } }";
+
+// Writes "<field>=<value>" for every SFBool and "<field>" for every SFTime
+// routed to it, into one log shared by all sources.
+class CBindingLog : public CNode {
+ public:
+  CBindingLog() { RegisterFields(kTable); }
+  int OnEventIn(bool isField, int index, const void* value) override {
+    const FieldSpec& field = kFields[index];
+    std::string entry = field.name;
+    if (isField && field.type == FieldTypeSFBool) entry += "=" + std::to_string(*static_cast<const int16_t*>(value));
+    log.push_back(entry);
+    return 0;
+  }
+
+  int16_t a = 0, b = 0;
+  double aTime = 0.0, bTime = 0.0;
+  Log log;
+
+ private:
+  static constexpr FieldSpec kFields[] = {
+      Field<&CBindingLog::a>("a"),
+      Field<&CBindingLog::b>("b"),
+      Field<&CBindingLog::aTime>("aTime"),
+      Field<&CBindingLog::bTime>("bTime"),
+  };
+  static constexpr FieldTable kTable{Section(kFields), {}, {}};
+};
+
+template <typename T>
+void Send(CNode& node, const char* eventIn, const T& value) {
+  ASSERT_EQ(node.ReceiveEvent(eventIn, &value), 0);
+}
+
+void Bind(CNode& node, bool on) {
+  const int16_t value = on ? 1 : 0;
+  ASSERT_EQ(node.ReceiveEvent("set_bind", &value), 0);
+}
+
+// ---- Fog ----
+
+class Fog : public RenderedWorld {};
+
+TEST_F(Fog, ABoundFogFadesTheQuadAndTurnsOffWithoutARangeOrWhenUnbound) {
+  const uint32_t red = PixelOf(1, 0, 0);  // the headlight and ambient saturate red
+  Load("DEF F Fog { color 0 0 1 visibilityRange 3 fogType \"EXPONENTIAL\" } " + kRedQuadAt5);
+  EXPECT_EQ(Center(), PixelOf(0, 0, 1)) << "wholly beyond the range: the fog colour, for any fogType";
+
+  // Every corner lies sqrt(27) from the eye, so the fog takes that part of
+  // the range.
+  CNode& fog = Named("F");
+  SetValue(fog, "visibilityRange", 10.0f);
+  Frame();
+  const float part = std::sqrt(27.0f) / 10.0f;
+  EXPECT_TRUE(PixelsNear(Center(), PixelOf(1 - part, 0, part)));
+
+  for (float off : {0.0f, -0.0f, -4.0f, std::nanf("")}) {
+    SetValue(fog, "visibilityRange", off);
+    Frame();
+    EXPECT_EQ(Center(), red) << off;
+  }
+
+  SetValue(fog, "visibilityRange", 3.0f);
+  Bind(fog, false);
+  Frame();
+  EXPECT_EQ(Center(), red) << "no Fog bound";
+  EXPECT_EQ(world->GetFog(), nullptr);
+}
+
+TEST_F(Fog, BindingTheSameValueTwiceSendsIsBoundOnce) {
+  Load("DEF F Fog { } DEF G Fog { }");
+  CNode& second = Named("G");
+  CNodeRef log = MakeNode<CBindingLog>();
+  ASSERT_TRUE(second.AddRouteToNode("isBound", "a", log.Get()));
+  Bind(second, true);
+  Bind(second, true);
+  EXPECT_EQ(world->GetFog(), &second);
+  Bind(second, false);
+  Bind(second, false);
+  EXPECT_EQ(world->GetFog(), &Named("F")) << "the first was bound by the reader";
+  EXPECT_EQ(static_cast<CBindingLog&>(*log.Get()).log, (Log{"a=1", "a=0"}));
+}
+
+// ---- NavigationInfo and WorldInfo ----
+
+TEST(NavigationInfo, TheBoundOneHoldsItsValuesUnderTheNamesTheViewReads) {
+  auto world = ReadWorld("NavigationInfo { type [ \"EXAMINE\" \"ANY\" ] speed 2.5 avatarSize [ 1 3 ] headlight FALSE }");
+  CNode* info = world->GetNavigationInfo();
+  ASSERT_NE(info, nullptr);
+  const auto& type = *static_cast<const MFString*>(info->GetFieldByName("type"));
+  ASSERT_EQ(type.count, 2);
+  EXPECT_STREQ(type[0].text, "EXAMINE");
+  EXPECT_EQ(*static_cast<const float*>(info->GetFieldByName("speed")), 2.5f);
+  const auto& avatarSize = *static_cast<const MFFloat*>(info->GetFieldByName("avatarSize"));
+  ASSERT_EQ(avatarSize.count, 2);
+  EXPECT_EQ(avatarSize[1], 3.0f);
+  EXPECT_EQ(*static_cast<const int16_t*>(info->GetFieldByName("headlight")), 0);
+
+  CNodeRef plain = NodeFactory("NavigationInfo", NodeCreation{});
+  auto& defaults = static_cast<CNavigationInfoNode&>(*plain.Get());
+  ASSERT_EQ(defaults.type.count, 1);
+  EXPECT_STREQ(defaults.type[0].text, "WALK");
+  ASSERT_EQ(defaults.avatarSize.count, 3);
+  EXPECT_EQ(defaults.avatarSize[1], 1.6f);
+  EXPECT_EQ(defaults.speed, 1.0f);
+  EXPECT_EQ(defaults.headlight, 1);
+}
+
+TEST(NavigationInfo, UnbindingOneThatIsNotBoundSendsNothing) {
+  auto world = ReadWorld("DEF N NavigationInfo { } DEF M NavigationInfo { }");
+  CNode& second = *world->FindNode("M");
+  CNodeRef log = MakeNode<CBindingLog>();
+  ASSERT_TRUE(second.AddRouteToNode("isBound", "a", log.Get()));
+  Bind(second, false);
+  EXPECT_TRUE(static_cast<CBindingLog&>(*log.Get()).log.empty());
+  EXPECT_EQ(world->GetNavigationInfo(), world->FindNode("N"));
+}
+
+TEST(WorldInfo, IsWrittenBackWithItsTextUnchanged) {
+  auto world = ReadWorld("WorldInfo { info [ \"made by hand\" \"2 lines\" ] title \"A \\\"quoted\\\" title\" }");
+  CSceneWriter writer;
+  writer.WriteScene(world.get(), false);
+  auto again = ReadWorld(writer.GetText().substr(writer.GetText().find('\n') + 1));
+  const auto& info = TopNode<CWorldInfoNode>(*again);
+  ASSERT_EQ(info.info.count, 2);
+  EXPECT_STREQ(info.info[1].text, "2 lines");
+  EXPECT_STREQ(info.title.text, "A \"quoted\" title");
+}
+
+// ---- Viewpoint ----
+
+class Viewpoint : public RenderedWorld {
+ protected:
+  CVec3f Position() const { return view.GetPosition(); }
+  float Yaw() const {
+    float pitch, yaw, roll;
+    view.GetOrientation(&pitch, &yaw, &roll);
+    return yaw;
+  }
+};
+
+TEST_F(Viewpoint, ADefaultViewpointLooksDownZFromTheOriginWithItsAngleOnTheNarrowSide) {
+  Load("Viewpoint { }", 400, 200);
+  EXPECT_NEAR(view.GetFieldOfView(), 0.392699f, kTolerance);
+  EXPECT_EQ(Position(), CVec3f{});
+  const CVec3f direction = view.GetViewDirection();
+  EXPECT_NEAR(direction.x, 0.0f, kTolerance);
+  EXPECT_NEAR(direction.z, -1.0f, kTolerance);
+  EXPECT_TRUE(view.cameraJumped) << "the view's collision test does not sweep to it";
+}
+
+TEST_F(Viewpoint, ItsOrientationTurnsTheCameraAndItsPositionPlacesIt) {
+  Load("Viewpoint { position 1 2 3 orientation 0 1 0 1.5707963 fieldOfView 0.5 }", 100, 200);
+  EXPECT_EQ(Position(), (CVec3f{1, 2, 3}));
+  EXPECT_NEAR(view.GetFieldOfView(), 0.5f, kTolerance) << "a frame higher than wide keeps the angle";
+  const CVec3f direction = view.GetViewDirection();
+  EXPECT_NEAR(direction.x, -1.0f, kTolerance) << "a quarter turn about +y looks down -x";
+  EXPECT_NEAR(direction.z, 0.0f, kTolerance);
+  EXPECT_EQ(view.cameraJumpedTo, (CVec3f{1, 2, 3}));
+}
+
+TEST_F(Viewpoint, WithJumpItsChangesMoveTheCameraByTheirDifferenceKeepingTheViewersWalk) {
+  Load("DEF V Viewpoint { position 0 0 10 }");
+  view.SetPosition({0, 0, 5}, true);  // the viewer walked 5 units
+  Send(Named("V"), "set_position", SFVec3f{0, 0, 9});
+  Frame();
+  EXPECT_EQ(Position(), (CVec3f{0, 0, 4}));
+  Frame();
+  EXPECT_EQ(Position(), (CVec3f{0, 0, 4})) << "a change is carried over once";
+}
+
+TEST_F(Viewpoint, WithoutJumpItsChangesAndItsUnbindingLeaveTheCamera) {
+  Load("DEF V Viewpoint { position 0 0 10 jump FALSE }");
+  Send(Named("V"), "set_position", SFVec3f{0, 0, 9});
+  Frame();
+  EXPECT_EQ(Position(), (CVec3f{0, 0, 10}));
+  Bind(Named("V"), false);
+  Frame();
+  EXPECT_EQ(Position(), (CVec3f{0, 0, 10}));
+}
+
+TEST_F(Viewpoint, UnbindingTheLastOneGivesBackTheCameraItFound) {
+  const float yaw = Yaw();
+  const float fieldOfView = view.GetFieldOfView();
+  Load("DEF V Viewpoint { position 0 0 10 fieldOfView 0.3 orientation 1 0 0 0.5 }");
+  ASSERT_EQ(Position(), (CVec3f{0, 0, 10}));
+  Bind(Named("V"), false);
+  Frame();
+  EXPECT_EQ(Position(), CVec3f{});
+  EXPECT_EQ(Yaw(), yaw);
+  EXPECT_EQ(view.GetFieldOfView(), fieldOfView);
+}
+
+TEST_F(Viewpoint, UnbindingTheTopBindsTheNextAndGivesNothingBack) {
+  Load("DEF A Viewpoint { position 0 0 10 } DEF B Viewpoint { position 0 0 20 }");
+  Bind(Named("B"), true);
+  Frame();
+  EXPECT_EQ(Position(), (CVec3f{0, 0, 20}));
+  Bind(Named("B"), false);
+  Frame();
+  EXPECT_EQ(world->GetViewpoint(), &Named("A"));
+  EXPECT_EQ(Position(), (CVec3f{0, 0, 20})) << "A is bound again, so B restores nothing";
+}
+
+TEST_F(Viewpoint, IsBoundAndBindTimeGoToEveryViewpointWhoseBindingChangesInOrder) {
+  Load("DEF A Viewpoint { } DEF B Viewpoint { }");
+  CNodeRef logNode = MakeNode<CBindingLog>();
+  auto& log = static_cast<CBindingLog&>(*logNode.Get()).log;
+  for (auto [source, prefix] : {std::pair{"A", std::string("a")}, std::pair{"B", std::string("b")}}) {
+    ASSERT_TRUE(Named(source).AddRouteToNode("isBound", prefix, logNode.Get()));
+    ASSERT_TRUE(Named(source).AddRouteToNode("bindTime", prefix + "Time", logNode.Get()));
+  }
+  Bind(Named("B"), true);
+  EXPECT_EQ(log, (Log{"a=0", "aTime", "b=1", "bTime"}));
+  log.clear();
+  Bind(Named("B"), true);
+  EXPECT_EQ(log, (Log{"b=0", "bTime", "b=1", "bTime"})) << "binding the top again";
+  log.clear();
+  Bind(Named("A"), false);
+  EXPECT_TRUE(log.empty()) << "below the top";
+  Bind(Named("A"), true);
+  log.clear();
+  Bind(Named("A"), false);
+  EXPECT_EQ(log, (Log{"a=0", "aTime", "b=1", "bTime"}));
+}
+
+// As the scene of an Inline is: nodes of a world of their own, drawn as
+// part of the world of the view.
+TEST_F(Viewpoint, OneFromAWorldOfItsOwnBindsInTheWorldOfTheViewWhenThatHasNone) {
+  auto inner = ReadWorld("Viewpoint { position 0 0 7 } Fog { color 0 0 1 visibilityRange 3 }");
+  Read(kRedQuadAt5);
+  CNodeRef added[] = {inner->GetRoot()->children[0], inner->GetRoot()->children[1]};
+  const MFNode value{2, added};
+  ASSERT_EQ(world->GetRoot()->ReceiveEvent("addChildren", &value), 0);
+  ASSERT_EQ(world->GetViewpoint(), nullptr) << "bound in its own world while it was read";
+  Show();
+  EXPECT_EQ(world->GetViewpoint(), added[0].Get()) << "the activation moved the binding";
+  EXPECT_EQ(world->GetFog(), added[1].Get());
+  EXPECT_EQ(Center(), PixelOf(0, 0, 1));
+  EXPECT_EQ(Position(), (CVec3f{0, 0, 7}));
+
+  Bind(*added[0].Get(), false);
+  EXPECT_EQ(world->GetViewpoint(), nullptr) << "set_bind goes to the world of the view";
+}
+
+}  // namespace
+}  // namespace vx::test
