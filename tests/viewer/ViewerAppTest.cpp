@@ -68,6 +68,14 @@ TEST_F(ViewerWithEngineTest, OpensTheCommandLineWorldOrEndsWhenItDoesNotLoad) {
   EXPECT_EQ(boxes.Shown()[0].text, "Unknown node type 'NoSuchNode'.");
 }
 
+TEST_F(ViewerWithEngineTest, TheSampleWorldOpens) {
+  MessageBoxAnswers boxes;
+  ASSERT_TRUE(Start({VX_WORLDS_DIR "/showcase.wrl"}));
+  EXPECT_TRUE(boxes.Shown().empty());
+  for (const char* node : {"Overview", "CloseUp", "FromAbove", "AlongThePath", "Lamp", "Spinner", "Ball"})
+    EXPECT_TRUE(SceneHasNode(node)) << node;
+}
+
 TEST_F(ViewerWithEngineTest, AnOpenedWorldIsDrawnAndAnimated) {
   ASSERT_TRUE(Start({root_.Write("box.wrl", SpinningBox())}));
   if (!EngineMakesViews()) GTEST_SKIP() << "the engine does not make views yet";
