@@ -31,16 +31,19 @@ CBrowser* CBindingPlace::NoteView(const CViewContext* view, const CNode& node, b
   return world;
 }
 
-void ChangeBinding(CNode& node, int16_t& bound, const void* value, CBindingPlace& place, BindOperation bind) {
-  const int16_t on = *static_cast<const int16_t*>(value) != 0 ? 1 : 0;
-  if (on == bound) return;
-  bound = on;
-  if (CBrowser* world = place.WorldToBind(node)) (world->*bind)(&node, on != 0);
-  node.SendEvent("isBound", &on);
+void CQuietBindableNode::Traverse(RenderPass, CViewContext* view) {
+  if (CBrowser* world = place_.NoteView(view, *this, bound_ != 0)) (world->*bind_)(this, true);
 }
 
-void FollowViewWorld(CNode& node, bool bound, const CViewContext* view, CBindingPlace& place, BindOperation bind) {
-  if (CBrowser* world = place.NoteView(view, node, bound)) (world->*bind)(&node, true);
+int CQuietBindableNode::OnEventIn(bool isField, int index, const void* value) {
+  constexpr int kSetBind = 0;
+  if (isField) return CNode::OnEventIn(isField, index, value);
+  const int16_t on = *static_cast<const int16_t*>(value) != 0 ? 1 : 0;
+  if (index != kSetBind || on == bound_) return 0;
+  bound_ = on;
+  if (CBrowser* world = place_.WorldToBind(*this)) (world->*bind_)(this, on != 0);
+  SendEvent("isBound", &on);
+  return 0;
 }
 
 }  // namespace vx

@@ -1,6 +1,5 @@
 // What the bindable nodes (Viewpoint, NavigationInfo, Fog) share: the world
-// they bind through, and the set_bind rule of the stacks that send no events
-// of their own.
+// they bind through, and the base of the nodes whose stacks send no events.
 #pragma once
 
 #include <cstdint>
@@ -39,14 +38,30 @@ class CBindingPlace {
 
 using BindOperation = void (CBrowser::*)(CNode* node, bool on);
 
-// set_bind of a node whose stack sends no events (Fog, NavigationInfo): a
-// value that differs from the node's bound flag binds or unbinds it through
-// the world and sends isBound with the value; the same value again does
-// nothing.
-void ChangeBinding(CNode& node, int16_t& bound, const void* value, CBindingPlace& place, BindOperation bind);
+// The events of a node on a bind stack that sends no events of its own.
+inline constexpr FieldSpec kQuietBindEventIns[] = {Event("set_bind", FieldTypeSFBool)};
+inline constexpr FieldSpec kQuietBindEventOuts[] = {Event("isBound", FieldTypeSFBool)};
 
-// Traversal of such a node: notes the view's world and moves the binding
-// there when it is due.
-void FollowViewWorld(CNode& node, bool bound, const CViewContext* view, CBindingPlace& place, BindOperation bind);
+// A node on such a stack (Fog, NavigationInfo), with the events above.
+class CQuietBindableNode : public CNode {
+ public:
+  // Follows the view's world (above); the node draws nothing.
+  void Traverse(RenderPass pass, CViewContext* view) override;
+  // set_bind with a value that differs from the bound flag binds or unbinds
+  // the node and sends isBound with the value; the same value again does
+  // nothing.
+  int OnEventIn(bool isField, int index, const void* value) override;
+
+  bool IsBound() const { return bound_ != 0; }
+
+ protected:
+  explicit CQuietBindableNode(BindOperation bind) : bind_(bind) {}
+  ~CQuietBindableNode() override = default;
+
+ private:
+  BindOperation bind_;
+  int16_t bound_ = 0;
+  CBindingPlace place_;
+};
 
 }  // namespace vx

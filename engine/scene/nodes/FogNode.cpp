@@ -12,9 +12,7 @@ constexpr FieldSpec kFogFields[] = {
     Field<&CFogNode::fogType>("fogType", DefaultText("LINEAR")),
     Field<&CFogNode::visibilityRange>("visibilityRange", DefaultFloats(0)),
 };
-constexpr FieldSpec kFogEventIns[] = {Event("set_bind", FieldTypeSFBool)};
-constexpr FieldSpec kFogEventOuts[] = {Event("isBound", FieldTypeSFBool)};
-constexpr FieldTable kFogTable{Section(kFogFields), Section(kFogEventIns), Section(kFogEventOuts)};
+constexpr FieldTable kFogTable{Section(kFogFields), Section(kQuietBindEventIns), Section(kQuietBindEventOuts)};
 
 constexpr FieldSpec kWorldInfoFields[] = {
     Field<&CWorldInfoNode::info>("info"),
@@ -22,23 +20,12 @@ constexpr FieldSpec kWorldInfoFields[] = {
 };
 constexpr FieldTable kWorldInfoTable{Section(kWorldInfoFields), {}, {}};
 
-constexpr int kSetBind = 0;
 constexpr float kOpaqueAlpha = 1.0f;
 constexpr uint32_t kLinearFog = 0;
 
 }  // namespace
 
-CFogNode::CFogNode() { RegisterFields(kFogTable); }
-
-void CFogNode::Traverse(RenderPass, CViewContext* view) {
-  FollowViewWorld(*this, bound_ != 0, view, place_, &CBrowser::BindFog);
-}
-
-int CFogNode::OnEventIn(bool isField, int index, const void* value) {
-  if (isField) return CNode::OnEventIn(isField, index, value);
-  if (index == kSetBind) ChangeBinding(*this, bound_, value, place_, &CBrowser::BindFog);
-  return 0;
-}
+CFogNode::CFogNode() : CQuietBindableNode(&CBrowser::BindFog) { RegisterFields(kFogTable); }
 
 void CFogNode::Apply(CViewContext* view) const {
   CGeometryStage* stage = view->GetStage();

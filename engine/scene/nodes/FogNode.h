@@ -1,6 +1,7 @@
 // Fog: a bindable node whose colour and range the world hands to the
-// geometry stage on every frame while it is bound. WorldInfo: text about the
-// world, kept and written and nothing more.
+// geometry stage on every frame while it is bound; a Fog in the scene has no
+// effect until it is bound. WorldInfo: text about the world, kept and
+// written and nothing more.
 #pragma once
 
 #include "engine/scene/Node.h"
@@ -10,21 +11,16 @@ namespace vx {
 
 class NodeClassTable;
 
-class CFogNode : public CNode {
+class CFogNode : public CQuietBindableNode {
  public:
   CFogNode();
 
   NodeCategory GetCategory() const override { return NodeCategorySceneObject; }
   NodeTypeId GetTypeId() const override { return NodeTypeFog; }
-  // Only follows the view's world (BindableNodeSupport.h): a Fog in the
-  // scene has no effect until it is bound.
-  void Traverse(RenderPass pass, CViewContext* view) override;
-  int OnEventIn(bool isField, int index, const void* value) override;
 
   // Linear fog to `color`, complete at `visibilityRange`; a range that is
   // not positive turns fog off. Every fogType fogs linearly.
   void Apply(CViewContext* view) const;
-  bool IsBound() const { return bound_ != 0; }
 
   SFColor color{};
   SFString fogType{};
@@ -32,10 +28,6 @@ class CFogNode : public CNode {
 
  protected:
   ~CFogNode() override = default;
-
- private:
-  int16_t bound_ = 0;
-  CBindingPlace place_;
 };
 
 class CWorldInfoNode : public CNode {

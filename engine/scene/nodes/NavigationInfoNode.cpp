@@ -16,27 +16,13 @@ constexpr FieldSpec kNavigationInfoFields[] = {
     Field<&CNavigationInfoNode::type>("type", DefaultList(kDefaultType)),
     Field<&CNavigationInfoNode::visibilityLimit>("visibilityLimit", DefaultFloats(0)),
 };
-constexpr FieldSpec kNavigationInfoEventIns[] = {Event("set_bind", FieldTypeSFBool)};
-constexpr FieldSpec kNavigationInfoEventOuts[] = {Event("isBound", FieldTypeSFBool)};
-constexpr FieldTable kNavigationInfoTable{Section(kNavigationInfoFields), Section(kNavigationInfoEventIns),
-                                          Section(kNavigationInfoEventOuts)};
-
-constexpr int kSetBind = 0;
+constexpr FieldTable kNavigationInfoTable{Section(kNavigationInfoFields), Section(kQuietBindEventIns),
+                                          Section(kQuietBindEventOuts)};
 
 }  // namespace
 
-CNavigationInfoNode::CNavigationInfoNode() { RegisterFields(kNavigationInfoTable); }
-
-void CNavigationInfoNode::Traverse(RenderPass, CViewContext* view) {
-  FollowViewWorld(*this, bound_ != 0, view, place_, &CBrowser::BindNavigationInfo);
-}
-
-int CNavigationInfoNode::OnEventIn(bool isField, int index, const void* value) {
-  if (isField) return CNode::OnEventIn(isField, index, value);
-  if (index == kSetBind) {
-    ChangeBinding(*this, bound_, value, place_, &CBrowser::BindNavigationInfo);
-  }
-  return 0;
+CNavigationInfoNode::CNavigationInfoNode() : CQuietBindableNode(&CBrowser::BindNavigationInfo) {
+  RegisterFields(kNavigationInfoTable);
 }
 
 void RegisterNavigationInfoNode(NodeClassTable& table) { table.Add<CNavigationInfoNode>("NavigationInfo"); }

@@ -9,17 +9,12 @@ namespace vx {
 
 class NodeClassTable;
 
-class CNavigationInfoNode : public CNode {
+class CNavigationInfoNode : public CQuietBindableNode {
  public:
   CNavigationInfoNode();
 
   NodeCategory GetCategory() const override { return NodeCategoryOther; }
   NodeTypeId GetTypeId() const override { return NodeTypeNavigationInfo; }
-  // Only follows the view's world (BindableNodeSupport.h).
-  void Traverse(RenderPass pass, CViewContext* view) override;
-  int OnEventIn(bool isField, int index, const void* value) override;
-
-  bool IsBound() const { return bound_ != 0; }
 
   MFFloat avatarSize{};
   int16_t headlight = 1;
@@ -29,10 +24,6 @@ class CNavigationInfoNode : public CNode {
 
  protected:
   ~CNavigationInfoNode() override = default;
-
- private:
-  int16_t bound_ = 0;
-  CBindingPlace place_;
 };
 
 void RegisterNavigationInfoNode(NodeClassTable& table);
