@@ -20,7 +20,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
+#include <string_view>
 
 #include <vantessel/FieldValues.h>
 
@@ -110,6 +112,9 @@ bool FieldValuesEqual(FieldType type, const void* a, const void* b);
 
 // Copies text into a string value, cut to 255 characters.
 void SetStringValue(SFString& value, const char* text);
+// The text of a string value, which ends at its buffer even without a
+// terminator.
+inline std::string_view TextOf(const SFString& value) { return {value.text, strnlen(value.text, sizeof value.text)}; }
 
 // One owned value of any type: the reader's and the engine interface's
 // temporary. It frees what it owns when it goes.

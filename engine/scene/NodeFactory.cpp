@@ -1,6 +1,7 @@
 #include "engine/scene/NodeFactory.h"
 
 #include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/nodes/AnchorNode.h"
 #include "engine/scene/nodes/AppearanceNodes.h"
 #include "engine/scene/nodes/BillboardNode.h"
 #include "engine/scene/nodes/CollisionNode.h"
@@ -10,16 +11,19 @@
 #include "engine/scene/nodes/GeometricPropertyNodes.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/scene/nodes/IndexedFaceSetNode.h"
+#include "engine/scene/nodes/InlineNode.h"
 #include "engine/scene/nodes/InterpolatorNodes.h"
 #include "engine/scene/nodes/LODNode.h"
 #include "engine/scene/nodes/LightNodes.h"
 #include "engine/scene/nodes/LineSetNodes.h"
 #include "engine/scene/nodes/NavigationInfoNode.h"
+#include "engine/scene/nodes/PointingSensorNodes.h"
 #include "engine/scene/nodes/PrimitiveNodes.h"
 #include "engine/scene/nodes/ShapeNode.h"
 #include "engine/scene/nodes/SwitchNode.h"
 #include "engine/scene/nodes/TimeSensorNode.h"
 #include "engine/scene/nodes/TransformNode.h"
+#include "engine/scene/nodes/ViewerSensorNodes.h"
 #include "engine/scene/nodes/ViewpointNode.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ScriptNode.h"
@@ -51,6 +55,10 @@ constexpr NodeRegistration kRegistrations[] = {
     RegisterExtrusionNode,
     RegisterIndexedLineSetNode,
     RegisterPointSetNode,
+    RegisterPointingSensorNodes,
+    RegisterViewerSensorNodes,
+    RegisterAnchorNode,
+    RegisterInlineNode,
     RegisterLightNodes,
     RegisterWorldInfoNode,
     RegisterNavigationInfoNode,

@@ -18,8 +18,6 @@ constexpr const char* kNoSuchProperty = "Error - Can't get that property";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view TextOf(const SFString& value) { return {value.text, strnlen(value.text, sizeof value.text)}; }
-
 std::string_view DefNameOf(const CNodeRef& ref) { return ref ? std::string_view(ref->GetDefName()) : std::string_view(); }
 
 // The text of one element (or SF value) of a type that has one.

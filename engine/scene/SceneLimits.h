@@ -44,6 +44,10 @@ inline constexpr int kMaxProtoDeclarations = 100;
 // also ends a body that instantiates itself through other declarations.
 inline constexpr int kMaxProtoNesting = 32;
 
+// Inline files loaded inside Inline files; deeper nesting is refused, which
+// also ends a chain of files that include each other under different names.
+inline constexpr int kMaxInlineNesting = 32;
+
 // The reader's message text (char[260] with its end).
 inline constexpr size_t kMaxMessageLength = 259;
 

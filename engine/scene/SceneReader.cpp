@@ -304,7 +304,7 @@ bool CSceneReader::ApplyIsRule(CNode* node, const std::string& member, size_t af
 void CSceneReader::BindIfFirst(CNode* node) {
   // Field values read outside a scene (an external PROTO's defaults) bind
   // nothing.
-  if (!world_) return;
+  if (!world_ || !bindsFirstNodes_) return;
   bool bind = false;
   switch (node->GetTypeId()) {
     case NodeTypeNavigationInfo: bind = !world_->GetNavigationInfo(); break;

@@ -59,6 +59,10 @@ class CSceneReader {
   // Nodes are made for this world instead of the reader's (a PROTO instance
   // makes its body's nodes for itself).
   void SetFactoryWorld(CBrowser* world) { factoryWorld_ = world; }
+  // Whether the first bindable node of each kind read is bound (on by
+  // default); an Inline's file binds none, its bindable nodes wait for a
+  // set_bind.
+  void SetBindsFirstNodes(bool binds) { bindsFirstNodes_ = binds; }
   void SetIsHandler(IsHandler handler, void* context) {
     isHandler_ = handler;
     isContext_ = context;
@@ -126,6 +130,7 @@ class CSceneReader {
   float vistaVersion_ = kVistaVersionLegacy;
   bool vistaBound_ = false;
   bool backgroundBound_ = false;
+  bool bindsFirstNodes_ = true;
   IsHandler isHandler_ = nullptr;
   void* isContext_ = nullptr;
 };

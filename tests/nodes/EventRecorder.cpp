@@ -10,6 +10,9 @@ constexpr FieldSpec kRecorderFields[] = {
     Field<&CEventRecorder::color>("color"),     Field<&CEventRecorder::number>("number"),
     Field<&CEventRecorder::vectors>("vectors"), Field<&CEventRecorder::flag>("flag"),
     Field<&CEventRecorder::keys>("keys"),       Field<&CEventRecorder::time>("time"),       Field<&CEventRecorder::cycle>("cycle"),
+    Field<&CEventRecorder::point>("point"),     Field<&CEventRecorder::vec2>("vec2"),
+    Field<&CEventRecorder::integer>("integer"), Field<&CEventRecorder::otherInteger>("otherInteger"),
+    Field<&CEventRecorder::otherFlag>("otherFlag"),
 };
 constexpr FieldTable kRecorderTable{Section(kRecorderFields), {}, {}};
 

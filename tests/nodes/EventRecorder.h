@@ -16,12 +16,17 @@ class CEventRecorder : public CNode {
   int OnEventIn(bool isField, int index, const void* value) override;
 
   SFVec3f vec3{};
+  SFVec3f point{};
+  SFVec2f vec2{};
+  int32_t integer = 0;
+  int32_t otherInteger = 0;
   SFRotation rotation{};
   SFColor color{};
   float number = 0.0f;
   MFVec3f vectors{};
   MFFloat keys{};
   int16_t flag = 0;
+  int16_t otherFlag = 0;
   double time = 0.0;
   double cycle = 0.0;
 

@@ -1,0 +1,134 @@
+#include "engine/scene/nodes/ViewerSensorNodes.h"
+
+#include <cmath>
+
+#include "engine/render/MeshBuffer.h"
+#include "engine/scene/NodeFactory.h"
+#include "engine/scene/nodes/GeometryNodeSupport.h"
+#include "engine/world/Browser.h"
+#include "engine/world/ViewContext.h"
+
+namespace vx {
+namespace {
+
+constexpr FieldSpec kProximitySensorFields[] = {
+    Field<&CProximitySensorNode::center>("center", DefaultFloats(0, 0, 0)),
+    Field<&CProximitySensorNode::size>("size", DefaultFloats(0, 0, 0)),
+    Field<&CProximitySensorNode::enabled>("enabled", DefaultBool(true)),
+};
+constexpr FieldSpec kProximitySensorEventOuts[] = {
+    Event("isActive", FieldTypeSFBool),
+    Event("position_changed", FieldTypeSFVec3f),
+    Event("orientation_changed", FieldTypeSFRotation),
+    Event("enterTime", FieldTypeSFTime),
+    Event("exitTime", FieldTypeSFTime),
+};
+constexpr FieldTable kProximitySensorTable{Section(kProximitySensorFields), {}, Section(kProximitySensorEventOuts)};
+
+constexpr FieldSpec kVisibilitySensorFields[] = {
+    Field<&CVisibilitySensorNode::center>("center", DefaultFloats(0, 0, 0)),
+    Field<&CVisibilitySensorNode::size>("size", DefaultFloats(0, 0, 0)),
+    Field<&CVisibilitySensorNode::enabled>("enabled", DefaultBool(true)),
+};
+constexpr FieldSpec kVisibilitySensorEventOuts[] = {
+    Event("isActive", FieldTypeSFBool),
+    Event("enterTime", FieldTypeSFTime),
+    Event("exitTime", FieldTypeSFTime),
+};
+constexpr FieldTable kVisibilitySensorTable{Section(kVisibilitySensorFields), {}, Section(kVisibilitySensorEventOuts)};
+
+// Box corners as signs of x, y and z, and its faces by corner.
+constexpr int kBoxCorners[8][3] = {{-1, 1, -1}, {-1, 1, 1}, {1, 1, 1},   {1, 1, -1},
+                                   {-1, -1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, -1, -1}};
+constexpr int kBoxFaces[6][4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+
+double WorldTimeOf(const CNode& node) { return node.GetWorld() ? node.GetWorld()->GetWorldTime() : 0.0; }
+
+// Sends isActive and, with it, enterTime or exitTime at the current time.
+void SendActivity(CNode& node, bool active) {
+  const int16_t flag = active ? 1 : 0;
+  const double now = WorldTimeOf(node);
+  node.SendEvent("isActive", &flag);
+  node.SendEvent(active ? "enterTime" : "exitTime", &now);
+}
+
+}  // namespace
+
+// ---- ProximitySensor ----
+
+CProximitySensorNode::CProximitySensorNode() { RegisterFields(kProximitySensorTable); }
+
+// The box reaches the whole of `size` on each side of the transformed centre.
+// A viewer enters only strictly inside it, and stays inside up to and on its
+// faces.
+void CProximitySensorNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (pass != RenderPass::Frame || !view || !enabled) return;
+  CVec3f c{center.x, center.y, center.z};
+  view->TransformPoint(c);
+  const CVec3f d = view->GetPosition() - c;
+  const SFVec3f position{d.x, d.y, d.z};
+  const CVec3f a{std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)};
+  if (active_) {
+    if (a.x <= size.x && a.y <= size.y && a.z <= size.z) {
+      SendEvent("position_changed", &position);
+    } else {
+      active_ = false;
+      SendActivity(*this, false);
+    }
+  } else if (a.x < size.x && a.y < size.y && a.z < size.z) {
+    active_ = true;
+    SendActivity(*this, true);
+    SendEvent("position_changed", &position);
+  }
+}
+
+// ---- VisibilitySensor ----
+
+CVisibilitySensorNode::CVisibilitySensorNode() { RegisterFields(kVisibilitySensorTable); }
+
+CVisibilitySensorNode::~CVisibilitySensorNode() = default;
+
+void CVisibilitySensorNode::MakeBox() {
+  box_ = std::make_unique<CMeshBuffer>();
+  box_->SetVertexCount(8);
+  for (int i = 0; i < 8; ++i) {
+    const int* sign = kBoxCorners[i];
+    box_->SetVertex(i, {center.x + static_cast<float>(sign[0]) * size.x * 0.5f,
+                        center.y + static_cast<float>(sign[1]) * size.y * 0.5f,
+                        center.z + static_cast<float>(sign[2]) * size.z * 0.5f});
+  }
+  box_->SetPolygonCount(6);
+  for (int i = 0; i < 6; ++i) {
+    MeshPolygon face;
+    face.vertexCount = 4;
+    for (int j = 0; j < 4; ++j) face.vertices[static_cast<size_t>(j)] = kBoxFaces[i][j];
+    box_->SetPolygon(i, face);
+  }
+  box_->ComputeNormals();
+}
+
+// The box is made on the first traversal with a view (a sensor added to a
+// running world gets no activation pass). Visible means that some face of
+// the box keeps a part inside the view volume; geometry in front of it does
+// not hide it.
+void CVisibilitySensorNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (!view || !view->GetStage()) return;
+  if (!box_) MakeBox();
+  if (pass != RenderPass::Frame || !enabled) return;
+  CGeometryStage& stage = *view->GetStage();
+  stage.visibilityTest = 1;
+  stage.visible = 0;
+  DrawMeshCulled(*box_, stage, 1, kCullNone);
+  stage.visibilityTest = 0;
+  const bool visible = stage.visible != 0;
+  if (visible == active_) return;
+  active_ = visible;
+  SendActivity(*this, visible);
+}
+
+void RegisterViewerSensorNodes(NodeClassTable& table) {
+  table.Add<CProximitySensorNode>("ProximitySensor");
+  table.Add<CVisibilitySensorNode>("VisibilitySensor");
+}
+
+}  // namespace vx

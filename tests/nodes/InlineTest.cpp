@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "EventRecorder.h"
+#include "NodeTestSupport.h"
+#include "engine/scene/NodeFactory.h"
+#include "engine/scene/ProtoDeclaration.h"
+#include "engine/scene/SceneReader.h"
+#include "engine/scene/nodes/InlineNode.h"
+#include "engine/world/ViewContext.h"
+#include "tests/host/HostDownloads.h"
+
+namespace vx::test {
+namespace {
+
+constexpr const char* kHeader = "#VRML V2.0 utf8\n";
+constexpr int kEnoughFrames = 12;
+
+// A folder of scene files and a world read as if from "main.wrl" in it.
+class InlineTest : public ::testing::Test {
+ protected:
+  InlineTest() {
+    std::string name = (std::filesystem::temp_directory_path() / "vxinlineXXXXXX").string();
+    if (!::mkdtemp(name.data())) std::abort();
+    folder_ = name;
+  }
+  ~InlineTest() override {
+    world_.reset();
+    std::filesystem::remove_all(folder_);
+  }
+
+  void WriteFile(const std::string& name, const std::string& body) const {
+    std::filesystem::create_directories((folder_ / name).parent_path());
+    std::ofstream(folder_ / name) << kHeader << body;
+  }
+  void ReadMain(const std::string& body) {
+    world_ = std::make_unique<CBrowser>();
+    const std::string main = (folder_ / "main.wrl").string();
+    world_->SetWorldUrl(main);
+    world_->SetWorldDirectory(main);
+    auto stream = CSceneInputStream::FromText(kHeader + body);
+    stream.PadBrackets();
+    CSceneReader reader(stream);
+    ASSERT_TRUE(reader.ReadScene(world_.get())) << reader.GetMessage();
+  }
+  void Frames(int count = kEnoughFrames) {
+    for (int i = 0; i < count; ++i) world_->GetRoot()->Traverse(RenderPass::Frame, nullptr);
+  }
+  static CInlineNode& InlineOf(CBrowser& world, const char* name) {
+    return static_cast<CInlineNode&>(*world.FindNode(name));
+  }
+  CInlineNode& Main() { return InlineOf(*world_, "I"); }
+
+  std::filesystem::path folder_;
+  std::unique_ptr<CBrowser> world_;
+};
+
+TEST_F(InlineTest, AMissingFirstUrlAndABrokenOneAreSkippedForOneThatLoads) {
+  WriteFile("broken.wrl", "Group { children [ ");
+  WriteFile("b.wrl", "DEF Inner Transform {}");
+  ReadMain(R"(DEF I Inline { url [ "missing.wrl" "broken.wrl" "b.wrl" ] })");
+  Frames(2);
+  EXPECT_EQ(Main().GetState(), InlineState::LoadFailed);
+  EXPECT_NE(Main().GetMessage().find("missing.wrl"), std::string::npos);
+  Frames(2);
+  EXPECT_EQ(Main().GetChildWorld(), nullptr) << "a file that does not parse keeps no world";
+  Frames(2);
+  ASSERT_EQ(Main().GetState(), InlineState::Loaded);
+  EXPECT_NE(Main().GetChildWorld()->FindNode("Inner"), nullptr);
+  EXPECT_TRUE(Main().GetMessage().empty());
+  EXPECT_EQ(world_->FindNode("Inner"), nullptr) << "the inlined names stay in the inlined world";
+
+  const CNodeRef added[] = {MakeNode<CProbeNode>()};
+  const MFNode value{1, const_cast<CNodeRef*>(added)};
+  EXPECT_EQ(Main().ReceiveEvent("addChildren", &value), 0);
+  EXPECT_EQ(Main().GetChildWorld()->GetRoot()->children.count, 1) << "addChildren changes nothing";
+}
+
+TEST_F(InlineTest, ARouteInsideTheInlinedFileDeliversOnce) {
+  WriteFile("routed.wrl", "DEF A Transform {} DEF B Transform {} ROUTE A.translation_changed TO B.set_translation");
+  ReadMain(R"(DEF I Inline { url "routed.wrl" })");
+  Frames();
+  CBrowser& inlined = *Main().GetChildWorld();
+  CNodeRef recorder = RecordInto(*inlined.FindNode("B"), "translation_changed", "vec3");
+  SetValue(*inlined.FindNode("A"), "translation", SFVec3f{1, 2, 3});
+  EXPECT_EQ(As<CEventRecorder>(recorder).log, (std::vector<std::string>{"vec3"}));
+  EXPECT_EQ(As<CEventRecorder>(recorder).vec3.z, 3.0f);
+}
+
+TEST_F(InlineTest, AFileThatIncludesItselfIsRefusedDirectlyOrThroughOthers) {
+  WriteFile("self.wrl", R"(DEF Again Inline { url "self.wrl" })");
+  WriteFile("a.wrl", R"(DEF ToB Inline { url "b.wrl" })");
+  WriteFile("b.wrl", R"(DEF ToA Inline { url [ "./a.wrl" "leaf.wrl" ] })");
+  WriteFile("leaf.wrl", "DEF Leaf Group {}");
+  ReadMain(R"(DEF I Inline { url "self.wrl" } DEF J Inline { url "a.wrl" })");
+  Frames();
+  CInlineNode& again = InlineOf(*Main().GetChildWorld(), "Again");
+  EXPECT_EQ(again.GetState(), InlineState::LoadFailed);
+  EXPECT_EQ(again.GetChildWorld(), nullptr);
+  EXPECT_NE(again.GetMessage().find("includes itself"), std::string::npos) << again.GetMessage();
+
+  CInlineNode& toB = InlineOf(*InlineOf(*world_, "J").GetChildWorld(), "ToB");
+  CInlineNode& toA = InlineOf(*toB.GetChildWorld(), "ToA");
+  ASSERT_EQ(toA.GetState(), InlineState::Loaded) << "the next url is tried after the refusal";
+  EXPECT_NE(toA.GetChildWorld()->FindNode("Leaf"), nullptr);
+}
+
+TEST_F(InlineTest, RelativeUrlsOfAnInlinedFileResolveAgainstItsOwnFolder) {
+  WriteFile("sub/c.wrl", R"(DEF N Inline { url "d.wrl" })");
+  WriteFile("sub/d.wrl", "DEF Near Group {}");
+  WriteFile("d.wrl", "DEF Far Group {}");
+  ReadMain(R"(DEF I Inline { url "sub/c.wrl" })");
+  Frames();
+  CInlineNode& nested = InlineOf(*Main().GetChildWorld(), "N");
+  ASSERT_EQ(nested.GetState(), InlineState::Loaded) << nested.GetMessage();
+  EXPECT_NE(nested.GetChildWorld()->FindNode("Near"), nullptr);
+  EXPECT_EQ(Main().GetChildWorld()->GetWorldDirectory(), (folder_ / "sub/").string());
+}
+
+TEST_F(InlineTest, ShowingALoadedFileKeepsTheViewAndItsCamera) {
+  WriteFile("b.wrl", "DEF Far Viewpoint { position 0 0 50 } DEF Inner Transform {}");
+  ReadMain(R"(DEF I Inline { url "b.wrl" })");
+  std::vector<uint32_t> pixels(16 * 16);
+  PixelMap frame;
+  frame.bits = reinterpret_cast<uint8_t*>(pixels.data());
+  frame.width = frame.height = 16;
+  frame.bytesPerPixel = 4;
+  frame.rowBytes = 16 * 4;
+  CViewContext view(WindowHandle::None, 0);
+  view.SetFrameBuffer(frame);
+  world_->RenderView(RenderPass::Activate, &view);
+  for (int i = 0; i < 4; ++i) world_->RenderFrame(&view);
+  ASSERT_EQ(Main().GetState(), InlineState::Loaded);
+  EXPECT_EQ(Main().GetChildWorld()->GetViewpoint(), nullptr) << "an inlined Viewpoint is not bound by the read";
+  EXPECT_EQ(view.GetWorld(), world_.get());
+  EXPECT_EQ(view.GetPosition().z, 0.0f) << "the camera stays where it was";
+}
+
+TEST_F(InlineTest, PrototypesHandedToTheWorldAreCountedAndOutliveTheInline) {
+  WriteFile("proto.wrl", "PROTO Thing [ field SFVec3f t 0 0 0 ] { Transform { translation IS t } } DEF T Thing {}");
+  ReadMain(R"(Group { children DEF I Inline { url "proto.wrl" } })");
+  Frames();
+  ASSERT_EQ(Main().GetState(), InlineState::Loaded);
+  CProtoDeclaration* handed = world_->FindProto("Thing");
+  ASSERT_NE(handed, nullptr);
+  EXPECT_EQ(handed, Main().GetChildWorld()->FindProto("Thing"));
+
+  {
+    CNode& group = *world_->GetRoot()->children[0].Get();
+    const CNodeRef removed[] = {CNodeRef(&Main())};
+    const MFNode value{1, const_cast<CNodeRef*>(removed)};
+    group.ReceiveEvent("removeChildren", &value);
+  }
+  ASSERT_EQ(world_->FindNode("I"), nullptr);
+  EXPECT_EQ(world_->FindProto("Thing"), handed) << "the world keeps its reference";
+  CNodeRef instance = NodeFactory("Thing", {.world = world_.get()});
+  ASSERT_TRUE(instance);
+  EXPECT_NE(instance.Resolve(), instance.Get()) << "the body was read after the Inline went";
+}
+
+TEST_F(InlineTest, AWorldWithAFullListOfPrototypesTakesNoMore) {
+  WriteFile("proto.wrl", "PROTO Thing [ ] { Group {} } DEF T Thing {}");
+  ReadMain(R"(DEF I Inline { url "proto.wrl" })");
+  for (int i = world_->GetProtoCount(); i < kMaxProtoDeclarations; ++i) {
+    ASSERT_NE(world_->CreateProto("Filler" + std::to_string(i), false), nullptr);
+  }
+  Frames();
+  ASSERT_EQ(Main().GetState(), InlineState::Loaded);
+  EXPECT_EQ(world_->GetProtoCount(), kMaxProtoDeclarations);
+  EXPECT_EQ(world_->FindProto("Thing"), nullptr);
+  EXPECT_NE(Main().GetChildWorld()->FindNode("T"), nullptr) << "the inlined world still has its own";
+}
+
+// ---- Over HTTP, through the host's download manager ----
+
+class InlineOverHttpTest : public InlineTest {
+ protected:
+  InlineOverHttpTest() : server_(folder_.string()) {}
+  // The Inlines go while the download manager is still there.
+  ~InlineOverHttpTest() override { world_.reset(); }
+  std::string Url(const std::string& file) const { return "http://" + server_.HostAndPort() + "/" + file; }
+  bool FramesUntil(const std::function<bool()>& done) {
+    return ScopedHostDownloads::PumpUntil([&] {
+      Frames(1);
+      return done();
+    });
+  }
+
+  HttpTestServer server_;
+  ScopedHostDownloads downloads_;
+};
+
+TEST_F(InlineOverHttpTest, AFileAndTheFilesItNamesArriveFromTheServer) {
+  WriteFile("site/h.wrl", R"(DEF Top Group {} DEF Rel Inline { url "rel.wrl" })");
+  WriteFile("site/rel.wrl", "DEF Leaf Group {}");
+  WriteFile("rel.wrl", "DEF Wrong Group {}");
+  ReadMain(R"(DEF I Inline { url [ ")" + Url("site/nothing.wrl") + R"(" ")" + Url("site/h.wrl") + R"(" ] })");
+  ASSERT_TRUE(FramesUntil([&] { return Main().GetState() == InlineState::Loaded; })) << Main().GetMessage();
+  EXPECT_NE(Main().GetChildWorld()->FindNode("Top"), nullptr);
+  CInlineNode& nested = InlineOf(*Main().GetChildWorld(), "Rel");
+  ASSERT_TRUE(FramesUntil([&] { return nested.GetState() == InlineState::Loaded; })) << nested.GetMessage();
+  EXPECT_NE(nested.GetChildWorld()->FindNode("Leaf"), nullptr) << "resolved against the server's folder";
+}
+
+TEST_F(InlineOverHttpTest, AnInlineFreedWhileDownloadingGetsNoCompletion) {
+  ReadMain(R"(DEF I Inline { url ")" + Url("stall/100") + R"(" })");
+  Frames(1);
+  ASSERT_EQ(Main().GetState(), InlineState::Downloading);
+  world_.reset();
+  EXPECT_FALSE(ScopedHostDownloads::PumpUntil([] { return false; }, 100));
+}
+
+}  // namespace
+}  // namespace vx::test
