@@ -1,16 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "RenderedWorld.h"
-#include "engine/scene/NodeFactory.h"
-#include "engine/scene/SceneWriter.h"
-#include "engine/scene/nodes/FogNode.h"
-#include "engine/scene/nodes/NavigationInfoNode.h"
-#include "engine/scene/nodes/ViewpointNode.h"
 
 namespace vx::test {
 namespace {
@@ -104,7 +98,7 @@ TEST_F(Fog, BindingTheSameValueTwiceSendsIsBoundOnce) {
   EXPECT_EQ(static_cast<CBindingLog&>(*log.Get()).log, (Log{"a=1", "a=0"}));
 }
 
-// ---- NavigationInfo and WorldInfo ----
+// ---- NavigationInfo ----
 
 TEST(NavigationInfo, TheBoundOneHoldsItsValuesUnderTheNamesTheViewReads) {
   auto world = ReadWorld("NavigationInfo { type [ \"EXAMINE\" \"ANY\" ] speed 2.5 avatarSize [ 1 3 ] headlight FALSE }");
@@ -118,36 +112,6 @@ TEST(NavigationInfo, TheBoundOneHoldsItsValuesUnderTheNamesTheViewReads) {
   ASSERT_EQ(avatarSize.count, 2);
   EXPECT_EQ(avatarSize[1], 3.0f);
   EXPECT_EQ(*static_cast<const int16_t*>(info->GetFieldByName("headlight")), 0);
-
-  CNodeRef plain = NodeFactory("NavigationInfo", NodeCreation{});
-  auto& defaults = static_cast<CNavigationInfoNode&>(*plain.Get());
-  ASSERT_EQ(defaults.type.count, 1);
-  EXPECT_STREQ(defaults.type[0].text, "WALK");
-  ASSERT_EQ(defaults.avatarSize.count, 3);
-  EXPECT_EQ(defaults.avatarSize[1], 1.6f);
-  EXPECT_EQ(defaults.speed, 1.0f);
-  EXPECT_EQ(defaults.headlight, 1);
-}
-
-TEST(NavigationInfo, UnbindingOneThatIsNotBoundSendsNothing) {
-  auto world = ReadWorld("DEF N NavigationInfo { } DEF M NavigationInfo { }");
-  CNode& second = *world->FindNode("M");
-  CNodeRef log = MakeNode<CBindingLog>();
-  ASSERT_TRUE(second.AddRouteToNode("isBound", "a", log.Get()));
-  Bind(second, false);
-  EXPECT_TRUE(static_cast<CBindingLog&>(*log.Get()).log.empty());
-  EXPECT_EQ(world->GetNavigationInfo(), world->FindNode("N"));
-}
-
-TEST(WorldInfo, IsWrittenBackWithItsTextUnchanged) {
-  auto world = ReadWorld("WorldInfo { info [ \"made by hand\" \"2 lines\" ] title \"A \\\"quoted\\\" title\" }");
-  CSceneWriter writer;
-  writer.WriteScene(world.get(), false);
-  auto again = ReadWorld(writer.GetText().substr(writer.GetText().find('\n') + 1));
-  const auto& info = TopNode<CWorldInfoNode>(*again);
-  ASSERT_EQ(info.info.count, 2);
-  EXPECT_STREQ(info.info[1].text, "2 lines");
-  EXPECT_STREQ(info.title.text, "A \"quoted\" title");
 }
 
 // ---- Viewpoint ----
@@ -212,17 +176,6 @@ TEST_F(Viewpoint, UnbindingTheLastOneGivesBackTheCameraItFound) {
   EXPECT_EQ(Position(), CVec3f{});
   EXPECT_EQ(Yaw(), yaw);
   EXPECT_EQ(view.GetFieldOfView(), fieldOfView);
-}
-
-TEST_F(Viewpoint, UnbindingTheTopBindsTheNextAndGivesNothingBack) {
-  Load("DEF A Viewpoint { position 0 0 10 } DEF B Viewpoint { position 0 0 20 }");
-  Bind(Named("B"), true);
-  Frame();
-  EXPECT_EQ(Position(), (CVec3f{0, 0, 20}));
-  Bind(Named("B"), false);
-  Frame();
-  EXPECT_EQ(world->GetViewpoint(), &Named("A"));
-  EXPECT_EQ(Position(), (CVec3f{0, 0, 20})) << "A is bound again, so B restores nothing";
 }
 
 TEST_F(Viewpoint, IsBoundAndBindTimeGoToEveryViewpointWhoseBindingChangesInOrder) {

@@ -20,9 +20,14 @@ class LightNodes : public RenderedWorld {
 };
 
 TEST_F(LightNodes, ASwitchGivesTheLightsSlotBackWhenItLeavesItsChoiceAndANewOneWhenItReturns) {
-  Load("DEF S Switch { whichChoice 0 choice [ DEF L DirectionalLight { color 1 0 0 intensity 0.5 } ] }");
+  Read("DEF T PointLight { }"
+       " DEF S Switch { whichChoice 0 choice [ DEF L DirectionalLight { color 1 0 0 intensity 0.5 } ] }");
   CLightNode& light = Light("L");
-  ASSERT_EQ(light.GetSlot(), kViewLightSlots) << "the first slot after the view's own";
+  Frame();
+  EXPECT_EQ(Light("T").GetSlot(), -1) << "a frame before the activation leaves a light out";
+  ASSERT_EQ(light.GetSlot(), kViewLightSlots) << "a Switch activates its choice on its first traversal";
+  Show();
+  EXPECT_EQ(Light("T").GetSlot(), kViewLightSlots + 1);
   const LightRecord& slot = Slot(light.GetSlot());
   EXPECT_EQ(slot.free, 0);
   EXPECT_EQ(slot.on, 1);
@@ -37,14 +42,6 @@ TEST_F(LightNodes, ASwitchGivesTheLightsSlotBackWhenItLeavesItsChoiceAndANewOneW
   Frame();
   EXPECT_EQ(light.GetSlot(), kViewLightSlots);
   EXPECT_EQ(Slot(kViewLightSlots).on, 1);
-}
-
-TEST_F(LightNodes, ALightNeverActivatedTakesNoSlotAndLightsNothing) {
-  Load("Group { }");
-  CNodeRef light = NodeFactory("PointLight", NodeCreation{});
-  light->Traverse(RenderPass::Frame, &view);
-  EXPECT_EQ(static_cast<CLightNode&>(*light.Get()).GetSlot(), -1);
-  EXPECT_EQ(Slot(kViewLightSlots).free, 1);
 }
 
 TEST_F(LightNodes, LightsPastTheLimitGetNoSlotWhileTheOthersStayLit) {
@@ -99,11 +96,6 @@ TEST_F(DirectionalLightUnderATransform, TheRotationTurnsTheLightAndTheTranslatio
   SetValue(Named("L"), "on", int16_t{0});
   Frame();
   EXPECT_TRUE(PixelsNear(Center(), PixelOf(kAmbient, kAmbient, kAmbient))) << "off: the ambient light alone";
-}
-
-TEST_F(DirectionalLightUnderATransform, TurnedAwayItLightsNothing) {
-  LoadTurnedBy("0 1 0 3.1415927");
-  EXPECT_TRUE(PixelsNear(Center(), PixelOf(kAmbient, kAmbient, kAmbient)));
 }
 
 }  // namespace

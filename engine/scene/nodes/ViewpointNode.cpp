@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/scene/Matrix4.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ViewContext.h"
@@ -66,7 +67,7 @@ void CViewpointNode::Traverse(RenderPass pass, CViewContext* view) {
   if (bound_ && jump && fieldsChanged_) FollowFieldChanges(*view);
 }
 
-CViewpointNode::Camera CViewpointNode::CameraFromFields(CViewContext& view) const {
+CViewpointNode::Camera CViewpointNode::CameraFromFields(const CViewContext& view) const {
   Camera camera;
   camera.position = ToVec(position);
   const PixelMap& frame = view.GetFrameBuffer();
@@ -76,15 +77,17 @@ CViewpointNode::Camera CViewpointNode::CameraFromFields(CViewContext& view) cons
     camera.fieldOfView = fieldOfView * static_cast<float>(frame.height) / static_cast<float>(frame.width);
   }
 
-  view.PushMatrix();
-  view.Rotate({orientation.x, orientation.y, orientation.z, orientation.angle});
-  view.ApplyMatrix();
+  // Turned by the orientation, then by the parents. The turn is not pushed
+  // onto the view's stack: a push refused on a full stack would turn the
+  // parents' matrix itself.
+  CMatrix4 turn;
+  turn.SetRotation({orientation.x, orientation.y, orientation.z}, orientation.angle);
   CVec3f from = camera.position;
   CVec3f to = camera.position + CVec3f{0.0f, 0.0f, -1.0f};
-  view.TransformPoint(from);
-  view.TransformPoint(to);
-  view.PopMatrix();
-  view.ApplyMatrix();
+  for (CVec3f* point : {&from, &to}) {
+    turn.TransformPoint(*point);
+    view.TransformPoint(*point);
+  }
 
   const CVec3f direction = to - from;
   const float length = direction.Length();

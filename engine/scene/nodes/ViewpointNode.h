@@ -52,7 +52,7 @@ class CViewpointNode : public CNode {
 
   // The camera the fields ask for, under the matrix of the view's stack:
   // only the direction is turned by it, the position is `position` as is.
-  Camera CameraFromFields(CViewContext& view) const;
+  Camera CameraFromFields(const CViewContext& view) const;
   void TakeCamera(CViewContext& view);
   void GiveCameraBack(CViewContext& view);
   void FollowFieldChanges(CViewContext& view);
