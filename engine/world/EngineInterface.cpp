@@ -28,6 +28,7 @@ EngineSlotTable MakeSlotTable() {
   AddInstanceSlots(table);
   AddSceneSlots(table);
   AddNodeSlots(table);
+  AddViewSlots(table);
   return table;
 }
 

@@ -89,15 +89,15 @@ EngineResult SendNodeEvent(::SceneHandle* scene, VxNodeRef* ref, const char* nam
   return EngineOk;
 }
 
-// The view's context is given to the conversion once views exist; until then
-// nodes made from text are activated without one.
-int32_t ParseFieldValue(::SceneHandle* scene, ::ViewHandle*, const char* text, FieldType type, void** out) {
+// Nodes made from text are activated with the view's context when the view
+// has one.
+int32_t ParseFieldValue(::SceneHandle* scene, ::ViewHandle* view, const char* text, FieldType type, void** out) {
   if (!text || !out) return kPropertyTextRefused;
   CBrowser* world = scene ? FromHandle(scene)->world.get() : nullptr;
   // A list value allocates its elements; running out of memory refuses the
   // text instead of letting the exception reach the host.
   try {
-    return SetFieldValueFromText(text, type, out, world, nullptr);
+    return SetFieldValueFromText(text, type, out, world, ViewContextOf(view));
   } catch (const std::bad_alloc&) {
     *out = nullptr;
     return kPropertyTextRefused;

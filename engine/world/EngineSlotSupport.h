@@ -11,6 +11,7 @@
 
 #include "engine/scene/Node.h"
 #include "engine/world/EngineInstance.h"
+#include "engine/world/ViewHandle.h"
 
 namespace vx {
 
@@ -29,6 +30,8 @@ inline ::EngineInstance* ToHandle(vx::EngineInstance* instance) {
 }
 inline vx::SceneHandle* FromHandle(::SceneHandle* scene) { return reinterpret_cast<vx::SceneHandle*>(scene); }
 inline ::SceneHandle* ToHandle(vx::SceneHandle* scene) { return reinterpret_cast<::SceneHandle*>(scene); }
+inline vx::ViewHandle* FromHandle(::ViewHandle* view) { return reinterpret_cast<vx::ViewHandle*>(view); }
+inline ::ViewHandle* ToHandle(vx::ViewHandle* view) { return reinterpret_cast<::ViewHandle*>(view); }
 inline CNodeRef* FromHandle(VxNodeRef* ref) { return reinterpret_cast<CNodeRef*>(ref); }
 inline VxNodeRef* ToHandle(CNodeRef* ref) { return reinterpret_cast<VxNodeRef*>(ref); }
 
@@ -46,9 +49,14 @@ inline void CopyToCaller(std::string_view text, char* out) {
   out[length] = '\0';
 }
 
+// The context of a view that has ticked; null for a null handle and before
+// the view's first tick.
+CViewContext* ViewContextOf(::ViewHandle* view);
+
 // Fill the slots of each group into the table.
 void AddInstanceSlots(EngineSlotTable& table);
 void AddSceneSlots(EngineSlotTable& table);
 void AddNodeSlots(EngineSlotTable& table);
+void AddViewSlots(EngineSlotTable& table);
 
 }  // namespace vx

@@ -9,24 +9,12 @@
 
 #include "engine/render/DibImage.h"
 #include "engine/world/Browser.h"
+#include "engine/world/NavigationSettings.h"
 
 namespace vx {
 namespace {
 
 constexpr float kHalfTurn = 3.1415927f;
-
-// The value of a field of the given type, null when the node has no such
-// field.
-template <typename T>
-const T* FieldOf(CNode* node, std::string_view name) {
-  if (!node || node->GetFieldType(name) != FieldTypeOf<T>::value) return nullptr;
-  return static_cast<const T*>(node->GetFieldByName(name));
-}
-
-bool IsExamineMode(CNode* navigationInfo) {
-  const MFString* type = FieldOf<MFString>(navigationInfo, "type");
-  return type && type->count > 0 && std::strcmp((*type)[0].text, "EXAMINE") == 0;
-}
 
 float ExamineDistance(CNode* navigationInfo) {
   const MFFloat* sizes = FieldOf<MFFloat>(navigationInfo, "avatarSize");

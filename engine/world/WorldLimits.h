@@ -54,6 +54,27 @@ inline constexpr float kInitialSavedFieldOfView = 0.5f;
 inline constexpr int kCursorCellSize = 32;
 inline constexpr int kCursorPictureSize = 16;
 
+// Scene view: a press and release less than this many pixels apart (in x
+// and in y) are a click.
+inline constexpr int32_t kClickDistance = 3;
+// Navigation keys: each tick a held turn or pitch key adds this step to its
+// speed; released, the turn speed keeps 0.75 and the pitch speed 0.25 of
+// itself per tick; speeds stay within +-kMaxKeySpeed and stop below
+// kKeySpeedStop.
+inline constexpr float kKeySpeedStep = 0.25f;
+inline constexpr float kTurnSpeedDecay = 0.75f;
+inline constexpr float kPitchSpeedDecay = 0.25f;
+inline constexpr float kMaxKeySpeed = 0.4f;
+inline constexpr float kKeySpeedStop = 0.001f;
+// Mouse turning: the squared drag offset times the field of view, times this.
+inline constexpr float kDragTurnFactor = 0.3f;
+// Zooming by key: (kZoomRate / frame rate) x field of view x kZoomFactor per
+// tick.
+inline constexpr float kZoomRate = 40.0f;
+inline constexpr float kZoomFactor = 0.045f;
+// Typed character of a view when none is pending.
+inline constexpr uint8_t kNoTypedCharacter = 0xFF;
+
 // Highest Macintosh key code.
 inline constexpr int kMaxMacKeyCode = 126;
 

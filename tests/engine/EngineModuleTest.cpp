@@ -21,20 +21,14 @@ TEST(EngineModuleTest, RegistersVexlinWithFiftySevenSlotsAsVersionTwoTwo) {
   EXPECT_EQ(Host().SlotCountCall(), (std::array<int32_t, 4>{57, 0, 2, 2}));
   EXPECT_EQ(Host().BuilderResult(), 0);
 
-  // Slots are set in this order; the ones not offered yet are left out.
-  const std::vector<int16_t> fullOrder = {1,  0,  2,  3,  4,  6,  7,  8,  9,  10, 11, 12, 13, 14,
-                                          15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
-                                          29, 30, 31, 54, 32, 33, 55, 56, 34, 35, 36, 37, 38, 39,
-                                          40, 41, 42, 53, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52};
-  const std::vector<int16_t>& set = Host().SetOrder();
-  std::vector<int16_t> expected;
-  std::copy_if(fullOrder.begin(), fullOrder.end(), std::back_inserter(expected),
-               [&set](int16_t slot) { return std::find(set.begin(), set.end(), slot) != set.end(); });
-  EXPECT_EQ(set, expected);
+  // Every slot but 5 is set, in this order.
+  const std::vector<int16_t> order = {1,  0,  2,  3,  4,  6,  7,  8,  9,  10, 11, 12, 13, 14,
+                                      15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
+                                      29, 30, 31, 54, 32, 33, 55, 56, 34, 35, 36, 37, 38, 39,
+                                      40, 41, 42, 53, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52};
+  EXPECT_EQ(Host().SetOrder(), order);
   EXPECT_EQ(Host().Slot(VxEngineEmptySlot5), nullptr);
-  for (int slot : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 19, 20, 21, 22, 23, 24, 42, 43, 44, 45, 46, 47, 48, 49,
-                   50, 51, 52, 53})
-    EXPECT_NE(Host().Slot(slot), nullptr) << "slot " << slot;
+  for (int16_t slot : order) EXPECT_NE(Host().Slot(slot), nullptr) << "slot " << slot;
 }
 
 TEST(EngineModuleTest, ReportsInterfaceVersionOneTenAndReservedSlotsAnswerZero) {

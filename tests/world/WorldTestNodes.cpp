@@ -9,6 +9,7 @@ namespace {
 
 constexpr FieldSpec kBindableFields[] = {
     Field<&CBindable::navigationType>("type"),
+    Field<&CBindable::speed>("speed", DefaultFloats(1.0f)),
     Field<&CBindable::avatarSize>("avatarSize"),
     Field<&CBindable::headlight>("headlight", DefaultBool(true)),
     Field<&CBindable::disparity>("disparity"),
@@ -82,6 +83,20 @@ void CSquareNode::Traverse(RenderPass pass, CViewContext* view) {
   view->GetStage()->SetMaterial(&material_);
   mesh_.Draw(view->GetStage(), true, -1);
   view->PopMatrix();
+}
+
+void CSensorNode::OnPointerClick(CViewContext* view) {
+  ++clicks;
+  if (onClick) onClick(*this, view);
+}
+
+CNodeRef MakeSensedSquare(const CNodeRef& sensor, float halfSize, float z) {
+  CNodeRef group = MakeNode<CGroupNode>();
+  CNodeRef square = MakeNode<CSquareNode>(-halfSize, -halfSize, halfSize, halfSize, z, FloatColor{0.0f, 1.0f, 0.0f});
+  std::array<CNodeRef, 2> children{sensor, square};
+  MFNode list{2, children.data()};
+  group->ReceiveEvent("addChildren", &list);
+  return group;
 }
 
 void AddToScene(CBrowser& world, const CNodeRef& node) {

@@ -21,7 +21,7 @@ struct BindEvent {
 };
 
 // A node of any type id with the fields the world and the view read
-// ("type", "avatarSize", "headlight", "disparity"), eventOuts isBound and
+// ("type", "speed", "avatarSize", "headlight", "disparity"), eventOuts isBound and
 // bindTime routed back into itself, so that what it is sent lands in `log`.
 class CBindable : public CNode {
  public:
@@ -33,6 +33,7 @@ class CBindable : public CNode {
   void Traverse(RenderPass pass, CViewContext* view) override;
 
   MFString navigationType{};
+  float speed = 1.0f;
   MFFloat avatarSize{};
   int16_t headlight = 1;
   float disparity = 0.0f;
@@ -51,6 +52,36 @@ class CBindable : public CNode {
 
 CNodeRef MakeBindable(NodeTypeId type, const char* name, std::vector<BindEvent>* log = nullptr);
 CBindable& Bindable(const CNodeRef& ref);
+
+// A pointing-device sensor of any sensor type id that counts what the view
+// sends it.
+class CSensorNode : public CNode {
+ public:
+  explicit CSensorNode(NodeTypeId type) : type_(type) {}
+  NodeTypeId GetTypeId() const override { return type_; }
+  void OnPointerPress() override { ++presses; }
+  void OnPointerRelease() override { ++releases; }
+  void OnPointerClick(CViewContext* view) override;
+  void OnPointerDrag(int32_t, float dx, float dy) override {
+    ++drags;
+    dragX += dx;
+    dragY += dy;
+  }
+
+  int presses = 0, releases = 0, clicks = 0, drags = 0;
+  float dragX = 0.0f, dragY = 0.0f;
+  // Called on a click, to act as a node would (follow a link, ...).
+  void (*onClick)(CSensorNode& node, CViewContext* view) = nullptr;
+
+ protected:
+  ~CSensorNode() override = default;
+
+ private:
+  NodeTypeId type_;
+};
+
+// A Group holding the sensor and, beside it, a square it watches.
+CNodeRef MakeSensedSquare(const CNodeRef& sensor, float halfSize, float z);
 
 // A square from (x0, y0) to (x1, y1) at depth z facing +z, drawn flat in one
 // colour under the model matrix of the view's stack.

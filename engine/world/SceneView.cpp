@@ -1,0 +1,596 @@
+#include "engine/world/SceneView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/scene/DownloadService.h"
+#include "engine/scene/SceneInputStream.h"
+#include "engine/scene/SceneReader.h"
+#include "engine/world/Browser.h"
+#include "platform/InputState.h"
+#include "platform/Path.h"
+
+namespace vx {
+namespace {
+
+// Macintosh key codes of the navigation keys.
+constexpr int32_t kForwardKeys[] = {56, 0};   // Shift, "A"
+constexpr int32_t kBackwardKeys[] = {59, 6};  // Control, "Z"
+constexpr int32_t kLeftKey = 123;
+constexpr int32_t kRightKey = 124;
+constexpr int32_t kDownKey = 125;
+constexpr int32_t kUpKey = 126;
+
+// Names that end in one of these are worlds; anything else is a link for the
+// host to open.
+constexpr const char* kSceneSuffixes[] = {"tsw", "TSW", "wrl", "WRL"};
+
+constexpr const char* kHttpPrefix = "http://";
+
+bool IsSceneUrl(const std::string& url) {
+  return std::any_of(std::begin(kSceneSuffixes), std::end(kSceneSuffixes),
+                     [&url](const char* suffix) { return url.ends_with(suffix); });
+}
+
+// Pressing one of these sensors works the sensor instead of navigating.
+bool StopsNavigation(NodeTypeId type) {
+  switch (static_cast<int32_t>(type)) {
+    case NodeTypeSphereSensor:
+    case NodeTypeCylinderSensor:
+    case NodeTypePlaneSensor:
+    case NodeTypeWorldIMob:
+    case NodeTypeScreenIMob:
+    case NodeTypeTouchSensor:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsPanorama(NodeTypeId type) { return type == NodeTypeVista || type == NodeTypeBackground; }
+
+// The square of v with its sign kept.
+float SignedSquare(float v) { return v < 0.0f ? -v * v : v * v; }
+
+void CopyToBuffer(const std::string& text, char (&out)[VX_TEXT_BUFFER_SIZE]) {
+  const size_t length = std::min(text.size(), sizeof out - 1);
+  std::memcpy(out, text.data(), length);
+  out[length] = '\0';
+}
+
+bool AnyKeyDown(const CSceneView& view, std::initializer_list<int32_t> codes) {
+  return std::any_of(codes.begin(), codes.end(), [&view](int32_t code) { return view.IsKeyDown(code); });
+}
+
+}  // namespace
+
+CSceneView::CSceneView(WindowHandle window) : window_(window), rect_(GetClientRectMac(window)) {}
+
+CSceneView::~CSceneView() = default;
+
+void CSceneView::AttachBrowser(CBrowser* world) {
+  world_ = world;
+  prepareNeeded_ = true;
+  cameraFlags.applyPosition = cameraFlags.applyOrientation = cameraFlags.applyFieldOfView = true;
+}
+
+void CSceneView::SetRect(const MacRect& rect) {
+  const bool resized = rect[3] - rect[1] != Width() || rect[2] - rect[0] != Height();
+  rect_ = rect;
+  if (!resized) return;
+  backImage_.reset();
+  if (target_.bits) return;
+  frameImage_.reset();
+  // The context must not keep drawing into the pixels just freed.
+  AttachFrameToContext();
+}
+
+void CSceneView::SetFocus(bool on) {
+  if (on) ::vx::SetFocus(window_);
+  focus_ = on;
+}
+
+void CSceneView::SetBorder(bool on, const float* rgb) {
+  border_ = on;
+  borderColor_ = rgb ? FloatColor{rgb[0], rgb[1], rgb[2]} : FloatColor{};
+}
+
+void CSceneView::SetTargetBuffer(const PixelMap& target) {
+  target_ = target;
+  if (!context_) return;
+  if (!(flags_ & kViewCaptureMouse) && target_.bits) {
+    context_->SetFrameBuffer(target_);
+  } else {
+    // A target given up while the context drew into it: back to the view's
+    // own frame, made again by the next tick when there is none.
+    AttachFrameToContext();
+  }
+}
+
+void CSceneView::SetStereoMode(int32_t mode) {
+  stereoMode_ = mode;
+  if (context_) context_->stereoMode = mode;
+}
+
+PixelMap CSceneView::GetBackImage() const { return backImage_ ? backImage_->GetPixelMap() : PixelMap{}; }
+
+void CSceneView::CopyBackImageToFrame() {
+  if (!backImage_ || !context_ || !context_->GetFrameBuffer().bits) return;
+  CopyPixelMap(backImage_->GetPixelMap(), context_->GetFrameBuffer());
+}
+
+bool CSceneView::IsActive() const {
+  if (dragging_ || (flags_ & kViewAlwaysInput)) return true;
+  return focus_ && GetFocus() == window_ && lastX_ >= 1 && lastX_ < Width() && lastY_ >= 1 && lastY_ < Height();
+}
+
+bool CSceneView::IsKeyDown(int32_t macKeyCode) const {
+  if (flags_ & kViewHostFedInput)
+    return macKeyCode >= 0 && macKeyCode <= kMaxMacKeyCode && hostKeys_[static_cast<size_t>(macKeyCode)];
+  return IsActive() && IsMacKeyDown(macKeyCode);
+}
+
+void CSceneView::GetPointerPos(int32_t* x, int32_t* y) const {
+  if (flags_ & kViewHostFedInput) {
+    *x = hostX_;
+    *y = hostY_;
+    return;
+  }
+  const Point client = GetCursorClientPos(window_);
+  *x = client.x - rect_[1];
+  *y = client.y - rect_[0];
+}
+
+void CSceneView::SetHostPointer(int32_t x, int32_t y) {
+  hostX_ = x;
+  hostY_ = y;
+}
+
+void CSceneView::SetHostKey(int32_t macKeyCode, bool down) {
+  if (macKeyCode >= 0 && macKeyCode <= kMaxMacKeyCode) hostKeys_[static_cast<size_t>(macKeyCode)] = down;
+}
+
+// ---- The tick ----
+
+void CSceneView::Tick() {
+  LoadWorld(nullptr, nullptr);
+  if (!frameImage_ && !target_.bits) PrepareFrame();
+  if (prepareNeeded_) PrepareFrame();
+
+  if (download_ && downloadState_ != DownloadDone) {
+    downloadState_ = download_->State();
+    if (context_) context_->ClearFrame();
+    Present();
+    return;
+  }
+  if (!world_ || !context_ || (!frameImage_ && !target_.bits)) {
+    typedCharacter_ = kNoTypedCharacter;
+    return;
+  }
+
+  Navigate();
+  const Movement movement = ReadMovement();
+  CVec3f p = context_->GetPosition();
+  if (movement.walk || movement.fly) {
+    SetMoveTestSegment(p, movement);
+  } else {
+    SwitchMoveTestOff();
+  }
+  RenderWorld();
+  FinishMove(p, movement);
+  Present();
+  typedCharacter_ = kNoTypedCharacter;
+}
+
+void CSceneView::PrepareFrame() {
+  if (world_) world_->ResetFrameCounter();
+  if (!context_) {
+    context_ = std::make_unique<CViewContext>(window_, flags_);
+    context_->SetView(this);
+    context_->stereoMode = stereoMode_;
+  }
+  LoadWorld(nullptr, nullptr);
+  if (!backImage_) backImage_ = MakeImage();
+
+  const bool useTarget = !(flags_ & kViewCaptureMouse) && target_.bits;
+  if (useTarget) {
+    context_->SetFrameBuffer(target_);
+  } else if (!frameImage_ || (flags_ & kViewCaptureMouse)) {
+    if (!frameImage_) frameImage_ = MakeImage();
+    if (!frameImage_) {
+      AttachFrameToContext();
+      return;
+    }
+    context_->SetFrameBuffer(frameImage_->GetPixelMap());
+  }
+
+  const Movement movement = ReadMovement();
+  if (!world_) return;
+  if (prepareNeeded_) {
+    world_->RenderView(RenderPass::Activate, context_.get());
+    CVec3f raised = context_->GetPosition();
+    if (movement.navigation.avatarCount >= 2) raised.y += movement.navigation.avatarHeight;
+    context_->SetPosition(raised, false);
+    if (movement.walk || movement.fly) previousPosition_ = context_->GetPosition();
+  }
+  // Marks the camera changed, so that the frame applies it.
+  context_->SetFieldOfView(context_->GetFieldOfView(), false);
+
+  CVec3f p = context_->GetPosition();
+  if ((movement.walk || movement.fly) && !prepareNeeded_) {
+    SetMoveTestSegment(p, movement);
+  } else {
+    SwitchMoveTestOff();
+  }
+  prepareNeeded_ = false;
+  RenderWorld();
+  FinishMove(p, movement);
+  Present();
+}
+
+std::unique_ptr<CDibImage> CSceneView::MakeImage() {
+  std::unique_ptr<CDibImage> image = CDibImage::Create(Width(), Height(), context_->GetColorDepth(),
+                                                       &context_->GetColorTable(), false, true);
+  if (image && !image->GetBits()) image.reset();
+  return image;
+}
+
+void CSceneView::AttachFrameToContext() {
+  if (!context_) return;
+  if (!(flags_ & kViewCaptureMouse) && target_.bits) {
+    context_->SetFrameBuffer(target_);
+  } else {
+    context_->SetFrameBuffer(frameImage_ ? frameImage_->GetPixelMap() : PixelMap{});
+  }
+}
+
+void CSceneView::RenderWorld() { world_->RenderFrame(context_.get()); }
+
+// ---- Navigation ----
+
+void CSceneView::Navigate() {
+  if (!world_ || !focus_) return;
+  for (const CNodeWeakRef& weak : pressed_) {
+    if (const CNodeRef node{weak.Get()}) SendNodeEvent(ViewEventHeld, *node.Get());
+  }
+
+  int32_t x = 0, y = 0;
+  GetPointerPos(&x, &y);
+  const float w = static_cast<float>(std::max(Width(), 1));
+  const float h = static_cast<float>(std::max(Height(), 1));
+  const float dx = static_cast<float>(x - lastX_);
+  const float dy = static_cast<float>(lastY_ - y);
+  for (const CNodeWeakRef& weak : pressed_) {
+    const CNodeRef node{weak.Get()};
+    if (node && !IsPanorama(node->GetTypeId())) node->OnPointerDrag(1, dx / w, dy / h);
+  }
+  lastX_ = x;
+  lastY_ = y;
+  context_->SetPointer(x, y);
+  ReadNavigationKeys();
+
+  const float ox = SignedSquare(static_cast<float>(lastX_ - pressX_) / (w * 0.5f));
+  const float oy = SignedSquare(static_cast<float>(pressY_ - lastY_) / (h * 0.5f));
+  bool turn = dragging_ || turnSpeed_ != 0.0f;
+  bool pitch = dragging_ || pitchSpeed_ != 0.0f;
+  const float sign = backwardKey_ ? 1.0f : forwardKey_ ? -1.0f : 0.0f;
+  bool zoom = sign != 0.0f;
+
+  const NavigationSettings navigation = ReadNavigationSettings(world_->GetNavigationInfo());
+  NavigationMode mode = world_->IsLegacyPanorama() ? NavigationMode::kVista : NavigationMode::kWalk;
+  if (navigation.hasType && navigation.mode != NavigationMode::kOther) mode = navigation.mode;
+  if (mode == NavigationMode::kNone) turn = pitch = zoom = false;
+
+  float f = context_->GetFieldOfView();
+  const double fps = world_->GetFrameRate();
+  const float zoomStep = static_cast<float>(kZoomRate / fps) * f * kZoomFactor;
+  const float moveStep = -static_cast<float>(navigation.speed / fps);
+
+  float pitchAngle = 0.0f, yaw = 0.0f, roll = 0.0f;
+  context_->GetOrientation(&pitchAngle, &yaw, &roll);
+  if (zoom) {
+    CVec3f p = context_->GetPosition();
+    bool moved = false;
+    if (mode == NavigationMode::kWalk) {
+      p += sign * moveStep * CVec3f{-std::sin(yaw), 0.0f, std::cos(yaw)};
+      moved = true;
+    } else if (mode == NavigationMode::kFly) {
+      p += sign * moveStep * context_->GetViewDirection();
+      moved = true;
+    } else {
+      f += sign * zoomStep;
+      if (cameraFlags.userFieldOfView) cameraFlags.applyFieldOfView = true;
+      if (cameraFlags.applyFieldOfView) context_->SetFieldOfView(f, false);
+    }
+    if (moved) {
+      if (cameraFlags.userPosition) cameraFlags.applyPosition = true;
+      if (cameraFlags.applyPosition) context_->SetPosition(p, false);
+    }
+  }
+  if (!turn && !pitch) return;
+
+  const CNodeRef first{pressed_.empty() ? nullptr : pressed_.front().Get()};
+  if (dragging_ && (pressed_.empty() || (first && IsPanorama(first->GetTypeId())))) {
+    if (pitch) pitchAngle += f * oy * kDragTurnFactor;
+    if (turn) yaw += f * ox * kDragTurnFactor;
+  } else {
+    pitchAngle += pitchSpeed_ * f;
+    yaw += turnSpeed_ * f;
+  }
+  if (cameraFlags.userOrientation) cameraFlags.applyOrientation = true;
+  if (cameraFlags.applyOrientation) context_->SetOrientation(pitchAngle, yaw, 0.0f, false);
+}
+
+void CSceneView::ReadNavigationKeys() {
+  forwardKey_ = AnyKeyDown(*this, {kForwardKeys[0], kForwardKeys[1]});
+  backwardKey_ = AnyKeyDown(*this, {kBackwardKeys[0], kBackwardKeys[1]});
+  const bool left = IsKeyDown(kLeftKey);
+  const bool right = IsKeyDown(kRightKey);
+  const bool up = IsKeyDown(kUpKey);
+  const bool down = IsKeyDown(kDownKey);
+
+  if (left) {
+    turnSpeed_ = std::min(turnSpeed_, 0.0f) - kKeySpeedStep;
+  } else if (right) {
+    turnSpeed_ = std::max(turnSpeed_, 0.0f) + kKeySpeedStep;
+  } else {
+    turnSpeed_ *= kTurnSpeedDecay;
+  }
+  if (up) {
+    pitchSpeed_ = std::max(pitchSpeed_, 0.0f) + kKeySpeedStep;
+  } else if (down) {
+    pitchSpeed_ = std::min(pitchSpeed_, 0.0f) - kKeySpeedStep;
+  } else {
+    pitchSpeed_ *= kPitchSpeedDecay;
+  }
+  for (float* speed : {&turnSpeed_, &pitchSpeed_}) {
+    if (std::fabs(*speed) < kKeySpeedStop) *speed = 0.0f;
+    *speed = std::clamp(*speed, -kMaxKeySpeed, kMaxKeySpeed);
+  }
+  context_->navigationKeyDown = forwardKey_ || backwardKey_ || left || right || up || down;
+}
+
+CSceneView::Movement CSceneView::ReadMovement() const {
+  Movement movement;
+  if (!world_) return movement;
+  movement.walk = !world_->IsLegacyPanorama();
+  movement.navigation = ReadNavigationSettings(world_->GetNavigationInfo());
+  if (movement.navigation.hasType) {
+    if (movement.navigation.mode == NavigationMode::kFly) {
+      movement.fly = true;
+    } else {
+      movement.walk = movement.navigation.mode == NavigationMode::kWalk;
+    }
+  }
+  return movement;
+}
+
+// ---- Movement test ----
+
+void CSceneView::SetMoveTestSegment(const CVec3f& p, const Movement& movement) {
+  const float a = movement.navigation.avatarWidth;
+  const float b = movement.navigation.avatarHeight;
+  const CVec3f& q = previousPosition_;
+  const CVec3f low{std::min(p.x, q.x) - a / 2, std::min(p.y, q.y) - (movement.walk ? b : a / 2),
+                   std::min(p.z, q.z) - a / 2};
+  const CVec3f high{std::max(p.x, q.x) + a / 2, std::max(p.y, q.y) + a / 2, std::max(p.z, q.z) + a / 2};
+  CGeometryStage* stage = context_->GetStage();
+  stage->SetPickSegment(low, high);
+  stage->boxTestOn = 1;
+}
+
+void CSceneView::SwitchMoveTestOff() { context_->GetStage()->boxTestOn = 0; }
+
+bool CSceneView::MoveTestHit() const {
+  const CGeometryStage* stage = context_->GetStage();
+  return stage->boxTestOn && stage->boxHit;
+}
+
+// A Viewpoint that put the camera somewhere during the frame has set where
+// the next step starts from; otherwise a step that met geometry is taken back
+// in part, and the next step starts where this one ended.
+void CSceneView::FinishMove(CVec3f& p, const Movement& movement) {
+  if (context_->cameraJumped) {
+    context_->cameraJumped = false;
+    previousPosition_ = context_->cameraJumpedTo;
+    return;
+  }
+  if (MoveTestHit()) RunCollisionPass(p, movement);
+  previousPosition_ = p;
+}
+
+// The camera moves half way along its step, pushed out along the surface it
+// hit; when that position hits as well, it stays where it was.
+void CSceneView::RunCollisionPass(CVec3f& p, const Movement& movement) {
+  const CVec3f q = previousPosition_;
+  const CVec3f n = context_->GetStage()->hitNormal;
+  const float s = (q - p).Dot(n) > 0.0f ? 1.0f : -1.0f;
+  const float half = (p - q).Length() / 2;
+  CVec3f moved = q + (p - q) * 0.5f + n * (half * s);
+  SetMoveTestSegment(moved, movement);
+  context_->SetPosition(moved, false);
+  RenderWorld();
+  if (MoveTestHit()) {
+    moved = q;
+    SwitchMoveTestOff();
+    context_->SetPosition(q, false);
+    RenderWorld();
+  }
+  p = moved;
+}
+
+// ---- Pointer buttons ----
+
+void CSceneView::MouseDown() {
+  if (!world_ || !context_ || !focus_) return;
+  if (flags_ & kViewCaptureMouse) SetCapture(window_);
+  context_->buttonDown = true;
+  pressed_.clear();
+  for (CNode* node : context_->GetPointerTargets()) {
+    if (node && pressed_.size() < static_cast<size_t>(kMaxPickedNodes)) pressed_.emplace_back(node);
+  }
+  dragging_ = true;
+  for (const CNodeWeakRef& weak : pressed_) {
+    const CNodeRef node{weak.Get()};
+    if (!node) continue;
+    node->OnPointerPress();
+    SendNodeEvent(ViewEventPress, *node.Get());
+    if (StopsNavigation(node->GetTypeId())) dragging_ = false;
+  }
+  GetPointerPos(&pressX_, &pressY_);
+  lastX_ = pressX_;
+  lastY_ = pressY_;
+  context_->SetPointer(pressX_, pressY_);
+}
+
+void CSceneView::MouseUp() {
+  if (!world_ || !context_ || !focus_) return;
+  for (const CNodeWeakRef& weak : pressed_) {
+    const CNodeRef node{weak.Get()};
+    if (!node) continue;
+    node->OnPointerRelease();
+    SendNodeEvent(ViewEventRelease, *node.Get());
+  }
+  if (flags_ & kViewCaptureMouse) ReleaseCapture();
+  dragging_ = false;
+  if (std::abs(pressX_ - lastX_) < kClickDistance && std::abs(pressY_ - lastY_) < kClickDistance) {
+    for (const CNodeWeakRef& weak : pressed_) {
+      if (const CNodeRef node{weak.Get()}) node->OnPointerClick(context_.get());
+    }
+  }
+  ForgetPressedNodes();
+}
+
+void CSceneView::ForgetPressedNodes() {
+  pressed_.clear();
+  if (context_) context_->buttonDown = false;
+}
+
+void CSceneView::SendNodeEvent(ViewEventCode code, const CNode& node) {
+  if (!callback_.fn) return;
+  char name[VX_TEXT_BUFFER_SIZE];
+  CopyToBuffer(node.GetDefName(), name);
+  callback_.fn(code, name, callback_.userData);
+}
+
+// ---- Worlds and links ----
+
+void CSceneView::LoadWorld(const char* url, const char* target) {
+  if (!url) {
+    LoadPendingFile();
+    return;
+  }
+  if (IsDownloading()) return;
+  FollowLink(std::string(url, strnlen(url, VX_TEXT_BUFFER_SIZE - 1)), target);
+}
+
+void CSceneView::FollowLink(std::string url, const char* target) {
+  linkTarget_ = target ? std::string(target, strnlen(target, VX_TEXT_BUFFER_SIZE - 1)) : std::string();
+  viewpointName_.clear();
+  // A '#' that is the first or the last character does not split.
+  if (url.size() >= 3) {
+    const size_t mark = url.find_last_of('#', url.size() - 2);
+    if (mark != std::string::npos && mark >= 1) {
+      viewpointName_ = url.substr(mark + 1);
+      url.resize(mark);
+    }
+  }
+  if (!IsSceneUrl(url)) {
+    if (!callback_.fn) return;
+    LinkRequest request{};
+    CopyToBuffer(url, request.url);
+    CopyToBuffer(linkTarget_, request.target);
+    callback_.fn(ViewEventOpenLink, &request, callback_.userData);
+    return;
+  }
+  if (url.starts_with(kHttpPrefix)) {
+    StartWorldDownload(url);
+    return;
+  }
+  // A local world: its own base URL, not that of an earlier download.
+  worldUrl_.clear();
+  pendingFile_ = path::IsFileUrl(url) ? path::LocalPathFromUrl(url) : path::ToNativeSeparators(url);
+}
+
+bool CSceneView::IsDownloading() const { return download_ != nullptr; }
+
+void CSceneView::StartWorldDownload(const std::string& url) {
+  worldUrl_ = url;
+  pendingFile_.clear();
+  downloadState_ = 0;
+  auto download = std::make_unique<CDownload>();
+  const bool started = download->Start(url, [this](int32_t state, const std::string& localPath) {
+    OnDownloadDone(state, localPath);
+  });
+  if (started) download_ = std::move(download);
+}
+
+void CSceneView::OnDownloadDone(int32_t state, const std::string& localPath) {
+  if (state == DownloadDone) {
+    pendingFile_ = localPath;
+  } else {
+    download_.reset();
+  }
+}
+
+void CSceneView::LoadPendingFile() {
+  if (pendingFile_.empty()) return;
+  CSceneInputStream stream(pendingFile_, "rb");
+  if (stream.IsOpen() && world_) {
+    ForgetPressedNodes();
+    world_->ResetScene();
+    stream.LoadIntoMemory();
+    stream.PadBrackets();
+    CSceneReader reader(stream);
+    if (reader.ReadScene(world_)) {
+      world_->SetWorldUrl(worldUrl_.empty() ? pendingFile_ : worldUrl_);
+      if (CNode* viewpoint = viewpointName_.empty() ? nullptr : world_->FindNode(viewpointName_))
+        world_->BindViewpoint(viewpoint, true);
+    } else {
+      world_->ResetScene();
+    }
+    AttachBrowser(world_);
+    world_->ResetFrameCounter();
+    stream.Close();
+  }
+  download_.reset();
+  pendingFile_.clear();
+}
+
+// ---- Presenting ----
+
+void CSceneView::Present() {
+  if (!frameImage_) return;
+  if (focus_ && border_) DrawBorder();
+  BlitImageToWindow(*frameImage_, window_, rect_, context_ ? context_->GetPalette() : PaletteHandle::None);
+}
+
+void CSceneView::DrawBorder() {
+  if (!context_) return;
+  const PixelMap& frame = context_->GetFrameBuffer();
+  if (!frame.bits || frame.width < 1 || frame.height < 1) return;
+  uint32_t xrgb = 0;
+  uint16_t c555 = 0;
+  uint8_t index = 0;
+  ColorToPixelValues(borderColor_, context_->GetInverseColorMap(), &xrgb, &c555, &index);
+  auto put = [&](int32_t x, int32_t y) {
+    uint8_t* pixel = frame.Row(y) + static_cast<size_t>(x) * frame.bytesPerPixel;
+    switch (frame.bytesPerPixel) {
+      case 1: *pixel = index; break;
+      case 2: std::memcpy(pixel, &c555, sizeof c555); break;
+      case 4: std::memcpy(pixel, &xrgb, sizeof xrgb); break;
+      default: break;
+    }
+  };
+  for (int32_t x = 0; x < frame.width; ++x) {
+    put(x, 0);
+    put(x, frame.height - 1);
+  }
+  for (int32_t y = 0; y < frame.height; ++y) {
+    put(0, y);
+    put(frame.width - 1, y);
+  }
+}
+
+}  // namespace vx

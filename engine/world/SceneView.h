@@ -1,0 +1,214 @@
+// One window onto one world: the window and the view's rectangle in it, focus
+// and border, the frame images, and the per-tick step that loads a pending
+// world, turns mouse drags and keys into navigation, tests the movement
+// against the scene, renders and presents. Button press and release drive
+// the pointing-device sensors; LoadWorld follows links and loads worlds.
+//
+// The view owns its CViewContext (made on the first frame) and its frame
+// images; the world belongs to the scene. Nodes reach the view through
+// CViewContext::GetView(): an Anchor's click calls LoadWorld, the Vista and
+// Background nodes use the back image and IsKeyDown. A Viewpoint that jumps
+// the camera notes it in the context; the view then starts the next
+// movement test from there instead of sweeping across the jump.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <vantessel/Engine.h>
+
+#include "engine/render/DibImage.h"
+#include "engine/render/PixelMap.h"
+#include "engine/scene/Node.h"
+#include "engine/scene/Vec.h"
+#include "engine/world/NavigationSettings.h"
+#include "engine/world/ViewContext.h"
+#include "engine/world/WindowGlue.h"
+#include "engine/world/WorldLimits.h"
+
+namespace vx {
+
+class CBrowser;
+class CDownload;
+
+// Whether the user may change the camera and whether the view hands its
+// camera to the context; the camera behaviour clears them to hold the camera
+// during a scripted move.
+struct CameraFlags {
+  bool userPosition = true;
+  bool userOrientation = true;
+  bool userFieldOfView = true;
+  bool applyPosition = true;
+  bool applyOrientation = true;
+  bool applyFieldOfView = true;
+};
+
+class CSceneView {
+ public:
+  // The rectangle is the window's client area; flags 0x14 until SetFlags.
+  explicit CSceneView(WindowHandle window);
+  ~CSceneView();
+  CSceneView(const CSceneView&) = delete;
+  CSceneView& operator=(const CSceneView&) = delete;
+
+  // The world drawn from now on (not owned); the next tick runs its
+  // preparation pass.
+  void AttachBrowser(CBrowser* world);
+  CBrowser* GetWorld() const { return world_; }
+
+  void SetFlags(uint16_t flags) { flags_ = flags; }
+  uint16_t GetFlags() const { return flags_; }
+  void SetCallback(const ViewCallback& callback) { callback_ = callback; }
+  const ViewCallback& GetCallback() const { return callback_; }
+  // Replaces the window that frames are presented into; nothing else changes.
+  void SetWindow(WindowHandle window) { window_ = window; }
+  WindowHandle GetWindow() const { return window_; }
+
+  // Top, left, bottom, right in the window's client area. A change of size
+  // drops the back image, and the frame image unless a host target is set.
+  void SetRect(const MacRect& rect);
+  const MacRect& GetRect() const { return rect_; }
+  int32_t Width() const { return rect_[3] - rect_[1]; }
+  int32_t Height() const { return rect_[2] - rect_[0]; }
+
+  // On also gives the window the keyboard focus.
+  void SetFocus(bool on);
+  bool HasFocus() const { return focus_; }
+  // Null colour: black.
+  void SetBorder(bool on, const float* rgb);
+
+  // A frame buffer of the host's (bits null: none). Without view flag 0x10
+  // the view renders into it instead of its own frame image.
+  void SetTargetBuffer(const PixelMap& target);
+  const PixelMap& GetTargetBuffer() const { return target_; }
+
+  // 0 left/right, 1 interlaced, 2 none.
+  void SetStereoMode(int32_t mode);
+  int32_t GetStereoMode() const { return stereoMode_; }
+
+  // The back image's pixels; bits null when there is none.
+  PixelMap GetBackImage() const;
+  // Copies the back image into the frame the context draws into.
+  void CopyBackImageToFrame();
+
+  // Whether the view takes keys and the pointer now.
+  bool IsActive() const;
+  // The key of the Macintosh key code is down for this view.
+  bool IsKeyDown(int32_t macKeyCode) const;
+  // The pointer relative to the view's rectangle.
+  void GetPointerPos(int32_t* x, int32_t* y) const;
+  // Pointer and keys for view flag 0x20, fed by the host instead of read
+  // from the window system.
+  void SetHostPointer(int32_t x, int32_t y);
+  void SetHostKey(int32_t macKeyCode, bool down);
+
+  // One step: pending load, navigation, the frame, presenting.
+  void Tick();
+  void MouseDown();
+  void MouseUp();
+
+  // With a url: follows a link. The text after a '#' names a Viewpoint to
+  // bind (the caller's text is not changed); a url that does not end in a
+  // scene suffix goes to the host as a link to open; an "http://" world is
+  // downloaded, a local one loaded on the next tick. Null loads the pending
+  // file, if any.
+  void LoadWorld(const char* url, const char* target);
+
+  void Present();
+
+  // Null until the first frame.
+  CViewContext* GetContext() const { return context_.get(); }
+
+  // The character typed since the last tick, kNoTypedCharacter when none.
+  void SetTypedCharacter(uint8_t character) { typedCharacter_ = character; }
+  uint8_t GetTypedCharacter() const { return typedCharacter_; }
+
+  // Where the next step of the camera starts from, for the movement test.
+  const CVec3f& GetPreviousCameraPosition() const { return previousPosition_; }
+
+  CameraFlags cameraFlags;
+
+  // For tests and the host's status: the navigation state of the last tick.
+  float GetTurnSpeed() const { return turnSpeed_; }
+  float GetPitchSpeed() const { return pitchSpeed_; }
+  bool IsDragging() const { return dragging_; }
+  bool IsDownloading() const;
+  const std::string& GetPendingFile() const { return pendingFile_; }
+  const std::string& GetViewpointName() const { return viewpointName_; }
+  const std::string& GetLinkTarget() const { return linkTarget_; }
+
+ private:
+  // Walk and fly flags of the movement test, and the avatar size.
+  struct Movement {
+    bool walk = false;
+    bool fly = false;
+    NavigationSettings navigation;
+  };
+
+  void PrepareFrame();
+  void Navigate();
+  void ReadNavigationKeys();
+  Movement ReadMovement() const;
+  void SetMoveTestSegment(const CVec3f& p, const Movement& movement);
+  void SwitchMoveTestOff();
+  bool MoveTestHit() const;
+  void RunCollisionPass(CVec3f& p, const Movement& movement);
+  void FinishMove(CVec3f& p, const Movement& movement);
+  void RenderWorld();
+  void FollowLink(std::string url, const char* target);
+  void StartWorldDownload(const std::string& url);
+  void OnDownloadDone(int32_t state, const std::string& localPath);
+  void LoadPendingFile();
+  void ForgetPressedNodes();
+  // The host's callback, with a node's DEF name (cut to a caller buffer).
+  void SendNodeEvent(ViewEventCode code, const CNode& node);
+  std::unique_ptr<CDibImage> MakeImage();
+  // The frame the context draws into: the host target, the frame image, or
+  // nothing.
+  void AttachFrameToContext();
+  void DrawBorder();
+
+  WindowHandle window_;
+  uint16_t flags_ = kViewMakePalette | kViewCaptureMouse;
+  ViewCallback callback_{};
+  MacRect rect_{};
+  bool focus_ = false;
+  bool border_ = false;
+  FloatColor borderColor_{};
+  std::unique_ptr<CDibImage> frameImage_;
+  std::unique_ptr<CDibImage> backImage_;
+  PixelMap target_;
+  std::unique_ptr<CViewContext> context_;
+  bool prepareNeeded_ = true;
+  CBrowser* world_ = nullptr;
+
+  bool dragging_ = false;
+  int32_t pressX_ = 0, pressY_ = 0;
+  int32_t lastX_ = 0, lastY_ = 0;
+  int32_t hostX_ = 0, hostY_ = 0;
+  std::array<bool, kMaxMacKeyCode + 1> hostKeys_{};
+  // Weak: a world reload or an event may delete a pressed node.
+  std::vector<CNodeWeakRef> pressed_;
+
+  bool forwardKey_ = false;
+  bool backwardKey_ = false;
+  float turnSpeed_ = 0.0f;
+  float pitchSpeed_ = 0.0f;
+
+  // The running world download; cancelled and detached with the view.
+  std::unique_ptr<CDownload> download_;
+  int32_t downloadState_ = 0;
+
+  std::string linkTarget_;
+  std::string pendingFile_;
+  std::string viewpointName_;
+  std::string worldUrl_;
+
+  int32_t stereoMode_ = 2;
+  CVec3f previousPosition_;
+  uint8_t typedCharacter_ = kNoTypedCharacter;
+};
+
+}  // namespace vx

@@ -1,0 +1,231 @@
+// Views through the engine module's slots: made on a platform window, ticked,
+// driven by keys and the mouse, and asked for their camera.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "platform/HeadlessBackend.h"
+#include "platform/Input.h"
+#include "platform/InputState.h"
+#include "tests/engine/EngineTestHost.h"
+#include "tests/platform/WindowTestSupport.h"
+
+namespace vx::test {
+namespace {
+
+EngineTestHost& Host() { return EngineTestHost::Get(); }
+
+template <typename Fn>
+Fn Slot(VxEngineSlot slot) {
+  return Host().Engine<Fn>(slot);
+}
+
+constexpr int kWidth = 80;
+constexpr int kHeight = 60;
+constexpr Point kOrigin{200, 100};
+
+// A red box in front of the camera.
+constexpr const char* kWorld =
+    "#VRML V2.0 utf8\n"
+    "Transform { translation 0 0 -6 children [\n"
+    "  Shape { appearance Appearance { material Material { diffuseColor 1 0 0 } } geometry Box { } }\n"
+    "] }\n";
+
+bool IsRed(uint32_t xrgb) { return (xrgb >> 16 & 0xFF) > 0xC0 && (xrgb >> 8 & 0xFF) < 0x40 && (xrgb & 0xFF) < 0x40; }
+
+class EngineViewSlotsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ReleaseAllKeys();
+    instance_ = Slot<VxCreateEngineInstanceFn>(VxEngineCreateEngineInstance)();
+    scene_ = Slot<VxCreateSceneFn>(VxEngineCreateScene)(instance_);
+    file_ = std::filesystem::temp_directory_path() / ("vx-view-slots-" + std::to_string(getpid()) + ".wrl");
+    std::ofstream(file_) << kWorld;
+    char path[VX_TEXT_BUFFER_SIZE] = {};
+    std::snprintf(path, sizeof path, "%s", file_.c_str());
+    char error[VX_TEXT_BUFFER_SIZE] = {};
+    ASSERT_EQ(Slot<VxLoadSceneFileFn>(VxEngineLoadSceneFile)(scene_, path, error), EngineOk) << error;
+    window_ = windows_.Create(kWindowVisible, WindowHandle::None, kWidth, kHeight, kOrigin.x, kOrigin.y);
+    DeliverPointerMove({kOrigin.x + kWidth / 2, kOrigin.y + kHeight / 2});
+  }
+  void TearDown() override {
+    if (view_) {
+      EXPECT_EQ(Slot<VxDestroyViewFn>(VxEngineDestroyView)(view_), EngineOk);
+    }
+    EXPECT_EQ(Slot<VxDestroySceneFn>(VxEngineDestroyScene)(scene_), EngineOk);
+    EXPECT_EQ(Slot<VxDestroyEngineInstanceFn>(VxEngineDestroyEngineInstance)(instance_), EngineOk);
+    std::filesystem::remove(file_);
+    ReleaseAllKeys();
+  }
+
+  ViewHandle* MakeView(ViewFlags flags = 0x14) {
+    view_ = Slot<VxCreateViewFn>(VxEngineCreateView)(scene_, static_cast<VxWindow>(window_), nullptr, flags);
+    if (view_) {
+      EXPECT_EQ(Slot<VxSetViewFocusFn>(VxEngineSetViewFocus)(view_, 1), EngineOk);
+    }
+    return view_;
+  }
+  void Tick() { EXPECT_EQ(Slot<VxViewActionFn>(VxEngineTickView)(view_), EngineOk); }
+  float Yaw() {
+    float pitch = 0, yaw = 0, roll = 0;
+    EXPECT_EQ(Slot<VxGetCameraOrientationFn>(VxEngineGetCameraOrientation)(view_, &pitch, &yaw, &roll), EngineOk);
+    return yaw;
+  }
+
+  RecordingClass windows_;
+  WindowHandle window_ = WindowHandle::None;
+  EngineInstance* instance_ = nullptr;
+  SceneHandle* scene_ = nullptr;
+  ViewHandle* view_ = nullptr;
+  std::filesystem::path file_;
+};
+
+TEST_F(EngineViewSlotsTest, AViewNeedsALoadedSceneAndAWindowAndHoldsItsSceneUntilDestroyed) {
+  auto create = Slot<VxCreateViewFn>(VxEngineCreateView);
+  SceneHandle* empty = Slot<VxCreateSceneFn>(VxEngineCreateScene)(instance_);
+  EXPECT_EQ(create(empty, static_cast<VxWindow>(window_), nullptr, 0), nullptr) << "no world loaded";
+  EXPECT_EQ(create(nullptr, static_cast<VxWindow>(window_), nullptr, 0), nullptr);
+  EXPECT_EQ(create(scene_, 0, nullptr, 0), nullptr);
+  EXPECT_EQ(create(scene_, 0xFFFF0001u, nullptr, 0), nullptr) << "no such window";
+  EXPECT_EQ(Slot<VxDestroySceneFn>(VxEngineDestroyScene)(empty), EngineOk);
+
+  ASSERT_NE(MakeView(), nullptr);
+  EXPECT_EQ(Slot<VxGetViewSceneFn>(VxEngineGetViewScene)(view_), scene_);
+  EXPECT_EQ(Slot<VxDestroySceneFn>(VxEngineDestroyScene)(scene_), EngineSceneHasViews);
+  VxWindow window = 0;
+  EXPECT_EQ(Slot<VxGetViewWindowFn>(VxEngineGetViewWindow)(view_, &window), EngineOk);
+  EXPECT_EQ(window, static_cast<VxWindow>(window_));
+}
+
+TEST_F(EngineViewSlotsTest, NullViewHandlesGiveTwo) {
+  uint16_t rect[4] = {};
+  VxTargetBuffer target{};
+  float xyz[3] = {};
+  float a = 0, b = 0, c = 0;
+  VxWindow window = 0;
+  const ViewCallback callback{};
+  EXPECT_EQ(Slot<VxGetViewSceneFn>(VxEngineGetViewScene)(nullptr), nullptr);
+  for (VxEngineSlot slot : {VxEngineDestroyView, VxEngineViewMouseDown, VxEngineViewMouseUp, VxEngineTickView})
+    EXPECT_EQ(Slot<VxViewActionFn>(slot)(nullptr), EngineNullArgument) << "slot " << slot;
+  EXPECT_EQ(Slot<VxSetViewWindowFn>(VxEngineSetViewWindow)(nullptr, 1), EngineNullArgument);
+  EXPECT_EQ(Slot<VxGetViewWindowFn>(VxEngineGetViewWindow)(nullptr, &window), EngineNullArgument);
+  EXPECT_EQ(Slot<VxSetViewRectFn>(VxEngineSetViewRect)(nullptr, rect), EngineNullArgument);
+  EXPECT_EQ(Slot<VxGetViewRectFn>(VxEngineGetViewRect)(nullptr, rect), EngineNullArgument);
+  EXPECT_EQ(Slot<VxSetViewTargetBufferFn>(VxEngineSetViewTargetBuffer)(nullptr, &target), EngineNullArgument);
+  EXPECT_EQ(Slot<VxGetViewTargetBufferFn>(VxEngineGetViewTargetBuffer)(nullptr, &target), EngineNullArgument);
+  EXPECT_EQ(Slot<VxSetViewCallbackFn>(VxEngineSetViewCallback)(nullptr, &callback), EngineNullArgument);
+  EXPECT_EQ(Slot<VxGetCameraPositionFn>(VxEngineGetCameraPosition)(nullptr, xyz), EngineNullArgument);
+  EXPECT_EQ(Slot<VxSetCameraPositionFn>(VxEngineSetCameraPosition)(nullptr, xyz), EngineNullArgument);
+  EXPECT_EQ(Slot<VxGetCameraOrientationFn>(VxEngineGetCameraOrientation)(nullptr, &a, &b, &c), EngineNullArgument);
+  EXPECT_EQ(Slot<VxSetCameraOrientationFn>(VxEngineSetCameraOrientation)(nullptr, a, b, c), EngineNullArgument);
+  EXPECT_EQ(Slot<VxGetCameraFieldOfViewFn>(VxEngineGetCameraFieldOfView)(nullptr, &a), EngineNullArgument);
+  EXPECT_EQ(Slot<VxSetCameraFieldOfViewFn>(VxEngineSetCameraFieldOfView)(nullptr, a), EngineNullArgument);
+  EXPECT_EQ(Slot<VxSetViewKeyFn>(VxEngineSetViewKey)(nullptr, 'a'), EngineNullArgument);
+  EXPECT_EQ(Slot<VxSetViewFocusFn>(VxEngineSetViewFocus)(nullptr, 1), EngineNullArgument);
+  EXPECT_EQ(Slot<VxSetViewBorderFn>(VxEngineSetViewBorder)(nullptr, 1, nullptr), EngineNullArgument);
+}
+
+TEST_F(EngineViewSlotsTest, ATickDrawsTheWorldIntoTheWindowAndTheCameraIsReadableAfterIt) {
+  ASSERT_NE(MakeView(), nullptr);
+  float xyz[3] = {};
+  EXPECT_EQ(Slot<VxGetCameraPositionFn>(VxEngineGetCameraPosition)(view_, xyz), EngineNullArgument)
+      << "no camera before the first tick";
+  Tick();
+  const auto frame = Headless().LastFrame(window_);
+  ASSERT_TRUE(frame);
+  EXPECT_TRUE(IsRed(frame->At(kWidth / 2, kHeight / 2))) << "the red box";
+  EXPECT_EQ(frame->At(2, 2), 0u);
+
+  float fieldOfView = 0;
+  EXPECT_EQ(Slot<VxGetCameraFieldOfViewFn>(VxEngineGetCameraFieldOfView)(view_, &fieldOfView), EngineOk);
+  EXPECT_FLOAT_EQ(fieldOfView, 0.4363323f);
+  const float moved[3] = {0.0f, 0.0f, 20.0f};
+  EXPECT_EQ(Slot<VxSetCameraPositionFn>(VxEngineSetCameraPosition)(view_, moved), EngineOk);
+  EXPECT_EQ(Slot<VxSetCameraOrientationFn>(VxEngineSetCameraOrientation)(view_, 0.0f, 0.0f, 0.0f), EngineOk);
+  Tick();
+  EXPECT_EQ(Slot<VxGetCameraPositionFn>(VxEngineGetCameraPosition)(view_, xyz), EngineOk);
+  EXPECT_FLOAT_EQ(xyz[2], 20.0f);
+  EXPECT_EQ(Headless().LastFrame(window_)->At(kWidth / 2, kHeight / 2), 0u) << "turned away from the box";
+}
+
+TEST_F(EngineViewSlotsTest, RectangleTargetBufferAndBorderGoThroughTheirSlots) {
+  ASSERT_NE(MakeView(0), nullptr);
+  const uint16_t rect[4] = {10, 20, 50, 70};
+  uint16_t out[4] = {};
+  EXPECT_EQ(Slot<VxSetViewRectFn>(VxEngineSetViewRect)(view_, rect), EngineOk);
+  EXPECT_EQ(Slot<VxGetViewRectFn>(VxEngineGetViewRect)(view_, out), EngineOk);
+  EXPECT_EQ(std::vector<uint16_t>(out, out + 4), std::vector<uint16_t>(rect, rect + 4));
+  const float blue[3] = {0.0f, 0.0f, 1.0f};
+  EXPECT_EQ(Slot<VxSetViewBorderFn>(VxEngineSetViewBorder)(view_, 1, blue), EngineOk);
+  Tick();
+  EXPECT_EQ(Headless().LastFrame(window_)->At(20, 10), 0x000000FFu) << "the border at the rectangle's corner";
+
+  std::vector<uint32_t> pixels(50 * 40, 0xABABABABu);
+  VxTargetBuffer target{pixels.data(), 50, 40, 50 * 4, 32};
+  EXPECT_EQ(Slot<VxSetViewTargetBufferFn>(VxEngineSetViewTargetBuffer)(view_, &target), EngineOk);
+  VxTargetBuffer back{};
+  EXPECT_EQ(Slot<VxGetViewTargetBufferFn>(VxEngineGetViewTargetBuffer)(view_, &back), EngineOk);
+  EXPECT_EQ(std::memcmp(&back, &target, sizeof target), 0);
+  Tick();
+  EXPECT_TRUE(IsRed(pixels[20 * 50 + 25])) << "drawn into the host's buffer";
+
+  // Rows shorter than their pixels, or a depth the renderer lacks: no target.
+  for (VxTargetBuffer bad : {VxTargetBuffer{pixels.data(), 50, 40, 50, 32}, VxTargetBuffer{pixels.data(), 50, 40, 200, 24},
+                             VxTargetBuffer{pixels.data(), 70000, 1, 280000, 32}}) {
+    EXPECT_EQ(Slot<VxSetViewTargetBufferFn>(VxEngineSetViewTargetBuffer)(view_, &bad), EngineOk);
+    EXPECT_EQ(Slot<VxGetViewTargetBufferFn>(VxEngineGetViewTargetBuffer)(view_, &back), EngineOk);
+    EXPECT_EQ(back.base, nullptr);
+  }
+  Tick();
+}
+
+TEST_F(EngineViewSlotsTest, KeysAndDragsTurnTheCamera) {
+  ASSERT_NE(MakeView(), nullptr);
+  Tick();
+  float fieldOfView = 0;
+  EXPECT_EQ(Slot<VxGetCameraFieldOfViewFn>(VxEngineGetCameraFieldOfView)(view_, &fieldOfView), EngineOk);
+  const float start = Yaw();
+  DeliverKey(Key::kLeft, true);
+  for (int i = 0; i < 3; ++i) Tick();
+  DeliverKey(Key::kLeft, false);
+  EXPECT_NEAR(Yaw() - start, -(0.25f + 0.4f + 0.4f) * fieldOfView, 1e-5);
+
+  for (int i = 0; i < 40; ++i) Tick();  // the turn runs out
+  const float beforeDrag = Yaw();
+  EXPECT_EQ(Slot<VxViewActionFn>(VxEngineViewMouseDown)(view_), EngineOk);
+  EXPECT_EQ(GetCapture(), window_);
+  DeliverPointerMove({kOrigin.x + kWidth, kOrigin.y + kHeight / 2});
+  Tick();
+  EXPECT_EQ(Slot<VxViewActionFn>(VxEngineViewMouseUp)(view_), EngineOk);
+  EXPECT_NEAR(Yaw() - beforeDrag, fieldOfView * 1.0f * 0.3f, 1e-5) << "a drag across half the view";
+  EXPECT_EQ(GetCapture(), WindowHandle::None);
+}
+
+void CountCalls(int32_t, void*, void* userData) { ++*static_cast<int*>(userData); }
+
+TEST_F(EngineViewSlotsTest, ScriptFunctionsRegisterAndValuesParseWithTheViewsContext) {
+  int calls = 0;
+  ScriptFunctionCallback callback{&calls, &CountCalls};
+  auto registerFunction = Slot<VxRegisterHostScriptFunctionFn>(VxEngineRegisterHostScriptFunction);
+  EXPECT_EQ(registerFunction(nullptr, "hostFunction", &callback), EngineOk);
+  EXPECT_EQ(registerFunction(nullptr, nullptr, &callback), EngineOk);
+  EXPECT_EQ(registerFunction(instance_, std::string(300, 'n').c_str(), &callback), EngineOk);
+
+  ASSERT_NE(MakeView(), nullptr);
+  Tick();
+  void* block = nullptr;
+  EXPECT_EQ(Slot<VxParseFieldValueFn>(VxEngineParseFieldValue)(scene_, view_, "1,2,3", FieldTypeSFVec3f, &block), 0);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(static_cast<float*>(block)[2], 3.0f);
+  std::free(block);
+  EXPECT_EQ(Slot<VxSetViewKeyFn>(VxEngineSetViewKey)(view_, 'q'), EngineOk);
+  EXPECT_EQ(Slot<VxSetViewCallbackFn>(VxEngineSetViewCallback)(view_, nullptr), EngineNullArgument);
+}
+
+}  // namespace
+}  // namespace vx::test

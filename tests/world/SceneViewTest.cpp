@@ -1,0 +1,484 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "WorldTestNodes.h"
+#include "engine/scene/DownloadService.h"
+#include "engine/world/SceneView.h"
+#include "platform/HeadlessBackend.h"
+#include "platform/Input.h"
+#include "platform/InputState.h"
+#include "tests/platform/WindowTestSupport.h"
+
+namespace vx {
+namespace {
+
+constexpr int kWidth = 64;
+constexpr int kHeight = 48;
+// Where the test window lies on the pretend screen.
+constexpr Point kWindowOrigin{100, 50};
+
+// Mac key codes the tests press.
+constexpr int32_t kRight = 124;
+constexpr int32_t kUp = 126;
+
+Key KeyOf(int32_t macKeyCode) {
+  switch (macKeyCode) {
+    case 124: return Key::kRight;
+    case 126: return Key::kUp;
+    case 56: return Key::kShift;
+    default: return Key::kNone;
+  }
+}
+
+// Everything a view test records from the host's side of the callback.
+struct CallbackLog {
+  std::vector<std::pair<int32_t, std::string>> events;
+  std::vector<LinkRequest> links;
+
+  ViewCallback Callback() { return {this, &CallbackLog::Record}; }
+  static void Record(int32_t code, void* data, void* self) {
+    auto* log = static_cast<CallbackLog*>(self);
+    if (code == ViewEventOpenLink) {
+      log->links.push_back(*static_cast<LinkRequest*>(data));
+    } else {
+      log->events.emplace_back(code, static_cast<const char*>(data));
+    }
+  }
+};
+
+// A view on a visible 64 x 48 window, with the keyboard focus, onto a world
+// with a red square in front of the camera.
+class SceneViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ReleaseAllKeys();
+    window = windows.Create(kWindowVisible, WindowHandle::None, kWidth, kHeight, kWindowOrigin.x, kWindowOrigin.y);
+    test::AddToScene(world, MakeNode<test::CSquareNode>(-1.0f, -1.0f, 1.0f, 1.0f, -5.0f, FloatColor{1.0f, 0.0f, 0.0f}));
+    view = std::make_unique<CSceneView>(window);
+    view->AttachBrowser(&world);
+    view->SetFlags(kViewCaptureMouse);
+    view->SetFocus(true);
+    view->SetCallback(log.Callback());
+    MovePointer(kWidth / 2, kHeight / 2);
+  }
+  void TearDown() override {
+    view.reset();
+    ReleaseAllKeys();
+  }
+
+  void MovePointer(int x, int y) { DeliverPointerMove({kWindowOrigin.x + x, kWindowOrigin.y + y}); }
+  void Press(int32_t macKeyCode, bool down) { DeliverKey(KeyOf(macKeyCode), down); }
+  float Yaw() const {
+    float pitch, yaw, roll;
+    view->GetContext()->GetOrientation(&pitch, &yaw, &roll);
+    return yaw;
+  }
+  float Pitch() const {
+    float pitch, yaw, roll;
+    view->GetContext()->GetOrientation(&pitch, &yaw, &roll);
+    return pitch;
+  }
+  test::CBindable& BindNavigation(const char* type) {
+    navigation = test::MakeBindable(NodeTypeNavigationInfo, "nav");
+    test::CBindable& node = test::Bindable(navigation);
+    SFString text{};
+    std::snprintf(text.text, sizeof text.text, "%s", type);
+    MFString types{1, &text};
+    node.SetField("type", &types);
+    world.BindNavigationInfo(navigation.Get(), true);
+    return node;
+  }
+
+  test::RecordingClass windows;
+  WindowHandle window = WindowHandle::None;
+  CBrowser world;
+  CNodeRef navigation;
+  CallbackLog log;
+  std::unique_ptr<CSceneView> view;
+};
+
+TEST_F(SceneViewTest, ATickDrawsTheWorldAndPresentsItWithTheBorderWhileFocused) {
+  const float green[3] = {0.0f, 1.0f, 0.0f};
+  view->SetBorder(true, green);
+  view->Tick();
+
+  const auto frame = Headless().LastFrame(window);
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(frame->At(32, 24), 0x00FD0202u) << "the lit square in the middle";
+  EXPECT_EQ(frame->At(5, 5), 0u);
+  EXPECT_EQ(frame->At(0, 10), 0x0000FF00u) << "the border";
+  EXPECT_EQ(frame->At(kWidth - 1, kHeight - 1), 0x0000FF00u);
+  EXPECT_EQ(world.GetFrameCount(), 2) << "the first tick prepares the world, then draws its frame";
+  EXPECT_EQ(Headless().PresentCount(window), 2);
+
+  view->SetFocus(false);
+  view->Tick();
+  EXPECT_EQ(Headless().LastFrame(window)->At(0, 10), 0u) << "no border without the focus";
+  EXPECT_EQ(Headless().PresentCount(window), 3);
+}
+
+TEST_F(SceneViewTest, AnotherSizeMakesTheFrameAgainAtThatSizeInTheRectangle) {
+  view->Tick();
+  view->SetRect({8, 16, 40, 48});
+  view->Tick();
+  const auto frame = Headless().LastFrame(window);
+  EXPECT_EQ(view->GetContext()->GetFrameBuffer().width, 32);
+  EXPECT_EQ(view->GetContext()->GetFrameBuffer().height, 32);
+  EXPECT_NE(frame->At(32, 24), 0u) << "drawn into the rectangle";
+}
+
+TEST_F(SceneViewTest, ArrowKeysAccelerateAndDecayTheTurnAndPitchSpeeds) {
+  view->Tick();
+  const float fieldOfView = view->GetContext()->GetFieldOfView();
+  const float yawBefore = Yaw();
+  Press(kRight, true);
+  std::vector<float> turn;
+  for (int i = 0; i < 3; ++i) {
+    view->Tick();
+    turn.push_back(view->GetTurnSpeed());
+  }
+  Press(kRight, false);
+  for (int i = 0; i < 2; ++i) {
+    view->Tick();
+    turn.push_back(view->GetTurnSpeed());
+  }
+  const std::vector<float> expected = {0.25f, 0.4f, 0.4f, 0.3f, 0.225f};
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_FLOAT_EQ(turn[i], expected[i]) << "tick " << i;
+  EXPECT_NEAR(Yaw() - yawBefore, (0.25f + 0.4f + 0.4f + 0.3f + 0.225f) * fieldOfView, 1e-4);
+
+  Press(kUp, true);
+  view->Tick();
+  EXPECT_FLOAT_EQ(view->GetPitchSpeed(), 0.25f);
+  Press(kUp, false);
+  view->Tick();
+  EXPECT_FLOAT_EQ(view->GetPitchSpeed(), 0.0625f);
+  EXPECT_GT(Pitch(), 0.0f);
+}
+
+TEST_F(SceneViewTest, KeysReachTheViewOnlyWhileItIsActive) {
+  view->Tick();
+  Press(kRight, true);
+  MovePointer(0, 10);  // x = 0 is outside the active area
+  view->Tick();
+  EXPECT_EQ(view->GetTurnSpeed(), 0.0f);
+  MovePointer(10, 10);
+  view->SetFocus(false);
+  view->Tick();
+  EXPECT_EQ(view->GetTurnSpeed(), 0.0f) << "without focus nothing navigates";
+  view->SetFlags(kViewHostFedInput);
+  view->SetFocus(true);
+  view->SetHostKey(kRight, true);
+  view->Tick();
+  EXPECT_EQ(view->GetTurnSpeed(), 0.25f) << "keys fed by the host";
+}
+
+TEST_F(SceneViewTest, WalkAndFlyMoveAtTheNavigationSpeedAndTheCameraStandsAtAvatarHeight) {
+  test::CBindable& nav = BindNavigation("WALK");
+  nav.speed = 3.0f;
+  float sizes[] = {0.5f, 1.5f};
+  MFFloat avatar{2, sizes};
+  nav.SetField("avatarSize", &avatar);
+  view->Tick();
+  const CVec3f start = view->GetContext()->GetPosition();
+  EXPECT_FLOAT_EQ(start.y, 1.5f);
+
+  // Looking up a little: walking keeps to the ground, flying follows the view.
+  view->GetContext()->SetOrientation(0.3f, 3.0f, 0.0f, false);
+  Press(56, true);
+  view->Tick();
+  const float step = 3.0f / 15.0f;  // speed / frame rate
+  CVec3f walked = view->GetContext()->GetPosition();
+  EXPECT_NEAR(walked.x, start.x - step * std::sin(3.0f), 1e-5);
+  EXPECT_NEAR(walked.z, start.z + step * std::cos(3.0f), 1e-5);
+  EXPECT_FLOAT_EQ(walked.y, start.y);
+
+  BindNavigation("FLY");
+  view->Tick();
+  const CVec3f flown = view->GetContext()->GetPosition();
+  EXPECT_NEAR(flown.y - walked.y, std::sin(0.3f) / 15.0f, 1e-6) << "the default speed along the view";
+}
+
+TEST_F(SceneViewTest, ExamineZoomsWithTheForwardKeyAndNoneBlocksEveryMove) {
+  BindNavigation("EXAMINE");
+  view->Tick();
+  const float f = view->GetContext()->GetFieldOfView();
+  Press(56, true);
+  view->Tick();
+  EXPECT_NEAR(view->GetContext()->GetFieldOfView(), f - (40.0f / 15.0f) * f * 0.045f, 1e-6);
+  EXPECT_EQ(view->GetContext()->GetPosition(), CVec3f(0.0f, 0.0f, 0.0f));
+
+  BindNavigation("NONE");
+  Press(kRight, true);
+  const float zoomed = view->GetContext()->GetFieldOfView();
+  const float yaw = Yaw();
+  view->MouseDown();
+  MovePointer(60, 40);
+  view->Tick();
+  view->Tick();
+  EXPECT_EQ(view->GetContext()->GetFieldOfView(), zoomed);
+  EXPECT_EQ(Yaw(), yaw);
+  EXPECT_EQ(Pitch(), 0.0f);
+  EXPECT_EQ(view->GetContext()->GetPosition(), CVec3f(0.0f, 0.0f, 0.0f));
+}
+
+TEST_F(SceneViewTest, DraggingOnEmptySpaceTurnsByTheSquaredOffset) {
+  view->Tick();
+  const float f = view->GetContext()->GetFieldOfView();
+  const float yaw = Yaw();
+  view->MouseDown();
+  EXPECT_TRUE(view->IsDragging());
+  EXPECT_EQ(GetCapture(), window) << "flag 0x10 captures the mouse";
+  MovePointer(48, 18);
+  view->Tick();
+  // Offsets of a half and a quarter of the half view, squared.
+  EXPECT_NEAR(Yaw() - yaw, f * 0.25f * 0.3f, 1e-6);
+  EXPECT_NEAR(Pitch(), f * 0.0625f * 0.3f, 1e-6);
+  view->MouseUp();
+  EXPECT_FALSE(view->IsDragging());
+  EXPECT_EQ(GetCapture(), WindowHandle::None);
+}
+
+// A Group with a TouchSensor and a square in the middle of the view.
+class SensedSceneViewTest : public SceneViewTest {
+ protected:
+  void SetUp() override {
+    SceneViewTest::SetUp();
+    sensorRef = MakeNode<test::CSensorNode>(NodeTypeTouchSensor);
+    sensorRef->SetDefName("touch");
+    test::AddToScene(world, test::MakeSensedSquare(sensorRef, 1.0f, -4.0f));
+    view->Tick();
+  }
+  test::CSensorNode& Sensor() { return static_cast<test::CSensorNode&>(*sensorRef.Get()); }
+
+  // Presses in the middle, moves by (dx, dy) with one tick, releases.
+  void PressMoveRelease(int dx, int dy) {
+    view->MouseDown();
+    MovePointer(kWidth / 2 + dx, kHeight / 2 + dy);
+    view->Tick();
+    view->MouseUp();
+    MovePointer(kWidth / 2, kHeight / 2);
+    view->Tick();
+  }
+
+  CNodeRef sensorRef;
+};
+
+TEST_F(SensedSceneViewTest, APressOnGeometryReachesItsSensorAndTheHostAndDoesNotNavigate) {
+  const float yaw = Yaw();
+  view->MouseDown();
+  EXPECT_EQ(Sensor().presses, 1);
+  EXPECT_FALSE(view->IsDragging()) << "a TouchSensor takes the press";
+  EXPECT_TRUE(view->GetContext()->buttonDown);
+  MovePointer(kWidth / 2 + 8, kHeight / 2);
+  view->Tick();
+  EXPECT_EQ(Yaw(), yaw);
+  EXPECT_EQ(Sensor().drags, 1);
+  EXPECT_FLOAT_EQ(Sensor().dragX, 8.0f / kWidth);
+  view->MouseUp();
+  EXPECT_EQ(Sensor().releases, 1);
+  EXPECT_EQ(Sensor().clicks, 0) << "8 pixels is a drag";
+  EXPECT_FALSE(view->GetContext()->buttonDown);
+  EXPECT_EQ(log.events, (std::vector<std::pair<int32_t, std::string>>{{2, "touch"}, {3, "touch"}, {4, "touch"}}));
+}
+
+TEST_F(SensedSceneViewTest, TwoPixelsApartIsAClickAndThreeIsNot) {
+  PressMoveRelease(2, -2);
+  EXPECT_EQ(Sensor().clicks, 1);
+  PressMoveRelease(3, 0);
+  PressMoveRelease(0, 3);
+  EXPECT_EQ(Sensor().clicks, 1);
+  EXPECT_EQ(Sensor().presses, 3);
+}
+
+// A world file in a folder of its own, removed with the object.
+class WorldFile {
+ public:
+  explicit WorldFile(const std::string& text) {
+    folder_ = std::filesystem::temp_directory_path() / ("vx-view-" + std::to_string(getpid()) + "-" + std::to_string(++count_));
+    std::filesystem::create_directories(folder_);
+    path_ = (folder_ / "world.wrl").string();
+    std::ofstream(path_) << text;
+  }
+  ~WorldFile() { std::filesystem::remove_all(folder_); }
+  const std::string& Path() const { return path_; }
+
+ private:
+  static inline int count_ = 0;
+  std::filesystem::path folder_;
+  std::string path_;
+};
+
+constexpr const char* kTwoGroups = "#VRML V2.0 utf8\nDEF Start Group {}\nDEF Far Group {}\n";
+
+TEST_F(SensedSceneViewTest, APressedNodeGoneWithAReloadIsNeitherReleasedNorClicked) {
+  WorldFile file(kTwoGroups);
+  const CNodeWeakRef watched(sensorRef.Get());
+  view->MouseDown();
+  view->LoadWorld(file.Path().c_str(), nullptr);
+  sensorRef = CNodeRef();
+  view->Tick();
+  EXPECT_EQ(watched.Get(), nullptr) << "the reload deleted the sensor";
+  EXPECT_NE(world.FindNode("Far"), nullptr);
+  view->MouseUp();
+  EXPECT_EQ(log.events, (std::vector<std::pair<int32_t, std::string>>{{2, "touch"}}));
+}
+
+TEST_F(SensedSceneViewTest, AClickThatFollowsALinkToAPageSendsItToTheHost) {
+  Sensor().onClick = [](test::CSensorNode&, CViewContext* context) {
+    context->GetView()->LoadWorld("http://example.test/page.html", "_blank");
+  };
+  PressMoveRelease(1, 1);
+  ASSERT_EQ(log.links.size(), 1u);
+  EXPECT_STREQ(log.links[0].url, "http://example.test/page.html");
+  EXPECT_STREQ(log.links[0].target, "_blank");
+  EXPECT_FALSE(view->IsDownloading());
+}
+
+TEST_F(SceneViewTest, AViewpointNameAfterTheLastInnerHashIsSplitOff) {
+  view->LoadWorld("docs/a#b/file.wrl#Far", nullptr);
+  EXPECT_EQ(view->GetPendingFile(), "docs/a#b/file.wrl");
+  EXPECT_EQ(view->GetViewpointName(), "Far");
+  view->LoadWorld("#first.wrl", "frame");
+  EXPECT_EQ(view->GetPendingFile(), "#first.wrl") << "a leading '#' does not split";
+  EXPECT_EQ(view->GetViewpointName(), "");
+  EXPECT_EQ(view->GetLinkTarget(), "frame");
+  view->LoadWorld("last.wrl#", nullptr);
+  ASSERT_EQ(log.links.size(), 1u) << "a trailing '#' does not split, and the name is no scene";
+  EXPECT_STREQ(log.links[0].url, "last.wrl#");
+
+  // A URL longer than the buffers is cut, never copied past them.
+  const std::string longUrl = "http://example.test/" + std::string(600, 'a') + "#" + std::string(600, 'b') + ".wrl";
+  view->LoadWorld(longUrl.c_str(), longUrl.c_str());
+  ASSERT_EQ(log.links.size(), 2u);
+  EXPECT_EQ(std::string(log.links[1].url), longUrl.substr(0, VX_TEXT_BUFFER_SIZE - 1));
+  EXPECT_EQ(std::string(log.links[1].target), longUrl.substr(0, VX_TEXT_BUFFER_SIZE - 1));
+}
+
+TEST_F(SceneViewTest, ALocalWorldLoadsOnTheNextTickAndBindsTheNamedViewpoint) {
+  WorldFile file(kTwoGroups);
+  const std::string url = file.Path() + "#Far";
+  view->Tick();
+  view->LoadWorld(url.c_str(), nullptr);
+  view->Tick();
+  ASSERT_NE(world.FindNode("Far"), nullptr);
+  EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far"));
+  EXPECT_EQ(view->GetPendingFile(), "");
+  EXPECT_EQ(Headless().LastFrame(window)->At(32, 24), 0u) << "the square went with the old scene";
+
+  view->LoadWorld("/no/such/folder/world.wrl", nullptr);
+  view->Tick();
+  EXPECT_NE(world.FindNode("Far"), nullptr) << "a file that does not open changes nothing";
+}
+
+TEST_F(SceneViewTest, AViewpointsJumpIsNotTakenForAStepThroughTheWallBetween) {
+  WorldFile file(
+      "#VRML V2.0 utf8\n"
+      "Viewpoint { position 0 0 10 }\n"
+      "Transform { translation 0 0 5 children Shape { geometry Box { size 4 4 0.2 } } }\n");
+  view->LoadWorld(file.Path().c_str(), nullptr);
+  for (int i = 0; i < 3; ++i) view->Tick();
+  EXPECT_EQ(view->GetContext()->GetPosition(), CVec3f(0.0f, 0.0f, 10.0f));
+  EXPECT_EQ(view->GetPreviousCameraPosition(), CVec3f(0.0f, 0.0f, 10.0f));
+
+  // Walking into the wall is stopped by it.
+  view->GetContext()->SetPosition({0.0f, 0.0f, 5.3f}, false);
+  view->Tick();
+  EXPECT_GT(view->GetContext()->GetPosition().z, 5.3f);
+}
+
+// A download service whose downloads end when the test says so.
+class ScriptedDownloads final : public IDownloadService {
+ public:
+  ScriptedDownloads() { SetDownloadService(this); }
+  ~ScriptedDownloads() override { SetDownloadService(nullptr); }
+
+  std::string GetCacheDirectory() override { return "/cache/"; }
+  int32_t Start(const char* url, const DownloadCallback* callback) override {
+    DownloadRequest& request = requests[++lastSlot];
+    request = {DownloadRunning, lastSlot, {}, {}, callback->userData, callback->fn};
+    std::snprintf(request.url, sizeof request.url, "%s", url);
+    return lastSlot;
+  }
+  int32_t GetStatus(int32_t slot) override {
+    return requests.contains(slot) ? requests[slot].state : DownloadFree;
+  }
+  void Cancel(int32_t slot) override {
+    cancelled.push_back(slot);
+    End(slot, DownloadCancelled, "");
+  }
+  void End(int32_t slot, int32_t state, const std::string& localPath) {
+    if (!requests.contains(slot)) return;
+    DownloadRequest request = requests[slot];
+    requests.erase(slot);
+    request.state = state;
+    std::snprintf(request.localPath, sizeof request.localPath, "%s", localPath.c_str());
+    request.callback(VX_DOWNLOAD_EVENT, &request, request.userData);
+  }
+
+  int32_t lastSlot = 0;
+  std::map<int32_t, DownloadRequest> requests;
+  std::vector<int32_t> cancelled;
+};
+
+TEST_F(SceneViewTest, AnHttpWorldIsDownloadedWithBlankFramesAndThenLoaded) {
+  ScriptedDownloads downloads;
+  WorldFile file(kTwoGroups);
+  view->LoadWorld("http://example.test/worlds/w.wrl#Far", nullptr);
+  ASSERT_TRUE(view->IsDownloading());
+  EXPECT_EQ(downloads.requests[downloads.lastSlot].url, std::string("http://example.test/worlds/w.wrl"));
+  view->LoadWorld("http://example.test/other.wrl", nullptr);
+  EXPECT_EQ(downloads.requests.size(), 1u) << "one world download at a time";
+  view->Tick();
+  EXPECT_EQ(Headless().LastFrame(window)->At(32, 24), 0u) << "cleared while downloading";
+
+  downloads.End(downloads.lastSlot, DownloadDone, file.Path());
+  view->Tick();
+  EXPECT_FALSE(view->IsDownloading());
+  EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far"));
+  EXPECT_EQ(world.GetWorldUrl(), "http://example.test/worlds/");
+}
+
+TEST_F(SceneViewTest, AFailedDownloadIsDroppedAndADestroyedViewIsNeverCalledBack) {
+  ScriptedDownloads downloads;
+  view->LoadWorld("http://example.test/w.wrl", nullptr);
+  downloads.End(downloads.lastSlot, DownloadFailed, "");
+  EXPECT_FALSE(view->IsDownloading());
+
+  view->LoadWorld("http://example.test/w.wrl", nullptr);
+  const int32_t slot = downloads.lastSlot;
+  view.reset();
+  EXPECT_EQ(downloads.cancelled, std::vector<int32_t>{slot});
+  EXPECT_TRUE(downloads.requests.empty());
+}
+
+TEST_F(SceneViewTest, AHostTargetIsDrawnIntoUnlessTheViewCapturesTheMouse) {
+  test::TestFrame target(kWidth, kHeight, 4, 0xAB);
+  view->SetTargetBuffer(target.map);
+  view->Tick();
+  EXPECT_EQ(target.Xrgb(32, 24), 0xABABABABu) << "flag 0x10 renders into the view's own frame";
+  EXPECT_EQ(Headless().LastFrame(window)->At(32, 24), 0x00FD0202u);
+
+  view = std::make_unique<CSceneView>(window);
+  view->AttachBrowser(&world);
+  view->SetFlags(0);
+  view->SetTargetBuffer(target.map);
+  const int presented = Headless().PresentCount(window);
+  view->Tick();
+  EXPECT_EQ(target.Xrgb(32, 24), 0x00FD0202u);
+  EXPECT_EQ(Headless().PresentCount(window), presented) << "the host presents its own buffer";
+
+  view->SetTargetBuffer(PixelMap{});
+  view->Tick();
+  EXPECT_GT(Headless().PresentCount(window), presented) << "without the target the view presents again";
+}
+
+}  // namespace
+}  // namespace vx
