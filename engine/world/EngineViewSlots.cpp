@@ -132,26 +132,14 @@ EngineResult GetViewTargetBuffer(::ViewHandle* handle, VxTargetBuffer* desc) {
   return EngineOk;
 }
 
-EngineResult ViewMouseDown(::ViewHandle* handle) {
+// Slots 31 to 33: one of the view's own steps. The command link that the
+// tick would serve once networking is on is not part of this engine, so the
+// tick is the view's alone.
+template <void (CSceneView::*Step)()>
+EngineResult RunViewStep(::ViewHandle* handle) {
   CSceneView* view = ViewOf(handle);
   if (!view) return EngineNullArgument;
-  view->MouseDown();
-  return EngineOk;
-}
-
-EngineResult ViewMouseUp(::ViewHandle* handle) {
-  CSceneView* view = ViewOf(handle);
-  if (!view) return EngineNullArgument;
-  view->MouseUp();
-  return EngineOk;
-}
-
-// The command link that would run here once networking is on is not part of
-// this engine; the tick is the view's alone.
-EngineResult TickView(::ViewHandle* handle) {
-  CSceneView* view = ViewOf(handle);
-  if (!view) return EngineNullArgument;
-  view->Tick();
+  (view->*Step)();
   return EngineOk;
 }
 
@@ -248,9 +236,9 @@ void AddViewSlots(EngineSlotTable& table) {
   table[VxEngineGetViewRect] = AsSlot(&GetViewRect);
   table[VxEngineSetViewTargetBuffer] = AsSlot(&SetViewTargetBuffer);
   table[VxEngineGetViewTargetBuffer] = AsSlot(&GetViewTargetBuffer);
-  table[VxEngineViewMouseDown] = AsSlot(&ViewMouseDown);
-  table[VxEngineViewMouseUp] = AsSlot(&ViewMouseUp);
-  table[VxEngineTickView] = AsSlot(&TickView);
+  table[VxEngineViewMouseDown] = AsSlot(&RunViewStep<&CSceneView::MouseDown>);
+  table[VxEngineViewMouseUp] = AsSlot(&RunViewStep<&CSceneView::MouseUp>);
+  table[VxEngineTickView] = AsSlot(&RunViewStep<&CSceneView::Tick>);
   table[VxEngineRegisterHostScriptFunction] = AsSlot(&RegisterHostScriptFunction);
   table[VxEngineSetViewCallback] = AsSlot(&SetViewCallback);
   table[VxEngineGetCameraPosition] = AsSlot(&GetCameraPosition);

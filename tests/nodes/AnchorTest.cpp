@@ -5,6 +5,7 @@
 
 #include "NodeTestSupport.h"
 #include "engine/scene/nodes/AnchorNode.h"
+#include "engine/world/SceneView.h"
 
 namespace vx::test {
 namespace {
@@ -43,6 +44,39 @@ TEST(AnchorNode, TheLinkIsACopyOfTheFirstUrlWithTheTarget) {
   const MFString none{};
   anchor.SetField("url", &none);
   EXPECT_FALSE(anchor.GetLink()) << "an empty url leads nowhere";
+}
+
+// A click goes to the view that owns the context: a scene file beside the
+// world is loaded there, anything else goes to the host as a link.
+TEST(AnchorNode, AClickSendsTheViewToTheLink) {
+  auto world = ReadWorld(R"(DEF Near Anchor { url "next.wrl#Door" parameter "target=main" }
+                            DEF Page Anchor { url "http://example.test/page.html" parameter "target=_blank" }
+                            DEF Nowhere Anchor {})");
+  world->SetWorldUrl("/worlds/here/main.wrl");
+  CSceneView sceneView(WindowHandle::None);
+  std::vector<LinkRequest> links;
+  sceneView.SetCallback({&links, [](int32_t code, void* data, void* self) {
+                           if (code == ViewEventOpenLink) {
+                             static_cast<std::vector<LinkRequest>*>(self)->push_back(*static_cast<LinkRequest*>(data));
+                           }
+                         }});
+  CViewContext context(WindowHandle::None, 0);
+  context.SetView(&sceneView);
+
+  world->FindNode("Near")->OnPointerClick(&context);
+  EXPECT_EQ(sceneView.GetPendingFile(), "/worlds/here/next.wrl");
+  EXPECT_EQ(sceneView.GetViewpointName(), "Door");
+  EXPECT_EQ(sceneView.GetLinkTarget(), "main");
+  EXPECT_EQ(TextOf(static_cast<CAnchorNode*>(world->FindNode("Near"))->url[0]), "next.wrl#Door") << "the field is not cut";
+
+  world->FindNode("Page")->OnPointerClick(&context);
+  ASSERT_EQ(links.size(), 1u);
+  EXPECT_STREQ(links[0].url, "http://example.test/page.html");
+  EXPECT_STREQ(links[0].target, "_blank");
+
+  world->FindNode("Nowhere")->OnPointerClick(&context);
+  world->FindNode("Near")->OnPointerClick(nullptr);
+  EXPECT_EQ(links.size(), 1u);
 }
 
 }  // namespace

@@ -126,13 +126,8 @@ TEST_F(InlineTest, ShowingALoadedFileKeepsTheViewAndItsCamera) {
   WriteFile("b.wrl", "DEF Far Viewpoint { position 0 0 50 } DEF Inner Transform {}");
   ReadMain(R"(DEF I Inline { url "b.wrl" })");
   std::vector<uint32_t> pixels(16 * 16);
-  PixelMap frame;
-  frame.bits = reinterpret_cast<uint8_t*>(pixels.data());
-  frame.width = frame.height = 16;
-  frame.bytesPerPixel = 4;
-  frame.rowBytes = 16 * 4;
   CViewContext view(WindowHandle::None, 0);
-  view.SetFrameBuffer(frame);
+  view.SetFrameBuffer(FrameOver(pixels, 16, 16));
   world_->RenderView(RenderPass::Activate, &view);
   for (int i = 0; i < 4; ++i) world_->RenderFrame(&view);
   ASSERT_EQ(Main().GetState(), InlineState::Loaded);

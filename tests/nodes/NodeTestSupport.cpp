@@ -36,6 +36,16 @@ CNodeRef LoggingProbe(std::vector<std::string>& log, const std::string& name) {
   return node;
 }
 
+PixelMap FrameOver(std::vector<uint32_t>& pixels, int width, int height) {
+  PixelMap map;
+  map.bits = reinterpret_cast<uint8_t*>(pixels.data());
+  map.width = static_cast<uint16_t>(width);
+  map.height = static_cast<uint16_t>(height);
+  map.bytesPerPixel = 4;
+  map.rowBytes = width * 4;
+  return map;
+}
+
 std::unique_ptr<CBrowser> ReadWorld(const std::string& body) {
   auto world = std::make_unique<CBrowser>();
   auto stream = CSceneInputStream::FromText("#VRML V2.0 utf8\n" + body);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/Browser.h"
@@ -38,6 +39,10 @@ void SetValue(CNode& node, const char* field, const T& value) {
 
 // A probe that appends "<name>:<pass>" to the log on every traversal.
 CNodeRef LoggingProbe(std::vector<std::string>& log, const std::string& name);
+
+// A 32-bit frame of width x height over pixels, which must hold that many
+// and stay with the caller.
+PixelMap FrameOver(std::vector<uint32_t>& pixels, int width, int height);
 
 // A world read from the body of a scene file; the read must succeed.
 std::unique_ptr<CBrowser> ReadWorld(const std::string& body);

@@ -26,13 +26,7 @@ class PointingSensorTest : public ::testing::Test {
  protected:
   PointingSensorTest() {
     world_.ResetClock();
-    PixelMap map;
-    map.bits = reinterpret_cast<uint8_t*>(pixels_.data());
-    map.width = kFrameSize;
-    map.height = kFrameSize;
-    map.bytesPerPixel = 4;
-    map.rowBytes = kFrameSize * 4;
-    view_.SetFrameBuffer(map);
+    view_.SetFrameBuffer(FrameOver(pixels_, kFrameSize, kFrameSize));
   }
 
   CNodeRef Make(const char* type) { return NodeFactory(type, {.world = &world_}); }

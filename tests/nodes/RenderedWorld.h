@@ -32,13 +32,7 @@ class RenderedWorld : public ::testing::Test {
     width_ = width;
     height_ = height;
     pixels_.assign(static_cast<size_t>(width * height), 0u);
-    PixelMap map;
-    map.bits = reinterpret_cast<uint8_t*>(pixels_.data());
-    map.width = static_cast<uint16_t>(width);
-    map.height = static_cast<uint16_t>(height);
-    map.bytesPerPixel = 4;
-    map.rowBytes = width * 4;
-    view.SetFrameBuffer(map);
+    view.SetFrameBuffer(FrameOver(pixels_, width, height));
     world = ReadWorld(body);
   }
   // Activates the world in the view and draws one frame.

@@ -21,13 +21,7 @@ constexpr int kFrameSize = 32;
 class ViewerSensorTest : public ::testing::Test {
  protected:
   ViewerSensorTest() {
-    PixelMap map;
-    map.bits = reinterpret_cast<uint8_t*>(pixels_.data());
-    map.width = kFrameSize;
-    map.height = kFrameSize;
-    map.bytesPerPixel = 4;
-    map.rowBytes = kFrameSize * 4;
-    view_.SetFrameBuffer(map);
+    view_.SetFrameBuffer(FrameOver(pixels_, kFrameSize, kFrameSize));
   }
   void Record(CNode& sensor, bool withPosition) {
     recorder_ = MakeNode<CEventRecorder>();

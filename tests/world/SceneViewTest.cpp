@@ -3,7 +3,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "platform/Input.h"
 #include "platform/InputState.h"
 #include "tests/platform/WindowTestSupport.h"
+#include "tests/scene/ScriptedDownloads.h"
 
 namespace vx {
 namespace {
@@ -394,52 +394,20 @@ TEST_F(SceneViewTest, AViewpointsJumpIsNotTakenForAStepThroughTheWallBetween) {
   EXPECT_GT(view->GetContext()->GetPosition().z, 5.3f);
 }
 
-// A download service whose downloads end when the test says so.
-class ScriptedDownloads final : public IDownloadService {
- public:
-  ScriptedDownloads() { SetDownloadService(this); }
-  ~ScriptedDownloads() override { SetDownloadService(nullptr); }
-
-  std::string GetCacheDirectory() override { return "/cache/"; }
-  int32_t Start(const char* url, const DownloadCallback* callback) override {
-    DownloadRequest& request = requests[++lastSlot];
-    request = {DownloadRunning, lastSlot, {}, {}, callback->userData, callback->fn};
-    std::snprintf(request.url, sizeof request.url, "%s", url);
-    return lastSlot;
-  }
-  int32_t GetStatus(int32_t slot) override {
-    return requests.contains(slot) ? requests[slot].state : DownloadFree;
-  }
-  void Cancel(int32_t slot) override {
-    cancelled.push_back(slot);
-    End(slot, DownloadCancelled, "");
-  }
-  void End(int32_t slot, int32_t state, const std::string& localPath) {
-    if (!requests.contains(slot)) return;
-    DownloadRequest request = requests[slot];
-    requests.erase(slot);
-    request.state = state;
-    std::snprintf(request.localPath, sizeof request.localPath, "%s", localPath.c_str());
-    request.callback(VX_DOWNLOAD_EVENT, &request, request.userData);
-  }
-
-  int32_t lastSlot = 0;
-  std::map<int32_t, DownloadRequest> requests;
-  std::vector<int32_t> cancelled;
-};
+int32_t LastSlot(const ScriptedDownloads& downloads) { return downloads.nextSlot - 1; }
 
 TEST_F(SceneViewTest, AnHttpWorldIsDownloadedWithBlankFramesAndThenLoaded) {
   ScriptedDownloads downloads;
   WorldFile file(kTwoGroups);
   view->LoadWorld("http://example.test/worlds/w.wrl#Far", nullptr);
   ASSERT_TRUE(view->IsDownloading());
-  EXPECT_EQ(downloads.requests[downloads.lastSlot].url, std::string("http://example.test/worlds/w.wrl"));
+  EXPECT_EQ(downloads.requests[LastSlot(downloads)].url, std::string("http://example.test/worlds/w.wrl"));
   view->LoadWorld("http://example.test/other.wrl", nullptr);
   EXPECT_EQ(downloads.requests.size(), 1u) << "one world download at a time";
   view->Tick();
   EXPECT_EQ(Headless().LastFrame(window)->At(32, 24), 0u) << "cleared while downloading";
 
-  downloads.End(downloads.lastSlot, DownloadDone, file.Path());
+  downloads.End(LastSlot(downloads), DownloadDone, file.Path().c_str());
   view->Tick();
   EXPECT_FALSE(view->IsDownloading());
   EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far"));
@@ -449,11 +417,11 @@ TEST_F(SceneViewTest, AnHttpWorldIsDownloadedWithBlankFramesAndThenLoaded) {
 TEST_F(SceneViewTest, AFailedDownloadIsDroppedAndADestroyedViewIsNeverCalledBack) {
   ScriptedDownloads downloads;
   view->LoadWorld("http://example.test/w.wrl", nullptr);
-  downloads.End(downloads.lastSlot, DownloadFailed, "");
+  downloads.End(LastSlot(downloads), DownloadFailed, "");
   EXPECT_FALSE(view->IsDownloading());
 
   view->LoadWorld("http://example.test/w.wrl", nullptr);
-  const int32_t slot = downloads.lastSlot;
+  const int32_t slot = LastSlot(downloads);
   view.reset();
   EXPECT_EQ(downloads.cancelled, std::vector<int32_t>{slot});
   EXPECT_TRUE(downloads.requests.empty());

@@ -4,6 +4,8 @@
 
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/world/SceneView.h"
+#include "engine/world/ViewContext.h"
 
 namespace vx {
 namespace {
@@ -21,6 +23,14 @@ constexpr FieldTable kAnchorTable{Section(kAnchorFields), Section(kGroupingEvent
 constexpr std::string_view kTargetWord = "target";
 // The word and the character after it (normally '=') come before the name.
 constexpr size_t kTargetNameStart = kTargetWord.size() + 1;
+
+// A url with a scheme ("http:", "file:", "mailto:" ...) or an absolute path
+// is followed as it is.
+bool IsRelative(std::string_view url) {
+  if (url.empty() || url.starts_with('/') || url.starts_with('\\') || url.starts_with('#')) return false;
+  const size_t colon = url.find(':');
+  return colon == std::string_view::npos || url.find_first_of("/\\#") < colon;
+}
 
 }  // namespace
 
@@ -43,7 +53,16 @@ int CAnchorNode::OnEventIn(bool isField, int index, const void* value) {
 
 std::optional<AnchorLink> CAnchorNode::GetLink() const {
   if (url.count <= 0) return std::nullopt;
-  return AnchorLink{std::string(TextOf(url[0])), AnchorTarget(parameter)};
+  AnchorLink link{std::string(TextOf(url[0])), AnchorTarget(parameter)};
+  if (std::string resolved; IsRelative(link.url) && ResolveUrl(link.url, resolved) == 0) link.url = std::move(resolved);
+  return link;
+}
+
+void CAnchorNode::OnPointerClick(CViewContext* view) {
+  CSceneView* sceneView = view ? view->GetView() : nullptr;
+  const std::optional<AnchorLink> link = GetLink();
+  if (!sceneView || !link) return;
+  sceneView->LoadWorld(link->url.c_str(), link->target.empty() ? nullptr : link->target.c_str());
 }
 
 void RegisterAnchorNode(NodeClassTable& table) { table.Add<CAnchorNode>("Anchor"); }

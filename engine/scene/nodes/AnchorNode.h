@@ -1,6 +1,8 @@
 // Anchor: a grouping node whose children, when clicked, send the view to the
 // Anchor's first url, in the target frame named by a "target=" entry of its
-// `parameter` list.
+// `parameter` list. A relative url names a file beside the world the Anchor
+// was read from (an inlined file's own folder for an Anchor inside an
+// Inline); urls with a scheme and absolute paths go to the view as they are.
 #pragma once
 
 #include <optional>
@@ -33,8 +35,11 @@ class CAnchorNode : public CNode {
   NodeTypeId GetTypeId() const override { return NodeTypeAnchor; }
   void Traverse(RenderPass pass, CViewContext* view) override;
   int OnEventIn(bool isField, int index, const void* value) override;
+  // Follows the link through the view that owns the context.
+  void OnPointerClick(CViewContext* view) override;
 
-  // The link of the first url; none while `url` is empty.
+  // The link of the first url, resolved when it is relative; none while
+  // `url` is empty.
   std::optional<AnchorLink> GetLink() const;
 
   SFVec3f bboxCenter{};

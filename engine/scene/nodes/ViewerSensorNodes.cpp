@@ -11,10 +11,10 @@
 namespace vx {
 namespace {
 
-constexpr FieldSpec kProximitySensorFields[] = {
-    Field<&CProximitySensorNode::center>("center", DefaultFloats(0, 0, 0)),
-    Field<&CProximitySensorNode::size>("size", DefaultFloats(0, 0, 0)),
-    Field<&CProximitySensorNode::enabled>("enabled", DefaultBool(true)),
+constexpr FieldSpec kBoxSensorFields[] = {
+    Field<&CBoxSensorNode::center>("center", DefaultFloats(0, 0, 0)),
+    Field<&CBoxSensorNode::size>("size", DefaultFloats(0, 0, 0)),
+    Field<&CBoxSensorNode::enabled>("enabled", DefaultBool(true)),
 };
 constexpr FieldSpec kProximitySensorEventOuts[] = {
     Event("isActive", FieldTypeSFBool),
@@ -23,36 +23,29 @@ constexpr FieldSpec kProximitySensorEventOuts[] = {
     Event("enterTime", FieldTypeSFTime),
     Event("exitTime", FieldTypeSFTime),
 };
-constexpr FieldTable kProximitySensorTable{Section(kProximitySensorFields), {}, Section(kProximitySensorEventOuts)};
+constexpr FieldTable kProximitySensorTable{Section(kBoxSensorFields), {}, Section(kProximitySensorEventOuts)};
 
-constexpr FieldSpec kVisibilitySensorFields[] = {
-    Field<&CVisibilitySensorNode::center>("center", DefaultFloats(0, 0, 0)),
-    Field<&CVisibilitySensorNode::size>("size", DefaultFloats(0, 0, 0)),
-    Field<&CVisibilitySensorNode::enabled>("enabled", DefaultBool(true)),
-};
 constexpr FieldSpec kVisibilitySensorEventOuts[] = {
     Event("isActive", FieldTypeSFBool),
     Event("enterTime", FieldTypeSFTime),
     Event("exitTime", FieldTypeSFTime),
 };
-constexpr FieldTable kVisibilitySensorTable{Section(kVisibilitySensorFields), {}, Section(kVisibilitySensorEventOuts)};
+constexpr FieldTable kVisibilitySensorTable{Section(kBoxSensorFields), {}, Section(kVisibilitySensorEventOuts)};
 
 // Box corners as signs of x, y and z, and its faces by corner.
 constexpr int kBoxCorners[8][3] = {{-1, 1, -1}, {-1, 1, 1}, {1, 1, 1},   {1, 1, -1},
                                    {-1, -1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, -1, -1}};
 constexpr int kBoxFaces[6][4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
 
-double WorldTimeOf(const CNode& node) { return node.GetWorld() ? node.GetWorld()->GetWorldTime() : 0.0; }
-
-// Sends isActive and, with it, enterTime or exitTime at the current time.
-void SendActivity(CNode& node, bool active) {
-  const int16_t flag = active ? 1 : 0;
-  const double now = WorldTimeOf(node);
-  node.SendEvent("isActive", &flag);
-  node.SendEvent(active ? "enterTime" : "exitTime", &now);
-}
-
 }  // namespace
+
+void CBoxSensorNode::ChangeActivity(bool active) {
+  active_ = active;
+  const int16_t flag = active ? 1 : 0;
+  const double now = GetWorld() ? GetWorld()->GetWorldTime() : 0.0;
+  SendEvent("isActive", &flag);
+  SendEvent(active ? "enterTime" : "exitTime", &now);
+}
 
 // ---- ProximitySensor ----
 
@@ -72,12 +65,10 @@ void CProximitySensorNode::Traverse(RenderPass pass, CViewContext* view) {
     if (a.x <= size.x && a.y <= size.y && a.z <= size.z) {
       SendEvent("position_changed", &position);
     } else {
-      active_ = false;
-      SendActivity(*this, false);
+      ChangeActivity(false);
     }
   } else if (a.x < size.x && a.y < size.y && a.z < size.z) {
-    active_ = true;
-    SendActivity(*this, true);
+    ChangeActivity(true);
     SendEvent("position_changed", &position);
   }
 }
@@ -121,9 +112,7 @@ void CVisibilitySensorNode::Traverse(RenderPass pass, CViewContext* view) {
   DrawMeshCulled(*box_, stage, 1, kCullNone);
   stage.visibilityTest = 0;
   const bool visible = stage.visible != 0;
-  if (visible == active_) return;
-  active_ = visible;
-  SendActivity(*this, visible);
+  if (visible != active_) ChangeActivity(visible);
 }
 
 void RegisterViewerSensorNodes(NodeClassTable& table) {

@@ -15,14 +15,11 @@ namespace vx {
 class CMeshBuffer;
 class NodeClassTable;
 
-class CProximitySensorNode : public CNode {
+// What both sensors are: a box given by its centre and size, and whether the
+// viewer is in it (or it is in view).
+class CBoxSensorNode : public CNode {
  public:
-  CProximitySensorNode();
-
   NodeCategory GetCategory() const override { return NodeCategorySensor; }
-  NodeTypeId GetTypeId() const override { return NodeTypeProximitySensor; }
-  void Traverse(RenderPass pass, CViewContext* view) override;
-
   bool IsActive() const { return active_; }
 
   SFVec3f center{};
@@ -30,25 +27,29 @@ class CProximitySensorNode : public CNode {
   int16_t enabled = 1;
 
  protected:
-  ~CProximitySensorNode() override = default;
+  CBoxSensorNode() = default;
+  ~CBoxSensorNode() override = default;
+  // Sends isActive and, with it, enterTime or exitTime at the current time.
+  void ChangeActivity(bool active);
 
- private:
   bool active_ = false;
 };
 
-class CVisibilitySensorNode : public CNode {
+class CProximitySensorNode : public CBoxSensorNode {
  public:
-  CVisibilitySensorNode();
-
-  NodeCategory GetCategory() const override { return NodeCategorySensor; }
-  NodeTypeId GetTypeId() const override { return NodeTypeVisibilitySensor; }
+  CProximitySensorNode();
+  NodeTypeId GetTypeId() const override { return NodeTypeProximitySensor; }
   void Traverse(RenderPass pass, CViewContext* view) override;
 
-  bool IsActive() const { return active_; }
+ protected:
+  ~CProximitySensorNode() override = default;
+};
 
-  SFVec3f center{};
-  SFVec3f size{};
-  int16_t enabled = 1;
+class CVisibilitySensorNode : public CBoxSensorNode {
+ public:
+  CVisibilitySensorNode();
+  NodeTypeId GetTypeId() const override { return NodeTypeVisibilitySensor; }
+  void Traverse(RenderPass pass, CViewContext* view) override;
 
  protected:
   ~CVisibilitySensorNode() override;
@@ -56,7 +57,6 @@ class CVisibilitySensorNode : public CNode {
  private:
   void MakeBox();
 
-  bool active_ = false;
   // The box as it was when first traversed; later changes of center or size
   // do not move it.
   std::unique_ptr<CMeshBuffer> box_;
