@@ -1,6 +1,6 @@
 #include "viewer/ViewerApp.h"
 
-#include <QAction>
+#include <QFile>
 #include <QFileInfo>
 
 #include "host/ComponentManager.h"

@@ -12,6 +12,7 @@
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/nodes/InlineNode.h"
+#include "engine/scene/nodes/LightNodes.h"
 #include "engine/world/ViewContext.h"
 #include "tests/host/HostDownloads.h"
 
@@ -110,6 +111,21 @@ TEST_F(InlineTest, AFileThatIncludesItselfIsRefusedDirectlyOrThroughOthers) {
   EXPECT_NE(toA.GetChildWorld()->FindNode("Leaf"), nullptr);
 }
 
+TEST_F(InlineTest, ThirtyTwoFilesNestAndTheNextIsRefused) {
+  for (int i = 0; i <= kMaxInlineNesting; ++i) {
+    WriteFile("n" + std::to_string(i) + ".wrl", "DEF Next Inline { url \"n" + std::to_string(i + 1) + ".wrl\" }");
+  }
+  ReadMain(R"(DEF I Inline { url "n0.wrl" })");
+  Frames(3 * kMaxInlineNesting);
+  CInlineNode* level = &Main();
+  for (int loaded = 0; loaded < kMaxInlineNesting; ++loaded) {
+    ASSERT_EQ(level->GetState(), InlineState::Loaded) << "level " << loaded << ": " << level->GetMessage();
+    level = &InlineOf(*level->GetChildWorld(), "Next");
+  }
+  EXPECT_EQ(level->GetState(), InlineState::LoadFailed);
+  EXPECT_NE(level->GetMessage().find("nests more than 32"), std::string::npos) << level->GetMessage();
+}
+
 TEST_F(InlineTest, RelativeUrlsOfAnInlinedFileResolveAgainstItsOwnFolder) {
   WriteFile("sub/c.wrl", R"(DEF N Inline { url "d.wrl" })");
   WriteFile("sub/d.wrl", "DEF Near Group {}");
@@ -122,8 +138,8 @@ TEST_F(InlineTest, RelativeUrlsOfAnInlinedFileResolveAgainstItsOwnFolder) {
   EXPECT_EQ(Main().GetChildWorld()->GetWorldDirectory(), (folder_ / "sub/").string());
 }
 
-TEST_F(InlineTest, ShowingALoadedFileKeepsTheViewAndItsCamera) {
-  WriteFile("b.wrl", "DEF Far Viewpoint { position 0 0 50 } DEF Inner Transform {}");
+TEST_F(InlineTest, ALoadedFileIsActivatedButKeepsTheViewAndItsCamera) {
+  WriteFile("b.wrl", "DEF Far Viewpoint { position 0 0 50 } DEF Lamp PointLight {}");
   ReadMain(R"(DEF I Inline { url "b.wrl" })");
   std::vector<uint32_t> pixels(16 * 16);
   CViewContext view(WindowHandle::None, 0);
@@ -134,6 +150,8 @@ TEST_F(InlineTest, ShowingALoadedFileKeepsTheViewAndItsCamera) {
   EXPECT_EQ(Main().GetChildWorld()->GetViewpoint(), nullptr) << "an inlined Viewpoint is not bound by the read";
   EXPECT_EQ(view.GetWorld(), world_.get());
   EXPECT_EQ(view.GetPosition().z, 0.0f) << "the camera stays where it was";
+  const auto& lamp = static_cast<CLightNode&>(*Main().GetChildWorld()->FindNode("Lamp"));
+  EXPECT_GE(lamp.GetSlot(), 0) << "the active Inline's new scene was activated";
 }
 
 TEST_F(InlineTest, PrototypesHandedToTheWorldAreCountedAndOutliveTheInline) {

@@ -5,6 +5,9 @@
 
 #include <QAction>
 #include <QImage>
+#include <QMouseEvent>
+#include <QTest>
+#include <array>
 
 #include "ViewerTestSupport.h"
 #include "host/DownloadManager.h"
@@ -65,6 +68,14 @@ TEST_F(ViewerWithEngineTest, OpensTheCommandLineWorldOrEndsWhenItDoesNotLoad) {
   EXPECT_EQ(boxes.Shown()[0].text, "Unknown node type 'NoSuchNode'.");
 }
 
+TEST_F(ViewerWithEngineTest, TheSampleWorldOpens) {
+  MessageBoxAnswers boxes;
+  ASSERT_TRUE(Start({VX_WORLDS_DIR "/showcase.wrl"}));
+  EXPECT_TRUE(boxes.Shown().empty());
+  for (const char* node : {"Overview", "CloseUp", "FromAbove", "AlongThePath", "Lamp", "Spinner", "Ball"})
+    EXPECT_TRUE(SceneHasNode(node)) << node;
+}
+
 TEST_F(ViewerWithEngineTest, AnOpenedWorldIsDrawnAndAnimated) {
   ASSERT_TRUE(Start({root_.Write("box.wrl", SpinningBox())}));
   if (!EngineMakesViews()) GTEST_SKIP() << "the engine does not make views yet";
@@ -90,6 +101,34 @@ TEST_F(ViewerWithEngineTest, AnOpenedWorldIsDrawnAndAnimated) {
     later = widget->grab().toImage();
     return later != first;
   }, 15000)) << "the box turns";
+}
+
+TEST_F(ViewerWithEngineTest, DraggingTheMouseTurnsTheCamera) {
+  ASSERT_TRUE(Start({root_.Write("box.wrl", SpinningBox())}));
+  if (!EngineMakesViews()) GTEST_SKIP() << "the engine does not make views yet";
+  ViewHandle* view = app_->View()->View();
+  ASSERT_NE(view, nullptr);
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  auto camera = [view] {
+    std::array<float, 3> orientation{};
+    EngineSlot<VxGetCameraOrientationFn>(VxEngineGetCameraOrientation)(view, &orientation[0], &orientation[1],
+                                                                       &orientation[2]);
+    return orientation;
+  };
+  RunQtUntil([] { return false; }, 300);
+  const std::array<float, 3> before = camera();
+  RunQtUntil([] { return false; }, 300);
+  ASSERT_EQ(camera(), before) << "without input the camera rests";
+  const QPoint centre = widget->rect().center();
+  QTest::mousePress(widget, Qt::LeftButton, {}, centre);
+  for (int step = 1; step <= 6; ++step) {
+    const QPoint at = centre - QPoint(0, 10 * step);
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    RunQtUntil([] { return false; }, 50);
+  }
+  EXPECT_TRUE(RunQtUntil([&] { return camera() != before; }, 5000)) << "an upward drag pitches the camera";
+  QTest::mouseRelease(widget, Qt::LeftButton, {}, centre - QPoint(0, 60));
 }
 
 TEST_F(ViewerWithEngineTest, NewEmptiesTheDocument) {
