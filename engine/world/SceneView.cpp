@@ -80,7 +80,7 @@ void CSceneView::SetRect(const MacRect& rect) {
   rect_ = rect;
   if (!resized) return;
   backImage_.reset();
-  if (target_.bits) return;
+  if (UsesHostTarget()) return;
   frameImage_.reset();
   // The context must not keep drawing into the pixels just freed.
   AttachFrameToContext();
@@ -98,14 +98,9 @@ void CSceneView::SetBorder(bool on, const float* rgb) {
 
 void CSceneView::SetTargetBuffer(const PixelMap& target) {
   target_ = target;
-  if (!context_) return;
-  if (!(flags_ & kViewCaptureMouse) && target_.bits) {
-    context_->SetFrameBuffer(target_);
-  } else {
-    // A target given up while the context drew into it: back to the view's
-    // own frame, made again by the next tick when there is none.
-    AttachFrameToContext();
-  }
+  // A target given up while the context drew into it: back to the view's own
+  // frame, made again by the next tick when there is none.
+  AttachFrameToContext();
 }
 
 void CSceneView::SetStereoMode(int32_t mode) {
@@ -155,7 +150,7 @@ void CSceneView::SetHostKey(int32_t macKeyCode, bool down) {
 
 void CSceneView::Tick() {
   LoadWorld(nullptr, nullptr);
-  if (!frameImage_ && !target_.bits) PrepareFrame();
+  if (!frameImage_ && !UsesHostTarget()) PrepareFrame();
   if (prepareNeeded_) PrepareFrame();
 
   if (download_ && downloadState_ != DownloadDone) {
@@ -164,7 +159,7 @@ void CSceneView::Tick() {
     Present();
     return;
   }
-  if (!world_ || !context_ || (!frameImage_ && !target_.bits)) {
+  if (!world_ || !context_ || (!frameImage_ && !UsesHostTarget())) {
     typedCharacter_ = kNoTypedCharacter;
     return;
   }
@@ -193,8 +188,7 @@ void CSceneView::PrepareFrame() {
   LoadWorld(nullptr, nullptr);
   if (!backImage_) backImage_ = MakeImage();
 
-  const bool useTarget = !(flags_ & kViewCaptureMouse) && target_.bits;
-  if (useTarget) {
+  if (UsesHostTarget()) {
     context_->SetFrameBuffer(target_);
   } else if (!frameImage_ || (flags_ & kViewCaptureMouse)) {
     if (!frameImage_) frameImage_ = MakeImage();
@@ -236,9 +230,11 @@ std::unique_ptr<CDibImage> CSceneView::MakeImage() {
   return image;
 }
 
+bool CSceneView::UsesHostTarget() const { return !(flags_ & kViewCaptureMouse) && target_.bits; }
+
 void CSceneView::AttachFrameToContext() {
   if (!context_) return;
-  if (!(flags_ & kViewCaptureMouse) && target_.bits) {
+  if (UsesHostTarget()) {
     context_->SetFrameBuffer(target_);
   } else {
     context_->SetFrameBuffer(frameImage_ ? frameImage_->GetPixelMap() : PixelMap{});
@@ -529,7 +525,7 @@ void CSceneView::StartWorldDownload(const std::string& url) {
 }
 
 void CSceneView::OnDownloadDone(int32_t state, const std::string& localPath) {
-  if (state == DownloadDone) {
+  if (state == DownloadDone && !localPath.empty()) {
     pendingFile_ = localPath;
   } else {
     download_.reset();
@@ -566,8 +562,10 @@ void CSceneView::LoadPendingFile() {
 
 // ---- Presenting ----
 
+// The host shows its own target; a frame image left from before it was set
+// is not shown over it.
 void CSceneView::Present() {
-  if (!frameImage_) return;
+  if (!frameImage_ || UsesHostTarget()) return;
   if (focus_ && border_) DrawBorder();
   BlitImageToWindow(*frameImage_, window_, rect_, context_ ? context_->GetPalette() : PaletteHandle::None);
 }

@@ -167,6 +167,9 @@ class CSceneView {
   // The host's callback, with a node's DEF name (cut to a caller buffer).
   void SendNodeEvent(ViewEventCode code, const CNode& node);
   std::unique_ptr<CDibImage> MakeImage();
+  // Without view flag 0x10 a host target, when set, is drawn into instead of
+  // the frame image.
+  bool UsesHostTarget() const;
   // The frame the context draws into: the host target, the frame image, or
   // nothing.
   void AttachFrameToContext();

@@ -421,6 +421,9 @@ TEST_F(SceneViewTest, AFailedDownloadIsDroppedAndADestroyedViewIsNeverCalledBack
   view->LoadWorld("http://example.test/w.wrl", nullptr);
   downloads.End(LastSlot(downloads), DownloadFailed, "");
   EXPECT_FALSE(view->IsDownloading());
+  view->LoadWorld("http://example.test/w.wrl", nullptr);
+  downloads.End(LastSlot(downloads), DownloadDone, "");
+  EXPECT_FALSE(view->IsDownloading()) << "done without a file is given up too";
 
   view->LoadWorld("http://example.test/w.wrl", nullptr);
   const int32_t slot = LastSlot(downloads);
@@ -435,15 +438,19 @@ TEST_F(SceneViewTest, AHostTargetIsDrawnIntoUnlessTheViewCapturesTheMouse) {
   view->Tick();
   EXPECT_EQ(target.Xrgb(32, 24), 0xABABABABu) << "flag 0x10 renders into the view's own frame";
   EXPECT_EQ(Headless().LastFrame(window)->At(32, 24), 0x00FD0202u);
+  view->SetRect({0, 0, 24, 32});
+  view->Tick();
+  EXPECT_EQ(view->GetContext()->GetFrameBuffer().width, 32) << "its frame follows the rectangle";
 
   view = std::make_unique<CSceneView>(window);
   view->AttachBrowser(&world);
   view->SetFlags(0);
+  view->Tick();
   view->SetTargetBuffer(target.map);
   const int presented = Headless().PresentCount(window);
   view->Tick();
   EXPECT_EQ(target.Xrgb(32, 24), 0x00FD0202u);
-  EXPECT_EQ(Headless().PresentCount(window), presented) << "the host presents its own buffer";
+  EXPECT_EQ(Headless().PresentCount(window), presented) << "the host presents its own buffer, not the old frame";
 
   view->SetTargetBuffer(PixelMap{});
   view->Tick();
