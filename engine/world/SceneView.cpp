@@ -251,9 +251,7 @@ void CSceneView::RenderWorld() { world_->RenderFrame(context_.get()); }
 
 void CSceneView::Navigate() {
   if (!world_ || !focus_) return;
-  for (const CNodeWeakRef& weak : pressed_) {
-    if (const CNodeRef node{weak.Get()}) SendNodeEvent(ViewEventHeld, *node.Get());
-  }
+  ForEachPressed([this](CNode& node) { SendNodeEvent(ViewEventHeld, node); });
 
   int32_t x = 0, y = 0;
   GetPointerPos(&x, &y);
@@ -261,10 +259,9 @@ void CSceneView::Navigate() {
   const float h = static_cast<float>(std::max(Height(), 1));
   const float dx = static_cast<float>(x - lastX_);
   const float dy = static_cast<float>(lastY_ - y);
-  for (const CNodeWeakRef& weak : pressed_) {
-    const CNodeRef node{weak.Get()};
-    if (node && !IsPanorama(node->GetTypeId())) node->OnPointerDrag(1, dx / w, dy / h);
-  }
+  ForEachPressed([&](CNode& node) {
+    if (!IsPanorama(node.GetTypeId())) node.OnPointerDrag(1, dx / w, dy / h);
+  });
   lastX_ = x;
   lastY_ = y;
   context_->SetPointer(x, y);
@@ -431,13 +428,11 @@ void CSceneView::MouseDown() {
     if (node && pressed_.size() < static_cast<size_t>(kMaxPickedNodes)) pressed_.emplace_back(node);
   }
   dragging_ = true;
-  for (const CNodeWeakRef& weak : pressed_) {
-    const CNodeRef node{weak.Get()};
-    if (!node) continue;
-    node->OnPointerPress();
-    SendNodeEvent(ViewEventPress, *node.Get());
-    if (StopsNavigation(node->GetTypeId())) dragging_ = false;
-  }
+  ForEachPressed([this](CNode& node) {
+    node.OnPointerPress();
+    SendNodeEvent(ViewEventPress, node);
+    if (StopsNavigation(node.GetTypeId())) dragging_ = false;
+  });
   GetPointerPos(&pressX_, &pressY_);
   lastX_ = pressX_;
   lastY_ = pressY_;
@@ -446,20 +441,27 @@ void CSceneView::MouseDown() {
 
 void CSceneView::MouseUp() {
   if (!world_ || !context_ || !focus_) return;
-  for (const CNodeWeakRef& weak : pressed_) {
-    const CNodeRef node{weak.Get()};
-    if (!node) continue;
-    node->OnPointerRelease();
-    SendNodeEvent(ViewEventRelease, *node.Get());
-  }
+  ForEachPressed([this](CNode& node) {
+    node.OnPointerRelease();
+    SendNodeEvent(ViewEventRelease, node);
+  });
   if (flags_ & kViewCaptureMouse) ReleaseCapture();
   dragging_ = false;
   if (std::abs(pressX_ - lastX_) < kClickDistance && std::abs(pressY_ - lastY_) < kClickDistance) {
-    for (const CNodeWeakRef& weak : pressed_) {
-      if (const CNodeRef node{weak.Get()}) node->OnPointerClick(context_.get());
-    }
+    ForEachPressed([this](CNode& node) { node.OnPointerClick(context_.get()); });
   }
   ForgetPressedNodes();
+}
+
+// Over a copy of the list, each node held while it is called: a node's
+// handler or the host's callback may press or release again, or delete
+// nodes.
+template <typename Fn>
+void CSceneView::ForEachPressed(Fn fn) {
+  const std::vector<CNodeWeakRef> pressed = pressed_;
+  for (const CNodeWeakRef& weak : pressed) {
+    if (const CNodeRef node{weak.Get()}) fn(*node.Get());
+  }
 }
 
 void CSceneView::ForgetPressedNodes() {
@@ -545,8 +547,12 @@ void CSceneView::LoadPendingFile() {
     CSceneReader reader(stream);
     if (reader.ReadScene(world_)) {
       world_->SetWorldUrl(worldUrl_.empty() ? pendingFile_ : worldUrl_);
-      if (CNode* viewpoint = viewpointName_.empty() ? nullptr : world_->FindNode(viewpointName_))
-        world_->BindViewpoint(viewpoint, true);
+      // Bound as the reader binds the first Viewpoint, through its set_bind,
+      // so that the node's own state follows the bind stack.
+      if (CNode* viewpoint = viewpointName_.empty() ? nullptr : world_->FindNode(viewpointName_)) {
+        const int16_t bind = 1;
+        (void)viewpoint->ReceiveEvent("set_bind", &bind);
+      }
     } else {
       world_->ResetScene();
     }

@@ -162,6 +162,8 @@ class CSceneView {
   void OnDownloadDone(int32_t state, const std::string& localPath);
   void LoadPendingFile();
   void ForgetPressedNodes();
+  template <typename Fn>
+  void ForEachPressed(Fn fn);
   // The host's callback, with a node's DEF name (cut to a caller buffer).
   void SendNodeEvent(ViewEventCode code, const CNode& node);
   std::unique_ptr<CDibImage> MakeImage();
