@@ -2,8 +2,7 @@
 // presenting into the window) for a lit world of about 10,000 triangles: a
 // 72 x 72 ElevationGrid (71 x 71 cells of two triangles) seen from above,
 // drawn into a 640 x 480 window at 32 bits per pixel, lit by a
-// DirectionalLight and the headlight. The grid is wound clockwise so that
-// every triangle shows its front to the camera above it.
+// DirectionalLight and the headlight.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -31,7 +30,7 @@ std::string GridWorld() {
       "  DirectionalLight { direction -0.3 -1 -0.5 intensity 0.8 }\n"
       "  Shape {\n"
       "  appearance Appearance { material Material { diffuseColor 0.5 0.7 0.3 } }\n"
-      "  geometry ElevationGrid { ccw FALSE xDimension 72 zDimension 72 xSpacing 0.1 zSpacing 0.1 height [\n";
+      "  geometry ElevationGrid { xDimension 72 zDimension 72 xSpacing 0.1 zSpacing 0.1 height [\n";
   for (int z = 0; z < kGridSize; ++z) {
     for (int x = 0; x < kGridSize; ++x)
       text += FormatString("%.3f ", 0.4 * std::sin(0.3 * x) * std::cos(0.2 * z));

@@ -537,6 +537,12 @@ void CSceneView::LoadPendingFile() {
   CSceneInputStream stream(pendingFile_, "rb");
   if (stream.IsOpen() && world_) {
     ForgetPressedNodes();
+    // The old scene gives back what it holds in the context (its lights'
+    // slots) before it goes, and the camera starts afresh for the new one.
+    if (context_) {
+      world_->RenderView(RenderPass::Deactivate, context_.get());
+      context_->ResetCamera();
+    }
     world_->ResetScene();
     stream.LoadIntoMemory();
     stream.PadBrackets();

@@ -116,6 +116,16 @@ void CViewContext::AttachBrowser(CBrowser* world) {
   appliedFieldOfView_ = requestedFieldOfView_;
 }
 
+void CViewContext::ResetCamera() {
+  world_ = nullptr;
+  requestedPosition_ = appliedPosition_ = CVec3f{};
+  requestedPitch_ = appliedPitch_ = 0.0f;
+  requestedYaw_ = appliedYaw_ = kInitialYaw;
+  requestedRoll_ = appliedRoll_ = 0.0f;
+  requestedFieldOfView_ = appliedFieldOfView_ = kInitialFieldOfView;
+  cameraChanged_ = true;
+}
+
 void CViewContext::ApplyCamera() {
   cameraChanged_ = false;
   // A field of view that is not positive (or not a number) would make no

@@ -77,6 +77,10 @@ class CViewContext {
   // Viewpoint writes the requested camera, which becomes the applied one as
   // it stands.
   void AttachBrowser(CBrowser* world);
+  // Back to the camera of a new context and no world, so that a world read
+  // in place of another starts from its own Viewpoint, not from the camera
+  // the old one left.
+  void ResetCamera();
   // Clamps the requested field of view, applies the requested camera and
   // hands the projection to the geometry stage.
   void ApplyCamera();

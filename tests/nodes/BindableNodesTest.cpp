@@ -136,6 +136,18 @@ TEST_F(Viewpoint, ADefaultViewpointLooksDownZFromTheOriginWithItsAngleOnTheNarro
   EXPECT_TRUE(view.cameraJumped) << "the view's collision test does not sweep to it";
 }
 
+// A flat ElevationGrid's top is its front face: seen from above it is drawn,
+// from below it is culled.
+TEST_F(Viewpoint, LookingStraightDownItSeesTheTopOfAnElevationGrid) {
+  const std::string grid =
+      " Shape { appearance Appearance { material Material { diffuseColor 1 1 1 } }"
+      " geometry ElevationGrid { xDimension 3 zDimension 3 height [ 0 0 0 0 0 0 0 0 0 ] } }";
+  Load("Viewpoint { position 1 5 1 orientation 1 0 0 -1.5707963 }" + grid);
+  EXPECT_NE(Center(), 0u) << "seen from above";
+  Load("Viewpoint { position 1 -5 1 orientation 1 0 0 1.5707963 }" + grid);
+  EXPECT_EQ(Center(), 0u) << "seen from below";
+}
+
 TEST_F(Viewpoint, ItsOrientationTurnsTheCameraAndItsPositionPlacesIt) {
   Load("Viewpoint { position 1 2 3 orientation 0 1 0 1.5707963 fieldOfView 0.5 }", 100, 200);
   EXPECT_EQ(Position(), (CVec3f{1, 2, 3}));

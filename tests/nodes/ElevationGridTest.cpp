@@ -36,9 +36,9 @@ TEST(ElevationGrid, ThreeByTwoGridGivesFourTrianglesInRowOrder) {
   ASSERT_NE(mesh, nullptr);
   ASSERT_EQ(mesh->VertexCount(), 6);
   ASSERT_EQ(mesh->PolygonCount(), 4);
-  EXPECT_EQ(Corners(*mesh, 0), (std::vector<int32_t>{0, 1, 4}));
-  EXPECT_EQ(Corners(*mesh, 1), (std::vector<int32_t>{0, 4, 3}));
-  EXPECT_EQ(Corners(*mesh, 3), (std::vector<int32_t>{1, 5, 4}));
+  EXPECT_EQ(Corners(*mesh, 0), (std::vector<int32_t>{0, 4, 1}));
+  EXPECT_EQ(Corners(*mesh, 1), (std::vector<int32_t>{0, 3, 4}));
+  EXPECT_EQ(Corners(*mesh, 3), (std::vector<int32_t>{1, 4, 5}));
   EXPECT_EQ(mesh->GetVertex(5), (CVec3f{1.0f, 5.0f, 2.0f}));
 }
 

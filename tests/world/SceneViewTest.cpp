@@ -380,6 +380,27 @@ TEST_F(SceneViewTest, ALocalWorldLoadsOnTheNextTickAndBindsTheNamedViewpoint) {
   EXPECT_NE(world.FindNode("Far"), nullptr) << "a file that does not open changes nothing";
 }
 
+// Reading a world again in place of itself: the old scene's light gives its
+// slot back, and the camera starts from the new scene, not from where the
+// old one left it (raised to avatar height once, not twice).
+TEST_F(SceneViewTest, AWorldLoadedAgainStartsAfreshAndItsOldLightsLetGoOfTheirSlots) {
+  WorldFile file(
+      "#VRML V2.0 utf8\n"
+      "NavigationInfo { type \"WALK\" avatarSize [ 0.25 1.6 ] }\n"
+      "DirectionalLight { }\n");
+  for (int load = 0; load < 2; ++load) {
+    view->LoadWorld(file.Path().c_str(), nullptr);
+    view->Tick();
+    view->Tick();
+    EXPECT_FLOAT_EQ(view->GetContext()->GetPosition().y, 1.6f) << "load " << load;
+  }
+  const LightRecord probe{};
+  CGeometryStage& stage = *view->GetContext()->GetStage();
+  const int32_t slot = stage.AddLight(&probe);
+  EXPECT_EQ(slot, 3) << "the view's two and the one light of the scene shown";
+  stage.SetLight(slot, nullptr);
+}
+
 TEST_F(SceneViewTest, AViewpointsJumpIsNotTakenForAStepThroughTheWallBetween) {
   WorldFile file(
       "#VRML V2.0 utf8\n"

@@ -89,9 +89,11 @@ void CElevationGridNode::BuildTriangles() {
     for (int32_t c = 0; c + 1 < x; ++c) {
       const int32_t here = r * x + c;
       const int32_t below = (r + 1) * x + c;
-      triangle.vertices = {here, here + 1, below + 1, 0};
+      // Wound counter-clockwise as seen from +y, so that with ccw TRUE the
+      // grid's top is its front face.
+      triangle.vertices = {here, below + 1, here + 1, 0};
       mesh_->SetPolygon(p++, triangle);
-      triangle.vertices = {here, below + 1, below, 0};
+      triangle.vertices = {here, below, below + 1, 0};
       mesh_->SetPolygon(p++, triangle);
     }
   }
