@@ -31,6 +31,9 @@ TEST_F(ViewerWithEngineTest, StartsWithTheEngineOnAnEmptyDocumentAndEndsInRevers
   EXPECT_TRUE(AcceptsDroppedFiles(app_->View()->Window()));
 
   ASSERT_TRUE(app_->OpenDocumentFile(root_.Write("box.wrl", SpinningBox())));
+  Trigger(viewer::kCommandExit);
+  EXPECT_FALSE(Frame().isVisible());
+  EXPECT_EQ(Document().Scene(), nullptr) << "the document closes with the frame";
   EXPECT_EQ(app_->ExitInstance(), 0);
   EXPECT_EQ(app_->Engine(), nullptr) << "the scene went first, so the engine let its instance go";
   app_.reset();
@@ -129,6 +132,23 @@ TEST_F(ViewerWithEngineTest, DraggingTheMouseTurnsTheCamera) {
   }
   EXPECT_TRUE(RunQtUntil([&] { return camera() != before; }, 5000)) << "an upward drag pitches the camera";
   QTest::mouseRelease(widget, Qt::LeftButton, {}, centre - QPoint(0, 60));
+}
+
+TEST_F(ViewerWithEngineTest, TheEnginesViewFollowsTheWindowsSize) {
+  ASSERT_TRUE(Start({root_.Write("box.wrl", SpinningBox())}));
+  if (!EngineMakesViews()) GTEST_SKIP() << "the engine does not make views yet";
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  Frame().resize(640, 480);
+  auto viewRect = [this] {
+    std::array<uint16_t, 4> rect{};
+    EngineSlot<VxGetViewRectFn>(VxEngineGetViewRect)(app_->View()->View(), rect.data());
+    return rect;
+  };
+  ASSERT_TRUE(RunQtUntil([&] {
+    return viewRect() == std::array<uint16_t, 4>{0, 0, static_cast<uint16_t>(widget->height()),
+                                                  static_cast<uint16_t>(widget->width())};
+  })) << "top, left, bottom, right of the view window's client area";
+  EXPECT_GT(widget->width(), viewer::kFrameWidth);
 }
 
 TEST_F(ViewerWithEngineTest, NewEmptiesTheDocument) {
