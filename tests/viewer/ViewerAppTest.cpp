@@ -153,10 +153,16 @@ TEST_F(ViewerWithEngineTest, TheEnginesViewFollowsTheWindowsSize) {
 
 TEST_F(ViewerWithEngineTest, NewEmptiesTheDocument) {
   ASSERT_TRUE(Start({root_.Write("box.wrl", SpinningBox())}));
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  RunQtUntil([] { return false; }, 200);
   Trigger(viewer::kCommandNew);
   EXPECT_EQ(Document().Scene(), nullptr);
   EXPECT_EQ(app_->View()->View(), nullptr);
   EXPECT_EQ(Frame().windowTitle(), "Untitled - Vantessel Viewer");
+  EXPECT_TRUE(RunQtUntil([&] {
+    const QImage shown = widget->grab().toImage();
+    return shown.pixel(shown.width() / 2, shown.height() / 2) == qRgb(255, 255, 255);
+  })) << "the window shows nothing more from the engine";
   MessageBoxAnswers boxes;
   Trigger(viewer::kCommandReload);
   EXPECT_EQ(Document().Scene(), nullptr) << "without a kept file, Reload does nothing";
