@@ -80,7 +80,7 @@ void CSceneView::SetRect(const MacRect& rect) {
   rect_ = rect;
   if (!resized) return;
   backImage_.reset();
-  if (target_.bits) return;
+  if (UsesHostTarget()) return;
   frameImage_.reset();
   // The context must not keep drawing into the pixels just freed.
   AttachFrameToContext();
@@ -98,14 +98,9 @@ void CSceneView::SetBorder(bool on, const float* rgb) {
 
 void CSceneView::SetTargetBuffer(const PixelMap& target) {
   target_ = target;
-  if (!context_) return;
-  if (!(flags_ & kViewCaptureMouse) && target_.bits) {
-    context_->SetFrameBuffer(target_);
-  } else {
-    // A target given up while the context drew into it: back to the view's
-    // own frame, made again by the next tick when there is none.
-    AttachFrameToContext();
-  }
+  // A target given up while the context drew into it: back to the view's own
+  // frame, made again by the next tick when there is none.
+  AttachFrameToContext();
 }
 
 void CSceneView::SetStereoMode(int32_t mode) {
@@ -155,7 +150,7 @@ void CSceneView::SetHostKey(int32_t macKeyCode, bool down) {
 
 void CSceneView::Tick() {
   LoadWorld(nullptr, nullptr);
-  if (!frameImage_ && !target_.bits) PrepareFrame();
+  if (!frameImage_ && !UsesHostTarget()) PrepareFrame();
   if (prepareNeeded_) PrepareFrame();
 
   if (download_ && downloadState_ != DownloadDone) {
@@ -164,7 +159,7 @@ void CSceneView::Tick() {
     Present();
     return;
   }
-  if (!world_ || !context_ || (!frameImage_ && !target_.bits)) {
+  if (!world_ || !context_ || (!frameImage_ && !UsesHostTarget())) {
     typedCharacter_ = kNoTypedCharacter;
     return;
   }
@@ -193,8 +188,7 @@ void CSceneView::PrepareFrame() {
   LoadWorld(nullptr, nullptr);
   if (!backImage_) backImage_ = MakeImage();
 
-  const bool useTarget = !(flags_ & kViewCaptureMouse) && target_.bits;
-  if (useTarget) {
+  if (UsesHostTarget()) {
     context_->SetFrameBuffer(target_);
   } else if (!frameImage_ || (flags_ & kViewCaptureMouse)) {
     if (!frameImage_) frameImage_ = MakeImage();
@@ -236,9 +230,11 @@ std::unique_ptr<CDibImage> CSceneView::MakeImage() {
   return image;
 }
 
+bool CSceneView::UsesHostTarget() const { return !(flags_ & kViewCaptureMouse) && target_.bits; }
+
 void CSceneView::AttachFrameToContext() {
   if (!context_) return;
-  if (!(flags_ & kViewCaptureMouse) && target_.bits) {
+  if (UsesHostTarget()) {
     context_->SetFrameBuffer(target_);
   } else {
     context_->SetFrameBuffer(frameImage_ ? frameImage_->GetPixelMap() : PixelMap{});
@@ -251,9 +247,7 @@ void CSceneView::RenderWorld() { world_->RenderFrame(context_.get()); }
 
 void CSceneView::Navigate() {
   if (!world_ || !focus_) return;
-  for (const CNodeWeakRef& weak : pressed_) {
-    if (const CNodeRef node{weak.Get()}) SendNodeEvent(ViewEventHeld, *node.Get());
-  }
+  ForEachPressed([this](CNode& node) { SendNodeEvent(ViewEventHeld, node); });
 
   int32_t x = 0, y = 0;
   GetPointerPos(&x, &y);
@@ -261,10 +255,9 @@ void CSceneView::Navigate() {
   const float h = static_cast<float>(std::max(Height(), 1));
   const float dx = static_cast<float>(x - lastX_);
   const float dy = static_cast<float>(lastY_ - y);
-  for (const CNodeWeakRef& weak : pressed_) {
-    const CNodeRef node{weak.Get()};
-    if (node && !IsPanorama(node->GetTypeId())) node->OnPointerDrag(1, dx / w, dy / h);
-  }
+  ForEachPressed([&](CNode& node) {
+    if (!IsPanorama(node.GetTypeId())) node.OnPointerDrag(1, dx / w, dy / h);
+  });
   lastX_ = x;
   lastY_ = y;
   context_->SetPointer(x, y);
@@ -431,13 +424,11 @@ void CSceneView::MouseDown() {
     if (node && pressed_.size() < static_cast<size_t>(kMaxPickedNodes)) pressed_.emplace_back(node);
   }
   dragging_ = true;
-  for (const CNodeWeakRef& weak : pressed_) {
-    const CNodeRef node{weak.Get()};
-    if (!node) continue;
-    node->OnPointerPress();
-    SendNodeEvent(ViewEventPress, *node.Get());
-    if (StopsNavigation(node->GetTypeId())) dragging_ = false;
-  }
+  ForEachPressed([this](CNode& node) {
+    node.OnPointerPress();
+    SendNodeEvent(ViewEventPress, node);
+    if (StopsNavigation(node.GetTypeId())) dragging_ = false;
+  });
   GetPointerPos(&pressX_, &pressY_);
   lastX_ = pressX_;
   lastY_ = pressY_;
@@ -446,20 +437,27 @@ void CSceneView::MouseDown() {
 
 void CSceneView::MouseUp() {
   if (!world_ || !context_ || !focus_) return;
-  for (const CNodeWeakRef& weak : pressed_) {
-    const CNodeRef node{weak.Get()};
-    if (!node) continue;
-    node->OnPointerRelease();
-    SendNodeEvent(ViewEventRelease, *node.Get());
-  }
+  ForEachPressed([this](CNode& node) {
+    node.OnPointerRelease();
+    SendNodeEvent(ViewEventRelease, node);
+  });
   if (flags_ & kViewCaptureMouse) ReleaseCapture();
   dragging_ = false;
   if (std::abs(pressX_ - lastX_) < kClickDistance && std::abs(pressY_ - lastY_) < kClickDistance) {
-    for (const CNodeWeakRef& weak : pressed_) {
-      if (const CNodeRef node{weak.Get()}) node->OnPointerClick(context_.get());
-    }
+    ForEachPressed([this](CNode& node) { node.OnPointerClick(context_.get()); });
   }
   ForgetPressedNodes();
+}
+
+// Over a copy of the list, each node held while it is called: a node's
+// handler or the host's callback may press or release again, or delete
+// nodes.
+template <typename Fn>
+void CSceneView::ForEachPressed(Fn fn) {
+  const std::vector<CNodeWeakRef> pressed = pressed_;
+  for (const CNodeWeakRef& weak : pressed) {
+    if (const CNodeRef node{weak.Get()}) fn(*node.Get());
+  }
 }
 
 void CSceneView::ForgetPressedNodes() {
@@ -527,7 +525,7 @@ void CSceneView::StartWorldDownload(const std::string& url) {
 }
 
 void CSceneView::OnDownloadDone(int32_t state, const std::string& localPath) {
-  if (state == DownloadDone) {
+  if (state == DownloadDone && !localPath.empty()) {
     pendingFile_ = localPath;
   } else {
     download_.reset();
@@ -545,8 +543,12 @@ void CSceneView::LoadPendingFile() {
     CSceneReader reader(stream);
     if (reader.ReadScene(world_)) {
       world_->SetWorldUrl(worldUrl_.empty() ? pendingFile_ : worldUrl_);
-      if (CNode* viewpoint = viewpointName_.empty() ? nullptr : world_->FindNode(viewpointName_))
-        world_->BindViewpoint(viewpoint, true);
+      // Bound as the reader binds the first Viewpoint, through its set_bind,
+      // so that the node's own state follows the bind stack.
+      if (CNode* viewpoint = viewpointName_.empty() ? nullptr : world_->FindNode(viewpointName_)) {
+        const int16_t bind = 1;
+        (void)viewpoint->ReceiveEvent("set_bind", &bind);
+      }
     } else {
       world_->ResetScene();
     }
@@ -560,8 +562,10 @@ void CSceneView::LoadPendingFile() {
 
 // ---- Presenting ----
 
+// The host shows its own target; a frame image left from before it was set
+// is not shown over it.
 void CSceneView::Present() {
-  if (!frameImage_) return;
+  if (!frameImage_ || UsesHostTarget()) return;
   if (focus_ && border_) DrawBorder();
   BlitImageToWindow(*frameImage_, window_, rect_, context_ ? context_->GetPalette() : PaletteHandle::None);
 }

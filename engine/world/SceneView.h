@@ -162,9 +162,14 @@ class CSceneView {
   void OnDownloadDone(int32_t state, const std::string& localPath);
   void LoadPendingFile();
   void ForgetPressedNodes();
+  template <typename Fn>
+  void ForEachPressed(Fn fn);
   // The host's callback, with a node's DEF name (cut to a caller buffer).
   void SendNodeEvent(ViewEventCode code, const CNode& node);
   std::unique_ptr<CDibImage> MakeImage();
+  // Without view flag 0x10 a host target, when set, is drawn into instead of
+  // the frame image.
+  bool UsesHostTarget() const;
   // The frame the context draws into: the host target, the frame image, or
   // nothing.
   void AttachFrameToContext();

@@ -44,12 +44,9 @@ class EngineViewSlotsTest : public ::testing::Test {
     ReleaseAllKeys();
     instance_ = Slot<VxCreateEngineInstanceFn>(VxEngineCreateEngineInstance)();
     scene_ = Slot<VxCreateSceneFn>(VxEngineCreateScene)(instance_);
-    file_ = std::filesystem::temp_directory_path() / ("vx-view-slots-" + std::to_string(getpid()) + ".wrl");
-    std::ofstream(file_) << kWorld;
-    char path[VX_TEXT_BUFFER_SIZE] = {};
-    std::snprintf(path, sizeof path, "%s", file_.c_str());
-    char error[VX_TEXT_BUFFER_SIZE] = {};
-    ASSERT_EQ(Slot<VxLoadSceneFileFn>(VxEngineLoadSceneFile)(scene_, path, error), EngineOk) << error;
+    folder_ = std::filesystem::temp_directory_path() / ("vx-view-slots-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder_);
+    Load(kWorld);
     window_ = windows_.Create(kWindowVisible, WindowHandle::None, kWidth, kHeight, kOrigin.x, kOrigin.y);
     DeliverPointerMove({kOrigin.x + kWidth / 2, kOrigin.y + kHeight / 2});
   }
@@ -59,8 +56,28 @@ class EngineViewSlotsTest : public ::testing::Test {
     }
     EXPECT_EQ(Slot<VxDestroySceneFn>(VxEngineDestroyScene)(scene_), EngineOk);
     EXPECT_EQ(Slot<VxDestroyEngineInstanceFn>(VxEngineDestroyEngineInstance)(instance_), EngineOk);
-    std::filesystem::remove(file_);
+    std::filesystem::remove_all(folder_);
     ReleaseAllKeys();
+  }
+
+  // Writes the text as a file of the test's folder.
+  std::string Write(const std::string& name, const std::string& text) {
+    const std::filesystem::path file = folder_ / name;
+    std::ofstream(file) << text;
+    return file.string();
+  }
+  // Loads the text as the scene's world, before a view is made.
+  void Load(const std::string& text) {
+    char path[VX_TEXT_BUFFER_SIZE] = {};
+    std::snprintf(path, sizeof path, "%s", Write("world.wrl", text).c_str());
+    char error[VX_TEXT_BUFFER_SIZE] = {};
+    ASSERT_EQ(Slot<VxLoadSceneFileFn>(VxEngineLoadSceneFile)(scene_, path, error), EngineOk) << error;
+  }
+  // A click in the middle of the view after a tick that finds what lies there.
+  void Click() {
+    Tick();
+    EXPECT_EQ(Slot<VxViewActionFn>(VxEngineViewMouseDown)(view_), EngineOk);
+    EXPECT_EQ(Slot<VxViewActionFn>(VxEngineViewMouseUp)(view_), EngineOk);
   }
 
   ViewHandle* MakeView(ViewFlags flags = 0x14) {
@@ -82,7 +99,7 @@ class EngineViewSlotsTest : public ::testing::Test {
   EngineInstance* instance_ = nullptr;
   SceneHandle* scene_ = nullptr;
   ViewHandle* view_ = nullptr;
-  std::filesystem::path file_;
+  std::filesystem::path folder_;
 };
 
 TEST_F(EngineViewSlotsTest, AViewNeedsALoadedSceneAndAWindowAndHoldsItsSceneUntilDestroyed) {
@@ -204,6 +221,55 @@ TEST_F(EngineViewSlotsTest, KeysAndDragsTurnTheCamera) {
   EXPECT_EQ(Slot<VxViewActionFn>(VxEngineViewMouseUp)(view_), EngineOk);
   EXPECT_NEAR(Yaw() - beforeDrag, fieldOfView * 1.0f * 0.3f, 1e-5) << "a drag across half the view";
   EXPECT_EQ(GetCapture(), WindowHandle::None);
+}
+
+// What the host's view callback received.
+struct HostEvents {
+  std::vector<std::pair<int32_t, std::string>> nodes;
+  std::vector<LinkRequest> links;
+  static void Record(int32_t code, void* data, void* self) {
+    auto* events = static_cast<HostEvents*>(self);
+    if (code == ViewEventOpenLink) {
+      events->links.push_back(*static_cast<LinkRequest*>(data));
+    } else {
+      events->nodes.emplace_back(code, static_cast<const char*>(data));
+    }
+  }
+};
+
+std::string AnchorWorld(const std::string& url, const std::string& parameter) {
+  return "#VRML V2.0 utf8\n"
+         "DEF Link Anchor { url \"" + url + "\" parameter \"" + parameter + "\" children [\n"
+         "  Transform { translation 0 0 -6 children Shape { geometry Box { } } }\n"
+         "] }\n";
+}
+
+TEST_F(EngineViewSlotsTest, AClickedLinkToAPageGoesToTheHostWithItsTarget) {
+  Load(AnchorWorld("http://example.test/page.html", "target=_blank"));
+  ASSERT_NE(MakeView(), nullptr);
+  HostEvents events;
+  const ViewCallback callback{&events, &HostEvents::Record};
+  EXPECT_EQ(Slot<VxSetViewCallbackFn>(VxEngineSetViewCallback)(view_, &callback), EngineOk);
+  Click();
+  ASSERT_EQ(events.links.size(), 1u);
+  EXPECT_STREQ(events.links[0].url, "http://example.test/page.html");
+  EXPECT_STREQ(events.links[0].target, "_blank");
+  EXPECT_EQ(events.nodes, (std::vector<std::pair<int32_t, std::string>>{{2, "Link"}, {4, "Link"}}));
+}
+
+TEST_F(EngineViewSlotsTest, AClickedLinkToAWorldLoadsItAndBindsTheViewpointItNames) {
+  Write("second.wrl", "#VRML V2.0 utf8\nViewpoint { position 0 0 -1 }\nDEF Far Viewpoint { position 0 0 3 }\n");
+  Load(AnchorWorld("second.wrl#Far", ""));
+  ASSERT_NE(MakeView(), nullptr);
+  Click();
+  Tick();
+  Tick();
+  float xyz[3] = {};
+  EXPECT_EQ(Slot<VxGetCameraPositionFn>(VxEngineGetCameraPosition)(view_, xyz), EngineOk);
+  EXPECT_FLOAT_EQ(xyz[2], 3.0f);
+  VxNodeRef* link = nullptr;
+  EXPECT_EQ(Slot<VxFindNodeByNameFn>(VxEngineFindNodeByName)(scene_, "Link", &link), EngineNodeNotFound)
+      << "the first world is gone";
 }
 
 void CountCalls(int32_t, void*, void* userData) { ++*static_cast<int*>(userData); }

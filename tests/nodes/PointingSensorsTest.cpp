@@ -259,6 +259,27 @@ TEST_F(DragCalibrationTest, APlaneSensorFollowsThePointerAcrossTheVisibleWidth) 
   EXPECT_NEAR(m[2], 0.0f, 0.05f);
 }
 
+// The whole road: the pick over a quad gives the hit point, the press and
+// the next frame calibrate, a drag moves the Transform the sensor drives.
+TEST_F(DragCalibrationTest, APlaneSensorPickedOnAQuadDragsItsTransform) {
+  world_ptr_ = ReadWorld(
+      "Transform { translation 0 0 -5 children [ DEF P PlaneSensor {} DEF T Transform { children Shape {"
+      " geometry IndexedFaceSet { coord Coordinate { point [ -1 -1 0, 1 -1 0, 1 1 0, -1 1 0 ] }"
+      " coordIndex [ 0 1 2 3 -1 ] } } } ] }"
+      " ROUTE P.translation_changed TO T.set_translation");
+  view_.SetPointer(40, 24);
+  world_ptr_->RenderFrame(&view_);
+  ASSERT_EQ(view_.GetPointerTargets(), std::vector<CNode*>{world_ptr_->FindNode("P")});
+  CNode& sensor = *world_ptr_->FindNode("P");
+  EXPECT_GT(sensor.pick.hitPoint.x, 0.3f) << "right of the quad's middle";
+  sensor.OnPointerPress();
+  world_ptr_->RenderFrame(&view_);
+  sensor.OnPointerDrag(1, 0.25f, 0.0f);
+  const auto& moved = *static_cast<const SFVec3f*>(world_ptr_->FindNode("T")->GetFieldByName("translation"));
+  EXPECT_NEAR(moved.x, 0.25f * 2.0f * 5.0f * std::tan(0.4363323f), 0.05f);
+  EXPECT_NEAR(moved.y, 0.0f, 0.05f);
+}
+
 TEST_F(DragCalibrationTest, CylinderAndSphereSensorsTakeTheScreenDirections) {
   auto& cylinder = PressAndDraw<CCylinderSensorNode>("CylinderSensor");
   cylinder.OnPointerDrag(1, 0.25f, 0.0f);

@@ -316,10 +316,11 @@ class WorldFile {
   std::string path_;
 };
 
-constexpr const char* kTwoGroups = "#VRML V2.0 utf8\nDEF Start Group {}\nDEF Far Group {}\n";
+constexpr const char* kTwoViewpoints =
+    "#VRML V2.0 utf8\nDEF Start Viewpoint { position 0 0 1 }\nDEF Far Viewpoint { position 0 0 2 }\n";
 
 TEST_F(SensedSceneViewTest, APressedNodeGoneWithAReloadIsNeitherReleasedNorClicked) {
-  WorldFile file(kTwoGroups);
+  WorldFile file(kTwoViewpoints);
   const CNodeWeakRef watched(sensorRef.Get());
   view->MouseDown();
   view->LoadWorld(file.Path().c_str(), nullptr);
@@ -363,13 +364,14 @@ TEST_F(SceneViewTest, AViewpointNameAfterTheLastInnerHashIsSplitOff) {
 }
 
 TEST_F(SceneViewTest, ALocalWorldLoadsOnTheNextTickAndBindsTheNamedViewpoint) {
-  WorldFile file(kTwoGroups);
+  WorldFile file(kTwoViewpoints);
   const std::string url = file.Path() + "#Far";
   view->Tick();
   view->LoadWorld(url.c_str(), nullptr);
   view->Tick();
   ASSERT_NE(world.FindNode("Far"), nullptr);
   EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far"));
+  EXPECT_EQ(view->GetContext()->GetPosition(), CVec3f(0.0f, 0.0f, 2.0f)) << "the camera went to it";
   EXPECT_EQ(view->GetPendingFile(), "");
   EXPECT_EQ(Headless().LastFrame(window)->At(32, 24), 0u) << "the square went with the old scene";
 
@@ -398,7 +400,7 @@ int32_t LastSlot(const ScriptedDownloads& downloads) { return downloads.nextSlot
 
 TEST_F(SceneViewTest, AnHttpWorldIsDownloadedWithBlankFramesAndThenLoaded) {
   ScriptedDownloads downloads;
-  WorldFile file(kTwoGroups);
+  WorldFile file(kTwoViewpoints);
   view->LoadWorld("http://example.test/worlds/w.wrl#Far", nullptr);
   ASSERT_TRUE(view->IsDownloading());
   EXPECT_EQ(downloads.requests[LastSlot(downloads)].url, std::string("http://example.test/worlds/w.wrl"));
@@ -419,6 +421,9 @@ TEST_F(SceneViewTest, AFailedDownloadIsDroppedAndADestroyedViewIsNeverCalledBack
   view->LoadWorld("http://example.test/w.wrl", nullptr);
   downloads.End(LastSlot(downloads), DownloadFailed, "");
   EXPECT_FALSE(view->IsDownloading());
+  view->LoadWorld("http://example.test/w.wrl", nullptr);
+  downloads.End(LastSlot(downloads), DownloadDone, "");
+  EXPECT_FALSE(view->IsDownloading()) << "done without a file is given up too";
 
   view->LoadWorld("http://example.test/w.wrl", nullptr);
   const int32_t slot = LastSlot(downloads);
@@ -433,15 +438,19 @@ TEST_F(SceneViewTest, AHostTargetIsDrawnIntoUnlessTheViewCapturesTheMouse) {
   view->Tick();
   EXPECT_EQ(target.Xrgb(32, 24), 0xABABABABu) << "flag 0x10 renders into the view's own frame";
   EXPECT_EQ(Headless().LastFrame(window)->At(32, 24), 0x00FD0202u);
+  view->SetRect({0, 0, 24, 32});
+  view->Tick();
+  EXPECT_EQ(view->GetContext()->GetFrameBuffer().width, 32) << "its frame follows the rectangle";
 
   view = std::make_unique<CSceneView>(window);
   view->AttachBrowser(&world);
   view->SetFlags(0);
+  view->Tick();
   view->SetTargetBuffer(target.map);
   const int presented = Headless().PresentCount(window);
   view->Tick();
   EXPECT_EQ(target.Xrgb(32, 24), 0x00FD0202u);
-  EXPECT_EQ(Headless().PresentCount(window), presented) << "the host presents its own buffer";
+  EXPECT_EQ(Headless().PresentCount(window), presented) << "the host presents its own buffer, not the old frame";
 
   view->SetTargetBuffer(PixelMap{});
   view->Tick();

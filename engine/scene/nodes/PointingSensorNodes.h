@@ -22,7 +22,6 @@
 namespace vx {
 
 class NodeClassTable;
-class CGeometryStage;
 struct PixelMap;
 
 class CTouchSensorNode : public CNode {
