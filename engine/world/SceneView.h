@@ -60,6 +60,8 @@ class CSceneView {
 
   void SetFlags(uint16_t flags) { flags_ = flags; }
   uint16_t GetFlags() const { return flags_; }
+  // The host's callback; nodes that report to the host (the Vista nodes)
+  // reach it here.
   void SetCallback(const ViewCallback& callback) { callback_ = callback; }
   const ViewCallback& GetCallback() const { return callback_; }
   // Replaces the window that frames are presented into; nothing else changes.
@@ -67,7 +69,8 @@ class CSceneView {
   WindowHandle GetWindow() const { return window_; }
 
   // Top, left, bottom, right in the window's client area. A change of size
-  // drops the back image, and the frame image unless a host target is set.
+  // drops the back image, and the frame image unless the view draws into a
+  // host target.
   void SetRect(const MacRect& rect);
   const MacRect& GetRect() const { return rect_; }
   int32_t Width() const { return rect_[3] - rect_[1]; }
@@ -75,7 +78,6 @@ class CSceneView {
 
   // On also gives the window the keyboard focus.
   void SetFocus(bool on);
-  bool HasFocus() const { return focus_; }
   // Null colour: black.
   void SetBorder(bool on, const float* rgb);
 
@@ -130,7 +132,7 @@ class CSceneView {
 
   CameraFlags cameraFlags;
 
-  // For tests and the host's status: the navigation state of the last tick.
+  // Navigation and loading state as the last tick left it.
   float GetTurnSpeed() const { return turnSpeed_; }
   float GetPitchSpeed() const { return pitchSpeed_; }
   bool IsDragging() const { return dragging_; }
