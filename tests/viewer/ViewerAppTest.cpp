@@ -31,6 +31,9 @@ TEST_F(ViewerWithEngineTest, StartsWithTheEngineOnAnEmptyDocumentAndEndsInRevers
   EXPECT_TRUE(AcceptsDroppedFiles(app_->View()->Window()));
 
   ASSERT_TRUE(app_->OpenDocumentFile(root_.Write("box.wrl", SpinningBox())));
+  Trigger(viewer::kCommandExit);
+  EXPECT_FALSE(Frame().isVisible());
+  EXPECT_EQ(Document().Scene(), nullptr) << "the document closes with the frame";
   EXPECT_EQ(app_->ExitInstance(), 0);
   EXPECT_EQ(app_->Engine(), nullptr) << "the scene went first, so the engine let its instance go";
   app_.reset();
@@ -131,12 +134,35 @@ TEST_F(ViewerWithEngineTest, DraggingTheMouseTurnsTheCamera) {
   QTest::mouseRelease(widget, Qt::LeftButton, {}, centre - QPoint(0, 60));
 }
 
+TEST_F(ViewerWithEngineTest, TheEnginesViewFollowsTheWindowsSize) {
+  ASSERT_TRUE(Start({root_.Write("box.wrl", SpinningBox())}));
+  if (!EngineMakesViews()) GTEST_SKIP() << "the engine does not make views yet";
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  Frame().resize(640, 480);
+  auto viewRect = [this] {
+    std::array<uint16_t, 4> rect{};
+    EngineSlot<VxGetViewRectFn>(VxEngineGetViewRect)(app_->View()->View(), rect.data());
+    return rect;
+  };
+  ASSERT_TRUE(RunQtUntil([&] {
+    return viewRect() == std::array<uint16_t, 4>{0, 0, static_cast<uint16_t>(widget->height()),
+                                                  static_cast<uint16_t>(widget->width())};
+  })) << "top, left, bottom, right of the view window's client area";
+  EXPECT_GT(widget->width(), viewer::kFrameWidth);
+}
+
 TEST_F(ViewerWithEngineTest, NewEmptiesTheDocument) {
   ASSERT_TRUE(Start({root_.Write("box.wrl", SpinningBox())}));
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  RunQtUntil([] { return false; }, 200);
   Trigger(viewer::kCommandNew);
   EXPECT_EQ(Document().Scene(), nullptr);
   EXPECT_EQ(app_->View()->View(), nullptr);
   EXPECT_EQ(Frame().windowTitle(), "Untitled - Vantessel Viewer");
+  EXPECT_TRUE(RunQtUntil([&] {
+    const QImage shown = widget->grab().toImage();
+    return shown.pixel(shown.width() / 2, shown.height() / 2) == qRgb(255, 255, 255);
+  })) << "the window shows nothing more from the engine";
   MessageBoxAnswers boxes;
   Trigger(viewer::kCommandReload);
   EXPECT_EQ(Document().Scene(), nullptr) << "without a kept file, Reload does nothing";

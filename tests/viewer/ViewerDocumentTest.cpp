@@ -92,6 +92,18 @@ TEST_F(ViewerWithEngineTest, LoadUrlOpensAWorldFromAServer) {
   EXPECT_EQ(boxes.Shown()[0].text, "Couldn't download requested file!");
 }
 
+TEST_F(ViewerWithEngineTest, AUrlLoadStillRunningEndsWithTheViewer) {
+  HttpTestServer server(root_.Worlds());
+  ASSERT_NE(server.Port(), 0);
+  ASSERT_TRUE(Start());
+  MessageBoxAnswers boxes;
+  app_->View()->StartUrlLoad("http://" + server.HostAndPort() + "/stall/100000");
+  RunQtUntil([] { return false; }, 300);
+  ASSERT_TRUE(app_->View()->IsDownloading());
+  app_.reset();  // the download manager goes last and must not call back into the view
+  EXPECT_TRUE(boxes.Shown().empty());
+}
+
 TEST_F(ViewerWithEngineTest, UpdateComponentsUnloadsTheSceneOnlyWhenTheUserAgrees) {
   ScopedEnvironment server("VANTESSEL_SERVER_URL", ("http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/").c_str());
   ASSERT_TRUE(Start({root_.Write("world.wrl", SpinningBox())}));
