@@ -70,13 +70,16 @@ EngineResult GetNodeFieldValue(::SceneHandle* scene, VxNodeRef* ref, const char*
 
 // The field takes a copy of the value; the elements of a list value are then
 // given up, so the caller's block keeps no array (and a count of 0 with it,
-// so that nothing reads elements that are gone).
+// so that nothing reads elements that are gone). The node then hears of the
+// change as of a field set by an event, so that what it derives from the
+// field (a mesh, a camera) follows.
 EngineResult SetNodeField(::SceneHandle* scene, VxNodeRef* ref, const char* name, void* value) {
   EngineResult result = CheckNodeArguments(scene, ref, true, name);
   if (result != EngineOk || !value) return result;
-  CNode* node = FromHandle(ref)->Get();
+  CNodeRef node(FromHandle(ref)->Get());
   std::string field = BoundedText(name);
   node->SetField(field, value);
+  if (const int index = node->FindField(field); index >= 0) (void)node->OnEventIn(true, index, value);
   FieldType type = node->GetFieldType(field);
   if (IsMultiValued(type)) FreeFieldValue(type, value);
   return EngineOk;

@@ -170,6 +170,32 @@ TEST_F(EngineViewSlotsTest, ATickDrawsTheWorldIntoTheWindowAndTheCameraIsReadabl
   EXPECT_EQ(Headless().LastFrame(window_)->At(kWidth / 2, kHeight / 2), 0u) << "turned away from the box";
 }
 
+// A field set by the host takes effect as one set by an event: the box made
+// smaller is drawn smaller on the next tick.
+TEST_F(EngineViewSlotsTest, AFieldTheHostSetsChangesWhatTheNextTickDraws) {
+  Load("#VRML V2.0 utf8\n"
+       "Transform { translation 0 0 -6 children [\n"
+       "  Shape { appearance Appearance { material Material { diffuseColor 1 0 0 } } geometry DEF B Box { } }\n"
+       "] }\n");
+  ASSERT_NE(MakeView(), nullptr);
+  Tick();
+  ASSERT_TRUE(IsRed(Headless().LastFrame(window_)->At(kWidth / 2 + 8, kHeight / 2)));
+
+  VxNodeRef* box = nullptr;
+  ASSERT_EQ(Slot<VxFindNodeByNameFn>(VxEngineFindNodeByName)(scene_, "B", &box), EngineOk);
+  void* block = nullptr;
+  ASSERT_EQ(Slot<VxParseFieldValueFn>(VxEngineParseFieldValue)(scene_, view_, "0.20,0.20,0.20", FieldTypeSFVec3f,
+                                                                &block),
+            0);
+  EXPECT_EQ(Slot<VxSetNodeValueFn>(VxEngineSetNodeField)(scene_, box, "size", block), EngineOk);
+  std::free(block);
+  EXPECT_EQ(Slot<VxReleaseNodeRefFn>(VxEngineReleaseNodeRef)(box), EngineOk);
+  Tick();
+  const auto frame = Headless().LastFrame(window_);
+  EXPECT_TRUE(IsRed(frame->At(kWidth / 2, kHeight / 2)));
+  EXPECT_EQ(frame->At(kWidth / 2 + 8, kHeight / 2), 0u) << "the box is smaller now";
+}
+
 TEST_F(EngineViewSlotsTest, RectangleTargetBufferAndBorderGoThroughTheirSlots) {
   ASSERT_NE(MakeView(0), nullptr);
   const uint16_t rect[4] = {10, 20, 50, 70};
