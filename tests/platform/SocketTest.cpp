@@ -75,21 +75,33 @@ class SocketEvents : public ::testing::Test {
     ASSERT_TRUE(recording_.Registered());
     window_ = recording_.Create(kWindowMessageOnly);
   }
+  // A loopback listener, a client that connects to it and the end the
+  // listener accepted, all three notifying window_; -1 where a step failed.
+  struct Connection {
+    int listener = -1;
+    int client = -1;
+    int served = -1;
+    std::string peer;
+  };
+  Connection Connect() {
+    Connection connection;
+    connection.listener = LoopbackSocket();
+    EXPECT_TRUE(SelectSocketEvents(connection.listener, window_, kSocketMessage, kAllEvents));
+    EXPECT_EQ(::listen(connection.listener, 1), 0);
+    connection.client = ::socket(AF_INET, SOCK_STREAM, 0);
+    EXPECT_TRUE(SelectSocketEvents(connection.client, window_, kSocketMessage, kAllEvents));
+    EXPECT_EQ(SocketConnect(connection.client, "127.0.0.1", BoundPort(connection.listener)), 0);
+    if (PumpUntil(connection.listener, kSocketAccept) == kSocketAccept)
+      connection.served = SocketAccept(connection.listener, &connection.peer);
+    return connection;
+  }
+
   RecordingClass recording_;
   WindowHandle window_ = WindowHandle::None;
 };
 
 TEST_F(SocketEvents, AConversationFromConnectToClose) {
-  int listener = LoopbackSocket();
-  ASSERT_TRUE(SelectSocketEvents(listener, window_, kSocketMessage, kAllEvents));
-  ASSERT_EQ(::listen(listener, 1), 0);
-  int client = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_TRUE(SelectSocketEvents(client, window_, kSocketMessage, kAllEvents));
-  ASSERT_EQ(SocketConnect(client, "127.0.0.1", BoundPort(listener)), 0);
-
-  ASSERT_EQ(PumpUntil(listener, kSocketAccept), kSocketAccept);
-  std::string peer;
-  int served = SocketAccept(listener, &peer);
+  auto [listener, client, served, peer] = Connect();
   ASSERT_GE(served, 0);
   EXPECT_EQ(peer, "127.0.0.1");
   EXPECT_EQ(PumpUntil(client, kSocketConnect), kSocketConnect) << "connected without error";
@@ -121,14 +133,7 @@ TEST_F(SocketEvents, AConversationFromConnectToClose) {
 }
 
 TEST_F(SocketEvents, APeerThatResetWithDataUnreadDoesNotWakeTheWait) {
-  int listener = LoopbackSocket();
-  ASSERT_TRUE(SelectSocketEvents(listener, window_, kSocketMessage, kAllEvents));
-  ASSERT_EQ(::listen(listener, 1), 0);
-  int client = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_TRUE(SelectSocketEvents(client, window_, kSocketMessage, kAllEvents));
-  ASSERT_EQ(SocketConnect(client, "127.0.0.1", BoundPort(listener)), 0);
-  ASSERT_EQ(PumpUntil(listener, kSocketAccept), kSocketAccept);
-  int served = SocketAccept(listener, nullptr);
+  const auto [listener, client, served, peer] = Connect();
   ASSERT_GE(served, 0);
   ASSERT_EQ(PumpUntil(client, kSocketConnect), kSocketConnect);
   ASSERT_EQ(SocketSend(served, "bye", 3), 3);
