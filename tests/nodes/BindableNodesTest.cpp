@@ -126,14 +126,22 @@ class Viewpoint : public RenderedWorld {
   }
 };
 
-TEST_F(Viewpoint, ADefaultViewpointLooksDownZFromTheOriginWithItsAngleOnTheNarrowSide) {
+TEST_F(Viewpoint, ItsFieldsPlaceAndTurnTheCameraWithTheAngleOnTheNarrowSide) {
   Load("Viewpoint { }", 400, 200);
   EXPECT_NEAR(view.GetFieldOfView(), 0.392699f, kTolerance);
   EXPECT_EQ(Position(), CVec3f{});
-  const CVec3f direction = view.GetViewDirection();
+  CVec3f direction = view.GetViewDirection();
   EXPECT_NEAR(direction.x, 0.0f, kTolerance);
-  EXPECT_NEAR(direction.z, -1.0f, kTolerance);
+  EXPECT_NEAR(direction.z, -1.0f, kTolerance) << "the defaults look down -z from the origin";
   EXPECT_TRUE(view.cameraJumped) << "the view's collision test does not sweep to it";
+
+  Load("Viewpoint { position 1 2 3 orientation 0 1 0 1.5707963 fieldOfView 0.5 }", 100, 200);
+  EXPECT_EQ(Position(), (CVec3f{1, 2, 3}));
+  EXPECT_NEAR(view.GetFieldOfView(), 0.5f, kTolerance) << "a frame higher than wide keeps the angle";
+  direction = view.GetViewDirection();
+  EXPECT_NEAR(direction.x, -1.0f, kTolerance) << "a quarter turn about +y looks down -x";
+  EXPECT_NEAR(direction.z, 0.0f, kTolerance);
+  EXPECT_EQ(view.cameraJumpedTo, (CVec3f{1, 2, 3}));
 }
 
 // A flat ElevationGrid's top is its front face: seen from above it is drawn,
@@ -146,16 +154,6 @@ TEST_F(Viewpoint, LookingStraightDownItSeesTheTopOfAnElevationGrid) {
   EXPECT_NE(Center(), 0u) << "seen from above";
   Load("Viewpoint { position 1 -5 1 orientation 1 0 0 1.5707963 }" + grid);
   EXPECT_EQ(Center(), 0u) << "seen from below";
-}
-
-TEST_F(Viewpoint, ItsOrientationTurnsTheCameraAndItsPositionPlacesIt) {
-  Load("Viewpoint { position 1 2 3 orientation 0 1 0 1.5707963 fieldOfView 0.5 }", 100, 200);
-  EXPECT_EQ(Position(), (CVec3f{1, 2, 3}));
-  EXPECT_NEAR(view.GetFieldOfView(), 0.5f, kTolerance) << "a frame higher than wide keeps the angle";
-  const CVec3f direction = view.GetViewDirection();
-  EXPECT_NEAR(direction.x, -1.0f, kTolerance) << "a quarter turn about +y looks down -x";
-  EXPECT_NEAR(direction.z, 0.0f, kTolerance);
-  EXPECT_EQ(view.cameraJumpedTo, (CVec3f{1, 2, 3}));
 }
 
 TEST_F(Viewpoint, WithJumpItsChangesMoveTheCameraByTheirDifferenceKeepingTheViewersWalk) {

@@ -248,20 +248,10 @@ class DragCalibrationTest : public PointingSensorTest {
   std::unique_ptr<CBrowser> world_ptr_;
 };
 
-TEST_F(DragCalibrationTest, APlaneSensorFollowsThePointerAcrossTheVisibleWidth) {
-  auto& sensor = PressAndDraw<CPlaneSensorNode>("PlaneSensor");
-  // 50 degrees of view at a distance of 5 show 2 x 5 x tan 25 degrees.
-  const float visible = 2.0f * 5.0f * std::tan(0.4363323f);
-  const auto& m = sensor.GetMapping();
-  EXPECT_NEAR(m[0], visible, visible * 0.05f);
-  EXPECT_NEAR(m[3], visible, visible * 0.05f) << "upward pointer movement is upward translation";
-  EXPECT_NEAR(m[1], 0.0f, 0.05f);
-  EXPECT_NEAR(m[2], 0.0f, 0.05f);
-}
-
 // The whole road: the pick over a quad gives the hit point, the press and
-// the next frame calibrate, a drag moves the Transform the sensor drives.
-TEST_F(DragCalibrationTest, APlaneSensorPickedOnAQuadDragsItsTransform) {
+// the next frame calibrate, a drag moves the Transform the sensor drives by
+// as much of the visible width as the pointer crossed.
+TEST_F(DragCalibrationTest, APlaneSensorPickedOnAQuadDragsItsTransformWithThePointer) {
   world_ptr_ = ReadWorld(
       "Transform { translation 0 0 -5 children [ DEF P PlaneSensor {} DEF T Transform { children Shape {"
       " geometry IndexedFaceSet { coord Coordinate { point [ -1 -1 0, 1 -1 0, 1 1 0, -1 1 0 ] }"
@@ -270,13 +260,21 @@ TEST_F(DragCalibrationTest, APlaneSensorPickedOnAQuadDragsItsTransform) {
   view_.SetPointer(40, 24);
   world_ptr_->RenderFrame(&view_);
   ASSERT_EQ(view_.GetPointerTargets(), std::vector<CNode*>{world_ptr_->FindNode("P")});
-  CNode& sensor = *world_ptr_->FindNode("P");
+  auto& sensor = static_cast<CPlaneSensorNode&>(*world_ptr_->FindNode("P"));
   EXPECT_GT(sensor.pick.hitPoint.x, 0.3f) << "right of the quad's middle";
   sensor.OnPointerPress();
   world_ptr_->RenderFrame(&view_);
+
+  // 50 degrees of view at a distance of 5 show 2 x 5 x tan 25 degrees.
+  const float visible = 2.0f * 5.0f * std::tan(0.4363323f);
+  const auto& m = sensor.GetMapping();
+  EXPECT_NEAR(m[0], visible, visible * 0.05f);
+  EXPECT_NEAR(m[3], visible, visible * 0.05f) << "upward pointer movement is upward translation";
+  EXPECT_NEAR(m[1], 0.0f, 0.05f);
+  EXPECT_NEAR(m[2], 0.0f, 0.05f);
   sensor.OnPointerDrag(1, 0.25f, 0.0f);
   const auto& moved = *static_cast<const SFVec3f*>(world_ptr_->FindNode("T")->GetFieldByName("translation"));
-  EXPECT_NEAR(moved.x, 0.25f * 2.0f * 5.0f * std::tan(0.4363323f), 0.05f);
+  EXPECT_NEAR(moved.x, 0.25f * visible, 0.05f);
   EXPECT_NEAR(moved.y, 0.0f, 0.05f);
 }
 
