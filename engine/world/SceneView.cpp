@@ -117,7 +117,10 @@ void CSceneView::CopyBackImageToFrame() {
 
 bool CSceneView::IsActive() const {
   if (dragging_ || (flags_ & kViewAlwaysInput)) return true;
-  return focus_ && GetFocus() == window_ && lastX_ >= 1 && lastX_ < Width() && lastY_ >= 1 && lastY_ < Height();
+  // Without a window of its own the view never has the keyboard, even when
+  // no window has it.
+  return focus_ && window_ != WindowHandle::None && GetFocus() == window_ && lastX_ >= 1 && lastX_ < Width() &&
+         lastY_ >= 1 && lastY_ < Height();
 }
 
 bool CSceneView::IsKeyDown(int32_t macKeyCode) const {

@@ -180,6 +180,16 @@ TEST_F(SceneViewTest, KeysReachTheViewOnlyWhileItIsActive) {
   EXPECT_EQ(view->GetTurnSpeed(), 0.25f) << "keys fed by the host";
 }
 
+TEST_F(SceneViewTest, AViewWithoutAWindowIsNotActiveWhenNoWindowHasTheFocus) {
+  view->Tick();
+  view->SetWindow(WindowHandle::None);
+  (void)::vx::SetFocus(WindowHandle::None);
+  ASSERT_EQ(GetFocus(), WindowHandle::None);
+  EXPECT_FALSE(view->IsActive());
+  Press(kRight, true);
+  EXPECT_FALSE(view->IsKeyDown(kRight));
+}
+
 TEST_F(SceneViewTest, WalkAndFlyMoveAtTheNavigationSpeedAndTheCameraStandsAtAvatarHeight) {
   test::CBindable& nav = BindNavigation("WALK");
   nav.speed = 3.0f;
