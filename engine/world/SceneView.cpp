@@ -438,8 +438,10 @@ void CSceneView::MouseDown() {
   context_->SetPointer(pressX_, pressY_);
 }
 
+// A press made while focused is ended even when the focus went in between;
+// else the drag, the capture and the pressed sensors would stay on.
 void CSceneView::MouseUp() {
-  if (!world_ || !context_ || !focus_) return;
+  if (!world_ || !context_ || !(focus_ || dragging_ || context_->buttonDown)) return;
   ForEachPressed([this](CNode& node) {
     node.OnPointerRelease();
     SendNodeEvent(ViewEventRelease, node);

@@ -299,6 +299,28 @@ TEST_F(SensedSceneViewTest, APressOnGeometryReachesItsSensorAndTheHostAndDoesNot
   EXPECT_EQ(log.events, (std::vector<std::pair<int32_t, std::string>>{{2, "touch"}, {3, "touch"}, {4, "touch"}}));
 }
 
+TEST_F(SensedSceneViewTest, AReleaseAfterTheFocusWentEndsThePressAndTheDrag) {
+  view->MouseDown();
+  view->SetFocus(false);
+  view->MouseUp();
+  EXPECT_EQ(Sensor().releases, 1);
+  EXPECT_FALSE(view->GetContext()->buttonDown);
+  EXPECT_EQ(GetCapture(), WindowHandle::None);
+
+  MovePointer(0, 0);
+  view->SetFocus(true);
+  view->Tick();
+  view->MouseDown();  // on empty space: a drag
+  view->SetFocus(false);
+  view->MouseUp();
+  EXPECT_FALSE(view->IsDragging());
+  const float yaw = Yaw();
+  view->SetFocus(true);
+  MovePointer(kWidth - 4, kHeight / 2);
+  view->Tick();
+  EXPECT_EQ(Yaw(), yaw) << "no button is down, so the pointer does not turn the view";
+}
+
 TEST_F(SensedSceneViewTest, TwoPixelsApartIsAClickAndThreeIsNot) {
   PressMoveRelease(2, -2);
   EXPECT_EQ(Sensor().clicks, 1);
