@@ -168,6 +168,17 @@ TEST_F(Viewpoint, WithJumpItsChangesMoveTheCameraByTheirDifferenceKeepingTheView
   EXPECT_EQ(Position(), (CVec3f{0, 0, 4})) << "a change is carried over once";
 }
 
+TEST_F(Viewpoint, FieldsBeyondTheFloatRangeLeaveACameraThatFollowsLaterChanges) {
+  Load("DEF V Viewpoint { position 1e39 0 0 orientation 0 1 0 1e39 fieldOfView 1e39 }");
+  Send(Named("V"), "set_position", SFVec3f{0, 0, 3});
+  Send(Named("V"), "set_fieldOfView", 0.5f);
+  Frame();
+  EXPECT_EQ(Position(), (CVec3f{0, 0, 3}));
+  EXPECT_NEAR(view.GetFieldOfView(), 0.5f, kTolerance);
+  const CVec3f direction = view.GetViewDirection();
+  EXPECT_TRUE(std::isfinite(direction.x) && std::isfinite(direction.y) && std::isfinite(direction.z));
+}
+
 TEST_F(Viewpoint, WithoutJumpItsChangesAndItsUnbindingLeaveTheCamera) {
   Load("DEF V Viewpoint { position 0 0 10 jump FALSE }");
   Send(Named("V"), "set_position", SFVec3f{0, 0, 9});

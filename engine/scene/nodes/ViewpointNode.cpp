@@ -11,8 +11,10 @@
 namespace vx {
 namespace {
 
+constexpr float kDefaultFieldOfView = 0.785398f;
+
 constexpr FieldSpec kViewpointFields[] = {
-    Field<&CViewpointNode::fieldOfView>("fieldOfView", DefaultFloats(0.785398f)),
+    Field<&CViewpointNode::fieldOfView>("fieldOfView", DefaultFloats(kDefaultFieldOfView)),
     Field<&CViewpointNode::jump>("jump", DefaultBool(true)),
     Field<&CViewpointNode::orientation>("orientation", DefaultFloats(0, 0, 1, 0)),
     Field<&CViewpointNode::position>("position", DefaultFloats(0, 0, 0)),
@@ -31,6 +33,8 @@ enum ViewpointField { kFieldOfView = 0, kOrientation = 2, kPosition = 3 };
 constexpr int kSetBind = 0;
 
 CVec3f ToVec(const SFVec3f& v) { return {v.x, v.y, v.z}; }
+
+bool IsFinite(const CVec3f& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 }  // namespace
 
@@ -68,13 +72,17 @@ void CViewpointNode::Traverse(RenderPass pass, CViewContext* view) {
 }
 
 CViewpointNode::Camera CViewpointNode::CameraFromFields(const CViewContext& view) const {
+  // A value beyond the float range counts as the field's default: the camera
+  // follows later changes by differences, which an infinity would turn into
+  // NaN for good.
   Camera camera;
-  camera.position = ToVec(position);
+  camera.position = IsFinite(ToVec(position)) ? ToVec(position) : CVec3f{};
+  const float angle = std::isfinite(fieldOfView) ? fieldOfView : kDefaultFieldOfView;
   const PixelMap& frame = view.GetFrameBuffer();
   // The field of view spans the narrow side of the frame.
-  camera.fieldOfView = fieldOfView;
+  camera.fieldOfView = angle;
   if (frame.width > frame.height) {
-    camera.fieldOfView = fieldOfView * static_cast<float>(frame.height) / static_cast<float>(frame.width);
+    camera.fieldOfView = angle * static_cast<float>(frame.height) / static_cast<float>(frame.width);
   }
 
   // Turned by the orientation, then by the parents. The turn is not pushed
@@ -89,7 +97,9 @@ CViewpointNode::Camera CViewpointNode::CameraFromFields(const CViewContext& view
     view.TransformPoint(*point);
   }
 
-  const CVec3f direction = to - from;
+  // A turn that overflows has no direction, like a degenerate one.
+  CVec3f direction = to - from;
+  if (!IsFinite(direction)) direction = {};
   const float length = direction.Length();
   const float s = length > 0.0f ? 1.0f / length : 1.0f;
   // Rounding may put the sine a hair past 1.
