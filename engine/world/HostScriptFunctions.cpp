@@ -17,7 +17,12 @@ std::vector<Registration>& Registrations() {
   return registrations;
 }
 
+// Names are kept cut to their first kMaxHostScriptNameLength characters, so
+// a longer name is looked for by that part too.
+std::string_view StoredName(std::string_view name) { return name.substr(0, kMaxHostScriptNameLength); }
+
 Registration* Find(std::string_view name) {
+  name = StoredName(name);
   auto& list = Registrations();
   auto found = std::find_if(list.begin(), list.end(), [name](const Registration& r) { return r.name == name; });
   return found == list.end() ? nullptr : &*found;
@@ -26,7 +31,7 @@ Registration* Find(std::string_view name) {
 }  // namespace
 
 bool RegisterScriptFunction(std::string_view name, const ScriptFunctionCallback& callback) {
-  name = name.substr(0, kMaxHostScriptNameLength);
+  name = StoredName(name);
   if (Registration* existing = Find(name)) {
     existing->callback = callback;
     return true;

@@ -9,7 +9,8 @@
 
 namespace vx {
 
-// Names longer than this are cut; the list holds kMaxHostScriptFunctions.
+// Names longer than this are cut, when kept and when looked for; the list
+// holds kMaxHostScriptFunctions.
 inline constexpr size_t kMaxHostScriptNameLength = 31;
 inline constexpr size_t kMaxHostScriptFunctions = 64;
 
@@ -17,7 +18,8 @@ inline constexpr size_t kMaxHostScriptFunctions = 64;
 // False when the list is full (nothing is kept).
 bool RegisterScriptFunction(std::string_view name, const ScriptFunctionCallback& callback);
 
-// The callback registered under exactly that name; null when there is none.
+// The callback registered under that name (cut as when kept); null when
+// there is none.
 const ScriptFunctionCallback* FindScriptFunction(std::string_view name);
 
 // Forgets every registration (tests).

@@ -117,7 +117,10 @@ void CSceneView::CopyBackImageToFrame() {
 
 bool CSceneView::IsActive() const {
   if (dragging_ || (flags_ & kViewAlwaysInput)) return true;
-  return focus_ && GetFocus() == window_ && lastX_ >= 1 && lastX_ < Width() && lastY_ >= 1 && lastY_ < Height();
+  // Without a window of its own the view never has the keyboard, even when
+  // no window has it.
+  return focus_ && window_ != WindowHandle::None && GetFocus() == window_ && lastX_ >= 1 && lastX_ < Width() &&
+         lastY_ >= 1 && lastY_ < Height();
 }
 
 bool CSceneView::IsKeyDown(int32_t macKeyCode) const {
@@ -435,8 +438,10 @@ void CSceneView::MouseDown() {
   context_->SetPointer(pressX_, pressY_);
 }
 
+// A press made while focused is ended even when the focus went in between;
+// else the drag, the capture and the pressed sensors would stay on.
 void CSceneView::MouseUp() {
-  if (!world_ || !context_ || !focus_) return;
+  if (!world_ || !context_ || !(focus_ || dragging_ || context_->buttonDown)) return;
   ForEachPressed([this](CNode& node) {
     node.OnPointerRelease();
     SendNodeEvent(ViewEventRelease, node);

@@ -180,6 +180,16 @@ TEST_F(SceneViewTest, KeysReachTheViewOnlyWhileItIsActive) {
   EXPECT_EQ(view->GetTurnSpeed(), 0.25f) << "keys fed by the host";
 }
 
+TEST_F(SceneViewTest, AViewWithoutAWindowIsNotActiveWhenNoWindowHasTheFocus) {
+  view->Tick();
+  view->SetWindow(WindowHandle::None);
+  (void)::vx::SetFocus(WindowHandle::None);
+  ASSERT_EQ(GetFocus(), WindowHandle::None);
+  EXPECT_FALSE(view->IsActive());
+  Press(kRight, true);
+  EXPECT_FALSE(view->IsKeyDown(kRight));
+}
+
 TEST_F(SceneViewTest, WalkAndFlyMoveAtTheNavigationSpeedAndTheCameraStandsAtAvatarHeight) {
   test::CBindable& nav = BindNavigation("WALK");
   nav.speed = 3.0f;
@@ -287,6 +297,28 @@ TEST_F(SensedSceneViewTest, APressOnGeometryReachesItsSensorAndTheHostAndDoesNot
   EXPECT_EQ(Sensor().clicks, 0) << "8 pixels is a drag";
   EXPECT_FALSE(view->GetContext()->buttonDown);
   EXPECT_EQ(log.events, (std::vector<std::pair<int32_t, std::string>>{{2, "touch"}, {3, "touch"}, {4, "touch"}}));
+}
+
+TEST_F(SensedSceneViewTest, AReleaseAfterTheFocusWentEndsThePressAndTheDrag) {
+  view->MouseDown();
+  view->SetFocus(false);
+  view->MouseUp();
+  EXPECT_EQ(Sensor().releases, 1);
+  EXPECT_FALSE(view->GetContext()->buttonDown);
+  EXPECT_EQ(GetCapture(), WindowHandle::None);
+
+  MovePointer(0, 0);
+  view->SetFocus(true);
+  view->Tick();
+  view->MouseDown();  // on empty space: a drag
+  view->SetFocus(false);
+  view->MouseUp();
+  EXPECT_FALSE(view->IsDragging());
+  const float yaw = Yaw();
+  view->SetFocus(true);
+  MovePointer(kWidth - 4, kHeight / 2);
+  view->Tick();
+  EXPECT_EQ(Yaw(), yaw) << "no button is down, so the pointer does not turn the view";
 }
 
 TEST_F(SensedSceneViewTest, TwoPixelsApartIsAClickAndThreeIsNot) {
