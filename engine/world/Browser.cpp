@@ -169,7 +169,10 @@ CNode* CBrowser::TopOf(const std::vector<CNodeRef>& stack) { return stack.empty(
 void CBrowser::BindSimple(std::vector<CNodeRef>& stack, CNode* node, bool on) {
   if (!node) return;
   if (!on) {
-    if (!stack.empty() && stack.back().Resolve() == node) stack.pop_back();
+    // Taken out wherever it stands: an unbound node left below the top would
+    // come back into force when the nodes above it are unbound.
+    const auto found = std::find_if(stack.rbegin(), stack.rend(), [node](CNodeRef& entry) { return entry.Resolve() == node; });
+    if (found != stack.rend()) stack.erase(std::next(found).base());
     return;
   }
   if (stack.size() == kBindStackDepth) stack.erase(stack.begin());

@@ -58,9 +58,9 @@ TEST(WorldBinding, ANinthNavigationInfoDropsTheOldestAndAResetLetsThemAllGo) {
   world.BindNavigationInfo(nullptr, true);
   EXPECT_EQ(world.GetNavigationInfo(), nodes[8].Get()) << "a null node would hide the stack";
   world.BindNavigationInfo(nodes[7].Get(), false);
-  EXPECT_EQ(world.GetNavigationInfo(), nodes[8].Get()) << "only the top is popped";
+  EXPECT_EQ(world.GetNavigationInfo(), nodes[8].Get()) << "one below the top leaves the top in force";
   world.BindNavigationInfo(nodes[8].Get(), false);
-  EXPECT_EQ(world.GetNavigationInfo(), nodes[7].Get());
+  EXPECT_EQ(world.GetNavigationInfo(), nodes[6].Get()) << "the one unbound before does not come back";
   world.ResetScene();
   EXPECT_EQ(world.GetNavigationInfo(), nullptr);
   for (const CNodeRef& node : nodes) EXPECT_EQ(node->GetRefCount(), 1);
