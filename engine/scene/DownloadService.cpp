@@ -51,10 +51,7 @@ std::string DownloadCacheDirectory() {
   if (IDownloadService* service = GetDownloadService()) return service->GetCacheDirectory();
   if (auto slot = HostDownloadSlot<VxDownloadGetTextFn>(VxDownloadGetCacheDirSlot)) {
     char folder[VX_DOWNLOAD_TEXT_SIZE] = {};
-    if (slot(folder) > 1) {
-      folder[sizeof folder - 1] = '\0';
-      return BoundedText(folder);
-    }
+    if (slot(folder) > 1) return BoundedText(folder);
   }
   std::string folder = path::CacheFolder();
   std::error_code error;

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/scene/CallerText.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneLimits.h"
 #include "engine/scene/SceneReader.h"
@@ -23,15 +24,6 @@
 
 namespace vx {
 namespace {
-
-// Copies text into a caller buffer of VX_TEXT_BUFFER_SIZE characters; the
-// text may lie in that buffer.
-void CopyToBuffer(char* buffer, std::string_view text) {
-  if (!buffer) return;
-  const size_t length = std::min(text.size(), static_cast<size_t>(VX_TEXT_BUFFER_SIZE - 1));
-  std::memmove(buffer, text.data(), length);
-  buffer[length] = '\0';
-}
 
 bool DecompressThroughHost(const std::string& path) {
   auto decompress =
@@ -157,7 +149,7 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
   std::string local(path, strnlen(path, VX_TEXT_BUFFER_SIZE - 1));
   if (path::IsFileUrl(local)) {
     local = path::LocalPathFromUrl(local);
-    CopyToBuffer(path, local);
+    CopyToCaller(local, path);
   }
 
   std::optional<DecompressedCopy> decompressed;
@@ -165,14 +157,14 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
   if (local.ends_with(".gz")) {
     decompressed.emplace(local);
     if (decompressed->Path().empty()) {
-      CopyToBuffer(error, kDecompressFailedMessage);
+      CopyToCaller(kDecompressFailedMessage, error);
       return EngineLoadFailed;
     }
     source = decompressed->Path();
     local.resize(local.size() - 3);
-    CopyToBuffer(path, local);
+    CopyToCaller(local, path);
   } else if (!CanOpenForReading(local)) {
-    CopyToBuffer(error, kCannotOpenMessage);
+    CopyToCaller(kCannotOpenMessage, error);
     return EngineLoadFailed;
   }
 
@@ -191,7 +183,7 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
 
   if (!reader.ReadScene(scene->world.get())) {
     scene->world.reset();
-    CopyToBuffer(error, reader.GetMessage());
+    CopyToCaller(reader.GetMessage(), error);
     return EngineLoadFailed;
   }
   return EngineOk;

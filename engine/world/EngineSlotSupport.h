@@ -9,6 +9,7 @@
 
 #include <vantessel/Engine.h>
 
+#include "engine/scene/CallerText.h"
 #include "engine/scene/Node.h"
 #include "engine/world/EngineInstance.h"
 #include "engine/world/ViewHandle.h"
@@ -35,19 +36,6 @@ inline ::ViewHandle* ToHandle(vx::ViewHandle* view) { return reinterpret_cast<::
 inline CNodeRef* FromHandle(VxNodeRef* ref) { return reinterpret_cast<CNodeRef*>(ref); }
 inline VxNodeRef* ToHandle(CNodeRef* ref) { return reinterpret_cast<VxNodeRef*>(ref); }
 
-// A caller's text of at most VX_TEXT_BUFFER_SIZE - 1 characters; read no
-// further even when the caller's buffer is not terminated.
-inline std::string BoundedText(const char* text) {
-  return std::string(text, strnlen(text, VX_TEXT_BUFFER_SIZE - 1));
-}
-
-// Copies text into a caller's buffer of VX_TEXT_BUFFER_SIZE characters, cut
-// to fit and always terminated.
-inline void CopyToCaller(std::string_view text, char* out) {
-  size_t length = std::min(text.size(), static_cast<size_t>(VX_TEXT_BUFFER_SIZE - 1));
-  std::memcpy(out, text.data(), length);
-  out[length] = '\0';
-}
 
 // The context of a view that has ticked; null for a null handle and before
 // the view's first tick.

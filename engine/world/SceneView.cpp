@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/scene/CallerText.h"
 #include "engine/scene/DownloadService.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
@@ -52,12 +53,6 @@ bool IsPanorama(NodeTypeId type) { return type == NodeTypeVista || type == NodeT
 
 // The square of v with its sign kept.
 float SignedSquare(float v) { return v < 0.0f ? -v * v : v * v; }
-
-void CopyToBuffer(const std::string& text, char (&out)[VX_TEXT_BUFFER_SIZE]) {
-  const size_t length = std::min(text.size(), sizeof out - 1);
-  std::memcpy(out, text.data(), length);
-  out[length] = '\0';
-}
 
 bool AnyKeyDown(const CSceneView& view, std::initializer_list<int32_t> codes) {
   return std::any_of(codes.begin(), codes.end(), [&view](int32_t code) { return view.IsKeyDown(code); });
@@ -473,7 +468,7 @@ void CSceneView::ForgetPressedNodes() {
 void CSceneView::SendNodeEvent(ViewEventCode code, const CNode& node) {
   if (!callback_.fn) return;
   char name[VX_TEXT_BUFFER_SIZE];
-  CopyToBuffer(node.GetDefName(), name);
+  CopyToCaller(node.GetDefName(), name);
   callback_.fn(code, name, callback_.userData);
 }
 
@@ -502,8 +497,8 @@ void CSceneView::FollowLink(std::string url, const char* target) {
   if (!IsSceneUrl(url)) {
     if (!callback_.fn) return;
     LinkRequest request{};
-    CopyToBuffer(url, request.url);
-    CopyToBuffer(linkTarget_, request.target);
+    CopyToCaller(url, request.url);
+    CopyToCaller(linkTarget_, request.target);
     callback_.fn(ViewEventOpenLink, &request, callback_.userData);
     return;
   }
