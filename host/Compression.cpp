@@ -7,8 +7,8 @@
 
 #include <array>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "host/ComponentManager.h"
 #include "host/HostLimits.h"
@@ -175,7 +175,9 @@ int32_t ConvertFile(const std::string& source, const std::string& target, Conver
   struct stat info{};
   if (!in.IsOpen() || ::fstat(in.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return kFailure;
   PendingOutput output(target);
-  if (!output.IsOpen() || !convert(in.Get(), static_cast<uint64_t>(info.st_size), output) || !output.Commit(info.st_mode & 07777)) return kFailure;
+  if (!output.IsOpen() || !convert(in.Get(), static_cast<uint64_t>(info.st_size), output) ||
+      !output.Commit(info.st_mode & 07777))
+    return kFailure;
   ::unlink(source.c_str());
   return kSuccess;
 }

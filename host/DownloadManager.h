@@ -71,7 +71,7 @@ class CDownloadManager {
   std::string ConfigPath() const { return preferencesFolder_ + "config.txt"; }
   std::string InUsePath() const { return cacheFolder_ + "inuse"; }
 
-  // How long transfers started from now on may take (tests shorten it).
+  // How long transfers started from now on may take (tests shorten them).
   void SetTransferLimits(const TransferLimits& limits) { transferLimits_ = limits; }
 
  private:
