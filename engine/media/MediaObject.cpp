@@ -179,7 +179,7 @@ void CMediaObject::DeliverFrame() {
 }
 
 bool CMediaObject::RequestImage(int32_t width, int32_t height, int32_t* failureState) {
-  *failureState = LoaderFailure();
+  *failureState = ready_ ? MediaUnusable : MediaFailedNoFile;
   if (CheckPictureSize(width, height) != DecodeStatus::Complete) return false;
   placement_ = Placement{0, 0, static_cast<int16_t>(std::min(height, 0x7FFF)),
                          static_cast<int16_t>(std::min(width, 0x7FFF))};
@@ -202,10 +202,6 @@ bool CMediaObject::RequestImage(int32_t width, int32_t height, int32_t* failureS
   hasImage_ = true;
   DeliverFrame();
   return true;
-}
-
-Placement CMediaObject::VisiblePlacement() const {
-  return ClipPlacement(placement_, imageInfo_.width, imageInfo_.height);
 }
 
 }  // namespace vx

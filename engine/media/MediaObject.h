@@ -120,23 +120,13 @@ class CMediaObject {
  protected:
   // The loaders' one road to an image of width x height: the notify callback
   // supplies it (and may move the placement), else the object makes its own
-  // at its pixel depth. The placement is then clipped to the image, so that
-  // no loader writes outside it. False, with the failure state to return
-  // (3 or 7), when there is no image. On success the image is announced.
+  // at its pixel depth. False, with the failure state to return (3 or 7),
+  // when there is no image. On success the image is announced; a loader
+  // writes only through WindowForPlacement (StillImageDecoder.h).
   [[nodiscard]] bool RequestImage(int32_t width, int32_t height, int32_t* failureState);
-  // The failure state of a loader: 7 when the file was local, else 3.
-  int32_t LoaderFailure() const { return ready_ ? MediaUnusable : MediaFailedNoFile; }
 
-  CDibImage* Image() const { return image_; }
   const MediaImageInfo& ImageInfo() const { return imageInfo_; }
-  // Where the picture goes, as the notify callback left it; the part of it
-  // inside the image is the only part a loader may write.
   const Placement& GetPlacement() const { return placement_; }
-  Placement VisiblePlacement() const;
-  const PaletteTable& Palette() const { return palette_; }
-  const FloatColor& FillColor() const { return fillColor_; }
-  const FloatColor& MaskColor() const { return maskColor_; }
-  CHostComponent* DownloadService() const { return downloadService_.get(); }
 
  private:
   static void DownloadCompletion(int32_t message, DownloadRequest* request, void* self);

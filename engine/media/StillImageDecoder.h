@@ -24,6 +24,17 @@ struct PictureSize {
   int32_t height = 0;
 };
 
+// Where a decoder writes: target covers exactly the part of the image that
+// the picture's placement leaves inside it, and its pixel (0, 0) shows the
+// picture's pixel (firstRow, firstColumn). A decoder that keeps to target's
+// rows and columns cannot write outside the image, wherever a notify
+// callback put the picture.
+struct PictureWindow {
+  PixelMap target;
+  int32_t firstRow = 0;
+  int32_t firstColumn = 0;
+};
+
 class CStillImageDecoder {
  public:
   virtual ~CStillImageDecoder() = default;
@@ -33,11 +44,10 @@ class CStillImageDecoder {
   // Pending.
   [[nodiscard]] virtual DecodeStatus ReadHeader(std::span<const uint8_t> bytes, bool allArrived) = 0;
   virtual PictureSize Size() const = 0;
-  // Decodes as far as the bytes go into the area of target that placement
-  // names, writing only the part ClipPlacement leaves. Complete once the
-  // whole picture is in; with allArrived never Pending.
-  [[nodiscard]] virtual DecodeStatus Decode(std::span<const uint8_t> bytes, bool allArrived, const PixelMap& target,
-                                            const Placement& placement) = 0;
+  // Decodes as far as the bytes go into the window. Complete once the whole
+  // picture is in; with allArrived never Pending.
+  [[nodiscard]] virtual DecodeStatus Decode(std::span<const uint8_t> bytes, bool allArrived,
+                                            const PictureWindow& window) = 0;
 };
 
 // Complete when a size read from a header is one a picture may have (at
@@ -48,9 +58,9 @@ class CStillImageDecoder {
 // data; a failure is 7 when the file was local, else 3.
 MediaLoadState LoadStateAfterDecode(DecodeStatus status, bool fileIsLocal);
 
-// The part of the placement's rectangle that lies inside an image of the
-// given size (empty when none does): no loader writes outside its image,
-// wherever a notify callback put the picture.
-Placement ClipPlacement(const Placement& placement, int32_t imageWidth, int32_t imageHeight);
+// The window of a picture of that size placed in an image: the part of the
+// placement inside the image that the picture covers (empty, with a null
+// target, when there is none).
+PictureWindow WindowForPlacement(const PixelMap& image, const Placement& placement, PictureSize picture);
 
 }  // namespace vx

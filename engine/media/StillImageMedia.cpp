@@ -43,7 +43,7 @@ int32_t CStillImageMedia::Load() {
 }
 
 int32_t CStillImageMedia::DecodeStep() {
-  const DecodeStatus status = decoder_->Decode(bytes_, true, ImageInfo(), GetPlacement());
+  const DecodeStatus status = decoder_->Decode(bytes_, true, WindowForPlacement(ImageInfo(), GetPlacement(), decoder_->Size()));
   bytes_ = {};
   return LoadStateAfterDecode(status == DecodeStatus::Pending ? DecodeStatus::Corrupt : status, IsReady());
 }

@@ -2,9 +2,6 @@
 // manager from a loopback HTTP server.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +9,7 @@
 #include "engine/media/MediaHandle.h"
 #include "engine/world/HostComponent.h"
 #include "tests/host/HostDownloads.h"
+#include "tests/media/MediaTestFolder.h"
 #include "tests/media/RawTestMedia.h"
 
 namespace vx {
@@ -23,14 +21,11 @@ bool IsFinal(int32_t state) {
 
 class MediaDownload : public ::testing::Test {
  protected:
-  MediaDownload() : site_(MakeSite()), server_(site_.string()), service_(AcquireDownloadComponent()) {}
-  ~MediaDownload() override { std::filesystem::remove_all(site_); }
+  MediaDownload() : server_(MakeSite(site_)), service_(AcquireDownloadComponent()) {}
 
-  static std::filesystem::path MakeSite() {
-    std::string name = (std::filesystem::temp_directory_path() / "vxmediasiteXXXXXX").string();
-    if (!::mkdtemp(name.data())) std::abort();
-    std::ofstream(std::filesystem::path(name) / "pic.raw", std::ios::binary) << test::RawPicture(3, 2);
-    return name;
+  static std::string MakeSite(const test::MediaTestFolder& site) {
+    site.Write("pic.raw", test::RawPicture(3, 2));
+    return site.Path();
   }
   std::string Url(const std::string& file) const { return "http://" + server_.HostAndPort() + "/" + file; }
 
@@ -59,7 +54,7 @@ class MediaDownload : public ::testing::Test {
 
   static host::CDownloadManager& Manager() { return *host::GetDownloadManager(); }
 
-  std::filesystem::path site_;
+  test::MediaTestFolder site_;
   test::HttpTestServer server_;
   test::ScopedHostDownloads downloads_;
   std::shared_ptr<CHostComponent> service_;

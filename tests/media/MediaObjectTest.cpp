@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,31 +10,20 @@
 #include "engine/media/StillImageDecoder.h"
 #include "engine/render/DibImage.h"
 #include "platform/Random.h"
+#include "tests/media/MediaTestFolder.h"
 #include "tests/media/RawTestMedia.h"
 
 namespace vx {
 namespace {
 
-class MediaFolder : public ::testing::Test {
+class MediaObject : public ::testing::Test {
  protected:
-  MediaFolder() {
-    std::string name = (std::filesystem::temp_directory_path() / "vxmediaXXXXXX").string();
-    if (!::mkdtemp(name.data())) std::abort();
-    folder_ = name;
-    ResetSharedInverseMap();
-  }
-  ~MediaFolder() override { std::filesystem::remove_all(folder_); }
+  MediaObject() { ResetSharedInverseMap(); }
 
-  std::string Write(const std::string& name, const std::string& content) const {
-    const std::string path = (folder_ / name).string();
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-  }
+  std::string Write(const std::string& name, const std::string& content) const { return folder_.Write(name, content); }
 
-  std::filesystem::path folder_;
+  test::MediaTestFolder folder_;
 };
-
-using MediaObject = MediaFolder;
 
 TEST_F(MediaObject, ALocalNameIsReadyAtOnceAndRunsThroughTheLoaderToComplete) {
   test::CRawTestMedia media;
@@ -122,6 +109,34 @@ TEST_F(MediaObject, AnEmptyOrShortFileIsUnusableAndLeavesNoImage) {
     EXPECT_EQ(media.Process(), MediaUnusable) << content.size();
     EXPECT_EQ(media.HasImage(), 0);
   }
+}
+
+TEST_F(MediaObject, OnlyAReportOfADoneDownloadWithItsFileLeadsToLoading) {
+  DownloadRequest request = {};
+  request.state = DownloadFailed;
+  test::CRawTestMedia failed;
+  static_cast<void>(failed.SetUrl("http://host/a.raw"));
+  failed.OnDownloadDone(VX_DOWNLOAD_EVENT, &request);
+  EXPECT_EQ(failed.GetLoadState(), MediaFailedNoFile) << "even when the report comes before the first step";
+  EXPECT_FALSE(failed.IsReady());
+
+  request.state = DownloadDone;
+  test::CRawTestMedia nameless;
+  static_cast<void>(nameless.SetUrl("http://host/a.raw"));
+  nameless.OnDownloadDone(VX_DOWNLOAD_EVENT, &request);
+  EXPECT_EQ(nameless.GetLoadState(), MediaFailedNoFile);
+  EXPECT_EQ(nameless.Process(), MediaFailedNoFile);
+  EXPECT_EQ(nameless.loads, 0);
+
+  const std::string path = Write("a.raw", test::RawPicture(1, 1));
+  std::snprintf(request.localPath, sizeof request.localPath, "%s", path.c_str());
+  test::CRawTestMedia delivered;
+  delivered.SetPixelDepth(32);
+  static_cast<void>(delivered.SetUrl("http://host/a.raw"));
+  delivered.OnDownloadDone(VX_DOWNLOAD_EVENT, &request);
+  EXPECT_EQ(delivered.GetLoadState(), MediaFileReady);
+  EXPECT_EQ(delivered.Process(), MediaDecoding);
+  EXPECT_EQ(delivered.loadedPath, path);
 }
 
 TEST_F(MediaObject, ImageInfoBeforeAnyImageAnswersNineAndANullPointer) {
@@ -286,17 +301,28 @@ TEST(PictureChecks, EachDecodeStatusLeadsToItsLoadState) {
   }
 }
 
-TEST(PictureChecks, APlacementIsClippedToItsImage) {
-  auto clip = [](Placement placement) {
-    const Placement c = ClipPlacement(placement, 10, 8);
-    return std::vector<int>{c.rowOffset, c.columnOffset, c.height, c.width};
+TEST(PictureChecks, APictureWindowIsThePartOfThePlacementInsideTheImage) {
+  std::vector<uint8_t> pixels(10 * 8 * 2);
+  const PixelMap image{pixels.data(), 10, 8, 2, 20, 0};
+  // Row offset, column offset, height, width of the placement -> window
+  // origin in the image (row, column), window height, width, and the
+  // picture's first row and column shown.
+  auto window = [&](Placement placement, PictureSize picture = {10, 8}) {
+    const PictureWindow w = WindowForPlacement(image, placement, picture);
+    if (!w.target.bits) return std::vector<int>{-1, -1, w.target.height, w.target.width, w.firstRow, w.firstColumn};
+    const auto offset = static_cast<int>(w.target.bits - pixels.data());
+    return std::vector<int>{offset / 20, offset % 20 / 2, w.target.height, w.target.width, w.firstRow, w.firstColumn};
   };
-  EXPECT_EQ(clip({0, 0, 8, 10}), (std::vector<int>{0, 0, 8, 10}));
-  EXPECT_EQ(clip({-3, -4, 8, 10}), (std::vector<int>{0, 0, 5, 6}));
-  EXPECT_EQ(clip({6, 7, 8, 10}), (std::vector<int>{6, 7, 2, 3}));
-  EXPECT_EQ(clip({9, 11, 2, 2}), (std::vector<int>{8, 10, 0, 0}));
-  EXPECT_EQ(clip({-20, -20, 5, 5}), (std::vector<int>{0, 0, 0, 0}));
-  EXPECT_EQ(ClipPlacement({0, 0, 5, 5}, -1, -1).height, 0);
+  EXPECT_EQ(window({0, 0, 8, 10}), (std::vector<int>{0, 0, 8, 10, 0, 0}));
+  EXPECT_EQ(window({-3, -4, 8, 10}), (std::vector<int>{0, 0, 5, 6, 3, 4}));
+  EXPECT_EQ(window({6, 7, 8, 10}), (std::vector<int>{6, 7, 2, 3, 0, 0}));
+  EXPECT_EQ(window({2, 3, 1, 1}), (std::vector<int>{2, 3, 1, 1, 0, 0}));
+  EXPECT_EQ(window({9, 11, 2, 2}), (std::vector<int>{-1, -1, 0, 0, 0, 0}));
+  EXPECT_EQ(window({-20, -20, 5, 5}), (std::vector<int>{-1, -1, 0, 0, 0, 0}));
+  EXPECT_EQ(window({0, 0, 8, 10}, {4, 3}), (std::vector<int>{0, 0, 3, 4, 0, 0}))
+      << "a placement the callback made larger than the picture covers the picture only";
+  EXPECT_EQ(window({-2, 0, 8, 10}, {4, 2}), (std::vector<int>{-1, -1, 0, 0, 0, 0}));
+  EXPECT_EQ(WindowForPlacement(PixelMap{}, {0, 0, 5, 5}, {5, 5}).target.bits, nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // A tiny picture format for the tests of the media base: the file holds
 // "RAW", a width byte and a height byte; the picture is every pixel set to
-// kRawPixelByte. Its decoder writes only where ClipPlacement lets it, and the
-// media object counts its loads.
+// kRawPixelByte. Its decoder fills its window, and the media object counts
+// its loads.
 #pragma once
 
 #include <cstring>
@@ -23,11 +23,10 @@ class CRawTestDecoder final : public CStillImageDecoder {
     return CheckPictureSize(size_.width, size_.height);
   }
   PictureSize Size() const override { return size_; }
-  DecodeStatus Decode(std::span<const uint8_t>, bool, const PixelMap& target, const Placement& placement) override {
-    const Placement area = ClipPlacement(placement, target.width, target.height);
-    for (int32_t row = area.rowOffset; row < area.rowOffset + area.height; ++row)
-      std::memset(target.Row(row) + area.columnOffset * target.bytesPerPixel, kRawPixelByte,
-                  static_cast<size_t>(area.width) * target.bytesPerPixel);
+  DecodeStatus Decode(std::span<const uint8_t>, bool, const PictureWindow& window) override {
+    const PixelMap& target = window.target;
+    for (int32_t row = 0; row < target.height; ++row)
+      std::memset(target.Row(row), kRawPixelByte, static_cast<size_t>(target.width) * target.bytesPerPixel);
     return DecodeStatus::Complete;
   }
 
