@@ -2,7 +2,7 @@
 
 #include <vantessel/Download.h>
 
-#include "engine/world/HostComponent.h"
+#include "engine/hostlink/HostComponent.h"
 
 namespace vx {
 

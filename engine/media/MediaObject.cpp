@@ -9,7 +9,7 @@
 #include "engine/render/DibImage.h"
 #include "engine/scene/CallerText.h"
 #include "engine/scene/PropertyText.h"
-#include "engine/world/HostComponent.h"
+#include "engine/hostlink/HostComponent.h"
 #include "platform/Random.h"
 
 namespace vx {

@@ -51,7 +51,6 @@ class CMediaObject {
   // longer than kMaxMediaNameLength is refused: the object fails (state 3).
   uint32_t SetUrl(const char* name);
   uint32_t GetLocalPath(char* out) const;
-  const std::string& Url() const { return url_; }
   const std::string& LocalPath() const { return localPath_; }
 
   int32_t GetPixelDepth() const { return pixelDepth_; }

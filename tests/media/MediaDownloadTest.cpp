@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/media/MediaHandle.h"
-#include "engine/world/HostComponent.h"
+#include "engine/hostlink/HostComponent.h"
 #include "tests/host/HostDownloads.h"
 #include "tests/media/MediaTestFolder.h"
 #include "tests/media/RawTestMedia.h"
