@@ -1,5 +1,7 @@
 #include "engine/world/ScriptNode.h"
 
+#include <algorithm>
+
 #include "engine/scene/CallerText.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/world/HostScriptFunctions.h"
@@ -14,7 +16,9 @@ constexpr FieldSpec kScriptFields[] = {
     Field<&CScriptNode::directOutput>("directOutput", DefaultBool(false)),
 };
 
-std::string_view UrlWord(std::string_view text) { return text.substr(0, std::min(text.find(':'), kMaxScriptUrlWordLength)); }
+std::string_view UrlWord(std::string_view text) {
+  return text.substr(0, std::min(text.find(':'), kMaxScriptUrlWordLength));
+}
 
 const BehaviourInfo* BuiltInBehaviourOf(const ScriptUrl& words) {
   return words.prefix == kBuiltInBehaviourPrefix ? BuiltInBehaviours().Find(words.name) : nullptr;
