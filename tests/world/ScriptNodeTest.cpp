@@ -130,6 +130,27 @@ TEST(ScriptNode, ANewBehaviourInTheUrlStartsFromNewState) {
   EXPECT_EQ(Script(w, "S").GetBehaviour(), nullptr) << "a host function's Script keeps no behaviour";
 }
 
+// A behaviour whose events take its own Script out of the scene finishes its
+// frame on a node that stays alive until it returns.
+TEST(ScriptNode, ABehaviourThatRemovesItsOwnScriptFinishesSafely) {
+  ScriptWorld w(R"(DEF Holder Group { children [
+                     DEF S Script { url "vxn:link" eventIn SFVec2f clickPt field MFNode switchTo []
+                                    eventOut MFNode switchIt eventOut SFBool goodClick } ] }
+                   DEF Watch Script { url "record:" eventIn SFBool clicked }
+                   ROUTE S.switchIt TO Holder.set_children
+                   ROUTE S.goodClick TO Watch.clicked)");
+  CNodeRef script(&w.Node("S"));
+  w.Frame();
+  w.Send("S", "clickPt", SFVec2f{0, 0});
+  w.Frame();
+  CNode* node = script.Get();
+  script = CNodeRef();
+  ASSERT_EQ(node->GetRefCount(), 1) << "only the Holder keeps the Script";
+  node->Traverse(RenderPass::Frame, &w.view.view);
+  EXPECT_EQ(w.CallsTo("clicked").size(), 1u) << "goodClick went out after the Script left the scene";
+  EXPECT_EQ(w.world->FindNode("S"), nullptr);
+}
+
 TEST(ScriptNode, TwoScriptsOfOneBehaviourKeepStatesOfTheirOwn) {
   ScriptWorld w(R"(DEF A Script { url "vxn:link" eventIn SFVec2f clickPt eventOut SFBool goodClick }
                    DEF B Script { url "vxn:link" eventIn SFVec2f clickPt eventOut SFBool goodClick }
