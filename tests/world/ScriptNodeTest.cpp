@@ -4,7 +4,7 @@
 
 #include "ScriptTestSupport.h"
 #include "engine/world/HostScriptFunctions.h"
-#include "engine/world/ScriptNode.h"
+#include "engine/world/nodes/ScriptNode.h"
 
 namespace vx::test {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "engine/world/Browser.h"
-#include "engine/world/ScriptNode.h"
+#include "engine/world/nodes/ScriptNode.h"
 #include "engine/world/behaviours/BehaviourSupport.h"
 #include "engine/world/behaviours/BehaviourTable.h"
 

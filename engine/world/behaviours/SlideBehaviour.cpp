@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "engine/world/Browser.h"
-#include "engine/world/ScriptNode.h"
+#include "engine/world/nodes/ScriptNode.h"
 #include "engine/world/ViewContext.h"
 #include "engine/world/behaviours/BehaviourLimits.h"
 #include "engine/world/behaviours/BehaviourSupport.h"
