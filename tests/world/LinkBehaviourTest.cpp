@@ -76,15 +76,10 @@ TEST(LinkBehaviour, LinksOverTheSameFrameTakeTurnsForTheCursor) {
   w.Frame();
   w.Send("A", "overPt", SFVec2f{0, 0});
   w.Send("B", "overPt", SFVec2f{0, 0});
-  w.Frame();
-  EXPECT_EQ(w.view.view.GetCurrentCursor(), 2) << "A's default LINK cursor";
-  w.Frame();
-  EXPECT_EQ(w.view.view.GetCurrentCursor(), 0) << "B's ARROW, one frame later";
-  w.Frame();
-  EXPECT_EQ(w.view.view.GetCurrentCursor(), 1) << "the view's own cursor again";
   w.Send("Off", "overPt", SFVec2f{0, 0});
-  w.Frame();
-  EXPECT_EQ(w.view.view.GetCurrentCursor(), 1);
+  w.Frames(3);
+  using Cursor = CCursorServices::Cursor;
+  EXPECT_EQ(w.services.cursors, (std::vector<Cursor>{{1, 2}, {2, 0}})) << "A's default LINK, then B's ARROW";
 }
 
 // Without toURL a click switches inside the scene: switchTo through
@@ -188,7 +183,7 @@ TEST(LinkBehaviour, AClickLoadsTheWorldAtTheNamedViewpoint) {
                              static_cast<std::vector<LinkRequest>*>(self)->push_back(*static_cast<LinkRequest*>(data));
                            }
                          }});
-  w.view.view.SetView(&sceneView);
+  w.view.view.SetServices(&sceneView);
   w.Frame();
   w.Send("L", "clickPt", SFVec2f{0, 0});
   w.Frames(2);

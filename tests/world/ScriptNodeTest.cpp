@@ -113,10 +113,11 @@ TEST(ScriptNode, ANewBehaviourInTheUrlStartsFromNewState) {
   SetUrl(w.Node("S"), "vxn:setCursor");
   w.Send("S", "on", int16_t{1});
   w.Frame();
-  EXPECT_EQ(w.view.view.GetCurrentCursor(), 1) << "setCursor made afresh at its first frame took no event before it";
+  EXPECT_TRUE(w.services.cursors.empty()) << "setCursor made afresh at its first frame took no event before it";
   w.Send("S", "on", int16_t{1});
   w.Frame();
-  EXPECT_EQ(w.view.view.GetCurrentCursor(), 0);
+  ASSERT_EQ(w.services.cursors.size(), 1u);
+  EXPECT_EQ(w.services.cursors[0].cursor, 0);
 
   SetUrl(w.Node("S"), "vxn:link");
   w.Frames(3);

@@ -23,6 +23,7 @@ double NumberOf(FieldType type, const void* value) {
 }  // namespace
 
 ScriptWorld::ScriptWorld(const std::string& body) : world(ReadWorld(body)) {
+  view.view.SetServices(&services);
   ClearScriptFunctions();
   EXPECT_TRUE(RegisterScriptFunction("record", {this, &ScriptWorld::Record}));
 }

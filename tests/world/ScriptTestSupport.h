@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "WorldTestNodes.h"
+#include "engine/render/PixelMap.h"
+#include "engine/scene/ViewServices.h"
 #include "engine/world/Browser.h"
 
 namespace vx::test {
@@ -23,9 +25,34 @@ struct ScriptCall {
   const void* value = nullptr;
 };
 
-// A world read from a scene body, with a headless view that draws it and
-// the host function "record" (registered while the world lives; Scripts
-// with the url "record:" call it).
+// The view services of a headless view: they keep the cursors asked for,
+// each with the number of the world's frame it was asked in.
+class CCursorServices : public IViewServices {
+ public:
+  explicit CCursorServices(const CBrowser& world) : world_(world) {}
+  void LoadWorld(const char*, const char*) override {}
+  PixelMap GetBackImage() const override { return {}; }
+  void CopyBackImageToFrame() override {}
+  bool IsKeyDown(int32_t) const override { return false; }
+  void SetCursor(int32_t cursor) override { cursors.push_back({world_.GetFrameCount(), cursor}); }
+  void BindPanorama(CNode*, PanoramaStack) override {}
+  double GetWorldTime() const override { return world_.GetWorldTime(); }
+
+  struct Cursor {
+    int32_t frame;
+    int32_t cursor;
+    bool operator==(const Cursor&) const = default;
+  };
+  std::vector<Cursor> cursors;
+
+ private:
+  const CBrowser& world_;
+};
+
+// A world read from a scene body, with a headless view that draws it, view
+// services that keep the cursors, and the host function "record"
+// (registered while the world lives; Scripts with the url "record:" call
+// it).
 class ScriptWorld {
  public:
   explicit ScriptWorld(const std::string& body);
@@ -46,6 +73,7 @@ class ScriptWorld {
 
   std::unique_ptr<CBrowser> world;
   HeadlessView view{32, 24};
+  CCursorServices services{*world};
   std::vector<ScriptCall> calls;
   // Called from inside the recording function, once per call.
   void (*onCall)(ScriptWorld& self, const ScriptCall& call) = nullptr;

@@ -1,6 +1,6 @@
 #include "engine/world/behaviours/BehaviourSupport.h"
 
-#include "engine/world/SceneView.h"
+#include "engine/scene/ViewServices.h"
 #include "engine/world/ViewContext.h"
 #include "engine/world/behaviours/BehaviourLimits.h"
 
@@ -39,7 +39,7 @@ bool ShowNamedCursor(CViewContext& view, std::string_view name) {
   } else {
     return false;
   }
-  view.SetCursor(cursor);
+  if (IViewServices* services = view.GetServices()) services->SetCursor(cursor);
   return true;
 }
 
@@ -50,15 +50,15 @@ float WrapAngleOnce(float difference) {
 }
 
 void LoadLinkedWorld(CViewContext& view, const std::string& url, std::string_view viewpoint) {
-  CSceneView* sceneView = view.GetView();
-  if (!sceneView) return;
+  IViewServices* services = view.GetServices();
+  if (!services) return;
   std::string target = url;
   if (!viewpoint.empty()) {
     // The view takes the text after the last '#' as the Viewpoint's name.
     if (const size_t mark = target.rfind('#'); mark != std::string::npos && mark > 0) target.resize(mark);
     target.append("#").append(viewpoint);
   }
-  sceneView->LoadWorld(target.c_str(), nullptr);
+  services->LoadWorld(target.c_str(), nullptr);
 }
 
 }  // namespace vx

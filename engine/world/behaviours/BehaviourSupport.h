@@ -40,8 +40,8 @@ void SetTyped(CNode& node, std::string_view field, const T& value) {
   if (FieldOf<T>(&node, field)) node.SetField(field, &value);
 }
 
-// "ARROW" shows cursor 0, "PAN" cursor 1 and "LINK" cursor 2; false for any
-// other name, which shows nothing.
+// "ARROW" shows cursor 0, "PAN" cursor 1 and "LINK" cursor 2 in the view
+// that runs the behaviour; false for any other name, which shows nothing.
 bool ShowNamedCursor(CViewContext& view, std::string_view name);
 
 // An angle difference brought into range by at most one turn.
