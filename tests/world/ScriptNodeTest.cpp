@@ -131,8 +131,9 @@ TEST(ScriptNode, ANewBehaviourInTheUrlStartsFromNewState) {
   EXPECT_EQ(Script(w, "S").GetBehaviour(), nullptr) << "a host function's Script keeps no behaviour";
 }
 
-// A behaviour whose events take its own Script out of the scene finishes its
-// frame on a node that stays alive until it returns.
+// A behaviour whose events take its own Script out of the scene, in the middle
+// of the walk through that scene, finishes its frame on a node that stays alive
+// until it returns, and the walk goes on over the group's new children.
 TEST(ScriptNode, ABehaviourThatRemovesItsOwnScriptFinishesSafely) {
   ScriptWorld w(R"(DEF Holder Group { children [
                      DEF S Script { url "vxn:link" eventIn SFVec2f clickPt field MFNode switchTo []
@@ -147,7 +148,7 @@ TEST(ScriptNode, ABehaviourThatRemovesItsOwnScriptFinishesSafely) {
   CNode* node = script.Get();
   script = CNodeRef();
   ASSERT_EQ(node->GetRefCount(), 1) << "only the Holder keeps the Script";
-  node->Traverse(RenderPass::Frame, &w.view.view);
+  w.Frame();
   EXPECT_EQ(w.CallsTo("clicked").size(), 1u) << "goodClick went out after the Script left the scene";
   EXPECT_EQ(w.world->FindNode("S"), nullptr);
 }
