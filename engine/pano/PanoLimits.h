@@ -125,4 +125,59 @@ inline constexpr std::array<std::array<RowPatternEntry, 2>, kRowPatternGroups> k
 }};
 inline constexpr int32_t kRowPatternShift = 6;
 
+// ---- Sky and ground pictures ---------------------------------------------
+
+// pi/2 as the sky and ground painter rounds it (elevations of the bands).
+inline constexpr double kSkyHalfPi = 1.5707963705062866;
+
+// Channel levels: 5 bits in 2-byte pixels, 8 bits otherwise.
+inline constexpr int32_t kLevels555 = 31;
+inline constexpr int32_t kLevels888 = 255;
+// Set in the 2-byte pixels of plain gradient rows only.
+inline constexpr uint16_t kGradientHighBit = 0x8000;
+inline constexpr uint32_t kOpaqueAlpha = 0xFF000000;
+
+// Cube pictures: six square faces stacked from the top, four sides then the
+// top and bottom caps. The painter sees a virtual height of a third of the
+// picture: 0 the zenith, 1 the nadir, the sides between these fractions.
+inline constexpr int32_t kCubeFaces = 6;
+inline constexpr int32_t kCubeSideFaces = 4;
+inline constexpr int32_t kCubeFirstCapFace = 4;
+inline constexpr int32_t kCubeVirtualRowsDivisor = 3;
+inline constexpr float kCubeThirdOfHeight = 0.33333334f;
+inline constexpr float kCubeSidesTop = 0.25f;
+inline constexpr float kCubeSidesBottom = 0.75f;
+// A cap's share of the virtual height to its ring distances (0 at the pole,
+// 1 at the edge), and the sides' share to their face fractions.
+inline constexpr float kCubeCapScale = 4.0f;
+inline constexpr float kCubeSideScale = 2.0f;
+
+// The placeholder picture: flat grey up to this width, else a grid of
+// 32 x 16 bevelled cells over a blue-grey to red-grey wash.
+inline constexpr int32_t kPlaceholderFlatMaxWidth = 512;
+inline constexpr uint8_t kPlaceholderFlatIndex = 0;
+inline constexpr uint16_t kPlaceholderFlat555 = 0x4210;
+inline constexpr uint32_t kPlaceholderFlatXrgb = 0xFF808080;
+inline constexpr int32_t kPlaceholderColumnShift = 5;  // 32 cells across
+inline constexpr int32_t kPlaceholderRowShift = 4;     // 16 cells down
+inline constexpr int32_t kPlaceholderMinCell = 2;
+inline constexpr int32_t kPlaceholderLineDivisor = 8;
+inline constexpr int32_t kPlaceholderLineExtra = 2;
+inline constexpr int32_t kPlaceholderLightBevel = 2;
+inline constexpr int32_t kPlaceholderDarkBevel = 3;
+struct PlaceholderRgb {
+  int32_t r, g, b;
+};
+inline constexpr PlaceholderRgb kPlaceholderSky{87, 87, 121};
+inline constexpr PlaceholderRgb kPlaceholderGround{121, 84, 84};
+inline constexpr uint8_t kPlaceholderCellIndex = 0;
+inline constexpr uint8_t kPlaceholderLineIndex = 0x80;
+struct PlaceholderShade {
+  uint16_t c555;
+  uint32_t xrgb;
+};
+inline constexpr PlaceholderShade kPlaceholderLight{0x6B38, 0xD0CFC0};
+inline constexpr PlaceholderShade kPlaceholderDark{0x2D27, 0x594B3F};
+inline constexpr PlaceholderShade kPlaceholderMiddle{0x5251, 0xA0908F};
+
 }  // namespace vx

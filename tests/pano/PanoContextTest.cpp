@@ -7,7 +7,7 @@
 
 #include "engine/pano/PanoContext.h"
 #include "engine/pano/PanoRendererFactory.h"
-#include "tests/pano/RecordingRenderer.h"
+#include "tests/pano/PanoTestSupport.h"
 
 namespace vx {
 namespace {
@@ -16,13 +16,7 @@ using test::RecordingRenderer;
 using test::RendererLog;
 
 MediaImageInfo Picture(uint8_t* pixels, uint16_t width, uint16_t height) {
-  MediaImageInfo image;
-  image.bits = pixels;
-  image.width = width;
-  image.height = height;
-  image.bytesPerPixel = 2;
-  image.rowBytes = width * 2;
-  return image;
+  return test::DescribePixels(pixels, width, height, 2);
 }
 
 class PanoContextTest : public ::testing::Test {

@@ -1,5 +1,5 @@
 // A panorama renderer that records what the view and the context ask of it
-// and answers what the test sets.
+// and answers what the test sets, and pictures for it.
 #pragma once
 
 #include <algorithm>
@@ -136,6 +136,16 @@ class RecordingRenderer : public CPanoImageRenderer {
   std::shared_ptr<RendererLog> log_;
   std::string name_;
 };
+
+inline MediaImageInfo DescribePixels(uint8_t* pixels, uint16_t width, uint16_t height, uint16_t bytesPerPixel) {
+  MediaImageInfo image;
+  image.bits = pixels;
+  image.width = width;
+  image.height = height;
+  image.bytesPerPixel = bytesPerPixel;
+  image.rowBytes = width * bytesPerPixel;
+  return image;
+}
 
 // Sphere picture: yaw -pi..pi left to right, pitch pi/2..-pi/2 top to bottom.
 inline ImagePoint SpherePicturePoint(double yaw, double pitch) {
