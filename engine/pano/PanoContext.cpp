@@ -50,6 +50,7 @@ std::unique_ptr<PanoContext> PanoCreate() {
 
 int32_t PanoCreateRenderer(PanoContext* context, const MediaImageInfo& source, int16_t type) {
   if (!HasView(context)) return kPanoNoContext;
+  // The old renderer goes before the new one is made, leaving its memory free.
   DropRenderer(*context);
   return PanoAttachRenderer(context, source, MakePanoRenderer(type));
 }

@@ -21,8 +21,8 @@ RowWalk FrameRows(int32_t interlace, uint32_t frameWord) {
   return {0, 1};
 }
 
-bool IsFullCircle(const AngleRange& limits, double tolerance) {
-  return std::fabs(std::fabs(limits.yawMax - limits.yawMin) - kTwoPi) < tolerance;
+bool IsFullCircle(const AngleRange& limits) {
+  return std::fabs(std::fabs(limits.yawMax - limits.yawMin) - kTwoPi) < kFullCircleTolerance;
 }
 
 // Brings a yaw into [low, high) by whole turns.
@@ -136,7 +136,7 @@ double CPanoView::ClampPitch(double pitch) const {
 
 double CPanoView::ClampYaw(double yaw) const {
   const AngleRange limits = GetAngleLimits();
-  if (IsFullCircle(limits, kFullCircleTolerance)) return WrapYaw(yaw, limits.yawMin, limits.yawMax);
+  if (IsFullCircle(limits)) return WrapYaw(yaw, limits.yawMin, limits.yawMax);
   const double h = field_.horizontal;
   // Where the range is narrower than the view, the minimum side wins.
   if (yaw + h + kYawTestMargin > limits.yawMax) yaw = limits.yawMax - (h + kYawMoveMargin);

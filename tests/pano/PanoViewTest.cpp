@@ -260,6 +260,12 @@ TEST_F(PanoViewRowsTest, ExtraRenderersDrawAfterTheMainOneRowByRow) {
   EXPECT_EQ(view_.DrawFrame(0), 6);
   view_.SetExtraRenderers({});
   EXPECT_EQ(view_.DrawFrame(0), 4);
+
+  // One renderer on its own, whatever its results.
+  log_->calls.clear();
+  EXPECT_EQ(view_.DrawWithRenderer(*extra, 7), 0);
+  EXPECT_EQ(log_->calls, (std::vector<std::string>{"x:SetTarget", "x:Draw", "x:DrawRow", "x:DrawRow", "x:FinishDraw"}));
+  EXPECT_EQ(view_.GetFrameWord(), 7u);
 }
 
 TEST_F(PanoViewRowsTest, ARendererThatDrawsTheWholeFrameEndsIt) {
