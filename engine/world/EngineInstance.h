@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/world/HostComponent.h"
+#include "engine/hostlink/HostComponent.h"
 #include "engine/world/SceneHandle.h"
 
 namespace vx {
