@@ -6,16 +6,12 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/media/MediaTypes.h"
 #include "engine/pano/PanoLimits.h"
-#include "engine/render/PixelMap.h"
 
 namespace vx {
 
 class CPanoView;
-
-// A picture as media objects describe it: a pixel map whose row table, when
-// present, gives each row's start.
-using MediaImageInfo = PixelMap;
 
 // A renderer's rows and columns in the output image; bottom and right are
 // exclusive.
