@@ -21,13 +21,6 @@
 namespace vx::test {
 namespace {
 
-EngineTestHost& Host() { return EngineTestHost::Get(); }
-
-template <typename Fn>
-Fn Slot(VxEngineSlot slot) {
-  return Host().Engine<Fn>(slot);
-}
-
 constexpr const char* kWorld =
     "#VRML V2.0 utf8\n"
     "DEF Box Transform { translation 1 2 3 }\n";
