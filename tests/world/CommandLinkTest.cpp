@@ -24,7 +24,7 @@ using test::LinkController;
 constexpr const char* kWorldA =
     "#VRML V2.0 utf8\n"
     "DEF Box Transform { translation 1 2 3 }\n"
-    "DEF Group Group { }\n";
+    "DEF Group Group { children DEF Inner Group { } }\n";
 constexpr const char* kWorldB =
     "#VRML V2.0 utf8\n"
     "DEF Box Transform { }\n";
@@ -139,7 +139,26 @@ TEST_F(CommandLinkTest, AValueThatDoesNotParseIsNeitherSetNorAnsweredOk) {
             "RBOMError: Event Not SentREOM\r\n");
 
   EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Box translation REOM"), "RBOM1.00,2.00,3.00REOM\r\n");
-  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Group children REOM"), "RBOM0REOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Group children REOM"), "RBOM1,InnerREOM\r\n");
+}
+
+// A node inside itself would send every later walk through the scene (a
+// search by name, a frame) round for ever.
+TEST_F(CommandLinkTest, ANodeValueThatWouldPutANodeInsideItselfIsRefused) {
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Group children 1,Group REOM"),
+            "RBOMError: Value Not SetREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Inner children 2,Box,Group REOM"),
+            "RBOMError: Value Not SetREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GenerateEvent a.wrl Inner addChildren 1,Group REOM"),
+            "RBOMError: Event Not SentREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Inner children REOM"), "RBOM0REOM\r\n");
+
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Inner children 1,Box REOM"), "RBOMOKREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Nobody translation REOM"), "RBOMNode not foundREOM\r\n")
+      << "a search through the whole scene still ends";
 }
 
 // A value longer than a reply may be is cut, so that the framed reply fills
