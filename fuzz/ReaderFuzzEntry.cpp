@@ -5,7 +5,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "engine/scene/DownloadService.h"
+#include "engine/hostlink/DownloadService.h"
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/world/Browser.h"

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <utility>
 
+#include "common/NMChannel.h"
 #include "host/MakerServer.h"
-#include "host/NMChannel.h"
 #include "platform/Numbers.h"
 #include "platform/Path.h"
 

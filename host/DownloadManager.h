@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/media/DataStream.h"
+#include "common/DataStream.h"
 #include "host/HostConfig.h"
-#include "host/HttpRequest.h"
 #include "host/HostLimits.h"
+#include "host/HttpRequest.h"
 #include "vantessel/Component.h"
 #include "vantessel/Download.h"
 

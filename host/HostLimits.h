@@ -31,17 +31,6 @@ inline constexpr size_t kMaxLineLength = 254;
 inline constexpr int16_t kProductMajor = 2;
 inline constexpr int16_t kProductMinor = 0;
 
-// The socket channel keeps one receive buffer of this size; a send moves at
-// most this many bytes. Host names it keeps are shorter than kHostNameSize.
-inline constexpr int32_t kChannelBufferBytes = 8192;
-inline constexpr int32_t kMaxSendBytes = 8192;
-inline constexpr size_t kHostNameSize = 64;
-
-// Seconds a channel may spend resolving, connecting or closing, and the port
-// it connects to when none is set.
-inline constexpr int32_t kDefaultChannelTimeoutSeconds = 30;
-inline constexpr uint16_t kDefaultRemotePort = 23;
-
 // Seconds an HTTP transfer may go without receiving a byte; the response
 // header must end within kMaxHttpHeaderBytes.
 inline constexpr int32_t kHttpTimeoutSeconds = 30;

@@ -7,10 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/media/DataStream.h"
-#include "host/HttpResponse.h"
-#include "host/NMChannel.h"
+#include "common/ChannelLimits.h"
+#include "common/DataStream.h"
+#include "common/NMChannel.h"
 #include "host/HostLimits.h"
+#include "host/HttpResponse.h"
 
 namespace vx::host {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/media/DataStream.h"
+#include "common/DataStream.h"
 
 namespace vx::host {
 

@@ -5,8 +5,10 @@
 //
 //   void RegisterGroupNode(NodeClassTable& table) { table.Add<CGroupNode>("Group"); }
 //
-// and the factory calls the registration functions from one table in
-// NodeFactory.cpp, in the factory's lookup order. A class with a choice to
+// Each subsystem's node folder ends in one function that calls those of its
+// classes (RegisterSceneNodes, RegisterWorldNodes, ...), and the node table
+// above every subsystem (engine/NodeTable.cpp) calls those, in the factory's
+// lookup order. A class with a choice to
 // make at creation (Vista by the reader's prototype version) registers a
 // creation function of its own instead. Nothing registers itself at start-up.
 #pragma once
@@ -38,6 +40,9 @@ struct NodeClassInfo {
   NodeCreateFn create = nullptr;
 };
 
+class NodeClassTable;
+using NodeRegistration = void (*)(NodeClassTable& table);
+
 class NodeClassTable {
  public:
   template <typename T>
@@ -45,6 +50,8 @@ class NodeClassTable {
     Add(typeName, [](const NodeCreation&) { return MakeNode<T>(); });
   }
   void Add(std::string_view typeName, NodeCreateFn create);
+  // Calls each registration with this table, in order.
+  void Register(std::span<const NodeRegistration> registrations);
 
   // The first class of that exact (case-sensitive) name, or null.
   const NodeClassInfo* Find(std::string_view typeName) const;
@@ -54,7 +61,8 @@ class NodeClassTable {
   std::vector<NodeClassInfo> classes_;
 };
 
-using NodeRegistration = void (*)(NodeClassTable& table);
+// The next two are defined by the node table (engine/NodeTable.cpp), which
+// lies above every subsystem that has node classes.
 
 // Every built-in node class, in lookup order; built on first use.
 const NodeClassTable& StandardNodeClasses();

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/scene/DownloadService.h"
+#include "engine/hostlink/DownloadService.h"
 #include "engine/scene/RuntimeFieldNode.h"
 
 namespace vx {

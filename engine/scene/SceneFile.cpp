@@ -12,12 +12,12 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/hostlink/HostTable.h"
 #include "engine/scene/CallerText.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneLimits.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"
-#include "engine/world/HostTable.h"
 #include "platform/Faults.h"
 #include "platform/Numbers.h"
 #include "platform/Path.h"

@@ -10,7 +10,7 @@
 #include <optional>
 #include <utility>
 
-#include "engine/scene/DownloadService.h"
+#include "engine/hostlink/DownloadService.h"
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/Browser.h"

@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "engine/world/CommandBuffer.h"
-#include "host/NMChannel.h"
+#include "common/NMChannel.h"
 
 namespace vx {
 

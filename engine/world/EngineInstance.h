@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "engine/hostlink/HostComponent.h"
 #include "engine/world/CommandBuffer.h"
 #include "engine/world/CommandLink.h"
-#include "engine/world/HostComponent.h"
 #include "engine/world/SceneHandle.h"
 
 namespace vx {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/hostlink/DownloadService.h"
 #include "engine/scene/CallerText.h"
-#include "engine/scene/DownloadService.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/world/Browser.h"

@@ -4,7 +4,7 @@
 
 #include "engine/render/DibImage.h"
 #include "engine/world/WorldLimits.h"
-#include "host/NMChannel.h"
+#include "common/NMChannel.h"
 #include "platform/DeviceContext.h"
 #include "platform/Dialogs.h"
 #include "platform/InputState.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "host/NMChannel.h"
+#include "common/NMChannel.h"
 #include "tests/engine/EngineTestHost.h"
 #include "tests/platform/WindowTestSupport.h"
 #include "tests/world/LinkController.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/media/DataStream.h"
+#include "common/DataStream.h"
 
 namespace vx {
 namespace {

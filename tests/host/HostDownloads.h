@@ -9,7 +9,7 @@
 #include <vantessel/Component.h>
 #include <vantessel/Download.h>
 
-#include "engine/world/HostTable.h"
+#include "engine/hostlink/HostTable.h"
 #include "host/DownloadManager.h"
 #include "tests/host/HostTestEnvironment.h"
 #include "tests/host/TestPeers.h"

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/NMChannel.h"
+#include "common/NMChannel.h"
 #include "platform/Clock.h"
 #include "platform/Faults.h"
 #include "tests/host/TestPeers.h"

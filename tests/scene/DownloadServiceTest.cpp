@@ -9,8 +9,8 @@
 
 #include <vantessel/Download.h>
 
-#include "engine/scene/DownloadService.h"
-#include "engine/world/HostTable.h"
+#include "engine/hostlink/DownloadService.h"
+#include "engine/hostlink/HostTable.h"
 #include "tests/host/HostDownloads.h"
 #include "tests/scene/ScriptedDownloads.h"
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <memory>
 
-#include "engine/scene/DownloadService.h"
+#include "engine/hostlink/DownloadService.h"
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"

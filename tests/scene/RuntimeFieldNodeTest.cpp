@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/scene/ProtoDeclaration.h"
-#include "engine/world/ScriptNode.h"
+#include "engine/world/nodes/ScriptNode.h"
 #include "tests/scene/TestNodes.h"
 
 namespace vx {

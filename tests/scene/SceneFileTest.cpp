@@ -12,9 +12,9 @@
 #include <set>
 #include <sstream>
 
+#include "engine/hostlink/HostTable.h"
 #include "engine/scene/RuntimeFieldNode.h"
 #include "engine/scene/nodes/GroupNode.h"
-#include "engine/world/HostTable.h"
 #include "platform/Faults.h"
 
 namespace vx::test {

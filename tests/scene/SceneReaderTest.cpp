@@ -6,12 +6,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/scene/DownloadService.h"
+#include "engine/hostlink/DownloadService.h"
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/Browser.h"
-#include "engine/world/ScriptNode.h"
+#include "engine/world/nodes/ScriptNode.h"
 #include "tests/scene/TestNodes.h"
 
 namespace vx {

@@ -10,7 +10,7 @@
 
 #include <vantessel/Download.h>
 
-#include "engine/scene/DownloadService.h"
+#include "engine/hostlink/DownloadService.h"
 
 namespace vx {
 

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "WorldTestNodes.h"
-#include "engine/scene/DownloadService.h"
+#include "engine/hostlink/DownloadService.h"
 #include "engine/world/SceneView.h"
 #include "platform/HeadlessBackend.h"
 #include "platform/Input.h"

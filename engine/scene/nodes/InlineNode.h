@@ -21,7 +21,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/scene/DownloadService.h"
+#include "engine/hostlink/DownloadService.h"
 #include "engine/scene/Node.h"
 
 namespace vx {

@@ -1,4 +1,4 @@
-#include "engine/scene/DownloadService.h"
+#include "engine/hostlink/DownloadService.h"
 
 #include <cstring>
 #include <filesystem>
@@ -6,7 +6,7 @@
 
 #include <vantessel/Download.h>
 
-#include "engine/world/HostTable.h"
+#include "engine/hostlink/HostTable.h"
 #include "platform/Path.h"
 
 namespace vx {

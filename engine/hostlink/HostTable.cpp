@@ -1,4 +1,4 @@
-#include "engine/world/HostTable.h"
+#include "engine/hostlink/HostTable.h"
 
 namespace vx {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/NMChannel.h"
+#include "common/NMChannel.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -10,7 +10,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "host/HostLimits.h"
+#include "common/ChannelLimits.h"
 #include "platform/Clock.h"
 #include "platform/MessagePump.h"
 #include "platform/Socket.h"
@@ -100,7 +100,7 @@ void UnregisterChannelWindowClasses() {
 }
 
 CNMChannel::CNMChannel()
-    : remotePort_(host::kDefaultRemotePort), timeout_(host::kDefaultChannelTimeoutSeconds) {}
+    : remotePort_(kDefaultRemotePort), timeout_(kDefaultChannelTimeoutSeconds) {}
 
 CNMChannel::~CNMChannel() { Abort(); }
 
@@ -137,7 +137,7 @@ bool CNMChannel::DeadlinePassed() const { return hasDeadline_ && NowMs() >= dead
 
 int16_t CNMChannel::Open() {
   if (state_ != ChannelState::Closed) return kOpenNotClosed;
-  if (remoteHost_.empty() || remoteHost_.size() >= host::kHostNameSize) return kOpenNoRemoteHost;
+  if (remoteHost_.empty() || remoteHost_.size() >= kHostNameSize) return kOpenNoRemoteHost;
   events_ = ChannelEvents{};
   SetState(ChannelState::Resolving);
   StartDeadline(timeout_);
@@ -175,7 +175,7 @@ bool CNMChannel::CreateSocket() {
   if (listenMode_ && inet_pton(AF_INET, resolvedAddress_.c_str(), &local.sin_addr) != 1) return false;
   local.sin_port = htons(localPort_);
   if (::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) return false;
-  receiveBuffer_.assign(host::kChannelBufferBytes, 0);
+  receiveBuffer_.assign(kChannelBufferBytes, 0);
   fill_ = 0;
   events_.canWrite = 0;
   return true;
@@ -227,7 +227,7 @@ void CNMChannel::TakeAccept() {
 // Moves what waits in the socket into the free room of the receive buffer.
 // True when bytes came. A receive of nothing means the peer closed.
 bool CNMChannel::TakeReadable() {
-  const int32_t room = host::kChannelBufferBytes - fill_;
+  const int32_t room = kChannelBufferBytes - fill_;
   // With the buffer full the notice stays pending: the platform announces
   // new data again only after a receive, so dropping it here would stall the
   // channel once the owner has drained the buffer.
@@ -311,7 +311,7 @@ int32_t CNMChannel::Send(const void* data, int32_t* length) {
     return kTransferNotOpen;
   }
   events_.canWrite = 0;
-  const long sent = SocketSend(socket_, data, static_cast<size_t>(std::min(*length, host::kMaxSendBytes)));
+  const long sent = SocketSend(socket_, data, static_cast<size_t>(std::min(*length, kMaxSendBytes)));
   if (sent < 0) {
     *length = 0;
     return kTransferFailed;

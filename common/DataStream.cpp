@@ -1,4 +1,4 @@
-#include "engine/media/DataStream.h"
+#include "common/DataStream.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "engine/world/ScriptNode.h"
+#include "engine/world/nodes/ScriptNode.h"
 
 #include "engine/scene/NodeFactory.h"
 

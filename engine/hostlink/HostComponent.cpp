@@ -1,8 +1,8 @@
-#include "engine/world/HostComponent.h"
+#include "engine/hostlink/HostComponent.h"
 
 #include <vantessel/Download.h>
 
-#include "engine/world/HostTable.h"
+#include "engine/hostlink/HostTable.h"
 
 namespace vx {
 namespace {

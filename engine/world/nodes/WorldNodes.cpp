@@ -1,0 +1,9 @@
+#include "engine/world/nodes/WorldNodes.h"
+
+#include "engine/world/nodes/ScriptNode.h"
+
+namespace vx {
+
+void RegisterWorldNodes(NodeClassTable& table) { RegisterScriptNode(table); }
+
+}  // namespace vx
