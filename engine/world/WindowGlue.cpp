@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "common/NMChannel.h"
 #include "engine/render/DibImage.h"
 #include "engine/world/WorldLimits.h"
-#include "common/NMChannel.h"
 #include "platform/DeviceContext.h"
 #include "platform/Dialogs.h"
 #include "platform/InputState.h"
