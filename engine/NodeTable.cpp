@@ -1,6 +1,7 @@
 // The node table: every subsystem's node classes, composed above all of them.
 // The scene core declares the table (engine/scene/NodeFactory.h) and this file
 // defines it, so no subsystem includes one above it.
+#include "engine/media/nodes/MediaNodes.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/SceneNodes.h"
 #include "engine/world/nodes/WorldNodes.h"
@@ -12,6 +13,7 @@ namespace {
 constexpr NodeRegistration kRegistrations[] = {
     RegisterWorldNodes,
     RegisterSceneNodes,
+    RegisterMediaNodes,
 };
 
 }  // namespace

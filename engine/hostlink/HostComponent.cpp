@@ -41,10 +41,17 @@ void CallDownloadLifetimeSlot(int32_t slot) {
   if (auto fn = reinterpret_cast<VxDownloadAcquireFn>(GetComponentSlot("Vx_Download", slot))) fn();
 }
 
+std::weak_ptr<CHostComponent>& SharedDownloadComponent() {
+  static std::weak_ptr<CHostComponent> shared;
+  return shared;
+}
+
 }  // namespace
 
+std::shared_ptr<CHostComponent> GetDownloadComponent() { return SharedDownloadComponent().lock(); }
+
 std::shared_ptr<CHostComponent> AcquireDownloadComponent() {
-  static std::weak_ptr<CHostComponent> shared;
+  std::weak_ptr<CHostComponent>& shared = SharedDownloadComponent();
   if (auto existing = shared.lock()) return existing;
   CallDownloadLifetimeSlot(VxDownloadAcquireSlot);
   std::shared_ptr<CHostComponent> component(new CHostComponent("Vx_Download"), [](CHostComponent* held) {

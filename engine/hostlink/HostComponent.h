@@ -38,5 +38,7 @@ class CHostComponent {
 // The engine's one "Vx_Download" component, shared by every user and given
 // back with its last user.
 std::shared_ptr<CHostComponent> AcquireDownloadComponent();
+// That component while someone holds it; null otherwise.
+std::shared_ptr<CHostComponent> GetDownloadComponent();
 
 }  // namespace vx

@@ -17,9 +17,6 @@ namespace vx {
 
 // An instance holds at most this many scenes.
 inline constexpr int kMaxScenes = 32;
-// Bytes of the inverse colour map shared by the media objects (5 bits per
-// channel).
-inline constexpr size_t kInverseColourMapSize = 32768;
 
 struct EngineInstance {
   std::shared_ptr<CHostComponent> download;
@@ -29,7 +26,6 @@ struct EngineInstance {
   // Without gaps, in creation order.
   std::vector<std::unique_ptr<SceneHandle>> scenes;
   bool networkEnabled = false;
-  std::vector<uint8_t> inverseColourMap = std::vector<uint8_t>(kInverseColourMapSize);
 
   // Null when the scene table is full.
   SceneHandle* AddScene();

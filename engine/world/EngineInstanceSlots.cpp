@@ -3,6 +3,7 @@
 
 #include <vantessel/Download.h>
 
+#include "engine/media/SharedInverseMap.h"
 #include "engine/world/EngineSlotSupport.h"
 #include "engine/world/RemoteCommands.h"
 
@@ -26,6 +27,7 @@ Fn DownloadSlot(::EngineInstance* handle, int32_t slot) {
   auto* instance = new (std::nothrow) vx::EngineInstance();
   if (!instance) return nullptr;
   instance->download = AcquireDownloadComponent();
+  ResetSharedInverseMap();
   return ToHandle(instance);
 }
 

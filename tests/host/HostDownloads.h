@@ -1,6 +1,7 @@
 // The real "Vx_Download" for engine-side tests: a fresh product root, the
 // host's download manager, and a host table through which the engine finds
-// the component by name, all undone when the object goes.
+// the component by name or through its handle, all undone when the object
+// goes.
 #pragma once
 
 #include <cstring>
@@ -21,6 +22,9 @@ class ScopedHostDownloads {
   ScopedHostDownloads() {
     host::AcquireDownloadManager();
     table_[VxHostGetSlotByName] = reinterpret_cast<VxSlotFunction>(&SlotByName);
+    table_[VxHostGetSlotByHandle] = reinterpret_cast<VxSlotFunction>(&SlotByHandle);
+    table_[VxHostAcquireHandle] = reinterpret_cast<VxSlotFunction>(&AcquireHandle);
+    table_[VxHostReleaseHandle] = reinterpret_cast<VxSlotFunction>(&ReleaseHandle);
     SetHostTable(table_);
   }
   ~ScopedHostDownloads() {
@@ -45,6 +49,18 @@ class ScopedHostDownloads {
   static VxSlotFunction SlotByName(const char* name, int32_t slot) {
     if (!name || std::strcmp(name, "Vx_Download") != 0 || slot < 0 || slot >= VxDownloadSlotCount) return nullptr;
     return host::VxDownloadSlotTable()[slot];
+  }
+  // "Vx_Download" is the one component, so its handle only has to be non-null.
+  static ComponentHandle* DownloadHandle() {
+    static char tag;
+    return reinterpret_cast<ComponentHandle*>(&tag);
+  }
+  static ComponentHandle* AcquireHandle(const char* name) {
+    return name && std::strcmp(name, "Vx_Download") == 0 ? DownloadHandle() : nullptr;
+  }
+  static void ReleaseHandle(ComponentHandle*) {}
+  static VxSlotFunction SlotByHandle(ComponentHandle* handle, int32_t slot) {
+    return handle == DownloadHandle() ? SlotByName("Vx_Download", slot) : nullptr;
   }
 
   HostTestRoot root_;

@@ -1,0 +1,42 @@
+#include "engine/media/MediaFactories.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+#include "engine/media/MediaFormats.h"
+
+namespace vx {
+namespace {
+
+template <typename Handle>
+std::unique_ptr<Handle> MakeHandle(const char* name, std::initializer_list<MediaType> accepted, bool withVideo) {
+  if (std::find(accepted.begin(), accepted.end(), DetectMediaType(name)) == accepted.end()) return nullptr;
+  std::unique_ptr<CMediaObject> media = OpenMedia(name, withVideo);
+  if (!media) return nullptr;
+  auto handle = std::make_unique<Handle>(std::move(media));
+  static_cast<void>(handle->SetUrl(name));
+  return handle;
+}
+
+}  // namespace
+
+std::unique_ptr<CImageHandle> CreateImageHandle(const char* name) {
+  return MakeHandle<CImageHandle>(name, {MediaType::Jpeg, MediaType::Gif, MediaType::Bmp, MediaType::Pict}, true);
+}
+
+std::unique_ptr<CMovieHandle> CreateMovieHandle(const char* name) {
+  return MakeHandle<CMovieHandle>(name, {MediaType::Gif, MediaType::QuickTime, MediaType::Avi, MediaType::Lvd},
+                                  true);
+}
+
+std::unique_ptr<CSoundHandle> CreateSoundHandle(const char* name) {
+  return MakeHandle<CSoundHandle>(
+      name, {MediaType::QuickTime, MediaType::Avi, MediaType::Wave, MediaType::Lvd, MediaType::Tts}, false);
+}
+
+std::unique_ptr<CFrameSetTexture> CreateFrameSetTexture(const char* name) {
+  return MakeHandle<CFrameSetTexture>(
+      name, {MediaType::Codebook, MediaType::Gif, MediaType::QuickTime, MediaType::Avi, MediaType::Descriptor}, true);
+}
+
+}  // namespace vx

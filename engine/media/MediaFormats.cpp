@@ -1,0 +1,75 @@
+#include "engine/media/MediaFormats.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "engine/media/formats/PlaceholderMedia.h"
+#include "engine/scene/PropertyText.h"
+
+namespace vx {
+namespace {
+
+struct Suffix {
+  std::string_view text;
+  MediaType type;
+};
+
+// Tested in this order; the first match wins.
+constexpr std::array kSuffixes = {
+    Suffix{".jpg", MediaType::Jpeg},      Suffix{"jpeg", MediaType::Jpeg},       Suffix{"jfif", MediaType::Jpeg},
+    Suffix{".ric", MediaType::Codebook},  Suffix{".mpg", MediaType::Mpeg},       Suffix{"mpeg", MediaType::Mpeg},
+    Suffix{".gif", MediaType::Gif},       Suffix{".bmp", MediaType::Bmp},        Suffix{".pic", MediaType::Pict},
+    Suffix{"pict", MediaType::Pict},      Suffix{".mov", MediaType::QuickTime},  Suffix{".snm", MediaType::QuickTime},
+    Suffix{".avi", MediaType::Avi},       Suffix{".aif", MediaType::Aiff},       Suffix{"aiff", MediaType::Aiff},
+    Suffix{".wav", MediaType::Wave},      Suffix{".lvd", MediaType::Lvd},        Suffix{".txt", MediaType::Descriptor},
+    Suffix{".fpx", MediaType::Fpx},       Suffix{".tts", MediaType::Tts},
+};
+
+using MediaOpener = std::unique_ptr<CMediaObject> (*)(bool withVideo);
+
+template <typename Media>
+std::unique_ptr<CMediaObject> Open(bool /*withVideo*/) {
+  return std::make_unique<Media>();
+}
+
+// One row per type code; a format that is not decoded yet has no opener.
+constexpr int32_t kMediaTypeCodes = static_cast<int32_t>(MediaType::Aiff) + 1;
+constexpr std::array<MediaOpener, kMediaTypeCodes> kOpeners = {
+    nullptr,           // 0 none
+    nullptr,           // 1 JPEG
+    nullptr,           // 2 block codebook
+    nullptr,           // 3 GIF
+    nullptr,           // 4 BMP
+    nullptr,           // 5 PICT
+    nullptr,           // 6 QuickTime movie
+    Open<CFpxMedia>,   // 7 ".fpx"
+    nullptr,           // 8 AVI movie
+    nullptr,           // 9 wave sound
+    Open<CLvdMedia>,   // 10 ".lvd"
+    nullptr,           // 11 never produced
+    nullptr,           // 12 MPEG, recognised only
+    nullptr,           // 13 ".txt" tile descriptor
+    nullptr,           // 14 never produced
+    Open<CTtsMedia>,   // 15 ".tts"
+    nullptr,           // 16 AIFF, recognised only
+};
+
+}  // namespace
+
+MediaType DetectMediaType(const char* name) {
+  if (!name) return MediaType::None;
+  const std::string_view text(name);
+  if (text.size() < 4) return MediaType::None;
+  const std::string_view last = text.substr(text.size() - 4);
+  for (const Suffix& suffix : kSuffixes)
+    if (StrEqualNoCase(last, suffix.text)) return suffix.type;
+  return MediaType::None;
+}
+
+std::unique_ptr<CMediaObject> OpenMedia(const char* name, bool withVideo) {
+  const MediaOpener open = kOpeners[static_cast<size_t>(DetectMediaType(name))];
+  return open ? open(withVideo) : nullptr;
+}
+
+}  // namespace vx

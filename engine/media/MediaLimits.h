@@ -1,0 +1,36 @@
+// Limits and fixed values of the media objects, in one place. Every size a
+// decoder reads from a file header is checked against these before anything
+// is allocated for it.
+#pragma once
+
+#include <cstdint>
+
+namespace vx {
+
+// A media name (path or URL) keeps at most this many characters; a longer
+// name is refused rather than cut, so that no other file is fetched.
+inline constexpr int32_t kMaxMediaNameLength = 255;
+inline constexpr int32_t kMediaNameBufferSize = kMaxMediaNameLength + 1;
+
+// The largest picture a decoder accepts: each side fits the 16-bit sizes of
+// an image record, and the pixel count bounds the memory one picture takes
+// (at 4 bytes a pixel, 256 MB).
+inline constexpr int64_t kMaxPictureSide = 16384;
+inline constexpr int64_t kMaxPicturePixels = 64LL * 1024 * 1024;
+// The largest still-picture file that is read.
+inline constexpr int64_t kMaxMediaFileBytes = 256LL * 1024 * 1024;
+
+// Dither noise of 16-bit output: a table of this many values 0..7, each the
+// integer part of a 15-bit random number times kNoiseScale.
+inline constexpr int32_t kNoiseCount = 370;
+inline constexpr double kNoiseScale = 0.00024414808;
+
+// Frames a frame-set texture remembers; the oldest is replaced first.
+inline constexpr int32_t kFrameRingSize = 256;
+
+// Every media callback passes this message.
+inline constexpr int32_t kMediaMessage = 8;
+// What handles and image queries answer when there is nothing to answer.
+inline constexpr int32_t kMediaNoAnswer = 9;
+
+}  // namespace vx

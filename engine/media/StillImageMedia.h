@@ -1,0 +1,29 @@
+// A still picture whose format is read by a decoder (StillImageDecoder.h):
+// the loader reads the local file, asks the decoder for the picture's size,
+// gets the image through the base and lets the decoder fill it in one step.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/media/MediaObject.h"
+#include "engine/media/StillImageDecoder.h"
+
+namespace vx {
+
+class CStillImageMedia : public CMediaObject {
+ public:
+  CStillImageMedia(MediaType type, std::unique_ptr<CStillImageDecoder> decoder);
+
+  MediaType GetTypeCode() const override { return type_; }
+  int32_t Load() override;
+  int32_t DecodeStep() override;
+
+ private:
+  MediaType type_;
+  std::unique_ptr<CStillImageDecoder> decoder_;
+  std::vector<uint8_t> bytes_;
+};
+
+}  // namespace vx
