@@ -356,6 +356,14 @@ CNode* CNode::FindByDefName(std::string_view name) {
   });
 }
 
+bool CNode::Contains(const CNode* node) {
+  if (this == node) return true;
+  return VisitNodeValues(*this, [node](const CNodeRef& ref) -> CNode* {
+    CNode* child = ref.GetNode();
+    return child && child->Contains(node) ? child : nullptr;
+  }) != nullptr;
+}
+
 void CNode::ClearWrittenMarks() {
   writtenMark_ = false;
   // A PROTO instance is written itself, not the node that stands for it.
