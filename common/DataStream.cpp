@@ -43,7 +43,7 @@ int32_t ReadLittleEndian(DataStream* stream, T* destination, int32_t count) {
   if (IsFile(stream)) {
     for (int32_t i = 0; i < count; ++i) {
       uint8_t bytes[kWidth] = {};
-      if (std::fread(bytes, 1, kWidth, stream->file) != kWidth) std::memset(bytes, 0, kWidth);
+      if (std::fread(bytes, 1, kWidth, stream->file.get()) != kWidth) std::memset(bytes, 0, kWidth);
       destination[i] = static_cast<T>(LittleEndian(bytes, kWidth));
     }
     return count;
@@ -63,7 +63,7 @@ void DataStreamOpen(DataStream* stream, const char* name, const char* mode, uint
                     int32_t size) {
   *stream = DataStream{};
   if (name) {
-    stream->file = std::fopen(name, mode);
+    stream->file.reset(std::fopen(name, mode));
     return;
   }
   stream->memory = memory;
@@ -72,15 +72,13 @@ void DataStreamOpen(DataStream* stream, const char* name, const char* mode, uint
 
 int32_t DataStreamClose(DataStream* stream) {
   if (!IsFile(stream)) return 0;
-  const int32_t result = std::fclose(stream->file);
-  stream->file = nullptr;
-  return result;
+  return std::fclose(stream->file.release());
 }
 
 int32_t DataStreamWrite(DataStream* stream, const void* source, int32_t itemSize, int32_t count) {
   if (IsFile(stream)) {
     if (itemSize <= 0 || count <= 0) return 0;
-    return static_cast<int32_t>(std::fwrite(source, itemSize, count, stream->file));
+    return static_cast<int32_t>(std::fwrite(source, itemSize, count, stream->file.get()));
   }
   return MemoryTransfer(stream, itemSize, count, [&](uint8_t* at, size_t bytes) { std::memcpy(at, source, bytes); });
 }
@@ -88,7 +86,7 @@ int32_t DataStreamWrite(DataStream* stream, const void* source, int32_t itemSize
 int32_t DataStreamRead(DataStream* stream, void* destination, int32_t itemSize, int32_t count) {
   if (IsFile(stream)) {
     if (itemSize <= 0 || count <= 0) return 0;
-    return static_cast<int32_t>(std::fread(destination, itemSize, count, stream->file));
+    return static_cast<int32_t>(std::fread(destination, itemSize, count, stream->file.get()));
   }
   return MemoryTransfer(stream, itemSize, count,
                         [&](uint8_t* at, size_t bytes) { std::memcpy(destination, at, bytes); });
@@ -103,7 +101,7 @@ int32_t DataStreamReadU32(DataStream* stream, uint32_t* destination, int32_t cou
 }
 
 int32_t DataStreamSeek(DataStream* stream, int32_t offset, SeekFrom whence) {
-  if (IsFile(stream)) return std::fseek(stream->file, offset, static_cast<int>(whence));
+  if (IsFile(stream)) return std::fseek(stream->file.get(), offset, static_cast<int>(whence));
   if (!IsMemory(stream)) return 0;
   int64_t target = offset;
   if (whence == SeekFrom::Current) target = int64_t{stream->position} + offset;
@@ -114,17 +112,17 @@ int32_t DataStreamSeek(DataStream* stream, int32_t offset, SeekFrom whence) {
 }
 
 int32_t DataStreamTell(DataStream* stream) {
-  if (IsFile(stream)) return static_cast<int32_t>(std::ftell(stream->file));
+  if (IsFile(stream)) return static_cast<int32_t>(std::ftell(stream->file.get()));
   return stream->position;
 }
 
 int64_t DataStreamLength(DataStream* stream) {
   if (IsMemory(stream)) return stream->size;
   if (!IsFile(stream)) return 0;
-  const long here = std::ftell(stream->file);
-  if (here < 0 || std::fseek(stream->file, 0, SEEK_END) != 0) return 0;
-  const long length = std::ftell(stream->file);
-  std::fseek(stream->file, here, SEEK_SET);
+  const long here = std::ftell(stream->file.get());
+  if (here < 0 || std::fseek(stream->file.get(), 0, SEEK_END) != 0) return 0;
+  const long length = std::ftell(stream->file.get());
+  std::fseek(stream->file.get(), here, SEEK_SET);
   return std::max<long>(0, length);
 }
 

@@ -1,7 +1,7 @@
 // The byte stream shared by the hosts' downloads and the engine's readers.
 //
 // A plain record with free functions, built into every library that needs
-// it. A stream reads and writes either an open file (file mode) or a block of
+// it. A stream reads and writes either a file it opened (file mode) or a block of
 // memory that the caller owns (memory mode); with neither it is empty and
 // every operation answers 0. Multi-byte values are little-endian.
 //
@@ -11,12 +11,18 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace vx {
 
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
+// A stream that goes away or opens again closes the file it holds.
 struct DataStream {
-  FILE* file = nullptr;        // owned between DataStreamOpen and DataStreamClose
+  std::unique_ptr<FILE, FileCloser> file;  // open between DataStreamOpen and DataStreamClose
   uint8_t* memory = nullptr;   // the caller's block; never owned
   int32_t size = 0;            // bytes in the memory block
   int32_t position = 0;        // offset in the memory block

@@ -118,6 +118,21 @@ bool CSceneView::IsActive() const {
          lastY_ >= 1 && lastY_ < Height();
 }
 
+void CSceneView::SetCursor(int32_t cursor) {
+  if (context_) context_->SetCursor(cursor);
+}
+
+void CSceneView::BindPanorama(CNode* node, PanoramaStack stack) {
+  if (!world_) return;
+  switch (stack) {
+    case PanoramaStack::Vista: world_->BindVista(node, context_.get()); break;
+    case PanoramaStack::LegacyVista: world_->BindLegacyVista(node, context_.get()); break;
+    case PanoramaStack::Background: world_->BindBackground(node, context_.get()); break;
+  }
+}
+
+double CSceneView::GetWorldTime() const { return world_ ? world_->GetWorldTime() : 0.0; }
+
 bool CSceneView::IsKeyDown(int32_t macKeyCode) const {
   if (flags_ & kViewHostFedInput)
     return macKeyCode >= 0 && macKeyCode <= kMaxMacKeyCode && hostKeys_[static_cast<size_t>(macKeyCode)];
@@ -180,7 +195,7 @@ void CSceneView::PrepareFrame() {
   if (world_) world_->ResetFrameCounter();
   if (!context_) {
     context_ = std::make_unique<CViewContext>(window_, flags_);
-    context_->SetView(this);
+    context_->SetServices(this);
     context_->stereoMode = stereoMode_;
   }
   LoadWorld(nullptr, nullptr);

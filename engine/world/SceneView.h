@@ -5,9 +5,10 @@
 // the pointing-device sensors; LoadWorld follows links and loads worlds.
 //
 // The view owns its CViewContext (made on the first frame) and its frame
-// images; the world belongs to the scene. Nodes reach the view through
-// CViewContext::GetView(): an Anchor's click calls LoadWorld, the Vista and
-// Background nodes use the back image and IsKeyDown. A Viewpoint that jumps
+// images; the world belongs to the scene. Nodes reach the view only through
+// the IViewServices it implements (CViewContext::GetServices()): an Anchor's
+// click calls LoadWorld, the panorama nodes use the back image, the keys and
+// their bind stacks. A Viewpoint that jumps
 // the camera notes it in the context; the view then starts the next
 // movement test from there instead of sweeping across the jump.
 #pragma once
@@ -23,6 +24,7 @@
 #include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/Vec.h"
+#include "engine/scene/ViewServices.h"
 #include "engine/world/NavigationSettings.h"
 #include "engine/world/ViewContext.h"
 #include "engine/world/WindowGlue.h"
@@ -45,7 +47,7 @@ struct CameraFlags {
   bool applyFieldOfView = true;
 };
 
-class CSceneView {
+class CSceneView final : public IViewServices {
  public:
   // The rectangle is the window's client area; flags 0x14 until SetFlags.
   explicit CSceneView(WindowHandle window);
@@ -91,14 +93,14 @@ class CSceneView {
   int32_t GetStereoMode() const { return stereoMode_; }
 
   // The back image's pixels; bits null when there is none.
-  PixelMap GetBackImage() const;
+  PixelMap GetBackImage() const override;
   // Copies the back image into the frame the context draws into.
-  void CopyBackImageToFrame();
+  void CopyBackImageToFrame() override;
 
   // Whether the view takes keys and the pointer now.
   bool IsActive() const;
   // The key of the Macintosh key code is down for this view.
-  bool IsKeyDown(int32_t macKeyCode) const;
+  bool IsKeyDown(int32_t macKeyCode) const override;
   // The pointer relative to the view's rectangle.
   void GetPointerPos(int32_t* x, int32_t* y) const;
   // Pointer and keys for view flag 0x20, fed by the host instead of read
@@ -116,7 +118,13 @@ class CSceneView {
   // scene suffix goes to the host as a link to open; an "http://" world is
   // downloaded, a local one loaded on the next tick. Null loads the pending
   // file, if any.
-  void LoadWorld(const char* url, const char* target);
+  void LoadWorld(const char* url, const char* target) override;
+
+  // The context's cursor; nothing before the first frame.
+  void SetCursor(int32_t cursor) override;
+  // On the stacks of the attached world; nothing without one.
+  void BindPanorama(CNode* node, PanoramaStack stack) override;
+  double GetWorldTime() const override;
 
   void Present();
 

@@ -29,7 +29,7 @@
 namespace vx {
 
 class CBrowser;
-class CSceneView;
+class IViewServices;
 
 // Options of a view given at creation.
 enum ViewFlag : uint16_t {
@@ -50,8 +50,10 @@ class CViewContext {
   WindowHandle GetWindow() const { return window_; }
   uint16_t GetFlags() const { return flags_; }
   CBrowser* GetWorld() const { return world_; }
-  CSceneView* GetView() const { return view_; }
-  void SetView(CSceneView* view) { view_ = view; }
+  // What nodes may ask of the view that drives this context; null when no
+  // view does.
+  IViewServices* GetServices() const { return services_; }
+  void SetServices(IViewServices* services) { services_ = services; }
 
   // Bits per pixel of the window's device, at least 8, 24 counted as 32;
   // asked once.
@@ -172,7 +174,7 @@ class CViewContext {
   WindowHandle window_;
   PixelMap frame_;
   CBrowser* world_ = nullptr;
-  CSceneView* view_ = nullptr;
+  IViewServices* services_ = nullptr;
   uint16_t flags_;
   int32_t colorDepth_ = -1;
   bool headlightOn_ = true;

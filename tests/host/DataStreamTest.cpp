@@ -76,6 +76,23 @@ TEST(DataStream, LittleEndianValuesInBothModes) {
   EXPECT_EQ(DataStreamRead(&file, halves, 2, 1), 0) << "a closed stream is empty";
 }
 
+// Whatever was written reaches the file when a stream is opened again or
+// goes away without a close.
+TEST(DataStream, AStreamClosesItsFileWhenReopenedOrGone) {
+  const std::string first = WriteTestFile({0});
+  const std::string second = first + ".2";
+  const uint8_t bytes[3] = {1, 2, 3};
+  {
+    DataStream stream;
+    DataStreamOpen(&stream, first.c_str(), "wb", nullptr, 0);
+    ASSERT_EQ(DataStreamWrite(&stream, bytes, 1, 3), 3);
+    DataStreamOpen(&stream, second.c_str(), "wb", nullptr, 0);
+    ASSERT_EQ(DataStreamWrite(&stream, bytes, 1, 2), 2);
+  }
+  EXPECT_EQ(std::filesystem::file_size(first), 3u);
+  EXPECT_EQ(std::filesystem::file_size(second), 2u);
+}
+
 TEST(DataStream, MemoryTransfersNeverPassTheBlock) {
   std::array<uint8_t, 6> block{};
   DataStream stream;

@@ -61,7 +61,7 @@ TEST(AnchorNode, AClickSendsTheViewToTheLink) {
                            }
                          }});
   CViewContext context(WindowHandle::None, 0);
-  context.SetView(&sceneView);
+  context.SetServices(&sceneView);
 
   world->FindNode("Near")->OnPointerClick(&context);
   EXPECT_EQ(sceneView.GetPendingFile(), "/worlds/here/next.wrl");

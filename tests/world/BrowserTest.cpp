@@ -222,11 +222,15 @@ TEST(WorldReset, AResetEmptiesTheSceneAndKeepsTheDirectoryAndClock) {
   CNodeRef vista = MakeBindable(NodeTypeVista, "v");
   world.BindVista(vista.Get(), &view);
   world.SetLegacyPanorama(true);
-  CGroupNode* oldRoot = world.GetRoot();
+  const CNodeWeakRef oldRoot(world.GetRoot());
+  const CNodeWeakRef oldChild(child.Get());
+  child = CNodeRef();
   clock.Advance(1500);
 
   world.ResetScene();
-  EXPECT_NE(world.GetRoot(), oldRoot);
+  EXPECT_EQ(oldRoot.Get(), nullptr) << "the old scene is let go";
+  EXPECT_EQ(oldChild.Get(), nullptr);
+  EXPECT_EQ(world.GetRoot()->children.count, 0);
   EXPECT_EQ(world.GetRoot()->GetDefName(), "Vexlin_Scene_Root");
   EXPECT_EQ(world.FindNode("child"), nullptr);
   EXPECT_EQ(world.GetVista(), nullptr);

@@ -11,6 +11,7 @@
 #include "WorldTestNodes.h"
 #include "engine/hostlink/DownloadService.h"
 #include "engine/world/SceneView.h"
+#include "platform/Clock.h"
 #include "platform/HeadlessBackend.h"
 #include "platform/Input.h"
 #include "platform/InputState.h"
@@ -366,13 +367,47 @@ TEST_F(SensedSceneViewTest, APressedNodeGoneWithAReloadIsNeitherReleasedNorClick
 
 TEST_F(SensedSceneViewTest, AClickThatFollowsALinkToAPageSendsItToTheHost) {
   Sensor().onClick = [](test::CSensorNode&, CViewContext* context) {
-    context->GetView()->LoadWorld("http://example.test/page.html", "_blank");
+    context->GetServices()->LoadWorld("http://example.test/page.html", "_blank");
   };
   PressMoveRelease(1, 1);
   ASSERT_EQ(log.links.size(), 1u);
   EXPECT_STREQ(log.links[0].url, "http://example.test/page.html");
   EXPECT_STREQ(log.links[0].target, "_blank");
   EXPECT_FALSE(view->IsDownloading());
+}
+
+// What a node asks of the view's services acts on the view's own context and
+// world; before the first frame or without a world it acts on nothing.
+TEST_F(SceneViewTest, ItsServicesSetTheCursorBindPanoramasAndReadTheWorldClock) {
+  IViewServices& services = *view;
+  services.SetCursor(0);
+  ManualClock clock(0);
+  world.ResetClock();
+  view->Tick();
+  ASSERT_EQ(view->GetContext()->GetServices(), &services);
+
+  services.SetCursor(0);
+  EXPECT_EQ(view->GetContext()->GetCurrentCursor(), 0);
+
+  CNodeRef vista = test::MakeBindable(NodeTypeVista, "v");
+  services.BindPanorama(vista.Get(), PanoramaStack::Vista);
+  EXPECT_EQ(world.GetVista(), vista.Get());
+  services.BindPanorama(vista.Get(), PanoramaStack::Vista);
+  EXPECT_EQ(world.GetVista(), nullptr) << "binding the top node again pops it";
+  CNodeRef background = test::MakeBindable(NodeTypeBackground, "b");
+  services.BindPanorama(background.Get(), PanoramaStack::Background);
+  EXPECT_EQ(world.GetBackground(), background.Get());
+  services.BindPanorama(vista.Get(), PanoramaStack::LegacyVista);
+  services.BindPanorama(vista.Get(), PanoramaStack::LegacyVista);
+  EXPECT_EQ(world.GetLegacyVista(), vista.Get()) << "the legacy stack keeps its top";
+
+  clock.Advance(2500);
+  EXPECT_DOUBLE_EQ(services.GetWorldTime(), 2.5);
+
+  view->AttachBrowser(nullptr);
+  EXPECT_EQ(services.GetWorldTime(), 0.0);
+  services.BindPanorama(background.Get(), PanoramaStack::Background);
+  EXPECT_EQ(world.GetBackground(), background.Get()) << "a view without a world binds nothing";
 }
 
 TEST_F(SceneViewTest, AViewpointNameAfterTheLastInnerHashIsSplitOff) {

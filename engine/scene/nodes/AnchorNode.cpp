@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "engine/scene/NodeFactory.h"
+#include "engine/scene/ViewServices.h"
 #include "engine/scene/nodes/GroupNode.h"
-#include "engine/world/SceneView.h"
 #include "engine/world/ViewContext.h"
 
 namespace vx {
@@ -59,10 +59,10 @@ std::optional<AnchorLink> CAnchorNode::GetLink() const {
 }
 
 void CAnchorNode::OnPointerClick(CViewContext* view) {
-  CSceneView* sceneView = view ? view->GetView() : nullptr;
+  IViewServices* services = view ? view->GetServices() : nullptr;
   const std::optional<AnchorLink> link = GetLink();
-  if (!sceneView || !link) return;
-  sceneView->LoadWorld(link->url.c_str(), link->target.empty() ? nullptr : link->target.c_str());
+  if (!services || !link) return;
+  services->LoadWorld(link->url.c_str(), link->target.empty() ? nullptr : link->target.c_str());
 }
 
 void RegisterAnchorNode(NodeClassTable& table) { table.Add<CAnchorNode>("Anchor"); }

@@ -1,0 +1,52 @@
+// What a node may ask of the view that draws it, and nothing wider: follow a
+// link or load a world, the back image, the keys, the cursor, the panorama
+// bind stacks and the clock of the world on screen.
+//
+// The nodes own this interface and the view of the world runtime above them
+// implements it; nodes reach it through CViewContext::GetServices() and never
+// see the view, its window or the engine's handles. A context that no view
+// drives (a headless frame) has none.
+#pragma once
+
+#include <cstdint>
+
+namespace vx {
+
+class CNode;
+struct PixelMap;
+
+// The bind stacks of the panorama nodes.
+enum class PanoramaStack : int32_t { Vista, LegacyVista, Background };
+
+class IViewServices {
+ public:
+  // With a url: follows a link. The text after a '#' names a Viewpoint to
+  // bind; a url that does not end in a scene suffix goes to the host as a
+  // link to open in the frame target names (null: none); a scene is loaded
+  // in place of the world on screen. Null loads the pending file, if any.
+  virtual void LoadWorld(const char* url, const char* target) = 0;
+
+  // The back image's pixels (bits null when there is none), and its copy
+  // into the frame that is being drawn.
+  virtual PixelMap GetBackImage() const = 0;
+  virtual void CopyBackImageToFrame() = 0;
+
+  // The key of the Macintosh key code is down for this view.
+  virtual bool IsKeyDown(int32_t macKeyCode) const = 0;
+
+  // 0 arrow, 1 and 2 the view's own cursors.
+  virtual void SetCursor(int32_t cursor) = 0;
+
+  // Pushes the node onto the stack of the world on screen, or pops it when
+  // it is on top (the legacy Vista stays); a pending saved camera is applied
+  // to the view when the node is pushed.
+  virtual void BindPanorama(CNode* node, PanoramaStack stack) = 0;
+
+  // Seconds on the clock of the world on screen; 0 without a world.
+  virtual double GetWorldTime() const = 0;
+
+ protected:
+  ~IViewServices() = default;
+};
+
+}  // namespace vx
