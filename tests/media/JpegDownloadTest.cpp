@@ -153,15 +153,6 @@ TEST_F(JpegDownload, ABrokenPictureFailsWhileDownloadingAndGivesItsRequestAndBod
   EXPECT_EQ(Manager().ActiveCount(), 0) << "the rest of the file is not fetched";
 }
 
-TEST_F(JpegDownload, AFailedDownloadLeavesNoBodyBehind) {
-  ASSERT_NE(server_.Port(), 0);
-  auto media = NewMedia(Url("short"));
-  const int32_t request = Run(*media);
-  EXPECT_EQ(media->GetLoadState(), MediaFailedNoFile);
-  ASSERT_GE(request, 0);
-  EXPECT_EQ(host::VxDownloadGetSlotBuffer(request), nullptr);
-}
-
 TEST_F(JpegDownload, DestroyingAPictureMidwayGivesItsBodyBack) {
   ASSERT_NE(server_.Port(), 0);
   auto media = NewMedia(Url("half/base.jpg"));

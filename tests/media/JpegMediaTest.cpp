@@ -199,14 +199,6 @@ TEST_F(JpegFile, APictureLandsAtThePlacementANotifyCallbackChoseAndIsCutAtTheIma
   }
 }
 
-TEST_F(JpegFile, ACallbackThatGivesNoImageEndsTheLoad) {
-  Receiver receiver;
-  auto media = Open("pic.jpg", test::CompressJpeg(test::Gradient(8, 8), JpegKind::Baseline), 32);
-  media->SetNotify(MediaCallback{&receiver, &Receiver::Notify});
-  EXPECT_EQ(RunToEnd(*media).back(), MediaUnusable);
-  EXPECT_EQ(media->HasImage(), 0);
-}
-
 // Where the size words of the frame header lie in a file the compressor made.
 size_t FrameHeaderAt(const std::string& jpeg) {
   for (size_t i = 2; i + 9 < jpeg.size(); ++i)
