@@ -19,12 +19,9 @@ namespace {
 
 using test::JpegKind;
 
-constexpr int kTolerance = 12;
-constexpr uint32_t kFillBlue = 0x000000FF;  // no decoded test pixel is this
-
-bool IsFinal(int32_t state) {
-  return state == MediaCancelled || state == MediaFailedNoFile || state == MediaUnusable || state == MediaComplete;
-}
+using test::IsFinal;
+using test::kFillBlue;
+using test::kTolerance;
 
 // Tall enough to arrive in many pieces.
 test::TestPicture SitePicture() { return test::Gradient(160, 480); }

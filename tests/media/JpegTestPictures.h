@@ -11,9 +11,19 @@
 
 #include <jpeglib.h>
 
+#include "engine/media/MediaTypes.h"
 #include "engine/render/PixelMap.h"
 
 namespace vx::test {
+
+// How far a decoded channel may stray from the picture's.
+inline constexpr int kTolerance = 12;
+// The fill colour the tests give their images; no decoded test pixel is it.
+inline constexpr uint32_t kFillBlue = 0x000000FF;
+
+inline bool IsFinal(int32_t state) {
+  return state == MediaCancelled || state == MediaFailedNoFile || state == MediaUnusable || state == MediaComplete;
+}
 
 enum class JpegKind { Baseline, Progressive, Grey, Ink };
 
