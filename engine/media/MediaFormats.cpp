@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/media/formats/PlaceholderMedia.h"
+#include "engine/media/formats/jpeg/JpegMedia.h"
 #include "engine/scene/PropertyText.h"
 
 namespace vx {
@@ -37,7 +38,7 @@ std::unique_ptr<CMediaObject> Open(bool /*withVideo*/) {
 constexpr int32_t kMediaTypeCodes = static_cast<int32_t>(MediaType::Aiff) + 1;
 constexpr std::array<MediaOpener, kMediaTypeCodes> kOpeners = {
     nullptr,           // 0 none
-    nullptr,           // 1 JPEG
+    Open<CJpegMedia>,  // 1 JPEG
     nullptr,           // 2 block codebook
     nullptr,           // 3 GIF
     nullptr,           // 4 BMP

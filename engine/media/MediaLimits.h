@@ -25,6 +25,10 @@ inline constexpr int64_t kMaxMediaFileBytes = 256LL * 1024 * 1024;
 inline constexpr int32_t kNoiseCount = 370;
 inline constexpr double kNoiseScale = 0.00024414808;
 
+// Rows a step of JPEG decoding writes at most, so that one step stays short
+// while a large picture decodes.
+inline constexpr int32_t kJpegRowsPerStep = 32;
+
 // Frames a frame-set texture remembers; the oldest is replaced first.
 inline constexpr int32_t kFrameRingSize = 256;
 

@@ -90,7 +90,7 @@ int32_t CMediaObject::StartDownload() {
   char cachedPath[VX_DOWNLOAD_TEXT_SIZE] = {};
   localPath_.clear();
   starting_ = true;
-  const int32_t request = start(url_.c_str(), &completion, 0, cachedPath);
+  const int32_t request = start(url_.c_str(), &completion, DownloadFlags(), cachedPath);
   starting_ = false;
   if (request < 0) return MediaIdle;
   // A report that came inside the start call has settled the request.

@@ -127,10 +127,16 @@ class CMediaObject {
   const MediaImageInfo& ImageInfo() const { return imageInfo_; }
   const Placement& GetPlacement() const { return placement_; }
 
+  // The flags of the download request; non-zero asks the service to keep
+  // the body in memory as it arrives, for formats that decode it early.
+  virtual int32_t DownloadFlags() const { return 0; }
+  // Forgets the request first, so that the cancel report is not taken for
+  // a new end of it.
+  void CancelRequest();
+
  private:
   static void DownloadCompletion(int32_t message, DownloadRequest* request, void* self);
   int32_t ProcessFileReady();
-  void CancelRequest();
 
   std::string url_;
   bool ready_ = false;

@@ -5,10 +5,7 @@
 #include "engine/media/MediaLimits.h"
 
 namespace vx {
-namespace {
 
-// The whole file, or Missing when it cannot be read or is empty, Corrupt
-// when it is larger than any picture file may be.
 DecodeStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return DecodeStatus::Missing;
@@ -20,8 +17,6 @@ DecodeStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes)
   if (!file.read(reinterpret_cast<char*>(bytes->data()), size)) return DecodeStatus::Missing;
   return DecodeStatus::Complete;
 }
-
-}  // namespace
 
 CStillImageMedia::CStillImageMedia(MediaType type, std::unique_ptr<CStillImageDecoder> decoder)
     : type_(type), decoder_(std::move(decoder)) {}

@@ -5,12 +5,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/media/MediaObject.h"
 #include "engine/media/StillImageDecoder.h"
 
 namespace vx {
+
+// The whole file, or Missing when it cannot be read or is empty, Corrupt
+// when it is larger than any picture file may be.
+[[nodiscard]] DecodeStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes);
 
 class CStillImageMedia : public CMediaObject {
  public:

@@ -2,7 +2,9 @@
 """Serves a folder on 127.0.0.1 (port printed first) for the host tests,
 with hostile responses: stall/<n>, short, nolength, tight, line-feeds,
 bad-status, negative-length, huge-length, endless-headers, drip/<n>,
-redirect, big (10 MB), and via (says whether a proxy passed the request on)."""
+redirect, big (10 MB), and via (says whether a proxy passed the request on);
+slow/<file> sends a file in small pieces with pauses between, half/<file>
+only its first half."""
 import http.server
 import os
 import socketserver
@@ -32,6 +34,17 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             size = int(path.split("/")[2])
             self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % size + b"s" * (size // 2))
             time.sleep(60)
+        elif path.startswith("/slow/") or path.startswith("/half/"):
+            with open(os.path.basename(path), "rb") as source:
+                body = source.read()
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body))
+            if path.startswith("/half/"):
+                self.raw(body[: len(body) // 2])
+                time.sleep(60)
+                return
+            for start in range(0, len(body), 2048):
+                self.raw(body[start : start + 2048])
+                time.sleep(0.02)
         elif path == "/short":
             self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + b"x" * 10)
         elif path == "/nolength":

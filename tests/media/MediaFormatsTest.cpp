@@ -30,7 +30,7 @@ TEST(MediaDetection, TheLastFourCharactersNameTheTypeInTableOrder) {
 }
 
 TEST(MediaDetection, OnlyTheFormatsThatAreDecodedOpenAMediaObject) {
-  for (const char* name : {"a.fpx", "a.tts", "a.lvd"}) {
+  for (const char* name : {"a.fpx", "a.tts", "a.lvd", "a.jpg"}) {
     std::unique_ptr<CMediaObject> media = OpenMedia(name, true);
     ASSERT_NE(media, nullptr) << name;
     EXPECT_EQ(media->GetTypeCode(), DetectMediaType(name));
@@ -38,7 +38,7 @@ TEST(MediaDetection, OnlyTheFormatsThatAreDecodedOpenAMediaObject) {
     media->GetUrl(url);
     EXPECT_STREQ(url, "") << "OpenMedia leaves the name unset";
   }
-  for (const char* name : {"a.mpg", "a.aiff", "a.wrl", "a.jpg", "a.gif", "a.avi", "a.txt"})
+  for (const char* name : {"a.mpg", "a.aiff", "a.wrl", "a.gif", "a.avi", "a.txt"})
     EXPECT_EQ(OpenMedia(name, true), nullptr) << name;
 }
 
@@ -57,8 +57,9 @@ TEST(MediaFactories, EachMakerTakesItsTypesAndOnlyFormatsThatAreDecoded) {
   const std::vector<MakerRow> matrix = {
       {"a.lvd", -1, 2, 3, -1},  {"a.tts", -1, -1, 3, -1}, {"a.fpx", -1, -1, -1, -1},
       {"a.mpg", -1, -1, -1, -1}, {"a.aiff", -1, -1, -1, -1}, {"a.xyz", -1, -1, -1, -1},
+      {"a.jpg", 1, -1, -1, -1},
       // Types of formats that are not decoded yet make nothing in every maker.
-      {"a.jpg", -1, -1, -1, -1}, {"a.gif", -1, -1, -1, -1}, {"a.mov", -1, -1, -1, -1},
+      {"a.gif", -1, -1, -1, -1}, {"a.mov", -1, -1, -1, -1},
       {"a.ric", -1, -1, -1, -1}, {"a.txt", -1, -1, -1, -1},
   };
   for (const MakerRow& row : matrix) {
