@@ -349,8 +349,9 @@ void CBrowser::DrawBackground(CViewContext* view) {
   }
 }
 
-// A Viewpoint unbound since the last frame gets its pass first (it gives back the camera it found when no
-// other is bound), then the bound one sets the camera.
+// A Viewpoint unbound since the last frame gets its pass first (it gives
+// back the camera it found when no other is bound), then the bound one sets
+// the camera.
 void CBrowser::SetCamera(CViewContext* view) {
   const std::vector<CNodeWeakRef> unbound = std::exchange(unboundViewpoints_, {});
   CNode* bound = GetViewpoint();
