@@ -67,12 +67,12 @@ TEST(SlideBehaviour, ATransformWhoseTranslationWasNeverSetIsPlacedByTheMove) {
                    DEF S Script { url "vxn:slide" eventIn SFBool on field SFBool state FALSE
                                   field SFNode transform USE T field SFVec3f translation 3 0 0 })");
   auto& transform = static_cast<CTransformNode&>(w.Node("T"));
-  ASSERT_FALSE(transform.IsFieldSet(CTransformNode::kTranslation));
+  ASSERT_FALSE(transform.IsFieldSet(transform.FindField("translation")));
   w.Frame();
   w.Send("S", "on", int16_t{1});
   w.Frames(2);
   EXPECT_FLOAT_EQ(transform.translation.x, 3.0f);
-  EXPECT_TRUE(transform.IsFieldSet(CTransformNode::kTranslation));
+  EXPECT_TRUE(transform.IsFieldSet(transform.FindField("translation")));
 }
 
 TEST(SlideBehaviour, ANodeThatIsNoTransformIsNotMoved) {
