@@ -125,6 +125,12 @@ void CNode::FreeFieldValues() {
   }
 }
 
+bool CNode::TakeFramePass(uint64_t frame) {
+  if (frame == 0 || framePassDue_ != frame) return false;
+  framePassDue_ = 0;
+  return true;
+}
+
 void CNode::SetDefName(std::string_view name) { defName_.assign(name.substr(0, kMaxDefNameLength)); }
 
 // ---- Default virtual operations ----
@@ -229,12 +235,19 @@ void CNode::StoreField(int index, const void* value) {
 }
 
 void CNode::SetField(std::string_view name, const void* value) {
+  [[maybe_unused]] const bool known = TrySetField(name, value);
+  assert(known && "the node's own code sets only fields the node has");
+}
+
+bool CNode::TrySetField(std::string_view name, const void* value) {
   const int index = FindField(name);
-  if (index < 0 || !GetFieldAddress(index) || (fieldsInDelivery_ & Bit(index))) return;
+  if (index < 0) return false;
+  if (!GetFieldAddress(index) || (fieldsInDelivery_ & Bit(index))) return true;
   CNodeRef self = KeepAlive(this);
   fieldsInDelivery_ |= Bit(index);
   StoreField(index, value);
   fieldsInDelivery_ &= ~Bit(index);
+  return true;
 }
 
 int CNode::ReceiveEvent(std::string_view name, const void* value) {
@@ -282,11 +295,20 @@ void CNode::Deliver(FieldKind kind, int index, const void* value) {
 }
 
 void CNode::SendEvent(std::string_view name, const void* value) {
-  int eventOut = FindEventOut(name);
-  if (eventOut >= 0) return Deliver(FieldKind::EventOut, eventOut, value);
-  if (name.size() <= kChangedSuffix.size()) return;
-  int field = FindField(name.substr(0, name.size() - kChangedSuffix.size()));
-  if (field >= 0) Deliver(FieldKind::Field, field, value);
+  [[maybe_unused]] const bool known = TrySendEvent(name, value);
+  assert(known && "the node's own code sends only eventOuts the node has");
+}
+
+bool CNode::TrySendEvent(std::string_view name, const void* value) {
+  if (const int eventOut = FindEventOut(name); eventOut >= 0) {
+    Deliver(FieldKind::EventOut, eventOut, value);
+    return true;
+  }
+  if (name.size() <= kChangedSuffix.size()) return false;
+  const int field = FindField(name.substr(0, name.size() - kChangedSuffix.size()));
+  if (field < 0) return false;
+  Deliver(FieldKind::Field, field, value);
+  return true;
 }
 
 bool CNode::AddRouteTarget(std::string_view eventOut, std::string_view eventIn, CNode* target) {

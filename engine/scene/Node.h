@@ -186,13 +186,21 @@ class CNode {
   bool IsFieldSet(int index) const;
 
   // ---- Values and events ----
-  // Stores a copy of value into the field and sends "<name>_changed".
+  // Stores a copy of value into the field and sends "<name>_changed". The
+  // node's own code names only fields it has: a misspelt name asserts.
   void SetField(std::string_view name, const void* value);
+  // SetField for names from files and hosts; false when the node has no such
+  // field.
+  [[nodiscard]] bool TrySetField(std::string_view name, const void* value);
   // Delivery of an event to this node; -1 when it names nothing here.
   int ReceiveEvent(std::string_view name, const void* value);
   // Emission from this node along the ROUTEs of the eventOut of that name, or
-  // of the field named by the name without "_changed".
+  // of the field named by the name without "_changed". The node's own code
+  // names only eventOuts it has: a misspelt name asserts.
   void SendEvent(std::string_view name, const void* value);
+  // SendEvent to a node that may lack the eventOut (one chosen by what a file
+  // holds); false when it has none of that name.
+  [[nodiscard]] bool TrySendEvent(std::string_view name, const void* value);
   // Adds a ROUTE from this node's eventOut (or "<field>_changed") to the
   // target's eventIn; false when the types differ or a name is unknown.
   // AddRoute goes to a PROTO instance itself when the instance has the
@@ -225,8 +233,13 @@ class CNode {
 
   PickRecord pick;
   TiledImageHandoff tiledImage;
-  // A word free for the node classes' own use; 1 at construction.
-  int16_t classWord = 1;
+  // Bindable nodes do their frame's work once a frame, in the pass the world
+  // hands them before it draws the scene; their visit by the scene traversal,
+  // and every traversal the world did not hand them, finds no pass due.
+  // Frames are the world's frame numbers, which start at 1.
+  void HandFramePass(uint64_t frame) { framePassDue_ = frame; }
+  // True once for a pass handed for this frame.
+  [[nodiscard]] bool TakeFramePass(uint64_t frame);
 
  protected:
   CNode() = default;
@@ -253,6 +266,7 @@ class CNode {
   std::vector<std::vector<RouteTarget>> fieldRoutes_;
   std::vector<std::vector<RouteTarget>> eventOutRoutes_;
   uint64_t setFlags_ = 0;
+  uint64_t framePassDue_ = 0;
   uint64_t fieldsInDelivery_ = 0;
   uint64_t eventInsInDelivery_ = 0;
   WeakAnchor* anchor_ = nullptr;

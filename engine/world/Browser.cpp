@@ -190,8 +190,9 @@ CNode* CBrowser::TopOf(const std::vector<CNodeWeakRef>& stack) {
 void CBrowser::SendBinding(CNode* node, bool bound, double time) {
   if (!node) return;
   const int16_t isBound = bound ? 1 : 0;
-  node->SendEvent("isBound", &isBound);
-  node->SendEvent("bindTime", &time);
+  // A PROTO instance bound in a node's place may declare neither.
+  (void)node->TrySendEvent("isBound", &isBound);
+  (void)node->TrySendEvent("bindTime", &time);
 }
 
 void CBrowser::BindViewpoint(CNode* node, bool on) {
@@ -305,6 +306,7 @@ void CBrowser::RenderView(RenderPass pass, CViewContext* view) {
 }
 
 void CBrowser::RenderFrame(CViewContext* view) {
+  ++frameNumber_;
   view->AttachBrowser(this);
   view->BeginFrame();
   overlays_.clear();
@@ -316,7 +318,7 @@ void CBrowser::RenderFrame(CViewContext* view) {
   SetCamera(view);
   ApplyFog(view);
   if (root_) {
-    if (display && (view->stereoMode == 0 || view->stereoMode == 1)) {
+    if (display && view->GetStereoMode() != StereoMode::None) {
       DrawSceneInStereo(view, display.Get());
     } else {
       DrawScene(view);
@@ -328,13 +330,13 @@ void CBrowser::RenderFrame(CViewContext* view) {
 }
 
 void CBrowser::DrawBackground(CViewContext* view) {
-  // classWord is the bindable nodes' frame guard: clear, the node does its
-  // frame's work once and sets it, so its visit in the scene draws nothing.
+  // The bound panoramas are handed the frame's pass here, so their visit in
+  // the scene draws nothing.
   CNode* legacyVista = GetLegacyVista();
   CNode* vista = GetVista();
   CNode* background = GetBackground();
   for (CNode* node : {legacyVista, background, vista}) {
-    if (node) node->classWord = 0;
+    if (node) node->HandFramePass(frameNumber_);
   }
   if (legacyVistaActive_ && legacyVista) {
     legacyVista->Traverse(RenderPass::Frame, view);
@@ -347,20 +349,20 @@ void CBrowser::DrawBackground(CViewContext* view) {
   }
 }
 
-// classWord is a Viewpoint's frame guard too. A Viewpoint unbound since the
-// last frame gets its pass first (it gives back the camera it found when no
-// other is bound), then the bound one sets the camera.
+// A Viewpoint unbound since the last frame gets its pass first (it gives
+// back the camera it found when no other is bound), then the bound one sets
+// the camera.
 void CBrowser::SetCamera(CViewContext* view) {
   const std::vector<CNodeWeakRef> unbound = std::exchange(unboundViewpoints_, {});
   CNode* bound = GetViewpoint();
   for (const CNodeWeakRef& ref : unbound) {
     CNode* viewpoint = ref.Get();
     if (!viewpoint || viewpoint == bound) continue;
-    viewpoint->classWord = 0;
+    viewpoint->HandFramePass(frameNumber_);
     viewpoint->Traverse(RenderPass::Frame, view);
   }
   if (CNode* viewpoint = GetViewpoint()) {
-    viewpoint->classWord = 0;
+    viewpoint->HandFramePass(frameNumber_);
     viewpoint->Traverse(RenderPass::Frame, view);
   }
 }
@@ -388,7 +390,7 @@ void CBrowser::DrawSceneInStereo(CViewContext* view, CNode* display) {
   const float halfDistance = (disparity ? *disparity : 0.0f) * 0.5f;
   const PixelMap frame = view->GetFrameBuffer();
   RenderBufferDesc eye{frame.bits, frame.width, frame.height, frame.bytesPerPixel, frame.rowBytes};
-  if (view->stereoMode == 0) {
+  if (view->GetStereoMode() == StereoMode::LeftRight) {
     eye.width /= 2;
   } else {
     eye.rowBytes *= 2;

@@ -155,6 +155,9 @@ class CBrowser {
   // been counted.
   double GetFrameRate() const;
   int32_t GetFrameCount() const { return frameCount_; }
+  // Counts every frame drawn, from 1; never reset, so a pass handed in one
+  // frame is never mistaken for one of a later frame.
+  uint64_t GetFrameNumber() const { return frameNumber_; }
 
   // Inserted after the entries of larger or equal layer; ignored when the
   // list is full. The list is emptied at the start of every frame.
@@ -201,6 +204,7 @@ class CBrowser {
   int64_t clockStartMs_ = -1;
   int64_t frameRateStartMs_ = 0;
   int32_t frameCount_ = 0;
+  uint64_t frameNumber_ = 0;
   bool legacyVistaActive_ = false;
   bool vistaActive_ = false;
   bool savedCameraPending_ = false;

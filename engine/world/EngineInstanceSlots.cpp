@@ -119,20 +119,20 @@ EngineResult SetNetworkEnabled(::EngineInstance* handle, uint16_t on) {
 }  // namespace
 
 void AddInstanceSlots(EngineSlotTable& table) {
-  table[VxEngineCreateEngineInstance] = AsSlot(&CreateEngineInstance);
-  table[VxEngineGetEngineVersion] = AsSlot(&GetEngineVersion);
-  table[VxEngineDestroyEngineInstance] = AsSlot(&DestroyEngineInstance);
-  table[VxEngineRunRemoteCommands] = AsSlot(&RunRemoteCommands);
-  table[VxEngineGetDownloadStatusText] = AsSlot(&GetDownloadStatusText);
-  table[VxEngineClearDownloadCache] = AsSlot(&ClearDownloadCache);
-  table[VxEngineGetCacheSizeLimit] = AsSlot(&GetCacheSizeLimit);
-  table[VxEngineSetCacheSizeLimit] = AsSlot(&SetCacheSizeLimit);
-  table[VxEngineReservedSlot9] = AsSlot(&ReservedSlot);
-  table[VxEngineReservedSlot10] = AsSlot(&ReservedSlot);
-  table[VxEngineStartEngineDownload] = AsSlot(&StartEngineDownload);
-  table[VxEngineStartEngineDownloadToFile] = AsSlot(&StartEngineDownloadToFile);
-  table[VxEnginePollDownloads] = AsSlot(&PollDownloads);
-  table[VxEngineSetNetworkEnabled] = AsSlot(&SetNetworkEnabled);
+  SetEngineSlot<VxEngineCreateEngineInstance>(table, &CreateEngineInstance);
+  SetEngineSlot<VxEngineGetEngineVersion>(table, &GetEngineVersion);
+  SetEngineSlot<VxEngineDestroyEngineInstance>(table, &DestroyEngineInstance);
+  SetEngineSlot<VxEngineRunRemoteCommands>(table, &RunRemoteCommands);
+  SetEngineSlot<VxEngineGetDownloadStatusText>(table, &GetDownloadStatusText);
+  SetEngineSlot<VxEngineClearDownloadCache>(table, &ClearDownloadCache);
+  SetEngineSlot<VxEngineGetCacheSizeLimit>(table, &GetCacheSizeLimit);
+  SetEngineSlot<VxEngineSetCacheSizeLimit>(table, &SetCacheSizeLimit);
+  SetEngineSlot<VxEngineReservedSlot9>(table, &ReservedSlot);
+  SetEngineSlot<VxEngineReservedSlot10>(table, &ReservedSlot);
+  SetEngineSlot<VxEngineStartEngineDownload>(table, &StartEngineDownload);
+  SetEngineSlot<VxEngineStartEngineDownloadToFile>(table, &StartEngineDownloadToFile);
+  SetEngineSlot<VxEnginePollDownloads>(table, &PollDownloads);
+  SetEngineSlot<VxEngineSetNetworkEnabled>(table, &SetNetworkEnabled);
 }
 
 }  // namespace vx

@@ -78,8 +78,7 @@ EngineResult SetNodeField(::SceneHandle* scene, VxNodeRef* ref, const char* name
   if (result != EngineOk || !value) return result;
   CNodeRef node(FromHandle(ref)->Get());
   std::string field = BoundedText(name);
-  node->SetField(field, value);
-  if (const int index = node->FindField(field); index >= 0) (void)node->OnEventIn(true, index, value);
+  if (node->TrySetField(field, value)) (void)node->OnEventIn(true, node->FindField(field), value);
   FieldType type = node->GetFieldType(field);
   if (IsMultiValued(type)) FreeFieldValue(type, value);
   return EngineOk;
@@ -116,17 +115,17 @@ EngineResult FormatFieldValue(const void* value, FieldType type, char* out) {
 }  // namespace
 
 void AddNodeSlots(EngineSlotTable& table) {
-  table[VxEngineFindNodeByName] = AsSlot(&FindNodeByName);
-  table[VxEngineReleaseNodeRef] = AsSlot(&ReleaseNodeRef);
-  table[VxEngineGetNodeTypeId] = AsSlot(&GetNodeTypeId);
-  table[VxEngineGetNodeFieldType] = AsSlot(&GetNodeFieldType);
-  table[VxEngineGetNodeEventInType] = AsSlot(&GetNodeEventInType);
-  table[VxEngineGetNodeFieldValue] = AsSlot(&GetNodeFieldValue);
-  table[VxEngineSetNodeField] = AsSlot(&SetNodeField);
-  table[VxEngineSendNodeEvent] = AsSlot(&SendNodeEvent);
-  table[VxEngineParseFieldValue] = AsSlot(&ParseFieldValue);
-  table[VxEngineFormatFieldValue] = AsSlot(&FormatFieldValue);
-  table[VxEngineGetBoundNodeRef] = AsSlot(&GetBoundNodeRef);
+  SetEngineSlot<VxEngineFindNodeByName>(table, &FindNodeByName);
+  SetEngineSlot<VxEngineReleaseNodeRef>(table, &ReleaseNodeRef);
+  SetEngineSlot<VxEngineGetNodeTypeId>(table, &GetNodeTypeId);
+  SetEngineSlot<VxEngineGetNodeFieldType>(table, &GetNodeFieldType);
+  SetEngineSlot<VxEngineGetNodeEventInType>(table, &GetNodeEventInType);
+  SetEngineSlot<VxEngineGetNodeFieldValue>(table, &GetNodeFieldValue);
+  SetEngineSlot<VxEngineSetNodeField>(table, &SetNodeField);
+  SetEngineSlot<VxEngineSendNodeEvent>(table, &SendNodeEvent);
+  SetEngineSlot<VxEngineParseFieldValue>(table, &ParseFieldValue);
+  SetEngineSlot<VxEngineFormatFieldValue>(table, &FormatFieldValue);
+  SetEngineSlot<VxEngineGetBoundNodeRef>(table, &GetBoundNodeRef);
 }
 
 }  // namespace vx

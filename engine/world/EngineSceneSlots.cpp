@@ -67,14 +67,14 @@ EngineResult GetSceneDirectory(::SceneHandle* handle, char* out) {
 }  // namespace
 
 void AddSceneSlots(EngineSlotTable& table) {
-  table[VxEngineCreateScene] = AsSlot(&CreateScene);
-  table[VxEngineDestroyScene] = AsSlot(&DestroyScene);
-  table[VxEngineLoadSceneFile] = AsSlot(&LoadScene);
-  table[VxEngineSaveSceneFile] = AsSlot(&SaveScene);
-  table[VxEngineSetSceneUrl] = AsSlot(&SetSceneUrl);
-  table[VxEngineGetSceneUrl] = AsSlot(&GetSceneUrl);
-  table[VxEngineSetSceneDirectory] = AsSlot(&SetSceneDirectory);
-  table[VxEngineGetSceneDirectory] = AsSlot(&GetSceneDirectory);
+  SetEngineSlot<VxEngineCreateScene>(table, &CreateScene);
+  SetEngineSlot<VxEngineDestroyScene>(table, &DestroyScene);
+  SetEngineSlot<VxEngineLoadSceneFile>(table, &LoadScene);
+  SetEngineSlot<VxEngineSaveSceneFile>(table, &SaveScene);
+  SetEngineSlot<VxEngineSetSceneUrl>(table, &SetSceneUrl);
+  SetEngineSlot<VxEngineGetSceneUrl>(table, &GetSceneUrl);
+  SetEngineSlot<VxEngineSetSceneDirectory>(table, &SetSceneDirectory);
+  SetEngineSlot<VxEngineGetSceneDirectory>(table, &GetSceneDirectory);
 }
 
 }  // namespace vx

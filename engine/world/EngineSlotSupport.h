@@ -12,16 +12,10 @@
 #include "engine/scene/CallerText.h"
 #include "engine/scene/Node.h"
 #include "engine/world/EngineInstance.h"
+#include "engine/world/EngineSlotSignatures.h"
 #include "engine/world/ViewHandle.h"
 
 namespace vx {
-
-using EngineSlotTable = std::array<VxSlotFunction, VxEngineSlotCount>;
-
-template <typename Fn>
-VxSlotFunction AsSlot(Fn fn) {
-  return reinterpret_cast<VxSlotFunction>(fn);
-}
 
 inline vx::EngineInstance* FromHandle(::EngineInstance* instance) {
   return reinterpret_cast<vx::EngineInstance*>(instance);

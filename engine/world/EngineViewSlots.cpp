@@ -235,29 +235,29 @@ EngineResult SetViewBorder(::ViewHandle* handle, uint16_t on, const float* rgb) 
 CViewContext* ViewContextOf(::ViewHandle* view) { return ContextOf(view); }
 
 void AddViewSlots(EngineSlotTable& table) {
-  table[VxEngineCreateView] = AsSlot(&CreateView);
-  table[VxEngineDestroyView] = AsSlot(&DestroyView);
-  table[VxEngineGetViewScene] = AsSlot(&GetViewScene);
-  table[VxEngineSetViewWindow] = AsSlot(&SetViewWindow);
-  table[VxEngineGetViewWindow] = AsSlot(&GetViewWindow);
-  table[VxEngineSetViewRect] = AsSlot(&SetViewRect);
-  table[VxEngineGetViewRect] = AsSlot(&GetViewRect);
-  table[VxEngineSetViewTargetBuffer] = AsSlot(&SetViewTargetBuffer);
-  table[VxEngineGetViewTargetBuffer] = AsSlot(&GetViewTargetBuffer);
-  table[VxEngineViewMouseDown] = AsSlot(&RunViewStep<&CSceneView::MouseDown>);
-  table[VxEngineViewMouseUp] = AsSlot(&RunViewStep<&CSceneView::MouseUp>);
-  table[VxEngineTickView] = AsSlot(&TickView);
-  table[VxEngineRegisterHostScriptFunction] = AsSlot(&RegisterHostScriptFunction);
-  table[VxEngineSetViewCallback] = AsSlot(&SetViewCallback);
-  table[VxEngineGetCameraPosition] = AsSlot(&GetCameraPosition);
-  table[VxEngineSetCameraPosition] = AsSlot(&SetCameraPosition);
-  table[VxEngineGetCameraOrientation] = AsSlot(&GetCameraOrientation);
-  table[VxEngineSetCameraOrientation] = AsSlot(&SetCameraOrientation);
-  table[VxEngineGetCameraFieldOfView] = AsSlot(&GetCameraFieldOfView);
-  table[VxEngineSetCameraFieldOfView] = AsSlot(&SetCameraFieldOfView);
-  table[VxEngineSetViewKey] = AsSlot(&SetViewKey);
-  table[VxEngineSetViewFocus] = AsSlot(&SetViewFocus);
-  table[VxEngineSetViewBorder] = AsSlot(&SetViewBorder);
+  SetEngineSlot<VxEngineCreateView>(table, &CreateView);
+  SetEngineSlot<VxEngineDestroyView>(table, &DestroyView);
+  SetEngineSlot<VxEngineGetViewScene>(table, &GetViewScene);
+  SetEngineSlot<VxEngineSetViewWindow>(table, &SetViewWindow);
+  SetEngineSlot<VxEngineGetViewWindow>(table, &GetViewWindow);
+  SetEngineSlot<VxEngineSetViewRect>(table, &SetViewRect);
+  SetEngineSlot<VxEngineGetViewRect>(table, &GetViewRect);
+  SetEngineSlot<VxEngineSetViewTargetBuffer>(table, &SetViewTargetBuffer);
+  SetEngineSlot<VxEngineGetViewTargetBuffer>(table, &GetViewTargetBuffer);
+  SetEngineSlot<VxEngineViewMouseDown>(table, &RunViewStep<&CSceneView::MouseDown>);
+  SetEngineSlot<VxEngineViewMouseUp>(table, &RunViewStep<&CSceneView::MouseUp>);
+  SetEngineSlot<VxEngineTickView>(table, &TickView);
+  SetEngineSlot<VxEngineRegisterHostScriptFunction>(table, &RegisterHostScriptFunction);
+  SetEngineSlot<VxEngineSetViewCallback>(table, &SetViewCallback);
+  SetEngineSlot<VxEngineGetCameraPosition>(table, &GetCameraPosition);
+  SetEngineSlot<VxEngineSetCameraPosition>(table, &SetCameraPosition);
+  SetEngineSlot<VxEngineGetCameraOrientation>(table, &GetCameraOrientation);
+  SetEngineSlot<VxEngineSetCameraOrientation>(table, &SetCameraOrientation);
+  SetEngineSlot<VxEngineGetCameraFieldOfView>(table, &GetCameraFieldOfView);
+  SetEngineSlot<VxEngineSetCameraFieldOfView>(table, &SetCameraFieldOfView);
+  SetEngineSlot<VxEngineSetViewKey>(table, &SetViewKey);
+  SetEngineSlot<VxEngineSetViewFocus>(table, &SetViewFocus);
+  SetEngineSlot<VxEngineSetViewBorder>(table, &SetViewBorder);
 }
 
 }  // namespace vx

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "engine/hostlink/DownloadService.h"
 #include "engine/scene/CallerText.h"
@@ -98,9 +99,9 @@ void CSceneView::SetTargetBuffer(const PixelMap& target) {
   AttachFrameToContext();
 }
 
-void CSceneView::SetStereoMode(int32_t mode) {
+void CSceneView::SetStereoMode(StereoMode mode) {
   stereoMode_ = mode;
-  if (context_) context_->stereoMode = mode;
+  if (context_) context_->SetStereoMode(mode);
 }
 
 PixelMap CSceneView::GetBackImage() const { return backImage_ ? backImage_->GetPixelMap() : PixelMap{}; }
@@ -196,7 +197,7 @@ void CSceneView::PrepareFrame() {
   if (!context_) {
     context_ = std::make_unique<CViewContext>(window_, flags_);
     context_->SetServices(this);
-    context_->stereoMode = stereoMode_;
+    context_->SetStereoMode(stereoMode_);
   }
   LoadWorld(nullptr, nullptr);
   if (!backImage_) backImage_ = MakeImage();
@@ -354,7 +355,7 @@ void CSceneView::ReadNavigationKeys() {
     if (std::fabs(*speed) < kKeySpeedStop) *speed = 0.0f;
     *speed = std::clamp(*speed, -kMaxKeySpeed, kMaxKeySpeed);
   }
-  context_->navigationKeyDown = forwardKey_ || backwardKey_ || left || right || up || down;
+  context_->SetNavigationKeyDown(forwardKey_ || backwardKey_ || left || right || up || down);
 }
 
 CSceneView::Movement CSceneView::ReadMovement() const {
@@ -397,9 +398,8 @@ bool CSceneView::MoveTestHit() const {
 // the next step starts from; otherwise a step that met geometry is taken back
 // in part, and the next step starts where this one ended.
 void CSceneView::FinishMove(CVec3f& p, const Movement& movement) {
-  if (context_->cameraJumped) {
-    context_->cameraJumped = false;
-    previousPosition_ = context_->cameraJumpedTo;
+  if (const std::optional<CVec3f> jumpedTo = context_->TakeCameraJump()) {
+    previousPosition_ = *jumpedTo;
     return;
   }
   if (MoveTestHit()) RunCollisionPass(p, movement);
@@ -431,7 +431,7 @@ void CSceneView::RunCollisionPass(CVec3f& p, const Movement& movement) {
 void CSceneView::MouseDown() {
   if (!world_ || !context_ || !focus_) return;
   if (flags_ & kViewCaptureMouse) SetCapture(window_);
-  context_->buttonDown = true;
+  context_->SetButtonDown(true);
   pressed_.clear();
   for (CNode* node : context_->GetPointerTargets()) {
     if (node && pressed_.size() < static_cast<size_t>(kMaxPickedNodes)) pressed_.emplace_back(node);
@@ -451,7 +451,7 @@ void CSceneView::MouseDown() {
 // A press made while focused is ended even when the focus went in between;
 // else the drag, the capture and the pressed sensors would stay on.
 void CSceneView::MouseUp() {
-  if (!world_ || !context_ || !(focus_ || dragging_ || context_->buttonDown)) return;
+  if (!world_ || !context_ || !(focus_ || dragging_ || context_->GetInput().buttonDown)) return;
   ForEachPressed([this](CNode& node) {
     node.OnPointerRelease();
     SendNodeEvent(ViewEventRelease, node);
@@ -477,7 +477,7 @@ void CSceneView::ForEachPressed(Fn fn) {
 
 void CSceneView::ForgetPressedNodes() {
   pressed_.clear();
-  if (context_) context_->buttonDown = false;
+  if (context_) context_->SetButtonDown(false);
 }
 
 void CSceneView::SendNodeEvent(ViewEventCode code, const CNode& node) {

@@ -89,8 +89,8 @@ class CSceneView final : public IViewServices {
   const PixelMap& GetTargetBuffer() const { return target_; }
 
   // 0 left/right, 1 interlaced, 2 none.
-  void SetStereoMode(int32_t mode);
-  int32_t GetStereoMode() const { return stereoMode_; }
+  void SetStereoMode(StereoMode mode);
+  StereoMode GetStereoMode() const { return stereoMode_; }
 
   // The back image's pixels; bits null when there is none.
   PixelMap GetBackImage() const override;
@@ -221,7 +221,7 @@ class CSceneView final : public IViewServices {
   std::string viewpointName_;
   std::string worldUrl_;
 
-  int32_t stereoMode_ = 2;
+  StereoMode stereoMode_ = StereoMode::None;
   CVec3f previousPosition_;
   uint8_t typedCharacter_ = kNoTypedCharacter;
 };

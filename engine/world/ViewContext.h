@@ -15,7 +15,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "engine/render/GeometryStage.h"
@@ -38,6 +40,19 @@ enum ViewFlag : uint16_t {
   kViewAlwaysInput = 0x08,
   kViewCaptureMouse = 0x10,
   kViewHostFedInput = 0x20,  // pointer and keys come from the host
+};
+
+// How a view with a bound Display draws the two eyes.
+enum class StereoMode : int32_t {
+  LeftRight = 0,   // each eye into its half of the frame
+  Interlaced = 1,  // each eye into every other row
+  None = 2,
+};
+
+// What the view tells the nodes of its pointer button and navigation keys.
+struct ViewInputState {
+  bool buttonDown = false;
+  bool navigationKeyDown = false;
 };
 
 class CViewContext {
@@ -150,19 +165,17 @@ class CViewContext {
 
   // A Viewpoint put the camera at `position` without travelling there, so the
   // view's collision test must not sweep from where the camera stood. The
-  // view reads and clears the note.
-  void NoteCameraJump(const CVec3f& position) {
-    cameraJumpedTo = position;
-    cameraJumped = true;
-  }
-  CVec3f cameraJumpedTo;
-  bool cameraJumped = false;
+  // view takes the note, which clears it.
+  void NoteCameraJump(const CVec3f& position) { cameraJump_ = position; }
+  const std::optional<CVec3f>& GetCameraJump() const { return cameraJump_; }
+  std::optional<CVec3f> TakeCameraJump() { return std::exchange(cameraJump_, std::nullopt); }
 
-  // Written by the view: the button is down; a navigation key is down.
-  bool buttonDown = false;
-  bool navigationKeyDown = false;
-  // Stereo mode of the view: 0 left/right, 1 interlaced, 2 none.
-  int32_t stereoMode = 2;
+  // Written by the view.
+  const ViewInputState& GetInput() const { return input_; }
+  void SetButtonDown(bool down) { input_.buttonDown = down; }
+  void SetNavigationKeyDown(bool down) { input_.navigationKeyDown = down; }
+  StereoMode GetStereoMode() const { return stereoMode_; }
+  void SetStereoMode(StereoMode mode) { stereoMode_ = mode; }
 
  private:
   // The view's panorama node (Vista, else legacy Vista, else Background).
@@ -216,6 +229,10 @@ class CViewContext {
   std::array<int32_t, 2> hitPoint_{};
 
   ViewCursors cursors_;
+
+  std::optional<CVec3f> cameraJump_;
+  ViewInputState input_;
+  StereoMode stereoMode_ = StereoMode::None;
 };
 
 }  // namespace vx

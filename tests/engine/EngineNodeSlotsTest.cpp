@@ -177,6 +177,15 @@ TEST_F(EngineSceneRoundTripTest, UnknownNamesAndFailedLoadsAreReported) {
   VxNodeRef* ref = reinterpret_cast<VxNodeRef*>(1);
   EXPECT_EQ(Host().Engine<VxFindNodeByNameFn>(VxEngineFindNodeByName)(scene_, "Nobody", &ref), EngineNodeNotFound);
   EXPECT_EQ(ref, nullptr);
+
+  // A misspelt field from the host changes nothing and is no fault of ours.
+  VxNodeRef* box = Find(scene_, "Box");
+  ASSERT_NE(box, nullptr);
+  SFVec3f moved{7.0f, 7.0f, 7.0f};
+  EXPECT_EQ(Host().Engine<VxSetNodeValueFn>(VxEngineSetNodeField)(scene_, box, "translatoin", &moved), EngineOk);
+  EXPECT_EQ(static_cast<SFVec3f*>(FieldOf(box, "translation"))->x, 1.0f);
+  Release(box);
+
   char name[VX_TEXT_BUFFER_SIZE];
   EXPECT_EQ(Host().Engine<VxGetSceneTextFn>(VxEngineGetSceneUrl)(scene_, name), EngineOk);
   EXPECT_EQ(std::string(name), folder_.Path("a.wrl"));

@@ -133,7 +133,7 @@ TEST_F(Viewpoint, ItsFieldsPlaceAndTurnTheCameraWithTheAngleOnTheNarrowSide) {
   CVec3f direction = view.GetViewDirection();
   EXPECT_NEAR(direction.x, 0.0f, kTolerance);
   EXPECT_NEAR(direction.z, -1.0f, kTolerance) << "the defaults look down -z from the origin";
-  EXPECT_TRUE(view.cameraJumped) << "the view's collision test does not sweep to it";
+  EXPECT_TRUE(view.GetCameraJump().has_value()) << "the view's collision test does not sweep to it";
 
   Load("Viewpoint { position 1 2 3 orientation 0 1 0 1.5707963 fieldOfView 0.5 }", 100, 200);
   EXPECT_EQ(Position(), (CVec3f{1, 2, 3}));
@@ -141,7 +141,7 @@ TEST_F(Viewpoint, ItsFieldsPlaceAndTurnTheCameraWithTheAngleOnTheNarrowSide) {
   direction = view.GetViewDirection();
   EXPECT_NEAR(direction.x, -1.0f, kTolerance) << "a quarter turn about +y looks down -x";
   EXPECT_NEAR(direction.z, 0.0f, kTolerance);
-  EXPECT_EQ(view.cameraJumpedTo, (CVec3f{1, 2, 3}));
+  EXPECT_EQ(view.GetCameraJump(), (CVec3f{1, 2, 3}));
 }
 
 // A flat ElevationGrid's top is its front face: seen from above it is drawn,
@@ -197,6 +197,23 @@ TEST_F(Viewpoint, UnbindingTheLastOneGivesBackTheCameraItFound) {
   EXPECT_EQ(Position(), CVec3f{});
   EXPECT_EQ(Yaw(), yaw);
   EXPECT_EQ(view.GetFieldOfView(), fieldOfView);
+}
+
+// The scene traversal visits every Viewpoint each frame; only the one the
+// world hands the frame's pass moves the camera.
+TEST_F(Viewpoint, OneBoundBelowTheTopWaitsForItsTurnThoughTheSceneVisitsIt) {
+  Load("DEF A Viewpoint { position 1 0 0 } DEF B Viewpoint { position 2 0 0 }");
+  Bind(Named("B"), true);
+  Bind(Named("A"), true);
+  view.SetPosition({0, 0, 5}, true);
+  Frame();
+  EXPECT_EQ(Position(), (CVec3f{1, 0, 0}));
+  Frame();
+  EXPECT_EQ(Position(), (CVec3f{1, 0, 0})) << "B's visits in later frames change nothing either";
+
+  Bind(Named("A"), false);
+  Frame();
+  EXPECT_EQ(Position(), (CVec3f{2, 0, 0})) << "on top, B takes the camera";
 }
 
 TEST_F(Viewpoint, IsBoundAndBindTimeGoToEveryViewpointWhoseBindingChangesInOrder) {

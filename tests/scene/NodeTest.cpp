@@ -62,9 +62,29 @@ TEST(Node, SetFieldStoresMarksAndSendsChangedAlongFieldAndEventOutRoutes) {
   ASSERT_EQ(Probe(second).received.size(), 1u);
   EXPECT_FALSE(Probe(second).received[0].isField) << "poke is a pure eventIn";
   EXPECT_EQ(Probe(second).fraction, 0.25f) << "a pure eventIn sets nothing";
-
-  source->SetField("nothing", &value);  // unknown names do nothing
   EXPECT_EQ(source->ReceiveEvent("set_nothing", &value), -1);
+}
+
+// Names that come from files and hosts are refused; the node's own code
+// naming what the node lacks is a fault that asserts.
+TEST(Node, UnknownNamesAreRefusedFromInputAndAssertFromTheNodesOwnCode) {
+  CNodeRef source = MakeProbe(), target = MakeProbe();
+  ASSERT_TRUE(source->AddRoute("fraction_changed", "set_fraction", target));
+  const float value = 0.75f;
+  EXPECT_FALSE(source->TrySetField("nothing", &value));
+  EXPECT_FALSE(source->TrySendEvent("nothing_changed", &value));
+  EXPECT_FALSE(source->TrySendEvent("fraction", &value)) << "a field is sent as <name>_changed";
+  EXPECT_FALSE(source->TrySendEvent("_changed", &value));
+  EXPECT_TRUE(Probe(target).received.empty());
+  EXPECT_EQ(Probe(source).fraction, 0.25f);
+
+  EXPECT_TRUE(source->TrySendEvent("fraction_changed", &value));
+  EXPECT_EQ(Probe(target).fraction, 0.75f) << "sent without storing";
+  EXPECT_EQ(Probe(source).fraction, 0.25f);
+  EXPECT_TRUE(source->TrySetField("enabled", &Probe(source).enabled));
+
+  EXPECT_DEBUG_DEATH(source->SetField("Fraction", &value), "sets only fields the node has");
+  EXPECT_DEBUG_DEATH(source->SendEvent("pokd", &value), "sends only eventOuts the node has");
 }
 
 TEST(Node, InterceptEventConsumesBeforeAnythingIsSet) {

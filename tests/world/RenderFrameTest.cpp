@@ -78,7 +78,7 @@ TEST(RenderFrame, LeftRightStereoDrawsEachEyeIntoItsHalf) {
   test::HeadlessView h(kSize, kSize);
   CViewContext& view = h.view;
   const TestFrame& frame = h.frame;
-  view.stereoMode = 0;
+  view.SetStereoMode(StereoMode::LeftRight);
   CBrowser world;
   test::AddToScene(world, MakeNode<test::CSquareNode>(-1.0f, -1.0f, 1.0f, 1.0f, -5.0f, FloatColor{1.0f, 1.0f, 1.0f}));
   CNodeRef display = test::MakeBindable(NodeTypeDisplay, "display");
@@ -96,7 +96,7 @@ TEST(RenderFrame, LeftRightStereoDrawsEachEyeIntoItsHalf) {
 
 TEST(RenderFrame, ADisplayThatUnbindsItselfDuringTheFrameIsHeldUntilTheFrameEnds) {
   test::HeadlessView h(kSize, kSize);
-  h.view.stereoMode = 1;
+  h.view.SetStereoMode(StereoMode::Interlaced);
   CBrowser world;
   test::AddToScene(world, MakeNode<test::CSquareNode>(-1.0f, -1.0f, 1.0f, 1.0f, -5.0f, FloatColor{1.0f, 1.0f, 1.0f}));
   CNodeRef display = test::MakeBindable(NodeTypeDisplay, "display");

@@ -287,7 +287,7 @@ TEST_F(SensedSceneViewTest, APressOnGeometryReachesItsSensorAndTheHostAndDoesNot
   view->MouseDown();
   EXPECT_EQ(Sensor().presses, 1);
   EXPECT_FALSE(view->IsDragging()) << "a TouchSensor takes the press";
-  EXPECT_TRUE(view->GetContext()->buttonDown);
+  EXPECT_TRUE(view->GetContext()->GetInput().buttonDown);
   MovePointer(kWidth / 2 + 8, kHeight / 2);
   view->Tick();
   EXPECT_EQ(Yaw(), yaw);
@@ -296,7 +296,7 @@ TEST_F(SensedSceneViewTest, APressOnGeometryReachesItsSensorAndTheHostAndDoesNot
   view->MouseUp();
   EXPECT_EQ(Sensor().releases, 1);
   EXPECT_EQ(Sensor().clicks, 0) << "8 pixels is a drag";
-  EXPECT_FALSE(view->GetContext()->buttonDown);
+  EXPECT_FALSE(view->GetContext()->GetInput().buttonDown);
   EXPECT_EQ(log.events, (std::vector<std::pair<int32_t, std::string>>{{2, "touch"}, {3, "touch"}, {4, "touch"}}));
 }
 
@@ -305,7 +305,7 @@ TEST_F(SensedSceneViewTest, AReleaseAfterTheFocusWentEndsThePressAndTheDrag) {
   view->SetFocus(false);
   view->MouseUp();
   EXPECT_EQ(Sensor().releases, 1);
-  EXPECT_FALSE(view->GetContext()->buttonDown);
+  EXPECT_FALSE(view->GetContext()->GetInput().buttonDown);
   EXPECT_EQ(GetCapture(), WindowHandle::None);
 
   MovePointer(0, 0);

@@ -60,8 +60,8 @@ void CViewpointNode::Traverse(RenderPass pass, CViewContext* view) {
     bindChanged_ = 1;
     world->BindViewpoint(this, true);
   }
-  if (!view || pass != RenderPass::Frame || classWord != 0) return;
-  classWord = 1;
+  if (!view || pass != RenderPass::Frame || !view->GetWorld()) return;
+  if (!TakeFramePass(view->GetWorld()->GetFrameNumber())) return;
   if (bindChanged_) {
     if (bound_) {
       TakeCamera(*view);

@@ -4,10 +4,9 @@
 // navigation stays in effect; unbound with `jump` TRUE while no other
 // Viewpoint is bound, it gives back the camera it found.
 //
-// It does its work on a frame traversal whose frame guard (classWord) is
-// clear, and sets the guard: the world clears the guard of the bound
-// Viewpoint, and of one just unbound, before the scene is drawn, so the work
-// is done at most once a frame.
+// It does its work in the frame pass the world hands it (the bound
+// Viewpoint, and one just unbound, before the scene is drawn), so the work is
+// done at most once a frame.
 //
 // It binds through the world of the view it is drawn in, also from the body
 // of a PROTO instance or an Inline (BindableNodeSupport.h).
