@@ -197,7 +197,7 @@ TEST(Billboard, AnglesStayNumbersAtTheEdges) {
 class CollisionFlags : public ::testing::Test {
  protected:
   void SetUp() override {
-    node = NodeFactory("Collision", NodeCreation{&world});
+    node = NodeFactory("Collision", NodeCreation{&world.GetScene()});
     auto& c = Collision();
     CNodeRef list[] = {child};
     test::SetValue(c, "children", MFNode{1, list});

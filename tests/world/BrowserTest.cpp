@@ -5,12 +5,14 @@
 #include "WorldTestNodes.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "platform/Clock.h"
+#include "tests/scene/TestNodes.h"
 
 namespace vx {
 namespace {
 
 using test::BindEvent;
 using test::MakeBindable;
+using test::Probe;
 
 TEST(WorldBase, LocalPathsAndUrlsKeepTheTextUpToTheLastSeparator) {
   CBrowser world;
@@ -35,14 +37,14 @@ TEST(WorldBase, LocalPathsAndUrlsKeepTheTextUpToTheLastSeparator) {
 TEST(WorldRoutes, RouteTextsAreCutToTheirSlotsAndKeptUntilAReset) {
   CBrowser world;
   const std::string longText = std::string(100, 'n') + ".set_x";
-  world.AddPendingRoute(PendingRoute::Make(longText, "target.set_y"));
-  ASSERT_EQ(world.GetPendingRoutes().size(), 1u);
-  EXPECT_EQ(std::string(world.GetPendingRoutes()[0].source.data()), longText.substr(0, 63));
-  EXPECT_EQ(std::string(world.GetPendingRoutes()[0].target.data()), "target.set_y");
-  world.ResolvePendingRoutes();
-  EXPECT_EQ(world.GetPendingRoutes().size(), 1u);
+  world.GetScene().AddPendingRoute(PendingRoute::Make(longText, "target.set_y"));
+  ASSERT_EQ(world.GetScene().GetPendingRoutes().size(), 1u);
+  EXPECT_EQ(std::string(world.GetScene().GetPendingRoutes()[0].source.data()), longText.substr(0, 63));
+  EXPECT_EQ(std::string(world.GetScene().GetPendingRoutes()[0].target.data()), "target.set_y");
+  world.GetScene().ResolvePendingRoutes();
+  EXPECT_EQ(world.GetScene().GetPendingRoutes().size(), 1u);
   world.ResetScene();
-  EXPECT_TRUE(world.GetPendingRoutes().empty());
+  EXPECT_TRUE(world.GetScene().GetPendingRoutes().empty());
 }
 
 TEST(WorldBinding, ANinthNavigationInfoDropsTheOldestAndAResetLetsThemAllGo) {
@@ -239,6 +241,52 @@ TEST(WorldReset, AResetEmptiesTheSceneAndKeepsTheDirectoryAndClock) {
   EXPECT_EQ(world.GetWorldUrl(), "");
   EXPECT_EQ(world.GetWorldDirectory(), "/w/");
   EXPECT_DOUBLE_EQ(world.GetWorldTime(), 1.5);
+}
+
+CNodeRef AddProbe(CBrowser& world, const char* defName) {
+  CNodeRef node = MakeNode<test::CProbeNode>();
+  node->SetDefName(defName);
+  test::AddToScene(world, node);
+  return node;
+}
+
+TEST(WorldBindStacks, BindStacksKeepTheLastEightAndViewpointsReportTheirBinding) {
+  ManualClock clock(1000);
+  CBrowser world;
+  world.ResetClock();
+  std::vector<CNodeRef> nodes;
+  for (int i = 0; i < 9; ++i) {
+    nodes.push_back(AddProbe(world, "n"));
+    world.BindNavigationInfo(nodes.back().GetNode(), true);
+  }
+  EXPECT_EQ(world.GetNavigationInfo(), nodes[8].GetNode());
+  for (int i = 8; i >= 1; --i) world.BindNavigationInfo(nodes[static_cast<size_t>(i)].GetNode(), false);
+  EXPECT_EQ(world.GetNavigationInfo(), nullptr) << "the first one had dropped out";
+
+  CNodeRef first = AddProbe(world, "v1"), second = AddProbe(world, "v2");
+  CNodeRef watcher = AddProbe(world, "w");
+  ASSERT_TRUE(first->AddRoute("isBound", "set_enabled", watcher));
+  world.BindViewpoint(first.GetNode(), true);
+  EXPECT_EQ(Probe(watcher).enabled, 1);
+  clock.Advance(500);
+  world.BindViewpoint(second.GetNode(), true);
+  EXPECT_EQ(Probe(watcher).enabled, 0) << "the old top is told it lost the binding";
+  world.BindViewpoint(first.GetNode(), false);
+  EXPECT_EQ(world.GetViewpoint(), second.GetNode()) << "unbinding below the top changes nothing";
+  world.BindViewpoint(second.GetNode(), false);
+  EXPECT_EQ(world.GetViewpoint(), nullptr);
+  EXPECT_DOUBLE_EQ(world.GetWorldTime(), 0.5);
+}
+
+TEST(WorldBindStacks, AViewpointThatDiesLeavesTheStack) {
+  CBrowser world;
+  CNodeRef kept = AddProbe(world, "kept");
+  world.BindViewpoint(kept.GetNode(), true);
+  {
+    CNodeRef gone = MakeNode<test::CProbeNode>();
+    world.BindViewpoint(gone.GetNode(), true);
+  }
+  EXPECT_EQ(world.GetViewpoint(), kept.GetNode());
 }
 
 }  // namespace

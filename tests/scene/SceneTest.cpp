@@ -5,8 +5,7 @@
 
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/nodes/GroupNode.h"
-#include "engine/world/Browser.h"
-#include "platform/Clock.h"
+#include "engine/scene/Scene.h"
 #include "tests/scene/TestNodes.h"
 
 namespace vx {
@@ -15,17 +14,17 @@ namespace {
 using test::CProbeNode;
 using test::Probe;
 
-CNodeRef AddProbe(CBrowser& world, const char* defName) {
+CNodeRef AddProbe(CScene& scene, const char* defName) {
   CNodeRef node = MakeNode<CProbeNode>();
   node->SetDefName(defName);
-  node->SetWorld(&world);
+  node->SetScene(&scene);
   MFNode list{1, &node};
-  world.GetRoot()->ReceiveEvent("addChildren", &list);
+  scene.GetRoot()->ReceiveEvent("addChildren", &list);
   return node;
 }
 
-TEST(Browser, BaseUrlAndDirectoryKeepTheTextUpToTheLastSeparator) {
-  CBrowser world;
+TEST(Scene, BaseUrlAndDirectoryKeepTheTextUpToTheLastSeparator) {
+  CScene world;
   world.SetWorldUrl("http://host/a/b/world.wrl");
   EXPECT_EQ(world.GetWorldUrl(), "http://host/a/b/");
   world.SetWorldUrl("C:\\worlds\\a.wrl");
@@ -35,14 +34,14 @@ TEST(Browser, BaseUrlAndDirectoryKeepTheTextUpToTheLastSeparator) {
   EXPECT_EQ(world.GetRoot()->GetDefName(), "Vexlin_Scene_Root");
 }
 
-TEST(Browser, ResolveUrlUsesTheBaseDirectoryWhenTheFileIsThereElseTheBaseUrl) {
+TEST(Scene, ResolveUrlUsesTheBaseDirectoryWhenTheFileIsThereElseTheBaseUrl) {
   const auto folder = std::filesystem::path(VX_TEST_BINARY_DIR) / "resolve_url";
   std::filesystem::create_directories(folder);
   std::FILE* file = std::fopen((folder / "tex.jpg").c_str(), "w");
   ASSERT_NE(file, nullptr);
   std::fclose(file);
 
-  CBrowser world;
+  CScene world;
   world.SetWorldDirectory(folder.string() + "/world.wrl");
   world.SetWorldUrl("http://host/w/world.wrl");
   CNodeRef node = AddProbe(world, "n");
@@ -62,8 +61,8 @@ TEST(Browser, ResolveUrlUsesTheBaseDirectoryWhenTheFileIsThereElseTheBaseUrl) {
   EXPECT_EQ(out, "");
 }
 
-TEST(Browser, PendingRoutesAreWiredOnceTheirNodesExist) {
-  CBrowser world;
+TEST(Scene, PendingRoutesAreWiredOnceTheirNodesExist) {
+  CScene world;
   world.AddPendingRoute(PendingRoute::Make("A.fraction_changed", "B.set_fraction"));
   world.AddPendingRoute(PendingRoute::Make("A.position_changed", "B.set_fraction"));  // types differ
   world.AddPendingRoute(PendingRoute::Make("A.fraction_changed", "Nobody.set_fraction"));
@@ -73,58 +72,19 @@ TEST(Browser, PendingRoutesAreWiredOnceTheirNodesExist) {
   world.ResolvePendingRoutes();
   EXPECT_EQ(a->GetRoutes(FieldKind::Field, 1).size(), 1u);
   EXPECT_TRUE(a->GetRoutes(FieldKind::Field, 0).empty());
-  EXPECT_EQ(world.GetPendingRoutes().size(), 4u) << "records stay until the world is reset";
+  EXPECT_EQ(world.GetPendingRoutes().size(), 4u) << "records stay until the scene is reset";
   EXPECT_EQ(world.FindNode("B"), b.GetNode());
   EXPECT_EQ(world.FindNode("B"), b.GetNode()) << "again, from the cache";
 }
 
-TEST(Browser, ProtoListHoldsAHundredDeclarations) {
-  CBrowser world;
+TEST(Scene, ProtoListHoldsAHundredDeclarations) {
+  CScene world;
   for (int i = 0; i < kMaxProtoDeclarations; ++i) ASSERT_NE(world.CreateProto("P" + std::to_string(i), false), nullptr);
   EXPECT_EQ(world.CreateProto("Overflow", true), nullptr);
   EXPECT_EQ(world.FindProto("P7"), world.GetProto(7));
   EXPECT_EQ(world.FindProto("p7"), nullptr);
   EXPECT_EQ(world.GetProto(-1), nullptr);
   EXPECT_EQ(world.GetProto(kMaxProtoDeclarations), nullptr);
-}
-
-TEST(Browser, BindStacksKeepTheLastEightAndViewpointsReportTheirBinding) {
-  ManualClock clock(1000);
-  CBrowser world;
-  world.ResetClock();
-  std::vector<CNodeRef> nodes;
-  for (int i = 0; i < 9; ++i) {
-    nodes.push_back(AddProbe(world, "n"));
-    world.BindNavigationInfo(nodes.back().GetNode(), true);
-  }
-  EXPECT_EQ(world.GetNavigationInfo(), nodes[8].GetNode());
-  for (int i = 8; i >= 1; --i) world.BindNavigationInfo(nodes[static_cast<size_t>(i)].GetNode(), false);
-  EXPECT_EQ(world.GetNavigationInfo(), nullptr) << "the first one had dropped out";
-
-  CNodeRef first = AddProbe(world, "v1"), second = AddProbe(world, "v2");
-  CNodeRef watcher = AddProbe(world, "w");
-  ASSERT_TRUE(first->AddRoute("isBound", "set_enabled", watcher));
-  world.BindViewpoint(first.GetNode(), true);
-  EXPECT_EQ(Probe(watcher).enabled, 1);
-  clock.Advance(500);
-  world.BindViewpoint(second.GetNode(), true);
-  EXPECT_EQ(Probe(watcher).enabled, 0) << "the old top is told it lost the binding";
-  world.BindViewpoint(first.GetNode(), false);
-  EXPECT_EQ(world.GetViewpoint(), second.GetNode()) << "unbinding below the top changes nothing";
-  world.BindViewpoint(second.GetNode(), false);
-  EXPECT_EQ(world.GetViewpoint(), nullptr);
-  EXPECT_DOUBLE_EQ(world.GetWorldTime(), 0.5);
-}
-
-TEST(Browser, AViewpointThatDiesLeavesTheStack) {
-  CBrowser world;
-  CNodeRef kept = AddProbe(world, "kept");
-  world.BindViewpoint(kept.GetNode(), true);
-  {
-    CNodeRef gone = MakeNode<CProbeNode>();
-    world.BindViewpoint(gone.GetNode(), true);
-  }
-  EXPECT_EQ(world.GetViewpoint(), kept.GetNode());
 }
 
 }  // namespace
