@@ -86,6 +86,8 @@ bool IsDottedAddress(std::string_view host) {
 
 }  // namespace
 
+WindowProc LookupWindowProcedure() { return DnrWindowProc; }
+
 bool RegisterChannelWindowClasses() {
   const bool lookup = RegisterWindowClass({kLookupWindowClass, DnrWindowProc, CursorHandle::None});
   const bool socket = RegisterWindowClass({kSocketWindowClass, SocketWindowProc, CursorHandle::None});
@@ -170,6 +172,7 @@ bool CNMChannel::CreateSocket() {
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (listenMode_ && inet_pton(AF_INET, resolvedAddress_.c_str(), &local.sin_addr) != 1) return false;
   local.sin_port = htons(localPort_);
   if (::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) return false;
   receiveBuffer_.assign(kChannelBufferBytes, 0);

@@ -25,6 +25,7 @@ namespace vx {
 
 inline constexpr char kLookupWindowClass[] = "DNRMessageWindow";
 inline constexpr char kSocketWindowClass[] = "SocketMessageWindow";
+inline constexpr char kListenWindowClass[] = "ListenMessageWindow";
 inline constexpr uint32_t kLookupDoneMessage = 1025;   // a name lookup finished
 inline constexpr uint32_t kSocketEventMessage = 1026;  // event in the low word of lParam, error above
 
@@ -44,6 +45,10 @@ struct ChannelEvents {
   int32_t readError;
   int32_t writeError;
 };
+
+// The procedure of the lookup windows; the command link's window class uses
+// it too.
+WindowProc LookupWindowProcedure();
 
 // Called once per process by the host (the download manager); false when a
 // class could not be registered.
@@ -108,7 +113,9 @@ class CNMChannel {
   // The local port to bind (0: any) and the port actually bound.
   void SetLocalPort(uint16_t port) { localPort_ = port; }
   uint16_t BoundPort() const;
-  // Listen on the local port after the lookup instead of connecting.
+  // Listen after the lookup instead of connecting: on the local port, at
+  // the address the remote host names, so that a listener on the loopback
+  // address cannot be reached from other machines.
   void SetListenMode(bool listen) { listenMode_ = listen; }
 
   // Seconds allowed for resolving, connecting and closing: negative means no

@@ -8,8 +8,10 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/ComponentManager.h"
+#include "host/HostLimits.h"
 #include "platform/Path.h"
 
 namespace vx::host {
@@ -89,7 +91,7 @@ class PendingOutput {
 };
 
 // Reads the whole source through deflate into a gzip stream.
-bool Deflate(int source, PendingOutput& output) {
+bool Deflate(int source, uint64_t, PendingOutput& output) {
   z_stream stream{};
   if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kGzipWindowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
     return false;
@@ -114,18 +116,26 @@ bool Deflate(int source, PendingOutput& output) {
   return ok && status == Z_STREAM_END;
 }
 
-// Reads the whole source through inflate. Like gunzip it accepts several
-// gzip members in a row; anything else after a member, or a member cut
-// short, is a failure.
-bool Inflate(int source, PendingOutput& output) {
+}  // namespace
+
+uint64_t InflateLimit(uint64_t compressedBytes) {
+  if (compressedBytes > kMaxInflatedBytes / kMaxInflateRatio) return kMaxInflatedBytes;
+  return compressedBytes * kMaxInflateRatio;
+}
+
+// Like gunzip it accepts several gzip members in a row; anything else after
+// a member, or a member cut short, is a failure.
+bool InflateGzip(const GzipReader& read, const GzipWriter& write, uint64_t compressedBytes) {
   z_stream stream{};
   if (inflateInit2(&stream, kGzipWindowBits) != Z_OK) return false;
-  std::array<unsigned char, kChunkSize> in{};
-  std::array<unsigned char, kChunkSize> out{};
+  const uint64_t limit = InflateLimit(compressedBytes);
+  uint64_t produced = 0;
+  std::vector<unsigned char> in(kChunkSize);
+  std::vector<unsigned char> out(kChunkSize);
   bool complete = false;
   bool ok = true;
   for (;;) {
-    ssize_t got = ::read(source, in.data(), in.size());
+    const ptrdiff_t got = read(in.data(), in.size());
     if (got <= 0) {
       ok = ok && got == 0;
       break;
@@ -135,9 +145,11 @@ bool Inflate(int source, PendingOutput& output) {
     do {
       stream.next_out = out.data();
       stream.avail_out = static_cast<uInt>(out.size());
-      int status = inflate(&stream, Z_NO_FLUSH);
+      const int status = inflate(&stream, Z_NO_FLUSH);
       if (status == Z_BUF_ERROR) break;  // needs more input
-      ok = (status == Z_OK || status == Z_STREAM_END) && output.Write(out.data(), out.size() - stream.avail_out);
+      const size_t size = out.size() - stream.avail_out;
+      produced += size;
+      ok = (status == Z_OK || status == Z_STREAM_END) && produced <= limit && write(out.data(), size);
       complete = status == Z_STREAM_END;
       if (ok && complete) ok = inflateReset(&stream) == Z_OK;
     } while (ok && (stream.avail_in > 0 || stream.avail_out == 0));
@@ -145,6 +157,14 @@ bool Inflate(int source, PendingOutput& output) {
   }
   inflateEnd(&stream);
   return ok && complete;
+}
+
+namespace {
+
+bool Inflate(int source, uint64_t sourceBytes, PendingOutput& output) {
+  return InflateGzip([source](unsigned char* buffer, size_t capacity) { return ::read(source, buffer, capacity); },
+                     [&output](const unsigned char* data, size_t size) { return output.Write(data, size); },
+                     sourceBytes);
 }
 
 // Turns `source` into `target` through `convert`, then removes the source.
@@ -155,7 +175,9 @@ int32_t ConvertFile(const std::string& source, const std::string& target, Conver
   struct stat info{};
   if (!in.IsOpen() || ::fstat(in.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return kFailure;
   PendingOutput output(target);
-  if (!output.IsOpen() || !convert(in.Get(), output) || !output.Commit(info.st_mode & 07777)) return kFailure;
+  if (!output.IsOpen() || !convert(in.Get(), static_cast<uint64_t>(info.st_size), output) ||
+      !output.Commit(info.st_mode & 07777))
+    return kFailure;
   ::unlink(source.c_str());
   return kSuccess;
 }

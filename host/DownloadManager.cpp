@@ -37,10 +37,38 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-std::vector<CachePair> ReadCachePairs(const std::string& logPath) {
+bool Fits(const std::string& text) { return text.size() <= kMaxNameLength; }
+
+bool IsLoggableUrl(const std::string& url) {
+  return Fits(url) && url.starts_with(kHttpPrefix) && !HasControlBytes(url);
+}
+
+// A name the cache itself gives: directly inside the Cache folder, "vxlc...".
+bool IsCacheFileName(const std::string& cacheFolder, const std::string& path) {
+  return Fits(path) && !HasControlBytes(path) && path.starts_with(cacheFolder + "vxlc") &&
+         path.find('/', cacheFolder.size()) == std::string::npos;
+}
+
+// One that may be served or deleted: a regular file, not a link to one.
+bool IsCacheFile(const std::string& cacheFolder, const std::string& path) {
+  std::error_code error;
+  return IsCacheFileName(cacheFolder, path) && fs::symlink_status(path, error).type() == fs::file_type::regular;
+}
+
+// Pairs of a URL line and a cache file line. A line that is neither is
+// skipped on its own, so that a torn or forged line never makes a pair and
+// the pairs after it stay in step.
+std::vector<CachePair> ReadCachePairs(const std::string& logPath, const std::string& cacheFolder) {
   const std::vector<std::string> lines = ReadLines(logPath);
   std::vector<CachePair> pairs;
-  for (size_t i = 0; i + 1 < lines.size(); i += 2) pairs.push_back({lines[i], lines[i + 1]});
+  for (size_t i = 0; i + 1 < lines.size();) {
+    if (IsLoggableUrl(lines[i]) && IsCacheFileName(cacheFolder, lines[i + 1])) {
+      pairs.push_back({lines[i], lines[i + 1]});
+      i += 2;
+    } else {
+      ++i;
+    }
+  }
   return pairs;
 }
 
@@ -60,7 +88,7 @@ bool FileOpens(const std::string& path) {
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
   std::fclose(file);
-  return !fs::is_directory(path);
+  return true;
 }
 
 int64_t SizeOfFile(const std::string& path) {
@@ -83,8 +111,6 @@ int32_t CopyText(char* out, const std::string& text) {
   out[length] = '\0';
   return static_cast<int32_t>(length);
 }
-
-bool Fits(const std::string& text) { return text.size() <= kMaxNameLength; }
 
 // The cache name's extension: the URL's last three characters, with
 // separators replaced so the name stays inside the Cache folder.
@@ -124,7 +150,8 @@ CDownloadManager::CDownloadManager() {
   }
   CleanInUseFiles();
   int64_t total = 0;
-  for (const CachePair& pair : ReadCachePairs(cacheLogPath_)) total += SizeOfFile(pair.file);
+  for (const CachePair& pair : ReadCachePairs(cacheLogPath_, cacheFolder_))
+    if (IsCacheFile(cacheFolder_, pair.file)) total += SizeOfFile(pair.file);
   cacheTotal_ = static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
   windowClassesRegistered_ = RegisterChannelWindowClasses();
 }
@@ -165,7 +192,7 @@ void CDownloadManager::CleanInUseFiles() {
     std::vector<std::string> lines = ReadLines(InUsePath());
     lines.resize(std::min<size_t>(lines.size(), kDownloadSlots));
     for (const std::string& line : lines)
-      if (!line.empty() && line != "0") RemoveFile(line);
+      if (IsCacheFile(cacheFolder_, line)) RemoveFile(line);
     RemoveFile(InUsePath());
   }
   CreateEmptyFileIfMissing(InUsePath());
@@ -215,7 +242,7 @@ int32_t CDownloadManager::StartDownload(const char* url, const DownloadCallback*
                                         char* outLocalPath) {
   if (!url) return -1;
   const std::string fullUrl = WithHttpPrefix(url);
-  if (!Fits(fullUrl) || IsRunning(fullUrl) || activeCount_ >= kDownloadSlots) return -1;
+  if (!IsLoggableUrl(fullUrl) || IsRunning(fullUrl) || activeCount_ >= kDownloadSlots) return -1;
   std::unique_ptr<DownloadRequest> request = NewRequest(fullUrl);
   const int32_t slot = BeginTransfer(*request, flags);
   if (slot < 0) return -1;
@@ -234,9 +261,9 @@ int32_t CDownloadManager::BeginTransfer(DownloadRequest& request, int32_t flags)
   Slot& slot = slots_[index];
   const std::string url = request.url;
   CreateEmptyFileIfMissing(cacheLogPath_);
-  std::vector<CachePair> pairs = ReadCachePairs(cacheLogPath_);
+  std::vector<CachePair> pairs = ReadCachePairs(cacheLogPath_, cacheFolder_);
   for (const CachePair& pair : pairs) {
-    if (pair.url == url && Fits(pair.file) && FileOpens(pair.file)) {
+    if (pair.url == url && IsCacheFile(cacheFolder_, pair.file) && FileOpens(pair.file)) {
       CopyText(request.localPath, pair.file);
       slot.state = DownloadDone;
       return index;
@@ -244,10 +271,10 @@ int32_t CDownloadManager::BeginTransfer(DownloadRequest& request, int32_t flags)
   }
   if (config_.cacheLimit < cacheTotal_) {
     ClearCache();
-    pairs = ReadCachePairs(cacheLogPath_);
+    pairs = ReadCachePairs(cacheLogPath_, cacheFolder_);
   }
   const std::string name = UnusedCacheName(pairs.size(), url);
-  if (!Fits(name)) return -1;
+  if (!IsCacheFileName(cacheFolder_, name)) return -1;
   CopyText(request.localPath, name);
   WriteCachePairs(cacheLogPath_, {{url, name}}, "ab");
   slot.localPath = name;
@@ -264,7 +291,7 @@ void CDownloadManager::StartHttp(Slot& slot, const std::string& url, int32_t fla
   DataStreamOpen(&slot.output, slot.localPath.c_str(), "w+b", nullptr, 0);
   const char* proxy = config_.proxyServer.empty() ? nullptr : config_.proxyServer.c_str();
   slot.http = std::make_unique<CHttpRequest>(proxy, static_cast<uint16_t>(config_.proxyPort), host, path,
-                                             &slot.output, nullptr, transferTimeout_);
+                                             &slot.output, nullptr, transferLimits_);
   slot.busy = true;
   WriteInUseList();
   slot.state = DownloadRunning;
@@ -288,7 +315,8 @@ int32_t CDownloadManager::StartDownloadTo(const char* url, const char* localPath
                                           int32_t flags) {
   if (!url || !localPath) return -1;
   const std::string fullUrl = WithHttpPrefix(url);
-  if (!Fits(fullUrl) || !Fits(localPath) || activeCount_ >= kDownloadSlots) return -1;
+  if (!IsLoggableUrl(fullUrl) || !Fits(localPath) || HasControlBytes(localPath) || activeCount_ >= kDownloadSlots)
+    return -1;
   const int32_t index = FirstFreeSlot();
   if (index < 0) return -1;
   std::unique_ptr<DownloadRequest> request = NewRequest(fullUrl);
@@ -356,7 +384,10 @@ void CDownloadManager::EndTransfer(Slot& slot, bool succeeded) {
   static_cast<void>(DataStreamClose(&slot.output));
   slot.busy = false;
   WriteInUseList();
-  if (!succeeded) RemoveFile(slot.localPath);
+  if (!succeeded) {
+    RemoveFile(slot.localPath);
+    if (slot.counted) ForgetCacheFile(slot.localPath);
+  }
   slot.localPath.clear();
 }
 
@@ -370,6 +401,7 @@ void CDownloadManager::CancelDownload(int32_t index) {
     slot.busy = false;
     WriteInUseList();
     RemoveFile(slot.localPath);
+    if (slot.counted) ForgetCacheFile(slot.localPath);
     slot.localPath.clear();
     if (slot.keepInMemory) slot.memory = {};
   }
@@ -382,14 +414,21 @@ void CDownloadManager::CancelDownload(int32_t index) {
   Notify(*request);
 }
 
+// The log pair of a file that is gone: a later file may take its name.
+void CDownloadManager::ForgetCacheFile(const std::string& path) const {
+  std::vector<CachePair> pairs = ReadCachePairs(cacheLogPath_, cacheFolder_);
+  std::erase_if(pairs, [&](const CachePair& pair) { return pair.file == path; });
+  WriteCachePairs(cacheLogPath_, pairs, "wb");
+}
+
 // Files that a transfer still writes, or that a requester is still to be
 // told of, stay with their log entries; everything else goes.
 void CDownloadManager::ClearCache() {
   std::vector<CachePair> kept;
-  for (const CachePair& pair : ReadCachePairs(cacheLogPath_)) {
+  for (const CachePair& pair : ReadCachePairs(cacheLogPath_, cacheFolder_)) {
     if (IsInUse(pair.file))
       kept.push_back(pair);
-    else
+    else if (IsCacheFile(cacheFolder_, pair.file))
       RemoveFile(pair.file);
   }
   RemoveFile(cacheLogPath_);

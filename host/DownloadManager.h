@@ -9,6 +9,12 @@
 // was interrupted leaves nothing half-written behind: the next start deletes
 // them. The manager also owns the host's folders and config.txt.
 //
+// The log and the in-use list are files anyone may have written, so they
+// are trusted only for cache files: a file is served as a cache hit, or
+// deleted, only when it is a regular file directly inside the Cache folder
+// under a "vxlc" name. URLs and paths with control bytes are refused at the
+// start, so no request can add lines of its own to either file.
+//
 // One instance per process, counted: AcquireDownloadManager creates it on
 // first use, ReleaseDownloadManager destroys it when the last user is gone.
 // Everything runs on the window thread; callbacks come from Poll and Cancel
@@ -65,8 +71,8 @@ class CDownloadManager {
   std::string ConfigPath() const { return preferencesFolder_ + "config.txt"; }
   std::string InUsePath() const { return cacheFolder_ + "inuse"; }
 
-  // Seconds a transfer may go without receiving a byte (tests shorten it).
-  void SetTransferTimeout(int32_t seconds) { transferTimeout_ = seconds; }
+  // How long transfers started from now on may take (tests shorten them).
+  void SetTransferLimits(const TransferLimits& limits) { transferLimits_ = limits; }
 
  private:
   struct Slot {
@@ -89,6 +95,7 @@ class CDownloadManager {
   int32_t FirstFreeSlot() const;
   bool IsRunning(const std::string& url) const;
   bool IsInUse(const std::string& path) const;
+  void ForgetCacheFile(const std::string& path) const;
   std::string UnusedCacheName(size_t pairs, const std::string& url) const;
   int32_t BeginTransfer(DownloadRequest& request, int32_t flags);
   void StartHttp(Slot& slot, const std::string& url, int32_t flags);
@@ -109,7 +116,7 @@ class CDownloadManager {
   int32_t activeCount_ = 0;
   bool welcomeShown_ = true;
   bool windowClassesRegistered_ = false;
-  int32_t transferTimeout_ = kHttpTimeoutSeconds;
+  TransferLimits transferLimits_;
 };
 
 // The counted process-wide instance.

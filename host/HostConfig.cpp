@@ -9,6 +9,7 @@
 
 #include "host/MakerServer.h"
 #include "host/HostLimits.h"
+#include "host/Registry.h"
 #include "platform/Clock.h"
 #include "platform/Numbers.h"
 
@@ -65,26 +66,41 @@ void ApplyKey(std::string_view key, const std::string& value, HostConfig& config
   }
 }
 
-void SkipLine(FILE* file) {
+// The file's text, taken one character at a time.
+class ConfigText {
+ public:
+  explicit ConfigText(std::string_view text) : text_(text) {}
+  int Get() { return at_ < text_.size() ? static_cast<unsigned char>(text_[at_++]) : EOF; }
+
+ private:
+  std::string_view text_;
+  size_t at_ = 0;
+};
+
+void SkipLine(ConfigText& text) {
   int c;
-  do c = std::getc(file);
+  do c = text.Get();
   while (c != EOF && c != '\n');
 }
 
 // One "key=value" line; the key ends at the first ' ' or '=', and a line
-// that ends before its '=' is no setting at all. False at the end of file.
-bool ReadSetting(FILE* file, int first, HostConfig& config) {
+// that ends before its '=' is no setting at all. A value ends at a NUL, as
+// it would when written back. False at the end of the text.
+bool ReadSetting(ConfigText& text, int first, HostConfig& config) {
   std::string key;
   bool keyEnded = false;
   int c = first;
-  for (; c != EOF && c != '=' && c != '\n'; c = std::getc(file)) {
-    if (c == ' ') keyEnded = true;
+  for (; c != EOF && c != '=' && c != '\n'; c = text.Get()) {
+    if (c == ' ' || c == '\0') keyEnded = true;
     if (!keyEnded && c != '\r' && key.size() < kConfigKeyChars) key += static_cast<char>(c);
   }
   if (c != '=') return c != EOF;
   std::string value;
-  while ((c = std::getc(file)) != EOF && c != '\n')
-    if (value.size() < kMaxLineLength) value += static_cast<char>(c);
+  bool valueEnded = false;
+  while ((c = text.Get()) != EOF && c != '\n') {
+    if (c == '\0') valueEnded = true;
+    if (!valueEnded && value.size() < kMaxLineLength) value += static_cast<char>(c);
+  }
   ApplyKey(key, value, config);
   return c != EOF;
 }
@@ -110,19 +126,24 @@ uint32_t TodayPackedDate() {
 
 std::string DefaultHomeUrl() { return MakerServerUrl() + "home.tsw"; }
 
-bool ReadConfigFile(const std::string& path, HostConfig& config) {
-  File file = OpenFile(path, "rb");
-  if (!file) return false;
+void ParseConfigText(std::string_view text, HostConfig& config) {
+  ConfigText reader(text);
   for (;;) {
-    int c = std::getc(file.get());
-    while (c == '\r' || c == '\n') c = std::getc(file.get());
+    int c = reader.Get();
+    while (c == '\r' || c == '\n') c = reader.Get();
     if (c == EOF) break;
     if (c == '#') {
-      SkipLine(file.get());
+      SkipLine(reader);
       continue;
     }
-    if (!ReadSetting(file.get(), c, config)) break;
+    if (!ReadSetting(reader, c, config)) break;
   }
+}
+
+bool ReadConfigFile(const std::string& path, HostConfig& config) {
+  const std::optional<std::string> text = ReadWholeFile(path);
+  if (!text) return false;
+  ParseConfigText(*text, config);
   return true;
 }
 
@@ -140,6 +161,10 @@ bool WriteDefaultConfigFile(const std::string& path, const HostConfig& config) {
 }
 
 bool WriteConfigFile(const std::string& path, const HostConfig& config, uint32_t date) {
+  return WriteWholeFile(path, ConfigFileText(config, date));
+}
+
+std::string ConfigFileText(const HostConfig& config, uint32_t date) {
   std::string text = kCommentBlock;
   text += FormatString("%s=%d\n", "version", config.version);
   text += FormatString("%s=%s\n", "proxyServer", config.proxyServer.c_str());
@@ -149,7 +174,7 @@ bool WriteConfigFile(const std::string& path, const HostConfig& config, uint32_t
   text += FormatString("%s=%u\n", "date", date);
   text += FormatString("%s=%s\n", "CompRegistry", config.compRegistryPath.c_str());
   text += FormatString("%s=%s\n", "ProductRegistry", config.productRegistryPath.c_str());
-  return WriteWholeFile(path, text);
+  return text;
 }
 
 }  // namespace vx::host

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vx::host {
 
@@ -36,11 +37,17 @@ std::string DefaultHomeUrl();
 // do not parse leave their field as it is. False when the file is missing.
 [[nodiscard]] bool ReadConfigFile(const std::string& path, HostConfig& config);
 
+// The same over the file's text.
+void ParseConfigText(std::string_view text, HostConfig& config);
+
 // The file written at the first start: the defaults, ports and sizes as the
 // user would type them.
 [[nodiscard]] bool WriteDefaultConfigFile(const std::string& path, const HostConfig& config);
 
 // Replaces the file with every key of config; date is written as given.
 [[nodiscard]] bool WriteConfigFile(const std::string& path, const HostConfig& config, uint32_t date);
+
+// The text WriteConfigFile writes.
+std::string ConfigFileText(const HostConfig& config, uint32_t date);
 
 }  // namespace vx::host

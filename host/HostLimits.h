@@ -36,6 +36,23 @@ inline constexpr int16_t kProductMinor = 0;
 inline constexpr int32_t kHttpTimeoutSeconds = 30;
 inline constexpr size_t kMaxHttpHeaderBytes = 16384;
 
+// A server that sends a byte now and then never stalls, yet could hold a
+// download slot for ever: after a grace period every window of this length
+// must bring at least this many bytes a second on average.
+inline constexpr int32_t kHttpRateGraceSeconds = 30;
+inline constexpr int32_t kHttpRateWindowSeconds = 30;
+inline constexpr int32_t kHttpMinBytesPerSecond = 1024;
+
+// The largest response body taken, whatever the server announces. The cache
+// limit is no bound here: it is soft and small, and movies and panoramas
+// are larger.
+inline constexpr int32_t kMaxHttpBodyBytes = 256 * 1024 * 1024;
+
+// Decompressed output may be at most this many times the compressed input,
+// and never more than kMaxInflatedBytes.
+inline constexpr uint64_t kMaxInflateRatio = 200;
+inline constexpr uint64_t kMaxInflatedBytes = 512ull * 1024 * 1024;
+
 // Downloads that run at once; config.txt keys are at most this long.
 inline constexpr int32_t kDownloadSlots = 12;
 inline constexpr size_t kConfigKeyChars = 63;

@@ -1,5 +1,6 @@
 #include "host/HttpRequest.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -8,10 +9,22 @@
 namespace vx::host {
 namespace {
 
+// Worlds name their files the way people do ("my texture.jpg").
+std::string EscapeBlanks(std::string_view path) {
+  std::string escaped;
+  for (char c : path) {
+    if (c == ' ')
+      escaped += "%20";
+    else
+      escaped += c;
+  }
+  return escaped;
+}
+
 std::string BuildRequestText(bool viaProxy, std::string_view host, std::string_view path) {
   std::string text = "GET ";
   if (viaProxy) text.append("http://").append(host);
-  text.append("/").append(path).append(" HTTP/1.0\r\n");
+  text.append("/").append(EscapeBlanks(path)).append(" HTTP/1.0\r\n");
   text.append("Host: ").append(host).append("\r\n");
   text.append("Accept: */*\r\n\r\n");
   return text;
@@ -26,10 +39,21 @@ std::optional<uint16_t> PortAfterColon(std::string_view digits) {
 
 }  // namespace
 
+bool HasControlBytes(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+bool IsSafeRequestTarget(std::string_view host, std::string_view path) {
+  return !HasControlBytes(host) && host.find(' ') == std::string_view::npos && !HasControlBytes(path);
+}
+
 CHttpRequest::CHttpRequest(const char* proxyHost, uint16_t proxyPort, std::string_view host,
                            std::string_view path, DataStream* output, DataStream* secondOutput,
-                           int32_t timeoutSeconds)
-    : response_(output, secondOutput), timeoutSeconds_(timeoutSeconds), lastProgressMs_(NowMs()) {
+                           const TransferLimits& limits)
+    : response_(output, secondOutput), limits_(limits), startMs_(NowMs()), lastProgressMs_(startMs_),
+      windowStartMs_(startMs_) {
+  if (!IsSafeRequestTarget(host, path)) return;
   const bool viaProxy = proxyHost && *proxyHost;
   std::string_view serverName = host;
   if (viaProxy) {
@@ -67,6 +91,7 @@ void CHttpRequest::ReceiveBlock() {
   auto length = static_cast<int32_t>(block.size());
   if (channel_.Receive(block.data(), &length) != kTransferOk || length <= 0) return;
   lastProgressMs_ = NowMs();
+  bytesIn_ += static_cast<uint64_t>(length);
   response_.Feed({block.data(), static_cast<size_t>(length)});
   if (response_.HeaderParsed()) contentLength_ = response_.ContentLength();
 }
@@ -74,13 +99,36 @@ void CHttpRequest::ReceiveBlock() {
 // An open connection has no time-out of its own: a server that stops
 // sending would hold the transfer forever.
 void CHttpRequest::StopWhenStalled() {
-  if (timeoutSeconds_ < 0 || !channel_.IsOpen()) return;
-  if (NowMs() - lastProgressMs_ >= static_cast<uint64_t>(timeoutSeconds_) * 1000) channel_.Abort();
+  if (limits_.stallMs < 0 || !channel_.IsOpen()) return;
+  if (NowMs() - lastProgressMs_ >= static_cast<uint64_t>(limits_.stallMs)) channel_.Abort();
+}
+
+// Windows follow one another from the connection on; each that starts after
+// the grace period (counted from the start) must have brought its share.
+void CHttpRequest::StopWhenTooSlow() {
+  const uint64_t now = NowMs();
+  if (!channel_.IsOpen()) {
+    windowStartMs_ = now;
+    windowStartBytes_ = bytesIn_;
+    return;
+  }
+  if (limits_.rateWindowMs <= 0) return;
+  const auto window = static_cast<uint64_t>(limits_.rateWindowMs);
+  if (now - windowStartMs_ < window) return;
+  const uint64_t wanted = static_cast<uint64_t>(std::max(limits_.minBytesPerSecond, 0)) * window / 1000;
+  const bool pastGrace = windowStartMs_ - startMs_ >= static_cast<uint64_t>(std::max(limits_.rateGraceMs, 0));
+  if (pastGrace && bytesIn_ - windowStartBytes_ < wanted) {
+    channel_.Abort();
+    return;
+  }
+  windowStartMs_ = now;
+  windowStartBytes_ = bytesIn_;
 }
 
 uint16_t CHttpRequest::Step() {
   channel_.Poll();
   StopWhenStalled();
+  StopWhenTooSlow();
   const uint16_t status = channel_.GetStatus();
   if (status == 0 && contentLength_ != 0 && Received() == 0) contentLength_ = 0;
   if (channel_.State() == ChannelState::Open && sent_ < request_.size())

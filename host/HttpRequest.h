@@ -15,14 +15,33 @@
 
 namespace vx::host {
 
+// How long a transfer may take: it is stopped when nothing arrives for
+// stallMs once connected, and when, from rateGraceMs after its start, a
+// window of rateWindowMs brings fewer than minBytesPerSecond on average.
+// Tests shorten them.
+struct TransferLimits {
+  int32_t stallMs = kHttpTimeoutSeconds * 1000;
+  int32_t rateGraceMs = kHttpRateGraceSeconds * 1000;
+  int32_t rateWindowMs = kHttpRateWindowSeconds * 1000;
+  int32_t minBytesPerSecond = kHttpMinBytesPerSecond;
+};
+
+// Bytes below 0x20 and 0x7F: no URL, path or request line may hold one.
+bool HasControlBytes(std::string_view text);
+
+// Whether host and path can go into a request as they are: control bytes
+// would end its lines early and add lines of the sender's choosing, and a
+// host name holds no blank.
+bool IsSafeRequestTarget(std::string_view host, std::string_view path);
+
 class CHttpRequest {
  public:
   // proxyHost null or empty: connect to host directly, where "name:port"
-  // picks the port (80 otherwise). path has no leading '/'. A transfer that
-  // receives nothing for timeoutSeconds once connected is stopped.
+  // picks the port (80 otherwise). path has no leading '/'; its blanks are
+  // sent as "%20". A host or path that is not safe (above) sends nothing:
+  // the transfer ends at the first step with nothing received.
   CHttpRequest(const char* proxyHost, uint16_t proxyPort, std::string_view host, std::string_view path,
-               DataStream* output, DataStream* secondOutput,
-               int32_t timeoutSeconds = kHttpTimeoutSeconds);
+               DataStream* output, DataStream* secondOutput, const TransferLimits& limits = {});
   virtual ~CHttpRequest();
   CHttpRequest(const CHttpRequest&) = delete;
   CHttpRequest& operator=(const CHttpRequest&) = delete;
@@ -36,21 +55,26 @@ class CHttpRequest {
   // The whole body of a "200" response arrived.
   bool Succeeded() const { return response_.Succeeded(); }
 
-  // The request text, byte for byte.
+  // The request text, byte for byte; empty when the target was refused.
   const std::string& RequestText() const { return request_; }
 
  private:
   void SendRemainingRequest();
   void ReceiveBlock();
   void StopWhenStalled();
+  void StopWhenTooSlow();
 
   CNMChannel channel_;
   HttpResponseReader response_;
   std::string request_;
   size_t sent_ = 0;
   int32_t contentLength_ = -1;
-  int32_t timeoutSeconds_;
+  TransferLimits limits_;
+  uint64_t startMs_;
   uint64_t lastProgressMs_;
+  uint64_t bytesIn_ = 0;           // everything read from the server, header included
+  uint64_t windowStartMs_;
+  uint64_t windowStartBytes_ = 0;
 };
 
 }  // namespace vx::host

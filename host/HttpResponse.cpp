@@ -70,7 +70,7 @@ void HttpResponseReader::FeedHeader(std::span<const uint8_t> block) {
   const size_t before = header_.size();
   header_.append(reinterpret_cast<const char*>(block.data()), block.size());
   const std::optional<size_t> end = HeaderEnd(header_);
-  if (!end) {
+  if (!end || *end > kMaxHttpHeaderBytes) {
     failed_ = header_.size() > kMaxHttpHeaderBytes;
     return;
   }
@@ -100,7 +100,7 @@ bool HttpResponseReader::ParseHeader(std::string_view header) {
     if (colon != std::string_view::npos && EqualsIgnoringCase(line.substr(0, colon), "Content-Length"))
       contentLength_ = ParseDecimal(TrimBlanks(line.substr(colon + 1))).value_or(-1);
   }
-  return status_ == 200 && contentLength_ >= 0;
+  return status_ == 200 && contentLength_ >= 0 && contentLength_ <= kMaxHttpBodyBytes;
 }
 
 void HttpResponseReader::WriteBody(std::span<const uint8_t> bytes) {

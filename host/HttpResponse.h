@@ -3,8 +3,8 @@
 //
 // The header may arrive split over any number of blocks; it ends at the first
 // empty line (CR LF or a bare LF). Only a "200" response with a
-// Content-Length is a body worth keeping: any other status, or a missing or
-// malformed length, writes nothing and fails the transfer. Bytes beyond
+// Content-Length is a body worth keeping: any other status, or a missing,
+// malformed or too large length, writes nothing and fails the transfer. Bytes beyond
 // Content-Length are not part of the body and are dropped.
 #pragma once
 

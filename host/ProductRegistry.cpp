@@ -40,12 +40,7 @@ CProductRegistry::CProductRegistry(HostKind kind)
 }
 
 void CProductRegistry::WriteLocalRegistry() const {
-  std::ofstream out(localRegistryPath_, std::ios::binary | std::ios::trunc);
-  for (const RegistryRecord& entry : localEntries_) {
-    out << FormatString("#############%s##############\n", entry.name.c_str()) << "PRODUCTSTART\n"
-        << FormatString("NAME = %s\n", entry.name.c_str())
-        << FormatString("WIN_VERSION = %d.%d\n", entry.major, entry.minor) << "PRODUCTEND\n\n";
-  }
+  std::ofstream(localRegistryPath_, std::ios::binary | std::ios::trunc) << LocalProductRegistryText(localEntries_);
 }
 
 int16_t CProductRegistry::CheckShellVersion() {

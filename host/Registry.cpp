@@ -67,8 +67,12 @@ class RegistryParser {
  public:
   explicit RegistryParser(const RegistryFormat& format) : format_(format) {}
 
-  // False when the line makes the whole file invalid.
-  bool Line(std::string_view line) {
+  // False when the line makes the whole file invalid. A bad line (one too
+  // long to read) still starts and ends records, so that the records
+  // around it stay in step, but costs every record it touches.
+  bool Line(std::string_view line, bool bad) {
+    lineBad_ = bad;
+    if (bad && inRecord_) recordSpoiled_ = true;
     if (line.empty()) return true;
     if (line.front() == '#') return line.starts_with(kDigestLine) ? DigestLine(line.substr(1)) : true;
     LineTokens tokens(line);
@@ -84,21 +88,21 @@ class RegistryParser {
     if (keyword == format_.startKeyword) {
       if (inRecord_) return false;
       inRecord_ = true;
+      recordSpoiled_ = lineBad_;
       record_ = RegistryRecord{};
     } else if (keyword == format_.endKeyword) {
-      if (inRecord_ && file_.records.size() < format_.maxRecords) file_.records.push_back(record_);
+      if (inRecord_ && !recordSpoiled_ && file_.records.size() < format_.maxRecords) file_.records.push_back(record_);
       inRecord_ = false;
     } else if (keyword == "NAME") {
-      return Text(tokens.Next(), record_.name);
+      Text(tokens.Next(), record_.name);
     } else if (keyword == "WIN_VERSION") {
       record_.major = VersionNumber(tokens.Next(kVersionDelimiters));
       record_.minor = VersionNumber(tokens.Next(kVersionDelimiters));
     } else if (keyword == "WIN_URL") {
-      return Text(tokens.Next(), record_.url);
+      Text(tokens.Next(), record_.url);
     } else if (keyword == "PRODUCT_DOWNLOAD_URL") {
-      std::string site;
-      if (!Text(tokens.Next(), site)) return false;
-      file_.siteUrl = std::move(site);
+      std::optional<std::string_view> site = tokens.Next();
+      if (site && !lineBad_ && site->size() <= kMaxNameLength) file_.siteUrl = std::string(*site);
     }
     return true;
   }
@@ -112,17 +116,21 @@ class RegistryParser {
     return true;
   }
 
-  static bool Text(std::optional<std::string_view> token, std::string& into) {
-    if (!token) return true;
-    if (token->size() > kMaxNameLength) return false;
-    into = std::string(*token);
-    return true;
+  // A name or URL too long for its field costs its record.
+  void Text(std::optional<std::string_view> token, std::string& into) {
+    if (!token) return;
+    if (token->size() > kMaxNameLength)
+      recordSpoiled_ = true;
+    else
+      into = std::string(*token);
   }
 
   const RegistryFormat& format_;
   RegistryFile file_;
   RegistryRecord record_;
   bool inRecord_ = false;
+  bool recordSpoiled_ = false;
+  bool lineBad_ = false;
 };
 
 }  // namespace
@@ -133,9 +141,27 @@ std::optional<RegistryFile> ParseRegistryText(std::string_view text, const Regis
     size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (line.size() > kMaxLineLength || !parser.Line(line)) return std::nullopt;
+    const bool tooLong = line.size() > kMaxLineLength;
+    // A value ends at a NUL, as it would when written back.
+    if (!parser.Line(line.substr(0, line.find('\0')), tooLong)) return std::nullopt;
   }
   return std::move(parser).Result();
+}
+
+std::string LocalProductRegistryText(const std::vector<RegistryRecord>& entries) {
+  constexpr std::string_view kNameLine = "NAME = ";
+  constexpr size_t kBannerDecoration = 13 + 14;
+  std::string text;
+  for (const RegistryRecord& entry : entries) {
+    if (kNameLine.size() + entry.name.size() > kMaxLineLength) continue;  // no line could carry it
+    const std::string banner = entry.name.substr(0, kMaxLineLength - kBannerDecoration);
+    text += FormatString("#############%s##############\n", banner.c_str());
+    text += "PRODUCTSTART\n";
+    text += FormatString("%s%s\n", kNameLine.data(), entry.name.c_str());
+    text += FormatString("WIN_VERSION = %d.%d\n", entry.major, entry.minor);
+    text += "PRODUCTEND\n\n";
+  }
+  return text;
 }
 
 std::optional<RegistryFile> ParseRegistryFile(const std::string& path, const RegistryFormat& format) {

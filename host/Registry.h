@@ -44,9 +44,15 @@ extern const RegistryFormat kProductRegistryFormat;
 extern const RegistryFormat kComponentRegistryFormat;
 
 // Nothing for a file that is invalid as a whole: a record started inside a
-// record, a line longer than 254 characters, or a name or URL longer than
-// 255. Records past the format's maximum are ignored.
+// record. A line longer than 254 characters, or a name or URL longer than
+// 255, costs only the record it stands in; a value ends at a NUL. Records
+// past the format's maximum are ignored.
 [[nodiscard]] std::optional<RegistryFile> ParseRegistryText(std::string_view text, const RegistryFormat& format);
+
+// The local "Products Registry.txt" for these entries (without their URLs).
+// Every line it writes is one the reader takes: an entry whose name no line
+// could carry is left out, and the banner above a record is cut to fit.
+std::string LocalProductRegistryText(const std::vector<RegistryRecord>& entries);
 
 // The same for a file; nothing when it cannot be read.
 [[nodiscard]] std::optional<RegistryFile> ParseRegistryFile(const std::string& path, const RegistryFormat& format);

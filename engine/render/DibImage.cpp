@@ -78,7 +78,7 @@ PixelMap CDibImage::GetPixelMap() const {
   map.height = static_cast<uint16_t>(GetHeight());
   map.bytesPerPixel = static_cast<uint16_t>(bitmap_->BytesPerPixel());
   map.rowBytes = bitmap_->RowBytes();
-  map.reserved = 0;
+  map.rows = nullptr;
   return map;
 }
 

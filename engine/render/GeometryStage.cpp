@@ -165,8 +165,8 @@ void CGeometryStage::ColorToPixels(const FloatColor& color, uint8_t* index, uint
 
 bool CGeometryStage::BeginFrame() {
   viewVector_ = (eye - lookAt).Normalize();
-  boxHit = 0;
-  screenHit = 0;
+  boxTestResult_ = {};
+  screenPick_.hit = false;
   // Texture pixels belong to media handles, which may have freed them since
   // the last frame; the material that pointed at them is not kept.
   if (material_.texture.base != nullptr) SetMaterial(nullptr);
@@ -300,23 +300,21 @@ void CGeometryStage::ApplyMaterialColor(PolygonRecord* poly, bool* fullyFogged) 
 
 void CGeometryStage::DrawPolygon(PolygonRecord* poly) {
   if (poly->count < 1 || poly->count > kMaxInputVertices) return;
-  if (visibilityTest) {
-    // A test of the view volume only: nothing reaches the frame or the
-    // depth buffer, whatever the material or the fog.
-    if (target_->ClipPolygon(poly)) visible = 1;
+  if (visibilityTest_) {
+    if (target_->ClipPolygon(poly)) visible_ = true;
     return;
   }
-  if (boxTestOn) {
-    if (boxHit) return;
+  if (boxTestMode_ != BoxTestMode::kOff) {
+    if (boxTestResult_.hit) return;
     PickTestPolygon(*poly);
-    if (testOnly) return;
+    if (boxTestMode_ == BoxTestMode::kTestOnly) return;
   }
-  bool picking = screenPickRequested != 0;
+  const bool picking = screenPick_.armed;
   PolygonRecord entered;
   float depthBefore = 0.0f;
   if (picking) {
     entered = *poly;
-    depthBefore = GetPickDepth(pickX, pickY);
+    depthBefore = GetPickDepth(screenPick_.x, screenPick_.y);
   }
 
   float red = material_.diffuse.r;
@@ -346,11 +344,29 @@ void CGeometryStage::DrawPolygon(PolygonRecord* poly) {
     }
   }
 
-  if (picking && GetPickDepth(pickX, pickY) != depthBefore) {
+  if (picking && GetPickDepth(screenPick_.x, screenPick_.y) != depthBefore) {
     hitPolygon_ = entered;
-    screenHit = 1;
+    screenPick_.hit = true;
   }
 }
+
+CBoxTestScope::CBoxTestScope(CGeometryStage& stage, BoxTestMode mode)
+    : stage_(stage), outerMode_(stage.boxTestMode_), outerResult_(stage.boxTestResult_) {
+  stage_.boxTestMode_ = mode;
+  stage_.boxTestResult_ = {};
+}
+
+CBoxTestScope::~CBoxTestScope() {
+  stage_.boxTestMode_ = outerMode_;
+  if (!stage_.boxTestResult_.hit) stage_.boxTestResult_ = outerResult_;
+}
+
+CVisibilityTestScope::CVisibilityTestScope(CGeometryStage& stage) : stage_(stage) {
+  stage_.visibilityTest_ = true;
+  stage_.visible_ = false;
+}
+
+CVisibilityTestScope::~CVisibilityTestScope() { stage_.visibilityTest_ = false; }
 
 // ---- Points and lines ------------------------------------------------------
 

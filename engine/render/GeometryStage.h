@@ -77,6 +77,29 @@ struct MaterialRecord {
   float sinRotation = 0.0f;
 };
 
+// How the polygons drawn meet the box test (the axis-aligned world box of
+// SetPickSegment): views test a step of the camera, Collision nodes their
+// proxies.
+enum class BoxTestMode : uint8_t {
+  kOff,          // drawn, not tested
+  kTestAndDraw,  // tested, and drawn until one of them hits
+  kTestOnly,     // tested, never drawn
+};
+
+// What the box test found since it was last cleared.
+struct BoxTestResult {
+  bool hit = false;
+  CVec3f hitNormal;  // the unit normal of the polygon that hit
+};
+
+// The screen pick of one pixel, armed by RequestScreenPick.
+struct ScreenPickState {
+  bool armed = false;
+  bool hit = false;
+  int32_t x = 0;
+  int32_t y = 0;
+};
+
 // Whether p lies inside a convex polygon of world positions (VertexWork
 // words 12-14): every edge's cross product with p must fall in one class.
 bool PointInPolygon(const CVec3f& p, const PolygonRecord& poly);
@@ -136,6 +159,11 @@ class CGeometryStage {
   // ---- Picking -------------------------------------------------------
   // Box test: the axis-aligned world box from a (minimum) to b (maximum).
   void SetPickSegment(const CVec3f& a, const CVec3f& b);
+  // The mode holds until it is set again; BeginFrame clears the result.
+  void SetBoxTestMode(BoxTestMode mode) { boxTestMode_ = mode; }
+  BoxTestMode GetBoxTestMode() const { return boxTestMode_; }
+  const BoxTestResult& GetBoxTestResult() const { return boxTestResult_; }
+  // Records a hit when the polygon meets the box.
   void PickTestPolygon(const PolygonRecord& poly);
   // Outcode of Pi + (Pj - Pi) t against the box, masked.
   uint32_t OutcodeAgainstPickBox(const PolygonRecord& poly, int32_t i, int32_t j, float t,
@@ -144,6 +172,7 @@ class CGeometryStage {
   // Screen pick: arms the pick of pixel (x, y) for the polygons drawn until
   // GetPickHit.
   void RequestScreenPick(int32_t x, int32_t y);
+  const ScreenPickState& GetScreenPick() const { return screenPick_; }
   // After drawing, with the picked geometry's model matrix still current:
   // the hit position in the model's coordinates, the hit polygon's world
   // normal and its texture coordinates there. False without a hit.
@@ -157,22 +186,10 @@ class CGeometryStage {
   CVec3f lookAt;                 // (view context)
   const uint8_t* inverseMap = nullptr;  // the view's 5:5:5 inverse colour map
   PaletteTable colorTable;              // the view's colours, for those who draw with them
-  // VisibilitySensor: while set, polygons are only clipped against the view
-  // volume, and `visible` is set when one survives.
-  uint8_t visibilityTest = 0;
-  uint8_t visible = 0;
-  // Box test (views, Collision): on, tests without drawing, and the result.
-  uint8_t boxTestOn = 0;
-  uint8_t testOnly = 0;
-  uint8_t boxHit = 0;
-  CVec3f hitNormal;
-  // Screen pick (pointing-device sensors, image objects).
-  uint8_t screenPickRequested = 0;
-  uint8_t screenHit = 0;
-  int32_t pickX = 0;
-  int32_t pickY = 0;
-
  private:
+  friend class CBoxTestScope;
+  friend class CVisibilityTestScope;
+
   bool HasSinglePixelBytes() const { return target_->GetBufferDesc().bytesPerPixel == 1; }
   void ApplyMaterialColor(PolygonRecord* poly, bool* fullyFogged) const;
   void LightVertex(const CVec3f& world, const CVec3f& normal, VertexWork* out) const;
@@ -198,7 +215,52 @@ class CGeometryStage {
 
   CVec3f boxMin_;
   CVec3f boxMax_;
+  BoxTestMode boxTestMode_ = BoxTestMode::kOff;
+  BoxTestResult boxTestResult_;
+  ScreenPickState screenPick_;
   PolygonRecord hitPolygon_{};
+  // While a visibility test runs, polygons are only clipped against the view
+  // volume; `visible_` tells whether one kept a part inside.
+  bool visibilityTest_ = false;
+  bool visible_ = false;
+};
+
+// Runs the polygons drawn during its lifetime under another box test mode,
+// starting from no hit, so that their own hit can be told apart. At its end
+// the mode before comes back, and so does a hit from before when there was
+// none within.
+class CBoxTestScope {
+ public:
+  CBoxTestScope(CGeometryStage& stage, BoxTestMode mode);
+  ~CBoxTestScope();
+  CBoxTestScope(const CBoxTestScope&) = delete;
+  CBoxTestScope& operator=(const CBoxTestScope&) = delete;
+
+  // True when a polygon drawn within the scope hit the box.
+  bool Hit() const { return stage_.boxTestResult_.hit; }
+
+ private:
+  CGeometryStage& stage_;
+  BoxTestMode outerMode_;
+  BoxTestResult outerResult_;
+};
+
+// Turns the polygons drawn during its lifetime into a test of the view
+// volume: nothing reaches the frame or the depth buffer, whatever the
+// material or the fog.
+class CVisibilityTestScope {
+ public:
+  explicit CVisibilityTestScope(CGeometryStage& stage);
+  ~CVisibilityTestScope();
+  CVisibilityTestScope(const CVisibilityTestScope&) = delete;
+  CVisibilityTestScope& operator=(const CVisibilityTestScope&) = delete;
+
+  // True when a polygon drawn within the scope kept a part inside the view
+  // volume.
+  bool Visible() const { return stage_.visible_; }
+
+ private:
+  CGeometryStage& stage_;
 };
 
 }  // namespace vx

@@ -175,16 +175,10 @@ void CGeometryStage::PickTestPolygon(const PolygonRecord& poly) {
   CVec3f normal = poly.count >= 3 ? UnitPolygonNormal(poly) : CVec3f{};
   if (!hit && poly.count >= 3) hit = BoxEdgesCrossPolygon(poly, normal);
   if (!hit) return;
-  boxHit = 1;
-  hitNormal = normal;
+  boxTestResult_ = {true, normal};
 }
 
-void CGeometryStage::RequestScreenPick(int32_t x, int32_t y) {
-  pickX = x;
-  pickY = y;
-  screenPickRequested = 1;
-  screenHit = 0;
-}
+void CGeometryStage::RequestScreenPick(int32_t x, int32_t y) { screenPick_ = {true, false, x, y}; }
 
 float CGeometryStage::GetPickDepth(int32_t x, int32_t y) const {
   if (target_->skipRows || target_->replicateRows) y &= ~static_cast<int32_t>(target_->rowMask);
@@ -192,16 +186,17 @@ float CGeometryStage::GetPickDepth(int32_t x, int32_t y) const {
 }
 
 bool CGeometryStage::GetPickHit(CVec3f* point, CVec3f* normal, CVec2f* texCoord) {
-  screenPickRequested = 0;
-  if (!screenHit) return false;
+  screenPick_.armed = false;
+  if (!screenPick_.hit) return false;
   CMatrix4 inverseProjection = projection_;
   CMatrix4 inverseModel = model_;
   RenderBufferDesc desc = target_->GetBufferDesc();
   if (!inverseProjection.Invert() || !inverseModel.Invert() || desc.width <= 0 || desc.height <= 0) return false;
 
-  float p[4] = {static_cast<float>(pickX) / static_cast<float>(desc.width) * 2.0f - 1.0f,
-                (1.0f - static_cast<float>(pickY) / static_cast<float>(desc.height)) * 2.0f - 1.0f,
-                GetPickDepth(pickX, pickY), 1.0f};
+  const int32_t x = screenPick_.x, y = screenPick_.y;
+  float p[4] = {static_cast<float>(x) / static_cast<float>(desc.width) * 2.0f - 1.0f,
+                (1.0f - static_cast<float>(y) / static_cast<float>(desc.height)) * 2.0f - 1.0f, GetPickDepth(x, y),
+                1.0f};
   inverseProjection.TransformVec4(p);
   if (p[3] == 0.0f) return false;
   CVec3f world{p[0] / p[3], p[1] / p[3], p[2] / p[3]};

@@ -21,7 +21,9 @@ struct PixelMap {
   uint16_t height = 0;
   uint16_t bytesPerPixel = 0;  // 1, 2 or 4
   int32_t rowBytes = 0;        // distance from one row to the next
-  uint32_t reserved = 0;
+  // Optional table of row starts (decoded pictures may keep their rows
+  // apart); null when rows lie rowBytes apart.
+  uint8_t* const* rows = nullptr;
 
   uint8_t* Row(int32_t y) const { return bits + static_cast<ptrdiff_t>(rowBytes) * y; }
 };

@@ -26,7 +26,9 @@
 // The one table gives everything else: the FieldType of each field comes from
 // its member's type; the field index (order in the table) is what the node
 // base, the ROUTE lists and the engine interface use; the writer emits fields
-// in that order; the node base applies the defaults when the constructor
+// in that order (a class that tests for a field or event by its index takes
+// the index from its section with IndexIn, so the order is written only in
+// the table); the node base applies the defaults when the constructor
 // registers the table and finds each value's address through the table, so
 // classes need not override GetFieldAddress. Section() holds the limit of 64
 // entries per section at compile time. Exposed and plain fields are not told
@@ -38,6 +40,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "engine/scene/FieldValue.h"
 #include "engine/scene/SceneLimits.h"
@@ -117,6 +120,22 @@ template <size_t N>
 consteval std::span<const FieldSpec> Section(const FieldSpec (&entries)[N]) {
   static_assert(N <= kMaxFieldsPerSection, "a field table section holds at most 64 entries");
   return entries;
+}
+
+// The index of the entry called `name` in a section, -1 when there is none.
+constexpr int FindInSection(std::span<const FieldSpec> section, std::string_view name) {
+  for (size_t i = 0; i < section.size(); ++i) {
+    if (std::string_view(section[i].name) == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// The same at compile time, where a name missing from the section fails the
+// build.
+consteval int IndexIn(std::span<const FieldSpec> section, std::string_view name) {
+  const int index = FindInSection(section, name);
+  if (index < 0) throw "no entry of that name in the section";
+  return index;
 }
 
 }  // namespace vx

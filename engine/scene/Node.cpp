@@ -13,13 +13,6 @@ namespace {
 constexpr std::string_view kSetPrefix = "set_";
 constexpr std::string_view kChangedSuffix = "_changed";
 
-int IndexIn(std::span<const FieldSpec> section, std::string_view name) {
-  for (size_t i = 0; i < section.size(); ++i) {
-    if (name == section[i].name) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 uint64_t Bit(int index) { return uint64_t{1} << index; }
 
 // Keeps a node alive for the length of a call that may drop the last outside
@@ -194,9 +187,9 @@ int CNode::ResolveUrl(std::string_view url, std::string& out) const {
 
 // ---- Lookups ----
 
-int CNode::FindField(std::string_view name) const { return table_ ? IndexIn(table_->fields, name) : -1; }
-int CNode::FindEventIn(std::string_view name) const { return table_ ? IndexIn(table_->eventIns, name) : -1; }
-int CNode::FindEventOut(std::string_view name) const { return table_ ? IndexIn(table_->eventOuts, name) : -1; }
+int CNode::FindField(std::string_view name) const { return table_ ? FindInSection(table_->fields, name) : -1; }
+int CNode::FindEventIn(std::string_view name) const { return table_ ? FindInSection(table_->eventIns, name) : -1; }
+int CNode::FindEventOut(std::string_view name) const { return table_ ? FindInSection(table_->eventOuts, name) : -1; }
 
 FieldType CNode::GetFieldType(std::string_view name) const {
   int index = FindField(name);
@@ -363,6 +356,14 @@ CNode* CNode::FindByDefName(std::string_view name) {
     // A PROTO instance is found by its own name even while it has no body.
     return ref.GetNode() ? ref.GetNode()->FindByDefName(name) : nullptr;
   });
+}
+
+bool CNode::Contains(const CNode* node) {
+  if (this == node) return true;
+  return VisitNodeValues(*this, [node](const CNodeRef& ref) -> CNode* {
+    CNode* child = ref.GetNode();
+    return child && child->Contains(node) ? child : nullptr;
+  }) != nullptr;
 }
 
 void CNode::ClearWrittenMarks() {

@@ -207,6 +207,9 @@ class CNode {
   // This node or the first below it, depth first in field order through
   // SFNode and MFNode values, whose DEF name is name.
   CNode* FindByDefName(std::string_view name);
+  // True when node is this node or lies below it, through SFNode and MFNode
+  // values.
+  bool Contains(const CNode* node);
   void ClearWrittenMarks();
   // Frees every field value that owns memory (MF arrays, references, image
   // pixels); the last Release calls it.

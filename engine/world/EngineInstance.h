@@ -1,5 +1,6 @@
 // The engine instance a host makes first: the shared download service, the
-// scenes in creation order and the network flag.
+// remote command link and the text received on it, the scenes in creation
+// order and the network flag.
 #pragma once
 
 #include <array>
@@ -8,6 +9,8 @@
 #include <vector>
 
 #include "engine/hostlink/HostComponent.h"
+#include "engine/world/CommandBuffer.h"
+#include "engine/world/CommandLink.h"
 #include "engine/world/SceneHandle.h"
 
 namespace vx {
@@ -17,6 +20,9 @@ inline constexpr int kMaxScenes = 32;
 
 struct EngineInstance {
   std::shared_ptr<CHostComponent> download;
+  // Made by the first view tick once networking is on.
+  std::unique_ptr<CCommandLink> commandLink;
+  CommandBuffer commands;
   // Without gaps, in creation order.
   std::vector<std::unique_ptr<SceneHandle>> scenes;
   bool networkEnabled = false;

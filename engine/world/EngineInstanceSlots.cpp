@@ -5,6 +5,7 @@
 
 #include "engine/media/SharedInverseMap.h"
 #include "engine/world/EngineSlotSupport.h"
+#include "engine/world/RemoteCommands.h"
 
 namespace vx {
 namespace {
@@ -44,9 +45,9 @@ EngineResult DestroyEngineInstance(::EngineInstance* handle) {
   return EngineOk;
 }
 
-// The command link is made by the first view tick after networking was
-// enabled; without one there is nothing to run.
-void RunRemoteCommands(::EngineInstance*) {}
+void RunRemoteCommands(::EngineInstance* handle) {
+  if (vx::EngineInstance* instance = FromHandle(handle)) AnswerRemoteCommands(*instance);
+}
 
 EngineResult GetDownloadStatusText(::EngineInstance* handle, char* text) {
   auto fn = DownloadSlot<VxDownloadGetProgressTextFn>(handle, VxDownloadGetProgressTextSlot);

@@ -6,6 +6,7 @@
 
 #include "engine/world/EngineSlotSupport.h"
 #include "engine/world/HostScriptFunctions.h"
+#include "engine/world/RemoteCommands.h"
 #include "platform/Window.h"
 
 namespace vx {
@@ -132,14 +133,21 @@ EngineResult GetViewTargetBuffer(::ViewHandle* handle, VxTargetBuffer* desc) {
   return EngineOk;
 }
 
-// Slots 31 to 33: one of the view's own steps. The command link that the
-// tick would serve once networking is on is not part of this engine, so the
-// tick is the view's alone.
+// Slots 31 and 32: one of the view's own steps.
 template <void (CSceneView::*Step)()>
 EngineResult RunViewStep(::ViewHandle* handle) {
   CSceneView* view = ViewOf(handle);
   if (!view) return EngineNullArgument;
   (view->*Step)();
+  return EngineOk;
+}
+
+// The view's step, then the instance's command link.
+EngineResult TickView(::ViewHandle* handle) {
+  vx::ViewHandle* view = FromHandle(handle);
+  if (!view) return EngineNullArgument;
+  view->view->Tick();
+  TickCommandLink(*view->scene->instance);
   return EngineOk;
 }
 
@@ -238,7 +246,7 @@ void AddViewSlots(EngineSlotTable& table) {
   table[VxEngineGetViewTargetBuffer] = AsSlot(&GetViewTargetBuffer);
   table[VxEngineViewMouseDown] = AsSlot(&RunViewStep<&CSceneView::MouseDown>);
   table[VxEngineViewMouseUp] = AsSlot(&RunViewStep<&CSceneView::MouseUp>);
-  table[VxEngineTickView] = AsSlot(&RunViewStep<&CSceneView::Tick>);
+  table[VxEngineTickView] = AsSlot(&TickView);
   table[VxEngineRegisterHostScriptFunction] = AsSlot(&RegisterHostScriptFunction);
   table[VxEngineSetViewCallback] = AsSlot(&SetViewCallback);
   table[VxEngineGetCameraPosition] = AsSlot(&GetCameraPosition);

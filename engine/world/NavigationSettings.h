@@ -8,12 +8,14 @@
 
 namespace vx {
 
-// The value of a node's field of that name and type; null when the node is
-// null or has no such field of that type.
+// The live value of a node's field of that name and type; null when the node
+// is null or has no such field of that type. Fields found by name are read
+// only through this, so that a field declared with another type is never
+// read as T.
 template <typename T>
-const T* FieldOf(CNode* node, std::string_view name) {
+T* FieldOf(CNode* node, std::string_view name) {
   if (!node || node->GetFieldType(name) != FieldTypeOf<T>::value) return nullptr;
-  return static_cast<const T*>(node->GetFieldByName(name));
+  return static_cast<T*>(node->GetFieldByName(name));
 }
 
 // How the view moves, from the first "type" string.

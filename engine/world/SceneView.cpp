@@ -383,14 +383,14 @@ void CSceneView::SetMoveTestSegment(const CVec3f& p, const Movement& movement) {
   const CVec3f high{std::max(p.x, q.x) + a / 2, std::max(p.y, q.y) + a / 2, std::max(p.z, q.z) + a / 2};
   CGeometryStage* stage = context_->GetStage();
   stage->SetPickSegment(low, high);
-  stage->boxTestOn = 1;
+  stage->SetBoxTestMode(BoxTestMode::kTestAndDraw);
 }
 
-void CSceneView::SwitchMoveTestOff() { context_->GetStage()->boxTestOn = 0; }
+void CSceneView::SwitchMoveTestOff() { context_->GetStage()->SetBoxTestMode(BoxTestMode::kOff); }
 
 bool CSceneView::MoveTestHit() const {
   const CGeometryStage* stage = context_->GetStage();
-  return stage->boxTestOn && stage->boxHit;
+  return stage->GetBoxTestMode() != BoxTestMode::kOff && stage->GetBoxTestResult().hit;
 }
 
 // A Viewpoint that put the camera somewhere during the frame has set where
@@ -410,7 +410,7 @@ void CSceneView::FinishMove(CVec3f& p, const Movement& movement) {
 // hit; when that position hits as well, it stays where it was.
 void CSceneView::RunCollisionPass(CVec3f& p, const Movement& movement) {
   const CVec3f q = previousPosition_;
-  const CVec3f n = context_->GetStage()->hitNormal;
+  const CVec3f n = context_->GetStage()->GetBoxTestResult().hitNormal;
   const float s = (q - p).Dot(n) > 0.0f ? 1.0f : -1.0f;
   const float half = (p - q).Length() / 2;
   CVec3f moved = q + (p - q) * 0.5f + n * (half * s);

@@ -2,9 +2,11 @@
 
 #include <vector>
 
+#include "common/NMChannel.h"
 #include "engine/render/DibImage.h"
 #include "engine/world/WorldLimits.h"
 #include "platform/DeviceContext.h"
+#include "platform/Dialogs.h"
 #include "platform/InputState.h"
 
 namespace vx {
@@ -122,5 +124,13 @@ bool IsMacKeyDown(int32_t macKeyCode) {
   const Key key = kMacKeyMap[static_cast<size_t>(macKeyCode)];
   return key != Key::kNone && IsKeyDown(key);
 }
+
+bool RegisterListenWindowClass() {
+  const bool registered = RegisterWindowClass({kListenWindowClass, LookupWindowProcedure(), CursorHandle::None});
+  if (!registered) Beep();
+  return registered;
+}
+
+void UnregisterListenWindowClass() { UnregisterWindowClass(kListenWindowClass); }
 
 }  // namespace vx

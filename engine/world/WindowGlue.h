@@ -49,4 +49,10 @@ void BlitImageToWindow(CDibImage& image, WindowHandle window, const MacRect& rec
 // for codes without a key and codes outside 0..126.
 bool IsMacKeyDown(int32_t macKeyCode);
 
+// The window class of the command link, "ListenMessageWindow", with the
+// socket channel's lookup procedure; a failed registration beeps. False when
+// the class was not registered (also when it already was).
+[[nodiscard]] bool RegisterListenWindowClass();
+void UnregisterListenWindowClass();
+
 }  // namespace vx

@@ -2,6 +2,7 @@
 // the window glue.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/render/RenderLimits.h"
@@ -74,5 +75,19 @@ inline constexpr uint8_t kNoTypedCharacter = 0xFF;
 
 // Highest Macintosh key code.
 inline constexpr int kMaxMacKeyCode = 126;
+
+// The remote command link. Received text waits in a buffer of this many
+// characters until its frames are complete; a reply, framing included, is
+// cut to the same size so that it leaves in one send.
+inline constexpr size_t kCommandBufferSize = 8192;
+// A controller that sends nothing for this long is dropped, so that the next
+// one can connect.
+inline constexpr int32_t kCommandLinkIdleSeconds = 60;
+
+// Where the engine's network services listen and connect unless the
+// environment says otherwise.
+inline constexpr char kDefaultListenAddress[] = "127.0.0.1";
+inline constexpr uint16_t kDefaultCommandPort = 7325;
+inline constexpr uint16_t kDefaultChatPort = 6667;
 
 }  // namespace vx

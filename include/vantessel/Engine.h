@@ -82,11 +82,25 @@ typedef struct VxTargetBuffer {
   uintptr_t depth;
 } VxTargetBuffer;
 
-/* A host function that Script nodes call by name (slot 34). */
+/* A host function that Script nodes call by name (slot 34): a Script whose
+ * first url is the function's name followed by ':' calls
+ * fn(VX_SCRIPT_FUNCTION_EVENT, ScriptCallData*, userData) on every eventIn. */
 typedef struct ScriptFunctionCallback {
   void* userData;
   void (*fn)(int32_t code, void* data, void* userData);
 } ScriptFunctionCallback;
+
+#define VX_SCRIPT_FUNCTION_EVENT 8
+
+/* The block a host function receives; the engine's, valid only during the
+ * call. Texts are terminated and cut to fit. */
+typedef struct ScriptCallData {
+  char defName[VX_TEXT_BUFFER_SIZE];     /* the Script's DEF name, empty when none */
+  char url[VX_TEXT_BUFFER_SIZE];         /* the Script's whole first url */
+  char eventInName[VX_TEXT_BUFFER_SIZE]; /* the eventIn that received the event */
+  const void* value;                     /* the event value, laid out as its FieldType */
+  int32_t valType;                       /* FieldType of the Script's field "val", 0 when none */
+} ScriptCallData;
 
 enum VxEngineSlot {
   VxEngineCreateEngineInstance = 0,
@@ -218,10 +232,12 @@ static_assert(sizeof(ViewCallback) == 2 * sizeof(void*), "ViewCallback is {userD
 static_assert(sizeof(LinkRequest) == 2 * VX_TEXT_BUFFER_SIZE, "LinkRequest is {url, target}");
 static_assert(sizeof(VxTargetBuffer) == 5 * sizeof(void*), "five pointer-sized words");
 static_assert(sizeof(ViewFlags) == 2, "ViewFlags is 16-bit");
+static_assert(offsetof(ScriptCallData, value) == 3 * VX_TEXT_BUFFER_SIZE, "the value pointer after the texts");
 #else
 _Static_assert(sizeof(ViewCallback) == 2 * sizeof(void*), "ViewCallback is {userData, fn}");
 _Static_assert(sizeof(LinkRequest) == 2 * VX_TEXT_BUFFER_SIZE, "LinkRequest is {url, target}");
 _Static_assert(sizeof(VxTargetBuffer) == 5 * sizeof(void*), "five pointer-sized words");
+_Static_assert(offsetof(ScriptCallData, value) == 3 * VX_TEXT_BUFFER_SIZE, "the value pointer after the texts");
 #endif
 
 #endif

@@ -68,4 +68,10 @@ class EngineTestHost {
   DownloadDouble download_;
 };
 
+// A slot's function of the module that the test host loaded.
+template <typename Fn>
+Fn Slot(VxEngineSlot slot) {
+  return EngineTestHost::Get().Engine<Fn>(slot);
+}
+
 }  // namespace vx::test

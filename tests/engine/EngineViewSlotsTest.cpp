@@ -18,13 +18,6 @@
 namespace vx::test {
 namespace {
 
-EngineTestHost& Host() { return EngineTestHost::Get(); }
-
-template <typename Fn>
-Fn Slot(VxEngineSlot slot) {
-  return Host().Engine<Fn>(slot);
-}
-
 constexpr int kWidth = 80;
 constexpr int kHeight = 60;
 constexpr Point kOrigin{200, 100};

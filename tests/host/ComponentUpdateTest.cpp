@@ -284,5 +284,19 @@ TEST_F(ComponentUpdateTest, LocalProductRegistryKeepsOtherProducts) {
   ReleaseProductRegistry();
 }
 
+TEST_F(ComponentUpdateTest, ALongProductNameCostsNoOtherRecord) {
+  const std::string longName(240, 'L');
+  HostTestRoot::WriteFile(path::ProductsRegistryFile(),
+                          "PRODUCTSTART\nNAME=" + longName + "\nWIN_VERSION=1.0\nPRODUCTEND\n"
+                          "PRODUCTSTART\nNAME = VantesselPlugin\nWIN_VERSION = 1.5\nPRODUCTEND\n");
+  for (int start = 0; start < 2; ++start) {  // each start reads what the one before wrote
+    CProductRegistry* registry = AcquireProductRegistry(HostKind::Viewer);
+    ASSERT_EQ(registry->LocalEntries().size(), 3u) << "start " << start;
+    EXPECT_EQ(registry->LocalEntries()[0].name, longName);
+    EXPECT_EQ(registry->LocalEntries()[1].name, "VantesselPlugin");
+    ReleaseProductRegistry();
+  }
+}
+
 }  // namespace
 }  // namespace vx::host

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "host/HostLimits.h"
 #include "tests/host/HostTestEnvironment.h"
 
 namespace vx::host {
@@ -90,6 +91,29 @@ TEST_F(CompressionTest, BadInputFailsAndLeavesNoOutput) {
     EXPECT_FALSE(HostTestRoot::Exists(path.substr(0, path.size() - 3))) << c.name;
   }
   EXPECT_EQ(FileCount(), std::size(cases));  // no temporary file left behind
+}
+
+TEST_F(CompressionTest, OutputIsBoundedByRatioAndAbsolutely) {
+  EXPECT_EQ(InflateLimit(1000), 1000 * kMaxInflateRatio);
+  EXPECT_EQ(InflateLimit(kMaxInflatedBytes), kMaxInflatedBytes);
+  EXPECT_EQ(InflateLimit(UINT64_MAX), kMaxInflatedBytes) << "no overflow";
+
+  // Zeros deflate about a thousandfold: far past the ratio.
+  const std::string bomb = Gzip(std::string(4 * 1024 * 1024, '\0'));
+  ASSERT_GT(4u * 1024 * 1024, bomb.size() * kMaxInflateRatio);
+  const std::string path = Folder() + "bomb.wrl.gz";
+  HostTestRoot::WriteFile(path, bomb);
+  EXPECT_EQ(DecompressFile(path.c_str()), 1);
+  EXPECT_FALSE(HostTestRoot::Exists(Folder() + "bomb.wrl"));
+  EXPECT_EQ(FileCount(), 1u) << "nothing half-written is left";
+
+  // Output just within the ratio is taken whole.
+  const std::string text = LargeText();
+  const std::string packed = Gzip(text);
+  ASSERT_LE(text.size(), packed.size() * kMaxInflateRatio);
+  HostTestRoot::WriteFile(Folder() + "within.wrl.gz", packed);
+  EXPECT_EQ(DecompressFile((Folder() + "within.wrl.gz").c_str()), 0);
+  EXPECT_EQ(HostTestRoot::ReadFile(Folder() + "within.wrl"), text);
 }
 
 TEST_F(CompressionTest, RefusesNamesAndTargetsGzipWouldRefuse) {

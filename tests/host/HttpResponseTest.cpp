@@ -54,9 +54,19 @@ TEST(HttpResponse, RefusedResponsesWriteNothing) {
     EXPECT_TRUE(fed.failed) << response;
     EXPECT_EQ(fed.body, "");
   }
+  // The body cap holds whatever the server announces: at the cap and one past it.
+  const std::string atCap = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(kMaxHttpBodyBytes) + "\r\n\r\nx";
+  EXPECT_FALSE(Feed(atCap, 64).failed);
+  for (const int64_t length : {int64_t{kMaxHttpBodyBytes} + 1, int64_t{999999999}}) {
+    const Fed fed = Feed("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\n\r\nx", 64);
+    EXPECT_TRUE(fed.failed) << length;
+    EXPECT_EQ(fed.body, "") << length;
+  }
   std::string endless = "HTTP/1.0 200 OK\r\n";
   while (endless.size() <= kMaxHttpHeaderBytes) endless += "X-Filler: " + std::string(100, 'a') + "\r\n";
   EXPECT_TRUE(Feed(endless, 1000).failed);
+  EXPECT_TRUE(Feed(endless + "Content-Length: 1\r\n\r\nx", endless.size() + 64).failed)
+      << "a header past the cap fails however it is split";
   EXPECT_FALSE(Feed("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", 64).succeeded);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/ComponentManager.h"
+#include "host/HostLimits.h"
 
 namespace vx::host {
 namespace {
@@ -36,8 +37,6 @@ TEST(Registry, ReadsComponentRecordsWithTheirDigests) {
 
 TEST(Registry, RefusesWholeFilesThatAreMalformed) {
   EXPECT_FALSE(ParseRegistryText("COMPSTART\nNAME = A\nCOMPSTART\nCOMPEND\n", kComponentRegistryFormat));
-  EXPECT_FALSE(ParseRegistryText("COMPSTART NAME " + std::string(300, 'x') + " COMPEND\n", kComponentRegistryFormat));
-  EXPECT_FALSE(ParseRegistryText("COMPSTART\nNAME = " + std::string(256, 'n') + "\n", kComponentRegistryFormat));
   EXPECT_FALSE(ParseRegistryFile("/nonexistent/ComponentRegistry.txt", kComponentRegistryFormat));
   // A keyword missing its value reads as empty rather than failing.
   std::optional<RegistryFile> registry =
@@ -45,6 +44,51 @@ TEST(Registry, RefusesWholeFilesThatAreMalformed) {
   ASSERT_TRUE(registry);
   ASSERT_EQ(registry->records.size(), 1u);  // an end without a start adds nothing
   EXPECT_EQ(registry->records[0].major, 0);
+}
+
+TEST(Registry, ABadLineCostsOnlyTheRecordsItTouches) {
+  const std::string longLine = std::string(kMaxLineLength + 1, '#') + "\n";
+  const std::string text = "COMPSTART NAME=Before COMPEND\n" + longLine +                    // between records
+                           "COMPSTART\nNAME = Spoiled\n" + longLine + "COMPEND\n" +           // inside one
+                           "COMPSTART NAME " + std::string(300, 'x') + " COMPEND\n" +         // starts and ends one
+                           "COMPSTART\nNAME = " + std::string(kMaxNameLength + 1, 'n') + "\nCOMPEND\n" +
+                           "PRODUCT_DOWNLOAD_URL " + std::string(kMaxNameLength + 1, 'u') + "\n" +
+                           "COMPSTART\nNAME = After\nCOMPEND\n";
+  std::optional<RegistryFile> registry = ParseRegistryText(text, kComponentRegistryFormat);
+  ASSERT_TRUE(registry);
+  ASSERT_EQ(registry->records.size(), 2u);
+  EXPECT_EQ(registry->records[0].name, "Before");
+  EXPECT_EQ(registry->records[1].name, "After");
+  EXPECT_FALSE(registry->siteUrl);
+}
+
+TEST(Registry, AValueEndsAtANul) {
+  constexpr char kText[] = "PRODUCTSTART\nNAME = Pro\0duct\nWIN_VERSION = 2.1\0 9\nPRODUCTEND\n";
+  const std::string text(kText, sizeof kText - 1);
+  std::optional<RegistryFile> registry = ParseRegistryText(text, kProductRegistryFormat);
+  ASSERT_TRUE(registry);
+  ASSERT_EQ(registry->records.size(), 1u);
+  EXPECT_EQ(registry->records[0].name, "Pro");
+  EXPECT_EQ(registry->records[0].minor, 1);
+}
+
+TEST(Registry, EveryLocalRecordWrittenIsReadBack) {
+  // Names from the longest that fits a line to ones no line can carry.
+  std::vector<RegistryRecord> entries;
+  for (const size_t length : {size_t{1}, size_t{227}, size_t{228}, size_t{247}, size_t{248}, kMaxNameLength})
+    entries.push_back({std::string(length, static_cast<char>('a' + entries.size())), 2, 0, {}, {}});
+  entries.push_back({"Last", 1, 5, {}, {}});
+  const std::string text = LocalProductRegistryText(entries);
+  for (size_t start = 0, end; start < text.size(); start = end + 1) {
+    end = text.find('\n', start);
+    EXPECT_LE(end - start, kMaxLineLength) << text.substr(start, 40);
+  }
+  std::optional<RegistryFile> registry = ParseRegistryText(text, kProductRegistryFormat);
+  ASSERT_TRUE(registry);
+  ASSERT_EQ(registry->records.size(), 5u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(registry->records[i].name, entries[i].name);
+  EXPECT_EQ(registry->records[4].name, "Last");
+  EXPECT_EQ(registry->records[4].minor, 5);
 }
 
 TEST(Registry, KeepsAtMostTheFormatsRecordCount) {

@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
 """Serves a folder on 127.0.0.1 (port printed first) for the host tests,
-with a few hostile responses: stall/<n>, short, nolength, tight, line-feeds,
-and via (says whether a proxy passed the request on)."""
+with hostile responses: stall/<n>, short, nolength, tight, line-feeds,
+bad-status, negative-length, huge-length, endless-headers, drip/<n>,
+redirect, big (10 MB), and via (says whether a proxy passed the request on)."""
 import http.server
 import os
 import socketserver
 import sys
 import time
+
+
+BIG_BLOCK = bytes(range(256)) * 256
+BIG_SIZE = 10 * 1024 * 1024
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
@@ -35,6 +40,30 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.raw(b"HTTP/1.0 200 OK\r\nContent-Length:123\r\n\r\n" + b"\n\n" + b"t" * 121)
         elif path == "/line-feeds":
             self.raw(b"HTTP/1.0 200 OK\nContent-Length: 6\n\n\n\nbody")
+        elif path == "/bad-status":
+            self.raw(b"HTTP/1.0 OK\r\nContent-Length: 4\r\n\r\nbody")
+        elif path == "/negative-length":
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: -5\r\n\r\nbody")
+        elif path == "/huge-length":
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: 999999999\r\n\r\n" + b"h" * 65536)
+        elif path == "/endless-headers":
+            self.raw(b"HTTP/1.0 200 OK\r\n")
+            deadline = time.time() + 60
+            while time.time() < deadline:
+                self.raw(b"X-Filler: " + b"f" * 1000 + b"\r\n")
+        elif path.startswith("/drip/"):
+            size = int(path.split("/")[2])
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % size)
+            for _ in range(size):
+                self.raw(b"d")
+                time.sleep(0.1)
+        elif path == "/redirect":
+            self.raw(b"HTTP/1.0 302 Found\r\nLocation: http://%s/a.txt\r\nContent-Length: 5\r\n\r\nmoved"
+                     % self.headers.get("Host", "").encode())
+        elif path == "/big":
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % BIG_SIZE)
+            for _ in range(BIG_SIZE // len(BIG_BLOCK)):
+                self.raw(BIG_BLOCK)
         elif path == "/via":
             body = b"proxy" if self.headers.get("Via") else b"direct"
             self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body) + body)
@@ -45,6 +74,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        pass  # a client that hangs up early is what several tests do
 
 
 def main():

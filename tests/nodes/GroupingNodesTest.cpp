@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cmath>
 #include <numbers>
 
@@ -193,7 +195,14 @@ TEST(Billboard, AnglesStayNumbersAtTheEdges) {
   EXPECT_FALSE(std::isnan(turn.yaw) || std::isnan(turn.pitch));
 }
 
-// What a Collision's children and proxy see of the stage's test flags.
+// A hit of the box test, as geometry at the origin inside the box makes it.
+void HitTheBox(CGeometryStage& stage) {
+  PolygonRecord atOrigin;
+  atOrigin.count = 3;
+  stage.PickTestPolygon(atOrigin);
+}
+
+// What a Collision's children and proxy see of the stage's box test.
 class CollisionFlags : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -202,11 +211,13 @@ class CollisionFlags : public ::testing::Test {
     CNodeRef list[] = {child};
     test::SetValue(c, "children", MFNode{1, list});
     ASSERT_TRUE(c.AddRouteToNode("collideTime", "set_time", timeProbe.Get()));
+    frame.stage.SetPickSegment({-1, -1, -1}, {1, 1, 1});
     Probe(child).onTraverse = [this](RenderPass) {
-      childSaw = {frame.stage.boxTestOn, frame.stage.testOnly};
-      if (childHits) frame.stage.boxHit = 1;
+      childSaw = frame.stage.GetBoxTestMode();
+      if (childHits) HitTheBox(frame.stage);
     };
   }
+  void Traverse() { Collision().TraverseTested(RenderPass::Frame, nullptr, &frame.stage); }
   CCollisionNode& Collision() { return test::As<CCollisionNode>(node); }
   static CProbeNode& Probe(const CNodeRef& ref) { return test::As<CProbeNode>(ref); }
   int Collisions() { return Probe(timeProbe).eventsReceived; }
@@ -216,43 +227,55 @@ class CollisionFlags : public ::testing::Test {
   CNodeRef node;
   CNodeRef child = MakeNode<CProbeNode>();
   CNodeRef timeProbe = MakeNode<CProbeNode>();
-  std::pair<int, int> childSaw{-1, -1};
+  std::optional<BoxTestMode> childSaw;
   bool childHits = false;
 };
 
 TEST_F(CollisionFlags, CollideFalseOrAProxyKeepsTheChildrenOutOfTheTest) {
-  frame.stage.boxTestOn = 1;
+  frame.stage.SetBoxTestMode(BoxTestMode::kTestAndDraw);
   int16_t off = 0;
   Collision().SetField("collide", &off);
-  Collision().TraverseTested(RenderPass::Frame, nullptr, &frame.stage);
-  EXPECT_EQ(childSaw, std::make_pair(0, 0));
-  EXPECT_EQ(frame.stage.boxTestOn, 1) << "the test is on again afterwards";
+  Traverse();
+  EXPECT_EQ(childSaw, BoxTestMode::kOff);
+  EXPECT_EQ(frame.stage.GetBoxTestMode(), BoxTestMode::kTestAndDraw) << "the test is on again afterwards";
 
-  std::pair<int, int> proxySaw{-1, -1};
+  std::optional<BoxTestMode> proxySaw;
   CNodeRef proxy = MakeNode<CProbeNode>();
-  Probe(proxy).onTraverse = [&](RenderPass) { proxySaw = {frame.stage.boxTestOn, frame.stage.testOnly}; };
+  Probe(proxy).onTraverse = [&](RenderPass) {
+    proxySaw = frame.stage.GetBoxTestMode();
+    HitTheBox(frame.stage);
+  };
   Collision().SetField("proxy", &proxy);
   off = 1;
   Collision().SetField("collide", &off);
-  Collision().TraverseTested(RenderPass::Frame, nullptr, &frame.stage);
-  EXPECT_EQ(proxySaw, std::make_pair(1, 1)) << "the proxy is tested, not drawn";
-  EXPECT_EQ(childSaw, std::make_pair(0, 0));
-  EXPECT_EQ(frame.stage.testOnly, 0);
+  Traverse();
+  EXPECT_EQ(proxySaw, BoxTestMode::kTestOnly) << "the proxy is tested, not drawn";
+  EXPECT_EQ(childSaw, BoxTestMode::kOff);
+  EXPECT_EQ(frame.stage.GetBoxTestMode(), BoxTestMode::kTestAndDraw);
+  EXPECT_EQ(Collisions(), 1) << "a hit of the proxy is the node's collision";
+  EXPECT_TRUE(frame.stage.GetBoxTestResult().hit);
 }
 
 TEST_F(CollisionFlags, AHitAmongTheChildrenSendsCollideTimeAndAnEarlierHitIsKept) {
-  frame.stage.boxTestOn = 1;
-  frame.stage.boxHit = 1;
-  Collision().TraverseTested(RenderPass::Frame, nullptr, &frame.stage);
-  EXPECT_EQ(childSaw, std::make_pair(1, 0));
+  frame.stage.SetBoxTestMode(BoxTestMode::kTestAndDraw);
+  HitTheBox(frame.stage);
+  Traverse();
+  EXPECT_EQ(childSaw, BoxTestMode::kTestAndDraw);
   EXPECT_EQ(Collisions(), 0) << "the hit came before this node";
-  EXPECT_EQ(frame.stage.boxHit, 1);
+  EXPECT_TRUE(frame.stage.GetBoxTestResult().hit);
 
   childHits = true;
-  frame.stage.boxHit = 0;
-  Collision().TraverseTested(RenderPass::Frame, nullptr, &frame.stage);
+  (void)frame.stage.BeginFrame();
+  Traverse();
   EXPECT_EQ(Collisions(), 1);
-  EXPECT_EQ(frame.stage.boxHit, 1);
+  EXPECT_TRUE(frame.stage.GetBoxTestResult().hit);
+
+  childHits = false;
+  (void)frame.stage.BeginFrame();
+  frame.stage.SetBoxTestMode(BoxTestMode::kOff);
+  Traverse();
+  EXPECT_EQ(childSaw, BoxTestMode::kOff);
+  EXPECT_EQ(Collisions(), 1) << "no test, no collision";
 }
 
 }  // namespace

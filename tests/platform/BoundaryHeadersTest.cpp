@@ -1,16 +1,36 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "BoundaryLayoutFacts.h"
 #include "vantessel/Component.h"
+#include "vantessel/Download.h"
+#include "vantessel/Engine.h"
 #include "vantessel/EngineResult.h"
 #include "vantessel/FieldValues.h"
 #include "vantessel/NodeTypes.h"
 
-extern "C" int VxBoundaryHeadersCompileAsC(void);
-
 namespace {
 
-TEST(BoundaryHeaders, CAndCppAgreeOnLayouts) {
-  EXPECT_EQ(VxBoundaryHeadersCompileAsC(), static_cast<int>(sizeof(MFValue)) + 55);
+#define LAYOUT_SIZE(type) {"sizeof(" #type ")", sizeof(type)},
+#define LAYOUT_OFFSET(type, member) {"offsetof(" #type ", " #member ")", offsetof(type, member)},
+constexpr VxLayoutFact kLayoutsSeenFromCpp[] = {
+#include "BoundaryLayouts.h"
+};
+#undef LAYOUT_SIZE
+#undef LAYOUT_OFFSET
+
+TEST(BoundaryHeaders, CAndCppAgreeOnEveryLayout) {
+  size_t count = 0;
+  const VxLayoutFact* facts = VxLayoutsSeenFromC(&count);
+  const std::span<const VxLayoutFact> seenFromC(facts, count);
+  ASSERT_EQ(seenFromC.size(), std::size(kLayoutsSeenFromCpp));
+  for (size_t i = 0; i < seenFromC.size(); ++i) {
+    ASSERT_EQ(std::string_view(seenFromC[i].what), kLayoutsSeenFromCpp[i].what);
+    EXPECT_EQ(seenFromC[i].value, kLayoutsSeenFromCpp[i].value) << kLayoutsSeenFromCpp[i].what;
+  }
 }
 
 TEST(BoundaryHeaders, NodeTypeIdsFollowTheAlphabet) {

@@ -282,20 +282,22 @@ TEST(GeometryStageDrawing, VisibilityTestNeverDraws) {
   f.target.cullMode = kCullNone;
   test::LightWithWhiteAmbient(f.stage);
   f.stage.SetFog({1, 1, 1, 1}, 0.5f, 0);  // every vertex fully fogged
-  f.stage.visibilityTest = 1;
   for (float red : {0.5f, -1.0f}) {
     MaterialRecord m = test::FlatMaterial({red, 0.5f, 0.5f});
     f.stage.SetMaterial(&m);
-    f.stage.visible = 0;
+    CVisibilityTestScope test(f.stage);
     PolygonRecord outside = test::LitQuad(f.stage, 2, 2, 3, 3, 0);
     f.stage.DrawPolygon(&outside);
-    EXPECT_EQ(f.stage.visible, 0);
+    EXPECT_FALSE(test.Visible());
     PolygonRecord inside = test::LitQuad(f.stage, -1, -1, 1, 1, 0);
     f.stage.DrawPolygon(&inside);
-    EXPECT_EQ(f.stage.visible, 1);
+    EXPECT_TRUE(test.Visible());
   }
   EXPECT_TRUE(f.Untouched());
   EXPECT_EQ(f.target.GetDepth(8, 8), kFarDepth);
+  PolygonRecord after = test::LitQuad(f.stage, -1, -1, 1, 1, 0);
+  f.stage.DrawPolygon(&after);
+  EXPECT_NE(f.target.GetDepth(8, 8), kFarDepth) << "drawing goes on once the test has ended";
 }
 
 TEST(GeometryStageDrawing, PointsAndLines) {

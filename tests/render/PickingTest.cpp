@@ -23,9 +23,9 @@ PolygonRecord WorldPolygon(std::initializer_list<CVec3f> points) {
 }
 
 bool BoxHits(CGeometryStage& stage, const PolygonRecord& poly) {
-  stage.boxHit = 0;
+  (void)stage.BeginFrame();
   stage.PickTestPolygon(poly);
-  return stage.boxHit != 0;
+  return stage.GetBoxTestResult().hit;
 }
 
 TEST(BoxTest, FindsTouchingAndCrossingPolygons) {
@@ -39,8 +39,8 @@ TEST(BoxTest, FindsTouchingAndCrossingPolygons) {
   EXPECT_TRUE(BoxHits(f.stage, WorldPolygon({{-5, 0.5f, 0}, {5, 0.5f, 0}, {0, 9, 0}})));
   // A large triangle through the box's middle, every vertex and edge outside.
   EXPECT_TRUE(BoxHits(f.stage, WorldPolygon({{-20, -20, 0.5f}, {20, -20, 0.5f}, {0, 20, 0.5f}})));
-  EXPECT_NEAR(f.stage.hitNormal.Length(), 1.0f, 1e-6f);
-  EXPECT_NEAR(std::fabs(f.stage.hitNormal.z), 1.0f, 1e-6f);
+  EXPECT_NEAR(f.stage.GetBoxTestResult().hitNormal.Length(), 1.0f, 1e-6f);
+  EXPECT_NEAR(std::fabs(f.stage.GetBoxTestResult().hitNormal.z), 1.0f, 1e-6f);
   // Beside the box: an edge whose line, not the edge itself, crosses the
   // face x = 1 inside the face.
   EXPECT_FALSE(BoxHits(f.stage, WorldPolygon({{2, 0.4f, 0}, {4, -0.6f, 0}, {-3, 4, 0}})));
@@ -51,18 +51,21 @@ TEST(BoxTest, TestOnlyPassDrawsNothingAndStopsAtTheFirstHit) {
   f.target.cullMode = kCullNone;
   test::LightWithWhiteAmbient(f.stage);
   f.stage.SetPickSegment({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f});
-  f.stage.boxTestOn = 1;
-  f.stage.testOnly = 1;
   PolygonRecord quad = test::LitQuad(f.stage, -1, -1, 1, 1, 0);
-  f.stage.DrawPolygon(&quad);
-  EXPECT_EQ(f.stage.boxHit, 1);
+  {
+    CBoxTestScope test(f.stage, BoxTestMode::kTestOnly);
+    f.stage.DrawPolygon(&quad);
+    EXPECT_TRUE(test.Hit());
+  }
   EXPECT_TRUE(f.Untouched());
-  f.stage.testOnly = 0;
+  EXPECT_EQ(f.stage.GetBoxTestMode(), BoxTestMode::kOff) << "the scope's mode ends with it";
+  EXPECT_TRUE(f.stage.GetBoxTestResult().hit) << "its hit stays";
+  f.stage.SetBoxTestMode(BoxTestMode::kTestAndDraw);
   quad = test::LitQuad(f.stage, -1, -1, 1, 1, 0);
   f.stage.DrawPolygon(&quad);
   EXPECT_TRUE(f.Untouched());  // a hit is recorded: later polygons are skipped
   (void)f.stage.BeginFrame();
-  EXPECT_EQ(f.stage.boxHit, 0);
+  EXPECT_FALSE(f.stage.GetBoxTestResult().hit);
 }
 
 struct PickScene {
@@ -103,7 +106,7 @@ TEST(ScreenPick, HitOnATransformedObjectInItsOwnCoordinates) {
   CVec3f point, normal;
   CVec2f st{-9, -9};
   ASSERT_TRUE(scene.f.stage.GetPickHit(&point, &normal, &st));
-  EXPECT_EQ(scene.f.stage.screenPickRequested, 0);
+  EXPECT_FALSE(scene.f.stage.GetScreenPick().armed);
   EXPECT_NEAR(point.x, 0.5f, 0.03f);
   EXPECT_NEAR(point.y, 0.25f, 0.03f);
   EXPECT_NEAR(point.z, 0.0f, 0.03f);
@@ -150,7 +153,7 @@ TEST(ScreenPick, BackgroundAndEqualDepthDoNotHit) {
   scene.PickAt({0.0f, 0.0f, -5.0f});
   scene.DrawQuad(-5.0f);
   ASSERT_TRUE(scene.f.stage.GetPickHit(&point, &normal, &st));
-  scene.f.stage.RequestScreenPick(scene.f.stage.pickX, scene.f.stage.pickY);
+  scene.f.stage.RequestScreenPick(scene.f.stage.GetScreenPick().x, scene.f.stage.GetScreenPick().y);
   scene.DrawQuad(-5.0f);  // same depth: the pixel keeps its first polygon
   EXPECT_FALSE(scene.f.stage.GetPickHit(&point, &normal, &st));
 }

@@ -119,9 +119,6 @@ Fn EngineSlot(int slot) {
   return reinterpret_cast<Fn>(host::GetComponentSlot(VX_ENGINE_COMPONENT_NAME, slot));
 }
 
-// True when the loaded engine can make views (its view slots are there).
-inline bool EngineMakesViews() { return EngineSlot<VxCreateViewFn>(VxEngineCreateView) != nullptr; }
-
 // A red box turning once every two seconds in front of the camera, which
 // stands at the origin looking down -z when the world has no Viewpoint.
 inline std::string SpinningBox(const std::string& defName = "Spinner") {

@@ -36,7 +36,7 @@ void CQuietBindableNode::Traverse(RenderPass, CViewContext* view) {
 }
 
 int CQuietBindableNode::OnEventIn(bool isField, int index, const void* value) {
-  constexpr int kSetBind = 0;
+  constexpr int kSetBind = IndexIn(kQuietBindEventIns, "set_bind");
   if (isField) return CNode::OnEventIn(isField, index, value);
   const int16_t on = *static_cast<const int16_t*>(value) != 0 ? 1 : 0;
   if (index != kSetBind || on == bound_) return 0;

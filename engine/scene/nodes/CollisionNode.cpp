@@ -39,26 +39,24 @@ void CCollisionNode::TraverseTested(RenderPass pass, CViewContext* view, CGeomet
     PickChildSensors(pass, view, children);
     return;
   }
-  const uint8_t testWasOn = stage->boxTestOn;
-  if (!collide) stage->boxTestOn = 0;
-  // A hit of geometry before this node is kept aside, so that the hit flag
-  // tells afterwards whether this node's own geometry was touched.
-  const uint8_t earlierHit = stage->boxHit;
-  stage->boxHit = 0;
-  if (stage->boxTestOn && proxy) {
-    stage->testOnly = 1;
-    proxy->Traverse(pass, view);
-    stage->testOnly = 0;
-    stage->boxTestOn = 0;
+  const BoxTestMode outer = stage->GetBoxTestMode();
+  const bool testing = collide && outer != BoxTestMode::kOff;
+  // With a proxy, the proxy is tested in place of the children, which are
+  // drawn untested.
+  bool hit = false;
+  {
+    CBoxTestScope own(*stage, testing && !proxy ? outer : BoxTestMode::kOff);
+    if (testing && proxy) {
+      CBoxTestScope proxyTest(*stage, BoxTestMode::kTestOnly);
+      proxy->Traverse(pass, view);
+    }
+    PickChildSensors(pass, view, children);
+    hit = own.Hit();
   }
-  PickChildSensors(pass, view, children);
-  if (stage->boxHit) {
+  if (hit) {
     const double now = GetWorld() ? GetWorld()->GetWorldTime() : 0.0;
     SendEvent("collideTime", &now);
-  } else if (earlierHit) {
-    stage->boxHit = 1;
   }
-  stage->boxTestOn = testWasOn;
 }
 
 void RegisterCollisionNode(NodeClassTable& table) { table.Add<CCollisionNode>("Collision"); }

@@ -30,6 +30,13 @@ constexpr FieldSpec kElevationGridEventIns[] = {
     Event("set_texCoordIndex", FieldTypeMFInt32),
 };
 constexpr FieldTable kElevationGridTable{Section(kElevationGridFields), Section(kElevationGridEventIns), {}};
+constexpr int kHeight = IndexIn(kElevationGridFields, "height");
+constexpr int kNormal = IndexIn(kElevationGridFields, "normal");
+constexpr int kTexCoord = IndexIn(kElevationGridFields, "texCoord");
+constexpr int kXDimension = IndexIn(kElevationGridFields, "xDimension");
+constexpr int kXSpacing = IndexIn(kElevationGridFields, "xSpacing");
+constexpr int kZDimension = IndexIn(kElevationGridFields, "zDimension");
+constexpr int kZSpacing = IndexIn(kElevationGridFields, "zSpacing");
 
 }  // namespace
 

@@ -14,17 +14,6 @@ class NodeClassTable;
 
 class CElevationGridNode : public CNode {
  public:
-  enum Field {
-    kColor = 0,
-    kHeight = 1,
-    kNormal = 2,
-    kTexCoord = 3,
-    kXDimension = 9,
-    kXSpacing = 10,
-    kZDimension = 11,
-    kZSpacing = 12,
-  };
-
   CElevationGridNode();
 
   NodeCategory GetCategory() const override { return NodeCategoryGeometry; }

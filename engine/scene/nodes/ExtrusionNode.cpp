@@ -31,6 +31,12 @@ constexpr FieldSpec kExtrusionFields[] = {
     Field<&CExtrusionNode::scale>("scale", DefaultList(kDefaultScale)),
 };
 constexpr FieldTable kExtrusionTable{Section(kExtrusionFields), {}, {}};
+constexpr int kBeginCap = IndexIn(kExtrusionFields, "beginCap");
+constexpr int kCrossSection = IndexIn(kExtrusionFields, "crossSection");
+constexpr int kEndCap = IndexIn(kExtrusionFields, "endCap");
+constexpr int kOrientation = IndexIn(kExtrusionFields, "orientation");
+constexpr int kSpine = IndexIn(kExtrusionFields, "spine");
+constexpr int kScale = IndexIn(kExtrusionFields, "scale");
 
 constexpr double kBoundsStart = 9999999.0;
 

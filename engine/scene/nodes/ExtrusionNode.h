@@ -16,15 +16,6 @@ class NodeClassTable;
 
 class CExtrusionNode : public CNode {
  public:
-  enum Field {
-    kBeginCap = 0,
-    kCrossSection = 4,
-    kEndCap = 5,
-    kOrientation = 6,
-    kSpine = 8,
-    kScale = 9,
-  };
-
   CExtrusionNode();
 
   NodeCategory GetCategory() const override { return NodeCategoryGeometry; }

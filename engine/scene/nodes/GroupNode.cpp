@@ -12,6 +12,8 @@ constexpr FieldSpec kGroupFields[] = {
     Field<&CGroupNode::children>("children"),
 };
 constexpr FieldTable kGroupTable{Section(kGroupFields), Section(kGroupingEventIns), {}};
+constexpr int kAddChildren = IndexIn(kGroupingEventIns, "addChildren");
+constexpr int kRemoveChildren = IndexIn(kGroupingEventIns, "removeChildren");
 
 }  // namespace
 

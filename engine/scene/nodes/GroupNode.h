@@ -8,7 +8,6 @@ namespace vx {
 class NodeClassTable;
 
 // The eventIns of every node with a "children" field, in this order.
-enum GroupingEventIn { kAddChildren = 0, kRemoveChildren = 1 };
 inline constexpr FieldSpec kGroupingEventIns[] = {
     Event("addChildren", FieldTypeMFNode),
     Event("removeChildren", FieldTypeMFNode),

@@ -27,6 +27,11 @@ constexpr FieldSpec kIndexedFaceSetFields[] = {
     Field<&CIndexedFaceSetNode::texCoordIndex>("texCoordIndex"),
 };
 constexpr FieldTable kIndexedFaceSetTable{Section(kIndexedFaceSetFields), {}, {}};
+constexpr int kCoord = IndexIn(kIndexedFaceSetFields, "coord");
+constexpr int kNormal = IndexIn(kIndexedFaceSetFields, "normal");
+constexpr int kTexCoord = IndexIn(kIndexedFaceSetFields, "texCoord");
+constexpr int kCcw = IndexIn(kIndexedFaceSetFields, "ccw");
+constexpr int kCoordIndex = IndexIn(kIndexedFaceSetFields, "coordIndex");
 
 constexpr int32_t kFaceEnd = -1;
 

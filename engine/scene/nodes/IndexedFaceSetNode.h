@@ -13,11 +13,6 @@ class NodeClassTable;
 
 class CIndexedFaceSetNode : public CNode {
  public:
-  enum Field {
-    kColor, kCoord, kNormal, kTexCoord, kCcw, kColorIndex, kColorPerVertex,
-    kConvex, kCoordIndex, kCreaseAngle, kNormalIndex, kNormalPerVertex, kSolid, kTexCoordIndex,
-  };
-
   CIndexedFaceSetNode();
 
   NodeCategory GetCategory() const override { return NodeCategoryGeometry; }

@@ -5,8 +5,6 @@
 namespace vx {
 namespace {
 
-constexpr int kSetFraction = 0;
-
 float Lerp(float a, float b, float t) { return a + t * (b - a); }
 SFVec3f Lerp(const SFVec3f& a, const SFVec3f& b, float t) {
   return {Lerp(a.x, b.x, t), Lerp(a.y, b.y, t), Lerp(a.z, b.z, t)};
@@ -25,6 +23,7 @@ constexpr FieldSpec kInterpolatorFields[] = {
     Field<&Node::keyValue>("keyValue"),
 };
 constexpr FieldSpec kSetFractionEvent[] = {Event("set_fraction", FieldTypeSFFloat)};
+constexpr int kSetFraction = IndexIn(kSetFractionEvent, "set_fraction");
 template <FieldType kOutput>
 constexpr FieldSpec kValueChangedEvent[] = {Event("value_changed", kOutput)};
 

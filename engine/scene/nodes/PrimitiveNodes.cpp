@@ -39,6 +39,8 @@ constexpr FieldSpec kConeFields[] = {
     Field<&CConeNode::bottom>("bottom", DefaultBool(true)),
 };
 constexpr FieldTable kConeTable{Section(kConeFields), {}, {}};
+constexpr int kConeSide = IndexIn(kConeFields, "side");
+constexpr int kConeBottom = IndexIn(kConeFields, "bottom");
 
 constexpr FieldSpec kCylinderFields[] = {
     Field<&CCylinderNode::bottom>("bottom", DefaultBool(true)),
@@ -48,6 +50,9 @@ constexpr FieldSpec kCylinderFields[] = {
     Field<&CCylinderNode::top>("top", DefaultBool(true)),
 };
 constexpr FieldTable kCylinderTable{Section(kCylinderFields), {}, {}};
+constexpr int kCylinderBottom = IndexIn(kCylinderFields, "bottom");
+constexpr int kCylinderSide = IndexIn(kCylinderFields, "side");
+constexpr int kCylinderTop = IndexIn(kCylinderFields, "top");
 
 constexpr FieldSpec kSphereFields[] = {
     Field<&CSphereNode::radius>("radius", DefaultFloats(1)),
@@ -184,7 +189,7 @@ void CConeNode::Traverse(RenderPass pass, CViewContext* view) {
 
 int CConeNode::OnEventIn(bool isField, int index, const void* value) {
   const int result = CNode::OnEventIn(isField, index, value);
-  if (isField && (index == kSide || index == kBottom)) FreeMesh();
+  if (isField && (index == kConeSide || index == kConeBottom)) FreeMesh();
   return result;
 }
 
@@ -225,7 +230,7 @@ void CCylinderNode::Traverse(RenderPass pass, CViewContext* view) {
 
 int CCylinderNode::OnEventIn(bool isField, int index, const void* value) {
   const int result = CNode::OnEventIn(isField, index, value);
-  if (isField && (index == kBottom || index == kSide || index == kTop)) FreeMesh();
+  if (isField && (index == kCylinderBottom || index == kCylinderSide || index == kCylinderTop)) FreeMesh();
   return result;
 }
 

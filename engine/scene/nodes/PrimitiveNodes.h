@@ -57,8 +57,6 @@ class CBoxNode : public CPrimitiveNode {
 
 class CConeNode : public CPrimitiveNode {
  public:
-  enum Field { kBottomRadius = 0, kHeight = 1, kSide = 2, kBottom = 3 };
-
   CConeNode();
   NodeTypeId GetTypeId() const override { return NodeTypeCone; }
   void Traverse(RenderPass pass, CViewContext* view) override;
@@ -77,8 +75,6 @@ class CConeNode : public CPrimitiveNode {
 
 class CCylinderNode : public CPrimitiveNode {
  public:
-  enum Field { kBottom = 0, kHeight = 1, kRadius = 2, kSide = 3, kTop = 4 };
-
   CCylinderNode();
   NodeTypeId GetTypeId() const override { return NodeTypeCylinder; }
   void Traverse(RenderPass pass, CViewContext* view) override;

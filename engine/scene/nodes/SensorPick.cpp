@@ -31,19 +31,25 @@ bool IsPointingSensor(const CNode& node) {
 }
 
 // The sensors among the children in child order, then an Anchor itself;
-// sensors past the view's pick slots are left out.
-std::vector<CNode*> CollectSensors(CNode& self, const MFNode& children) {
-  std::vector<CNode*> sensors;
+// sensors past the view's pick slots are left out. They are held, since the
+// walk that follows may take them out of the scene.
+std::vector<CNodeRef> CollectSensors(CNode& self, const MFNode& children) {
+  std::vector<CNodeRef> sensors;
   for (const CNodeRef& child : children.Span()) {
     CNode* node = child.Resolve();
-    if (node && IsPointingSensor(*node) && sensors.size() < kSensorSlots) sensors.push_back(node);
+    if (node && IsPointingSensor(*node) && sensors.size() < kSensorSlots) sensors.emplace_back(node);
   }
-  if (self.GetTypeId() == NodeTypeAnchor && sensors.size() < kSensorSlots) sensors.push_back(&self);
+  if (self.GetTypeId() == NodeTypeAnchor && sensors.size() < kSensorSlots) sensors.emplace_back(&self);
   return sensors;
 }
 
+// A child's events may replace the very list being walked (a Script that
+// switches its own group's children): each child is held while it runs and
+// the list is read afresh for the next one, so neither a freed element array
+// nor a removed child is ever reached.
 void TraverseAll(RenderPass pass, CViewContext* view, const MFNode& children) {
-  for (const CNodeRef& child : children.Span()) {
+  for (size_t i = 0; i < children.Span().size(); ++i) {
+    const CNodeRef child = children.Span()[i];
     if (child) child->Traverse(pass, view);
   }
 }
@@ -77,7 +83,7 @@ void TakeStageHit(CNode& sensor, int32_t index, CViewContext& view, const CVec3f
 }  // namespace
 
 int CNode::PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& children) {
-  const std::vector<CNode*> sensors = view ? CollectSensors(*this, children) : std::vector<CNode*>{};
+  const std::vector<CNodeRef> sensors = view ? CollectSensors(*this, children) : std::vector<CNodeRef>{};
   if (sensors.empty()) {
     TraverseAll(pass, view, children);
     return 0;
@@ -92,7 +98,7 @@ int CNode::PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& c
   const bool stageHit = stage.GetPickHit(&point, &normal, &texCoord);
   int result = 0;
   for (size_t i = 0; i < sensors.size(); ++i) {
-    CNode& sensor = *sensors[i];
+    CNode& sensor = *sensors[i].Get();
     const auto index = static_cast<int32_t>(i);
     sensor.pick.pointerX = view->GetPointerX();
     sensor.pick.pointerY = view->GetPointerY();

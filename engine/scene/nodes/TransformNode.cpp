@@ -21,6 +21,12 @@ constexpr FieldTable kTransformTable{Section(kTransformFields), Section(kGroupin
 
 }  // namespace
 
+const int CTransformNode::kTranslation = IndexIn(kTransformFields, "translation");
+const int CTransformNode::kRotation = IndexIn(kTransformFields, "rotation");
+const int CTransformNode::kScale = IndexIn(kTransformFields, "scale");
+const int CTransformNode::kScaleOrientation = IndexIn(kTransformFields, "scaleOrientation");
+const int CTransformNode::kCenter = IndexIn(kTransformFields, "center");
+
 CTransformNode::CTransformNode() { RegisterFields(kTransformTable); }
 
 void CTransformNode::Traverse(RenderPass pass, CViewContext* view) {

@@ -11,8 +11,6 @@ class NodeClassTable;
 
 class CTransformNode : public CNode {
  public:
-  enum Field { kBboxCenter, kBboxSize, kTranslation, kRotation, kScale, kScaleOrientation, kCenter, kChildren };
-
   CTransformNode();
 
   NodeCategory GetCategory() const override { return NodeCategoryGrouping; }
@@ -38,6 +36,14 @@ class CTransformNode : public CNode {
 
  protected:
   ~CTransformNode() override = default;
+
+ private:
+  // The indices of the placement fields, taken from the field table.
+  static const int kTranslation;
+  static const int kRotation;
+  static const int kScale;
+  static const int kScaleOrientation;
+  static const int kCenter;
 };
 
 template <typename Stack>

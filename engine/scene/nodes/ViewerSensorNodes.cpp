@@ -106,12 +106,12 @@ void CVisibilitySensorNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!view || !view->GetStage()) return;
   if (!box_) MakeBox();
   if (pass != RenderPass::Frame || !enabled) return;
-  CGeometryStage& stage = *view->GetStage();
-  stage.visibilityTest = 1;
-  stage.visible = 0;
-  DrawMeshCulled(*box_, stage, 1, kCullNone);
-  stage.visibilityTest = 0;
-  const bool visible = stage.visible != 0;
+  bool visible = false;
+  {
+    CVisibilityTestScope test(*view->GetStage());
+    DrawMeshCulled(*box_, *view->GetStage(), 1, kCullNone);
+    visible = test.Visible();
+  }
   if (visible != active_) ChangeActivity(visible);
 }
 

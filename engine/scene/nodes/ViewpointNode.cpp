@@ -29,8 +29,10 @@ constexpr FieldTable kViewpointTable{Section(kViewpointFields), Section(kViewpoi
                                      Section(kViewpointEventOuts)};
 
 // Fields whose change moves the camera of a bound Viewpoint.
-enum ViewpointField { kFieldOfView = 0, kOrientation = 2, kPosition = 3 };
-constexpr int kSetBind = 0;
+constexpr int kFieldOfView = IndexIn(kViewpointFields, "fieldOfView");
+constexpr int kOrientation = IndexIn(kViewpointFields, "orientation");
+constexpr int kPosition = IndexIn(kViewpointFields, "position");
+constexpr int kSetBind = IndexIn(kViewpointEventIns, "set_bind");
 
 CVec3f ToVec(const SFVec3f& v) { return {v.x, v.y, v.z}; }
 

@@ -1,0 +1,64 @@
+#include "engine/world/CommandBuffer.h"
+
+#include <algorithm>
+
+#include "engine/world/WorldLimits.h"
+
+namespace vx {
+namespace {
+
+constexpr std::string_view kFrameStart = "RBOM";
+constexpr std::string_view kFrameEnd = "REOM";
+constexpr std::string_view kReplyEnd = "REOM\r\n";
+constexpr std::string_view kWhiteSpace = " \t\r\n\f\v";
+
+// A marker may arrive split over two reads: this many characters at the end
+// may be its beginning.
+constexpr size_t kMarkerTail = kFrameStart.size() - 1;
+
+std::string_view TrimWhiteSpace(std::string_view text) {
+  const size_t first = text.find_first_not_of(kWhiteSpace);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
+}
+
+}  // namespace
+
+CommandBuffer::CommandBuffer() { text_.reserve(kCommandBufferSize); }
+
+size_t CommandBuffer::Room() const { return kCommandBufferSize - text_.size(); }
+
+size_t CommandBuffer::Append(std::string_view bytes) {
+  const size_t count = std::min(bytes.size(), Room());
+  text_.append(bytes.substr(0, count));
+  return count;
+}
+
+std::optional<std::string> CommandBuffer::TakeFrame() {
+  const size_t start = text_.find(kFrameStart);
+  if (start == std::string::npos) return std::nullopt;
+  const size_t bodyStart = start + kFrameStart.size();
+  const size_t end = text_.find(kFrameEnd, bodyStart);
+  if (end == std::string::npos) return std::nullopt;
+  std::string body(TrimWhiteSpace(std::string_view(text_).substr(bodyStart, end - bodyStart)));
+  text_.erase(0, end + kFrameEnd.size());
+  return body;
+}
+
+void CommandBuffer::DropJunk() {
+  size_t keepFrom = text_.find(kFrameStart);
+  if (keepFrom == std::string::npos) keepFrom = text_.size() - std::min(text_.size(), kMarkerTail);
+  text_.erase(0, keepFrom);
+  // A frame that fills the buffer can never be completed.
+  if (text_.size() == kCommandBufferSize) text_.erase(0, text_.size() - kMarkerTail);
+}
+
+std::string FrameReply(std::string_view result) {
+  const size_t room = kCommandBufferSize - kFrameStart.size() - kReplyEnd.size();
+  std::string reply(kFrameStart);
+  reply.append(result.substr(0, room));
+  reply.append(kReplyEnd);
+  return reply;
+}
+
+}  // namespace vx

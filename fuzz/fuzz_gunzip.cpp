@@ -1,0 +1,10 @@
+// libFuzzer target: see GunzipBytes in fuzz/HostFuzzEntries.h.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/HostFuzzEntries.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (!vx::fuzz::GunzipBytes(data, size)) __builtin_trap();
+  return 0;
+}

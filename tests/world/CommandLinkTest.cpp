@@ -1,0 +1,295 @@
+// The remote command link over loopback: a controller connects, sends
+// request frames and reads the exact replies.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "engine/scene/SceneInputStream.h"
+#include "engine/scene/SceneReader.h"
+#include "engine/world/EngineInstance.h"
+#include "engine/world/NetworkSettings.h"
+#include "engine/world/RemoteCommands.h"
+#include "engine/world/WorldLimits.h"
+#include "platform/Clock.h"
+#include "platform/Window.h"
+#include "tests/world/LinkController.h"
+
+namespace vx {
+namespace {
+
+using test::LinkController;
+
+constexpr const char* kWorldA =
+    "#VRML V2.0 utf8\n"
+    "DEF Box Transform { translation 1 2 3 }\n"
+    "DEF Group Group { children DEF Inner Group { } }\n";
+constexpr const char* kWorldB =
+    "#VRML V2.0 utf8\n"
+    "DEF Box Transform { }\n";
+
+class CommandLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(RegisterChannelWindowClasses());
+    AddWorld("a.wrl", "http://example.test/w/a.wrl", kWorldA);
+    AddWorld("b.wrl", "http://example.test/w/b.wrl", kWorldB);
+  }
+  void TearDown() override {
+    instance_.commandLink.reset();
+    UnregisterChannelWindowClasses();
+  }
+
+  void AddWorld(const std::string& name, const std::string& url, const char* text) {
+    SceneHandle* scene = instance_.AddScene();
+    scene->world = std::make_unique<CBrowser>();
+    auto stream = CSceneInputStream::FromText(text);
+    stream.PadBrackets();
+    CSceneReader reader(stream);
+    ASSERT_TRUE(reader.ReadScene(&scene->world->GetScene()));
+    scene->name = name;
+    scene->url = url;
+  }
+
+  void StartLink(int32_t idleSeconds = kCommandLinkIdleSeconds) {
+    instance_.commandLink = std::make_unique<CCommandLink>(CommandLinkSettings{"127.0.0.1", 0, idleSeconds});
+    port_ = instance_.commandLink->Port();
+    ASSERT_NE(port_, 0);
+  }
+
+  void ConnectController(LinkController& controller) { ASSERT_TRUE(controller.Connect(port_)); }
+
+  // Pumps until the controller holds `replies` complete replies; returns
+  // them and forgets them.
+  std::string AwaitReplies(LinkController& controller, size_t replies = 1) {
+    EXPECT_TRUE(test::PumpUntil([&] { AnswerRemoteCommands(instance_); controller.Read(); },
+                                [&] { return controller.Replies() >= replies; }));
+    return controller.TakeReceived();
+  }
+
+  std::string Exchange(LinkController& controller, const std::string& request, size_t replies = 1) {
+    controller.Send(request);
+    return AwaitReplies(controller, replies);
+  }
+
+  // Pumps until the link holds the text in its buffer.
+  void AwaitBuffered(std::string_view text) {
+    EXPECT_TRUE(test::PumpUntil([&] { AnswerRemoteCommands(instance_); },
+                                [&] { return instance_.commands.Text().find(text) != std::string_view::npos; }));
+  }
+
+  EngineInstance instance_;
+  uint16_t port_ = 0;
+};
+
+TEST_F(CommandLinkTest, AnswersTheFiveCommandsWithTheirExactReplies) {
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+
+  EXPECT_EQ(Exchange(controller, "RBOM  GetSceneList \t REOM"), "RBOMa.wrl,b.wrlREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOMGetSceneURL,b.wrlREOM"), "RBOMhttp://example.test/w/b.wrlREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Box translation REOM"), "RBOM1.00,2.00,3.00REOM\r\n");
+
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Box translation 4, 5.5, 6 REOM"), "RBOMOKREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty,a.wrl,Box,translation REOM"), "RBOM4.00,5.50,6.00REOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty b.wrl Box translation REOM"), "RBOM0.00,0.00,0.00REOM\r\n")
+      << "the other scene's Box is untouched";
+
+  EXPECT_EQ(Exchange(controller, "RBOM GenerateEvent a.wrl Box set_translation 7 8 9 REOM"), "RBOMOKREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Box translation REOM"), "RBOM7.00,8.00,9.00REOM\r\n");
+
+  EXPECT_EQ(Exchange(controller, "RBOM Hello REOM"), "RBOMError: Command Not RecognizedREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOMREOM"), "RBOMError: Command Not RecognizedREOM\r\n");
+}
+
+TEST_F(CommandLinkTest, NamesThatMatchNothingAreAnsweredAndTheConnectionStays) {
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+  for (const char* command : {"GetProperty", "SetProperty", "GenerateEvent"}) {
+    SCOPED_TRACE(command);
+    const std::string name(command);
+    EXPECT_EQ(Exchange(controller, "RBOM " + name + " c.wrl Box translation 1 1 1 REOM"),
+              "RBOMScene not foundREOM\r\n");
+    EXPECT_EQ(Exchange(controller, "RBOM " + name + " a.wrl Nobody translation 1 1 1 REOM"),
+              "RBOMNode not foundREOM\r\n");
+  }
+  EXPECT_EQ(Exchange(controller, "RBOM GetSceneURL c.wrl REOM"), "RBOMREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Box nothing REOM"),
+            "RBOMError - Can't get that propertyREOM\r\n");
+  EXPECT_FALSE(controller.Closed());
+}
+
+// A text the field's type does not take sets nothing and is not answered
+// "OK"; neither is a value for a field or eventIn that the node lacks.
+TEST_F(CommandLinkTest, AValueThatDoesNotParseIsNeitherSetNorAnsweredOk) {
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Box translation 1 1e999 1 REOM"),
+            "RBOMError: Value Not SetREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Box nothing 1 REOM"), "RBOMError: Value Not SetREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Group children 1,Nobody REOM"),
+            "RBOMError: Value Not SetREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GenerateEvent a.wrl Box set_translation 1 1e999 1 REOM"),
+            "RBOMError: Event Not SentREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GenerateEvent a.wrl Box set_nothing 1 REOM"),
+            "RBOMError: Event Not SentREOM\r\n");
+
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Box translation REOM"), "RBOM1.00,2.00,3.00REOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Group children REOM"), "RBOM1,InnerREOM\r\n");
+}
+
+// A node inside itself would send every later walk through the scene (a
+// search by name, a frame) round for ever.
+TEST_F(CommandLinkTest, ANodeValueThatWouldPutANodeInsideItselfIsRefused) {
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Group children 1,Group REOM"),
+            "RBOMError: Value Not SetREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Inner children 2,Box,Group REOM"),
+            "RBOMError: Value Not SetREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GenerateEvent a.wrl Inner addChildren 1,Group REOM"),
+            "RBOMError: Event Not SentREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Inner children REOM"), "RBOM0REOM\r\n");
+
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Inner children 1,Box REOM"), "RBOMOKREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Nobody translation REOM"), "RBOMNode not foundREOM\r\n")
+      << "a search through the whole scene still ends";
+}
+
+// A value longer than a reply may be is cut, so that the framed reply fills
+// the buffer's size exactly and no more.
+TEST_F(CommandLinkTest, ALongValueIsCutToTheReplysSize) {
+  std::string keys;
+  for (int i = 0; i < 3000; ++i) keys += "0.5 ";
+  AddWorld("c.wrl", "c.wrl", ("#VRML V2.0 utf8\nDEF Curve ScalarInterpolator { key [ " + keys + "] }\n").c_str());
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+  const std::string reply = Exchange(controller, "RBOM GetProperty c.wrl Curve key REOM");
+  EXPECT_EQ(reply.size(), kCommandBufferSize);
+  EXPECT_EQ(reply.substr(0, 15), "RBOM3000,0.500,");
+  EXPECT_EQ(reply.substr(reply.size() - 6), "REOM\r\n");
+}
+
+TEST_F(CommandLinkTest, FramesAreCutFromTheStreamWhereverItsReadsEnd) {
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+
+  EXPECT_EQ(Exchange(controller, "noise RBOM GetSceneList REOM RBOM GetSceneURL a.wrl REOM", 2),
+            "RBOMa.wrl,b.wrlREOM\r\nRBOMhttp://example.test/w/a.wrlREOM\r\n");
+
+  controller.Send("RBOM GetSceneURL b.w");
+  AwaitBuffered("b.w");
+  controller.Read();
+  EXPECT_EQ(controller.Received(), "") << "no reply before the frame is complete";
+  controller.Send("rl RE");
+  AwaitBuffered("rl RE");
+  controller.Read();
+  EXPECT_EQ(controller.Received(), "");
+  controller.Send("OM");
+  EXPECT_EQ(AwaitReplies(controller), "RBOMhttp://example.test/w/b.wrlREOM\r\n");
+}
+
+// A controller cannot jam the link: text that can never be part of a frame
+// is dropped, however much of it comes.
+TEST_F(CommandLinkTest, JunkBeyondTheBufferIsDroppedAndLaterFramesAreAnswered) {
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+  EXPECT_EQ(Exchange(controller, std::string(kCommandBufferSize + 1000, 'x') + "RBOM GetSceneList REOM"),
+            "RBOMa.wrl,b.wrlREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM" + std::string(3 * kCommandBufferSize, 'y') + " RBOM GetSceneList REOM"),
+            "RBOMa.wrl,b.wrlREOM\r\n")
+      << "a frame too long for the buffer is given up";
+  // A start marker split between two reads still opens a frame.
+  controller.Send(std::string(100, 'z') + "RB");
+  AwaitBuffered("zRB");
+  EXPECT_EQ(Exchange(controller, "OM GetSceneList REOM"), "RBOMa.wrl,b.wrlREOM\r\n");
+}
+
+// One controller at a time: the next one gets in once the first has been
+// silent for the idle time, and starts with an empty buffer, although both
+// come from the same address.
+TEST_F(CommandLinkTest, ASecondControllerIsServedOnceTheFirstHasGoneIdle) {
+  ManualClock clock;
+  constexpr int32_t kIdleSeconds = 5;
+  StartLink(kIdleSeconds);
+  LinkController first;
+  ConnectController(first);
+  EXPECT_EQ(Exchange(first, "RBOM GetSceneList REOM"), "RBOMa.wrl,b.wrlREOM\r\n");
+  first.Send("RBOM GetSce");
+  AwaitBuffered("GetSce");
+
+  LinkController second;
+  EXPECT_FALSE(second.Connect(port_)) << "the link serves one controller at a time";
+
+  clock.Advance(kIdleSeconds * 1000 - 1);
+  AnswerRemoteCommands(instance_);
+  EXPECT_FALSE(second.Connect(port_));
+  clock.Advance(1);
+  EXPECT_TRUE(test::PumpUntil([&] { AnswerRemoteCommands(instance_); }, [&] { return second.Connect(port_); }));
+  EXPECT_TRUE(test::PumpUntil([&] { first.Read(); }, [&] { return first.Closed(); }));
+
+  EXPECT_EQ(Exchange(second, "RBOM GetSceneURL a.wrl REOM"), "RBOMhttp://example.test/w/a.wrlREOM\r\n");
+}
+
+TEST_F(CommandLinkTest, AControllerThatHangsUpIsFollowedByTheNextOnTheSamePort) {
+  StartLink();
+  {
+    LinkController first;
+    ConnectController(first);
+    first.Send("RBOM GetSceneURL a");
+    AwaitBuffered("GetSceneURL a");
+  }
+  LinkController second;
+  EXPECT_TRUE(test::PumpUntil([&] { AnswerRemoteCommands(instance_); }, [&] { return second.Connect(port_); }));
+  EXPECT_EQ(Exchange(second, ".wrl REOM RBOM GetSceneURL b.wrl REOM"), "RBOMhttp://example.test/w/b.wrlREOM\r\n")
+      << "nothing of the first controller's text is left";
+}
+
+TEST_F(CommandLinkTest, ListensOnTheLoopbackAddressByDefault) {
+  CommandLinkSettings settings = DefaultCommandLinkSettings();
+  EXPECT_EQ(settings.listenAddress, kDefaultListenAddress);
+  settings.port = 0;
+  CCommandLink link(settings);
+  ASSERT_NE(link.Port(), 0);
+  const std::vector<test::ListeningSocket> sockets = test::ListeningSockets();
+  EXPECT_NE(std::find(sockets.begin(), sockets.end(), test::ListeningSocket{"127.0.0.1", link.Port()}), sockets.end());
+  EXPECT_TRUE(IsWindowClassRegistered(kListenWindowClass));
+}
+
+TEST(CommandLinkDefaults, EnvironmentMovesTheServicesAndBadValuesKeepTheProductDefaults) {
+  const NetworkSettings product = NetworkSettingsFrom([](const char*) -> const char* { return nullptr; });
+  EXPECT_EQ(product.listenAddress, "127.0.0.1");
+  EXPECT_EQ(product.commandPort, 7325);
+  EXPECT_EQ(product.chatPort, 6667);
+
+  const NetworkSettings moved = NetworkSettingsFrom([](const char* name) -> const char* {
+    const std::string_view variable(name);
+    if (variable == "VANTESSEL_LISTEN_ADDRESS") return "127.0.0.2";
+    if (variable == "VANTESSEL_COMMAND_PORT") return "0";
+    return "16667";
+  });
+  EXPECT_EQ(moved.listenAddress, "127.0.0.2");
+  EXPECT_EQ(moved.commandPort, 0);
+  EXPECT_EQ(moved.chatPort, 16667);
+
+  for (const char* bad : {"", "70000", "12ab", "-1", " 80"}) {
+    static const char* current = nullptr;
+    current = bad;
+    const NetworkSettings settings = NetworkSettingsFrom([](const char* name) -> const char* {
+      return std::string_view(name) == "VANTESSEL_LISTEN_ADDRESS" ? "" : current;
+    });
+    EXPECT_EQ(settings.commandPort, 7325) << '"' << bad << '"';
+    EXPECT_EQ(settings.listenAddress, "127.0.0.1");
+  }
+}
+
+}  // namespace
+}  // namespace vx
