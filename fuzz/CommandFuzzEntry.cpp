@@ -28,7 +28,7 @@ void AddScene(EngineInstance& instance) {
   auto stream = CSceneInputStream::FromText(kWorld);
   stream.PadBrackets();
   CSceneReader reader(stream);
-  (void)reader.ReadScene(scene->world.get());
+  (void)reader.ReadScene(&scene->world->GetScene());
   scene->name = "fuzz.wrl";
   scene->url = "http://example.test/fuzz.wrl";
 }

@@ -35,9 +35,9 @@ void ReadSceneBytes(const uint8_t* data, size_t size) {
   stream.PadBrackets();
   CBrowser world;
   CSceneReader reader(stream);
-  (void)reader.ReadScene(&world);
-  for (int i = 0; i < world.GetProtoCount(); ++i) {
-    const std::string& body = world.GetProto(i)->GetBodyFilePath();
+  (void)reader.ReadScene(&world.GetScene());
+  for (int i = 0; i < world.GetScene().GetProtoCount(); ++i) {
+    const std::string& body = world.GetScene().GetProto(i)->GetBodyFilePath();
     if (!body.empty()) std::remove(body.c_str());
   }
   SetDownloadService(nullptr);

@@ -91,7 +91,7 @@ void BM_ParseIndexedFaceSetWorld(benchmark::State& state) {
     stream.PadBrackets();
     CBrowser browser;
     CSceneReader reader(stream, classes);
-    if (!reader.ReadScene(&browser)) {
+    if (!reader.ReadScene(&browser.GetScene())) {
       state.SkipWithError(reader.GetMessage().c_str());
       return;
     }

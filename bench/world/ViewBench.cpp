@@ -58,7 +58,7 @@ void BM_TickView(benchmark::State& state) {
   CSceneInputStream stream = CSceneInputStream::FromText(GridWorld());
   stream.PadBrackets();
   CSceneReader reader(stream);
-  if (!reader.ReadScene(&world)) {
+  if (!reader.ReadScene(&world.GetScene())) {
     state.SkipWithError(reader.GetMessage().c_str());
     return;
   }

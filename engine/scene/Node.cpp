@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/world/Browser.h"
+#include "engine/scene/Scene.h"
 #include "platform/Path.h"
 
 namespace vx {
@@ -109,6 +109,8 @@ void CNode::Release() {
 
 CNode::~CNode() = default;
 
+CBrowser* CNode::GetWorld() const { return scene_ ? scene_->GetWorld() : nullptr; }
+
 void CNode::RegisterFields(const FieldTable& table) {
   table_ = &table;
   for (size_t i = 0; i < table.fields.size(); ++i) {
@@ -170,8 +172,8 @@ int CNode::ResolveUrl(std::string_view url, std::string& out) const {
     // An absolute local path, as the writer gives resolved URLs back.
     out.assign(url);
   } else {
-    const std::string base = world_ ? world_->GetWorldUrl() : std::string();
-    const std::string directory = world_ ? world_->GetWorldDirectory() : std::string();
+    const std::string base = scene_ ? scene_->GetWorldUrl() : std::string();
+    const std::string directory = scene_ ? scene_->GetWorldDirectory() : std::string();
     out = base + std::string(url);
     if (!directory.empty()) {
       std::string local = path::ToNativeSeparators(directory + std::string(url));

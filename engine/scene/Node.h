@@ -39,6 +39,7 @@ namespace vx {
 
 class CBrowser;
 class CNode;
+class CScene;
 class CViewContext;
 
 enum class RenderPass : int32_t { Frame = 0, Activate = 1, Deactivate = 2 };
@@ -225,8 +226,12 @@ class CNode {
   // ---- Members other parts read and write ----
   const std::string& GetDefName() const { return defName_; }
   void SetDefName(std::string_view name);
-  CBrowser* GetWorld() const { return world_; }
-  void SetWorld(CBrowser* world) { world_ = world; }
+  // The scene the node was made for (not owned; null for a node made
+  // outside any scene).
+  CScene* GetScene() const { return scene_; }
+  void SetScene(CScene* scene) { scene_ = scene; }
+  // The world that runs the node's scene; null when there is none.
+  CBrowser* GetWorld() const;
   bool IsDirty() const { return dirty_ != 0; }
   bool GetWrittenMark() const { return writtenMark_; }
   void SetWrittenMark(bool written) { writtenMark_ = written; }
@@ -261,7 +266,7 @@ class CNode {
   void Deliver(FieldKind kind, int index, const void* value);
 
   std::string defName_;
-  CBrowser* world_ = nullptr;
+  CScene* scene_ = nullptr;
   const FieldTable* table_ = nullptr;
   std::vector<std::vector<RouteTarget>> fieldRoutes_;
   std::vector<std::vector<RouteTarget>> eventOutRoutes_;

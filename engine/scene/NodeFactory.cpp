@@ -1,13 +1,13 @@
 #include "engine/scene/NodeFactory.h"
 
 #include "engine/scene/ProtoInstanceNode.h"
-#include "engine/world/Browser.h"
+#include "engine/scene/Scene.h"
 
 namespace vx {
 namespace {
 
 CProtoDeclaration* FindDeclaration(std::string_view typeName, const NodeCreation& creation) {
-  const CBrowser* scope = creation.declarations ? creation.declarations : creation.world;
+  const CScene* scope = creation.declarations ? creation.declarations : creation.scene;
   return scope ? scope->FindProto(typeName) : nullptr;
 }
 
@@ -34,7 +34,7 @@ CNodeRef NodeFactory(std::string_view typeName, const NodeCreation& creation, co
     node = MakeNode<CProtoInstanceNode>(*declaration, &classes);
   }
   if (!node) return node;
-  node->SetWorld(creation.world);
+  node->SetScene(creation.scene);
   // A PROTO instance is activated at once, which lets it read its body.
   if (node->GetTypeId() == NodeTypeProtoInstance) node->Traverse(RenderPass::Activate, nullptr);
   return node;

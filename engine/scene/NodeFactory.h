@@ -21,16 +21,16 @@
 
 namespace vx {
 
-class CBrowser;
+class CScene;
 
 // What a creation function may consult.
 struct NodeCreation {
-  CBrowser* world = nullptr;
+  CScene* scene = nullptr;
   // The Vista prototype version in force for the file being read (1.0, or
   // 1.5 once the file declared the version-1.5 prototype).
   float vistaVersion = 1.0f;
-  // Where PROTO names are looked up (the file being read); world when null.
-  const CBrowser* declarations = nullptr;
+  // Where PROTO names are looked up (the file being read); scene when null.
+  const CScene* declarations = nullptr;
 };
 
 using NodeCreateFn = CNodeRef (*)(const NodeCreation& creation);
@@ -70,7 +70,7 @@ const NodeClassTable& StandardNodeClasses();
 // benchmarks add stand-in classes this way).
 NodeClassTable MakeNodeClassTable(std::span<const NodeRegistration> extra);
 
-// A new node of the type, belonging to the world; a name that is no class is
+// A new node of the type, belonging to the scene; a name that is no class is
 // looked up among the PROTO declarations, and the instance reads its body with
 // the same classes. Null for an unknown name.
 CNodeRef NodeFactory(std::string_view typeName, const NodeCreation& creation,

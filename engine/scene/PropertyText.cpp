@@ -8,7 +8,7 @@
 
 #include "engine/scene/SceneLimits.h"
 #include "engine/scene/SceneWriter.h"
-#include "engine/world/Browser.h"
+#include "engine/scene/Scene.h"
 #include "platform/Numbers.h"
 
 namespace vx {
@@ -122,13 +122,13 @@ bool ReadElement(WordReader& words, FieldType type, void* value) {
 }
 
 struct NodeContext {
-  CBrowser* world;
+  CScene* scene;
   CViewContext* view;
   const NodeClassTable& classes;
 };
 
 CNodeRef MakeNodeOfType(std::string_view typeName, const NodeContext& context) {
-  return NodeFactory(typeName, NodeCreation{context.world}, context.classes);
+  return NodeFactory(typeName, NodeCreation{context.scene}, context.classes);
 }
 
 // One MFNode word: a DEF name of the world, or "name:Type" for a new node.
@@ -138,8 +138,8 @@ int16_t ReadNodeWord(std::string_view word, CNodeRef& out, const NodeContext& co
   if (split.separated) {
     out = MakeNodeOfType(split.rest, context);
     if (out) out->SetDefName(split.name);
-  } else if (context.world) {
-    out.SetNode(context.world->FindNode(split.name));
+  } else if (context.scene) {
+    out.SetNode(context.scene->FindNode(split.name));
   }
   if (!out) return kPropertyTextNodeNotFound;
   out->Traverse(RenderPass::Activate, context.view);
@@ -209,14 +209,14 @@ bool FieldValueToText(const void* value, FieldType type, char* out, size_t size)
   return length == text->size();
 }
 
-int16_t SetFieldValueFromText(const char* text, FieldType type, void** outValue, CBrowser* world, CViewContext* view,
+int16_t SetFieldValueFromText(const char* text, FieldType type, void** outValue, CScene* scene, CViewContext* view,
                               const NodeClassTable& classes) {
   *outValue = nullptr;
   if (!IsValidFieldType(type) || type == FieldTypeSFImage) return kPropertyTextOk;
   void* block = std::malloc(FieldValueSize(type));
   if (!block) return kPropertyTextRefused;
   InitFieldValue(type, block);
-  const int16_t result = ReadValue(text ? text : "", type, block, NodeContext{world, view, classes});
+  const int16_t result = ReadValue(text ? text : "", type, block, NodeContext{scene, view, classes});
   if (result == kPropertyTextRefused) {
     FreeValueBlock(type, block);
     return result;

@@ -23,7 +23,7 @@
 
 namespace vx {
 
-class CBrowser;
+class CScene;
 class CViewContext;
 
 // Results of SetFieldValueFromText.
@@ -44,10 +44,10 @@ std::optional<std::string> FieldValueToText(const void* value, FieldType type);
 // malloc, whose address goes to *outValue (null when nothing is made: SFImage,
 // codes without a value, refused text). The caller frees it with
 // FreeValueBlock, or a host that holds no nodes in it with free. MFNode words
-// are DEF names of the world's nodes, or "name:Type" (or "name.Type") for a
+// are DEF names of the scene's nodes, or "name:Type" (or "name.Type") for a
 // new node of that type named name; every element node is activated with the
 // view. SFNode text is the type name of a new node.
-[[nodiscard]] int16_t SetFieldValueFromText(const char* text, FieldType type, void** outValue, CBrowser* world,
+[[nodiscard]] int16_t SetFieldValueFromText(const char* text, FieldType type, void** outValue, CScene* scene,
                                             CViewContext* view,
                                             const NodeClassTable& classes = StandardNodeClasses());
 void FreeValueBlock(FieldType type, void* block);

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "engine/scene/NodeFactory.h"
+#include "engine/scene/Scene.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/nodes/GroupNode.h"
-#include "engine/world/Browser.h"
 
 namespace vx {
 namespace {
@@ -128,23 +128,25 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(const std::st
   stream.LoadIntoMemory();
   stream.PadBrackets();
 
-  auto body = std::make_unique<CBrowser>();
-  if (CBrowser* world = GetWorld()) {
-    body->SetWorldUrl(world->GetWorldUrl());
-    body->SetWorldDirectory(world->GetWorldDirectory());
+  // The body runs on the world of the instance.
+  auto body = std::make_unique<CScene>(GetWorld());
+  if (const CScene* scene = GetScene()) {
+    body->SetWorldUrl(scene->GetWorldUrl());
+    body->SetWorldDirectory(scene->GetWorldDirectory());
   }
-  // Declarations visible where this one was declared are visible in its body.
-  body->SetEnclosingWorld(GetDeclaration()->GetWorld());
+  // Declarations visible where this one was declared are visible in its body;
+  // the link lasts only for the read, as the declaring scene may go first.
+  body->SetEnclosingScene(GetDeclaration()->GetScene());
   CSceneReader reader(stream, classes_ ? *classes_ : StandardNodeClasses());
-  reader.SetFactoryWorld(GetWorld());
+  reader.SetFactoryScene(GetScene());
   reader.SetIsHandler(&CProtoInstanceNode::ConnectIs, this);
   const bool read = reader.ReadScene(body.get());
-  body->SetEnclosingWorld(nullptr);
+  body->SetEnclosingScene(nullptr);
   if (!read) {
     message = reader.GetMessage();
     return InstantiateBadBody;
   }
-  // The reader has wired the body's own ROUTEs; ROUTEs of the enclosing world
+  // The reader has wired the body's own ROUTEs; ROUTEs of the enclosing scene
   // reach this node itself, whose interface exists from construction.
   body_ = std::move(body);
   return InstantiateDone;

@@ -19,7 +19,7 @@
 
 namespace vx {
 
-class CBrowser;
+class CScene;
 class NodeClassTable;
 struct IsRecord;
 
@@ -61,7 +61,7 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   bool IsRefused() const { return refused_; }
   // Why instantiation last failed; empty when it did not.
   const std::string& GetMessage() const { return message_; }
-  CBrowser* GetBody() const { return body_.get(); }
+  CScene* GetBody() const { return body_.get(); }
   CProtoDeclaration* GetDeclaration() const { return static_cast<CProtoDeclaration*>(declaration_.GetNode()); }
 
   // Three placeholder fields precede the interface, which starts at field 3.
@@ -85,7 +85,7 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
 
   CNodeRef declaration_;
   const NodeClassTable* classes_;
-  std::unique_ptr<CBrowser> body_;
+  std::unique_ptr<CScene> body_;
   std::string message_;
   bool refused_ = false;
 };

@@ -27,6 +27,9 @@ inline constexpr size_t kMaxRouteNameLength = 63;
 // Each half of a deferred ROUTE, "node.event" (64-byte slots).
 inline constexpr size_t kMaxRouteTextLength = 63;
 
+// Deferred ROUTE records a scene starts with room for (the list grows).
+inline constexpr int kInitialPendingRoutes = 32;
+
 // Names declared at run time (Script, PROTO interfaces; 32-byte slots).
 inline constexpr size_t kMaxDeclaredNameLength = 31;
 

@@ -12,8 +12,8 @@
 
 #include "engine/hostlink/DownloadService.h"
 #include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/Scene.h"
 #include "engine/scene/nodes/GroupNode.h"
-#include "engine/world/Browser.h"
 #include "platform/Numbers.h"
 
 namespace vx {
@@ -98,10 +98,10 @@ void CSceneReader::SetMessage(const char* format, ...) {
 
 // ---- Statements ----
 
-bool CSceneReader::ReadScene(CBrowser* world) {
+bool CSceneReader::ReadScene(CScene* scene) {
   SetMessage("No scene object.");
-  world_ = world;
-  if (!world) return false;
+  scene_ = scene;
+  if (!scene) return false;
 
   SetMessage("This is not a VRML 2.0 file.");
   const size_t start = stream_.Tell();
@@ -114,8 +114,7 @@ bool CSceneReader::ReadScene(CBrowser* world) {
   }
   SkipComment();
 
-  vistaBound_ = false;
-  backgroundBound_ = false;
+  boundTypes_.clear();
   defTable_.clear();
   firstDef_.clear();
   SetMessage("Unknown error.");
@@ -125,8 +124,7 @@ bool CSceneReader::ReadScene(CBrowser* world) {
     if (!stream_.ReadWord(word_, kStatementWord) || word_ == "#EOF") break;
     if (!ReadStatement(word_, statement)) return false;
   }
-  world_->ResolvePendingRoutes();
-  world_->ResetClock();
+  scene_->ResolvePendingRoutes();
   return true;
 }
 
@@ -141,7 +139,7 @@ bool CSceneReader::ReadStatement(const std::string& word, size_t start) {
   CNodeRef node;
   if (!ParseNode(node)) return false;
   MFNode added{1, &node};
-  world_->GetRoot()->ReceiveEvent("addChildren", &added);
+  scene_->GetRoot()->ReceiveEvent("addChildren", &added);
   return true;
 }
 
@@ -209,7 +207,7 @@ bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
   SetMessage("Expected '{' in %s node.", typeName.c_str());
   if (brace != '{') return false;
 
-  const NodeCreation creation{factoryWorld_ ? factoryWorld_ : world_, vistaVersion_, world_};
+  const NodeCreation creation{factoryScene_ ? factoryScene_ : scene_, vistaVersion_, scene_};
   CNodeRef node = NodeFactory(typeName, creation, classes_);
   if (!node) {
     SetMessage("Unknown node type '%s'.", typeName.c_str());
@@ -304,19 +302,22 @@ bool CSceneReader::ApplyIsRule(CNode* node, const std::string& member, size_t af
 void CSceneReader::BindIfFirst(CNode* node) {
   // Field values read outside a scene (an external PROTO's defaults) bind
   // nothing.
-  if (!world_ || !bindsFirstNodes_) return;
-  bool bind = false;
-  switch (node->GetTypeId()) {
-    case NodeTypeNavigationInfo: bind = !world_->GetNavigationInfo(); break;
-    case NodeTypeDisplay: bind = !world_->GetDisplay(); break;
-    case NodeTypeViewpoint: bind = !world_->GetViewpoint(); break;
-    case NodeTypeFog: bind = !world_->GetFog(); break;
-    case NodeTypeVista: bind = !std::exchange(vistaBound_, true); break;
-    case NodeTypeBackground: bind = !std::exchange(backgroundBound_, true); break;
-    default: break;
+  if (!scene_ || !bindsFirstNodes_) return;
+  switch (const NodeTypeId type = node->GetTypeId()) {
+    case NodeTypeNavigationInfo:
+    case NodeTypeDisplay:
+    case NodeTypeViewpoint:
+    case NodeTypeFog:
+    case NodeTypeVista:
+    case NodeTypeBackground:
+      if (std::find(boundTypes_.begin(), boundTypes_.end(), type) != boundTypes_.end()) return;
+      boundTypes_.push_back(type);
+      break;
+    default:
+      return;
   }
   const int16_t on = 1;
-  if (bind) node->ReceiveEvent("set_bind", &on);
+  node->ReceiveEvent("set_bind", &on);
 }
 
 bool CSceneReader::RouteParser() {
@@ -326,7 +327,7 @@ bool CSceneReader::RouteParser() {
       !stream_.ReadWord(to, kNodeWord) || to != "TO" || !stream_.ReadWord(target, kNodeWord)) {
     return false;
   }
-  world_->AddPendingRoute(PendingRoute::Make(source, target));
+  scene_->AddPendingRoute(PendingRoute::Make(source, target));
   return true;
 }
 
@@ -343,7 +344,7 @@ bool CSceneReader::ProtoParser(bool isExtern) {
       std::end(kExtensionProtoNames)) {
     return ReadExtensionProto(name);
   }
-  CProtoDeclaration* declaration = world_->CreateProto(name, isExtern);
+  CProtoDeclaration* declaration = scene_->CreateProto(name, isExtern);
   SetMessage("Error parsing Proto node.");
   if (!declaration) return false;
   if (!ReadProtoInterface(declaration, !isExtern)) return false;

@@ -1,12 +1,12 @@
-// Reads the text of a VRML 2.0 file into the nodes of a world.
+// Reads the text of a VRML 2.0 file into the nodes of a scene.
 //
 // ReadScene checks the header, reads statements to the end (nodes, DEF/USE,
 // ROUTE, PROTO and EXTERNPROTO), makes each node through the node factory,
-// reads its field values, adds every top-level node to the world's root and
+// reads its field values, adds every top-level node to the scene's root and
 // wires the ROUTEs once the whole file is read. It binds the first
 // NavigationInfo, Display, Viewpoint, Fog, Vista and Background it reads. On
 // failure it returns false and GetMessage says why; the nodes read before the
-// failure stay in the world.
+// failure stay in the scene.
 //
 // The same reader serves scene files, Inline bodies, PROTO bodies (with an
 // IS handler installed by the PROTO instance) and external PROTO interfaces.
@@ -23,7 +23,7 @@
 
 namespace vx {
 
-class CBrowser;
+class CScene;
 
 // What a PROTO body's reader hands to the instance for each "member IS name".
 struct IsRecord {
@@ -53,12 +53,12 @@ class CSceneReader {
   CSceneReader(const CSceneReader&) = delete;
   CSceneReader& operator=(const CSceneReader&) = delete;
 
-  [[nodiscard]] bool ReadScene(CBrowser* world);
+  [[nodiscard]] bool ReadScene(CScene* scene);
   const std::string& GetMessage() const { return message_; }
 
-  // Nodes are made for this world instead of the reader's (a PROTO instance
-  // makes its body's nodes for itself).
-  void SetFactoryWorld(CBrowser* world) { factoryWorld_ = world; }
+  // Nodes are made for this scene instead of the reader's (a PROTO instance
+  // makes its body's nodes for its own scene).
+  void SetFactoryScene(CScene* scene) { factoryScene_ = scene; }
   // Whether the first bindable node of each kind read is bound (on by
   // default); an Inline's file binds none, its bindable nodes wait for a
   // set_bind.
@@ -119,8 +119,8 @@ class CSceneReader {
 
   CSceneInputStream& stream_;
   const NodeClassTable& classes_;
-  CBrowser* world_ = nullptr;
-  CBrowser* factoryWorld_ = nullptr;
+  CScene* scene_ = nullptr;
+  CScene* factoryScene_ = nullptr;
   std::string message_;
   std::vector<CNodeRef> defTable_;
   std::unordered_map<std::string, size_t> firstDef_;
@@ -128,8 +128,8 @@ class CSceneReader {
   std::string word_;
   std::vector<unsigned char> scratch_;
   float vistaVersion_ = kVistaVersionLegacy;
-  bool vistaBound_ = false;
-  bool backgroundBound_ = false;
+  // The bindable types whose first node this read has bound.
+  std::vector<NodeTypeId> boundTypes_;
   bool bindsFirstNodes_ = true;
   IsHandler isHandler_ = nullptr;
   void* isContext_ = nullptr;

@@ -10,7 +10,7 @@
 #include "engine/scene/RuntimeFieldNode.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/nodes/GroupNode.h"
-#include "engine/world/Browser.h"
+#include "engine/scene/Scene.h"
 #include "platform/Numbers.h"
 
 namespace vx {
@@ -124,7 +124,7 @@ void AppendImageText(std::string& out, const SFImage& image) {
   }
 }
 
-void CSceneWriter::WriteScene(CBrowser* world, bool resolveUrls, const char* comment) {
+void CSceneWriter::WriteScene(CScene* scene, bool resolveUrls, const char* comment) {
   text_.clear();
   reached_.clear();
   firstOwners_.clear();
@@ -134,12 +134,12 @@ void CSceneWriter::WriteScene(CBrowser* world, bool resolveUrls, const char* com
   searched_.clear();
   planned_.clear();
   declarationsBefore_.clear();
-  if (!world) return;
+  if (!scene) return;
   resolveUrls_ = resolveUrls;
 
   text_ += "#VRML V2.0 utf8\n";
   if (comment) text_ += FormatString("\n# %s\n", comment);
-  const MFNode& children = world->GetRoot()->children;
+  const MFNode& children = scene->GetRoot()->children;
   declarationsBefore_.assign(children.Span().size(), {});
   for (size_t i = 0; i < children.Span().size(); ++i) {
     CNode* child = children.Span()[i].GetNode();
@@ -157,7 +157,7 @@ void CSceneWriter::WriteScene(CBrowser* world, bool resolveUrls, const char* com
     WriteNode(children.Span()[i], true);
   }
   text_ += "\n\n";
-  for (const PendingRoute& route : world->GetPendingRoutes()) {
+  for (const PendingRoute& route : scene->GetPendingRoutes()) {
     text_ += FormatString("ROUTE %s TO %s\n", route.source.data(), route.target.data());
   }
 }
@@ -183,7 +183,7 @@ void CSceneWriter::PlanDeclarations(CNode* node, std::vector<CProtoDeclaration*>
 void CSceneWriter::PlanDeclaration(CProtoDeclaration* declaration, std::vector<CProtoDeclaration*>& out) {
   if (!declaration || !planned_.insert(declaration).second) return;
   std::string body;
-  const CBrowser* scope = declaration->GetWorld();
+  const CScene* scope = declaration->GetScene();
   if (scope && !declaration->IsExtern() && declaration->ReadBodyText(body)) {
     for (const std::string& name : NodeTypeNamesIn(body)) PlanDeclaration(scope->FindProto(name), out);
   }

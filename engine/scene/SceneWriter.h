@@ -28,15 +28,15 @@
 
 namespace vx {
 
-class CBrowser;
 class CProtoDeclaration;
+class CScene;
 
 class CSceneWriter {
  public:
-  // The whole world into the writer's text (which it replaces); nothing at
-  // all for a null world. With resolveUrls, the strings of every field named
+  // The whole scene into the writer's text (which it replaces); nothing at
+  // all for a null scene. With resolveUrls, the strings of every field named
   // "url" (a Script's excepted) are written as completed URLs.
-  void WriteScene(CBrowser* world, bool resolveUrls, const char* comment = nullptr);
+  void WriteScene(CScene* scene, bool resolveUrls, const char* comment = nullptr);
   // One node and the nodes under it, at the current nesting.
   void WriteNode(const CNodeRef& node, bool onNewLine);
 

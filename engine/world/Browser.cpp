@@ -4,7 +4,6 @@
 #include <cmath>
 #include <utility>
 
-#include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/nodes/FogNode.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/ViewContext.h"
@@ -12,33 +11,6 @@
 
 namespace vx {
 namespace {
-
-constexpr std::string_view kRootName = "Vexlin_Scene_Root";
-
-// The text up to and including its last '/' or '\'; empty when there is
-// none. A separator at the very start counts only as the root of an
-// absolute local path ("/a.wrl" lies in "/").
-std::string UpToLastSeparator(std::string_view text) {
-  const size_t cut = text.find_last_of("/\\");
-  if (cut == std::string_view::npos || (cut == 0 && text[0] != '/')) return {};
-  return std::string(text.substr(0, std::min(cut + 1, kMaxPathLength)));
-}
-
-template <size_t N>
-void CopyCut(std::array<char, N>& slot, std::string_view text) {
-  slot.fill('\0');
-  text.copy(slot.data(), std::min(text.size(), N - 1));
-}
-
-// Splits "node.event" at its first '.'.
-bool SplitRouteText(const char* text, std::string_view& node, std::string_view& event) {
-  std::string_view whole(text);
-  const size_t dot = whole.find('.');
-  if (dot == std::string_view::npos) return false;
-  node = whole.substr(0, dot);
-  event = whole.substr(dot + 1);
-  return true;
-}
 
 // Whether a block described by part lies wholly in the frame's pixels, in
 // the frame's pixel form and row layout.
@@ -58,110 +30,18 @@ bool LiesInside(const PixelMap& part, const PixelMap& frame) {
 
 }  // namespace
 
-PendingRoute PendingRoute::Make(std::string_view source, std::string_view target) {
-  PendingRoute route;
-  CopyCut(route.source, source);
-  CopyCut(route.target, target);
-  return route;
-}
+CBrowser::CBrowser() { ResetClock(); }
 
-CBrowser::CBrowser() {
-  MakeRoot();
-  ResetFrameCounter();
-}
-
-CBrowser::~CBrowser() { DropScene(); }
-
-void CBrowser::MakeRoot() {
-  root_ = MakeNode<CGroupNode>();
-  root_->SetDefName(kRootName);
-  root_->SetWorld(this);
-}
-
-void CBrowser::DropScene() {
-  lookupCache_ = CNodeWeakRef();
-  pendingRoutes_.clear();
-  // The root goes before the declarations its PROTO instances were made from.
-  // Nodes that reach this world through its root (bindable nodes note the
-  // world of their view so) must not find it once it is let go.
-  if (root_) root_->SetWorld(nullptr);
-  root_.SetNode(nullptr);
-  // A declaration kept alive elsewhere must not reach back into this world.
-  for (CNodeRef& proto : protos_) proto->SetWorld(nullptr);
-  protos_.clear();
-}
+// The nodes go while the world they may reach back into is still whole.
+CBrowser::~CBrowser() { scene_.Drop(); }
 
 void CBrowser::ResetScene() {
-  DropScene();
-  MakeRoot();
-  pendingRoutes_.reserve(kInitialPendingRoutes);
-  worldUrl_.clear();
+  scene_.Reset();
   for (auto* stack : {&navigationInfos_, &displays_, &fogs_}) stack->clear();
   for (auto* stack : {&viewpoints_, &unboundViewpoints_, &legacyVistas_, &vistas_, &backgrounds_}) stack->clear();
   legacyVistaActive_ = vistaActive_ = backgroundActive_ = false;
   legacyPanorama_ = false;
   overlays_.clear();
-}
-
-// Local paths here are separated by '/', so unlike a Windows path a local
-// world's base URL is cut at '/' too, as an "http://" URL's is.
-void CBrowser::SetWorldUrl(std::string_view url) { worldUrl_ = UpToLastSeparator(url); }
-
-void CBrowser::SetWorldDirectory(std::string_view path) { worldDirectory_ = UpToLastSeparator(path); }
-
-CGroupNode* CBrowser::GetRoot() const { return static_cast<CGroupNode*>(root_.GetNode()); }
-
-void CBrowser::AddPendingRoute(const PendingRoute& route) { pendingRoutes_.push_back(route); }
-
-void CBrowser::ResolvePendingRoutes() {
-  for (const PendingRoute& route : pendingRoutes_) {
-    std::string_view sourceName, sourceEvent, targetName, targetEvent;
-    if (!SplitRouteText(route.source.data(), sourceName, sourceEvent) ||
-        !SplitRouteText(route.target.data(), targetName, targetEvent)) {
-      continue;
-    }
-    CNode* source = FindNode(sourceName);
-    CNodeRef target(FindNode(targetName));
-    if (source && target) (void)source->AddRoute(sourceEvent, targetEvent, target);
-  }
-}
-
-CNode* CBrowser::FindNode(std::string_view defName) {
-  CNode* cached = lookupCache_.Get();
-  if (cached && cached->GetDefName() == defName) return cached;
-  if (!root_) return nullptr;
-  CNode* found = root_->FindByDefName(defName);
-  if (found) lookupCache_ = CNodeWeakRef(found);
-  return found;
-}
-
-CProtoDeclaration* CBrowser::CreateProto(std::string_view name, bool isExtern) {
-  if (protos_.size() >= kMaxProtoDeclarations) return nullptr;
-  CNodeRef declaration = MakeNode<CProtoDeclaration>(isExtern);
-  auto* proto = static_cast<CProtoDeclaration*>(declaration.GetNode());
-  proto->SetName(name);
-  proto->SetWorld(this);
-  protos_.push_back(std::move(declaration));
-  return proto;
-}
-
-bool CBrowser::AddProto(CProtoDeclaration* declaration) {
-  if (!declaration || protos_.size() >= kMaxProtoDeclarations) return false;
-  protos_.emplace_back(declaration);
-  return true;
-}
-
-CProtoDeclaration* CBrowser::FindProto(std::string_view name) const {
-  for (const CNodeRef& ref : protos_) {
-    auto* proto = static_cast<CProtoDeclaration*>(ref.GetNode());
-    if (proto->GetName() == name) return proto;
-  }
-  return enclosing_ ? enclosing_->FindProto(name) : nullptr;
-}
-
-CProtoDeclaration* CBrowser::GetProto(int index) const {
-  if (index < 0 || static_cast<size_t>(index) >= protos_.size()) return nullptr;
-  return static_cast<CProtoDeclaration*>(protos_[static_cast<size_t>(index)].GetNode());
 }
 
 CNode* CBrowser::TopOf(const std::vector<CNodeRef>& stack) { return stack.empty() ? nullptr : stack.back().Resolve(); }
@@ -300,8 +180,8 @@ void CBrowser::RenderView(RenderPass pass, CViewContext* view) {
   view->AttachBrowser(this);
   if (pass == RenderPass::Frame) {
     RenderFrame(view);
-  } else if (root_) {
-    root_->Traverse(pass, view);
+  } else if (const CNodeRef& root = scene_.GetRootRef()) {
+    root->Traverse(pass, view);
   }
 }
 
@@ -317,7 +197,7 @@ void CBrowser::RenderFrame(CViewContext* view) {
   DrawBackground(view);
   SetCamera(view);
   ApplyFog(view);
-  if (root_) {
+  if (scene_.GetRootRef()) {
     if (display && view->GetStereoMode() != StereoMode::None) {
       DrawSceneInStereo(view, display.Get());
     } else {
@@ -381,7 +261,7 @@ void CBrowser::ApplyFog(CViewContext* view) {
 void CBrowser::DrawScene(CViewContext* view) {
   view->GetRenderTarget()->Clear(false, true);
   view->GetStage()->BeginFrame();
-  root_->Traverse(RenderPass::Frame, view);
+  scene_.GetRootRef()->Traverse(RenderPass::Frame, view);
 }
 
 void CBrowser::DrawSceneInStereo(CViewContext* view, CNode* display) {

@@ -1,13 +1,12 @@
-// The world object of one loaded scene: its root, the base URL and directory
-// that relative URLs resolve against, the ROUTEs that wait for their nodes
-// while a file is read, the DEF lookup, the PROTO declarations, the bind
-// stacks of the bindable nodes, the world clock and frame rate, the screen
-// overlays of the frame, and the frame that draws it all into a view.
+// The world runtime of one loaded scene: it owns the scene of its main file
+// and holds what a world on screen needs besides: the bind stacks of the
+// bindable nodes, the world clock and frame rate, the screen overlays of the
+// frame, and the frame that draws it all into a view.
 //
-// The body of every PROTO instance and every Inline has a world of its own, so
-// a node's GetWorld() is not always the world on screen. Per-frame services
-// (overlays, the frame rate, the bound nodes a frame uses) belong to the world
-// of the view: reach it through CViewContext::GetWorld().
+// The bodies of PROTO instances and inlined files are scenes of their own that
+// run on the world of the scene they sit in, so their nodes share its clock.
+// Per-frame services (overlays, the frame rate, the bound nodes a frame uses)
+// belong to the world of the view: reach it through CViewContext::GetWorld().
 //
 // The bind stacks never keep a node alive: the NavigationInfo, Display and
 // Fog stacks hold counted references that a reset clears, the others weak
@@ -23,24 +22,12 @@
 
 #include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
-#include "engine/scene/SceneLimits.h"
+#include "engine/scene/Scene.h"
 #include "engine/world/WorldLimits.h"
 
 namespace vx {
 
-class CGroupNode;
-class CProtoDeclaration;
 class CViewContext;
-
-// A ROUTE read from a file, kept until the whole file is read: each side is
-// "node.event" (DEF name, '.', event name), at most 63 characters.
-struct PendingRoute {
-  std::array<char, kMaxRouteTextLength + 1> source{};
-  std::array<char, kMaxRouteTextLength + 1> target{};
-
-  // Texts longer than a slot are cut.
-  static PendingRoute Make(std::string_view source, std::string_view target);
-};
 
 // One screen image of a frame: the part of the element's image shown, the
 // part of the frame it covers, its key colour, the node that made it and its
@@ -61,39 +48,18 @@ class CBrowser {
   CBrowser(const CBrowser&) = delete;
   CBrowser& operator=(const CBrowser&) = delete;
 
-  // The base URL: the text up to and including its last '/' or '\'; empty
-  // when there is none.
-  void SetWorldUrl(std::string_view url);
-  const std::string& GetWorldUrl() const { return worldUrl_; }
-  // The base directory: the text up to and including its last '/' or '\'.
-  void SetWorldDirectory(std::string_view path);
-  const std::string& GetWorldDirectory() const { return worldDirectory_; }
+  // The scene of the world's main file.
+  CScene& GetScene() { return scene_; }
+  const CScene& GetScene() const { return scene_; }
 
-  // The scene root, a Group named "Vexlin_Scene_Root".
-  CGroupNode* GetRoot() const;
-  const CNodeRef& GetRootRef() const { return root_; }
-
-  void AddPendingRoute(const PendingRoute& route);
-  std::span<const PendingRoute> GetPendingRoutes() const { return pendingRoutes_; }
-  // Wires every deferred ROUTE whose two nodes and events exist; the others
-  // add nothing. The records stay.
-  void ResolvePendingRoutes();
-
-  // The node of the world with that DEF name (the last hit is tried first).
-  CNode* FindNode(std::string_view defName);
-
-  // A new declaration appended to the world's list; null when the world
-  // already holds 100.
-  CProtoDeclaration* CreateProto(std::string_view name, bool isExtern);
-  // Appends a declaration made elsewhere; false (nothing kept) at 100.
-  [[nodiscard]] bool AddProto(CProtoDeclaration* declaration);
-  // This world's declaration of the name, else the enclosing world's.
-  CProtoDeclaration* FindProto(std::string_view name) const;
-  // The world whose declarations a PROTO body sees besides its own (not
-  // owned; set only while the body is read).
-  void SetEnclosingWorld(const CBrowser* world) { enclosing_ = world; }
-  CProtoDeclaration* GetProto(int index) const;
-  int GetProtoCount() const { return static_cast<int>(protos_.size()); }
+  // What the hosts and the engine interface ask of the main file's scene.
+  void SetWorldUrl(std::string_view url) { scene_.SetWorldUrl(url); }
+  const std::string& GetWorldUrl() const { return scene_.GetWorldUrl(); }
+  void SetWorldDirectory(std::string_view path) { scene_.SetWorldDirectory(path); }
+  const std::string& GetWorldDirectory() const { return scene_.GetWorldDirectory(); }
+  CGroupNode* GetRoot() const { return scene_.GetRoot(); }
+  const CNodeRef& GetRootRef() const { return scene_.GetRootRef(); }
+  CNode* FindNode(std::string_view defName) { return scene_.FindNode(defName); }
 
   // Tops of the bind stacks (looked through a PROTO instance for the counted
   // stacks), null when empty.
@@ -173,8 +139,6 @@ class CBrowser {
   void RenderFrame(CViewContext* view);
 
  private:
-  void MakeRoot();
-  void DropScene();
   static CNode* TopOf(const std::vector<CNodeRef>& stack);
   static CNode* TopOf(const std::vector<CNodeWeakRef>& stack);
   static void BindSimple(std::vector<CNodeRef>& stack, CNode* node, bool on);
@@ -188,11 +152,7 @@ class CBrowser {
   void DrawSceneInStereo(CViewContext* view, CNode* display);
   void DrawOverlays(CViewContext* view) const;
 
-  std::string worldUrl_;
-  std::string worldDirectory_;
-  CNodeRef root_;
-  std::vector<PendingRoute> pendingRoutes_;
-  CNodeWeakRef lookupCache_;
+  CScene scene_{this};
   std::vector<CNodeRef> navigationInfos_;
   std::vector<CNodeRef> displays_;
   std::vector<CNodeRef> fogs_;
@@ -213,8 +173,6 @@ class CBrowser {
   float savedYaw_ = 0.0f;
   float savedPitch_ = 0.0f;
   float savedRoll_ = 0.0f;
-  std::vector<CNodeRef> protos_;
-  const CBrowser* enclosing_ = nullptr;
   std::vector<OverlayEntry> overlays_;
   bool legacyPanorama_ = false;
 };

@@ -96,10 +96,11 @@ EngineResult SendNodeEvent(::SceneHandle* scene, VxNodeRef* ref, const char* nam
 int32_t ParseFieldValue(::SceneHandle* scene, ::ViewHandle* view, const char* text, FieldType type, void** out) {
   if (!text || !out) return kPropertyTextRefused;
   CBrowser* world = scene ? FromHandle(scene)->world.get() : nullptr;
+  CScene* fileScene = world ? &world->GetScene() : nullptr;
   // A list value allocates its elements; running out of memory refuses the
   // text instead of letting the exception reach the host.
   try {
-    return SetFieldValueFromText(text, type, out, world, ViewContextOf(view));
+    return SetFieldValueFromText(text, type, out, fileScene, ViewContextOf(view));
   } catch (const std::bad_alloc&) {
     *out = nullptr;
     return kPropertyTextRefused;

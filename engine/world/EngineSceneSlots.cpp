@@ -2,7 +2,7 @@
 // directory.
 #include <new>
 
-#include "engine/scene/SceneFile.h"
+#include "engine/world/SceneFile.h"
 #include "engine/world/EngineSlotSupport.h"
 
 namespace vx {

@@ -562,7 +562,8 @@ void CSceneView::LoadPendingFile() {
     stream.LoadIntoMemory();
     stream.PadBrackets();
     CSceneReader reader(stream);
-    if (reader.ReadScene(world_)) {
+    if (reader.ReadScene(&world_->GetScene())) {
+      world_->ResetClock();
       world_->SetWorldUrl(worldUrl_.empty() ? pendingFile_ : worldUrl_);
       // Bound as the reader binds the first Viewpoint, through its set_bind,
       // so that the node's own state follows the bind stack.

@@ -15,9 +15,6 @@ inline constexpr int kBindStackDepth = 8;
 // Screen overlays a world collects in one frame; more are ignored.
 inline constexpr int kMaxOverlays = 256;
 
-// Deferred ROUTE records a world starts with room for (the list grows).
-inline constexpr int kInitialPendingRoutes = 32;
-
 // Frame rate: reported as kDefaultFrameRate until this many frames have been
 // counted since the counter was reset.
 inline constexpr int kFrameRateMinFrames = 15;

@@ -206,7 +206,7 @@ void HitTheBox(CGeometryStage& stage) {
 class CollisionFlags : public ::testing::Test {
  protected:
   void SetUp() override {
-    node = NodeFactory("Collision", NodeCreation{&world});
+    node = NodeFactory("Collision", NodeCreation{&world.GetScene()});
     auto& c = Collision();
     CNodeRef list[] = {child};
     test::SetValue(c, "children", MFNode{1, list});

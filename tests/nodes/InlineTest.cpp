@@ -14,6 +14,7 @@
 #include "engine/scene/nodes/InlineNode.h"
 #include "engine/scene/nodes/LightNodes.h"
 #include "engine/world/ViewContext.h"
+#include "platform/Clock.h"
 #include "tests/host/HostDownloads.h"
 
 namespace vx::test {
@@ -47,15 +48,15 @@ class InlineTest : public ::testing::Test {
     auto stream = CSceneInputStream::FromText(kHeader + body);
     stream.PadBrackets();
     CSceneReader reader(stream);
-    ASSERT_TRUE(reader.ReadScene(world_.get())) << reader.GetMessage();
+    ASSERT_TRUE(reader.ReadScene(&world_->GetScene())) << reader.GetMessage();
   }
   void Frames(int count = kEnoughFrames) {
     for (int i = 0; i < count; ++i) world_->GetRoot()->Traverse(RenderPass::Frame, nullptr);
   }
-  static CInlineNode& InlineOf(CBrowser& world, const char* name) {
-    return static_cast<CInlineNode&>(*world.FindNode(name));
+  static CInlineNode& InlineOf(CScene& scene, const char* name) {
+    return static_cast<CInlineNode&>(*scene.FindNode(name));
   }
-  CInlineNode& Main() { return InlineOf(*world_, "I"); }
+  CInlineNode& Main() { return InlineOf(world_->GetScene(), "I"); }
 
   std::filesystem::path folder_;
   std::unique_ptr<CBrowser> world_;
@@ -69,24 +70,24 @@ TEST_F(InlineTest, AMissingFirstUrlAndABrokenOneAreSkippedForOneThatLoads) {
   EXPECT_EQ(Main().GetState(), InlineState::LoadFailed);
   EXPECT_NE(Main().GetMessage().find("missing.wrl"), std::string::npos);
   Frames(2);
-  EXPECT_EQ(Main().GetChildWorld(), nullptr) << "a file that does not parse keeps no world";
+  EXPECT_EQ(Main().GetChildScene(), nullptr) << "a file that does not parse keeps no world";
   Frames(2);
   ASSERT_EQ(Main().GetState(), InlineState::Loaded);
-  EXPECT_NE(Main().GetChildWorld()->FindNode("Inner"), nullptr);
+  EXPECT_NE(Main().GetChildScene()->FindNode("Inner"), nullptr);
   EXPECT_TRUE(Main().GetMessage().empty());
   EXPECT_EQ(world_->FindNode("Inner"), nullptr) << "the inlined names stay in the inlined world";
 
   const CNodeRef added[] = {MakeNode<CProbeNode>()};
   const MFNode value{1, const_cast<CNodeRef*>(added)};
   EXPECT_EQ(Main().ReceiveEvent("addChildren", &value), 0);
-  EXPECT_EQ(Main().GetChildWorld()->GetRoot()->children.count, 1) << "addChildren changes nothing";
+  EXPECT_EQ(Main().GetChildScene()->GetRoot()->children.count, 1) << "addChildren changes nothing";
 }
 
 TEST_F(InlineTest, ARouteInsideTheInlinedFileDeliversOnce) {
   WriteFile("routed.wrl", "DEF A Transform {} DEF B Transform {} ROUTE A.translation_changed TO B.set_translation");
   ReadMain(R"(DEF I Inline { url "routed.wrl" })");
   Frames();
-  CBrowser& inlined = *Main().GetChildWorld();
+  CScene& inlined = *Main().GetChildScene();
   CNodeRef recorder = RecordInto(*inlined.FindNode("B"), "translation_changed", "vec3");
   SetValue(*inlined.FindNode("A"), "translation", SFVec3f{1, 2, 3});
   EXPECT_EQ(As<CEventRecorder>(recorder).log, (std::vector<std::string>{"vec3"}));
@@ -100,15 +101,15 @@ TEST_F(InlineTest, AFileThatIncludesItselfIsRefusedDirectlyOrThroughOthers) {
   WriteFile("leaf.wrl", "DEF Leaf Group {}");
   ReadMain(R"(DEF I Inline { url "self.wrl" } DEF J Inline { url "a.wrl" })");
   Frames();
-  CInlineNode& again = InlineOf(*Main().GetChildWorld(), "Again");
+  CInlineNode& again = InlineOf(*Main().GetChildScene(), "Again");
   EXPECT_EQ(again.GetState(), InlineState::LoadFailed);
-  EXPECT_EQ(again.GetChildWorld(), nullptr);
+  EXPECT_EQ(again.GetChildScene(), nullptr);
   EXPECT_NE(again.GetMessage().find("includes itself"), std::string::npos) << again.GetMessage();
 
-  CInlineNode& toB = InlineOf(*InlineOf(*world_, "J").GetChildWorld(), "ToB");
-  CInlineNode& toA = InlineOf(*toB.GetChildWorld(), "ToA");
+  CInlineNode& toB = InlineOf(*InlineOf(world_->GetScene(), "J").GetChildScene(), "ToB");
+  CInlineNode& toA = InlineOf(*toB.GetChildScene(), "ToA");
   ASSERT_EQ(toA.GetState(), InlineState::Loaded) << "the next url is tried after the refusal";
-  EXPECT_NE(toA.GetChildWorld()->FindNode("Leaf"), nullptr);
+  EXPECT_NE(toA.GetChildScene()->FindNode("Leaf"), nullptr);
 }
 
 TEST_F(InlineTest, ThirtyTwoFilesNestAndTheNextIsRefused) {
@@ -120,7 +121,7 @@ TEST_F(InlineTest, ThirtyTwoFilesNestAndTheNextIsRefused) {
   CInlineNode* level = &Main();
   for (int loaded = 0; loaded < kMaxInlineNesting; ++loaded) {
     ASSERT_EQ(level->GetState(), InlineState::Loaded) << "level " << loaded << ": " << level->GetMessage();
-    level = &InlineOf(*level->GetChildWorld(), "Next");
+    level = &InlineOf(*level->GetChildScene(), "Next");
   }
   EXPECT_EQ(level->GetState(), InlineState::LoadFailed);
   EXPECT_NE(level->GetMessage().find("nests more than 32"), std::string::npos) << level->GetMessage();
@@ -132,10 +133,10 @@ TEST_F(InlineTest, RelativeUrlsOfAnInlinedFileResolveAgainstItsOwnFolder) {
   WriteFile("d.wrl", "DEF Far Group {}");
   ReadMain(R"(DEF I Inline { url "sub/c.wrl" })");
   Frames();
-  CInlineNode& nested = InlineOf(*Main().GetChildWorld(), "N");
+  CInlineNode& nested = InlineOf(*Main().GetChildScene(), "N");
   ASSERT_EQ(nested.GetState(), InlineState::Loaded) << nested.GetMessage();
-  EXPECT_NE(nested.GetChildWorld()->FindNode("Near"), nullptr);
-  EXPECT_EQ(Main().GetChildWorld()->GetWorldDirectory(), (folder_ / "sub/").string());
+  EXPECT_NE(nested.GetChildScene()->FindNode("Near"), nullptr);
+  EXPECT_EQ(Main().GetChildScene()->GetWorldDirectory(), (folder_ / "sub/").string());
 }
 
 TEST_F(InlineTest, ALoadedFileIsActivatedButKeepsTheViewAndItsCamera) {
@@ -147,11 +148,27 @@ TEST_F(InlineTest, ALoadedFileIsActivatedButKeepsTheViewAndItsCamera) {
   world_->RenderView(RenderPass::Activate, &view);
   for (int i = 0; i < 4; ++i) world_->RenderFrame(&view);
   ASSERT_EQ(Main().GetState(), InlineState::Loaded);
-  EXPECT_EQ(Main().GetChildWorld()->GetViewpoint(), nullptr) << "an inlined Viewpoint is not bound by the read";
+  EXPECT_EQ(world_->GetViewpoint(), nullptr) << "an inlined Viewpoint is not bound by the read";
   EXPECT_EQ(view.GetWorld(), world_.get());
   EXPECT_EQ(view.GetPosition().z, 0.0f) << "the camera stays where it was";
-  const auto& lamp = static_cast<CLightNode&>(*Main().GetChildWorld()->FindNode("Lamp"));
+  const auto& lamp = static_cast<CLightNode&>(*Main().GetChildScene()->FindNode("Lamp"));
   EXPECT_GE(lamp.GetSlot(), 0) << "the active Inline's new scene was activated";
+}
+
+TEST_F(InlineTest, AnInlinedTimeSensorRunsOnTheClockOfTheWorld) {
+  ManualClock clock(1000);
+  WriteFile("timer.wrl", "DEF Timer TimeSensor { loop TRUE cycleInterval 100 }");
+  ReadMain(R"(DEF I Inline { url "timer.wrl" })");
+  clock.Advance(30000);
+  Frames(2);
+  ASSERT_EQ(Main().GetState(), InlineState::Loaded) << Main().GetMessage();
+  CNode& timer = *Main().GetChildScene()->FindNode("Timer");
+  EXPECT_EQ(timer.GetWorld(), world_.get());
+  CNodeRef recorder = RecordInto(timer, "time", "time");
+  clock.Advance(2000);
+  Frames(1);
+  EXPECT_DOUBLE_EQ(As<CEventRecorder>(recorder).time, 32.0) << "the time since the world was read, not the file";
+  EXPECT_DOUBLE_EQ(world_->GetWorldTime(), 32.0);
 }
 
 TEST_F(InlineTest, PrototypesHandedToTheWorldAreCountedAndOutliveTheInline) {
@@ -159,9 +176,9 @@ TEST_F(InlineTest, PrototypesHandedToTheWorldAreCountedAndOutliveTheInline) {
   ReadMain(R"(Group { children DEF I Inline { url "proto.wrl" } })");
   Frames();
   ASSERT_EQ(Main().GetState(), InlineState::Loaded);
-  CProtoDeclaration* handed = world_->FindProto("Thing");
+  CProtoDeclaration* handed = world_->GetScene().FindProto("Thing");
   ASSERT_NE(handed, nullptr);
-  EXPECT_EQ(handed, Main().GetChildWorld()->FindProto("Thing"));
+  EXPECT_EQ(handed, Main().GetChildScene()->FindProto("Thing"));
 
   {
     CNode& group = *world_->GetRoot()->children[0].Get();
@@ -170,8 +187,8 @@ TEST_F(InlineTest, PrototypesHandedToTheWorldAreCountedAndOutliveTheInline) {
     group.ReceiveEvent("removeChildren", &value);
   }
   ASSERT_EQ(world_->FindNode("I"), nullptr);
-  EXPECT_EQ(world_->FindProto("Thing"), handed) << "the world keeps its reference";
-  CNodeRef instance = NodeFactory("Thing", {.world = world_.get()});
+  EXPECT_EQ(world_->GetScene().FindProto("Thing"), handed) << "the world keeps its reference";
+  CNodeRef instance = NodeFactory("Thing", {.scene = &world_->GetScene()});
   ASSERT_TRUE(instance);
   EXPECT_NE(instance.Resolve(), instance.Get()) << "the body was read after the Inline went";
 }
@@ -179,14 +196,14 @@ TEST_F(InlineTest, PrototypesHandedToTheWorldAreCountedAndOutliveTheInline) {
 TEST_F(InlineTest, AWorldWithAFullListOfPrototypesTakesNoMore) {
   WriteFile("proto.wrl", "PROTO Thing [ ] { Group {} } DEF T Thing {}");
   ReadMain(R"(DEF I Inline { url "proto.wrl" })");
-  for (int i = world_->GetProtoCount(); i < kMaxProtoDeclarations; ++i) {
-    ASSERT_NE(world_->CreateProto("Filler" + std::to_string(i), false), nullptr);
+  for (int i = world_->GetScene().GetProtoCount(); i < kMaxProtoDeclarations; ++i) {
+    ASSERT_NE(world_->GetScene().CreateProto("Filler" + std::to_string(i), false), nullptr);
   }
   Frames();
   ASSERT_EQ(Main().GetState(), InlineState::Loaded);
-  EXPECT_EQ(world_->GetProtoCount(), kMaxProtoDeclarations);
-  EXPECT_EQ(world_->FindProto("Thing"), nullptr);
-  EXPECT_NE(Main().GetChildWorld()->FindNode("T"), nullptr) << "the inlined world still has its own";
+  EXPECT_EQ(world_->GetScene().GetProtoCount(), kMaxProtoDeclarations);
+  EXPECT_EQ(world_->GetScene().FindProto("Thing"), nullptr);
+  EXPECT_NE(Main().GetChildScene()->FindNode("T"), nullptr) << "the inlined world still has its own";
 }
 
 // ---- Over HTTP, through the host's download manager ----
@@ -214,10 +231,10 @@ TEST_F(InlineOverHttpTest, AFileAndTheFilesItNamesArriveFromTheServer) {
   WriteFile("rel.wrl", "DEF Wrong Group {}");
   ReadMain(R"(DEF I Inline { url [ ")" + Url("site/nothing.wrl") + R"(" ")" + Url("site/h.wrl") + R"(" ] })");
   ASSERT_TRUE(FramesUntil([&] { return Main().GetState() == InlineState::Loaded; })) << Main().GetMessage();
-  EXPECT_NE(Main().GetChildWorld()->FindNode("Top"), nullptr);
-  CInlineNode& nested = InlineOf(*Main().GetChildWorld(), "Rel");
+  EXPECT_NE(Main().GetChildScene()->FindNode("Top"), nullptr);
+  CInlineNode& nested = InlineOf(*Main().GetChildScene(), "Rel");
   ASSERT_TRUE(FramesUntil([&] { return nested.GetState() == InlineState::Loaded; })) << nested.GetMessage();
-  EXPECT_NE(nested.GetChildWorld()->FindNode("Leaf"), nullptr) << "resolved against the server's folder";
+  EXPECT_NE(nested.GetChildScene()->FindNode("Leaf"), nullptr) << "resolved against the server's folder";
 }
 
 TEST_F(InlineOverHttpTest, AnInlineFreedWhileDownloadingGetsNoCompletion) {

@@ -51,7 +51,7 @@ std::unique_ptr<CBrowser> ReadWorld(const std::string& body) {
   auto stream = CSceneInputStream::FromText("#VRML V2.0 utf8\n" + body);
   stream.PadBrackets();
   CSceneReader reader(stream);
-  EXPECT_TRUE(reader.ReadScene(world.get())) << reader.GetMessage();
+  EXPECT_TRUE(reader.ReadScene(&world->GetScene())) << reader.GetMessage();
   return world;
 }
 

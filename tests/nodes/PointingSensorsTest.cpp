@@ -29,7 +29,7 @@ class PointingSensorTest : public ::testing::Test {
     view_.SetFrameBuffer(FrameOver(pixels_, kFrameSize, kFrameSize));
   }
 
-  CNodeRef Make(const char* type) { return NodeFactory(type, {.world = &world_}); }
+  CNodeRef Make(const char* type) { return NodeFactory(type, {.scene = &world_.GetScene()}); }
   void Route(const CNodeRef& sensor, std::initializer_list<std::pair<const char*, const char*>> routes) {
     recorder_ = MakeNode<CEventRecorder>();
     for (auto [eventOut, field] : routes) EXPECT_TRUE(sensor->AddRouteToNode(eventOut, field, recorder_.Get()));

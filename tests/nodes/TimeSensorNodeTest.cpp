@@ -17,7 +17,7 @@ class TimeSensorTest : public ::testing::Test {
  protected:
   TimeSensorTest() {
     world_.ResetClock();
-    sensor_ = NodeFactory("TimeSensor", {.world = &world_});
+    sensor_ = NodeFactory("TimeSensor", {.scene = &world_.GetScene()});
     recorder_ = MakeNode<CEventRecorder>();
     for (auto [eventOut, field] : {std::pair{"isActive", "flag"}, std::pair{"time", "time"},
                                    std::pair{"cycleTime", "cycle"}, std::pair{"fraction_changed", "number"}}) {

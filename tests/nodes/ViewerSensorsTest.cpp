@@ -54,7 +54,7 @@ class ProximitySensorTest : public ViewerSensorTest {
     return TakeLog();
   }
   CBrowser world_;
-  CNodeRef sensor_ = NodeFactory("ProximitySensor", {.world = &world_});
+  CNodeRef sensor_ = NodeFactory("ProximitySensor", {.scene = &world_.GetScene()});
 };
 
 TEST_F(ProximitySensorTest, EntersStrictlyInsideStaysOnTheFacesAndLeavesBeyond) {

@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-
-#include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "platform/Clock.h"
@@ -18,77 +14,13 @@ using test::Probe;
 CNodeRef AddProbe(CBrowser& world, const char* defName) {
   CNodeRef node = MakeNode<CProbeNode>();
   node->SetDefName(defName);
-  node->SetWorld(&world);
+  node->SetScene(&world.GetScene());
   MFNode list{1, &node};
   world.GetRoot()->ReceiveEvent("addChildren", &list);
   return node;
 }
 
-TEST(Browser, BaseUrlAndDirectoryKeepTheTextUpToTheLastSeparator) {
-  CBrowser world;
-  world.SetWorldUrl("http://host/a/b/world.wrl");
-  EXPECT_EQ(world.GetWorldUrl(), "http://host/a/b/");
-  world.SetWorldUrl("C:\\worlds\\a.wrl");
-  EXPECT_EQ(world.GetWorldUrl(), "C:\\worlds\\");
-  world.SetWorldDirectory("/home/u/w/a.wrl");
-  EXPECT_EQ(world.GetWorldDirectory(), "/home/u/w/");
-  EXPECT_EQ(world.GetRoot()->GetDefName(), "Vexlin_Scene_Root");
-}
-
-TEST(Browser, ResolveUrlUsesTheBaseDirectoryWhenTheFileIsThereElseTheBaseUrl) {
-  const auto folder = std::filesystem::path(VX_TEST_BINARY_DIR) / "resolve_url";
-  std::filesystem::create_directories(folder);
-  std::FILE* file = std::fopen((folder / "tex.jpg").c_str(), "w");
-  ASSERT_NE(file, nullptr);
-  std::fclose(file);
-
-  CBrowser world;
-  world.SetWorldDirectory(folder.string() + "/world.wrl");
-  world.SetWorldUrl("http://host/w/world.wrl");
-  CNodeRef node = AddProbe(world, "n");
-  std::string out;
-  EXPECT_EQ(node->ResolveUrl("", out), 2);
-  ASSERT_EQ(node->ResolveUrl("tex.jpg", out), 0);
-  EXPECT_EQ(out, folder.string() + "/tex.jpg");
-  ASSERT_EQ(node->ResolveUrl("missing.jpg", out), 0);
-  EXPECT_EQ(out, "http://host/w/missing.jpg");
-  ASSERT_EQ(node->ResolveUrl("http://other/x.wrl", out), 0);
-  EXPECT_EQ(out, "http://other/x.wrl");
-  ASSERT_EQ(node->ResolveUrl("file:///home/a%20b/c.wrl", out), 0);
-  EXPECT_EQ(out, "/home/a b/c.wrl");
-  ASSERT_EQ(node->ResolveUrl("/srv/tex.jpg", out), 0);
-  EXPECT_EQ(out, "/srv/tex.jpg") << "an absolute path, as a saved world names its files, is kept";
-  EXPECT_EQ(node->ResolveUrl(std::string(400, 'z'), out), 2) << "a result cut to a path buffer would name another file";
-  EXPECT_EQ(out, "");
-}
-
-TEST(Browser, PendingRoutesAreWiredOnceTheirNodesExist) {
-  CBrowser world;
-  world.AddPendingRoute(PendingRoute::Make("A.fraction_changed", "B.set_fraction"));
-  world.AddPendingRoute(PendingRoute::Make("A.position_changed", "B.set_fraction"));  // types differ
-  world.AddPendingRoute(PendingRoute::Make("A.fraction_changed", "Nobody.set_fraction"));
-  world.AddPendingRoute(PendingRoute::Make("no dot here", "B.set_fraction"));
-  CNodeRef a = AddProbe(world, "A");
-  CNodeRef b = AddProbe(world, "B");
-  world.ResolvePendingRoutes();
-  EXPECT_EQ(a->GetRoutes(FieldKind::Field, 1).size(), 1u);
-  EXPECT_TRUE(a->GetRoutes(FieldKind::Field, 0).empty());
-  EXPECT_EQ(world.GetPendingRoutes().size(), 4u) << "records stay until the world is reset";
-  EXPECT_EQ(world.FindNode("B"), b.GetNode());
-  EXPECT_EQ(world.FindNode("B"), b.GetNode()) << "again, from the cache";
-}
-
-TEST(Browser, ProtoListHoldsAHundredDeclarations) {
-  CBrowser world;
-  for (int i = 0; i < kMaxProtoDeclarations; ++i) ASSERT_NE(world.CreateProto("P" + std::to_string(i), false), nullptr);
-  EXPECT_EQ(world.CreateProto("Overflow", true), nullptr);
-  EXPECT_EQ(world.FindProto("P7"), world.GetProto(7));
-  EXPECT_EQ(world.FindProto("p7"), nullptr);
-  EXPECT_EQ(world.GetProto(-1), nullptr);
-  EXPECT_EQ(world.GetProto(kMaxProtoDeclarations), nullptr);
-}
-
-TEST(Browser, BindStacksKeepTheLastEightAndViewpointsReportTheirBinding) {
+TEST(WorldBindStacks, BindStacksKeepTheLastEightAndViewpointsReportTheirBinding) {
   ManualClock clock(1000);
   CBrowser world;
   world.ResetClock();
@@ -116,7 +48,7 @@ TEST(Browser, BindStacksKeepTheLastEightAndViewpointsReportTheirBinding) {
   EXPECT_DOUBLE_EQ(world.GetWorldTime(), 0.5);
 }
 
-TEST(Browser, AViewpointThatDiesLeavesTheStack) {
+TEST(WorldBindStacks, AViewpointThatDiesLeavesTheStack) {
   CBrowser world;
   CNodeRef kept = AddProbe(world, "kept");
   world.BindViewpoint(kept.GetNode(), true);

@@ -111,7 +111,7 @@ TEST(NodeClasses, EachNameOnceWithTheTypeIdAndCategoryOfTheFormat) {
     EXPECT_TRUE(names.insert(info.typeName).second) << "one class per name: " << info.typeName;
     const ExpectedClass* expected = FormatClass(info.typeName);
     ASSERT_NE(expected, nullptr) << info.typeName << " is no type name of the format";
-    CNodeRef node = NodeFactory(info.typeName, NodeCreation{&world});
+    CNodeRef node = NodeFactory(info.typeName, NodeCreation{&world.GetScene()});
     ASSERT_TRUE(node) << info.typeName;
     EXPECT_EQ(node->GetTypeId(), expected->typeId) << info.typeName;
     EXPECT_EQ(node->GetCategory(), expected->category) << info.typeName;
@@ -146,7 +146,7 @@ TEST(NodeClasses, EveryFieldTableIsSound) {
 TEST(NodeClasses, DefaultsSurviveAWriteAndARead) {
   CBrowser written;
   for (const NodeClassInfo& info : Classes()) {
-    CNodeRef node = NodeFactory(info.typeName, NodeCreation{&written});
+    CNodeRef node = NodeFactory(info.typeName, NodeCreation{&written.GetScene()});
     const FieldTable* table = node->GetFieldTable();
     for (size_t i = 0; i < table->fields.size(); ++i) {
       node->SetField(table->fields[i].name, node->GetFieldAddress(static_cast<int>(i)));
@@ -154,13 +154,13 @@ TEST(NodeClasses, DefaultsSurviveAWriteAndARead) {
     AddTopLevel(written, node);
   }
   CSceneWriter writer;
-  writer.WriteScene(&written, false);
+  writer.WriteScene(&written.GetScene(), false);
 
   CBrowser read;
   auto stream = CSceneInputStream::FromText(writer.GetText());
   stream.PadBrackets();
   CSceneReader reader(stream);
-  ASSERT_TRUE(reader.ReadScene(&read)) << reader.GetMessage() << "\n" << writer.GetText();
+  ASSERT_TRUE(reader.ReadScene(&read.GetScene())) << reader.GetMessage() << "\n" << writer.GetText();
   const MFNode& nodes = read.GetRoot()->children;
   ASSERT_EQ(nodes.count, static_cast<int32_t>(Classes().size()));
   for (int32_t n = 0; n < nodes.count; ++n) {

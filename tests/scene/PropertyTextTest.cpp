@@ -21,7 +21,7 @@ struct ReadValue {
       const NodeRegistration extra[] = {RegisterAllFieldsNode};
       return MakeNodeClassTable(extra);
     }();
-    result = SetFieldValueFromText(text.c_str(), type, &block, world, nullptr, classes);
+    result = SetFieldValueFromText(text.c_str(), type, &block, world ? &world->GetScene() : nullptr, nullptr, classes);
   }
   ~ReadValue() { FreeValueBlock(type, block); }
   template <typename T>

@@ -42,7 +42,7 @@ class ProtoDownload : public ::testing::Test {
     auto stream = CSceneInputStream::FromText("#VRML V2.0 utf8\n" + body);
     stream.PadBrackets();
     CSceneReader reader(stream);
-    const bool ok = reader.ReadScene(world_.get());
+    const bool ok = reader.ReadScene(&world_->GetScene());
     message_ = reader.GetMessage();
     return ok;
   }

@@ -50,7 +50,7 @@ class ProtoInstanceTest : public ::testing::Test {
     auto stream = CSceneInputStream::FromText(text);
     stream.PadBrackets();
     CSceneReader reader(stream, classes_);
-    const bool ok = reader.ReadScene(world_.get());
+    const bool ok = reader.ReadScene(&world_->GetScene());
     message_ = reader.GetMessage();
     return ok;
   }
@@ -63,7 +63,7 @@ class ProtoInstanceTest : public ::testing::Test {
   }
   std::string Written() const {
     CSceneWriter writer;
-    writer.WriteScene(world_.get(), false);
+    writer.WriteScene(&world_->GetScene(), false);
     return writer.GetText();
   }
   static CProbeNode* Resolved(CNode& instance) { return static_cast<CProbeNode*>(CNodeRef(&instance).Resolve()); }
@@ -161,7 +161,7 @@ TEST_F(ProtoInstanceTest, NestedDeclarationsStayInTheirBodyAndOuterOnesAreSeen) 
   for (int i = 0; i < kMaxProtoDeclarations + 20; ++i) scene += "Outer { f 0.75 }\n";
   scene += "DEF LAST Outer { }\n";
   ASSERT_TRUE(Read(scene)) << message_;
-  EXPECT_EQ(world_->GetProtoCount(), 2);
+  EXPECT_EQ(world_->GetScene().GetProtoCount(), 2);
 
   CProbeNode* leaf = Resolved(Instance("LAST"));
   ASSERT_NE(leaf, nullptr) << "nested instances unwrap to the innermost node";
@@ -289,7 +289,7 @@ TEST_F(ProtoInstanceTest, ASavedSceneWithDeclarationsReloadsToTheSameScene) {
 
   ASSERT_TRUE(ReadText(first)) << message_ << "\n" << first;
   EXPECT_EQ(Written(), first);
-  EXPECT_EQ(world_->GetProtoCount(), 3);
+  EXPECT_EQ(world_->GetScene().GetProtoCount(), 3);
   CProtoInstanceNode& a = Instance("A");
   CProbeNode* body = Resolved(a);
   ASSERT_NE(body, nullptr) << a.GetMessage();

@@ -1,4 +1,4 @@
-#include "engine/scene/SceneFile.h"
+#include "engine/world/SceneFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

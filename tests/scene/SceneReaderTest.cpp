@@ -50,7 +50,7 @@ class SceneReaderTest : public ::testing::Test {
     auto stream = CSceneInputStream::FromText(text);
     stream.PadBrackets();
     CSceneReader reader(stream, classes_);
-    const bool ok = reader.ReadScene(world_.get());
+    const bool ok = reader.ReadScene(&world_->GetScene());
     message_ = reader.GetMessage();
     vistaVersion_ = reader.GetVistaVersion();
     return ok;
@@ -185,7 +185,7 @@ TEST_F(SceneReaderTest, DeepNestingFailsCleanlyAndLongRunsOfRoutesTakeNoStack) {
   std::string routes = "DEF G Group { children [ ";
   for (int i = 0; i < 200000; ++i) routes += "ROUTE G.bboxCenter_changed TO G.set_bboxSize\n";
   EXPECT_TRUE(ReadBody(routes + "Group { } ] }")) << message_;
-  EXPECT_EQ(world_->GetPendingRoutes().size(), 200000u);
+  EXPECT_EQ(world_->GetScene().GetPendingRoutes().size(), 200000u);
 }
 
 TEST_F(SceneReaderTest, ScriptDeclarationsTakeEveryFieldType) {
@@ -301,7 +301,7 @@ TEST_F(SceneReaderTest, TheFirstBindableNodeOfEachKindIsBound) {
 TEST_F(SceneReaderTest, VistaVersionComesFromTheFileAndDoesNotLeakIntoTheNextRead) {
   ASSERT_TRUE(ReadBody("EXTERNPROTO Vista [ field SFFloat fov ] \"" + std::string(kVistaPrototypeUrl) + "\""));
   EXPECT_EQ(vistaVersion_, kVistaVersionCurrent);
-  EXPECT_EQ(world_->GetProtoCount(), 0) << "built-in classes declare nothing";
+  EXPECT_EQ(world_->GetScene().GetProtoCount(), 0) << "built-in classes declare nothing";
   ASSERT_TRUE(ReadBody("Group { }"));
   EXPECT_EQ(vistaVersion_, kVistaVersionLegacy);
   ASSERT_TRUE(ReadBody("PROTO TextTexture [ ] [ \"anything.wrl\" ]"));
@@ -311,8 +311,8 @@ TEST_F(SceneReaderTest, VistaVersionComesFromTheFileAndDoesNotLeakIntoTheNextRea
 
 TEST_F(SceneReaderTest, ProtoBodiesAreCopiedToSafeUniqueFilesInTheCache) {
   ASSERT_TRUE(ReadDataFile("proto.wrl")) << message_;
-  ASSERT_EQ(world_->GetProtoCount(), 2);
-  CProtoDeclaration* proto = world_->GetProto(0);
+  ASSERT_EQ(world_->GetScene().GetProtoCount(), 2);
+  CProtoDeclaration* proto = world_->GetScene().GetProto(0);
   EXPECT_EQ(proto->GetName(), "../../Escape");
   const fs::path body = proto->GetBodyFilePath();
   EXPECT_EQ(body.parent_path(), cache_) << "the body stays inside the cache folder";
@@ -324,7 +324,7 @@ TEST_F(SceneReaderTest, ProtoBodiesAreCopiedToSafeUniqueFilesInTheCache) {
   EXPECT_EQ(proto->FindEventIn("set_fraction"), 0);
   EXPECT_EQ(Field<MFString>(proto, "names").count, 2);
 
-  CProtoDeclaration* remote = world_->GetProto(1);
+  CProtoDeclaration* remote = world_->GetScene().GetProto(1);
   EXPECT_TRUE(remote->IsExtern());
   ASSERT_EQ(remote->GetUrls().count, 2);
   EXPECT_STREQ(remote->GetUrls()[0].text, "remote.wrl#Remote");
@@ -338,7 +338,7 @@ TEST_F(SceneReaderTest, ProtoBodiesAreCopiedToSafeUniqueFilesInTheCache) {
 
   const std::string firstBody = proto->GetBodyFilePath();
   ASSERT_TRUE(ReadDataFile("proto.wrl"));
-  EXPECT_NE(world_->GetProto(0)->GetBodyFilePath(), firstBody) << "a second PROTO of the name";
+  EXPECT_NE(world_->GetScene().GetProto(0)->GetBodyFilePath(), firstBody) << "a second PROTO of the name";
   EXPECT_TRUE(fs::exists(firstBody));
 }
 
@@ -348,10 +348,10 @@ TEST_F(SceneReaderTest, AStandardNameAlwaysMakesTheStandardClass) {
 }
 
 TEST(NodeFactory, TypeNamesAreExact) {
-  CBrowser world;
-  const NodeCreation creation{&world, kVistaVersionLegacy};
+  CScene scene;
+  const NodeCreation creation{&scene, kVistaVersionLegacy};
   EXPECT_EQ(NodeFactory("Group", creation)->GetTypeId(), NodeTypeGroup);
-  EXPECT_EQ(NodeFactory("Group", creation)->GetWorld(), &world);
+  EXPECT_EQ(NodeFactory("Group", creation)->GetScene(), &scene);
   EXPECT_FALSE(NodeFactory("group", creation));
   EXPECT_FALSE(NodeFactory("", creation));
 }

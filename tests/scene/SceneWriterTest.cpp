@@ -16,7 +16,7 @@ namespace {
 
 std::string Write(CBrowser& world, bool resolveUrls = false) {
   CSceneWriter writer;
-  writer.WriteScene(&world, resolveUrls);
+  writer.WriteScene(&world.GetScene(), resolveUrls);
   return writer.GetText();
 }
 
@@ -28,7 +28,7 @@ TEST(SceneWriter, NestsNodesWithOneTabPerLevel) {
   outer->SetField("sfNode", &inner);
   SetList(group, "children", {outer});
   AddTopLevel(world, group);
-  world.AddPendingRoute(PendingRoute::Make("A.sfFloat_changed", "B.set_sfFloat"));
+  world.GetScene().AddPendingRoute(PendingRoute::Make("A.sfFloat_changed", "B.set_sfFloat"));
 
   EXPECT_EQ(Write(world),
             "#VRML V2.0 utf8\n"
@@ -175,7 +175,7 @@ TEST(SceneWriter, ResolvesUrlFieldsOnlyWhenAsked) {
   CBrowser world;
   world.SetWorldUrl("http://host.example/worlds/a.wrl");
   CNodeRef node = MakeNode<CAllFieldsNode>();
-  node->SetWorld(&world);
+  node->SetScene(&world.GetScene());
   SetStrings(node, "url", {"tex/a.jpg"});
   SetStrings(node, "mfString", {"tex/a.jpg"});
   AddTopLevel(world, node);
@@ -203,7 +203,7 @@ TEST(SceneWriter, WritesNothingWithoutAWorldAndACommentLineWhenGiven) {
   writer.WriteScene(nullptr, true);
   EXPECT_EQ(writer.GetText(), "");
   CBrowser world;
-  writer.WriteScene(&world, true, "saved by a test");
+  writer.WriteScene(&world.GetScene(), true, "saved by a test");
   EXPECT_EQ(writer.GetText(), "#VRML V2.0 utf8\n\n# saved by a test\n\n\n\n");
 }
 
@@ -229,7 +229,7 @@ TEST(SceneWriter, WritesScriptDeclarationsWithTheirTypes) {
   CBrowser world;
   world.SetWorldUrl("http://host.example/");
   CNodeRef script = MakeNode<CTestScript>();
-  script->SetWorld(&world);
+  script->SetScene(&world.GetScene());
   SetStrings(script, "url", {"vxn:math"});
   ASSERT_TRUE(script->AddFieldByTypeName(FieldKind::Field, "unset", "SFFloat"));
   ASSERT_TRUE(script->AddFieldByTypeName(FieldKind::Field, "name", "SFString"));

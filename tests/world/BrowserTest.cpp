@@ -35,14 +35,14 @@ TEST(WorldBase, LocalPathsAndUrlsKeepTheTextUpToTheLastSeparator) {
 TEST(WorldRoutes, RouteTextsAreCutToTheirSlotsAndKeptUntilAReset) {
   CBrowser world;
   const std::string longText = std::string(100, 'n') + ".set_x";
-  world.AddPendingRoute(PendingRoute::Make(longText, "target.set_y"));
-  ASSERT_EQ(world.GetPendingRoutes().size(), 1u);
-  EXPECT_EQ(std::string(world.GetPendingRoutes()[0].source.data()), longText.substr(0, 63));
-  EXPECT_EQ(std::string(world.GetPendingRoutes()[0].target.data()), "target.set_y");
-  world.ResolvePendingRoutes();
-  EXPECT_EQ(world.GetPendingRoutes().size(), 1u);
+  world.GetScene().AddPendingRoute(PendingRoute::Make(longText, "target.set_y"));
+  ASSERT_EQ(world.GetScene().GetPendingRoutes().size(), 1u);
+  EXPECT_EQ(std::string(world.GetScene().GetPendingRoutes()[0].source.data()), longText.substr(0, 63));
+  EXPECT_EQ(std::string(world.GetScene().GetPendingRoutes()[0].target.data()), "target.set_y");
+  world.GetScene().ResolvePendingRoutes();
+  EXPECT_EQ(world.GetScene().GetPendingRoutes().size(), 1u);
   world.ResetScene();
-  EXPECT_TRUE(world.GetPendingRoutes().empty());
+  EXPECT_TRUE(world.GetScene().GetPendingRoutes().empty());
 }
 
 TEST(WorldBinding, ANinthNavigationInfoDropsTheOldestAndAResetLetsThemAllGo) {

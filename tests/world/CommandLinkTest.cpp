@@ -47,7 +47,7 @@ class CommandLinkTest : public ::testing::Test {
     auto stream = CSceneInputStream::FromText(text);
     stream.PadBrackets();
     CSceneReader reader(stream);
-    ASSERT_TRUE(reader.ReadScene(scene->world.get()));
+    ASSERT_TRUE(reader.ReadScene(&scene->world->GetScene()));
     scene->name = name;
     scene->url = url;
   }

@@ -100,7 +100,7 @@ CNodeRef MakeSensedSquare(const CNodeRef& sensor, float halfSize, float z) {
 }
 
 void AddToScene(CBrowser& world, const CNodeRef& node) {
-  node->SetWorld(&world);
+  node->SetScene(&world.GetScene());
   MFNode list{1, const_cast<CNodeRef*>(&node)};
   world.GetRoot()->ReceiveEvent("addChildren", &list);
 }

@@ -7,10 +7,10 @@
 
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/ProtoDeclaration.h"
+#include "engine/scene/Scene.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/nodes/GroupNode.h"
-#include "engine/world/Browser.h"
 
 namespace vx {
 namespace {
@@ -24,17 +24,6 @@ constexpr FieldTable kInlineTable{Section(kInlineFields), Section(kGroupingEvent
 
 constexpr std::string_view kHttpPrefix = "http://";
 
-// A world that holds an inlined file: the world of the Inline that loaded
-// it, and what the file is (its URL, or its canonical path for a local
-// file). The chain of these entries from an Inline's world upward is the
-// chain of files being inlined.
-struct InlinedWorld {
-  const CBrowser* world = nullptr;
-  const CBrowser* parent = nullptr;
-  std::string source;
-};
-thread_local std::vector<InlinedWorld> gInlinedWorlds;
-
 std::string SourceKeyOf(const std::string& resolved) {
   if (resolved.starts_with(kHttpPrefix)) return resolved;
   std::error_code error;
@@ -42,33 +31,16 @@ std::string SourceKeyOf(const std::string& resolved) {
   return error ? resolved : canonical.string();
 }
 
-const InlinedWorld* FindInlinedWorld(const CBrowser* world) {
-  const auto found = std::find_if(gInlinedWorlds.begin(), gInlinedWorlds.end(),
-                                  [world](const InlinedWorld& entry) { return entry.world == world; });
-  return found == gInlinedWorlds.end() ? nullptr : &*found;
-}
-
-void ForgetInlinedWorld(const CBrowser* world) {
-  std::erase_if(gInlinedWorlds, [world](const InlinedWorld& entry) { return entry.world == world; });
-}
-
-bool WorldHoldsProto(const CBrowser& world, const CProtoDeclaration* declaration) {
-  for (int i = 0; i < world.GetProtoCount(); ++i) {
-    if (world.GetProto(i) == declaration) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 CInlineNode::CInlineNode() { RegisterFields(kInlineTable); }
 
-CInlineNode::~CInlineNode() { DropChildWorld(); }
+CInlineNode::~CInlineNode() { DropChildScene(); }
 
 void CInlineNode::Traverse(RenderPass pass, CViewContext* view) {
   if (pass == RenderPass::Activate) active_ = true;
   if (pass == RenderPass::Deactivate) active_ = false;
-  if (childWorld_) childWorld_->GetRoot()->Traverse(pass, view);
+  if (childScene_) childScene_->GetRoot()->Traverse(pass, view);
   switch (state_) {
     case InlineState::Start:
     case InlineState::DownloadCancelled:
@@ -117,17 +89,19 @@ void CInlineNode::TryNextUrl() {
   ++nextUrl_;
 }
 
+std::vector<std::string> CInlineNode::InlineChain() const {
+  const CScene* scene = GetScene();
+  return scene ? scene->GetInlineChain() : std::vector<std::string>();
+}
+
 bool CInlineNode::RefuseInclusion(const std::string& source) {
   const std::string key = SourceKeyOf(source);
-  int depth = 0;
-  for (const InlinedWorld* entry = FindInlinedWorld(GetWorld()); entry; entry = FindInlinedWorld(entry->parent)) {
-    if (entry->source == key) {
-      message_ = "Inline '" + source + "' includes itself.";
-      return true;
-    }
-    ++depth;
+  const std::vector<std::string> chain = InlineChain();
+  if (std::find(chain.begin(), chain.end(), key) != chain.end()) {
+    message_ = "Inline '" + source + "' includes itself.";
+    return true;
   }
-  if (depth < kMaxInlineNesting) return false;
+  if (chain.size() < static_cast<size_t>(kMaxInlineNesting)) return false;
   message_ = "Inline '" + source + "' nests more than " + std::to_string(kMaxInlineNesting) + " files deep.";
   return true;
 }
@@ -142,7 +116,7 @@ void CInlineNode::LoadReadyFile(CViewContext* view) {
   }
   state_ = InlineState::Loaded;
   message_.clear();
-  if (active_) childWorld_->GetRoot()->Traverse(RenderPass::Activate, view);
+  if (active_) childScene_->GetRoot()->Traverse(RenderPass::Activate, view);
 }
 
 bool CInlineNode::LoadFile() {
@@ -157,47 +131,49 @@ bool CInlineNode::LoadFile() {
   }
   stream.LoadIntoMemory();
   stream.PadBrackets();
-  auto world = std::make_unique<CBrowser>();
+  // The file runs on the world of the Inline, on its clock.
+  auto scene = std::make_unique<CScene>(GetWorld());
   // Relative URLs inside the file resolve against where the file came from;
   // a downloaded file's own folder is the cache, which says nothing.
-  world->SetWorldUrl(source_);
-  if (!source_.starts_with(kHttpPrefix)) world->SetWorldDirectory(source_);
+  scene->SetWorldUrl(source_);
+  if (!source_.starts_with(kHttpPrefix)) scene->SetWorldDirectory(source_);
   CSceneReader reader(stream);
   // An inlined Viewpoint, NavigationInfo, Fog or panorama must not take over
   // the view of the world that shows it; they wait for a set_bind.
   reader.SetBindsFirstNodes(false);
   // The reader wires the file's ROUTEs itself once the file is read.
-  if (!reader.ReadScene(world.get())) {
+  if (!reader.ReadScene(scene.get())) {
     message_ = "Inline '" + source_ + "': " + reader.GetMessage();
     return false;
   }
-  DropChildWorld();
-  childWorld_ = std::move(world);
-  gInlinedWorlds.push_back({childWorld_.get(), GetWorld(), SourceKeyOf(source_)});
-  HandProtosToWorld();
+  DropChildScene();
+  childScene_ = std::move(scene);
+  std::vector<std::string> chain = InlineChain();
+  chain.push_back(SourceKeyOf(source_));
+  childScene_->SetInlineChain(std::move(chain));
+  HandProtosToScene();
   return true;
 }
 
-// Counted references: the declarations are freed by whichever world lets go
-// of them last. A full list keeps the rest in the inlined world only.
-void CInlineNode::HandProtosToWorld() {
-  CBrowser* world = GetWorld();
-  if (!world) return;
-  for (int i = 0; CProtoDeclaration* declaration = childWorld_->GetProto(i); ++i) {
-    if (WorldHoldsProto(*world, declaration)) continue;
-    if (!world->AddProto(declaration)) break;
+// Counted references: the declarations are freed by whichever scene lets go
+// of them last. A full list keeps the rest in the inlined scene only.
+void CInlineNode::HandProtosToScene() {
+  CScene* scene = GetScene();
+  if (!scene) return;
+  for (int i = 0; CProtoDeclaration* declaration = childScene_->GetProto(i); ++i) {
+    if (scene->HoldsProto(declaration)) continue;
+    if (!scene->AddProto(declaration)) break;
   }
 }
 
-// Declarations handed on outlive the inlined world; they must not keep
+// Declarations handed on outlive the inlined scene; they must not keep
 // pointing at it.
-void CInlineNode::DropChildWorld() {
-  if (!childWorld_) return;
-  for (int i = 0; CProtoDeclaration* declaration = childWorld_->GetProto(i); ++i) {
-    if (declaration->GetWorld() == childWorld_.get()) declaration->SetWorld(nullptr);
+void CInlineNode::DropChildScene() {
+  if (!childScene_) return;
+  for (int i = 0; CProtoDeclaration* declaration = childScene_->GetProto(i); ++i) {
+    if (declaration->GetScene() == childScene_.get()) declaration->SetScene(nullptr);
   }
-  ForgetInlinedWorld(childWorld_.get());
-  childWorld_.reset();
+  childScene_.reset();
 }
 
 void RegisterInlineNode(NodeClassTable& table) { table.Add<CInlineNode>("Inline"); }

@@ -20,13 +20,14 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/hostlink/DownloadService.h"
 #include "engine/scene/Node.h"
 
 namespace vx {
 
-class CBrowser;
+class CScene;
 class NodeClassTable;
 
 // Where an Inline stands; the values 1 to 3 follow the download states.
@@ -51,8 +52,8 @@ class CInlineNode : public CNode {
   void Traverse(RenderPass pass, CViewContext* view) override;
 
   InlineState GetState() const { return state_; }
-  // The world of the loaded file; null until one is loaded.
-  CBrowser* GetChildWorld() const { return childWorld_.get(); }
+  // The scene of the loaded file; null until one is loaded.
+  CScene* GetChildScene() const { return childScene_.get(); }
   // Why the last url failed to load; empty when none did.
   const std::string& GetMessage() const { return message_; }
 
@@ -66,19 +67,21 @@ class CInlineNode : public CNode {
  private:
   void TryNextUrl();
   void LoadReadyFile(CViewContext* view);
-  // Reads the file into a new child world; false with the reason in
+  // Reads the file into a new child scene; false with the reason in
   // message_.
   bool LoadFile();
+  // The inlined files this Inline lies in, outermost first.
+  std::vector<std::string> InlineChain() const;
   [[nodiscard]] bool RefuseInclusion(const std::string& source);
-  void HandProtosToWorld();
-  void DropChildWorld();
+  void HandProtosToScene();
+  void DropChildScene();
 
-  std::unique_ptr<CBrowser> childWorld_;
+  std::unique_ptr<CScene> childScene_;
   CDownload download_;
   bool active_ = false;
   InlineState state_ = InlineState::Start;
   int32_t nextUrl_ = 0;
-  // The file to read, and the url it came from (the inlined world's
+  // The file to read, and the url it came from (the inlined scene's
   // location).
   std::string localFile_;
   std::string source_;

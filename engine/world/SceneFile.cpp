@@ -1,4 +1,4 @@
-#include "engine/scene/SceneFile.h"
+#include "engine/world/SceneFile.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -181,18 +181,19 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
   scene->world->SetWorldDirectory(scene->directory);
   scene->name = SceneNameOf(scene->url);
 
-  if (!reader.ReadScene(scene->world.get())) {
+  if (!reader.ReadScene(&scene->world->GetScene())) {
     scene->world.reset();
     CopyToCaller(reader.GetMessage(), error);
     return EngineLoadFailed;
   }
+  scene->world->ResetClock();
   return EngineOk;
 }
 
 EngineResult SaveSceneFile(SceneHandle* scene, const char* path, uint16_t flag) {
   if (!scene || !path || path[0] == '\0' || !scene->world) return EngineNullArgument;
   CSceneWriter writer;
-  writer.WriteScene(scene->world.get(), flag != 0);
+  writer.WriteScene(&scene->world->GetScene(), flag != 0);
   return ReplaceFileWith(path, writer.GetText()) ? EngineOk : EngineOpenFailed;
 }
 
