@@ -14,18 +14,14 @@ namespace vx::test {
 
 class HostTestRoot {
  public:
-  HostTestRoot() : root_(MakeFolder()), environment_("VANTESSEL_ROOT", root_.c_str()) {
+  HostTestRoot() : root_("vxhost"), environment_("VANTESSEL_ROOT", root_.Path().c_str()) {
     std::filesystem::create_directories(path::ComponentsFolder());
     std::filesystem::create_directories(path::PreferencesFolder());
-  }
-  ~HostTestRoot() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
   }
   HostTestRoot(const HostTestRoot&) = delete;
   HostTestRoot& operator=(const HostTestRoot&) = delete;
 
-  const std::string& Folder() const { return root_; }
+  const std::string& Folder() const { return root_.Path(); }
   static std::string Components() { return path::ComponentsFolder(); }
 
 #ifdef VX_HOST_FIXTURE_DIR
@@ -52,13 +48,7 @@ class HostTestRoot {
   static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
  private:
-  static std::string MakeFolder() {
-    std::string folder = (std::filesystem::temp_directory_path() / "vxhostXXXXXX").string();
-    if (!::mkdtemp(folder.data())) std::abort();
-    return folder;
-  }
-
-  std::string root_;
+  TemporaryFolder root_;
   ScopedEnvironment environment_;
 };
 

@@ -12,7 +12,7 @@
 #include "engine/media/formats/jpeg/JpegMedia.h"
 #include "tests/host/HostDownloads.h"
 #include "tests/media/JpegTestPictures.h"
-#include "tests/media/MediaTestFolder.h"
+#include "tests/platform/TestEnvironment.h"
 
 namespace vx {
 namespace {
@@ -30,7 +30,7 @@ class JpegDownload : public ::testing::Test {
  protected:
   JpegDownload() : server_(MakeSite(site_)), service_(AcquireDownloadComponent()) { ResetSharedInverseMap(); }
 
-  static std::string MakeSite(const test::MediaTestFolder& site) {
+  static std::string MakeSite(const test::TemporaryFolder& site) {
     const test::TestPicture picture = SitePicture();
     site.Write("base.jpg", test::CompressJpeg(picture, JpegKind::Baseline, 100));
     site.Write("prog.jpg", test::CompressJpeg(picture, JpegKind::Progressive, 100));
@@ -89,7 +89,7 @@ class JpegDownload : public ::testing::Test {
 
   static host::CDownloadManager& Manager() { return *host::GetDownloadManager(); }
 
-  test::MediaTestFolder site_;
+  test::TemporaryFolder site_{"vxmedia"};
   test::HttpTestServer server_;
   test::ScopedHostDownloads downloads_;
   std::shared_ptr<CHostComponent> service_;

@@ -10,7 +10,7 @@
 #include "engine/media/formats/jpeg/JpegMedia.h"
 #include "engine/render/DibImage.h"
 #include "tests/media/JpegTestPictures.h"
-#include "tests/media/MediaTestFolder.h"
+#include "tests/platform/TestEnvironment.h"
 
 namespace vx {
 namespace {
@@ -50,7 +50,7 @@ class JpegFile : public ::testing::Test {
     return info;
   }
 
-  test::MediaTestFolder folder_;
+  test::TemporaryFolder folder_{"vxmedia"};
 };
 
 uint32_t Expected(const test::TestPicture& picture, JpegKind kind, int x, int y) {

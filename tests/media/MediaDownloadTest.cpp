@@ -9,7 +9,7 @@
 #include "engine/media/MediaHandle.h"
 #include "engine/hostlink/HostComponent.h"
 #include "tests/host/HostDownloads.h"
-#include "tests/media/MediaTestFolder.h"
+#include "tests/platform/TestEnvironment.h"
 #include "tests/media/RawTestMedia.h"
 
 namespace vx {
@@ -23,7 +23,7 @@ class MediaDownload : public ::testing::Test {
  protected:
   MediaDownload() : server_(MakeSite(site_)), service_(AcquireDownloadComponent()) {}
 
-  static std::string MakeSite(const test::MediaTestFolder& site) {
+  static std::string MakeSite(const test::TemporaryFolder& site) {
     site.Write("pic.raw", test::RawPicture(3, 2));
     return site.Path();
   }
@@ -54,7 +54,7 @@ class MediaDownload : public ::testing::Test {
 
   static host::CDownloadManager& Manager() { return *host::GetDownloadManager(); }
 
-  test::MediaTestFolder site_;
+  test::TemporaryFolder site_{"vxmedia"};
   test::HttpTestServer server_;
   test::ScopedHostDownloads downloads_;
   std::shared_ptr<CHostComponent> service_;

@@ -10,7 +10,7 @@
 #include "engine/media/StillImageDecoder.h"
 #include "engine/render/DibImage.h"
 #include "platform/Random.h"
-#include "tests/media/MediaTestFolder.h"
+#include "tests/platform/TestEnvironment.h"
 #include "tests/media/RawTestMedia.h"
 
 namespace vx {
@@ -22,7 +22,7 @@ class MediaObject : public ::testing::Test {
 
   std::string Write(const std::string& name, const std::string& content) const { return folder_.Write(name, content); }
 
-  test::MediaTestFolder folder_;
+  test::TemporaryFolder folder_{"vxmedia"};
 };
 
 TEST_F(MediaObject, ALocalNameIsReadyAtOnceAndRunsThroughTheLoaderToComplete) {

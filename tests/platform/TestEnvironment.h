@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -29,6 +31,34 @@ class ScopedEnvironment {
  private:
   std::string name_;
   std::optional<std::string> previous_;
+};
+
+// A fresh temporary folder named after prefix, removed with its files when
+// the object goes.
+class TemporaryFolder {
+ public:
+  explicit TemporaryFolder(const char* prefix) {
+    std::string name = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+    if (!::mkdtemp(name.data())) std::abort();
+    folder_ = name;
+  }
+  ~TemporaryFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+  const std::string& Path() const { return folder_; }
+  // Writes the file and returns its path.
+  std::string Write(const std::string& name, const std::string& content) const {
+    const std::string path = folder_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+
+ private:
+  std::string folder_;
 };
 
 }  // namespace vx::test
