@@ -82,10 +82,7 @@ void CFrameSetTexture::ClearFrames() {
 }
 
 int32_t CFrameSetTexture::FrameNumber(const FramePosition& pos) const {
-  if (!gridKnown_) return -1;
-  if (grid_.order == kFrameOrderAlongRows) return pos.row * grid_.framesAcross + pos.column;
-  if (grid_.order == kFrameOrderDownColumns) return pos.row + pos.column * grid_.framesDown;
-  return -1;
+  return gridKnown_ ? FrameIndexInGrid(grid_, pos) : -1;
 }
 
 }  // namespace vx

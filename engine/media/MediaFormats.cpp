@@ -6,6 +6,7 @@
 
 #include "engine/media/formats/PlaceholderMedia.h"
 #include "engine/media/formats/jpeg/JpegMedia.h"
+#include "engine/media/formats/ric/CodebookMedia.h"
 #include "engine/scene/PropertyText.h"
 
 namespace vx {
@@ -39,7 +40,7 @@ constexpr int32_t kMediaTypeCodes = static_cast<int32_t>(MediaType::Aiff) + 1;
 constexpr std::array<MediaOpener, kMediaTypeCodes> kOpeners = {
     nullptr,           // 0 none
     Open<CJpegMedia>,  // 1 JPEG
-    nullptr,           // 2 block codebook
+    Open<CCodebookMedia>,  // 2 block codebook
     nullptr,           // 3 GIF
     nullptr,           // 4 BMP
     nullptr,           // 5 PICT

@@ -67,6 +67,13 @@ struct FramePosition {
   int16_t extra = 0;
 };
 
+// The frame index of a position by the grid's order; -1 for another order.
+constexpr int32_t FrameIndexInGrid(const FrameGrid& grid, const FramePosition& pos) {
+  if (grid.order == kFrameOrderAlongRows) return pos.row * grid.framesAcross + pos.column;
+  if (grid.order == kFrameOrderDownColumns) return pos.row + pos.column * grid.framesDown;
+  return -1;
+}
+
 // A format's reference to one of its frames; the caller that asked for it
 // deletes it.
 class FrameRef {

@@ -57,10 +57,10 @@ TEST(MediaFactories, EachMakerTakesItsTypesAndOnlyFormatsThatAreDecoded) {
   const std::vector<MakerRow> matrix = {
       {"a.lvd", -1, 2, 3, -1},  {"a.tts", -1, -1, 3, -1}, {"a.fpx", -1, -1, -1, -1},
       {"a.mpg", -1, -1, -1, -1}, {"a.aiff", -1, -1, -1, -1}, {"a.xyz", -1, -1, -1, -1},
-      {"a.jpg", 1, -1, -1, -1},
+      {"a.jpg", 1, -1, -1, -1},  {"a.ric", -1, -1, -1, 4},
       // Types of formats that are not decoded yet make nothing in every maker.
       {"a.gif", -1, -1, -1, -1}, {"a.mov", -1, -1, -1, -1},
-      {"a.ric", -1, -1, -1, -1}, {"a.txt", -1, -1, -1, -1},
+      {"a.txt", -1, -1, -1, -1},
   };
   for (const MakerRow& row : matrix) {
     EXPECT_EQ(KindOf(CreateImageHandle(row.name)), row.image) << row.name;
