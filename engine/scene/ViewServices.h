@@ -15,6 +15,27 @@ namespace vx {
 class CNode;
 struct PixelMap;
 
+// Whether the user may change the camera and whether the view hands the
+// user's moves to its camera; the camera behaviour clears them to hold the
+// camera during a scripted move. A user move of a quantity whose user flag
+// is set sets its apply flag again.
+struct CameraFlags {
+  bool userPosition = true;
+  bool userOrientation = true;
+  bool userFieldOfView = true;
+  bool applyPosition = true;
+  bool applyOrientation = true;
+  bool applyFieldOfView = true;
+};
+
+// A character typed into a view: each key the host gives gets the next
+// serial number, so that a reader that runs more than once while the key is
+// pending (a view's tick may draw more than one frame) takes it once.
+struct TypedKey {
+  uint8_t character = 0xFF;  // 0xFF: none pending
+  uint32_t serial = 0;
+};
+
 // The bind stacks of the panorama nodes.
 enum class PanoramaStack : int32_t { Vista, LegacyVista, Background };
 
@@ -44,6 +65,11 @@ class IViewServices {
 
   // Seconds on the clock of the world on screen; 0 without a world.
   virtual double GetWorldTime() const = 0;
+
+  // The view's camera flags; null for a view without navigation.
+  virtual CameraFlags* GetCameraFlags() { return nullptr; }
+  // The character typed into the view since its last tick.
+  virtual TypedKey GetTypedKey() const { return {}; }
 
  protected:
   ~IViewServices() = default;

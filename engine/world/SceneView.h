@@ -35,18 +35,6 @@ namespace vx {
 class CBrowser;
 class CDownload;
 
-// Whether the user may change the camera and whether the view hands its
-// camera to the context; the camera behaviour clears them to hold the camera
-// during a scripted move.
-struct CameraFlags {
-  bool userPosition = true;
-  bool userOrientation = true;
-  bool userFieldOfView = true;
-  bool applyPosition = true;
-  bool applyOrientation = true;
-  bool applyFieldOfView = true;
-};
-
 class CSceneView final : public IViewServices {
  public:
   // The rectangle is the window's client area; flags 0x14 until SetFlags.
@@ -132,8 +120,13 @@ class CSceneView final : public IViewServices {
   CViewContext* GetContext() const { return context_.get(); }
 
   // The character typed since the last tick, kNoTypedCharacter when none.
-  void SetTypedCharacter(uint8_t character) { typedCharacter_ = character; }
+  void SetTypedCharacter(uint8_t character) {
+    typedCharacter_ = character;
+    ++typedSerial_;
+  }
   uint8_t GetTypedCharacter() const { return typedCharacter_; }
+  TypedKey GetTypedKey() const override { return {typedCharacter_, typedSerial_}; }
+  CameraFlags* GetCameraFlags() override { return &cameraFlags; }
 
   // Where the next step of the camera starts from, for the movement test.
   const CVec3f& GetPreviousCameraPosition() const { return previousPosition_; }
@@ -224,6 +217,7 @@ class CSceneView final : public IViewServices {
   StereoMode stereoMode_ = StereoMode::None;
   CVec3f previousPosition_;
   uint8_t typedCharacter_ = kNoTypedCharacter;
+  uint32_t typedSerial_ = 0;
 };
 
 }  // namespace vx

@@ -1,6 +1,9 @@
 #include "engine/world/behaviours/BehaviourSupport.h"
 
+#include <cmath>
+
 #include "engine/scene/ViewServices.h"
+#include "engine/world/Browser.h"
 #include "engine/world/ViewContext.h"
 #include "engine/world/behaviours/BehaviourLimits.h"
 
@@ -47,6 +50,45 @@ float WrapAngleOnce(float difference) {
   if (difference > kAngleWrapLimit) return difference - kAngleWrapTurn;
   if (difference < -kAngleWrapLimit) return difference + kAngleWrapTurn;
   return difference;
+}
+
+bool FrameGate::IsNewFrame(const CViewContext& view, RenderPass pass) {
+  if (pass != RenderPass::Frame) return false;
+  const CBrowser* world = view.GetWorld();
+  if (!world) return true;
+  if (world->GetFrameNumber() == lastFrame_) return false;
+  lastFrame_ = world->GetFrameNumber();
+  return true;
+}
+
+float WrapAngle(float difference) {
+  // A far angle is cut by a remainder first, so that one more turn at most
+  // brings it into range.
+  if (std::fabs(difference) > kAngleWrapTurn) difference = std::fmod(difference, kAngleWrapTurn);
+  return WrapAngleOnce(difference);
+}
+
+int32_t FramesForDuration(double frameRate, double seconds) {
+  const double frames = std::trunc(frameRate * seconds);
+  if (!(frames >= 1.0)) return 0;  // also NaN
+  return frames >= kMaxMoveFrames ? kMaxMoveFrames : static_cast<int32_t>(frames);
+}
+
+bool IsTrueEvent(const ScriptEvent& event) {
+  const int16_t* on = event.As<int16_t>();
+  return on && *on;
+}
+
+void SendStrings(CNode& node, std::string_view eventOut, std::span<const std::string> lines) {
+  if (SentEventType(node, eventOut) != FieldTypeMFString) return;
+  CFieldValue value(FieldTypeMFString);
+  MFString& strings = value.As<MFString>();
+  const auto count = static_cast<int32_t>(lines.size());
+  strings.elements = static_cast<SFString*>(AllocFieldArray(FieldTypeMFString, count));
+  if (count > 0 && !strings.elements) return;
+  strings.count = count;
+  for (int32_t i = 0; i < count; ++i) SetStringValue(strings.elements[i], lines[static_cast<size_t>(i)].c_str());
+  node.SendEvent(eventOut, &strings);
 }
 
 void LoadLinkedWorld(CViewContext& view, const std::string& url, std::string_view viewpoint) {

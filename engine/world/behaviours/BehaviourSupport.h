@@ -7,10 +7,13 @@
 // counts as not declared.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "engine/scene/Node.h"
+#include "engine/world/behaviours/BehaviourTable.h"
 #include "engine/world/NavigationSettings.h"
 
 namespace vx {
@@ -44,8 +47,33 @@ void SetTyped(CNode& node, std::string_view field, const T& value) {
 // that runs the behaviour; false for any other name, which shows nothing.
 bool ShowNamedCursor(CViewContext& view, std::string_view name);
 
+// Lets a behaviour act once in each frame its world draws: a Script is also
+// traversed when its part of the scene becomes active, and twice in a
+// stereo frame.
+class FrameGate {
+ public:
+  // True for the first frame traversal of each frame.
+  bool IsNewFrame(const CViewContext& view, RenderPass pass);
+
+ private:
+  uint64_t lastFrame_ = 0;
+};
+
 // An angle difference brought into range by at most one turn.
 float WrapAngleOnce(float difference);
+// An angle difference brought into range by as many turns as it takes.
+float WrapAngle(float difference);
+
+// Whole frames that many seconds take at the frame rate: 0 for a duration
+// of less than one frame (or not a number), at most kMaxMoveFrames.
+int32_t FramesForDuration(double frameRate, double seconds);
+
+// The event's value is an SFBool that is TRUE.
+bool IsTrueEvent(const ScriptEvent& event);
+
+// Sends the lines as one MFString through the eventOut (when it carries
+// MFString values); each line is cut to a string value's 255 characters.
+void SendStrings(CNode& node, std::string_view eventOut, std::span<const std::string> lines);
 
 // Follows a link from a behaviour: the view that runs it loads the url
 // (resolved) and binds the Viewpoint of that DEF name in the new world. A

@@ -2,9 +2,13 @@
 
 #include <cassert>
 
+#include "engine/world/behaviours/CameraBehaviour.h"
+#include "engine/world/behaviours/KeyInputBehaviour.h"
 #include "engine/world/behaviours/LinkBehaviour.h"
 #include "engine/world/behaviours/SimpleBehaviours.h"
 #include "engine/world/behaviours/SlideBehaviour.h"
+#include "engine/world/behaviours/StatusBehaviours.h"
+#include "engine/world/behaviours/ValueBehaviours.h"
 
 namespace vx {
 namespace {
@@ -15,6 +19,10 @@ constexpr BehaviourRegistration kRegistrations[] = {
     RegisterLinkBehaviour,
     RegisterSlideBehaviour,
     RegisterSimpleBehaviours,
+    RegisterCameraBehaviour,
+    RegisterStatusBehaviours,
+    RegisterKeyInputBehaviour,
+    RegisterValueBehaviours,
 };
 
 BehaviourTable MakeBuiltInTable() {
@@ -26,7 +34,7 @@ BehaviourTable MakeBuiltInTable() {
 }  // namespace
 
 void CBehaviour::OnEventIn(const ScriptEvent&, CScriptNode&) {}
-void CBehaviour::Tick(CViewContext&, CScriptNode&) {}
+void CBehaviour::Tick(CViewContext&, CScriptNode&, RenderPass) {}
 
 void BehaviourTable::Add(std::string_view name, BehaviourFactory create, BehaviourStart start) {
   assert(create && "a behaviour needs a factory");

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "engine/scene/FieldValue.h"
+#include "engine/scene/Node.h"
 
 namespace vx {
 
@@ -46,8 +47,9 @@ class CBehaviour {
   virtual ~CBehaviour() = default;
   // Every eventIn of the Script (never its fields).
   virtual void OnEventIn(const ScriptEvent& event, CScriptNode& node);
-  // Every traversal of the Script by a view.
-  virtual void Tick(CViewContext& view, CScriptNode& node);
+  // Every traversal of the Script by a view, whatever its pass: a frame, or
+  // the activation of the Script's part of the scene.
+  virtual void Tick(CViewContext& view, CScriptNode& node, RenderPass pass);
 };
 
 // When a Script makes its behaviour: at its first frame, so that events

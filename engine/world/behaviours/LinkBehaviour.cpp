@@ -62,7 +62,7 @@ bool InsideBounds(CScriptNode& node, const SFVec2f& point) {
 class CLinkBehaviour : public CBehaviour {
  public:
   void OnEventIn(const ScriptEvent& event, CScriptNode& node) override;
-  void Tick(CViewContext& view, CScriptNode& node) override;
+  void Tick(CViewContext& view, CScriptNode& node, RenderPass pass) override;
 
  private:
   bool IsLive(CScriptNode& node, const SFVec2f& point);
@@ -196,7 +196,7 @@ void CLinkBehaviour::ShowPendingCursor(CViewContext& view) {
   turn.taken = ShowNamedCursor(view, cursorName_);
 }
 
-void CLinkBehaviour::Tick(CViewContext& view, CScriptNode& node) {
+void CLinkBehaviour::Tick(CViewContext& view, CScriptNode& node, RenderPass) {
   CBrowser* world = view.GetWorld();
   if (!world) return;
   CursorTurn& turn = SharedCursorTurn();

@@ -10,26 +10,21 @@
 namespace vx {
 namespace {
 
-bool IsTrue(const ScriptEvent& event) {
-  const int16_t* on = event.As<int16_t>();
-  return on && *on;
-}
-
 class CSetValBehaviour : public CBehaviour {
  public:
   void OnEventIn(const ScriptEvent& event, CScriptNode& node) override {
-    if (event.name == "on" && IsTrue(event)) (void)SendFieldValue(node, "val", "val_changed");
+    if (event.name == "on" && IsTrueEvent(event)) (void)SendFieldValue(node, "val", "val_changed");
   }
 };
 
 class CSetCursorBehaviour : public CBehaviour {
  public:
   void OnEventIn(const ScriptEvent& event, CScriptNode& node) override {
-    if (event.name != "on" || !IsTrue(event)) return;
+    if (event.name != "on" || !IsTrueEvent(event)) return;
     if (const SFString* cursor = FieldOf<SFString>(&node, "cursor")) name_ = TextOf(*cursor);
     pending_ = true;
   }
-  void Tick(CViewContext& view, CScriptNode&) override {
+  void Tick(CViewContext& view, CScriptNode&, RenderPass) override {
     if (!pending_) return;
     pending_ = false;
     (void)ShowNamedCursor(view, name_);
@@ -43,7 +38,7 @@ class CSetCursorBehaviour : public CBehaviour {
 class CGetTimeBehaviour : public CBehaviour {
  public:
   void OnEventIn(const ScriptEvent& event, CScriptNode& node) override {
-    if (event.name != "requestTime" || !IsTrue(event) || !node.GetWorld()) return;
+    if (event.name != "requestTime" || !IsTrueEvent(event) || !node.GetWorld()) return;
     SendTyped(node, "currentTime", node.GetWorld()->GetWorldTime());
   }
 };

@@ -1,6 +1,6 @@
 #include "engine/world/behaviours/SlideBehaviour.h"
 
-#include <cmath>
+#include <algorithm>
 
 #include "engine/world/Browser.h"
 #include "engine/world/nodes/ScriptNode.h"
@@ -15,11 +15,7 @@ namespace {
 constexpr int32_t kIdle = -1;
 
 // Frames a move of that many seconds takes at the frame rate: at least one.
-int32_t StepsFor(double frameRate, double duration) {
-  const double frames = std::trunc(frameRate * duration);
-  if (!(frames >= 1.0)) return 1;  // also NaN
-  return frames >= kMaxSlideSteps ? kMaxSlideSteps : static_cast<int32_t>(frames);
-}
+int32_t StepsFor(double frameRate, double duration) { return std::max(1, FramesForDuration(frameRate, duration)); }
 
 // The translation the slide moves: the Transform's own value, found by its
 // declared type.
@@ -28,7 +24,7 @@ SFVec3f* TranslationOf(CNode* transform) { return FieldOf<SFVec3f>(transform, "t
 class CSlideBehaviour : public CBehaviour {
  public:
   void OnEventIn(const ScriptEvent& event, CScriptNode& node) override;
-  void Tick(CViewContext& view, CScriptNode& node) override;
+  void Tick(CViewContext& view, CScriptNode& node, RenderPass pass) override;
 
  private:
   // The direction an eventIn asks for; false when it asks for no move.
@@ -88,7 +84,7 @@ void CSlideBehaviour::Start(CScriptNode& node) {
   delta_ = {displacement->x * scale, displacement->y * scale, displacement->z * scale};
 }
 
-void CSlideBehaviour::Tick(CViewContext& view, CScriptNode& node) {
+void CSlideBehaviour::Tick(CViewContext& view, CScriptNode& node, RenderPass) {
   if (const CBrowser* world = view.GetWorld()) frameRate_ = world->GetFrameRate();
   if (step_ < 0) return;
   if (step_ >= steps_) {

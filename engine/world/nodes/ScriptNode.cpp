@@ -66,12 +66,12 @@ CBehaviour* CScriptNode::BehaviourFor(const BehaviourInfo* info, bool inFrame) {
   return behaviour_.get();
 }
 
-void CScriptNode::Traverse(RenderPass, CViewContext* view) {
+void CScriptNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!view || url.count <= 0) return;
   CBehaviour* behaviour = BehaviourFor(BuiltInBehaviourOf(SplitScriptUrl(FirstUrl())), true);
   if (!behaviour) return;
   RunScope scope(*this);
-  behaviour->Tick(*view, *this);
+  behaviour->Tick(*view, *this, pass);
 }
 
 int CScriptNode::OnEventIn(bool isField, int index, const void* value) {
