@@ -37,12 +37,8 @@ int DecodeCodebookBytes(const uint8_t* data, size_t size) {
     if (!frame) continue;
     for (uint16_t bytesPerPixel = 1; bytesPerPixel <= 4; ++bytesPerPixel) {
       std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * bytesPerPixel);
-      PixelMap destination;
-      destination.bits = pixels.data();
-      destination.width = static_cast<uint16_t>(width);
-      destination.height = static_cast<uint16_t>(height);
-      destination.bytesPerPixel = bytesPerPixel;
-      destination.rowBytes = width * bytesPerPixel;
+      const PixelMap destination{pixels.data(), static_cast<uint16_t>(width), static_cast<uint16_t>(height),
+                                 bytesPerPixel, width * bytesPerPixel};
       if (frame->Draw(destination, header.frameWidth, header.frameHeight, &palette)) ++drawn;
     }
   }

@@ -182,12 +182,8 @@ bool CCodebookFrame::Draw(const PixelMap& destination, int32_t frameWidth, int32
   const int32_t height = std::min<int32_t>(frameHeight / kBlockSide * kBlockSide, destination.height);
   if (width <= 0 || height <= 0) return true;
   std::vector<uint32_t> scratch(static_cast<size_t>(width) * height);
-  PixelMap scratchMap;
-  scratchMap.bits = reinterpret_cast<uint8_t*>(scratch.data());
-  scratchMap.width = static_cast<uint16_t>(width);
-  scratchMap.height = static_cast<uint16_t>(height);
-  scratchMap.bytesPerPixel = 4;
-  scratchMap.rowBytes = width * 4;
+  const PixelMap scratchMap{reinterpret_cast<uint8_t*>(scratch.data()), static_cast<uint16_t>(width),
+                            static_cast<uint16_t>(height), 4, width * 4};
   if (!DrawBlocks(scratchMap, frameWidth, frameHeight, output)) return false;
   const DitherPalette dither{palette->inverseMap.data(), CodebookPalette::kChannelBits, CodebookPalette::kChannelBits,
                              CodebookPalette::kChannelBits, palette->triples};
