@@ -63,6 +63,26 @@ TEST_F(TextWorld, LinesStepBySizePlusSpacingAtTwelvePixelsAUnit) {
   EXPECT_FLOAT_EQ(second.GetTexCoord(2).y, 1.0f);
 }
 
+TEST_F(TextWorld, VerticalColumnsAndRightToLeftLines) {
+  Load("Shape { geometry DEF V Text { string [ \"abc\" \"de\" ] fontStyle FontStyle { horizontal FALSE spacing 2 } } }"
+       " Shape { geometry DEF R Text { string \"ab\" length [ 4 ] fontStyle FontStyle { leftToRight FALSE } } }");
+  CTextNode& vertical = TextNamed("V");
+  EXPECT_EQ(vertical.LineBitmap(0).GetText(), "a\nb\nc");
+  // One cell of 6 cut to 4 wide; three lines of 12 + 1.
+  ASSERT_EQ(vertical.LineBitmap(0).GetWidth(), 4);
+  ASSERT_EQ(vertical.LineBitmap(0).GetHeight(), 39);
+  EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(1).x, 4.0f / 39.0f * 3.0f);
+  EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(1).y, 0.0f);
+  EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(3).y, -3.0f);
+  EXPECT_FLOAT_EQ(vertical.LineMesh(1).GetVertex(3).x, 2.0f) << "the next column, spacing to the right";
+  EXPECT_FLOAT_EQ(vertical.LineMesh(1).GetVertex(3).y, -2.0f);
+  const CMeshBuffer& mirrored = TextNamed("R").LineMesh(0);
+  EXPECT_FLOAT_EQ(mirrored.GetVertex(0).x, -4.0f);
+  EXPECT_FLOAT_EQ(mirrored.GetVertex(1).x, 0.0f);
+  EXPECT_FLOAT_EQ(mirrored.GetTexCoord(0).x, 1.0f) << "the texture runs from right to left";
+  EXPECT_FLOAT_EQ(mirrored.GetTexCoord(1).x, 0.0f);
+}
+
 TEST_F(TextWorld, TheFontHeightIsTheWholeSizeTimesTwelvePixels) {
   Load("Shape { geometry Text { string \"a\" fontStyle FontStyle { size 2.5 } } }");
   EXPECT_EQ(test::ScopedCellFont::LastAsked().pixelHeight, 24);
@@ -84,6 +104,24 @@ TEST_F(TextWorld, AnEmptyStringDrawsNothingAndMakesNoBrokenVertex) {
     }
   }
   Frame();
+}
+
+TEST_F(TextWorld, FontStyleWordsAreReadAsListsOrSingleWords) {
+  Load("Shape { geometry DEF A Text { string \"a\" fontStyle FontStyle { family [ \"SANS\" \"SERIF\" ]"
+       " style \"BOLD\" justify [ \"END\" \"BEGIN\" ] } } }"
+       " Shape { geometry DEF B Text { string \"a\" fontStyle FontStyle { family \"TYPEWRITER\" justify \"MIDDLE\" } } }"
+       " Shape { geometry DEF C Text { string \"a\" fontStyle FontStyle { family \"sans\" justify [ ] } } }");
+  const FontLayout a = TextNamed("A").Layout();
+  EXPECT_EQ(a.family, kFamilySans);
+  EXPECT_EQ(a.style, kStyleBold);
+  EXPECT_EQ(a.justify, kJustifyEnd);
+  const FontLayout b = TextNamed("B").Layout();
+  EXPECT_EQ(b.family, kFamilyTypewriter);
+  EXPECT_EQ(b.justify, kJustifyMiddle);
+  const FontLayout c = TextNamed("C").Layout();
+  EXPECT_EQ(c.family, kFamilySerif) << "words are exact";
+  EXPECT_EQ(c.justify, kJustifyFirst) << "an empty list is no word";
+  EXPECT_FLOAT_EQ(TextNamed("A").LineMesh(0).GetVertex(1).x, 0.0f) << "END ends at the origin";
 }
 
 TEST_F(TextWorld, AFontStyleFieldHoldingAnotherNodeIsIgnored) {

@@ -1,6 +1,5 @@
 #include "engine/media/nodes/FontStyleNode.h"
 
-#include <cstring>
 #include <string_view>
 
 #include "engine/scene/NodeFactory.h"
@@ -12,12 +11,15 @@ namespace {
 constexpr int32_t kListenerCapacity = 1;
 constexpr int32_t kListenerStep = 5;
 
+constexpr const char* kDefaultFamily[] = {"SERIF"};
+constexpr const char* kDefaultJustify[] = {"BEGIN"};
+
 constexpr FieldSpec kFontStyleFields[] = {
-    Field<&CFontStyleNode::family>("family", DefaultText("SERIF")),
+    Field<&CFontStyleNode::family>("family", DefaultList(kDefaultFamily)),
     Field<&CFontStyleNode::style>("style", DefaultText("PLAIN")),
     Field<&CFontStyleNode::size>("size", DefaultFloats(1)),
     Field<&CFontStyleNode::spacing>("spacing", DefaultFloats(1)),
-    Field<&CFontStyleNode::justify>("justify", DefaultText("BEGIN")),
+    Field<&CFontStyleNode::justify>("justify", DefaultList(kDefaultJustify)),
     Field<&CFontStyleNode::horizontal>("horizontal", DefaultBool(true)),
     Field<&CFontStyleNode::leftToRight>("leftToRight", DefaultBool(true)),
     Field<&CFontStyleNode::topToBottom>("topToBottom", DefaultBool(true)),
@@ -30,13 +32,14 @@ constexpr std::string_view kFamilyWords[] = {"SERIF", "SANS", "TYPEWRITER"};
 constexpr std::string_view kJustifyWords[] = {"FIRST", "BEGIN", "MIDDLE", "END"};
 
 template <size_t N>
-uint8_t WordCode(const SFString& value, const std::string_view (&words)[N]) {
-  const std::string_view text = TextOf(value);
+uint8_t WordCode(std::string_view word, const std::string_view (&words)[N]) {
   for (size_t i = 0; i < N; ++i) {
-    if (text == words[i]) return static_cast<uint8_t>(i);
+    if (word == words[i]) return static_cast<uint8_t>(i);
   }
   return 0;
 }
+
+std::string_view FirstWord(const MFString& list) { return list.count > 0 ? TextOf(list[0]) : std::string_view(); }
 
 }  // namespace
 
@@ -54,11 +57,11 @@ int CFontStyleNode::OnEventIn(bool isField, int index, const void* value) {
 
 FontLayout CFontStyleNode::Layout() const {
   FontLayout layout;
-  layout.family = WordCode(family, kFamilyWords);
-  layout.style = WordCode(style, kStyleWords);
+  layout.family = WordCode(FirstWord(family), kFamilyWords);
+  layout.style = WordCode(TextOf(style), kStyleWords);
   layout.size = size;
   layout.spacing = spacing;
-  layout.justify = WordCode(justify, kJustifyWords);
+  layout.justify = WordCode(FirstWord(justify), kJustifyWords);
   layout.horizontal = horizontal;
   layout.leftToRight = leftToRight;
   layout.topToBottom = topToBottom;

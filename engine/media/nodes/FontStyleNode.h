@@ -19,17 +19,20 @@ class CFontStyleNode : public CNode {
   // Any change marks the style changed and tells every listener.
   int OnEventIn(bool isField, int index, const void* value) override;
 
-  // The values with the words as codes (exact words; any other is 0).
+  // The values with the words as codes (the first word of a list; exact
+  // words; any other is 0).
   FontLayout Layout() const;
   CPointerSet& Listeners() { return listeners_; }
   int32_t GetChanged() const { return changed_; }
   void SetChanged(int32_t changed) { changed_ = changed; }
 
-  SFString family{};
+  // Lists, as the file format has them (worlds write `family [ "SANS" ]`);
+  // only the first word counts.
+  MFString family{};
   SFString style{};
   float size = 0.0f;
   float spacing = 0.0f;
-  SFString justify{};
+  MFString justify{};
   int16_t horizontal = 0;
   int16_t leftToRight = 0;
   int16_t topToBottom = 0;

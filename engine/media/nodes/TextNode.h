@@ -25,9 +25,6 @@ class CTextNode : public CNode {
   // Builds the lines on activation and after any change (of the node or of
   // its FontStyle); draws them on the frame pass.
   void Traverse(RenderPass pass, CViewContext* view) override;
-  // What a TextSensor offers a Text it points at: nothing is hit.
-  int HandleTextInput() { return 0; }
-
   int32_t LineCount() const { return static_cast<int32_t>(bitmaps_.size()); }
   const CMeshBuffer& LineMesh(int32_t line) const { return *meshes_[static_cast<size_t>(line)]; }
   CTextBitmap& LineBitmap(int32_t line) { return *bitmaps_[static_cast<size_t>(line)]; }

@@ -29,9 +29,6 @@ class CTextTextureNode : public CNode, public ITextureNode {
   // Hands the picture to the record; a chroma key (red 0 or more) keys it
   // and draws it unlit.
   void FillTextureRecord(MaterialRecord& record) override;
-  // What a TextSensor offers a TextTexture it points at: nothing is hit.
-  int EditText() { return 0; }
-
   CTextBitmap* Bitmap() const { return bitmap_.get(); }
   const PixelMap& Image() const { return image_; }
   const FontLayout& Layout() const { return layout_; }
