@@ -64,8 +64,9 @@ TEST_F(TextWorld, LinesStepBySizePlusSpacingAtTwelvePixelsAUnit) {
 }
 
 TEST_F(TextWorld, VerticalColumnsAndRightToLeftLines) {
-  Load("Shape { geometry DEF V Text { string [ \"abc\" \"de\" ] fontStyle FontStyle { horizontal FALSE spacing 2 } } }"
-       " Shape { geometry DEF R Text { string \"ab\" length [ 4 ] fontStyle FontStyle { leftToRight FALSE } } }");
+  Load(
+      "Shape { geometry DEF V Text { string [ \"abc\" \"de\" ] fontStyle FontStyle { horizontal FALSE spacing 2 } } }"
+      " Shape { geometry DEF R Text { string \"ab\" length [ 4 ] fontStyle FontStyle { leftToRight FALSE } } }");
   CTextNode& vertical = TextNamed("V");
   EXPECT_EQ(vertical.LineBitmap(0).GetText(), "a\nb\nc");
   // One cell of 6 cut to 4 wide; three lines of 12 + 1.
@@ -107,10 +108,11 @@ TEST_F(TextWorld, AnEmptyStringDrawsNothingAndMakesNoBrokenVertex) {
 }
 
 TEST_F(TextWorld, FontStyleWordsAreReadAsListsOrSingleWords) {
-  Load("Shape { geometry DEF A Text { string \"a\" fontStyle FontStyle { family [ \"SANS\" \"SERIF\" ]"
-       " style \"BOLD\" justify [ \"END\" \"BEGIN\" ] } } }"
-       " Shape { geometry DEF B Text { string \"a\" fontStyle FontStyle { family \"TYPEWRITER\" justify \"MIDDLE\" } } }"
-       " Shape { geometry DEF C Text { string \"a\" fontStyle FontStyle { family \"sans\" justify [ ] } } }");
+  Load(
+      "Shape { geometry DEF A Text { string \"a\" fontStyle FontStyle { family [ \"SANS\" \"SERIF\" ]"
+      " style \"BOLD\" justify [ \"END\" \"BEGIN\" ] } } }"
+      " Shape { geometry DEF B Text { string \"a\" fontStyle FontStyle { family \"TYPEWRITER\" justify \"MIDDLE\" } } }"
+      " Shape { geometry DEF C Text { string \"a\" fontStyle FontStyle { family \"sans\" justify [ ] } } }");
   const FontLayout a = TextNamed("A").Layout();
   EXPECT_EQ(a.family, kFamilySans);
   EXPECT_EQ(a.style, kStyleBold);
@@ -133,8 +135,9 @@ TEST_F(TextWorld, AFontStyleFieldHoldingAnotherNodeIsIgnored) {
 }
 
 TEST_F(TextWorld, ChangingTheFontStyleRebuildsEveryTextThatUsesIt) {
-  Load("Group { children [ Shape { geometry DEF A Text { string \"a\" fontStyle DEF F FontStyle { } } }"
-       " Shape { geometry DEF B Text { string \"b\" fontStyle USE F } } ] }");
+  Load(
+      "Group { children [ Shape { geometry DEF A Text { string \"a\" fontStyle DEF F FontStyle { } } }"
+      " Shape { geometry DEF B Text { string \"b\" fontStyle USE F } } ] }");
   Send(Named("F"), "size", 2.0f);
   EXPECT_TRUE(Named("A").IsDirty());
   EXPECT_TRUE(Named("B").IsDirty());
@@ -145,8 +148,11 @@ TEST_F(TextWorld, ChangingTheFontStyleRebuildsEveryTextThatUsesIt) {
 }
 
 TEST_F(TextWorld, WhiteTextIsKeyedOnBlackAndAnyOtherColourOnWhite) {
-  Load("Shape { appearance Appearance { material Material { diffuseColor 1 1 1 } } geometry DEF W Text { string \"a\" } }"
-       " Shape { appearance Appearance { material Material { diffuseColor 0 0.5 0 } } geometry DEF G Text { string \"a\" } }");
+  Load(
+      "Shape { appearance Appearance { material Material { diffuseColor 1 1 1 } }"
+      " geometry DEF W Text { string \"a\" } }"
+      " Shape { appearance Appearance { material Material { diffuseColor 0 0.5 0 } }"
+      " geometry DEF G Text { string \"a\" } }");
   CTextBitmap& white = TextNamed("W").LineBitmap(0);
   EXPECT_TRUE(SameColor(white.GetTextColor(), {1, 1, 1}));
   EXPECT_TRUE(SameColor(white.GetBackgroundColor(), {0, 0, 0}));
@@ -158,9 +164,10 @@ TEST_F(TextWorld, WhiteTextIsKeyedOnBlackAndAnyOtherColourOnWhite) {
 // The text on screen: a line of cells keyed out between them, so the frame's
 // background shows through the gaps.
 TEST_F(TextWorld, DrawnTextShowsOnlyItsGlyphs) {
-  Read("Transform { translation -1.5 -0.5 -4 children Shape { appearance Appearance { material Material"
-       " { diffuseColor 1 1 1 } } geometry Text { string \"MMM\" fontStyle FontStyle { size 3 } } } }",
-       96, 96);
+  Read(
+      "Transform { translation -1.5 -0.5 -4 children Shape { appearance Appearance { material Material"
+      " { diffuseColor 1 1 1 } } geometry Text { string \"MMM\" fontStyle FontStyle { size 3 } } } }",
+      96, 96);
   Show();
   // A white material's glyphs (lit by the headlight) among black gaps.
   int lit = 0;

@@ -13,7 +13,8 @@
 namespace vx::test {
 
 inline uint32_t BigEndian(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+         p[3];
 }
 
 // Reads the PNG form that WritePng makes (8-bit RGB, one IDAT, unfiltered

@@ -1,6 +1,7 @@
 #include "engine/media/text/TextBitmap.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <iterator>
 #include <utility>
@@ -161,7 +162,8 @@ void CTextBitmap::Measure(std::vector<std::string_view>& lines) {
   lineCount_ = 0;
   const bool bold = style_ == kStyleBold || style_ == kStyleBoldItalic;
   const bool italic = style_ == kStyleItalic || style_ == kStyleBoldItalic;
-  font_ = maker_({.pixelHeight = PointsToPixels(fontPoints_), .family = PlatformFamily(family_), .bold = bold, .italic = italic});
+  font_ = maker_(
+      {.pixelHeight = PointsToPixels(fontPoints_), .family = PlatformFamily(family_), .bold = bold, .italic = italic});
   if (!font_) return;
   metrics_ = font_->Metrics();
   lines = SplitLines(text_);
@@ -183,37 +185,36 @@ void CTextBitmap::DrawGlyphs(const std::vector<std::string_view>& lines) {
   for (size_t k = 0; k < lines.size(); ++k) font_->DrawText(mask, 0, static_cast<int>(k) * lineStep, lines[k]);
 }
 
-void CTextBitmap::Redraw() {
-  colorsStale_ = false;
-  if (!image_) return;
-  Fill(background_);
+template <typename Paint>
+void CTextBitmap::ForEachGlyphPixel(Paint paint) {
   const PixelMap map = image_->GetPixelMap();
-  const uint32_t ink = PixelValue(foreground_);
   for (int32_t y = 0; y < height_; ++y) {
     uint8_t* row = map.Row(y);
     const uint8_t* marks = glyphs_.data() + static_cast<size_t>(y) * width_;
     for (int32_t x = 0; x < width_; ++x) {
-      if (marks[x]) StorePixel(row + x * map.bytesPerPixel, map.bytesPerPixel, ink);
+      if (marks[x]) paint(row + static_cast<ptrdiff_t>(x) * map.bytesPerPixel, x, y);
     }
   }
 }
 
+void CTextBitmap::Redraw() {
+  colorsStale_ = false;
+  if (!image_) return;
+  Fill(background_);
+  const uint32_t ink = PixelValue(foreground_);
+  const int32_t pixelBytes = image_->GetPixelMap().bytesPerPixel;
+  ForEachGlyphPixel([&](uint8_t* pixel, int32_t, int32_t) { StorePixel(pixel, pixelBytes, ink); });
+}
+
 void CTextBitmap::PaintGlyphs(const RenderBufferDesc& texture) {
   if (!image_ || !texture.base || texture.width <= 0 || texture.height <= 0) return;
-  const PixelMap map = image_->GetPixelMap();
-  if (texture.bytesPerPixel != map.bytesPerPixel) return;
-  const size_t pixelBytes = map.bytesPerPixel;
-  for (int32_t y = 0; y < height_; ++y) {
-    uint8_t* row = map.Row(y);
-    const uint8_t* marks = glyphs_.data() + static_cast<size_t>(y) * width_;
+  const size_t pixelBytes = image_->GetPixelMap().bytesPerPixel;
+  if (static_cast<size_t>(texture.bytesPerPixel) != pixelBytes) return;
+  ForEachGlyphPixel([&](uint8_t* pixel, int32_t x, int32_t y) {
+    const int64_t tx = static_cast<int64_t>(x) * texture.width / width_;
     const int64_t ty = static_cast<int64_t>(y) * texture.height / height_;
-    const uint8_t* texels = texture.base + ty * texture.rowBytes;
-    for (int32_t x = 0; x < width_; ++x) {
-      if (!marks[x]) continue;
-      const int64_t tx = static_cast<int64_t>(x) * texture.width / width_;
-      std::memcpy(row + x * pixelBytes, texels + tx * static_cast<int64_t>(pixelBytes), pixelBytes);
-    }
-  }
+    std::memcpy(pixel, texture.base + ty * texture.rowBytes + tx * static_cast<int64_t>(pixelBytes), pixelBytes);
+  });
 }
 
 int32_t CTextBitmap::Fill(const FloatColor& color) {

@@ -108,6 +108,9 @@ class CTextBitmap {
   void Rebuild();
   void Measure(std::vector<std::string_view>& lines);
   void DrawGlyphs(const std::vector<std::string_view>& lines);
+  // Calls paint(pixel, x, y) for every pixel of the image under a glyph.
+  template <typename Paint>
+  void ForEachGlyphPixel(Paint paint);
   const uint8_t* InverseMap();
 
   std::string text_;

@@ -47,10 +47,10 @@ struct TextQuad {
 };
 
 struct TextLineInput {
-  int32_t line = 0;           // k, from 0
-  int32_t imageWidth = 0;     // the line's image in pixels
+  int32_t line = 0;        // k, from 0
+  int32_t imageWidth = 0;  // the line's image in pixels
   int32_t imageHeight = 0;
-  int32_t characters = 0;     // of the line's string
+  int32_t characters = 0;  // of the line's string
   const MFFloat* length = nullptr;
   float maxExtent = 0.0f;
 };
