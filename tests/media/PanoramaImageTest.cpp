@@ -10,6 +10,8 @@
 #include "engine/media/StillImageDecoder.h"
 #include "engine/media/panorama/PanoramaImage.h"
 #include "engine/render/DibImage.h"
+#include "tests/media/JpegTestPictures.h"
+#include "tests/platform/TestEnvironment.h"
 
 namespace vx {
 namespace {
@@ -137,6 +139,25 @@ TEST(PanoramaImage, TheFrameCallbackPaintsTheFreshPictureBeforeItIsDecoded) {
     EXPECT_EQ(pixel(3 + k, 5), IndexPixel(3, 5));
   }
   EXPECT_EQ(panorama.image->UpdateView({0, 0, 3, 7}), 0) << "a whole picture needs no tiles";
+}
+
+TEST(PanoramaImage, AJpegPictureIsDecodedBetweenItsGuardRows) {
+  test::TemporaryFolder folder("vxpano");
+  const test::TestPicture picture = test::Gradient(40, 24);
+  const auto panorama =
+      CreatePanoramaImage(folder.Write("room.jpg", test::CompressJpeg(picture, test::JpegKind::Baseline)).c_str());
+  ASSERT_NE(panorama, nullptr);
+  panorama->SetPixelDepth(32);
+  for (int step = 0; step < 1000 && panorama->Process() != MediaComplete; ++step) {
+  }
+  MediaImageInfo info;
+  ASSERT_EQ(panorama->GetImageInfo(&info), 0);
+  EXPECT_EQ(panorama->GetWidth(), 40);
+  EXPECT_EQ(panorama->GetHeight(), 24);
+  EXPECT_TRUE(test::NearXrgb(test::Xrgb32At(info, 0, 0), picture.At(0, 0), test::kTolerance));
+  EXPECT_TRUE(test::NearXrgb(test::Xrgb32At(info, 39, 23), picture.At(39, 23), test::kTolerance));
+  EXPECT_EQ(test::Xrgb32At(info, 39, -kPictureGuardRows), test::Xrgb32At(info, 39, 0));
+  EXPECT_EQ(test::Xrgb32At(info, 0, 23 + kPictureGuardRows), test::Xrgb32At(info, 0, 23));
 }
 
 TEST(PanoramaImage, AGriddedPictureMakesItsTileBufferOnceTheViewTileCountsAreSet) {

@@ -9,8 +9,6 @@
 namespace vx {
 namespace {
 
-constexpr uint16_t kNothingToMeasure = 65535;
-
 bool BufferFits(const TileBufferSize& size) {
   return size.width > 0 && size.height > 0 && size.width <= kMaxPictureSide && size.height <= kMaxPictureSide &&
          static_cast<int64_t>(size.width) * size.height <= kMaxPicturePixels;
@@ -125,16 +123,11 @@ int32_t CPanoramaImage::GetImageInfo(MediaImageInfo* out) const {
   return 0;
 }
 
-uint16_t CPanoramaImage::GetWidth() const {
-  if (gridded_) return tileGrid_ ? tileGrid_->GetWidth() : kNothingToMeasure;
+CPanoramaImage::Size CPanoramaImage::Measure() const {
+  constexpr Size kNothingToMeasure{65535, 65535};
+  if (gridded_) return tileGrid_ ? Size{tileGrid_->GetWidth(), tileGrid_->GetHeight()} : kNothingToMeasure;
   MediaImageInfo info;
-  return GetImageInfo(&info) == 0 ? info.width : kNothingToMeasure;
-}
-
-uint16_t CPanoramaImage::GetHeight() const {
-  if (gridded_) return tileGrid_ ? tileGrid_->GetHeight() : kNothingToMeasure;
-  MediaImageInfo info;
-  return GetImageInfo(&info) == 0 ? info.height : kNothingToMeasure;
+  return GetImageInfo(&info) == 0 ? Size{info.width, info.height} : kNothingToMeasure;
 }
 
 int32_t CPanoramaImage::UpdateView(const TileWindow& window) {

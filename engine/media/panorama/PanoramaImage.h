@@ -37,8 +37,8 @@ class CPanoramaImage final : public CFrameSetTexture {
   // tile grid that places tiles.
   int32_t GetImageInfo(MediaImageInfo* out) const override;
   // The picture's size; 65535 while there is nothing to measure.
-  uint16_t GetWidth() const;
-  uint16_t GetHeight() const;
+  uint16_t GetWidth() const { return Measure().width; }
+  uint16_t GetHeight() const { return Measure().height; }
   // Draws the tiles the window needs that the buffer does not hold, then
   // fetches one more frame ahead into the frame cache. 0; 9 for a gridded
   // picture without a tile grid.
@@ -54,6 +54,11 @@ class CPanoramaImage final : public CFrameSetTexture {
   const CTileGrid* TileGrid() const { return tileGrid_.get(); }
 
  private:
+  struct Size {
+    uint16_t width;
+    uint16_t height;
+  };
+  Size Measure() const;
   static void SupplyPicture(int32_t message, void* data, void* self);
   void MakeTileGrid();
   void AdvancePrefetch();
