@@ -159,11 +159,10 @@ TileStep CTileGrid::Update(const TileWindow& window, PixelMap* place, TilePositi
 
 void CTileGrid::MirrorTile(const PixelMap& place) const {
   assert(placesTiles_ && "only a grid that places tiles has tiles to mirror");
+  const ptrdiff_t halfRow = static_cast<ptrdiff_t>(viewAcross_) * tileWidth_ * target_.bytesPerPixel;
+  assert((place.bits - target_.bits) % target_.rowBytes < halfRow && "a tile place lies in the first half");
   PixelMap mirror = place;
-  mirror.bits = place.bits + static_cast<ptrdiff_t>(viewAcross_) * tileWidth_ * target_.bytesPerPixel;
-  assert(mirror.bits + static_cast<ptrdiff_t>(tileHeight_ - 1) * target_.rowBytes <
-             target_.Row(margin_ + viewDown_ * tileHeight_) &&
-         "a tile place lies in the buffer's first half");
+  mirror.bits = place.bits + halfRow;
   CopyPixelMap(place, mirror);
 }
 
