@@ -213,6 +213,25 @@ TEST(PanoramaImage, TilesAreDrawnOnceTheFramesHaveArrived) {
   EXPECT_EQ(ReadThroughRows(info, 1, 6), IndexPixel(1, 6));
 }
 
+TEST(PanoramaImage, AWindowTooLargeForTheBufferDrawsNothingButStillPrefetches) {
+  Panorama panorama(true);
+  panorama.image->SetViewTiles(1, 2);
+  panorama.ProcessTimes(3);
+  ASSERT_EQ(panorama.image->UpdateView({0, 0, 1, 15}), 0);  // four tiles across
+  EXPECT_TRUE(panorama.media->drawn.empty());
+  EXPECT_EQ(panorama.media->asked, (std::vector<TilePosition>{{0, 0}}));
+
+  Panorama refused(true);
+  refused.image->SetViewTiles(4, 200);  // more than 512 tiles
+  refused.ProcessTimes(3);
+  ASSERT_NE(refused.image->TileGrid(), nullptr);
+  EXPECT_EQ(refused.image->UpdateView({0, 0, 1, 3}), 0);
+  EXPECT_TRUE(refused.media->drawn.empty());
+  MediaImageInfo info;
+  EXPECT_EQ(refused.image->GetImageInfo(&info), kMediaNoAnswer) << "a buffer that was refused has no view map";
+  EXPECT_EQ(info.rows, nullptr);
+}
+
 TEST(PanoramaImage, PrefetchGoesAlongTheRowForOrder12AndDownTheColumnOtherwise) {
   Panorama down(true, 0, kFrameOrderAlongRows);
   down.image->SetViewTiles(2, 3);
