@@ -21,13 +21,14 @@
 namespace vx::fuzz {
 namespace {
 
-// Every code a host can pass, the ones without text among them.
+// Every code a host can pass, the ones without text among them (up to the
+// largest the type holds).
 constexpr std::array<FieldType, 24> kTypes = {
     FieldTypeNone,     FieldTypeSFBool,     FieldTypeSFColor,  FieldTypeSFFloat,  FieldTypeSFImage,
     FieldTypeSFInt32,  FieldTypeSFNode,     FieldTypeSFRotation, FieldTypeSFString, FieldTypeSFTime,
     FieldTypeSFVec2f,  FieldTypeSFVec3f,    FieldTypeMFColor,  FieldTypeMFFloat,  FieldTypeMFInt32,
     FieldTypeMFNode,   FieldTypeMFRotation, FieldTypeMFString, FieldTypeMFTime,   FieldTypeMFVec2f,
-    FieldTypeMFVec3f,  static_cast<FieldType>(12), static_cast<FieldType>(29), static_cast<FieldType>(-1)};
+    FieldTypeMFVec3f,  static_cast<FieldType>(12), static_cast<FieldType>(29), static_cast<FieldType>(31)};
 
 constexpr std::string_view kWorld =
     "#VRML V2.0 utf8\n"

@@ -68,13 +68,13 @@ EngineResult GetNodeFieldValue(::SceneHandle* scene, VxNodeRef* ref, const char*
   return result;
 }
 
-// A Script may pass the change on to a host function. The field takes a copy
-// of the value; what the value holds is then given
-// up, since a host frees the block itself with free: the elements of a list
-// (the block keeps no array, and a count of 0 so that nothing reads elements
-// that are gone) and the node of an SFNode value (the block keeps a null
-// node). The node then hears of the change as of a field set by an event, so
-// that what it derives from the field (a mesh, a camera) follows.
+// The field takes a copy of the value; what the value holds is then given up,
+// since a host frees the block itself with free: the elements of a list (the
+// block keeps no array, and a count of 0 so that nothing reads elements that
+// are gone) and the node of an SFNode value (the block keeps a null node).
+// The node then hears of the change as of a field set by an event, so that
+// what it derives from the field (a mesh, a camera) follows; a Script may
+// pass it on to a host function.
 EngineResult SetNodeField(::SceneHandle* scene, VxNodeRef* ref, const char* name, void* value) {
   EngineResult result = CheckNodeArguments(scene, ref, true, name);
   if (result != EngineOk || !value) return result;
