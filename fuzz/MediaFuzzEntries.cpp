@@ -36,7 +36,8 @@ struct Canvas {
 const uint8_t* InverseMap() {
   static const std::vector<uint8_t> map = [] {
     std::vector<uint8_t> filled(kInverseMap555Size);
-    BuildInverseColorMap555(BuiltInPaletteTable(), std::span<uint8_t, kInverseMap555Size>(filled.data(), filled.size()));
+    BuildInverseColorMap555(BuiltInPaletteTable(),
+                            std::span<uint8_t, kInverseMap555Size>(filled.data(), filled.size()));
     return filled;
   }();
   return map.data();

@@ -24,7 +24,8 @@ using test::Xrgb32At;
 // entry 5 pure blue.
 std::vector<uint8_t> BgrPalette() {
   std::vector<uint8_t> palette;
-  for (int i = 0; i < 256; ++i) palette.insert(palette.end(), {static_cast<uint8_t>(i), 0, static_cast<uint8_t>(255 - i)});
+  for (int i = 0; i < 256; ++i)
+    palette.insert(palette.end(), {static_cast<uint8_t>(i), 0, static_cast<uint8_t>(255 - i)});
   palette[15] = 255, palette[16] = 0, palette[17] = 0;
   return palette;
 }
@@ -53,8 +54,7 @@ class BmpMedia : public ::testing::Test {
 
 TEST_F(BmpMedia, TwentyFourBitRowsArePaddedAndStoredBottomRowFirst) {
   // Top row red, green, blue; bottom row white, black, grey.
-  const BmpSpec spec{3, 2, 24, false, 0, {},
-                     {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 0, 0, 0, 128, 128, 128}};
+  const BmpSpec spec{3, 2, 24, false, 0, {}, {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 0, 0, 0, 128, 128, 128}};
   const std::string file = MakeBmp(spec);
   ASSERT_EQ(file.size(), 14u + 40u + 2 * 12u) << "9 bytes a row and 3 of padding";
   EXPECT_EQ(static_cast<uint8_t>(file[54]), 255) << "the file's first row is the picture's bottom row";
@@ -118,13 +118,13 @@ TEST_F(BmpMedia, FilesThatLieAboutTheirSizesAreRefusedWholeAndNeverOverread) {
 
   const std::vector<uint8_t> pixels(36, 200);
   const std::vector<BmpSpec> refused = {
-      BmpSpec{4, -3, 24, false, 0, {}, pixels},                          // rows top-down
-      BmpSpec{4, 3, 24, false, 0, {}, pixels, 2},                        // two layers
-      BmpSpec{4, 3, 24, false, 0, {}, pixels, 1, 1},                     // compressed
-      BmpSpec{4, 3, 16, false, 0, {}, pixels},                           // 16 bits
-      BmpSpec{0, 3, 24, false, 0, {}, pixels},                           // no width
-      BmpSpec{4, 3, 8, false, 0x40000000, BgrPalette(), pixels},        // a palette far past the file
-      BmpSpec{60000, 60000, 24, false, 0, {}, {}},                      // too large, and no rows
+      BmpSpec{4, -3, 24, false, 0, {}, pixels},                   // rows top-down
+      BmpSpec{4, 3, 24, false, 0, {}, pixels, 2},                 // two layers
+      BmpSpec{4, 3, 24, false, 0, {}, pixels, 1, 1},              // compressed
+      BmpSpec{4, 3, 16, false, 0, {}, pixels},                    // 16 bits
+      BmpSpec{0, 3, 24, false, 0, {}, pixels},                    // no width
+      BmpSpec{4, 3, 8, false, 0x40000000, BgrPalette(), pixels},  // a palette far past the file
+      BmpSpec{60000, 60000, 24, false, 0, {}, {}},                // too large, and no rows
   };
   for (const BmpSpec& spec : refused) {
     CBmpMedia media;

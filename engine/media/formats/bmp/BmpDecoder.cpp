@@ -12,9 +12,7 @@ constexpr float kByteToUnit = 1.0f / 255.0f;
 
 uint32_t U16(std::span<const uint8_t> bytes, size_t at) { return bytes[at] | (bytes[at + 1] << 8); }
 
-uint32_t U32(std::span<const uint8_t> bytes, size_t at) {
-  return U16(bytes, at) | (U16(bytes, at + 2) << 16);
-}
+uint32_t U32(std::span<const uint8_t> bytes, size_t at) { return U16(bytes, at) | (U16(bytes, at + 2) << 16); }
 
 struct InfoHeader {
   int64_t width = 0;
@@ -30,12 +28,22 @@ struct InfoHeader {
 InfoHeader ReadInfoHeader(std::span<const uint8_t> bytes, size_t at, uint32_t size) {
   InfoHeader info;
   if (size == kOs2HeaderBytes) {
-    info = InfoHeader{U16(bytes, at + 4), U16(bytes, at + 6), U16(bytes, at + 8), U16(bytes, at + 10), 0, 256, 3};
+    info.width = U16(bytes, at + 4);
+    info.height = U16(bytes, at + 6);
+    info.layers = U16(bytes, at + 8);
+    info.bitCount = U16(bytes, at + 10);
+    info.paletteEntryBytes = 3;
   } else {
-    info = InfoHeader{static_cast<int32_t>(U32(bytes, at + 4)), static_cast<int32_t>(U32(bytes, at + 8)),
-                      U16(bytes, at + 12), U16(bytes, at + 14), U32(bytes, at + 16), U32(bytes, at + 32), 4};
+    info.width = static_cast<int32_t>(U32(bytes, at + 4));
+    info.height = static_cast<int32_t>(U32(bytes, at + 8));
+    info.layers = U16(bytes, at + 12);
+    info.bitCount = U16(bytes, at + 14);
+    info.compression = U32(bytes, at + 16);
+    info.colors = U32(bytes, at + 32);
+    info.paletteEntryBytes = 4;
   }
-  if (info.colors == 0) info.colors = 256;
+  // No count (and always in the OS/2 form) means a full palette.
+  if (info.colors == 0) info.colors = kIndexedColors;
   return info;
 }
 
@@ -67,7 +75,8 @@ DecodeStatus CBmpDecoder::ReadHeader(std::span<const uint8_t> bytes, bool allArr
   const size_t kept = bitCount_ == 8 ? static_cast<size_t>(std::min<uint64_t>(info.colors, kIndexedColors)) : 0;
   for (size_t i = 0; i < kept; ++i) {
     const size_t entry = static_cast<size_t>(paletteStart) + i * info.paletteEntryBytes;
-    palette_[i] = FloatColor{bytes[entry + 2] * kByteToUnit, bytes[entry + 1] * kByteToUnit, bytes[entry] * kByteToUnit};
+    palette_[i] =
+        FloatColor{bytes[entry + 2] * kByteToUnit, bytes[entry + 1] * kByteToUnit, bytes[entry] * kByteToUnit};
   }
   return DecodeStatus::Complete;
 }

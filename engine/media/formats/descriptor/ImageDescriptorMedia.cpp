@@ -133,7 +133,8 @@ void CImageDescriptorMedia::TileCompletion(int32_t message, DownloadRequest* req
   if (message != VX_DOWNLOAD_EVENT || !request || media->downloading_ < 0) return;
   // Reports of requests given up are not this object's business any more.
   if (!media->starting_ && request->slot != media->request_) return;
-  media->EndPiece(request->state, std::string(request->localPath, strnlen(request->localPath, sizeof request->localPath)));
+  media->EndPiece(request->state,
+                  std::string(request->localPath, strnlen(request->localPath, sizeof request->localPath)));
   if (!media->starting_) media->RequestNextPiece();
 }
 
@@ -142,7 +143,8 @@ void CImageDescriptorMedia::TileCompletion(int32_t message, DownloadRequest* req
 void CImageDescriptorMedia::EndPiece(int32_t state, const std::string& localPath) {
   DescriptorTileEntry& tile = tiles_[static_cast<size_t>(downloading_)];
   const bool arrived = state == DownloadDone && !localPath.empty();
-  PieceState(tile, tile.pending) = arrived ? MediaFileReady : (state == DownloadCancelled ? MediaCancelled : MediaFailedNoFile);
+  PieceState(tile, tile.pending) =
+      arrived ? MediaFileReady : (state == DownloadCancelled ? MediaCancelled : MediaFailedNoFile);
   if (arrived) (tile.pending == TilePiece::Mask ? tile.maskLocalName : tile.imageLocalName) = localPath;
   tile.pending = TilePiece::None;
   tile.requestId = -1;
@@ -163,18 +165,6 @@ void CImageDescriptorMedia::CancelPiece() {
 void CImageDescriptorMedia::GiveBack(int32_t request) const {
   auto cancel = service_ ? service_->Slot<VxDownloadCancelFn>(VxDownloadCancelSlot) : nullptr;
   if (cancel) cancel(request);
-}
-
-int32_t CImageDescriptorMedia::SetFrameTarget(CDibImage* target) {
-  hasFrameTarget_ = true;
-  frameTarget_ = target;
-  return 0;
-}
-
-int32_t CImageDescriptorMedia::ClearFrameTarget() {
-  hasFrameTarget_ = false;
-  frameTarget_ = nullptr;
-  return 0;
 }
 
 std::unique_ptr<FrameRef> CImageDescriptorMedia::GetFrameRef(const FramePosition& position) {
@@ -246,8 +236,8 @@ int32_t CImageDescriptorMedia::DrawFrame(FrameRef* frame, const PixelMap* destin
   RequestNextPiece();
   const auto* tileRef = dynamic_cast<const CDescriptorFrameRef*>(frame);
   CDibImage* own = Image();
-  if (!hasFrameTarget_ || !tileRef || !own) return 2;
-  CDibImage* target = frameTarget_ ? frameTarget_ : own;
+  if (!frameTarget_.IsSet() || !tileRef || !own) return 2;
+  CDibImage* target = frameTarget_.Image() ? frameTarget_.Image() : own;
   const PixelMap out = destination ? *destination : target->GetPixelMap();
   const int32_t tile = TileToDraw(tileRef->Tile());
   int32_t pictureState = MediaIdle;

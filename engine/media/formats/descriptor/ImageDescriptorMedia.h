@@ -14,6 +14,7 @@
 
 #include "engine/media/MediaHandle.h"
 #include "engine/media/MediaObject.h"
+#include "engine/media/formats/FrameTarget.h"
 
 namespace vx {
 
@@ -57,12 +58,18 @@ class CImageDescriptorMedia final : public CMediaObject {
   void Update() override { RequestNextPiece(); }
 
   // Null draws into the object's own image.
-  int32_t SetFrameTarget(CDibImage* target) override;
+  int32_t SetFrameTarget(CDibImage* target) override {
+    frameTarget_.Set(target);
+    return 0;
+  }
   // The tile at (row, column) of the grid; null outside the tile array.
   std::unique_ptr<FrameRef> GetFrameRef(const FramePosition& position) override;
   // 2 without a frame target, frame reference or image; else 0.
   int32_t DrawFrame(FrameRef* frame, const PixelMap* destination) override;
-  int32_t ClearFrameTarget() override;
+  int32_t ClearFrameTarget() override {
+    frameTarget_.Clear();
+    return 0;
+  }
 
   int32_t TileCount() const { return static_cast<int32_t>(tiles_.size()); }
   const DescriptorTileEntry& Tile(int32_t index) const { return tiles_.at(static_cast<size_t>(index)); }
@@ -89,8 +96,7 @@ class CImageDescriptorMedia final : public CMediaObject {
   FrameGrid grid_;
   int16_t gridValid_ = 0;
   std::vector<DescriptorTileEntry> tiles_;
-  bool hasFrameTarget_ = false;
-  CDibImage* frameTarget_ = nullptr;
+  CFrameTarget frameTarget_;
   std::unique_ptr<CImageHandle> tileImage_;
   std::unique_ptr<CImageHandle> tileMask_;
   int32_t openTile_ = -1;

@@ -60,18 +60,6 @@ void CGifMedia::Update() {
   }
 }
 
-int32_t CGifMedia::SetFrameTarget(CDibImage* target) {
-  hasFrameTarget_ = true;
-  frameTarget_ = target;
-  return 0;
-}
-
-int32_t CGifMedia::ClearFrameTarget() {
-  hasFrameTarget_ = false;
-  frameTarget_ = nullptr;
-  return 0;
-}
-
 std::unique_ptr<FrameRef> CGifMedia::GetFrameRef(const FramePosition& position) {
   if (!loaded_) return nullptr;
   const int32_t count = FrameCount();
@@ -81,8 +69,8 @@ std::unique_ptr<FrameRef> CGifMedia::GetFrameRef(const FramePosition& position) 
 
 int32_t CGifMedia::DrawFrame(FrameRef* frame, const PixelMap* /*destination*/) {
   const auto* gifFrame = dynamic_cast<const CGifFrameRef*>(frame);
-  if (!hasFrameTarget_ || !loaded_ || !gifFrame) return 2;
-  const GifCanvas canvas = frameTarget_ ? CanvasOn(frameTarget_->GetPixelMap(), 0, 0) : ImageCanvas();
+  if (!frameTarget_.IsSet() || !loaded_ || !gifFrame) return 2;
+  const GifCanvas canvas = frameTarget_.Image() ? CanvasOn(frameTarget_.Image()->GetPixelMap(), 0, 0) : ImageCanvas();
   DrawGifFrame(file_, gifFrame->Frame(), canvas);
   return 0;
 }

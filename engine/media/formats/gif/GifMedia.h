@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "engine/media/MediaObject.h"
+#include "engine/media/formats/FrameTarget.h"
 #include "engine/media/formats/gif/GifFile.h"
 
 namespace vx {
@@ -40,12 +41,18 @@ class CGifMedia final : public CMediaObject {
   int32_t Load() override;
 
   // Null draws into the object's own image.
-  int32_t SetFrameTarget(CDibImage* target) override;
+  int32_t SetFrameTarget(CDibImage* target) override {
+    frameTarget_.Set(target);
+    return 0;
+  }
   // The frame at row + column x (frames down), modulo the frame count.
   std::unique_ptr<FrameRef> GetFrameRef(const FramePosition& position) override;
   // Draws the frame into the frame target (the destination is not used).
   int32_t DrawFrame(FrameRef* frame, const PixelMap* destination) override;
-  int32_t ClearFrameTarget() override;
+  int32_t ClearFrameTarget() override {
+    frameTarget_.Clear();
+    return 0;
+  }
 
   int32_t FrameCount() const { return static_cast<int32_t>(file_.images.size()); }
 
@@ -60,8 +67,7 @@ class CGifMedia final : public CMediaObject {
   bool playing_ = false;
   FrameGrid grid_;
   int16_t gridValid_ = 0;
-  bool hasFrameTarget_ = false;
-  CDibImage* frameTarget_ = nullptr;
+  CFrameTarget frameTarget_;
 };
 
 }  // namespace vx
