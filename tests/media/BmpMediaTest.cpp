@@ -24,8 +24,7 @@ using test::Xrgb32At;
 // entry 5 pure blue.
 std::vector<uint8_t> BgrPalette() {
   std::vector<uint8_t> palette;
-  for (int i = 0; i < 256; ++i)
-    palette.insert(palette.end(), {static_cast<uint8_t>(i), 0, static_cast<uint8_t>(255 - i)});
+  for (size_t i = 0; i < 256; ++i) test::PushTriple(palette, i, 0, 255 - i);
   palette[15] = 255, palette[16] = 0, palette[17] = 0;
   return palette;
 }

@@ -22,26 +22,22 @@ namespace {
 
 using Piece = std::pair<int32_t, TilePiece>;
 
-std::string SolidBmp(std::vector<uint8_t> bgr) {
-  std::vector<uint8_t> pixels;
-  for (int i = 0; i < 16; ++i) pixels.insert(pixels.end(), bgr.begin(), bgr.end());
-  return test::MakeBmp(test::BmpSpec{4, 4, 24, false, 0, {}, pixels});
-}
+using test::SolidBmp;
 
 class DescriptorDownload : public ::testing::Test {
  protected:
   DescriptorDownload() : server_(MakeSite(site_)), service_(AcquireDownloadComponent()) { ResetSharedInverseMap(); }
 
   static std::string MakeSite(const test::TemporaryFolder& site) {
-    site.Write("a.bmp", SolidBmp({0, 0, 255}));
-    site.Write("b.bmp", SolidBmp({0, 255, 0}));
-    site.Write("c.bmp", SolidBmp({255, 0, 0}));
-    site.Write("m.bmp", SolidBmp({0, 0, 0}));
+    site.Write("a.bmp", SolidBmp(0, 0, 255));
+    site.Write("b.bmp", SolidBmp(0, 255, 0));
+    site.Write("c.bmp", SolidBmp(255, 0, 0));
+    site.Write("m.bmp", SolidBmp(0, 0, 0));
     site.Write("order.txt", "width 4 height 4 quantization 2,1 "
                             "File { filename slow/a.bmp order 1 mask slow/am.bmp } "
                             "File { filename slow/b.bmp order 0 mask slow/bm.bmp }");
-    site.Write("am.bmp", SolidBmp({0, 0, 0}));
-    site.Write("bm.bmp", SolidBmp({0, 0, 0}));
+    site.Write("am.bmp", SolidBmp(0, 0, 0));
+    site.Write("bm.bmp", SolidBmp(0, 0, 0));
     site.Write("gaps.txt", "width 4 height 4 quantization 2,2 "
                            "File { filename none.bmp mask m.bmp } File { filename b.bmp } "
                            "File { filename c.bmp } File { filename gone.bmp }");

@@ -2,6 +2,7 @@
 // block to block, the refusals, and local tiles drawn with their masks.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,16 +107,11 @@ class DescriptorMedia : public ::testing::Test {
  protected:
   DescriptorMedia() {
     ResetSharedInverseMap();
-    WriteTile("red.bmp", {0, 0, 255});
-    WriteTile("green.bmp", {0, 255, 0});
-    std::vector<uint8_t> half;
-    for (int i = 0; i < 16; ++i) half.insert(half.end(), {static_cast<uint8_t>(i % 4 < 2 ? 255 : 0), 0, 0});
-    folder_.Write("mask.bmp", test::MakeBmp(test::BmpSpec{4, 4, 24, false, 0, {}, half}));
-  }
-  void WriteTile(const std::string& name, std::vector<uint8_t> bgr) {
-    std::vector<uint8_t> pixels;
-    for (int i = 0; i < 16; ++i) pixels.insert(pixels.end(), bgr.begin(), bgr.end());
-    folder_.Write(name, test::MakeBmp(test::BmpSpec{4, 4, 24, false, 0, {}, pixels}));
+    folder_.Write("red.bmp", test::SolidBmp(0, 0, 255));
+    folder_.Write("green.bmp", test::SolidBmp(0, 255, 0));
+    folder_.Write("mask.bmp", test::Bmp4x4([](int x, int) {
+      return std::array<uint8_t, 3>{static_cast<uint8_t>(x < 2 ? 255 : 0), 0, 0};
+    }));
   }
   std::unique_ptr<CImageDescriptorMedia> Load(const std::string& text) {
     const std::string path = folder_.Write("tiles.txt", text);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -90,6 +91,13 @@ inline std::vector<uint8_t> EncodeLzw(const std::vector<uint8_t>& indices, int32
   return writer.Finish();
 }
 
+// Appends three bytes (GCC 12 at -O3 misjudges inserting a short list).
+inline void PushTriple(std::vector<uint8_t>& out, size_t a, size_t b, size_t c) {
+  out.push_back(static_cast<uint8_t>(a));
+  out.push_back(static_cast<uint8_t>(b));
+  out.push_back(static_cast<uint8_t>(c));
+}
+
 struct GifFrame {
   int32_t left = 0;
   int32_t top = 0;
@@ -162,10 +170,7 @@ inline GifFrame SolidFrame(int32_t left, int32_t top, int32_t width, int32_t hei
 // the others (i, 255 - i, i / 2).
 inline std::vector<uint8_t> TestTable(size_t entries) {
   std::vector<uint8_t> table;
-  for (size_t i = 0; i < entries; ++i) {
-    const auto v = static_cast<uint8_t>(i);
-    table.insert(table.end(), {v, static_cast<uint8_t>(255 - v), static_cast<uint8_t>(v / 2)});
-  }
+  for (size_t i = 0; i < entries; ++i) PushTriple(table, i, 255 - i, i / 2);
   if (entries > 2) {
     table[0] = 255, table[1] = 255, table[2] = 255;
     table[3] = 255, table[4] = 0, table[5] = 0;
@@ -224,6 +229,22 @@ inline std::string MakeBmp(const BmpSpec& spec) {
     out.append((4 - rowBytes % 4) % 4, '\0');
   }
   return out;
+}
+
+// A 4 x 4 BMP of 24 bits; pixel (x, y) takes colour(x, y) as B, G, R.
+template <typename Colour>
+std::string Bmp4x4(Colour colour) {
+  std::vector<uint8_t> pixels;
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) {
+      const std::array<uint8_t, 3> bgr = colour(x, y);
+      PushTriple(pixels, bgr[0], bgr[1], bgr[2]);
+    }
+  return MakeBmp(BmpSpec{4, 4, 24, false, 0, {}, pixels});
+}
+
+inline std::string SolidBmp(uint8_t blue, uint8_t green, uint8_t red) {
+  return Bmp4x4([=](int, int) { return std::array<uint8_t, 3>{blue, green, red}; });
 }
 
 }  // namespace vx::test

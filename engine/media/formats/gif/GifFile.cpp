@@ -50,12 +50,13 @@ class GifReader {
       if (out) out->insert(out->end(), block->begin(), block->end());
     }
   }
-  bool ColorTable(int32_t entries, IndexedColorTable* table) {
+  // entries <= kIndexedColors colours into table.
+  bool ColorTable(int32_t entries, FloatColor* table) {
     const auto bytes = Take(static_cast<size_t>(entries) * 3);
     if (!bytes) return false;
     for (int32_t i = 0; i < entries; ++i)
-      (*table)[i] = FloatColor{(*bytes)[i * 3] * kByteToUnit, (*bytes)[i * 3 + 1] * kByteToUnit,
-                               (*bytes)[i * 3 + 2] * kByteToUnit};
+      table[i] = FloatColor{(*bytes)[i * 3] * kByteToUnit, (*bytes)[i * 3 + 1] * kByteToUnit,
+                            (*bytes)[i * 3 + 2] * kByteToUnit};
     return true;
   }
 
@@ -88,7 +89,10 @@ bool ReadImage(GifReader& reader, GifImage* image) {
   image->height = *height;
   image->interlaced = (*packed & 0x40) != 0;
   image->hasLocalTable = (*packed & 0x80) != 0;
-  if (image->hasLocalTable && !reader.ColorTable(TableEntries(*packed), &image->localTable)) return false;
+  if (image->hasLocalTable) {
+    image->localTable.resize(static_cast<size_t>(TableEntries(*packed)));
+    if (!reader.ColorTable(TableEntries(*packed), image->localTable.data())) return false;
+  }
   const auto minCodeSize = reader.Byte();
   if (!minCodeSize) return false;
   image->minCodeSize = *minCodeSize;
@@ -149,7 +153,7 @@ DecodeStatus ReadGif(std::span<const uint8_t> bytes, GifFile* file) {
   file->hasGlobalTable = (*packed & 0x80) != 0;
   if (!file->hasGlobalTable) {
     file->globalTable = GreyTable();
-  } else if (!reader.ColorTable(TableEntries(*packed), &file->globalTable)) {
+  } else if (!reader.ColorTable(TableEntries(*packed), file->globalTable.data())) {
     return DecodeStatus::Corrupt;
   }
   for (;;) {
@@ -172,8 +176,12 @@ void DrawGifFrame(const GifFile& file, int32_t index, const GifCanvas& canvas) {
   const auto count = static_cast<int32_t>(file.images.size());
   const GifImage& image = file.images[static_cast<size_t>(((index % count) + count) % count)];
   if (image.minCodeSize < kGifMinCodeSize || image.minCodeSize > kGifMaxCodeSize) return;
-  const CIndexedPixels pixels(image.hasLocalTable ? image.localTable : file.globalTable, canvas.target.bytesPerPixel,
-                              canvas.inverseMap555);
+  IndexedColorTable colors = file.globalTable;
+  if (image.hasLocalTable) {
+    colors = IndexedColorTable{};
+    std::copy(image.localTable.begin(), image.localTable.end(), colors.begin());
+  }
+  const CIndexedPixels pixels(colors, canvas.target.bytesPerPixel, canvas.inverseMap555);
   const auto lzw = std::make_unique<CGifLzw>(image.minCodeSize, image.data);
   const int32_t firstColumn = image.left - canvas.firstColumn;
   // The frame's columns that land inside the target.

@@ -21,7 +21,8 @@ struct GifImage {
   int32_t height = 0;
   bool interlaced = false;
   bool hasLocalTable = false;
-  IndexedColorTable localTable{};
+  // Only as long as the file's table, so that many small frames stay small.
+  std::vector<FloatColor> localTable;
   int32_t minCodeSize = 0;
   // The data sub-blocks joined together.
   std::vector<uint8_t> data;
