@@ -11,6 +11,7 @@
 #include "engine/media/formats/bmp/BmpMedia.h"
 #include "tests/media/IndexedTestFiles.h"
 #include "tests/media/JpegTestPictures.h"
+#include "tests/media/LocalPictureTest.h"
 #include "tests/platform/TestEnvironment.h"
 
 namespace vx {
@@ -29,27 +30,7 @@ std::vector<uint8_t> BgrPalette() {
   return palette;
 }
 
-class BmpMedia : public ::testing::Test {
- protected:
-  BmpMedia() { ResetSharedInverseMap(); }
-
-  int32_t Load(CBmpMedia& media, const std::string& content, int32_t depth = 32) {
-    const std::string path = folder_.Write("pic" + std::to_string(++files_) + ".bmp", content);
-    media.SetPixelDepth(depth);
-    static_cast<void>(media.SetUrl(path.c_str()));
-    int32_t state = MediaIdle;
-    for (int i = 0; i < 4 && !test::IsFinal(state); ++i) state = media.Process();
-    return state;
-  }
-  static PixelMap Image(const CMediaObject& media) {
-    MediaImageInfo info;
-    EXPECT_EQ(media.GetImageInfo(&info), 0);
-    return info;
-  }
-
-  test::TemporaryFolder folder_{"vxbmp"};
-  int files_ = 0;
-};
+using BmpMedia = test::LocalPictureTest;
 
 TEST_F(BmpMedia, TwentyFourBitRowsArePaddedAndStoredBottomRowFirst) {
   // Top row red, green, blue; bottom row white, black, grey.

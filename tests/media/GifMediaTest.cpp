@@ -19,6 +19,7 @@
 #include "platform/Random.h"
 #include "tests/media/IndexedTestFiles.h"
 #include "tests/media/JpegTestPictures.h"
+#include "tests/media/LocalPictureTest.h"
 #include "tests/platform/TestEnvironment.h"
 
 namespace vx {
@@ -80,29 +81,7 @@ TEST(GifLzw, AnEndCodeRightAfterTheClearGivesIndexZeroAndRandomDataNeverRunsAway
   }
 }
 
-class GifMedia : public ::testing::Test {
- protected:
-  GifMedia() { ResetSharedInverseMap(); }
-
-  // Loads the file at the pixel depth; the state after loading.
-  int32_t Load(CGifMedia& media, const std::string& content, int32_t depth = 32) {
-    const std::string path = folder_.Write("pic" + std::to_string(++files_) + ".gif", content);
-    media.SetPixelDepth(depth);
-    media.SetFillColor(FloatColor{0.0f, 0.0f, 1.0f});
-    static_cast<void>(media.SetUrl(path.c_str()));
-    int32_t state = MediaIdle;
-    for (int i = 0; i < 4 && !test::IsFinal(state); ++i) state = media.Process();
-    return state;
-  }
-  static PixelMap Image(const CMediaObject& media) {
-    MediaImageInfo info;
-    EXPECT_EQ(media.GetImageInfo(&info), 0);
-    return info;
-  }
-
-  test::TemporaryFolder folder_{"vxgif"};
-  int files_ = 0;
-};
+using GifMedia = test::LocalPictureTest;
 
 TEST_F(GifMedia, BothVersionsLoadAndOnlyTheFifthSignatureByteIsLookedAt) {
   const std::vector<GifFrame> frame = {SolidFrame(0, 0, 4, 3, 1)};

@@ -173,7 +173,7 @@ std::unique_ptr<FrameRef> CImageDescriptorMedia::GetFrameRef(const FramePosition
   if (grid_.order == kFrameOrderAlongRows) index = int64_t{position.row} * grid_.framesAcross + position.column;
   if (grid_.order == kFrameOrderDownColumns) index = int64_t{position.column} * grid_.framesDown + position.row;
   if (index < 0 || index >= TileCount()) return nullptr;
-  return std::make_unique<CDescriptorFrameRef>(static_cast<int32_t>(index));
+  return std::make_unique<CFrameIndexRef>(static_cast<int32_t>(index));
 }
 
 bool CImageDescriptorMedia::IsDrawable(int32_t index) const {
@@ -234,12 +234,12 @@ bool CImageDescriptorMedia::OpenTileHandles(int32_t index, int32_t maskBytesPerP
 
 int32_t CImageDescriptorMedia::DrawFrame(FrameRef* frame, const PixelMap* destination) {
   RequestNextPiece();
-  const auto* tileRef = dynamic_cast<const CDescriptorFrameRef*>(frame);
+  const auto* tileRef = dynamic_cast<const CFrameIndexRef*>(frame);
   CDibImage* own = Image();
   if (!frameTarget_.IsSet() || !tileRef || !own) return 2;
   CDibImage* target = frameTarget_.Image() ? frameTarget_.Image() : own;
   const PixelMap out = destination ? *destination : target->GetPixelMap();
-  const int32_t tile = TileToDraw(tileRef->Tile());
+  const int32_t tile = TileToDraw(tileRef->Index());
   int32_t pictureState = MediaIdle;
   int32_t maskState = MediaIdle;
   if (tile >= 0 && (tile == openTile_ || OpenTileHandles(tile, out.bytesPerPixel))) {

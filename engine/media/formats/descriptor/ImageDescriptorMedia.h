@@ -32,16 +32,6 @@ struct DescriptorTileEntry {
   TilePiece pending = TilePiece::None;
 };
 
-// The tile a descriptor hands out for a grid position; the caller owns it.
-class CDescriptorFrameRef final : public FrameRef {
- public:
-  explicit CDescriptorFrameRef(int32_t tile) : tile_(tile) {}
-  int32_t Tile() const { return tile_; }
-
- private:
-  int32_t tile_;
-};
-
 class CImageDescriptorMedia final : public CMediaObject {
  public:
   CImageDescriptorMedia();

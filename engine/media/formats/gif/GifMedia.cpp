@@ -64,14 +64,14 @@ std::unique_ptr<FrameRef> CGifMedia::GetFrameRef(const FramePosition& position) 
   if (!loaded_) return nullptr;
   const int32_t count = FrameCount();
   const int32_t index = position.row + position.column * grid_.framesDown;
-  return std::make_unique<CGifFrameRef>(((index % count) + count) % count);
+  return std::make_unique<CFrameIndexRef>(((index % count) + count) % count);
 }
 
 int32_t CGifMedia::DrawFrame(FrameRef* frame, const PixelMap* /*destination*/) {
-  const auto* gifFrame = dynamic_cast<const CGifFrameRef*>(frame);
+  const auto* gifFrame = dynamic_cast<const CFrameIndexRef*>(frame);
   if (!frameTarget_.IsSet() || !loaded_ || !gifFrame) return 2;
   const GifCanvas canvas = frameTarget_.Image() ? CanvasOn(frameTarget_.Image()->GetPixelMap(), 0, 0) : ImageCanvas();
-  DrawGifFrame(file_, gifFrame->Frame(), canvas);
+  DrawGifFrame(file_, gifFrame->Index(), canvas);
   return 0;
 }
 

@@ -13,16 +13,6 @@
 
 namespace vx {
 
-// The frame index a GIF hands out for a grid position.
-class CGifFrameRef final : public FrameRef {
- public:
-  explicit CGifFrameRef(int32_t frame) : frame_(frame) {}
-  int32_t Frame() const { return frame_; }
-
- private:
-  int32_t frame_;
-};
-
 class CGifMedia final : public CMediaObject {
  public:
   int16_t GetFrameGrid(FrameGrid* out) override;
