@@ -5,6 +5,9 @@
 #include <string_view>
 
 #include "engine/media/formats/PlaceholderMedia.h"
+#include "engine/media/formats/bmp/BmpMedia.h"
+#include "engine/media/formats/descriptor/ImageDescriptorMedia.h"
+#include "engine/media/formats/gif/GifMedia.h"
 #include "engine/media/formats/jpeg/JpegMedia.h"
 #include "engine/media/formats/ric/CodebookMedia.h"
 #include "engine/scene/PropertyText.h"
@@ -41,8 +44,8 @@ constexpr std::array<MediaOpener, kMediaTypeCodes> kOpeners = {
     nullptr,           // 0 none
     Open<CJpegMedia>,  // 1 JPEG
     Open<CCodebookMedia>,  // 2 block codebook
-    nullptr,           // 3 GIF
-    nullptr,           // 4 BMP
+    Open<CGifMedia>,   // 3 GIF
+    Open<CBmpMedia>,   // 4 BMP
     nullptr,           // 5 PICT
     nullptr,           // 6 QuickTime movie
     Open<CFpxMedia>,   // 7 ".fpx"
@@ -51,7 +54,7 @@ constexpr std::array<MediaOpener, kMediaTypeCodes> kOpeners = {
     Open<CLvdMedia>,   // 10 ".lvd"
     nullptr,           // 11 never produced
     nullptr,           // 12 MPEG, recognised only
-    nullptr,           // 13 ".txt" tile descriptor
+    Open<CImageDescriptorMedia>,  // 13 ".txt" tile descriptor
     nullptr,           // 14 never produced
     Open<CTtsMedia>,   // 15 ".tts"
     nullptr,           // 16 AIFF, recognised only

@@ -57,6 +57,20 @@ inline constexpr int32_t kMaxMultiResLevels = 10;
 inline constexpr int32_t kTileCacheEntries = 80;
 inline constexpr int32_t kTileCacheKeep = 16;
 
+// A GIF keeps at most this many images: the frame grid counts its frames in
+// 16 bits.
+inline constexpr int32_t kMaxGifFrames = 65535;
+// Entries of the GIF LZW code table (12-bit codes), and the depth of the
+// stack a code chain is unwound on.
+inline constexpr int32_t kGifCodeTableSize = 4096;
+
+// A ".txt" tile descriptor: its largest file, the most tiles its grid may
+// have, and the distance below which a tile that has arrived stands in for
+// one that has not.
+inline constexpr int64_t kMaxDescriptorBytes = 1024 * 1024;
+inline constexpr int32_t kMaxDescriptorTiles = 4096;
+inline constexpr double kNearestTileRange = 32000.0;
+
 // Every media callback passes this message.
 inline constexpr int32_t kMediaMessage = 8;
 // What handles and image queries answer when there is nothing to answer.

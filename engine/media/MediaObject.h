@@ -125,6 +125,10 @@ class CMediaObject {
   [[nodiscard]] bool RequestImage(int32_t width, int32_t height, int32_t* failureState);
 
   const MediaImageInfo& ImageInfo() const { return imageInfo_; }
+  // The image the picture went into (null before there is one).
+  CDibImage* Image() const { return image_; }
+  const FloatColor& FillColor() const { return fillColor_; }
+  const FloatColor& MaskColor() const { return maskColor_; }
   const Placement& GetPlacement() const { return placement_; }
 
   // The flags of the download request; non-zero asks the service to keep

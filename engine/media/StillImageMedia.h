@@ -25,6 +25,9 @@ class CStillImageMedia : public CMediaObject {
   int32_t Load() override;
   int32_t DecodeStep() override;
 
+ protected:
+  CStillImageDecoder& Decoder() const { return *decoder_; }
+
  private:
   MediaType type_;
   std::unique_ptr<CStillImageDecoder> decoder_;

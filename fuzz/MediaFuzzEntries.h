@@ -1,0 +1,23 @@
+// The media decoders' fuzz entries, shared by the libFuzzer targets and the
+// test that replays their corpora. Each takes arbitrary bytes and answers
+// whether what must hold of the result held; a crash or a false answer is a
+// finding.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vx::fuzz {
+
+// A GIF file: one that is read has an image and a screen within the media
+// limits, and every frame draws at every pixel size.
+bool DecodeGifBytes(const uint8_t* data, size_t size);
+
+// A BMP file: one whose header is read decodes whole at every pixel size.
+bool DecodeBmpBytes(const uint8_t* data, size_t size);
+
+// A ".txt" tile descriptor: one that parses has a tile for every cell of its
+// grid and no name longer than a media name.
+bool ParseDescriptorBytes(const uint8_t* data, size_t size);
+
+}  // namespace vx::fuzz
