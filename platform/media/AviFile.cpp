@@ -107,7 +107,7 @@ std::span<const uint32_t> AviFile::GetFrame(int32_t n) {
   }
   const bool fresh = next == key;
   for (int32_t chunk = next; chunk <= target; ++chunk) {
-    if (!DecodeChunk(fresh && chunk == key ? -chunk - 1 : chunk)) {
+    if (!DecodeChunk(chunk, fresh && chunk == key)) {
       decoded_ = -1;
       return {};
     }
@@ -115,11 +115,9 @@ std::span<const uint32_t> AviFile::GetFrame(int32_t n) {
   return pixels_;
 }
 
-// A negative index -i - 1 starts decoding afresh at chunk i: a palette that an
-// earlier chunk carried goes along, since the decoder has not seen it.
-bool AviFile::DecodeChunk(int32_t index) {
-  const bool fresh = index < 0;
-  if (fresh) index = -index - 1;
+// Decoding that starts afresh at a key chunk takes along the palette an
+// earlier chunk carried, since the decoder has not seen it.
+bool AviFile::DecodeChunk(int32_t index, bool fresh) {
   const Chunk& chunk = chunks_[static_cast<size_t>(index)];
   Decoder& decoder = *decoder_;
   const size_t pixelCount = static_cast<size_t>(fileInfo_.width) * static_cast<size_t>(fileInfo_.height);

@@ -59,7 +59,7 @@ class VX_PLATFORM_API AviFile {
   struct Chunk;
   class Decoder;
   AviFile();
-  [[nodiscard]] bool DecodeChunk(int32_t index);
+  [[nodiscard]] bool DecodeChunk(int32_t index, bool fresh);
 
   AviFileInfo fileInfo_;
   AviStreamInfo videoInfo_;

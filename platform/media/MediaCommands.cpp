@@ -18,9 +18,11 @@
 namespace vx {
 namespace {
 
-constexpr std::array<std::string_view, kMediaCommandCount> kCommandNames = {
+// The log's word for each command, in the order of MediaCommand.
+constexpr std::string_view kCommandNames[] = {
     "open", "close", "play", "seek", "stop", "set", "status", "setaudio", "status", "volume",
 };
+static_assert(std::size(kCommandNames) == kMediaCommandCount, "one name per command");
 
 constexpr int32_t kPumpFrames = 4096;
 
@@ -289,8 +291,9 @@ bool GetMediaDeviceState(uint32_t id, MediaDeviceState* out) {
   Device* device = Find(id);
   if (!device) return false;
   PositionMs(*device);
-  *out = {device->playing, device->left, device->right, device->waveVolume, device->sound != nullptr,
-          device->output->IsNull()};
+  *out = {device->playing,         device->left,     device->right,
+          device->waveVolume,      device->sound != nullptr, device->output->IsNull(),
+          device->output->QueuedFrames()};
   return true;
 }
 

@@ -90,6 +90,7 @@ struct MediaDeviceState {
   uint32_t waveVolume = 0;  // the output word
   bool hasSound = false;
   bool nullOutput = true;
+  int64_t queuedFrames = 0;  // handed to the output and not played yet
 };
 // False when no device of that id is open.
 [[nodiscard]] VX_PLATFORM_API bool GetMediaDeviceState(uint32_t device, MediaDeviceState* out);

@@ -26,16 +26,6 @@ int ChannelDistance(uint32_t a, uint32_t b) {
 // Lossy codecs come back near the colour they were given.
 int ToleranceOf(MovieKind kind) { return kind == MovieKind::Mjpeg || kind == MovieKind::Cinepak ? 40 : 0; }
 
-const char* NameOf(MovieKind kind) {
-  switch (kind) {
-    case MovieKind::Uncompressed: return "Uncompressed";
-    case MovieKind::Rle8: return "Rle8";
-    case MovieKind::Mjpeg: return "Mjpeg";
-    case MovieKind::Cinepak: return "Cinepak";
-  }
-  return "";
-}
-
 class AviFileKinds : public ::testing::TestWithParam<std::tuple<MovieKind, bool>> {
  protected:
   test::MovieSpec Spec() const {
@@ -91,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(KindsWithAndWithoutIndex, AviFileKinds,
                                                               MovieKind::Mjpeg, MovieKind::Cinepak),
                                             ::testing::Bool()),
                          [](const auto& info) {
-                           return std::string(NameOf(std::get<0>(info.param))) +
+                           return std::string(test::NameOf(std::get<0>(info.param))) +
                                   (std::get<1>(info.param) ? "Indexed" : "WithoutIndex");
                          });
 

@@ -61,6 +61,24 @@ TEST_F(MediaCommands, WaveFilesAreReadPastChunksTheyDoNotKnow) {
   }
 }
 
+// A data chunk that claims more than the file holds, or a file cut short,
+// plays what is there.
+TEST_F(MediaCommands, ShortWaveFilesPlayWhatTheyHold) {
+  const std::string whole = test::WaveFile({.frames = 8000});
+  std::string claimsMore = whole;
+  claimsMore[claimsMore.find("data") + 5] = '\x7f';
+  for (const std::string& bytes : {claimsMore, whole.substr(0, whole.size() / 2), whole.substr(0, 50)}) {
+    uint32_t device = 0;
+    const std::string path = folder_.Write("short.wav", bytes);
+    if (MediaOpen({MediaDeviceType::WaveAudio, path.c_str(), "short"}, &device) != kMediaOk) continue;
+    EXPECT_LE(Status(device, MediaStatusItem::Length), 60000);
+    EXPECT_EQ(MediaPlay(device), kMediaOk);
+    clock_.Advance(100000);
+    MediaPump();
+    EXPECT_EQ(MediaClose(device), kMediaOk);
+  }
+}
+
 TEST_F(MediaCommands, FilesThatAreNotOfTheDevicesKindAreRefusedAndLeaveNoDevice) {
   const int32_t before = OpenMediaDeviceCount();
   uint32_t device = 7;
@@ -197,6 +215,31 @@ TEST(AudioOutput, WithoutADeviceSoundFallsBackToTheNullOutputAtOnce) {
   ASSERT_TRUE(GetMediaDeviceState(device, &state));
   EXPECT_FALSE(state.playing) << "the null output plays to the end on the clock";
   MediaClose(device);
+}
+
+// With a device (SDL's dummy driver, which plays on a clock of its own) each
+// sound gets a stream, filled a little ahead of its position, at its volume.
+TEST(AudioOutput, WithADeviceEachSoundHasAStreamFilledAhead) {
+  if (!AudioOutputName().empty()) GTEST_SKIP() << "the output was chosen by an earlier test of this process";
+  test::ScopedEnvironment noChoice("VANTESSEL_AUDIO", nullptr);
+  test::ScopedEnvironment dummy("SDL_AUDIODRIVER", "dummy");
+  test::TemporaryFolder folder("vxmci");
+  const std::string path = folder.Write("a.wav", test::WaveFile({.channels = 2}));
+  uint32_t device = 0;
+  ASSERT_EQ(MediaOpen({MediaDeviceType::WaveAudio, path.c_str(), "wav1"}, &device), kMediaOk);
+  EXPECT_EQ(AudioOutputName(), "sdl:dummy");
+  MediaDeviceState state;
+  ASSERT_TRUE(GetMediaDeviceState(device, &state));
+  EXPECT_FALSE(state.nullOutput);
+  EXPECT_EQ(MediaSetWaveVolume(device, 0x40004000u), kMediaOk);
+  ASSERT_EQ(MediaPlay(device), kMediaOk);
+  ASSERT_TRUE(GetMediaDeviceState(device, &state));
+  EXPECT_GT(state.queuedFrames, 0);
+  EXPECT_EQ(MediaStop(device), kMediaOk);
+  EXPECT_EQ(MediaSeekToStart(device), kMediaOk);
+  ASSERT_TRUE(GetMediaDeviceState(device, &state));
+  EXPECT_EQ(state.queuedFrames, 0) << "seeking drops what was queued";
+  EXPECT_EQ(MediaClose(device), kMediaOk);
 }
 
 }  // namespace

@@ -227,6 +227,16 @@ std::string BitmapFormat(const MovieSpec& spec) {
 
 }  // namespace
 
+const char* NameOf(MovieKind kind) {
+  switch (kind) {
+    case MovieKind::Uncompressed: return "Uncompressed";
+    case MovieKind::Rle8: return "Rle8";
+    case MovieKind::Mjpeg: return "Mjpeg";
+    case MovieKind::Cinepak: return "Cinepak";
+  }
+  return "";
+}
+
 uint32_t FrameColor(int32_t k) { return kColors[static_cast<size_t>(k % 8)]; }
 
 std::string WaveFile(const WaveSpec& spec) {

@@ -26,6 +26,8 @@ struct WaveSpec {
 std::string WaveFile(const WaveSpec& spec);
 
 enum class MovieKind { Uncompressed, Rle8, Mjpeg, Cinepak };
+// For test names.
+const char* NameOf(MovieKind kind);
 
 struct MovieSpec {
   MovieKind kind = MovieKind::Uncompressed;

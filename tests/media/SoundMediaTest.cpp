@@ -271,7 +271,8 @@ TEST_P(MovieFrames, EachFrameDrawsIntoEightSixteenAndThirtyTwoBitTargets) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, MovieFrames,
                          ::testing::Values(MovieKind::Uncompressed, MovieKind::Rle8, MovieKind::Mjpeg,
-                                           MovieKind::Cinepak));
+                                           MovieKind::Cinepak),
+                         [](const auto& info) { return std::string(test::NameOf(info.param)); });
 
 TEST_F(SoundMedia, AFailedPlayOrRewindReleasesTheDeviceForGood) {
   CWaveSound sound;

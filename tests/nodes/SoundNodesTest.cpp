@@ -174,10 +174,13 @@ TEST_F(SoundNodes, UrlsThatCannotBeOpenedFallOverToTheNext) {
   EXPECT_EQ(std::string(url), folder_.Path() + "/b.wav");
 }
 
-// A sound without loop plays once: ending, then staying quiet however many
-// frames follow, until a new startTime starts it again.
-TEST_F(SoundNodes, WithoutLoopASoundPlaysOnceUntilItsStartTimeIsSetAgain) {
-  SetUrls({folder_.Write("a.wav", WaveFile({}))});
+// A sound without loop, a wave's or a movie's, plays once: ending, then
+// staying quiet however many frames follow, until a new startTime starts it
+// again.
+class PlayOnce : public SoundNodes, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PlayOnce, WithoutLoopASoundPlaysOnceUntilItsStartTimeIsSetAgain) {
+  SetUrls({GetParam() ? folder_.Write("m.avi", MovieFile({.withSound = true})) : folder_.Write("a.wav", WaveFile({}))});
   Sound().Traverse(RenderPass::Activate, &view_);
   Frames(3);
   ASSERT_TRUE(Clip().IsPlaying());
@@ -195,6 +198,9 @@ TEST_F(SoundNodes, WithoutLoopASoundPlaysOnceUntilItsStartTimeIsSetAgain) {
   EXPECT_TRUE(Clip().IsPlaying());
   EXPECT_EQ(Playback(), (Log{"open", "play", "stop", "seek", "play"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(WaveAndMovie, PlayOnce, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Movie" : "Wave"; });
 
 TEST_F(SoundNodes, ALoopingSoundStartsAgainUntilItsStopTime) {
   SetUrls({folder_.Write("a.wav", WaveFile({}))});
