@@ -117,6 +117,8 @@ TEST_F(SoundMedia, BalanceLowersTheChannelAwayFromTheSoundOnBothFormats) {
   EXPECT_EQ(WaveWord(sound.DeviceId()), 0u);
   sound.SetVolume(1.7f);
   EXPECT_EQ(WaveWord(sound.DeviceId()), 0xFFFFFFFFu);
+  sound.SetVolume(std::numeric_limits<float>::quiet_NaN());
+  EXPECT_EQ(WaveWord(sound.DeviceId()), 0u) << "no volume is made of a NaN";
 }
 
 TEST_F(SoundMedia, AMovieLoadsWithItsVideoOffAndBothChannelsAtZero) {

@@ -6,6 +6,9 @@
 namespace vx {
 namespace {
 
+// A value held within its range; a NaN from a broken scene counts as 0.
+float Held(float value, float low, float high) { return std::isnan(value) ? 0.0f : std::clamp(value, low, high); }
+
 int32_t Level(double fraction, float volume, int32_t scale) {
   return static_cast<int32_t>(std::trunc(fraction * volume * scale + 0.5));
 }
@@ -15,8 +18,8 @@ int32_t Level(double fraction, float volume, int32_t scale) {
 // The levels mirror each other, so that a balance beyond the dead zone on
 // either side lowers exactly one channel by a defined amount.
 ChannelLevels LevelsFor(float volume, float balance, int32_t scale) {
-  volume = std::clamp(volume, 0.0f, 1.0f);
-  balance = std::isnan(balance) ? 0.0f : std::clamp(balance, -1.0f, 1.0f);
+  volume = Held(volume, 0.0f, 1.0f);
+  balance = Held(balance, -1.0f, 1.0f);
   const int32_t full = Level(1.0, volume, scale);
   if (balance < -kBalanceDeadZone) return {full, Level(1.0 + balance, volume, scale)};
   if (balance > kBalanceDeadZone) return {Level(1.0 - balance, volume, scale), full};
@@ -80,13 +83,13 @@ float CPlayedMedia::GetDuration() {
 
 void CPlayedMedia::SetVolume(float volume) {
   if (device_ == 0) return;
-  volume_ = std::isnan(volume) ? 0.0f : std::clamp(volume, 0.0f, 1.0f);
+  volume_ = Held(volume, 0.0f, 1.0f);
   SendLevels(LevelsFor(volume_, balance_, LevelScale()));
 }
 
 void CPlayedMedia::SetBalance(float balance) {
   if (device_ == 0) return;
-  balance_ = std::isnan(balance) ? 0.0f : std::clamp(balance, -1.0f, 1.0f);
+  balance_ = Held(balance, -1.0f, 1.0f);
   SetVolume(volume_);
 }
 
