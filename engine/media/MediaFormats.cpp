@@ -5,11 +5,13 @@
 #include <string_view>
 
 #include "engine/media/formats/PlaceholderMedia.h"
+#include "engine/media/formats/avi/AviMovie.h"
 #include "engine/media/formats/bmp/BmpMedia.h"
 #include "engine/media/formats/descriptor/ImageDescriptorMedia.h"
 #include "engine/media/formats/gif/GifMedia.h"
 #include "engine/media/formats/jpeg/JpegMedia.h"
 #include "engine/media/formats/ric/CodebookMedia.h"
+#include "engine/media/formats/wave/WaveSound.h"
 #include "engine/scene/PropertyText.h"
 
 namespace vx {
@@ -38,6 +40,8 @@ std::unique_ptr<CMediaObject> Open(bool /*withVideo*/) {
   return std::make_unique<Media>();
 }
 
+std::unique_ptr<CMediaObject> OpenMovie(bool withVideo) { return std::make_unique<CAviMovie>(withVideo); }
+
 // One row per type code; a format that is not decoded yet has no opener.
 constexpr int32_t kMediaTypeCodes = static_cast<int32_t>(MediaType::Aiff) + 1;
 constexpr std::array<MediaOpener, kMediaTypeCodes> kOpeners = {
@@ -49,8 +53,8 @@ constexpr std::array<MediaOpener, kMediaTypeCodes> kOpeners = {
     nullptr,           // 5 PICT
     nullptr,           // 6 QuickTime movie
     Open<CFpxMedia>,   // 7 ".fpx"
-    nullptr,           // 8 AVI movie
-    nullptr,           // 9 wave sound
+    OpenMovie,         // 8 AVI movie
+    Open<CWaveSound>,  // 9 wave sound
     Open<CLvdMedia>,   // 10 ".lvd"
     nullptr,           // 11 never produced
     nullptr,           // 12 MPEG, recognised only

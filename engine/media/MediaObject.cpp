@@ -178,6 +178,10 @@ void CMediaObject::DeliverFrame() {
   image_->Fill(fillColor_, GetSharedInverseMap(palette_));
 }
 
+void CMediaObject::RefreshImageInfo() {
+  if (image_) imageInfo_ = image_->GetPixelMap();
+}
+
 bool CMediaObject::RequestImage(int32_t width, int32_t height, int32_t* failureState) {
   *failureState = ready_ ? MediaUnusable : MediaFailedNoFile;
   if (CheckPictureSize(width, height) != DecodeStatus::Complete) return false;

@@ -125,10 +125,15 @@ class CMediaObject {
   [[nodiscard]] bool RequestImage(int32_t width, int32_t height, int32_t* failureState);
 
   const MediaImageInfo& ImageInfo() const { return imageInfo_; }
-  // The image the picture went into (null before there is one).
+  // The image the picture goes to (null before RequestImage made one), and
+  // its record taken again after a format drew into it.
   CDibImage* Image() const { return image_; }
+  void RefreshImageInfo();
   const FloatColor& FillColor() const { return fillColor_; }
   const FloatColor& MaskColor() const { return maskColor_; }
+  // A sound has no picture: once it is loaded it counts as having one, so
+  // that Process steps its Update.
+  void MarkSoundLoaded() { hasImage_ = true; }
   const Placement& GetPlacement() const { return placement_; }
 
   // The flags of the download request; non-zero asks the service to keep

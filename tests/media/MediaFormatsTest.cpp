@@ -13,24 +13,30 @@ namespace vx {
 namespace {
 
 TEST(MediaDetection, TheLastFourCharactersNameTheTypeInTableOrder) {
-  const std::vector<std::pair<const char*, MediaType>> cases = {
-      {"a.jpg", MediaType::Jpeg},       {"A.JPG", MediaType::Jpeg},        {"b.Jpeg", MediaType::Jpeg},
-      {"photo.jfif", MediaType::Jpeg},  {"x.jpe", MediaType::None},        {"c.ric", MediaType::Codebook},
-      {"d.mpg", MediaType::Mpeg},       {"clip.mpeg", MediaType::Mpeg},    {"e.gif", MediaType::Gif},
-      {"f.bmp", MediaType::Bmp},        {"g.pic", MediaType::Pict},        {"h.pict", MediaType::Pict},
-      {"i.mov", MediaType::QuickTime},  {"j.snm", MediaType::QuickTime},   {"k.avi", MediaType::Avi},
-      {"l.aif", MediaType::Aiff},       {"song.aiff", MediaType::Aiff},    {"m.wav", MediaType::Wave},
-      {"n.lvd", MediaType::Lvd},        {"tiles.txt", MediaType::Descriptor}, {"o.fpx", MediaType::Fpx},
-      {"p.tts", MediaType::Tts},        {"q.wrl", MediaType::None},        {"http://h/r.gif?x=1", MediaType::None},
-      {"jpeg", MediaType::Jpeg},        {"jpg", MediaType::None},          {"", MediaType::None},
-      {"s.jp\xC7", MediaType::None},
+  const std::vector<std::pair<const char *, MediaType>> cases = {
+      {"a.jpg", MediaType::Jpeg},      {"A.JPG", MediaType::Jpeg},
+      {"b.Jpeg", MediaType::Jpeg},     {"photo.jfif", MediaType::Jpeg},
+      {"x.jpe", MediaType::None},      {"c.ric", MediaType::Codebook},
+      {"d.mpg", MediaType::Mpeg},      {"clip.mpeg", MediaType::Mpeg},
+      {"e.gif", MediaType::Gif},       {"f.bmp", MediaType::Bmp},
+      {"g.pic", MediaType::Pict},      {"h.pict", MediaType::Pict},
+      {"i.mov", MediaType::QuickTime}, {"j.snm", MediaType::QuickTime},
+      {"k.avi", MediaType::Avi},       {"l.aif", MediaType::Aiff},
+      {"song.aiff", MediaType::Aiff},  {"m.wav", MediaType::Wave},
+      {"n.lvd", MediaType::Lvd},       {"tiles.txt", MediaType::Descriptor},
+      {"o.fpx", MediaType::Fpx},       {"p.tts", MediaType::Tts},
+      {"q.wrl", MediaType::None},      {"http://h/r.gif?x=1", MediaType::None},
+      {"jpeg", MediaType::Jpeg},       {"jpg", MediaType::None},
+      {"", MediaType::None},           {"s.jp\xC7", MediaType::None},
   };
-  for (const auto& [name, type] : cases) EXPECT_EQ(DetectMediaType(name), type) << name;
+  for (const auto &[name, type] : cases)
+    EXPECT_EQ(DetectMediaType(name), type) << name;
   EXPECT_EQ(DetectMediaType(nullptr), MediaType::None);
 }
 
 TEST(MediaDetection, OnlyTheFormatsThatAreDecodedOpenAMediaObject) {
-  for (const char* name : {"a.fpx", "a.tts", "a.lvd", "a.jpg", "a.ric", "a.gif", "a.bmp", "a.txt"}) {
+  for (const char *name : {"a.fpx", "a.tts", "a.lvd", "a.jpg", "a.ric", "a.gif",
+                           "a.bmp", "a.txt", "a.avi", "a.wav"}) {
     std::unique_ptr<CMediaObject> media = OpenMedia(name, true);
     ASSERT_NE(media, nullptr) << name;
     EXPECT_EQ(media->GetTypeCode(), DetectMediaType(name));
@@ -38,35 +44,42 @@ TEST(MediaDetection, OnlyTheFormatsThatAreDecodedOpenAMediaObject) {
     media->GetUrl(url);
     EXPECT_STREQ(url, "") << "OpenMedia leaves the name unset";
   }
-  for (const char* name : {"a.mpg", "a.aiff", "a.wrl", "a.avi"})
+  for (const char *name : {"a.mpg", "a.aiff", "a.wrl"})
     EXPECT_EQ(OpenMedia(name, true), nullptr) << name;
 }
 
 // The kind each maker gives for a name, or -1 for none.
 struct MakerRow {
-  const char* name;
+  const char *name;
   int image, movie, sound, frameSet;
 };
 
-template <typename Handle>
-int KindOf(const std::unique_ptr<Handle>& handle) {
+template <typename Handle> int KindOf(const std::unique_ptr<Handle> &handle) {
   return handle ? static_cast<int>(handle->GetKind()) : -1;
 }
 
 TEST(MediaFactories, EachMakerTakesItsTypesAndOnlyFormatsThatAreDecoded) {
   const std::vector<MakerRow> matrix = {
-      {"a.lvd", -1, 2, 3, -1},  {"a.tts", -1, -1, 3, -1}, {"a.fpx", -1, -1, -1, -1},
-      {"a.mpg", -1, -1, -1, -1}, {"a.aiff", -1, -1, -1, -1}, {"a.xyz", -1, -1, -1, -1},
-      {"a.jpg", 1, -1, -1, -1},  {"a.gif", 1, 2, -1, 4},    {"a.bmp", 1, -1, -1, -1},
-      {"a.txt", -1, -1, -1, 4},  {"a.ric", -1, -1, -1, 4},
+      {"a.lvd", -1, 2, 3, -1},
+      {"a.tts", -1, -1, 3, -1},
+      {"a.fpx", -1, -1, -1, -1},
+      {"a.mpg", -1, -1, -1, -1},
+      {"a.aiff", -1, -1, -1, -1},
+      {"a.xyz", -1, -1, -1, -1},
+      {"a.jpg", 1, -1, -1, -1},
+      {"a.gif", 1, 2, -1, 4},
+      {"a.bmp", 1, -1, -1, -1},
+      {"a.txt", -1, -1, -1, 4},
+      {"a.ric", -1, -1, -1, 4},
       // Types of formats that are not decoded yet make nothing in every maker.
       {"a.mov", -1, -1, -1, -1},
   };
-  for (const MakerRow& row : matrix) {
+  for (const MakerRow &row : matrix) {
     EXPECT_EQ(KindOf(CreateImageHandle(row.name)), row.image) << row.name;
     EXPECT_EQ(KindOf(CreateMovieHandle(row.name)), row.movie) << row.name;
     EXPECT_EQ(KindOf(CreateSoundHandle(row.name)), row.sound) << row.name;
-    EXPECT_EQ(KindOf(CreateFrameSetTexture(row.name)), row.frameSet) << row.name;
+    EXPECT_EQ(KindOf(CreateFrameSetTexture(row.name)), row.frameSet)
+        << row.name;
   }
 }
 
@@ -78,7 +91,8 @@ TEST(MediaFactories, TheMakerSetsTheNameOnTheNewObject) {
   local->GetUrl(url);
   EXPECT_STREQ(url, "/sounds/voice.tts");
 
-  std::unique_ptr<CSoundHandle> remote = CreateSoundHandle("http://host/voice.tts");
+  std::unique_ptr<CSoundHandle> remote =
+      CreateSoundHandle("http://host/voice.tts");
   ASSERT_NE(remote, nullptr);
   EXPECT_FALSE(remote->Media()->IsReady()) << "downloaded on its first step";
 }
@@ -97,7 +111,8 @@ TEST(PlaceholderMedia, SpeechCompletesAtOnceAndPlaysSilentlyAsIfPlaying) {
 }
 
 TEST(PlaceholderMedia, AnLvdNameIsNeverDownloadedAndCompletesWithoutAnImage) {
-  std::unique_ptr<CMovieHandle> movie = CreateMovieHandle("http://host/film.lvd");
+  std::unique_ptr<CMovieHandle> movie =
+      CreateMovieHandle("http://host/film.lvd");
   ASSERT_NE(movie, nullptr);
   EXPECT_EQ(movie->Process(), MediaFileReady);
   EXPECT_EQ(movie->Process(), MediaComplete);
@@ -164,5 +179,5 @@ TEST(MediaHandles, WithoutAMediaObjectEveryOperationAnswersItsDefault) {
   EXPECT_EQ(CMovieHandle(nullptr).GetKind(), HandleKind::Movie);
 }
 
-}  // namespace
-}  // namespace vx
+} // namespace
+} // namespace vx

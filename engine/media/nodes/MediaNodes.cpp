@@ -1,6 +1,8 @@
 #include "engine/media/nodes/MediaNodes.h"
 
+#include "engine/media/nodes/AudioClipNode.h"
 #include "engine/media/nodes/FontStyleNode.h"
+#include "engine/media/nodes/SoundNode.h"
 #include "engine/media/nodes/TextNode.h"
 #include "engine/media/nodes/TextTextureNode.h"
 #include "engine/scene/NodeFactory.h"
@@ -12,6 +14,8 @@ constexpr NodeRegistration kRegistrations[] = {
     RegisterFontStyleNode,
     RegisterTextNode,
     RegisterTextTextureNode,
+    RegisterAudioClipNode,
+    RegisterSoundNode,
 };
 
 }  // namespace

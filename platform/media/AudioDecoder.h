@@ -1,0 +1,44 @@
+// The sound of a wave or AVI file, decoded by FFmpeg and resampled to the
+// output's signed 16-bit stereo, read from the start onwards.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace vx {
+
+class AudioDecoder {
+ public:
+  // Null when the file cannot be read as that format ("wav", "avi") or has no
+  // sound FFmpeg can decode.
+  static std::unique_ptr<AudioDecoder> Open(const std::string& path, const char* formatName);
+  ~AudioDecoder();
+  AudioDecoder(const AudioDecoder&) = delete;
+  AudioDecoder& operator=(const AudioDecoder&) = delete;
+
+  // The sound's length in milliseconds and its own sample rate.
+  int64_t LengthMs() const { return lengthMs_; }
+  int32_t SampleRate() const { return sampleRate_; }
+
+  // Fills out with interleaved stereo frames; returns the frames written,
+  // fewer than asked at the end (0 once everything was read).
+  int32_t Read(std::span<int16_t> out);
+  // Back to the start; false when the file cannot be read again.
+  [[nodiscard]] bool Rewind();
+
+ private:
+  struct State;
+  AudioDecoder();
+  [[nodiscard]] bool OpenState();
+  [[nodiscard]] bool DecodeMore();
+
+  std::string path_;
+  const char* formatName_ = nullptr;
+  std::unique_ptr<State> state_;
+  int64_t lengthMs_ = 0;
+  int32_t sampleRate_ = 0;
+};
+
+}  // namespace vx

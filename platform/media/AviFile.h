@@ -1,0 +1,72 @@
+// The AVI reader: the pictures of the first video stream of an AVI file,
+// decoded one frame at a time by FFmpeg, whatever codec the file names
+// (uncompressed, RLE, MJPEG, Cinepak, Indeo, Video 1 ...).
+//
+// Opening reads the file's video chunks once and keeps them, so that any
+// frame can be reached quickly whether the file has an index or not. A
+// frame is decoded from the nearest key frame before it; frames asked in
+// order decode one chunk each.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/PlatformExport.h"
+
+namespace vx {
+
+struct AviFileInfo {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t streamCount = 0;
+};
+
+struct AviStreamInfo {
+  int32_t start = 0;   // the first frame's number
+  int32_t length = 0;  // frames
+  double rate = 0.0;   // frames a second
+};
+
+enum class AviOpenResult : int32_t {
+  Opened = 0,
+  CannotOpen,   // no such file, or not an AVI file
+  NoVideo,      // no video stream, or one of no size
+  NoDecoder,    // no decoder for the stream's codec
+  TooLarge,     // more frames or bytes than a movie may have
+};
+
+class VX_PLATFORM_API AviFile {
+ public:
+  [[nodiscard]] static AviOpenResult Open(const char* path, std::unique_ptr<AviFile>* out);
+  // The video stream's frames and rate without keeping its pictures; false
+  // when the file has no video stream.
+  [[nodiscard]] static bool Probe(const char* path, AviStreamInfo* out);
+  ~AviFile();
+  AviFile(const AviFile&) = delete;
+  AviFile& operator=(const AviFile&) = delete;
+
+  const AviFileInfo& FileInfo() const { return fileInfo_; }
+  const AviStreamInfo& VideoInfo() const { return videoInfo_; }
+
+  // Frame n (start <= n < start + length) as width x height xRGB pixels,
+  // rows top-down; an empty span for a frame outside the stream or one that
+  // cannot be decoded. The pixels stay valid until the next call.
+  std::span<const uint32_t> GetFrame(int32_t n);
+
+ private:
+  struct Chunk;
+  class Decoder;
+  AviFile();
+  [[nodiscard]] bool DecodeChunk(int32_t index, bool fresh);
+
+  AviFileInfo fileInfo_;
+  AviStreamInfo videoInfo_;
+  std::vector<Chunk> chunks_;
+  std::unique_ptr<Decoder> decoder_;
+  std::vector<uint32_t> pixels_;
+  int32_t decoded_ = -1;  // the chunk whose picture pixels_ holds
+};
+
+}  // namespace vx

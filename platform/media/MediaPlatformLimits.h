@@ -1,0 +1,37 @@
+// Limits of the platform's movie and sound layer, in one place. Sizes read
+// from a movie are checked against these before anything is kept for them.
+#pragma once
+
+#include <cstdint>
+
+namespace vx {
+
+// The compressed pictures of one movie that are kept in memory at most, and
+// the frames a movie may have.
+inline constexpr int64_t kMaxMovieVideoBytes = 256LL * 1024 * 1024;
+inline constexpr int32_t kMaxMovieFrames = 1 << 20;
+// A frame's sides (the 16-bit sizes of a frame grid).
+inline constexpr int32_t kMaxMovieFrameSide = 16384;
+// Frame rates outside this range are taken as the fallback rate.
+inline constexpr double kMinFrameRate = 0.01;
+inline constexpr double kMaxFrameRate = 1000.0;
+inline constexpr double kFallbackFrameRate = 15.0;
+
+// Sound goes out as signed 16-bit stereo at this rate.
+inline constexpr int32_t kOutputSampleRate = 44100;
+inline constexpr int32_t kOutputChannels = 2;
+// How far ahead of the clock sound is handed to the output device.
+inline constexpr int32_t kOutputLeadMs = 250;
+
+// Open devices at once; a further open is refused.
+inline constexpr int32_t kMaxMediaDevices = 64;
+// Device aliases keep at most this many characters.
+inline constexpr int32_t kMaxMediaAliasLength = 15;
+// Volumes of "setaudio" (per channel) and of the wave output word.
+inline constexpr int32_t kMaxSetAudioVolume = 1000;
+inline constexpr uint32_t kMaxWaveVolume = 0xFFFF;
+
+// Commands the log keeps; the oldest are dropped first.
+inline constexpr int32_t kMaxLoggedCommands = 4096;
+
+}  // namespace vx
