@@ -89,7 +89,7 @@ void BuildSphere(CMeshBuffer& mesh, int segments, int bands) {
 
 std::vector<uint32_t> RenderLitSphere(int bytesPerPixel) {
   test::StageFrame f(kWidth, kHeight, bytesPerPixel);
-  f.target.cullMode = kCullNone;
+  f.target.SetCulling({.mode = kCullNone});
   CGeometryStage& stage = f.stage;
   stage.eye = {0, 0, 4};
   stage.lookAt = {0, 0, 0};

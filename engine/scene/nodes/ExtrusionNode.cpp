@@ -220,7 +220,8 @@ void CExtrusionNode::ComputeVertices() {
 void CExtrusionNode::Draw(CGeometryStage& stage) {
   // Both sides are drawn; the winding test the target holds stays as it is.
   if (!mesh_) return;
-  stage.RenderTarget()->cullMode = kCullNone;
+  CRenderTarget& target = *stage.RenderTarget();
+  target.SetCulling({.mode = kCullNone, .winding = target.GetCulling().winding});
   mesh_->Draw(&stage, true, -1);
 }
 

@@ -10,9 +10,7 @@ CGeometryStage* FrameStage(RenderPass pass, CViewContext* view) {
 }
 
 void DrawMeshCulled(CMeshBuffer& mesh, CGeometryStage& stage, uint32_t cullWinding, uint32_t cullMode) {
-  CRenderTarget& target = *stage.RenderTarget();
-  target.cullWinding = cullWinding;
-  target.cullMode = cullMode;
+  stage.RenderTarget()->SetCulling({.mode = cullMode, .winding = cullWinding});
   mesh.Draw(&stage, true, -1);
 }
 

@@ -113,10 +113,7 @@ void CIndexedFaceSetNode::AddFaces() {
 
 void CIndexedFaceSetNode::Draw(CGeometryStage& stage) {
   if (!mesh_) return;
-  CRenderTarget& target = *stage.RenderTarget();
-  target.cullWinding = ccw ? 0 : 1;
-  target.cullMode = kCullByWinding;
-  mesh_->Draw(&stage, true, -1);
+  DrawMeshCulled(*mesh_, stage, ccw ? 0 : 1, kCullByWinding);
 }
 
 void CIndexedFaceSetNode::Traverse(RenderPass pass, CViewContext* view) {
