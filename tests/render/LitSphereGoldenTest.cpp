@@ -1,65 +1,20 @@
 // A lit, smooth-shaded sphere rendered at 640x480 in 16 and 32 bits and
-// compared with golden images in tests/data/render. Set VX_UPDATE_GOLDEN=1
-// to write new golden images (and look at them before committing them); on
-// a mismatch the rendered image is written next to the test binary.
+// compared with golden images in tests/data/render.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <numbers>
 #include <string>
 
 #include "GeometryTestSupport.h"
+#include "GoldenImage.h"
 #include "engine/render/MeshBuffer.h"
-#include "platform/Png.h"
 
 namespace vx {
 namespace {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-
-uint32_t BigEndian(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
-
-// Reads the PNG form that WritePng makes (8-bit RGB, one IDAT, unfiltered
-// rows) into xRGB pixels; empty for anything else.
-std::vector<uint32_t> ReadOwnPng(const std::string& path, int width, int height) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<uint8_t> packed;
-  for (size_t at = 8; at + 12 <= file.size();) {
-    uint32_t length = BigEndian(&file[at]);
-    if (at + 12 + length > file.size()) return {};
-    std::string type(reinterpret_cast<const char*>(&file[at + 4]), 4);
-    const uint8_t* data = &file[at + 8];
-    if (type == "IHDR" && (BigEndian(data) != static_cast<uint32_t>(width) ||
-                           BigEndian(data + 4) != static_cast<uint32_t>(height) || data[8] != 8 || data[9] != 2)) {
-      return {};
-    }
-    if (type == "IDAT") packed.insert(packed.end(), data, data + length);
-    at += 12 + length;
-  }
-  size_t rowBytes = 1 + 3 * static_cast<size_t>(width);
-  std::vector<uint8_t> raw(rowBytes * height);
-  uLongf rawSize = raw.size();
-  if (uncompress(raw.data(), &rawSize, packed.data(), packed.size()) != Z_OK || rawSize != raw.size()) return {};
-  std::vector<uint32_t> pixels;
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* row = &raw[y * rowBytes];
-    if (row[0] != 0) return {};
-    for (int x = 0; x < width; ++x) {
-      const uint8_t* p = row + 1 + 3 * x;
-      pixels.push_back(static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2]);
-    }
-  }
-  return pixels;
-}
 
 // A unit sphere of `segments` around and `bands` from pole to pole, with
 // its own normals.
@@ -135,32 +90,9 @@ std::vector<uint32_t> RenderLitSphere(int bytesPerPixel) {
   return xrgb;
 }
 
-// Channel differences above `tolerance` may appear only on a few pixels
-// (the silhouette, where coverage rules decide).
 void CompareWithGolden(int bytesPerPixel, int tolerance) {
-  std::string name = "lit_sphere_" + std::to_string(bytesPerPixel * 8) + ".png";
-  std::string golden = std::string(VX_TEST_DATA_DIR) + "/render/" + name;
-  std::vector<uint32_t> image = RenderLitSphere(bytesPerPixel);
-  if (std::getenv("VX_UPDATE_GOLDEN") != nullptr) {
-    ASSERT_TRUE(WritePng(golden, kWidth, kHeight, image));
-  }
-
-  std::vector<uint32_t> expected = ReadOwnPng(golden, kWidth, kHeight);
-  ASSERT_EQ(expected.size(), image.size()) << "cannot read " << golden;
-  int differing = 0;
-  for (size_t i = 0; i < image.size(); ++i) {
-    for (int shift : {0, 8, 16}) {
-      int a = static_cast<int>(image[i] >> shift & 0xFF);
-      int b = static_cast<int>(expected[i] >> shift & 0xFF);
-      if (std::abs(a - b) > tolerance) {
-        ++differing;
-        break;
-      }
-    }
-  }
-  bool matches = differing <= kWidth * kHeight / 1000;
-  if (!matches) (void)WritePng(std::string(VX_TEST_BINARY_DIR) + "/" + name, kWidth, kHeight, image);
-  EXPECT_TRUE(matches) << differing << " pixels differ from " << golden;
+  const std::string name = "lit_sphere_" + std::to_string(bytesPerPixel * 8) + ".png";
+  test::ExpectGoldenImage("render/" + name, kWidth, kHeight, RenderLitSphere(bytesPerPixel), tolerance);
 }
 
 TEST(LitSphereGolden, ThirtyTwoBits) { CompareWithGolden(4, 2); }
