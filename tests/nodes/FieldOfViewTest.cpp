@@ -22,8 +22,8 @@ class FieldOfView : public RenderedWorld {
   Span Measure(int width, int height) {
     Load(kQuarterOfTheNarrowSide, width, height);
     Span span;
-    for (int x = 0; x < width; ++x) span.across += At(x, height / 2) != 0;
-    for (int y = 0; y < height; ++y) span.down += At(width / 2, y) != 0;
+    for (int x = 0; x < width; ++x) span.across += Pixel(x, height / 2) != 0;
+    for (int y = 0; y < height; ++y) span.down += Pixel(width / 2, y) != 0;
     return span;
   }
 };

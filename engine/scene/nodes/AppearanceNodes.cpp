@@ -65,11 +65,11 @@ void CAppearanceNode::Traverse(RenderPass pass, CViewContext* view) {
 // material, as a Shape without appearance does: a shape's colour never
 // depends on what was drawn before it. A node of another kind in the field
 // stands for no material and is not traversed (a geometry node there would
-// draw).
+// draw). A texture adds to the record the material step started.
 void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage& stage) {
+  MaterialRecord record = StartingMaterialRecord();
   CNode* resolved = material.Resolve();
   if (resolved && resolved->GetTypeId() == NodeTypeMaterial) {
-    MaterialRecord record = StartingMaterialRecord();
     static_cast<const CMaterialNode*>(resolved)->FillMaterialRecord(record);
     record.spanMode = 0;
     stage.SetMaterial(&record);
@@ -77,7 +77,16 @@ void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage&
   } else {
     stage.SetMaterial(nullptr);
   }
-  if (texture) texture->Traverse(pass, view);
+  if (texture) {
+    texture->Traverse(pass, view);
+    if (texture->GetTypeId() == NodeTypeTextTexture) {
+      if (auto* filler = dynamic_cast<ITextureNode*>(texture.Resolve())) {
+        filler->FillTextureRecord(record);
+        record.spanMode = 0;
+        stage.SetMaterial(&record);
+      }
+    }
+  }
 }
 
 void RegisterAppearanceNodes(NodeClassTable& table) {
