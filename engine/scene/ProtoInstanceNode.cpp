@@ -129,7 +129,7 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(const std::st
   stream.PadBrackets();
 
   // The body runs on the world of the instance.
-  auto body = std::make_unique<CScene>(GetWorld());
+  auto body = std::make_unique<CScene>(WorldLinkOf(GetScene()));
   if (const CScene* scene = GetScene()) {
     body->SetWorldUrl(scene->GetWorldUrl());
     body->SetWorldDirectory(scene->GetWorldDirectory());
