@@ -22,7 +22,7 @@ struct Scene {
         stage(&target) {
     target.SetBuffer(&desc);
     target.Clear(true, true);
-    target.cullMode = kCullNone;
+    target.SetCulling({.mode = kCullNone});
     stage.BeginFrame();
     for (int i = 0; i < lights; ++i) {
       LightRecord light;

@@ -38,7 +38,7 @@ class Scene {
     target_.SetBuffer(&desc_);
     target_.SetTexture(&texture_);
     target_.SetChromaKey(1, 1, 1);
-    target_.cullMode = kCullNone;
+    target_.SetCulling({.mode = kCullNone});
     std::vector<uint8_t> inverse(kInverseMap555Size, 5);
     inverse_ = inverse;
     target_.SetInverseMap(inverse_.data());

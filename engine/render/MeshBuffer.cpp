@@ -149,10 +149,9 @@ void CMeshBuffer::Draw(CGeometryStage* stage, bool transform, int32_t highlightI
     record.count = polygon.vertexCount;
     for (int32_t j = 0; j < polygon.vertexCount; ++j) record.vertex[j] = work_[polygon.vertices[j]];
     if (k == highlightIndex) {
-      target->markPolygon = 1;
-      target->markedBackFacing = 0;
+      target->BeginMarkedPolygon();
       stage->DrawPolygon(&record);
-      target->markPolygon = 0;
+      target->EndMarkedPolygon();
     } else {
       stage->DrawPolygon(&record);
     }

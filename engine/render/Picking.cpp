@@ -181,7 +181,8 @@ void CGeometryStage::PickTestPolygon(const PolygonRecord& poly) {
 void CGeometryStage::RequestScreenPick(int32_t x, int32_t y) { screenPick_ = {true, false, x, y}; }
 
 float CGeometryStage::GetPickDepth(int32_t x, int32_t y) const {
-  if (target_->skipRows || target_->replicateRows) y &= ~static_cast<int32_t>(target_->rowMask);
+  const RowQuality& rows = target_->GetRowQuality();
+  if (rows.Reduced()) y &= ~static_cast<int32_t>(rows.rowMask);
   return target_->GetDepth(x, y);
 }
 
@@ -209,7 +210,7 @@ bool CGeometryStage::GetPickHit(CVec3f* point, CVec3f* normal, CVec2f* texCoord)
   CVec3f p1 = WorldPosition(hit, 1);
   CVec3f e0 = WorldPosition(hit, 0) - p1;
   CVec3f e2 = WorldPosition(hit, 2) - p1;
-  CVec3f n = target_->cullWinding == 0 ? e2.Cross(e0) : e0.Cross(e2);
+  CVec3f n = target_->GetCulling().winding == 0 ? e2.Cross(e0) : e0.Cross(e2);
   if (n.Length() > 0.0f) n.Normalize();
   *normal = n;
 

@@ -405,16 +405,8 @@ void CRenderTarget::FillPolygon(PolygonRecord* poly, uint32_t mode) {
       }
   }
 
-  // Colours beyond 0..1 must not index past the shade and colour tables.
-  const uint32_t r = ClampByte(TruncToInt(flat[0]));
-  const uint32_t g = ClampByte(TruncToInt(flat[1]));
-  const uint32_t b = ClampByte(TruncToInt(flat[2]));
-  shadeLevel = static_cast<int32_t>(r);
-  flatXrgb = (r << 16) | (g << 8) | b;
-  flat555 = static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-  flatIndex = inverseMap_ ? inverseMap_[((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)] : 128;
-
-  const uint32_t effectiveCull = (mode & SpanMode::kChromaKey) ? kCullNone : cullMode;
+  DrawState state = FlatDrawState(flat);
+  const uint32_t effectiveCull = (mode & SpanMode::kChromaKey) ? kCullNone : culling_.mode;
   if (effectiveCull == kCullByWinding || effectiveCull == kCullMark) {
     const float* p0 = poly->vertex[0].v;
     const float* p1 = poly->vertex[1].v;
@@ -422,15 +414,15 @@ void CRenderTarget::FillPolygon(PolygonRecord* poly, uint32_t mode) {
     const float area = (p0[VertexWord::kX] - p1[VertexWord::kX]) * (p2[VertexWord::kY] - p1[VertexWord::kY]) -
                        (p2[VertexWord::kX] - p1[VertexWord::kX]) * (p0[VertexWord::kY] - p1[VertexWord::kY]);
     const bool negative = area < 0.0f;
-    const bool facesAway = (cullWinding == 0 && negative) || (cullWinding == 1 && !negative);
+    const bool facesAway = (culling_.winding == 0 && negative) || (culling_.winding == 1 && !negative);
     if (effectiveCull == kCullByWinding && facesAway) return;
     if (effectiveCull == kCullMark) {
       float color = 0.0f;
-      if (markPolygon) {
-        if (facesAway) markedBackFacing = 1;
+      if (marking_) {
+        if (facesAway) markedBackFacing_ = true;
         color = 255.0f;
       } else {
-        flatXrgb = 0;
+        state.flatXrgb = 0;
       }
       for (int32_t i = 0; i < count; ++i)
         std::fill_n(poly->vertex[i].v + VertexWord::kRed, 3, color);
@@ -438,14 +430,41 @@ void CRenderTarget::FillPolygon(PolygonRecord* poly, uint32_t mode) {
   }
 
   const SpanKind kind = SelectSpanKind(mode, textureBound);
-  ScanConvert(*poly, top, mode, SpanFillerFor(kind, bytesPerPixel));
+  ScanConvert(*poly, top, SpanFillerFor(kind, bytesPerPixel), state);
 }
 
-void CRenderTarget::ScanConvert(PolygonRecord& poly, int32_t top, uint32_t mode, SpanFiller filler) {
+// Colours beyond 0..1 must not index past the shade and colour tables.
+DrawState CRenderTarget::FlatDrawState(const float (&flat)[3]) const {
+  const uint32_t r = ClampByte(TruncToInt(flat[0]));
+  const uint32_t g = ClampByte(TruncToInt(flat[1]));
+  const uint32_t b = ClampByte(TruncToInt(flat[2]));
+  const uint32_t index555 = ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+  DrawState state;
+  state.rows = rowQuality_;
+  state.shadeLevel = static_cast<int32_t>(r);
+  state.flatXrgb = (r << 16) | (g << 8) | b;
+  state.flat555 = static_cast<uint16_t>(index555);
+  state.flatIndex = inverseMap_ ? inverseMap_[index555] : 128;
+  return state;
+}
+
+void CRenderTarget::BeginMarkedPolygon() {
+  marking_ = true;
+  markedBackFacing_ = false;
+}
+
+bool CRenderTarget::EndMarkedPolygon() {
+  marking_ = false;
+  return markedBackFacing_;
+}
+
+void CRenderTarget::ScanConvert(PolygonRecord& poly, int32_t top, SpanFiller filler, DrawState& state) {
   const int32_t count = poly.count;
-  const bool rowsReduced = skipRows || replicateRows;
+  const uint32_t rowMask = state.rows.rowMask;
+  const bool rowsReduced = state.rows.Reduced();
   const int32_t mask = static_cast<int32_t>(std::min<uint32_t>(rowMask, static_cast<uint32_t>(desc_.height)));
-  rowLimit = rowsReduced ? desc_.height - mask : desc_.height;
+  const int32_t rowLimit = rowsReduced ? desc_.height - mask : desc_.height;
+  state.rowLimit = rowLimit;
   // Rows above the target are never drawn, so the walk starts at row 0 at the
   // latest: a polygon reaching far above the screen costs nothing extra.
   int32_t y = std::max(TruncToInt(std::ceil(poly.vertex[top].v[VertexWord::kY] - 0.5f)), 0);
@@ -470,7 +489,7 @@ void CRenderTarget::ScanConvert(PolygonRecord& poly, int32_t top, uint32_t mode,
     if (a.endRow <= y || b.endRow <= y) return;
     if (filler && !(rowsReduced && (static_cast<uint32_t>(y) & rowMask) != 0)) {
       const bool aLeft = a.value.x < b.value.x;
-      (this->*filler)(y, aLeft ? &a.value : &b.value, aLeft ? &b.value : &a.value, mode);
+      (this->*filler)(y, aLeft ? &a.value : &b.value, aLeft ? &b.value : &a.value, state);
     }
     ++y;
     a.Advance();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/render/DrawState.h"
 #include "engine/render/RenderTypes.h"
 #include "engine/render/TextureWrap.h"
 
@@ -37,7 +38,8 @@ struct DrawnBounds {
 
 class CRenderTarget {
  public:
-  using SpanFiller = void (CRenderTarget::*)(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
+  using SpanFiller = void (CRenderTarget::*)(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                             const DrawState& state);
 
   CRenderTarget();
   ~CRenderTarget();
@@ -79,74 +81,62 @@ class CRenderTarget {
   bool ClipPolygon(PolygonRecord* poly);
 
   // Span fillers: draw one row between two edges (left.x <= right.x).
-  void FillDepthOnlySpan(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillFlatSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillFlatSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillFlatSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillGouraudSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillGouraudSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillGouraudSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillGouraudTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillGouraudTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillGouraudTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillUnlitTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillUnlitTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillUnlitTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillKeyedTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillKeyedTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
-  void FillKeyedTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode);
+  void FillDepthOnlySpan(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillFlatSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillFlatSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillFlatSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillGouraudSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillGouraudSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillGouraudSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillGouraudTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillGouraudTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillGouraudTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillUnlitTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillUnlitTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillUnlitTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillKeyedTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillKeyedTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillKeyedTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
 
   // The filler for a kind and a pixel size (1, 2 or 4), null for other sizes.
   static SpanFiller SpanFillerFor(SpanKind kind, int32_t bytesPerPixel);
   // Which filler a mode selects (textured: bit 4 with a usable texture bound).
   static SpanKind SelectSpanKind(uint32_t mode, bool textured);
 
-  // Quality settings. skipRows: only rows with (y & rowMask) == 0 are filled.
-  // replicateRows: fillers copy each row into the next one (replicateFour:
-  // the next three). The view sets "HIGH" (0, 0, 1), "MEDIUM" (1, 0, 1) and
-  // "LOW" (1, 1, 3) through replicateRows, replicateFour and rowMask.
-  uint8_t skipRows = 0;
-  uint8_t replicateRows = 0;
-  uint8_t replicateFour = 0;
-  uint32_t rowMask = 1;
+  void SetRowQuality(const RowQuality& quality) { rowQuality_ = quality; }
+  const RowQuality& GetRowQuality() const { return rowQuality_; }
+  void SetCulling(const CullState& culling) { culling_ = culling; }
+  const CullState& GetCulling() const { return culling_; }
 
-  // Culling, set by geometry nodes before they draw. cullWinding 0 culls
-  // polygons of negative signed screen area, 1 those of non-negative area.
-  uint32_t cullWinding = 1;
-  uint32_t cullMode = kCullByWinding;
-  // kCullMark: the polygon now filled is the marked one; set when it faces away.
-  uint8_t markPolygon = 0;
-  uint8_t markedBackFacing = 0;
-
-  // Per-polygon state that FillPolygon sets before it fills (the fillers
-  // read it; a direct caller of a filler may set it).
-  int32_t rowLimit = 0;
-  uint32_t flatXrgb = 0;
-  uint16_t flat555 = 0;
-  uint8_t flatIndex = 0;
-  int32_t shadeLevel = 0;
+  // With kCullMark: the polygons filled between Begin and End are the marked
+  // ones; End tells whether one of them faced away.
+  void BeginMarkedPolygon();
+  bool EndMarkedPolygon();
 
  private:
   struct SpanRun;
   struct ScanEdge;
   template <SpanKind Kind, typename Pixel>
-  void FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& right);
+  void FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& right, const DrawState& state);
   template <SpanKind Kind, typename Pixel, int Rows>
-  void FillRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run, bool fresh);
+  void FillRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run, bool fresh,
+                const DrawState& state);
   template <SpanKind Kind, typename Pixel, int Rows>
-  void FillTexturedRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run);
+  void FillTexturedRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run,
+                        const DrawState& state);
   void FillDepthOnlyRow(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run, bool fresh);
 
   bool ClearDepthRowIfDirty(int32_t y);
-  int ReplicaRows(int32_t y, int32_t limit) const;
+  int ReplicaRows(int32_t y, int32_t limit, const RowQuality& rows) const;
   bool TextureUsable() const;
   void WritePixel(int32_t x, int32_t y, float z, uint8_t index, uint16_t c555, uint32_t xrgb);
   bool AllocateBuffers(int32_t width, int32_t height, int32_t bytesPerPixel);
   void BuildDitherTables(int32_t width, int32_t height);
-  void ScanConvert(PolygonRecord& poly, int32_t top, uint32_t mode, SpanFiller filler);
+  DrawState FlatDrawState(const float (&flat)[3]) const;
+  void ScanConvert(PolygonRecord& poly, int32_t top, SpanFiller filler, DrawState& state);
   void WidenBounds(float x, float y, float s, float t);
 
   RenderBufferDesc desc_;
@@ -170,6 +160,11 @@ class CRenderTarget {
   uint16_t key555_ = 0;
   uint8_t keyIndex_ = 0;
   const uint8_t* inverseMap_ = nullptr;
+
+  RowQuality rowQuality_;
+  CullState culling_;
+  bool marking_ = false;
+  bool markedBackFacing_ = false;
 
   bool trackBounds_ = false;
   bool drawWhileTracking_ = false;

@@ -224,14 +224,14 @@ SpanKind CRenderTarget::SelectSpanKind(uint32_t mode, bool textured) {
   return SpanKind::kFlat;
 }
 
-int CRenderTarget::ReplicaRows(int32_t y, int32_t limit) const {
-  if (!replicateRows) return 1;
-  const int32_t extra = replicateFour ? 3 : 1;
+int CRenderTarget::ReplicaRows(int32_t y, int32_t limit, const RowQuality& rows) const {
+  if (!rows.replicateRows) return 1;
+  const int32_t extra = rows.replicateFour ? 3 : 1;
   return y < limit && y + extra < desc_.height ? extra + 1 : 1;
 }
 
 template <SpanKind Kind, typename Pixel>
-void CRenderTarget::FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& right) {
+void CRenderTarget::FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& right, const DrawState& state) {
   // FillPolygon never asks for a row outside the target; a direct caller
   // that does gets nothing drawn rather than a write past the buffers.
   if (y < 0 || y >= depthHeight_) return;
@@ -271,11 +271,12 @@ void CRenderTarget::FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& ri
     FillDepthOnlyRow(y, left, right, run, fresh);
   } else {
     if (!colorRows_[y]) return;
-    const int32_t limit = Kind == SpanKind::kGouraud ? desc_.height - static_cast<int32_t>(rowMask) : rowLimit;
-    switch (ReplicaRows(y, limit)) {
-      case 4: FillRows<Kind, Pixel, 4>(y, left, right, run, fresh); break;
-      case 2: FillRows<Kind, Pixel, 2>(y, left, right, run, fresh); break;
-      default: FillRows<Kind, Pixel, 1>(y, left, right, run, fresh); break;
+    const int32_t limit =
+        Kind == SpanKind::kGouraud ? desc_.height - static_cast<int32_t>(state.rows.rowMask) : state.rowLimit;
+    switch (ReplicaRows(y, limit, state.rows)) {
+      case 4: FillRows<Kind, Pixel, 4>(y, left, right, run, fresh, state); break;
+      case 2: FillRows<Kind, Pixel, 2>(y, left, right, run, fresh, state); break;
+      default: FillRows<Kind, Pixel, 1>(y, left, right, run, fresh, state); break;
     }
   }
 }
@@ -294,9 +295,10 @@ void CRenderTarget::FillDepthOnlyRow(int32_t y, const SpanEdge& left, const Span
 }
 
 template <SpanKind Kind, typename Pixel, int Rows>
-void CRenderTarget::FillRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run, bool fresh) {
+void CRenderTarget::FillRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run, bool fresh,
+                             const DrawState& state) {
   if constexpr (IsTextured(Kind)) {
-    FillTexturedRows<Kind, Pixel, Rows>(y, left, right, run);
+    FillTexturedRows<Kind, Pixel, Rows>(y, left, right, run, state);
   } else {
     uint8_t* rows[Rows];
     for (int k = 0; k < Rows; ++k) rows[k] = colorRows_[y + k];
@@ -325,9 +327,9 @@ void CRenderTarget::FillRows(int32_t y, const SpanEdge& left, const SpanEdge& ri
     };
 
     if constexpr (Kind == SpanKind::kFlat) {
-      if constexpr (std::is_same_v<Pixel, uint8_t>) fill(FlatColor<uint8_t>{flatIndex});
-      else if constexpr (std::is_same_v<Pixel, uint16_t>) fill(FlatColor<uint16_t>{flat555});
-      else fill(FlatColor<uint32_t>{flatXrgb});
+      if constexpr (std::is_same_v<Pixel, uint8_t>) fill(FlatColor<uint8_t>{state.flatIndex});
+      else if constexpr (std::is_same_v<Pixel, uint16_t>) fill(FlatColor<uint16_t>{state.flat555});
+      else fill(FlatColor<uint32_t>{state.flatXrgb});
     } else {
       static_assert(Kind == SpanKind::kGouraud && !std::is_same_v<Pixel, uint8_t>);
       Channels channels;
@@ -351,7 +353,8 @@ void CRenderTarget::FillRows(int32_t y, const SpanEdge& left, const SpanEdge& ri
 }
 
 template <SpanKind Kind, typename Pixel, int Rows>
-void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run) {
+void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run,
+                                     const DrawState& state) {
   uint8_t* rows[Rows];
   for (int k = 0; k < Rows; ++k) rows[k] = colorRows_[y + k];
   float* depth = depthRows_[y];
@@ -366,7 +369,7 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
     level = static_cast<uint32_t>(ToFixed16Wrap(run.Start(left.r, dr)));
     levelStep = static_cast<uint32_t>(ToFixed16Wrap(dr));
   }
-  const int32_t flatLevel = std::clamp(shadeLevel, 0, 255);
+  const int32_t flatLevel = std::clamp(state.shadeLevel, 0, 255);
   const WrapTable::View columns = wrapColumns_.GetView();
   const WrapTable::View rowsOfTexture = wrapRows_.GetView();
   const uint8_t* const* texels = textureRows_.data();
@@ -412,64 +415,73 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
   walk.Run(run.last - run.first + 1, headDu, headDv);
 }
 
-void CRenderTarget::FillDepthOnlySpan(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kDepthOnly, uint8_t>(y, *left, *right);
+void CRenderTarget::FillDepthOnlySpan(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {
+  FillSpan<SpanKind::kDepthOnly, uint8_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillFlatSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kFlat, uint8_t>(y, *left, *right);
+void CRenderTarget::FillFlatSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {
+  FillSpan<SpanKind::kFlat, uint8_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillFlatSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kFlat, uint16_t>(y, *left, *right);
+void CRenderTarget::FillFlatSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {
+  FillSpan<SpanKind::kFlat, uint16_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillFlatSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kFlat, uint32_t>(y, *left, *right);
+void CRenderTarget::FillFlatSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {
+  FillSpan<SpanKind::kFlat, uint32_t>(y, *left, *right, state);
 }
 // Palette targets have no smooth shading: the polygon's average colour.
-void CRenderTarget::FillGouraudSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode) {
-  FillFlatSpan8(y, left, right, mode);
+void CRenderTarget::FillGouraudSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {
+  FillFlatSpan8(y, left, right, state);
 }
-void CRenderTarget::FillGouraudSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kGouraud, uint16_t>(y, *left, *right);
+void CRenderTarget::FillGouraudSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {
+  FillSpan<SpanKind::kGouraud, uint16_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillGouraudSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kGouraud, uint32_t>(y, *left, *right);
+void CRenderTarget::FillGouraudSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {
+  FillSpan<SpanKind::kGouraud, uint32_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kTextured, uint8_t>(y, *left, *right);
+void CRenderTarget::FillTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {
+  FillSpan<SpanKind::kTextured, uint8_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kTextured, uint16_t>(y, *left, *right);
+void CRenderTarget::FillTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {
+  FillSpan<SpanKind::kTextured, uint16_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kTextured, uint32_t>(y, *left, *right);
+void CRenderTarget::FillTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {
+  FillSpan<SpanKind::kTextured, uint32_t>(y, *left, *right, state);
 }
 // Palette texels are copied unshaded whatever the lighting.
-void CRenderTarget::FillGouraudTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode) {
-  FillTexturedSpan8(y, left, right, mode);
+void CRenderTarget::FillGouraudTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                             const DrawState& state) {
+  FillTexturedSpan8(y, left, right, state);
 }
-void CRenderTarget::FillGouraudTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kGouraudTextured, uint16_t>(y, *left, *right);
+void CRenderTarget::FillGouraudTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                              const DrawState& state) {
+  FillSpan<SpanKind::kGouraudTextured, uint16_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillGouraudTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kGouraudTextured, uint32_t>(y, *left, *right);
+void CRenderTarget::FillGouraudTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                              const DrawState& state) {
+  FillSpan<SpanKind::kGouraudTextured, uint32_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillUnlitTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t mode) {
-  FillTexturedSpan8(y, left, right, mode);
+void CRenderTarget::FillUnlitTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                           const DrawState& state) {
+  FillTexturedSpan8(y, left, right, state);
 }
-void CRenderTarget::FillUnlitTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kUnlitTextured, uint16_t>(y, *left, *right);
+void CRenderTarget::FillUnlitTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                            const DrawState& state) {
+  FillSpan<SpanKind::kUnlitTextured, uint16_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillUnlitTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kUnlitTextured, uint32_t>(y, *left, *right);
+void CRenderTarget::FillUnlitTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                            const DrawState& state) {
+  FillSpan<SpanKind::kUnlitTextured, uint32_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillKeyedTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kKeyedTextured, uint8_t>(y, *left, *right);
+void CRenderTarget::FillKeyedTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                           const DrawState& state) {
+  FillSpan<SpanKind::kKeyedTextured, uint8_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillKeyedTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kKeyedTextured, uint16_t>(y, *left, *right);
+void CRenderTarget::FillKeyedTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                            const DrawState& state) {
+  FillSpan<SpanKind::kKeyedTextured, uint16_t>(y, *left, *right, state);
 }
-void CRenderTarget::FillKeyedTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, uint32_t) {
-  FillSpan<SpanKind::kKeyedTextured, uint32_t>(y, *left, *right);
+void CRenderTarget::FillKeyedTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                            const DrawState& state) {
+  FillSpan<SpanKind::kKeyedTextured, uint32_t>(y, *left, *right, state);
 }
 
 }  // namespace vx

@@ -237,6 +237,7 @@ void CNode::StoreField(int index, const void* value) {
   const FieldType type = table_->fields[static_cast<size_t>(index)].type;
   CopyFieldValue(type, address, value);
   setFlags_ |= Bit(index);
+  ++changeCount_;
   char changed[kMaxStringLength + 16];
   std::snprintf(changed, sizeof changed, "%s_changed", table_->fields[static_cast<size_t>(index)].name);
   SendEvent(changed, value);

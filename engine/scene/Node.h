@@ -234,6 +234,10 @@ class CNode {
   // The world that runs the node's scene; null when there is none.
   CBrowser* GetWorld() const;
   bool IsDirty() const { return dirty_ != 0; }
+  // Counts the values stored into the node's fields, however they arrived
+  // (an event, a PROTO interface, a caller), so that what was built from
+  // them elsewhere can tell that it is out of date.
+  uint32_t GetChangeCount() const { return changeCount_; }
   bool GetWrittenMark() const { return writtenMark_; }
   void SetWrittenMark(bool written) { writtenMark_ = written; }
 
@@ -278,6 +282,7 @@ class CNode {
   WeakAnchor* anchor_ = nullptr;
   int32_t refCount_ = 0;
   int16_t dirty_ = 1;
+  uint32_t changeCount_ = 0;
   bool writtenMark_ = false;
 };
 

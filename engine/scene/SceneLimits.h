@@ -67,8 +67,8 @@ inline constexpr int32_t kMaxPropertyListCount = 65536;
 inline constexpr size_t kMaxPropertyNumberLength =
     1 + static_cast<size_t>(std::numeric_limits<double>::max_exponent10 + 1) + 3;
 
-// Points of an extrusion cap handed to the polygon triangulator; larger caps
-// are closed by a fan.
-inline constexpr int32_t kMaxCapTriangulationPoints = 99;
+// Points of a polygon (an extrusion cap, a face of a face set) handed to the
+// polygon triangulator; larger ones are cut as a fan.
+inline constexpr int32_t kMaxTriangulatedPolygonPoints = 99;
 
 }  // namespace vx

@@ -270,11 +270,17 @@ void CBrowser::DrawSceneInStereo(CViewContext* view, CNode* display) {
   const float halfDistance = (disparity ? *disparity : 0.0f) * 0.5f;
   const PixelMap frame = view->GetFrameBuffer();
   RenderBufferDesc eye{frame.bits, frame.width, frame.height, frame.bytesPerPixel, frame.rowBytes};
+  // How far the right eye's first pixel lies from the left eye's: the right
+  // half, or the odd rows. Rows may be padded past their pixels, so a row
+  // is its stride long.
+  ptrdiff_t rightEyeOffset = 0;
   if (view->GetStereoMode() == StereoMode::LeftRight) {
     eye.width /= 2;
+    rightEyeOffset = static_cast<ptrdiff_t>(eye.width) * eye.bytesPerPixel;
   } else {
     eye.rowBytes *= 2;
     eye.height /= 2;
+    rightEyeOffset = frame.rowBytes;
   }
   const CVec3f position = view->GetPosition();
   float pitch, yaw, roll;
@@ -286,8 +292,7 @@ void CBrowser::DrawSceneInStereo(CViewContext* view, CNode* display) {
     view->SetPosition(position + offset * side, true);
     view->BeginFrame();
     DrawScene(view);
-    // The right eye: the right half, or the odd rows.
-    eye.base += static_cast<ptrdiff_t>(eye.width) * eye.bytesPerPixel;
+    eye.base += rightEyeOffset;
   }
   view->SetPosition(position, true);
   view->SetFrameBuffer(frame);

@@ -217,6 +217,10 @@ void CSceneView::PrepareFrame() {
   if (!world_) return;
   if (prepareNeeded_) {
     world_->RenderView(RenderPass::Activate, context_.get());
+    // The camera found here is raised to avatar height. A bound Viewpoint
+    // takes the camera in the frame below and puts the eye where the file
+    // placed it, not a head higher; the raised camera is what it gives back
+    // when unbound.
     CVec3f raised = context_->GetPosition();
     if (movement.navigation.avatarCount >= 2) raised.y += movement.navigation.avatarHeight;
     context_->SetPosition(raised, false);

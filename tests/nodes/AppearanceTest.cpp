@@ -59,26 +59,22 @@ TEST_F(ShapeMaterial, TheStageSeesTheMaterialOfTheAppearance) {
   EXPECT_EQ(m.spanMode, 0u);
 }
 
-TEST_F(ShapeMaterial, NoAppearanceGivesTheDefaultAndNoMaterialKeepsTheLastOne) {
+TEST_F(ShapeMaterial, WithoutAMaterialOfItsOwnAShapeGetsTheDefaultNotTheLastOne) {
   const FloatColor standard = MaterialRecord{}.diffuse;
-  ExpectColor(Applied("Shape { appearance Material { diffuseColor 1 0 0 } }").diffuse, standard.r, standard.g,
-              standard.b);
-  ExpectColor(Applied("Shape { appearance Appearance { } }").diffuse, 0, 1, 0);
-  ExpectColor(Applied("Shape { appearance Appearance { material Coordinate { } } }").diffuse, 0, 1, 0);
+  for (const char* body : {"Shape { appearance Material { diffuseColor 1 0 0 } }", "Shape { appearance Appearance { } }",
+                           "Shape { appearance Appearance { material Coordinate { } } }",
+                           "Shape { appearance Appearance { material Box { } } }"}) {
+    const MaterialRecord& m = Applied(body);
+    ExpectColor(m.diffuse, standard.r, standard.g, standard.b);
+    EXPECT_EQ(m.texture.base, nullptr) << body;
+  }
 }
 
-TEST_F(ShapeMaterial, AKeptMaterialLosesItsTexture) {
-  std::vector<uint32_t> texels(4 * 4, 0x00FF00FF);
-  MaterialRecord textured = test::FlatMaterial({0, 0, 1});
-  textured.texture = {reinterpret_cast<uint8_t*>(texels.data()), 4, 4, 4, 16};
-  frame.stage.SetMaterial(&textured);
-  texels.clear();
-  texels.shrink_to_fit();  // the texture's node is gone
-
-  world = test::ReadWorld("Shape { appearance Appearance { } }");
-  test::TopNode<CShapeNode>(*world).ApplyAppearance(RenderPass::Frame, nullptr, frame.stage);
-  EXPECT_EQ(frame.stage.Material().texture.base, nullptr);
-  EXPECT_EQ(frame.stage.Material().spanMode & SpanMode::kTextured, 0u);
+TEST_F(ShapeMaterial, AMaterialMadeByAPrototypeFillsTheRecord) {
+  const MaterialRecord& m = Applied(
+      "PROTO Red [ field SFColor tint 1 0 0 ] { Material { diffuseColor IS tint } }\n"
+      "Shape { appearance Appearance { material Red { tint 0 0 1 } } }");
+  ExpectColor(m.diffuse, 0, 0, 1);
 }
 
 }  // namespace

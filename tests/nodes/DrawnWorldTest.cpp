@@ -66,6 +66,22 @@ TEST_F(DrawnWorld, DeepNestingDrawsAndLeavesTheStackAsItWas) {
   EXPECT_EQ(view.GetMatrixTop(), -1);
 }
 
+TEST_F(DrawnWorld, AnAppearanceWithoutMaterialDrawsTheSameAfterAnyShape) {
+  const std::string plain =
+      "Transform { translation 1.5 0 -5 children Shape { appearance Appearance { } geometry Box { } } }";
+  Draw(plain);
+  const uint32_t alone = At(44, 32);
+  ASSERT_NE(alone, 0u);
+  Draw(std::string("Transform { translation -1.5 0 -5 children ") + kRedQuad + " }" + plain);
+  EXPECT_EQ(At(20, 32), kLitRed);
+  EXPECT_EQ(At(44, 32), alone) << "the red material does not leak into the next shape";
+}
+
+TEST_F(DrawnWorld, AGeometryNodeInTheMaterialFieldIsNotDrawn) {
+  Draw("Transform { translation 0 0 -5 children Shape { appearance Appearance { material Box { } } } }");
+  EXPECT_EQ(Count(0), kSize * kSize);
+}
+
 // A pointing-device sensor that only keeps its pick record.
 class CSensorProbe : public test::CProbeNode {
  public:

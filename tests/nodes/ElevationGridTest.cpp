@@ -92,6 +92,22 @@ TEST(ElevationGrid, OwnNormalsAndTextureCoordinatesWhenCountsMatch) {
   EXPECT_EQ(mesh->GetTexCoord(1), (CVec2f{1, 1}));
 }
 
+TEST(ElevationGrid, NewValuesInItsNormalAndTextureCoordinateNodesReachTheMesh) {
+  Grid grid(2, 1, {0, 0});
+  CNodeRef normals = MakeNode<test::CPropertyStandIn>();
+  test::SetList<SFVec3f>(normals, "vector", {{0, 1, 0}, {0, 1, 0}});
+  CNodeRef texCoords = MakeNode<test::CTexCoordStandIn>();
+  test::SetList<SFVec2f>(texCoords, "point", {{0, 0}, {1, 0}});
+  test::SetNodeField(grid.node, "normal", normals);
+  test::SetNodeField(grid.node, "texCoord", texCoords);
+  ASSERT_NE(grid.Traversed(), nullptr);
+
+  test::SetList<SFVec3f>(normals, "vector", {{1, 0, 0}, {0, 0, 1}});
+  EXPECT_EQ(grid.Traversed()->GetNormal(0), (CVec3f{1, 0, 0}));
+  test::SetList<SFVec2f>(texCoords, "point", {{0.5f, 0.5f}, {1, 1}});
+  EXPECT_EQ(grid.Traversed()->GetTexCoord(0), (CVec2f{0.5f, 0.5f}));
+}
+
 TEST(ElevationGrid, PlanarTextureOverXAndHeightWithoutTexCoords) {
   Grid grid(2, 2, {0, 0, 4, 2});
   const CMeshBuffer* mesh = grid.Traversed();

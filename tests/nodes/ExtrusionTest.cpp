@@ -6,6 +6,7 @@
 #include "GeometryTestNodes.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/ExtrusionNode.h"
+#include "engine/scene/nodes/GeometryNodeSupport.h"
 
 namespace vx {
 namespace {

@@ -60,7 +60,7 @@ TEST(BoxNode, DrawsFlatAndRestoresTheMaterial) {
   MaterialRecord smooth = test::FlatMaterial({1, 0, 0});
   smooth.smooth = 1;
   frame.stage.SetMaterial(&smooth);
-  frame.target.cullMode = kCullNone;
+  frame.target.SetCulling({.mode = kCullNone});
   CNodeRef node = Traversed("Box");
   test::SetValue(node, "size", SFVec3f{1, 1, 1});
   node->Traverse(RenderPass::Frame, nullptr);
@@ -68,8 +68,8 @@ TEST(BoxNode, DrawsFlatAndRestoresTheMaterial) {
   As<CBoxNode>(node).Draw(frame.stage);
 
   EXPECT_EQ(frame.stage.Material().smooth, 1);
-  EXPECT_EQ(frame.target.cullMode, kCullByWinding);
-  EXPECT_EQ(frame.target.cullWinding, 1u);
+  EXPECT_EQ(frame.target.GetCulling().mode, kCullByWinding);
+  EXPECT_EQ(frame.target.GetCulling().winding, 1u);
   EXPECT_FALSE(frame.Untouched());
 }
 

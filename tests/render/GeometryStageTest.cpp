@@ -206,14 +206,14 @@ TEST(GeometryStageMaterial, TextureSetsRedAndModesAndIsDroppedEachFrame) {
   EXPECT_EQ(f.stage.Material().texture.base, nullptr);
   test::LightWithWhiteAmbient(f.stage);
   PolygonRecord quad = test::LitQuad(f.stage, -1, -1, 1, 1, 0);
-  f.target.cullMode = kCullNone;
+  f.target.SetCulling({.mode = kCullNone});
   f.stage.DrawPolygon(&quad);
   EXPECT_NE(f.Xrgb(4, 4), 0u);
 }
 
 TEST(GeometryStageDrawing, FlatColourIsTheAverageOfEveryVertex) {
   StageFrame f(16, 16, 4);
-  f.target.cullMode = kCullNone;
+  f.target.SetCulling({.mode = kCullNone});
   MaterialRecord white = test::FlatMaterial({1, 1, 1});
   f.stage.SetMaterial(&white);
   // A pentagon: four black vertices and one white one.
@@ -238,7 +238,7 @@ CMatrix4 Magnifier(float factor) {
 
 TEST(GeometryStageDrawing, FogMixesLinearlyAndCoversPolygonsBeyondItsRange) {
   StageFrame f(16, 16, 4);
-  f.target.cullMode = kCullNone;
+  f.target.SetCulling({.mode = kCullNone});
   test::LightWithWhiteAmbient(f.stage);
   CMatrix4 magnify = Magnifier(100.0f);
   f.stage.SetProjectionMatrix(&magnify);
@@ -268,7 +268,7 @@ TEST(GeometryStageDrawing, FogMixesLinearlyAndCoversPolygonsBeyondItsRange) {
 
 TEST(GeometryStageDrawing, InvisibleMaterialWritesDepthOnly) {
   StageFrame f(16, 16, 4);
-  f.target.cullMode = kCullNone;
+  f.target.SetCulling({.mode = kCullNone});
   MaterialRecord invisible = test::FlatMaterial({-1.0f, 0.5f, 0.5f});
   f.stage.SetMaterial(&invisible);
   PolygonRecord quad = test::LitQuad(f.stage, -1, -1, 1, 1, 0.5f);
@@ -279,7 +279,7 @@ TEST(GeometryStageDrawing, InvisibleMaterialWritesDepthOnly) {
 
 TEST(GeometryStageDrawing, VisibilityTestNeverDraws) {
   StageFrame f(16, 16, 4);
-  f.target.cullMode = kCullNone;
+  f.target.SetCulling({.mode = kCullNone});
   test::LightWithWhiteAmbient(f.stage);
   f.stage.SetFog({1, 1, 1, 1}, 0.5f, 0);  // every vertex fully fogged
   for (float red : {0.5f, -1.0f}) {

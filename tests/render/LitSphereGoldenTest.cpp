@@ -1,19 +1,14 @@
 // A lit, smooth-shaded sphere rendered at 640x480 in 16 and 32 bits and
-// compared with golden images in tests/data/render. Set VX_UPDATE_GOLDEN=1
-// to write new golden images (and look at them before committing them); on
-// a mismatch the rendered image is written next to the test binary.
+// compared with golden images in tests/data/render.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <numbers>
 #include <string>
 
 #include "GeometryTestSupport.h"
+#include "GoldenImage.h"
 #include "engine/render/MeshBuffer.h"
-#include "platform/Png.h"
-#include "tests/platform/OwnPng.h"
 
 namespace vx {
 namespace {
@@ -49,7 +44,7 @@ void BuildSphere(CMeshBuffer& mesh, int segments, int bands) {
 
 std::vector<uint32_t> RenderLitSphere(int bytesPerPixel) {
   test::StageFrame f(kWidth, kHeight, bytesPerPixel);
-  f.target.cullMode = kCullNone;
+  f.target.SetCulling({.mode = kCullNone});
   CGeometryStage& stage = f.stage;
   stage.eye = {0, 0, 4};
   stage.lookAt = {0, 0, 0};
@@ -95,32 +90,9 @@ std::vector<uint32_t> RenderLitSphere(int bytesPerPixel) {
   return xrgb;
 }
 
-// Channel differences above `tolerance` may appear only on a few pixels
-// (the silhouette, where coverage rules decide).
 void CompareWithGolden(int bytesPerPixel, int tolerance) {
-  std::string name = "lit_sphere_" + std::to_string(bytesPerPixel * 8) + ".png";
-  std::string golden = std::string(VX_TEST_DATA_DIR) + "/render/" + name;
-  std::vector<uint32_t> image = RenderLitSphere(bytesPerPixel);
-  if (std::getenv("VX_UPDATE_GOLDEN") != nullptr) {
-    ASSERT_TRUE(WritePng(golden, kWidth, kHeight, image));
-  }
-
-  std::vector<uint32_t> expected = test::ReadOwnPng(golden, kWidth, kHeight);
-  ASSERT_EQ(expected.size(), image.size()) << "cannot read " << golden;
-  int differing = 0;
-  for (size_t i = 0; i < image.size(); ++i) {
-    for (int shift : {0, 8, 16}) {
-      int a = static_cast<int>(image[i] >> shift & 0xFF);
-      int b = static_cast<int>(expected[i] >> shift & 0xFF);
-      if (std::abs(a - b) > tolerance) {
-        ++differing;
-        break;
-      }
-    }
-  }
-  bool matches = differing <= kWidth * kHeight / 1000;
-  if (!matches) (void)WritePng(std::string(VX_TEST_BINARY_DIR) + "/" + name, kWidth, kHeight, image);
-  EXPECT_TRUE(matches) << differing << " pixels differ from " << golden;
+  const std::string name = "lit_sphere_" + std::to_string(bytesPerPixel * 8) + ".png";
+  test::ExpectGoldenImage("render/" + name, kWidth, kHeight, RenderLitSphere(bytesPerPixel), tolerance);
 }
 
 TEST(LitSphereGolden, ThirtyTwoBits) { CompareWithGolden(4, 2); }

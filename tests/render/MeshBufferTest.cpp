@@ -84,7 +84,7 @@ TEST(MeshBuffer, PlanarTextureCoordinates) {
 // The two quads, red and blue, over a 16x16 frame in white light.
 struct TwoColourScene {
   TwoColourScene() : f(16, 16, 4), mesh(TwoQuads()) {
-    f.target.cullMode = kCullNone;
+    f.target.SetCulling({.mode = kCullNone});
     test::LightWithWhiteAmbient(f.stage);
     mesh.materials = {test::FlatMaterial({1, 0, 0}), test::FlatMaterial({0, 0, 1})};
   }

@@ -48,7 +48,7 @@ TEST(BoxTest, FindsTouchingAndCrossingPolygons) {
 
 TEST(BoxTest, TestOnlyPassDrawsNothingAndStopsAtTheFirstHit) {
   StageFrame f(16, 16, 4);
-  f.target.cullMode = kCullNone;
+  f.target.SetCulling({.mode = kCullNone});
   test::LightWithWhiteAmbient(f.stage);
   f.stage.SetPickSegment({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f});
   PolygonRecord quad = test::LitQuad(f.stage, -1, -1, 1, 1, 0);
@@ -70,7 +70,7 @@ TEST(BoxTest, TestOnlyPassDrawsNothingAndStopsAtTheFirstHit) {
 
 struct PickScene {
   PickScene() : f(640, 480, 4) {
-    f.target.cullMode = kCullNone;
+    f.target.SetCulling({.mode = kCullNone});
     f.stage.eye = {0, 0, 0};
     f.stage.lookAt = {0, 0, -1};
     f.stage.BeginFrame();
@@ -160,16 +160,13 @@ TEST(ScreenPick, BackgroundAndEqualDepthDoNotHit) {
 
 TEST(ScreenPick, HitsOnRowsThatReducedQualityLeavesUnfilled) {
   struct Quality {
-    uint8_t skip, replicate, four;
+    bool skip, replicate, four;
     uint32_t mask;
   };
-  for (Quality q : {Quality{1, 0, 0, 1}, Quality{1, 1, 1, 3}}) {
+  for (Quality q : {Quality{true, false, false, 1}, Quality{true, true, true, 3}}) {
     for (int32_t row = 200; row < 204; ++row) {
       PickScene scene;
-      scene.f.target.skipRows = q.skip;
-      scene.f.target.replicateRows = q.replicate;
-      scene.f.target.replicateFour = q.four;
-      scene.f.target.rowMask = q.mask;
+      scene.f.target.SetRowQuality({q.skip, q.replicate, q.four, q.mask});
       scene.f.stage.RequestScreenPick(300, row);
       scene.DrawQuad(-5.0f);
       CVec3f point, normal;

@@ -23,7 +23,7 @@ std::vector<bool> Coverage(const Frame& frame) {
 
 TEST(FillPolygon, TrianglesSharingAnEdgeLeaveNoGapAndNoOverlap) {
   Frame first(64, 64, 4), second(64, 64, 4), whole(64, 64, 4);
-  for (Frame* f : {&first, &second, &whole}) f->target.cullMode = kCullNone;
+  for (Frame* f : {&first, &second, &whole}) f->target.SetCulling({.mode = kCullNone});
   const auto a = first.Vertex(3.3f, 2.7f, 0.5f), b = first.Vertex(60.2f, 9.9f, 0.5f);
   const auto c = first.Vertex(51.6f, 58.1f, 0.5f), d = first.Vertex(7.4f, 41.2f, 0.5f);
   PolygonRecord abc = Polygon({a, b, c}), acd = Polygon({a, c, d}), abcd = Polygon({a, b, c, d});
@@ -46,7 +46,7 @@ TEST(FillPolygon, FlatColourIsTheAverageOfTheUnclippedVerticesOnEachPixelSize) {
   // Red, green and blue corners average to a third each: trunc((251 + 2 + 2 + 2) / 3) = 85.
   // Smooth comes out flat on palette targets.
   Frame palette(16, 16, 1);
-  palette.target.cullMode = kCullNone;
+  palette.target.SetCulling({.mode = kCullNone});
   std::vector<uint8_t> inverse(kInverseMap555Size, 0);
   inverse[(85 >> 3) * 0x421] = 77;
   palette.target.SetInverseMap(inverse.data());
@@ -55,25 +55,25 @@ TEST(FillPolygon, FlatColourIsTheAverageOfTheUnclippedVerticesOnEachPixelSize) {
   palette.target.FillPolygon(&rgb, SpanMode::kFill | SpanMode::kSmooth);
   EXPECT_EQ(palette.At<uint8_t>(12, 2), 77);
   Frame frame(16, 16, 4);
-  frame.target.cullMode = kCullNone;
+  frame.target.SetCulling({.mode = kCullNone});
   PolygonRecord poly = Polygon({frame.Vertex(0, 0, 0, 1, 0, 0), frame.Vertex(16, 0, 0, 0, 1, 0),
                                 frame.Vertex(0, 16, 0, 0, 0, 1)});
   frame.target.FillPolygon(&poly, SpanMode::kFill);
   EXPECT_EQ(frame.At<uint32_t>(2, 2), 0x555555u);
-  EXPECT_EQ(frame.target.shadeLevel, 85);
 }
 
 TEST(FillPolygon, OverbrightColoursStayInTheTables) {
-  Frame frame(8, 8, 1);
-  frame.target.cullMode = kCullNone;
-  std::vector<uint8_t> inverse(kInverseMap555Size, 3);
-  frame.target.SetInverseMap(inverse.data());
-  PolygonRecord poly = Polygon({frame.Vertex(0, 0, 0, 50, -9, 1e20f), frame.Vertex(8, 0, 0, 50, -9, 1e20f),
-                                frame.Vertex(0, 8, 0, 50, -9, 1e20f)});
-  frame.target.FillPolygon(&poly, SpanMode::kFill);
-  EXPECT_EQ(frame.At<uint8_t>(1, 1), 3);
-  EXPECT_EQ(frame.target.shadeLevel, 255);
-  EXPECT_EQ(frame.target.flatXrgb, 0xFF00FFu);
+  for (int32_t bytes : {1, 4}) {
+    Frame frame(8, 8, bytes);
+    frame.target.SetCulling({.mode = kCullNone});
+    std::vector<uint8_t> inverse(kInverseMap555Size, 3);
+    frame.target.SetInverseMap(inverse.data());
+    PolygonRecord poly = Polygon({frame.Vertex(0, 0, 0, 50, -9, 1e20f), frame.Vertex(8, 0, 0, 50, -9, 1e20f),
+                                  frame.Vertex(0, 8, 0, 50, -9, 1e20f)});
+    frame.target.FillPolygon(&poly, SpanMode::kFill);
+    if (bytes == 1) EXPECT_EQ(frame.At<uint8_t>(1, 1), 3);
+    else EXPECT_EQ(frame.At<uint32_t>(1, 1), 0xFF00FFu);
+  }
 }
 
 TEST(FillPolygon, CullingByWindingMarkingAndChromaKey) {
@@ -82,7 +82,7 @@ TEST(FillPolygon, CullingByWindingMarkingAndChromaKey) {
   PolygonRecord poly = Polygon({a, c, b});  // non-negative signed area
   frame.target.FillPolygon(&poly, SpanMode::kFill);
   EXPECT_EQ(frame.At<uint32_t>(3, 3), 0u);
-  frame.target.cullWinding = 0;
+  frame.target.SetCulling({.winding = 0});
   poly = Polygon({a, c, b});
   frame.target.FillPolygon(&poly, SpanMode::kFill);
   EXPECT_NE(frame.At<uint32_t>(3, 3), 0u);
@@ -102,17 +102,17 @@ TEST(FillPolygon, CullingByWindingMarkingAndChromaKey) {
 
   // Mark mode draws both ways and reports the marked polygon facing away.
   Frame marked(16, 16, 4);
-  marked.target.cullMode = kCullMark;
-  marked.target.markPolygon = 1;
+  marked.target.SetCulling({.mode = kCullMark});
+  marked.target.BeginMarkedPolygon();
   poly = Polygon({a, c, b});
   marked.target.FillPolygon(&poly, SpanMode::kFill | SpanMode::kSmooth);
-  EXPECT_EQ(marked.target.markedBackFacing, 1);
+  EXPECT_TRUE(marked.target.EndMarkedPolygon());
   EXPECT_EQ(marked.At<uint32_t>(3, 3), 0xFFFFFFu);
 }
 
 TEST(FillPolygon, RejectsWhatLiesOffTheTargetAndSurvivesHugeOrDegenerateInput) {
   Frame frame(16, 16, 4);
-  frame.target.cullMode = kCullNone;
+  frame.target.SetCulling({.mode = kCullNone});
   PolygonRecord left = Polygon({frame.Vertex(-9, 1, 0), frame.Vertex(-1, 1, 0), frame.Vertex(-1, 9, 0)});
   frame.target.FillPolygon(&left, SpanMode::kFill);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(0, 3), kFarDepth);
@@ -155,14 +155,15 @@ TEST(ClipPolygon, AnOctagonCutByEveryPlaneKeepsAllItsVertices) {
     EXPECT_LE(std::abs(v[1]), 1.0001f);
     EXPECT_LE(v[2], 1.0001f);
   }
-  frame.target.cullMode = kCullNone;
+  frame.target.SetCulling({.mode = kCullNone});
   frame.target.FillPolygon(&filled, SpanMode::kFill);
   EXPECT_NE(frame.At<uint32_t>(16, 16), 0u);
 }
 
 TEST(DepthBuffer, RowsAreClearedLazilyOnFirstUse) {
+  DrawState state;
   Frame frame(32, 16, 4);
-  frame.target.cullMode = kCullNone;
+  frame.target.SetCulling({.mode = kCullNone});
   PolygonRecord near = Polygon({frame.Vertex(0, 0, 0.5f), frame.Vertex(32, 0, 0.5f), frame.Vertex(32, 16, 0.5f),
                                 frame.Vertex(0, 16, 0.5f)});
   frame.target.FillPolygon(&near, SpanMode::kFill);
@@ -172,21 +173,21 @@ TEST(DepthBuffer, RowsAreClearedLazilyOnFirstUse) {
 
   // A run empty after rounding leaves the row dirty.
   SpanEdge l = test::Edge(10.6f, 0.1f), r = test::Edge(11.4f, 0.1f);
-  frame.target.FillFlatSpan32(5, &l, &r, 0);
+  frame.target.FillFlatSpan32(5, &l, &r, state);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(20, 5), kFarDepth);
 
   // Farther than the stale 0.5, yet drawn: the row is cleared first, wholly.
   l = test::Edge(2.2f, 0.1f), r = test::Edge(5.1f, 0.1f);
-  frame.target.flatXrgb = 0xABCDEF;
-  frame.target.FillFlatSpan32(5, &l, &r, 0);
+  state.flatXrgb = 0xABCDEF;
+  frame.target.FillFlatSpan32(5, &l, &r, state);
   EXPECT_EQ(frame.At<uint32_t>(3, 5), 0xABCDEFu);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(3, 5), 0.1f);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(20, 5), kFarDepth);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(20, 6), kFarDepth);
 
   // Equal depth keeps the earlier pixel.
-  frame.target.flatXrgb = 0x111111;
-  frame.target.FillFlatSpan32(5, &l, &r, 0);
+  state.flatXrgb = 0x111111;
+  frame.target.FillFlatSpan32(5, &l, &r, state);
   EXPECT_EQ(frame.At<uint32_t>(3, 5), 0xABCDEFu);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(-1, 5), kFarDepth);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(3, 16), kFarDepth);
@@ -195,7 +196,7 @@ TEST(DepthBuffer, RowsAreClearedLazilyOnFirstUse) {
 TEST(SetBuffer, SameSizeMovesRowsAndPixelSizeChangeRebuildsDither) {
   std::vector<uint8_t> a(16 * 16 * 4), b(16 * 16 * 4);
   CRenderTarget target;
-  target.cullMode = kCullNone;
+  target.SetCulling({.mode = kCullNone});
   RenderBufferDesc desc{a.data(), 16, 16, 4, 64};
   target.SetBuffer(&desc);
   desc.base = b.data();
@@ -225,11 +226,10 @@ TEST(SetBuffer, SameSizeMovesRowsAndPixelSizeChangeRebuildsDither) {
 }
 
 TEST(RowQuality, ReplicationWritesColourBelowAndDepthOnlyInTheDrawnRow) {
+  DrawState state;
   Frame frame(8, 16, 4);
-  frame.target.cullMode = kCullNone;
-  frame.target.replicateRows = 1;
-  frame.target.replicateFour = 1;
-  frame.target.rowMask = 3;
+  frame.target.SetCulling({.mode = kCullNone});
+  frame.target.SetRowQuality({.replicateRows = true, .replicateFour = true, .rowMask = 3});
   PolygonRecord poly = Polygon({frame.Vertex(0, 0, 0.5f), frame.Vertex(8, 0, 0.5f), frame.Vertex(8, 16, 0.5f),
                                 frame.Vertex(0, 16, 0.5f)});
   frame.target.FillPolygon(&poly, SpanMode::kFill);
@@ -238,24 +238,25 @@ TEST(RowQuality, ReplicationWritesColourBelowAndDepthOnlyInTheDrawnRow) {
     EXPECT_EQ(frame.target.GetDepth(4, y) == 0.5f, y % 4 == 0) << y;
   }
   // A row at the limit writes itself alone.
-  frame.target.rowLimit = 13;
+  state.rows = frame.target.GetRowQuality();
+  state.rowLimit = 13;
   SpanEdge l = test::Edge(0, 0.9f), r = test::Edge(8, 0.9f);
-  frame.target.flatXrgb = 0x42;
-  frame.target.FillFlatSpan32(13, &l, &r, 0);
+  state.flatXrgb = 0x42;
+  frame.target.FillFlatSpan32(13, &l, &r, state);
   EXPECT_EQ(frame.At<uint32_t>(2, 13), 0x42u);
   EXPECT_NE(frame.At<uint32_t>(2, 14), 0x42u);
   // An inconsistent mask never replicates past the last row.
-  frame.target.rowMask = 1;
-  frame.target.rowLimit = 15;
-  frame.target.flatXrgb = 0x43;
-  frame.target.FillFlatSpan32(14, &l, &r, 0);
+  state.rows.rowMask = 1;
+  state.rowLimit = 15;
+  state.flatXrgb = 0x43;
+  frame.target.FillFlatSpan32(14, &l, &r, state);
   EXPECT_EQ(frame.At<uint32_t>(2, 14), 0x43u);
   EXPECT_NE(frame.At<uint32_t>(2, 15), 0x43u);
 }
 
 TEST(BoundsTracking, MeasuresWithoutDrawingUnlessAsked) {
   Frame frame(16, 16, 4);
-  frame.target.cullMode = kCullNone;
+  frame.target.SetCulling({.mode = kCullNone});
   frame.target.BeginBoundsTracking(false);
   PolygonRecord poly = Polygon({frame.Vertex(2, 3, 0, 1, 1, 1, 0.25f, 0.5f), frame.Vertex(12, 3, 0),
                                 frame.Vertex(2, 9, 0, 1, 1, 1, 1, 1)});

@@ -29,38 +29,40 @@ struct Texture {
 };
 
 TEST(SpanSetup, RoundsByTruncationAndClamps) {
+  DrawState state;
   Frame frame(640, 4, 4);
-  frame.target.flatXrgb = 1;
+  state.flatXrgb = 1;
   SpanEdge l = Edge(10.2f, 0), r = Edge(10.8f, 0);
-  frame.target.FillFlatSpan32(0, &l, &r, 0);
+  frame.target.FillFlatSpan32(0, &l, &r, state);
   EXPECT_EQ(frame.At<uint32_t>(10, 0), 1u);
   EXPECT_EQ(frame.At<uint32_t>(9, 0) + frame.At<uint32_t>(11, 0), 0u);
   l = Edge(-5.3f, 0), r = Edge(0.3f, 0);  // last = trunc(-0.2) = 0
-  frame.target.FillFlatSpan32(1, &l, &r, 0);
+  frame.target.FillFlatSpan32(1, &l, &r, state);
   EXPECT_EQ(frame.At<uint32_t>(0, 1), 1u);
   l = Edge(630.0f, 0), r = Edge(700.0f, 0);
-  frame.target.FillFlatSpan32(2, &l, &r, 0);
+  frame.target.FillFlatSpan32(2, &l, &r, state);
   EXPECT_EQ(frame.At<uint32_t>(639, 2), 1u);
   // Wholly right of the target: nothing drawn, but the row is cleared.
   l = Edge(700.0f, 0), r = Edge(800.0f, 0);
-  frame.target.FillFlatSpan32(3, &l, &r, 0);
+  frame.target.FillFlatSpan32(3, &l, &r, state);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(0, 3), kFarDepth);
   EXPECT_EQ(frame.At<uint32_t>(639, 3), 0u);
 }
 
 TEST(FlatAndSmoothSpans, MatchASlowReferenceOnFreshAndUsedRows) {
+  DrawState state;
   Random15 random(7);
   auto uniform = [&](float lo, float hi) { return lo + (hi - lo) * random.Next() / 32767.0f; };
   for (int trial = 0; trial < 200; ++trial) {
     Frame fresh(96, 1, 4), used(96, 1, 4);
     // "used": the same row, cleared by a run that drew nothing visible.
     SpanEdge behindL = Edge(-50, kFarDepth * 2), behindR = Edge(200, kFarDepth * 2);
-    used.target.FillDepthOnlySpan(0, &behindL, &behindR, 0);
+    used.target.FillDepthOnlySpan(0, &behindL, &behindR, state);
     const float lx = uniform(-10, 60), rx = lx + uniform(0, 60);
     SpanEdge l = Edge(lx, uniform(-1, 1), 1, 0, 0, uniform(2, 253), uniform(2, 253), uniform(2, 253));
     SpanEdge r = Edge(rx, uniform(-1, 1), 1, 0, 0, uniform(2, 253), uniform(2, 253), uniform(2, 253));
-    fresh.target.FillGouraudSpan32(0, &l, &r, 0);
-    used.target.FillGouraudSpan32(0, &l, &r, 0);
+    fresh.target.FillGouraudSpan32(0, &l, &r, state);
+    used.target.FillGouraudSpan32(0, &l, &r, state);
     ASSERT_EQ(fresh.pixels, used.pixels);
     const int first = std::max(0, static_cast<int>(lx + 0.5f)), last = std::min(95, static_cast<int>(rx - 0.5f));
     const double dx = rx - lx == 0 ? 1.0 : static_cast<double>(rx) - lx;
@@ -83,11 +85,12 @@ TEST(FlatAndSmoothSpans, MatchASlowReferenceOnFreshAndUsedRows) {
 }
 
 TEST(SmoothSpan16, DitherAddsAtMostOneStepAndNeverCarries) {
+  DrawState state;
   Frame frame(640, 8, 2);
   for (float c : {2.0f, 7.9f, 100.0f, 243.0f}) {
     frame.target.Clear(true, true);
     SpanEdge l = Edge(0, 0.5f, 1, 0, 0, c, 0, c), r = Edge(640, 0.5f, 1, 0, 0, c, 0, c);
-    frame.target.FillGouraudSpan16(3, &l, &r, 0);
+    frame.target.FillGouraudSpan16(3, &l, &r, state);
     const int low = static_cast<int>(c) >> 3;
     for (int x = 0; x < 640; ++x) {
       const uint16_t p = frame.At<uint16_t>(x, 3);
@@ -101,6 +104,7 @@ TEST(SmoothSpan16, DitherAddsAtMostOneStepAndNeverCarries) {
 }
 
 TEST(TexturedSpan, ShadingByLevelOn16And32BitTargets) {
+  DrawState state;
   Frame frame16(8, 1, 2);
   std::vector<uint16_t> white16(4, 0x7FFF);
   RenderBufferDesc tex16{reinterpret_cast<uint8_t*>(white16.data()), 2, 2, 2, 4};
@@ -109,8 +113,8 @@ TEST(TexturedSpan, ShadingByLevelOn16And32BitTargets) {
   const std::pair<int, uint16_t> cases16[] = {{253, 0x7FFF}, {243, 0x7BDE}, {0, 0}};
   for (auto [level, expected] : cases16) {
     frame16.target.Clear(true, true);
-    frame16.target.shadeLevel = level;
-    frame16.target.FillTexturedSpan16(0, &l, &r, 0);
+    state.shadeLevel = level;
+    frame16.target.FillTexturedSpan16(0, &l, &r, state);
     EXPECT_EQ(frame16.At<uint16_t>(0, 0), expected) << level;
   }
 
@@ -118,24 +122,24 @@ TEST(TexturedSpan, ShadingByLevelOn16And32BitTargets) {
   std::vector<uint32_t> texels32(4, 0xAB80FF40);
   RenderBufferDesc tex32{reinterpret_cast<uint8_t*>(texels32.data()), 2, 2, 4, 8};
   frame32.target.SetTexture(&tex32);
-  frame32.target.shadeLevel = 255;
-  frame32.target.FillTexturedSpan32(0, &l, &r, 0);
+  state.shadeLevel = 255;
+  frame32.target.FillTexturedSpan32(0, &l, &r, state);
   EXPECT_EQ(frame32.At<uint32_t>(0, 0), 0x0080FF40u);  // shaded pixels have a zero top byte
   frame32.target.Clear(true, true);
-  frame32.target.FillUnlitTexturedSpan32(0, &l, &r, 0);
+  frame32.target.FillUnlitTexturedSpan32(0, &l, &r, state);
   EXPECT_EQ(frame32.At<uint32_t>(0, 0), 0xAB80FF40u);
   // A smooth level from r: 255 at both edges leaves the texel's colour.
   frame32.target.Clear(true, true);
   SpanEdge lit = Edge(0, 0.5f, 1, 0, 0, 255.5f), litR = Edge(1, 0.5f, 1, 0, 0, 255.5f);
-  frame32.target.FillGouraudTexturedSpan32(0, &lit, &litR, 0);
+  frame32.target.FillGouraudTexturedSpan32(0, &lit, &litR, state);
   EXPECT_EQ(frame32.At<uint32_t>(0, 0), 0x0080FF40u);
   // Palette targets copy texels unshaded whatever the level.
   Frame frame8(8, 1, 1);
   std::vector<uint8_t> texels8(4, 201);
   RenderBufferDesc tex8{texels8.data(), 2, 2, 1, 2};
   frame8.target.SetTexture(&tex8);
-  frame8.target.shadeLevel = 0;
-  frame8.target.FillGouraudTexturedSpan8(0, &l, &r, 0);
+  state.shadeLevel = 0;
+  frame8.target.FillGouraudTexturedSpan8(0, &l, &r, state);
   EXPECT_EQ(frame8.At<uint8_t>(0, 0), 201);
 }
 
@@ -164,18 +168,19 @@ TEST(WrapTable, MatchesRepeatedSubtractionNearAndFarFromTheTexture) {
 }
 
 TEST(TexturedSpan, NarrowTexturesHugeCoordinatesAndWrongPixelSizes) {
+  DrawState state;
   Frame frame(64, 1, 4);
   Texture<uint32_t> line(1, 1);
   frame.target.SetTexture(&line.desc);
   SpanEdge l = Edge(0, 0.5f, 1, -1e12f, 3e9f), r = Edge(64, 0.5f, 1, 1e12f, std::numeric_limits<float>::infinity());
-  frame.target.FillUnlitTexturedSpan32(0, &l, &r, 0);
+  frame.target.FillUnlitTexturedSpan32(0, &l, &r, state);
   EXPECT_EQ(frame.At<uint32_t>(10, 0), 0u);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(10, 0), 0.5f);
 
   Texture<uint16_t> wrongSize(8, 8);
   frame.target.Clear(true, true);
   frame.target.SetTexture(&wrongSize.desc);
-  frame.target.FillTexturedSpan32(0, &l, &r, 0);
+  frame.target.FillTexturedSpan32(0, &l, &r, state);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(10, 0), kFarDepth);
   EXPECT_EQ(CRenderTarget::SelectSpanKind(SpanMode::kFill | SpanMode::kTextured, false), SpanKind::kFlat);
 }
@@ -213,13 +218,14 @@ void ExpectColumns(const Frame& frame, const SpanEdge& l, const SpanEdge& r, int
 }
 
 TEST(TexturedSpan, PerspectiveIsExactAtTheBlockBoundaries) {
+  DrawState state;
   Texture<uint32_t> texture(1024, 2);
   {
     // 37 pixels from x = 5: head 5-7, blocks 8-23 and 24-39, tail 40-41.
     Frame frame(64, 1, 4);
     frame.target.SetTexture(&texture.desc);
     SpanEdge l = Edge(4.6f, 0.5f, 1.0f, 10.0f), r = Edge(42.3f, 0.5f, 0.25f, 900.0f * 0.25f);
-    frame.target.FillUnlitTexturedSpan32(0, &l, &r, 0);
+    frame.target.FillUnlitTexturedSpan32(0, &l, &r, state);
     ExpectColumns(frame, l, r, 5, 41, {8, 24, 40});
     EXPECT_EQ(frame.At<uint32_t>(42, 0), 0u);
   }
@@ -228,7 +234,7 @@ TEST(TexturedSpan, PerspectiveIsExactAtTheBlockBoundaries) {
     Frame frame(64, 1, 4);
     frame.target.SetTexture(&texture.desc);
     SpanEdge l = Edge(7.6f, 0.5f, 0.2f, 0.2f * 3.0f), r = Edge(39.3f, 0.5f, 1.0f, 1000.0f);
-    frame.target.FillUnlitTexturedSpan32(0, &l, &r, 0);
+    frame.target.FillUnlitTexturedSpan32(0, &l, &r, state);
     ExpectColumns(frame, l, r, 8, 38, {8, 24, 32, 36});
   }
   {
@@ -236,15 +242,16 @@ TEST(TexturedSpan, PerspectiveIsExactAtTheBlockBoundaries) {
     Frame frame(8, 1, 4);
     frame.target.SetTexture(&texture.desc);
     SpanEdge l = Edge(0.6f, 0.5f, 1, 100.2f), r = Edge(3.4f, 0.5f, 1, 300.2f);
-    frame.target.FillUnlitTexturedSpan32(0, &l, &r, 0);
+    frame.target.FillUnlitTexturedSpan32(0, &l, &r, state);
     ExpectColumns(frame, l, r, 1, 2, {});
     SpanEdge one = Edge(5.2f, 0.5f, 0.5f, 0.5f * 77.3f), oneR = Edge(5.9f, 0.5f, 2.0f, 2.0f * 500.0f);
-    frame.target.FillUnlitTexturedSpan32(0, &one, &oneR, 0);
+    frame.target.FillUnlitTexturedSpan32(0, &one, &oneR, state);
     EXPECT_EQ(frame.At<uint32_t>(5, 0) & 0xFFF, static_cast<uint32_t>(std::floor(ExactU(one, oneR, 5))));
   }
 }
 
 TEST(KeyedTexturedSpan, KeyedTexelsLeaveAHoleInColourAndDepth) {
+  DrawState state;
   for (int bytes : {1, 2, 4}) {
     Frame frame(8, 1, bytes);
     std::vector<uint32_t> texels(8);
@@ -257,18 +264,18 @@ TEST(KeyedTexturedSpan, KeyedTexelsLeaveAHoleInColourAndDepth) {
     frame.target.SetChromaKey(2, 2, 2);  // column 1 is the key
     SpanEdge l = Edge(0, 0.9f, 1, 0.0f), r = Edge(4, 0.9f, 1, 4.0f);
     if (bytes != 4) {
-      frame.target.FillKeyedTexturedSpan32(0, &l, &r, 0);  // another pixel form is refused
+      frame.target.FillKeyedTexturedSpan32(0, &l, &r, state);  // another pixel form is refused
       EXPECT_FLOAT_EQ(frame.target.GetDepth(0, 0), kFarDepth);
     }
     using Filler = CRenderTarget::SpanFiller;
     const Filler keyed = CRenderTarget::SpanFillerFor(SpanKind::kKeyedTextured, bytes);
-    (frame.target.*keyed)(0, &l, &r, 0);
+    (frame.target.*keyed)(0, &l, &r, state);
     EXPECT_FLOAT_EQ(frame.target.GetDepth(1, 0), kFarDepth) << bytes;
     EXPECT_FLOAT_EQ(frame.target.GetDepth(0, 0), 0.9f) << bytes;
     // Something drawn behind later shows through the hole only.
-    frame.target.flatXrgb = frame.target.flat555 = frame.target.flatIndex = 9;
+    state.flatXrgb = state.flat555 = state.flatIndex = 9;
     SpanEdge bl = Edge(0, 0.1f), br = Edge(4, 0.1f);
-    (frame.target.*CRenderTarget::SpanFillerFor(SpanKind::kFlat, bytes))(0, &bl, &br, 0);
+    (frame.target.*CRenderTarget::SpanFillerFor(SpanKind::kFlat, bytes))(0, &bl, &br, state);
     uint32_t pixels[4] = {};
     for (int x = 0; x < 4; ++x) std::memcpy(&pixels[x], frame.pixels.data() + x * bytes, bytes);
     const uint32_t top = bytes == 4 ? 0xEE000000u : 0u;
@@ -279,16 +286,17 @@ TEST(KeyedTexturedSpan, KeyedTexelsLeaveAHoleInColourAndDepth) {
 }
 
 TEST(DepthOnlySpan, WritesDepthButNoColourAndNoReplicas) {
+  DrawState state;
   Frame frame(8, 4, 4);
-  frame.target.replicateRows = 1;
-  frame.target.rowLimit = 3;
+  state.rows.replicateRows = true;
+  state.rowLimit = 3;
   SpanEdge l = Edge(0, 0.7f), r = Edge(8, 0.7f);
-  frame.target.FillDepthOnlySpan(0, &l, &r, 0);
+  frame.target.FillDepthOnlySpan(0, &l, &r, state);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(3, 0), 0.7f);
   EXPECT_FLOAT_EQ(frame.target.GetDepth(3, 1), kFarDepth);
   EXPECT_EQ(std::count(frame.pixels.begin(), frame.pixels.end(), 0), static_cast<long>(frame.pixels.size()));
-  frame.target.FillFlatSpan32(4, &l, &r, 0);  // rows outside the target draw nothing
-  frame.target.FillFlatSpan32(-1, &l, &r, 0);
+  frame.target.FillFlatSpan32(4, &l, &r, state);  // rows outside the target draw nothing
+  frame.target.FillFlatSpan32(-1, &l, &r, state);
 }
 
 TEST(SpanDispatch, ModeBitsInOrderAndOneTableRowPerKind) {

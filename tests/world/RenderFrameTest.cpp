@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "WorldTestNodes.h"
 
 namespace vx {
@@ -108,6 +111,47 @@ TEST(RenderFrame, ADisplayThatUnbindsItselfDuringTheFrameIsHeldUntilTheFrameEnds
   world.RenderFrame(&h.view);
   EXPECT_EQ(world.GetDisplay(), nullptr);
   EXPECT_NE(h.frame.Xrgb(32, 30), 0u) << "interlaced: the left eye in the even rows";
+}
+
+// 8-bit frames, and 16-bit ones of odd width, pad their rows: the right eye
+// starts one stride below the left eye, not one row of pixels further on.
+TEST(RenderFrame, InterlacedStereoPutsTheRightEyeOnTheOddRowsOfAPaddedFrame) {
+  constexpr int kOddWidth = kSize - 1;
+  constexpr uint8_t kPadding = 0xEE;
+  for (int bytes : {1, 2}) {
+    const int rowBytes = (kOddWidth * bytes + 3) & ~3;
+    std::vector<uint8_t> pixels(static_cast<size_t>(rowBytes) * kSize, kPadding);
+    PixelMap map;
+    map.bits = pixels.data();
+    map.width = kOddWidth;
+    map.height = kSize;
+    map.bytesPerPixel = static_cast<uint16_t>(bytes);
+    map.rowBytes = rowBytes;
+    CViewContext view{WindowHandle::None, 0};
+    view.SetFrameBuffer(map);
+    view.SetStereoMode(StereoMode::Interlaced);
+    CBrowser world;
+    test::AddToScene(world,
+                     MakeNode<test::CSquareNode>(-1.0f, -1.0f, 1.0f, 1.0f, -5.0f, FloatColor{1.0f, 1.0f, 1.0f}));
+    CNodeRef display = test::MakeBindable(NodeTypeDisplay, "display");
+    world.BindDisplay(display.Get(), true);
+    world.RenderFrame(&view);
+
+    // Without disparity both eyes see the same: each odd row repeats the
+    // even row above it.
+    const size_t rowPixels = static_cast<size_t>(kOddWidth) * bytes;
+    int drawn = 0;
+    for (int y = 0; y < kSize; ++y) {
+      const uint8_t* row = map.Row(y);
+      drawn += std::count_if(row, row + rowPixels, [](uint8_t b) { return b != 0; }) > 0;
+      EXPECT_TRUE(std::all_of(row + rowPixels, row + rowBytes, [](uint8_t b) { return b == kPadding; }))
+          << bytes << " bytes, row " << y << ": padding untouched";
+      if (y % 2 == 1) {
+        EXPECT_TRUE(std::equal(row, row + rowPixels, map.Row(y - 1))) << bytes << " bytes, row " << y;
+      }
+    }
+    EXPECT_GT(drawn, 10) << bytes << " bytes";
+  }
 }
 
 TEST(RenderFrame, OverlaysAreDrawnInLayerOrderAndThoseOutsideTheFrameAreSkipped) {

@@ -468,6 +468,29 @@ TEST_F(SceneViewTest, AWorldLoadedAgainStartsAfreshAndItsOldLightsLetGoOfTheirSl
   stage.SetLight(slot, nullptr);
 }
 
+// The camera is raised to avatar height when a world starts; a bound
+// Viewpoint then places the eye where the file put it.
+TEST_F(SceneViewTest, TheEyeStandsAtAvatarHeightOrWhereTheViewpointPutsIt) {
+  const std::string walk = "#VRML V2.0 utf8\nNavigationInfo { type \"WALK\" avatarSize [ 0.25 1.6 ] }\n";
+  WorldFile withoutViewpoint(walk);
+  view->LoadWorld(withoutViewpoint.Path().c_str(), nullptr);
+  view->Tick();
+  view->Tick();
+  EXPECT_FLOAT_EQ(view->GetContext()->GetPosition().y, 1.6f);
+
+  WorldFile withViewpoint(walk + "DEF V Viewpoint { position 0 2.5 4 }\n");
+  view->LoadWorld(withViewpoint.Path().c_str(), nullptr);
+  view->Tick();
+  view->Tick();
+  EXPECT_EQ(view->GetContext()->GetPosition(), CVec3f(0.0f, 2.5f, 4.0f));
+
+  // Unbound, it gives back the camera it found: the raised one.
+  int16_t off = 0;
+  ASSERT_EQ(world.FindNode("V")->ReceiveEvent("set_bind", &off), 0);
+  view->Tick();
+  EXPECT_FLOAT_EQ(view->GetContext()->GetPosition().y, 1.6f);
+}
+
 TEST_F(SceneViewTest, AViewpointsJumpIsNotTakenForAStepThroughTheWallBetween) {
   WorldFile file(
       "#VRML V2.0 utf8\n"

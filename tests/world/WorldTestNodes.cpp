@@ -79,7 +79,7 @@ void CSquareNode::Traverse(RenderPass pass, CViewContext* view) {
   if (pass != RenderPass::Frame) return;
   view->PushMatrix();
   view->ApplyMatrix();
-  view->GetRenderTarget()->cullMode = kCullNone;
+  view->GetRenderTarget()->SetCulling({.mode = kCullNone});
   view->GetStage()->SetMaterial(&material_);
   mesh_.Draw(view->GetStage(), true, -1);
   view->PopMatrix();

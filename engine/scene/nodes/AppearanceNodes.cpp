@@ -61,17 +61,21 @@ void CAppearanceNode::Traverse(RenderPass pass, CViewContext* view) {
   if (view) Apply(pass, view, *view->GetStage());
 }
 
+// Without a material of its own an appearance draws with the default
+// material, as a Shape without appearance does: a shape's colour never
+// depends on what was drawn before it. A node of another kind in the field
+// stands for no material and is not traversed (a geometry node there would
+// draw). A texture adds to the record the material step started.
 void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage& stage) {
   MaterialRecord record = StartingMaterialRecord();
-  bool applied = false;
-  if (material.Resolve()) {
-    if (material->GetTypeId() == NodeTypeMaterial) {
-      static_cast<const CMaterialNode*>(material.Resolve())->FillMaterialRecord(record);
-      record.spanMode = 0;
-      stage.SetMaterial(&record);
-      applied = true;
-    }
+  CNode* resolved = material.Resolve();
+  if (resolved && resolved->GetTypeId() == NodeTypeMaterial) {
+    static_cast<const CMaterialNode*>(resolved)->FillMaterialRecord(record);
+    record.spanMode = 0;
+    stage.SetMaterial(&record);
     material->Traverse(pass, view);
+  } else {
+    stage.SetMaterial(nullptr);
   }
   if (texture) {
     texture->Traverse(pass, view);
@@ -80,17 +84,8 @@ void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage&
         filler->FillTextureRecord(record);
         record.spanMode = 0;
         stage.SetMaterial(&record);
-        applied = true;
       }
     }
-  }
-  // Without a record of its own the stage keeps the last material, but not
-  // its texture: the pixels it points to may belong to a node freed since.
-  if (!applied && stage.Material().texture.base) {
-    MaterialRecord kept = stage.Material();
-    kept.texture = {};
-    kept.spanMode = 0;
-    stage.SetMaterial(&kept);
   }
 }
 

@@ -69,6 +69,10 @@ bool CElevationGridNode::HasBuildableGrid() const {
 }
 
 bool CElevationGridNode::UpdateMesh() {
+  // New vectors or points in the property nodes reach the mesh like a
+  // change of the grid's own fields.
+  const bool normalsChanged = normalStamp_.Renew(normal);
+  if (texCoordStamp_.Renew(texCoord) || normalsChanged) SetDirty(true);
   if (!rebuild_ && !IsDirty()) return true;
   if (!HasBuildableGrid()) {
     // Nothing is drawn until the grid matches its heights again, and then

@@ -7,6 +7,7 @@
 
 #include "engine/render/MeshBuffer.h"
 #include "engine/scene/Node.h"
+#include "engine/scene/nodes/GeometryNodeSupport.h"
 
 namespace vx {
 
@@ -53,6 +54,8 @@ class CElevationGridNode : public CNode {
 
   int16_t rebuild_ = 1;
   std::unique_ptr<CMeshBuffer> mesh_;
+  CPropertyStamp normalStamp_;
+  CPropertyStamp texCoordStamp_;
 };
 
 void RegisterElevationGridNode(NodeClassTable& table);

@@ -38,8 +38,6 @@ constexpr int kOrientation = IndexIn(kExtrusionFields, "orientation");
 constexpr int kSpine = IndexIn(kExtrusionFields, "spine");
 constexpr int kScale = IndexIn(kExtrusionFields, "scale");
 
-constexpr double kBoundsStart = 9999999.0;
-
 CVec3f ToVec(const SFVec3f& v) { return {v.x, v.y, v.z}; }
 
 bool IsZero(const CVec3f& v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f; }
@@ -67,13 +65,6 @@ CVec3f InitialSpineAxis(const MFVec3f& spine) {
     if (!SamePoint(spine[q], spine[0])) return (ToVec(spine[q]) - ToVec(spine[0])).Normalize();
   }
   return {0.0f, 1.0f, 0.0f};
-}
-
-MeshPolygon Triangle(int32_t a, int32_t b, int32_t c) {
-  MeshPolygon polygon;
-  polygon.vertexCount = 3;
-  polygon.vertices = {a, b, c, 0};
-  return polygon;
 }
 
 }  // namespace
@@ -220,99 +211,9 @@ void CExtrusionNode::ComputeVertices() {
 void CExtrusionNode::Draw(CGeometryStage& stage) {
   // Both sides are drawn; the winding test the target holds stays as it is.
   if (!mesh_) return;
-  stage.RenderTarget()->cullMode = kCullNone;
+  CRenderTarget& target = *stage.RenderTarget();
+  target.SetCulling({.mode = kCullNone, .winding = target.GetCulling().winding});
   mesh_->Draw(&stage, true, -1);
-}
-
-namespace {
-
-// The points on the coordinate plane of their two largest bounding-box
-// extents, turned counter-clockwise; false for a polygon of zero area there.
-// reversed tells whether the points are now held in reverse order.
-bool ProjectCounterClockwise(std::span<const CVec3f> points, std::vector<TriPoint>& projected, bool& reversed) {
-  double low[3] = {kBoundsStart, kBoundsStart, kBoundsStart};
-  double high[3] = {-kBoundsStart, -kBoundsStart, -kBoundsStart};
-  for (const CVec3f& p : points) {
-    const double c[3] = {p.x, p.y, p.z};
-    for (int axis = 0; axis < 3; ++axis) {
-      low[axis] = std::min(low[axis], c[axis]);
-      high[axis] = std::max(high[axis], c[axis]);
-    }
-  }
-  const double dx = high[0] - low[0];
-  const double dy = high[1] - low[1];
-  const double dz = high[2] - low[2];
-  int first = 0;
-  int second = 1;
-  if (dy <= dx) {
-    if (dz > dy) second = 2;
-  } else if (dz > dx) {
-    first = 1;
-    second = 2;
-  }
-  projected.clear();
-  for (const CVec3f& p : points) {
-    const double c[3] = {p.x, p.y, p.z};
-    projected.push_back({c[first], c[second]});
-  }
-  // Turning the polygon here tells which way the triangulator numbers it; it
-  // then finds it counter-clockwise and leaves it as it is.
-  const OrientationChange change = MakeCounterClockwise(projected);
-  reversed = change == OrientationChange::kReversed;
-  return change != OrientationChange::kZeroArea;
-}
-
-// A fan from the first point, in vertex numbers 1..n like the triangulator's.
-std::vector<TriangleIndices> FanTriangles(int32_t n) {
-  std::vector<TriangleIndices> triangles;
-  for (int32_t t = 2; t < n; ++t) triangles.push_back({1, t, t + 1});
-  return triangles;
-}
-
-}  // namespace
-
-TriangulateStatus TriangulatePolygon3D(std::span<const CVec3f> points, std::vector<TriangleIndices>& triangles,
-                                       bool& reversed) {
-  std::vector<TriPoint> projected;
-  triangles.clear();
-  if (!ProjectCounterClockwise(points, projected, reversed)) return TriangulateStatus::kZeroArea;
-  return TriangulatePolygon(projected, triangles);
-}
-
-void AddTriangulatedPolygon(std::vector<MeshPolygon>& polygons, const CMeshBuffer& mesh,
-                            std::span<const int32_t> indices, bool flip) {
-  size_t n = indices.size();
-  if (n >= 2 && mesh.GetVertex(indices.front()) == mesh.GetVertex(indices.back())) --n;
-  if (n < 3) return;
-  const std::span<const int32_t> cap = indices.first(n);
-  const auto count = static_cast<int32_t>(n);
-  std::vector<CVec3f> positions;
-  positions.reserve(n);
-  for (int32_t index : cap) positions.push_back(mesh.GetVertex(index));
-
-  std::vector<TriangleIndices> triangles;
-  bool reversed = false;
-  if (count > kMaxCapTriangulationPoints) {
-    // Too many points for the triangulator's tables: a fan in the same
-    // turning sense closes the cap (exact for the convex caps such as
-    // circles that have this many points).
-    std::vector<TriPoint> projected;
-    if (!ProjectCounterClockwise(positions, projected, reversed)) return;
-    triangles = FanTriangles(count);
-  } else if (TriangulatePolygon3D(positions, triangles, reversed) != TriangulateStatus::kDone) {
-    return;
-  }
-  // Vertex number t stands for cap point t - 1 in the order the triangulator
-  // held the polygon.
-  auto meshVertex = [&](int32_t t) { return cap[static_cast<size_t>(reversed ? count - t : t - 1)]; };
-  for (const TriangleIndices& tri : triangles) {
-    const bool valid = std::all_of(tri.begin(), tri.end(), [&](int32_t t) { return t >= 1 && t <= count; });
-    if (!valid) continue;
-    const int32_t a = meshVertex(tri[0]);
-    const int32_t b = meshVertex(tri[1]);
-    const int32_t c = meshVertex(tri[2]);
-    polygons.push_back(flip ? Triangle(b, a, c) : Triangle(a, b, c));
-  }
 }
 
 void RegisterExtrusionNode(NodeClassTable& table) { table.Add<CExtrusionNode>("Extrusion"); }

@@ -3,11 +3,9 @@
 #pragma once
 
 #include <memory>
-#include <span>
 #include <vector>
 
 #include "engine/render/MeshBuffer.h"
-#include "engine/render/PolygonTriangulator.h"
 #include "engine/scene/Node.h"
 
 namespace vx {
@@ -56,21 +54,6 @@ class CExtrusionNode : public CNode {
   int16_t verticesComputed_ = 0;
   std::unique_ptr<CMeshBuffer> mesh_;
 };
-
-// Cuts a planar 3-D polygon into triangles: the points are projected onto
-// the coordinate plane of their two largest bounding-box extents and handed
-// to the polygon triangulator. reversed tells whether the triangulator's
-// vertex numbers count the points in reverse (a clockwise projection).
-[[nodiscard]] TriangulateStatus TriangulatePolygon3D(std::span<const CVec3f> points,
-                                                     std::vector<TriangleIndices>& triangles, bool& reversed);
-
-// Appends the triangles of the cap made of the mesh vertices listed (material
-// 0). A last vertex equal in position to the first is left out. flip reverses
-// each triangle's winding. A cap the triangulator refuses (zero area) adds
-// nothing; a cap of more points than the triangulator takes is closed by a
-// fan from its first vertex.
-void AddTriangulatedPolygon(std::vector<MeshPolygon>& polygons, const CMeshBuffer& mesh,
-                            std::span<const int32_t> indices, bool flip);
 
 void RegisterExtrusionNode(NodeClassTable& table);
 

@@ -1,5 +1,6 @@
 #include "engine/scene/nodes/IndexedFaceSetNode.h"
 
+#include <algorithm>
 #include <span>
 #include <vector>
 
@@ -32,16 +33,17 @@ constexpr int kNormal = IndexIn(kIndexedFaceSetFields, "normal");
 constexpr int kTexCoord = IndexIn(kIndexedFaceSetFields, "texCoord");
 constexpr int kCcw = IndexIn(kIndexedFaceSetFields, "ccw");
 constexpr int kCoordIndex = IndexIn(kIndexedFaceSetFields, "coordIndex");
+constexpr int kConvex = IndexIn(kIndexedFaceSetFields, "convex");
 
 constexpr int32_t kFaceEnd = -1;
 
 CVec3f ToVec(const SFVec3f& v) { return {v.x, v.y, v.z}; }
 
-// The faces of three or four corners, in list order. A face ends at -1 or at
-// the end of the list; other sizes and faces with an index outside the
-// points are dropped whole.
-std::vector<MeshPolygon> SplitFaces(std::span<const int32_t> indices, int32_t pointCount) {
-  std::vector<MeshPolygon> faces;
+// The faces of the list, in order: each ends at -1 or at the end of the
+// list. Faces of fewer than three corners and faces with an index outside
+// the points are dropped whole.
+std::vector<std::span<const int32_t>> SplitFaces(std::span<const int32_t> indices, int32_t pointCount) {
+  std::vector<std::span<const int32_t>> faces;
   size_t start = 0;
   while (start < indices.size()) {
     size_t end = start;
@@ -50,13 +52,7 @@ std::vector<MeshPolygon> SplitFaces(std::span<const int32_t> indices, int32_t po
       inRange = inRange && indices[end] >= 0 && indices[end] < pointCount;
       ++end;
     }
-    const size_t corners = end - start;
-    if (inRange && corners >= 3 && corners <= kMaxMeshPolygonVertices) {
-      MeshPolygon face;
-      face.vertexCount = static_cast<int32_t>(corners);
-      for (size_t i = 0; i < corners; ++i) face.vertices[i] = indices[start + i];
-      faces.push_back(face);
-    }
+    if (inRange && end - start >= 3) faces.push_back(indices.subspan(start, end - start));
     start = end + 1;
   }
   return faces;
@@ -69,12 +65,18 @@ CIndexedFaceSetNode::CIndexedFaceSetNode() { RegisterFields(kIndexedFaceSetTable
 int CIndexedFaceSetNode::OnEventIn(bool isField, int index, const void* value) {
   if (!isField) return 0;
   if (index == kNormal || index == kTexCoord || index == kCcw) SetDirty(true);
-  if (index == kCoord || index == kCoordIndex) rebuild_ = true;
+  if (index == kCoord || index == kCoordIndex || index == kConvex) rebuild_ = true;
   (void)value;
   return 0;
 }
 
 bool CIndexedFaceSetNode::UpdateMesh() {
+  // New values in any of the property nodes build the mesh again: given
+  // normals and texture coordinates are copied only when it is built.
+  bool propertiesChanged = coordStamp_.Renew(coord);
+  propertiesChanged |= normalStamp_.Renew(normal);
+  propertiesChanged |= texCoordStamp_.Renew(texCoord);
+  if (propertiesChanged) rebuild_ = true;
   if (!rebuild_ && !IsDirty()) return true;
   const MFVec3f* points = PropertyList<SFVec3f>(coord, "point");
   if (!points || coordIndex.count < 1) return false;
@@ -105,18 +107,32 @@ void CIndexedFaceSetNode::BuildMesh(const MFVec3f& points, const MFVec3f* normal
   AddFaces();
 }
 
+// Triangles go to the mesh as they are, and so do quadrilaterals the file
+// calls convex. Larger faces are cut into triangles: a convex one as a fan,
+// one that may be concave along its outline. A concave quadrilateral is cut
+// too, since the fill takes convex polygons only.
 void CIndexedFaceSetNode::AddFaces() {
-  const std::vector<MeshPolygon> faces = SplitFaces(coordIndex.Span(), mesh_->VertexCount());
-  mesh_->SetPolygonCount(static_cast<int32_t>(faces.size()));
-  for (size_t k = 0; k < faces.size(); ++k) mesh_->SetPolygon(static_cast<int32_t>(k), faces[k]);
+  std::vector<MeshPolygon> polygons;
+  for (std::span<const int32_t> face : SplitFaces(coordIndex.Span(), mesh_->VertexCount())) {
+    const auto corners = static_cast<int32_t>(face.size());
+    if (corners == 3 || (corners == kMaxMeshPolygonVertices && convex)) {
+      MeshPolygon polygon;
+      polygon.vertexCount = corners;
+      std::copy(face.begin(), face.end(), polygon.vertices.begin());
+      polygons.push_back(polygon);
+    } else if (convex) {
+      AddFan(polygons, face);
+    } else {
+      AddTriangulatedPolygon(polygons, *mesh_, face, false);
+    }
+  }
+  mesh_->SetPolygonCount(static_cast<int32_t>(polygons.size()));
+  for (size_t k = 0; k < polygons.size(); ++k) mesh_->SetPolygon(static_cast<int32_t>(k), polygons[k]);
 }
 
 void CIndexedFaceSetNode::Draw(CGeometryStage& stage) {
   if (!mesh_) return;
-  CRenderTarget& target = *stage.RenderTarget();
-  target.cullWinding = ccw ? 0 : 1;
-  target.cullMode = kCullByWinding;
-  mesh_->Draw(&stage, true, -1);
+  DrawMeshCulled(*mesh_, stage, ccw ? 0 : 1, kCullByWinding);
 }
 
 void CIndexedFaceSetNode::Traverse(RenderPass pass, CViewContext* view) {

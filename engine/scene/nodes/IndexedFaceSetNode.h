@@ -1,11 +1,13 @@
-// IndexedFaceSet: faces of three or four corners over a list of points,
-// built lazily into a mesh that is kept between frames.
+// IndexedFaceSet: faces over a list of points, built lazily into a mesh of
+// triangles and quadrilaterals that is kept between frames and built again
+// when the points, normals or texture coordinates it was made from change.
 #pragma once
 
 #include <memory>
 
 #include "engine/render/MeshBuffer.h"
 #include "engine/scene/Node.h"
+#include "engine/scene/nodes/GeometryNodeSupport.h"
 
 namespace vx {
 
@@ -55,6 +57,9 @@ class CIndexedFaceSetNode : public CNode {
 
   bool rebuild_ = true;
   std::unique_ptr<CMeshBuffer> mesh_;
+  CPropertyStamp coordStamp_;
+  CPropertyStamp normalStamp_;
+  CPropertyStamp texCoordStamp_;
 };
 
 void RegisterIndexedFaceSetNode(NodeClassTable& table);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "engine/scene/Matrix4.h"
 #include "engine/scene/NodeFactory.h"
@@ -37,6 +38,17 @@ constexpr int kSetBind = IndexIn(kViewpointEventIns, "set_bind");
 CVec3f ToVec(const SFVec3f& v) { return {v.x, v.y, v.z}; }
 
 bool IsFinite(const CVec3f& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// The file's angle spans the narrow side of the frame; the camera keeps half
+// the angle that the frame's height spans. In a frame higher than wide the
+// width is the narrow side, and the height's half-angle follows from the
+// tangents. Angles the view cannot project pass on for it to refuse.
+float CameraFieldOfView(float angle, const PixelMap& frame) {
+  const float half = angle * 0.5f;
+  const bool higherThanWide = frame.width > 0 && frame.height > frame.width;
+  if (!higherThanWide || !(half > 0.0f && half < std::numbers::pi_v<float> * 0.5f)) return half;
+  return std::atan(std::tan(half) * static_cast<float>(frame.height) / static_cast<float>(frame.width));
+}
 
 }  // namespace
 
@@ -80,12 +92,7 @@ CViewpointNode::Camera CViewpointNode::CameraFromFields(const CViewContext& view
   Camera camera;
   camera.position = IsFinite(ToVec(position)) ? ToVec(position) : CVec3f{};
   const float angle = std::isfinite(fieldOfView) ? fieldOfView : kDefaultFieldOfView;
-  const PixelMap& frame = view.GetFrameBuffer();
-  // The field of view spans the narrow side of the frame.
-  camera.fieldOfView = angle;
-  if (frame.width > frame.height) {
-    camera.fieldOfView = angle * static_cast<float>(frame.height) / static_cast<float>(frame.width);
-  }
+  camera.fieldOfView = CameraFieldOfView(angle, view.GetFrameBuffer());
 
   // Turned by the orientation, then by the parents. The turn is not pushed
   // onto the view's stack: a push refused on a full stack would turn the
