@@ -1,10 +1,9 @@
 #include "engine/scene/ProtoDeclaration.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <utility>
 
+#include "engine/scene/Scene.h"
 #include "engine/scene/SceneReader.h"
 
 namespace vx {
@@ -63,30 +62,16 @@ CProtoDeclaration::CProtoDeclaration(bool isExtern)
 
 CProtoDeclaration::~CProtoDeclaration() { FreeFieldValue(FieldTypeMFString, &urls_); }
 
-bool CProtoDeclaration::GetBodyFile(std::string& out) {
-  out.clear();
-  if (bodyFile_.empty()) {
-    if (!isExtern_ || download_.IsRunning()) return false;
-    const bool read = downloadedFile_.empty() ? StartAttempt()
-                                              : ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_);
-    if (!read) return false;
-  }
-  out = bodyFile_;
-  return true;
+bool CProtoDeclaration::FetchBody() {
+  if (hasBody_) return true;
+  if (!isExtern_ || download_.IsRunning()) return false;
+  return downloadedFile_.empty() ? StartAttempt() : ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_);
 }
 
-bool CProtoDeclaration::ReadBodyText(std::string& out) const {
-  out.clear();
-  if (bodyFile_.empty()) return false;
-  std::ifstream file(bodyFile_, std::ios::binary);
-  if (!file) return false;
-  out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  if (file.bad() || !out.starts_with(kProtoBodyHeader)) {
-    out.clear();
-    return false;
-  }
-  out.erase(0, kProtoBodyHeader.size());
-  return true;
+void CProtoDeclaration::SetBody(std::string text, std::string filePath) {
+  bodyText_ = std::move(text);
+  bodyFile_ = std::move(filePath);
+  hasBody_ = true;
 }
 
 bool CProtoDeclaration::StartAttempt() {
@@ -119,7 +104,12 @@ bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::stri
   stream.PadBrackets();
   if (!FindInterface(stream, protoName)) return false;
 
+  // The library file is a scope of its own for what its default values
+  // hold; their nodes belong where this declaration was made.
+  CScene library(GetWorld());
   CSceneReader reader(stream);
+  reader.SetValueScope(&library);
+  reader.SetFactoryScene(GetScene());
   std::string word, type, name;
   bool closed = false;
   while (stream.ReadWord(word, kInterfaceWord)) {
@@ -136,7 +126,7 @@ bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::stri
     if (known < 0 && !AddFieldByTypeName(*kind, name, type.c_str())) break;
     if (*kind == FieldKind::Field && !reader.ReadFieldValueOnNode(this, name, "Proto")) break;
   }
-  return closed && reader.CopyProtoBody(this, name_);
+  return closed && reader.CopyProtoBody(*this);
 }
 
 }  // namespace vx

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/scene/NodeFactory.h"
+#include "engine/scene/ReadSession.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/nodes/GroupNode.h"
@@ -22,40 +23,6 @@ constexpr std::string_view kProtoOutPrefix = "proto_out_";
 // Interface names keep the declared-name limit; the events that carry them
 // across the instance are longer by their prefix.
 constexpr size_t kMaxForwardingNameLength = kMaxDeclaredNameLength + kProtoOutPrefix.size();
-
-// The declarations whose bodies are being read on this thread, outermost
-// first. A body that instantiates a declaration already in the list would
-// never end, so that instance is refused, and with it every enclosing one.
-struct InstantiationNest {
-  std::vector<const CProtoDeclaration*> active;
-  // Why an instance in the nest was refused; empty while none was.
-  std::string refusal;
-};
-thread_local InstantiationNest gNest;
-
-class ActiveDeclaration {
- public:
-  explicit ActiveDeclaration(const CProtoDeclaration& declaration) { gNest.active.push_back(&declaration); }
-  ~ActiveDeclaration() {
-    gNest.active.pop_back();
-    if (gNest.active.empty()) gNest.refusal.clear();
-  }
-  ActiveDeclaration(const ActiveDeclaration&) = delete;
-  ActiveDeclaration& operator=(const ActiveDeclaration&) = delete;
-};
-
-// Why reading this declaration's body now must be refused; empty when it may
-// be read.
-std::string RefusalReason(const CProtoDeclaration& declaration) {
-  if (std::find(gNest.active.begin(), gNest.active.end(), &declaration) != gNest.active.end()) {
-    return "PROTO '" + declaration.GetName() + "' is used inside its own body.";
-  }
-  if (gNest.active.size() >= static_cast<size_t>(kMaxProtoNesting)) {
-    return "PROTO '" + declaration.GetName() + "' nests more than " + std::to_string(kMaxProtoNesting) +
-           " bodies deep.";
-  }
-  return {};
-}
 
 }  // namespace
 
@@ -77,36 +44,30 @@ CProtoInstanceNode::~CProtoInstanceNode() = default;
 
 void CProtoInstanceNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!body_ && !refused_) {
+    CReadSession session;
     std::string message;
-    (void)Instantiate(message);
+    (void)Instantiate(session, message);
   }
   if (view && body_) PickChildSensors(pass, view, body_->GetRoot()->children);
 }
 
-CProtoInstanceNode::InstantiateResult CProtoInstanceNode::Instantiate(std::string& message) {
-  message.clear();
-  InstantiateResult result = InstantiateRefused;
-  std::string path;
+CProtoInstanceNode::InstantiateResult CProtoInstanceNode::Instantiate(CReadSession& session, std::string& message) {
+  if (body_) return InstantiateResult::Done;
+  CProtoDeclaration& declaration = *GetDeclaration();
+  InstantiateResult result = InstantiateResult::Refused;
   if (refused_) {
     message = message_;
-  } else if (!GetDeclaration()->GetBodyFile(path)) {
-    result = InstantiateNoBodyFile;
-  } else if (path.empty()) {
-    result = InstantiateEmptyPath;
-  } else if (message = RefusalReason(*GetDeclaration()); !message.empty()) {
-    gNest.refusal = message;
-  } else {
-    ActiveDeclaration active(*GetDeclaration());
-    TakeDeclaredDefaults();
-    result = ReadBody(path, message);
-    // The body failed because an instance inside it was refused: so is this,
-    // for the same reason.
-    if (result == InstantiateBadBody && !gNest.refusal.empty()) {
-      result = InstantiateRefused;
-      message = gNest.refusal;
-    }
+    return result;
   }
-  refused_ = result == InstantiateRefused;
+  message.clear();
+  if (!declaration.FetchBody()) {
+    result = InstantiateResult::NoBody;
+  } else if (message = session.RefusalFor(declaration); message.empty()) {
+    CReadSession::ActiveBody active(session, declaration);
+    TakeDeclaredDefaults();
+    result = ReadBody(session, message);
+  }
+  refused_ = result == InstantiateResult::Refused;
   message_ = message;
   return result;
 }
@@ -122,10 +83,8 @@ void CProtoInstanceNode::TakeDeclaredDefaults() {
   }
 }
 
-CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(const std::string& path, std::string& message) {
-  CSceneInputStream stream(path, "rb");
-  if (!stream.IsOpen()) return InstantiateNoBodyFile;
-  stream.LoadIntoMemory();
+CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(CReadSession& session, std::string& message) {
+  auto stream = CSceneInputStream::FromText(std::string(kProtoBodyHeader) + GetDeclaration()->GetBodyText());
   stream.PadBrackets();
 
   // The body runs on the world of the instance.
@@ -140,16 +99,18 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(const std::st
   CSceneReader reader(stream, classes_ ? *classes_ : StandardNodeClasses());
   reader.SetFactoryScene(GetScene());
   reader.SetIsHandler(&CProtoInstanceNode::ConnectIs, this);
+  reader.SetSession(&session);
   const bool read = reader.ReadScene(body.get());
   body->SetEnclosingScene(nullptr);
   if (!read) {
+    // An instance refused inside the body refuses this one, for its reason.
     message = reader.GetMessage();
-    return InstantiateBadBody;
+    return reader.WasRefused() ? InstantiateResult::Refused : InstantiateResult::BadBody;
   }
   // The reader has wired the body's own ROUTEs; ROUTEs of the enclosing scene
   // reach this node itself, whose interface exists from construction.
   body_ = std::move(body);
-  return InstantiateDone;
+  return InstantiateResult::Done;
 }
 
 CNode* CProtoInstanceNode::GetPrimaryNode() const {

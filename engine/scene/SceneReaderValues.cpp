@@ -14,15 +14,17 @@ bool CSceneReader::ReadFieldValueOnNode(CNode* node, std::string_view name, std:
 }
 
 bool CSceneReader::ReadFieldValue(CNode* node, std::string_view name, std::string_view typeName) {
-  SetMessage("Error on field '%.*s' in %.*s node.", static_cast<int>(name.size()), name.data(),
-             static_cast<int>(typeName.size()), typeName.data());
   const FieldType type = node->GetFieldType(name);
-  if (!IsValidFieldType(type)) return false;
-  // A value that fails part-way is freed here and never reaches the node.
-  CFieldValue value(type);
-  if (!ReadValue(type, value.Data())) return false;
-  node->SetField(name, value.Data());
-  return true;
+  if (IsValidFieldType(type)) {
+    // A value that fails part-way is freed here and never reaches the node.
+    CFieldValue value(type);
+    if (ReadValue(type, value.Data())) {
+      node->SetField(name, value.Data());
+      return true;
+    }
+  }
+  return Fail("Error on field '%.*s' in %.*s node.", static_cast<int>(name.size()), name.data(),
+              static_cast<int>(typeName.size()), typeName.data());
 }
 
 bool CSceneReader::ReadValue(FieldType type, void* value) {

@@ -182,10 +182,9 @@ void CSceneWriter::PlanDeclarations(CNode* node, std::vector<CProtoDeclaration*>
 // written once.
 void CSceneWriter::PlanDeclaration(CProtoDeclaration* declaration, std::vector<CProtoDeclaration*>& out) {
   if (!declaration || !planned_.insert(declaration).second) return;
-  std::string body;
   const CScene* scope = declaration->GetScene();
-  if (scope && !declaration->IsExtern() && declaration->ReadBodyText(body)) {
-    for (const std::string& name : NodeTypeNamesIn(body)) PlanDeclaration(scope->FindProto(name), out);
+  if (scope && !declaration->IsExtern()) {
+    for (const std::string& name : NodeTypeNamesIn(declaration->GetBodyText())) PlanDeclaration(scope->FindProto(name), out);
   }
   PlanDeclarations(declaration, out);
   out.push_back(declaration);
@@ -210,9 +209,7 @@ void CSceneWriter::WriteDeclaration(CProtoDeclaration& declaration) {
     WriteValue(FieldTypeMFString, &declaration.GetUrls(), nullptr);
     return;
   }
-  std::string body;
-  (void)declaration.ReadBodyText(body);
-  text_ += " {" + body + "}";
+  text_ += " {" + declaration.GetBodyText() + "}";
 }
 
 // A USE names the first node written under that DEF name, so a node reached

@@ -181,6 +181,28 @@ TEST_F(ProtoInstanceTest, RecursiveUseIsRefusedWithAClearError) {
   ASSERT_TRUE(Read("PROTO Fine [ ] { Probe { } } Fine { } Fine { }")) << "the refusal leaves nothing behind";
 }
 
+TEST_F(ProtoInstanceTest, InstancesReadTheBodyTheDeclarationKeepsNotItsFile) {
+  ASSERT_TRUE(Read("PROTO P [ field SFFloat f 0.5 ] { Probe { fraction IS f } } DEF A P { }")) << message_;
+  CProtoDeclaration& declaration = *world_->GetScene().GetProto(0);
+  ASSERT_TRUE(fs::exists(declaration.GetBodyFilePath())) << "the body file is still written";
+  fs::remove(declaration.GetBodyFilePath());
+  CNodeRef later = NodeFactory("P", {.scene = &world_->GetScene()}, classes_);
+  ASSERT_NE(Resolved(*later.GetNode()), nullptr);
+  EXPECT_EQ(Resolved(*later.GetNode())->fraction, 0.5f);
+}
+
+TEST_F(ProtoInstanceTest, TheFactoryTellsABadBodyFromARefusedOne) {
+  ASSERT_TRUE(Read("PROTO Bad [ ] { Nothing { } } PROTO Loop [ ] { Loop { } } DEF B Bad { }")) << message_;
+  EXPECT_FALSE(Instance("B").IsInstantiated());
+  const MadeNode bad = MakeNodeOfType("Bad", {.scene = &world_->GetScene()}, classes_);
+  ASSERT_TRUE(bad.node);
+  EXPECT_FALSE(bad.refused);
+  EXPECT_EQ(bad.message, "Unknown node type 'Nothing'.");
+  const MadeNode loop = MakeNodeOfType("Loop", {.scene = &world_->GetScene()}, classes_);
+  EXPECT_TRUE(loop.refused);
+  EXPECT_EQ(loop.message, "PROTO 'Loop' is used inside its own body.");
+}
+
 TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {
   const fs::path library = cache_ / "library.wrl";
   std::ofstream(library) << "#VRML V2.0 utf8\n"
@@ -205,11 +227,24 @@ TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {
   EXPECT_EQ(probe->position.x, 1.0f);
   CProtoDeclaration& declaration = *instance.GetDeclaration();
   EXPECT_EQ(declaration.GetFieldTable()->eventIns.size(), 1u) << "a member already declared is not declared again";
-  std::string first, second;
-  ASSERT_TRUE(declaration.GetBodyFile(first));
-  ASSERT_TRUE(declaration.GetBodyFile(second));
-  EXPECT_EQ(first, second);
+  const std::string first = declaration.GetBodyFilePath();
+  ASSERT_TRUE(declaration.FetchBody());
+  EXPECT_EQ(declaration.GetBodyFilePath(), first) << "a body fetched is not fetched again";
   EXPECT_EQ(fs::path(first).parent_path(), cache_);
+}
+
+TEST_F(ProtoInstanceTest, ALibraryDefaultWithARouteInsideReadsInAScopeOfItsOwn) {
+  const fs::path library = cache_ / "routes.wrl";
+  std::ofstream(library) << "#VRML V2.0 utf8\n"
+                            "PROTO Ball [ field SFNode inside Group { children [ DEF T Transform { } ]\n"
+                            "  ROUTE T.translation_changed TO T.set_translation } field SFFloat f 0.5 ]\n"
+                            "{ Probe { fraction IS f } }\n";
+  ASSERT_TRUE(Read("EXTERNPROTO Ball [ field SFNode inside field SFFloat f ] \"" + library.string() +
+                   "#Ball\"\nDEF B Ball { }"))
+      << message_;
+  ASSERT_TRUE(Instance("B").IsInstantiated()) << Instance("B").GetMessage();
+  EXPECT_EQ(Resolved(Instance("B"))->fraction, 0.5f);
+  EXPECT_TRUE(world_->GetScene().GetPendingRoutes().empty()) << "the library's ROUTE stays in the library";
 }
 
 TEST_F(ProtoInstanceTest, ExternProtoWithoutAUsableUrlStaysEmpty) {
@@ -220,9 +255,8 @@ TEST_F(ProtoInstanceTest, ExternProtoWithoutAUsableUrlStaysEmpty) {
   for (int i = 0; i < 4; ++i) instance.Traverse(RenderPass::Frame, nullptr);
   EXPECT_FALSE(instance.IsInstantiated());
   EXPECT_EQ(CNodeRef(&instance).Resolve(), nullptr);
-  std::string path;
-  EXPECT_FALSE(instance.GetDeclaration()->GetBodyFile(path));
-  EXPECT_TRUE(path.empty());
+  EXPECT_FALSE(instance.GetDeclaration()->FetchBody());
+  EXPECT_TRUE(instance.GetDeclaration()->GetBodyFilePath().empty());
 }
 
 TEST_F(ProtoInstanceTest, LongInterfaceNamesCarryEventsBothWays) {

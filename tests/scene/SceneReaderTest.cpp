@@ -52,6 +52,7 @@ class SceneReaderTest : public ::testing::Test {
     CSceneReader reader(stream, classes_);
     const bool ok = reader.ReadScene(&world_->GetScene());
     message_ = reader.GetMessage();
+    errorLine_ = reader.GetErrorLine();
     vistaVersion_ = reader.GetVistaVersion();
     return ok;
   }
@@ -77,6 +78,7 @@ class SceneReaderTest : public ::testing::Test {
   void NewWorld() { world_ = std::make_unique<CBrowser>(); }
   std::unique_ptr<CBrowser> world_ = std::make_unique<CBrowser>();
   std::string message_;
+  int errorLine_ = 0;
   float vistaVersion_ = 0;
   fs::path cache_;
   std::unique_ptr<FakeDownloadService> service_;
@@ -113,6 +115,17 @@ TEST_F(SceneReaderTest, EveryFailureGivesItsMessage) {
   CSceneReader reader(stream);
   EXPECT_FALSE(reader.ReadScene(nullptr));
   EXPECT_EQ(reader.GetMessage(), "No scene object.");
+}
+
+TEST_F(SceneReaderTest, TheInnermostFailureGivesTheMessageAndItsLine) {
+  EXPECT_FALSE(ReadBody("Group {\n children [\n  Transform { translation 1 2 x }\n ]\n}\n"));
+  EXPECT_EQ(message_, "Error on field 'translation' in Transform node.");
+  EXPECT_EQ(errorLine_, 4) << "the header is line 1";
+  EXPECT_FALSE(ReadBody("Group { children [ Group { children Nothing { } } ] }"));
+  EXPECT_EQ(message_, "Unknown node type 'Nothing'.") << "not the fields that hold it";
+  EXPECT_TRUE(ReadBody("Group { }"));
+  EXPECT_EQ(message_, "") << "a read that succeeds leaves no message";
+  EXPECT_EQ(errorLine_, 0);
 }
 
 TEST_F(SceneReaderTest, MessagesWithLongNamesAreCut) {

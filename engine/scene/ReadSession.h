@@ -1,0 +1,43 @@
+// What one read of a scene carries down into every PROTO body it reads: the
+// declarations whose bodies are being read, outermost first. A body that
+// instantiates a declaration already being read would never end, and bodies
+// nested beyond kMaxProtoNesting are refused too.
+//
+// A read that starts from a file makes a session; the reader of each PROTO
+// body read meanwhile shares it. An instance read later (an EXTERNPROTO whose
+// file arrived) starts a session of its own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vx {
+
+class CProtoDeclaration;
+
+class CReadSession {
+ public:
+  CReadSession() = default;
+  CReadSession(const CReadSession&) = delete;
+  CReadSession& operator=(const CReadSession&) = delete;
+
+  // Why the declaration's body must not be read now; empty when it may.
+  std::string RefusalFor(const CProtoDeclaration& declaration) const;
+
+  // Marks a declaration's body as being read for its lifetime.
+  class ActiveBody {
+   public:
+    ActiveBody(CReadSession& session, const CProtoDeclaration& declaration);
+    ~ActiveBody();
+    ActiveBody(const ActiveBody&) = delete;
+    ActiveBody& operator=(const ActiveBody&) = delete;
+
+   private:
+    CReadSession& session_;
+  };
+
+ private:
+  std::vector<const CProtoDeclaration*> active_;
+};
+
+}  // namespace vx
