@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -21,18 +23,22 @@ class ScratchCache : public IDownloadService {
     std::filesystem::create_directories(folder_, error);
   }
   std::string GetCacheDirectory() override { return folder_; }
+  const std::string& Folder() const { return folder_; }
 
  private:
   std::string folder_;
 };
 
-}  // namespace
-
-void ReadSceneBytes(const uint8_t* data, size_t size) {
+ScratchCache& Cache() {
   static ScratchCache cache;
-  SetDownloadService(&cache);
-  auto stream = CSceneInputStream::FromText(std::string_view(reinterpret_cast<const char*>(data), size));
-  stream.PadBrackets();
+  return cache;
+}
+
+// Reads the text into a new world with the scratch cache as the download
+// service, and removes the body files the world's declarations made.
+void ReadText(std::string_view text) {
+  SetDownloadService(&Cache());
+  auto stream = CSceneInputStream::FromText(text);
   CBrowser world;
   CSceneReader reader(stream);
   (void)reader.ReadScene(&world.GetScene());
@@ -41,6 +47,23 @@ void ReadSceneBytes(const uint8_t* data, size_t size) {
     if (!body.empty()) std::remove(body.c_str());
   }
   SetDownloadService(nullptr);
+}
+
+}  // namespace
+
+void ReadSceneBytes(const uint8_t* data, size_t size) {
+  ReadText(std::string_view(reinterpret_cast<const char*>(data), size));
+}
+
+void ReadProtoLibraryBytes(const uint8_t* data, size_t size) {
+  const std::string library = Cache().Folder() + "library.wrl";
+  std::ofstream(library, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
+                                                                    static_cast<std::streamsize>(size));
+  ReadText("#VRML V2.0 utf8\n"
+           "EXTERNPROTO Ball [ field SFFloat f field SFNode n eventIn SFFloat kick ] \"" + library + "#Ball\"\n"
+           "EXTERNPROTO First [ ] \"" + library + "\"\n"
+           "Ball { } First { }\n");
+  std::remove(library.c_str());
 }
 
 }  // namespace vx::fuzz

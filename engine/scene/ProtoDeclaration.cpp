@@ -27,10 +27,19 @@ std::optional<FieldKind> InterfaceKind(std::string_view word) {
   return std::nullopt;
 }
 
+// Moves the stream past the string whose opening quote it has read.
+void SkipRestOfString(CSceneInputStream& stream) {
+  TextPlace place = TextPlace::String;
+  for (int c = stream.GetChar(); c >= 0; c = stream.GetChar()) {
+    place = PlaceAfter(place, static_cast<char>(c));
+    if (place == TextPlace::Statement) return;
+  }
+}
+
 // Moves the stream just past the "[" that opens the interface of the
 // statement "PROTO <protoName> [" (the first "[" of the file outside comments
 // and strings when the name is empty). Other mentions of the name, in
-// comments or as a DEF name, are passed over.
+// comments, strings or as a DEF name, are passed over.
 bool FindInterface(CSceneInputStream& stream, std::string_view protoName) {
   if (protoName.empty()) {
     TextPlace place = TextPlace::Statement;
@@ -42,6 +51,7 @@ bool FindInterface(CSceneInputStream& stream, std::string_view protoName) {
   }
   std::string word, name, bracket;
   while (stream.ReadWord(word, kProtoNameWord)) {
+    if (word == "\"") SkipRestOfString(stream);
     if (word != "PROTO") continue;
     const size_t afterKeyword = stream.Tell();
     if (stream.ReadWord(name, kProtoNameWord) && name == protoName && stream.ReadWord(bracket, kProtoNameWord) &&
@@ -66,6 +76,16 @@ bool CProtoDeclaration::FetchBody() {
   if (hasBody_) return true;
   if (!isExtern_ || download_.IsRunning()) return false;
   return downloadedFile_.empty() ? StartAttempt() : ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_);
+}
+
+const std::string& CProtoDeclaration::GetNodeDefaultText(std::string_view fieldName) const {
+  static const std::string kNone;
+  const auto text = nodeDefaultTexts_.find(std::string(fieldName));
+  return text != nodeDefaultTexts_.end() ? text->second : kNone;
+}
+
+void CProtoDeclaration::SetNodeDefaultText(std::string_view fieldName, std::string text) {
+  nodeDefaultTexts_[std::string(fieldName)] = std::move(text);
 }
 
 void CProtoDeclaration::SetBody(std::string text, std::string filePath) {
@@ -101,7 +121,6 @@ bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::stri
   CSceneInputStream stream(path, "r");
   if (!stream.IsOpen()) return false;
   stream.LoadIntoMemory();
-  stream.PadBrackets();
   if (!FindInterface(stream, protoName)) return false;
 
   // The library file is a scope of its own for what its default values
@@ -118,13 +137,15 @@ bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::stri
       break;
     }
     const std::optional<FieldKind> kind = InterfaceKind(word);
-    if (!kind) continue;
-    if (!stream.ReadWord(type, kTypeWord) || !stream.ReadWord(name, kInterfaceWord)) break;
+    // A word that the interface cannot place means the text is not what it
+    // seems; nothing after it is taken.
+    if (!kind || !stream.ReadWord(type, kTypeWord) || !stream.ReadWord(name, kInterfaceWord)) break;
+    if (word == "exposedField") MarkExposed(name);
     const int known = *kind == FieldKind::Field     ? FindField(name)
                       : *kind == FieldKind::EventIn ? FindEventIn(name)
                                                     : FindEventOut(name);
     if (known < 0 && !AddFieldByTypeName(*kind, name, type.c_str())) break;
-    if (*kind == FieldKind::Field && !reader.ReadFieldValueOnNode(this, name, "Proto")) break;
+    if (*kind == FieldKind::Field && !reader.ReadProtoDefault(*this, name)) break;
   }
   return closed && reader.CopyProtoBody(*this);
 }

@@ -15,6 +15,8 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "engine/hostlink/DownloadService.h"
 #include "engine/scene/RuntimeFieldNode.h"
@@ -36,6 +38,16 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   bool HasBody() const { return hasBody_; }
   const std::string& GetBodyText() const { return bodyText_; }
   void SetBody(std::string text, std::string filePath);
+
+  // Whether the interface declared the field as an exposedField (a field
+  // that events may also set and that reports its changes).
+  bool IsExposed(std::string_view fieldName) const { return exposed_.contains(std::string(fieldName)); }
+  void MarkExposed(std::string_view fieldName) { exposed_.insert(std::string(fieldName)); }
+
+  // The text of an SFNode or MFNode field's default value, from which every
+  // instance makes nodes of its own; empty when there is none.
+  const std::string& GetNodeDefaultText(std::string_view fieldName) const;
+  void SetNodeDefaultText(std::string_view fieldName, std::string text);
 
   // An EXTERNPROTO's URLs.
   const MFString& GetUrls() const { return urls_; }
@@ -66,6 +78,8 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   bool StartAttempt();
 
   std::string name_;
+  std::unordered_set<std::string> exposed_;
+  std::unordered_map<std::string, std::string> nodeDefaultTexts_;
   std::string bodyText_;
   std::string bodyFile_;
   bool hasBody_ = false;

@@ -43,7 +43,7 @@ CProtoInstanceNode::CProtoInstanceNode(CProtoDeclaration& declaration, const Nod
 CProtoInstanceNode::~CProtoInstanceNode() = default;
 
 void CProtoInstanceNode::Traverse(RenderPass pass, CViewContext* view) {
-  if (!body_ && !refused_) {
+  if (!body_ && !refused_ && !bodyFailed_) {
     CReadSession session;
     std::string message;
     (void)Instantiate(session, message);
@@ -65,9 +65,11 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::Instantiate(CReadSessi
   } else if (message = session.RefusalFor(declaration); message.empty()) {
     CReadSession::ActiveBody active(session, declaration);
     TakeDeclaredDefaults();
+    MakeOwnDefaultNodes(session);
     result = ReadBody(session, message);
   }
   refused_ = result == InstantiateResult::Refused;
+  bodyFailed_ = result == InstantiateResult::BadBody;
   message_ = message;
   return result;
 }
@@ -83,9 +85,30 @@ void CProtoInstanceNode::TakeDeclaredDefaults() {
   }
 }
 
+void CProtoInstanceNode::MakeOwnDefaultNodes(CReadSession& session) {
+  CProtoDeclaration& declaration = *GetDeclaration();
+  const FieldTable& interface = *declaration.GetFieldTable();
+  for (size_t i = static_cast<size_t>(declaration.GetFixedFieldCount()); i < interface.fields.size(); ++i) {
+    const std::string_view name = interface.fields[i].name;
+    const std::string& text = declaration.GetNodeDefaultText(name);
+    const int index = FindField(name);
+    if (text.empty() || index < 0 || IsFieldSet(index)) continue;
+    // Nodes that ROUTEs inside the default name stay among themselves.
+    CScene scope(GetWorld());
+    auto stream = CSceneInputStream::FromText(text);
+    CSceneReader reader(stream, classes_ ? *classes_ : StandardNodeClasses());
+    reader.SetValueScope(&scope);
+    reader.SetFactoryScene(GetScene());
+    reader.SetSession(&session);
+    // A default that does not read alone (it USEs a node named outside it)
+    // stays shared with the declaration.
+    CFieldValue value(interface.fields[i].type);
+    if (reader.ReadValueOfType(interface.fields[i].type, value.Data())) CopyFieldValue(interface.fields[i].type, GetFieldAddress(index), value.Data());
+  }
+}
+
 CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(CReadSession& session, std::string& message) {
   auto stream = CSceneInputStream::FromText(std::string(kProtoBodyHeader) + GetDeclaration()->GetBodyText());
-  stream.PadBrackets();
 
   // The body runs on the world of the instance.
   auto body = std::make_unique<CScene>(GetWorld());
@@ -165,6 +188,10 @@ void CProtoInstanceNode::ConnectField(const IsRecord& record, FieldType type) {
   if (declaredHere && declaration.GetFieldType(name) == type) SetField(name, declaration.GetFieldByName(name));
   record.node->SetField(record.memberName, GetFieldByName(name));
   (void)AddRouteToNode(name + "_changed", "set_" + record.memberName, record.node);
+  // An exposedField also reports what the body changes: the instance takes
+  // the value and sends it on as "<name>_changed". Delivery stops where an
+  // event would come round again.
+  if (declaration.IsExposed(name)) (void)record.node->AddRouteToNode(record.memberName + "_changed", "set_" + name, this);
 }
 
 void CProtoInstanceNode::ConnectEventOut(const IsRecord& record, FieldType type) {

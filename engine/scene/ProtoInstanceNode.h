@@ -46,8 +46,9 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   std::string_view GetTypeName() const override { return GetDeclaration()->GetName(); }
   CNode* ResolveInstance() override { return GetPrimaryNode(); }
   // Instantiates on the first traversal when the factory could not (retried
-  // until it succeeds, which also advances an EXTERNPROTO's fetch), then
-  // traverses the body's top-level nodes as this node's children.
+  // while an EXTERNPROTO's body has not arrived, which also advances its
+  // fetch; a body that failed to read is not read again), then traverses
+  // the body's top-level nodes as this node's children.
   void Traverse(RenderPass pass, CViewContext* view) override;
   int OnEventIn(bool isField, int index, const void* value) override;
 
@@ -82,6 +83,9 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   // Unset fields take the declaration's defaults (an EXTERNPROTO learns them
   // only when its file has been fetched).
   void TakeDeclaredDefaults();
+  // Unset node fields whose default the declaration has as text take nodes
+  // of their own, read from it within the session.
+  void MakeOwnDefaultNodes(CReadSession& session);
   bool HasOrDeclares(FieldKind kind, const std::string& name, FieldType type);
   InstantiateResult ReadBody(CReadSession& session, std::string& message);
 
@@ -90,6 +94,7 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   std::unique_ptr<CScene> body_;
   std::string message_;
   bool refused_ = false;
+  bool bodyFailed_ = false;
 };
 
 }  // namespace vx

@@ -1,7 +1,8 @@
 // What one read of a scene carries down into every PROTO body it reads: the
-// declarations whose bodies are being read, outermost first. A body that
-// instantiates a declaration already being read would never end, and bodies
-// nested beyond kMaxProtoNesting are refused too.
+// declarations whose bodies are being read, outermost first, and the first
+// problem that did not stop the read. A body that instantiates a declaration
+// already being read would never end, and bodies nested beyond
+// kMaxProtoNesting are refused too.
 //
 // A read that starts from a file makes a session; the reader of each PROTO
 // body read meanwhile shares it. An instance read later (an EXTERNPROTO whose
@@ -9,6 +10,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vx {
@@ -24,6 +26,14 @@ class CReadSession {
   // Why the declaration's body must not be read now; empty when it may.
   std::string RefusalFor(const CProtoDeclaration& declaration) const;
 
+  // Keeps the text when it is the read's first problem: something the file
+  // asks for that the read went on without (a PROTO body that does not
+  // read, a ROUTE that cannot be wired).
+  void NoteProblem(std::string text) {
+    if (problem_.empty()) problem_ = std::move(text);
+  }
+  const std::string& GetProblem() const { return problem_; }
+
   // Marks a declaration's body as being read for its lifetime.
   class ActiveBody {
    public:
@@ -38,6 +48,7 @@ class CReadSession {
 
  private:
   std::vector<const CProtoDeclaration*> active_;
+  std::string problem_;
 };
 
 }  // namespace vx

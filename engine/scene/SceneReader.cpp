@@ -40,7 +40,10 @@ std::optional<FieldKind> DeclarationKind(std::string_view keyword) {
   return std::nullopt;
 }
 
-bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+// A bracket or a quote read as a word.
+bool IsWordOfItsOwn(std::string_view word) {
+  return word.size() == 1 && (word[0] == '{' || word[0] == '}' || word[0] == '[' || word[0] == ']' || word[0] == '"');
+}
 
 // A file name made from a PROTO name that stays inside the cache folder: only
 // letters, digits, '-' and '_' are kept, and a number makes it unique.
@@ -127,30 +130,26 @@ bool CSceneReader::ReadScene(CScene* scene) {
   std::string bom(kUtf8ByteOrderMark.size(), '\0');
   if (stream_.Read(bom.data(), 1, bom.size()) != bom.size() || bom != kUtf8ByteOrderMark) stream_.Seek(start);
   std::string first, second, third;
-  if (!stream_.ReadWord(first, kHeaderWord) || !stream_.ReadWord(second, kHeaderWord) ||
-      !stream_.ReadWord(third, kHeaderWord) || first != "#VRML" || second != "V2.0" || third != "utf8") {
+  if (!stream_.ReadRawWord(first, kHeaderWord) || !stream_.ReadRawWord(second, kHeaderWord) ||
+      !stream_.ReadRawWord(third, kHeaderWord) || first != "#VRML" || second != "V2.0" || third != "utf8") {
     return Fail("This is not a VRML 2.0 file.");
   }
   SkipComment();
 
   boundTypes_.clear();
   defTable_.clear();
-  firstDef_.clear();
+  defs_.clear();
 
   for (;;) {
     const size_t statement = stream_.Tell();
-    if (!stream_.ReadWord(word_, kStatementWord) || word_ == "#EOF") break;
+    if (!stream_.ReadWord(word_, kStatementWord)) break;
     if (!ReadStatement(word_, statement)) return Fail("Unknown error.");
   }
-  scene_->ResolvePendingRoutes();
+  if (std::string problem = scene_->ResolvePendingRoutes(); !problem.empty()) session_->NoteProblem(std::move(problem));
   return true;
 }
 
 bool CSceneReader::ReadStatement(const std::string& word, size_t start) {
-  if (word.starts_with('#')) {
-    SkipComment();
-    return true;
-  }
   stream_.Seek(start);
   if (word == "ROUTE") return RouteParser();
   if (word == "PROTO" || word == "EXTERNPROTO") return ProtoParser(word == "EXTERNPROTO");
@@ -161,12 +160,13 @@ bool CSceneReader::ReadStatement(const std::string& word, size_t start) {
   return true;
 }
 
+// The closest DEF of the name before this point; a node whose body is being
+// read is passed over, as it cannot be inside itself.
 CNode* CSceneReader::FindDef(std::string_view name) const {
-  if (name.empty()) return nullptr;
-  auto first = firstDef_.find(std::string(name));
-  if (first == firstDef_.end()) return nullptr;
-  for (size_t i = first->second; i < defTable_.size(); ++i) {
-    CNode* node = defTable_[i].GetNode();
+  const auto defs = defs_.find(std::string(name));
+  if (defs == defs_.end()) return nullptr;
+  for (auto index = defs->second.rbegin(); index != defs->second.rend(); ++index) {
+    CNode* node = defTable_[*index].GetNode();
     if (node->GetDefName() != name) continue;
     if (std::find(openNodes_.begin(), openNodes_.end(), node) == openNodes_.end()) return node;
   }
@@ -207,7 +207,7 @@ bool CSceneReader::ParseNode(CNodeRef& out) {
 bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
   std::string typeName;
   char brace = 0;
-  if (!stream_.ReadWord(typeName, kTypeWord) || !ReadNonSpaceSkippingComments(brace)) {
+  if (!stream_.ReadWord(typeName, kTypeWord) || !ReadNonSpace(brace)) {
     return Fail("EOF while parsing node.");
   }
   if (brace != '{') return Fail("Expected '{' in %s node.", typeName.c_str());
@@ -219,12 +219,15 @@ bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
     refused_ = true;
     return Fail("%s", made.message.c_str());
   }
+  if (!made.message.empty()) {
+    session_->NoteProblem("PROTO '" + typeName + "' could not be instantiated: " + made.message);
+  }
   CNodeRef node = std::move(made.node);
   if (defTable_.size() >= static_cast<size_t>(kMaxNodesPerFile)) return Fail("Too many nodes in this file.");
   defTable_.push_back(node);
   if (!defName.empty()) {
     node->SetDefName(defName);
-    firstDef_.try_emplace(defName, defTable_.size() - 1);
+    defs_[defName].push_back(defTable_.size() - 1);
   }
   {
     OpenNode open(*this, node.GetNode());
@@ -244,8 +247,6 @@ bool CSceneReader::ReadNodeBody(CNode* node, const std::string& typeName) {
     if (word == "ROUTE") {
       stream_.Seek(start);
       if (!RouteParser()) return false;
-    } else if (word.starts_with('#')) {
-      SkipComment();
     } else if (!ReadMember(node, word, typeName)) {
       return false;
     }
@@ -265,9 +266,8 @@ bool CSceneReader::ReadScriptDeclaration(CNode* node, FieldKind kind) {
   std::string name;
   if (!ReadDeclaration(node, kind, "Script", name)) return false;
   if (NextWordIsIs()) return ReadIsTarget(node, name);
-  if (kind == FieldKind::Field) return ReadFieldValue(node, name, "Script");
-  // Inside a PROTO body a Script's events are the instance's.
-  return !isHandler_ || Fail("Error parsing Proto node.");
+  // An event without IS is the Script's own, inside a PROTO body too.
+  return kind != FieldKind::Field || ReadFieldValue(node, name, "Script");
 }
 
 bool CSceneReader::ReadDeclaration(CNode* node, FieldKind kind, const char* owner, std::string& name) {
@@ -340,7 +340,7 @@ bool CSceneReader::ProtoParser(bool isExtern) {
     return ReadExtensionProto(name) || Fail("Bad Proto node.");
   }
   CProtoDeclaration* declaration = scene_->CreateProto(name, isExtern);
-  if (!declaration || !ReadProtoInterface(declaration, !isExtern)) return Fail("Error parsing Proto node.");
+  if (!declaration || !ReadProtoInterface(*declaration, !isExtern)) return Fail("Error parsing Proto node.");
   if (!isExtern) return CopyProtoBody(*declaration);
 
   CFieldValue urls(FieldTypeMFString);
@@ -358,19 +358,32 @@ bool CSceneReader::ReadExtensionProto(const std::string& name) {
   return true;
 }
 
-bool CSceneReader::ReadProtoInterface(CNode* declaration, bool readDefaults) {
+bool CSceneReader::ReadProtoInterface(CProtoDeclaration& declaration, bool readDefaults) {
   std::string word, name;
   while (stream_.ReadWord(word, kStatementWord) && word != "]") {
+    // A word the interface cannot place (a quote among them) means the text
+    // is not what it seems.
     const std::optional<FieldKind> kind = DeclarationKind(word);
-    if (!kind) continue;
-    if (!ReadDeclaration(declaration, *kind, "Proto", name)) return false;
-    if (kind == FieldKind::Field && readDefaults && !ReadFieldValue(declaration, name, "Proto")) return false;
+    if (!kind || !ReadDeclaration(&declaration, *kind, "Proto", name)) return false;
+    if (word == "exposedField") declaration.MarkExposed(name);
+    if (kind == FieldKind::Field && readDefaults && !ReadProtoDefault(declaration, name)) return false;
+  }
+  return true;
+}
+
+bool CSceneReader::ReadProtoDefault(CProtoDeclaration& declaration, std::string_view name) {
+  const size_t from = stream_.Tell();
+  if (!ReadFieldValue(&declaration, name, "Proto")) return false;
+  const FieldType type = declaration.GetFieldType(name);
+  if (type == FieldTypeSFNode || type == FieldTypeMFNode) {
+    declaration.SetNodeDefaultText(name, std::string(stream_.Data().substr(from, stream_.Tell() - from)));
   }
   return true;
 }
 
 bool CSceneReader::CopyProtoBody(CProtoDeclaration& declaration) {
-  if (!SkipPast('{')) return Fail("Error parsing Proto node.");
+  char brace = 0;
+  if (!ReadNonSpace(brace) || brace != '{') return Fail("Error parsing Proto node.");
   // Braces count only in the statements, not inside strings or comments.
   std::string body;
   int depth = 1;
@@ -392,21 +405,10 @@ bool CSceneReader::CopyProtoBody(CProtoDeclaration& declaration) {
 // ---- Characters ----
 
 bool CSceneReader::ReadName(std::string& out) {
-  out.clear();
-  int c = stream_.GetChar();
-  while (c >= 0 && IsSpace(c)) c = stream_.GetChar();
-  if (c < 0) return false;
-  for (;;) {
-    out.push_back(static_cast<char>(c));
-    if (out.size() > kMaxReadNameLength) return false;
-    const size_t before = stream_.Tell();
-    c = stream_.GetChar();
-    if (c < 0) return true;
-    if (IsSpace(c) || c == ',' || c == ']' || c == '}') {
-      stream_.Seek(before);
-      return true;
-    }
-  }
+  // A name as long as the limit allows, and one character more to tell a
+  // longer one.
+  return stream_.ReadWord(out, kMaxReadNameLength + 1) && out.size() <= kMaxReadNameLength &&
+         !IsWordOfItsOwn(out);
 }
 
 void CSceneReader::SkipComment() {
@@ -414,22 +416,10 @@ void CSceneReader::SkipComment() {
   }
 }
 
-bool CSceneReader::ReadNonSpace(char& out) {
-  int c = stream_.GetChar();
-  while (c >= 0 && IsSpace(c)) c = stream_.GetChar();
-  if (c < 0) return false;
-  out = static_cast<char>(c);
-  return true;
-}
-
-bool CSceneReader::ReadNonSpaceSkippingComments(char& out, size_t* at) {
-  if (!ReadNonSpace(out)) return false;
-  while (out == '#') {
-    SkipComment();
-    if (!ReadNonSpace(out)) return false;
-  }
-  if (at) *at = stream_.Tell() - 1;
-  return true;
+bool CSceneReader::ReadNonSpace(char& out, size_t* at) {
+  stream_.SkipSeparators();
+  if (at) *at = stream_.Tell();
+  return stream_.ReadChar(out);
 }
 
 bool CSceneReader::SkipPast(char wanted) {

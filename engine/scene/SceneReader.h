@@ -63,6 +63,10 @@ class CSceneReader {
   int GetErrorLine() const;
   // Whether the read failed because a PROTO instance's body may never be read.
   bool WasRefused() const { return refused_; }
+  // The first problem of a read that succeeded: a PROTO instance whose body
+  // did not read, or a ROUTE that could not be wired; empty when there was
+  // none. Problems of the PROTO bodies read meanwhile count too.
+  const std::string& GetProblem() const { return session_->GetProblem(); }
 
   // The PROTO bodies read by this reader join the session of an enclosing
   // read (not owned; outlives the reader) instead of the reader's own.
@@ -88,9 +92,17 @@ class CSceneReader {
     scene_ = scope;
     bindsFirstNodes_ = false;
   }
+  // Reads one value of the type into value, outside ReadScene (a PROTO
+  // default's text read again for an instance).
+  [[nodiscard]] bool ReadValueOfType(FieldType type, void* value) { return ReadValue(type, value); }
   // Reads the value of the named field of the node from the stream and sets
-  // it (PROTO interface defaults).
-  [[nodiscard]] bool ReadFieldValueOnNode(CNode* node, std::string_view name, std::string_view typeName);
+  // it; a value that fails leaves the field as it was.
+  [[nodiscard]] bool ReadFieldValueOnNode(CNode* node, std::string_view name, std::string_view typeName) {
+    return ReadFieldValue(node, name, typeName);
+  }
+  // Reads the default value of the declaration's field from the stream and
+  // sets it; a node value's text is kept for the instances.
+  [[nodiscard]] bool ReadProtoDefault(CProtoDeclaration& declaration, std::string_view name);
   // Takes the body text that follows (from the next '{' to its matching
   // '}') into the declaration and copies it into a new file in the cache
   // folder, the declaration's body file; false when the input ends first.
@@ -119,7 +131,7 @@ class CSceneReader {
   bool RouteParser();
   bool ProtoParser(bool isExtern);
   bool ReadExtensionProto(const std::string& name);
-  bool ReadProtoInterface(CNode* declaration, bool readDefaults);
+  bool ReadProtoInterface(CProtoDeclaration& declaration, bool readDefaults);
 
   // Field values.
   bool ReadFieldValue(CNode* node, std::string_view name, std::string_view typeName);
@@ -134,10 +146,9 @@ class CSceneReader {
   // Characters.
   bool ReadName(std::string& out);
   void SkipComment();
-  bool ReadNonSpace(char& out);
-  // The next character that is not white space or in a comment; at receives
-  // its position, to go back to it.
-  bool ReadNonSpaceSkippingComments(char& out, size_t* at = nullptr);
+  // The next character that is no separator; at receives its position, to
+  // go back to it.
+  bool ReadNonSpace(char& out, size_t* at = nullptr);
   bool SkipPast(char wanted);
   // Raises an input error at the stream's position (kept only when no step
   // inside has raised one); always false.
@@ -152,7 +163,8 @@ class CSceneReader {
   CReadSession ownSession_;
   CReadSession* session_ = &ownSession_;
   std::vector<CNodeRef> defTable_;
-  std::unordered_map<std::string, size_t> firstDef_;
+  // Where each DEF name was given in the DEF table, in the order read.
+  std::unordered_map<std::string, std::vector<size_t>> defs_;
   std::vector<CNode*> openNodes_;
   std::string word_;
   std::vector<unsigned char> scratch_;

@@ -48,10 +48,10 @@ class ProtoInstanceTest : public ::testing::Test {
   bool ReadText(const std::string& text) {
     world_ = std::make_unique<CBrowser>();
     auto stream = CSceneInputStream::FromText(text);
-    stream.PadBrackets();
     CSceneReader reader(stream, classes_);
     const bool ok = reader.ReadScene(&world_->GetScene());
     message_ = reader.GetMessage();
+    problem_ = reader.GetProblem();
     return ok;
   }
 
@@ -77,6 +77,7 @@ class ProtoInstanceTest : public ::testing::Test {
   std::unique_ptr<CacheFolderService> service_;
   std::unique_ptr<CBrowser> world_;
   std::string message_;
+  std::string problem_;
 };
 
 TEST_F(ProtoInstanceTest, FieldsTakeDefaultsOrFileValuesAndFollowLaterChanges) {
@@ -201,6 +202,71 @@ TEST_F(ProtoInstanceTest, TheFactoryTellsABadBodyFromARefusedOne) {
   const MadeNode loop = MakeNodeOfType("Loop", {.scene = &world_->GetScene()}, classes_);
   EXPECT_TRUE(loop.refused);
   EXPECT_EQ(loop.message, "PROTO 'Loop' is used inside its own body.");
+}
+
+TEST_F(ProtoInstanceTest, AnExposedFieldCarriesChangesInsideTheBodyOut) {
+  ASSERT_TRUE(Read(R"(
+    PROTO P [ exposedField SFFloat f 0.5  field SFFloat g 0.25 ] { DEF IN Probe { fraction IS f  keys IS g } }
+    DEF I P { }
+    DEF OUT Probe { }
+    ROUTE I.f_changed TO OUT.set_fraction
+  )")) << message_;
+  CProtoInstanceNode& instance = Instance("I");
+  CProbeNode* inner = BodyNode(instance, "IN");
+  ASSERT_NE(inner, nullptr);
+  const float changed = 0.75f;
+  inner->SetField("fraction", &changed);
+  EXPECT_EQ(*static_cast<float*>(instance.GetFieldByName("f")), 0.75f) << "the instance takes the body's change";
+  EXPECT_EQ(static_cast<CProbeNode*>(world_->FindNode("OUT"))->fraction, 0.75f) << "and sends it on";
+  const float inward = 0.125f;
+  instance.SetField("f", &inward);
+  EXPECT_EQ(inner->fraction, 0.125f) << "inward still works, and nothing loops";
+  const std::string written = Written();
+  EXPECT_NE(written.find("\texposedField SFFloat f 0.5\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("\tfield SFFloat g 0.25\n"), std::string::npos) << written;
+}
+
+TEST_F(ProtoInstanceTest, NodeDefaultsAreCopiedForEachInstance) {
+  ASSERT_TRUE(Read(R"(
+    PROTO P [ field SFNode n Probe { fraction 0.5 }  field MFNode m [ Probe { } Probe { } ] ] { Group { children IS m } }
+    DEF A P { }
+    DEF B P { }
+  )")) << message_;
+  auto* a = static_cast<CNodeRef*>(Instance("A").GetFieldByName("n"));
+  auto* b = static_cast<CNodeRef*>(Instance("B").GetFieldByName("n"));
+  ASSERT_TRUE(a->GetNode() && b->GetNode());
+  EXPECT_NE(a->GetNode(), b->GetNode()) << "each instance has a node of its own";
+  EXPECT_EQ(static_cast<CProbeNode*>(a->GetNode())->fraction, 0.5f);
+  const auto* listA = static_cast<MFNode*>(Instance("A").GetFieldByName("m"));
+  const auto* listB = static_cast<MFNode*>(Instance("B").GetFieldByName("m"));
+  ASSERT_EQ(listA->count, 2);
+  EXPECT_NE((*listA)[0].GetNode(), (*listB)[0].GetNode());
+  EXPECT_FALSE(Instance("A").IsFieldSet(Instance("A").FindField("n"))) << "still the default, for the writer";
+}
+
+TEST_F(ProtoInstanceTest, AScriptInABodyDeclaresEventsOfItsOwnAndABadBodyIsAProblem) {
+  ASSERT_TRUE(Read(R"(
+    PROTO S [ field SFFloat f 0.5 ] { Script { eventIn SFFloat tick  eventOut SFFloat tock  field SFFloat x IS f } }
+    DEF I S { }
+  )")) << message_;
+  EXPECT_TRUE(Instance("I").IsInstantiated()) << Instance("I").GetMessage();
+
+  ASSERT_TRUE(Read("PROTO Bad [ ] { Nothing { } } DEF B Bad { } DEF C Bad { }")) << message_;
+  EXPECT_EQ(problem_, "PROTO 'Bad' could not be instantiated: Unknown node type 'Nothing'.");
+  ASSERT_TRUE(Read("DEF M Probe { } PROTO Outside [ ] { Group { children USE M } } Outside { }")) << message_;
+  EXPECT_EQ(problem_, "PROTO 'Outside' could not be instantiated: Tried to USE unknown node: M")
+      << "a body sees only its own names";
+}
+
+TEST_F(ProtoInstanceTest, AnExternProtoTakesTheNamedPrototypeNotAMentionInACommentOrString) {
+  const fs::path library = cache_ / "mentions.wrl";
+  std::ofstream(library) << "#VRML V2.0 utf8\n"
+                            "# PROTO Ball [ field SFFloat f 0.1 ] { Probe { } }\n"
+                            "WorldInfo { info \"PROTO Ball [ field SFFloat f 0.2 ]\" }\n"
+                            "PROTO Ball [ field SFFloat f 0.5 ] { Probe { fraction IS f } }\n";
+  ASSERT_TRUE(Read("EXTERNPROTO Ball [ field SFFloat f ] \"" + library.string() + "#Ball\"\nDEF B Ball { }")) << message_;
+  ASSERT_NE(Resolved(Instance("B")), nullptr) << Instance("B").GetMessage();
+  EXPECT_EQ(Resolved(Instance("B"))->fraction, 0.5f);
 }
 
 TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -194,6 +195,33 @@ TEST_F(SceneFile, LoadsAGzipFileThroughTheHostsCompression) {
   WriteFile(folder_ / "x.wrl.gz", "");
   EXPECT_EQ(Load(scene, (folder_ / "x.wrl.gz").string()), EngineLoadFailed) << "no host to decompress";
   EXPECT_STREQ(error_, "Error Decompressing GZip File!!!");
+}
+
+TEST_F(SceneFile, AGzipStreamIsDecompressedWhateverTheFileIsCalled) {
+  const fs::path packed = folder_ / "w.wrl";
+  gzFile out = gzopen(packed.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  ASSERT_EQ(gzwrite(out, kSmallScene.data(), static_cast<unsigned>(kSmallScene.size())),
+            static_cast<int>(kSmallScene.size()));
+  ASSERT_EQ(gzclose(out), Z_OK);
+  const std::string bytes = ReadFile(packed);
+
+  SceneHandle scene;
+  ASSERT_EQ(Load(scene, packed.string()), EngineOk) << error_;
+  EXPECT_EQ(std::string(path_), packed.string()) << "the world keeps its name";
+  ASSERT_TRUE(scene.world);
+  EXPECT_NE(scene.world->FindNode("G"), nullptr);
+  EXPECT_EQ(ReadFile(packed), bytes) << "the user's file stays as it was";
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1) << "nothing left beside it";
+}
+
+TEST_F(SceneFile, ALoadThatWentOnWithoutSomethingSucceedsAndSaysWhat) {
+  WriteFile(folder_ / "a.wrl", "#VRML V2.0 utf8\nDEF G Group { }\nROUTE G.nothing TO G.set_bboxSize\n"
+                               "ROUTE G.bboxSize TO H.bboxSize\n");
+  SceneHandle scene;
+  ASSERT_EQ(Load(scene, (folder_ / "a.wrl").string()), EngineOk);
+  EXPECT_STREQ(error_, "ROUTE G.nothing TO G.set_bboxSize: the events do not exist, or their types differ.");
+  EXPECT_NE(scene.world->FindNode("G"), nullptr);
 }
 
 TEST_F(SceneFile, ASavedSceneReloadsAsTheSameScene) {
