@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace vx::fuzz {
 
@@ -15,5 +16,10 @@ void ReadSceneBytes(const uint8_t* data, size_t size);
 // EXTERNPROTOs of its PROTO "Ball" and of its first PROTO, and instantiates
 // both.
 void ReadProtoLibraryBytes(const uint8_t* data, size_t size);
+
+// Reads the bytes as a scene file; when they read, writes the scene, reads
+// that text and writes it again. What was lost on the way: empty when the
+// two texts are the same (or the bytes do not read), else what differs.
+std::string RoundTripSceneBytes(const uint8_t* data, size_t size);
 
 }  // namespace vx::fuzz

@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/scene/ReadSession.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/SceneReader.h"
 
@@ -72,10 +73,11 @@ CProtoDeclaration::CProtoDeclaration(bool isExtern)
 
 CProtoDeclaration::~CProtoDeclaration() { FreeFieldValue(FieldTypeMFString, &urls_); }
 
-bool CProtoDeclaration::FetchBody() {
+bool CProtoDeclaration::FetchBody(CReadSession& session) {
   if (hasBody_) return true;
   if (!isExtern_ || download_.IsRunning()) return false;
-  return downloadedFile_.empty() ? StartAttempt() : ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_);
+  return downloadedFile_.empty() ? StartAttempt(session)
+                                 : ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_, session);
 }
 
 const std::string& CProtoDeclaration::GetNodeDefaultText(std::string_view fieldName) const {
@@ -94,7 +96,7 @@ void CProtoDeclaration::SetBody(std::string text, std::string filePath) {
   hasBody_ = true;
 }
 
-bool CProtoDeclaration::StartAttempt() {
+bool CProtoDeclaration::StartAttempt(CReadSession& session) {
   if (attempt_ >= urls_.count) return false;
   std::string url;
   const int resolved = ResolveUrl(urls_[attempt_++].text, url);
@@ -114,21 +116,31 @@ bool CProtoDeclaration::StartAttempt() {
     });
     return false;
   }
-  return ReadExternalInterface(url, fragment_);
+  return ReadExternalInterface(url, fragment_, session);
 }
 
-bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::string_view protoName) {
+bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::string_view protoName,
+                                              CReadSession& session) {
   CSceneInputStream stream(path, "r");
   if (!stream.IsOpen()) return false;
   stream.LoadIntoMemory();
-  if (!FindInterface(stream, protoName)) return false;
 
-  // The library file is a scope of its own for what its default values
-  // hold; their nodes belong where this declaration was made.
+  // The library file is a scope of its own: its nodes are read for the
+  // defaults to USE, and what the defaults hold waits there with its ROUTEs.
+  // The nodes belong where this declaration was made.
   CScene library(GetWorld());
   CSceneReader reader(stream);
-  reader.SetValueScope(&library);
   reader.SetFactoryScene(GetScene());
+  reader.SetBindsFirstNodes(false);
+  reader.SetSession(&session);
+  if (!session.IsReadingLibrary(path)) {
+    CReadSession::ActiveLibrary active(session, path);
+    // A library that does not read to its end still gives what it read.
+    (void)reader.ReadScene(&library);
+  }
+  stream.Seek(0);
+  if (!FindInterface(stream, protoName)) return false;
+  reader.SetValueScope(&library);
   std::string word, type, name;
   bool closed = false;
   while (stream.ReadWord(word, kInterfaceWord)) {

@@ -23,6 +23,8 @@
 
 namespace vx {
 
+class CReadSession;
+
 class CProtoDeclaration : public CRuntimeFieldNode {
  public:
   explicit CProtoDeclaration(bool isExtern);
@@ -56,12 +58,16 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   // True once the body is known. For an EXTERNPROTO each call advances the
   // fetch by one step (one URL tried, or the read of a downloaded file; a
   // running download answers false), so callers simply ask again later;
-  // after the last URL has failed it stays false.
-  [[nodiscard]] bool FetchBody();
+  // after the last URL has failed it stays false. A library file is read
+  // within the session.
+  [[nodiscard]] bool FetchBody(CReadSession& session);
   // Reads the interface of the PROTO named protoName (the first one when
-  // empty) from the file at path into this declaration, and copies its body
-  // into a body file. What was declared before a failure stays declared.
-  [[nodiscard]] bool ReadExternalInterface(const std::string& path, std::string_view protoName);
+  // empty) from the library file at path into this declaration, and copies
+  // its body into a body file. The library's own nodes are read first, so
+  // that the defaults may USE them. What was declared before a failure
+  // stays declared.
+  [[nodiscard]] bool ReadExternalInterface(const std::string& path, std::string_view protoName,
+                                           CReadSession& session);
 
   int OnEventIn(bool, int, const void*) override { return 0; }
 
@@ -75,7 +81,7 @@ class CProtoDeclaration : public CRuntimeFieldNode {
 
  private:
   // Tries the next URL; true when it was a local file that gave the body.
-  bool StartAttempt();
+  bool StartAttempt(CReadSession& session);
 
   std::string name_;
   std::unordered_set<std::string> exposed_;

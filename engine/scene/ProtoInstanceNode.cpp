@@ -60,7 +60,7 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::Instantiate(CReadSessi
     return result;
   }
   message.clear();
-  if (!declaration.FetchBody()) {
+  if (!declaration.FetchBody(session)) {
     result = InstantiateResult::NoBody;
   } else if (message = session.RefusalFor(declaration); message.empty()) {
     CReadSession::ActiveBody active(session, declaration);

@@ -1,6 +1,7 @@
 #include "engine/scene/ReadSession.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/SceneLimits.h"
@@ -17,6 +18,16 @@ std::string CReadSession::RefusalFor(const CProtoDeclaration& declaration) const
   }
   return {};
 }
+
+bool CReadSession::IsReadingLibrary(const std::string& path) const {
+  return std::find(libraries_.begin(), libraries_.end(), path) != libraries_.end();
+}
+
+CReadSession::ActiveLibrary::ActiveLibrary(CReadSession& session, std::string path) : session_(session) {
+  session_.libraries_.push_back(std::move(path));
+}
+
+CReadSession::ActiveLibrary::~ActiveLibrary() { session_.libraries_.pop_back(); }
 
 CReadSession::ActiveBody::ActiveBody(CReadSession& session, const CProtoDeclaration& declaration)
     : session_(session) {

@@ -34,6 +34,22 @@ class CReadSession {
   }
   const std::string& GetProblem() const { return problem_; }
 
+  // Whether the EXTERNPROTO library file at the path is being read (one
+  // that names itself is not read again).
+  bool IsReadingLibrary(const std::string& path) const;
+
+  // Marks a library file as being read for its lifetime.
+  class ActiveLibrary {
+   public:
+    ActiveLibrary(CReadSession& session, std::string path);
+    ~ActiveLibrary();
+    ActiveLibrary(const ActiveLibrary&) = delete;
+    ActiveLibrary& operator=(const ActiveLibrary&) = delete;
+
+   private:
+    CReadSession& session_;
+  };
+
   // Marks a declaration's body as being read for its lifetime.
   class ActiveBody {
    public:
@@ -48,6 +64,7 @@ class CReadSession {
 
  private:
   std::vector<const CProtoDeclaration*> active_;
+  std::vector<std::string> libraries_;
   std::string problem_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "engine/hostlink/DownloadService.h"
 #include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/ReadSession.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"
 #include "engine/scene/nodes/GroupNode.h"
@@ -294,7 +295,8 @@ TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {
   CProtoDeclaration& declaration = *instance.GetDeclaration();
   EXPECT_EQ(declaration.GetFieldTable()->eventIns.size(), 1u) << "a member already declared is not declared again";
   const std::string first = declaration.GetBodyFilePath();
-  ASSERT_TRUE(declaration.FetchBody());
+  CReadSession session;
+  ASSERT_TRUE(declaration.FetchBody(session));
   EXPECT_EQ(declaration.GetBodyFilePath(), first) << "a body fetched is not fetched again";
   EXPECT_EQ(fs::path(first).parent_path(), cache_);
 }
@@ -313,6 +315,22 @@ TEST_F(ProtoInstanceTest, ALibraryDefaultWithARouteInsideReadsInAScopeOfItsOwn) 
   EXPECT_TRUE(world_->GetScene().GetPendingRoutes().empty()) << "the library's ROUTE stays in the library";
 }
 
+TEST_F(ProtoInstanceTest, ALibraryDefaultMayUseANodeTheLibraryDefines) {
+  const fs::path library = cache_ / "defs.wrl";
+  std::ofstream(library) << "#VRML V2.0 utf8\n"
+                            "DEF P Transform { translation 1 2 3 }\n"
+                            "EXTERNPROTO Self [ ] \"" + library.string() + "#Ball\"\n"
+                            "Self { }\n"
+                            "PROTO Ball [ field MFNode inner [ USE P ] ] { Group { children IS inner } }\n";
+  ASSERT_TRUE(Read("EXTERNPROTO Ball [ field MFNode inner ] \"" + library.string() + "#Ball\"\nDEF B Ball { }"))
+      << message_;
+  EXPECT_EQ(problem_, "");
+  ASSERT_TRUE(Instance("B").IsInstantiated()) << Instance("B").GetMessage();
+  const auto& inner = *static_cast<MFNode*>(Instance("B").GetFieldByName("inner"));
+  ASSERT_EQ(inner.count, 1) << "the library's own Transform";
+  EXPECT_EQ(static_cast<SFVec3f*>(inner[0]->GetFieldByName("translation"))->y, 2.0f);
+}
+
 TEST_F(ProtoInstanceTest, ExternProtoWithoutAUsableUrlStaysEmpty) {
   ASSERT_TRUE(Read("EXTERNPROTO Gone [ field SFFloat f ] [ \"" + (cache_ / "none.wrl").string() +
                    "\" \"#Gone\" ]\nDEF G Gone { }"))
@@ -321,7 +339,8 @@ TEST_F(ProtoInstanceTest, ExternProtoWithoutAUsableUrlStaysEmpty) {
   for (int i = 0; i < 4; ++i) instance.Traverse(RenderPass::Frame, nullptr);
   EXPECT_FALSE(instance.IsInstantiated());
   EXPECT_EQ(CNodeRef(&instance).Resolve(), nullptr);
-  EXPECT_FALSE(instance.GetDeclaration()->FetchBody());
+  CReadSession session;
+  EXPECT_FALSE(instance.GetDeclaration()->FetchBody(session));
   EXPECT_TRUE(instance.GetDeclaration()->GetBodyFilePath().empty());
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "fuzz/ReaderFuzzEntry.h"
@@ -32,6 +33,20 @@ int Replay(std::initializer_list<const char*> folders, FuzzEntry entry) {
 
 TEST(ReaderCorpus, EveryInputReadsWithoutFault) {
   EXPECT_GT(Replay({VX_READER_CORPUS_DIR, VX_TEST_DATA_DIR "/scene"}, fuzz::ReadSceneBytes), 20);
+}
+
+TEST(ReaderCorpus, EverySceneThatReadsSavesTheSameTextTwice) {
+  int replayed = 0;
+  for (const char* folder : {VX_ROUND_TRIP_CORPUS_DIR, VX_READER_CORPUS_DIR, VX_TEST_DATA_DIR "/scene"}) {
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+      std::ifstream in(file.path(), std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      EXPECT_EQ(fuzz::RoundTripSceneBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), "")
+          << file.path();
+      ++replayed;
+    }
+  }
+  EXPECT_GT(replayed, 20);
 }
 
 TEST(ReaderCorpus, EveryProtoLibraryReadsWithoutFault) {

@@ -224,6 +224,34 @@ TEST_F(SceneFile, ALoadThatWentOnWithoutSomethingSucceedsAndSaysWhat) {
   EXPECT_NE(scene.world->FindNode("G"), nullptr);
 }
 
+TEST_F(SceneFile, TheSampleWorldInOtherToolsSyntaxLoadsWithoutProblems) {
+  SceneHandle scene;
+  fs::copy_file(fs::path(VX_TEST_DATA_DIR) / "scene" / "sample_world.wrl", folder_ / "sample.wrl");
+  ASSERT_EQ(Load(scene, (folder_ / "sample.wrl").string()), EngineOk) << error_;
+  EXPECT_STREQ(error_, "untouched") << "no problem to report";
+  CBrowser& world = *scene.world;
+  auto field = [&](CNode* node, const char* name) -> void* { return node ? node->GetFieldByName(name) : nullptr; };
+
+  EXPECT_EQ(static_cast<SFVec3f*>(field(world.FindNode("Post"), "translation"))->z, 3.0f);
+  CNode* pick = world.FindNode("Pick");
+  EXPECT_EQ(*static_cast<int32_t*>(field(pick, "whichChoice")), 1);
+  const auto& choice = *static_cast<MFNode*>(field(pick, "choice"));
+  ASSERT_EQ(choice.count, 2);
+  EXPECT_EQ(static_cast<SFVec3f*>(field(choice[1].GetNode(), "translation"))->x, 4.0f) << "the closer Post";
+
+  CNode* a = world.FindNode("A");
+  CNode* b = world.FindNode("B");
+  ASSERT_TRUE(a && b);
+  EXPECT_NE(static_cast<CNodeRef*>(field(a, "look"))->GetNode(), static_cast<CNodeRef*>(field(b, "look"))->GetNode());
+  CNode* body = CNodeRef(a).Resolve();
+  ASSERT_NE(body, a) << "the body with its Script read";
+  const SFVec3f moved{2, 3, 4};
+  body->SetField("translation", &moved);
+  EXPECT_EQ(static_cast<SFVec3f*>(field(a, "where"))->y, 3.0f);
+  EXPECT_EQ(static_cast<SFVec3f*>(field(world.FindNode("Follower"), "translation"))->z, 4.0f)
+      << "out of the body, through the instance and a ROUTE by bare names";
+}
+
 TEST_F(SceneFile, ASavedSceneReloadsAsTheSameScene) {
   WriteFile(folder_ / "a.wrl", kSmallScene);
   SceneHandle scene;
