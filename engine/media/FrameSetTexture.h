@@ -12,7 +12,7 @@
 
 namespace vx {
 
-class CFrameSetTexture final : public CMediaHandle {
+class CFrameSetTexture : public CMediaHandle {
  public:
   explicit CFrameSetTexture(std::unique_ptr<CMediaObject> media);
   ~CFrameSetTexture() override;
@@ -45,6 +45,10 @@ class CFrameSetTexture final : public CMediaHandle {
   void ClearFrames();
   // -1 before the grid is known, and for an order other than 12 and 21.
   int32_t FrameNumber(const FramePosition& pos) const;
+
+ protected:
+  int32_t LoadState() const { return state_; }
+  void SetLoadState(int32_t state) { state_ = state; }
 
  private:
   std::array<int32_t, kFrameRingSize> ids_;

@@ -8,12 +8,13 @@
 namespace vx {
 namespace {
 
-template <typename Handle>
-std::unique_ptr<Handle> MakeHandle(const char* name, std::initializer_list<MediaType> accepted, bool withVideo) {
+template <typename Handle, typename... Extra>
+std::unique_ptr<Handle> MakeHandle(const char* name, std::initializer_list<MediaType> accepted, bool withVideo,
+                                   Extra... extra) {
   if (std::find(accepted.begin(), accepted.end(), DetectMediaType(name)) == accepted.end()) return nullptr;
   std::unique_ptr<CMediaObject> media = OpenMedia(name, withVideo);
   if (!media) return nullptr;
-  auto handle = std::make_unique<Handle>(std::move(media));
+  auto handle = std::make_unique<Handle>(std::move(media), extra...);
   static_cast<void>(handle->SetUrl(name));
   return handle;
 }
@@ -37,6 +38,19 @@ std::unique_ptr<CSoundHandle> CreateSoundHandle(const char* name) {
 std::unique_ptr<CFrameSetTexture> CreateFrameSetTexture(const char* name) {
   return MakeHandle<CFrameSetTexture>(
       name, {MediaType::Codebook, MediaType::Gif, MediaType::QuickTime, MediaType::Avi, MediaType::Descriptor}, true);
+}
+
+std::unique_ptr<CPanoramaImage> CreatePanoramaImage(const char* name) {
+  const MediaType type = DetectMediaType(name);
+  const bool gridded = type == MediaType::Codebook || type == MediaType::QuickTime;
+  return MakeHandle<CPanoramaImage>(name,
+                                    {MediaType::Jpeg, MediaType::Codebook, MediaType::Gif, MediaType::Bmp,
+                                     MediaType::Pict, MediaType::QuickTime},
+                                    true, gridded);
+}
+
+std::unique_ptr<CMultiResImage> CreateMultiResImage(const char* name) {
+  return MakeHandle<CMultiResImage>(name, {MediaType::Fpx}, true, uint16_t{0}, uint16_t{0});
 }
 
 }  // namespace vx

@@ -9,6 +9,8 @@
 
 #include "engine/media/FrameSetTexture.h"
 #include "engine/media/MediaHandle.h"
+#include "engine/media/panorama/MultiResImage.h"
+#include "engine/media/panorama/PanoramaImage.h"
 
 namespace vx {
 
@@ -20,5 +22,10 @@ std::unique_ptr<CMovieHandle> CreateMovieHandle(const char* name);
 std::unique_ptr<CSoundHandle> CreateSoundHandle(const char* name);
 // Block codebook, GIF, QuickTime, AVI, ".txt" tile descriptors.
 std::unique_ptr<CFrameSetTexture> CreateFrameSetTexture(const char* name);
+// Every still format and the gridded ones; block-codebook pictures and
+// QuickTime movies are kept as tiles of their frame grid.
+std::unique_ptr<CPanoramaImage> CreatePanoramaImage(const char* name);
+// ".fpx"; its size is not known, so it holds no levels.
+std::unique_ptr<CMultiResImage> CreateMultiResImage(const char* name);
 
 }  // namespace vx

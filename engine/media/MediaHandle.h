@@ -34,7 +34,7 @@ class CMediaHandle {
   void SetPixelDepth(int32_t bits);
   int32_t GetPixelDepth() const;
   // 9 and the record untouched without an object.
-  int32_t GetImageInfo(MediaImageInfo* out) const;
+  virtual int32_t GetImageInfo(MediaImageInfo* out) const;
   void SetFillColor(const FloatColor& color);
   void SetFrameCallback(const MediaCallback& callback);
   void SetNotify(const MediaCallback& callback);

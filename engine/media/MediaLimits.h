@@ -32,6 +32,31 @@ inline constexpr int32_t kJpegRowsPerStep = 32;
 // Frames a frame-set texture remembers; the oldest is replaced first.
 inline constexpr int32_t kFrameRingSize = 256;
 
+// Panorama tile buffer: at most this many tiles; an empty slot holds this
+// tile position; the buffer is this many rows taller than its tiles, half
+// above and half below, and at least kMinTileMargin of them on each side.
+inline constexpr int32_t kMaxBufferTiles = 512;
+inline constexpr int16_t kEmptyTileSlot = -999;
+inline constexpr int32_t kTileBufferExtraRows = 32;
+inline constexpr int32_t kMinTileMargin = 2;
+// Guard rows of panorama pictures and their row tables, above and below the
+// picture (engine/media/panorama/RowTable.h).
+inline constexpr int32_t kPictureGuardRows = 2;
+// The field of view a tile buffer is sized for: 60 degrees (single
+// precision), and the vertical extent from which every column is kept.
+inline constexpr float kTileReferenceAngle = 1.0471975f;
+inline constexpr double kTileFullWidthExtent = 3.1405925025939943;
+// The colour depth at which a panorama keeps its whole grid of tiles.
+inline constexpr uint16_t kTileWholeGridMode = 8;
+
+// Multi-resolution pictures: square tiles of this side, at most this many
+// levels (pictures up to 32768 pixels on the longer side), a tile cache of
+// this many entries trimmed back to kTileCacheKeep after each pass.
+inline constexpr int32_t kMultiResTileSide = 64;
+inline constexpr int32_t kMaxMultiResLevels = 10;
+inline constexpr int32_t kTileCacheEntries = 80;
+inline constexpr int32_t kTileCacheKeep = 16;
+
 // Every media callback passes this message.
 inline constexpr int32_t kMediaMessage = 8;
 // What handles and image queries answer when there is nothing to answer.

@@ -41,7 +41,9 @@ class RenderedWorld : public ::testing::Test {
     Frame();
   }
   void Frame() { world->RenderFrame(&view); }
-  uint32_t Center() const { return pixels_[static_cast<size_t>((height_ / 2) * width_ + width_ / 2)]; }
+  uint32_t Center() const { return Pixel(width_ / 2, height_ / 2); }
+  uint32_t Pixel(int x, int y) const { return pixels_[static_cast<size_t>(y * width_ + x)]; }
+  const std::vector<uint32_t>& Pixels() const { return pixels_; }
   CNode& Named(const char* name) {
     CNode* node = world->FindNode(name);
     EXPECT_NE(node, nullptr) << name;

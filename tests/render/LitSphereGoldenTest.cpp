@@ -3,63 +3,23 @@
 // to write new golden images (and look at them before committing them); on
 // a mismatch the rendered image is written next to the test binary.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <numbers>
 #include <string>
 
 #include "GeometryTestSupport.h"
 #include "engine/render/MeshBuffer.h"
 #include "platform/Png.h"
+#include "tests/platform/OwnPng.h"
 
 namespace vx {
 namespace {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-
-uint32_t BigEndian(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
-
-// Reads the PNG form that WritePng makes (8-bit RGB, one IDAT, unfiltered
-// rows) into xRGB pixels; empty for anything else.
-std::vector<uint32_t> ReadOwnPng(const std::string& path, int width, int height) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<uint8_t> packed;
-  for (size_t at = 8; at + 12 <= file.size();) {
-    uint32_t length = BigEndian(&file[at]);
-    if (at + 12 + length > file.size()) return {};
-    std::string type(reinterpret_cast<const char*>(&file[at + 4]), 4);
-    const uint8_t* data = &file[at + 8];
-    if (type == "IHDR" && (BigEndian(data) != static_cast<uint32_t>(width) ||
-                           BigEndian(data + 4) != static_cast<uint32_t>(height) || data[8] != 8 || data[9] != 2)) {
-      return {};
-    }
-    if (type == "IDAT") packed.insert(packed.end(), data, data + length);
-    at += 12 + length;
-  }
-  size_t rowBytes = 1 + 3 * static_cast<size_t>(width);
-  std::vector<uint8_t> raw(rowBytes * height);
-  uLongf rawSize = raw.size();
-  if (uncompress(raw.data(), &rawSize, packed.data(), packed.size()) != Z_OK || rawSize != raw.size()) return {};
-  std::vector<uint32_t> pixels;
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* row = &raw[y * rowBytes];
-    if (row[0] != 0) return {};
-    for (int x = 0; x < width; ++x) {
-      const uint8_t* p = row + 1 + 3 * x;
-      pixels.push_back(static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2]);
-    }
-  }
-  return pixels;
-}
 
 // A unit sphere of `segments` around and `bands` from pole to pole, with
 // its own normals.
@@ -145,7 +105,7 @@ void CompareWithGolden(int bytesPerPixel, int tolerance) {
     ASSERT_TRUE(WritePng(golden, kWidth, kHeight, image));
   }
 
-  std::vector<uint32_t> expected = ReadOwnPng(golden, kWidth, kHeight);
+  std::vector<uint32_t> expected = test::ReadOwnPng(golden, kWidth, kHeight);
   ASSERT_EQ(expected.size(), image.size()) << "cannot read " << golden;
   int differing = 0;
   for (size_t i = 0; i < image.size(); ++i) {

@@ -73,7 +73,17 @@ void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage&
     }
     material->Traverse(pass, view);
   }
-  if (texture) texture->Traverse(pass, view);
+  if (texture) {
+    texture->Traverse(pass, view);
+    if (texture->GetTypeId() == NodeTypeTextTexture) {
+      if (auto* filler = dynamic_cast<ITextureNode*>(texture.Resolve())) {
+        filler->FillTextureRecord(record);
+        record.spanMode = 0;
+        stage.SetMaterial(&record);
+        applied = true;
+      }
+    }
+  }
   // Without a record of its own the stage keeps the last material, but not
   // its texture: the pixels it points to may belong to a node freed since.
   if (!applied && stage.Material().texture.base) {

@@ -9,6 +9,16 @@ class CGeometryStage;
 class NodeClassTable;
 struct MaterialRecord;
 
+// A texture node of a subsystem above the scene that fills the record
+// itself (TextTexture); Appearance traverses it first, then lets it fill.
+class ITextureNode {
+ public:
+  virtual void FillTextureRecord(MaterialRecord& record) = 0;
+
+ protected:
+  ~ITextureNode() = default;
+};
+
 class CMaterialNode : public CNode {
  public:
   CMaterialNode();

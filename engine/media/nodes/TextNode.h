@@ -1,0 +1,57 @@
+// Text: each string drawn as one flat quadrilateral in the node's x/y plane,
+// textured with the string's picture and keyed so that only the glyphs
+// show.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "engine/media/nodes/FontStyleNode.h"
+#include "engine/media/text/TextBitmap.h"
+#include "engine/media/text/TextLayout.h"
+#include "engine/render/MeshBuffer.h"
+#include "engine/scene/Node.h"
+
+namespace vx {
+
+class NodeClassTable;
+
+class CTextNode : public CNode {
+ public:
+  CTextNode();
+
+  NodeCategory GetCategory() const override { return NodeCategoryGeometry; }
+  NodeTypeId GetTypeId() const override { return NodeTypeText; }
+  // Builds the lines on activation and after any change (of the node or of
+  // its FontStyle); draws them on the frame pass.
+  void Traverse(RenderPass pass, CViewContext* view) override;
+  int32_t LineCount() const { return static_cast<int32_t>(bitmaps_.size()); }
+  const CMeshBuffer& LineMesh(int32_t line) const { return *meshes_[static_cast<size_t>(line)]; }
+  CTextBitmap& LineBitmap(int32_t line) { return *bitmaps_[static_cast<size_t>(line)]; }
+  const FontLayout& Layout() const { return layout_; }
+  const CFontStyleLink& FontStyleLink() const { return link_; }
+
+  MFString string{};
+  CNodeRef fontStyle;
+  MFFloat length{};
+  float maxExtent = 0.0f;
+
+ protected:
+  ~CTextNode() override = default;
+
+ private:
+  void Rebuild(CViewContext& view);
+  std::unique_ptr<CTextBitmap> MakeLineBitmap(CViewContext& view, const SFString& line) const;
+  void BuildMesh(int32_t line);
+  void Draw(CViewContext& view);
+  void MatchColorsToMaterial(const FloatColor& material);
+
+  CFontStyleLink link_{*this};
+  std::vector<std::unique_ptr<CMeshBuffer>> meshes_;
+  std::vector<std::unique_ptr<CTextBitmap>> bitmaps_;
+  FontLayout layout_;
+};
+
+void RegisterTextNode(NodeClassTable& table);
+
+}  // namespace vx
