@@ -59,10 +59,12 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::Instantiate(CReadSessi
     message = message_;
     return result;
   }
-  message.clear();
-  if (!declaration.FetchBody(session)) {
+  // Asked before anything is fetched: an instance inside its declaration's
+  // own defaults is made before the body is known.
+  message = session.RefusalFor(declaration);
+  if (message.empty() && !declaration.FetchBody(session)) {
     result = InstantiateResult::NoBody;
-  } else if (message = session.RefusalFor(declaration); message.empty()) {
+  } else if (message.empty()) {
     CReadSession::ActiveBody active(session, declaration);
     TakeDeclaredDefaults();
     MakeOwnDefaultNodes(session);

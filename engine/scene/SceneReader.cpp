@@ -359,6 +359,11 @@ bool CSceneReader::ReadExtensionProto(const std::string& name) {
 }
 
 bool CSceneReader::ReadProtoInterface(CProtoDeclaration& declaration, bool readDefaults) {
+  // An instance of the declaration inside its own defaults would hold the
+  // declaration that holds it, and neither would ever go: while they are
+  // read, the declaration counts as being read, which refuses such an
+  // instance.
+  CReadSession::ActiveBody active(*session_, declaration);
   std::string word, name;
   while (stream_.ReadWord(word, kStatementWord) && word != "]") {
     // A word the interface cannot place (a quote among them) means the text

@@ -181,6 +181,9 @@ TEST_F(ProtoInstanceTest, RecursiveUseIsRefusedWithAClearError) {
   EXPECT_EQ(message_, "PROTO 'A' is used inside its own body.");
 
   ASSERT_TRUE(Read("PROTO Fine [ ] { Probe { } } Fine { } Fine { }")) << "the refusal leaves nothing behind";
+
+  EXPECT_FALSE(Read("PROTO Own [ field SFNode n Own { } ] { Group { } }")) << "nor inside its own defaults";
+  EXPECT_EQ(message_, "PROTO 'Own' is used inside its own body.");
 }
 
 TEST_F(ProtoInstanceTest, InstancesReadTheBodyTheDeclarationKeepsNotItsFile) {
