@@ -109,7 +109,12 @@ void CNode::Release() {
 
 CNode::~CNode() = default;
 
-CBrowser* CNode::GetWorld() const { return scene_ ? scene_->GetWorld() : nullptr; }
+void CNode::SetScene(CScene* scene) { scene_ = scene ? scene->Link() : LiveLink<CScene>(); }
+
+CBrowser* CNode::GetWorld() const {
+  const CScene* scene = GetScene();
+  return scene ? scene->GetWorld() : nullptr;
+}
 
 void CNode::RegisterFields(const FieldTable& table) {
   table_ = &table;
@@ -172,8 +177,9 @@ int CNode::ResolveUrl(std::string_view url, std::string& out) const {
     // An absolute local path, as the writer gives resolved URLs back.
     out.assign(url);
   } else {
-    const std::string base = scene_ ? scene_->GetWorldUrl() : std::string();
-    const std::string directory = scene_ ? scene_->GetWorldDirectory() : std::string();
+    const CScene* scene = GetScene();
+    const std::string base = scene ? scene->GetWorldUrl() : std::string();
+    const std::string directory = scene ? scene->GetWorldDirectory() : std::string();
     out = base + std::string(url);
     if (!directory.empty()) {
       std::string local = path::ToNativeSeparators(directory + std::string(url));

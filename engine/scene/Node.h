@@ -33,6 +33,7 @@
 
 #include "engine/scene/FieldTable.h"
 #include "engine/scene/FieldValue.h"
+#include "engine/scene/LiveLink.h"
 #include "engine/scene/NodeTypeNames.h"
 
 namespace vx {
@@ -227,9 +228,9 @@ class CNode {
   const std::string& GetDefName() const { return defName_; }
   void SetDefName(std::string_view name);
   // The scene the node was made for (not owned; null for a node made
-  // outside any scene).
-  CScene* GetScene() const { return scene_; }
-  void SetScene(CScene* scene) { scene_ = scene; }
+  // outside any scene, and once that scene is gone).
+  CScene* GetScene() const { return scene_.Get(); }
+  void SetScene(CScene* scene);
   // The world that runs the node's scene; null when there is none.
   CBrowser* GetWorld() const;
   bool IsDirty() const { return dirty_ != 0; }
@@ -266,7 +267,7 @@ class CNode {
   void Deliver(FieldKind kind, int index, const void* value);
 
   std::string defName_;
-  CScene* scene_ = nullptr;
+  LiveLink<CScene> scene_;
   const FieldTable* table_ = nullptr;
   std::vector<std::vector<RouteTarget>> fieldRoutes_;
   std::vector<std::vector<RouteTarget>> eventOutRoutes_;

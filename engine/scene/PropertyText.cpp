@@ -181,32 +181,61 @@ int16_t ReadValue(const char* text, FieldType type, void* value, const NodeConte
   return ReadElement(words, type, value) ? kPropertyTextOk : kPropertyTextRefused;
 }
 
-}  // namespace
-
-std::optional<std::string> FieldValueToText(const void* value, FieldType type) {
-  if (type == FieldTypeNone) return std::string(kNoSuchProperty);
-  if (!IsValidFieldType(type)) return std::nullopt;
-  if (!IsMultiValued(type)) return ElementText(type, value);
-  const auto& list = *static_cast<const MFValue*>(value);
+// The count of the first elements whose text fits in room characters, then
+// their texts; the count grows in width as the list does, so a list that
+// fits up to element k fits up to every element before it.
+std::string ListText(const MFValue& list, FieldType type, size_t room, bool& cut) {
   const int32_t count = list.elements ? list.count : 0;
   const FieldType elementType = ElementTypeOf(type);
   const size_t elementSize = FieldElementSize(elementType);
-  std::string text = std::to_string(count) + ",";
-  for (int32_t i = 0; i < count; ++i) {
-    text += ElementText(elementType, static_cast<const char*>(list.elements) + static_cast<size_t>(i) * elementSize);
-    text += ',';
+  std::string elements;
+  int32_t kept = 0;
+  for (; kept < count; ++kept) {
+    const std::string text =
+        ElementText(elementType, static_cast<const char*>(list.elements) + static_cast<size_t>(kept) * elementSize);
+    if (std::to_string(kept + 1).size() + elements.size() + 1 + text.size() > room) break;
+    elements += ',';
+    elements += text;
   }
-  text.pop_back();
-  return text;
+  cut = kept < count;
+  return std::to_string(kept) + elements;
+}
+
+}  // namespace
+
+// A single value that does not fit gives no text at all, as does a list
+// whose count alone does not fit: a number cut short would read back as
+// another number.
+std::optional<std::string> FieldValueToText(const void* value, FieldType type, size_t room, bool& cut) {
+  cut = false;
+  std::string text;
+  if (type == FieldTypeNone) {
+    text = kNoSuchProperty;
+  } else if (!IsValidFieldType(type)) {
+    return std::nullopt;
+  } else if (IsMultiValued(type)) {
+    text = ListText(*static_cast<const MFValue*>(value), type, room, cut);
+  } else {
+    text = ElementText(type, value);
+  }
+  if (text.size() <= room) return text;
+  cut = true;
+  return std::string();
+}
+
+std::optional<std::string> FieldValueToText(const void* value, FieldType type) {
+  bool cut = false;
+  return FieldValueToText(value, type, std::string::npos, cut);
 }
 
 bool FieldValueToText(const void* value, FieldType type, char* out, size_t size) {
-  const std::optional<std::string> text = FieldValueToText(value, type);
-  if (!text || size == 0) return !text;
-  const size_t length = std::min(text->size(), size - 1);
-  text->copy(out, length);
-  out[length] = '\0';
-  return length == text->size();
+  if (size == 0) return false;
+  bool cut = false;
+  const std::optional<std::string> text = FieldValueToText(value, type, size - 1, cut);
+  if (!text) return true;
+  text->copy(out, text->size());
+  out[text->size()] = '\0';
+  return !cut;
 }
 
 int16_t SetFieldValueFromText(const char* text, FieldType type, void** outValue, CScene* scene, CViewContext* view,

@@ -36,6 +36,11 @@ enum PropertyTextResult : int16_t {
 // The text of a value; nullopt for the codes that have none (12 to 19 and
 // above 28). Code 0 (no such field) gives "Error - Can't get that property".
 std::optional<std::string> FieldValueToText(const void* value, FieldType type);
+// The same in at most room characters. Text is cut only between whole list
+// elements, and the count in front then says how many are kept, so that what
+// is cut still reads back as the elements it shows; a single value that does
+// not fit gives an empty text. cut tells whether anything was left out.
+std::optional<std::string> FieldValueToText(const void* value, FieldType type, size_t room, bool& cut);
 // The same into a caller's buffer of size bytes, always terminated; a code
 // without text leaves it unchanged. False when the text was cut to fit.
 [[nodiscard]] bool FieldValueToText(const void* value, FieldType type, char* out, size_t size);

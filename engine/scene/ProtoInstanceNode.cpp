@@ -113,7 +113,7 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(CReadSession&
   auto stream = CSceneInputStream::FromText(std::string(kProtoBodyHeader) + GetDeclaration()->GetBodyText());
 
   // The body runs on the world of the instance.
-  auto body = std::make_unique<CScene>(GetWorld());
+  auto body = std::make_unique<CScene>(WorldLinkOf(GetScene()));
   if (const CScene* scene = GetScene()) {
     body->SetWorldUrl(scene->GetWorldUrl());
     body->SetWorldDirectory(scene->GetWorldDirectory());

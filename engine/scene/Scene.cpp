@@ -57,7 +57,7 @@ PendingRoute PendingRoute::Make(std::string_view source, std::string_view target
   return route;
 }
 
-CScene::CScene(CBrowser* world) : world_(world) { MakeRoot(); }
+CScene::CScene(LiveLink<CBrowser> world) : world_(std::move(world)) { MakeRoot(); }
 
 CScene::~CScene() { Drop(); }
 

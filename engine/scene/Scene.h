@@ -6,7 +6,8 @@
 // file each have a scene of their own. A scene links to the scene that encloses
 // it (where a PROTO was declared, while its body is read) and to the world
 // that runs it. The world lies above this layer: a scene
-// only hands the link on to its nodes and never follows it.
+// only hands the link on to its nodes and never follows it. Both links, and
+// the link of each node to its scene, read null once what they name is gone.
 #pragma once
 
 #include <array>
@@ -16,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/scene/LiveLink.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/SceneLimits.h"
 
@@ -37,13 +39,16 @@ struct PendingRoute {
 
 class CScene {
  public:
-  // world: the world that runs the scene (not owned; may be null).
-  explicit CScene(CBrowser* world = nullptr);
+  // world: the world that runs the scene (may link to nothing).
+  explicit CScene(LiveLink<CBrowser> world = {});
   ~CScene();
   CScene(const CScene&) = delete;
   CScene& operator=(const CScene&) = delete;
 
-  CBrowser* GetWorld() const { return world_; }
+  CBrowser* GetWorld() const { return world_.Get(); }
+  const LiveLink<CBrowser>& GetWorldLink() const { return world_; }
+  // What the scene's nodes hold.
+  LiveLink<CScene> Link() const { return anchor_.Link(); }
 
   // The scene this one sits in (not owned); null for a world's main file.
   const CScene* GetEnclosingScene() const { return enclosing_; }
@@ -102,7 +107,9 @@ class CScene {
   // Wires one deferred ROUTE; why it could not be, or empty.
   std::string WireRoute(const PendingRoute& route);
 
-  CBrowser* world_;
+  // First, so that nodes freed while the scene goes still find it.
+  LinkAnchor<CScene> anchor_{this};
+  LiveLink<CBrowser> world_;
   const CScene* enclosing_ = nullptr;
   std::vector<std::string> inlineChain_;
   std::string worldUrl_;
@@ -112,5 +119,11 @@ class CScene {
   CNodeWeakRef lookupCache_;
   std::vector<CNodeRef> protos_;
 };
+
+// The world that runs scene, for a scene read inside it; a link to nothing
+// for no scene.
+inline LiveLink<CBrowser> WorldLinkOf(const CScene* scene) {
+  return scene ? scene->GetWorldLink() : LiveLink<CBrowser>();
+}
 
 }  // namespace vx

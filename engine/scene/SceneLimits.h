@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 namespace vx {
 
@@ -60,8 +61,11 @@ inline constexpr size_t kMaxPathLength = 255;
 // Elements of a list in property text; a larger count is refused.
 inline constexpr int32_t kMaxPropertyListCount = 65536;
 
-// A number word in property text; a longer word is refused.
-inline constexpr size_t kMaxPropertyNumberLength = 63;
+// A number word in property text; a longer word is refused. Every word the
+// engine writes itself reads back: the longest is a time of the largest
+// magnitude with two decimals, a sign, 309 digits, the point and 2 more.
+inline constexpr size_t kMaxPropertyNumberLength =
+    1 + static_cast<size_t>(std::numeric_limits<double>::max_exponent10 + 1) + 3;
 
 // Points of an extrusion cap handed to the polygon triangulator; larger caps
 // are closed by a fan.

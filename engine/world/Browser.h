@@ -152,7 +152,9 @@ class CBrowser {
   void DrawSceneInStereo(CViewContext* view, CNode* display);
   void DrawOverlays(CViewContext* view) const;
 
-  CScene scene_{this};
+  // Before the scene, which hands links to the world on to its nodes' scenes.
+  LinkAnchor<CBrowser> anchor_{this};
+  CScene scene_{anchor_.Link()};
   std::vector<CNodeRef> navigationInfos_;
   std::vector<CNodeRef> displays_;
   std::vector<CNodeRef> fogs_;

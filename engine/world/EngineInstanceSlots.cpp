@@ -41,7 +41,7 @@ EngineResult DestroyEngineInstance(::EngineInstance* handle) {
   vx::EngineInstance* instance = FromHandle(handle);
   if (!instance) return EngineNullArgument;
   if (!instance->scenes.empty()) return EngineInstanceHasScenes;
-  delete instance;
+  if (instance->RequestDestroy()) delete instance;
   return EngineOk;
 }
 

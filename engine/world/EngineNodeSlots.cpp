@@ -68,25 +68,30 @@ EngineResult GetNodeFieldValue(::SceneHandle* scene, VxNodeRef* ref, const char*
   return result;
 }
 
-// The field takes a copy of the value; the elements of a list value are then
-// given up, so the caller's block keeps no array (and a count of 0 with it,
-// so that nothing reads elements that are gone). The node then hears of the
-// change as of a field set by an event, so that what it derives from the
-// field (a mesh, a camera) follows.
+// The field takes a copy of the value; what the value holds is then given up,
+// since a host frees the block itself with free: the elements of a list (the
+// block keeps no array, and a count of 0 so that nothing reads elements that
+// are gone) and the node of an SFNode value (the block keeps a null node).
+// The node then hears of the change as of a field set by an event, so that
+// what it derives from the field (a mesh, a camera) follows; a Script may
+// pass it on to a host function.
 EngineResult SetNodeField(::SceneHandle* scene, VxNodeRef* ref, const char* name, void* value) {
   EngineResult result = CheckNodeArguments(scene, ref, true, name);
   if (result != EngineOk || !value) return result;
+  HostCallScope call(*FromHandle(scene)->instance);
   CNodeRef node(FromHandle(ref)->Get());
   std::string field = BoundedText(name);
   if (node->TrySetField(field, value)) (void)node->OnEventIn(true, node->FindField(field), value);
   FieldType type = node->GetFieldType(field);
-  if (IsMultiValued(type)) FreeFieldValue(type, value);
+  if (IsMultiValued(type) || type == FieldTypeSFNode) FreeFieldValue(type, value);
   return EngineOk;
 }
 
 EngineResult SendNodeEvent(::SceneHandle* scene, VxNodeRef* ref, const char* name, void* value) {
   EngineResult result = CheckNodeArguments(scene, ref, true, name);
   if (result != EngineOk || !value) return result;
+  // A Script may pass the event on to a host function.
+  HostCallScope call(*FromHandle(scene)->instance);
   (void)FromHandle(ref)->Get()->ReceiveEvent(BoundedText(name), value);
   return EngineOk;
 }
@@ -107,10 +112,11 @@ int32_t ParseFieldValue(::SceneHandle* scene, ::ViewHandle* view, const char* te
   }
 }
 
+// A text cut to the caller's buffer would read back as another value; the
+// caller hears of the cut.
 EngineResult FormatFieldValue(const void* value, FieldType type, char* out) {
   if (!value || !out) return EngineNullArgument;
-  (void)FieldValueToText(value, type, out, VX_TEXT_BUFFER_SIZE);
-  return EngineOk;
+  return FieldValueToText(value, type, out, VX_TEXT_BUFFER_SIZE) ? EngineOk : EngineTextCut;
 }
 
 }  // namespace

@@ -59,8 +59,7 @@ CViewContext* ContextOf(::ViewHandle* handle) {
 EngineResult DestroyView(::ViewHandle* handle) {
   vx::ViewHandle* view = FromHandle(handle);
   if (!view) return EngineNullArgument;
-  --view->scene->viewCount;
-  delete view;
+  view->scene->instance->RemoveView(std::unique_ptr<vx::ViewHandle>(view));
   return EngineOk;
 }
 
@@ -133,21 +132,26 @@ EngineResult GetViewTargetBuffer(::ViewHandle* handle, VxTargetBuffer* desc) {
   return EngineOk;
 }
 
-// Slots 31 and 32: one of the view's own steps.
+// Slots 31 and 32: one of the view's own steps, which may reach the host's
+// callbacks.
 template <void (CSceneView::*Step)()>
 EngineResult RunViewStep(::ViewHandle* handle) {
-  CSceneView* view = ViewOf(handle);
+  vx::ViewHandle* view = FromHandle(handle);
   if (!view) return EngineNullArgument;
-  (view->*Step)();
+  HostCallScope call(*view->scene->instance);
+  (view->view.get()->*Step)();
   return EngineOk;
 }
 
-// The view's step, then the instance's command link.
+// The view's step, then the instance's command link (unless the host
+// destroyed the instance from a callback of the step).
 EngineResult TickView(::ViewHandle* handle) {
   vx::ViewHandle* view = FromHandle(handle);
   if (!view) return EngineNullArgument;
+  vx::EngineInstance& instance = *view->scene->instance;
+  HostCallScope call(instance);
   view->view->Tick();
-  TickCommandLink(*view->scene->instance);
+  if (!instance.IsDestroyRequested()) TickCommandLink(instance);
   return EngineOk;
 }
 

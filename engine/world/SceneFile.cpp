@@ -18,6 +18,7 @@
 #include "engine/scene/SceneLimits.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"
+#include "engine/world/EngineInstance.h"
 #include "platform/Faults.h"
 #include "platform/Numbers.h"
 #include "platform/Path.h"
@@ -115,8 +116,11 @@ std::string SceneNameOf(std::string_view url) {
   return std::string(cut == std::string_view::npos ? url : url.substr(cut + 1));
 }
 
+// A world that views show, or that a call of the host's (reloading from a
+// callback) still runs on, stays until the handle goes.
 void ReplaceWorld(SceneHandle& scene, std::unique_ptr<CBrowser> world) {
-  if (scene.world && scene.viewCount > 0) scene.replacedWorlds.push_back(std::move(scene.world));
+  const bool inUse = scene.viewCount > 0 || (scene.instance && scene.instance->InHostCall());
+  if (scene.world && inUse) scene.replacedWorlds.push_back(std::move(scene.world));
   scene.world = std::move(world);
 }
 

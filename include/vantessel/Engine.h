@@ -5,7 +5,11 @@
  * Handles: the engine allocates and frees EngineInstance (slots 0 and 2),
  * SceneHandle (14 and 15), ViewHandle (16 and 17) and the node references
  * handed out by slots 42 and 53 (freed by slot 43); a host only passes them
- * back. The value block made by slot 50 comes from malloc and the host frees
+ * back. A host may destroy a view, its scene and the instance from inside a
+ * callback: they are gone for the host at once, and the engine lets go of
+ * them when the call that made the callback returns, calling the view's
+ * callback no more. A node reference outlives a reload or the destruction of
+ * its scene; its node then belongs to no world. The value block made by slot 50 comes from malloc and the host frees
  * it with free (it holds no nodes unless the type is SFNode or MFNode, whose
  * references the host hands back through slot 48 first). Every text buffer
  * the host passes for output holds VX_TEXT_BUFFER_SIZE characters,
@@ -216,6 +220,9 @@ typedef EngineResult (*VxSetNodeValueFn)(SceneHandle* scene, VxNodeRef* ref, con
  * malloc'ed value block or null. */
 typedef int32_t (*VxParseFieldValueFn)(SceneHandle* scene, ViewHandle* view, const char* text, FieldType type,
                                        void** out);
+/* EngineTextCut when the text did not fit out: a list keeps the whole
+ * elements that fit, after their count, and a single value gives no text, so
+ * that out always reads back as what it shows. */
 typedef EngineResult (*VxFormatFieldValueFn)(const void* value, FieldType type, char* out);
 typedef EngineResult (*VxSetNetworkEnabledFn)(EngineInstance* instance, uint16_t on);
 typedef EngineResult (*VxGetBoundNodeRefFn)(SceneHandle* scene, int32_t typeId, VxNodeRef** out);

@@ -17,7 +17,9 @@ enum {
   EngineLoadFailed = 5,        /* the reason is written to the caller's error text */
   EngineOpenFailed = 6,        /* the scene file could not be opened as a stream */
   EngineInstanceHasScenes = 7, /* DestroyEngineInstance while scenes remain */
-  EngineSceneHasViews = 8      /* DestroyScene while views remain */
+  EngineSceneHasViews = 8,     /* DestroyScene while views remain */
+  EngineTextCut = 9            /* FormatFieldValue: the text did not fit; it holds the whole list
+                                  elements that fit, after their count (a single value: nothing) */
 };
 
 /* Paths, URLs and error texts cross the boundary in caller-owned buffers of

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -215,6 +218,157 @@ TEST_F(EngineSceneRoundTripTest, UnknownNamesAndFailedLoadsAreReported) {
   EXPECT_STREQ(error_, "Error Decompressing GZip File!!!");
   ASSERT_FALSE(Host().decompressed.empty());
   EXPECT_TRUE(Host().decompressed.back().ends_with("c.wrl.gz"));
+}
+
+
+constexpr const char* kBindableWorld =
+    "#VRML V2.0 utf8\n"
+    "DEF View Viewpoint { position 0 0 5 }\n"
+    "DEF Nav NavigationInfo { type \"FLY\" }\n"
+    "DEF Mist Fog { visibilityRange 10 }\n"
+    "DEF Box Transform { translation 1 2 3 }\n";
+
+// A reference is one node pointer wide.
+void* NodeOf(VxNodeRef* ref) { return *reinterpret_cast<void**>(ref); }
+
+// What a host may still do with references it holds once their world is
+// gone: the nodes answer as nodes without a world.
+class HeldNodesTest : public EngineSceneRoundTripTest {
+ protected:
+  void HoldNodes(SceneHandle* scene) {
+    ASSERT_EQ(Load(scene, folder_.Write("bindables.wrl", kBindableWorld)), EngineOk) << error_;
+    for (const char* name : {"View", "Nav", "Mist", "Box"}) held_.push_back(Find(scene, name));
+    VxNodeRef* bound = nullptr;
+    ASSERT_EQ(Host().Engine<VxGetBoundNodeRefFn>(VxEngineGetBoundNodeRef)(scene, NodeTypeViewpoint, &bound), EngineOk);
+    held_.push_back(bound);
+    for (VxNodeRef* ref : held_) ASSERT_NE(ref, nullptr);
+  }
+
+  // Slots 44 to 49 on every held reference, through the given scene handle.
+  void UseHeldNodes(SceneHandle* scene) {
+    const int16_t on = 1, off = 0;
+    for (VxNodeRef* ref : held_) {
+      int32_t type = 0;
+      EXPECT_EQ(Host().Engine<VxGetNodeTypeIdFn>(VxEngineGetNodeTypeId)(scene, ref, &type), EngineOk);
+      EXPECT_NE(type, 0);
+      EXPECT_EQ(Host().Engine<VxGetNodeMemberTypeFn>(VxEngineGetNodeEventInType)(scene, ref, "set_bind", &type),
+                EngineOk);
+      auto send = Host().Engine<VxSetNodeValueFn>(VxEngineSendNodeEvent);
+      EXPECT_EQ(send(scene, ref, "set_bind", const_cast<int16_t*>(&on)), EngineOk);
+      EXPECT_EQ(send(scene, ref, "set_bind", const_cast<int16_t*>(&off)), EngineOk);
+    }
+    SFVec3f moved{4.0f, 5.0f, 6.0f};
+    EXPECT_EQ(Host().Engine<VxSetNodeValueFn>(VxEngineSetNodeField)(scene, held_[0], "position", &moved), EngineOk);
+    int32_t type = 0;
+    EXPECT_EQ(Host().Engine<VxGetNodeMemberTypeFn>(VxEngineGetNodeFieldType)(scene, held_[3], "translation", &type),
+              EngineOk);
+    EXPECT_EQ(type, FieldTypeSFVec3f);
+    void* value = nullptr;
+    EXPECT_EQ(Host().Engine<VxGetNodeFieldValueFn>(VxEngineGetNodeFieldValue)(scene, held_[0], "position", &value),
+              EngineOk);
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(static_cast<SFVec3f*>(value)->z, 6.0f);
+  }
+
+  void ReleaseHeldNodes() {
+    for (VxNodeRef* ref : held_) Release(ref);
+    held_.clear();
+  }
+
+  std::vector<VxNodeRef*> held_;
+};
+
+TEST_F(HeldNodesTest, ReferencesHeldAcrossAReloadReachNoFreedWorld) {
+  HoldNodes(scene_);
+  ASSERT_EQ(Load(scene_, folder_.Write("other.wrl", "#VRML V2.0 utf8\nDEF View Viewpoint { }\n")), EngineOk);
+  UseHeldNodes(scene_);
+  VxNodeRef* bound = nullptr;
+  EXPECT_EQ(Host().Engine<VxGetBoundNodeRefFn>(VxEngineGetBoundNodeRef)(scene_, NodeTypeViewpoint, &bound), EngineOk);
+  ASSERT_NE(bound, nullptr) << "the new world binds its own Viewpoint";
+  EXPECT_NE(NodeOf(bound), NodeOf(held_[0]));
+  Release(bound);
+  ReleaseHeldNodes();
+}
+
+TEST_F(HeldNodesTest, ReferencesHeldAcrossADestroyedSceneCanBeUsedWithOtherScenesAndReleased) {
+  SceneHandle* doomed = Host().Engine<VxCreateSceneFn>(VxEngineCreateScene)(instance_);
+  HoldNodes(doomed);
+  ASSERT_EQ(Host().Engine<VxDestroySceneFn>(VxEngineDestroyScene)(doomed), EngineOk);
+  ASSERT_EQ(Load(scene_, folder_.Write("live.wrl", kBindableWorld)), EngineOk) << error_;
+  UseHeldNodes(scene_);
+  ReleaseHeldNodes();
+  VxNodeRef* box = Find(scene_, "Box");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(static_cast<SFVec3f*>(FieldOf(box, "translation"))->y, 2.0f) << "the live scene is untouched";
+  Release(box);
+}
+
+TEST_F(EngineSceneRoundTripTest, ANodeValueSetOnAFieldIsTakenFromTheCallersBlock) {
+  ASSERT_EQ(Load(scene_, folder_.Write("shape.wrl", "#VRML V2.0 utf8\nDEF S Shape { }\n")), EngineOk) << error_;
+  VxNodeRef* shape = Find(scene_, "S");
+  ASSERT_NE(shape, nullptr);
+  void* block = nullptr;
+  ASSERT_EQ(parse(scene_, nullptr, "Box", FieldTypeSFNode, &block), 0);
+  ASSERT_NE(static_cast<SFNode*>(block)->node, nullptr);
+  EXPECT_EQ(Host().Engine<VxSetNodeValueFn>(VxEngineSetNodeField)(scene_, shape, "geometry", block), EngineOk);
+  EXPECT_EQ(static_cast<SFNode*>(block)->node, nullptr) << "the host frees the block with free";
+  std::free(block);
+  char text[VX_TEXT_BUFFER_SIZE] = {};
+  void* geometry = FieldOf(shape, "geometry");
+  ASSERT_NE(geometry, nullptr);
+  EXPECT_NE(static_cast<SFNode*>(geometry)->node, nullptr);
+  EXPECT_EQ(format(geometry, FieldTypeSFNode, text), EngineOk);
+  Release(shape);
+}
+
+// The count in front of a list text, and its element words.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  size_t start = 0;
+  for (size_t comma = text.find(','); comma != std::string::npos; comma = text.find(',', start)) {
+    words.push_back(text.substr(start, comma - start));
+    start = comma + 1;
+  }
+  words.push_back(text.substr(start));
+  return words;
+}
+
+TEST_F(EngineNodeSlotsTest, ALongListIsCutBetweenElementsAndTheCutIsReported) {
+  std::string text = "100";
+  for (int i = 0; i < 100; ++i) text += ",123.456";
+  void* block = nullptr;
+  ASSERT_EQ(parse(scene_, nullptr, text.c_str(), FieldTypeMFFloat, &block), 0);
+  char out[VX_TEXT_BUFFER_SIZE];
+  EXPECT_EQ(format(block, FieldTypeMFFloat, out), EngineTextCut);
+  std::free(static_cast<MFValue*>(block)->elements);
+  std::free(block);
+
+  const std::vector<std::string> words = Words(out);
+  ASSERT_GT(words.size(), 1u);
+  EXPECT_EQ(words.front(), std::to_string(words.size() - 1)) << out;
+  for (size_t i = 1; i < words.size(); ++i) EXPECT_EQ(words[i], "123.456") << out;
+
+  // What was cut reads back as the elements it shows.
+  ASSERT_EQ(parse(scene_, nullptr, out, FieldTypeMFFloat, &block), 0);
+  EXPECT_EQ(static_cast<MFValue*>(block)->count, static_cast<int32_t>(words.size() - 1));
+  EXPECT_EQ(static_cast<float*>(static_cast<MFValue*>(block)->elements)[words.size() - 2], 123.456f);
+  std::free(static_cast<MFValue*>(block)->elements);
+  std::free(block);
+}
+
+TEST_F(EngineNodeSlotsTest, LargeTimesReadBackAndOnesThatDoNotFitAreReported) {
+  const double large = 1e61;
+  char out[VX_TEXT_BUFFER_SIZE];
+  ASSERT_EQ(format(&large, FieldTypeSFTime, out), EngineOk);
+  void* block = nullptr;
+  ASSERT_EQ(parse(scene_, nullptr, out, FieldTypeSFTime, &block), 0) << out;
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(*static_cast<double*>(block), large);
+  std::free(block);
+
+  const double largest = -std::numeric_limits<double>::max();
+  EXPECT_EQ(format(&largest, FieldTypeSFTime, out), EngineTextCut);
+  EXPECT_STREQ(out, "") << "no number cut short";
 }
 
 }  // namespace

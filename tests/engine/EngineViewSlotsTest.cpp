@@ -43,12 +43,17 @@ class EngineViewSlotsTest : public ::testing::Test {
     window_ = windows_.Create(kWindowVisible, WindowHandle::None, kWidth, kHeight, kOrigin.x, kOrigin.y);
     DeliverPointerMove({kOrigin.x + kWidth / 2, kOrigin.y + kHeight / 2});
   }
+  // Handles a test has destroyed itself are null.
   void TearDown() override {
     if (view_) {
       EXPECT_EQ(Slot<VxDestroyViewFn>(VxEngineDestroyView)(view_), EngineOk);
     }
-    EXPECT_EQ(Slot<VxDestroySceneFn>(VxEngineDestroyScene)(scene_), EngineOk);
-    EXPECT_EQ(Slot<VxDestroyEngineInstanceFn>(VxEngineDestroyEngineInstance)(instance_), EngineOk);
+    if (scene_) {
+      EXPECT_EQ(Slot<VxDestroySceneFn>(VxEngineDestroyScene)(scene_), EngineOk);
+    }
+    if (instance_) {
+      EXPECT_EQ(Slot<VxDestroyEngineInstanceFn>(VxEngineDestroyEngineInstance)(instance_), EngineOk);
+    }
     std::filesystem::remove_all(folder_);
     ReleaseAllKeys();
   }
@@ -311,6 +316,56 @@ TEST_F(EngineViewSlotsTest, ScriptFunctionsRegisterAndValuesParseWithTheViewsCon
   EXPECT_EQ(Slot<VxSetViewKeyFn>(VxEngineSetViewKey)(view_, 'q'), EngineOk);
   EXPECT_EQ(Slot<VxSetViewCallbackFn>(VxEngineSetViewCallback)(view_, nullptr), EngineNullArgument);
 }
+
+
+// A host that closes everything when its callback hears one code: the view,
+// its scene and the instance, as a plug-in does when it answers a link by
+// navigating away.
+class HostClosingInCallbackTest : public EngineViewSlotsTest, public ::testing::WithParamInterface<int32_t> {
+ protected:
+  static void Hear(int32_t code, void*, void* self) { static_cast<HostClosingInCallbackTest*>(self)->OnEvent(code); }
+
+  void OnEvent(int32_t code) {
+    if (closed_) {
+      ++heardAfterClose_;
+      return;
+    }
+    if (code != GetParam()) return;
+    closed_ = true;
+    EXPECT_EQ(Slot<VxDestroyViewFn>(VxEngineDestroyView)(view_), EngineOk);
+    EXPECT_EQ(Slot<VxDestroySceneFn>(VxEngineDestroyScene)(scene_), EngineOk);
+    EXPECT_EQ(Slot<VxDestroyEngineInstanceFn>(VxEngineDestroyEngineInstance)(instance_), EngineOk);
+    view_ = nullptr;
+    scene_ = nullptr;
+    instance_ = nullptr;
+  }
+
+  // One of the view's slots, while the host has not closed it.
+  void Step(VxEngineSlot slot) {
+    if (!closed_) {
+      EXPECT_EQ(Slot<VxViewActionFn>(slot)(view_), EngineOk);
+    }
+  }
+
+  bool closed_ = false;
+  int heardAfterClose_ = 0;
+};
+
+TEST_P(HostClosingInCallbackTest, TheEngineRunsOnNothingTheHostDestroyedAndCallsItNoMore) {
+  Load(AnchorWorld("http://example.test/page.html", ""));
+  ASSERT_NE(MakeView(), nullptr);
+  const ViewCallback callback{this, &HostClosingInCallbackTest::Hear};
+  EXPECT_EQ(Slot<VxSetViewCallbackFn>(VxEngineSetViewCallback)(view_, &callback), EngineOk);
+  Tick();
+  // Press (2), a tick while held (3), release (4) and the click's link (1).
+  Step(VxEngineViewMouseDown);
+  Step(VxEngineTickView);
+  Step(VxEngineViewMouseUp);
+  EXPECT_TRUE(closed_);
+  EXPECT_EQ(heardAfterClose_, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCode, HostClosingInCallbackTest, ::testing::Values(1, 2, 3, 4));
 
 }  // namespace
 }  // namespace vx::test

@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "platform/Random.h"
@@ -78,14 +79,28 @@ TEST(PropertyText, WritesListsAfterTheirCount) {
   EXPECT_EQ(Text(&nodeList, FieldTypeMFNode), "2,Ball,");
 }
 
-TEST(PropertyText, CutsTextToTheCallersBuffer) {
+// A cut text still reads back as what it shows: whole elements after their
+// count, or nothing for a single value.
+TEST(PropertyText, CutsTextToTheCallersBufferBetweenWholeElements) {
   float floats[64];
   for (float& f : floats) f = 123456.0f;
   const MFFloat list{64, floats};
   char out[16];
   std::memset(out, 'x', sizeof out);
   EXPECT_FALSE(FieldValueToText(&list, FieldTypeMFFloat, out, sizeof out));
-  EXPECT_STREQ(out, "64,123456.000,1");
+  EXPECT_STREQ(out, "1,123456.000");
+  const MFFloat nine{9, floats};
+  // ",123456.000" is 11 characters: ten elements after "10" need 112.
+  char wide[128];
+  EXPECT_FALSE(FieldValueToText(&list, FieldTypeMFFloat, wide, 111 + 1));
+  EXPECT_EQ(std::string(wide).substr(0, 2), "9,") << "ten elements need a wider count";
+  EXPECT_EQ(std::string(wide).size(), 100u);
+  EXPECT_TRUE(FieldValueToText(&nine, FieldTypeMFFloat, wide, 100 + 1));
+  EXPECT_FALSE(FieldValueToText(&list, FieldTypeMFFloat, out, 1));
+  EXPECT_STREQ(out, "");
+  const double time = 123456789.0;
+  EXPECT_FALSE(FieldValueToText(&time, FieldTypeSFTime, out, 12));
+  EXPECT_STREQ(out, "");
   const int32_t small = 7;
   EXPECT_TRUE(FieldValueToText(&small, FieldTypeSFInt32, out, sizeof out));
   EXPECT_STREQ(out, "7");
@@ -148,6 +163,26 @@ TEST(PropertyText, ReadsStringsAndNodes) {
   ReadValue node("AllFields", FieldTypeSFNode);
   EXPECT_EQ(node.As<CNodeRef>()->GetTypeName(), "AllFields");
   EXPECT_EQ(ReadValue("2 2 1 0x0", FieldTypeSFImage).block, nullptr);
+}
+
+// Every number word the engine writes reads back, the longest included.
+TEST(PropertyText, ReadsBackNumbersOfEveryLengthItWrites) {
+  for (const double time : {1e61, -1e61, 1e300, std::numeric_limits<double>::max(),
+                            -std::numeric_limits<double>::max()}) {
+    const std::string text = Text(&time, FieldTypeSFTime);
+    ReadValue value(text, FieldTypeSFTime);
+    ASSERT_EQ(value.result, kPropertyTextOk) << text.size();
+    EXPECT_EQ(value.As<double>(), time);
+    double times[] = {time, 1.0};
+    const MFTime list{2, times};
+    ReadValue listValue(Text(&list, FieldTypeMFTime), FieldTypeMFTime);
+    ASSERT_EQ(listValue.result, kPropertyTextOk);
+    EXPECT_EQ(listValue.As<MFTime>()[0], time);
+  }
+  const float largest = -std::numeric_limits<float>::max();
+  ReadValue value(Text(&largest, FieldTypeSFFloat), FieldTypeSFFloat);
+  ASSERT_EQ(value.result, kPropertyTextOk);
+  EXPECT_EQ(value.As<float>(), largest);
 }
 
 // Text from the remote command link is hostile: nothing is allocated for an

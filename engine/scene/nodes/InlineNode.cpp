@@ -131,7 +131,7 @@ bool CInlineNode::LoadFile() {
   }
   stream.LoadIntoMemory();
   // The file runs on the world of the Inline, on its clock.
-  auto scene = std::make_unique<CScene>(GetWorld());
+  auto scene = std::make_unique<CScene>(WorldLinkOf(GetScene()));
   // Relative URLs inside the file resolve against where the file came from;
   // a downloaded file's own folder is the cache, which says nothing.
   scene->SetWorldUrl(source_);
