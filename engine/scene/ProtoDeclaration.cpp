@@ -128,7 +128,7 @@ bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::stri
   // The library file is a scope of its own: its nodes are read for the
   // defaults to USE, and what the defaults hold waits there with its ROUTEs.
   // The nodes belong where this declaration was made.
-  CScene library(GetWorld());
+  CScene library(WorldLinkOf(GetScene()));
   CSceneReader reader(stream);
   reader.SetFactoryScene(GetScene());
   reader.SetBindsFirstNodes(false);

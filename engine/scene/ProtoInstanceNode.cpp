@@ -96,7 +96,7 @@ void CProtoInstanceNode::MakeOwnDefaultNodes(CReadSession& session) {
     const int index = FindField(name);
     if (text.empty() || index < 0 || IsFieldSet(index)) continue;
     // Nodes that ROUTEs inside the default name stay among themselves.
-    CScene scope(GetWorld());
+    CScene scope(WorldLinkOf(GetScene()));
     auto stream = CSceneInputStream::FromText(text);
     CSceneReader reader(stream, classes_ ? *classes_ : StandardNodeClasses());
     reader.SetValueScope(&scope);
