@@ -26,7 +26,6 @@ void AddScene(EngineInstance& instance) {
   SceneHandle* scene = instance.AddScene();
   scene->world = std::make_unique<CBrowser>();
   auto stream = CSceneInputStream::FromText(kWorld);
-  stream.PadBrackets();
   CSceneReader reader(stream);
   (void)reader.ReadScene(&scene->world->GetScene());
   scene->name = "fuzz.wrl";

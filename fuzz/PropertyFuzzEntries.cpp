@@ -39,7 +39,6 @@ CBrowser& World() {
   static CBrowser* world = [] {
     auto* made = new CBrowser();
     auto stream = CSceneInputStream::FromText(kWorld);
-    stream.PadBrackets();
     CSceneReader reader(stream);
     (void)reader.ReadScene(&made->GetScene());
     return made;

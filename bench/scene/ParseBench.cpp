@@ -88,7 +88,6 @@ void BM_ParseIndexedFaceSetWorld(benchmark::State& state) {
   const std::string world = MakeWorld(10 * 1024 * 1024);
   for (auto _ : state) {
     auto stream = CSceneInputStream::FromText(world);
-    stream.PadBrackets();
     CBrowser browser;
     CSceneReader reader(stream, classes);
     if (!reader.ReadScene(&browser.GetScene())) {

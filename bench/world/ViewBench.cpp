@@ -56,7 +56,6 @@ void BM_TickView(benchmark::State& state) {
 
   CBrowser world;
   CSceneInputStream stream = CSceneInputStream::FromText(GridWorld());
-  stream.PadBrackets();
   CSceneReader reader(stream);
   if (!reader.ReadScene(&world.GetScene())) {
     state.SkipWithError(reader.GetMessage().c_str());

@@ -1,6 +1,7 @@
 #include "engine/scene/NodeFactory.h"
 
 #include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/ReadSession.h"
 #include "engine/scene/Scene.h"
 
 namespace vx {
@@ -26,18 +27,25 @@ const NodeClassInfo* NodeClassTable::Find(std::string_view typeName) const {
   return nullptr;
 }
 
-CNodeRef NodeFactory(std::string_view typeName, const NodeCreation& creation, const NodeClassTable& classes) {
-  CNodeRef node;
+MadeNode MakeNodeOfType(std::string_view typeName, const NodeCreation& creation, const NodeClassTable& classes) {
+  MadeNode made;
   if (const NodeClassInfo* info = classes.Find(typeName)) {
-    node = info->create(creation);
+    made.node = info->create(creation);
+    if (made.node) made.node->SetScene(creation.scene);
   } else if (CProtoDeclaration* declaration = FindDeclaration(typeName, creation)) {
-    node = MakeNode<CProtoInstanceNode>(*declaration, &classes);
+    CNodeRef node = MakeNode<CProtoInstanceNode>(*declaration, &classes);
+    node->SetScene(creation.scene);
+    CReadSession ownSession;
+    CReadSession& session = creation.session ? *creation.session : ownSession;
+    auto& instance = static_cast<CProtoInstanceNode&>(*node.GetNode());
+    made.refused = instance.Instantiate(session, made.message) == CProtoInstanceNode::InstantiateResult::Refused;
+    made.node = std::move(node);
   }
-  if (!node) return node;
-  node->SetScene(creation.scene);
-  // A PROTO instance is activated at once, which lets it read its body.
-  if (node->GetTypeId() == NodeTypeProtoInstance) node->Traverse(RenderPass::Activate, nullptr);
-  return node;
+  return made;
+}
+
+CNodeRef NodeFactory(std::string_view typeName, const NodeCreation& creation, const NodeClassTable& classes) {
+  return MakeNodeOfType(typeName, creation, classes).node;
 }
 
 }  // namespace vx

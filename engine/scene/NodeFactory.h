@@ -14,6 +14,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +22,7 @@
 
 namespace vx {
 
+class CReadSession;
 class CScene;
 
 // What a creation function may consult.
@@ -31,6 +33,9 @@ struct NodeCreation {
   float vistaVersion = 1.0f;
   // Where PROTO names are looked up (the file being read); scene when null.
   const CScene* declarations = nullptr;
+  // The read the node is made for, in which a PROTO instance reads its body
+  // (not owned); a session of its own when null.
+  CReadSession* session = nullptr;
 };
 
 using NodeCreateFn = CNodeRef (*)(const NodeCreation& creation);
@@ -70,9 +75,22 @@ const NodeClassTable& StandardNodeClasses();
 // benchmarks add stand-in classes this way).
 NodeClassTable MakeNodeClassTable(std::span<const NodeRegistration> extra);
 
+// A node made for a type name, and whether it is whole: a PROTO instance
+// whose body did not read says why in message; refused says that it never
+// will, and the read that made it must fail.
+struct MadeNode {
+  CNodeRef node;
+  std::string message;
+  bool refused = false;
+};
+
 // A new node of the type, belonging to the scene; a name that is no class is
-// looked up among the PROTO declarations, and the instance reads its body with
-// the same classes. Null for an unknown name.
+// looked up among the PROTO declarations, and the instance is instantiated at
+// once, reading its body with the same classes. No node for an unknown name.
+[[nodiscard]] MadeNode MakeNodeOfType(std::string_view typeName, const NodeCreation& creation,
+                                      const NodeClassTable& classes = StandardNodeClasses());
+// The node alone, for callers that take an instance whatever became of its
+// body.
 CNodeRef NodeFactory(std::string_view typeName, const NodeCreation& creation,
                      const NodeClassTable& classes = StandardNodeClasses());
 

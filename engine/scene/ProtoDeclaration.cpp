@@ -1,10 +1,10 @@
 #include "engine/scene/ProtoDeclaration.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <utility>
 
+#include "engine/scene/ReadSession.h"
+#include "engine/scene/Scene.h"
 #include "engine/scene/SceneReader.h"
 
 namespace vx {
@@ -28,10 +28,19 @@ std::optional<FieldKind> InterfaceKind(std::string_view word) {
   return std::nullopt;
 }
 
+// Moves the stream past the string whose opening quote it has read.
+void SkipRestOfString(CSceneInputStream& stream) {
+  TextPlace place = TextPlace::String;
+  for (int c = stream.GetChar(); c >= 0; c = stream.GetChar()) {
+    place = PlaceAfter(place, static_cast<char>(c));
+    if (place == TextPlace::Statement) return;
+  }
+}
+
 // Moves the stream just past the "[" that opens the interface of the
 // statement "PROTO <protoName> [" (the first "[" of the file outside comments
 // and strings when the name is empty). Other mentions of the name, in
-// comments or as a DEF name, are passed over.
+// comments, strings or as a DEF name, are passed over.
 bool FindInterface(CSceneInputStream& stream, std::string_view protoName) {
   if (protoName.empty()) {
     TextPlace place = TextPlace::Statement;
@@ -43,6 +52,7 @@ bool FindInterface(CSceneInputStream& stream, std::string_view protoName) {
   }
   std::string word, name, bracket;
   while (stream.ReadWord(word, kProtoNameWord)) {
+    if (word == "\"") SkipRestOfString(stream);
     if (word != "PROTO") continue;
     const size_t afterKeyword = stream.Tell();
     if (stream.ReadWord(name, kProtoNameWord) && name == protoName && stream.ReadWord(bracket, kProtoNameWord) &&
@@ -63,33 +73,30 @@ CProtoDeclaration::CProtoDeclaration(bool isExtern)
 
 CProtoDeclaration::~CProtoDeclaration() { FreeFieldValue(FieldTypeMFString, &urls_); }
 
-bool CProtoDeclaration::GetBodyFile(std::string& out) {
-  out.clear();
-  if (bodyFile_.empty()) {
-    if (!isExtern_ || download_.IsRunning()) return false;
-    const bool read = downloadedFile_.empty() ? StartAttempt()
-                                              : ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_);
-    if (!read) return false;
-  }
-  out = bodyFile_;
-  return true;
+bool CProtoDeclaration::FetchBody(CReadSession& session) {
+  if (hasBody_) return true;
+  if (!isExtern_ || download_.IsRunning()) return false;
+  return downloadedFile_.empty() ? StartAttempt(session)
+                                 : ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_, session);
 }
 
-bool CProtoDeclaration::ReadBodyText(std::string& out) const {
-  out.clear();
-  if (bodyFile_.empty()) return false;
-  std::ifstream file(bodyFile_, std::ios::binary);
-  if (!file) return false;
-  out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  if (file.bad() || !out.starts_with(kProtoBodyHeader)) {
-    out.clear();
-    return false;
-  }
-  out.erase(0, kProtoBodyHeader.size());
-  return true;
+const std::string& CProtoDeclaration::GetNodeDefaultText(std::string_view fieldName) const {
+  static const std::string kNone;
+  const auto text = nodeDefaultTexts_.find(std::string(fieldName));
+  return text != nodeDefaultTexts_.end() ? text->second : kNone;
 }
 
-bool CProtoDeclaration::StartAttempt() {
+void CProtoDeclaration::SetNodeDefaultText(std::string_view fieldName, std::string text) {
+  nodeDefaultTexts_[std::string(fieldName)] = std::move(text);
+}
+
+void CProtoDeclaration::SetBody(std::string text, std::string filePath) {
+  bodyText_ = std::move(text);
+  bodyFile_ = std::move(filePath);
+  hasBody_ = true;
+}
+
+bool CProtoDeclaration::StartAttempt(CReadSession& session) {
   if (attempt_ >= urls_.count) return false;
   std::string url;
   const int resolved = ResolveUrl(urls_[attempt_++].text, url);
@@ -109,17 +116,31 @@ bool CProtoDeclaration::StartAttempt() {
     });
     return false;
   }
-  return ReadExternalInterface(url, fragment_);
+  return ReadExternalInterface(url, fragment_, session);
 }
 
-bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::string_view protoName) {
+bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::string_view protoName,
+                                              CReadSession& session) {
   CSceneInputStream stream(path, "r");
   if (!stream.IsOpen()) return false;
   stream.LoadIntoMemory();
-  stream.PadBrackets();
-  if (!FindInterface(stream, protoName)) return false;
 
+  // The library file is a scope of its own: its nodes are read for the
+  // defaults to USE, and what the defaults hold waits there with its ROUTEs.
+  // The nodes belong where this declaration was made.
+  CScene library(WorldLinkOf(GetScene()));
   CSceneReader reader(stream);
+  reader.SetFactoryScene(GetScene());
+  reader.SetBindsFirstNodes(false);
+  reader.SetSession(&session);
+  if (!session.IsReadingLibrary(path)) {
+    CReadSession::ActiveLibrary active(session, path);
+    // A library that does not read to its end still gives what it read.
+    (void)reader.ReadScene(&library);
+  }
+  stream.Seek(0);
+  if (!FindInterface(stream, protoName)) return false;
+  reader.SetValueScope(&library);
   std::string word, type, name;
   bool closed = false;
   while (stream.ReadWord(word, kInterfaceWord)) {
@@ -128,15 +149,17 @@ bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::stri
       break;
     }
     const std::optional<FieldKind> kind = InterfaceKind(word);
-    if (!kind) continue;
-    if (!stream.ReadWord(type, kTypeWord) || !stream.ReadWord(name, kInterfaceWord)) break;
+    // A word that the interface cannot place means the text is not what it
+    // seems; nothing after it is taken.
+    if (!kind || !stream.ReadWord(type, kTypeWord) || !stream.ReadWord(name, kInterfaceWord)) break;
+    if (word == "exposedField") MarkExposed(name);
     const int known = *kind == FieldKind::Field     ? FindField(name)
                       : *kind == FieldKind::EventIn ? FindEventIn(name)
                                                     : FindEventOut(name);
     if (known < 0 && !AddFieldByTypeName(*kind, name, type.c_str())) break;
-    if (*kind == FieldKind::Field && !reader.ReadFieldValueOnNode(this, name, "Proto")) break;
+    if (*kind == FieldKind::Field && !reader.ReadProtoDefault(*this, name)) break;
   }
-  return closed && reader.CopyProtoBody(this, name_);
+  return closed && reader.CopyProtoBody(*this);
 }
 
 }  // namespace vx

@@ -1,7 +1,8 @@
 // One PROTO or EXTERNPROTO declaration of a world: its name, its interface
-// (declared fields with their defaults, eventIns, eventOuts) and where its
-// body is. The body is never kept as nodes: the reader copies a PROTO's body
-// text into a file, which every instance reads again into a scene of its own.
+// (declared fields with their defaults, eventIns, eventOuts) and its body.
+// The body is never kept as nodes: the declaration keeps the body's text,
+// which every instance reads again into a scene of its own, and the reader
+// also copies it into a body file of the cache folder.
 //
 // An EXTERNPROTO fetches its URLs one after another when an instance first
 // asks for the body: a local file is read at once, an "http://" URL through
@@ -14,11 +15,15 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "engine/hostlink/DownloadService.h"
 #include "engine/scene/RuntimeFieldNode.h"
 
 namespace vx {
+
+class CReadSession;
 
 class CProtoDeclaration : public CRuntimeFieldNode {
  public:
@@ -28,28 +33,41 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   void SetName(std::string_view name) { name_.assign(name.substr(0, kMaxPathLength)); }
   bool IsExtern() const { return isExtern_; }
 
-  // Path of the file that holds the body text; empty until known.
+  // Path of the file that holds the body text; empty until known, or when
+  // the file could not be written.
   const std::string& GetBodyFilePath() const { return bodyFile_; }
-  void SetBodyFilePath(std::string path) { bodyFile_ = std::move(path); }
+  // The body text, as the body file holds it after its header.
+  bool HasBody() const { return hasBody_; }
+  const std::string& GetBodyText() const { return bodyText_; }
+  void SetBody(std::string text, std::string filePath);
 
-  // The body text as the body file holds it, without the file's header;
-  // false while there is no body file or when it does not read.
-  [[nodiscard]] bool ReadBodyText(std::string& out) const;
+  // Whether the interface declared the field as an exposedField (a field
+  // that events may also set and that reports its changes).
+  bool IsExposed(std::string_view fieldName) const { return exposed_.contains(std::string(fieldName)); }
+  void MarkExposed(std::string_view fieldName) { exposed_.insert(std::string(fieldName)); }
+
+  // The text of an SFNode or MFNode field's default value, from which every
+  // instance makes nodes of its own; empty when there is none.
+  const std::string& GetNodeDefaultText(std::string_view fieldName) const;
+  void SetNodeDefaultText(std::string_view fieldName, std::string text);
 
   // An EXTERNPROTO's URLs.
   const MFString& GetUrls() const { return urls_; }
   void SetUrls(const MFString& urls) { CopyFieldValue(FieldTypeMFString, &urls_, &urls); }
 
-  // True with the body file's path in out once it is known. For an
-  // EXTERNPROTO each call advances the fetch by one step (one URL tried, or
-  // the read of a downloaded file; a running download answers false), so
-  // callers simply ask again later; after the last URL has failed it stays
-  // false.
-  [[nodiscard]] bool GetBodyFile(std::string& out);
+  // True once the body is known. For an EXTERNPROTO each call advances the
+  // fetch by one step (one URL tried, or the read of a downloaded file; a
+  // running download answers false), so callers simply ask again later;
+  // after the last URL has failed it stays false. A library file is read
+  // within the session.
+  [[nodiscard]] bool FetchBody(CReadSession& session);
   // Reads the interface of the PROTO named protoName (the first one when
-  // empty) from the file at path into this declaration, and copies its body
-  // into a body file. What was declared before a failure stays declared.
-  [[nodiscard]] bool ReadExternalInterface(const std::string& path, std::string_view protoName);
+  // empty) from the library file at path into this declaration, and copies
+  // its body into a body file. The library's own nodes are read first, so
+  // that the defaults may USE them. What was declared before a failure
+  // stays declared.
+  [[nodiscard]] bool ReadExternalInterface(const std::string& path, std::string_view protoName,
+                                           CReadSession& session);
 
   int OnEventIn(bool, int, const void*) override { return 0; }
 
@@ -63,10 +81,14 @@ class CProtoDeclaration : public CRuntimeFieldNode {
 
  private:
   // Tries the next URL; true when it was a local file that gave the body.
-  bool StartAttempt();
+  bool StartAttempt(CReadSession& session);
 
   std::string name_;
+  std::unordered_set<std::string> exposed_;
+  std::unordered_map<std::string, std::string> nodeDefaultTexts_;
+  std::string bodyText_;
   std::string bodyFile_;
+  bool hasBody_ = false;
   MFString urls_{};
   // The PROTO's name inside the file being fetched; empty for the first.
   std::string fragment_;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/scene/NodeFactory.h"
+#include "engine/scene/ReadSession.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/nodes/GroupNode.h"
@@ -22,40 +23,6 @@ constexpr std::string_view kProtoOutPrefix = "proto_out_";
 // Interface names keep the declared-name limit; the events that carry them
 // across the instance are longer by their prefix.
 constexpr size_t kMaxForwardingNameLength = kMaxDeclaredNameLength + kProtoOutPrefix.size();
-
-// The declarations whose bodies are being read on this thread, outermost
-// first. A body that instantiates a declaration already in the list would
-// never end, so that instance is refused, and with it every enclosing one.
-struct InstantiationNest {
-  std::vector<const CProtoDeclaration*> active;
-  // Why an instance in the nest was refused; empty while none was.
-  std::string refusal;
-};
-thread_local InstantiationNest gNest;
-
-class ActiveDeclaration {
- public:
-  explicit ActiveDeclaration(const CProtoDeclaration& declaration) { gNest.active.push_back(&declaration); }
-  ~ActiveDeclaration() {
-    gNest.active.pop_back();
-    if (gNest.active.empty()) gNest.refusal.clear();
-  }
-  ActiveDeclaration(const ActiveDeclaration&) = delete;
-  ActiveDeclaration& operator=(const ActiveDeclaration&) = delete;
-};
-
-// Why reading this declaration's body now must be refused; empty when it may
-// be read.
-std::string RefusalReason(const CProtoDeclaration& declaration) {
-  if (std::find(gNest.active.begin(), gNest.active.end(), &declaration) != gNest.active.end()) {
-    return "PROTO '" + declaration.GetName() + "' is used inside its own body.";
-  }
-  if (gNest.active.size() >= static_cast<size_t>(kMaxProtoNesting)) {
-    return "PROTO '" + declaration.GetName() + "' nests more than " + std::to_string(kMaxProtoNesting) +
-           " bodies deep.";
-  }
-  return {};
-}
 
 }  // namespace
 
@@ -76,37 +43,35 @@ CProtoInstanceNode::CProtoInstanceNode(CProtoDeclaration& declaration, const Nod
 CProtoInstanceNode::~CProtoInstanceNode() = default;
 
 void CProtoInstanceNode::Traverse(RenderPass pass, CViewContext* view) {
-  if (!body_ && !refused_) {
+  if (!body_ && !refused_ && !bodyFailed_) {
+    CReadSession session;
     std::string message;
-    (void)Instantiate(message);
+    (void)Instantiate(session, message);
   }
   if (view && body_) PickChildSensors(pass, view, body_->GetRoot()->children);
 }
 
-CProtoInstanceNode::InstantiateResult CProtoInstanceNode::Instantiate(std::string& message) {
-  message.clear();
-  InstantiateResult result = InstantiateRefused;
-  std::string path;
+CProtoInstanceNode::InstantiateResult CProtoInstanceNode::Instantiate(CReadSession& session, std::string& message) {
+  if (body_) return InstantiateResult::Done;
+  CProtoDeclaration& declaration = *GetDeclaration();
+  InstantiateResult result = InstantiateResult::Refused;
   if (refused_) {
     message = message_;
-  } else if (!GetDeclaration()->GetBodyFile(path)) {
-    result = InstantiateNoBodyFile;
-  } else if (path.empty()) {
-    result = InstantiateEmptyPath;
-  } else if (message = RefusalReason(*GetDeclaration()); !message.empty()) {
-    gNest.refusal = message;
-  } else {
-    ActiveDeclaration active(*GetDeclaration());
-    TakeDeclaredDefaults();
-    result = ReadBody(path, message);
-    // The body failed because an instance inside it was refused: so is this,
-    // for the same reason.
-    if (result == InstantiateBadBody && !gNest.refusal.empty()) {
-      result = InstantiateRefused;
-      message = gNest.refusal;
-    }
+    return result;
   }
-  refused_ = result == InstantiateRefused;
+  // Asked before anything is fetched: an instance inside its declaration's
+  // own defaults is made before the body is known.
+  message = session.RefusalFor(declaration);
+  if (message.empty() && !declaration.FetchBody(session)) {
+    result = InstantiateResult::NoBody;
+  } else if (message.empty()) {
+    CReadSession::ActiveBody active(session, declaration);
+    TakeDeclaredDefaults();
+    MakeOwnDefaultNodes(session);
+    result = ReadBody(session, message);
+  }
+  refused_ = result == InstantiateResult::Refused;
+  bodyFailed_ = result == InstantiateResult::BadBody;
   message_ = message;
   return result;
 }
@@ -122,11 +87,30 @@ void CProtoInstanceNode::TakeDeclaredDefaults() {
   }
 }
 
-CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(const std::string& path, std::string& message) {
-  CSceneInputStream stream(path, "rb");
-  if (!stream.IsOpen()) return InstantiateNoBodyFile;
-  stream.LoadIntoMemory();
-  stream.PadBrackets();
+void CProtoInstanceNode::MakeOwnDefaultNodes(CReadSession& session) {
+  CProtoDeclaration& declaration = *GetDeclaration();
+  const FieldTable& interface = *declaration.GetFieldTable();
+  for (size_t i = static_cast<size_t>(declaration.GetFixedFieldCount()); i < interface.fields.size(); ++i) {
+    const std::string_view name = interface.fields[i].name;
+    const std::string& text = declaration.GetNodeDefaultText(name);
+    const int index = FindField(name);
+    if (text.empty() || index < 0 || IsFieldSet(index)) continue;
+    // Nodes that ROUTEs inside the default name stay among themselves.
+    CScene scope(WorldLinkOf(GetScene()));
+    auto stream = CSceneInputStream::FromText(text);
+    CSceneReader reader(stream, classes_ ? *classes_ : StandardNodeClasses());
+    reader.SetValueScope(&scope);
+    reader.SetFactoryScene(GetScene());
+    reader.SetSession(&session);
+    // A default that does not read alone (it USEs a node named outside it)
+    // stays shared with the declaration.
+    CFieldValue value(interface.fields[i].type);
+    if (reader.ReadValueOfType(interface.fields[i].type, value.Data())) CopyFieldValue(interface.fields[i].type, GetFieldAddress(index), value.Data());
+  }
+}
+
+CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(CReadSession& session, std::string& message) {
+  auto stream = CSceneInputStream::FromText(std::string(kProtoBodyHeader) + GetDeclaration()->GetBodyText());
 
   // The body runs on the world of the instance.
   auto body = std::make_unique<CScene>(WorldLinkOf(GetScene()));
@@ -140,16 +124,18 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(const std::st
   CSceneReader reader(stream, classes_ ? *classes_ : StandardNodeClasses());
   reader.SetFactoryScene(GetScene());
   reader.SetIsHandler(&CProtoInstanceNode::ConnectIs, this);
+  reader.SetSession(&session);
   const bool read = reader.ReadScene(body.get());
   body->SetEnclosingScene(nullptr);
   if (!read) {
+    // An instance refused inside the body refuses this one, for its reason.
     message = reader.GetMessage();
-    return InstantiateBadBody;
+    return reader.WasRefused() ? InstantiateResult::Refused : InstantiateResult::BadBody;
   }
   // The reader has wired the body's own ROUTEs; ROUTEs of the enclosing scene
   // reach this node itself, whose interface exists from construction.
   body_ = std::move(body);
-  return InstantiateDone;
+  return InstantiateResult::Done;
 }
 
 CNode* CProtoInstanceNode::GetPrimaryNode() const {
@@ -204,6 +190,10 @@ void CProtoInstanceNode::ConnectField(const IsRecord& record, FieldType type) {
   if (declaredHere && declaration.GetFieldType(name) == type) SetField(name, declaration.GetFieldByName(name));
   record.node->SetField(record.memberName, GetFieldByName(name));
   (void)AddRouteToNode(name + "_changed", "set_" + record.memberName, record.node);
+  // An exposedField also reports what the body changes: the instance takes
+  // the value and sends it on as "<name>_changed". Delivery stops where an
+  // event would come round again.
+  if (declaration.IsExposed(name)) (void)record.node->AddRouteToNode(record.memberName + "_changed", "set_" + name, this);
 }
 
 void CProtoInstanceNode::ConnectEventOut(const IsRecord& record, FieldType type) {

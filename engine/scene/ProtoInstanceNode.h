@@ -1,7 +1,7 @@
 // A node made from a PROTO or EXTERNPROTO declaration of the world: it
 // carries a copy of the declaration's interface, with the declaration's
 // default values, and once instantiated a scene of its own read from the
-// declaration's body file.
+// declaration's body text.
 //
 // Every IS line of the body becomes a ROUTE between the instance and the body
 // node: a field of the instance reaches the node through "<name>_changed"; an
@@ -19,20 +19,21 @@
 
 namespace vx {
 
+class CReadSession;
 class CScene;
 class NodeClassTable;
 struct IsRecord;
 
 class CProtoInstanceNode : public CRuntimeFieldNode {
  public:
-  enum InstantiateResult : int {
-    InstantiateDone = 0,
-    InstantiateEmptyPath = 2,
-    InstantiateBadBody = 5,
-    InstantiateNoBodyFile = 6,
+  enum class InstantiateResult {
+    Done,
+    // An EXTERNPROTO whose body has not arrived (yet).
+    NoBody,
+    BadBody,
     // The body instantiates its own declaration, directly or through others,
     // or declarations nest too deeply; never tried again.
-    InstantiateRefused = 7,
+    Refused,
   };
 
   // classes: the node classes the body is read with (not owned; outlives the
@@ -44,15 +45,17 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   // An instance is written under the name of its declaration.
   std::string_view GetTypeName() const override { return GetDeclaration()->GetName(); }
   CNode* ResolveInstance() override { return GetPrimaryNode(); }
-  // Instantiates on the first traversal (retried until it succeeds, which
-  // also advances an EXTERNPROTO's fetch), then traverses the body's
-  // top-level nodes as this node's children.
+  // Instantiates on the first traversal when the factory could not (retried
+  // while an EXTERNPROTO's body has not arrived, which also advances its
+  // fetch; a body that failed to read is not read again), then traverses
+  // the body's top-level nodes as this node's children.
   void Traverse(RenderPass pass, CViewContext* view) override;
   int OnEventIn(bool isField, int index, const void* value) override;
 
-  // Reads the body into a scene of its own; message gets the reason of a
-  // failure.
-  [[nodiscard]] InstantiateResult Instantiate(std::string& message);
+  // Reads the body into a scene of its own, within the read session (whose
+  // PROTO bodies being read it must not read again); message gets the reason
+  // of a failure. An instance already instantiated is done.
+  [[nodiscard]] InstantiateResult Instantiate(CReadSession& session, std::string& message);
   // The body's single top-level node, resolved again so that nested instances
   // unwrap; null before instantiation or when the body has several.
   CNode* GetPrimaryNode() const;
@@ -80,14 +83,18 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   // Unset fields take the declaration's defaults (an EXTERNPROTO learns them
   // only when its file has been fetched).
   void TakeDeclaredDefaults();
+  // Unset node fields whose default the declaration has as text take nodes
+  // of their own, read from it within the session.
+  void MakeOwnDefaultNodes(CReadSession& session);
   bool HasOrDeclares(FieldKind kind, const std::string& name, FieldType type);
-  InstantiateResult ReadBody(const std::string& path, std::string& message);
+  InstantiateResult ReadBody(CReadSession& session, std::string& message);
 
   CNodeRef declaration_;
   const NodeClassTable* classes_;
   std::unique_ptr<CScene> body_;
   std::string message_;
   bool refused_ = false;
+  bool bodyFailed_ = false;
 };
 
 }  // namespace vx

@@ -36,6 +36,18 @@ bool SplitRouteText(const char* text, std::string_view& node, std::string_view& 
   return true;
 }
 
+// A ROUTE may name an exposedField by its bare name: as a source it stands
+// for the field's "_changed" event, as a target for its "set_" event.
+std::string SourceEventName(const CNode& node, std::string_view name) {
+  const bool bareField = node.GetEventOutType(name) == FieldTypeNone && IsValidFieldType(node.GetFieldType(name));
+  return bareField ? std::string(name) + "_changed" : std::string(name);
+}
+
+std::string TargetEventName(const CNode& node, std::string_view name) {
+  const bool bareField = node.GetEventInType(name) == FieldTypeNone && IsValidFieldType(node.GetFieldType(name));
+  return bareField ? "set_" + std::string(name) : std::string(name);
+}
+
 }  // namespace
 
 PendingRoute PendingRoute::Make(std::string_view source, std::string_view target) {
@@ -85,17 +97,31 @@ CGroupNode* CScene::GetRoot() const { return static_cast<CGroupNode*>(root_.GetN
 
 void CScene::AddPendingRoute(const PendingRoute& route) { pendingRoutes_.push_back(route); }
 
-void CScene::ResolvePendingRoutes() {
+std::string CScene::ResolvePendingRoutes() {
+  std::string problem;
   for (const PendingRoute& route : pendingRoutes_) {
-    std::string_view sourceName, sourceEvent, targetName, targetEvent;
-    if (!SplitRouteText(route.source.data(), sourceName, sourceEvent) ||
-        !SplitRouteText(route.target.data(), targetName, targetEvent)) {
-      continue;
+    const std::string why = WireRoute(route);
+    if (problem.empty() && !why.empty()) {
+      problem = "ROUTE " + std::string(route.source.data()) + " TO " + std::string(route.target.data()) + ": " + why;
     }
-    CNode* source = FindNode(sourceName);
-    CNodeRef target(FindNode(targetName));
-    if (source && target) (void)source->AddRoute(sourceEvent, targetEvent, target);
   }
+  return problem;
+}
+
+std::string CScene::WireRoute(const PendingRoute& route) {
+  std::string_view sourceName, sourceEvent, targetName, targetEvent;
+  if (!SplitRouteText(route.source.data(), sourceName, sourceEvent) ||
+      !SplitRouteText(route.target.data(), targetName, targetEvent)) {
+    return "each side must be a node name, '.' and an event name.";
+  }
+  CNode* source = FindNode(sourceName);
+  if (!source) return "no node is named '" + std::string(sourceName) + "'.";
+  CNodeRef target(FindNode(targetName));
+  if (!target) return "no node is named '" + std::string(targetName) + "'.";
+  if (!source->AddRoute(SourceEventName(*source, sourceEvent), TargetEventName(*target.GetNode(), targetEvent), target)) {
+    return "the events do not exist, or their types differ.";
+  }
+  return {};
 }
 
 CNode* CScene::FindNode(std::string_view defName) {

@@ -75,9 +75,11 @@ class CScene {
 
   void AddPendingRoute(const PendingRoute& route);
   std::span<const PendingRoute> GetPendingRoutes() const { return pendingRoutes_; }
-  // Wires every deferred ROUTE whose two nodes and events exist; the others
-  // add nothing. The records stay.
-  void ResolvePendingRoutes();
+  // Wires every deferred ROUTE whose two nodes and events exist (either side
+  // may name an exposedField by its bare name); the others add nothing. The
+  // records stay. Says what kept the first of the others from being wired;
+  // empty when every ROUTE was.
+  std::string ResolvePendingRoutes();
 
   // The node of the scene with that DEF name (the last hit is tried first).
   CNode* FindNode(std::string_view defName);
@@ -102,6 +104,8 @@ class CScene {
 
  private:
   void MakeRoot();
+  // Wires one deferred ROUTE; why it could not be, or empty.
+  std::string WireRoute(const PendingRoute& route);
 
   // First, so that nodes freed while the scene goes still find it.
   LinkAnchor<CScene> anchor_{this};

@@ -17,7 +17,10 @@ namespace {
 constexpr size_t kReadBlock = 64 * 1024;
 
 bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool IsBracket(char c) { return c == '{' || c == '}' || c == '[' || c == ']'; }
+bool IsSeparator(int c) { return IsSpace(c) || c == ','; }
+// Brackets and quotes never join a word.
+bool IsWordOfItsOwn(int c) { return c == '{' || c == '}' || c == '[' || c == ']' || c == '"'; }
+constexpr std::string_view kEndMark = "#EOF";
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(int c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
@@ -80,30 +83,6 @@ void CSceneInputStream::LoadIntoMemory() {
   position_ = 0;
 }
 
-void CSceneInputStream::PadBrackets() {
-  if (fileMode_ || buffer_.size() < 2) return;
-  std::vector<char> padded;
-  padded.reserve(buffer_.size() + buffer_.size() / 8);
-  padded.push_back(buffer_[0]);
-  TextPlace place = PlaceAfter(TextPlace::Statement, buffer_[0]);
-  for (size_t i = 1; i < buffer_.size(); ++i) {
-    const char c = buffer_[i];
-    const bool spaceBefore = IsSpace(static_cast<unsigned char>(padded.back()));
-    const bool spaceAfter = i + 1 >= buffer_.size() || IsSpace(static_cast<unsigned char>(buffer_[i + 1]));
-    const bool inStatement = place == TextPlace::Statement;
-    place = PlaceAfter(place, c);
-    if (inStatement && IsBracket(c) && !(spaceBefore && spaceAfter)) {
-      padded.push_back(' ');
-      padded.push_back(c);
-      padded.push_back(' ');
-    } else {
-      padded.push_back(c);
-    }
-  }
-  buffer_ = std::move(padded);
-  position_ = std::min(position_, buffer_.size());
-}
-
 void CSceneInputStream::Close() {
   if (file_) std::fclose(file_);
   file_ = nullptr;
@@ -160,12 +139,50 @@ size_t CSceneInputStream::Read(void* destination, size_t size, size_t count) {
   return count;
 }
 
-void CSceneInputStream::SkipSpace() {
-  for (int c = Peek(); c == 0 || IsSpace(c); c = Peek()) Advance();
+bool CSceneInputStream::AtEndMark() {
+  const size_t start = Tell();
+  char mark[5] = {};
+  const size_t got = Read(mark, 1, 4);
+  const int after = Peek();
+  Seek(start);
+  return got == 4 && std::string_view(mark, 4) == kEndMark && (after <= 0 || IsSeparator(after));
+}
+
+void CSceneInputStream::SkipSeparators() {
+  for (int c = Peek(); c >= 0; c = Peek()) {
+    if (c == '#') {
+      if (AtEndMark()) return;
+      while (c >= 0 && c != '\n' && c != '\r') {
+        Advance();
+        c = Peek();
+      }
+    } else if (c == 0 || IsSeparator(c)) {
+      Advance();
+    } else {
+      return;
+    }
+  }
 }
 
 bool CSceneInputStream::ReadWord(std::string& out, size_t maxLength) {
-  SkipSpace();
+  SkipSeparators();
+  out.clear();
+  if (AtEndMark()) return false;
+  int c = Peek();
+  if (c > 0 && IsWordOfItsOwn(c)) {
+    out.push_back(static_cast<char>(c));
+    Advance();
+    return maxLength > 0;
+  }
+  for (; c > 0 && !IsSeparator(c) && !IsWordOfItsOwn(c) && c != '#' && out.size() < maxLength; c = Peek()) {
+    out.push_back(static_cast<char>(c));
+    Advance();
+  }
+  return !out.empty();
+}
+
+bool CSceneInputStream::ReadRawWord(std::string& out, size_t maxLength) {
+  for (int c = Peek(); c == 0 || IsSpace(c); c = Peek()) Advance();
   out.clear();
   for (int c = Peek(); c > 0 && !IsSpace(c) && out.size() < maxLength; c = Peek()) {
     out.push_back(static_cast<char>(c));
@@ -192,7 +209,7 @@ bool CSceneInputStream::ReadRun(Accept accept) {
 }
 
 bool CSceneInputStream::ReadDouble(double& out) {
-  SkipSpace();
+  SkipSeparators();
   const size_t start = Tell();
   if (!ReadRun([](int c) { return IsDigit(c) || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E'; })) return false;
   std::string_view run = WithoutPlus(run_);
@@ -219,41 +236,45 @@ bool CSceneInputStream::ReadFloat(float& out) {
   return true;
 }
 
-bool CSceneInputStream::ReadInt32(int32_t& out) {
-  SkipSpace();
+bool CSceneInputStream::ReadInteger(long long& out, bool& hexadecimal) {
+  SkipSeparators();
   const size_t start = Tell();
-  if (!ReadRun([](int c) { return IsDigit(c) || c == '+' || c == '-'; })) return false;
+  if (!ReadRun([](int c) { return IsHexDigit(c) || c == 'x' || c == 'X' || c == '+' || c == '-'; })) return false;
   std::string_view run = WithoutPlus(run_);
-  long long value = 0;
-  auto [end, error] = std::from_chars(run.data(), run.data() + run.size(), value);
-  if (end == run.data() || (error != std::errc() && error != std::errc::result_out_of_range)) {
+  const bool negative = run.starts_with('-');
+  std::string_view digits = negative ? run.substr(1) : run;
+  hexadecimal = digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
+  if (hexadecimal) digits.remove_prefix(2);
+  unsigned long long magnitude = 0;
+  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, hexadecimal ? 16 : 10);
+  if (end == digits.data() || (error != std::errc() && error != std::errc::result_out_of_range)) {
     Seek(start);
     return false;
   }
-  if (error == std::errc::result_out_of_range) value = run[0] == '-' ? LLONG_MIN : LLONG_MAX;
-  out = static_cast<int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+  // The number ends where its digits do; what follows is the next token.
+  Seek(start + static_cast<size_t>(end - run_.data()));
+  if (error == std::errc::result_out_of_range) magnitude = ULLONG_MAX;
+  const unsigned long long limit = hexadecimal ? 0xFFFFFFFFull : static_cast<unsigned long long>(LLONG_MAX);
+  magnitude = std::min(magnitude, limit);
+  out = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
   return true;
 }
 
-bool CSceneInputStream::ReadHex(uint32_t& out) {
-  SkipSpace();
-  const size_t start = Tell();
-  if (!ReadRun([](int c) { return IsHexDigit(c) || c == 'x' || c == 'X'; })) return false;
-  std::string_view run = run_;
-  if (run.size() > 2 && run[0] == '0' && (run[1] == 'x' || run[1] == 'X')) run.remove_prefix(2);
-  uint32_t value = 0;
-  size_t digits = 0;
-  for (char c : run) {
-    if (!IsHexDigit(static_cast<unsigned char>(c))) break;
-    const int digit = IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
-    value = (value << 4) | static_cast<uint32_t>(digit);
-    ++digits;
-  }
-  if (digits == 0) {
-    Seek(start);
-    return false;
-  }
-  out = value;
+bool CSceneInputStream::ReadInt32(int32_t& out) {
+  long long value = 0;
+  bool hexadecimal = false;
+  if (!ReadInteger(value, hexadecimal)) return false;
+  // Hexadecimal gives the 32 bits as written ("0xFFFFFFFF" is -1).
+  out = hexadecimal ? static_cast<int32_t>(static_cast<uint32_t>(value))
+                    : static_cast<int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+  return true;
+}
+
+bool CSceneInputStream::ReadPixel(uint32_t& out) {
+  long long value = 0;
+  bool hexadecimal = false;
+  if (!ReadInteger(value, hexadecimal)) return false;
+  out = static_cast<uint32_t>(value);
   return true;
 }
 

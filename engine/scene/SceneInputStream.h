@@ -1,16 +1,20 @@
 // The characters and tokens that the scene reader, the field value parser and
 // the PROTO readers read.
 //
-// A stream opens a file; LoadIntoMemory pulls the whole file into a buffer
-// and closes it, and PadBrackets puts blanks round braces and square brackets
-// so that every bracket is a word of its own for the token readers, which
-// split only at white space. Parsing always runs from memory; the token
-// readers also work on an open file (slowly), so a stream can be read
-// without loading it.
+// A stream opens a file, and LoadIntoMemory pulls the whole file into a
+// buffer and closes it. Parsing always runs from memory; the token readers
+// also work on an open file (slowly), so a stream can be read without
+// loading it.
 //
-// Token readers skip white space (NUL bytes count as white space), read one
-// token and return false, leaving the position after the white space, when
-// the token does not fit. Numbers are read without regard to the locale.
+// The token readers are the one place that knows what separates tokens.
+// They skip separators: white space (NUL bytes included), commas, and
+// comments from '#' to the end of the line. The end mark "#EOF" ends the
+// text for them. A word ends at a separator, a comment, a bracket ('{', '}',
+// '[', ']') or a quote; a bracket or a quote where a word starts is a word of
+// its own. Strings are read character by character (ReadChar), so nothing
+// inside them is ever taken for a token. A token reader reads one token and
+// returns false, leaving the position after the separators, when the token
+// does not fit. Numbers are read without regard to the locale.
 #pragma once
 
 #include <cstddef>
@@ -46,9 +50,6 @@ class CSceneInputStream {
   bool IsInMemory() const { return !fileMode_; }
   // File mode only: reads the whole file into memory and closes the file.
   void LoadIntoMemory();
-  // Memory mode only: a blank before and after every '{', '}', '[' and ']'
-  // (but the first byte) that is not already between white space.
-  void PadBrackets();
   void Close();
 
   // The next byte as 0-255, or -1 at the end.
@@ -62,25 +63,34 @@ class CSceneInputStream {
   // The data in memory, for tests.
   std::string_view Data() const { return {buffer_.data(), buffer_.size()}; }
 
+  // Moves past separators to the next token (or the end, or the end mark).
+  void SkipSeparators();
   // A word of at most maxLength characters; the rest of a longer word is the
   // next word.
   bool ReadWord(std::string& out, size_t maxLength);
+  // A run of characters up to white space, comments and commas included
+  // (the header line).
+  bool ReadRawWord(std::string& out, size_t maxLength);
   // The next byte, white space included.
   bool ReadChar(char& out);
   // A run of digits, '.', '+', '-', 'e' and 'E'.
   bool ReadFloat(float& out);
   bool ReadDouble(double& out);
-  // A run of digits, '+' and '-'; values beyond 32 bits are clamped.
+  // A decimal integer (values beyond 32 bits are clamped) or a hexadecimal
+  // one after "0x" (its low 32 bits), either with a sign.
   bool ReadInt32(int32_t& out);
-  // Hexadecimal digits with or without "0x" ("255" reads as 0x255); the low
-  // 32 bits are kept.
-  bool ReadHex(uint32_t& out);
+  // An SFImage pixel: decimal, or hexadecimal after "0x"; the low 32 bits.
+  bool ReadPixel(uint32_t& out);
 
  private:
   CSceneInputStream() = default;
   int Peek();
   void Advance();
-  void SkipSpace();
+  // At "#EOF" followed by a separator or the end.
+  bool AtEndMark();
+  // A signed decimal or "0x" hexadecimal integer, as wide as it was written
+  // up to 64 bits; hexadecimal tells which it was.
+  bool ReadInteger(long long& out, bool& hexadecimal);
   // Reads the run of characters accepted by accept at the position into run_
   // (false when empty).
   template <typename Accept>

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "engine/hostlink/DownloadService.h"
-#include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "platform/Numbers.h"
@@ -40,7 +40,10 @@ std::optional<FieldKind> DeclarationKind(std::string_view keyword) {
   return std::nullopt;
 }
 
-bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+// A bracket or a quote read as a word.
+bool IsWordOfItsOwn(std::string_view word) {
+  return word.size() == 1 && (word[0] == '{' || word[0] == '}' || word[0] == '[' || word[0] == ']' || word[0] == '"');
+}
 
 // A file name made from a PROTO name that stays inside the cache folder: only
 // letters, digits, '-' and '_' are kept, and a number makes it unique.
@@ -67,6 +70,19 @@ std::FILE* CreateUniqueFile(const std::string& folder, const std::string& stem, 
   return nullptr;
 }
 
+// A new body file in the cache folder holding the text after the body file
+// header; its path, or empty when it could not be written.
+std::string WriteBodyFile(std::string_view protoName, std::string_view body) {
+  std::string path;
+  std::FILE* file = CreateUniqueFile(DownloadCacheDirectory(), SafeProtoFileStem(protoName), path);
+  if (!file) return {};
+  const bool written = std::fwrite(kProtoBodyHeader.data(), 1, kProtoBodyHeader.size(), file) == kProtoBodyHeader.size() &&
+                       std::fwrite(body.data(), 1, body.size(), file) == body.size();
+  if (std::fclose(file) == 0 && written) return path;
+  std::remove(path.c_str());
+  return {};
+}
+
 }  // namespace
 
 // Marks a node whose body is being read: it cannot be USEd inside itself,
@@ -87,52 +103,53 @@ CSceneReader::CSceneReader(CSceneInputStream& stream, const NodeClassTable& clas
 
 CSceneReader::~CSceneReader() = default;
 
-void CSceneReader::SetMessage(const char* format, ...) {
+bool CSceneReader::Fail(const char* format, ...) {
   char text[kMaxMessageLength + 1];
   va_list args;
   va_start(args, format);
   FormatCv(text, sizeof text, format, args);
   va_end(args);
-  message_ = text;
+  return error_.Raise(text, stream_.Tell());
+}
+
+int CSceneReader::GetErrorLine() const {
+  if (!error_.IsRaised()) return 0;
+  const std::string_view read = stream_.Data().substr(0, error_.GetOffset());
+  return 1 + static_cast<int>(std::count(read.begin(), read.end(), '\n'));
 }
 
 // ---- Statements ----
 
 bool CSceneReader::ReadScene(CScene* scene) {
-  SetMessage("No scene object.");
+  error_.Clear();
+  refused_ = false;
   scene_ = scene;
-  if (!scene) return false;
+  if (!scene) return Fail("No scene object.");
 
-  SetMessage("This is not a VRML 2.0 file.");
   const size_t start = stream_.Tell();
   std::string bom(kUtf8ByteOrderMark.size(), '\0');
   if (stream_.Read(bom.data(), 1, bom.size()) != bom.size() || bom != kUtf8ByteOrderMark) stream_.Seek(start);
   std::string first, second, third;
-  if (!stream_.ReadWord(first, kHeaderWord) || !stream_.ReadWord(second, kHeaderWord) ||
-      !stream_.ReadWord(third, kHeaderWord) || first != "#VRML" || second != "V2.0" || third != "utf8") {
-    return false;
+  if (!stream_.ReadRawWord(first, kHeaderWord) || !stream_.ReadRawWord(second, kHeaderWord) ||
+      !stream_.ReadRawWord(third, kHeaderWord) || first != "#VRML" || second != "V2.0" || third != "utf8") {
+    return Fail("This is not a VRML 2.0 file.");
   }
   SkipComment();
 
   boundTypes_.clear();
   defTable_.clear();
-  firstDef_.clear();
-  SetMessage("Unknown error.");
+  defs_.clear();
 
   for (;;) {
     const size_t statement = stream_.Tell();
-    if (!stream_.ReadWord(word_, kStatementWord) || word_ == "#EOF") break;
-    if (!ReadStatement(word_, statement)) return false;
+    if (!stream_.ReadWord(word_, kStatementWord)) break;
+    if (!ReadStatement(word_, statement)) return Fail("Unknown error.");
   }
-  scene_->ResolvePendingRoutes();
+  if (std::string problem = scene_->ResolvePendingRoutes(); !problem.empty()) session_->NoteProblem(std::move(problem));
   return true;
 }
 
 bool CSceneReader::ReadStatement(const std::string& word, size_t start) {
-  if (word.starts_with('#')) {
-    SkipComment();
-    return true;
-  }
   stream_.Seek(start);
   if (word == "ROUTE") return RouteParser();
   if (word == "PROTO" || word == "EXTERNPROTO") return ProtoParser(word == "EXTERNPROTO");
@@ -143,12 +160,13 @@ bool CSceneReader::ReadStatement(const std::string& word, size_t start) {
   return true;
 }
 
+// The closest DEF of the name before this point; a node whose body is being
+// read is passed over, as it cannot be inside itself.
 CNode* CSceneReader::FindDef(std::string_view name) const {
-  if (name.empty()) return nullptr;
-  auto first = firstDef_.find(std::string(name));
-  if (first == firstDef_.end()) return nullptr;
-  for (size_t i = first->second; i < defTable_.size(); ++i) {
-    CNode* node = defTable_[i].GetNode();
+  const auto defs = defs_.find(std::string(name));
+  if (defs == defs_.end()) return nullptr;
+  for (auto index = defs->second.rbegin(); index != defs->second.rend(); ++index) {
+    CNode* node = defTable_[*index].GetNode();
     if (node->GetDefName() != name) continue;
     if (std::find(openNodes_.begin(), openNodes_.end(), node) == openNodes_.end()) return node;
   }
@@ -156,39 +174,27 @@ CNode* CSceneReader::FindDef(std::string_view name) const {
 }
 
 bool CSceneReader::ParseNode(CNodeRef& out) {
-  if (openNodes_.size() >= static_cast<size_t>(kMaxNodeNesting)) {
-    SetMessage("Nodes are nested too deeply in this file.");
-    return false;
-  }
+  if (openNodes_.size() >= static_cast<size_t>(kMaxNodeNesting)) return Fail("Nodes are nested too deeply in this file.");
   std::string word;
   size_t start = 0;
   // ROUTE statements may come before the node; they are read in a loop, so
   // that a long run of them takes no stack.
   for (;;) {
     start = stream_.Tell();
-    SetMessage("EOF while parsing node.");
-    if (!stream_.ReadWord(word, kNodeWord)) return false;
-    SetMessage("Expected DEF, USE, or node type. Got: %s", word.c_str());
+    if (!stream_.ReadWord(word, kNodeWord)) return Fail("EOF while parsing node.");
     if (word != "ROUTE") break;
     stream_.Seek(start);
     if (!RouteParser()) return false;
   }
 
-  if (word == "USE") {
+  if (word == "USE" || word == "DEF") {
     std::string name;
-    if (!ReadName(name)) return false;
+    if (!ReadName(name)) return Fail("Expected DEF, USE, or node type. Got: %s", word.c_str());
+    if (word == "DEF") return ParseNodeOfType(out, name);
     CNode* node = FindDef(name);
-    if (!node) {
-      SetMessage("Tried to USE unknown node: %s", name.c_str());
-      return false;
-    }
+    if (!node) return Fail("Tried to USE unknown node: %s", name.c_str());
     out.SetNode(node);
     return true;
-  }
-  if (word == "DEF") {
-    std::string name;
-    if (!ReadName(name)) return false;
-    return ParseNodeOfType(out, name);
   }
   if (word == "NULL") {
     out.SetNode(nullptr);
@@ -199,35 +205,29 @@ bool CSceneReader::ParseNode(CNodeRef& out) {
 }
 
 bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
-  SetMessage("EOF while parsing node.");
   std::string typeName;
-  if (!stream_.ReadWord(typeName, kTypeWord)) return false;
   char brace = 0;
-  if (!ReadNonSpaceSkippingComments(brace)) return false;
-  SetMessage("Expected '{' in %s node.", typeName.c_str());
-  if (brace != '{') return false;
+  if (!stream_.ReadWord(typeName, kTypeWord) || !ReadNonSpace(brace)) {
+    return Fail("EOF while parsing node.");
+  }
+  if (brace != '{') return Fail("Expected '{' in %s node.", typeName.c_str());
 
-  const NodeCreation creation{factoryScene_ ? factoryScene_ : scene_, vistaVersion_, scene_};
-  CNodeRef node = NodeFactory(typeName, creation, classes_);
-  if (!node) {
-    SetMessage("Unknown node type '%s'.", typeName.c_str());
-    return false;
+  const NodeCreation creation{factoryScene_ ? factoryScene_ : scene_, vistaVersion_, scene_, session_};
+  MadeNode made = MakeNodeOfType(typeName, creation, classes_);
+  if (!made.node) return Fail("Unknown node type '%s'.", typeName.c_str());
+  if (made.refused) {
+    refused_ = true;
+    return Fail("%s", made.message.c_str());
   }
-  if (node->GetTypeId() == NodeTypeProtoInstance) {
-    const auto& instance = static_cast<const CProtoInstanceNode&>(*node.GetNode());
-    if (instance.IsRefused()) {
-      message_ = instance.GetMessage();
-      return false;
-    }
+  if (!made.message.empty()) {
+    session_->NoteProblem("PROTO '" + typeName + "' could not be instantiated: " + made.message);
   }
-  if (defTable_.size() >= static_cast<size_t>(kMaxNodesPerFile)) {
-    SetMessage("Too many nodes in this file.");
-    return false;
-  }
+  CNodeRef node = std::move(made.node);
+  if (defTable_.size() >= static_cast<size_t>(kMaxNodesPerFile)) return Fail("Too many nodes in this file.");
   defTable_.push_back(node);
   if (!defName.empty()) {
     node->SetDefName(defName);
-    firstDef_.try_emplace(defName, defTable_.size() - 1);
+    defs_[defName].push_back(defTable_.size() - 1);
   }
   {
     OpenNode open(*this, node.GetNode());
@@ -241,42 +241,33 @@ bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
 bool CSceneReader::ReadNodeBody(CNode* node, const std::string& typeName) {
   for (;;) {
     const size_t start = stream_.Tell();
-    SetMessage("EOF while parsing node.");
     std::string word;
-    if (!stream_.ReadWord(word, kStatementWord)) return false;
+    if (!stream_.ReadWord(word, kStatementWord)) return Fail("EOF while parsing node.");
     if (word == "}") return true;
     if (word == "ROUTE") {
       stream_.Seek(start);
       if (!RouteParser()) return false;
-      continue;
-    }
-    if (word.starts_with('#')) {
-      SkipComment();
-      continue;
-    }
-    const size_t afterWord = stream_.Tell();
-    if (ReadFieldValue(node, word, typeName)) continue;
-    if (node->GetTypeId() == NodeTypeScript) {
-      if (!ReadScriptDeclaration(node, word, afterWord)) return false;
-    } else if (!isHandler_ || !ApplyIsRule(node, word, afterWord, true)) {
+    } else if (!ReadMember(node, word, typeName)) {
       return false;
     }
   }
 }
 
-bool CSceneReader::ReadScriptDeclaration(CNode* node, const std::string& word, size_t afterWord) {
-  SetMessage("Error parsing Script node.");
-  stream_.Seek(afterWord);
-  const std::optional<FieldKind> kind = DeclarationKind(word);
-  if (!kind) return isHandler_ && ApplyIsRule(node, word, afterWord, true);
-  std::string name;
-  if (!ReadDeclaration(node, *kind, "Script", name)) return false;
-  const size_t afterName = stream_.Tell();
-  if (kind == FieldKind::Field) {
-    if (ReadFieldValue(node, name, "Script")) return true;
-    return isHandler_ && ApplyIsRule(node, name, afterName, false);
+bool CSceneReader::ReadMember(CNode* node, const std::string& name, const std::string& typeName) {
+  if (NextWordIsIs()) return ReadIsTarget(node, name);
+  if (node->GetTypeId() == NodeTypeScript && !IsValidFieldType(node->GetFieldType(name))) {
+    const std::optional<FieldKind> kind = DeclarationKind(name);
+    return kind ? ReadScriptDeclaration(node, *kind) : Fail("Error parsing Script node.");
   }
-  return !isHandler_ || ApplyIsRule(node, name, afterName, true);
+  return ReadFieldValue(node, name, typeName);
+}
+
+bool CSceneReader::ReadScriptDeclaration(CNode* node, FieldKind kind) {
+  std::string name;
+  if (!ReadDeclaration(node, kind, "Script", name)) return false;
+  if (NextWordIsIs()) return ReadIsTarget(node, name);
+  // An event without IS is the Script's own, inside a PROTO body too.
+  return kind != FieldKind::Field || ReadFieldValue(node, name, "Script");
 }
 
 bool CSceneReader::ReadDeclaration(CNode* node, FieldKind kind, const char* owner, std::string& name) {
@@ -286,15 +277,21 @@ bool CSceneReader::ReadDeclaration(CNode* node, FieldKind kind, const char* owne
     return true;
   }
   const char* what = kind == FieldKind::Field ? "field" : kind == FieldKind::EventIn ? "eventIn" : "eventOut";
-  SetMessage("Invalid %s %s specification.", owner, what);
+  return Fail("Invalid %s %s specification.", owner, what);
+}
+
+bool CSceneReader::NextWordIsIs() {
+  if (!isHandler_) return false;
+  const size_t start = stream_.Tell();
+  std::string word;
+  if (stream_.ReadWord(word, kTypeWord) && word == "IS") return true;
+  stream_.Seek(start);
   return false;
 }
 
-bool CSceneReader::ApplyIsRule(CNode* node, const std::string& member, size_t afterMember, bool goBack) {
-  SetMessage("Error parsing Proto node.");
-  if (goBack) stream_.Seek(afterMember);
-  std::string is, interfaceName;
-  if (!stream_.ReadWord(is, kTypeWord) || is != "IS" || !stream_.ReadWord(interfaceName, kTypeWord)) return false;
+bool CSceneReader::ReadIsTarget(CNode* node, const std::string& member) {
+  std::string interfaceName;
+  if (!stream_.ReadWord(interfaceName, kTypeWord)) return Fail("Error parsing Proto node.");
   isHandler_(IsRecord{interfaceName, member, node}, isContext_);
   return true;
 }
@@ -321,11 +318,10 @@ void CSceneReader::BindIfFirst(CNode* node) {
 }
 
 bool CSceneReader::RouteParser() {
-  SetMessage("Error parsing a ROUTE.");
   std::string route, source, to, target;
   if (!stream_.ReadWord(route, kNodeWord) || route != "ROUTE" || !stream_.ReadWord(source, kNodeWord) ||
       !stream_.ReadWord(to, kNodeWord) || to != "TO" || !stream_.ReadWord(target, kNodeWord)) {
-    return false;
+    return Fail("Error parsing a ROUTE.");
   }
   scene_->AddPendingRoute(PendingRoute::Make(source, target));
   return true;
@@ -334,24 +330,21 @@ bool CSceneReader::RouteParser() {
 // ---- PROTO and EXTERNPROTO statements ----
 
 bool CSceneReader::ProtoParser(bool isExtern) {
-  SetMessage("Bad Proto node.");
   std::string keyword, name, bracket;
   if (!stream_.ReadWord(keyword, kNodeWord) || (keyword != "PROTO" && keyword != "EXTERNPROTO") ||
       !stream_.ReadWord(name, kNodeWord) || !stream_.ReadWord(bracket, kNodeWord) || bracket != "[") {
-    return false;
+    return Fail("Bad Proto node.");
   }
   if (std::find(std::begin(kExtensionProtoNames), std::end(kExtensionProtoNames), name) !=
       std::end(kExtensionProtoNames)) {
-    return ReadExtensionProto(name);
+    return ReadExtensionProto(name) || Fail("Bad Proto node.");
   }
   CProtoDeclaration* declaration = scene_->CreateProto(name, isExtern);
-  SetMessage("Error parsing Proto node.");
-  if (!declaration) return false;
-  if (!ReadProtoInterface(declaration, !isExtern)) return false;
-  if (!isExtern) return CopyProtoBody(declaration, name);
+  if (!declaration || !ReadProtoInterface(*declaration, !isExtern)) return Fail("Error parsing Proto node.");
+  if (!isExtern) return CopyProtoBody(*declaration);
 
   CFieldValue urls(FieldTypeMFString);
-  if (!ReadValue(FieldTypeMFString, urls.Data())) return false;
+  if (!ReadValue(FieldTypeMFString, urls.Data())) return Fail("Error parsing Proto node.");
   declaration->SetUrls(urls.As<MFString>());
   return true;
 }
@@ -365,26 +358,39 @@ bool CSceneReader::ReadExtensionProto(const std::string& name) {
   return true;
 }
 
-bool CSceneReader::ReadProtoInterface(CNode* declaration, bool readDefaults) {
+bool CSceneReader::ReadProtoInterface(CProtoDeclaration& declaration, bool readDefaults) {
+  // An instance of the declaration inside its own defaults would hold the
+  // declaration that holds it, and neither would ever go: while they are
+  // read, the declaration counts as being read, which refuses such an
+  // instance.
+  CReadSession::ActiveBody active(*session_, declaration);
   std::string word, name;
   while (stream_.ReadWord(word, kStatementWord) && word != "]") {
+    // A word the interface cannot place (a quote among them) means the text
+    // is not what it seems.
     const std::optional<FieldKind> kind = DeclarationKind(word);
-    if (!kind) continue;
-    if (!ReadDeclaration(declaration, *kind, "Proto", name)) return false;
-    if (kind == FieldKind::Field && readDefaults && !ReadFieldValue(declaration, name, "Proto")) return false;
+    if (!kind || !ReadDeclaration(&declaration, *kind, "Proto", name)) return false;
+    if (word == "exposedField") declaration.MarkExposed(name);
+    if (kind == FieldKind::Field && readDefaults && !ReadProtoDefault(declaration, name)) return false;
   }
   return true;
 }
 
-bool CSceneReader::CopyProtoBody(CNode* declaration, const std::string& name) {
-  SetMessage("Error parsing Proto node.");
-  if (!SkipPast('{')) return false;
-  std::string path;
-  std::FILE* file = CreateUniqueFile(DownloadCacheDirectory(), SafeProtoFileStem(name), path);
-  if (file) std::fwrite(kProtoBodyHeader.data(), 1, kProtoBodyHeader.size(), file);
-  // The body is read to its end even when it cannot be kept, so that the
-  // rest of the file still reads; the declaration then has no body.
+bool CSceneReader::ReadProtoDefault(CProtoDeclaration& declaration, std::string_view name) {
+  const size_t from = stream_.Tell();
+  if (!ReadFieldValue(&declaration, name, "Proto")) return false;
+  const FieldType type = declaration.GetFieldType(name);
+  if (type == FieldTypeSFNode || type == FieldTypeMFNode) {
+    declaration.SetNodeDefaultText(name, std::string(stream_.Data().substr(from, stream_.Tell() - from)));
+  }
+  return true;
+}
+
+bool CSceneReader::CopyProtoBody(CProtoDeclaration& declaration) {
+  char brace = 0;
+  if (!ReadNonSpace(brace) || brace != '{') return Fail("Error parsing Proto node.");
   // Braces count only in the statements, not inside strings or comments.
+  std::string body;
   int depth = 1;
   TextPlace place = TextPlace::Statement;
   for (int c = stream_.GetChar(); c >= 0; c = stream_.GetChar()) {
@@ -393,35 +399,21 @@ bool CSceneReader::CopyProtoBody(CNode* declaration, const std::string& name) {
       if (c == '}' && --depth == 0) break;
     }
     place = PlaceAfter(place, static_cast<char>(c));
-    if (file) std::fputc(c, file);
+    body.push_back(static_cast<char>(c));
   }
-  const bool written = file && std::fclose(file) == 0;
-  if (depth != 0) {
-    if (!path.empty()) std::remove(path.c_str());
-    return false;
-  }
-  if (written) static_cast<CProtoDeclaration*>(declaration)->SetBodyFilePath(path);
+  if (depth != 0) return Fail("Error parsing Proto node.");
+  std::string path = WriteBodyFile(declaration.GetName(), body);
+  declaration.SetBody(std::move(body), std::move(path));
   return true;
 }
 
 // ---- Characters ----
 
 bool CSceneReader::ReadName(std::string& out) {
-  out.clear();
-  int c = stream_.GetChar();
-  while (c >= 0 && IsSpace(c)) c = stream_.GetChar();
-  if (c < 0) return false;
-  for (;;) {
-    out.push_back(static_cast<char>(c));
-    if (out.size() > kMaxReadNameLength) return false;
-    const size_t before = stream_.Tell();
-    c = stream_.GetChar();
-    if (c < 0) return true;
-    if (IsSpace(c) || c == ',' || c == ']' || c == '}') {
-      stream_.Seek(before);
-      return true;
-    }
-  }
+  // A name as long as the limit allows, and one character more to tell a
+  // longer one.
+  return stream_.ReadWord(out, kMaxReadNameLength + 1) && out.size() <= kMaxReadNameLength &&
+         !IsWordOfItsOwn(out);
 }
 
 void CSceneReader::SkipComment() {
@@ -429,22 +421,10 @@ void CSceneReader::SkipComment() {
   }
 }
 
-bool CSceneReader::ReadNonSpace(char& out) {
-  int c = stream_.GetChar();
-  while (c >= 0 && IsSpace(c)) c = stream_.GetChar();
-  if (c < 0) return false;
-  out = static_cast<char>(c);
-  return true;
-}
-
-bool CSceneReader::ReadNonSpaceSkippingComments(char& out, size_t* at) {
-  if (!ReadNonSpace(out)) return false;
-  while (out == '#') {
-    SkipComment();
-    if (!ReadNonSpace(out)) return false;
-  }
-  if (at) *at = stream_.Tell() - 1;
-  return true;
+bool CSceneReader::ReadNonSpace(char& out, size_t* at) {
+  stream_.SkipSeparators();
+  if (at) *at = stream_.Tell();
+  return stream_.ReadChar(out);
 }
 
 bool CSceneReader::SkipPast(char wanted) {

@@ -5,8 +5,9 @@
 // reads its field values, adds every top-level node to the scene's root and
 // wires the ROUTEs once the whole file is read. It binds the first
 // NavigationInfo, Display, Viewpoint, Fog, Vista and Background it reads. On
-// failure it returns false and GetMessage says why; the nodes read before the
-// failure stay in the scene.
+// failure it returns false and GetMessage says why, in the words of the
+// innermost step that failed, and GetErrorLine where; the nodes read before
+// the failure stay in the scene.
 //
 // The same reader serves scene files, Inline bodies, PROTO bodies (with an
 // IS handler installed by the PROTO instance) and external PROTO interfaces.
@@ -18,11 +19,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/scene/InputError.h"
 #include "engine/scene/NodeFactory.h"
+#include "engine/scene/ReadSession.h"
 #include "engine/scene/SceneInputStream.h"
 
 namespace vx {
 
+class CProtoDeclaration;
 class CScene;
 
 // What a PROTO body's reader hands to the instance for each "member IS name".
@@ -54,7 +58,19 @@ class CSceneReader {
   CSceneReader& operator=(const CSceneReader&) = delete;
 
   [[nodiscard]] bool ReadScene(CScene* scene);
-  const std::string& GetMessage() const { return message_; }
+  const std::string& GetMessage() const { return error_.GetMessage(); }
+  // The line (from 1) where the read failed; 0 while it did not.
+  int GetErrorLine() const;
+  // Whether the read failed because a PROTO instance's body may never be read.
+  bool WasRefused() const { return refused_; }
+  // The first problem of a read that succeeded: a PROTO instance whose body
+  // did not read, or a ROUTE that could not be wired; empty when there was
+  // none. Problems of the PROTO bodies read meanwhile count too.
+  const std::string& GetProblem() const { return session_->GetProblem(); }
+
+  // The PROTO bodies read by this reader join the session of an enclosing
+  // read (not owned; outlives the reader) instead of the reader's own.
+  void SetSession(CReadSession* session) { session_ = session ? session : &ownSession_; }
 
   // Nodes are made for this scene instead of the reader's (a PROTO instance
   // makes its body's nodes for its own scene).
@@ -70,13 +86,27 @@ class CSceneReader {
   // The Vista prototype version of this read; every reader starts at 1.0.
   float GetVistaVersion() const { return vistaVersion_; }
 
+  // Field values read without ReadScene (an external PROTO's defaults) wait
+  // with their ROUTEs in scope, and bind nothing.
+  void SetValueScope(CScene* scope) {
+    scene_ = scope;
+    bindsFirstNodes_ = false;
+  }
+  // Reads one value of the type into value, outside ReadScene (a PROTO
+  // default's text read again for an instance).
+  [[nodiscard]] bool ReadValueOfType(FieldType type, void* value) { return ReadValue(type, value); }
   // Reads the value of the named field of the node from the stream and sets
-  // it (PROTO interface defaults).
-  [[nodiscard]] bool ReadFieldValueOnNode(CNode* node, std::string_view name, std::string_view typeName);
-  // Copies the body text that follows (from the next '{' to its matching
-  // '}') into a new file in the cache folder, which becomes the
-  // declaration's body file; false when the input ends first.
-  [[nodiscard]] bool CopyProtoBody(CNode* declaration, const std::string& name);
+  // it; a value that fails leaves the field as it was.
+  [[nodiscard]] bool ReadFieldValueOnNode(CNode* node, std::string_view name, std::string_view typeName) {
+    return ReadFieldValue(node, name, typeName);
+  }
+  // Reads the default value of the declaration's field from the stream and
+  // sets it; a node value's text is kept for the instances.
+  [[nodiscard]] bool ReadProtoDefault(CProtoDeclaration& declaration, std::string_view name);
+  // Takes the body text that follows (from the next '{' to its matching
+  // '}') into the declaration and copies it into a new file in the cache
+  // folder, the declaration's body file; false when the input ends first.
+  [[nodiscard]] bool CopyProtoBody(CProtoDeclaration& declaration);
 
  private:
   class OpenNode;
@@ -85,17 +115,23 @@ class CSceneReader {
   bool ParseNode(CNodeRef& out);
   bool ParseNodeOfType(CNodeRef& out, const std::string& defName);
   bool ReadNodeBody(CNode* node, const std::string& typeName);
-  bool ReadScriptDeclaration(CNode* node, const std::string& word, size_t afterWord);
+  // One line of a node's body that is no ROUTE: a field value, a Script
+  // declaration, or inside a PROTO body "member IS name".
+  bool ReadMember(CNode* node, const std::string& name, const std::string& typeName);
+  bool ReadScriptDeclaration(CNode* node, FieldKind kind);
   // Reads "type name" after a declaration keyword and declares the member;
-  // a refusal sets "Invalid <owner> <kind> specification.".
+  // a refusal raises "Invalid <owner> <kind> specification.".
   bool ReadDeclaration(CNode* node, FieldKind kind, const char* owner, std::string& name);
-  bool ApplyIsRule(CNode* node, const std::string& member, size_t afterMember, bool goBack);
+  // Inside a PROTO body: true, having read it, when the next word is "IS".
+  bool NextWordIsIs();
+  // The interface name after "member IS", handed to the IS handler.
+  bool ReadIsTarget(CNode* node, const std::string& member);
   void BindIfFirst(CNode* node);
   CNode* FindDef(std::string_view name) const;
   bool RouteParser();
   bool ProtoParser(bool isExtern);
   bool ReadExtensionProto(const std::string& name);
-  bool ReadProtoInterface(CNode* declaration, bool readDefaults);
+  bool ReadProtoInterface(CProtoDeclaration& declaration, bool readDefaults);
 
   // Field values.
   bool ReadFieldValue(CNode* node, std::string_view name, std::string_view typeName);
@@ -110,20 +146,25 @@ class CSceneReader {
   // Characters.
   bool ReadName(std::string& out);
   void SkipComment();
-  bool ReadNonSpace(char& out);
-  // The next character that is not white space or in a comment; at receives
-  // its position, to go back to it.
-  bool ReadNonSpaceSkippingComments(char& out, size_t* at = nullptr);
+  // The next character that is no separator; at receives its position, to
+  // go back to it.
+  bool ReadNonSpace(char& out, size_t* at = nullptr);
   bool SkipPast(char wanted);
-  void SetMessage(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Raises an input error at the stream's position (kept only when no step
+  // inside has raised one); always false.
+  bool Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   CSceneInputStream& stream_;
   const NodeClassTable& classes_;
   CScene* scene_ = nullptr;
   CScene* factoryScene_ = nullptr;
-  std::string message_;
+  CInputError error_;
+  bool refused_ = false;
+  CReadSession ownSession_;
+  CReadSession* session_ = &ownSession_;
   std::vector<CNodeRef> defTable_;
-  std::unordered_map<std::string, size_t> firstDef_;
+  // Where each DEF name was given in the DEF table, in the order read.
+  std::unordered_map<std::string, std::vector<size_t>> defs_;
   std::vector<CNode*> openNodes_;
   std::string word_;
   std::vector<unsigned char> scratch_;

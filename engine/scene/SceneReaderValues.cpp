@@ -1,6 +1,5 @@
 // The field value parser of the scene reader: one reader per single-valued
-// type, and the list reader for multiple-valued types with its bracket, comma
-// and comment rules.
+// type, and the list reader for multiple-valued types.
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -8,21 +7,34 @@
 #include "engine/scene/SceneReader.h"
 
 namespace vx {
+namespace {
 
-bool CSceneReader::ReadFieldValueOnNode(CNode* node, std::string_view name, std::string_view typeName) {
-  return ReadFieldValue(node, name, typeName);
+// The length of text without a UTF-8 character that its end cuts short.
+size_t Utf8PrefixLength(std::string_view text) {
+  size_t start = text.size();
+  // Back over at most three continuation bytes to the byte that starts the
+  // last character.
+  while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) --start;
+  if (start == 0) return text.size();
+  const auto lead = static_cast<unsigned char>(text[start - 1]);
+  const size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return text.size() - (start - 1) < needed ? start - 1 : text.size();
 }
 
+}  // namespace
+
 bool CSceneReader::ReadFieldValue(CNode* node, std::string_view name, std::string_view typeName) {
-  SetMessage("Error on field '%.*s' in %.*s node.", static_cast<int>(name.size()), name.data(),
-             static_cast<int>(typeName.size()), typeName.data());
   const FieldType type = node->GetFieldType(name);
-  if (!IsValidFieldType(type)) return false;
-  // A value that fails part-way is freed here and never reaches the node.
-  CFieldValue value(type);
-  if (!ReadValue(type, value.Data())) return false;
-  node->SetField(name, value.Data());
-  return true;
+  if (IsValidFieldType(type)) {
+    // A value that fails part-way is freed here and never reaches the node.
+    CFieldValue value(type);
+    if (ReadValue(type, value.Data())) {
+      node->SetField(name, value.Data());
+      return true;
+    }
+  }
+  return Fail("Error on field '%.*s' in %.*s node.", static_cast<int>(name.size()), name.data(),
+              static_cast<int>(typeName.size()), typeName.data());
 }
 
 bool CSceneReader::ReadValue(FieldType type, void* value) {
@@ -84,12 +96,8 @@ bool CSceneReader::ReadMultipleValue(FieldType type, void* value) {
   } else {
     for (;;) {
       size_t at = 0;
-      if (!ReadNonSpaceSkippingComments(c, &at)) return false;
+      if (!ReadNonSpace(c, &at)) return false;
       if (c == ']') break;
-      if (c == ',' && count > 0) {
-        if (!ReadNonSpaceSkippingComments(c, &at)) return false;
-        if (c == ']') break;
-      }
       stream_.Seek(at);
       if (!readOne()) return false;
     }
@@ -126,6 +134,7 @@ bool CSceneReader::ReadString(SFString& out) {
   char c = 0;
   if (!ReadNonSpace(c) || c != '"') return false;
   size_t length = 0;
+  bool cut = false;
   // "\"" is a quote and "\\" a backslash of the text, as the writer writes
   // them. A backslash before any other character is kept, as in the Windows
   // paths of older files. Beyond 255 characters the text is cut.
@@ -142,8 +151,13 @@ bool CSceneReader::ReadString(SFString& out) {
         stream_.Seek(afterBackslash);
       }
     }
-    if (length < kMaxStringLength) out.text[length++] = c;
+    if (length < kMaxStringLength) {
+      out.text[length++] = c;
+    } else {
+      cut = true;
+    }
   }
+  if (cut) length = Utf8PrefixLength(std::string_view(out.text, length));
   std::memset(out.text + length, 0, sizeof out.text - length);
   return true;
 }
@@ -168,7 +182,7 @@ bool CSceneReader::ReadImage(SFImage& out) {
   // The file lists the bottom row first; the block is stored top row first.
   for (int32_t row = height - 1; row >= 0; --row) {
     for (int32_t column = 0; column < width; ++column) {
-      if (!stream_.ReadHex(value.pixels[static_cast<size_t>(row) * static_cast<size_t>(width) + static_cast<size_t>(column)])) {
+      if (!stream_.ReadPixel(value.pixels[static_cast<size_t>(row) * static_cast<size_t>(width) + static_cast<size_t>(column)])) {
         return false;
       }
     }

@@ -127,7 +127,7 @@ void AppendImageText(std::string& out, const SFImage& image) {
 void CSceneWriter::WriteScene(CScene* scene, bool resolveUrls, const char* comment) {
   text_.clear();
   reached_.clear();
-  firstOwners_.clear();
+  defCounts_.clear();
   sharedOrder_.clear();
   sharedNames_.clear();
   written_.clear();
@@ -167,7 +167,7 @@ void CSceneWriter::FindSharedNodes(CNode* node) {
     if (reached_[node] == 2) sharedOrder_.push_back(node);
     return;
   }
-  if (!node->GetDefName().empty()) firstOwners_.try_emplace(node->GetDefName(), node);
+  if (!node->GetDefName().empty()) ++defCounts_[node->GetDefName()];
   ForEachWrittenChild(*node, [this](CNode* child) { FindSharedNodes(child); });
 }
 
@@ -182,10 +182,9 @@ void CSceneWriter::PlanDeclarations(CNode* node, std::vector<CProtoDeclaration*>
 // written once.
 void CSceneWriter::PlanDeclaration(CProtoDeclaration* declaration, std::vector<CProtoDeclaration*>& out) {
   if (!declaration || !planned_.insert(declaration).second) return;
-  std::string body;
   const CScene* scope = declaration->GetScene();
-  if (scope && !declaration->IsExtern() && declaration->ReadBodyText(body)) {
-    for (const std::string& name : NodeTypeNamesIn(body)) PlanDeclaration(scope->FindProto(name), out);
+  if (scope && !declaration->IsExtern()) {
+    for (const std::string& name : NodeTypeNamesIn(declaration->GetBodyText())) PlanDeclaration(scope->FindProto(name), out);
   }
   PlanDeclarations(declaration, out);
   out.push_back(declaration);
@@ -210,22 +209,20 @@ void CSceneWriter::WriteDeclaration(CProtoDeclaration& declaration) {
     WriteValue(FieldTypeMFString, &declaration.GetUrls(), nullptr);
     return;
   }
-  std::string body;
-  (void)declaration.ReadBodyText(body);
-  text_ += " {" + body + "}";
+  text_ += " {" + declaration.GetBodyText() + "}";
 }
 
-// A USE names the first node written under that DEF name, so a node reached
-// again keeps its DEF name only when it is the first node of that name.
+// A USE names the closest node written before it under that DEF name, which
+// another node of the name written in between would be. So a node reached
+// again keeps its DEF name only when no other written node has that name.
 void CSceneWriter::NameSharedNodes() {
   int number = 0;
   for (const CNode* node : sharedOrder_) {
-    auto owner = firstOwners_.find(node->GetDefName());
-    if (owner != firstOwners_.end() && owner->second == node) continue;
+    if (!node->GetDefName().empty() && defCounts_[node->GetDefName()] == 1) continue;
     std::string name;
     do {
       name = std::string(kSharedNamePrefix) + std::to_string(++number);
-    } while (firstOwners_.contains(name));
+    } while (defCounts_.contains(name));
     sharedNames_[node] = std::move(name);
   }
 }
@@ -270,7 +267,11 @@ void CSceneWriter::WriteFields(CNode& node, const std::string& fieldIndent) {
     const void* value = IsWrittenField(node, i) ? node.GetFieldAddress(i) : nullptr;
     if (!value) continue;
     text_ += fieldIndent;
-    if (declared >= 0 && i >= declared) text_ += "field " + std::string(FieldTypeName(field.type)) + " ";
+    if (declared >= 0 && i >= declared) {
+      const CProtoDeclaration* declaration = AsDeclaration(node);
+      text_ += declaration && declaration->IsExposed(field.name) ? "exposedField " : "field ";
+      text_ += std::string(FieldTypeName(field.type)) + " ";
+    }
     text_ += field.name;
     if (!withValues) {
       text_ += '\n';

@@ -14,8 +14,8 @@
 // times are written in the shortest form that reads back as the same number,
 // strings escape '"' and '\', an empty node is NULL. A node reached more than
 // once is written the first time and USEd afterwards; when it has no DEF name
-// of its own (none, or one that an earlier node of the scene already has) it
-// is written under a generated one ("Shared_1", ...) that no node uses.
+// of its own (none, or one that another written node has too) it is written
+// under a generated one ("Shared_1", ...) that no node uses.
 #pragma once
 
 #include <string>
@@ -66,7 +66,8 @@ class CSceneWriter {
   // Nodes reached more than once, and the names they are written under.
   std::unordered_map<const CNode*, int> reached_;
   std::vector<const CNode*> sharedOrder_;
-  std::unordered_map<std::string, const CNode*> firstOwners_;
+  // How many written nodes have each DEF name.
+  std::unordered_map<std::string, int> defCounts_;
   std::unordered_map<const CNode*, std::string> sharedNames_;
   std::unordered_set<const CNode*> written_;
   // The PROTO and EXTERNPROTO declarations written before each top-level

@@ -26,6 +26,8 @@
 namespace vx {
 namespace {
 
+constexpr std::string_view kGzipSuffix = ".gz";
+
 bool DecompressThroughHost(const std::string& path) {
   auto decompress =
       reinterpret_cast<VxDecompressFileFn>(GetComponentSlot(VX_COMPRESSION_NAME, VxCompressionDecompressFile));
@@ -42,8 +44,10 @@ class DecompressedCopy {
     std::string folder = FormatString("%s/vxgz-XXXXXX", TemporaryRoot().c_str());
     if (!mkdtemp(folder.data())) return;
     folder_ = folder;
-    const std::string copy = folder_ + "/" + path::FileNameOf(gzipPath);
-    if (CopyFile(gzipPath, copy) && DecompressThroughHost(copy)) path_ = copy.substr(0, copy.size() - 3);
+    // The host decompresses only a name that ends ".gz".
+    std::string copy = folder_ + "/" + path::FileNameOf(gzipPath);
+    if (!copy.ends_with(kGzipSuffix)) copy += kGzipSuffix;
+    if (CopyFile(gzipPath, copy) && DecompressThroughHost(copy)) path_ = copy.substr(0, copy.size() - kGzipSuffix.size());
   }
   ~DecompressedCopy() {
     if (folder_.empty()) return;
@@ -88,6 +92,16 @@ class DecompressedCopy {
   std::string folder_;
   std::string path_;
 };
+
+// A gzip stream, whatever the file is called, starts with these two bytes.
+bool StartsAsGzip(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  unsigned char magic[2] = {};
+  const bool gzip = std::fread(magic, 1, sizeof magic, file) == sizeof magic && magic[0] == 0x1f && magic[1] == 0x8b;
+  std::fclose(file);
+  return gzip;
+}
 
 bool CanOpenForReading(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -158,15 +172,20 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
 
   std::optional<DecompressedCopy> decompressed;
   std::string source = local;
-  if (local.ends_with(".gz")) {
+  const bool gzipName = local.ends_with(kGzipSuffix);
+  if (gzipName || StartsAsGzip(local)) {
     decompressed.emplace(local);
     if (decompressed->Path().empty()) {
       CopyToCaller(kDecompressFailedMessage, error);
       return EngineLoadFailed;
     }
     source = decompressed->Path();
-    local.resize(local.size() - 3);
-    CopyToCaller(local, path);
+    // A ".gz" name stands for the world without it; a gzip file of another
+    // name is the world under its own name.
+    if (gzipName) {
+      local.resize(local.size() - kGzipSuffix.size());
+      CopyToCaller(local, path);
+    }
   } else if (!CanOpenForReading(local)) {
     CopyToCaller(kCannotOpenMessage, error);
     return EngineLoadFailed;
@@ -175,7 +194,6 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
   CSceneInputStream stream(source, "rb");
   if (!stream.IsOpen()) return EngineOpenFailed;
   stream.LoadIntoMemory();
-  stream.PadBrackets();
   CSceneReader reader(stream);
 
   ReplaceWorld(*scene, std::make_unique<CBrowser>());
@@ -190,6 +208,9 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
     CopyToCaller(reader.GetMessage(), error);
     return EngineLoadFailed;
   }
+  // A load that went on without something the file asks for still
+  // succeeds; the first such problem is left for the caller to show.
+  if (!reader.GetProblem().empty()) CopyToCaller(reader.GetProblem(), error);
   scene->world->ResetClock();
   return EngineOk;
 }

@@ -564,7 +564,6 @@ void CSceneView::LoadPendingFile() {
     }
     world_->ResetScene();
     stream.LoadIntoMemory();
-    stream.PadBrackets();
     CSceneReader reader(stream);
     if (reader.ReadScene(&world_->GetScene())) {
       world_->ResetClock();

@@ -175,6 +175,22 @@ TEST_F(EngineSceneRoundTripTest, LoadQuerySetAndSaveThroughTheSlots) {
   EXPECT_EQ(Host().Engine<VxDestroySceneFn>(VxEngineDestroyScene)(reloaded), EngineOk);
 }
 
+TEST_F(EngineSceneRoundTripTest, AWorldInOtherToolsSyntaxLoadsWithItsValues) {
+  ASSERT_EQ(Load(scene_, std::string(VX_TEST_DATA_DIR) + "/scene/sample_world.wrl"), EngineOk) << error_;
+  EXPECT_STREQ(error_, "") << "nothing the load went on without";
+  VxNodeRef* pick = Find(scene_, "Pick");
+  VxNodeRef* post = Find(scene_, "Post");
+  VxNodeRef* lamp = Find(scene_, "A");
+  ASSERT_TRUE(pick && post && lamp);
+  EXPECT_EQ(*static_cast<int32_t*>(FieldOf(pick, "whichChoice")), 1);
+  EXPECT_EQ(static_cast<SFVec3f*>(FieldOf(post, "translation"))->z, 3.0f);
+  int32_t type = 0;
+  EXPECT_EQ(Host().Engine<VxGetNodeMemberTypeFn>(VxEngineGetNodeFieldType)(scene_, lamp, "where", &type), EngineOk);
+  EXPECT_EQ(type, FieldTypeSFVec3f);
+  EXPECT_EQ(static_cast<SFVec3f*>(FieldOf(lamp, "where"))->y, 1.0f);
+  for (VxNodeRef* ref : {pick, post, lamp}) Release(ref);
+}
+
 TEST_F(EngineSceneRoundTripTest, UnknownNamesAndFailedLoadsAreReported) {
   ASSERT_EQ(Load(scene_, folder_.Write("a.wrl", kWorld)), EngineOk) << error_;
   VxNodeRef* ref = reinterpret_cast<VxNodeRef*>(1);

@@ -46,7 +46,6 @@ class InlineTest : public ::testing::Test {
     world_->SetWorldUrl(main);
     world_->SetWorldDirectory(main);
     auto stream = CSceneInputStream::FromText(kHeader + body);
-    stream.PadBrackets();
     CSceneReader reader(stream);
     ASSERT_TRUE(reader.ReadScene(&world_->GetScene())) << reader.GetMessage();
   }

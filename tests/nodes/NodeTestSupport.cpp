@@ -49,7 +49,6 @@ PixelMap FrameOver(std::vector<uint32_t>& pixels, int width, int height) {
 std::unique_ptr<CBrowser> ReadWorld(const std::string& body) {
   auto world = std::make_unique<CBrowser>();
   auto stream = CSceneInputStream::FromText("#VRML V2.0 utf8\n" + body);
-  stream.PadBrackets();
   CSceneReader reader(stream);
   EXPECT_TRUE(reader.ReadScene(&world->GetScene())) << reader.GetMessage();
   return world;

@@ -158,7 +158,6 @@ TEST(NodeClasses, DefaultsSurviveAWriteAndARead) {
 
   CBrowser read;
   auto stream = CSceneInputStream::FromText(writer.GetText());
-  stream.PadBrackets();
   CSceneReader reader(stream);
   ASSERT_TRUE(reader.ReadScene(&read.GetScene())) << reader.GetMessage() << "\n" << writer.GetText();
   const MFNode& nodes = read.GetRoot()->children;

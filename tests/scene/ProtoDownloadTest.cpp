@@ -40,7 +40,6 @@ class ProtoDownload : public ::testing::Test {
   bool Read(const std::string& body) {
     world_ = std::make_unique<CBrowser>();
     auto stream = CSceneInputStream::FromText("#VRML V2.0 utf8\n" + body);
-    stream.PadBrackets();
     CSceneReader reader(stream);
     const bool ok = reader.ReadScene(&world_->GetScene());
     message_ = reader.GetMessage();

@@ -6,6 +6,7 @@
 
 #include "engine/hostlink/DownloadService.h"
 #include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/ReadSession.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"
 #include "engine/scene/nodes/GroupNode.h"
@@ -48,10 +49,10 @@ class ProtoInstanceTest : public ::testing::Test {
   bool ReadText(const std::string& text) {
     world_ = std::make_unique<CBrowser>();
     auto stream = CSceneInputStream::FromText(text);
-    stream.PadBrackets();
     CSceneReader reader(stream, classes_);
     const bool ok = reader.ReadScene(&world_->GetScene());
     message_ = reader.GetMessage();
+    problem_ = reader.GetProblem();
     return ok;
   }
 
@@ -77,6 +78,7 @@ class ProtoInstanceTest : public ::testing::Test {
   std::unique_ptr<CacheFolderService> service_;
   std::unique_ptr<CBrowser> world_;
   std::string message_;
+  std::string problem_;
 };
 
 TEST_F(ProtoInstanceTest, FieldsTakeDefaultsOrFileValuesAndFollowLaterChanges) {
@@ -179,6 +181,96 @@ TEST_F(ProtoInstanceTest, RecursiveUseIsRefusedWithAClearError) {
   EXPECT_EQ(message_, "PROTO 'A' is used inside its own body.");
 
   ASSERT_TRUE(Read("PROTO Fine [ ] { Probe { } } Fine { } Fine { }")) << "the refusal leaves nothing behind";
+
+  EXPECT_FALSE(Read("PROTO Own [ field SFNode n Own { } ] { Group { } }")) << "nor inside its own defaults";
+  EXPECT_EQ(message_, "PROTO 'Own' is used inside its own body.");
+}
+
+TEST_F(ProtoInstanceTest, InstancesReadTheBodyTheDeclarationKeepsNotItsFile) {
+  ASSERT_TRUE(Read("PROTO P [ field SFFloat f 0.5 ] { Probe { fraction IS f } } DEF A P { }")) << message_;
+  CProtoDeclaration& declaration = *world_->GetScene().GetProto(0);
+  ASSERT_TRUE(fs::exists(declaration.GetBodyFilePath())) << "the body file is still written";
+  fs::remove(declaration.GetBodyFilePath());
+  CNodeRef later = NodeFactory("P", {.scene = &world_->GetScene()}, classes_);
+  ASSERT_NE(Resolved(*later.GetNode()), nullptr);
+  EXPECT_EQ(Resolved(*later.GetNode())->fraction, 0.5f);
+}
+
+TEST_F(ProtoInstanceTest, TheFactoryTellsABadBodyFromARefusedOne) {
+  ASSERT_TRUE(Read("PROTO Bad [ ] { Nothing { } } PROTO Loop [ ] { Loop { } } DEF B Bad { }")) << message_;
+  EXPECT_FALSE(Instance("B").IsInstantiated());
+  const MadeNode bad = MakeNodeOfType("Bad", {.scene = &world_->GetScene()}, classes_);
+  ASSERT_TRUE(bad.node);
+  EXPECT_FALSE(bad.refused);
+  EXPECT_EQ(bad.message, "Unknown node type 'Nothing'.");
+  const MadeNode loop = MakeNodeOfType("Loop", {.scene = &world_->GetScene()}, classes_);
+  EXPECT_TRUE(loop.refused);
+  EXPECT_EQ(loop.message, "PROTO 'Loop' is used inside its own body.");
+}
+
+TEST_F(ProtoInstanceTest, AnExposedFieldCarriesChangesInsideTheBodyOut) {
+  ASSERT_TRUE(Read(R"(
+    PROTO P [ exposedField SFFloat f 0.5  field SFFloat g 0.25 ] { DEF IN Probe { fraction IS f  keys IS g } }
+    DEF I P { }
+    DEF OUT Probe { }
+    ROUTE I.f_changed TO OUT.set_fraction
+  )")) << message_;
+  CProtoInstanceNode& instance = Instance("I");
+  CProbeNode* inner = BodyNode(instance, "IN");
+  ASSERT_NE(inner, nullptr);
+  const float changed = 0.75f;
+  inner->SetField("fraction", &changed);
+  EXPECT_EQ(*static_cast<float*>(instance.GetFieldByName("f")), 0.75f) << "the instance takes the body's change";
+  EXPECT_EQ(static_cast<CProbeNode*>(world_->FindNode("OUT"))->fraction, 0.75f) << "and sends it on";
+  const float inward = 0.125f;
+  instance.SetField("f", &inward);
+  EXPECT_EQ(inner->fraction, 0.125f) << "inward still works, and nothing loops";
+  const std::string written = Written();
+  EXPECT_NE(written.find("\texposedField SFFloat f 0.5\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("\tfield SFFloat g 0.25\n"), std::string::npos) << written;
+}
+
+TEST_F(ProtoInstanceTest, NodeDefaultsAreCopiedForEachInstance) {
+  ASSERT_TRUE(Read(R"(
+    PROTO P [ field SFNode n Probe { fraction 0.5 }  field MFNode m [ Probe { } Probe { } ] ] { Group { children IS m } }
+    DEF A P { }
+    DEF B P { }
+  )")) << message_;
+  auto* a = static_cast<CNodeRef*>(Instance("A").GetFieldByName("n"));
+  auto* b = static_cast<CNodeRef*>(Instance("B").GetFieldByName("n"));
+  ASSERT_TRUE(a->GetNode() && b->GetNode());
+  EXPECT_NE(a->GetNode(), b->GetNode()) << "each instance has a node of its own";
+  EXPECT_EQ(static_cast<CProbeNode*>(a->GetNode())->fraction, 0.5f);
+  const auto* listA = static_cast<MFNode*>(Instance("A").GetFieldByName("m"));
+  const auto* listB = static_cast<MFNode*>(Instance("B").GetFieldByName("m"));
+  ASSERT_EQ(listA->count, 2);
+  EXPECT_NE((*listA)[0].GetNode(), (*listB)[0].GetNode());
+  EXPECT_FALSE(Instance("A").IsFieldSet(Instance("A").FindField("n"))) << "still the default, for the writer";
+}
+
+TEST_F(ProtoInstanceTest, AScriptInABodyDeclaresEventsOfItsOwnAndABadBodyIsAProblem) {
+  ASSERT_TRUE(Read(R"(
+    PROTO S [ field SFFloat f 0.5 ] { Script { eventIn SFFloat tick  eventOut SFFloat tock  field SFFloat x IS f } }
+    DEF I S { }
+  )")) << message_;
+  EXPECT_TRUE(Instance("I").IsInstantiated()) << Instance("I").GetMessage();
+
+  ASSERT_TRUE(Read("PROTO Bad [ ] { Nothing { } } DEF B Bad { } DEF C Bad { }")) << message_;
+  EXPECT_EQ(problem_, "PROTO 'Bad' could not be instantiated: Unknown node type 'Nothing'.");
+  ASSERT_TRUE(Read("DEF M Probe { } PROTO Outside [ ] { Group { children USE M } } Outside { }")) << message_;
+  EXPECT_EQ(problem_, "PROTO 'Outside' could not be instantiated: Tried to USE unknown node: M")
+      << "a body sees only its own names";
+}
+
+TEST_F(ProtoInstanceTest, AnExternProtoTakesTheNamedPrototypeNotAMentionInACommentOrString) {
+  const fs::path library = cache_ / "mentions.wrl";
+  std::ofstream(library) << "#VRML V2.0 utf8\n"
+                            "# PROTO Ball [ field SFFloat f 0.1 ] { Probe { } }\n"
+                            "WorldInfo { info \"PROTO Ball [ field SFFloat f 0.2 ]\" }\n"
+                            "PROTO Ball [ field SFFloat f 0.5 ] { Probe { fraction IS f } }\n";
+  ASSERT_TRUE(Read("EXTERNPROTO Ball [ field SFFloat f ] \"" + library.string() + "#Ball\"\nDEF B Ball { }")) << message_;
+  ASSERT_NE(Resolved(Instance("B")), nullptr) << Instance("B").GetMessage();
+  EXPECT_EQ(Resolved(Instance("B"))->fraction, 0.5f);
 }
 
 TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {
@@ -205,11 +297,41 @@ TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {
   EXPECT_EQ(probe->position.x, 1.0f);
   CProtoDeclaration& declaration = *instance.GetDeclaration();
   EXPECT_EQ(declaration.GetFieldTable()->eventIns.size(), 1u) << "a member already declared is not declared again";
-  std::string first, second;
-  ASSERT_TRUE(declaration.GetBodyFile(first));
-  ASSERT_TRUE(declaration.GetBodyFile(second));
-  EXPECT_EQ(first, second);
+  const std::string first = declaration.GetBodyFilePath();
+  CReadSession session;
+  ASSERT_TRUE(declaration.FetchBody(session));
+  EXPECT_EQ(declaration.GetBodyFilePath(), first) << "a body fetched is not fetched again";
   EXPECT_EQ(fs::path(first).parent_path(), cache_);
+}
+
+TEST_F(ProtoInstanceTest, ALibraryDefaultWithARouteInsideReadsInAScopeOfItsOwn) {
+  const fs::path library = cache_ / "routes.wrl";
+  std::ofstream(library) << "#VRML V2.0 utf8\n"
+                            "PROTO Ball [ field SFNode inside Group { children [ DEF T Transform { } ]\n"
+                            "  ROUTE T.translation_changed TO T.set_translation } field SFFloat f 0.5 ]\n"
+                            "{ Probe { fraction IS f } }\n";
+  ASSERT_TRUE(Read("EXTERNPROTO Ball [ field SFNode inside field SFFloat f ] \"" + library.string() +
+                   "#Ball\"\nDEF B Ball { }"))
+      << message_;
+  ASSERT_TRUE(Instance("B").IsInstantiated()) << Instance("B").GetMessage();
+  EXPECT_EQ(Resolved(Instance("B"))->fraction, 0.5f);
+  EXPECT_TRUE(world_->GetScene().GetPendingRoutes().empty()) << "the library's ROUTE stays in the library";
+}
+
+TEST_F(ProtoInstanceTest, ALibraryDefaultMayUseANodeTheLibraryDefines) {
+  const fs::path library = cache_ / "defs.wrl";
+  std::ofstream(library) << "#VRML V2.0 utf8\n"
+                            "DEF P Transform { translation 1 2 3 }\n"
+                            "EXTERNPROTO Self [ ] \"" + library.string() + "#Ball\"\n"
+                            "Self { }\n"
+                            "PROTO Ball [ field MFNode inner [ USE P ] ] { Group { children IS inner } }\n";
+  ASSERT_TRUE(Read("EXTERNPROTO Ball [ field MFNode inner ] \"" + library.string() + "#Ball\"\nDEF B Ball { }"))
+      << message_;
+  EXPECT_EQ(problem_, "");
+  ASSERT_TRUE(Instance("B").IsInstantiated()) << Instance("B").GetMessage();
+  const auto& inner = *static_cast<MFNode*>(Instance("B").GetFieldByName("inner"));
+  ASSERT_EQ(inner.count, 1) << "the library's own Transform";
+  EXPECT_EQ(static_cast<SFVec3f*>(inner[0]->GetFieldByName("translation"))->y, 2.0f);
 }
 
 TEST_F(ProtoInstanceTest, ExternProtoWithoutAUsableUrlStaysEmpty) {
@@ -220,9 +342,9 @@ TEST_F(ProtoInstanceTest, ExternProtoWithoutAUsableUrlStaysEmpty) {
   for (int i = 0; i < 4; ++i) instance.Traverse(RenderPass::Frame, nullptr);
   EXPECT_FALSE(instance.IsInstantiated());
   EXPECT_EQ(CNodeRef(&instance).Resolve(), nullptr);
-  std::string path;
-  EXPECT_FALSE(instance.GetDeclaration()->GetBodyFile(path));
-  EXPECT_TRUE(path.empty());
+  CReadSession session;
+  EXPECT_FALSE(instance.GetDeclaration()->FetchBody(session));
+  EXPECT_TRUE(instance.GetDeclaration()->GetBodyFilePath().empty());
 }
 
 TEST_F(ProtoInstanceTest, LongInterfaceNamesCarryEventsBothWays) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -194,6 +195,61 @@ TEST_F(SceneFile, LoadsAGzipFileThroughTheHostsCompression) {
   WriteFile(folder_ / "x.wrl.gz", "");
   EXPECT_EQ(Load(scene, (folder_ / "x.wrl.gz").string()), EngineLoadFailed) << "no host to decompress";
   EXPECT_STREQ(error_, "Error Decompressing GZip File!!!");
+}
+
+TEST_F(SceneFile, AGzipStreamIsDecompressedWhateverTheFileIsCalled) {
+  const fs::path packed = folder_ / "w.wrl";
+  gzFile out = gzopen(packed.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  ASSERT_EQ(gzwrite(out, kSmallScene.data(), static_cast<unsigned>(kSmallScene.size())),
+            static_cast<int>(kSmallScene.size()));
+  ASSERT_EQ(gzclose(out), Z_OK);
+  const std::string bytes = ReadFile(packed);
+
+  SceneHandle scene;
+  ASSERT_EQ(Load(scene, packed.string()), EngineOk) << error_;
+  EXPECT_EQ(std::string(path_), packed.string()) << "the world keeps its name";
+  ASSERT_TRUE(scene.world);
+  EXPECT_NE(scene.world->FindNode("G"), nullptr);
+  EXPECT_EQ(ReadFile(packed), bytes) << "the user's file stays as it was";
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1) << "nothing left beside it";
+}
+
+TEST_F(SceneFile, ALoadThatWentOnWithoutSomethingSucceedsAndSaysWhat) {
+  WriteFile(folder_ / "a.wrl", "#VRML V2.0 utf8\nDEF G Group { }\nROUTE G.nothing TO G.set_bboxSize\n"
+                               "ROUTE G.bboxSize TO H.bboxSize\n");
+  SceneHandle scene;
+  ASSERT_EQ(Load(scene, (folder_ / "a.wrl").string()), EngineOk);
+  EXPECT_STREQ(error_, "ROUTE G.nothing TO G.set_bboxSize: the events do not exist, or their types differ.");
+  EXPECT_NE(scene.world->FindNode("G"), nullptr);
+}
+
+TEST_F(SceneFile, TheSampleWorldInOtherToolsSyntaxLoadsWithoutProblems) {
+  SceneHandle scene;
+  fs::copy_file(fs::path(VX_TEST_DATA_DIR) / "scene" / "sample_world.wrl", folder_ / "sample.wrl");
+  ASSERT_EQ(Load(scene, (folder_ / "sample.wrl").string()), EngineOk) << error_;
+  EXPECT_STREQ(error_, "untouched") << "no problem to report";
+  CBrowser& world = *scene.world;
+  auto field = [&](CNode* node, const char* name) -> void* { return node ? node->GetFieldByName(name) : nullptr; };
+
+  EXPECT_EQ(static_cast<SFVec3f*>(field(world.FindNode("Post"), "translation"))->z, 3.0f);
+  CNode* pick = world.FindNode("Pick");
+  EXPECT_EQ(*static_cast<int32_t*>(field(pick, "whichChoice")), 1);
+  const auto& choice = *static_cast<MFNode*>(field(pick, "choice"));
+  ASSERT_EQ(choice.count, 2);
+  EXPECT_EQ(static_cast<SFVec3f*>(field(choice[1].GetNode(), "translation"))->x, 4.0f) << "the closer Post";
+
+  CNode* a = world.FindNode("A");
+  CNode* b = world.FindNode("B");
+  ASSERT_TRUE(a && b);
+  EXPECT_NE(static_cast<CNodeRef*>(field(a, "look"))->GetNode(), static_cast<CNodeRef*>(field(b, "look"))->GetNode());
+  CNode* body = CNodeRef(a).Resolve();
+  ASSERT_NE(body, a) << "the body with its Script read";
+  const SFVec3f moved{2, 3, 4};
+  body->SetField("translation", &moved);
+  EXPECT_EQ(static_cast<SFVec3f*>(field(a, "where"))->y, 3.0f);
+  EXPECT_EQ(static_cast<SFVec3f*>(field(world.FindNode("Follower"), "translation"))->z, 4.0f)
+      << "out of the body, through the instance and a ROUTE by bare names";
 }
 
 TEST_F(SceneFile, ASavedSceneReloadsAsTheSameScene) {

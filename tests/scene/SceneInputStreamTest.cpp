@@ -25,31 +25,29 @@ std::string WriteFile(const std::string& name, const std::string& text) {
   return path;
 }
 
-TEST(SceneInputStream, PaddedBracketsBecomeWordsOfTheirOwn) {
+TEST(SceneInputStream, BracketsAndQuotesAreWordsOfTheirOwn) {
   auto stream = CSceneInputStream::FromText("Group{children[Shape{}]}");
-  stream.PadBrackets();
   EXPECT_EQ(Words(stream), (std::vector<std::string>{"Group", "{", "children", "[", "Shape", "{", "}", "]", "}"}));
-
-  auto spaced = CSceneInputStream::FromText("a { b");
-  spaced.PadBrackets();
-  EXPECT_EQ(spaced.Data(), "a { b") << "a bracket between blanks is left alone";
-
-  auto first = CSceneInputStream::FromText("{x}");
-  first.PadBrackets();
-  EXPECT_EQ(first.Data(), "{x } ") << "the first byte is never padded";
+  auto quoted = CSceneInputStream::FromText("info\"a\"");
+  EXPECT_EQ(Words(quoted), (std::vector<std::string>{"info", "\"", "a", "\""}));
 }
 
-TEST(SceneInputStream, BracketsInStringsAndCommentsAreNotPadded) {
-  auto stream = CSceneInputStream::FromText("x{url\"a{b}\\\"[c]\\\\\"d[1]# \"{x}\ne[]");
-  stream.PadBrackets();
-  EXPECT_EQ(stream.Data(), "x { url\"a{b}\\\"[c]\\\\\"d [ 1 ] # \"{x}\ne [ ]");
+TEST(SceneInputStream, CommasAndCommentsSeparateLikeWhiteSpaceAndTheEndMarkEndsTheText) {
+  auto stream = CSceneInputStream::FromText(std::string_view("a,b # c { d\n,e#f\r g\0h #EOF i", 28));
+  EXPECT_EQ(Words(stream), (std::vector<std::string>{"a", "b", "e", "g", "h"}));
+  auto mark = CSceneInputStream::FromText("#EOFx\ny #EOF,z");
+  EXPECT_EQ(Words(mark), (std::vector<std::string>{"y"})) << "\"#EOFx\" is a comment";
+  auto header = CSceneInputStream::FromText("#VRML V2.0 utf8 # made by hand");
+  std::string word;
+  ASSERT_TRUE(header.ReadRawWord(word, 15));
+  EXPECT_EQ(word, "#VRML") << "the header is read as it stands";
 }
 
-TEST(SceneInputStream, AFileReadWithoutLoadingSplitsOnlyAtWhiteSpace) {
+TEST(SceneInputStream, AFileReadWithoutLoadingSplitsTheSameWay) {
   CSceneInputStream stream(WriteFile("unpadded.wrl", "Group{children[Shape{}]}"), "r");
   ASSERT_TRUE(stream.IsOpen());
   EXPECT_FALSE(stream.IsInMemory());
-  EXPECT_EQ(Words(stream), (std::vector<std::string>{"Group{children[Shape{}]}"}));
+  EXPECT_EQ(Words(stream), (std::vector<std::string>{"Group", "{", "children", "[", "Shape", "{", "}", "]", "}"}));
 }
 
 TEST(SceneInputStream, LoadingReadsTheWholeFileAndFoldersDoNotOpen) {
@@ -86,11 +84,6 @@ TEST(SceneInputStream, NumbersStopAtTheirRunAndFailWithoutMoving) {
   ASSERT_TRUE(stream.ReadFloat(f));
   EXPECT_EQ(f, 1500.0f);
   char c = 0;
-  const size_t atComma = stream.Tell();
-  EXPECT_FALSE(stream.ReadFloat(f));
-  EXPECT_EQ(stream.Tell(), atComma);
-  ASSERT_TRUE(stream.ReadChar(c));
-  EXPECT_EQ(c, ',');
   ASSERT_TRUE(stream.ReadFloat(f));
   EXPECT_EQ(f, 200.0f) << "an upper-case exponent belongs to the number";
   int32_t i = 0;
@@ -101,11 +94,11 @@ TEST(SceneInputStream, NumbersStopAtTheirRunAndFailWithoutMoving) {
   EXPECT_FALSE(stream.ReadInt32(i));
   ASSERT_TRUE(stream.ReadChar(c));
   EXPECT_EQ(c, 'x') << "a failed read stops after the white space";
-  uint32_t hex = 0;
-  ASSERT_TRUE(stream.ReadHex(hex));
-  EXPECT_EQ(hex, 0x255u) << "pixels are hexadecimal with or without 0x";
-  ASSERT_TRUE(stream.ReadHex(hex));
-  EXPECT_EQ(hex, 0xFFu);
+  uint32_t pixel = 0;
+  ASSERT_TRUE(stream.ReadPixel(pixel));
+  EXPECT_EQ(pixel, 255u) << "pixels are decimal unless written with 0x";
+  ASSERT_TRUE(stream.ReadPixel(pixel));
+  EXPECT_EQ(pixel, 0xFFu);
   ASSERT_TRUE(stream.ReadChar(c));
   EXPECT_EQ(c, ' ') << "%c does not skip white space";
 

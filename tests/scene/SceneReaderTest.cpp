@@ -48,10 +48,11 @@ class SceneReaderTest : public ::testing::Test {
   bool Read(const std::string& text) {
     NewWorld();
     auto stream = CSceneInputStream::FromText(text);
-    stream.PadBrackets();
     CSceneReader reader(stream, classes_);
     const bool ok = reader.ReadScene(&world_->GetScene());
     message_ = reader.GetMessage();
+    errorLine_ = reader.GetErrorLine();
+    problem_ = reader.GetProblem();
     vistaVersion_ = reader.GetVistaVersion();
     return ok;
   }
@@ -77,6 +78,8 @@ class SceneReaderTest : public ::testing::Test {
   void NewWorld() { world_ = std::make_unique<CBrowser>(); }
   std::unique_ptr<CBrowser> world_ = std::make_unique<CBrowser>();
   std::string message_;
+  int errorLine_ = 0;
+  std::string problem_;
   float vistaVersion_ = 0;
   fs::path cache_;
   std::unique_ptr<FakeDownloadService> service_;
@@ -115,6 +118,17 @@ TEST_F(SceneReaderTest, EveryFailureGivesItsMessage) {
   EXPECT_EQ(reader.GetMessage(), "No scene object.");
 }
 
+TEST_F(SceneReaderTest, TheInnermostFailureGivesTheMessageAndItsLine) {
+  EXPECT_FALSE(ReadBody("Group {\n children [\n  Transform { translation 1 2 x }\n ]\n}\n"));
+  EXPECT_EQ(message_, "Error on field 'translation' in Transform node.");
+  EXPECT_EQ(errorLine_, 4) << "the header is line 1";
+  EXPECT_FALSE(ReadBody("Group { children [ Group { children Nothing { } } ] }"));
+  EXPECT_EQ(message_, "Unknown node type 'Nothing'.") << "not the fields that hold it";
+  EXPECT_TRUE(ReadBody("Group { }"));
+  EXPECT_EQ(message_, "") << "a read that succeeds leaves no message";
+  EXPECT_EQ(errorLine_, 0);
+}
+
 TEST_F(SceneReaderTest, MessagesWithLongNamesAreCut) {
   const std::string longName(300, 'f');
   EXPECT_FALSE(ReadBody("Group { " + longName + " 1 }"));
@@ -131,15 +145,40 @@ TEST_F(SceneReaderTest, HeaderEmptySceneCommentsAndEndMark) {
   EXPECT_FALSE(Read("#VRML V2.0 UTF8\n"));
 }
 
-TEST_F(SceneReaderTest, DefAndUseShareNodesAndUseTakesTheFirstDefinition) {
+TEST_F(SceneReaderTest, DefAndUseShareNodesAndUseTakesTheClosestDefinitionBefore) {
   ASSERT_TRUE(ReadDataFile("def_use.wrl")) << message_;
   ASSERT_EQ(RootChildren().count, 4);
-  CNode* first = Top(0);
-  EXPECT_EQ(Top(3), first) << "USE at the top level adds the same node again";
+  CNode* second = Top(1);
+  EXPECT_EQ(Top(3), second) << "USE at the top level adds the same node again";
   auto& inner = static_cast<CGroupNode&>(*Top(2)).children;
   ASSERT_EQ(inner.count, 2);
-  EXPECT_EQ(inner[0].GetNode(), first);
-  EXPECT_EQ(Field<SFVec3f>(first, "bboxSize").x, 1.0f);
+  EXPECT_EQ(inner[0].GetNode(), second);
+  EXPECT_EQ(Field<SFVec3f>(second, "bboxSize").x, 2.0f);
+
+  ASSERT_TRUE(ReadBody("DEF A Group { } Group { children [ USE A DEF A Group { } USE A ] }")) << message_;
+  auto& mixed = static_cast<CGroupNode&>(*Top(1)).children;
+  EXPECT_EQ(mixed[0].GetNode(), Top(0)) << "a DEF after the USE does not count";
+  EXPECT_EQ(mixed[2].GetNode(), mixed[1].GetNode());
+}
+
+TEST_F(SceneReaderTest, RoutesNameExposedFieldsByTheirBareNamesAndAnUnwiredOneIsAProblem) {
+  ASSERT_TRUE(ReadBody("DEF T Transform { } DEF U Transform { } DEF V Transform { } DEF W Transform { }\n"
+                       "ROUTE T.translation TO U.translation\n"
+                       "ROUTE T.translation TO V.set_translation\n"
+                       "ROUTE T.translation_changed TO W.translation\n"))
+      << message_;
+  EXPECT_EQ(problem_, "");
+  const SFVec3f moved{4, 5, 6};
+  world_->FindNode("T")->SetField("translation", &moved);
+  for (const char* name : {"U", "V", "W"}) EXPECT_EQ(Field<SFVec3f>(world_->FindNode(name), "translation").y, 5.0f) << name;
+
+  ASSERT_TRUE(ReadBody("DEF T Transform { } DEF U Transform { }\n"
+                       "ROUTE T.translation TO U.scale\nROUTE T.rotation TO U.translation\nROUTE T.nothing TO X.y\n"))
+      << message_;
+  EXPECT_EQ(problem_, "ROUTE T.rotation TO U.translation: the events do not exist, or their types differ.")
+      << "the first ROUTE that could not be wired";
+  ASSERT_TRUE(ReadBody("DEF T Transform { } ROUTE T.translation TO X.translation"));
+  EXPECT_EQ(problem_, "ROUTE T.translation TO X.translation: no node is named 'X'.");
 }
 
 TEST_F(SceneReaderTest, ANodeUsedInsideItsOwnBodyIsRefusedWithoutACycle) {
@@ -225,7 +264,7 @@ TEST_F(SceneReaderTest, ScriptDeclarationsTakeEveryFieldType) {
   EXPECT_EQ(Field<MFVec3f>(script, "m3").count, 1);
 }
 
-TEST_F(SceneReaderTest, ListValuesFollowTheBracketCommaAndCommentRules) {
+TEST_F(SceneReaderTest, ListValuesFollowTheBracketRulesAndCommasAreWhiteSpace) {
   auto keys = [this](const std::string& value) -> int {
     if (!ReadBody("DEF P Probe { keys " + value + " }")) return -1;
     return Field<MFFloat>(world_->FindNode("P"), "keys").count;
@@ -235,9 +274,59 @@ TEST_F(SceneReaderTest, ListValuesFollowTheBracketCommaAndCommentRules) {
   EXPECT_EQ(keys("[ 1, 2, 3 ]"), 3);
   EXPECT_EQ(keys("[ # comment\n 1, # comment\n 2 ]"), 2);
   EXPECT_EQ(keys("[ 1 2 3 4 5 6 7 8 9 ]"), 9);
-  EXPECT_EQ(keys("[ 1,, 2 ]"), -1) << "two commas in a row";
-  EXPECT_EQ(keys("[ , 1 ]"), -1);
+  EXPECT_EQ(keys("[ 1,, 2 ]"), 2) << "two commas in a row";
+  EXPECT_EQ(keys("[ , 1 ]"), 1);
   EXPECT_EQ(keys("[ 1 2"), -1);
+  EXPECT_EQ(keys("[ 1 2 #EOF\n ]"), -1) << "the end mark ends the text";
+}
+
+TEST_F(SceneReaderTest, CommasAndCommentsSeparateTokensWhereverWhiteSpaceDoes) {
+  ASSERT_TRUE(ReadBody("DEF T, # a comment\n Transform # before the brace\n{ translation 1, 2,3#c\n"
+                       "  rotation 0 1 0,1.5 children# before the bracket\n[DEF S Switch{whichChoice 1}] }\n"
+                       "DEF C Coordinate { point [ 0,0,0, 1,0,0, ] }\n"
+                       "DEF U Transform { }\n"
+                       "ROUTE,T.translation_changed # why\n TO,U.set_translation#\n"))
+      << message_;
+  const auto& translation = Field<SFVec3f>(world_->FindNode("T"), "translation");
+  EXPECT_EQ(translation.x, 1.0f);
+  EXPECT_EQ(translation.z, 3.0f);
+  EXPECT_EQ(Field<SFRotation>(world_->FindNode("T"), "rotation").angle, 1.5f);
+  EXPECT_EQ(Field<int32_t>(world_->FindNode("S"), "whichChoice"), 1);
+  EXPECT_EQ(Field<MFVec3f>(world_->FindNode("C"), "point").count, 2);
+  const SFVec3f moved{4, 5, 6};
+  world_->FindNode("T")->SetField("translation", &moved);
+  EXPECT_EQ(Field<SFVec3f>(world_->FindNode("U"), "translation").y, 5.0f) << "the ROUTE was read and wired";
+}
+
+TEST_F(SceneReaderTest, IntegersAndPixelsAreDecimalUnlessWrittenInHexadecimal) {
+  ASSERT_TRUE(ReadBody("DEF S Switch { whichChoice 0x1 } DEF N Switch { whichChoice -0x2 }\n"
+                       "DEF P Probe { image 3 1 1 255 0xFF 0x10 }"))
+      << message_;
+  EXPECT_EQ(Field<int32_t>(world_->FindNode("S"), "whichChoice"), 1);
+  EXPECT_EQ(Field<int32_t>(world_->FindNode("N"), "whichChoice"), -2);
+  const SFImage& image = Field<SFImage>(world_->FindNode("P"), "image");
+  ASSERT_EQ(image.width, 3);
+  EXPECT_EQ(image.pixels[0], 255u) << "a decimal pixel";
+  EXPECT_EQ(image.pixels[1], 255u);
+  EXPECT_EQ(image.pixels[2], 16u);
+}
+
+TEST_F(SceneReaderTest, AStringCutAtItsLimitEndsOnACharacterBoundary) {
+  const std::string text = std::string(254, 'x') + "\xC3\xA9" + "tail";
+  ASSERT_TRUE(ReadBody("DEF P Probe { label \"" + text + "\" }")) << message_;
+  EXPECT_EQ(std::string(Field<SFString>(world_->FindNode("P"), "label").text), std::string(254, 'x'));
+  const std::string fits = std::string(253, 'x') + "\xC3\xA9" + "tail";
+  ASSERT_TRUE(ReadBody("DEF P Probe { label \"" + fits + "\" }")) << message_;
+  EXPECT_EQ(std::string(Field<SFString>(world_->FindNode("P"), "label").text), fits.substr(0, 255));
+}
+
+TEST_F(SceneReaderTest, AWordThePrototypeInterfaceCannotPlaceIsRefused) {
+  EXPECT_FALSE(ReadBody("PROTO P [ \" ] { Group {} }\nDEF W WorldInfo { info \"a{b\" }"));
+  EXPECT_EQ(message_, "Error parsing Proto node.");
+  EXPECT_FALSE(ReadBody("PROTO P [ field SFFloat f 1 junk ] { Group {} }"));
+  ASSERT_TRUE(ReadBody("PROTO P [ field MFString s [ \"]\" \"[\" ] ] { Group {} }\nDEF W WorldInfo { info \"a{b\" }"))
+      << message_;
+  EXPECT_STREQ(Field<MFString>(world_->FindNode("W"), "info")[0].text, "a{b");
 }
 
 TEST_F(SceneReaderTest, SingleValuesReadAsWrittenAndFailuresLeaveTheFieldAlone) {

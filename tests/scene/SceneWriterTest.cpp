@@ -171,6 +171,17 @@ TEST(SceneWriter, RenamesASharedNodeWhoseNameAnEarlierNodeHas) {
             "#VRML V2.0 utf8\n\n\nDEF A Group {\n}\nDEF Shared_1 Group {\n}\nUSE Shared_1\n\n");
 }
 
+TEST(SceneWriter, RenamesASharedNodeWhenAnotherNodeOfItsNameComesBetweenItsUses) {
+  CBrowser world;
+  CNodeRef shared = MakeNode<CGroupNode>();
+  shared->SetDefName("A");
+  CNodeRef between = MakeNode<CGroupNode>();
+  between->SetDefName("A");
+  for (const CNodeRef& node : {shared, between, shared}) AddTopLevel(world, node);
+  EXPECT_EQ(Write(world),
+            "#VRML V2.0 utf8\n\n\nDEF Shared_1 Group {\n}\nDEF A Group {\n}\nUSE Shared_1\n\n");
+}
+
 TEST(SceneWriter, ResolvesUrlFieldsOnlyWhenAsked) {
   CBrowser world;
   world.SetWorldUrl("http://host.example/worlds/a.wrl");

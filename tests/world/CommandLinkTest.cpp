@@ -45,7 +45,6 @@ class CommandLinkTest : public ::testing::Test {
     SceneHandle* scene = instance_.AddScene();
     scene->world = std::make_unique<CBrowser>();
     auto stream = CSceneInputStream::FromText(text);
-    stream.PadBrackets();
     CSceneReader reader(stream);
     ASSERT_TRUE(reader.ReadScene(&scene->world->GetScene()));
     scene->name = name;

@@ -14,7 +14,6 @@ namespace {
 
 void Read(CBrowser& world, std::string_view text) {
   auto stream = CSceneInputStream::FromText(text);
-  stream.PadBrackets();
   CSceneReader reader(stream);
   ASSERT_TRUE(reader.ReadScene(&world.GetScene())) << reader.GetMessage();
 }

@@ -130,7 +130,6 @@ bool CInlineNode::LoadFile() {
     return false;
   }
   stream.LoadIntoMemory();
-  stream.PadBrackets();
   // The file runs on the world of the Inline, on its clock.
   auto scene = std::make_unique<CScene>(WorldLinkOf(GetScene()));
   // Relative URLs inside the file resolve against where the file came from;
