@@ -50,6 +50,16 @@ std::weak_ptr<CHostComponent>& SharedDownloadComponent() {
 
 std::shared_ptr<CHostComponent> GetDownloadComponent() { return SharedDownloadComponent().lock(); }
 
+std::string DownloadProgressText() {
+  const std::shared_ptr<CHostComponent> service = GetDownloadComponent();
+  auto text = service ? service->Slot<VxDownloadGetProgressTextFn>(VxDownloadGetProgressTextSlot) : nullptr;
+  if (!text) return {};
+  char buffer[VX_DOWNLOAD_TEXT_SIZE] = {};
+  text(buffer);
+  buffer[VX_DOWNLOAD_TEXT_SIZE - 1] = '\0';
+  return buffer;
+}
+
 std::shared_ptr<CHostComponent> AcquireDownloadComponent() {
   std::weak_ptr<CHostComponent>& shared = SharedDownloadComponent();
   if (auto existing = shared.lock()) return existing;

@@ -40,5 +40,8 @@ class CHostComponent {
 std::shared_ptr<CHostComponent> AcquireDownloadComponent();
 // That component while someone holds it; null otherwise.
 std::shared_ptr<CHostComponent> GetDownloadComponent();
+// The shared download component's progress text; empty while nobody holds
+// the component or the host does not offer the text.
+std::string DownloadProgressText();
 
 }  // namespace vx

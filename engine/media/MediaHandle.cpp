@@ -1,6 +1,7 @@
 #include "engine/media/MediaHandle.h"
 
-#include <vantessel/Download.h>
+#include <cstring>
+#include <string>
 
 #include "engine/hostlink/HostComponent.h"
 
@@ -30,13 +31,8 @@ uint32_t CMediaHandle::GetUrl(char* out) const { return media_ ? media_->GetUrl(
 
 void CMediaHandle::GetProgressText(char* out) const {
   if (!out) return;
-  out[0] = '\0';
-  const std::shared_ptr<CHostComponent> service = GetDownloadComponent();
-  if (!service) return;
-  if (auto text = service->Slot<VxDownloadGetProgressTextFn>(VxDownloadGetProgressTextSlot)) {
-    text(out);
-    out[VX_DOWNLOAD_TEXT_SIZE - 1] = '\0';
-  }
+  const std::string text = DownloadProgressText();
+  std::memcpy(out, text.c_str(), text.size() + 1);
 }
 
 void CMediaHandle::SetPixelDepth(int32_t bits) {

@@ -16,15 +16,14 @@ namespace {
 
 // Hands every file of the corpus folder to `entry`; returns how many there
 // were.
-template <typename Entry> int Replay(const std::string &folder, Entry entry) {
+template <typename Entry>
+int Replay(const std::string& folder, Entry entry) {
   int replayed = 0;
-  for (const auto &file : std::filesystem::directory_iterator(
-           std::string(VX_MEDIA_CORPUS_DIR) + "/" + folder)) {
+  for (const auto& file : std::filesystem::directory_iterator(std::string(VX_MEDIA_CORPUS_DIR) + "/" + folder)) {
     std::ifstream in(file.path(), std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     SCOPED_TRACE(file.path().string());
-    entry(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
+    entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     ++replayed;
   }
   return replayed;
@@ -32,11 +31,8 @@ template <typename Entry> int Replay(const std::string &folder, Entry entry) {
 
 // Replays a corpus whose entry answers whether what must hold of the result
 // held.
-int ReplayChecked(const std::string &folder,
-                  bool (*entry)(const uint8_t *, size_t)) {
-  return Replay(folder, [entry](const uint8_t *data, size_t size) {
-    EXPECT_TRUE(entry(data, size));
-  });
+int ReplayChecked(const std::string& folder, bool (*entry)(const uint8_t*, size_t)) {
+  return Replay(folder, [entry](const uint8_t* data, size_t size) { EXPECT_TRUE(entry(data, size)); });
 }
 
 TEST(MediaCorpus, EveryGifInputIsReadOrRefusedWithinBounds) {
@@ -54,13 +50,11 @@ TEST(MediaCorpus, EveryDescriptorInputIsParsedOrRefusedWithinBounds) {
 TEST(MediaCorpus, EveryRicInputIsReadWithinBounds) {
   int drawn = 0;
   const int replayed =
-      Replay("ric", [&drawn](const uint8_t *data, size_t size) {
-        drawn += fuzz::DecodeCodebookBytes(data, size);
-      });
+      Replay("ric", [&drawn](const uint8_t* data, size_t size) { drawn += fuzz::DecodeCodebookBytes(data, size); });
   EXPECT_GE(replayed, 8);
   // The hand-made seeds include valid files, which draw at every pixel size.
   EXPECT_GE(drawn, 4);
 }
 
-} // namespace
-} // namespace vx
+}  // namespace
+}  // namespace vx

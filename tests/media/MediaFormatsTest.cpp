@@ -13,7 +13,7 @@ namespace vx {
 namespace {
 
 TEST(MediaDetection, TheLastFourCharactersNameTheTypeInTableOrder) {
-  const std::vector<std::pair<const char *, MediaType>> cases = {
+  const std::vector<std::pair<const char*, MediaType>> cases = {
       {"a.jpg", MediaType::Jpeg},      {"A.JPG", MediaType::Jpeg},
       {"b.Jpeg", MediaType::Jpeg},     {"photo.jfif", MediaType::Jpeg},
       {"x.jpe", MediaType::None},      {"c.ric", MediaType::Codebook},
@@ -29,14 +29,12 @@ TEST(MediaDetection, TheLastFourCharactersNameTheTypeInTableOrder) {
       {"jpeg", MediaType::Jpeg},       {"jpg", MediaType::None},
       {"", MediaType::None},           {"s.jp\xC7", MediaType::None},
   };
-  for (const auto &[name, type] : cases)
-    EXPECT_EQ(DetectMediaType(name), type) << name;
+  for (const auto& [name, type] : cases) EXPECT_EQ(DetectMediaType(name), type) << name;
   EXPECT_EQ(DetectMediaType(nullptr), MediaType::None);
 }
 
 TEST(MediaDetection, OnlyTheFormatsThatAreDecodedOpenAMediaObject) {
-  for (const char *name : {"a.fpx", "a.tts", "a.lvd", "a.jpg", "a.ric", "a.gif",
-                           "a.bmp", "a.txt", "a.avi", "a.wav"}) {
+  for (const char* name : {"a.fpx", "a.tts", "a.lvd", "a.jpg", "a.ric", "a.gif", "a.bmp", "a.txt", "a.avi", "a.wav"}) {
     std::unique_ptr<CMediaObject> media = OpenMedia(name, true);
     ASSERT_NE(media, nullptr) << name;
     EXPECT_EQ(media->GetTypeCode(), DetectMediaType(name));
@@ -44,17 +42,17 @@ TEST(MediaDetection, OnlyTheFormatsThatAreDecodedOpenAMediaObject) {
     media->GetUrl(url);
     EXPECT_STREQ(url, "") << "OpenMedia leaves the name unset";
   }
-  for (const char *name : {"a.mpg", "a.aiff", "a.wrl"})
-    EXPECT_EQ(OpenMedia(name, true), nullptr) << name;
+  for (const char* name : {"a.mpg", "a.aiff", "a.wrl"}) EXPECT_EQ(OpenMedia(name, true), nullptr) << name;
 }
 
 // The kind each maker gives for a name, or -1 for none.
 struct MakerRow {
-  const char *name;
+  const char* name;
   int image, movie, sound, frameSet;
 };
 
-template <typename Handle> int KindOf(const std::unique_ptr<Handle> &handle) {
+template <typename Handle>
+int KindOf(const std::unique_ptr<Handle>& handle) {
   return handle ? static_cast<int>(handle->GetKind()) : -1;
 }
 
@@ -74,12 +72,11 @@ TEST(MediaFactories, EachMakerTakesItsTypesAndOnlyFormatsThatAreDecoded) {
       // Types of formats that are not decoded yet make nothing in every maker.
       {"a.mov", -1, -1, -1, -1},
   };
-  for (const MakerRow &row : matrix) {
+  for (const MakerRow& row : matrix) {
     EXPECT_EQ(KindOf(CreateImageHandle(row.name)), row.image) << row.name;
     EXPECT_EQ(KindOf(CreateMovieHandle(row.name)), row.movie) << row.name;
     EXPECT_EQ(KindOf(CreateSoundHandle(row.name)), row.sound) << row.name;
-    EXPECT_EQ(KindOf(CreateFrameSetTexture(row.name)), row.frameSet)
-        << row.name;
+    EXPECT_EQ(KindOf(CreateFrameSetTexture(row.name)), row.frameSet) << row.name;
   }
 }
 
@@ -91,8 +88,7 @@ TEST(MediaFactories, TheMakerSetsTheNameOnTheNewObject) {
   local->GetUrl(url);
   EXPECT_STREQ(url, "/sounds/voice.tts");
 
-  std::unique_ptr<CSoundHandle> remote =
-      CreateSoundHandle("http://host/voice.tts");
+  std::unique_ptr<CSoundHandle> remote = CreateSoundHandle("http://host/voice.tts");
   ASSERT_NE(remote, nullptr);
   EXPECT_FALSE(remote->Media()->IsReady()) << "downloaded on its first step";
 }
@@ -111,8 +107,7 @@ TEST(PlaceholderMedia, SpeechCompletesAtOnceAndPlaysSilentlyAsIfPlaying) {
 }
 
 TEST(PlaceholderMedia, AnLvdNameIsNeverDownloadedAndCompletesWithoutAnImage) {
-  std::unique_ptr<CMovieHandle> movie =
-      CreateMovieHandle("http://host/film.lvd");
+  std::unique_ptr<CMovieHandle> movie = CreateMovieHandle("http://host/film.lvd");
   ASSERT_NE(movie, nullptr);
   EXPECT_EQ(movie->Process(), MediaFileReady);
   EXPECT_EQ(movie->Process(), MediaComplete);
@@ -179,5 +174,5 @@ TEST(MediaHandles, WithoutAMediaObjectEveryOperationAnswersItsDefault) {
   EXPECT_EQ(CMovieHandle(nullptr).GetKind(), HandleKind::Movie);
 }
 
-} // namespace
-} // namespace vx
+}  // namespace
+}  // namespace vx

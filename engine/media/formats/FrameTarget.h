@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "engine/media/MediaObject.h"
 #include "engine/media/MediaTypes.h"
 
 namespace vx {
@@ -41,6 +42,27 @@ class CFrameIndexRef final : public FrameRef {
 
  private:
   int32_t index_;
+};
+
+// A media object whose DrawFrame draws into a frame target that the caller
+// sets and clears around each draw.
+class CFrameTargetMedia : public CMediaObject {
+ public:
+  // Null draws into the object's own image.
+  int32_t SetFrameTarget(CDibImage* target) override {
+    frameTarget_.Set(target);
+    return 0;
+  }
+  int32_t ClearFrameTarget() override {
+    frameTarget_.Clear();
+    return 0;
+  }
+
+ protected:
+  const CFrameTarget& FrameTarget() const { return frameTarget_; }
+
+ private:
+  CFrameTarget frameTarget_;
 };
 
 }  // namespace vx

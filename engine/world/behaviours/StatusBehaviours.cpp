@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include <vantessel/Download.h>
-
 #include "engine/hostlink/HostComponent.h"
 #include "engine/world/behaviours/BehaviourSupport.h"
 #include "engine/world/behaviours/BehaviourTable.h"
@@ -11,17 +9,6 @@
 
 namespace vx {
 namespace {
-
-// The service's progress text; empty without a service.
-std::string DownloadProgressText() {
-  const std::shared_ptr<CHostComponent> service = GetDownloadComponent();
-  auto text = service ? service->Slot<VxDownloadGetProgressTextFn>(VxDownloadGetProgressTextSlot) : nullptr;
-  if (!text) return {};
-  char buffer[VX_DOWNLOAD_TEXT_SIZE] = {};
-  text(buffer);
-  buffer[VX_DOWNLOAD_TEXT_SIZE - 1] = '\0';
-  return buffer;
-}
 
 class CDownloadStatusBehaviour : public CBehaviour {
  public:

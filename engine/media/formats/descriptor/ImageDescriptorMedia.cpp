@@ -236,8 +236,8 @@ int32_t CImageDescriptorMedia::DrawFrame(FrameRef* frame, const PixelMap* destin
   RequestNextPiece();
   const auto* tileRef = dynamic_cast<const CFrameIndexRef*>(frame);
   CDibImage* own = Image();
-  if (!frameTarget_.IsSet() || !tileRef || !own) return 2;
-  CDibImage* target = frameTarget_.Image() ? frameTarget_.Image() : own;
+  if (!FrameTarget().IsSet() || !tileRef || !own) return 2;
+  CDibImage* target = FrameTarget().Image() ? FrameTarget().Image() : own;
   const PixelMap out = destination ? *destination : target->GetPixelMap();
   const int32_t tile = TileToDraw(tileRef->Index());
   int32_t pictureState = MediaIdle;

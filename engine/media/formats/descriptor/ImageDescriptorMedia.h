@@ -32,7 +32,7 @@ struct DescriptorTileEntry {
   TilePiece pending = TilePiece::None;
 };
 
-class CImageDescriptorMedia final : public CMediaObject {
+class CImageDescriptorMedia final : public CFrameTargetMedia {
  public:
   CImageDescriptorMedia();
   // Cancels a tile download that still runs; its report is never taken.
@@ -47,19 +47,10 @@ class CImageDescriptorMedia final : public CMediaObject {
   // Asks again for a tile the download service turned away.
   void Update() override { RequestNextPiece(); }
 
-  // Null draws into the object's own image.
-  int32_t SetFrameTarget(CDibImage* target) override {
-    frameTarget_.Set(target);
-    return 0;
-  }
   // The tile at (row, column) of the grid; null outside the tile array.
   std::unique_ptr<FrameRef> GetFrameRef(const FramePosition& position) override;
   // 2 without a frame target, frame reference or image; else 0.
   int32_t DrawFrame(FrameRef* frame, const PixelMap* destination) override;
-  int32_t ClearFrameTarget() override {
-    frameTarget_.Clear();
-    return 0;
-  }
 
   int32_t TileCount() const { return static_cast<int32_t>(tiles_.size()); }
   const DescriptorTileEntry& Tile(int32_t index) const { return tiles_.at(static_cast<size_t>(index)); }
@@ -86,7 +77,6 @@ class CImageDescriptorMedia final : public CMediaObject {
   FrameGrid grid_;
   int16_t gridValid_ = 0;
   std::vector<DescriptorTileEntry> tiles_;
-  CFrameTarget frameTarget_;
   std::unique_ptr<CImageHandle> tileImage_;
   std::unique_ptr<CImageHandle> tileMask_;
   int32_t openTile_ = -1;

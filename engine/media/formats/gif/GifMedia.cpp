@@ -69,8 +69,8 @@ std::unique_ptr<FrameRef> CGifMedia::GetFrameRef(const FramePosition& position) 
 
 int32_t CGifMedia::DrawFrame(FrameRef* frame, const PixelMap* /*destination*/) {
   const auto* gifFrame = dynamic_cast<const CFrameIndexRef*>(frame);
-  if (!frameTarget_.IsSet() || !loaded_ || !gifFrame) return 2;
-  const GifCanvas canvas = frameTarget_.Image() ? CanvasOn(frameTarget_.Image()->GetPixelMap(), 0, 0) : ImageCanvas();
+  if (!FrameTarget().IsSet() || !loaded_ || !gifFrame) return 2;
+  const GifCanvas canvas = FrameTarget().Image() ? CanvasOn(FrameTarget().Image()->GetPixelMap(), 0, 0) : ImageCanvas();
   DrawGifFrame(file_, gifFrame->Index(), canvas);
   return 0;
 }

@@ -13,7 +13,7 @@
 
 namespace vx {
 
-class CGifMedia final : public CMediaObject {
+class CGifMedia final : public CFrameTargetMedia {
  public:
   int16_t GetFrameGrid(FrameGrid* out) override;
   void SetFrameGrid(const FrameGrid& grid) override { grid_ = grid; }
@@ -30,19 +30,10 @@ class CGifMedia final : public CMediaObject {
   void Update() override;
   int32_t Load() override;
 
-  // Null draws into the object's own image.
-  int32_t SetFrameTarget(CDibImage* target) override {
-    frameTarget_.Set(target);
-    return 0;
-  }
   // The frame at row + column x (frames down), modulo the frame count.
   std::unique_ptr<FrameRef> GetFrameRef(const FramePosition& position) override;
   // Draws the frame into the frame target (the destination is not used).
   int32_t DrawFrame(FrameRef* frame, const PixelMap* destination) override;
-  int32_t ClearFrameTarget() override {
-    frameTarget_.Clear();
-    return 0;
-  }
 
   int32_t FrameCount() const { return static_cast<int32_t>(file_.images.size()); }
 
@@ -57,7 +48,6 @@ class CGifMedia final : public CMediaObject {
   bool playing_ = false;
   FrameGrid grid_;
   int16_t gridValid_ = 0;
-  CFrameTarget frameTarget_;
 };
 
 }  // namespace vx
