@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
@@ -295,6 +297,43 @@ std::string MovieFile(const MovieSpec& spec) {
   body += Chunk("LIST", movi);
   if (spec.index) body += Chunk("idx1", index);
   return Chunk("RIFF", body);
+}
+
+// PNG pictures keep the colours exactly; the muxer lays them out in
+// QuickTime atoms with the movie header at the end.
+bool WriteQuickTimeMovie(const std::string& path, const MovieSpec& spec) {
+  const std::vector<Picture> pictures = Encode(spec, "png", AV_PIX_FMT_RGB24);
+  if (pictures.size() != static_cast<size_t>(spec.frames)) return false;
+  AVFormatContext* raw = nullptr;
+  if (avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str()) < 0) return false;
+  const std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> out(raw, avformat_free_context);
+  AVStream* stream = avformat_new_stream(out.get(), nullptr);
+  if (!stream) return false;
+  stream->time_base = {1, spec.rate};
+  AVCodecParameters& parameters = *stream->codecpar;
+  parameters.codec_type = AVMEDIA_TYPE_VIDEO;
+  parameters.codec_id = AV_CODEC_ID_PNG;
+  parameters.width = spec.width;
+  parameters.height = spec.height;
+  parameters.format = AV_PIX_FMT_RGB24;
+  if (avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
+  bool written = avformat_write_header(out.get(), nullptr) >= 0;
+  for (int32_t k = 0; written && k < spec.frames; ++k) {
+    AVPacket* packet = av_packet_alloc();
+    const std::string& bytes = pictures[static_cast<size_t>(k)].bytes;
+    written = packet && av_new_packet(packet, static_cast<int>(bytes.size())) >= 0;
+    if (written) {
+      std::memcpy(packet->data, bytes.data(), bytes.size());
+      packet->pts = packet->dts = av_rescale_q(k, {1, spec.rate}, stream->time_base);
+      packet->duration = av_rescale_q(1, {1, spec.rate}, stream->time_base);
+      packet->flags |= AV_PKT_FLAG_KEY;
+      written = av_interleaved_write_frame(out.get(), packet) >= 0;
+    }
+    av_packet_free(&packet);
+  }
+  written = written && av_write_trailer(out.get()) >= 0;
+  avio_closep(&out->pb);
+  return written;
 }
 
 void UseNullAudio() { setenv("VANTESSEL_AUDIO", "null", 1); }

@@ -46,6 +46,11 @@ uint32_t FrameColor(int32_t k);
 // The bytes of an AVI file; empty when an encoder is missing.
 std::string MovieFile(const MovieSpec& spec);
 
+// Writes a QuickTime movie of spec's size, frames and rate (sound and kind
+// are not used) to the path; false when FFmpeg lacks the PNG encoder or the
+// muxer.
+bool WriteQuickTimeMovie(const std::string& path, const MovieSpec& spec);
+
 // Tells the media layer to use the null audio output, before any sound opens.
 void UseNullAudio();
 
