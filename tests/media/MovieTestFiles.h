@@ -2,6 +2,7 @@
 // written chunk by chunk, and AVI files whose pictures are encoded by
 // FFmpeg's encoders (MJPEG, Cinepak) or written here (uncompressed, RLE8),
 // laid out in RIFF chunks by this writer with or without an "idx1" index.
+// QuickTime movies are laid out by FFmpeg's muxer.
 //
 // Every frame shows two bands: the top half in the frame's own colour
 // (FrameColor), the bottom half in kBottomColor, so that a test sees both
