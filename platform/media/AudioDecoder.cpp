@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "platform/media/AudioOutput.h"
-
 #include "platform/media/FfmpegSupport.h"
 #include "platform/media/MediaPlatformLimits.h"
 
@@ -134,10 +133,9 @@ bool AudioDecoder::DecodeMore() {
 }
 
 void FeedAudio(AudioDecoder& sound, AudioStream& output, double leftGain, double rightGain) {
-  constexpr int32_t kPumpFrames = 4096;
   if (output.IsNull()) return;
   const int64_t lead = static_cast<int64_t>(kOutputSampleRate) * kOutputLeadMs / 1000;
-  std::array<int16_t, kPumpFrames * kOutputChannels> block{};
+  std::array<int16_t, kAudioBlockFrames * kOutputChannels> block{};
   while (output.QueuedFrames() < lead) {
     const int32_t frames = sound.Read(block);
     if (frames <= 0) return;

@@ -28,6 +28,8 @@ inline constexpr int32_t kMaxMovieTopLevelAtoms = 4096;
 // Sound goes out as signed 16-bit stereo at this rate.
 inline constexpr int32_t kOutputSampleRate = 44100;
 inline constexpr int32_t kOutputChannels = 2;
+// Sound is decoded and handed on in blocks of this many frames.
+inline constexpr int32_t kAudioBlockFrames = 4096;
 // How far ahead of the clock sound is handed to the output device.
 inline constexpr int32_t kOutputLeadMs = 250;
 

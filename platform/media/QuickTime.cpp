@@ -98,10 +98,10 @@ class FfmpegController final : public QtController {
 
  private:
   void SkipSound(uint32_t time) {
-    std::array<int16_t, 4096 * kOutputChannels> scratch{};
+    std::array<int16_t, kAudioBlockFrames * kOutputChannels> scratch{};
     auto frames = static_cast<int64_t>(static_cast<double>(time) / clock_->TimeScale() * kOutputSampleRate);
     while (frames > 0) {
-      const auto wanted = static_cast<size_t>(std::min<int64_t>(frames, 4096)) * kOutputChannels;
+      const auto wanted = static_cast<size_t>(std::min<int64_t>(frames, kAudioBlockFrames)) * kOutputChannels;
       const int32_t read = sound_->Read(std::span<int16_t>(scratch.data(), wanted));
       if (read <= 0) return;
       frames -= read;

@@ -244,16 +244,6 @@ void CQuickTimeMovie::Update() {
   RefreshImageInfo();
 }
 
-int32_t CQuickTimeMovie::SetFrameTarget(CDibImage* target) {
-  frameTarget_ = target ? target : Image();
-  return 0;
-}
-
-int32_t CQuickTimeMovie::ClearFrameTarget() {
-  frameTarget_ = nullptr;
-  return 0;
-}
-
 // An index equal to the frame count is served: it shows the movie's end.
 std::unique_ptr<FrameRef> CQuickTimeMovie::GetFrameRef(const FramePosition& position) {
   if (!pictures_) return nullptr;
@@ -272,8 +262,9 @@ std::unique_ptr<FrameRef> CQuickTimeMovie::GetFrameRef(const FramePosition& posi
 
 int32_t CQuickTimeMovie::DrawFrame(FrameRef* frame, const PixelMap* destination) {
   const auto* reference = dynamic_cast<CQuickTimeFrameRef*>(frame);
-  if (!reference || !frameTarget_) return 2;
-  const PixelMap target = frameTarget_->GetPixelMap();
+  CDibImage* image = FrameTarget().Image() ? FrameTarget().Image() : Image();
+  if (!reference || !FrameTarget().IsSet() || !image) return 2;
+  const PixelMap target = image->GetPixelMap();
   PaletteTable palette;
   GetPalette(&palette);
   const bool drawn = DrawQtPicture(reference->Picture(), target, {0, 0, target.width, target.height}, palette);

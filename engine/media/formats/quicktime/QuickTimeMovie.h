@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/media/MediaObject.h"
+#include "engine/media/formats/FrameTarget.h"
 #include "platform/media/QuickTime.h"
 
 namespace vx {
@@ -22,7 +22,7 @@ namespace vx {
 // Rotation of a panorama movie's frames when no "REAL" item gives one.
 inline constexpr int32_t kPanoramaMovieRotation = -90;
 
-class CQuickTimeMovie final : public CMediaObject {
+class CQuickTimeMovie final : public CFrameTargetMedia {
  public:
   // Without video the movie plays its sound only and makes no image.
   explicit CQuickTimeMovie(bool withVideo);
@@ -43,10 +43,8 @@ class CQuickTimeMovie final : public CMediaObject {
   void SetVolume(float volume) override;
   void Update() override;
   int32_t Load() override;
-  int32_t SetFrameTarget(CDibImage* target) override;
   std::unique_ptr<FrameRef> GetFrameRef(const FramePosition& position) override;
   int32_t DrawFrame(FrameRef* frame, const PixelMap* destination) override;
-  int32_t ClearFrameTarget() override;
   // The rotation of the frames; non-zero turns them as they are drawn.
   int32_t GetFrameFlags() override { return rotation_; }
   int16_t GetFrameStyle() override { return panorama_ ? 1 : 0; }
@@ -78,7 +76,6 @@ class CQuickTimeMovie final : public CMediaObject {
   int32_t preferredRate_ = 0;
   QtRect box_;
   std::unique_ptr<QtMovie> pictures_;
-  CDibImage* frameTarget_ = nullptr;
   int32_t rotation_ = 0;
   bool panorama_ = false;
   bool gridValid_ = false;
