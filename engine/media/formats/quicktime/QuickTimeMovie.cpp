@@ -86,7 +86,8 @@ int32_t CQuickTimeMovie::Load() {
   if (!withVideo_) HideVisualTracks();
   Prepare();
   const int32_t visualTrack = ChooseVisualTrack();
-  // The picture source is a convenience: without it the movie still plays.
+  // Without a picture source the movie still plays its sound and keeps its
+  // time; it only draws nothing.
   if (QuickTime().OpenMovie(LocalPath().c_str(), &pictures_) != kQuickTimeOk) pictures_.reset();
   HideVisualTracks();
   if (visualTrack == 0) {
@@ -101,7 +102,10 @@ int32_t CQuickTimeMovie::Load() {
   frameHeight_ = static_cast<int16_t>(box_.bottom - box_.top);
   hasVisualMedia_ = frameWidth_ != 0 && frameHeight_ != 0;
   // A movie that gets no image still plays; it draws nothing.
-  if (int32_t failure = 0; hasVisualMedia_) static_cast<void>(RequestImage(frameWidth_, frameHeight_, &failure));
+  if (hasVisualMedia_) {
+    int32_t failure = 0;
+    static_cast<void>(RequestImage(frameWidth_, frameHeight_, &failure));
+  }
   SetUpFrameGrid();
   MarkSoundLoaded();
   return MediaComplete;
