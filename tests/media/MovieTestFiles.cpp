@@ -299,33 +299,27 @@ std::string MovieFile(const MovieSpec& spec) {
   return Chunk("RIFF", body);
 }
 
-// PNG pictures keep the colours exactly; the muxer lays them out in
-// QuickTime atoms with the movie header at the end.
-bool WriteQuickTimeMovie(const std::string& path, const MovieSpec& spec) {
-  const std::vector<Picture> pictures = Encode(spec, "png", AV_PIX_FMT_RGB24);
-  if (pictures.size() != static_cast<size_t>(spec.frames)) return false;
+namespace {
+
+// One stream of packets, each `duration` units of the time base long, laid
+// out by FFmpeg's QuickTime muxer with the movie header at the end.
+bool MuxQuickTime(const std::string& path, const AVCodecParameters& parameters, AVRational timeBase,
+                  const std::vector<std::string>& packets, int64_t duration) {
   AVFormatContext* raw = nullptr;
   if (avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str()) < 0) return false;
   const std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> out(raw, avformat_free_context);
   AVStream* stream = avformat_new_stream(out.get(), nullptr);
-  if (!stream) return false;
-  stream->time_base = {1, spec.rate};
-  AVCodecParameters& parameters = *stream->codecpar;
-  parameters.codec_type = AVMEDIA_TYPE_VIDEO;
-  parameters.codec_id = AV_CODEC_ID_PNG;
-  parameters.width = spec.width;
-  parameters.height = spec.height;
-  parameters.format = AV_PIX_FMT_RGB24;
+  if (!stream || avcodec_parameters_copy(stream->codecpar, &parameters) < 0) return false;
+  stream->time_base = timeBase;
   if (avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
   bool written = avformat_write_header(out.get(), nullptr) >= 0;
-  for (int32_t k = 0; written && k < spec.frames; ++k) {
+  for (size_t k = 0; written && k < packets.size(); ++k) {
     AVPacket* packet = av_packet_alloc();
-    const std::string& bytes = pictures[static_cast<size_t>(k)].bytes;
-    written = packet && av_new_packet(packet, static_cast<int>(bytes.size())) >= 0;
+    written = packet && av_new_packet(packet, static_cast<int>(packets[k].size())) >= 0;
     if (written) {
-      std::memcpy(packet->data, bytes.data(), bytes.size());
-      packet->pts = packet->dts = av_rescale_q(k, {1, spec.rate}, stream->time_base);
-      packet->duration = av_rescale_q(1, {1, spec.rate}, stream->time_base);
+      std::memcpy(packet->data, packets[k].data(), packets[k].size());
+      packet->pts = packet->dts = av_rescale_q(static_cast<int64_t>(k) * duration, timeBase, stream->time_base);
+      packet->duration = av_rescale_q(duration, timeBase, stream->time_base);
       packet->flags |= AV_PKT_FLAG_KEY;
       written = av_interleaved_write_frame(out.get(), packet) >= 0;
     }
@@ -334,6 +328,35 @@ bool WriteQuickTimeMovie(const std::string& path, const MovieSpec& spec) {
   written = written && av_write_trailer(out.get()) >= 0;
   avio_closep(&out->pb);
   return written;
+}
+
+}  // namespace
+
+// PNG pictures keep the colours exactly.
+bool WriteQuickTimeMovie(const std::string& path, const MovieSpec& spec) {
+  std::vector<std::string> packets;
+  for (Picture& picture : Encode(spec, "png", AV_PIX_FMT_RGB24)) packets.push_back(std::move(picture.bytes));
+  if (packets.size() != static_cast<size_t>(spec.frames)) return false;
+  AVCodecParameters parameters{};
+  parameters.codec_type = AVMEDIA_TYPE_VIDEO;
+  parameters.codec_id = AV_CODEC_ID_PNG;
+  parameters.width = spec.width;
+  parameters.height = spec.height;
+  parameters.format = AV_PIX_FMT_RGB24;
+  return MuxQuickTime(path, parameters, {1, spec.rate}, packets, 1);
+}
+
+bool WriteQuickTimeSound(const std::string& path, int32_t milliseconds) {
+  constexpr int32_t kPacketSamples = kSoundRate / 10;
+  const std::vector<std::string> packets(static_cast<size_t>(milliseconds / 100), Samples(kPacketSamples, 1));
+  AVCodecParameters parameters{};
+  parameters.codec_type = AVMEDIA_TYPE_AUDIO;
+  parameters.codec_id = AV_CODEC_ID_PCM_S16LE;
+  parameters.sample_rate = kSoundRate;
+  parameters.ch_layout = AV_CHANNEL_LAYOUT_MONO;
+  parameters.bits_per_coded_sample = 16;
+  parameters.block_align = 2;
+  return MuxQuickTime(path, parameters, {1, kSoundRate}, packets, kPacketSamples);
 }
 
 void UseNullAudio() { setenv("VANTESSEL_AUDIO", "null", 1); }

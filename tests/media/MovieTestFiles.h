@@ -51,6 +51,9 @@ std::string MovieFile(const MovieSpec& spec);
 // are not used) to the path; false when FFmpeg lacks the PNG encoder or the
 // muxer.
 bool WriteQuickTimeMovie(const std::string& path, const MovieSpec& spec);
+// Writes a QuickTime movie of 8 kHz mono sound only, whole tenths of a
+// second long.
+bool WriteQuickTimeSound(const std::string& path, int32_t milliseconds);
 
 // Tells the media layer to use the null audio output, before any sound opens.
 void UseNullAudio();

@@ -159,6 +159,30 @@ TEST_F(QuickTimeFiles, AMovieWrittenByFfmpegPlaysItsFramesInOrder) {
   }
 }
 
+TEST_F(QuickTimeFiles, ASoundOnlyMovieLoadsWithoutPictureAndPlaysToItsEnd) {
+  const std::string path = In("voice.mov");
+  ASSERT_TRUE(test::WriteQuickTimeSound(path, 500));
+  CQuickTimeMovie movie(false);
+  ASSERT_EQ(Load(movie, path), MediaComplete);
+  MediaImageInfo image;
+  EXPECT_EQ(movie.GetImageInfo(&image), kMediaNoAnswer);
+  EXPECT_EQ(movie.GetFrameGrid(nullptr), 0);
+  EXPECT_NEAR(movie.GetDuration(), 0.5f, 0.001f);
+  movie.SetVolume(0.5f);
+  movie.Play();
+  clock_.Set(5250);
+  movie.Process();
+  EXPECT_NE(movie.IsPlaying(), 0.0f);
+  const int32_t halfway = movie.GetPosition();
+  EXPECT_GT(halfway, 0);
+  clock_.Set(6000);
+  movie.Process();
+  EXPECT_EQ(movie.IsPlaying(), 0.0f);
+  EXPECT_EQ(movie.GetPosition(), 2 * halfway) << "the time stops at the end";
+  movie.Rewind();
+  EXPECT_EQ(movie.GetPosition(), 0);
+}
+
 TEST_F(QuickTimeFiles, FilesFfmpegCannotOpenLoadAsUnusable) {
   const test::MovieSpec avi{.frames = 2};
   for (const std::string& path : {folder_.Write("junk.mov", std::string(300, '\x5A')), folder_.Write("empty.mov", ""),
