@@ -19,18 +19,19 @@
 namespace vx::test {
 namespace {
 
-// Text nodes for every list, the node's own SFString-`string` Script, and
-// the IRC node; the nick and the targets' lines come from the test.
-std::string ChatWorld(const std::string& nick, const std::string& chatLines) {
-  return "Shape { geometry DEF Status Text { string [ \"\" ] } }\n"
-         "Shape { geometry DEF Worlds Text { string [ \"\" \"\" \"\" \"\" ] } }\n"
-         "Shape { geometry DEF People Text { string [ \"\" \"\" \"\" \"\" \"\" ] } }\n"
-         "Shape { geometry DEF Chat Text { string [ " + chatLines + " ] } }\n"
-         "DEF Sensor Script { field SFString string \"untouched\" }\n"
-         "DEF Irc IRC { server \"127.0.0.1\" channel \"#lobby\" nick \"" + nick + "\"\n"
-         "  connectStatus USE Status worldList USE Worlds peopleList USE People chatIn USE Chat\n"
-         "  IRCMessages USE Sensor }\n";
-}
+// Text nodes for every list (the messages' without lines), and a second IRC
+// node whose status goes to a Script's SFString `string`.
+constexpr char kChatWorld[] =
+    "Shape { geometry DEF Status Text { string [ \"\" ] } }\n"
+    "Shape { geometry DEF Worlds Text { string [ \"\" \"\" \"\" \"\" ] } }\n"
+    "Shape { geometry DEF People Text { string [ \"\" \"\" \"\" \"\" \"\" ] } }\n"
+    "Shape { geometry DEF Chat Text { string [ \"\" \"\" ] } }\n"
+    "Shape { geometry DEF Messages Text { string [ ] } }\n"
+    "DEF Sensor Script { field SFString string \"untouched\" }\n"
+    "DEF Irc IRC { server \"127.0.0.1\" channel \"#lobby\" nick \"viewer\"\n"
+    "  connectStatus USE Status worldList USE Worlds peopleList USE People chatIn USE Chat\n"
+    "  IRCMessages USE Messages }\n"
+    "DEF Other IRC { server \"127.0.0.1\" nick \"other\" connectStatus USE Sensor }\n";
 
 class IrcNodeTest : public ::testing::Test {
  protected:
@@ -100,48 +101,36 @@ NgircdServer* IrcNodeTest::server_ = nullptr;
 
 TEST_F(IrcNodeTest, LogsInJoinsAndFillsItsTextNodes) {
   HostWaitsInTheLobby();
-  Load(ChatWorld("viewer", "\"\" \"\""));
-  ASSERT_TRUE(FramesUntil([&] { return Shows("People", "viewer") && Shows("People", "host"); }));
+  Load(kChatWorld);
+  const uint32_t statusChanges = world_->FindNode("Status")->GetChangeCount();
+  const auto& other = *static_cast<CIrcNode*>(world_->FindNode("Other"));
+  ASSERT_TRUE(FramesUntil([&] {
+    return Shows("People", "viewer") && Shows("People", "host") && other.GetClient()->IsLoggedIn();
+  }));
   EXPECT_EQ(Lines("Status"), std::vector<std::string>{"Logged in as viewer."});
+  EXPECT_EQ(world_->FindNode("Status")->GetChangeCount() - statusChanges, 3u)
+      << "connecting, logging in, logged in: each written once";
   EXPECT_TRUE(Shows("Worlds", "#lobby")) << "the channel list shows each channel's name";
   EXPECT_TRUE(Shows("Worlds", "&SERVER"));
-  AwaitHost(":viewer!");
+  EXPECT_EQ(Lines("People").size(), 5u);
 
   host_.Send("PRIVMSG #lobby :hello, viewer\r\nPRIVMSG viewer :psst\r\n");
   ASSERT_TRUE(FramesUntil([&] { return Shows("Chat", "host: (Private)psst"); }));
   EXPECT_EQ(Lines("Chat"), (std::vector<std::string>{"host: hello, viewer", "host: (Private)psst"}));
-  EXPECT_EQ(TextOf(*static_cast<const SFString*>(world_->FindNode("Sensor")->GetFieldByName("string"))), "untouched")
-      << "an SFString `string` is no text target";
 
-  host_.Send("PART #lobby\r\n");
-  ASSERT_TRUE(FramesUntil([&] {
-    const CIrcClient* client = static_cast<CIrcNode*>(world_->FindNode("Irc"))->GetClient();
-    const int32_t lobby = client->FindChannel("#lobby");
-    return lobby >= 0 && client->Channel(lobby).FindUser("host") < 0;
-  }));
-}
-
-TEST_F(IrcNodeTest, ListsKeepTheirLengthAndTheStatusChangesOnlyWhenItDiffers) {
-  HostWaitsInTheLobby();
-  Load(ChatWorld("second", ""));
   auto& irc = *static_cast<CIrcNode*>(world_->FindNode("Irc"));
-  const uint32_t statusChanges = world_->FindNode("Status")->GetChangeCount();
-  ASSERT_TRUE(FramesUntil([&] { return Shows("People", "second") && Shows("People", "host"); }));
-  EXPECT_EQ(world_->FindNode("Status")->GetChangeCount() - statusChanges, 3u)
-      << "connecting, logging in, logged in: each written once";
-  EXPECT_EQ(Lines("People").size(), 5u);
-
   SFString renamed{};
   SetStringValue(renamed, "renamed");
-  EXPECT_EQ(irc.ReceiveEvent("set_nick", &renamed), 0);
+  (void)irc.ReceiveEvent("set_nick", &renamed);
   EXPECT_EQ(irc.GetLocalUser().nick, "renamed");
-  AwaitHost(":second!");
   const size_t seen = host_.Received().size();
-  host_.Send("PRIVMSG #lobby :nobody shows this\r\nPRIVMSG #lobby :\x01ReportPosition\x01\r\n");
+  host_.Send("PRIVMSG #lobby :\x01ReportPosition\x01\r\n");
   ASSERT_TRUE(FramesUntil([&] { return host_.Received().find("MoveAvatar", seen) != std::string::npos; }));
-  EXPECT_NE(host_.Received().find(":second!", seen), std::string::npos) << "the server still knows the old nick";
+  EXPECT_NE(host_.Received().find(":viewer!", seen), std::string::npos) << "a new nick is not sent to the server";
   EXPECT_EQ(host_.Received().find("NICK", seen), std::string::npos);
-  EXPECT_TRUE(Lines("Chat").empty()) << "a `string` without lines shows nothing";
+  EXPECT_TRUE(Lines("Messages").empty()) << "a `string` without lines shows nothing";
+  EXPECT_EQ(TextOf(*static_cast<const SFString*>(world_->FindNode("Sensor")->GetFieldByName("string"))), "untouched")
+      << "an SFString `string` is no text target";
 }
 
 }  // namespace
