@@ -10,6 +10,7 @@
 #include "NodeTestSupport.h"
 #include "engine/world/ViewContext.h"
 #include "platform/HeadlessBackend.h"
+#include "platform/Random.h"
 #include "tests/media/IndexedTestFiles.h"
 #include "tests/media/JpegTestPictures.h"
 #include "tests/platform/TestEnvironment.h"
@@ -80,6 +81,7 @@ class TexturedWorldGolden : public ::testing::TestWithParam<int> {
 TEST_P(TexturedWorldGolden, JpegGifAndPixelTexturesPlainAndTransformed) {
   const int depth = GetParam();
   Headless().SetScreenDepth(depth);
+  SeedRandom(1);  // the dither noise of 16-bit pictures
   const std::string jpeg = folder.Write("gradient.jpg", CompressJpeg(Gradient(32, 32), JpegKind::Baseline));
   const std::string gif = folder.Write("stripes.gif", StripedGif());
   std::string body = "Viewpoint { position 0 0 5 }\n";

@@ -34,20 +34,17 @@ void CImageTextureNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!view) return;
   switch (pass) {
     case RenderPass::Deactivate:
-      load_.Release();
-      loaded_ = false;
+      load_.Deactivate();
       tiledTested_ = false;
       tiled_ = false;
       return;
     case RenderPass::Activate:
-      if (loaded_) return;
+      if (load_.IsActive()) return;
       tiledTested_ = false;
-      if (IsTiledImage()) return;
-      loaded_ = true;
-      load_.Start(*this, url, *view);
+      if (!IsTiledImage()) static_cast<void>(load_.Activate(*this, url, *view));
       return;
     case RenderPass::Frame:
-      if (!loaded_) return;
+      if (!load_.IsActive()) return;
       static_cast<void>(load_.Step(*this, url, *view));
       load_.TakeImage();
       return;

@@ -39,7 +39,6 @@ class CImageTextureNode : public CNode, public ITextureNode {
 
  private:
   CTextureLoad<CImageHandle> load_{CreateImageHandle};
-  bool loaded_ = false;
   bool tiledTested_ = false;
   bool tiled_ = false;
 };

@@ -36,32 +36,24 @@ void CMovieTextureNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!view) return;
   switch (pass) {
     case RenderPass::Deactivate:
-      load_.Release();
+      load_.Deactivate();
       run_.Detach();
-      loaded_ = false;
       return;
     case RenderPass::Activate:
-      if (loaded_) return;
-      loaded_ = true;
-      imageReady_ = false;
-      load_.Start(*this, url, *view);
+      static_cast<void>(load_.Activate(*this, url, *view));
       return;
     case RenderPass::Frame:
-      if (loaded_) Frame(*view);
+      if (load_.IsActive()) Frame(*view);
       return;
   }
 }
 
 void CMovieTextureNode::Frame(CViewContext& view) {
-  if (load_.Step(*this, url, view)) {
-    imageReady_ = false;
-    run_.Detach();
-  }
+  if (load_.Step(*this, url, view)) run_.Detach();
   CMovieHandle* handle = load_.Get();
   if (!handle || !handle->HasImage()) return;
   // Taken every frame: a movie may make its picture again (a new size).
   load_.TakeImage();
-  imageReady_ = load_.Image().bits != nullptr;
   Play(GetWorld() ? GetWorld()->GetWorldTime() : 0.0);
 }
 
@@ -82,7 +74,7 @@ int CMovieTextureNode::OnEventIn(bool isField, int index, const void* value) {
 
 void CMovieTextureNode::FillTextureRecord(MaterialRecord& record) {
   load_.HandColor(record.diffuse);
-  FillTextureImage(record, imageReady_ ? load_.Image() : PixelMap{}, chromaKey);
+  FillTextureImage(record, load_.Image(), chromaKey);
 }
 
 int32_t CMovieTextureNode::GetFrameInfo(PixelMap* out) const {

@@ -50,8 +50,6 @@ class CMovieTextureNode : public CNode, public ITextureNode {
 
   CTextureLoad<CMovieHandle> load_{CreateMovieHandle};
   CPlaybackRun run_;
-  bool loaded_ = false;
-  bool imageReady_ = false;
 };
 
 void RegisterMovieTextureNode(NodeClassTable& table);

@@ -64,33 +64,24 @@ void CSlideShowTextureNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!view) return;
   switch (pass) {
     case RenderPass::Deactivate:
-      load_.Release();
-      loaded_ = false;
+      load_.Deactivate();
       return;
     case RenderPass::Activate:
-      if (loaded_) return;
-      loaded_ = true;
-      imageReady_ = false;
-      choice_.Reset();
-      load_.Start(*this, url, *view);
+      if (load_.Activate(*this, url, *view)) choice_.Reset();
       return;
     case RenderPass::Frame:
-      if (loaded_) Frame(*view);
+      if (load_.IsActive()) Frame(*view);
       return;
   }
 }
 
 // A source taken over from a failed url has a grid of its own.
 void CSlideShowTextureNode::Frame(CViewContext& view) {
-  if (load_.Step(*this, url, view)) {
-    imageReady_ = false;
-    choice_.Reset();
-  }
+  if (load_.Step(*this, url, view)) choice_.Reset();
   CFrameSetTexture* frames = load_.Get();
   if (!frames || !frames->HasImage()) return;
   static_cast<void>(choice_.Show(*frames, currentFrame));
   load_.TakeImage();
-  imageReady_ = load_.Image().bits != nullptr;
 }
 
 int CSlideShowTextureNode::OnEventIn(bool isField, int index, const void* value) {
@@ -105,7 +96,7 @@ int CSlideShowTextureNode::OnEventIn(bool isField, int index, const void* value)
 
 void CSlideShowTextureNode::FillTextureRecord(MaterialRecord& record) {
   load_.HandColor(record.diffuse);
-  FillTextureImage(record, imageReady_ ? load_.Image() : PixelMap{}, chromaKey);
+  FillTextureImage(record, load_.Image(), chromaKey);
 }
 
 void RegisterSlideShowTextureNode(NodeClassTable& table) { table.Add<CSlideShowTextureNode>("SlideShowTexture"); }

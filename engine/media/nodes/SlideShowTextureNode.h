@@ -64,8 +64,6 @@ class CSlideShowTextureNode : public CNode, public ITextureNode {
 
   CTextureLoad<CFrameSetTexture> load_{CreateFrameSetTexture};
   CFrameChoice choice_;
-  bool loaded_ = false;
-  bool imageReady_ = false;
 };
 
 void RegisterSlideShowTextureNode(NodeClassTable& table);

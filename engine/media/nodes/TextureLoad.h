@@ -35,12 +35,21 @@ class CTextureLoad {
   CTextureLoad(const CTextureLoad&) = delete;
   CTextureLoad& operator=(const CTextureLoad&) = delete;
 
-  // Opens the first url.
-  void Start(const CNode& node, const MFString& urls, CViewContext& view) {
+  // Opens the first url, unless the load is active already; true when it
+  // started.
+  bool Activate(const CNode& node, const MFString& urls, CViewContext& view) {
+    if (active_) return false;
+    active_ = true;
     Release();
     next_ = 0;
     OpenNext(node, urls, view);
+    return true;
   }
+  void Deactivate() {
+    Release();
+    active_ = false;
+  }
+  bool IsActive() const { return active_; }
 
   // One loading step. A url whose load failed, or that made no handle (no
   // such format, or a name that does not resolve), gives way to the next
@@ -62,7 +71,8 @@ class CTextureLoad {
     image_ = taken;
   }
 
-  // Frees the handle and with it the pixels of the record.
+  // Frees the handle and with it the pixels of the record; the load stays
+  // active.
   void Release() {
     ForgetOverlayTexture(image_.bits);
     image_ = {};
@@ -101,6 +111,7 @@ class CTextureLoad {
   FloatColor color_ = kTextureStartColor;
   int32_t next_ = 0;
   int32_t state_ = MediaFailedNoFile;
+  bool active_ = false;
 };
 
 }  // namespace vx
