@@ -220,6 +220,7 @@ TEST_F(TextureNodes, ATiledImageIsHandedToTheGeometryWithTheDefaultMaterial) {
   const TiledImageHandoff& handoff = shape.geometry->tiledImage;
   EXPECT_EQ(handoff.active, 1);
   EXPECT_EQ(handoff.urls, (std::vector<std::string>{"pictures/room.FPX", "other.jpg"}));
+  EXPECT_NE(Center(), 0u) << "the geometry still draws";
   MaterialRecord marked = FlatMaterial({0, 1, 0});
   view.GetStage()->SetMaterial(&marked);
   shape.ApplyAppearance(RenderPass::Frame, &view, *view.GetStage());
