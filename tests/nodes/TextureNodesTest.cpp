@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,34 @@ TEST_F(TextureNodes, PixelTextureTexelsAtEachDepth) {
   }
 }
 
+// A red texture keyed on red leaves the cleared frame showing, at 16 bits as
+// at 32.
+TEST_F(TextureNodes, KeyedTexelsAreTransparentAtEachDepth) {
+  constexpr int kSide = 32;
+  std::string red = "PixelTexture { image 4 4 3";
+  for (int i = 0; i < 16; ++i) red += " 0xFF0000";
+  for (int depth : {32, 16}) {
+    Headless().SetScreenDepth(depth);
+    for (const char* key : {"-1 0 0", "1 0 0"}) {
+      std::vector<uint8_t> pixels(static_cast<size_t>(kSide * kSide * depth / 8));
+      PixelMap frame;
+      frame.bits = pixels.data();
+      frame.width = kSide;
+      frame.height = kSide;
+      frame.bytesPerPixel = static_cast<uint16_t>(depth / 8);
+      frame.rowBytes = kSide * depth / 8;
+      CViewContext deep{WindowHandle::None, 0};
+      deep.SetFrameBuffer(frame);
+      auto keyed = ReadWorld(TexturedQuad(red + " chromaKey " + key + " }"));
+      keyed->RenderView(RenderPass::Activate, &deep);
+      keyed->RenderFrame(&deep);
+      const uint8_t* middle = frame.Row(kSide / 2) + kSide / 2 * depth / 8;
+      const bool drawn = std::any_of(middle, middle + depth / 8, [](uint8_t b) { return b != 0; });
+      EXPECT_EQ(drawn, key[0] == '-') << depth << " bits, key " << key;
+    }
+  }
+}
+
 TEST(PixelTextureWords, ComponentsGiveGreyColourOrIgnoreAlpha) {
   EXPECT_EQ(ImageWordToRgb(0x80, 1), 0x808080u);
   EXPECT_EQ(ImageWordToRgb(0x40FF, 2), 0x404040u) << "the high byte is the grey";
@@ -200,9 +229,13 @@ TEST_F(TextureNodes, AFreedTextureLeavesNothingBound) {
   Frame();
   ASSERT_NE(GetOverlayMaterial().texture.base, nullptr);
 
-  world->RenderView(RenderPass::Deactivate, &view);
+  // The appearance's pass 2 frees the pixels; its geometry drawing next must
+  // not read them.
+  static_cast<CAppearanceNode&>(Named("Look")).Apply(RenderPass::Deactivate, &view, *view.GetStage());
   EXPECT_EQ(GetOverlayMaterial().texture.base, nullptr) << "released on pass 2";
   EXPECT_EQ(view.GetStage()->Material().texture.base, nullptr) << "the release came before the fill";
+  TopNode<CShapeNode>(*world).geometry->Traverse(RenderPass::Frame, &view);
+  world->RenderView(RenderPass::Deactivate, &view);
   world->RenderView(RenderPass::Activate, &view);
   ASSERT_TRUE(FramesUntilPicture(LookTexture()));
   Frame();
