@@ -194,9 +194,10 @@ TEST_F(TextureNodes, TextureTransformMirrorsTheTParts) {
 }
 
 TEST_F(TextureNodes, TexturesAndTransformsMadeByPrototypesFillTheRecord) {
-  Load("PROTO Dot [ field SFImage picture 1 1 3 0xFF0000 ] { PixelTexture { image IS picture } }\n"
-       "PROTO Shift [ field SFVec2f by 0 0 ] { TextureTransform { translation IS by } }\n" +
-       TexturedQuad("Dot { }", " textureTransform Shift { by 0.5 0.5 }"));
+  Load(
+      "PROTO Dot [ field SFImage picture 1 1 3 0xFF0000 ] { PixelTexture { image IS picture } }\n"
+      "PROTO Shift [ field SFVec2f by 0 0 ] { TextureTransform { translation IS by } }\n" +
+      TexturedQuad("Dot { }", " textureTransform Shift { by 0.5 0.5 }"));
   const MaterialRecord m = Applied();
   EXPECT_NE(m.texture.base, nullptr);
   EXPECT_EQ(m.textureTransform, 1);

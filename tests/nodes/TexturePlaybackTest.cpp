@@ -207,10 +207,9 @@ TEST(SlideShowGrid, AGridWithoutFramesSelectsNothing) {
   }
 }
 
-// Three 4 x 4 frames of an animated GIF: red, green, blue.
+// Three 4 x 4 frames of an animated GIF, each of its own colour.
 std::string ThreeFrameGif() {
-  return MakeGif(4, 4, {SolidFrame(0, 0, 4, 4, 1), SolidFrame(0, 0, 4, 4, 2), SolidFrame(0, 0, 4, 4, 3)},
-                 TestTable(4));
+  return MakeGif(4, 4, {SolidFrame(0, 0, 4, 4, 1), SolidFrame(0, 0, 4, 4, 2), SolidFrame(0, 0, 4, 4, 3)}, TestTable(4));
 }
 
 class TextureNodesOverGif : public RenderedWorld {

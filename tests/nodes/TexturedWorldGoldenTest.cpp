@@ -114,9 +114,7 @@ TEST_P(TexturedWorldGolden, JpegGifAndPixelTexturesPlainAndTransformed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, TexturedWorldGolden, ::testing::Values(32, 16, 8),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                           return "Bits" + std::to_string(info.param);
-                         });
+                         [](const ::testing::TestParamInfo<int>& info) { return "Bits" + std::to_string(info.param); });
 
 }  // namespace
 }  // namespace vx::test

@@ -4,8 +4,7 @@
 
 namespace vx {
 
-void CPlaybackRun::Step(CPlaybackHandle& handle, float rate, const PlaybackTimes& times,
-                        const ActiveSink& sendActive) {
+void CPlaybackRun::Step(CPlaybackHandle& handle, float rate, const PlaybackTimes& times, const ActiveSink& sendActive) {
   const bool withinTimes = times.now < times.stopTime || times.stopTime <= times.startTime;
   if (!playing_ && !finished_ && handle.GetPosition() == 0 && times.startTime < times.now && withinTimes) {
     handle.Play();

@@ -90,7 +90,7 @@ int CSlideShowTextureNode::OnEventIn(bool isField, int index, const void* value)
   const int64_t advanced = static_cast<int64_t>(currentFrame) + *static_cast<const int32_t*>(value);
   const int32_t count = choice_.Count();
   currentFrame = count > 0 ? static_cast<int32_t>(advanced % count)
-                                 : static_cast<int32_t>(std::clamp<int64_t>(advanced, INT32_MIN, INT32_MAX));
+                           : static_cast<int32_t>(std::clamp<int64_t>(advanced, INT32_MIN, INT32_MAX));
   return result;
 }
 
