@@ -42,7 +42,7 @@ void CAudioClipNode::Step(RenderPass pass) {
     case RenderPass::Deactivate:
       handle_.reset();
       activated_ = false;
-      playing_ = false;
+      run_.Detach();
       return;
     case RenderPass::Activate:
       if (activated_) return;
@@ -74,29 +74,10 @@ void CAudioClipNode::Frame(double now) {
     OpenNextUrl();
   }
   if (!handle_ || !handle_->HasImage()) return;
-  const float progress = handle_->IsPlaying();
+  const float rate = handle_->IsPlaying();
   handle_->SetVolume(volume_);
   handle_->SetBalance(balance_);
-  const bool withinTimes = now < stopTime || stopTime <= startTime;
-  if (!playing_ && !finished_ && handle_->GetPosition() == 0 && startTime < now && withinTimes) {
-    handle_->Play();
-    SendActive(true);
-    playing_ = true;
-    return;
-  }
-  const bool ranOut = progress == 0.0f;
-  const bool stopDue = stopTime < now && startTime < stopTime;
-  if (!playing_ || !(ranOut || stopDue)) return;
-  SendActive(false);
-  if (loop && withinTimes) {
-    handle_->Rewind();
-    handle_->Play();
-    SendActive(true);
-    return;
-  }
-  playing_ = false;
-  finished_ = true;
-  handle_->Stop();
+  run_.Step(*handle_, rate, {now, startTime, stopTime, loop != 0}, [this](bool active) { SendActive(active); });
 }
 
 // A new startTime stops the sound and takes it back to the start, so that it
@@ -104,13 +85,7 @@ void CAudioClipNode::Frame(double now) {
 int CAudioClipNode::OnEventIn(bool isField, int index, const void* value) {
   const int result = CNode::OnEventIn(isField, index, value);
   if (!isField || index != kStartTimeField || !handle_) return result;
-  handle_->Stop();
-  handle_->Rewind();
-  finished_ = false;
-  if (playing_) {
-    playing_ = false;
-    SendActive(false);
-  }
+  run_.Restart(*handle_, [this](bool active) { SendActive(active); });
   return result;
 }
 

@@ -5,12 +5,12 @@
 // scene stays silent.
 //
 // A clip that has ended without looping stays quiet until its startTime is
-// set again, so a sound plays once however its format reports the position
-// of a finished sound.
+// set again.
 #pragma once
 
 #include <memory>
 
+#include "engine/media/nodes/PlaybackRun.h"
 #include "engine/media/nodes/SoundReceiver.h"
 #include "engine/scene/Node.h"
 
@@ -35,7 +35,7 @@ class CAudioClipNode : public CNode, public ISoundReceiver {
 
   float Volume() const { return volume_; }
   float Balance() const { return balance_; }
-  bool IsPlaying() const { return playing_; }
+  bool IsPlaying() const { return run_.IsPlaying(); }
   CSoundHandle* Handle() const { return handle_.get(); }
 
   SFString description{};
@@ -57,8 +57,7 @@ class CAudioClipNode : public CNode, public ISoundReceiver {
   int32_t nextUrl_ = 0;
   float volume_ = 0.0f;
   float balance_ = 0.0f;
-  bool playing_ = false;
-  bool finished_ = false;
+  CPlaybackRun run_;
   std::unique_ptr<CSoundHandle> handle_;
 };
 

@@ -2,9 +2,14 @@
 
 #include "engine/media/nodes/AudioClipNode.h"
 #include "engine/media/nodes/FontStyleNode.h"
+#include "engine/media/nodes/ImageTextureNode.h"
+#include "engine/media/nodes/MovieTextureNode.h"
+#include "engine/media/nodes/PixelTextureNode.h"
+#include "engine/media/nodes/SlideShowTextureNode.h"
 #include "engine/media/nodes/SoundNode.h"
 #include "engine/media/nodes/TextNode.h"
 #include "engine/media/nodes/TextTextureNode.h"
+#include "engine/media/nodes/TextureTransformNode.h"
 #include "engine/scene/NodeFactory.h"
 
 namespace vx {
@@ -14,6 +19,11 @@ constexpr NodeRegistration kRegistrations[] = {
     RegisterFontStyleNode,
     RegisterTextNode,
     RegisterTextTextureNode,
+    RegisterImageTextureNode,
+    RegisterPixelTextureNode,
+    RegisterMovieTextureNode,
+    RegisterTextureTransformNode,
+    RegisterSlideShowTextureNode,
     RegisterAudioClipNode,
     RegisterSoundNode,
 };

@@ -7,6 +7,7 @@
 #include "engine/media/MediaLimits.h"
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
+#include "engine/world/OverlayMaterial.h"
 #include "engine/world/ViewContext.h"
 
 namespace vx {
@@ -39,6 +40,14 @@ std::string JoinedLines(const MFString& lines) {
 
 CTextTextureNode::CTextTextureNode() { RegisterFields(kTextTextureTable); }
 
+CTextTextureNode::~CTextTextureNode() { ForgetPicture(); }
+
+void CTextTextureNode::ForgetPicture() {
+  ForgetOverlayTexture(image_.bits);
+  bitmap_.reset();
+  image_ = {};
+}
+
 void CTextTextureNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!view) return;
   if (IsDirty()) Rebuild(*view);
@@ -49,8 +58,7 @@ void CTextTextureNode::Rebuild(CViewContext& view) {
   SetDirty(false);
   const FloatColor background = bitmap_ ? bitmap_->GetBackgroundColor() : kPaperWhite;
   const FloatColor text = bitmap_ ? bitmap_->GetTextColor() : kInkBlack;
-  bitmap_.reset();
-  image_ = {};
+  ForgetPicture();
   CFontStyleNode* style = AsFontStyle(fontStyle);
   link_.Follow(style);
   if (string.count <= 0) return;

@@ -42,10 +42,11 @@ class CTextTextureNode : public CNode, public ITextureNode {
   int16_t repeatT = 0;
 
  protected:
-  ~CTextTextureNode() override = default;
+  ~CTextTextureNode() override;
 
  private:
   void Rebuild(CViewContext& view);
+  void ForgetPicture();
   void ColorFromAppearance(RenderPass pass, CViewContext& view);
 
   CFontStyleLink link_{*this};

@@ -2,6 +2,7 @@
 
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
+#include "engine/world/OverlayMaterial.h"
 #include "engine/world/ViewContext.h"
 
 namespace vx {
@@ -28,6 +29,19 @@ constexpr FieldSpec kAppearanceFields[] = {
 constexpr FieldTable kAppearanceTable{Section(kAppearanceFields), {}, {}};
 
 FloatColor ToFloatColor(const SFColor& c) { return {c.r, c.g, c.b}; }
+
+void ApplyRecord(CGeometryStage& stage, const MaterialRecord& record) {
+  stage.SetMaterial(&record);
+  SetOverlayMaterial(record);
+}
+
+// A texture part of the record: the node the field resolves to (through a
+// PROTO instance, as for the material) when it is of the wanted kind.
+ITextureNode* TexturePart(const CNodeRef& field, bool transform) {
+  CNode* node = field.Resolve();
+  if (!node || (node->GetTypeId() == NodeTypeTextureTransform) != transform) return nullptr;
+  return dynamic_cast<ITextureNode*>(node);
+}
 
 }  // namespace
 
@@ -72,21 +86,27 @@ void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage&
   if (resolved && resolved->GetTypeId() == NodeTypeMaterial) {
     static_cast<const CMaterialNode*>(resolved)->FillMaterialRecord(record);
     record.spanMode = 0;
-    stage.SetMaterial(&record);
+    ApplyRecord(stage, record);
     material->Traverse(pass, view);
   } else {
     stage.SetMaterial(nullptr);
   }
   if (texture) {
     texture->Traverse(pass, view);
-    if (texture->GetTypeId() == NodeTypeTextTexture) {
-      if (auto* filler = dynamic_cast<ITextureNode*>(texture.Resolve())) {
-        filler->FillTextureRecord(record);
-        record.spanMode = 0;
-        stage.SetMaterial(&record);
-      }
+    if (ITextureNode* source = TexturePart(texture, false)) {
+      source->FillTextureRecord(record);
+      ApplyRecord(stage, record);
     }
   }
+  if (ITextureNode* transform = TexturePart(textureTransform, true)) {
+    transform->FillTextureRecord(record);
+    ApplyRecord(stage, record);
+  }
+}
+
+const MFString* CAppearanceNode::GetTiledTextureUrls() const {
+  ITextureNode* source = TexturePart(texture, false);
+  return source ? source->TiledImageUrls() : nullptr;
 }
 
 void RegisterAppearanceNodes(NodeClassTable& table) {

@@ -9,11 +9,16 @@ class CGeometryStage;
 class NodeClassTable;
 struct MaterialRecord;
 
-// A texture node of a subsystem above the scene that fills the record
-// itself (TextTexture); Appearance traverses it first, then lets it fill.
+// A texture node of a subsystem above the scene (image, pixel, movie,
+// slide-show and text textures, and the texture transform): Appearance
+// traverses it first, then lets it add its part to the record, so that
+// pixels the traversal freed never reach the record.
 class ITextureNode {
  public:
   virtual void FillTextureRecord(MaterialRecord& record) = 0;
+  // The url list of a tiled image, which the geometry draws in place of the
+  // texture; null for every other texture.
+  virtual const MFString* TiledImageUrls() { return nullptr; }
 
  protected:
   ~ITextureNode() = default;
@@ -51,8 +56,11 @@ class CAppearanceNode : public CNode {
   void Traverse(RenderPass pass, CViewContext* view) override;
 
   // Makes this appearance the stage's current material and traverses the
-  // material and texture nodes with the pass.
+  // material and texture nodes with the pass. Each record applied is also
+  // the overlay material.
   void Apply(RenderPass pass, CViewContext* view, CGeometryStage& stage);
+  // The url list of the tiled image the texture names, or null.
+  const MFString* GetTiledTextureUrls() const;
 
   CNodeRef material;
   CNodeRef texture;

@@ -135,9 +135,18 @@ void CIndexedFaceSetNode::Draw(CGeometryStage& stage) {
   DrawMeshCulled(*mesh_, stage, ccw ? 0 : 1, kCullByWinding);
 }
 
+// A tiled image handed over by the Shape is drawn as the plain mesh, its
+// screen bounds measured for the image.
 void CIndexedFaceSetNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!UpdateMesh() || pass != RenderPass::Frame || !view) return;
-  Draw(*view->GetStage());
+  CGeometryStage& stage = *view->GetStage();
+  if (!tiledImage.active) {
+    Draw(stage);
+    return;
+  }
+  stage.BeginBoundsTracking(true);
+  Draw(stage);
+  static_cast<void>(stage.GetDrawnBounds(nullptr, nullptr, nullptr, nullptr));
 }
 
 void RegisterIndexedFaceSetNode(NodeClassTable& table) { table.Add<CIndexedFaceSetNode>("IndexedFaceSet"); }

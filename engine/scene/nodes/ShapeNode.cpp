@@ -18,13 +18,31 @@ constexpr FieldTable kShapeTable{Section(kShapeFields), {}, {}};
 
 CShapeNode::CShapeNode() { RegisterFields(kShapeTable); }
 
+// An appearance whose texture names a tiled image hands the image to the
+// geometry, which then draws with the default material.
 void CShapeNode::ApplyAppearance(RenderPass pass, CViewContext* view, CGeometryStage& stage) {
   CNode* node = appearance.Resolve();
-  if (node && node->GetTypeId() == NodeTypeAppearance) {
-    static_cast<CAppearanceNode*>(node)->Apply(pass, view, stage);
-  } else {
+  if (!node || node->GetTypeId() != NodeTypeAppearance) {
     stage.SetMaterial(nullptr);
+    return;
   }
+  auto* look = static_cast<CAppearanceNode*>(node);
+  if (const MFString* urls = look->GetTiledTextureUrls()) {
+    HandTiledImage(*urls);
+    stage.SetMaterial(nullptr);
+    return;
+  }
+  look->Apply(pass, view, stage);
+}
+
+// The geometry keeps its own copy of the urls: the texture that named them
+// may be gone before the geometry draws again.
+void CShapeNode::HandTiledImage(const MFString& urls) {
+  if (!geometry) return;
+  TiledImageHandoff& handoff = geometry->tiledImage;
+  handoff.active = 1;
+  handoff.urls.clear();
+  for (const SFString& url : urls.Span()) handoff.urls.emplace_back(TextOf(url));
 }
 
 void CShapeNode::Traverse(RenderPass pass, CViewContext* view) {

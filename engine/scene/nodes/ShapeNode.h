@@ -26,6 +26,9 @@ class CShapeNode : public CNode {
 
  protected:
   ~CShapeNode() override = default;
+
+ private:
+  void HandTiledImage(const MFString& urls);
 };
 
 void RegisterShapeNode(NodeClassTable& table);

@@ -1,0 +1,117 @@
+// What the image, movie and slide-show textures share: the handle of the url
+// in use, which gives way to the next url when its load fails; the image
+// record the handle fills; the colour handed to the decoder; and the
+// material part they all write.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/media/MediaHandle.h"
+#include "engine/render/GeometryStage.h"
+#include "engine/scene/Node.h"
+#include "engine/world/OverlayMaterial.h"
+#include "engine/world/ViewContext.h"
+
+namespace vx {
+
+inline constexpr FloatColor kTextureStartColor{0.5f, 0.5f, 0.5f};
+
+// A load that ended without a picture: the next url is tried.
+constexpr bool TextureLoadFailed(int32_t state) { return state == MediaFailedNoFile || state == MediaUnusable; }
+
+// The picture (when the image has pixels) and the chroma key (when its red
+// component is 0 or more: keyed texels are transparent and the texture is
+// drawn unlit) go into the record.
+void FillTextureImage(MaterialRecord& record, const PixelMap& image, const SFColor& chromaKey);
+
+template <typename Handle>
+class CTextureLoad {
+ public:
+  using Maker = std::unique_ptr<Handle> (*)(const char* name);
+
+  explicit CTextureLoad(Maker make) : make_(make) {}
+  ~CTextureLoad() { Release(); }
+  CTextureLoad(const CTextureLoad&) = delete;
+  CTextureLoad& operator=(const CTextureLoad&) = delete;
+
+  // Opens the first url, unless the load is active already; true when it
+  // started.
+  bool Activate(const CNode& node, const MFString& urls, CViewContext& view) {
+    if (active_) return false;
+    active_ = true;
+    Release();
+    next_ = 0;
+    OpenNext(node, urls, view);
+    return true;
+  }
+  void Deactivate() {
+    Release();
+    active_ = false;
+  }
+  bool IsActive() const { return active_; }
+
+  // One loading step. A url whose load failed, or that made no handle (no
+  // such format, or a name that does not resolve), gives way to the next
+  // one; true when that happened.
+  bool Step(const CNode& node, const MFString& urls, CViewContext& view) {
+    if (handle_) state_ = handle_->Process();
+    if (!TextureLoadFailed(state_) || next_ >= urls.count) return false;
+    Release();
+    OpenNext(node, urls, view);
+    return true;
+  }
+
+  // The handle's current picture into the record; an empty record when it
+  // has none.
+  void TakeImage() {
+    PixelMap taken;
+    if (!handle_ || handle_->GetImageInfo(&taken) != 0) taken = {};
+    if (taken.bits != image_.bits) ForgetOverlayTexture(image_.bits);
+    image_ = taken;
+  }
+
+  // Frees the handle and with it the pixels of the record; the load stays
+  // active.
+  void Release() {
+    ForgetOverlayTexture(image_.bits);
+    image_ = {};
+    handle_.reset();
+    state_ = MediaFailedNoFile;
+  }
+
+  // The material colour the decoder fills and keys with.
+  void HandColor(const FloatColor& color) {
+    color_ = color;
+    if (handle_) handle_->SetFillColor(color_);
+  }
+
+  Handle* Get() const { return handle_.get(); }
+  const PixelMap& Image() const { return image_; }
+  int32_t State() const { return state_; }
+
+ private:
+  void OpenNext(const CNode& node, const MFString& urls, CViewContext& view) {
+    if (next_ >= urls.count) return;
+    std::string resolved;
+    const int result = node.ResolveUrl(TextOf(urls[next_]), resolved);
+    ++next_;
+    if (result != 0) return;
+    handle_ = make_(resolved.c_str());
+    if (!handle_) return;
+    handle_->SetPalette(&view.GetColorTable());
+    handle_->SetPixelDepth(view.GetColorDepth());
+    handle_->SetFillColor(color_);
+    state_ = handle_->Process();
+  }
+
+  Maker make_;
+  std::unique_ptr<Handle> handle_;
+  PixelMap image_;
+  FloatColor color_ = kTextureStartColor;
+  int32_t next_ = 0;
+  int32_t state_ = MediaFailedNoFile;
+  bool active_ = false;
+};
+
+}  // namespace vx

@@ -1,0 +1,34 @@
+// TextureTransform: moves, turns and scales the texture coordinates of the
+// texture its appearance applies.
+#pragma once
+
+#include "engine/scene/Node.h"
+#include "engine/scene/nodes/AppearanceNodes.h"
+
+namespace vx {
+
+class NodeClassTable;
+
+class CTextureTransformNode : public CNode, public ITextureNode {
+ public:
+  CTextureTransformNode();
+
+  NodeCategory GetCategory() const override { return NodeCategoryMaterialOrTexture; }
+  NodeTypeId GetTypeId() const override { return NodeTypeTextureTransform; }
+  void Traverse(RenderPass, CViewContext*) override {}
+  // Texture coordinates keep t = 0 at the top of the image, so the t parts
+  // of the centre and the translation are mirrored.
+  void FillTextureRecord(MaterialRecord& record) override;
+
+  SFVec2f center{};
+  float rotation = 0.0f;
+  SFVec2f scale{};
+  SFVec2f translation{};
+
+ protected:
+  ~CTextureTransformNode() override = default;
+};
+
+void RegisterTextureTransformNode(NodeClassTable& table);
+
+}  // namespace vx
