@@ -10,7 +10,7 @@ namespace vx::plugin {
 template <size_t N>
 void CopyCut(char (&target)[N], std::string_view text) {
   const size_t length = std::min(text.size(), N - 1);
-  std::memcpy(target, text.data(), length);
+  if (length > 0) std::memcpy(target, text.data(), length);
   target[length] = '\0';
 }
 
