@@ -5,9 +5,12 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
+#include "tests/host/TestPeers.h"
 #include "tests/plugin/BrowserTestHost.h"
 
 namespace vx::test {
@@ -81,6 +84,8 @@ struct StreamCase {
   bool loads;
 };
 
+void PrintTo(const StreamCase& stream, std::ostream* out) { *out << stream.name; }
+
 class PluginStreamTest : public PluginSceneTest, public ::testing::WithParamInterface<StreamCase> {};
 
 TEST_P(PluginStreamTest, OnlySceneFileNamesAreLoaded) {
@@ -105,7 +110,11 @@ INSTANTIATE_TEST_SUITE_P(Names, PluginStreamTest,
                          ::testing::Values(StreamCase{"a.tsw", false, true}, StreamCase{"b.WRL", false, true},
                                            StreamCase{"c.wrl.gz", true, true}, StreamCase{"d.txt", false, false},
                                            StreamCase{"e.html", false, false}),
-                         [](const auto& info) { return std::to_string(info.index); });
+                         [](const auto& info) {
+                           std::string name = info.param.name;
+                           std::replace(name.begin(), name.end(), '.', '_');
+                           return name;
+                         });
 
 TEST_F(PluginSceneTest, PropertyParametersApplyInTheirOrderAfterTheLoadAndTheBorderFollowsTheFocus) {
   Embed& embed = Show(kBoxWorld, {{"SetProperty.Mat.diffuseColor", "0 0 1"},
@@ -206,6 +215,44 @@ TEST_F(PluginSceneTest, ASeventeenthInstanceStillWorksAndAllLeaveInAnyOrder) {
   browser.Click(again, {5, 5});
   ASSERT_TRUE(browser.PumpFrames(again));
   EXPECT_EQ(browser.LastFrame(again)->At(0, kMiddle.y), 0x00FF0000u);
+}
+
+TEST_F(PluginSceneTest, APageFromTheWebFetchesWhatItsSceneNamesAndShowsTheDownloadInTheStatusLine) {
+  HttpTestServer server(browser.Pages());
+  ASSERT_NE(server.Port(), 0) << "the test server did not start";
+  const std::string site = "http://" + server.HostAndPort() + "/";
+  ScopedEnvironment makerServer("VANTESSEL_SERVER_URL", site.c_str());
+  // The maker's server lists the engine the plug-in has: the daily check
+  // finds nothing newer.
+  std::filesystem::create_directories(browser.Pages() + "ovreg_new");
+  browser.Write("ovreg_new/ComponentRegistry.txt",
+                "COMPSTART\nNAME = Vantessel\nWIN_VERSION = 2.2\nWIN_URL = " + site + "Vantessel2_2.so.gz\nCOMPEND\n");
+  // A green box in a file long enough to arrive in many pieces.
+  browser.Write("inner.wrl", "#VRML V2.0 utf8\n#" + std::string(20000, '-') +
+                                 "\nShape { appearance Appearance { material Material { diffuseColor 0 1 0 } }\n"
+                                 "  geometry Box { size 4 4 4 } }\n");
+  const std::string saved = browser.Write(
+      "web.wrl", "#VRML V2.0 utf8\nTransform { translation 0 0 -6 children Inline { url \"slow/inner.wrl\" } }\n");
+
+  Embed& embed = browser.NewEmbed({}, kWidth, kHeight);
+  browser.Stream(embed, site + "web.wrl", saved);
+  auto status = [&](const std::string& start) {
+    return std::any_of(browser.statusTexts.begin(), browser.statusTexts.end(),
+                       [&](const std::string& text) { return text.rfind(start, 0) == 0; });
+  };
+  int moves = 0;
+  EXPECT_TRUE(browser.PumpUntil([&] {
+    browser.MovePointer(embed, {10 + ++moves % 20, 10});
+    return status("Welcome To Vantessel");
+  }));
+  EXPECT_TRUE(status("Downloading 1 file(s), ")) << "while the inline came";
+  ASSERT_TRUE(browser.PumpFrames(embed));
+  EXPECT_TRUE(Near(browser.LastFrame(embed)->At(kMiddle.x, kMiddle.y), 0x00FF00));
+
+  const std::string config = HostTestRoot::ReadFile(path::PreferencesFolder() + "config.txt");
+  EXPECT_NE(config.find("date="), std::string::npos);
+  EXPECT_EQ(config.find("date=0\n"), std::string::npos) << "the daily check ran and is done for today";
+  EXPECT_TRUE(Headless().MessageBoxes().empty());
 }
 
 TEST_F(PluginSceneTest, ASecondStreamReplacesTheSceneOfItsInstance) {
