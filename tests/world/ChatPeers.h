@@ -96,14 +96,7 @@ class NgircdServer {
  public:
   explicit NgircdServer(int pingSeconds = 120, int pongSeconds = 20)
       : folder_("vx-ngircd-"), port_(FreeLoopbackPort()), process_(Start(folder_, port_, pingSeconds, pongSeconds)) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPeerStartSeconds);
-    while (!AcceptsConnections(port_)) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        port_ = 0;
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    if (!WaitUntilAccepting(port_)) port_ = 0;
   }
   // 0 when the server did not come up.
   uint16_t Port() const { return port_; }
