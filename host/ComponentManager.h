@@ -110,7 +110,10 @@ class CComponentManager {
   // digest listed for it; without a key nothing is downloaded.
   //
   // 0 when the engine library is loaded, or was installed now; else
-  // kCoreComponentMissing, after telling the user.
+  // kCoreComponentMissing. The viewer asks before it connects and tells the
+  // user when the engine stays missing. The plug-in asks nothing and goes to
+  // the maker's server only once a day while its engine is loaded; it tells
+  // the user only when that daily check failed.
   int32_t EnsureCoreComponent();
   // 1 done, 0 failed. With all 0 only a missing core package is installed;
   // with 1 every listed package that is missing or newer.
@@ -131,6 +134,7 @@ class CComponentManager {
     std::unique_ptr<DynamicLibrary> library;
   };
 
+  int32_t EnsureCoreComponentQuietly();
   void RegisterBuiltIns();
   void RegisterBuiltIn(BuiltInBuilder builder);
   ComponentRecord* NewRecord();

@@ -161,11 +161,20 @@ int16_t CComponentManager::ReplaceComponentLibrary(int index, const RegistryReco
 }
 
 int32_t CComponentManager::EnsureCoreComponent() {
+  if (kind_ == HostKind::Plugin) return EnsureCoreComponentQuietly();
   if (CoreLoaded()) return kComponentOk;
-  bool asked = kind_ == HostKind::Viewer;
-  if ((!asked || CProgressWindow::Query(kAskCoreText) == kQueryYes) && UpdateComponents(1) && CoreLoaded())
-    return kComponentOk;
+  if (CProgressWindow::Query(kAskCoreText) == kQueryYes && UpdateComponents(1) && CoreLoaded()) return kComponentOk;
   CProgressWindow::Notify(kCoreMissingText);
+  return kCoreComponentMissing;
+}
+
+int32_t CComponentManager::EnsureCoreComponentQuietly() {
+  const bool due = IsCheckDueToday();
+  if (CoreLoaded() && !due) return kComponentOk;
+  // Whether it succeeds or not, only a loaded engine counts.
+  static_cast<void>(UpdateComponents(1));
+  if (CoreLoaded()) return kComponentOk;
+  if (due) CProgressWindow::Notify(kCoreMissingText);
   return kCoreComponentMissing;
 }
 

@@ -498,6 +498,8 @@ void ReleaseDownloadManager() {
 
 CDownloadManager* GetDownloadManager() { return g_manager.get(); }
 
+bool IsCheckDueToday() { return g_manager && IsCheckDueToday(g_manager->ConfigPath()); }
+
 void VxDownloadAcquire() { AcquireDownloadManager(); }
 void VxDownloadRelease() { ReleaseDownloadManager(); }
 

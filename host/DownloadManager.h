@@ -125,6 +125,10 @@ void ReleaseDownloadManager();
 // Null while no one holds the manager.
 CDownloadManager* GetDownloadManager();
 
+// Whether the once-a-day update checks are due by the date in config.txt;
+// false while no one holds the manager (there is no network then).
+bool IsCheckDueToday();
+
 // The "Vx_Download" slots, in slot order (see vantessel/Download.h).
 void VxDownloadAcquire();
 void VxDownloadRelease();

@@ -114,9 +114,21 @@ bool WriteWholeFile(const std::string& path, const std::string& text) {
   return std::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
+TodaySource gTodaySource = nullptr;
+
 }  // namespace
 
+void SetTodaySource(TodaySource source) { gTodaySource = source; }
+
+bool IsCheckDueToday(const std::string& configPath) {
+  HostConfig config;
+  config.date = 0;
+  static_cast<void>(ReadConfigFile(configPath, config));
+  return IsCheckDue(config.date, TodayPackedDate());
+}
+
 uint32_t TodayPackedDate() {
+  if (gTodaySource) return gTodaySource();
   const time_t now = static_cast<time_t>(WallClockSeconds());
   tm local{};
   localtime_r(&now, &local);

@@ -30,6 +30,19 @@ struct HostConfig {
 // Today's date, packed.
 uint32_t TodayPackedDate();
 
+// Where TodayPackedDate takes the date from; null restores the calendar.
+// Tests fix the day with it.
+using TodaySource = uint32_t (*)();
+void SetTodaySource(TodaySource source);
+
+// The once-a-day checks are due when the date they last ran on is before
+// today.
+constexpr bool IsCheckDue(uint32_t lastCheck, uint32_t today) { return lastCheck < today; }
+
+// The same for the date in config.txt at path; a file that is missing or
+// names no date makes the check due.
+bool IsCheckDueToday(const std::string& configPath);
+
 // The URL of the maker's home scene on the maker's web server.
 std::string DefaultHomeUrl();
 

@@ -21,7 +21,8 @@ int gRegistryUsers = 0;
 }  // namespace
 
 CProductRegistry::CProductRegistry(HostKind kind)
-    : ownName_(OwnProductName(kind)),
+    : kind_(kind),
+      ownName_(OwnProductName(kind)),
       ownMajor_(kProductMajor),
       ownMinor_(kProductMinor),
       localRegistryPath_(path::ProductsRegistryFile()),
@@ -45,7 +46,7 @@ void CProductRegistry::WriteLocalRegistry() const {
 
 int16_t CProductRegistry::CheckShellVersion() {
   const CDownloadManager* downloads = GetDownloadManager();
-  if (!downloads) return 0;
+  if (!downloads || (kind_ == HostKind::Plugin && !IsCheckDueToday())) return 0;
   std::string url = MakerServerUrl() + downloads->Config().productRegistryPath;
   std::string localPath = downloads->PreferencesFolder() + path::FileNameOf(url);
   if (DownloadBlocking(url, localPath) != DownloadOutcome::Done) return 0;

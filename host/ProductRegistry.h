@@ -20,7 +20,8 @@ class CProductRegistry {
 
   // Fetches the server's product registry and, when it lists a newer version
   // of the own product, tells the user where to get it. 1 when the registry
-  // was fetched and read, 0 otherwise.
+  // was fetched and read, 0 otherwise. The plug-in checks only when the
+  // daily check is due, and answers 0 at once on other days.
   int16_t CheckShellVersion();
 
   const std::vector<RegistryRecord>& LocalEntries() const { return localEntries_; }
@@ -31,6 +32,7 @@ class CProductRegistry {
  private:
   void WriteLocalRegistry() const;
 
+  HostKind kind_;
   std::vector<RegistryRecord> localEntries_;
   std::string ownName_;
   int16_t ownMajor_;

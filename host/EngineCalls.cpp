@@ -1,15 +1,15 @@
-#include "viewer/EngineCalls.h"
+#include "host/EngineCalls.h"
 
 #include "host/ComponentManager.h"
 
-namespace vx::viewer::engine {
+namespace vx::host::engine {
 namespace {
 
 // Calls slot `slot` as Fn with the arguments, or answers `missing` when the
 // engine has no such slot.
 template <typename Fn, typename Result, typename... Args>
 Result Call(int slot, Result missing, Args... args) {
-  auto fn = reinterpret_cast<Fn>(host::GetComponentSlot(VX_ENGINE_COMPONENT_NAME, slot));
+  auto fn = reinterpret_cast<Fn>(GetComponentSlot(VX_ENGINE_COMPONENT_NAME, slot));
   return fn ? fn(args...) : missing;
 }
 
@@ -25,6 +25,10 @@ EngineResult DestroyEngineInstance(EngineInstance* instance) {
   return Call<VxDestroyEngineInstanceFn>(VxEngineDestroyEngineInstance, kNoSlot, instance);
 }
 
+EngineResult GetDownloadStatusText(EngineInstance* instance, char* text) {
+  return Call<VxGetDownloadStatusTextFn>(VxEngineGetDownloadStatusText, kNoSlot, instance, text);
+}
+
 EngineResult StartEngineDownload(EngineInstance* instance, const char* url, DownloadCallback* callback,
                                  int32_t* outRequest) {
   return Call<VxStartEngineDownloadFn>(VxEngineStartEngineDownload, kNoSlot, instance, url, callback, outRequest);
@@ -32,6 +36,10 @@ EngineResult StartEngineDownload(EngineInstance* instance, const char* url, Down
 
 EngineResult PollDownloads(EngineInstance* instance) {
   return Call<VxPollDownloadsFn>(VxEnginePollDownloads, kNoSlot, instance);
+}
+
+EngineResult SetNetworkEnabled(EngineInstance* instance, uint16_t on) {
+  return Call<VxSetNetworkEnabledFn>(VxEngineSetNetworkEnabled, kNoSlot, instance, on);
 }
 
 SceneHandle* CreateScene(EngineInstance* instance) {
@@ -74,4 +82,31 @@ EngineResult SetViewFocus(ViewHandle* view, uint16_t on) {
   return Call<VxSetViewFocusFn>(VxEngineSetViewFocus, kNoSlot, view, on);
 }
 
-}  // namespace vx::viewer::engine
+EngineResult SetViewCallback(ViewHandle* view, const ViewCallback* callback) {
+  return Call<VxSetViewCallbackFn>(VxEngineSetViewCallback, kNoSlot, view, callback);
+}
+
+EngineResult SetViewBorder(ViewHandle* view, uint16_t on, const float* rgb) {
+  return Call<VxSetViewBorderFn>(VxEngineSetViewBorder, kNoSlot, view, on, rgb);
+}
+
+EngineResult FindNodeByName(SceneHandle* scene, const char* defName, VxNodeRef** out) {
+  return Call<VxFindNodeByNameFn>(VxEngineFindNodeByName, kNoSlot, scene, defName, out);
+}
+
+EngineResult ReleaseNodeRef(VxNodeRef* ref) { return Call<VxReleaseNodeRefFn>(VxEngineReleaseNodeRef, kNoSlot, ref); }
+
+EngineResult GetNodeFieldType(SceneHandle* scene, VxNodeRef* ref, const char* name, int32_t* out) {
+  return Call<VxGetNodeMemberTypeFn>(VxEngineGetNodeFieldType, kNoSlot, scene, ref, name, out);
+}
+
+EngineResult SetNodeField(SceneHandle* scene, VxNodeRef* ref, const char* name, void* value) {
+  return Call<VxSetNodeValueFn>(VxEngineSetNodeField, kNoSlot, scene, ref, name, value);
+}
+
+int32_t ParseFieldValue(SceneHandle* scene, ViewHandle* view, const char* text, FieldType type, void** out) {
+  return Call<VxParseFieldValueFn>(VxEngineParseFieldValue, static_cast<int32_t>(kNoSlot), scene, view, text, type,
+                                   out);
+}
+
+}  // namespace vx::host::engine

@@ -1,0 +1,35 @@
+#include "plugin/Browser.h"
+
+#include <optional>
+
+namespace vx::plugin {
+namespace {
+
+std::optional<NPNetscapeFuncs> gBrowser;
+
+}  // namespace
+
+void SetBrowserTable(const NPNetscapeFuncs* table) {
+  if (table)
+    gBrowser = *table;
+  else
+    gBrowser.reset();
+}
+
+bool HaveBrowserTable() { return gBrowser.has_value(); }
+
+NPError BrowserGetUrl(NPP npp, const char* url, const char* target) {
+  return gBrowser && gBrowser->geturl ? gBrowser->geturl(npp, url, target) : NPError{NPErrorInvalidFunctionTable};
+}
+
+void BrowserStatus(NPP npp, const char* text) {
+  if (gBrowser && gBrowser->status) gBrowser->status(npp, text);
+}
+
+void* BrowserAlloc(uint32_t size) { return gBrowser && gBrowser->memalloc ? gBrowser->memalloc(size) : nullptr; }
+
+void BrowserFree(void* pointer) {
+  if (gBrowser && gBrowser->memfree && pointer) gBrowser->memfree(pointer);
+}
+
+}  // namespace vx::plugin

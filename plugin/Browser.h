@@ -1,0 +1,21 @@
+// The browser's services, from the table it handed over at initialisation.
+// Every call goes through the table the browser gave; a service the browser
+// left out does nothing (memory: none to be had).
+#pragma once
+
+#include <cstdint>
+
+#include "vantessel/PluginApi.h"
+
+namespace vx::plugin {
+
+// Keeps a copy of the browser's table; null forgets it.
+void SetBrowserTable(const NPNetscapeFuncs* table);
+bool HaveBrowserTable();
+
+NPError BrowserGetUrl(NPP npp, const char* url, const char* target);
+void BrowserStatus(NPP npp, const char* text);
+void* BrowserAlloc(uint32_t size);
+void BrowserFree(void* pointer);
+
+}  // namespace vx::plugin

@@ -1,0 +1,52 @@
+#include "plugin/EmbedParameters.h"
+
+#include "platform/Numbers.h"
+#include "plugin/BoundedText.h"
+
+namespace vx::plugin {
+namespace {
+
+constexpr std::string_view kPropertyPrefixes[] = {"SetProperty.", "SETPROPERTY."};
+constexpr std::string_view kBorderPrefixes[] = {"Border", "BORDER"};
+
+template <size_t N>
+bool StartsWithOneOf(std::string_view text, const std::string_view (&prefixes)[N]) {
+  for (std::string_view prefix : prefixes)
+    if (text.starts_with(prefix)) return true;
+  return false;
+}
+
+// The text up to the next '.' or '=' (or the end), and where the text after
+// that '.' begins; npos when a '=' or the end came first.
+std::string_view NamePart(std::string_view text, size_t& next) {
+  const size_t stop = text.find_first_of(".=");
+  next = stop != std::string_view::npos && text[stop] == '.' ? stop + 1 : std::string_view::npos;
+  return text.substr(0, stop);
+}
+
+void TakePropertySetting(std::string_view name, const char* value, EmbedParameters& parameters) {
+  if (parameters.propertyCount >= kMaxPropertySettings) return;
+  PropertySetting& setting = parameters.properties[static_cast<size_t>(parameters.propertyCount++)];
+  size_t fieldStart = 0;
+  CopyCut(setting.nodeName, NamePart(name, fieldStart));
+  size_t unused = 0;
+  CopyCut(setting.fieldName, fieldStart == std::string_view::npos ? std::string_view()
+                                                                   : NamePart(name.substr(fieldStart), unused));
+  CopyCut(setting.value, value);
+}
+
+}  // namespace
+
+void TakeEmbedParameter(const char* name, const char* value, EmbedParameters& parameters) {
+  if (!name || !value) return;
+  const std::string_view text(name);
+  if (StartsWithOneOf(text, kPropertyPrefixes)) {
+    TakePropertySetting(text.substr(kPropertyPrefixes[0].size()), value, parameters);
+  } else if (StartsWithOneOf(text, kBorderPrefixes)) {
+    parameters.borderOn = 1;
+    static_cast<void>(
+        ScanC(value, "%f,%f,%f", &parameters.borderRgb[0], &parameters.borderRgb[1], &parameters.borderRgb[2]));
+  }
+}
+
+}  // namespace vx::plugin

@@ -1,0 +1,205 @@
+#include "plugin/PluginHandlers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "host/EngineCalls.h"
+#include "host/ProgressWindow.h"
+#include "plugin/Browser.h"
+#include "plugin/BoundedText.h"
+#include "plugin/PageWindow.h"
+#include "plugin/PluginInstance.h"
+#include "plugin/PluginProcess.h"
+#include "plugin/PluginUrls.h"
+
+namespace vx::plugin {
+namespace {
+
+namespace engine = host::engine;
+
+constexpr std::string_view kWebPrefix = "http://";
+// Everything the browser writes into a stream is taken at once.
+constexpr int32_t kWriteReadyBytes = 0x0FFFFFFF;
+// The view captures the mouse between press and release and draws into its
+// own frame.
+constexpr ViewFlags kPluginViewFlags = ViewFlagCaptureMouse;
+
+// The browser's record of the plug-in's handlers: it owns it and keeps it
+// while the module is loaded.
+NPPluginFuncs* gPluginTable = nullptr;
+
+PluginInstance* InstanceOf(NPP npp) { return npp ? static_cast<PluginInstance*>(npp->pdata) : nullptr; }
+
+uint16_t Extent(uint32_t value) { return static_cast<uint16_t>(std::min<uint32_t>(value, 0xFFFF)); }
+
+void CloseScene(PluginInstance& instance) {
+  if (instance.view) static_cast<void>(engine::DestroyView(instance.view));
+  instance.view = nullptr;
+  if (instance.scene) static_cast<void>(engine::DestroyScene(instance.scene));
+  instance.scene = nullptr;
+}
+
+// The engine's value block comes from malloc in the same process.
+void ApplyPropertySetting(PluginInstance& instance, const PropertySetting& setting) {
+  VxNodeRef* node = nullptr;
+  if (engine::FindNodeByName(instance.scene, setting.nodeName, &node) != EngineOk || !node) return;
+  int32_t type = FieldTypeNone;
+  void* block = nullptr;
+  if (engine::GetNodeFieldType(instance.scene, node, setting.fieldName, &type) == EngineOk &&
+      engine::ParseFieldValue(instance.scene, instance.view, setting.value, static_cast<FieldType>(type), &block) ==
+          0 &&
+      block)
+    static_cast<void>(engine::SetNodeField(instance.scene, node, setting.fieldName, block));
+  std::free(block);
+  static_cast<void>(engine::ReleaseNodeRef(node));
+}
+
+void ApplyEmbedParameters(PluginInstance& instance) {
+  const EmbedParameters& parameters = instance.parameters;
+  for (int16_t i = 0; i < parameters.propertyCount; ++i)
+    ApplyPropertySetting(instance, parameters.properties[static_cast<size_t>(i)]);
+  if (parameters.borderOn) static_cast<void>(engine::SetViewBorder(instance.view, 1, parameters.borderRgb));
+}
+
+// False when the scene did not load (the browser's status line and a box say
+// why).
+bool LoadScene(PluginInstance& instance, std::string_view url, const std::string& path) {
+  instance.scene = engine::CreateScene(instance.engine);
+  if (!instance.scene) return false;
+  if (url.starts_with(kWebPrefix)) static_cast<void>(engine::SetSceneUrl(instance.scene, std::string(url).c_str()));
+  char pathBuffer[VX_TEXT_BUFFER_SIZE] = {};
+  CopyCut(pathBuffer, path);
+  char error[VX_TEXT_BUFFER_SIZE] = {};
+  if (engine::LoadSceneFile(instance.scene, pathBuffer, error) == EngineOk) return true;
+  error[VX_TEXT_BUFFER_SIZE - 1] = '\0';
+  BrowserStatus(instance.npp, error);
+  host::CProgressWindow::Notify(error);
+  CloseScene(instance);
+  return false;
+}
+
+void ShowScene(PluginInstance& instance) {
+  const uint16_t rect[4] = {0, 0, Extent(instance.npWindow.height), Extent(instance.npWindow.width)};
+  instance.view =
+      engine::CreateView(instance.scene, static_cast<VxWindow>(instance.window), rect, kPluginViewFlags);
+  instance.viewCallback = {&instance, &EngineLinkCallback};
+  static_cast<void>(engine::SetViewCallback(instance.view, &instance.viewCallback));
+  ApplyEmbedParameters(instance);
+  instance.hasFocus = 0;
+  PluginProcess& process = Process();
+  process.instances.Add(&instance);
+  if (process.instances.Count() == 1 && process.instances.Contains(&instance)) {
+    instance.hasFocus = 1;
+    static_cast<void>(engine::SetViewFocus(instance.view, 1));
+  }
+  InvalidateWindow(instance.window, false);
+}
+
+}  // namespace
+
+NPError GetEntryPoints(NPPluginFuncs* table) {
+  if (!table) return NPErrorInvalidFunctionTable;
+  table->version = VX_NP_PLUGIN_TABLE_VERSION;
+  table->newp = &NPP_New;
+  table->destroy = &NPP_Destroy;
+  table->setwindow = &NPP_SetWindow;
+  table->newstream = &NPP_NewStream;
+  table->destroystream = &NPP_DestroyStream;
+  table->asfile = &NPP_StreamAsFile;
+  table->writeready = &NPP_WriteReady;
+  table->write = &NPP_Write;
+  table->print = &NPP_Print;
+  table->event = nullptr;
+  gPluginTable = table;
+  return NPErrorNone;
+}
+
+NPError Initialize(NPNetscapeFuncs* browser) {
+  if (!browser) return NPErrorInvalidFunctionTable;
+  if (browser->version > VX_NP_MAX_BROWSER_VERSION) return NPErrorIncompatibleVersion;
+  SetBrowserTable(browser);
+  // Browsers from this version on tell the plug-in when a URL is done; there
+  // is no Java class.
+  if (gPluginTable && (browser->version & 0xFF) >= VX_NP_MIN_NOTIFY_VERSION) {
+    gPluginTable->urlnotify = &NPP_URLNotify;
+    gPluginTable->javaClass = nullptr;
+  }
+  InitializeProcess();
+  return NPErrorNone;
+}
+
+NPError Shutdown() {
+  ShutdownProcess();
+  SetBrowserTable(nullptr);
+  return NPErrorNone;
+}
+
+NPError NPP_New(NPMIMEType, NPP npp, uint16_t mode, int16_t argc, char* argn[], char* argv[], NPSavedData*) {
+  if (!npp) return NPErrorInvalidInstance;
+  PluginInstance* instance = NewPluginInstance();
+  if (!instance) return NPErrorOutOfMemory;
+  npp->pdata = instance;
+  instance->engine = Process().engine;
+  instance->mode = static_cast<int16_t>(mode);
+  instance->npp = npp;
+  for (int16_t i = 0; argn && argv && i < argc; ++i) TakeEmbedParameter(argn[i], argv[i], instance->parameters);
+  return NPErrorNone;
+}
+
+NPError NPP_Destroy(NPP npp, NPSavedData**) {
+  if (!npp) return NPErrorInvalidInstance;
+  PluginInstance* instance = InstanceOf(npp);
+  if (!instance) return NPErrorNone;
+  CloseScene(*instance);
+  RestorePageWindow(*instance);
+  npp->pdata = nullptr;
+  Process().instances.Remove(instance);
+  ReleasePluginInstance(instance);
+  return NPErrorNone;
+}
+
+NPError NPP_SetWindow(NPP npp, NPWindow* window) {
+  if (!npp) return NPErrorInvalidInstance;
+  PluginInstance* instance = InstanceOf(npp);
+  if (!instance) return NPErrorInvalidInstance;
+  const WindowHandle handle = window ? static_cast<WindowHandle>(window->window) : WindowHandle::None;
+  SubclassPageWindow(*instance, handle);
+  instance->npWindow = window ? *window : NPWindow{};
+  return NPErrorNone;
+}
+
+NPError NPP_NewStream(NPP npp, NPMIMEType, NPStream*, NPBool, uint16_t* streamType) {
+  if (!npp) return NPErrorInvalidInstance;
+  if (streamType) *streamType = NPStreamAsFileOnly;
+  return NPErrorNone;
+}
+
+NPError NPP_DestroyStream(NPP npp, NPStream*, NPReason) {
+  return npp ? NPErrorNone : NPErrorInvalidInstance;
+}
+
+void NPP_StreamAsFile(NPP npp, NPStream* stream, const char* fileName) {
+  PluginInstance* instance = InstanceOf(npp);
+  if (!instance || !stream || !stream->url) return;
+  const std::string_view url(stream->url);
+  instance->engine = StartEngine(url);
+  instance->window = static_cast<WindowHandle>(instance->npWindow.window);
+  const std::optional<std::string> path = StreamPath(url, fileName);
+  if (!instance->engine || !IsSceneFileName(url) || !path) return;
+  CloseScene(*instance);
+  if (LoadScene(*instance, url, *path)) ShowScene(*instance);
+}
+
+int32_t NPP_WriteReady(NPP, NPStream*) { return kWriteReadyBytes; }
+
+int32_t NPP_Write(NPP, NPStream*, int32_t, int32_t length, void*) { return length; }
+
+void NPP_Print(NPP npp, NPPrint* print) {
+  if (npp && print && print->mode == NPModeFullPage) print->pluginPrinted = 0;
+}
+
+void NPP_URLNotify(NPP, const char*, NPReason, void*) {}
+
+}  // namespace vx::plugin

@@ -1,0 +1,114 @@
+// A browser for the plug-in's tests: loads NPVXLN32.so, hands it a table of
+// browser services that record every call, embeds instances in platform
+// windows, streams scene files to them as saved files, pumps messages and
+// clicks. Its product root is a temporary folder with the real engine in
+// the Components folder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/DynamicLibrary.h"
+#include "platform/HeadlessBackend.h"
+#include "tests/host/HostTestEnvironment.h"
+#include "tests/platform/WindowTestSupport.h"
+#include "vantessel/PluginApi.h"
+
+namespace vx::test {
+
+// One call of the browser's NPN_GetURL.
+struct UrlRequest {
+  NPP npp;
+  std::string url;
+  std::string target;
+  friend bool operator==(const UrlRequest&, const UrlRequest&) = default;
+};
+
+// One embedded object: the browser's instance record, its page window and
+// the parameters of its tag.
+struct Embed {
+  NPInstanceRecord npp{};
+  NPWindow npWindow{};
+  WindowHandle window = WindowHandle::None;
+  Point origin;
+  std::vector<std::string> names;
+  std::vector<std::string> values;
+  bool created = false;
+};
+
+class BrowserTestHost {
+ public:
+  // Loads the module and initialises it with a browser of this table version.
+  explicit BrowserTestHost(uint16_t browserVersion = VX_NP_MIN_NOTIFY_VERSION);
+  ~BrowserTestHost() { Close(); }
+  // Destroys the instances still embedded and shuts the module down.
+  void Close();
+  BrowserTestHost(const BrowserTestHost&) = delete;
+  BrowserTestHost& operator=(const BrowserTestHost&) = delete;
+
+  template <typename Fn>
+  Fn Export(const char* name) const {
+    return reinterpret_cast<Fn>(module_->Symbol(name));
+  }
+  NPPluginFuncs& Plugin() { return plugin_; }
+  NPError InitializeResult() const { return initialized_; }
+
+  // Embeds an object with these tag parameters in a visible page window of
+  // this size at this screen position: NPP_New, then NPP_SetWindow.
+  Embed& NewEmbed(std::vector<std::pair<std::string, std::string>> parameters = {}, int width = 160, int height = 120,
+               Point origin = {40, 40});
+  // The browser saved url's data as file and hands it over as a file.
+  void Stream(Embed& embed, const std::string& url, const std::string& file);
+  void Destroy(Embed& embed);
+
+  // Dispatches the messages pending now, `passes` times with a little time
+  // between, so that the 1 ms tick timers fire.
+  void Pump(int passes = 5);
+  // Pumps until done() holds; false when it did not within the time.
+  bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000);
+  // Pumps until the window has presented `frames` more frames.
+  bool PumpFrames(const Embed& embed, int frames = 2);
+  // Moves the pointer to a client point of the embed's window and clicks,
+  // with time for the views to tick between the steps, as a user's hand gives.
+  void Click(const Embed& embed, Point client);
+  void MovePointer(const Embed& embed, Point client);
+
+  std::optional<Frame> LastFrame(const Embed& embed) const { return Headless().LastFrame(embed.window); }
+
+  // Records of the browser's services.
+  std::vector<UrlRequest> urlRequests;
+  std::vector<std::string> statusTexts;
+  int allocations = 0;
+  int frees = 0;
+  int unknownFrees = 0;
+  // Called inside NPN_GetURL, as a browser that navigates at once would.
+  std::function<void(const UrlRequest&)> onGetUrl;
+
+  // The product root and the folder the test writes its pages into.
+  HostTestRoot root;
+  std::string Write(const std::string& name, const std::string& text) const;
+  std::string Pages() const { return root.Folder() + "/pages/"; }
+
+ private:
+  static NPError GetUrl(NPP npp, const char* url, const char* target);
+  static void Status(NPP npp, const char* text);
+  static void* MemAlloc(uint32_t size);
+  static void MemFree(void* pointer);
+
+  RecordingClass pageWindows_;
+  std::unique_ptr<DynamicLibrary> module_;
+  NPPluginFuncs plugin_{};
+  NPNetscapeFuncs browser_{};
+  NPError initialized_ = NPErrorNone;
+  bool closed_ = false;
+  std::set<void*> live_;
+  std::list<Embed> embeds_;
+};
+
+}  // namespace vx::test

@@ -1,0 +1,123 @@
+// The plug-in's own rules, without a browser: embed parameters, the names
+// formed from URLs, and the table of instances that share the focus.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "plugin/EmbedParameters.h"
+#include "plugin/InstanceTable.h"
+#include "plugin/PageWindow.h"
+#include "plugin/PluginInstance.h"
+#include "plugin/PluginUrls.h"
+#include "plugin/SplashPicture.h"
+
+namespace vx::plugin {
+namespace {
+
+EmbedParameters Take(std::initializer_list<std::pair<const char*, const char*>> pairs) {
+  EmbedParameters parameters{};
+  for (const auto& [name, value] : pairs) TakeEmbedParameter(name, value, parameters);
+  return parameters;
+}
+
+TEST(EmbedParametersTest, PropertyNamesSplitAtDotsAndEqualSignsAndOtherNamesAreIgnored) {
+  const EmbedParameters parameters = Take({{"SetProperty.Light1.intensity", "0.5"},
+                                           {"SETPROPERTY.Door.open.extra", "TRUE"},
+                                           {"SetProperty.Lamp=on", "1"},
+                                           {"setproperty.Low.case", "1"},
+                                           {"SetProperty.", "x"},
+                                           {"src", "world.tsw"},
+                                           {nullptr, "x"},
+                                           {"SetProperty.Null.value", nullptr}});
+  ASSERT_EQ(parameters.propertyCount, 4);
+  EXPECT_STREQ(parameters.properties[0].nodeName, "Light1");
+  EXPECT_STREQ(parameters.properties[0].fieldName, "intensity");
+  EXPECT_STREQ(parameters.properties[0].value, "0.5");
+  EXPECT_STREQ(parameters.properties[1].nodeName, "Door");
+  EXPECT_STREQ(parameters.properties[1].fieldName, "open");
+  EXPECT_STREQ(parameters.properties[2].nodeName, "Lamp");
+  EXPECT_STREQ(parameters.properties[2].fieldName, "");
+  EXPECT_STREQ(parameters.properties[3].nodeName, "");
+  EXPECT_EQ(parameters.borderOn, 0);
+}
+
+TEST(EmbedParametersTest, LongTextsAreCutAndSettingsPastTheLimitDropped) {
+  const std::string longName(200, 'n');
+  const std::string longValue(300, 'v');
+  EmbedParameters parameters{};
+  for (int i = 0; i < kMaxPropertySettings + 3; ++i)
+    TakeEmbedParameter(("SetProperty." + longName + "." + longName).c_str(), longValue.c_str(), parameters);
+  EXPECT_EQ(parameters.propertyCount, kMaxPropertySettings);
+  const PropertySetting& last = parameters.properties[kMaxPropertySettings - 1];
+  EXPECT_EQ(std::string(last.nodeName), longName.substr(0, kPropertyTextSize - 1));
+  EXPECT_EQ(std::string(last.fieldName), longName.substr(0, kPropertyTextSize - 1));
+  EXPECT_EQ(std::string(last.value), longValue.substr(0, kPropertyTextSize - 1));
+}
+
+TEST(EmbedParametersTest, TheBorderReadsThreeColourValues) {
+  EmbedParameters red = Take({{"Border", "1,0,0"}});
+  EXPECT_EQ(red.borderOn, 1);
+  EXPECT_EQ(red.borderRgb[0], 1.0f);
+  EXPECT_EQ(red.borderRgb[1], 0.0f);
+  EmbedParameters partial = Take({{"BORDERCOLOR", "0.5"}});
+  EXPECT_EQ(partial.borderOn, 1);
+  EXPECT_EQ(partial.borderRgb[0], 0.5f);
+  EXPECT_EQ(partial.borderRgb[2], 0.0f);
+}
+
+TEST(PluginUrlsTest, SceneFilesAreKnownByTheLastThreeCharactersOfTheirUrl) {
+  for (const char* url : {"http://a/b.tsw", "file:///x/y.WRL", "http://a/b.wrl.gz", "c.GZ", "wrl"})
+    EXPECT_TRUE(IsSceneFileName(url)) << url;
+  for (const char* url : {"http://a/b.txt", "gz", "", "http://a/b.wrlx", "http://a/b.tgz"})
+    EXPECT_FALSE(IsSceneFileName(url)) << url;
+}
+
+TEST(PluginUrlsTest, TheStreamPathIsTheSavedFileUnlessTheUrlIsLocal) {
+  EXPECT_EQ(StreamPath("http://a/b.wrl", "/tmp/saved.wrl"), "/tmp/saved.wrl");
+  EXPECT_EQ(StreamPath("file:///home/b.wrl", "/tmp/saved.wrl"), "file:///home/b.wrl");
+  EXPECT_EQ(StreamPath("http://a/b.wrl", nullptr), "http://a/b.wrl");
+  EXPECT_EQ(StreamPath("file:////server/share/b.wrl", nullptr), "file://///server/share/b.wrl");
+  EXPECT_EQ(StreamPath("http://a/b.wrl", std::string(VX_TEXT_BUFFER_SIZE, 'p').c_str()), std::nullopt);
+  EXPECT_TRUE(StreamPath("http://a/b.wrl", std::string(VX_TEXT_BUFFER_SIZE - 1, 'p').c_str()));
+}
+
+TEST(PluginUrlsTest, LinksToLocalPathsBecomeFileUrls) {
+  EXPECT_EQ(LinkUrlFor("C:\\docs\\a.htm"), "file:///C//docs/a.htm");
+  EXPECT_EQ(LinkUrlFor("http://a/b.html"), "http://a/b.html");
+  EXPECT_EQ(LinkUrlFor("file:///C:/a.htm"), "file:///C:/a.htm");
+  EXPECT_EQ(LinkUrlFor("pages/next.html"), "file:///pages/next.html");
+  EXPECT_EQ(LinkUrlFor(std::string(kLinkTextSize - 8, 'x')), std::nullopt) << "a cut link would open another page";
+  EXPECT_TRUE(LinkUrlFor(std::string(kLinkTextSize - 9, 'x')));
+}
+
+TEST(InstanceTableTest, AnInstanceIsEnteredOnceAndLeavesOnlyIfEntered) {
+  InstanceTable table;
+  std::vector<PluginInstance> instances(kMaxInstances + 1);
+  EXPECT_TRUE(table.Add(&instances[0]));
+  EXPECT_FALSE(table.Add(&instances[0])) << "a second stream for the same instance";
+  EXPECT_EQ(table.Count(), 1);
+  for (int i = 1; i < kMaxInstances; ++i) EXPECT_TRUE(table.Add(&instances[static_cast<size_t>(i)]));
+  PluginInstance& seventeenth = instances.back();
+  EXPECT_FALSE(table.Add(&seventeenth));
+  table.Remove(&seventeenth);
+  table.Remove(nullptr);
+  EXPECT_EQ(table.Count(), kMaxInstances);
+
+  table.Remove(&instances[3]);
+  table.Remove(&instances[3]);
+  EXPECT_EQ(table.Count(), kMaxInstances - 1);
+  EXPECT_FALSE(table.Contains(&instances[3]));
+  EXPECT_TRUE(table.Add(&seventeenth)) << "it takes the entry that was left";
+  int visited = 0;
+  table.ForEach([&](PluginInstance&) { ++visited; });
+  EXPECT_EQ(visited, kMaxInstances);
+}
+
+TEST(SplashPictureTest, ThePictureFillsItsSizeAndSitsInTheMiddleOfTheWindow) {
+  EXPECT_EQ(SplashPixels().size(), static_cast<size_t>(kSplashWidth * kSplashHeight));
+  EXPECT_EQ(SplashOrigin(200, 100), (Point{25, 29}));
+  EXPECT_EQ(SplashOrigin(100, 20), (Point{-25, -11})) << "a small window shows the middle of it";
+}
+
+}  // namespace
+}  // namespace vx::plugin
