@@ -19,6 +19,7 @@ struct AngleRange {
   double yawMax = 0;
   double pitchMin = 0;
   double pitchMax = 0;
+  bool operator==(const AngleRange&) const = default;
 };
 
 // The same as the facade keeps it.

@@ -195,8 +195,10 @@ int32_t CPanoWarper::Refresh() {
 }
 
 bool CPanoWarper::RebuildTable() {
-  const TableKeys keys{frameSource_.width, frameSource_.height, extent_.yawMin,   extent_.yawMax,
-                       viewLimits_.pitchMin, viewLimits_.pitchMax, layout_.tableWidth};
+  // The extent's pitches are keys too: they place the band and, for a
+  // cylinder, shape the projection.
+  const TableKeys keys{frameSource_.width, frameSource_.height, extent_, viewLimits_.pitchMin, viewLimits_.pitchMax,
+                       layout_.tableWidth};
   if (tableBuilt_ && keys == tableKeys_) return true;
   tableBuilt_ = false;
   const double yawSpan = extent_.yawMax - extent_.yawMin;

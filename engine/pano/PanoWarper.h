@@ -89,8 +89,8 @@ class CPanoWarper : public CPanoImageRenderer {
   struct TableKeys {
     int32_t sourceWidth = -1;
     int32_t sourceHeight = -1;
-    double yawMin = 0, yawMax = 0;
-    double pitchMin = 0, pitchMax = 0;
+    AngleRange extent;
+    double limitsPitchMin = 0, limitsPitchMax = 0;
     int32_t tableWidth = -1;
     bool operator==(const TableKeys&) const = default;
   };

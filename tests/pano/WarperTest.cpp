@@ -89,13 +89,15 @@ struct PictureModel {
   std::function<double(const Direction&)> halfPixel;
 };
 
-PictureModel SphereModel(int32_t width, int32_t height) {
+// A sphere picture from pitch `top` down to `-top` (the whole height of the
+// sphere for pi/2); outside it the warper shows the fill colour.
+PictureModel SphereModel(int32_t width, int32_t height, double top = M_PI / 2) {
   const double w = width, h = height;
-  return {[w, h](double column, double row) {
-            return Direction{column / w * 2 * M_PI - M_PI, M_PI / 2 - row / h * M_PI};
+  return {[w, h, top](double column, double row) {
+            return Direction{column / w * 2 * M_PI - M_PI, top - row / h * 2 * top};
           },
-          [](const Direction&) { return true; },
-          [w, h](const Direction& d) { return std::hypot(M_PI / w * std::cos(d.pitch), M_PI / (2 * h)); }};
+          [top](const Direction& d) { return std::fabs(d.pitch) <= top; },
+          [w, h, top](const Direction& d) { return std::hypot(M_PI / w * std::cos(d.pitch), top / h); }};
 }
 
 // A cylinder picture reaching `cap` above and below the horizon.
@@ -112,34 +114,41 @@ PictureModel CylinderModel(int32_t width, int32_t height, double cap) {
 }
 
 // The worst drawn pixel, as its distance from the reference direction over
-// the tolerance (half a picture pixel plus `outputPixels` output pixels);
-// a pixel showing fill where the picture is expected, or the other way
-// round, counts unless it lies within the tolerance of the picture's edge.
+// the tolerance: half a picture pixel, plus `outputPixels` output pixels,
+// plus `extraAngle`. A pixel showing fill where the picture is expected
+// counts as wrong unless it lies within the tolerance of the picture's edge.
 struct Measure {
   double worst = 0;
   int32_t wrongFill = 0;
+  int32_t fill = 0;
   int32_t untouched = 0;
 };
 
+struct Tolerance {
+  double outputPixels = 1.0;
+  double extraAngle = 0;
+  int32_t every = 1;  // measure every n-th row and column
+};
+
 Measure MeasureView(const WarpedView& view, const CoordinatePicture& picture, const PictureModel& model,
-                    double outputPixels, int32_t every = 1) {
+                    const Tolerance& t = {}) {
   Measure m;
   const double outputAngle = test::OutputPixelAngle(view.View());
-  for (int32_t row = 0; row < view.Height(); row += every) {
-    for (int32_t column = 0; column < view.Width(); column += every) {
+  const uint32_t untouched = picture.Info().bytesPerPixel == 4 ? 0xEEEEEEEEu : 0xEEEEu;
+  for (int32_t row = 0; row < view.Height(); row += t.every) {
+    for (int32_t column = 0; column < view.Width(); column += t.every) {
       const Direction expected = test::ReferenceDirection(view.View(), column, row);
       const uint32_t pixel = view.PixelAt(column, row);
-      const double tolerance = model.halfPixel(expected) + outputPixels * outputAngle;
-      if (pixel == (picture.Info().bytesPerPixel == 4 ? 0xEEEEEEEEu : 0xEEEEu)) {
+      const double tolerance = model.halfPixel(expected) + t.outputPixels * outputAngle + t.extraAngle;
+      if (pixel == untouched) {
         ++m.untouched;
         continue;
       }
       const auto position = picture.Decode(pixel);
       if (!position) {
-        if (model.onPicture(expected)) {
-          const Direction nearer{expected.yaw, expected.pitch > 0 ? expected.pitch + tolerance : expected.pitch - tolerance};
-          if (model.onPicture(nearer)) ++m.wrongFill;
-        }
+        ++m.fill;
+        const double inward = expected.pitch > 0 ? -tolerance : tolerance;
+        if (model.onPicture(expected) && model.onPicture({expected.yaw, expected.pitch - inward})) ++m.wrongFill;
         continue;
       }
       const Direction drawn = model.toDirection(position->first + 0.5, position->second + 0.5);
@@ -149,6 +158,16 @@ Measure MeasureView(const WarpedView& view, const CoordinatePicture& picture, co
   return m;
 }
 
+void ExpectWithin(const Measure& m, double worst, const std::string& what) {
+  EXPECT_LE(m.worst, worst) << what;
+  EXPECT_EQ(m.wrongFill, 0) << what;
+  EXPECT_EQ(m.untouched, 0) << what;
+}
+
+CoordinatePicture PictureFor(int32_t size, bool wrapped) {
+  return size == 4 ? CoordinatePicture(1024, 512, 4, wrapped) : CoordinatePicture(256, 128, 2, wrapped);
+}
+
 struct ViewCase {
   const char* name;
   double yaw, pitch, vertical;
@@ -156,58 +175,218 @@ struct ViewCase {
 
 constexpr ViewCase kSphereViews[] = {
     {"ahead", 0.3, 0.0, 0.5},
-    {"seam", 3.1, 0.1, 0.5},
+    {"across the seam", 3.1, 0.1, 0.5},
     {"up over the pole", 0.7, 1.35, 0.6},
     {"down over the pole", -2.0, -1.4, 0.6},
     {"zoomed in", -1.0, 0.4, 0.05},
     {"wide", 1.5, -0.3, 0.8},
 };
 
+// Nearest sampling puts every pixel within half a picture pixel and one
+// output pixel of the exact direction; a little more is left for the
+// table's 1/16-pixel steps and its interpolation between samples.
+constexpr double kNearestWorst = 1.35;
+// The roll grid is coarse (a sixth as many columns as rows).
+constexpr double kRollWorst = 4.0;
+
 class SphereWarpTest : public ::testing::TestWithParam<int32_t> {};
 
-TEST_P(SphereWarpTest, NearestDrawingFollowsTheReferenceEverywhere) {
-  const int32_t size = GetParam();
-  for (const bool wrapped : {true, false}) {
-    const CoordinatePicture picture = size == 4 ? CoordinatePicture(1024, 512, 4, wrapped)
-                                                : CoordinatePicture(256, 128, 2, wrapped);
-    WarpedView view(kSphere, picture.Info(), 640, 480);
-    for (const ViewCase& c : kSphereViews) {
-      view.Look(c.yaw, c.pitch, 0, c.vertical);
-      ASSERT_EQ(view.Draw(), 0) << c.name;
-      const Measure m = MeasureView(view, picture, SphereModel(picture.Width(), picture.Height()), 1.0);
-      std::printf("%d %d %s worst %.3f fill %d untouched %d\n", size, wrapped, c.name, m.worst, m.wrongFill, m.untouched);
+TEST_P(SphereWarpTest, FollowsTheReferenceAcrossTheSeamAndOverThePoles) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  WarpedView view(kSphere, picture.Info(), 640, 480);
+  for (const ViewCase& c : kSphereViews) {
+    view.Look(c.yaw, c.pitch, 0, c.vertical);
+    ASSERT_EQ(view.Draw(), 0) << c.name;
+    ExpectWithin(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height())), kNearestWorst, c.name);
+  }
+}
+
+// Rows of a plain picture lie end to end: a read past the right edge sees
+// the next row's start, so across the seam a pixel may be one row off.
+TEST_P(SphereWarpTest, PlainPicturesAreAtMostOneRowOffAcrossTheSeam) {
+  const CoordinatePicture picture = PictureFor(GetParam(), false);
+  WarpedView view(kSphere, picture.Info(), 640, 480);
+  const double oneRow = M_PI / picture.Height();
+  for (const ViewCase& c : kSphereViews) {
+    view.Look(c.yaw, c.pitch, 0, c.vertical);
+    ASSERT_EQ(view.Draw(), 0) << c.name;
+    ExpectWithin(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height()), {1.0, oneRow}),
+                 kNearestWorst, c.name);
+  }
+}
+
+TEST_P(SphereWarpTest, FullHdOutputIsSizedFromTheOutput) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  WarpedView view(kSphere, picture.Info(), 1920, 1080);
+  for (const ViewCase& c : {kSphereViews[0], kSphereViews[2], kSphereViews[5]}) {
+    view.Look(c.yaw, c.pitch, 0, c.vertical);
+    ASSERT_EQ(view.Draw(), 0) << c.name;
+    ExpectWithin(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height()), {1.0, 0, 3}),
+                 kNearestWorst, c.name);
+  }
+}
+
+TEST_P(SphereWarpTest, RolledViewsTurnAboutTheCentreWithBothGridSamplers) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  WarpedView view(kSphere, picture.Info(), 640, 480);
+  for (const int16_t resolution : {512, 768}) {
+    for (const double roll : {0.3, -1.0, 2.5}) {
+      view.Look(0.4, 0.2, roll, 0.5, resolution);
+      ASSERT_EQ(view.Draw(), 0);
+      ExpectWithin(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height())), kRollWorst,
+                   "roll " + std::to_string(roll) + " at " + std::to_string(resolution));
     }
   }
 }
 
-TEST_P(SphereWarpTest, Probe) {
-  const int32_t size = GetParam();
-  const CoordinatePicture picture = size == 4 ? CoordinatePicture(1024, 512, 4, true)
-                                              : CoordinatePicture(256, 128, 2, true);
-  for (int16_t res : {512, 768}) {
-    WarpedView view(kSphere, picture.Info(), 640, 480);
-    for (double roll : {0.3, -1.0, 2.5}) {
-      view.Look(0.4, 0.2, roll, 0.5, res);
-      ASSERT_EQ(view.Draw(), 0);
-      const Measure m = MeasureView(view, picture, SphereModel(picture.Width(), picture.Height()), 1.0);
-      std::printf("roll %d %d %.2f worst %.3f fill %d untouched %d\n", size, res, roll, m.worst, m.wrongFill, m.untouched);
-    }
-  }
-  {
-    WarpedView view(kCylinder, picture.Info(), 640, 480, {-kFacadePi, kFacadePi, -0.6f, 0.6f});
-    for (double pitch : {0.0, 0.9, -1.2}) {
-      view.Look(0.4, pitch, 0, 0.5);
-      ASSERT_EQ(view.Draw(), 0);
-      const Measure m = MeasureView(view, picture, CylinderModel(picture.Width(), picture.Height(), 0.6f), 1.0);
-      std::printf("cyl %d %.2f worst %.3f fill %d untouched %d\n", size, pitch, m.worst, m.wrongFill, m.untouched);
-    }
-  }
-  {
-    WarpedView view(kSphere, picture.Info(), 1920, 1080);
-    view.Look(2.0, 0.6, 0, 0.7);
+TEST_P(SphereWarpTest, BandRowsBeyondThePictureShowTheFillColour) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  WarpedView view(kSphere, picture.Info(), 640, 480, {-kFacadePi, kFacadePi, -0.5f, 0.5f});
+  const PictureModel model = SphereModel(picture.Width(), picture.Height(), 0.5f);
+  for (const double pitch : {0.8, -0.9, 1.5}) {
+    view.Look(1.0, pitch, 0, 0.5);
     ASSERT_EQ(view.Draw(), 0);
-    const Measure m = MeasureView(view, picture, SphereModel(picture.Width(), picture.Height()), 1.0, 3);
-    std::printf("1080 %d worst %.3f fill %d untouched %d\n", size, m.worst, m.wrongFill, m.untouched);
+    const Measure m = MeasureView(view, picture, model);
+    ExpectWithin(m, kNearestWorst, "pitch " + std::to_string(pitch));
+    EXPECT_GT(m.fill, view.Width() * 10) << pitch;
+  }
+}
+
+TEST_P(SphereWarpTest, InterlacedFramesDrawOnlyTheirField) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  WarpedView view(kSphere, picture.Info(), 320, 240);
+  PanoSetViewFlag(&view.Context(), 1);
+  for (const uint32_t field : {0u, 1u}) {
+    PanoSetFrameWord(&view.Context(), field);
+    view.Look(0.5, 0.3);
+    ASSERT_EQ(view.Draw(), 0);
+    for (int32_t row = 0; row < view.Height(); ++row)
+      ASSERT_EQ(view.RowUntouched(row), (row & 1) != static_cast<int32_t>(field)) << row;
+    // The drawn rows are where a whole frame would put them.
+    EXPECT_LE(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height())).worst, kNearestWorst);
+  }
+}
+
+TEST_P(SphereWarpTest, CylinderCapsShowTheFillColourAndTheBandTheReference) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  constexpr float kCap = 0.6f;
+  WarpedView view(kCylinder, picture.Info(), 640, 480, {-kFacadePi, kFacadePi, -kCap, kCap});
+  const PictureModel model = CylinderModel(picture.Width(), picture.Height(), kCap);
+  for (const double pitch : {0.0, 0.9, -1.2}) {
+    view.Look(0.4, pitch, 0, 0.5);
+    ASSERT_EQ(view.Draw(), 0);
+    const Measure m = MeasureView(view, picture, model);
+    ExpectWithin(m, kNearestWorst, "pitch " + std::to_string(pitch));
+    if (pitch != 0) {
+      EXPECT_GT(m.fill, view.Width() * 10) << pitch;
+    }
+  }
+}
+
+// A level view of a picture symmetric about its horizon row: output row r
+// and row h - 1 - r must show mirrored picture rows, for even and odd h.
+TEST(WarperTest, TheLowerHalfOfALevelViewMirrorsTheUpperRowForRow) {
+  const CoordinatePicture picture(1024, 512, 4, true);
+  for (const int32_t height : {480, 481}) {
+    WarpedView view(kSphere, picture.Info(), 640, height);
+    view.Look(0.0, 0.0, 0, 0.8);
+    ASSERT_EQ(view.Draw(), 0);
+    for (int32_t row = 0; row < height / 2; ++row) {
+      const auto upper = picture.Decode(view.PixelAt(320, row));
+      const auto lower = picture.Decode(view.PixelAt(320, height - 1 - row));
+      ASSERT_TRUE(upper && lower);
+      ASSERT_EQ(upper->second + lower->second, picture.Height() - 1) << "height " << height << " row " << row;
+    }
+  }
+}
+
+// Wider than a signed 12-bit column offset but well inside the packed
+// format: the whole picture is drawn, poles and roll included.
+TEST(WarperTest, A4096By2048PictureIsDrawnWhole) {
+  const CoordinatePicture picture(4096, 2048, 4, false);
+  WarpedView view(kSphere, picture.Info(), 640, 480);
+  const double oneRow = M_PI / picture.Height();
+  const PictureModel model = SphereModel(picture.Width(), picture.Height());
+  for (const ViewCase& c : kSphereViews) {
+    view.Look(c.yaw, c.pitch, 0, c.vertical);
+    ASSERT_EQ(view.Draw(), 0) << c.name;
+    ExpectWithin(MeasureView(view, picture, model, {1.0, oneRow, 2}), kNearestWorst, c.name);
+  }
+  view.Look(-0.5, 0.7, 0.8, 0.5, 768);
+  ASSERT_EQ(view.Draw(), 0);
+  ExpectWithin(MeasureView(view, picture, model, {1.0, oneRow, 2}), kRollWorst, "rolled");
+}
+
+struct Refusal {
+  const char* what;
+  std::function<void(WarpedView&)> spoil;
+};
+
+// Each spoiled frame is refused whole: nothing of the output is written.
+TEST(WarperTest, FramesItCannotDrawAreRefusedWithoutWriting) {
+  static std::vector<uint8_t> twoRows(64 * 2 * 4 + 4096);
+  static std::vector<uint8_t> sixteenBit(64 * 32 * 2 * 4);
+  static const CoordinatePicture narrow(2048, 64, 4, false);
+  static const CoordinatePicture tall(64, kMaxBandRows + 2, 4, false);
+  const std::vector<Refusal> refusals{
+      {"two rows", [](WarpedView& v) {
+         MediaImageInfo image = test::DescribePixels(twoRows.data() + 1024, 64, 2, 4);
+         EXPECT_EQ(v.Context().renderer->SetSourceImage(image), 2);
+       }},
+      {"pixel sizes differ", [](WarpedView& v) {
+         PanoSetSourceImage(&v.Context(), test::DescribePixels(sixteenBit.data() + 2048, 64, 16, 2));
+       }},
+      {"picture without height", [](WarpedView& v) { PanoSetImageExtent(&v.Context(), {-kFacadePi, kFacadePi, 0, 0}); }},
+      {"picture without width", [](WarpedView& v) { PanoSetImageExtent(&v.Context(), {1, 1, -1, 1}); }},
+      {"view limits without height", [](WarpedView& v) { PanoSetViewLimits(&v.Context(), {-kFacadePi, kFacadePi, 0, 0}); }},
+      {"columns past the packed format", [](WarpedView& v) {
+         PanoSetSourceImage(&v.Context(), narrow.Info());
+         PanoSetImageExtent(&v.Context(), {-0.3f, 0.3f, -kFacadeHalfPi, kFacadeHalfPi});
+       }},
+      {"band past the packed format", [](WarpedView& v) { PanoSetSourceImage(&v.Context(), tall.Info()); }},
+      {"resolution below every class", [](WarpedView& v) { PanoSetResolution(&v.Context(), 100); }},
+      {"output grown without a new buffer", [](WarpedView& v) {
+         static std::vector<uint8_t> larger(1920 * 1080 * 4);
+         PanoSetOutputRect(&v.Context(), test::DescribePixels(larger.data(), 1920, 1080, 4));
+         EXPECT_EQ(v.Context().view->DrawFrame(0), 2);
+         std::fill(larger.begin(), larger.end(), kUntouched);
+         // Prepared again, the same output is drawn with tables of its size.
+         ASSERT_EQ(PanoPrepareRender(&v.Context()), kPanoOk);
+         EXPECT_EQ(v.Context().view->DrawFrame(0), 0);
+         EXPECT_NE(larger[1080 / 2 * 1920 * 4 + 4], kUntouched);
+         PanoSetOutputRect(&v.Context(), test::DescribePixels(larger.data(), 640, 480, 4));
+       }},
+  };
+  const CoordinatePicture picture(1024, 512, 4, false);
+  for (const Refusal& r : refusals) {
+    WarpedView view(kSphere, picture.Info(), 640, 480);
+    view.Look(0.2, 0.1);
+    ASSERT_EQ(view.Draw(), 0) << r.what;
+    r.spoil(view);
+    EXPECT_NE(view.Draw(), 0) << r.what;
+    EXPECT_TRUE(view.AllUntouched()) << r.what;
+  }
+}
+
+TEST(WarperTest, PictureFractionsAndDirectionsConvertBothWays) {
+  const CoordinatePicture picture(1024, 512, 4, false);
+  for (const int16_t projection : {kSphere, kCylinder}) {
+    WarpedView view(projection, picture.Info(), 64, 48, {-kFacadePi, kFacadePi, -0.8f, 0.8f});
+    CPanoImageRenderer& renderer = *view.Context().renderer;
+    for (const Direction d : {Direction{0.5, 0.3}, Direction{-3.0, -0.7}, Direction{2.0, 0.0}}) {
+      ImagePoint point;
+      EXPECT_EQ(renderer.AnglesToImage(d.yaw, d.pitch, &point), 1);
+      EXPECT_NEAR(point.u, (d.yaw + kPi) / kTwoPi, 1e-5) << projection;
+      double yaw = 0, pitch = 0;
+      renderer.ImageToAngles(point.u, point.v, &yaw, &pitch);
+      EXPECT_NEAR(yaw, d.yaw, 1e-5) << projection;
+      EXPECT_NEAR(pitch, d.pitch, 1e-4) << projection;
+    }
+    // A picture without width or height answers without dividing by zero.
+    PanoSetImageExtent(&view.Context(), {0, 0, 0, 0});
+    ImagePoint point;
+    renderer.AnglesToImage(0.2, 0.1, &point);
+    EXPECT_TRUE(std::isfinite(point.u) && std::isfinite(point.v));
   }
 }
 
