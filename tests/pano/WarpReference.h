@@ -24,7 +24,10 @@ struct Direction {
 
 // A picture of width x height whose pixels encode (column, row): 32-bit
 // pixels as column << 12 | row (top byte 0), 16-bit as column << 7 | row
-// (bit 15 clear; up to 256 x 128). Fill pixels have the top bit set.
+// (bit 15 clear; up to 256 x 128). A smooth picture puts the column in the
+// red channel and the row in the green one instead (up to 256 x 256 in 32
+// bits, 32 x 32 in 16), so that blended pixels decode to blended positions.
+// Fill pixels have the top bit set.
 // Every picture keeps the readable margins the renderers may touch: guard
 // rows, and columns -width..2*width-1. A wrapped picture holds each row
 // three times side by side behind a row table, so that reads past either
@@ -33,8 +36,8 @@ struct Direction {
 // start of the next row.
 class CoordinatePicture {
  public:
-  CoordinatePicture(int32_t width, int32_t height, int32_t bytesPerPixel, bool wrapped)
-      : width_(width), height_(height), size_(bytesPerPixel), wrapped_(wrapped) {
+  CoordinatePicture(int32_t width, int32_t height, int32_t bytesPerPixel, bool wrapped, bool smooth = false)
+      : width_(width), height_(height), size_(bytesPerPixel), smooth_(smooth) {
     const int32_t copies = wrapped ? 3 : 1;
     const int32_t rows = height + 2 * kPictureGuardRows + 2;
     rowPixels_ = width * copies;
@@ -62,10 +65,16 @@ class CoordinatePicture {
   int32_t Height() const { return height_; }
 
   uint32_t Encode(int32_t column, int32_t row) const {
+    if (smooth_) return size_ == 4 ? static_cast<uint32_t>(column << 16 | row << 8) : static_cast<uint32_t>(column << 10 | row << 5);
     return size_ == 4 ? static_cast<uint32_t>(column << 12 | row) : static_cast<uint32_t>(column << 7 | row);
   }
   // Column and row of a picture pixel; nothing for a fill pixel.
   std::optional<std::pair<int32_t, int32_t>> Decode(uint32_t pixel) const {
+    if (smooth_) {
+      if (pixel >> (size_ == 4 ? 24 : 15)) return std::nullopt;
+      if (size_ == 4) return std::make_pair(static_cast<int32_t>(pixel >> 16), static_cast<int32_t>(pixel >> 8 & 0xFF));
+      return std::make_pair(static_cast<int32_t>(pixel >> 10), static_cast<int32_t>(pixel >> 5 & 31));
+    }
     if (size_ == 4) {
       if (pixel >> 24) return std::nullopt;
       return std::make_pair(static_cast<int32_t>(pixel >> 12), static_cast<int32_t>(pixel & 0xFFF));
@@ -89,7 +98,7 @@ class CoordinatePicture {
   }
 
   int32_t width_, height_, size_;
-  bool wrapped_;
+  bool smooth_;
   int32_t rowPixels_ = 0;
   std::vector<uint8_t> memory_;
   std::vector<uint8_t*> table_;

@@ -390,6 +390,26 @@ TEST(WarperTest, PictureFractionsAndDirectionsConvertBothWays) {
   }
 }
 
+// Blending classes mix a pixel with its neighbours toward the exact
+// position: decoded, the blend lies within one more picture pixel of it.
+TEST_P(SphereWarpTest, BlendingClassesStayWithinAPixelOfTheReference) {
+  const int32_t side = GetParam() == 4 ? 256 : 32;
+  const CoordinatePicture picture(side, side, GetParam(), true, true);
+  WarpedView view(kSphere, picture.Info(), 320, 240);
+  const PictureModel model = SphereModel(side, side);
+  const double onePixel = M_PI / side;
+  // Away from the seam, where the column channel jumps from the last
+  // column back to 0.
+  for (const int16_t resolution : {768, 1024}) {
+    for (const ViewCase& c : {ViewCase{"level", 0.2, 0.0, 0.4}, ViewCase{"up", -0.5, 0.8, 0.4}}) {
+      view.Look(c.yaw, c.pitch, 0, c.vertical, resolution);
+      ASSERT_EQ(view.Draw(), 0);
+      ExpectWithin(MeasureView(view, picture, model, {1.0, 2 * onePixel}), kNearestWorst,
+                   std::string(c.name) + " at " + std::to_string(resolution));
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(PixelSizes, SphereWarpTest, ::testing::Values(2, 4),
                          [](const auto& info) { return std::to_string(info.param * 8) + "Bits"; });
 
