@@ -20,14 +20,12 @@ constexpr int32_t kTableSlack = 8;
 constexpr int32_t kMinTableWidth = 5;
 constexpr int32_t kMinRollSize = 2;
 
-int32_t RoundAway(double value) { return TruncToInt(std::round(value)); }
-
 size_t AlignUp(size_t value) { return (value + kLayoutAlignment - 1) & ~(kLayoutAlignment - 1); }
 
 int32_t TableWidthFor(int32_t width, int32_t quality) {
   const int32_t quarter = width >> 2;
   const double columns = quarter + ((width >> 1) - quarter) * static_cast<double>(quality) / 100.0;
-  return (RoundAway(columns) & ~3) + 1;
+  return (RoundHalfAway(columns) & ~3) + 1;
 }
 
 bool IsFullTurn(const AngleRange& range) {
@@ -189,11 +187,6 @@ int32_t CPanoWarper::Prepare() {
   return RebuildTable() ? 0 : 2;
 }
 
-int32_t CPanoWarper::Refresh() {
-  tableKeys_.tableWidth = layout_.tableWidth;
-  return 0;
-}
-
 bool CPanoWarper::RebuildTable() {
   // The extent's pitches are keys too: they place the band and, for a
   // cylinder, shape the projection.
@@ -257,8 +250,8 @@ void CPanoWarper::BuildTable(double columnUnits, double rowUnits) {
       }
       double x = 0, y = 0;
       AnglesToProjection(yaw, pitch, &x, &y);
-      const int32_t packedX = std::clamp(RoundAway(x * kx), 0, kMaxPackedX);
-      const int32_t packedY = std::clamp(RoundAway((yp - y) * ky), 0, static_cast<int32_t>(rowUnits));
+      const int32_t packedX = std::clamp(RoundHalfAway(x * kx), 0, kMaxPackedX);
+      const int32_t packedY = std::clamp(RoundHalfAway((yp - y) * ky), 0, static_cast<int32_t>(rowUnits));
       maxTableX_ = std::max(maxTableX_, packedX);
       maxTableY_ = std::max(maxTableY_, packedY);
       row[2 * j] = PackEntry(packedX, packedY);
@@ -365,7 +358,6 @@ bool CPanoWarper::ReachFits() const {
   const int32_t front = yawColumn_ >> 16;
   const int32_t back = front + (width >> 1);
   if (front - reach < -width || back + reach > 2 * width - 1) return false;
-  if (std::min(front, back) - reach < -width || std::max(front, back) + reach > 2 * width - 1) return false;
   if (reach * frameSource_.bytesPerPixel >= frameSource_.rowBytes) return false;
   if (((maxTableY_ + 2) >> kPackedFractionBits) >= bandHeight_) return false;
   if (rolled_) return true;  // the roll grid clamps its table reads itself
@@ -420,7 +412,7 @@ int32_t CPanoWarper::Draw() {
   }
   const double t = layout_.tableWidth;
   tableStep_ = TruncToInt(std::tan(horizontal) / std::tan(tableHalfAngle_) * (t - 1) / columns * 2 * 4096);
-  tableRowStart_ = RoundAway((tableRange_ - (direction.pitch + vertical)) * 2 * t / tableRange_ * 65536);
+  tableRowStart_ = RoundHalfAway((tableRange_ - (direction.pitch + vertical)) * 2 * t / tableRange_ * 65536);
 
   qualityClass_ = QualityClass(view->GetResolution());
   rowWarper_ = ChooseRowWarper(frameOutput_.bytesPerPixel, qualityClass_);

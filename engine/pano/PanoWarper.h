@@ -10,6 +10,7 @@
 // pitch) and projection coordinates (X, Y).
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -17,6 +18,7 @@
 
 #include "engine/pano/PanoRenderer.h"
 #include "engine/pano/RowWarpers.h"
+#include "engine/render/Numeric.h"
 
 namespace vx {
 
@@ -39,17 +41,18 @@ struct WarpLayout {
 // Empty (not usable) for outputs too small for a table or a roll grid.
 WarpLayout MakeWarpLayout(int32_t width, int32_t height, int32_t quality);
 
+// Halves away from zero, saturating like every conversion of the renderer.
+inline int32_t RoundHalfAway(double value) { return TruncToInt(std::round(value)); }
+
 class CPanoWarper : public CPanoImageRenderer {
  public:
   CPanoWarper();
 
   int32_t Prepare() override;
-  int32_t Refresh() override;
   // Per-frame set-up: 0 when the rows may be drawn, 2 when this frame
   // cannot be drawn (nothing is drawn then).
   int32_t Draw() override;
   int32_t DrawRow(int32_t row, int32_t parameter) override;
-  int32_t FinishDraw() override { return 0; }
   bool IsWarper() const override { return true; }
 
   // Picture fractions (0 at the left and top) of a direction; returns 1.

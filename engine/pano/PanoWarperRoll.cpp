@@ -12,8 +12,6 @@
 namespace vx {
 namespace {
 
-int32_t RoundAway(double value) { return TruncToInt(std::round(value)); }
-
 // A packed entry at a 16.16 table position, X and Y interpolated apart.
 struct GridCoordinates {
   int32_t x;
@@ -81,12 +79,12 @@ void CPanoWarper::SetUpRollScan(double roll) {
   const double k = rows / ((1 + aspect) * kRollDiagonal);
   const double ka = k * aspect;
   const double ry = (ka - 1) / (h - 1), rx = (k - 1) / (w - 1);
-  rollScan_.x0 = RoundAway(65536 * (columns / 2 - (c * k / 2 + s * ka / 2) * columns / rows));
-  rollScan_.y0 = RoundAway(65536 * (rows / 2 - (c * ka / 2 - s * k / 2)));
-  rollScan_.rowDx = RoundAway(ry * (columns / rows) * s * 65536);
-  rollScan_.rowDy = RoundAway(ry * c * 65536);
-  rollScan_.dx = RoundAway(rx * (columns / rows) * c * 65536);
-  rollScan_.dy = RoundAway(-s * rx * 65536);
+  rollScan_.x0 = RoundHalfAway(65536 * (columns / 2 - (c * k / 2 + s * ka / 2) * columns / rows));
+  rollScan_.y0 = RoundHalfAway(65536 * (rows / 2 - (c * ka / 2 - s * k / 2)));
+  rollScan_.rowDx = RoundHalfAway(ry * (columns / rows) * s * 65536);
+  rollScan_.rowDy = RoundHalfAway(ry * c * 65536);
+  rollScan_.dx = RoundHalfAway(rx * (columns / rows) * c * 65536);
+  rollScan_.dy = RoundHalfAway(-s * rx * 65536);
 }
 
 void CPanoWarper::DrawRolledRow(int32_t row) {

@@ -68,6 +68,15 @@ TEST(RowWarperTest, ARowShorterThanAGroupIsWrittenByTheTailAlone) {
   // Two pixels left of the centre (mirrored to column -3), three right.
   const std::vector<uint32_t> expected{0, Code(-3, 1), Code(-3, 1), Code(2, 1), Code(2, 1), Code(2, 1), 0};
   EXPECT_EQ(row, expected);
+
+  // Palette indices are copied, never blended, at every class.
+  const RowSource<uint8_t> indices([](int32_t c, int32_t) { return c + 40; });
+  RowWarpJob job;
+  job.count = 5;
+  job.sourceRows = indices.Rows();
+  job.stride = indices.Stride();
+  const std::vector<uint32_t> halfway(4, PackEntry(2 * 16 + 8, 1 * 16 + 8));
+  EXPECT_EQ(Warp<uint8_t>(ChooseRowWarper(1, 1024), job, halfway), (std::vector<uint8_t>{0, 37, 37, 42, 42, 42, 0}));
 }
 
 TEST(RowWarperTest, QuarterAndHalfSamplingPickTheirFractionsOfTheTable) {
