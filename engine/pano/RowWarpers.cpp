@@ -82,21 +82,21 @@ struct HalfSampler32 {
   }
 };
 
-// Each channel of `bits` bits at `shift` moved from a toward b by w/16.
-template <int kShift, int kBits>
-inline uint32_t LerpChannel(uint32_t a, uint32_t b, int32_t w) {
-  constexpr uint32_t kMask = (1u << kBits) - 1;
-  const auto ca = static_cast<int32_t>((a >> kShift) & kMask);
-  const auto cb = static_cast<int32_t>((b >> kShift) & kMask);
-  return (static_cast<uint32_t>(ca + (((cb - ca) * w) >> 4)) & kMask) << kShift;
-}
-
+// Every channel moved from a toward b by w/16, rounded down: a * (16 - w)
+// + b * w over 16 is a + floor((b - a) * w / 16) for whole a. The channels
+// are spread so that each has four spare bits above it for the products.
 inline uint16_t Lerp555(uint32_t a, uint32_t b, int32_t w) {
-  return static_cast<uint16_t>(LerpChannel<10, 5>(a, b, w) | LerpChannel<5, 5>(a, b, w) | LerpChannel<0, 5>(a, b, w));
+  constexpr uint32_t kSpread = 0x03E07C1F;  // green moved up to bits 21-25
+  const uint32_t sa = (a | a << 16) & kSpread, sb = (b | b << 16) & kSpread;
+  const uint32_t mixed = ((sa * static_cast<uint32_t>(16 - w) + sb * static_cast<uint32_t>(w)) >> 4) & kSpread;
+  return static_cast<uint16_t>((mixed | mixed >> 16) & 0x7FFF);
 }
 
 inline uint32_t Lerp888(uint32_t a, uint32_t b, int32_t w) {
-  return LerpChannel<16, 8>(a, b, w) | LerpChannel<8, 8>(a, b, w) | LerpChannel<0, 8>(a, b, w);
+  const auto keep = static_cast<uint32_t>(16 - w), take = static_cast<uint32_t>(w);
+  const uint32_t redBlue = (((a & 0xFF00FF) * keep + (b & 0xFF00FF) * take) >> 4) & 0xFF00FF;
+  const uint32_t green = (((a & 0xFF00) * keep + (b & 0xFF00) * take) >> 4) & 0xFF00;
+  return redBlue | green;
 }
 
 template <typename Pixel, Pixel (*kLerp)(uint32_t, uint32_t, int32_t)>
