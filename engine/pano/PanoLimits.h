@@ -229,4 +229,21 @@ inline constexpr int32_t kQualityBest = 1024;
 inline constexpr int32_t kRollRun = 4;
 inline constexpr int32_t kRollJumpRows = 20;
 
+// ---- Cube renderer ------------------------------------------------------
+
+inline constexpr float kCubeHalfSize = 20.0f;
+// Depth terms of the cube's projection: near plane 0.1, far plane 200,
+// the camera looking along -z.
+inline constexpr float kCubeDepthScale = 1.0010005235671997f;
+inline constexpr float kCubeDepthOffset = 0.20010004937648773f;
+// Tiles' inner edges are pulled in by this many texel rows, so that no face
+// samples its neighbour's tile.
+inline constexpr float kCubeTileInsetRows = 1.5f;
+// Tile edges as fractions of the picture's height, and the rounded ones the
+// direction conversions use.
+inline constexpr float kCubeTileEdges[7] = {0.0f, 0.16666667f, 0.33333334f, 0.5f, 0.6666667f, 0.8333333f, 1.0f};
+inline constexpr float kCubeProjectionHalfTile = 0.0835f;
+inline constexpr float kCubeProjectionTiles[6] = {0.0f, 0.167f, 0.333f, 0.5f, 0.667f, 0.833f};
+inline constexpr double kCubeTileScale = 12.0;
+
 }  // namespace vx

@@ -3,6 +3,7 @@
 #include <array>
 #include <new>
 
+#include "engine/pano/CubeWarper.h"
 #include "engine/pano/SphereWarper.h"
 
 namespace vx {
@@ -21,7 +22,7 @@ std::unique_ptr<CPanoImageRenderer> Make() {
 constexpr std::array<RendererMaker, kPanoProjectionCount> kRendererMakers{
     Make<CSphereWarper>,
     Make<CCylinderWarper>,
-    nullptr,  // cube
+    Make<CCubeWarper>,
 };
 static_assert(static_cast<int32_t>(PanoProjection::kCube) == kPanoProjectionCount);
 

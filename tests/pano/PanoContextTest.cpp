@@ -126,14 +126,14 @@ TEST_F(PanoContextTest, RendererCallsWithoutRendererAnswerTwoAndChangeNothing) {
   EXPECT_EQ(angles.roll, 0.0f);
 }
 
-TEST_F(PanoContextTest, SphereAndCylinderMakeWarpersAndOtherProjectionsNone) {
-  for (int16_t type : {1, 2}) {
+TEST_F(PanoContextTest, EachProjectionMakesItsRendererAndOtherTypesNone) {
+  for (int16_t type : {1, 2, 3}) {
     const auto renderer = MakePanoRenderer(type);
     ASSERT_NE(renderer, nullptr) << type;
     EXPECT_TRUE(renderer->IsWarper()) << type;
   }
-  for (int16_t type : {3, 0, 4, -1}) EXPECT_EQ(MakePanoRenderer(type), nullptr) << type;
-  EXPECT_EQ(PanoCreateRenderer(context_.get(), source_, static_cast<int16_t>(PanoProjection::kCube)), kPanoNoContext);
+  for (int16_t type : {0, 4, -1}) EXPECT_EQ(MakePanoRenderer(type), nullptr) << type;
+  EXPECT_EQ(PanoCreateRenderer(context_.get(), source_, 5), kPanoNoContext);
   EXPECT_EQ(context_->renderer, nullptr);
   EXPECT_EQ(context_->view->GetRenderer(), nullptr);
 }
