@@ -19,6 +19,7 @@ struct AngleRange {
   double yawMax = 0;
   double pitchMin = 0;
   double pitchMax = 0;
+  bool operator==(const AngleRange&) const = default;
 };
 
 // The same as the facade keeps it.
@@ -179,5 +180,70 @@ struct PlaceholderShade {
 inline constexpr PlaceholderShade kPlaceholderLight{0x6B38, 0xD0CFC0};
 inline constexpr PlaceholderShade kPlaceholderDark{0x2D27, 0x594B3F};
 inline constexpr PlaceholderShade kPlaceholderMiddle{0x5251, 0xA0908F};
+
+// ---- Sphere and cylinder warpers ----------------------------------------
+
+// The quadrant table reaches 60 degrees to each side of the view's centre.
+inline constexpr double kTableHalfAngle = 1.047197532993;
+// Table X units (1/16 source column) per radian per source column span.
+inline constexpr double kEightPi = 25.132740791832;
+inline constexpr double kTwoOverPi = 0.636619783434042;
+inline constexpr double kRollDiagonal = 0.707107;
+// 2 pi radians to the 16-bit angle units the per-row table is kept in.
+inline constexpr double kAngleUnitsPerRadian = 10430.378531783344;
+inline constexpr double kCylinderPoleAngle = kHalfPi;
+// Below these the table's row plane is taken as vertical.
+inline constexpr double kTableTangentGuard = 1e-6;
+inline constexpr double kTablePoleCosine = 1e-6;
+inline constexpr double kTableSteepCosine = 1e-5;
+// Corner projections closer than this are a picture without width.
+inline constexpr double kExtentWidthGuard = 1e-6;
+
+inline constexpr ZoomLimits kWarperZoomMinimum{1.745329221655e-06, 1.745329221655e-06, 1.047197532993,
+                                               0.8726646108274999};
+
+// Packed table entries: X (high 16 bits, signed) and Y (low 15 bits), both
+// in 1/16 of a source column or row.
+inline constexpr int32_t kPackedFractionBits = 4;
+inline constexpr int32_t kPackedUnit = 1 << kPackedFractionBits;
+// The largest X an entry may hold, with room for the yaw fraction, a
+// neighbour column and rounding: wider reaches would wrap into the sign.
+inline constexpr int32_t kMaxPackedX = 0x7FFF - 4 * kPackedUnit;
+// A band row index has 11 bits and the table reaches half the band: taller
+// bands would carry into the column. The roll grid holds both the front
+// and back row arrays in 16 bits, which halves its band.
+inline constexpr int32_t kMaxBandRows = 0x7FF0 / (kPackedUnit / 2);
+inline constexpr int32_t kMaxRolledBandRows = 0x10000 / (2 * kPackedUnit);
+
+// The source must give the bilinear readers a row below the one they sample.
+inline constexpr int32_t kMinSourceRows = 3;
+
+// View resolutions round to these quality classes.
+inline constexpr int32_t kQualityLow = 256;
+inline constexpr int32_t kQualityMedium = 512;
+inline constexpr int32_t kQualityHigh = 768;
+inline constexpr int32_t kQualityBest = 1024;
+
+// Roll path: the grid is sampled exactly every kRollRun pixels and stepped
+// linearly between, unless the source row jumps by more than this.
+inline constexpr int32_t kRollRun = 4;
+inline constexpr int32_t kRollJumpRows = 20;
+
+// ---- Cube renderer ------------------------------------------------------
+
+inline constexpr float kCubeHalfSize = 20.0f;
+// Depth terms of the cube's projection: near plane 0.1, far plane 200,
+// the camera looking along -z.
+inline constexpr float kCubeDepthScale = 1.0010005235671997f;
+inline constexpr float kCubeDepthOffset = 0.20010004937648773f;
+// Tiles' inner edges are pulled in by this many texel rows, so that no face
+// samples its neighbour's tile.
+inline constexpr float kCubeTileInsetRows = 1.5f;
+// Tile edges as fractions of the picture's height, and the rounded ones the
+// direction conversions use.
+inline constexpr float kCubeTileEdges[7] = {0.0f, 0.16666667f, 0.33333334f, 0.5f, 0.6666667f, 0.8333333f, 1.0f};
+inline constexpr float kCubeProjectionHalfTile = 0.0835f;
+inline constexpr float kCubeProjectionTiles[6] = {0.0f, 0.167f, 0.333f, 0.5f, 0.667f, 0.833f};
+inline constexpr double kCubeTileScale = 12.0;
 
 }  // namespace vx

@@ -1,19 +1,28 @@
 #include "engine/pano/PanoRendererFactory.h"
 
 #include <array>
+#include <new>
+
+#include "engine/pano/CubeWarper.h"
+#include "engine/pano/SphereWarper.h"
 
 namespace vx {
 namespace {
 
 using RendererMaker = std::unique_ptr<CPanoImageRenderer> (*)();
 
-// One maker per projection, in the order of PanoProjection from kSphere. No
-// projection has a renderer yet: an empty entry makes none, and the context
-// treats that like a renderer that could not be allocated.
+template <class Renderer>
+std::unique_ptr<CPanoImageRenderer> Make() {
+  return std::unique_ptr<CPanoImageRenderer>(new (std::nothrow) Renderer);
+}
+
+// One maker per projection, in the order of PanoProjection from kSphere. An
+// empty entry makes none, and the context treats that like a renderer that
+// could not be allocated.
 constexpr std::array<RendererMaker, kPanoProjectionCount> kRendererMakers{
-    nullptr,  // sphere
-    nullptr,  // cylinder
-    nullptr,  // cube
+    Make<CSphereWarper>,
+    Make<CCylinderWarper>,
+    Make<CCubeWarper>,
 };
 static_assert(static_cast<int32_t>(PanoProjection::kCube) == kPanoProjectionCount);
 

@@ -126,9 +126,14 @@ TEST_F(PanoContextTest, RendererCallsWithoutRendererAnswerTwoAndChangeNothing) {
   EXPECT_EQ(angles.roll, 0.0f);
 }
 
-TEST_F(PanoContextTest, ProjectionsWithoutARendererInTheEngineMakeNone) {
-  for (int16_t type : {1, 2, 3, 0, 4, -1}) EXPECT_EQ(MakePanoRenderer(type), nullptr) << type;
-  EXPECT_EQ(PanoCreateRenderer(context_.get(), source_, static_cast<int16_t>(PanoProjection::kSphere)), kPanoNoContext);
+TEST_F(PanoContextTest, EachProjectionMakesItsRendererAndOtherTypesNone) {
+  for (int16_t type : {1, 2, 3}) {
+    const auto renderer = MakePanoRenderer(type);
+    ASSERT_NE(renderer, nullptr) << type;
+    EXPECT_TRUE(renderer->IsWarper()) << type;
+  }
+  for (int16_t type : {0, 4, -1}) EXPECT_EQ(MakePanoRenderer(type), nullptr) << type;
+  EXPECT_EQ(PanoCreateRenderer(context_.get(), source_, 5), kPanoNoContext);
   EXPECT_EQ(context_->renderer, nullptr);
   EXPECT_EQ(context_->view->GetRenderer(), nullptr);
 }

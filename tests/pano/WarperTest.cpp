@@ -1,0 +1,417 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/pano/PanoContext.h"
+#include "engine/pano/PanoRendererFactory.h"
+#include "tests/pano/PanoTestSupport.h"
+#include "tests/pano/WarpReference.h"
+
+namespace vx {
+namespace {
+
+using test::AngleBetween;
+using test::CoordinatePicture;
+using test::Direction;
+
+constexpr int16_t kSphere = static_cast<int16_t>(PanoProjection::kSphere);
+constexpr int16_t kCylinder = static_cast<int16_t>(PanoProjection::kCylinder);
+// Fill colour word: bytes alpha, red, green, blue from the low byte, so the
+// fill pixels have their top bit set and no picture pixel has.
+constexpr uint32_t kFillWord = 0x563412FF;
+constexpr uint8_t kUntouched = 0xEE;
+
+// One context drawing a picture into an output image of its own.
+class WarpedView {
+ public:
+  WarpedView(int16_t projection, const MediaImageInfo& source, int32_t width, int32_t height,
+             AngleRangeF extent = kWholeSphereF)
+      : size_(source.bytesPerPixel), width_(width), height_(height) {
+    context_->fillColour = kFillWord;
+    context_->imageExtent = extent;
+    EXPECT_EQ(PanoCreateRenderer(context_.get(), source, projection), kPanoOk);
+    output_.assign(static_cast<size_t>(width) * height * size_, kUntouched);
+    PanoSetOutputRect(context_.get(), test::DescribePixels(output_.data(), static_cast<uint16_t>(width),
+                                                           static_cast<uint16_t>(height), static_cast<uint16_t>(size_)));
+    EXPECT_EQ(PanoPrepareRender(context_.get()), kPanoOk);
+  }
+
+  void Look(double yaw, double pitch, double roll = 0, double vertical = 0.5, int16_t resolution = 512) {
+    PanoSetFieldOfView(context_.get(), static_cast<float>(vertical));
+    PanoSetViewAngles(context_.get(), {static_cast<float>(yaw), static_cast<float>(pitch), static_cast<float>(roll)});
+    PanoSetResolution(context_.get(), resolution);
+  }
+  // The renderer's answer: 0 drawn, non-zero refused.
+  int32_t Draw() {
+    std::fill(output_.begin(), output_.end(), kUntouched);
+    return context_->view->DrawFrame(context_->frameWord);
+  }
+  uint32_t PixelAt(int32_t column, int32_t row) const {
+    const uint8_t* at = output_.data() + (static_cast<size_t>(row) * width_ + column) * size_;
+    if (size_ == 4) {
+      uint32_t v;
+      std::memcpy(&v, at, 4);
+      return v;
+    }
+    uint16_t v;
+    std::memcpy(&v, at, 2);
+    return v;
+  }
+  bool RowUntouched(int32_t row) const {
+    const auto begin = output_.begin() + static_cast<ptrdiff_t>(row) * width_ * size_;
+    return std::all_of(begin, begin + width_ * size_, [](uint8_t b) { return b == kUntouched; });
+  }
+  bool AllUntouched() const {
+    return std::all_of(output_.begin(), output_.end(), [](uint8_t b) { return b == kUntouched; });
+  }
+  PanoContext& Context() { return *context_; }
+  const CPanoView& View() const { return *context_->view; }
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+
+ private:
+  std::unique_ptr<PanoContext> context_ = PanoCreate();
+  int32_t size_, width_, height_;
+  std::vector<uint8_t> output_;
+};
+
+// How a projection places a picture: the direction of a picture pixel's
+// centre, whether a direction is on the picture, and the angle half a
+// picture pixel spans there.
+struct PictureModel {
+  std::function<Direction(double column, double row)> toDirection;
+  std::function<bool(const Direction&)> onPicture;
+  std::function<double(const Direction&)> halfPixel;
+};
+
+// A sphere picture from pitch `top` down to `-top` (the whole height of the
+// sphere for pi/2); outside it the warper shows the fill colour.
+PictureModel SphereModel(int32_t width, int32_t height, double top = M_PI / 2) {
+  const double w = width, h = height;
+  return {[w, h, top](double column, double row) {
+            return Direction{column / w * 2 * M_PI - M_PI, top - row / h * 2 * top};
+          },
+          [top](const Direction& d) { return std::fabs(d.pitch) <= top; },
+          [w, h, top](const Direction& d) { return std::hypot(M_PI / w * std::cos(d.pitch), top / h); }};
+}
+
+// A cylinder picture reaching `cap` above and below the horizon.
+PictureModel CylinderModel(int32_t width, int32_t height, double cap) {
+  const double w = width, h = height, th = std::tan(cap);
+  return {[w, h, th](double column, double row) {
+            return Direction{column / w * 2 * M_PI - M_PI, std::atan(th - row / h * 2 * th)};
+          },
+          [cap](const Direction& d) { return std::fabs(d.pitch) <= cap; },
+          [w, h, th](const Direction& d) {
+            const double c = std::cos(d.pitch);
+            return std::hypot(M_PI / w * c, th / h * c * c);
+          }};
+}
+
+// The worst drawn pixel, as its distance from the reference direction over
+// the tolerance: half a picture pixel, plus `outputPixels` output pixels,
+// plus `extraAngle`. A pixel showing fill where the picture is expected
+// counts as wrong unless it lies within the tolerance of the picture's edge.
+struct Measure {
+  double worst = 0;
+  int32_t wrongFill = 0;
+  int32_t fill = 0;
+  int32_t untouched = 0;
+};
+
+struct Tolerance {
+  double outputPixels = 1.0;
+  double extraAngle = 0;
+  int32_t every = 1;  // measure every n-th row and column
+};
+
+Measure MeasureView(const WarpedView& view, const CoordinatePicture& picture, const PictureModel& model,
+                    const Tolerance& t = {}) {
+  Measure m;
+  const double outputAngle = test::OutputPixelAngle(view.View());
+  const uint32_t untouched = picture.Info().bytesPerPixel == 4 ? 0xEEEEEEEEu : 0xEEEEu;
+  for (int32_t row = 0; row < view.Height(); row += t.every) {
+    for (int32_t column = 0; column < view.Width(); column += t.every) {
+      const Direction expected = test::ReferenceDirection(view.View(), column, row);
+      const uint32_t pixel = view.PixelAt(column, row);
+      const double tolerance = model.halfPixel(expected) + t.outputPixels * outputAngle + t.extraAngle;
+      if (pixel == untouched) {
+        ++m.untouched;
+        continue;
+      }
+      const auto position = picture.Decode(pixel);
+      if (!position) {
+        ++m.fill;
+        const double inward = expected.pitch > 0 ? -tolerance : tolerance;
+        if (model.onPicture(expected) && model.onPicture({expected.yaw, expected.pitch - inward})) ++m.wrongFill;
+        continue;
+      }
+      const Direction drawn = model.toDirection(position->first + 0.5, position->second + 0.5);
+      m.worst = std::max(m.worst, AngleBetween(drawn, expected) / tolerance);
+    }
+  }
+  return m;
+}
+
+void ExpectWithin(const Measure& m, double worst, const std::string& what) {
+  EXPECT_LE(m.worst, worst) << what;
+  EXPECT_EQ(m.wrongFill, 0) << what;
+  EXPECT_EQ(m.untouched, 0) << what;
+}
+
+CoordinatePicture PictureFor(int32_t size, bool wrapped) {
+  return size == 4 ? CoordinatePicture(1024, 512, 4, wrapped) : CoordinatePicture(256, 128, 2, wrapped);
+}
+
+struct ViewCase {
+  const char* name;
+  double yaw, pitch, vertical;
+};
+
+constexpr ViewCase kSphereViews[] = {
+    {"ahead", 0.3, 0.0, 0.5},
+    {"across the seam", 3.1, 0.1, 0.5},
+    {"up over the pole", 0.7, 1.35, 0.6},
+    {"down over the pole", -2.0, -1.4, 0.6},
+    {"zoomed in", -1.0, 0.4, 0.05},
+    {"wide", 1.5, -0.3, 0.8},
+};
+
+// Nearest sampling puts every pixel within half a picture pixel and one
+// output pixel of the exact direction; a little more is left for the
+// table's 1/16-pixel steps and its interpolation between samples.
+constexpr double kNearestWorst = 1.35;
+// The roll grid is coarse (a sixth as many columns as rows).
+constexpr double kRollWorst = 4.0;
+
+class SphereWarpTest : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(SphereWarpTest, FollowsTheReferenceAcrossTheSeamAndOverThePoles) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  WarpedView view(kSphere, picture.Info(), 640, 480);
+  for (const ViewCase& c : kSphereViews) {
+    view.Look(c.yaw, c.pitch, 0, c.vertical);
+    ASSERT_EQ(view.Draw(), 0) << c.name;
+    ExpectWithin(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height())), kNearestWorst, c.name);
+  }
+}
+
+// Rows of a plain picture lie end to end: a read past the right edge sees
+// the next row's start, so across the seam a pixel may be one row off.
+TEST_P(SphereWarpTest, PlainPicturesAreAtMostOneRowOffAcrossTheSeam) {
+  const CoordinatePicture picture = PictureFor(GetParam(), false);
+  WarpedView view(kSphere, picture.Info(), 640, 480);
+  const double oneRow = M_PI / picture.Height();
+  for (const ViewCase& c : kSphereViews) {
+    view.Look(c.yaw, c.pitch, 0, c.vertical);
+    ASSERT_EQ(view.Draw(), 0) << c.name;
+    ExpectWithin(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height()), {1.0, oneRow}),
+                 kNearestWorst, c.name);
+  }
+}
+
+TEST_P(SphereWarpTest, FullHdOutputIsSizedFromTheOutput) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  WarpedView view(kSphere, picture.Info(), 1920, 1080);
+  for (const ViewCase& c : {kSphereViews[0], kSphereViews[2], kSphereViews[5]}) {
+    view.Look(c.yaw, c.pitch, 0, c.vertical);
+    ASSERT_EQ(view.Draw(), 0) << c.name;
+    ExpectWithin(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height()), {1.0, 0, 3}),
+                 kNearestWorst, c.name);
+  }
+}
+
+TEST_P(SphereWarpTest, RolledViewsTurnAboutTheCentreWithBothGridSamplers) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  WarpedView view(kSphere, picture.Info(), 640, 480);
+  for (const int16_t resolution : {512, 768}) {
+    for (const double roll : {0.3, -1.0, 2.5}) {
+      view.Look(0.4, 0.2, roll, 0.5, resolution);
+      ASSERT_EQ(view.Draw(), 0);
+      ExpectWithin(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height())), kRollWorst,
+                   "roll " + std::to_string(roll) + " at " + std::to_string(resolution));
+    }
+  }
+}
+
+TEST_P(SphereWarpTest, BandRowsBeyondThePictureShowTheFillColour) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  WarpedView view(kSphere, picture.Info(), 640, 480, {-kFacadePi, kFacadePi, -0.5f, 0.5f});
+  const PictureModel model = SphereModel(picture.Width(), picture.Height(), 0.5f);
+  for (const double pitch : {0.8, -0.9, 1.5}) {
+    view.Look(1.0, pitch, 0, 0.5);
+    ASSERT_EQ(view.Draw(), 0);
+    const Measure m = MeasureView(view, picture, model);
+    ExpectWithin(m, kNearestWorst, "pitch " + std::to_string(pitch));
+    EXPECT_GT(m.fill, view.Width() * 10) << pitch;
+  }
+}
+
+TEST_P(SphereWarpTest, InterlacedFramesDrawOnlyTheirField) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  WarpedView view(kSphere, picture.Info(), 320, 240);
+  PanoSetViewFlag(&view.Context(), 1);
+  for (const uint32_t field : {0u, 1u}) {
+    PanoSetFrameWord(&view.Context(), field);
+    view.Look(0.5, 0.3);
+    ASSERT_EQ(view.Draw(), 0);
+    for (int32_t row = 0; row < view.Height(); ++row)
+      ASSERT_EQ(view.RowUntouched(row), (row & 1) != static_cast<int32_t>(field)) << row;
+    // The drawn rows are where a whole frame would put them.
+    EXPECT_LE(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height())).worst, kNearestWorst);
+  }
+}
+
+TEST_P(SphereWarpTest, CylinderCapsShowTheFillColourAndTheBandTheReference) {
+  const CoordinatePicture picture = PictureFor(GetParam(), true);
+  constexpr float kCap = 0.6f;
+  WarpedView view(kCylinder, picture.Info(), 640, 480, {-kFacadePi, kFacadePi, -kCap, kCap});
+  const PictureModel model = CylinderModel(picture.Width(), picture.Height(), kCap);
+  for (const double pitch : {0.0, 0.9, -1.2}) {
+    view.Look(0.4, pitch, 0, 0.5);
+    ASSERT_EQ(view.Draw(), 0);
+    const Measure m = MeasureView(view, picture, model);
+    ExpectWithin(m, kNearestWorst, "pitch " + std::to_string(pitch));
+    if (pitch != 0) {
+      EXPECT_GT(m.fill, view.Width() * 10) << pitch;
+    }
+  }
+}
+
+// A level view of a picture symmetric about its horizon row: output row r
+// and row h - 1 - r must show mirrored picture rows, for even and odd h.
+TEST(WarperTest, TheLowerHalfOfALevelViewMirrorsTheUpperRowForRow) {
+  const CoordinatePicture picture(1024, 512, 4, true);
+  for (const int32_t height : {480, 481}) {
+    WarpedView view(kSphere, picture.Info(), 640, height);
+    view.Look(0.0, 0.0, 0, 0.8);
+    ASSERT_EQ(view.Draw(), 0);
+    for (int32_t row = 0; row < height / 2; ++row) {
+      const auto upper = picture.Decode(view.PixelAt(320, row));
+      const auto lower = picture.Decode(view.PixelAt(320, height - 1 - row));
+      ASSERT_TRUE(upper && lower);
+      ASSERT_EQ(upper->second + lower->second, picture.Height() - 1) << "height " << height << " row " << row;
+    }
+  }
+}
+
+// Wider than a signed 12-bit column offset but well inside the packed
+// format: the whole picture is drawn, poles and roll included.
+TEST(WarperTest, A4096By2048PictureIsDrawnWhole) {
+  const CoordinatePicture picture(4096, 2048, 4, false);
+  WarpedView view(kSphere, picture.Info(), 640, 480);
+  const double oneRow = M_PI / picture.Height();
+  const PictureModel model = SphereModel(picture.Width(), picture.Height());
+  for (const ViewCase& c : kSphereViews) {
+    view.Look(c.yaw, c.pitch, 0, c.vertical);
+    ASSERT_EQ(view.Draw(), 0) << c.name;
+    ExpectWithin(MeasureView(view, picture, model, {1.0, oneRow, 2}), kNearestWorst, c.name);
+  }
+  view.Look(-0.5, 0.7, 0.8, 0.5, 768);
+  ASSERT_EQ(view.Draw(), 0);
+  ExpectWithin(MeasureView(view, picture, model, {1.0, oneRow, 2}), kRollWorst, "rolled");
+}
+
+struct Refusal {
+  const char* what;
+  std::function<void(WarpedView&)> spoil;
+};
+
+// Each spoiled frame is refused whole: nothing of the output is written.
+TEST(WarperTest, FramesItCannotDrawAreRefusedWithoutWriting) {
+  static std::vector<uint8_t> twoRows(64 * 2 * 4 + 4096);
+  static std::vector<uint8_t> sixteenBit(64 * 32 * 2 * 4);
+  static const CoordinatePicture narrow(2048, 64, 4, false);
+  static const CoordinatePicture tall(64, kMaxBandRows + 2, 4, false);
+  const std::vector<Refusal> refusals{
+      {"two rows", [](WarpedView& v) {
+         MediaImageInfo image = test::DescribePixels(twoRows.data() + 1024, 64, 2, 4);
+         EXPECT_EQ(v.Context().renderer->SetSourceImage(image), 2);
+       }},
+      {"pixel sizes differ", [](WarpedView& v) {
+         PanoSetSourceImage(&v.Context(), test::DescribePixels(sixteenBit.data() + 2048, 64, 16, 2));
+       }},
+      {"picture without height", [](WarpedView& v) { PanoSetImageExtent(&v.Context(), {-kFacadePi, kFacadePi, 0, 0}); }},
+      {"picture without width", [](WarpedView& v) { PanoSetImageExtent(&v.Context(), {1, 1, -1, 1}); }},
+      {"view limits without height", [](WarpedView& v) { PanoSetViewLimits(&v.Context(), {-kFacadePi, kFacadePi, 0, 0}); }},
+      {"columns past the packed format", [](WarpedView& v) {
+         PanoSetSourceImage(&v.Context(), narrow.Info());
+         PanoSetImageExtent(&v.Context(), {-0.3f, 0.3f, -kFacadeHalfPi, kFacadeHalfPi});
+       }},
+      {"band past the packed format", [](WarpedView& v) { PanoSetSourceImage(&v.Context(), tall.Info()); }},
+      {"resolution below every class", [](WarpedView& v) { PanoSetResolution(&v.Context(), 100); }},
+      {"output grown without a new buffer", [](WarpedView& v) {
+         static std::vector<uint8_t> larger(1920 * 1080 * 4);
+         PanoSetOutputRect(&v.Context(), test::DescribePixels(larger.data(), 1920, 1080, 4));
+         EXPECT_EQ(v.Context().view->DrawFrame(0), 2);
+         std::fill(larger.begin(), larger.end(), kUntouched);
+         // Prepared again, the same output is drawn with tables of its size.
+         ASSERT_EQ(PanoPrepareRender(&v.Context()), kPanoOk);
+         EXPECT_EQ(v.Context().view->DrawFrame(0), 0);
+         EXPECT_NE(larger[1080 / 2 * 1920 * 4 + 4], kUntouched);
+         PanoSetOutputRect(&v.Context(), test::DescribePixels(larger.data(), 640, 480, 4));
+       }},
+  };
+  const CoordinatePicture picture(1024, 512, 4, false);
+  for (const Refusal& r : refusals) {
+    WarpedView view(kSphere, picture.Info(), 640, 480);
+    view.Look(0.2, 0.1);
+    ASSERT_EQ(view.Draw(), 0) << r.what;
+    r.spoil(view);
+    EXPECT_NE(view.Draw(), 0) << r.what;
+    EXPECT_TRUE(view.AllUntouched()) << r.what;
+  }
+}
+
+TEST(WarperTest, PictureFractionsAndDirectionsConvertBothWays) {
+  const CoordinatePicture picture(1024, 512, 4, false);
+  for (const int16_t projection : {kSphere, kCylinder}) {
+    WarpedView view(projection, picture.Info(), 64, 48, {-kFacadePi, kFacadePi, -0.8f, 0.8f});
+    CPanoImageRenderer& renderer = *view.Context().renderer;
+    for (const Direction d : {Direction{0.5, 0.3}, Direction{-3.0, -0.7}, Direction{2.0, 0.0}}) {
+      ImagePoint point;
+      EXPECT_EQ(renderer.AnglesToImage(d.yaw, d.pitch, &point), 1);
+      EXPECT_NEAR(point.u, (d.yaw + kPi) / kTwoPi, 1e-5) << projection;
+      double yaw = 0, pitch = 0;
+      renderer.ImageToAngles(point.u, point.v, &yaw, &pitch);
+      EXPECT_NEAR(yaw, d.yaw, 1e-5) << projection;
+      EXPECT_NEAR(pitch, d.pitch, 1e-4) << projection;
+    }
+    // A picture without width or height answers without dividing by zero.
+    PanoSetImageExtent(&view.Context(), {0, 0, 0, 0});
+    ImagePoint point;
+    renderer.AnglesToImage(0.2, 0.1, &point);
+    EXPECT_TRUE(std::isfinite(point.u) && std::isfinite(point.v));
+  }
+}
+
+// Blending classes mix a pixel with its neighbours toward the exact
+// position: decoded, the blend lies within one more picture pixel of it.
+TEST_P(SphereWarpTest, BlendingClassesStayWithinAPixelOfTheReference) {
+  const int32_t side = GetParam() == 4 ? 256 : 32;
+  const CoordinatePicture picture(side, side, GetParam(), true, true);
+  WarpedView view(kSphere, picture.Info(), 320, 240);
+  const PictureModel model = SphereModel(side, side);
+  const double onePixel = M_PI / side;
+  // Away from the seam, where the column channel jumps from the last
+  // column back to 0.
+  for (const int16_t resolution : {768, 1024}) {
+    for (const ViewCase& c : {ViewCase{"level", 0.2, 0.0, 0.4}, ViewCase{"up", -0.5, 0.8, 0.4}}) {
+      view.Look(c.yaw, c.pitch, 0, c.vertical, resolution);
+      ASSERT_EQ(view.Draw(), 0);
+      ExpectWithin(MeasureView(view, picture, model, {1.0, 2 * onePixel}), kNearestWorst,
+                   std::string(c.name) + " at " + std::to_string(resolution));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(PixelSizes, SphereWarpTest, ::testing::Values(2, 4),
+                         [](const auto& info) { return std::to_string(info.param * 8) + "Bits"; });
+
+}  // namespace
+}  // namespace vx
