@@ -112,6 +112,16 @@ inline bool AcceptsConnections(uint16_t port) {
   return ok;
 }
 
+// Waits, up to the peers' start limit, for a server starting on `port`.
+inline bool WaitUntilAccepting(uint16_t port) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPeerStartSeconds);
+  while (!AcceptsConnections(port)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
 // tests/host/http_test_server.py serving `folder`.
 class HttpTestServer {
  public:
@@ -133,14 +143,7 @@ class HttpTestServer {
 class TinyProxy {
  public:
   explicit TinyProxy(const std::filesystem::path& folder) : port_(FreeLoopbackPort()), process_(Start(folder, port_)) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPeerStartSeconds);
-    while (!AcceptsConnections(port_)) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        port_ = 0;
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    if (!WaitUntilAccepting(port_)) port_ = 0;
   }
   uint16_t Port() const { return port_; }
 
