@@ -46,15 +46,20 @@ intptr_t BenchWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam
   return DefWindowProc(window, message, wParam, lParam);
 }
 
-void BM_TickView(benchmark::State& state) {
+// A visible headless window on a 32-bit screen.
+WindowHandle MakeBenchWindow(int width, int height) {
   Headless().SetScreenDepth(32);
   (void)RegisterWindowClass({"ViewBenchWindow", &BenchWindowProc});
   WindowDesc desc;
   desc.className = "ViewBenchWindow";
   desc.style = kWindowVisible;
-  desc.width = kWidth;
-  desc.height = kHeight;
-  const WindowHandle window = CreateWindow(desc);
+  desc.width = width;
+  desc.height = height;
+  return CreateWindow(desc);
+}
+
+void BM_TickView(benchmark::State& state) {
+  const WindowHandle window = MakeBenchWindow(kWidth, kHeight);
 
   CBrowser world;
   CSceneInputStream stream = CSceneInputStream::FromText(GridWorld());
@@ -79,14 +84,7 @@ BENCHMARK(BM_TickView)->Unit(benchmark::kMillisecond)->UseRealTime();
 // The whole engine frame of the sample world (animated, lit, textured where
 // it is) in a 1920 x 1080 window at 32 bits per pixel.
 void BM_TickShowcase(benchmark::State& state) {
-  Headless().SetScreenDepth(32);
-  (void)RegisterWindowClass({"ShowcaseBenchWindow", &BenchWindowProc});
-  WindowDesc desc;
-  desc.className = "ShowcaseBenchWindow";
-  desc.style = kWindowVisible;
-  desc.width = 1920;
-  desc.height = 1080;
-  const WindowHandle window = CreateWindow(desc);
+  const WindowHandle window = MakeBenchWindow(1920, 1080);
 
   SceneHandle scene;
   char path[VX_TEXT_BUFFER_SIZE] = {};
