@@ -2,8 +2,8 @@
 // path (the one hosts call) and prints how long that took, for the peer
 // benchmark kit. Prints "read_s=<seconds> free_s=<seconds> ok=<0|1>";
 // process start-up is outside read_s. A file the reader refuses (beyond the
-// per-file node limit, say) exits 0 with ok=0 and the reason on stderr, so
-// the row stays comparable with the peers' partial reads.
+// per-file node limit, say) exits 0 with ok=0 and the reason on stderr; its
+// read_s then covers only the part read.
 #include <chrono>
 #include <cstdio>
 
