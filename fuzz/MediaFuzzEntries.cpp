@@ -11,6 +11,8 @@
 #include "engine/media/formats/descriptor/ImageDescriptor.h"
 #include "engine/media/formats/gif/GifFile.h"
 #include "engine/render/Palette.h"
+#include "platform/media/MediaPlatformLimits.h"
+#include "platform/media/MovieAtoms.h"
 
 namespace vx::fuzz {
 namespace {
@@ -94,6 +96,15 @@ bool ParseDescriptorBytes(const uint8_t* data, size_t size) {
     return tile.imageUrl.size() <= static_cast<size_t>(kMaxMediaNameLength) &&
            tile.maskUrl.size() <= static_cast<size_t>(kMaxMediaNameLength);
   });
+}
+
+bool ParseMovieAtomBytes(const uint8_t* data, size_t size) {
+  MovieAtoms atoms;
+  if (!ParseMovieAtoms({data, size}, &atoms)) return atoms.tracks.empty() && atoms.userData.empty();
+  size_t itemBytes = 0;
+  for (const MovieUserDataItem& item : atoms.userData) itemBytes += item.bytes.size();
+  return atoms.tracks.size() <= static_cast<size_t>(kMaxMovieTracks) &&
+         atoms.userData.size() <= static_cast<size_t>(kMaxMovieUserDataItems) && itemBytes <= size;
 }
 
 }  // namespace vx::fuzz

@@ -20,4 +20,8 @@ bool DecodeBmpBytes(const uint8_t* data, size_t size);
 // grid and no name longer than a media name.
 bool ParseDescriptorBytes(const uint8_t* data, size_t size);
 
+// The body of a QuickTime "moov" atom: one that is read keeps its tracks
+// and user-data items within their limits and within the bytes given.
+bool ParseMovieAtomBytes(const uint8_t* data, size_t size);
+
 }  // namespace vx::fuzz

@@ -10,6 +10,8 @@
 #include "engine/media/formats/descriptor/ImageDescriptorMedia.h"
 #include "engine/media/formats/gif/GifMedia.h"
 #include "engine/media/formats/jpeg/JpegMedia.h"
+#include "engine/media/formats/pict/PictMedia.h"
+#include "engine/media/formats/quicktime/QuickTimeMovie.h"
 #include "engine/media/formats/ric/CodebookMedia.h"
 #include "engine/media/formats/wave/WaveSound.h"
 #include "engine/scene/PropertyText.h"
@@ -40,7 +42,10 @@ std::unique_ptr<CMediaObject> Open(bool /*withVideo*/) {
   return std::make_unique<Media>();
 }
 
-std::unique_ptr<CMediaObject> OpenMovie(bool withVideo) { return std::make_unique<CAviMovie>(withVideo); }
+template <typename Movie>
+std::unique_ptr<CMediaObject> OpenMovie(bool withVideo) {
+  return std::make_unique<Movie>(withVideo);
+}
 
 // One row per type code; a format that is not decoded yet has no opener.
 constexpr int32_t kMediaTypeCodes = static_cast<int32_t>(MediaType::Aiff) + 1;
@@ -50,10 +55,10 @@ constexpr std::array<MediaOpener, kMediaTypeCodes> kOpeners = {
     Open<CCodebookMedia>,  // 2 block codebook
     Open<CGifMedia>,   // 3 GIF
     Open<CBmpMedia>,   // 4 BMP
-    nullptr,           // 5 PICT
-    nullptr,           // 6 QuickTime movie
+    Open<CPictMedia>,  // 5 PICT
+    OpenMovie<CQuickTimeMovie>,  // 6 QuickTime movie
     Open<CFpxMedia>,   // 7 ".fpx"
-    OpenMovie,         // 8 AVI movie
+    OpenMovie<CAviMovie>,  // 8 AVI movie
     Open<CWaveSound>,  // 9 wave sound
     Open<CLvdMedia>,   // 10 ".lvd"
     nullptr,           // 11 never produced

@@ -1,8 +1,10 @@
 #include "platform/media/AudioDecoder.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
+#include "platform/media/AudioOutput.h"
 #include "platform/media/FfmpegSupport.h"
 #include "platform/media/MediaPlatformLimits.h"
 
@@ -128,6 +130,21 @@ bool AudioDecoder::DecodeMore() {
   av_frame_unref(frame);
   state.pending.resize(static_cast<size_t>(std::max(converted, 0)) * kOutputChannels);
   return true;
+}
+
+void FeedAudio(AudioDecoder& sound, AudioStream& output, double leftGain, double rightGain) {
+  if (output.IsNull()) return;
+  const int64_t lead = static_cast<int64_t>(kOutputSampleRate) * kOutputLeadMs / 1000;
+  std::array<int16_t, kAudioBlockFrames * kOutputChannels> block{};
+  while (output.QueuedFrames() < lead) {
+    const int32_t frames = sound.Read(block);
+    if (frames <= 0) return;
+    for (int32_t i = 0; i < frames; ++i) {
+      block[2 * i] = static_cast<int16_t>(block[2 * i] * leftGain);
+      block[2 * i + 1] = static_cast<int16_t>(block[2 * i + 1] * rightGain);
+    }
+    output.Queue(std::span<const int16_t>(block.data(), static_cast<size_t>(frames) * kOutputChannels));
+  }
 }
 
 }  // namespace vx

@@ -9,6 +9,8 @@
 
 namespace vx {
 
+class AudioStream;
+
 class AudioDecoder {
  public:
   // Null when the file cannot be read as that format ("wav", "avi") or has no
@@ -40,5 +42,9 @@ class AudioDecoder {
   int64_t lengthMs_ = 0;
   int32_t sampleRate_ = 0;
 };
+
+// Hands the output the decoder's next sound, scaled per channel, until it
+// holds kOutputLeadMs of it; nothing for the null output.
+void FeedAudio(AudioDecoder& sound, AudioStream& output, double leftGain, double rightGain);
 
 }  // namespace vx

@@ -13,6 +13,7 @@ struct AviFile::Chunk {
   ffmpeg::PacketPtr packet;
   int32_t keyBefore = 0;      // the last key chunk at or before this one
   int32_t paletteBefore = -1;  // the last chunk at or before this one that carries a palette
+  double time = 0.0;           // seconds from the stream's start
 };
 
 class AviFile::Decoder {
@@ -24,21 +25,29 @@ class AviFile::Decoder {
   ~Decoder() { sws_freeContext(scaler); }
 };
 
+AviFile::AviFile() = default;
+AviFile::~AviFile() = default;
+
 namespace {
 
 bool CarriesPalette(const AVPacket& packet) {
   return av_packet_get_side_data(&packet, AV_PKT_DATA_PALETTE, nullptr) != nullptr;
 }
 
+// Chunks without a time of their own follow the one before by a frame.
+double ChunkTime(const AVPacket& packet, const AVStream& stream, double previous, double rate) {
+  const int64_t stamp = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+  if (stamp == AV_NOPTS_VALUE) return previous + 1.0 / rate;
+  const int64_t start = stream.start_time != AV_NOPTS_VALUE ? stream.start_time : 0;
+  return static_cast<double>(stamp - start) * av_q2d(stream.time_base);
+}
+
 }  // namespace
 
-AviFile::AviFile() = default;
-AviFile::~AviFile() = default;
-
-AviOpenResult AviFile::Open(const char* path, std::unique_ptr<AviFile>* out) {
+AviOpenResult AviFile::Open(const char* path, std::unique_ptr<AviFile>* out, const char* container) {
   out->reset();
   if (ShouldFail(FaultKind::kOpen)) return AviOpenResult::CannotOpen;
-  ffmpeg::FormatPtr format = ffmpeg::OpenInput(path, "avi");
+  ffmpeg::FormatPtr format = ffmpeg::OpenInput(path, container);
   if (!format) return AviOpenResult::CannotOpen;
   const int video = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (video < 0) return AviOpenResult::NoVideo;
@@ -68,6 +77,7 @@ AviOpenResult AviFile::Open(const char* path, std::unique_ptr<AviFile>* out) {
       const bool key = index == 0 || (packet->flags & AV_PKT_FLAG_KEY) != 0;
       chunk.keyBefore = key ? index : file->chunks_.back().keyBefore;
       chunk.paletteBefore = CarriesPalette(*packet) ? index : (index > 0 ? file->chunks_.back().paletteBefore : -1);
+      chunk.time = ChunkTime(*packet, stream, index > 0 ? file->chunks_.back().time : 0.0, file->videoInfo_.rate);
       chunk.packet.reset(av_packet_clone(packet.get()));
       if (!chunk.packet) return AviOpenResult::TooLarge;
       file->chunks_.push_back(std::move(chunk));
@@ -113,6 +123,16 @@ std::span<const uint32_t> AviFile::GetFrame(int32_t n) {
     }
   }
   return pixels_;
+}
+
+// A time given in other units than the stream's may land a rounding error
+// before the frame it means.
+int32_t AviFile::FrameAt(double seconds) const {
+  constexpr double kSlack = 1e-6;
+  const auto later = std::upper_bound(chunks_.begin(), chunks_.end(), seconds + kSlack,
+                                      [](double time, const Chunk& chunk) { return time < chunk.time; });
+  const auto index = static_cast<int32_t>(later - chunks_.begin()) - 1;
+  return videoInfo_.start + std::max(index, 0);
 }
 
 // Decoding that starts afresh at a key chunk takes along the palette an

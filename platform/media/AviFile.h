@@ -1,6 +1,7 @@
 // The AVI reader: the pictures of the first video stream of an AVI file,
 // decoded one frame at a time by FFmpeg, whatever codec the file names
-// (uncompressed, RLE, MJPEG, Cinepak, Indeo, Video 1 ...).
+// (uncompressed, RLE, MJPEG, Cinepak, Indeo, Video 1 ...). The QuickTime
+// layer reads the pictures of ".mov" files through it too.
 //
 // Opening reads the file's video chunks once and keeps them, so that any
 // frame can be reached quickly whether the file has an index or not. A
@@ -39,7 +40,9 @@ enum class AviOpenResult : int32_t {
 
 class VX_PLATFORM_API AviFile {
  public:
-  [[nodiscard]] static AviOpenResult Open(const char* path, std::unique_ptr<AviFile>* out);
+  // The container is FFmpeg's short name of the file's format.
+  [[nodiscard]] static AviOpenResult Open(const char* path, std::unique_ptr<AviFile>* out,
+                                          const char* container = "avi");
   // The video stream's frames and rate without keeping its pictures; false
   // when the file has no video stream.
   [[nodiscard]] static bool Probe(const char* path, AviStreamInfo* out);
@@ -54,6 +57,9 @@ class VX_PLATFORM_API AviFile {
   // rows top-down; an empty span for a frame outside the stream or one that
   // cannot be decoded. The pixels stay valid until the next call.
   std::span<const uint32_t> GetFrame(int32_t n);
+  // The frame on show that many seconds after the stream's start: the last
+  // one that starts no later; the first one before it starts.
+  int32_t FrameAt(double seconds) const;
 
  private:
   struct Chunk;

@@ -24,8 +24,6 @@ constexpr std::string_view kCommandNames[] = {
 };
 static_assert(std::size(kCommandNames) == kMediaCommandCount, "one name per command");
 
-constexpr int32_t kPumpFrames = 4096;
-
 struct Device {
   uint32_t id = 0;
   std::string alias;
@@ -106,20 +104,9 @@ double Gain(int32_t setAudio, uint32_t waveWord) {
 }
 
 void Feed(Device& device) {
-  if (!device.playing || !device.sound || device.output->IsNull()) return;
-  const int64_t lead = static_cast<int64_t>(kOutputSampleRate) * kOutputLeadMs / 1000;
-  std::array<int16_t, kPumpFrames * kOutputChannels> block{};
-  const double leftGain = Gain(device.left, device.waveVolume & kMaxWaveVolume);
-  const double rightGain = Gain(device.right, device.waveVolume >> 16);
-  while (device.output->QueuedFrames() < lead) {
-    const int32_t frames = device.sound->Read(block);
-    if (frames <= 0) return;
-    for (int32_t i = 0; i < frames; ++i) {
-      block[2 * i] = static_cast<int16_t>(block[2 * i] * leftGain);
-      block[2 * i + 1] = static_cast<int16_t>(block[2 * i + 1] * rightGain);
-    }
-    device.output->Queue(std::span<const int16_t>(block.data(), static_cast<size_t>(frames) * kOutputChannels));
-  }
+  if (!device.playing || !device.sound) return;
+  FeedAudio(*device.sound, *device.output, Gain(device.left, device.waveVolume & kMaxWaveVolume),
+            Gain(device.right, device.waveVolume >> 16));
 }
 
 std::string ChannelText(AudioChannel channel) { return channel == AudioChannel::Left ? "left" : "right"; }

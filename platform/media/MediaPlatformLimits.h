@@ -17,9 +17,19 @@ inline constexpr double kMinFrameRate = 0.01;
 inline constexpr double kMaxFrameRate = 1000.0;
 inline constexpr double kFallbackFrameRate = 15.0;
 
+// A QuickTime movie's header atom is read whole only up to this size; its
+// tracks and user-data items are kept up to these counts.
+inline constexpr int64_t kMaxMovieHeaderBytes = 32LL * 1024 * 1024;
+inline constexpr int32_t kMaxMovieTracks = 256;
+inline constexpr int32_t kMaxMovieUserDataItems = 256;
+// Top-level atoms walked past before the header is given up.
+inline constexpr int32_t kMaxMovieTopLevelAtoms = 4096;
+
 // Sound goes out as signed 16-bit stereo at this rate.
 inline constexpr int32_t kOutputSampleRate = 44100;
 inline constexpr int32_t kOutputChannels = 2;
+// Sound is decoded and handed on in blocks of this many frames.
+inline constexpr int32_t kAudioBlockFrames = 4096;
 // How far ahead of the clock sound is handed to the output device.
 inline constexpr int32_t kOutputLeadMs = 250;
 

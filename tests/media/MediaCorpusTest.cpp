@@ -47,6 +47,10 @@ TEST(MediaCorpus, EveryDescriptorInputIsParsedOrRefusedWithinBounds) {
   EXPECT_GE(ReplayChecked("descriptor", fuzz::ParseDescriptorBytes), 5);
 }
 
+TEST(MediaCorpus, EveryMovieHeaderIsReadOrRefusedWithinBounds) {
+  EXPECT_GE(ReplayChecked("movie_atoms", fuzz::ParseMovieAtomBytes), 8);
+}
+
 TEST(MediaCorpus, EveryRicInputIsReadWithinBounds) {
   int drawn = 0;
   const int replayed =

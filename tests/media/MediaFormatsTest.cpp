@@ -34,7 +34,8 @@ TEST(MediaDetection, TheLastFourCharactersNameTheTypeInTableOrder) {
 }
 
 TEST(MediaDetection, OnlyTheFormatsThatAreDecodedOpenAMediaObject) {
-  for (const char* name : {"a.fpx", "a.tts", "a.lvd", "a.jpg", "a.ric", "a.gif", "a.bmp", "a.txt", "a.avi", "a.wav"}) {
+  for (const char* name : {"a.fpx", "a.tts", "a.lvd", "a.jpg", "a.ric", "a.gif", "a.bmp", "a.txt", "a.avi", "a.wav",
+                           "a.mov", "a.snm", "a.pic", "a.pict"}) {
     std::unique_ptr<CMediaObject> media = OpenMedia(name, true);
     ASSERT_NE(media, nullptr) << name;
     EXPECT_EQ(media->GetTypeCode(), DetectMediaType(name));
@@ -69,8 +70,9 @@ TEST(MediaFactories, EachMakerTakesItsTypesAndOnlyFormatsThatAreDecoded) {
       {"a.bmp", 1, -1, -1, -1},
       {"a.txt", -1, -1, -1, 4},
       {"a.ric", -1, -1, -1, 4},
-      // Types of formats that are not decoded yet make nothing in every maker.
-      {"a.mov", -1, -1, -1, -1},
+      {"a.mov", -1, 2, 3, 4},
+      {"a.snm", -1, 2, 3, 4},
+      {"a.pic", 1, -1, -1, -1},
   };
   for (const MakerRow& row : matrix) {
     EXPECT_EQ(KindOf(CreateImageHandle(row.name)), row.image) << row.name;

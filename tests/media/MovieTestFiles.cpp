@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
@@ -295,6 +297,66 @@ std::string MovieFile(const MovieSpec& spec) {
   body += Chunk("LIST", movi);
   if (spec.index) body += Chunk("idx1", index);
   return Chunk("RIFF", body);
+}
+
+namespace {
+
+// One stream of packets, each `duration` units of the time base long, laid
+// out by FFmpeg's QuickTime muxer with the movie header at the end.
+bool MuxQuickTime(const std::string& path, const AVCodecParameters& parameters, AVRational timeBase,
+                  const std::vector<std::string>& packets, int64_t duration) {
+  AVFormatContext* raw = nullptr;
+  if (avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str()) < 0) return false;
+  const std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> out(raw, avformat_free_context);
+  AVStream* stream = avformat_new_stream(out.get(), nullptr);
+  if (!stream || avcodec_parameters_copy(stream->codecpar, &parameters) < 0) return false;
+  stream->time_base = timeBase;
+  if (avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
+  bool written = avformat_write_header(out.get(), nullptr) >= 0;
+  for (size_t k = 0; written && k < packets.size(); ++k) {
+    AVPacket* packet = av_packet_alloc();
+    written = packet && av_new_packet(packet, static_cast<int>(packets[k].size())) >= 0;
+    if (written) {
+      std::memcpy(packet->data, packets[k].data(), packets[k].size());
+      packet->pts = packet->dts = av_rescale_q(static_cast<int64_t>(k) * duration, timeBase, stream->time_base);
+      packet->duration = av_rescale_q(duration, timeBase, stream->time_base);
+      packet->flags |= AV_PKT_FLAG_KEY;
+      written = av_interleaved_write_frame(out.get(), packet) >= 0;
+    }
+    av_packet_free(&packet);
+  }
+  written = written && av_write_trailer(out.get()) >= 0;
+  avio_closep(&out->pb);
+  return written;
+}
+
+}  // namespace
+
+// PNG pictures keep the colours exactly.
+bool WriteQuickTimeMovie(const std::string& path, const MovieSpec& spec) {
+  std::vector<std::string> packets;
+  for (Picture& picture : Encode(spec, "png", AV_PIX_FMT_RGB24)) packets.push_back(std::move(picture.bytes));
+  if (packets.size() != static_cast<size_t>(spec.frames)) return false;
+  AVCodecParameters parameters{};
+  parameters.codec_type = AVMEDIA_TYPE_VIDEO;
+  parameters.codec_id = AV_CODEC_ID_PNG;
+  parameters.width = spec.width;
+  parameters.height = spec.height;
+  parameters.format = AV_PIX_FMT_RGB24;
+  return MuxQuickTime(path, parameters, {1, spec.rate}, packets, 1);
+}
+
+bool WriteQuickTimeSound(const std::string& path, int32_t milliseconds) {
+  constexpr int32_t kPacketSamples = kSoundRate / 10;
+  const std::vector<std::string> packets(static_cast<size_t>(milliseconds / 100), Samples(kPacketSamples, 1));
+  AVCodecParameters parameters{};
+  parameters.codec_type = AVMEDIA_TYPE_AUDIO;
+  parameters.codec_id = AV_CODEC_ID_PCM_S16LE;
+  parameters.sample_rate = kSoundRate;
+  parameters.ch_layout = AV_CHANNEL_LAYOUT_MONO;
+  parameters.bits_per_coded_sample = 16;
+  parameters.block_align = 2;
+  return MuxQuickTime(path, parameters, {1, kSoundRate}, packets, kPacketSamples);
 }
 
 void UseNullAudio() { setenv("VANTESSEL_AUDIO", "null", 1); }

@@ -2,6 +2,7 @@
 // written chunk by chunk, and AVI files whose pictures are encoded by
 // FFmpeg's encoders (MJPEG, Cinepak) or written here (uncompressed, RLE8),
 // laid out in RIFF chunks by this writer with or without an "idx1" index.
+// QuickTime movies are laid out by FFmpeg's muxer.
 //
 // Every frame shows two bands: the top half in the frame's own colour
 // (FrameColor), the bottom half in kBottomColor, so that a test sees both
@@ -45,6 +46,14 @@ uint32_t FrameColor(int32_t k);
 
 // The bytes of an AVI file; empty when an encoder is missing.
 std::string MovieFile(const MovieSpec& spec);
+
+// Writes a QuickTime movie of spec's size, frames and rate (sound and kind
+// are not used) to the path; false when FFmpeg lacks the PNG encoder or the
+// muxer.
+bool WriteQuickTimeMovie(const std::string& path, const MovieSpec& spec);
+// Writes a QuickTime movie of 8 kHz mono sound only, whole tenths of a
+// second long.
+bool WriteQuickTimeSound(const std::string& path, int32_t milliseconds);
 
 // Tells the media layer to use the null audio output, before any sound opens.
 void UseNullAudio();
