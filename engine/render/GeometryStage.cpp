@@ -78,6 +78,7 @@ void CGeometryStage::SetLight(int32_t slot, const LightRecord* record) {
   LightRecord& light = lights_[slot];
   if (record == nullptr) {
     light = LightRecord{};
+    ListLightsOn();
     return;
   }
   light = *record;
@@ -105,6 +106,14 @@ void CGeometryStage::SetLight(int32_t slot, const LightRecord* record) {
   if (light.type == kDirectionalLight || light.type == kPointLight || light.type == kSpotLight) {
     // For point and spot lights the stored position itself is added.
     light.halfway = (light.direction + viewVector_).Normalize();
+  }
+  ListLightsOn();
+}
+
+void CGeometryStage::ListLightsOn() {
+  lightsOnCount_ = 0;
+  for (int32_t slot = 0; slot < kLightSlots; ++slot) {
+    if (!lights_[slot].free && lights_[slot].on) lightsOn_[lightsOnCount_++] = static_cast<uint8_t>(slot);
   }
 }
 
@@ -221,8 +230,8 @@ void CGeometryStage::TransformAndLightVertex(const CVec3f& position, const CVec3
 void CGeometryStage::LightVertex(const CVec3f& world, const CVec3f& normal, VertexWork* out) const {
   CVec3f diffuse;
   CVec3f specular;
-  for (const LightRecord& light : lights_) {
-    if (light.free || !light.on) continue;
+  for (int32_t i = 0; i < lightsOnCount_; ++i) {
+    const LightRecord& light = lights_[lightsOn_[i]];
     float k = 0.0f;
     switch (light.type) {
       case kDirectionalLight:

@@ -193,6 +193,7 @@ class CGeometryStage {
   bool HasSinglePixelBytes() const { return target_->GetBufferDesc().bytesPerPixel == 1; }
   void ApplyMaterialColor(PolygonRecord* poly, bool* fullyFogged) const;
   void LightVertex(const CVec3f& world, const CVec3f& normal, VertexWork* out) const;
+  void ListLightsOn();
   void ToClip(const CVec3f& world, float clip[4]) const;
   CVec3f ToWorld(const CVec3f& p) const;
   void ColorToPixels(const FloatColor& color, uint8_t* index, uint16_t* c555, uint32_t* xrgb) const;
@@ -207,6 +208,10 @@ class CGeometryStage {
   CMatrix4 projection_;
   CMatrix4 model_;
   std::array<LightRecord, kLightSlots> lights_{};
+  // The slots of the lights that are on, in slot order (the order in which
+  // their contributions are summed); vertices are lit from this list alone.
+  std::array<uint8_t, kLightSlots> lightsOn_{};
+  int32_t lightsOnCount_ = 0;
   bool fogOn_ = false;
   std::array<float, 4> fogColor_{};
   float fogRange_ = 0.0f;

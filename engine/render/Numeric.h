@@ -7,15 +7,25 @@
 // conversion goes through these saturating helpers instead.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace vx {
 
 inline constexpr int32_t kFixedOne = 1 << 16;  // 1.0 in 16.16 fixed point
 
 // Truncates toward zero; NaN gives 0, values beyond the range saturate.
-int32_t TruncToInt(float value);
-int32_t TruncToInt(double value);
+// Inline: the span set-up calls these several times per row.
+inline int32_t TruncToInt(double value) {
+  constexpr double kMax = static_cast<double>(std::numeric_limits<int32_t>::max());
+  constexpr double kMin = static_cast<double>(std::numeric_limits<int32_t>::min());
+  if (std::isnan(value)) return 0;
+  if (value >= kMax) return std::numeric_limits<int32_t>::max();
+  if (value <= kMin) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(value);
+}
+inline int32_t TruncToInt(float value) { return TruncToInt(static_cast<double>(value)); }
 
 // Rounds half up to the nearest integer: trunc(x + 0.5), saturating.
 inline int32_t RoundToInt(float value) { return TruncToInt(value + 0.5f); }
@@ -27,7 +37,12 @@ inline float FromFixed16(int32_t fixed) { return static_cast<float>(fixed) / kFi
 // 16.16 fixed point as the span fillers step it: trunc(value x 65536) keeping
 // the low 32 bits, so far-off texture coordinates wrap instead of saturating.
 // NaN and values beyond the 64-bit range give 0.
-int32_t ToFixed16Wrap(float value);
+inline int32_t ToFixed16Wrap(float value) {
+  const double scaled = static_cast<double>(value) * kFixedOne;
+  constexpr double kLimit = 9223372036854775808.0;  // 2^63
+  if (!(scaled > -kLimit && scaled < kLimit)) return 0;
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(scaled))));
+}
 
 // Two's-complement addition and subtraction of 16.16 values: a wrapped
 // coordinate must not be undefined behaviour.

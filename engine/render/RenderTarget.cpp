@@ -1,6 +1,7 @@
 #include "engine/render/RenderTarget.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -33,6 +34,63 @@ void StorePixel(uint8_t* row, int32_t x, P value) {
 }
 
 uint32_t ClampByte(int32_t v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); }
+
+// The fill planes: polygons are clipped against these only, as spans are
+// cut to the frame's width anyway.
+constexpr ClipPlane kFillPlanes[] = {ClipPlane::kMaxZ, ClipPlane::kMaxY, ClipPlane::kMinY};
+
+// Whether no vertex lies outside a fill plane, so that clipping would leave
+// the polygon as it is (NaN counts as outside, as in the clipper).
+bool InsideFillPlanes(const PolygonRecord& poly) {
+  const int32_t count = ValidCount(poly);
+  for (int32_t i = 0; i < count; ++i) {
+    const float* p = poly.vertex[i].v;
+    const float w = p[VertexWord::kW];
+    if (!(w - p[VertexWord::kZ] >= 0.0f) || !(w - p[VertexWord::kY] >= 0.0f) || !(w + p[VertexWord::kY] >= 0.0f))
+      return false;
+  }
+  return true;
+}
+
+// The span words each filler reads, by their vertex word numbers (the span
+// words are the first nine words of a projected vertex, in order). An edge
+// steps only these; the others stay 0.
+constexpr float SpanEdge::* kSpanMembers[9] = {&SpanEdge::x, &SpanEdge::y, &SpanEdge::z,  &SpanEdge::q, &SpanEdge::r,
+                                              &SpanEdge::g, &SpanEdge::b, &SpanEdge::uq, &SpanEdge::vq};
+constexpr std::array<int, 2> kDepthWords = {VertexWord::kX, VertexWord::kZ};
+constexpr std::array<int, 5> kGouraudWords = {VertexWord::kX, VertexWord::kZ, VertexWord::kRed, VertexWord::kGreen,
+                                              VertexWord::kBlue};
+constexpr std::array<int, 5> kTexturedWords = {VertexWord::kX, VertexWord::kZ, VertexWord::kW, VertexWord::kS,
+                                               VertexWord::kT};
+constexpr std::array<int, 6> kGouraudTexturedWords = {VertexWord::kX, VertexWord::kZ, VertexWord::kW,
+                                                      VertexWord::kRed, VertexWord::kS, VertexWord::kT};
+
+// One edge of the polygon being scanned: its span words at the current
+// row's centre, their steps per row and the row where the edge ends.
+template <const auto& Words>
+struct ScanEdge {
+  SpanEdge value{};
+  SpanEdge step{};
+  int32_t endRow = 0;
+  int32_t to = 0;
+
+  void Start(const PolygonRecord& poly, int32_t from, int32_t toVertex, int32_t row) {
+    const float* a = poly.vertex[from].v;
+    const float* b = poly.vertex[toVertex].v;
+    float dy = b[VertexWord::kY] - a[VertexWord::kY];
+    if (dy == 0.0f) dy = 1.0f;
+    const float offset = static_cast<float>(row) + 0.5f - a[VertexWord::kY];
+    for (const int k : Words) {
+      step.*kSpanMembers[k] = (b[k] - a[k]) / dy;
+      value.*kSpanMembers[k] = a[k] + step.*kSpanMembers[k] * offset;
+    }
+    endRow = TruncToInt(b[VertexWord::kY] + 0.5f);
+    to = toVertex;
+  }
+  void Advance() {
+    for (const int k : Words) value.*kSpanMembers[k] += step.*kSpanMembers[k];
+  }
+};
 
 }  // namespace
 
@@ -316,36 +374,6 @@ bool CRenderTarget::ClipPolygon(PolygonRecord* poly) {
   return true;
 }
 
-// One edge of the polygon being scanned: the nine span words at the current
-// row's centre, their steps per row and the row where the edge ends. The
-// span words are the first nine words of a projected vertex, in order.
-struct CRenderTarget::ScanEdge {
-  static constexpr float SpanEdge::*kWords[9] = {&SpanEdge::x, &SpanEdge::y,  &SpanEdge::z,
-                                                 &SpanEdge::q, &SpanEdge::r,  &SpanEdge::g,
-                                                 &SpanEdge::b, &SpanEdge::uq, &SpanEdge::vq};
-  SpanEdge value;
-  SpanEdge step;
-  int32_t endRow;
-  int32_t to;
-
-  void Start(const PolygonRecord& poly, int32_t from, int32_t toVertex, int32_t row) {
-    const float* a = poly.vertex[from].v;
-    const float* b = poly.vertex[toVertex].v;
-    float dy = b[VertexWord::kY] - a[VertexWord::kY];
-    if (dy == 0.0f) dy = 1.0f;
-    const float offset = static_cast<float>(row) + 0.5f - a[VertexWord::kY];
-    for (int k = 0; k < 9; ++k) {
-      step.*kWords[k] = (b[k] - a[k]) / dy;
-      value.*kWords[k] = a[k] + step.*kWords[k] * offset;
-    }
-    endRow = TruncToInt(b[VertexWord::kY] + 0.5f);
-    to = toVertex;
-  }
-  void Advance() {
-    for (const auto word : kWords) value.*word += step.*word;
-  }
-};
-
 void CRenderTarget::FillPolygon(PolygonRecord* poly, uint32_t mode) {
   if (depth_.empty()) return;
   const int32_t bytesPerPixel = desc_.bytesPerPixel;
@@ -362,11 +390,13 @@ void CRenderTarget::FillPolygon(PolygonRecord* poly, uint32_t mode) {
   }
   if (mode & (SpanMode::kUnlitTexture | SpanMode::kChromaKey)) mode &= ~SpanMode::kSmooth;
 
-  for (ClipPlane plane : {ClipPlane::kMaxZ, ClipPlane::kMaxY, ClipPlane::kMinY}) {
-    ClipPolygonToPlane(poly, plane);
-    if (poly->count < 3) return;
+  if (!InsideFillPlanes(*poly)) {
+    for (ClipPlane plane : kFillPlanes) {
+      ClipPolygonToPlane(poly, plane);
+      if (poly->count < 3) return;
+    }
+    count = poly->count;
   }
-  count = poly->count;
 
   const bool textureBound = TextureUsable();
   float minX = 0, maxX = 0, minY = 0, maxY = 0;
@@ -429,8 +459,7 @@ void CRenderTarget::FillPolygon(PolygonRecord* poly, uint32_t mode) {
     }
   }
 
-  const SpanKind kind = SelectSpanKind(mode, textureBound);
-  ScanConvert(*poly, top, SpanFillerFor(kind, bytesPerPixel), state);
+  ScanConvert(*poly, top, SelectSpanKind(mode, textureBound), state);
 }
 
 // Colours beyond 0..1 must not index past the shade and colour tables.
@@ -458,7 +487,20 @@ bool CRenderTarget::EndMarkedPolygon() {
   return markedBackFacing_;
 }
 
-void CRenderTarget::ScanConvert(PolygonRecord& poly, int32_t top, SpanFiller filler, DrawState& state) {
+void CRenderTarget::ScanConvert(PolygonRecord& poly, int32_t top, SpanKind kind, DrawState& state) {
+  const SpanFiller filler = SpanFillerFor(kind, desc_.bytesPerPixel);
+  switch (kind) {
+    case SpanKind::kGouraud: ScanConvertWith<kGouraudWords>(poly, top, filler, state); break;
+    case SpanKind::kGouraudTextured: ScanConvertWith<kGouraudTexturedWords>(poly, top, filler, state); break;
+    case SpanKind::kKeyedTextured:
+    case SpanKind::kUnlitTextured:
+    case SpanKind::kTextured: ScanConvertWith<kTexturedWords>(poly, top, filler, state); break;
+    default: ScanConvertWith<kDepthWords>(poly, top, filler, state); break;
+  }
+}
+
+template <const auto& Words>
+void CRenderTarget::ScanConvertWith(PolygonRecord& poly, int32_t top, SpanFiller filler, DrawState& state) {
   const int32_t count = poly.count;
   const uint32_t rowMask = state.rows.rowMask;
   const bool rowsReduced = state.rows.Reduced();
@@ -472,7 +514,7 @@ void CRenderTarget::ScanConvert(PolygonRecord& poly, int32_t top, SpanFiller fil
   auto previous = [count](int32_t i) { return i == 0 ? count - 1 : i - 1; };
   auto next = [count](int32_t i) { return i + 1 == count ? 0 : i + 1; };
   int32_t budget = count;
-  ScanEdge a, b;
+  ScanEdge<Words> a, b;
   a.Start(poly, top, previous(top), y);
   b.Start(poly, top, next(top), y);
   budget -= 2;

@@ -118,7 +118,6 @@ class CRenderTarget {
 
  private:
   struct SpanRun;
-  struct ScanEdge;
   template <SpanKind Kind, typename Pixel>
   void FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& right, const DrawState& state);
   template <SpanKind Kind, typename Pixel, int Rows>
@@ -136,7 +135,9 @@ class CRenderTarget {
   bool AllocateBuffers(int32_t width, int32_t height, int32_t bytesPerPixel);
   void BuildDitherTables(int32_t width, int32_t height);
   DrawState FlatDrawState(const float (&flat)[3]) const;
-  void ScanConvert(PolygonRecord& poly, int32_t top, SpanFiller filler, DrawState& state);
+  void ScanConvert(PolygonRecord& poly, int32_t top, SpanKind kind, DrawState& state);
+  template <const auto& Words>
+  void ScanConvertWith(PolygonRecord& poly, int32_t top, SpanFiller filler, DrawState& state);
   void WidenBounds(float x, float y, float s, float t);
 
   RenderBufferDesc desc_;

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "engine/scene/Scene.h"
 #include "platform/Path.h"
@@ -234,10 +235,29 @@ bool CNode::IsFieldSet(int index) const { return index >= 0 && index < 64 && (se
 void CNode::StoreField(int index, const void* value) {
   void* address = GetFieldAddress(index);
   if (!address) return;
+  CopyFieldValue(table_->fields[static_cast<size_t>(index)].type, address, value);
+  NoteFieldStored(index, value);
+}
+
+// Large lists read from files are moved, not copied twice over.
+void CNode::StoreTakenField(int index, void* value) {
+  void* address = GetFieldAddress(index);
+  if (!address) return;
   const FieldType type = table_->fields[static_cast<size_t>(index)].type;
-  CopyFieldValue(type, address, value);
+  if (IsMultiValued(type)) {
+    std::swap(*static_cast<MFValue*>(address), *static_cast<MFValue*>(value));
+  } else {
+    CopyFieldValue(type, address, value);
+  }
+  NoteFieldStored(index, address);
+}
+
+void CNode::NoteFieldStored(int index, const void* value) {
   setFlags_ |= Bit(index);
   ++changeCount_;
+  // "<name>_changed" reaches nothing but ROUTE targets; a node without any,
+  // as every node is while its file is read, has no one to tell.
+  if (eventOutRoutes_.empty() && fieldRoutes_.empty()) return;
   char changed[kMaxStringLength + 16];
   std::snprintf(changed, sizeof changed, "%s_changed", table_->fields[static_cast<size_t>(index)].name);
   SendEvent(changed, value);
@@ -248,15 +268,24 @@ void CNode::SetField(std::string_view name, const void* value) {
   assert(known && "the node's own code sets only fields the node has");
 }
 
-bool CNode::TrySetField(std::string_view name, const void* value) {
+template <typename Store>
+bool CNode::StoreNamedField(std::string_view name, Store store) {
   const int index = FindField(name);
   if (index < 0) return false;
   if (!GetFieldAddress(index) || (fieldsInDelivery_ & Bit(index))) return true;
   CNodeRef self = KeepAlive(this);
   fieldsInDelivery_ |= Bit(index);
-  StoreField(index, value);
+  store(index);
   fieldsInDelivery_ &= ~Bit(index);
   return true;
+}
+
+bool CNode::TrySetField(std::string_view name, const void* value) {
+  return StoreNamedField(name, [&](int index) { StoreField(index, value); });
+}
+
+bool CNode::TryTakeField(std::string_view name, void* value) {
+  return StoreNamedField(name, [&](int index) { StoreTakenField(index, value); });
 }
 
 int CNode::ReceiveEvent(std::string_view name, const void* value) {

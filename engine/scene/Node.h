@@ -194,6 +194,10 @@ class CNode {
   // SetField for names from files and hosts; false when the node has no such
   // field.
   [[nodiscard]] bool TrySetField(std::string_view name, const void* value);
+  // TrySetField for a value the caller gives up: a list moves into the
+  // field instead of being copied, and value is left with the field's old
+  // list, which the caller frees.
+  [[nodiscard]] bool TryTakeField(std::string_view name, void* value);
   // Delivery of an event to this node; -1 when it names nothing here.
   int ReceiveEvent(std::string_view name, const void* value);
   // Emission from this node along the ROUTEs of the eventOut of that name, or
@@ -268,6 +272,10 @@ class CNode {
   std::vector<RouteTarget>& RouteList(FieldKind kind, int index);
   [[nodiscard]] bool AddRouteTarget(std::string_view eventOut, std::string_view eventIn, CNode* target);
   void StoreField(int index, const void* value);
+  void StoreTakenField(int index, void* value);
+  void NoteFieldStored(int index, const void* value);
+  template <typename Store>
+  bool StoreNamedField(std::string_view name, Store store);
   void Deliver(FieldKind kind, int index, const void* value);
 
   std::string defName_;

@@ -1,5 +1,6 @@
 #include "engine/scene/SceneInputStream.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -15,6 +16,10 @@ namespace vx {
 namespace {
 
 constexpr size_t kReadBlock = 64 * 1024;
+// Texts from this size on are mapped: a multi-megabyte world then costs a
+// few huge-page faults instead of one fault per 4 KiB page.
+constexpr size_t kMappedTextSize = 1024 * 1024;
+constexpr size_t kHugePageSize = 2 * 1024 * 1024;
 
 bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool IsSeparator(int c) { return IsSpace(c) || c == ','; }
@@ -48,38 +53,74 @@ CSceneInputStream::CSceneInputStream(const std::string& path, const char* mode) 
   if (file_ && (fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode))) Close();
 }
 
+void CSceneInputStream::TextRelease::operator()(char* text) const {
+  if (mappedBytes > 0) {
+    munmap(text, mappedBytes);
+  } else {
+    delete[] text;
+  }
+}
+
+CSceneInputStream::TextBlock CSceneInputStream::AllocateText(size_t capacity) {
+  if (capacity >= kMappedTextSize) {
+    const size_t mapped = (capacity + kHugePageSize - 1) / kHugePageSize * kHugePageSize;
+    void* pages = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages != MAP_FAILED) {
+      (void)madvise(pages, mapped, MADV_HUGEPAGE);
+      return TextBlock(static_cast<char*>(pages), TextRelease{mapped});
+    }
+  }
+  return TextBlock(new char[capacity], TextRelease{0});
+}
+
 CSceneInputStream CSceneInputStream::FromText(std::string_view text) {
   CSceneInputStream stream;
   stream.fileMode_ = false;
-  stream.buffer_.assign(text.begin(), text.end());
+  stream.text_ = AllocateText(text.size());
+  std::memcpy(stream.text_.get(), text.data(), text.size());
+  stream.size_ = text.size();
   return stream;
 }
 
 CSceneInputStream::CSceneInputStream(CSceneInputStream&& other) noexcept
     : fileMode_(other.fileMode_),
       file_(std::exchange(other.file_, nullptr)),
-      buffer_(std::move(other.buffer_)),
+      text_(std::move(other.text_)),
+      size_(std::exchange(other.size_, 0)),
       position_(other.position_) {}
 
 CSceneInputStream::~CSceneInputStream() { Close(); }
 
 bool CSceneInputStream::IsOpen() const { return fileMode_ ? file_ != nullptr : true; }
 
+// One allocation of the file's size and one read in the common case; the
+// buffer is not zeroed first, as every byte kept is read into. A file that
+// grew since it was measured still comes whole: the buffer then doubles.
 void CSceneInputStream::LoadIntoMemory() {
   if (!fileMode_) return;
-  buffer_.clear();
+  TextBlock text;
+  size_t length = 0;
   if (file_) {
-    size_t length = 0;
+    struct stat info {};
+    const long at = std::ftell(file_);
+    size_t capacity = fstat(fileno(file_), &info) == 0 && info.st_size > 0 && at >= 0 && info.st_size > at
+                          ? static_cast<size_t>(info.st_size - at) + 1
+                          : kReadBlock;
+    text = AllocateText(capacity);
     for (;;) {
-      buffer_.resize(length + kReadBlock);
-      size_t got = std::fread(buffer_.data() + length, 1, kReadBlock, file_);
+      const size_t got = std::fread(text.get() + length, 1, capacity - length, file_);
       length += got;
-      if (got < kReadBlock) break;  // the end, or a read error: keep what came
+      if (length < capacity) break;  // the end, or a read error: keep what came
+      TextBlock larger = AllocateText(capacity * 2);
+      std::memcpy(larger.get(), text.get(), length);
+      text = std::move(larger);
+      capacity *= 2;
     }
-    buffer_.resize(length);
   }
   Close();
   fileMode_ = false;
+  text_ = std::move(text);
+  size_ = length;
   position_ = 0;
 }
 
@@ -87,14 +128,14 @@ void CSceneInputStream::Close() {
   if (file_) std::fclose(file_);
   file_ = nullptr;
   if (!fileMode_) {
-    buffer_.clear();
-    buffer_.shrink_to_fit();
+    text_.reset();
+    size_ = 0;
     position_ = 0;
   }
 }
 
 int CSceneInputStream::Peek() {
-  if (!fileMode_) return position_ < buffer_.size() ? static_cast<unsigned char>(buffer_[position_]) : -1;
+  if (!fileMode_) return position_ < size_ ? static_cast<unsigned char>(text_[position_]) : -1;
   if (!file_) return -1;
   int c = std::getc(file_);
   if (c != EOF) std::ungetc(c, file_);
@@ -103,7 +144,7 @@ int CSceneInputStream::Peek() {
 
 void CSceneInputStream::Advance() {
   if (!fileMode_) {
-    if (position_ < buffer_.size()) ++position_;
+    if (position_ < size_) ++position_;
   } else if (file_) {
     std::getc(file_);
   }
@@ -123,18 +164,18 @@ size_t CSceneInputStream::Tell() const {
 
 void CSceneInputStream::Seek(size_t position) {
   if (!fileMode_) {
-    position_ = std::min(position, buffer_.size());
+    position_ = std::min(position, size_);
   } else if (file_ && position <= static_cast<size_t>(LONG_MAX)) {
     std::fseek(file_, static_cast<long>(position), SEEK_SET);
   }
 }
 
-size_t CSceneInputStream::Remaining() const { return fileMode_ ? 0 : buffer_.size() - position_; }
+size_t CSceneInputStream::Remaining() const { return fileMode_ ? 0 : size_ - position_; }
 
 size_t CSceneInputStream::Read(void* destination, size_t size, size_t count) {
   if (fileMode_) return file_ ? std::fread(destination, size, count, file_) : 0;
   if (size == 0 || count > Remaining() / size) return 0;
-  std::memcpy(destination, buffer_.data() + position_, size * count);
+  std::memcpy(destination, text_.get() + position_, size * count);
   position_ += size * count;
   return count;
 }
@@ -149,6 +190,10 @@ bool CSceneInputStream::AtEndMark() {
 }
 
 void CSceneInputStream::SkipSeparators() {
+  if (!fileMode_) {
+    SkipSeparatorsInMemory();
+    return;
+  }
   for (int c = Peek(); c >= 0; c = Peek()) {
     if (c == '#') {
       if (AtEndMark()) return;
@@ -158,6 +203,22 @@ void CSceneInputStream::SkipSeparators() {
       }
     } else if (c == 0 || IsSeparator(c)) {
       Advance();
+    } else {
+      return;
+    }
+  }
+}
+
+// The same walk as in file mode, straight over the text.
+void CSceneInputStream::SkipSeparatorsInMemory() {
+  const char* text = text_.get();
+  while (position_ < size_) {
+    const int c = static_cast<unsigned char>(text[position_]);
+    if (c == '#') {
+      if (AtEndMark()) return;
+      while (position_ < size_ && text[position_] != '\n' && text[position_] != '\r') ++position_;
+    } else if (c == 0 || IsSeparator(c)) {
+      ++position_;
     } else {
       return;
     }
@@ -174,7 +235,15 @@ bool CSceneInputStream::ReadWord(std::string& out, size_t maxLength) {
     Advance();
     return maxLength > 0;
   }
-  for (; c > 0 && !IsSeparator(c) && !IsWordOfItsOwn(c) && c != '#' && out.size() < maxLength; c = Peek()) {
+  auto inWord = [](int c) { return c > 0 && !IsSeparator(c) && !IsWordOfItsOwn(c) && c != '#'; };
+  if (!fileMode_) {
+    const size_t start = position_;
+    while (position_ < size_ && position_ - start < maxLength && inWord(static_cast<unsigned char>(text_[position_])))
+      ++position_;
+    out.assign(text_.get() + start, position_ - start);
+    return !out.empty();
+  }
+  for (; inWord(c) && out.size() < maxLength; c = Peek()) {
     out.push_back(static_cast<char>(c));
     Advance();
   }
@@ -198,21 +267,29 @@ bool CSceneInputStream::ReadChar(char& out) {
   return true;
 }
 
+// In memory the run is a view of the text itself; in file mode it is copied.
 template <typename Accept>
-bool CSceneInputStream::ReadRun(Accept accept) {
+std::string_view CSceneInputStream::ReadRun(Accept accept) {
+  if (!fileMode_) {
+    const size_t start = position_;
+    while (position_ < size_ && accept(static_cast<unsigned char>(text_[position_]))) ++position_;
+    return {text_.get() + start, position_ - start};
+  }
   run_.clear();
   for (int c = Peek(); c >= 0 && accept(c); c = Peek()) {
     run_.push_back(static_cast<char>(c));
     Advance();
   }
-  return !run_.empty();
+  return run_;
 }
 
 bool CSceneInputStream::ReadDouble(double& out) {
   SkipSeparators();
   const size_t start = Tell();
-  if (!ReadRun([](int c) { return IsDigit(c) || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E'; })) return false;
-  std::string_view run = WithoutPlus(run_);
+  const std::string_view whole =
+      ReadRun([](int c) { return IsDigit(c) || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E'; });
+  if (whole.empty()) return false;
+  std::string_view run = WithoutPlus(whole);
   double value = 0.0;
   auto [end, error] = std::from_chars(run.data(), run.data() + run.size(), value);
   if (end == run.data()) {
@@ -239,8 +316,10 @@ bool CSceneInputStream::ReadFloat(float& out) {
 bool CSceneInputStream::ReadInteger(long long& out, bool& hexadecimal) {
   SkipSeparators();
   const size_t start = Tell();
-  if (!ReadRun([](int c) { return IsHexDigit(c) || c == 'x' || c == 'X' || c == '+' || c == '-'; })) return false;
-  std::string_view run = WithoutPlus(run_);
+  const std::string_view whole =
+      ReadRun([](int c) { return IsHexDigit(c) || c == 'x' || c == 'X' || c == '+' || c == '-'; });
+  if (whole.empty()) return false;
+  std::string_view run = WithoutPlus(whole);
   const bool negative = run.starts_with('-');
   std::string_view digits = negative ? run.substr(1) : run;
   hexadecimal = digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
@@ -252,7 +331,7 @@ bool CSceneInputStream::ReadInteger(long long& out, bool& hexadecimal) {
     return false;
   }
   // The number ends where its digits do; what follows is the next token.
-  Seek(start + static_cast<size_t>(end - run_.data()));
+  Seek(start + static_cast<size_t>(end - whole.data()));
   if (error == std::errc::result_out_of_range) magnitude = ULLONG_MAX;
   const unsigned long long limit = hexadecimal ? 0xFFFFFFFFull : static_cast<unsigned long long>(LLONG_MAX);
   magnitude = std::min(magnitude, limit);

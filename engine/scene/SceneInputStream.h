@@ -20,9 +20,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vx {
 
@@ -61,7 +61,7 @@ class CSceneInputStream {
   // Bytes from the position to the end (memory mode; 0 in file mode).
   size_t Remaining() const;
   // The data in memory, for tests.
-  std::string_view Data() const { return {buffer_.data(), buffer_.size()}; }
+  std::string_view Data() const { return {text_.get(), size_}; }
 
   // Moves past separators to the next token (or the end, or the end mark).
   void SkipSeparators();
@@ -91,14 +91,25 @@ class CSceneInputStream {
   // A signed decimal or "0x" hexadecimal integer, as wide as it was written
   // up to 64 bits; hexadecimal tells which it was.
   bool ReadInteger(long long& out, bool& hexadecimal);
-  // Reads the run of characters accepted by accept at the position into run_
-  // (false when empty).
+  void SkipSeparatorsInMemory();
+  // Reads the run of characters accepted by accept at the position (empty
+  // when there is none); the view lasts until the next read.
   template <typename Accept>
-  bool ReadRun(Accept accept);
+  std::string_view ReadRun(Accept accept);
 
   bool fileMode_ = true;
   std::FILE* file_ = nullptr;
-  std::vector<char> buffer_;
+  // Large texts get pages of their own (huge pages where the system gives
+  // them), small ones come from the heap.
+  struct TextRelease {
+    size_t mappedBytes;
+    void operator()(char* text) const;
+  };
+  using TextBlock = std::unique_ptr<char[], TextRelease>;
+  static TextBlock AllocateText(size_t capacity);
+
+  TextBlock text_;
+  size_t size_ = 0;
   size_t position_ = 0;
   std::string run_;
 };

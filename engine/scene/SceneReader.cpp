@@ -27,6 +27,10 @@ constexpr size_t kHeaderWord = 15;
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
+// Room the DEF table starts with; it doubles from there up to the per-file
+// node limit.
+constexpr size_t kInitialDefTableSize = 256;
+
 // PROTO names that declare nothing: their node classes are built in, and the
 // statement only tells which prototype version the file was made for.
 constexpr std::string_view kExtensionProtoNames[] = {"Vista", "SlideShowTexture", "TextTexture", "ScreenElement",
@@ -138,7 +142,10 @@ bool CSceneReader::ReadScene(CScene* scene) {
 
   boundTypes_.clear();
   defTable_.clear();
-  defs_.clear();
+  earlierDef_.clear();
+  lastDef_.clear();
+  defTable_.reserve(kInitialDefTableSize);
+  earlierDef_.reserve(kInitialDefTableSize);
 
   for (;;) {
     const size_t statement = stream_.Tell();
@@ -163,10 +170,10 @@ bool CSceneReader::ReadStatement(const std::string& word, size_t start) {
 // The closest DEF of the name before this point; a node whose body is being
 // read is passed over, as it cannot be inside itself.
 CNode* CSceneReader::FindDef(std::string_view name) const {
-  const auto defs = defs_.find(std::string(name));
-  if (defs == defs_.end()) return nullptr;
-  for (auto index = defs->second.rbegin(); index != defs->second.rend(); ++index) {
-    CNode* node = defTable_[*index].GetNode();
+  const auto last = lastDef_.find(name);
+  if (last == lastDef_.end()) return nullptr;
+  for (int32_t index = last->second; index >= 0; index = earlierDef_[static_cast<size_t>(index)]) {
+    CNode* node = defTable_[static_cast<size_t>(index)].GetNode();
     if (node->GetDefName() != name) continue;
     if (std::find(openNodes_.begin(), openNodes_.end(), node) == openNodes_.end()) return node;
   }
@@ -225,9 +232,12 @@ bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
   CNodeRef node = std::move(made.node);
   if (defTable_.size() >= static_cast<size_t>(kMaxNodesPerFile)) return Fail("Too many nodes in this file.");
   defTable_.push_back(node);
+  earlierDef_.push_back(-1);
   if (!defName.empty()) {
     node->SetDefName(defName);
-    defs_[defName].push_back(defTable_.size() - 1);
+    const int32_t entry = static_cast<int32_t>(defTable_.size() - 1);
+    const auto [last, added] = lastDef_.try_emplace(defName, entry);
+    if (!added) earlierDef_.back() = std::exchange(last->second, entry);
   }
   {
     OpenNode open(*this, node.GetNode());

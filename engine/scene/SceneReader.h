@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -162,9 +163,17 @@ class CSceneReader {
   bool refused_ = false;
   CReadSession ownSession_;
   CReadSession* session_ = &ownSession_;
+  // Names are looked up by view, without a string made for each USE.
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+  };
   std::vector<CNodeRef> defTable_;
-  // Where each DEF name was given in the DEF table, in the order read.
-  std::unordered_map<std::string, std::vector<size_t>> defs_;
+  // For each entry of the DEF table, the entry of the DEF of the same name
+  // before it (-1: none); with the last entry of each name, the chain of
+  // every DEF of a name, newest first.
+  std::vector<int32_t> earlierDef_;
+  std::unordered_map<std::string, int32_t, NameHash, std::equal_to<>> lastDef_;
   std::vector<CNode*> openNodes_;
   std::string word_;
   std::vector<unsigned char> scratch_;

@@ -1,7 +1,9 @@
 // The field value parser of the scene reader: one reader per single-valued
 // type, and the list reader for multiple-valued types.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "engine/scene/SceneReader.h"
@@ -21,6 +23,50 @@ size_t Utf8PrefixLength(std::string_view text) {
   return text.size() - (start - 1) < needed ? start - 1 : text.size();
 }
 
+// The elements of a list of plain values while it is read: grown by
+// doubling with realloc, which moves large blocks by remapping pages rather
+// than copying them, and handed over trimmed to the exact size as the
+// list's own array (freed with std::free like every field array).
+class ElementBlock {
+ public:
+  ElementBlock() = default;
+  ~ElementBlock() { std::free(data_); }
+  ElementBlock(const ElementBlock&) = delete;
+  ElementBlock& operator=(const ElementBlock&) = delete;
+
+  // Room for one more element of the size, at the end.
+  void* Append(size_t size) {
+    if (capacity_ - used_ < size) Grow(size);
+    void* slot = data_ + used_;
+    used_ += size;
+    return slot;
+  }
+  // The block trimmed to the elements; null when there are none.
+  void* Release() {
+    if (used_ == 0) return nullptr;
+    void* trimmed = std::realloc(data_, used_);
+    void* block = trimmed ? trimmed : data_;
+    data_ = nullptr;
+    used_ = capacity_ = 0;
+    return block;
+  }
+
+ private:
+  static constexpr size_t kFirstCapacity = 256;
+
+  void Grow(size_t size) {
+    const size_t capacity = std::max({capacity_ * 2, kFirstCapacity, used_ + size});
+    void* grown = std::realloc(data_, capacity);
+    if (!grown) throw std::bad_alloc();
+    data_ = static_cast<unsigned char*>(grown);
+    capacity_ = capacity;
+  }
+
+  unsigned char* data_ = nullptr;
+  size_t used_ = 0;
+  size_t capacity_ = 0;
+};
+
 }  // namespace
 
 bool CSceneReader::ReadFieldValue(CNode* node, std::string_view name, std::string_view typeName) {
@@ -28,10 +74,7 @@ bool CSceneReader::ReadFieldValue(CNode* node, std::string_view name, std::strin
   if (IsValidFieldType(type)) {
     // A value that fails part-way is freed here and never reaches the node.
     CFieldValue value(type);
-    if (ReadValue(type, value.Data())) {
-      node->SetField(name, value.Data());
-      return true;
-    }
+    if (ReadValue(type, value.Data()) && node->TryTakeField(name, value.Data())) return true;
   }
   return Fail("Error on field '%.*s' in %.*s node.", static_cast<int>(name.size()), name.data(),
               static_cast<int>(typeName.size()), typeName.data());
@@ -72,16 +115,15 @@ bool CSceneReader::ReadMultipleValue(FieldType type, void* value) {
   // size. Nodes need a list of references of their own, since reading a node
   // reads further lists.
   std::vector<CNodeRef> nodes;
-  std::vector<unsigned char> bytes;
+  ElementBlock bytes;
   int32_t count = 0;
   auto readOne = [&]() -> bool {
     if (count == INT32_MAX) return false;
     if (elementType == FieldTypeSFNode) {
       nodes.emplace_back();
       if (!ParseNode(nodes.back())) return false;
-    } else {
-      bytes.resize(bytes.size() + elementSize);
-      if (!ReadElement(elementType, bytes.data() + bytes.size() - elementSize)) return false;
+    } else if (!ReadElement(elementType, bytes.Append(elementSize))) {
+      return false;
     }
     ++count;
     return true;
@@ -105,12 +147,13 @@ bool CSceneReader::ReadMultipleValue(FieldType type, void* value) {
 
   auto& mf = *static_cast<MFValue*>(value);
   FreeFieldValue(type, value);
-  mf.elements = AllocFieldArray(type, count);
-  mf.count = mf.elements ? count : 0;
   if (elementType == FieldTypeSFNode) {
+    mf.elements = AllocFieldArray(type, count);
+    mf.count = mf.elements ? count : 0;
     for (int32_t i = 0; i < mf.count; ++i) static_cast<CNodeRef*>(mf.elements)[i] = std::move(nodes[static_cast<size_t>(i)]);
-  } else if (mf.count > 0) {
-    std::memcpy(mf.elements, bytes.data(), bytes.size());
+  } else {
+    mf.elements = bytes.Release();
+    mf.count = mf.elements ? count : 0;
   }
   return true;
 }

@@ -51,6 +51,29 @@ TEST(GeometryStageLights, SlotsAreTakenLowestFirstAndFreed) {
   EXPECT_FALSE(f.stage.Light(0)->free);
 }
 
+TEST(GeometryStageLights, OnlyLightsThatAreOnLightAndSwitchingOrFreeingTakesEffectAtOnce) {
+  StageFrame f(8, 8, 4);
+  f.stage.BeginFrame();
+  const CVec3f up{0, 1, 0};
+  LightRecord red = Light(kAmbientLight, {0.5f, 0, 0});
+  LightRecord green = Light(kAmbientLight, {0, 0.25f, 0});
+  LightRecord blue = Light(kAmbientLight, {0, 0, 0.125f});
+  const int32_t first = f.stage.AddLight(&red);
+  const int32_t second = f.stage.AddLight(&green);
+  (void)f.stage.AddLight(&blue);
+  ExpectColor(LitColor(Lit(f.stage, {}, up)), {0.5f, 0.25f, 0.125f});
+
+  LightRecord off = green;
+  off.on = 0;
+  f.stage.SetLight(second, &off);
+  ExpectColor(LitColor(Lit(f.stage, {}, up)), {0.5f, 0, 0.125f});
+  f.stage.SetLight(first, nullptr);
+  ExpectColor(LitColor(Lit(f.stage, {}, up)), {0, 0, 0.125f});
+  // The freed slot is taken again and lights from there.
+  EXPECT_EQ(f.stage.AddLight(&green), first);
+  ExpectColor(LitColor(Lit(f.stage, {}, up)), {0, 0.25f, 0.125f});
+}
+
 TEST(GeometryStageLighting, DirectionalAndAmbientAgainstHandValues) {
   StageFrame f(8, 8, 4);
   f.stage.BeginFrame();

@@ -65,6 +65,33 @@ TEST(Node, SetFieldStoresMarksAndSendsChangedAlongFieldAndEventOutRoutes) {
   EXPECT_EQ(source->ReceiveEvent("set_nothing", &value), -1);
 }
 
+TEST(Node, ATakenListMovesInSendsChangedAndHandsBackTheOldList) {
+  CNodeRef source = MakeProbe(), target = MakeProbe();
+  ASSERT_TRUE(source->AddRoute("keys_changed", "set_keys", target));
+  CFieldValue value(FieldTypeMFFloat);
+  auto& list = value.As<MFFloat>();
+  list.elements = static_cast<float*>(AllocFieldArray(FieldTypeMFFloat, 2));
+  list.count = 2;
+  list[0] = 4.0f;
+  list[1] = 5.0f;
+  const void* elements = list.elements;
+  const int32_t oldCount = Probe(source).keys.count;
+
+  ASSERT_TRUE(source->TryTakeField("keys", value.Data()));
+  EXPECT_EQ(Probe(source).keys.elements, elements) << "moved, not copied";
+  EXPECT_TRUE(source->IsFieldSet(source->FindField("keys")));
+  EXPECT_EQ(list.count, oldCount) << "the caller frees the old list";
+  ASSERT_EQ(Probe(target).keys.count, 2);
+  EXPECT_EQ(Probe(target).keys[1], 5.0f);
+  EXPECT_FALSE(source->TryTakeField("nothing", value.Data()));
+
+  const float single = 0.5f;
+  CFieldValue fraction(FieldTypeSFFloat);
+  fraction.As<float>() = single;
+  ASSERT_TRUE(source->TryTakeField("fraction", fraction.Data()));
+  EXPECT_EQ(Probe(source).fraction, 0.5f) << "single values are copied";
+}
+
 // Names that come from files and hosts are refused; the node's own code
 // naming what the node lacks is a fault that asserts.
 TEST(Node, UnknownNamesAreRefusedFromInputAndAssertFromTheNodesOwnCode) {

@@ -57,6 +57,15 @@ TEST(SceneInputStream, LoadingReadsTheWholeFileAndFoldersDoNotOpen) {
   EXPECT_TRUE(stream.IsInMemory());
   EXPECT_EQ(stream.Data().size(), text.size());
 
+  // Megabytes of text, with every byte value, come back byte for byte.
+  std::string huge(3 * 1024 * 1024 + 7, '\0');
+  for (size_t i = 0; i < huge.size(); ++i) huge[i] = static_cast<char>((i * 131) >> 3);
+  CSceneInputStream big(WriteFile("huge.wrl", huge), "r");
+  big.LoadIntoMemory();
+  EXPECT_TRUE(big.Data() == huge);
+  auto copied = CSceneInputStream::FromText(huge);
+  EXPECT_TRUE(copied.Data() == huge);
+
   CSceneInputStream folder(VX_TEST_BINARY_DIR, "r");
   EXPECT_FALSE(folder.IsOpen());
   folder.LoadIntoMemory();  // nothing to read, and no endless loop
@@ -64,6 +73,37 @@ TEST(SceneInputStream, LoadingReadsTheWholeFileAndFoldersDoNotOpen) {
 
   CSceneInputStream missing(std::string(VX_TEST_BINARY_DIR) + "/no such file.wrl", "r");
   EXPECT_FALSE(missing.IsOpen());
+}
+
+TEST(SceneInputStream, NumbersAndWordsReadTheSameFromAFileAndFromMemory) {
+  const std::string text = "12 -0x1F +7 3.5e2 word{ -.25 0x7fffffffff 99999999999 ";
+  CSceneInputStream file(WriteFile("numbers.wrl", text), "r");
+  auto memory = CSceneInputStream::FromText(text);
+  for (CSceneInputStream* stream : {&file, &memory}) {
+    int32_t i = 0;
+    float f = 0;
+    std::string word;
+    ASSERT_TRUE(stream->ReadInt32(i));
+    EXPECT_EQ(i, 12);
+    ASSERT_TRUE(stream->ReadInt32(i));
+    EXPECT_EQ(i, -31);
+    ASSERT_TRUE(stream->ReadInt32(i));
+    EXPECT_EQ(i, 7);
+    ASSERT_TRUE(stream->ReadFloat(f));
+    EXPECT_EQ(f, 350.0f);
+    EXPECT_FALSE(stream->ReadFloat(f)) << "a word is no number, and stays to be read";
+    ASSERT_TRUE(stream->ReadWord(word, 255));
+    EXPECT_EQ(word, "word");
+    ASSERT_TRUE(stream->ReadWord(word, 255));
+    EXPECT_EQ(word, "{");
+    ASSERT_TRUE(stream->ReadFloat(f));
+    EXPECT_EQ(f, -0.25f);
+    ASSERT_TRUE(stream->ReadInt32(i));
+    EXPECT_EQ(i, -1) << "hexadecimal keeps its low 32 bits";
+    ASSERT_TRUE(stream->ReadInt32(i));
+    EXPECT_EQ(i, INT32_MAX) << "decimal saturates";
+    EXPECT_FALSE(stream->ReadInt32(i));
+  }
 }
 
 TEST(SceneInputStream, WordsLongerThanTheWidthContinueAsTheNextWord) {

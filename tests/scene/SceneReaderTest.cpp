@@ -280,6 +280,16 @@ TEST_F(SceneReaderTest, ListValuesFollowTheBracketRulesAndCommasAreWhiteSpace) {
   EXPECT_EQ(keys("[ 1 2 #EOF\n ]"), -1) << "the end mark ends the text";
 }
 
+TEST_F(SceneReaderTest, LongListsKeepEveryElementInOrder) {
+  constexpr int kCount = 300000;  // megabytes of text, many times the first room of a list
+  std::string list = "DEF P Probe { keys [";
+  for (int i = 0; i < kCount; ++i) list += " " + std::to_string(i);
+  ASSERT_TRUE(ReadBody(list + " ] }")) << message_;
+  const MFFloat& keys = Field<MFFloat>(world_->FindNode("P"), "keys");
+  ASSERT_EQ(keys.count, kCount);
+  for (int i : {0, 1, 255, 256, 65537, kCount - 1}) EXPECT_EQ(keys[i], static_cast<float>(i)) << i;
+}
+
 TEST_F(SceneReaderTest, CommasAndCommentsSeparateTokensWhereverWhiteSpaceDoes) {
   ASSERT_TRUE(ReadBody("DEF T, # a comment\n Transform # before the brace\n{ translation 1, 2,3#c\n"
                        "  rotation 0 1 0,1.5 children# before the bracket\n[DEF S Switch{whichChoice 1}] }\n"
