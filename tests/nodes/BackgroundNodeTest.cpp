@@ -202,5 +202,24 @@ TEST_F(BackgroundWorld, TurnedBackgroundLeavesTheCameraYawAlone) {
   EXPECT_NEAR(pitchAfter, pitch, 1e-4f);
 }
 
+// The bound one holds the camera level; one that is not bound draws
+// nothing and leaves the camera as it is.
+TEST_F(BackgroundWorld, OnlyTheBoundBackgroundLevelsTheCamera) {
+  Load("DEF A Background {} DEF B Background {}");
+  Frames(2);
+  view.SetOrientation(0.1f, 0.2f, 0.3f, false);
+  Background("A").Traverse(RenderPass::Frame, &view);
+  Background("B").Traverse(RenderPass::Frame, &view);
+  float pitch = 0, yaw = 0, roll = 0;
+  view.GetOrientation(&pitch, &yaw, &roll);
+  EXPECT_FLOAT_EQ(roll, 0.0f);
+  SetBind(Named("A"), false);
+  Frames(1);
+  view.SetOrientation(0.1f, 0.2f, 0.3f, false);
+  Background("B").Traverse(RenderPass::Frame, &view);
+  view.GetOrientation(&pitch, &yaw, &roll);
+  EXPECT_FLOAT_EQ(roll, 0.3f);
+}
+
 }  // namespace
 }  // namespace vx::test

@@ -216,6 +216,9 @@ void CBackgroundNode::FollowOutput(CViewContext& view) {
 // limited direction goes back to the camera turned back again, so that a
 // turned node does not move the camera by its turn on every frame.
 void CBackgroundNode::FollowCamera(CViewContext& view) {
+  // Only a node with a panorama holds the camera level; an unbound one in
+  // the scene leaves the camera's roll alone.
+  if (!context_) return;
   CVec3f origin{0, 0, 0};
   CVec3f ahead{0, 0, 1};
   view.TransformPoint(origin);
@@ -223,8 +226,6 @@ void CBackgroundNode::FollowCamera(CViewContext& view) {
   const float nodeYaw = std::atan2(-(ahead.x - origin.x), ahead.z - origin.z);
   float pitch = 0, yaw = 0, roll = 0;
   view.GetOrientation(&pitch, &yaw, &roll);
-  view.SetOrientation(pitch, yaw, 0, false);
-  if (!context_) return;
   PanoSetFieldOfView(context_.get(), view.GetFieldOfView());
   PanoSetViewAngles(context_.get(), {yaw - nodeYaw, pitch, 0});
   PanoAngles limited;
