@@ -2,6 +2,7 @@
 // The scene core declares the table (engine/scene/NodeFactory.h) and this file
 // defines it, so no subsystem includes one above it.
 #include "engine/media/nodes/MediaNodes.h"
+#include "engine/pano/nodes/PanoNodes.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/SceneNodes.h"
 #include "engine/world/nodes/WorldNodes.h"
@@ -14,6 +15,7 @@ constexpr NodeRegistration kRegistrations[] = {
     RegisterWorldNodes,
     RegisterSceneNodes,
     RegisterMediaNodes,
+    RegisterPanoNodes,
 };
 
 }  // namespace

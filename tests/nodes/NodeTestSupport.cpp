@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/nodes/GroupNode.h"
@@ -52,6 +54,39 @@ std::unique_ptr<CBrowser> ReadWorld(const std::string& body) {
   CSceneReader reader(stream);
   EXPECT_TRUE(reader.ReadScene(&world->GetScene())) << reader.GetMessage();
   return world;
+}
+
+DepthFrame::DepthFrame(int width, int height, int bitsPerPixel) {
+  const int bytesPerPixel = bitsPerPixel / 8;
+  const int rowBytes = (width * bytesPerPixel + 3) & ~3;
+  pixels.assign(static_cast<size_t>(rowBytes) * static_cast<size_t>(height), 0);
+  map.bits = pixels.data();
+  map.width = width;
+  map.height = height;
+  map.bytesPerPixel = static_cast<uint16_t>(bytesPerPixel);
+  map.rowBytes = rowBytes;
+}
+
+std::vector<uint32_t> AsXrgb(const PixelMap& frame, const PaletteTable& palette) {
+  std::vector<uint32_t> out;
+  for (int y = 0; y < frame.height; ++y) {
+    const uint8_t* row = frame.Row(y);
+    for (int x = 0; x < frame.width; ++x) {
+      if (frame.bytesPerPixel == 1) {
+        out.push_back(palette.entries[row[x]] & 0xFFFFFF);
+      } else if (frame.bytesPerPixel == 2) {
+        uint16_t p;
+        std::memcpy(&p, row + 2 * x, sizeof p);
+        auto channel = [&](int shift) { return static_cast<uint32_t>((p >> shift & 31) * 255 / 31); };
+        out.push_back(channel(10) << 16 | channel(5) << 8 | channel(0));
+      } else {
+        uint32_t p;
+        std::memcpy(&p, row + 4 * x, sizeof p);
+        out.push_back(p & 0xFFFFFF);
+      }
+    }
+  }
+  return out;
 }
 
 }  // namespace vx::test

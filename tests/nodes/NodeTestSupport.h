@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/render/Palette.h"
 #include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/nodes/GroupNode.h"
@@ -43,6 +44,17 @@ CNodeRef LoggingProbe(std::vector<std::string>& log, const std::string& name);
 // A 32-bit frame of width x height over pixels, which must hold that many
 // and stay with the caller.
 PixelMap FrameOver(std::vector<uint32_t>& pixels, int width, int height);
+
+// A frame of 8, 16 or 32 bits per pixel with rows rounded to 4 bytes, over
+// pixels of its own.
+struct DepthFrame {
+  DepthFrame(int width, int height, int bitsPerPixel);
+  std::vector<uint8_t> pixels;
+  PixelMap map;
+};
+
+// The frame's pixels as xRGB, whatever their depth.
+std::vector<uint32_t> AsXrgb(const PixelMap& frame, const PaletteTable& palette);
 
 // A world read from the body of a scene file; the read must succeed.
 std::unique_ptr<CBrowser> ReadWorld(const std::string& body);

@@ -3,7 +3,6 @@
 // 16 and 8 bits and compared with golden images in tests/data/nodes.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -48,29 +47,6 @@ std::string Quad(float x, float y, const std::string& texture, const std::string
          " texCoord TextureCoordinate { point [ 0 0, 1 0, 1 1, 0 1 ] } coordIndex [ 0 1 2 3 -1 ] } } }\n";
 }
 
-// The frame's pixels as xRGB, whatever their depth.
-std::vector<uint32_t> AsXrgb(const PixelMap& frame, const PaletteTable& palette) {
-  std::vector<uint32_t> out;
-  for (int y = 0; y < frame.height; ++y) {
-    const uint8_t* row = frame.Row(y);
-    for (int x = 0; x < frame.width; ++x) {
-      if (frame.bytesPerPixel == 1) {
-        out.push_back(palette.entries[row[x]] & 0xFFFFFF);
-      } else if (frame.bytesPerPixel == 2) {
-        uint16_t p;
-        std::memcpy(&p, row + 2 * x, sizeof p);
-        auto channel = [&](int shift) { return static_cast<uint32_t>((p >> shift & 31) * 255 / 31); };
-        out.push_back(channel(10) << 16 | channel(5) << 8 | channel(0));
-      } else {
-        uint32_t p;
-        std::memcpy(&p, row + 4 * x, sizeof p);
-        out.push_back(p & 0xFFFFFF);
-      }
-    }
-  }
-  return out;
-}
-
 class TexturedWorldGolden : public ::testing::TestWithParam<int> {
  protected:
   ~TexturedWorldGolden() override { Headless().Reset(); }
@@ -93,23 +69,15 @@ TEST_P(TexturedWorldGolden, JpegGifAndPixelTexturesPlainAndTransformed) {
     body += Quad(1.8f, y, kCheckerboard, transform);
   }
 
-  const int bytesPerPixel = depth / 8;
-  const int rowBytes = (kWidth * bytesPerPixel + 3) & ~3;
-  std::vector<uint8_t> pixels(static_cast<size_t>(rowBytes) * kHeight);
-  PixelMap frame;
-  frame.bits = pixels.data();
-  frame.width = kWidth;
-  frame.height = kHeight;
-  frame.bytesPerPixel = static_cast<uint16_t>(bytesPerPixel);
-  frame.rowBytes = rowBytes;
+  DepthFrame frame(kWidth, kHeight, depth);
   CViewContext view{WindowHandle::None, 0};
-  view.SetFrameBuffer(frame);
+  view.SetFrameBuffer(frame.map);
   auto world = ReadWorld(body);
   world->RenderView(RenderPass::Activate, &view);
   for (int i = 0; i < kLoadFrames; ++i) world->RenderFrame(&view);
 
   ExpectGoldenImage("nodes/textured_world_" + std::to_string(depth) + ".png", kWidth, kHeight,
-                    AsXrgb(frame, view.GetColorTable()), kTolerance);
+                    AsXrgb(frame.map, view.GetColorTable()), kTolerance);
   world->RenderView(RenderPass::Deactivate, &view);
 }
 

@@ -1,0 +1,337 @@
+#include "engine/pano/nodes/BackgroundNode.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <utility>
+
+#include "engine/pano/PanoRendererFactory.h"
+#include "engine/pano/SkyGroundPainter.h"
+#include "engine/scene/FieldTable.h"
+#include "engine/scene/NodeFactory.h"
+#include "engine/world/Browser.h"
+#include "engine/world/ViewContext.h"
+
+namespace vx {
+namespace {
+
+constexpr float kBandPi = std::numbers::pi_v<float>;
+constexpr float kBandHalfPi = kBandPi / 2;
+
+constexpr SFColor kBlack[] = {{0, 0, 0}};
+
+constexpr FieldSpec kBackgroundFields[] = {
+    Field<&CBackgroundNode::frontUrl>("frontUrl"),
+    Field<&CBackgroundNode::rightUrl>("rightUrl"),
+    Field<&CBackgroundNode::backUrl>("backUrl"),
+    Field<&CBackgroundNode::leftUrl>("leftUrl"),
+    Field<&CBackgroundNode::topUrl>("topUrl"),
+    Field<&CBackgroundNode::bottomUrl>("bottomUrl"),
+    Field<&CBackgroundNode::groundColor>("groundColor", DefaultList(kBlack)),
+    Field<&CBackgroundNode::skyColor>("skyColor", DefaultList(kBlack)),
+    Field<&CBackgroundNode::groundAngle>("groundAngle"),
+    Field<&CBackgroundNode::skyAngle>("skyAngle"),
+};
+constexpr FieldSpec kBackgroundEventIns[] = {Event("set_bind", FieldTypeSFBool)};
+constexpr FieldSpec kBackgroundEventOuts[] = {Event("isBound", FieldTypeSFBool)};
+constexpr FieldTable kBackgroundTable{Section(kBackgroundFields), Section(kBackgroundEventIns),
+                                      Section(kBackgroundEventOuts)};
+
+constexpr int kGroundColor = IndexIn(kBackgroundFields, "groundColor");
+constexpr int kSkyColor = IndexIn(kBackgroundFields, "skyColor");
+constexpr int kGroundAngle = IndexIn(kBackgroundFields, "groundAngle");
+constexpr int kSkyAngle = IndexIn(kBackgroundFields, "skyAngle");
+constexpr int kSetBind = IndexIn(kBackgroundEventIns, "set_bind");
+
+// The sphere picture shown when the node has no pictures of its own.
+constexpr int32_t kSphereWidth = 512;
+constexpr int32_t kSphereHeight = 256;
+constexpr int16_t kBackgroundResolution = 768;
+constexpr float kInitialHalfAngle = 0.4363323f;
+constexpr int32_t kCubeRowsDivisor = 3;
+constexpr AngleRangeF kBackgroundSphere{0, 2 * kBandPi, -kBandHalfPi, kBandHalfPi};
+
+FloatColor ToFloat(const SFColor& c) { return {c.r, c.g, c.b}; }
+
+FloatColor Mix(const FloatColor& a, const FloatColor& b, float t) {
+  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
+
+bool RisesStrictly(std::span<const float> angles) {
+  return std::adjacent_find(angles.begin(), angles.end(), [](float a, float b) { return !(b > a); }) == angles.end();
+}
+
+// A ramp between two angles (either way round), cut to 0..limit with its
+// colour interpolated at the cut.
+struct Band {
+  float from;
+  float to;
+  FloatColor fromColour;
+  FloatColor toColour;
+
+  // False when nothing of the band lies within 0..limit.
+  bool CutTo(float limit) {
+    const float low = std::max(std::min(from, to), 0.0f);
+    const float high = std::min(std::max(from, to), limit);
+    if (!(low < high)) return false;
+    auto colourAt = [this](float angle) { return Mix(fromColour, toColour, (angle - from) / (to - from)); };
+    const float newFrom = std::clamp(from, low, high);
+    const float newTo = std::clamp(to, low, high);
+    const FloatColor a = colourAt(newFrom), b = colourAt(newTo);
+    from = newFrom;
+    to = newTo;
+    fromColour = a;
+    toColour = b;
+    return true;
+  }
+};
+
+class BandPainter {
+ public:
+  BandPainter(const PixelMap& map, bool cubeLayout, const uint8_t* inverseMap)
+      : map_(map),
+        rows_(cubeLayout ? map.height / kCubeRowsDivisor : map.height),
+        fill_(cubeLayout ? FillSkyGroundBand : FillGradientRows),
+        inverseMap_(inverseMap) {}
+
+  // A band of angles from the zenith, painted top to bottom.
+  void Paint(Band band) {
+    if (!band.CutTo(kBandPi)) return;
+    fill_(map_, RowOf(band.from), RowOf(band.to), band.fromColour, band.toColour, inverseMap_);
+  }
+
+ private:
+  // Rows stay far inside the 16-bit range: angles are cut to 0..pi.
+  int16_t RowOf(float angle) const { return static_cast<int16_t>(std::trunc(angle / kBandPi * rows_)); }
+
+  const PixelMap& map_;
+  int32_t rows_;
+  void (*fill_)(const PixelMap&, int16_t, int16_t, const FloatColor&, const FloatColor&, const uint8_t*);
+  const uint8_t* inverseMap_;
+};
+
+void PaintSky(BandPainter& painter, const BackgroundBands& bands) {
+  float from = 0;
+  for (size_t i = 0; i < bands.skyAngle.size(); ++i) {
+    const float to = bands.skyAngle[i];
+    painter.Paint({from, to, ToFloat(bands.skyColor[i]), ToFloat(bands.skyColor[i + 1])});
+    from = to;
+  }
+  const FloatColor last = ToFloat(bands.skyColor.back());
+  painter.Paint({std::max(from, 0.0f), kBandPi, last, last});
+}
+
+// Ground angles run from the nadir; the rows from the zenith.
+void PaintGround(BandPainter& painter, const BackgroundBands& bands) {
+  float from = 0;
+  for (size_t i = 0; i < bands.groundAngle.size(); ++i) {
+    const float to = bands.groundAngle[i];
+    painter.Paint({kBandPi - to, kBandPi - from, ToFloat(bands.groundColor[i + 1]), ToFloat(bands.groundColor[i])});
+    from = to;
+  }
+  const FloatColor last = ToFloat(bands.groundColor.back());
+  if (from < kBandHalfPi) painter.Paint({kBandHalfPi, kBandPi - std::max(from, 0.0f), last, last});
+}
+
+template <typename T>
+std::span<const T> SpanOf(const MF<T>& values) {
+  return values.Span();
+}
+
+}  // namespace
+
+bool BandsAreValid(const BackgroundBands& bands) {
+  return bands.skyColor.size() == bands.skyAngle.size() + 1 &&
+         bands.groundColor.size() == bands.groundAngle.size() + 1 && RisesStrictly(bands.skyAngle) &&
+         RisesStrictly(bands.groundAngle);
+}
+
+void PaintBackgroundBands(const PixelMap& map, const BackgroundBands& bands, bool cubeLayout,
+                          const uint8_t* inverseMap) {
+  if (!map.bits || map.width <= 0 || map.height <= 0) return;
+  BandPainter painter(map, cubeLayout, inverseMap);
+  if (!BandsAreValid(bands)) {
+    const FloatColor black{};
+    painter.Paint({0, kBandPi, black, black});
+    return;
+  }
+  PaintSky(painter, bands);
+  PaintGround(painter, bands);
+}
+
+CBackgroundNode::CBackgroundNode() { RegisterFields(kBackgroundTable); }
+
+CBackgroundNode::~CBackgroundNode() = default;
+
+BackgroundBands CBackgroundNode::Bands() const {
+  return {SpanOf(skyColor), SpanOf(skyAngle), SpanOf(groundColor), SpanOf(groundAngle)};
+}
+
+bool CBackgroundNode::HasFaceUrls() const {
+  for (const MFString* urls : {&frontUrl, &rightUrl, &backUrl, &leftUrl, &topUrl, &bottomUrl}) {
+    if (urls->count > 0) return true;
+  }
+  return false;
+}
+
+int CBackgroundNode::OnEventIn(bool isField, int index, const void* value) {
+  if (isField) {
+    if (index == kGroundColor || index == kSkyColor || index == kGroundAngle || index == kSkyAngle) {
+      bandsChanged_ = true;
+    }
+    return CNode::OnEventIn(isField, index, value);
+  }
+  if (index == kSetBind) {
+    const bool on = *static_cast<const int16_t*>(value) != 0;
+    if (on && !bound_) bindRequest_ = true;
+    if (!on && bound_) unbindRequest_ = true;
+  }
+  return 0;
+}
+
+void CBackgroundNode::Traverse(RenderPass pass, CViewContext* view) {
+  if (!view || !view->GetWorld()) return;
+  FollowOutput(*view);
+  FollowCamera(*view);
+  if (unbindRequest_) Unbind(*view);
+  if (pass != RenderPass::Frame) return;
+  if (bindRequest_) Bind(*view);
+  if (!bound_ || !TakeFramePass(view->GetWorld()->GetFrameNumber())) return;
+  if (!image_) MakeSphereImage(*view);
+  DrawFrame(*view);
+}
+
+void CBackgroundNode::FollowOutput(CViewContext& view) {
+  const PixelMap& frame = view.GetFrameBuffer();
+  if (!context_ || (frame.bits == output_.bits && frame.width == output_.width && frame.height == output_.height &&
+                    frame.rowBytes == output_.rowBytes && frame.bytesPerPixel == output_.bytesPerPixel)) {
+    return;
+  }
+  output_ = frame;
+  PanoSetOutputRect(context_.get(), output_);
+}
+
+// The panorama turns with the node's yaw in the scene, and the camera keeps
+// its own yaw: the panorama's limits apply to the turned direction, and the
+// limited direction goes back to the camera turned back again, so that a
+// turned node does not move the camera by its turn on every frame.
+void CBackgroundNode::FollowCamera(CViewContext& view) {
+  // Only a node with a panorama holds the camera level; an unbound one in
+  // the scene leaves the camera's roll alone.
+  if (!context_) return;
+  CVec3f origin{0, 0, 0};
+  CVec3f ahead{0, 0, 1};
+  view.TransformPoint(origin);
+  view.TransformPoint(ahead);
+  const float nodeYaw = std::atan2(-(ahead.x - origin.x), ahead.z - origin.z);
+  float pitch = 0, yaw = 0, roll = 0;
+  view.GetOrientation(&pitch, &yaw, &roll);
+  PanoSetFieldOfView(context_.get(), view.GetFieldOfView());
+  PanoSetViewAngles(context_.get(), {yaw - nodeYaw, pitch, 0});
+  PanoAngles limited;
+  PanoGetViewAngles(context_.get(), &limited);
+  view.SetOrientation(limited.pitch, limited.yaw + nodeYaw, 0, false);
+}
+
+void CBackgroundNode::Unbind(CViewContext& view) {
+  unbindRequest_ = false;
+  bound_ = false;
+  prepared_ = false;
+  context_.reset();
+  image_.reset();
+  output_ = {};
+  // Popping is the stack's own toggle: a node not on top is left alone.
+  CBrowser* world = view.GetWorld();
+  if (world->GetBackground() == this) world->BindBackground(this, &view);
+  const int16_t off = 0;
+  SendEvent("isBound", &off);
+}
+
+void CBackgroundNode::TakeOverPanorama(CBackgroundNode& other) {
+  if (other.projection_ != projection_ || !other.context_) return;
+  context_ = std::move(other.context_);
+  output_ = std::exchange(other.output_, {});
+  other.prepared_ = false;
+  // The renderer still reads the other node's picture, which goes with it.
+  if (PanoCreateRenderer(context_.get(), {}, static_cast<int16_t>(PanoProjection::kSphere)) != kPanoOk) {
+    context_.reset();
+    output_ = {};
+  }
+}
+
+void CBackgroundNode::Bind(CViewContext& view) {
+  bindRequest_ = false;
+  if (bound_) return;
+  // Without pictures of its own the node can only show the bands.
+  if (!HasFaceUrls()) projection_ = BackgroundProjection::kSphere;
+  CBrowser* world = view.GetWorld();
+  CNode* top = world->GetBackground();
+  if (top && top != this && top->GetTypeId() == NodeTypeBackground) {
+    CNodeRef held(top);
+    auto& other = static_cast<CBackgroundNode&>(*top);
+    TakeOverPanorama(other);
+    const int16_t off = 0;
+    other.ReceiveEvent("set_bind", &off);
+    other.Traverse(RenderPass::Frame, &view);
+  }
+  world->BindBackground(this, &view);
+  bound_ = true;
+  const int16_t on = 1;
+  SendEvent("isBound", &on);
+  if (!context_) MakeContext(view);
+}
+
+void CBackgroundNode::MakeContext(CViewContext& view) {
+  context_ = PanoCreate();
+  if (!context_) return;
+  PanoSetImageExtent(context_.get(), kBackgroundSphere);
+  output_ = view.GetFrameBuffer();
+  PanoSetOutputRect(context_.get(), output_);
+  if (PanoCreateRenderer(context_.get(), {}, static_cast<int16_t>(PanoProjection::kSphere)) != kPanoOk) {
+    context_.reset();
+    return;
+  }
+  PanoSetViewLimits(context_.get(), kBackgroundSphere);
+  PanoSetFieldOfView(context_.get(), kInitialHalfAngle);
+}
+
+void CBackgroundNode::MakeSphereImage(CViewContext& view) {
+  projection_ = BackgroundProjection::kSphere;
+  image_ = CDibImage::Create(kSphereWidth, kSphereHeight, view.GetColorDepth(), &view.GetColorTable(), false, false);
+  prepared_ = false;
+  if (image_) PaintBands(view);
+}
+
+void CBackgroundNode::PaintBands(CViewContext& view) {
+  bandsChanged_ = false;
+  if (image_) {
+    PaintBackgroundBands(image_->GetPixelMap(), Bands(), projection_ == BackgroundProjection::kCube,
+                         view.GetInverseColorMap());
+  }
+}
+
+void CBackgroundNode::DrawFrame(CViewContext& view) {
+  if (!view.GetFrameBuffer().bits) return;
+  if (!image_ || !context_) {
+    view.ClearFrame();
+    return;
+  }
+  if (!prepared_) {
+    prepared_ = true;
+    (void)PanoCreateRenderer(context_.get(), image_->GetPixelMap(), static_cast<int16_t>(projection_));
+    PanoSetResolution(context_.get(), kBackgroundResolution);
+    PanoSetViewLimits(context_.get(), kBackgroundSphere);
+    PanoSetImageExtent(context_.get(), kBackgroundSphere);
+  }
+  if (bandsChanged_ && projection_ == BackgroundProjection::kSphere) PaintBands(view);
+  if (PanoPrepareRender(context_.get()) != kPanoOk) {
+    view.ClearFrame();
+    return;
+  }
+  PanoDrawFrame(context_.get());
+  PanoRefreshRenderers(context_.get());
+}
+
+void RegisterBackgroundNode(NodeClassTable& table) { table.Add<CBackgroundNode>("Background"); }
+
+}  // namespace vx

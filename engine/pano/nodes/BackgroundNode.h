@@ -1,0 +1,98 @@
+// Background: a bindable node that fills the frame behind the scene with a
+// panorama drawn through the panorama facade. Without pictures of its own it
+// shows a sphere picture painted with its sky and ground colour bands.
+//
+// Binding and unbinding are asked for by set_bind and carried out on the
+// node's next frame traversal; the world hands the bound node its frame's
+// pass before the scene, and its visit in the scene then draws nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "engine/pano/PanoContext.h"
+#include "engine/render/DibImage.h"
+#include "engine/scene/Node.h"
+
+namespace vx {
+
+class NodeClassTable;
+
+// The picture's projection: a cube of six faces, or the sphere of bands.
+enum class BackgroundProjection : int16_t { kSphere = 1, kCube = 3 };
+
+// Rows of a picture standing for angles from the zenith (row 0) to the nadir
+// (row `height`), painted with the sky bands from the top and the ground
+// bands over them from the bottom up to the horizon. Black when the bands are
+// not valid (each colour list one entry longer than its angle list, the
+// angles rising strictly). With `cubeLayout` the picture is the stacked cube
+// and `height` is a third of its height.
+struct BackgroundBands {
+  std::span<const SFColor> skyColor;
+  std::span<const float> skyAngle;
+  std::span<const SFColor> groundColor;
+  std::span<const float> groundAngle;
+};
+bool BandsAreValid(const BackgroundBands& bands);
+void PaintBackgroundBands(const PixelMap& map, const BackgroundBands& bands, bool cubeLayout,
+                          const uint8_t* inverseMap);
+
+class CBackgroundNode : public CNode {
+ public:
+  CBackgroundNode();
+
+  NodeCategory GetCategory() const override { return NodeCategorySceneObject; }
+  NodeTypeId GetTypeId() const override { return NodeTypeBackground; }
+
+  void Traverse(RenderPass pass, CViewContext* view) override;
+  int OnEventIn(bool isField, int index, const void* value) override;
+
+  bool IsBound() const { return bound_; }
+  BackgroundProjection GetProjection() const { return projection_; }
+  // The picture the panorama draws from; null before the first bound frame.
+  const CDibImage* GetPanoramaImage() const { return image_.get(); }
+  // A bound node with the same projection hands its panorama over, so that
+  // the one binding after it draws without making another.
+  void TakeOverPanorama(CBackgroundNode& other);
+
+  MFString frontUrl{};
+  MFString rightUrl{};
+  MFString backUrl{};
+  MFString leftUrl{};
+  MFString topUrl{};
+  MFString bottomUrl{};
+  MFColor groundColor{};
+  MFColor skyColor{};
+  MFFloat groundAngle{};
+  MFFloat skyAngle{};
+
+ protected:
+  ~CBackgroundNode() override;
+
+ private:
+  BackgroundBands Bands() const;
+  bool HasFaceUrls() const;
+  void FollowOutput(CViewContext& view);
+  void FollowCamera(CViewContext& view);
+  void Unbind(CViewContext& view);
+  void Bind(CViewContext& view);
+  void MakeContext(CViewContext& view);
+  void MakeSphereImage(CViewContext& view);
+  void PaintBands(CViewContext& view);
+  void DrawFrame(CViewContext& view);
+
+  std::unique_ptr<PanoContext> context_;
+  std::unique_ptr<CDibImage> image_;
+  PixelMap output_;
+  BackgroundProjection projection_ = BackgroundProjection::kCube;
+  bool bound_ = false;
+  bool bindRequest_ = false;
+  bool unbindRequest_ = false;
+  bool bandsChanged_ = false;
+  bool prepared_ = false;
+};
+
+void RegisterBackgroundNode(NodeClassTable& table);
+
+}  // namespace vx

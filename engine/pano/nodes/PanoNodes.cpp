@@ -1,0 +1,17 @@
+#include "engine/pano/nodes/PanoNodes.h"
+
+#include "engine/pano/nodes/BackgroundNode.h"
+#include "engine/scene/NodeFactory.h"
+
+namespace vx {
+namespace {
+
+constexpr NodeRegistration kRegistrations[] = {
+    RegisterBackgroundNode,
+};
+
+}  // namespace
+
+void RegisterPanoNodes(NodeClassTable& table) { table.Register(kRegistrations); }
+
+}  // namespace vx
