@@ -246,4 +246,34 @@ inline constexpr float kCubeProjectionHalfTile = 0.0835f;
 inline constexpr float kCubeProjectionTiles[6] = {0.0f, 0.167f, 0.333f, 0.5f, 0.667f, 0.833f};
 inline constexpr double kCubeTileScale = 12.0;
 
+// ---- Vista nodes ---------------------------------------------------------
+
+// The Vista nodes' own roundings of pi/2 and of one turn, the last bit below
+// the nearest single-precision values.
+inline constexpr float kVistaHalfPi = 1.5707962513f;
+inline constexpr float kVistaTwoPi = 6.2831850052f;
+// Cylinder pictures reach no further up or down than this.
+inline constexpr float kVistaCylinderPitchLimit = 1.5f;
+// A pitch range narrower than this is widened by as much at the top.
+inline constexpr float kVistaMinPitchSpan = 0.1f;
+// A yaw range or extent narrower than this stands for one whole turn.
+inline constexpr float kVistaFullTurnTolerance = 0.001f;
+inline constexpr float kVistaInitialHalfAngle = 0.4363323152f;
+// Drawing resolution, and that of the still frame drawn once the camera
+// has rested for more than kVistaStillFrames frames.
+inline constexpr int16_t kVistaResolution = 512;
+inline constexpr int16_t kVistaStillResolution = 768;
+inline constexpr int32_t kVistaStillFrames = 4;
+inline constexpr float kVistaStillTolerance = 0.00001f;
+// The sky picture: cube faces stacked, or one sphere picture.
+inline constexpr int32_t kVistaSkyCubeWidth = 128;
+inline constexpr int32_t kVistaSkyCubeHeight = 768;
+inline constexpr int32_t kVistaSkySphereWidth = 512;
+inline constexpr int32_t kVistaSkySphereHeight = 256;
+// Hot spots this wide and this tall are not marked.
+inline constexpr float kVistaHotSpotMaxShare = 0.95f;
+inline constexpr int32_t kVistaMarkerSize = 32;
+// Keys that show the hot spots while held: the space bar and H.
+inline constexpr int32_t kVistaMarkerKeys[] = {49, 4};
+
 }  // namespace vx

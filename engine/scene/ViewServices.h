@@ -63,6 +63,11 @@ class IViewServices {
   // to the view when the node is pushed.
   virtual void BindPanorama(CNode* node, PanoramaStack stack) = 0;
 
+  // Tells the host that a Vista was bound or unbound. The host may destroy
+  // the view inside the call; the view then stays until the engine call
+  // that runs the frame returns, and says nothing more.
+  virtual void ReportVistaBinding(const CNode& /*node*/, bool /*bound*/) {}
+
   // Seconds on the clock of the world on screen; 0 without a world.
   virtual double GetWorldTime() const = 0;
 

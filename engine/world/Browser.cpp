@@ -163,6 +163,11 @@ void CBrowser::BindPanorama(std::vector<CNodeWeakRef>& stack, bool& active, CNod
   if (!TopOf(stack)) active = false;
 }
 
+void CBrowser::UnbindLegacyVista(const CNode* node) {
+  std::erase_if(legacyVistas_, [node](const CNodeWeakRef& ref) { return !ref.Get() || ref.Get() == node; });
+  legacyVistaActive_ = !legacyVistas_.empty();
+}
+
 void CBrowser::AddOverlay(const OverlayEntry& entry) {
   if (overlays_.size() >= static_cast<size_t>(kMaxOverlays)) return;
   const auto before = std::find_if(overlays_.begin(), overlays_.end(),

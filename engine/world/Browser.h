@@ -95,6 +95,9 @@ class CBrowser {
   void BindLegacyVista(CNode* node, CViewContext* view) {
     BindPanorama(legacyVistas_, legacyVistaActive_, node, view, false);
   }
+  // Takes a deactivated legacy Vista off its stack wherever it stands, so
+  // that no frame draws or asks its panorama, which went with it.
+  void UnbindLegacyVista(const CNode* node);
   bool IsLegacyVistaActive() const { return legacyVistaActive_; }
   bool IsVistaActive() const { return vistaActive_; }
   bool IsBackgroundActive() const { return backgroundActive_; }

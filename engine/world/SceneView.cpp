@@ -10,6 +10,7 @@
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/world/Browser.h"
+#include "engine/world/PanoramaNode.h"
 #include "platform/InputState.h"
 #include "platform/Path.h"
 
@@ -102,6 +103,9 @@ void CSceneView::SetTargetBuffer(const PixelMap& target) {
 void CSceneView::SetStereoMode(StereoMode mode) {
   stereoMode_ = mode;
   if (context_) context_->SetStereoMode(mode);
+  if (!world_) return;
+  CNode* vista = world_->GetVista() ? world_->GetVista() : world_->GetLegacyVista();
+  if (IPanoramaNode* panorama = AsPanoramaNode(vista)) panorama->SetInterlaced(mode == StereoMode::Interlaced);
 }
 
 PixelMap CSceneView::GetBackImage() const { return backImage_ ? backImage_->GetPixelMap() : PixelMap{}; }
@@ -130,6 +134,10 @@ void CSceneView::BindPanorama(CNode* node, PanoramaStack stack) {
     case PanoramaStack::LegacyVista: world_->BindLegacyVista(node, context_.get()); break;
     case PanoramaStack::Background: world_->BindBackground(node, context_.get()); break;
   }
+}
+
+void CSceneView::ReportVistaBinding(const CNode& node, bool bound) {
+  SendNodeEvent(bound ? ViewEventVistaBound : ViewEventVistaUnbound, node);
 }
 
 double CSceneView::GetWorldTime() const { return world_ ? world_->GetWorldTime() : 0.0; }

@@ -76,7 +76,8 @@ class CSceneView final : public IViewServices {
   void SetTargetBuffer(const PixelMap& target);
   const PixelMap& GetTargetBuffer() const { return target_; }
 
-  // 0 left/right, 1 interlaced, 2 none.
+  // 0 left/right, 1 interlaced, 2 none. The bound Vista's (else legacy
+  // Vista's) renderer is told whether to interlace.
   void SetStereoMode(StereoMode mode);
   StereoMode GetStereoMode() const { return stereoMode_; }
 
@@ -112,6 +113,8 @@ class CSceneView final : public IViewServices {
   void SetCursor(int32_t cursor) override;
   // On the stacks of the attached world; nothing without one.
   void BindPanorama(CNode* node, PanoramaStack stack) override;
+  // Codes 5 and 6 of the host's callback, with the node's DEF name.
+  void ReportVistaBinding(const CNode& node, bool bound) override;
   double GetWorldTime() const override;
 
   void Present();

@@ -10,6 +10,7 @@
 #include "engine/render/DibImage.h"
 #include "engine/world/Browser.h"
 #include "engine/world/NavigationSettings.h"
+#include "engine/world/PanoramaNode.h"
 
 namespace vx {
 namespace {
@@ -131,7 +132,18 @@ void CViewContext::ApplyCamera() {
   // A field of view that is not positive (or not a number) would make no
   // projection; the view keeps the one it has.
   const float requested = requestedFieldOfView_ > 0.0f ? requestedFieldOfView_ : appliedFieldOfView_;
-  const float fieldOfView = std::min(requested, kMaxFieldOfView);
+  // The bound panorama's renderer limits the camera; without one only the
+  // field of view has a limit.
+  PanoramaCamera camera{requested, requestedPitch_, requestedYaw_, requestedRoll_};
+  IPanoramaNode* panorama = AsPanoramaNode(FallbackPanorama());
+  if (panorama && panorama->LimitCamera(camera)) {
+    requestedPitch_ = camera.pitch;
+    requestedYaw_ = camera.yaw;
+    requestedRoll_ = camera.roll;
+  } else {
+    camera.fieldOfView = std::min(requested, kMaxFieldOfView);
+  }
+  const float fieldOfView = camera.fieldOfView;
   requestedFieldOfView_ = appliedFieldOfView_ = fieldOfView;
   appliedPosition_ = requestedPosition_;
   appliedPitch_ = requestedPitch_;
@@ -268,6 +280,9 @@ void CViewContext::SetPointer(int32_t x, int32_t y) {
   pointerY_ = y;
   relativeX_ = frame_.width > 0 ? std::clamp(static_cast<float>(x) / frame_.width, 0.0f, 1.0f) : 0.0f;
   relativeY_ = frame_.height > 0 ? std::clamp(static_cast<float>(y) / frame_.height, 0.0f, 1.0f) : 0.0f;
+  if (IPanoramaNode* panorama = AsPanoramaNode(FallbackPanorama())) {
+    (void)panorama->PointerAngles(relativeX_, relativeY_, &pointerPitch_, &pointerYaw_);
+  }
 }
 
 void CViewContext::RecordHit(CNode* node, int32_t depth, const std::array<int32_t, 2>& point, int32_t index) {

@@ -136,8 +136,12 @@ class CViewContext {
   int32_t GetMatrixTop() const { return matrixTop_; }
 
   // ---- Pointer and picks ----
-  // The pointer in pixels relative to the view.
+  // The pointer in pixels relative to the view; through the bound
+  // panorama's renderer also the direction under it.
   void SetPointer(int32_t x, int32_t y);
+  // The direction under the pointer as the bound panorama last gave it.
+  float GetPointerPitch() const { return pointerPitch_; }
+  float GetPointerYaw() const { return pointerYaw_; }
   int32_t GetPointerX() const { return pointerX_; }
   int32_t GetPointerY() const { return pointerY_; }
   float GetPointerRelativeX() const { return relativeX_; }
@@ -218,6 +222,7 @@ class CViewContext {
 
   int32_t pointerX_ = 0, pointerY_ = 0;
   float relativeX_ = 0.0f, relativeY_ = 0.0f;
+  float pointerPitch_ = 0.0f, pointerYaw_ = 0.0f;
 
   // Weak, so that a node deleted between its pick and the dispatch is never
   // reached.

@@ -12,6 +12,7 @@
 #include <span>
 
 #include "engine/pano/PanoContext.h"
+#include "engine/pano/nodes/PanoramaBinding.h"
 #include "engine/render/DibImage.h"
 #include "engine/scene/Node.h"
 
@@ -38,7 +39,7 @@ bool BandsAreValid(const BackgroundBands& bands);
 void PaintBackgroundBands(const PixelMap& map, const BackgroundBands& bands, bool cubeLayout,
                           const uint8_t* inverseMap);
 
-class CBackgroundNode : public CNode {
+class CBackgroundNode : public CNode, public CPanoramaBinding {
  public:
   CBackgroundNode();
 
@@ -55,6 +56,7 @@ class CBackgroundNode : public CNode {
   // A bound node with the same projection hands its panorama over, so that
   // the one binding after it draws without making another.
   void TakeOverPanorama(CBackgroundNode& other);
+  PanoContext* GetPanoContext() const override { return context_.get(); }
 
   MFString frontUrl{};
   MFString rightUrl{};

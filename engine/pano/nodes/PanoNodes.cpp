@@ -1,6 +1,7 @@
 #include "engine/pano/nodes/PanoNodes.h"
 
 #include "engine/pano/nodes/BackgroundNode.h"
+#include "engine/pano/nodes/VistaNode.h"
 #include "engine/scene/NodeFactory.h"
 
 namespace vx {
@@ -8,6 +9,7 @@ namespace {
 
 constexpr NodeRegistration kRegistrations[] = {
     RegisterBackgroundNode,
+    RegisterVistaNodes,
 };
 
 }  // namespace
