@@ -1,0 +1,272 @@
+// The version-1.5 Vista in a headless view: binding and its reports to the
+// host, hand-over, ranges and zoom, the picture and its fall-back to the
+// sky, stereo, the still frame and the hot-spot markers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "VistaTestSupport.h"
+#include "engine/pano/PanoLimits.h"
+#include "tests/nodes/EventRecorder.h"
+
+namespace vx::test {
+namespace {
+
+constexpr float kTurn = 2 * std::numbers::pi_v<float>;
+constexpr uint32_t kPlaceholderGrey = 0x808080;
+
+// The yaw that looks at the middle of a stripe of StripedPanorama.
+float YawOfStripe(int stripe) { return (stripe + 0.5f) / 8 * kTurn; }
+
+bool HasRed(const std::vector<uint32_t>& pixels) {
+  for (uint32_t p : pixels)
+    if ((p & 0xFFFFFF) == 0xFF0000) return true;
+  return false;
+}
+
+class VistaTest : public VistaWorldTest {
+ protected:
+  void LookAt(float pitch, float yaw) {
+    Context().SetOrientation(pitch, yaw, 0, true);
+    Ticks(2);
+  }
+  std::vector<uint32_t> Frame() const {
+    std::vector<uint32_t> out;
+    for (int y = 0; y < kVistaFrameHeight; ++y)
+      for (int x = 0; x < kVistaFrameWidth; ++x) out.push_back(Pixel(x, y));
+    return out;
+  }
+};
+
+TEST_F(VistaTest, PictureIsDrawnAndTheClickPointIsThePictureUnderThePointer) {
+  WriteJpeg("stripes.jpg", StripedPanorama());
+  Load(VistaPrototype() + "DEF V Vista { texture ImageTexture { url \"stripes.jpg\" } }");
+  CVistaNode& vista = Vista("V");
+  CNodeRef clicks = RecordInto(vista, "clickPt", "vec2");
+  ASSERT_TRUE(vista.IsBound());
+  LookAt(0, YawOfStripe(4));
+  EXPECT_EQ(StripeOf(Center()), 4);
+  EXPECT_EQ(StripeOf(Pixel(2, kVistaFrameHeight / 2)), 3) << "the stripe to the left";
+
+  view->SetHostPointer(kVistaFrameWidth / 2, kVistaFrameHeight / 2);
+  Ticks(1);
+  view->MouseDown();
+  view->MouseUp();
+  const SFVec2f clicked = As<CEventRecorder>(clicks).vec2;
+  EXPECT_NEAR(clicked.x, 4.5f / 8, 0.02f);
+  EXPECT_NEAR(clicked.y, 0.5f, 0.02f);
+  EXPECT_EQ(clicked.x, vista.GetPointerPoint().x);
+}
+
+TEST_F(VistaTest, BindingAndUnbindingReachTheHostTheWorldAndIsBound) {
+  Load(VistaPrototype() + "DEF V Vista { }");
+  CVistaNode& vista = Vista("V");
+  CNodeRef bound = RecordInto(vista, "isBound", "flag");
+  EXPECT_TRUE(vista.IsBound());
+  EXPECT_EQ(world.GetVista(), &vista);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0], std::make_pair(int32_t{ViewEventVistaBound}, std::string("V")));
+  // No colours: the grey placeholder on the 512 x 256 sky.
+  ASSERT_NE(vista.GetSkyImage(), nullptr);
+  EXPECT_EQ(vista.GetSkyImage()->GetWidth(), 512);
+  EXPECT_EQ(vista.GetSkyImage()->GetHeight(), 256);
+  EXPECT_EQ(Center(), kPlaceholderGrey);
+
+  SetBind(vista, true);
+  Ticks(1);
+  EXPECT_EQ(events.size(), 1u) << "binding a bound node changes nothing";
+
+  SetBind(vista, false);
+  Ticks(2);
+  EXPECT_FALSE(vista.IsBound());
+  EXPECT_EQ(world.GetVista(), nullptr);
+  EXPECT_EQ(As<CEventRecorder>(bound).flag, 0);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1], std::make_pair(int32_t{ViewEventVistaUnbound}, std::string("V")));
+  EXPECT_EQ(vista.GetSkyImage(), nullptr);
+  EXPECT_EQ(Center(), 0u) << "nothing is bound: the frame is cleared";
+  SetBind(vista, false);
+  Ticks(1);
+  EXPECT_EQ(events.size(), 2u);
+}
+
+TEST_F(VistaTest, ASecondVistaTakesOverTheContextOnlyWithTheSameProjectionAndExtents) {
+  Load(VistaPrototype() + "DEF A Vista { } DEF B Vista { } DEF C Vista { type \"CYLINDER\" }");
+  PanoContext* first = Vista("A").GetPanoContext();
+  ASSERT_NE(first, nullptr);
+  SetBind(Vista("B"), true);
+  Ticks(2);
+  EXPECT_FALSE(Vista("A").IsBound());
+  EXPECT_TRUE(Vista("B").IsBound());
+  EXPECT_EQ(Vista("A").GetPanoContext(), nullptr);
+  EXPECT_EQ(Vista("B").GetPanoContext(), first);
+  EXPECT_EQ(world.GetVista(), &Named("B"));
+
+  SetBind(Vista("C"), true);
+  Ticks(2);
+  EXPECT_EQ(Vista("B").GetPanoContext(), nullptr);
+  ASSERT_NE(Vista("C").GetPanoContext(), nullptr);
+  EXPECT_EQ(Vista("C").GetProjection(), 2);
+  EXPECT_EQ(world.GetVista(), &Named("C"));
+  EXPECT_EQ(Center(), kPlaceholderGrey);
+}
+
+TEST_F(VistaTest, RangesAreOrderedWidenedAndHoldTheCamera) {
+  Load(VistaPrototype() +
+       "DEF N Vista { pitchRange 0.5 0.45 }"
+       "DEF W Vista { pitchRange 2.0 -2.0 yawRange 1 1.0005 }"
+       "DEF C Vista { type \"CYLINDER\" }");
+  CVistaNode& narrow = Vista("N");
+  EXPECT_FLOAT_EQ(narrow.pitchRange.x, 0.45f);
+  EXPECT_FLOAT_EQ(narrow.pitchRange.y, 0.6f) << "the top raised by 0.1";
+  LookAt(-1.0f, 1.0f);
+  EXPECT_GE(Pitch(), 0.45f - 1e-4f) << "the camera stays inside the range";
+
+  SetBind(Vista("W"), true);
+  Ticks(3);
+  EXPECT_FLOAT_EQ(Vista("W").pitchRange.x, -kVistaHalfPi);
+  EXPECT_FLOAT_EQ(Vista("W").pitchRange.y, kVistaHalfPi);
+  LookAt(0, 5.0f);
+  EXPECT_NEAR(Yaw(), 5.0f, 1e-4f) << "a yaw range without width is the whole turn";
+
+  SetBind(Vista("C"), true);
+  Ticks(3);
+  EXPECT_FLOAT_EQ(Vista("C").pitchRange.x, -1.5f);
+  EXPECT_FLOAT_EQ(Vista("C").pitchRange.y, 1.5f);
+  EXPECT_FLOAT_EQ(Vista("C").vFov[0].y, 1.5f);
+}
+
+TEST_F(VistaTest, ZoomRangeLimitsTheFieldOfViewEvenWhileUnbound) {
+  Load(VistaPrototype() + "DEF A Vista { } DEF B Vista { zoomRange 0.3 0.6 }");
+  EXPECT_FALSE(Vista("B").IsBound());
+  Context().SetFieldOfView(1.2f, false);
+  Ticks(1);
+  EXPECT_FLOAT_EQ(Context().GetFieldOfView(), 0.6f);
+  Context().SetFieldOfView(0.1f, false);
+  Ticks(1);
+  EXPECT_FLOAT_EQ(Context().GetFieldOfView(), 0.3f);
+}
+
+TEST_F(VistaTest, SkyColoursArePaintedAndFailedPicturesFallBackToTheNextUrlThenTheSky) {
+  WriteJpeg("stripes.jpg", StripedPanorama());
+  folder.Write("broken.jpg", "not a picture");
+  Load(VistaPrototype() +
+       "DEF S Vista { texture ImageTexture { url [ \"missing.jpg\" \"broken.jpg\" ] }"
+       " skyColor 0 0 1 groundColor [ 0 1 0, 0 1 0 ] groundAngle 1.57 }"
+       "DEF P Vista { texture ImageTexture { url [ \"missing.jpg\" \"stripes.jpg\" ] } }",
+       6);
+  CVistaNode& sky = Vista("S");
+  ASSERT_NE(sky.GetSkyImage(), nullptr);
+  EXPECT_EQ(sky.GetPanoramaImage(), nullptr);
+  LookAt(0.6f, 1.0f);
+  EXPECT_EQ(Center(), 0x0000FFu) << "the sky above the horizon";
+  LookAt(-0.6f, 1.0f);
+  EXPECT_EQ(Center(), 0x00FF00u) << "the ground below it";
+
+  const float red[] = {1, 0, 0};
+  MFColor skyColor{1, reinterpret_cast<SFColor*>(const_cast<float*>(red))};
+  (void)sky.ReceiveEvent("set_skyColor", &skyColor);
+  EXPECT_TRUE(sky.IsSkyDirty());
+  LookAt(0.6f, 1.0f);
+  EXPECT_FALSE(sky.IsSkyDirty());
+  EXPECT_EQ(Center(), 0xFF0000u);
+
+  SetBind(Vista("P"), true);
+  Ticks(4);
+  LookAt(0, YawOfStripe(2));
+  EXPECT_EQ(Vista("P").GetSkyImage(), nullptr);
+  EXPECT_EQ(StripeOf(Center()), 2);
+}
+
+TEST_F(VistaTest, AStereoPictureGivesEachEyeItsHalf) {
+  // The left eye's view above the right eye's.
+  TestPicture picture = StripedPanorama(256, 256);
+  for (int y = 128; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) picture.xrgb[static_cast<size_t>(y * 256 + x)] = kStripeColours[6];
+  WriteJpeg("stereo.jpg", picture);
+  Load(VistaPrototype() + "DEF V Vista { texture ImageTexture { url \"stereo.jpg\" } stereo TRUE }", 4);
+  LookAt(0, YawOfStripe(1));
+  EXPECT_EQ(StripeOf(Center()), 1) << "without a stereo view, the upper half";
+
+  view->SetStereoMode(StereoMode::LeftRight);
+  Ticks(2);
+  EXPECT_EQ(StripeOf(Pixel(kVistaFrameWidth / 4, kVistaFrameHeight / 2)), 1);
+  EXPECT_EQ(StripeOf(Pixel(3 * kVistaFrameWidth / 4, kVistaFrameHeight / 2)), 6);
+
+  view->SetStereoMode(StereoMode::Interlaced);
+  Ticks(2);
+  const int y = kVistaFrameHeight / 2;
+  EXPECT_NE(StripeOf(Pixel(kVistaFrameWidth / 2, y)), StripeOf(Pixel(kVistaFrameWidth / 2, y + 1)));
+}
+
+TEST_F(VistaTest, ACameraAtRestGetsTheStillFrameUntilItMoves) {
+  WriteJpeg("stripes.jpg", StripedPanorama());
+  Load(VistaPrototype() + "DEF V Vista { texture ImageTexture { url \"stripes.jpg\" } }", 3);
+  CVistaNode& vista = Vista("V");
+  LookAt(0, YawOfStripe(5));
+  EXPECT_FALSE(vista.IsStillFrameShown());
+  Ticks(8);
+  EXPECT_TRUE(vista.IsStillFrameShown());
+  EXPECT_EQ(StripeOf(Center()), 5);
+  LookAt(0, YawOfStripe(6));
+  EXPECT_FALSE(vista.IsStillFrameShown());
+  EXPECT_EQ(StripeOf(Center()), 6);
+}
+
+TEST_F(VistaTest, HotSpotsOfLinkScriptsAreMarkedWhileTheSpaceBarIsHeld) {
+  WriteJpeg("stripes.jpg", StripedPanorama());
+  Load(VistaPrototype() +
+       "DEF V Vista { texture ImageTexture { url \"stripes.jpg\" } }"
+       "DEF L Script { url \"vxn:link\" eventIn SFVec2f clickPt"
+       "  field SFVec2f xBounds 0.55 0.575 field SFVec2f yBounds 0.45 0.55 }"
+       "DEF Far Script { url \"vxn:link\" eventIn SFVec2f clickPt"
+       "  field SFVec2f xBounds 0.05 0.1 field SFVec2f yBounds 0.45 0.55 }"
+       "ROUTE V.clickPt TO L.clickPt ROUTE V.clickPt TO Far.clickPt");
+  LookAt(0, YawOfStripe(4));
+  EXPECT_FALSE(HasRed(Frame()));
+  view->SetHostKey(49, true);
+  Ticks(1);
+  const std::vector<uint32_t> marked = Frame();
+  EXPECT_TRUE(HasRed(marked));
+  // The near spot only: the far one lies behind the viewer.
+  int left = kVistaFrameWidth, right = -1;
+  for (int y = 0; y < kVistaFrameHeight; ++y)
+    for (int x = 0; x < kVistaFrameWidth; ++x)
+      if (marked[static_cast<size_t>(y * kVistaFrameWidth + x)] == 0xFF0000) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+  EXPECT_LE(right - left, 31);
+  view->SetHostKey(49, false);
+  Ticks(1);
+  EXPECT_FALSE(HasRed(Frame()));
+}
+
+TEST_F(VistaTest, BadDescriptionsNeitherCrashNorDraw) {
+  std::string picture = CompressJpeg(StripedPanorama(), JpegKind::Baseline, 90);
+  // Without its quantisation tables.
+  const size_t table = picture.find("\xFF\xDB");
+  ASSERT_NE(table, std::string::npos);
+  const size_t length = static_cast<uint8_t>(picture[table + 2]) << 8 | static_cast<uint8_t>(picture[table + 3]);
+  picture.erase(table, length + 2);
+  folder.Write("noquant.jpg", picture);
+  Load(VistaPrototype() +
+       "DEF E Vista { vFov [ ] hFov [ ] }"
+       "DEF U Vista { type \"WOBBLE\" }"
+       "DEF Q Vista { texture ImageTexture { url \"noquant.jpg\" } }");
+  EXPECT_TRUE(Vista("E").IsBound());
+  EXPECT_EQ(Center(), kPlaceholderGrey) << "empty extents stand for the whole sphere";
+  SetBind(Vista("U"), true);
+  Ticks(3);
+  EXPECT_TRUE(Vista("U").IsBound());
+  EXPECT_EQ(Vista("U").GetProjection(), 0);
+  SetBind(Vista("Q"), true);
+  Ticks(4);
+  EXPECT_TRUE(Vista("Q").IsBound());
+  EXPECT_NE(Vista("Q").GetSkyImage(), nullptr);
+}
+
+}  // namespace
+}  // namespace vx::test
