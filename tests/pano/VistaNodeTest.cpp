@@ -268,5 +268,26 @@ TEST_F(VistaTest, BadDescriptionsNeitherCrashNorDraw) {
   EXPECT_NE(Vista("Q").GetSkyImage(), nullptr);
 }
 
+TEST_F(VistaTest, TheSamplePanoramaFillsTheFrameAndADragTurnsIt) {
+  view->LoadWorld(VX_WORLDS_DIR "/panorama.wrl", nullptr);
+  Ticks(4);
+  CVistaNode& vista = Vista("Panorama");
+  ASSERT_TRUE(vista.IsBound());
+  ASSERT_NE(vista.GetPanoramaImage(), nullptr);
+  EXPECT_EQ(vista.GetSkyImage(), nullptr);
+  for (uint32_t pixel : Frame()) ASSERT_NE(pixel, 0u) << "a pixel left black";
+
+  const float before = Yaw();
+  const std::vector<uint32_t> still = Frame();
+  view->SetHostPointer(kVistaFrameWidth / 2, kVistaFrameHeight / 2);
+  Ticks(1);
+  view->MouseDown();
+  view->SetHostPointer(kVistaFrameWidth - 8, kVistaFrameHeight / 2);
+  Ticks(3);
+  view->MouseUp();
+  EXPECT_GT(Yaw(), before + 0.05f);
+  EXPECT_NE(Frame(), still);
+}
+
 }  // namespace
 }  // namespace vx::test
