@@ -367,5 +367,30 @@ TEST_P(HostClosingInCallbackTest, TheEngineRunsOnNothingTheHostDestroyedAndCalls
 
 INSTANTIATE_TEST_SUITE_P(EveryCode, HostClosingInCallbackTest, ::testing::Values(1, 2, 3, 4));
 
+// The Vista reports its binding (5) and unbinding (6) from inside a frame.
+class HostClosingOnVistaTest : public HostClosingInCallbackTest {};
+
+TEST_P(HostClosingOnVistaTest, TheEngineRunsOnNothingTheHostDestroyedAndCallsItNoMore) {
+  Load("#VRML V2.0 utf8\nEXTERNPROTO Vista [ ] \"http://www.orvanta.example/proto/vistaproto15.wrl#Vista\"\n"
+       "DEF A Vista { } DEF B Vista { }\n");
+  ASSERT_NE(MakeView(), nullptr);
+  const ViewCallback callback{this, &HostClosingInCallbackTest::Hear};
+  EXPECT_EQ(Slot<VxSetViewCallbackFn>(VxEngineSetViewCallback)(view_, &callback), EngineOk);
+  Step(VxEngineTickView);
+  if (!closed_) {
+    // B binding unbinds A first.
+    VxNodeRef* b = nullptr;
+    ASSERT_EQ(Slot<VxFindNodeByNameFn>(VxEngineFindNodeByName)(scene_, "B", &b), EngineOk);
+    int16_t on = 1;
+    EXPECT_EQ(Slot<VxSetNodeValueFn>(VxEngineSendNodeEvent)(scene_, b, "set_bind", &on), EngineOk);
+    EXPECT_EQ(Slot<VxReleaseNodeRefFn>(VxEngineReleaseNodeRef)(b), EngineOk);
+    Step(VxEngineTickView);
+  }
+  EXPECT_TRUE(closed_);
+  EXPECT_EQ(heardAfterClose_, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(VistaCodes, HostClosingOnVistaTest, ::testing::Values(5, 6));
+
 }  // namespace
 }  // namespace vx::test
