@@ -1,14 +1,13 @@
 #include "engine/pano/nodes/BackgroundCube.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vx {
 namespace {
 
 bool Usable(const PixelMap& map) {
   const bool knownSize = map.bytesPerPixel == 1 || map.bytesPerPixel == 2 || map.bytesPerPixel == 4;
-  return map.bits && map.width > 0 && map.height > 0 && knownSize && map.rowBytes >= map.width * map.bytesPerPixel;
+  return map.bits && map.width > 0 && map.height > 0 && knownSize;
 }
 
 }  // namespace
@@ -17,18 +16,10 @@ bool PlaceCubeFace(const PixelMap& face, BackgroundFace which, const PixelMap& c
   if (!Usable(face) || !Usable(cube) || face.bytesPerPixel != cube.bytesPerPixel) return false;
   const int32_t side = cube.width;
   if (cube.height != side * kCubeFaces) return false;
-  const int32_t tile = static_cast<int32_t>(which);
-  const size_t pixelBytes = cube.bytesPerPixel;
-  for (int32_t y = 0; y < side; ++y) {
-    const auto sourceRow = static_cast<int32_t>(int64_t{y} * face.height / side);
-    const uint8_t* in = face.Row(sourceRow);
-    uint8_t* out = cube.Row(tile * side + y);
-    for (int32_t x = 0; x < side; ++x) {
-      const auto sourceColumn = static_cast<int32_t>(int64_t{x} * face.width / side);
-      std::memcpy(out + static_cast<size_t>(x) * pixelBytes, in + static_cast<size_t>(sourceColumn) * pixelBytes,
-                  pixelBytes);
-    }
-  }
+  PixelMap tile = cube;
+  tile.bits = cube.Row(static_cast<int32_t>(which) * side);
+  tile.height = static_cast<uint16_t>(side);
+  StretchPixelMap(face, tile, nullptr, nullptr);
   return true;
 }
 

@@ -58,14 +58,6 @@ constexpr int32_t kStillFrames = 4;
 
 FloatColor ToFloat(const SFColor& c) { return {c.r, c.g, c.b}; }
 
-FloatColor Mix(const FloatColor& a, const FloatColor& b, float t) {
-  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-
-bool RisesStrictly(std::span<const float> angles) {
-  return std::adjacent_find(angles.begin(), angles.end(), [](float a, float b) { return !(b > a); }) == angles.end();
-}
-
 // A ramp between two angles (either way round), cut to 0..limit with its
 // colour interpolated at the cut.
 struct Band {
@@ -79,7 +71,7 @@ struct Band {
     const float low = std::max(std::min(from, to), 0.0f);
     const float high = std::min(std::max(from, to), limit);
     if (!(low < high)) return false;
-    auto colourAt = [this](float angle) { return Mix(fromColour, toColour, (angle - from) / (to - from)); };
+    auto colourAt = [this](float angle) { return MixColours(fromColour, toColour, (angle - from) / (to - from)); };
     const float newFrom = std::clamp(from, low, high);
     const float newTo = std::clamp(to, low, high);
     const FloatColor a = colourAt(newFrom), b = colourAt(newTo);
@@ -146,9 +138,7 @@ std::span<const T> SpanOf(const MF<T>& values) {
 }  // namespace
 
 bool BandsAreValid(const BackgroundBands& bands) {
-  return bands.skyColor.size() == bands.skyAngle.size() + 1 &&
-         bands.groundColor.size() == bands.groundAngle.size() + 1 && RisesStrictly(bands.skyAngle) &&
-         RisesStrictly(bands.groundAngle);
+  return SkyGroundListsValid(bands.skyAngle, bands.skyColor.size(), bands.groundAngle, bands.groundColor.size());
 }
 
 void PaintBackgroundBands(const PixelMap& map, const BackgroundBands& bands, bool cubeLayout,
