@@ -373,7 +373,7 @@ bool CBackgroundNode::CameraStill(CViewContext& view) {
     refined_ = false;
     return false;
   }
-  ++stillFrames_;
+  if (stillFrames_ <= kStillFrames) ++stillFrames_;
   return stillFrames_ > kStillFrames;
 }
 
@@ -383,7 +383,10 @@ void CBackgroundNode::Refine(CViewContext& view) {
   const bool still = CameraStill(view);
   IViewServices* services = view.GetServices();
   const PixelMap back = services ? services->GetBackImage() : PixelMap{};
-  if (!back.bits) {
+  // The copy must cover the frame exactly.
+  const bool fitsFrame = back.bits && back.width == output_.width && back.height == output_.height &&
+                         back.bytesPerPixel == output_.bytesPerPixel;
+  if (!fitsFrame) {
     refined_ = false;
     return;
   }
@@ -392,10 +395,7 @@ void CBackgroundNode::Refine(CViewContext& view) {
     refinedWidth_ = back.width;
     refinedHeight_ = back.height;
   }
-  // The copy must cover the frame exactly.
-  const bool fitsFrame =
-      back.width == output_.width && back.height == output_.height && back.bytesPerPixel == output_.bytesPerPixel;
-  if (!still || refined_ || !fitsFrame) return;
+  if (!still || refined_) return;
   PanoSetOutputRect(context_.get(), back);
   PanoSetResolution(context_.get(), kBackgroundResolution);
   if (PanoPrepareRender(context_.get()) == kPanoOk) {
