@@ -248,8 +248,8 @@ inline constexpr double kCubeTileScale = 12.0;
 
 // ---- Background cube ----------------------------------------------------
 
-// Faces' pictures are scaled to square tiles of the side of the first one
-// to arrive (its longer side), kept within these.
+// Faces' pictures are scaled to square tiles whose side is the longest side
+// of the pictures there when the cube picture is made, kept within these.
 inline constexpr int32_t kBackgroundTileMin = 8;
 inline constexpr int32_t kBackgroundTileMax = 1024;
 

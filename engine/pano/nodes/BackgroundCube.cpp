@@ -69,15 +69,13 @@ int32_t CBackgroundCube::TileSide() const {
   return longest > 0 ? std::clamp(longest, kBackgroundTileMin, kBackgroundTileMax) : 0;
 }
 
-bool CBackgroundCube::PlaceArrived(const PixelMap& cube) {
-  bool placedOne = false;
+void CBackgroundCube::PlaceArrived(const PixelMap& cube) {
   for (size_t i = 0; i < faces_.size(); ++i) {
     Face& face = faces_[i];
     if (face.placed || !face.load.Image().bits) continue;
     face.placed = true;
-    placedOne |= PlaceCubeFace(face.load.Image(), static_cast<BackgroundFace>(i), cube);
+    static_cast<void>(PlaceCubeFace(face.load.Image(), static_cast<BackgroundFace>(i), cube));
   }
-  return placedOne;
 }
 
 void CBackgroundCube::Unplace() {

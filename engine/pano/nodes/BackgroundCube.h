@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 
 #include "engine/media/MediaFactories.h"
 #include "engine/media/MediaHandle.h"
@@ -49,8 +48,8 @@ class CBackgroundCube {
   // The side of the tiles: the longest side of the pictures that have
   // arrived; 0 while none has.
   int32_t TileSide() const;
-  // Places the pictures that arrived since the last call; true when one was.
-  bool PlaceArrived(const PixelMap& cube);
+  // Places the pictures that arrived since the last call.
+  void PlaceArrived(const PixelMap& cube);
   // The next placing places every arrived picture again.
   void Unplace();
 
