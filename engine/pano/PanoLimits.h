@@ -275,5 +275,11 @@ inline constexpr float kVistaHotSpotMaxShare = 0.95f;
 inline constexpr int32_t kVistaMarkerSize = 32;
 // Keys that show the hot spots while held: the space bar and H.
 inline constexpr int32_t kVistaMarkerKeys[] = {49, 4};
+// ---- Background cube ----------------------------------------------------
+
+// Faces' pictures are scaled to square tiles whose side is the longest side
+// of the pictures there when the cube picture is made, kept within these.
+inline constexpr int32_t kBackgroundTileMin = 8;
+inline constexpr int32_t kBackgroundTileMax = 1024;
 
 }  // namespace vx
