@@ -275,6 +275,7 @@ inline constexpr float kVistaHotSpotMaxShare = 0.95f;
 inline constexpr int32_t kVistaMarkerSize = 32;
 // Keys that show the hot spots while held: the space bar and H.
 inline constexpr int32_t kVistaMarkerKeys[] = {49, 4};
+
 // ---- Background cube ----------------------------------------------------
 
 // Faces' pictures are scaled to square tiles whose side is the longest side
