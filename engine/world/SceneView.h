@@ -77,7 +77,7 @@ class CSceneView final : public IViewServices {
   const PixelMap& GetTargetBuffer() const { return target_; }
 
   // 0 left/right, 1 interlaced, 2 none.
-  void SetStereoMode(StereoMode mode);
+  void SetStereoMode(StereoMode mode) override;
   StereoMode GetStereoMode() const { return stereoMode_; }
 
   // The back image's pixels; bits null when there is none.
@@ -113,6 +113,8 @@ class CSceneView final : public IViewServices {
   // On the stacks of the attached world; nothing without one.
   void BindPanorama(CNode* node, PanoramaStack stack) override;
   double GetWorldTime() const override;
+  // Sends the host's callback the fullScreen value in its data word.
+  void ReportFullScreen(bool on) override;
 
   void Present();
 
