@@ -8,6 +8,7 @@
 #include "WorldTestNodes.h"
 #include "engine/world/nodes/ScreenElementNode.h"
 #include "tests/nodes/NodeTestSupport.h"
+#include "tests/render/GoldenImage.h"
 
 namespace vx {
 namespace {
@@ -231,6 +232,27 @@ TEST(ScreenElement, TheLeftHalfClippedOffShowsTheRightHalfOfTheImage) {
   EXPECT_EQ(w.OnlyOverlay(), (Rect{0, 0, 20, 10}));
   EXPECT_EQ(w.h.frame.Xrgb(0, 0) & 0xFFFFFF, 0x0000FFu) << "the image's right half, not its left";
   EXPECT_EQ(w.h.frame.Xrgb(20, 0), 0u);
+}
+
+// A lit box with four overlays: a colour block in the top left corner, a
+// cropped 4 x 4 picture stretched in the top right one, a keyed picture at
+// the bottom with its black stripe keyed out, and a white block in the
+// middle under the box's overlays.
+TEST(ScreenElement, OverlaysOverASceneMatchTheirGoldenImage) {
+  test::HeadlessView h{96, 64};
+  auto world = test::ReadWorld(
+      "Transform { translation 0 0 -6 rotation 1 1 0 0.6 children Shape { appearance Appearance { material "
+      "Material { diffuseColor 0.8 0.8 0.2 } } geometry Box { size 2 2 2 } } }\n" +
+      ColorBlock("alignment \"TOP_LEFT\" width 16 height 12", "0.2 0.6 1") +
+      Textured("image 4 4 3 0xFF0000 0x00FF00 0x0000FF 0xFFFFFF 0x00FFFF 0xFF00FF 0xFFFF00 0x000000 "
+               "0x800000 0x008000 0x000080 0x808080 0x808000 0x800080 0x008080 0xC0C0C0",
+               "alignment \"TOP_RIGHT\" width 24 height 24 texCoords [1 0 4 4]") +
+      Textured("image 3 1 3 0xFF8000 0x000000 0xFF8000 chromaKey 0 0 0",
+               "alignment \"BOTTOM\" width 30 height 8 layer 1") +
+      ColorBlock("width 20 height 20 layer 3", "1 1 1", "M"));
+  world->RenderView(RenderPass::Activate, &h.view);
+  world->RenderFrame(&h.view);
+  test::ExpectGoldenImage("world/screen_overlays.png", 96, 64, test::AsXrgb(h.frame.map, h.view.GetColorTable()), 2);
 }
 
 }  // namespace

@@ -112,15 +112,6 @@ void ClipAxis(int64_t& first, int64_t& last, int64_t frameSize, Span& shown) {
   shown.length = std::max<int64_t>(shown.length - skipFront - skipBack, 1);
 }
 
-PixelMap Narrowed(const PixelMap& map, int64_t x, int64_t y, int64_t width, int64_t height) {
-  PixelMap part = map;
-  part.bits = map.Row(static_cast<int32_t>(y)) + x * map.bytesPerPixel;
-  part.width = static_cast<uint16_t>(width);
-  part.height = static_cast<uint16_t>(height);
-  part.rows = nullptr;
-  return part;
-}
-
 int64_t PixelOf(float coordinate) { return TruncToInt(coordinate); }
 
 uint32_t ReadPixel(const PixelMap& map, int32_t x, int32_t y) {
@@ -305,8 +296,8 @@ ScreenPlacement CScreenElementNode::Place(const PixelMap& image, const CViewCont
   placed.right = static_cast<int32_t>(right);
   placed.top = static_cast<int32_t>(top);
   placed.bottom = static_cast<int32_t>(bottom);
-  placed.source = Narrowed(image, shownX.start, shownY.start, shownX.length, shownY.length);
-  placed.destination = Narrowed(frame, left, top, right - left, bottom - top);
+  placed.source = PixelMapPart(image, shownX.start, shownY.start, shownX.length, shownY.length);
+  placed.destination = PixelMapPart(frame, left, top, right - left, bottom - top);
   return placed;
 }
 
