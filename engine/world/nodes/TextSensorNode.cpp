@@ -49,9 +49,6 @@ void CTextSensorNode::Traverse(RenderPass, CViewContext* view) {
     lastView_ = view;
     lastViewFrame_ = world->GetFrameNumber();
   }
-  if (seen_) return;
-  viewWidth_ = view->GetFrameBuffer().width;
-  viewHeight_ = view->GetFrameBuffer().height;
   seen_ = true;
 }
 

@@ -50,8 +50,6 @@ class CTextSensorNode : public CNode {
   // frame: a view may be gone by the next one.
   CViewContext* lastView_ = nullptr;
   uint64_t lastViewFrame_ = 0;
-  float viewWidth_ = 0.0f;
-  float viewHeight_ = 0.0f;
 };
 
 void RegisterTextSensorNode(NodeClassTable& table);
