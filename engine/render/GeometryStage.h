@@ -64,6 +64,8 @@ struct MaterialRecord {
   uint8_t chromaKey = 0;  // texels of the key colour are transparent
   FloatColor chromaKeyColor;
   uint8_t textureTransform = 0;
+  // The appearance names a texture node, whether or not it has an image yet.
+  uint8_t textureDeclared = 0;
   CVec2f center;
   float rotation = 0.0f;
   CVec2f scale{1.0f, 1.0f};

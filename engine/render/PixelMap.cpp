@@ -66,6 +66,15 @@ bool SamePixelSize(const PixelMap& a, const PixelMap& b) { return a.bytesPerPixe
 
 }  // namespace
 
+PixelMap PixelMapPart(const PixelMap& map, int64_t x, int64_t y, int64_t width, int64_t height) {
+  PixelMap part = map;
+  part.bits = map.Row(static_cast<int32_t>(y)) + x * map.bytesPerPixel;
+  part.width = static_cast<uint16_t>(width);
+  part.height = static_cast<uint16_t>(height);
+  part.rows = nullptr;
+  return part;
+}
+
 void RotatePixelMap90(const PixelMap& source, const PixelMap& destination) {
   if (!Usable(source) || !Usable(destination) || !SamePixelSize(source, destination)) return;
   const int32_t width = std::min<int32_t>(destination.width, source.height);

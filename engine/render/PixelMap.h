@@ -28,6 +28,10 @@ struct PixelMap {
   uint8_t* Row(int32_t y) const { return bits + static_cast<ptrdiff_t>(rowBytes) * y; }
 };
 
+// The part of `map` from (x, y), width x height of it, rows rowBytes apart;
+// the caller keeps the part inside the map.
+PixelMap PixelMapPart(const PixelMap& map, int64_t x, int64_t y, int64_t width, int64_t height);
+
 // A colour to compare with or write into pixels, with the inverse map that
 // gives its palette index.
 struct KeyColor {

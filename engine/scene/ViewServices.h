@@ -36,6 +36,13 @@ struct TypedKey {
   uint32_t serial = 0;
 };
 
+// How a view with a bound Display draws the two eyes.
+enum class StereoMode : int32_t {
+  LeftRight = 0,   // each eye into its half of the frame
+  Interlaced = 1,  // each eye into every other row
+  None = 2,
+};
+
 // The bind stacks of the panorama nodes.
 enum class PanoramaStack : int32_t { Vista, LegacyVista, Background };
 
@@ -70,6 +77,12 @@ class IViewServices {
 
   // Seconds on the clock of the world on screen; 0 without a world.
   virtual double GetWorldTime() const = 0;
+
+  // The stereo mode the view keeps for its frames.
+  virtual void SetStereoMode(StereoMode) {}
+  // Tells the host, every frame, whether the bound Display asks for the
+  // full screen. The host may destroy the view while it hears it.
+  virtual void ReportFullScreen(bool) {}
 
   // The view's camera flags; null for a view without navigation.
   virtual CameraFlags* GetCameraFlags() { return nullptr; }

@@ -198,7 +198,10 @@ void CBrowser::RenderFrame(CViewContext* view) {
   // Held for the frame: the Display may be unbound (and let go) while the
   // frame runs, and the stereo drawing reads it after the scene.
   const CNodeRef display(GetDisplay());
-  if (display) display->Traverse(RenderPass::Frame, view);
+  if (display) {
+    display->HandFramePass(frameNumber_);
+    display->Traverse(RenderPass::Frame, view);
+  }
   DrawBackground(view);
   SetCamera(view);
   ApplyFog(view);

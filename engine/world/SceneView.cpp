@@ -142,6 +142,11 @@ void CSceneView::ReportVistaBinding(const CNode& node, bool bound) {
 
 double CSceneView::GetWorldTime() const { return world_ ? world_->GetWorldTime() : 0.0; }
 
+void CSceneView::ReportFullScreen(bool on) {
+  if (!callback_.fn) return;
+  callback_.fn(ViewEventFullScreen, reinterpret_cast<void*>(static_cast<intptr_t>(on ? 1 : 0)), callback_.userData);
+}
+
 bool CSceneView::IsKeyDown(int32_t macKeyCode) const {
   if (flags_ & kViewHostFedInput)
     return macKeyCode >= 0 && macKeyCode <= kMaxMacKeyCode && hostKeys_[static_cast<size_t>(macKeyCode)];

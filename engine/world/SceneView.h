@@ -78,7 +78,7 @@ class CSceneView final : public IViewServices {
 
   // 0 left/right, 1 interlaced, 2 none. The bound Vista's (else legacy
   // Vista's) renderer is told whether to interlace.
-  void SetStereoMode(StereoMode mode);
+  void SetStereoMode(StereoMode mode) override;
   StereoMode GetStereoMode() const { return stereoMode_; }
 
   // The back image's pixels; bits null when there is none.
@@ -116,6 +116,8 @@ class CSceneView final : public IViewServices {
   // Codes 5 and 6 of the host's callback, with the node's DEF name.
   void ReportVistaBinding(const CNode& node, bool bound) override;
   double GetWorldTime() const override;
+  // Sends the host's callback the fullScreen value in its data word.
+  void ReportFullScreen(bool on) override;
 
   void Present();
 

@@ -25,6 +25,7 @@
 #include "engine/render/RenderTarget.h"
 #include "engine/scene/Matrix4.h"
 #include "engine/scene/Node.h"
+#include "engine/scene/ViewServices.h"
 #include "engine/world/WindowGlue.h"
 #include "engine/world/WorldLimits.h"
 
@@ -40,13 +41,6 @@ enum ViewFlag : uint16_t {
   kViewAlwaysInput = 0x08,
   kViewCaptureMouse = 0x10,
   kViewHostFedInput = 0x20,  // pointer and keys come from the host
-};
-
-// How a view with a bound Display draws the two eyes.
-enum class StereoMode : int32_t {
-  LeftRight = 0,   // each eye into its half of the frame
-  Interlaced = 1,  // each eye into every other row
-  None = 2,
 };
 
 // What the view tells the nodes of its pointer button and navigation keys.

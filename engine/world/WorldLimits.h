@@ -15,6 +15,10 @@ inline constexpr int kBindStackDepth = 8;
 // Screen overlays a world collects in one frame; more are ignored.
 inline constexpr int kMaxOverlays = 256;
 
+// The colour block a ScreenElement makes of its width and height: larger
+// sides make none.
+inline constexpr int32_t kMaxScreenElementSide = 4096;
+
 // Frame rate: reported as kDefaultFrameRate until this many frames have been
 // counted since the counter was reset.
 inline constexpr int kFrameRateMinFrames = 15;

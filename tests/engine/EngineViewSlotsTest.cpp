@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -391,6 +393,54 @@ TEST_P(HostClosingOnVistaTest, TheEngineRunsOnNothingTheHostDestroyedAndCallsItN
 }
 
 INSTANTIATE_TEST_SUITE_P(VistaCodes, HostClosingOnVistaTest, ::testing::Values(5, 6));
+
+// What a host hears of a bound Display: its fullScreen value in the data
+// word, once a frame, and nothing more once it has closed the view and the
+// scene in answer.
+class DisplayReportTest : public EngineViewSlotsTest {
+ protected:
+  static void Hear(int32_t code, void* data, void* self) {
+    auto& test = *static_cast<DisplayReportTest*>(self);
+    if (code != ViewEventFullScreen) return;
+    test.heard.push_back(reinterpret_cast<intptr_t>(data));
+    if (!test.closeOnReport) return;
+    EXPECT_EQ(Slot<VxDestroyViewFn>(VxEngineDestroyView)(test.view_), EngineOk);
+    EXPECT_EQ(Slot<VxDestroySceneFn>(VxEngineDestroyScene)(test.scene_), EngineOk);
+    test.view_ = nullptr;
+    test.scene_ = nullptr;
+    test.closeOnReport = false;
+  }
+
+  void Listen() {
+    const ViewCallback callback{this, &DisplayReportTest::Hear};
+    EXPECT_EQ(Slot<VxSetViewCallbackFn>(VxEngineSetViewCallback)(view_, &callback), EngineOk);
+  }
+
+  std::vector<intptr_t> heard;
+  bool closeOnReport = false;
+};
+
+TEST_F(DisplayReportTest, TheBoundDisplaysFullScreenValueReachesTheHostEveryFrame) {
+  Load(std::string(kWorld) + "Display { fullScreen TRUE stereoMode \"INTERLACE\" }\n");
+  ASSERT_NE(MakeView(), nullptr);
+  Listen();
+  Tick();
+  const size_t first = heard.size();
+  EXPECT_GE(first, 1u);
+  Tick();
+  EXPECT_EQ(heard.size(), first + 1) << "one report a frame";
+  EXPECT_EQ(heard, std::vector<intptr_t>(heard.size(), 1));
+}
+
+TEST_F(DisplayReportTest, AHostThatClosesTheViewOnTheReportIsCalledNoMore) {
+  Load(std::string(kWorld) + "Display { stereoMode \"LEFT_RIGHT\" quality \"LOW\" }\n");
+  ASSERT_NE(MakeView(), nullptr);
+  Listen();
+  closeOnReport = true;
+  Tick();
+  EXPECT_EQ(view_, nullptr);
+  EXPECT_EQ(heard, (std::vector<intptr_t>{0}));
+}
 
 }  // namespace
 }  // namespace vx::test

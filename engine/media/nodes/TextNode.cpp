@@ -125,6 +125,8 @@ void CTextNode::MatchColorsToMaterial(const FloatColor& material) {
   }
 }
 
+bool CTextNode::HandleTextInput(const PickRecord&, std::string_view) { return false; }
+
 void RegisterTextNode(NodeClassTable& table) { table.Add<CTextNode>("Text"); }
 
 }  // namespace vx

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "engine/media/nodes/FontStyleNode.h"
@@ -30,6 +31,9 @@ class CTextNode : public CNode {
   CTextBitmap& LineBitmap(int32_t line) { return *bitmaps_[static_cast<size_t>(line)]; }
   const FontLayout& Layout() const { return layout_; }
   const CFontStyleLink& FontStyleLink() const { return link_; }
+  // Whether the pick lies on the text in the node's lines: asked by a
+  // TextSensor. The lines answer no hits.
+  virtual bool HandleTextInput(const PickRecord& pick, std::string_view text);
 
   MFString string{};
   CNodeRef fontStyle;

@@ -107,6 +107,8 @@ void CTextTextureNode::FillTextureRecord(MaterialRecord& record) {
   }
 }
 
+bool CTextTextureNode::EditText(const PickRecord&, std::string_view) { return false; }
+
 void RegisterTextTextureNode(NodeClassTable& table) { table.Add<CTextTextureNode>("TextTexture"); }
 
 }  // namespace vx

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "engine/media/nodes/FontStyleNode.h"
 #include "engine/media/text/TextBitmap.h"
@@ -33,6 +34,9 @@ class CTextTextureNode : public CNode, public ITextureNode {
   const PixelMap& Image() const { return image_; }
   const FontLayout& Layout() const { return layout_; }
   const CFontStyleLink& FontStyleLink() const { return link_; }
+  // Whether the pick lies on the text in the picture: asked by a
+  // TextSensor. The picture answers no hits.
+  virtual bool EditText(const PickRecord& pick, std::string_view text);
 
   MFString string{};
   CNodeRef fontStyle;

@@ -94,6 +94,7 @@ void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage&
   if (texture) {
     texture->Traverse(pass, view);
     if (ITextureNode* source = TexturePart(texture, false)) {
+      record.textureDeclared = 1;
       source->FillTextureRecord(record);
       ApplyRecord(stage, record);
     }

@@ -21,16 +21,6 @@ PixelMap XrgbMap(const uint32_t* pixels, int64_t width, int64_t height) {
   return map;
 }
 
-// The part of `map` from (x, y), width x height of it.
-PixelMap Part(const PixelMap& map, int64_t x, int64_t y, int64_t width, int64_t height) {
-  PixelMap part = map;
-  part.bits = map.Row(static_cast<int32_t>(y)) + x * map.bytesPerPixel;
-  part.width = static_cast<uint16_t>(width);
-  part.height = static_cast<uint16_t>(height);
-  part.rows = nullptr;
-  return part;
-}
-
 bool Fits(int64_t side) { return side > 0 && side <= kMaxPictureSide; }
 
 }  // namespace
@@ -57,8 +47,8 @@ bool DrawQtPicture(const QtPicture& picture, const PixelMap& target, const QtRec
     StretchPixelMap(source, sized, nullptr, nullptr);
   }
   const uint8_t* inverseMap = target.bytesPerPixel == 1 ? GetSharedInverseMap(palette) : nullptr;
-  ConvertPixelMapFrom32(Part(sized, left - rect.left, top - rect.top, right - left, bottom - top),
-                        Part(target, left, top, right - left, bottom - top), palette, inverseMap);
+  ConvertPixelMapFrom32(PixelMapPart(sized, left - rect.left, top - rect.top, right - left, bottom - top),
+                        PixelMapPart(target, left, top, right - left, bottom - top), palette, inverseMap);
   return true;
 }
 
