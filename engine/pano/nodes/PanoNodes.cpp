@@ -1,6 +1,8 @@
 #include "engine/pano/nodes/PanoNodes.h"
 
 #include "engine/pano/nodes/BackgroundNode.h"
+#include "engine/pano/nodes/ScreenIMobNode.h"
+#include "engine/pano/nodes/WorldIMobNode.h"
 #include "engine/scene/NodeFactory.h"
 
 namespace vx {
@@ -8,6 +10,8 @@ namespace {
 
 constexpr NodeRegistration kRegistrations[] = {
     RegisterBackgroundNode,
+    RegisterWorldIMobNode,
+    RegisterScreenIMobNode,
 };
 
 }  // namespace
