@@ -1,6 +1,8 @@
 // Slots that reach the nodes of a scene's world by DEF name and their fields
 // by name, and that turn field values into text and back.
+#include <algorithm>
 #include <new>
+#include <span>
 #include "engine/scene/PropertyText.h"
 #include "engine/world/EngineSlotSupport.h"
 
@@ -68,6 +70,18 @@ EngineResult GetNodeFieldValue(::SceneHandle* scene, VxNodeRef* ref, const char*
   return result;
 }
 
+// A node value that holds the node it goes to, or a node above that one,
+// would make the node its own descendant, and every later walk through the
+// scene would run until the stack overflows.
+bool WouldHoldItself(const CNode& target, FieldType type, const void* value) {
+  std::span<const CNodeRef> values;
+  if (type == FieldTypeSFNode) values = {static_cast<const CNodeRef*>(value), 1};
+  if (type == FieldTypeMFNode) values = static_cast<const MFNode*>(value)->Span();
+  return std::ranges::any_of(values, [&target](const CNodeRef& held) {
+    return held.GetNode() && held.GetNode()->Contains(&target);
+  });
+}
+
 // The field takes a copy of the value; what the value holds is then given up,
 // since a host frees the block itself with free: the elements of a list (the
 // block keeps no array, and a count of 0 so that nothing reads elements that
@@ -81,18 +95,22 @@ EngineResult SetNodeField(::SceneHandle* scene, VxNodeRef* ref, const char* name
   HostCallScope call(*FromHandle(scene)->instance);
   CNodeRef node(FromHandle(ref)->Get());
   std::string field = BoundedText(name);
-  if (node->TrySetField(field, value)) (void)node->OnEventIn(true, node->FindField(field), value);
   FieldType type = node->GetFieldType(field);
+  const bool refused = WouldHoldItself(*node.GetNode(), type, value);
+  if (!refused && node->TrySetField(field, value)) (void)node->OnEventIn(true, node->FindField(field), value);
   if (IsMultiValued(type) || type == FieldTypeSFNode) FreeFieldValue(type, value);
-  return EngineOk;
+  return refused ? EngineValueRefused : EngineOk;
 }
 
 EngineResult SendNodeEvent(::SceneHandle* scene, VxNodeRef* ref, const char* name, void* value) {
   EngineResult result = CheckNodeArguments(scene, ref, true, name);
   if (result != EngineOk || !value) return result;
+  CNode* node = FromHandle(ref)->Get();
+  std::string eventIn = BoundedText(name);
+  if (WouldHoldItself(*node, static_cast<FieldType>(node->GetEventInType(eventIn)), value)) return EngineValueRefused;
   // A Script may pass the event on to a host function.
   HostCallScope call(*FromHandle(scene)->instance);
-  (void)FromHandle(ref)->Get()->ReceiveEvent(BoundedText(name), value);
+  (void)node->ReceiveEvent(eventIn, value);
   return EngineOk;
 }
 

@@ -1,8 +1,6 @@
 #include "engine/world/RemoteCommands.h"
 
-#include <algorithm>
 #include <new>
-#include <span>
 
 #include "engine/scene/PropertyText.h"
 #include "engine/world/EngineInterface.h"
@@ -115,19 +113,6 @@ struct ValueDelivery {
 constexpr ValueDelivery kSetField = {VxEngineGetNodeFieldType, VxEngineSetNodeField, "Error: Value Not Set"};
 constexpr ValueDelivery kSendEvent = {VxEngineGetNodeEventInType, VxEngineSendNodeEvent, "Error: Event Not Sent"};
 
-// A node value that holds the node it goes to, or a node above that one,
-// would make the node its own descendant, and every later walk through the
-// scene would run until the stack overflows.
-bool WouldHoldItself(const FoundNode& node, FieldType type, const void* block) {
-  std::span<const CNodeRef> values;
-  if (type == FieldTypeSFNode) values = {static_cast<const CNodeRef*>(block), 1};
-  if (type == FieldTypeMFNode) values = static_cast<const MFNode*>(block)->Span();
-  const CNode* target = FromHandle(node.Ref())->Get();
-  return std::ranges::any_of(values, [target](const CNodeRef& value) {
-    return value.GetNode() && value.GetNode()->Contains(target);
-  });
-}
-
 // A text that the member's type does not take (or a member the node lacks)
 // sets and sends nothing, and is not answered "OK"; nor is a node value that
 // would put the node inside itself.
@@ -142,9 +127,9 @@ std::string DeliverValue(EngineInstance& instance, std::string_view arguments, c
   void* block = nullptr;
   const int32_t parsed = EngineSlot<VxParseFieldValueFn>(VxEngineParseFieldValue)(
       node.Scene(), nullptr, request.value.c_str(), static_cast<FieldType>(type), &block);
-  const bool usable =
-      parsed == kPropertyTextOk && block && !WouldHoldItself(node, static_cast<FieldType>(type), block);
-  if (usable) (void)EngineSlot<VxSetNodeValueFn>(delivery.deliver)(node.Scene(), node.Ref(), request.member.c_str(), block);
+  const bool usable = parsed == kPropertyTextOk && block &&
+                      EngineSlot<VxSetNodeValueFn>(delivery.deliver)(node.Scene(), node.Ref(), request.member.c_str(),
+                                                                     block) == EngineOk;
   FreeValueBlock(static_cast<FieldType>(type), block);
   return std::string(usable ? kDone : delivery.refused);
 }

@@ -18,8 +18,10 @@ enum {
   EngineOpenFailed = 6,        /* the scene file could not be opened as a stream */
   EngineInstanceHasScenes = 7, /* DestroyEngineInstance while scenes remain */
   EngineSceneHasViews = 8,     /* DestroyScene while views remain */
-  EngineTextCut = 9            /* FormatFieldValue: the text did not fit; it holds the whole list
+  EngineTextCut = 9,           /* FormatFieldValue: the text did not fit; it holds the whole list
                                   elements that fit, after their count (a single value: nothing) */
+  EngineValueRefused = 10      /* SetNodeField, SendNodeEvent: a node value holding the node it goes
+                                  to, or a node above that one; nothing is set or sent */
 };
 
 /* Paths, URLs and error texts cross the boundary in caller-owned buffers of

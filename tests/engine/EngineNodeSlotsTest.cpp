@@ -321,6 +321,26 @@ TEST_F(EngineSceneRoundTripTest, ANodeValueSetOnAFieldIsTakenFromTheCallersBlock
   Release(shape);
 }
 
+// A node put inside itself would send every later walk through the scene
+// round until the stack overflows; the value is still taken from the block.
+TEST_F(EngineSceneRoundTripTest, ANodeValueThatWouldHoldItsTargetIsRefused) {
+  ASSERT_EQ(Load(scene_, folder_.Write("nest.wrl", "#VRML V2.0 utf8\nDEF Outer Group { children DEF Inner Group { } }\n")),
+            EngineOk)
+      << error_;
+  VxNodeRef* inner = Find(scene_, "Inner");
+  ASSERT_NE(inner, nullptr);
+  auto set = Host().Engine<VxSetNodeValueFn>(VxEngineSetNodeField);
+  for (const char* text : {"1,Outer", "1,Inner"}) {
+    void* block = nullptr;
+    ASSERT_EQ(parse(scene_, nullptr, text, FieldTypeMFNode, &block), 0) << text;
+    EXPECT_EQ(set(scene_, inner, "children", block), EngineValueRefused) << text;
+    EXPECT_EQ(static_cast<MFValue*>(block)->elements, nullptr) << "the host frees the block with free";
+    std::free(block);
+  }
+  EXPECT_EQ(static_cast<MFValue*>(FieldOf(inner, "children"))->count, 0);
+  Release(inner);
+}
+
 // The count in front of a list text, and its element words.
 std::vector<std::string> Words(const std::string& text) {
   std::vector<std::string> words;
