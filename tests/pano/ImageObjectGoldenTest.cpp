@@ -61,10 +61,15 @@ TEST(ImageObjectGolden, AQuadInTheWorldAndTwoPicturesOverTheFrame) {
   const std::string scene =
       "Viewpoint { position 0 0 8 }\n"
       "Transform { translation -1 0 0 rotation 0 1 0 0.6 children\n"
-      "  WorldIMob { filename \"" + quadrants + "\" type \"PICT\" width 4 height 3 } }\n"
-      "ScreenIMob { filename \"" + ring + "\" alignment \"TOP_RIGHT\" blueScreen 0 0 1 }\n"
+      "  WorldIMob { filename \"" +
+      quadrants +
+      "\" type \"PICT\" width 4 height 3 } }\n"
+      "ScreenIMob { filename \"" +
+      ring +
+      "\" alignment \"TOP_RIGHT\" blueScreen 0 0 1 }\n"
       "Transform { translation 6 -4 0 scale 2 2 1 children\n"
-      "  ScreenIMob { filename \"" + quadrants + "\" alignment \"BOTTOM_LEFT\" texCoords [ 4 4 16 12 ] } }\n";
+      "  ScreenIMob { filename \"" +
+      quadrants + "\" alignment \"BOTTOM_LEFT\" texCoords [ 4 4 16 12 ] } }\n";
 
   DepthFrame frame(kWidth, kHeight, 32);
   CViewContext view{WindowHandle::None, 0};
@@ -73,8 +78,7 @@ TEST(ImageObjectGolden, AQuadInTheWorldAndTwoPicturesOverTheFrame) {
   world->RenderView(RenderPass::Activate, &view);
   for (int i = 0; i < kFrames; ++i) world->RenderFrame(&view);
 
-  ExpectGoldenImage("nodes/image_objects_32.png", kWidth, kHeight, AsXrgb(frame.map, view.GetColorTable()),
-                    kTolerance);
+  ExpectGoldenImage("nodes/image_objects_32.png", kWidth, kHeight, AsXrgb(frame.map, view.GetColorTable()), kTolerance);
   world->RenderView(RenderPass::Deactivate, &view);
   Headless().Reset();
 }

@@ -100,8 +100,8 @@ TEST(ScreenPlacementTest, TheNineAlignmentsWithAnOffset) {
   };
   // A 20 x 10 block in a 101 x 51 frame, moved by (3, -2).
   const Case cases[] = {
-      {"TOP_LEFT", 3, -2},   {"TOP", 43, -2},     {"TOP_RIGHT", 84, -2},  {"LEFT", 3, 18},
-      {"CENTER", 43, 18},    {"RIGHT", 84, 18},   {"BOTTOM_LEFT", 3, 39}, {"BOTTOM", 43, 39},
+      {"TOP_LEFT", 3, -2},      {"TOP", 43, -2},          {"TOP_RIGHT", 84, -2},  {"LEFT", 3, 18},
+      {"CENTER", 43, 18},       {"RIGHT", 84, 18},        {"BOTTOM_LEFT", 3, 39}, {"BOTTOM", 43, 39},
       {"BOTTOM_RIGHT", 84, 39}, {"bottom_right", 43, 18}, {"", 43, 18},
   };
   for (const Case& c : cases) {

@@ -107,8 +107,9 @@ TEST_F(ImageObjects, AScreenImageTakesItsOwnSizeAtItsAlignmentMovedByTheTransfor
 class ScreenPicks : public ImageObjects {
  protected:
   void LoadKeyed(const std::string& extra) {
-    const std::string picture =
-        Write("halves.bmp", Bmp(8, 8, [](int x, int) { return x < 4 ? Bgr{0, 255, 0} : Bgr{0, 0, 255}; }));
+    const std::string picture = Write("halves.bmp", Bmp(8, 8, [](int x, int) {
+                                        return x < 4 ? Bgr{0, 255, 0} : Bgr{0, 0, 255};
+                                      }));
     Load("DEF Img ScreenIMob { filename \"" + picture + "\" alignment \"TOP_LEFT\" " + extra + " }");
     Frames(2);
   }
@@ -183,8 +184,10 @@ TEST_F(ImageObjects, AFilenameThatFailsGivesWayToTheNextAndUnloadingStartsOver) 
 
 TEST_F(ImageObjects, UnknownTypesAndMissingFilesShowNothing) {
   const std::string red = Write("red.bmp", Bmp(4, 4, Red));
-  Load("DEF Img ScreenIMob { filename \"" + red + "\" type \"SOMETHING\" }"
-       "DEF Other ScreenIMob { filename \"" + folder.Path() + "/missing.bmp" + "\" }");
+  Load("DEF Img ScreenIMob { filename \"" + red +
+       "\" type \"SOMETHING\" }"
+       "DEF Other ScreenIMob { filename \"" +
+       folder.Path() + "/missing.bmp" + "\" }");
   Frames(3);
   EXPECT_EQ(Screen().Handle(), nullptr);
   EXPECT_TRUE(world->GetOverlays().empty());
@@ -222,9 +225,9 @@ TEST_F(ImageObjects, HostileCropsSizesAndTransformsNeverReachOutsideThePictureOr
                                "texCoords [ 2 2 ]"};
   const char* const sizes[] = {"", "width 2147483647 height 2147483647", "width -2147483648 height -5",
                                "width 1 height 1", "width 500 height 3"};
-  const char* const transforms[] = {"scale 1 1 1",    "scale -1 -1 1",           "scale 1000 0.01 1",
-                                    "scale 1e30 1e30 1", "translation 60 60 0",  "translation -1e9 1e9 0",
-                                    "scale 0 0 0",     "translation -7 -5 0 scale 3 3 1"};
+  const char* const transforms[] = {
+      "scale 1 1 1",         "scale -1 -1 1",          "scale 1000 0.01 1", "scale 1e30 1e30 1",
+      "translation 60 60 0", "translation -1e9 1e9 0", "scale 0 0 0",       "translation -7 -5 0 scale 3 3 1"};
   const char* const alignments[] = {"TOP_LEFT", "BOTTOM_RIGHT", "CENTER", "RIGHT"};
   for (const char* crop : crops) {
     for (const char* size : sizes) {
@@ -248,8 +251,7 @@ TEST_F(ImageObjects, HostileCropsSizesAndTransformsNeverReachOutsideThePictureOr
 class ObjectMovies : public ImageObjects {
  protected:
   std::string frames = Write("frames.gif", ThreeFrameGif());
-  std::string Movie(const char* node, const char* type, const std::string& extra,
-                    const char* range = "0 360 0 0 0 0") {
+  std::string Movie(const char* node, const char* type, const std::string& extra, const char* range = "0 360 0 0 0 0") {
     return std::string("DEF Img ") + node + " { filename \"" + frames + "\" type \"" + type +
            "\" quantization [ 3 1 1 ] range [ " + range + " ] " + extra + " }";
   }

@@ -146,9 +146,7 @@ CFrameSetTexture* CImageObjectNode::FrameSet() const {
   return handle && handle->GetKind() == HandleKind::FrameSet ? static_cast<CFrameSetTexture*>(handle) : nullptr;
 }
 
-ObjectMovieAxes CImageObjectNode::Axes() const {
-  return {SpanOf(quantization), SpanOf(range), SpanOf(animRate)};
-}
+ObjectMovieAxes CImageObjectNode::Axes() const { return {SpanOf(quantization), SpanOf(range), SpanOf(animRate)}; }
 
 void CImageObjectNode::ChooseFrame(const CViewContext& view) {
   const ObjectMovieAxes axes = Axes();

@@ -11,7 +11,9 @@ namespace {
 
 constexpr float kHalfTurnDegrees = kFullTurnDegrees / 2;
 
-bool IsFullTurn(float low, float high) { return std::fabs(std::fabs(high - low) - kFullTurnDegrees) < kFullTurnTolerance; }
+bool IsFullTurn(float low, float high) {
+  return std::fabs(std::fabs(high - low) - kFullTurnDegrees) < kFullTurnTolerance;
+}
 
 // fmod keeps this to one step however far the angle has run.
 float WrapIntoTurn(float angle, float low, float high) {
@@ -84,9 +86,9 @@ ViewerAngles ViewerAnglesOf(const CVec3f& v, const CVec3f& z) {
   float heading = (std::atan2(-v.x, -v.z) - std::atan2(z.x, z.z)) * kDegreesPerRadian - kHalfTurnDegrees;
   // Both arcs lie within half a turn either way, so two turns at most.
   for (int turn = 0; turn < 2 && heading < 0.0f; ++turn) heading += kFullTurnDegrees;
-  const float elevation = (std::atan2(v.y, std::sqrt(v.x * v.x + v.z * v.z)) -
-                           std::atan2(z.y, std::sqrt(z.x * z.x + z.z * z.z))) *
-                          kDegreesPerRadian;
+  const float elevation =
+      (std::atan2(v.y, std::sqrt(v.x * v.x + v.z * v.z)) - std::atan2(z.y, std::sqrt(z.x * z.x + z.z * z.z))) *
+      kDegreesPerRadian;
   return {heading, elevation};
 }
 

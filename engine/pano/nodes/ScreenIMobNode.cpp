@@ -94,9 +94,9 @@ void CScreenIMobNode::Place(CViewContext& view) {
   view.TransformPoint(origin);
   view.TransformPoint(corner);
   const PixelMap& frame = view.GetFrameBuffer();
-  placed_ = PlaceOnScreen(AlignmentByName(TextOf(alignment)), frame.width, frame.height,
-                          ScreenCoordinate(origin.x), ScreenCoordinate(origin.y),
-                          ScreenCoordinate(corner.x - origin.x), ScreenCoordinate(corner.y - origin.y));
+  placed_ = PlaceOnScreen(AlignmentByName(TextOf(alignment)), frame.width, frame.height, ScreenCoordinate(origin.x),
+                          ScreenCoordinate(origin.y), ScreenCoordinate(corner.x - origin.x),
+                          ScreenCoordinate(corner.y - origin.y));
   opacity = std::isnan(opacity) ? 1.0f : std::clamp(opacity, 0.0f, 1.0f);
   shown_ = CropArea(image.width, image.height, texCoords.Span());
 }

@@ -15,10 +15,14 @@ struct AlignmentName {
 };
 
 constexpr AlignmentName kAlignmentNames[] = {
-    {"TOP_LEFT", ScreenAlignment::kTopLeft},       {"CENTER", ScreenAlignment::kCenter},
-    {"LEFT", ScreenAlignment::kLeft},              {"TOP", ScreenAlignment::kTop},
-    {"RIGHT", ScreenAlignment::kRight},            {"TOP_RIGHT", ScreenAlignment::kTopRight},
-    {"BOTTOM", ScreenAlignment::kBottom},          {"BOTTOM_LEFT", ScreenAlignment::kBottomLeft},
+    {"TOP_LEFT", ScreenAlignment::kTopLeft},
+    {"CENTER", ScreenAlignment::kCenter},
+    {"LEFT", ScreenAlignment::kLeft},
+    {"TOP", ScreenAlignment::kTop},
+    {"RIGHT", ScreenAlignment::kRight},
+    {"TOP_RIGHT", ScreenAlignment::kTopRight},
+    {"BOTTOM", ScreenAlignment::kBottom},
+    {"BOTTOM_LEFT", ScreenAlignment::kBottomLeft},
     {"BOTTOM_RIGHT", ScreenAlignment::kBottomRight},
 };
 
@@ -28,24 +32,36 @@ enum class Side { kStart, kMiddle, kEnd };
 // block.
 int32_t Along(Side side, int32_t frameSize, int32_t size) {
   switch (side) {
-    case Side::kStart: return 0;
-    case Side::kMiddle: return (frameSize >> 1) - (size >> 1);
-    case Side::kEnd: return frameSize - size;
+    case Side::kStart:
+      return 0;
+    case Side::kMiddle:
+      return (frameSize >> 1) - (size >> 1);
+    case Side::kEnd:
+      return frameSize - size;
   }
   return 0;
 }
 
 std::pair<Side, Side> SidesOf(ScreenAlignment alignment) {
   switch (alignment) {
-    case ScreenAlignment::kTopLeft: return {Side::kStart, Side::kStart};
-    case ScreenAlignment::kLeft: return {Side::kStart, Side::kMiddle};
-    case ScreenAlignment::kTop: return {Side::kMiddle, Side::kStart};
-    case ScreenAlignment::kRight: return {Side::kEnd, Side::kMiddle};
-    case ScreenAlignment::kTopRight: return {Side::kEnd, Side::kStart};
-    case ScreenAlignment::kBottom: return {Side::kMiddle, Side::kEnd};
-    case ScreenAlignment::kBottomLeft: return {Side::kStart, Side::kEnd};
-    case ScreenAlignment::kBottomRight: return {Side::kEnd, Side::kEnd};
-    case ScreenAlignment::kCenter: break;
+    case ScreenAlignment::kTopLeft:
+      return {Side::kStart, Side::kStart};
+    case ScreenAlignment::kLeft:
+      return {Side::kStart, Side::kMiddle};
+    case ScreenAlignment::kTop:
+      return {Side::kMiddle, Side::kStart};
+    case ScreenAlignment::kRight:
+      return {Side::kEnd, Side::kMiddle};
+    case ScreenAlignment::kTopRight:
+      return {Side::kEnd, Side::kStart};
+    case ScreenAlignment::kBottom:
+      return {Side::kMiddle, Side::kEnd};
+    case ScreenAlignment::kBottomLeft:
+      return {Side::kStart, Side::kEnd};
+    case ScreenAlignment::kBottomRight:
+      return {Side::kEnd, Side::kEnd};
+    case ScreenAlignment::kCenter:
+      break;
   }
   return {Side::kMiddle, Side::kMiddle};
 }
@@ -54,8 +70,8 @@ std::pair<Side, Side> SidesOf(ScreenAlignment alignment) {
 // visibleEnd) of a shown span [shownStart, shownStart + shownSize) covers,
 // for a source span of sourceSize from sourceStart. At least one pixel, and
 // inside the source span.
-std::pair<int32_t, int32_t> SourceSpan(int32_t sourceStart, int32_t sourceSize, int32_t shownStart,
-                                       int32_t shownSize, int32_t visibleStart, int32_t visibleEnd) {
+std::pair<int32_t, int32_t> SourceSpan(int32_t sourceStart, int32_t sourceSize, int32_t shownStart, int32_t shownSize,
+                                       int32_t visibleStart, int32_t visibleEnd) {
   const int64_t from = int64_t{visibleStart - shownStart} * sourceSize / shownSize;
   const int64_t to = (int64_t{visibleEnd - shownStart} * sourceSize + shownSize - 1) / shownSize;
   const int64_t first = std::clamp<int64_t>(from, 0, sourceSize - 1);
