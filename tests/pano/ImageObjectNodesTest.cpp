@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
@@ -277,6 +278,18 @@ TEST_F(ObjectMovies, TheViewAnglesChooseTheFrameAndDragsTurnThem) {
   Screen().interactive = 0;
   Screen().OnPointerDrag(1, 0.0f, 0.25f);
   EXPECT_FLOAT_EQ(Screen().GetViewAngles()[0], 120.0f) << "not interactive";
+}
+
+TEST_F(ObjectMovies, DragsOfAnySizeLeaveAFrameOfTheGrid) {
+  Load(Movie("WorldIMob", "SPHERE", "animRate [ 1e300 -1e300 1e300 ]"));
+  const float huge = std::numeric_limits<float>::max();
+  for (const auto& [dx, dy] : {std::pair{huge, -huge}, {std::nanf(""), 1.0f}, {INFINITY, -INFINITY}}) {
+    World().OnPointerDrag(1, dx, dy);
+    Frames(1);
+    for (float angle : World().GetViewAngles()) EXPECT_TRUE(std::isfinite(angle));
+    EXPECT_GE(World().GetFrameIndices()[0], 0);
+    EXPECT_LT(World().GetFrameIndices()[0], 3);
+  }
 }
 
 TEST_F(ObjectMovies, AFrameSetIsChosenOnlyForSphereOnTheScreen) {

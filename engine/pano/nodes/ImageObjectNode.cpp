@@ -159,10 +159,17 @@ void CImageObjectNode::ChooseFrame(const CViewContext& view) {
 void CImageObjectNode::OnPointerDrag(int32_t button, float dx, float dy) {
   if (!interactive || button != 1 || range.count != kObjectMovieRangeValues) return;
   DragFirstAxis(range[1] - range[0], dy);
-  angles_[1] += (range[3] - range[2]) * dx * -kObjectDragScale;
+  AddFinite(angles_[1], (range[3] - range[2]) * dx * -kObjectDragScale);
 }
 
-void CImageObjectNode::DragFirstAxis(float rangeWidth, float dy) { angles_[0] += rangeWidth * dy * kObjectDragScale; }
+void CImageObjectNode::DragFirstAxis(float rangeWidth, float dy) {
+  AddFinite(angles_[0], rangeWidth * dy * kObjectDragScale);
+}
+
+void CImageObjectNode::AddFinite(float& value, float change) {
+  const float sum = value + change;
+  if (std::isfinite(sum)) value = sum;
+}
 
 void CImageObjectNode::SendPointerEvents(const char* flagEvent, const char* pointEvent, const SFVec2f& point) {
   const int16_t on = 1;

@@ -75,6 +75,9 @@ class CImageObjectNode : public CNode {
   virtual std::optional<FloatColor> MaskColor() const { return std::nullopt; }
   // Changes the first axis for a vertical drag over a range of that width.
   virtual void DragFirstAxis(float rangeWidth, float dy);
+  // A drag that would leave the finite numbers is ignored, so the angles
+  // stay usable.
+  static void AddFinite(float& value, float change);
 
   ImageObjectType Type() const { return ImageObjectTypeByName(TextOf(type)); }
   // Keying is on when every component of blueScreen is 0 or more.

@@ -133,13 +133,13 @@ ImageArea CropArea(int32_t imageWidth, int32_t imageHeight, std::span<const int3
 std::optional<OverlayParts> ClipToFrame(const PixelMap& image, const ImageArea& area, const ScreenRect& rect,
                                         const PixelMap& frame) {
   if (!IsUsable(image) || !IsUsable(frame) || image.bytesPerPixel != frame.bytesPerPixel) return std::nullopt;
-  if (area.IsEmpty() || rect.IsEmpty() || area.x < 0 || area.y < 0 || area.x + area.width > image.width ||
+  if (area.IsEmpty() || IsEmpty(rect) || area.x < 0 || area.y < 0 || area.x + area.width > image.width ||
       area.y + area.height > image.height) {
     return std::nullopt;
   }
   const ScreenRect visible{std::max(rect.left, 0), std::max(rect.top, 0), std::min<int32_t>(rect.right, frame.width),
                            std::min<int32_t>(rect.bottom, frame.height)};
-  if (visible.IsEmpty()) return std::nullopt;
+  if (IsEmpty(visible)) return std::nullopt;
   const auto [sourceLeft, sourceRight] =
       SourceSpan(area.x, area.width, rect.left, rect.Width(), visible.left, visible.right);
   const auto [sourceTop, sourceBottom] =

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "engine/render/PixelMap.h"
+#include "platform/Window.h"
 
 namespace vx {
 
@@ -33,17 +34,9 @@ enum class ScreenAlignment : int32_t {
 // Exact keywords ("TOP_LEFT", ...); anything else is the centre.
 ScreenAlignment AlignmentByName(std::string_view name);
 
-// Right and bottom are exclusive.
-struct ScreenRect {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t right = 0;
-  int32_t bottom = 0;
-
-  int32_t Width() const { return right - left; }
-  int32_t Height() const { return bottom - top; }
-  bool IsEmpty() const { return right <= left || bottom <= top; }
-};
+// A rectangle of the frame; right and bottom are exclusive.
+using ScreenRect = Rect;
+inline bool IsEmpty(const ScreenRect& rect) { return rect.right <= rect.left || rect.bottom <= rect.top; }
 
 // A transformed coordinate in whole pixels, toward zero, held within
 // +-kMaxScreenCoordinate (0 for NaN).

@@ -179,7 +179,7 @@ void CWorldIMobNode::Pick(CViewContext& view) {
 
 void CWorldIMobNode::DragFirstAxis(float rangeWidth, float dy) {
   if (Type() == ImageObjectType::kDisk) {
-    diskDrag_ += rangeWidth * dy * kDiskDragScale;
+    AddFinite(diskDrag_, rangeWidth * dy * kDiskDragScale);
   } else {
     CImageObjectNode::DragFirstAxis(rangeWidth, dy);
   }
