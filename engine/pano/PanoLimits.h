@@ -246,6 +246,13 @@ inline constexpr float kCubeProjectionHalfTile = 0.0835f;
 inline constexpr float kCubeProjectionTiles[6] = {0.0f, 0.167f, 0.333f, 0.5f, 0.667f, 0.833f};
 inline constexpr double kCubeTileScale = 12.0;
 
+// ---- Background cube ----------------------------------------------------
+
+// Faces' pictures are scaled to square tiles whose side is the longest side
+// of the pictures there when the cube picture is made, kept within these.
+inline constexpr int32_t kBackgroundTileMin = 8;
+inline constexpr int32_t kBackgroundTileMax = 1024;
+
 // ---- Image objects --------------------------------------------------------
 
 // View axes of an object movie, and the values its lists need to be used.

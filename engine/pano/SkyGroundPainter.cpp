@@ -94,20 +94,7 @@ class LevelStepper {
   FloatColor step_;
 };
 
-FloatColor Mix(const FloatColor& a, const FloatColor& b, float t) {
-  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-
 int32_t CubeFaceHeight(const PixelMap& map) { return map.height / kCubeFaces; }
-
-bool RisesStrictly(std::span<const float> angles) {
-  return std::adjacent_find(angles.begin(), angles.end(), [](float a, float b) { return !(b > a); }) == angles.end();
-}
-
-bool IsValid(const SkyGroundDescription& d) {
-  return d.groundAngle.size() + 1 == d.groundColor.size() && d.skyAngle.size() + 1 == d.skyColor.size() &&
-         RisesStrictly(d.groundAngle) && RisesStrictly(d.skyAngle);
-}
 
 using RowFiller = void (*)(const PixelMap&, int16_t, int16_t, const FloatColor&, const FloatColor&, const uint8_t*);
 
@@ -128,7 +115,7 @@ struct ElevationRows {
 
 // Colour at an angle of a band from `top` (cTop) down to `bottom` (cBottom).
 FloatColor BandColourAt(double angle, double top, double bottom, const FloatColor& cTop, const FloatColor& cBottom) {
-  return Mix(cTop, cBottom, static_cast<float>((top - angle) / (top - bottom)));
+  return MixColours(cTop, cBottom, static_cast<float>((top - angle) / (top - bottom)));
 }
 
 // Where a band ends in the picture: at the row of its bottom angle with its
@@ -186,8 +173,22 @@ void PaintGround(const PixelMap& map, const SkyGroundDescription& d, const Eleva
 
 }  // namespace
 
+bool SkyGroundListsValid(std::span<const float> skyAngle, size_t skyColours, std::span<const float> groundAngle,
+                         size_t groundColours) {
+  auto risesStrictly = [](std::span<const float> angles) {
+    return std::adjacent_find(angles.begin(), angles.end(), [](float a, float b) { return !(b > a); }) == angles.end();
+  };
+  return skyAngle.size() + 1 == skyColours && groundAngle.size() + 1 == groundColours && risesStrictly(skyAngle) &&
+         risesStrictly(groundAngle);
+}
+
+FloatColor MixColours(const FloatColor& a, const FloatColor& b, float t) {
+  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
+
 bool PaintSkyGround(const PixelMap& map, const SkyGroundDescription& description, const uint8_t* inverseMap) {
-  if (!IsValid(description)) {
+  if (!SkyGroundListsValid(description.skyAngle, description.skyColor.size(), description.groundAngle,
+                           description.groundColor.size())) {
     FillPlaceholderGrid(map);
     return false;
   }
@@ -219,7 +220,7 @@ void FillSkyGroundBand(const PixelMap& map, int16_t y0, int16_t y1, const FloatC
   const float virtualHeight = map.height * kCubeThirdOfHeight;
   const float f0 = y0 / virtualHeight;
   const float f1 = y1 / virtualHeight;
-  auto colourAt = [&](float f) { return Mix(top, bottom, (f - f0) / (f1 - f0)); };
+  auto colourAt = [&](float f) { return MixColours(top, bottom, (f - f0) / (f1 - f0)); };
 
   if (f0 < kCubeSidesTop) {
     const bool endsOnCap = f1 < kCubeSidesTop;

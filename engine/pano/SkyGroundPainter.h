@@ -11,6 +11,7 @@
 // 0 without one).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -32,6 +33,13 @@ struct SkyGroundDescription {
   float verticalMax = 0;
   bool cubeLayout = false;
 };
+
+// Sky and ground lists that can be painted: each angle list one entry
+// shorter than its colour list and rising strictly.
+bool SkyGroundListsValid(std::span<const float> skyAngle, size_t skyColours, std::span<const float> groundAngle,
+                         size_t groundColours);
+// The colour a fraction t of the way from a to b.
+FloatColor MixColours(const FloatColor& a, const FloatColor& b, float t);
 
 // Paints the description, or the placeholder when it is not valid (false).
 bool PaintSkyGround(const PixelMap& map, const SkyGroundDescription& description, const uint8_t* inverseMap);

@@ -9,6 +9,7 @@
 #include "engine/pano/SkyGroundPainter.h"
 #include "engine/scene/FieldTable.h"
 #include "engine/scene/NodeFactory.h"
+#include "engine/scene/ViewServices.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ViewContext.h"
 
@@ -50,16 +51,12 @@ constexpr int16_t kBackgroundResolution = 768;
 constexpr float kInitialHalfAngle = 0.4363323f;
 constexpr int32_t kCubeRowsDivisor = 3;
 constexpr AngleRangeF kBackgroundSphere{0, 2 * kBandPi, -kBandHalfPi, kBandHalfPi};
+// The camera counts as moved by a change of this much, and as still once it
+// has not moved for more frames than kStillFrames.
+constexpr float kCameraMoveTolerance = 1e-5f;
+constexpr int32_t kStillFrames = 4;
 
 FloatColor ToFloat(const SFColor& c) { return {c.r, c.g, c.b}; }
-
-FloatColor Mix(const FloatColor& a, const FloatColor& b, float t) {
-  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-
-bool RisesStrictly(std::span<const float> angles) {
-  return std::adjacent_find(angles.begin(), angles.end(), [](float a, float b) { return !(b > a); }) == angles.end();
-}
 
 // A ramp between two angles (either way round), cut to 0..limit with its
 // colour interpolated at the cut.
@@ -74,7 +71,7 @@ struct Band {
     const float low = std::max(std::min(from, to), 0.0f);
     const float high = std::min(std::max(from, to), limit);
     if (!(low < high)) return false;
-    auto colourAt = [this](float angle) { return Mix(fromColour, toColour, (angle - from) / (to - from)); };
+    auto colourAt = [this](float angle) { return MixColours(fromColour, toColour, (angle - from) / (to - from)); };
     const float newFrom = std::clamp(from, low, high);
     const float newTo = std::clamp(to, low, high);
     const FloatColor a = colourAt(newFrom), b = colourAt(newTo);
@@ -141,9 +138,7 @@ std::span<const T> SpanOf(const MF<T>& values) {
 }  // namespace
 
 bool BandsAreValid(const BackgroundBands& bands) {
-  return bands.skyColor.size() == bands.skyAngle.size() + 1 &&
-         bands.groundColor.size() == bands.groundAngle.size() + 1 && RisesStrictly(bands.skyAngle) &&
-         RisesStrictly(bands.groundAngle);
+  return SkyGroundListsValid(bands.skyAngle, bands.skyColor.size(), bands.groundAngle, bands.groundColor.size());
 }
 
 void PaintBackgroundBands(const PixelMap& map, const BackgroundBands& bands, bool cubeLayout,
@@ -167,11 +162,13 @@ BackgroundBands CBackgroundNode::Bands() const {
   return {SpanOf(skyColor), SpanOf(skyAngle), SpanOf(groundColor), SpanOf(groundAngle)};
 }
 
+CBackgroundCube::FaceUrls CBackgroundNode::FaceUrls() const {
+  return {&frontUrl, &rightUrl, &backUrl, &leftUrl, &topUrl, &bottomUrl};
+}
+
 bool CBackgroundNode::HasFaceUrls() const {
-  for (const MFString* urls : {&frontUrl, &rightUrl, &backUrl, &leftUrl, &topUrl, &bottomUrl}) {
-    if (urls->count > 0) return true;
-  }
-  return false;
+  const CBackgroundCube::FaceUrls urls = FaceUrls();
+  return std::any_of(urls.begin(), urls.end(), [](const MFString* list) { return list->count > 0; });
 }
 
 int CBackgroundNode::OnEventIn(bool isField, int index, const void* value) {
@@ -197,7 +194,7 @@ void CBackgroundNode::Traverse(RenderPass pass, CViewContext* view) {
   if (pass != RenderPass::Frame) return;
   if (bindRequest_) Bind(*view);
   if (!bound_ || !TakeFramePass(view->GetWorld()->GetFrameNumber())) return;
-  if (!image_) MakeSphereImage(*view);
+  StepFaces(*view);
   DrawFrame(*view);
 }
 
@@ -237,6 +234,8 @@ void CBackgroundNode::Unbind(CViewContext& view) {
   unbindRequest_ = false;
   bound_ = false;
   prepared_ = false;
+  refined_ = false;
+  cube_.Stop();
   context_.reset();
   image_.reset();
   output_ = {};
@@ -262,8 +261,9 @@ void CBackgroundNode::TakeOverPanorama(CBackgroundNode& other) {
 void CBackgroundNode::Bind(CViewContext& view) {
   bindRequest_ = false;
   if (bound_) return;
-  // Without pictures of its own the node can only show the bands.
-  if (!HasFaceUrls()) projection_ = BackgroundProjection::kSphere;
+  // Without pictures of its own the node can only show the bands; with them
+  // it tries the cube again on every bind, also after it fell back once.
+  projection_ = HasFaceUrls() ? BackgroundProjection::kCube : BackgroundProjection::kSphere;
   CBrowser* world = view.GetWorld();
   CNode* top = world->GetBackground();
   if (top && top != this && top->GetTypeId() == NodeTypeBackground) {
@@ -279,6 +279,9 @@ void CBackgroundNode::Bind(CViewContext& view) {
   const int16_t on = 1;
   SendEvent("isBound", &on);
   if (!context_) MakeContext(view);
+  stillFrames_ = 0;
+  refined_ = false;
+  cube_.Start(*this, FaceUrls(), view);
 }
 
 void CBackgroundNode::MakeContext(CViewContext& view) {
@@ -293,6 +296,26 @@ void CBackgroundNode::MakeContext(CViewContext& view) {
   }
   PanoSetViewLimits(context_.get(), kBackgroundSphere);
   PanoSetFieldOfView(context_.get(), kInitialHalfAngle);
+}
+
+// Until the first face picture arrives the frame stays clear; when every
+// face has failed the node shows its bands on the sphere instead.
+void CBackgroundNode::StepFaces(CViewContext& view) {
+  cube_.Step(*this, FaceUrls(), view);
+  if (projection_ == BackgroundProjection::kCube) {
+    if (!image_ && cube_.TileSide() > 0) MakeCubeImage(view);
+    if (image_) cube_.PlaceArrived(image_->GetPixelMap());
+  }
+  if (!image_ && cube_.AllFailed()) MakeSphereImage(view);
+}
+
+// The bands stay in the tiles of faces whose pictures never arrive.
+void CBackgroundNode::MakeCubeImage(CViewContext& view) {
+  const int32_t side = cube_.TileSide();
+  image_ = CDibImage::Create(side, side * kCubeFaces, view.GetColorDepth(), &view.GetColorTable(), false, false);
+  prepared_ = false;
+  cube_.Unplace();
+  if (image_) PaintBands(view);
 }
 
 void CBackgroundNode::MakeSphereImage(CViewContext& view) {
@@ -328,8 +351,59 @@ void CBackgroundNode::DrawFrame(CViewContext& view) {
     view.ClearFrame();
     return;
   }
-  PanoDrawFrame(context_.get());
+  if (cube_.AllLoaded()) Refine(view);
+  IViewServices* services = view.GetServices();
+  if (refined_ && services) {
+    services->CopyBackImageToFrame();
+  } else {
+    PanoDrawFrame(context_.get());
+  }
   PanoRefreshRenderers(context_.get());
+}
+
+bool CBackgroundNode::CameraStill(CViewContext& view) {
+  StillCamera now;
+  view.GetOrientation(&now.pitch, &now.yaw, &now.roll);
+  now.fieldOfView = view.GetFieldOfView();
+  auto moved = [](float a, float b) { return !(std::fabs(a - b) < kCameraMoveTolerance); };
+  if (moved(now.pitch, lastCamera_.pitch) || moved(now.yaw, lastCamera_.yaw) || moved(now.roll, lastCamera_.roll) ||
+      moved(now.fieldOfView, lastCamera_.fieldOfView)) {
+    lastCamera_ = now;
+    stillFrames_ = 0;
+    refined_ = false;
+    return false;
+  }
+  if (stillFrames_ <= kStillFrames) ++stillFrames_;
+  return stillFrames_ > kStillFrames;
+}
+
+// Once the camera has been still for a few frames the frame is drawn once
+// into the view's back image and copied from there while nothing moves.
+void CBackgroundNode::Refine(CViewContext& view) {
+  const bool still = CameraStill(view);
+  IViewServices* services = view.GetServices();
+  const PixelMap back = services ? services->GetBackImage() : PixelMap{};
+  // The copy must cover the frame exactly.
+  const bool fitsFrame = back.bits && back.width == output_.width && back.height == output_.height &&
+                         back.bytesPerPixel == output_.bytesPerPixel;
+  if (!fitsFrame) {
+    refined_ = false;
+    return;
+  }
+  if (back.width != refinedWidth_ || back.height != refinedHeight_) {
+    refined_ = false;
+    refinedWidth_ = back.width;
+    refinedHeight_ = back.height;
+  }
+  if (!still || refined_) return;
+  PanoSetOutputRect(context_.get(), back);
+  PanoSetResolution(context_.get(), kBackgroundResolution);
+  if (PanoPrepareRender(context_.get()) == kPanoOk) {
+    PanoDrawFrame(context_.get());
+    refined_ = true;
+  }
+  PanoSetOutputRect(context_.get(), output_);
+  static_cast<void>(PanoPrepareRender(context_.get()));
 }
 
 void RegisterBackgroundNode(NodeClassTable& table) { table.Add<CBackgroundNode>("Background"); }

@@ -12,12 +12,22 @@
 #include <span>
 
 #include "engine/pano/PanoContext.h"
+#include "engine/pano/nodes/BackgroundCube.h"
 #include "engine/render/DibImage.h"
 #include "engine/scene/Node.h"
 
 namespace vx {
 
 class NodeClassTable;
+
+// The camera as last seen while every face picture was in, to tell when it
+// has been still long enough for the frame to be drawn once and kept.
+struct StillCamera {
+  float pitch = 0;
+  float yaw = 0;
+  float roll = 0;
+  float fieldOfView = 0;
+};
 
 // The picture's projection: a cube of six faces, or the sphere of bands.
 enum class BackgroundProjection : int16_t { kSphere = 1, kCube = 3 };
@@ -50,8 +60,12 @@ class CBackgroundNode : public CNode {
 
   bool IsBound() const { return bound_; }
   BackgroundProjection GetProjection() const { return projection_; }
-  // The picture the panorama draws from; null before the first bound frame.
+  // The picture the panorama draws from; null before the first bound frame
+  // and, with pictures of its own, until the first of them has arrived.
   const CDibImage* GetPanoramaImage() const { return image_.get(); }
+  // The frame is copied from the view's back image, drawn there once the
+  // camera had been still for a few frames.
+  bool IsRefined() const { return refined_; }
   // A bound node with the same projection hands its panorama over, so that
   // the one binding after it draws without making another.
   void TakeOverPanorama(CBackgroundNode& other);
@@ -73,17 +87,23 @@ class CBackgroundNode : public CNode {
  private:
   BackgroundBands Bands() const;
   bool HasFaceUrls() const;
+  CBackgroundCube::FaceUrls FaceUrls() const;
   void FollowOutput(CViewContext& view);
   void FollowCamera(CViewContext& view);
   void Unbind(CViewContext& view);
   void Bind(CViewContext& view);
   void MakeContext(CViewContext& view);
+  void StepFaces(CViewContext& view);
+  void MakeCubeImage(CViewContext& view);
   void MakeSphereImage(CViewContext& view);
   void PaintBands(CViewContext& view);
   void DrawFrame(CViewContext& view);
+  bool CameraStill(CViewContext& view);
+  void Refine(CViewContext& view);
 
   std::unique_ptr<PanoContext> context_;
   std::unique_ptr<CDibImage> image_;
+  CBackgroundCube cube_;
   PixelMap output_;
   BackgroundProjection projection_ = BackgroundProjection::kCube;
   bool bound_ = false;
@@ -91,6 +111,12 @@ class CBackgroundNode : public CNode {
   bool unbindRequest_ = false;
   bool bandsChanged_ = false;
   bool prepared_ = false;
+  StillCamera lastCamera_;
+  int32_t stillFrames_ = 0;
+  bool refined_ = false;
+  // The back image's size when the frame was last drawn into it.
+  int32_t refinedWidth_ = 0;
+  int32_t refinedHeight_ = 0;
 };
 
 void RegisterBackgroundNode(NodeClassTable& table);
