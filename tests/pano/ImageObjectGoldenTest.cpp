@@ -5,7 +5,6 @@
 
 #include <array>
 #include <string>
-#include <vector>
 
 #include "engine/world/ViewContext.h"
 #include "platform/HeadlessBackend.h"
@@ -21,19 +20,6 @@ constexpr int kWidth = 200;
 constexpr int kHeight = 150;
 constexpr int kFrames = 4;
 constexpr int kTolerance = 2;
-
-// A 24-bit BMP whose pixel (x, y) is colour(x, y) as B, G, R.
-template <typename Colour>
-std::string Bmp(int width, int height, Colour colour) {
-  std::vector<uint8_t> pixels;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const std::array<uint8_t, 3> bgr = colour(x, y);
-      PushTriple(pixels, bgr[0], bgr[1], bgr[2]);
-    }
-  }
-  return MakeBmp(BmpSpec{width, height, 24, false, 0, {}, pixels});
-}
 
 // Four quadrants, so that a turned or mirrored picture shows.
 std::array<uint8_t, 3> Quadrants(int x, int y) {
@@ -56,8 +42,8 @@ std::array<uint8_t, 3> Ring(int x, int y) {
 TEST(ImageObjectGolden, AQuadInTheWorldAndTwoPicturesOverTheFrame) {
   Headless().SetScreenDepth(32);
   TemporaryFolder folder("vximobgold");
-  const std::string quadrants = folder.Write("quadrants.bmp", Bmp(16, 16, Quadrants));
-  const std::string ring = folder.Write("ring.bmp", Bmp(24, 16, Ring));
+  const std::string quadrants = folder.Write("quadrants.bmp", Bmp24(16, 16, Quadrants));
+  const std::string ring = folder.Write("ring.bmp", Bmp24(24, 16, Ring));
   const std::string scene =
       "Viewpoint { position 0 0 8 }\n"
       "Transform { translation -1 0 0 rotation 0 1 0 0.6 children\n"

@@ -198,18 +198,5 @@ TEST(ScreenPlacementTest, NoCropAndNoRectangleReadsOrWritesOutsideEitherImage) {
   EXPECT_GT(drawn, 0);
 }
 
-TEST(ScreenPlacementTest, PointsInTheShownAreaStayInsideIt) {
-  const ImageArea area{5, 6, 10, 20};
-  EXPECT_EQ(AreaPixelAt(area, 0.0f, 0.0f), (std::pair<int32_t, int32_t>{5, 6}));
-  EXPECT_EQ(AreaPixelAt(area, 0.55f, 0.5f), (std::pair<int32_t, int32_t>{10, 16}));
-  for (float f : {-1.0f, 1.0f, 2.0f, kInf, -kInf, kNaN}) {
-    const auto [x, y] = AreaPixelAt(area, f, f);
-    EXPECT_GE(x, 5);
-    EXPECT_LT(x, 15);
-    EXPECT_GE(y, 6);
-    EXPECT_LT(y, 26);
-  }
-}
-
 }  // namespace
 }  // namespace vx

@@ -8,7 +8,6 @@
 #include <array>
 #include <climits>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <set>
 #include <string>
@@ -29,18 +28,6 @@ using Bgr = std::array<uint8_t, 3>;
 
 constexpr uint32_t kRed = 0xFF0000;
 constexpr uint32_t kGreen = 0x00FF00;
-
-// A 24-bit BMP of width x height; pixel (x, y) takes colour(x, y).
-std::string Bmp(int width, int height, const std::function<Bgr(int, int)>& colour) {
-  std::vector<uint8_t> pixels;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const Bgr bgr = colour(x, y);
-      PushTriple(pixels, bgr[0], bgr[1], bgr[2]);
-    }
-  }
-  return MakeBmp(BmpSpec{width, height, 24, false, 0, {}, pixels});
-}
 
 Bgr Red(int, int) { return {0, 0, 255}; }
 
@@ -74,7 +61,7 @@ class ImageObjects : public RenderedWorld {
 };
 
 TEST_F(ImageObjects, AScreenImageTakesItsOwnSizeAtItsAlignmentMovedByTheTransform) {
-  const std::string red = Write("red.bmp", Bmp(10, 6, Red));
+  const std::string red = Write("red.bmp", Bmp24(10, 6, Red));
   Load("DEF Img ScreenIMob { filename \"" + red + "\" alignment \"BOTTOM_RIGHT\" }");
   Frames(2);
   const ScreenRect rect = Screen().GetPlacedRect();
@@ -108,7 +95,7 @@ TEST_F(ImageObjects, AScreenImageTakesItsOwnSizeAtItsAlignmentMovedByTheTransfor
 class ScreenPicks : public ImageObjects {
  protected:
   void LoadKeyed(const std::string& extra) {
-    const std::string picture = Write("halves.bmp", Bmp(8, 8, [](int x, int) {
+    const std::string picture = Write("halves.bmp", Bmp24(8, 8, [](int x, int) {
                                         return x < 4 ? Bgr{0, 255, 0} : Bgr{0, 0, 255};
                                       }));
     Load("DEF Img ScreenIMob { filename \"" + picture + "\" alignment \"TOP_LEFT\" " + extra + " }");
@@ -163,7 +150,7 @@ TEST_F(ScreenPicks, OpacityIsHeldToZeroToOneAndZeroCannotBePicked) {
 }
 
 TEST_F(ImageObjects, AFilenameThatFailsGivesWayToTheNextAndUnloadingStartsOver) {
-  const std::string red = Write("red.bmp", Bmp(4, 4, Red));
+  const std::string red = Write("red.bmp", Bmp24(4, 4, Red));
   Load("DEF Img ScreenIMob { filename [ \"" + folder.Path() + "/missing.bmp" + "\", \"" + red +
        "\" ] alignment \"TOP_LEFT\" }");
   Frames(3);
@@ -184,7 +171,7 @@ TEST_F(ImageObjects, AFilenameThatFailsGivesWayToTheNextAndUnloadingStartsOver) 
 }
 
 TEST_F(ImageObjects, UnknownTypesAndMissingFilesShowNothing) {
-  const std::string red = Write("red.bmp", Bmp(4, 4, Red));
+  const std::string red = Write("red.bmp", Bmp24(4, 4, Red));
   Load("DEF Img ScreenIMob { filename \"" + red +
        "\" type \"SOMETHING\" }"
        "DEF Other ScreenIMob { filename \"" +
@@ -213,7 +200,7 @@ TEST_F(ImageObjects, UnknownTypesAndMissingFilesShowNothing) {
 }
 
 TEST_F(ImageObjects, HostileCropsSizesAndTransformsNeverReachOutsideThePictureOrTheFrame) {
-  const std::string picture = Write("gradient.bmp", Bmp(13, 9, [](int x, int y) {
+  const std::string picture = Write("gradient.bmp", Bmp24(13, 9, [](int x, int y) {
                                       return Bgr{static_cast<uint8_t>(x * 19), static_cast<uint8_t>(y * 27), 200};
                                     }));
   const char* const crops[] = {"",
@@ -292,20 +279,6 @@ TEST_F(ObjectMovies, DragsOfAnySizeLeaveAFrameOfTheGrid) {
   }
 }
 
-TEST_F(ObjectMovies, AFrameSetIsChosenOnlyForSphereOnTheScreen) {
-  Load(Movie("ScreenIMob", "DISK", "defaultView [ 120 0 0 ]"));
-  Frames(2);
-  EXPECT_EQ(Screen().GetFrameIndices(), (FrameIndices{-1, -1, -1}));
-}
-
-TEST_F(ObjectMovies, AnAutomaticRateTurnsTheThirdAxisLastingly) {
-  Load(std::string("DEF Img ScreenIMob { filename \"") + frames +
-       "\" type \"SPHERE\" quantization [ 1 1 3 ] range [ 0 0 0 0 0 360 ] animRate [ 0 0 60 ] }");
-  const float before = Screen().GetViewAngles()[2];
-  Frames(3);
-  EXPECT_GT(Screen().GetViewAngles()[2], before);
-}
-
 TEST_F(ObjectMovies, AMovieLoopsForever) {
   Load("DEF Img ScreenIMob { filename \"" + frames + "\" type \"MOVIE\" alignment \"TOP_LEFT\" }");
   std::vector<uint32_t> seen;
@@ -335,7 +308,7 @@ TEST_F(ObjectMovies, ADiskTakesItsFirstAngleFromTheDistanceAndItsDrags) {
 class WorldQuad : public ImageObjects {
  protected:
   void LoadSeenFrom(const std::string& viewpoint) {
-    const std::string red = Write("red.bmp", Bmp(4, 4, Red));
+    const std::string red = Write("red.bmp", Bmp24(4, 4, Red));
     Load("Viewpoint { " + viewpoint + " } DEF Img WorldIMob { filename \"" + red + "\" type \"PICT\" }");
     Frames(1);
   }
@@ -384,7 +357,7 @@ TEST_F(WorldQuad, ThePointerReachesTheQuadThroughThePick) {
 }
 
 TEST_F(WorldQuad, HostileSizesDrawNothingAndUnloadingDropsTheMesh) {
-  const std::string red = Write("red.bmp", Bmp(4, 4, Red));
+  const std::string red = Write("red.bmp", Bmp24(4, 4, Red));
   for (const char* size : {"width 1e38 height 1e38", "width -1e30 height 3", "width 0 height 0"}) {
     Load("Viewpoint { position 0 0 10 } DEF Img WorldIMob { filename \"" + red + "\" type \"PICT\" " + size + " }");
     view.SetPointer(32, 32);
