@@ -211,7 +211,10 @@ void CGeometryStage::TransformAndLightVertex(const CVec3f& position, const CVec3
   out->v[VertexWord::kWorldX] = world.x;
   out->v[VertexWord::kWorldY] = world.y;
   out->v[VertexWord::kWorldZ] = world.z;
-  if (flipAllowed && material_.smooth && !HasSinglePixelBytes() && viewVector_.Dot(n) < kFlipThreshold) {
+  // Derived normals of counter-clockwise faces point away from the viewer,
+  // so the turn applies at every pixel size: without it an 8-bit view would
+  // light the fronts of such faces by the ambient light alone.
+  if (flipAllowed && material_.smooth && viewVector_.Dot(n) < kFlipThreshold) {
     n *= -1.0f;
   }
   LightVertex(world, n, out);

@@ -174,13 +174,14 @@ TEST(GeometryStageLighting, NormalsAreTransformedAndFlippedOnlyWhereAllowed) {
   EXPECT_NEAR(v.v[VertexWord::kRed], 1.0f, 1e-5f);
   f.stage.SetModelViewMatrix(nullptr);
 
-  // Facing away from the viewer: lit only when the stage may turn it round.
+  // Facing away from the viewer: lit only when the stage may turn it round,
+  // at every pixel size.
   EXPECT_EQ(Lit(f.stage, {0, 0, 0}, {0, 0, -1}, false).v[VertexWord::kRed], 0.0f);
   EXPECT_EQ(Lit(f.stage, {0, 0, 0}, {0, 0, -1}, true).v[VertexWord::kRed], 1.0f);
   StageFrame indexed(8, 8, 1);
   indexed.stage.BeginFrame();
   (void)indexed.stage.AddLight(&sun);
-  EXPECT_EQ(Lit(indexed.stage, {0, 0, 0}, {0, 0, -1}, true).v[VertexWord::kRed], 0.0f);
+  EXPECT_EQ(Lit(indexed.stage, {0, 0, 0}, {0, 0, -1}, true).v[VertexWord::kRed], 1.0f);
 }
 
 TEST(GeometryStageLighting, TextureTransform) {
