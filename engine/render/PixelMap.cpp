@@ -207,4 +207,12 @@ void FillPixelMapThroughMask(const PixelMap& mask, const PixelMap& destination, 
   });
 }
 
+bool PixelMatchesKey(const PixelMap& map, int32_t x, int32_t y, const KeyColor& key) {
+  if (!Usable(map) || x < 0 || y < 0 || x >= map.width || y >= map.height) return false;
+  const PixelValues keyValues = ToPixelValues(key);
+  bool matches = false;
+  ForPixelSize(map.bytesPerPixel, [&]<typename P>(P) { matches = IsKey(Load<P>(map.Row(y), x), keyValues); });
+  return matches;
+}
+
 }  // namespace vx

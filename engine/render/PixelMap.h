@@ -65,4 +65,8 @@ void CopyPixelMap(const PixelMap& source, const PixelMap& destination);
 // what allows). The destination's pixel size must equal the mask's field.
 void FillPixelMapThroughMask(const PixelMap& mask, const PixelMap& destination, const KeyColor& color);
 
+// Whether the pixel at (x, y) has the key's value in the map's pixel form;
+// false outside the map and for a pixel size other than 1, 2 or 4.
+bool PixelMatchesKey(const PixelMap& map, int32_t x, int32_t y, const KeyColor& key);
+
 }  // namespace vx

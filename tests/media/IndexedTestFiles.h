@@ -231,16 +231,21 @@ inline std::string MakeBmp(const BmpSpec& spec) {
   return out;
 }
 
-// A 4 x 4 BMP of 24 bits; pixel (x, y) takes colour(x, y) as B, G, R.
+// A BMP of 24 bits; pixel (x, y) takes colour(x, y) as B, G, R.
 template <typename Colour>
-std::string Bmp4x4(Colour colour) {
+std::string Bmp24(int width, int height, Colour colour) {
   std::vector<uint8_t> pixels;
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) {
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
       const std::array<uint8_t, 3> bgr = colour(x, y);
       PushTriple(pixels, bgr[0], bgr[1], bgr[2]);
     }
-  return MakeBmp(BmpSpec{4, 4, 24, false, 0, {}, pixels});
+  return MakeBmp(BmpSpec{width, height, 24, false, 0, {}, pixels});
+}
+
+template <typename Colour>
+std::string Bmp4x4(Colour colour) {
+  return Bmp24(4, 4, colour);
 }
 
 inline std::string SolidBmp(uint8_t blue, uint8_t green, uint8_t red) {

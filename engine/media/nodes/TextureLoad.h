@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/media/MediaHandle.h"
@@ -85,6 +86,9 @@ class CTextureLoad {
     color_ = color;
     if (handle_) handle_->SetFillColor(color_);
   }
+  // The colour that tile masks show through, for the handles opened from
+  // now on.
+  void SetMaskColor(const FloatColor& color) { mask_ = color; }
 
   Handle* Get() const { return handle_.get(); }
   const PixelMap& Image() const { return image_; }
@@ -100,6 +104,7 @@ class CTextureLoad {
     handle_ = make_(resolved.c_str());
     if (!handle_) return;
     handle_->SetPalette(&view.GetColorTable());
+    if (mask_) handle_->SetMaskColor(*mask_);
     handle_->SetPixelDepth(view.GetColorDepth());
     handle_->SetFillColor(color_);
     state_ = handle_->Process();
@@ -109,6 +114,7 @@ class CTextureLoad {
   std::unique_ptr<Handle> handle_;
   PixelMap image_;
   FloatColor color_ = kTextureStartColor;
+  std::optional<FloatColor> mask_;
   int32_t next_ = 0;
   int32_t state_ = MediaFailedNoFile;
   bool active_ = false;
