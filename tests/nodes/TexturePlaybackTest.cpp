@@ -194,6 +194,15 @@ TEST(SlideShowGrid, FramesOutsideTheGridWrapAndAFrameShownIsNotSelectedAgain) {
   EXPECT_FALSE(choice.Show(*set.frames, frame)) << "the frame shown last";
 }
 
+TEST(SlideShowGrid, TheLargestGridAFileCanNameStillWrapsItsFrames) {
+  ScriptedFrameSet set(65535, 65535);
+  CFrameChoice choice;
+  int32_t frame = -2;
+  EXPECT_TRUE(choice.Show(*set.frames, frame));
+  EXPECT_EQ(choice.Count(), INT32_MAX);
+  EXPECT_EQ(frame, INT32_MAX - 2);
+}
+
 TEST(SlideShowGrid, AGridWithoutFramesSelectsNothing) {
   for (auto [across, down] : {std::pair<uint16_t, uint16_t>{0, 0}, {4, 0}, {0, 3}}) {
     ScriptedFrameSet set(across, down);

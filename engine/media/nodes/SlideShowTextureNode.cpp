@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 #include "engine/scene/NodeFactory.h"
 
@@ -27,6 +28,13 @@ int32_t WrapFrame(int32_t frame, int32_t count) {
   return rest < 0 ? rest + count : rest;
 }
 
+// The counts come from the file, and 65,535 by 65,535 frames is more than an
+// int32_t holds: the count stops at its largest value.
+int32_t FrameCountOfGrid(const FrameGrid& grid) {
+  const int64_t frames = static_cast<int64_t>(grid.framesAcross) * grid.framesDown;
+  return static_cast<int32_t>(std::min<int64_t>(frames, std::numeric_limits<int32_t>::max()));
+}
+
 }  // namespace
 
 FramePosition FramePositionInGrid(const FrameGrid& grid, int32_t frame) {
@@ -47,7 +55,7 @@ bool CFrameChoice::Show(CFrameSetTexture& frames, int32_t& frame) {
   FrameGrid grid;
   bool selected = false;
   if (frames.GetFrameGrid(&grid) != 0) {
-    if (count_ == 0) count_ = static_cast<int32_t>(grid.framesAcross) * grid.framesDown;
+    if (count_ == 0) count_ = FrameCountOfGrid(grid);
     if (count_ > 0) {
       frame = WrapFrame(frame, count_);
       static_cast<void>(frames.DrawFrameAt(FramePositionInGrid(grid, frame), nullptr));
