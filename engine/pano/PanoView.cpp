@@ -147,15 +147,14 @@ double CPanoView::ClampYaw(double yaw) const {
 int32_t CPanoView::SetFieldOfView(double vertical, float aspect) {
   if (std::isfinite(aspect) && aspect > 0) aspect_ = aspect;
   const ZoomLimits zoom = GetZoomLimits();
+  // View limits narrower than the margin (or reversed) would give a field of
+  // view of nothing or less, whose tables reach outside the picture: the
+  // smallest field of view wins over the largest.
   double v = std::isfinite(vertical) ? vertical : field_.vertical;
-  if (v > zoom.verticalMax - kZoomMargin) {
-    v = zoom.verticalMax - kZoomMargin;
-  } else if (v < zoom.verticalMin) {
-    v = zoom.verticalMin;
-  }
+  v = std::max(std::min(v, zoom.verticalMax - kZoomMargin), zoom.verticalMin);
   double h = std::atan2(std::tan(v) * aspect_, 1.0);
   if (h > zoom.horizontalMax - kZoomMargin) {
-    h = zoom.horizontalMax - kZoomMargin;
+    h = std::max(zoom.horizontalMax - kZoomMargin, zoom.horizontalMin);
     v = std::atan(std::tan(h) / aspect_);
   }
   field_ = {h, v};

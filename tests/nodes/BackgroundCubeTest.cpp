@@ -140,7 +140,7 @@ class BackgroundCubeWorld : public RenderedWorld {
 };
 
 uint32_t PictureAt(const CBackgroundNode& node, int x, int y) {
-  const PixelMap map = node.GetPanoramaImage()->GetPixelMap();
+  const PixelMap map = node.GetPanoramaPicture();
   return *reinterpret_cast<const uint32_t*>(map.Row(y) + x * 4) & 0xFFFFFF;
 }
 
@@ -151,10 +151,10 @@ TEST_F(BackgroundCubeWorld, FacesThatNeverArriveKeepTheBandsAndTheUrlsFallOver) 
   Frames(kLoadFrames);
   const CBackgroundNode& background = Background("B");
   EXPECT_EQ(background.GetProjection(), BackgroundProjection::kCube);
-  ASSERT_NE(background.GetPanoramaImage(), nullptr);
-  const int side = background.GetPanoramaImage()->GetWidth();
+  ASSERT_NE(background.GetPanoramaPicture().bits, nullptr);
+  const int side = background.GetPanoramaPicture().width;
   EXPECT_EQ(side, kBackgroundTileMin);
-  EXPECT_EQ(background.GetPanoramaImage()->GetHeight(), 6 * side);
+  EXPECT_EQ(background.GetPanoramaPicture().height, 6 * side);
   EXPECT_EQ(PictureAt(background, side / 2, side / 2), kRed);
   const int right = static_cast<int>(BackgroundFace::kRight) * side;
   EXPECT_EQ(PictureAt(background, side / 2, right + 1), 0x0000FFu);
@@ -169,8 +169,8 @@ TEST_F(BackgroundCubeWorld, NoFaceArrivingFallsBackToTheBandsOnTheSphere) {
   Frames(kLoadFrames);
   const CBackgroundNode& background = Background("B");
   EXPECT_EQ(background.GetProjection(), BackgroundProjection::kSphere);
-  ASSERT_NE(background.GetPanoramaImage(), nullptr);
-  EXPECT_EQ(background.GetPanoramaImage()->GetWidth(), 512);
+  ASSERT_NE(background.GetPanoramaPicture().bits, nullptr);
+  EXPECT_EQ(background.GetPanoramaPicture().width, 512);
   EXPECT_GT(Pixel(32, 2) & 0xFF, 200u);
 }
 
@@ -186,12 +186,12 @@ TEST_F(BackgroundCubeWorld, SecondCubeTakesOverAndTheFirstFreesItsPicture) {
   SetBind(Named("B"), true);
   Frames(kLoadFrames);
   EXPECT_FALSE(Background("A").IsBound());
-  EXPECT_EQ(Background("A").GetPanoramaImage(), nullptr);
+  EXPECT_EQ(Background("A").GetPanoramaPicture().bits, nullptr);
   EXPECT_TRUE(PixelsNear(Center(), kGreen));
 
   SetBind(Named("A"), true);
   Frames(kLoadFrames);
-  EXPECT_EQ(Background("B").GetPanoramaImage(), nullptr);
+  EXPECT_EQ(Background("B").GetPanoramaPicture().bits, nullptr);
   EXPECT_TRUE(PixelsNear(Center(), kRed));
 }
 

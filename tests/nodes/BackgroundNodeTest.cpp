@@ -134,9 +134,9 @@ TEST_F(BackgroundWorld, DefaultBackgroundFallsBackToBlackSphere) {
   CBackgroundNode& background = TopNode<CBackgroundNode>(*world);
   EXPECT_TRUE(background.IsBound());
   EXPECT_EQ(background.GetProjection(), BackgroundProjection::kSphere);
-  ASSERT_NE(background.GetPanoramaImage(), nullptr);
-  EXPECT_EQ(background.GetPanoramaImage()->GetWidth(), 512);
-  EXPECT_EQ(background.GetPanoramaImage()->GetHeight(), 256);
+  ASSERT_NE(background.GetPanoramaPicture().bits, nullptr);
+  EXPECT_EQ(background.GetPanoramaPicture().width, 512);
+  EXPECT_EQ(background.GetPanoramaPicture().height, 256);
   EXPECT_EQ(Center() & 0xFFFFFF, 0u);
 }
 
@@ -156,7 +156,7 @@ TEST_F(BackgroundWorld, BindsFromTheFileAndUnbindsOnRequest) {
   EXPECT_FALSE(Background("B").IsBound());
   EXPECT_EQ(world->GetBackground(), nullptr);
   EXPECT_EQ(As<CEventRecorder>(recorder).flag, 0);
-  EXPECT_EQ(Background("B").GetPanoramaImage(), nullptr);
+  EXPECT_EQ(Background("B").GetPanoramaPicture().bits, nullptr);
   EXPECT_EQ(Pixel(32, 2) & 0xFFFFFF, 0u);
 
   SetBind(Named("B"), true);
@@ -177,7 +177,7 @@ TEST_F(BackgroundWorld, SecondBackgroundTakesOverAndTheFirstUnbinds) {
   SetBind(Named("B"), true);
   Frames(3);
   EXPECT_FALSE(Background("A").IsBound());
-  EXPECT_EQ(Background("A").GetPanoramaImage(), nullptr);
+  EXPECT_EQ(Background("A").GetPanoramaPicture().bits, nullptr);
   EXPECT_TRUE(Background("B").IsBound());
   EXPECT_EQ(world->GetBackground(), &Named("B"));
   const Channels centre = ChannelsOf(Center());
@@ -200,6 +200,16 @@ TEST_F(BackgroundWorld, TurnedBackgroundLeavesTheCameraYawAlone) {
   const float turned = std::remainder(yawAfter - yaw, 2 * std::numbers::pi_v<float>);
   EXPECT_NEAR(turned, 0.0f, 1e-4f);
   EXPECT_NEAR(pitchAfter, pitch, 1e-4f);
+}
+
+// The renderers read past the picture's first and last rows at the poles.
+TEST_F(BackgroundWorld, LookingStraightUpOrDownStaysInsideThePicture) {
+  Load("Background { skyColor [ 0 0 1, 1 1 1 ] skyAngle 1.5 groundColor [ 0 1 0, 1 0 0 ] groundAngle 1.5 }");
+  for (const float pitch : {-1.5707f, 1.5707f, -1.2f}) {
+    view.SetOrientation(pitch, 0.4f, 0, true);
+    Frames(2);
+  }
+  EXPECT_GT(ChannelsOf(Center()).g, 100) << "the ground's first colour below";
 }
 
 // The bound one holds the camera level; one that is not bound draws

@@ -127,6 +127,17 @@ TEST_F(PanoViewTest, FieldOfViewClampsToTheZoomLimits) {
   EXPECT_EQ(view_.GetFieldOfView().vertical, 1.745329221655e-06);
 }
 
+TEST_F(PanoViewTest, LimitsNarrowerThanTheMarginLeaveTheSmallestFieldOfView) {
+  // A reversed yaw range gives a negative largest half-angle, an empty one 0.
+  for (double largest : {-3.65, 0.0, 0.005}) {
+    Attach({6.3, -1, -kHalfPi, kHalfPi}, {1e-6, 2e-6, largest, largest});
+    view_.SetFieldOfView(0.5, 1.5f);
+    EXPECT_GT(view_.GetFieldOfView().vertical, 0) << largest;
+    EXPECT_GE(view_.GetFieldOfView().horizontal, 1e-6) << largest;
+    EXPECT_LT(view_.GetFieldOfView().horizontal, 0.01) << largest;
+  }
+}
+
 TEST_F(PanoViewTest, ANewFieldOfViewClampsTheDirectionAgain) {
   Attach({-1, 1, -0.6, 0.6});
   view_.SetFieldOfView(0.1, 1.0f);

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "VistaTestSupport.h"
+#include "engine/media/panorama/RowTable.h"
 #include "engine/pano/PanoLimits.h"
+#include "tests/media/MovieTestFiles.h"
 #include "tests/nodes/EventRecorder.h"
 
 namespace vx::test {
@@ -70,8 +72,9 @@ TEST_F(VistaTest, BindingAndUnbindingReachTheHostTheWorldAndIsBound) {
   EXPECT_EQ(events[0], std::make_pair(int32_t{ViewEventVistaBound}, std::string("V")));
   // No colours: the grey placeholder on the 512 x 256 sky.
   ASSERT_NE(vista.GetSkyImage(), nullptr);
-  EXPECT_EQ(vista.GetSkyImage()->GetWidth(), 512);
-  EXPECT_EQ(vista.GetSkyImage()->GetHeight(), 256);
+  const PixelMap sky = PictureBetweenGuards(vista.GetSkyImage()->GetPixelMap());
+  EXPECT_EQ(sky.width, 512);
+  EXPECT_EQ(sky.height, 256);
   EXPECT_EQ(Center(), kPlaceholderGrey);
 
   SetBind(vista, true);
@@ -266,6 +269,36 @@ TEST_F(VistaTest, BadDescriptionsNeitherCrashNorDraw) {
   Ticks(4);
   EXPECT_TRUE(Vista("Q").IsBound());
   EXPECT_NE(Vista("Q").GetSkyImage(), nullptr);
+}
+
+TEST_F(VistaTest, ReversedAndEmptyRangesStillDrawInsideThePicture) {
+  WriteJpeg("stripes.jpg", StripedPanorama());
+  for (const char* ranges : {"yawRange 6.3 -1", "yawRange 2 2.0005 pitchRange 0.3 0.3", "pitchRange 1 -1"}) {
+    Load(VistaPrototype() + "DEF R Vista { texture ImageTexture { url \"stripes.jpg\" } " + ranges + " }");
+    view->SetHostPointer(kVistaFrameWidth / 2, kVistaFrameHeight / 2);
+    view->MouseDown();
+    view->SetHostPointer(kVistaFrameWidth - 8, 8);
+    Ticks(3);
+    view->MouseUp();
+    ASSERT_TRUE(Vista("R").IsBound()) << ranges;
+    EXPECT_GE(StripeOf(Center()), 0) << ranges;
+    EXPECT_NE(Center(), 0u) << ranges;
+  }
+}
+
+// The renderers read past the picture's first and last rows at the poles.
+TEST_F(VistaTest, TheSkyIsSeenStraightUpAndDownWithoutReadingPastIt) {
+  Load(VistaPrototype() + "DEF S Vista { skyColor [ 0 0 1, 1 1 1 ] skyAngle 1.5 groundColor [ 0 1 0, 1 0 0 ] "
+                          "groundAngle 1.5 }");
+  for (const float pitch : {-1.5707f, 1.5707f, -1.0f}) LookAt(pitch, 0.4f);
+  EXPECT_GT(Center() >> 8 & 0xFF, 100u) << "the ground's first colour below";
+}
+
+TEST_F(VistaTest, AMoviePanoramaIsSeenStraightUpAndDownWithoutReadingPastIt) {
+  folder.Write("m.avi", MovieFile({.width = 64, .height = 32}));
+  Load(VistaPrototype() + "DEF M Vista { texture MovieTexture { url \"m.avi\" loop TRUE } }");
+  for (const float pitch : {-1.5707f, 1.5707f, 0.0f}) LookAt(pitch, 0.4f);
+  EXPECT_NEAR(static_cast<int>(Center() & 0xFF), static_cast<int>(kBottomColor & 0xFF), 2) << "the movie's grey";
 }
 
 TEST_F(VistaTest, TheSamplePanoramaFillsTheFrameAndADragTurnsIt) {

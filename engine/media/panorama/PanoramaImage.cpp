@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -16,18 +15,10 @@ bool BufferFits(const TileBufferSize& size) {
 
 // The rows between the guard rows of a picture image, with the guards
 // refreshed from the picture's edge rows (RowTable.h).
-PixelMap WithoutGuardRows(PixelMap image) {
-  const ptrdiff_t stride = image.rowBytes;
-  const int32_t rows = image.height - 2 * kPictureGuardRows;
-  uint8_t* const first = image.Row(kPictureGuardRows);
-  uint8_t* const last = first + stride * (rows - 1);
-  for (int32_t k = 1; k <= kPictureGuardRows; ++k) {
-    std::memcpy(first - stride * k, first, static_cast<size_t>(stride));
-    std::memcpy(last + stride * k, last, static_cast<size_t>(stride));
-  }
-  image.bits = first;
-  image.height = static_cast<uint16_t>(rows);
-  return image;
+PixelMap WithoutGuardRows(const PixelMap& image) {
+  const PixelMap picture = PictureBetweenGuards(image);
+  RefreshGuardRows(picture);
+  return picture;
 }
 
 // The share of a picture's extent that the reference view covers.
@@ -60,7 +51,7 @@ void CPanoramaImage::SupplyPicture(int32_t /*message*/, void* data, void* self) 
   auto* panorama = static_cast<CPanoramaImage*>(self);
   Placement& placement = *request->placement;
   std::unique_ptr<CDibImage> picture = CDibImage::Create(
-      placement.width, placement.height + 2 * kPictureGuardRows, request->pixelDepth, &request->palette, false, false);
+      placement.width, GuardedImageHeight(placement.height), request->pixelDepth, &request->palette, false, false);
   // Without a new image the media keeps its old one, so that stays alive.
   if (!picture) return;
   panorama->picture_ = std::move(picture);

@@ -2,8 +2,27 @@
 
 #include <cassert>
 #include <cstddef>
+#include <cstring>
 
 namespace vx {
+
+PixelMap PictureBetweenGuards(PixelMap image) {
+  if (!image.bits || image.height <= 2 * kPictureGuardRows) return {};
+  image.bits = image.Row(kPictureGuardRows);
+  image.height = static_cast<uint16_t>(image.height - 2 * kPictureGuardRows);
+  return image;
+}
+
+void RefreshGuardRows(const PixelMap& picture) {
+  if (!picture.bits || picture.height == 0) return;
+  const ptrdiff_t stride = picture.rowBytes;
+  uint8_t* const first = picture.bits;
+  uint8_t* const last = picture.Row(picture.height - 1);
+  for (int32_t k = 1; k <= kPictureGuardRows; ++k) {
+    std::memcpy(first - stride * k, first, static_cast<size_t>(stride));
+    std::memcpy(last + stride * k, last, static_cast<size_t>(stride));
+  }
+}
 
 void CRowTable::Resize(int32_t pictureRows) {
   assert(pictureRows >= 0 && "a picture has no negative row count");

@@ -36,8 +36,18 @@
 #include <vector>
 
 #include "engine/media/MediaLimits.h"
+#include "engine/render/PixelMap.h"
 
 namespace vx {
+
+// Images that hold their guard rows in memory are kPictureGuardRows rows
+// taller than their picture at either edge.
+inline constexpr int32_t GuardedImageHeight(int32_t pictureHeight) { return pictureHeight + 2 * kPictureGuardRows; }
+// The picture rows of such an image; bits null when it has none.
+PixelMap PictureBetweenGuards(PixelMap image);
+// Copies the picture's first and last rows into the guard rows beyond them;
+// needed whenever the edge rows change.
+void RefreshGuardRows(const PixelMap& picture);
 
 class CRowTable {
  public:

@@ -304,7 +304,11 @@ void CBackgroundNode::StepFaces(CViewContext& view) {
   cube_.Step(*this, FaceUrls(), view);
   if (projection_ == BackgroundProjection::kCube) {
     if (!image_ && cube_.TileSide() > 0) MakeCubeImage(view);
-    if (image_) cube_.PlaceArrived(image_->GetPixelMap());
+    if (image_) {
+      const PixelMap picture = GetPanoramaPicture();
+      cube_.PlaceArrived(picture);
+      RefreshGuardRows(picture);
+    }
   }
   if (!image_ && cube_.AllFailed()) MakeSphereImage(view);
 }
@@ -312,7 +316,8 @@ void CBackgroundNode::StepFaces(CViewContext& view) {
 // The bands stay in the tiles of faces whose pictures never arrive.
 void CBackgroundNode::MakeCubeImage(CViewContext& view) {
   const int32_t side = cube_.TileSide();
-  image_ = CDibImage::Create(side, side * kCubeFaces, view.GetColorDepth(), &view.GetColorTable(), false, false);
+  image_ = CDibImage::Create(side, GuardedImageHeight(side * kCubeFaces), view.GetColorDepth(), &view.GetColorTable(),
+                             false, false);
   prepared_ = false;
   cube_.Unplace();
   if (image_) PaintBands(view);
@@ -320,7 +325,8 @@ void CBackgroundNode::MakeCubeImage(CViewContext& view) {
 
 void CBackgroundNode::MakeSphereImage(CViewContext& view) {
   projection_ = BackgroundProjection::kSphere;
-  image_ = CDibImage::Create(kSphereWidth, kSphereHeight, view.GetColorDepth(), &view.GetColorTable(), false, false);
+  image_ = CDibImage::Create(kSphereWidth, GuardedImageHeight(kSphereHeight), view.GetColorDepth(),
+                             &view.GetColorTable(), false, false);
   prepared_ = false;
   if (image_) PaintBands(view);
 }
@@ -328,8 +334,9 @@ void CBackgroundNode::MakeSphereImage(CViewContext& view) {
 void CBackgroundNode::PaintBands(CViewContext& view) {
   bandsChanged_ = false;
   if (image_) {
-    PaintBackgroundBands(image_->GetPixelMap(), Bands(), projection_ == BackgroundProjection::kCube,
-                         view.GetInverseColorMap());
+    const PixelMap picture = GetPanoramaPicture();
+    PaintBackgroundBands(picture, Bands(), projection_ == BackgroundProjection::kCube, view.GetInverseColorMap());
+    RefreshGuardRows(picture);
   }
 }
 
@@ -341,7 +348,7 @@ void CBackgroundNode::DrawFrame(CViewContext& view) {
   }
   if (!prepared_) {
     prepared_ = true;
-    (void)PanoCreateRenderer(context_.get(), image_->GetPixelMap(), static_cast<int16_t>(projection_));
+    (void)PanoCreateRenderer(context_.get(), GetPanoramaPicture(), static_cast<int16_t>(projection_));
     PanoSetResolution(context_.get(), kBackgroundResolution);
     PanoSetViewLimits(context_.get(), kBackgroundSphere);
     PanoSetImageExtent(context_.get(), kBackgroundSphere);

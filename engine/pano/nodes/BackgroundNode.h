@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 
+#include "engine/media/panorama/RowTable.h"
 #include "engine/pano/PanoContext.h"
 #include "engine/pano/nodes/BackgroundCube.h"
 #include "engine/pano/nodes/PanoramaBinding.h"
@@ -61,9 +62,10 @@ class CBackgroundNode : public CNode, public CPanoramaBinding {
 
   bool IsBound() const { return bound_; }
   BackgroundProjection GetProjection() const { return projection_; }
-  // The picture the panorama draws from; null before the first bound frame
-  // and, with pictures of its own, until the first of them has arrived.
-  const CDibImage* GetPanoramaImage() const { return image_.get(); }
+  // The picture the panorama draws from, without its guard rows; bits null
+  // before the first bound frame and, with pictures of its own, until the
+  // first of them has arrived.
+  PixelMap GetPanoramaPicture() const { return image_ ? PictureBetweenGuards(image_->GetPixelMap()) : PixelMap{}; }
   // The frame is copied from the view's back image, drawn there once the
   // camera had been still for a few frames.
   bool IsRefined() const { return refined_; }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/media/MediaLimits.h"
+#include "engine/media/panorama/RowTable.h"
 #include "engine/media/nodes/MovieTextureNode.h"
 #include "engine/pano/PanoLimits.h"
 #include "engine/pano/PanoRendererFactory.h"
@@ -92,7 +93,11 @@ void PaintVistaSkyGround(int32_t /*message*/, CDibImage* image, CVistaNode* node
   const SkyGroundDescription description{node->skyAngle.Span(), sky,        node->groundAngle.Span(),
                                          ground,                vertical.x, vertical.y,
                                          TextOf(node->type) == "CUBE"};
-  (void)PaintSkyGround(image->GetPixelMap(), description, node->inverseMap_);
+  // Panorama pictures, the sky among them, carry the guard rows that the
+  // renderers read past the poles.
+  const PixelMap picture = PictureBetweenGuards(image->GetPixelMap());
+  (void)PaintSkyGround(picture, description, node->inverseMap_);
+  RefreshGuardRows(picture);
 }
 
 CVistaNode::CVistaNode() { RegisterFields(kVistaTable); }
@@ -212,6 +217,8 @@ void CVistaNode::Unbind(CViewContext& view) {
   sky_.reset();
   if (movie_) {
     movie_ = false;
+    movieFrame_ = {};
+    movieCopy_.reset();
     if (CNode* movie = TextureNode()) movie->Traverse(RenderPass::Deactivate, &view);
   }
   CBrowser* world = view.GetWorld();
@@ -258,12 +265,27 @@ void CVistaNode::MakeSkyImage(CViewContext& view) {
   rangesApplied_ = false;
   const bool cube = projection_ == static_cast<int16_t>(PanoProjection::kCube);
   sky_ = CDibImage::Create(cube ? kVistaSkyCubeWidth : kVistaSkySphereWidth,
-                           cube ? kVistaSkyCubeHeight : kVistaSkySphereHeight, view.GetColorDepth(),
-                           &view.GetColorTable(), false, false);
+                           GuardedImageHeight(cube ? kVistaSkyCubeHeight : kVistaSkySphereHeight),
+                           view.GetColorDepth(), &view.GetColorTable(), false, false);
   if (sky_ && !sky_->GetBits()) sky_.reset();
   if (!sky_) return;
-  source_ = sky_->GetPixelMap();
+  source_ = PictureBetweenGuards(sky_->GetPixelMap());
   PaintVistaSkyGround(kMediaMessage, sky_.get(), this);
+}
+
+void CVistaNode::KeepMovieFrames(CViewContext& view) {
+  movieCopy_ = CDibImage::Create(movieFrame_.width, GuardedImageHeight(movieFrame_.height),
+                                 movieFrame_.bytesPerPixel * 8, &view.GetColorTable(), false, false);
+  if (movieCopy_ && !movieCopy_->GetBits()) movieCopy_.reset();
+  if (!movieCopy_) return;
+  source_ = PictureBetweenGuards(movieCopy_->GetPixelMap());
+  CopyMovieFrame();
+}
+
+void CVistaNode::CopyMovieFrame() {
+  if (!movieCopy_ || !movieFrame_.bits) return;
+  CopyPixelMap(movieFrame_, source_);
+  RefreshGuardRows(source_);
 }
 
 // The picture advances from url to url while they fail, and ends at the
@@ -274,7 +296,8 @@ int32_t CVistaNode::StepPicture(CViewContext& view) {
     CMovieTextureNode* movie = MovieTexture();
     if (!source_.bits && movie) {
       movie->Traverse(RenderPass::Frame, &view);
-      state = movie->GetFrameInfo(&source_);
+      state = movie->GetFrameInfo(&movieFrame_);
+      if (movieFrame_.bits) KeepMovieFrames(view);
       if (HasFailed(state) && !sky_) MakeSkyImage(view);
     }
     return state;
@@ -303,6 +326,7 @@ bool CVistaNode::Draw(CViewContext& view, int32_t state) {
   if (!rangesApplied_) ApplyRanges(view);
   if (movie_) {
     if (CNode* movie = TextureNode()) movie->Traverse(RenderPass::Frame, &view);
+    CopyMovieFrame();
   }
   UpdatePictureView();
   PanoSetSourceImage(context, RendererSource());

@@ -60,6 +60,8 @@ class CVistaNode : public CVistaBase {
   void HandOverTo(CVistaNode& next);
   void ChoosePicture(CViewContext& view);
   void MakeSkyImage(CViewContext& view);
+  void KeepMovieFrames(CViewContext& view);
+  void CopyMovieFrame();
   int32_t StepPicture(CViewContext& view);
   [[nodiscard]] bool Draw(CViewContext& view, int32_t state);
   void DrawEyes(CViewContext& view);
@@ -68,6 +70,10 @@ class CVistaNode : public CVistaBase {
   CMovieTextureNode* MovieTexture() const;
 
   std::unique_ptr<CDibImage> sky_;
+  // A movie's frames are copied into a picture with guard rows, which the
+  // movie's own image lacks.
+  PixelMap movieFrame_{};
+  std::unique_ptr<CDibImage> movieCopy_;
   const uint8_t* inverseMap_ = nullptr;
   bool bindRequest_ = false;
   bool unbindRequest_ = false;
