@@ -12,12 +12,13 @@
 #include "engine/media/text/TextLayout.h"
 #include "engine/render/MeshBuffer.h"
 #include "engine/scene/Node.h"
+#include "engine/world/TextHitTarget.h"
 
 namespace vx {
 
 class NodeClassTable;
 
-class CTextNode : public CNode {
+class CTextNode : public CNode, public ITextHitTarget {
  public:
   CTextNode();
 
@@ -34,6 +35,7 @@ class CTextNode : public CNode {
   // Whether the pick lies on the text in the node's lines: asked by a
   // TextSensor. The lines answer no hits.
   virtual bool HandleTextInput(const PickRecord& pick, std::string_view text);
+  bool IsTextHit(const PickRecord& pick, std::string_view text) override { return HandleTextInput(pick, text); }
 
   MFString string{};
   CNodeRef fontStyle;

@@ -10,13 +10,14 @@
 #include "engine/media/text/TextLayout.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/world/TextHitTarget.h"
 
 namespace vx {
 
 class NodeClassTable;
 struct MaterialRecord;
 
-class CTextTextureNode : public CNode, public ITextureNode {
+class CTextTextureNode : public CNode, public ITextureNode, public ITextHitTarget {
  public:
   CTextTextureNode();
 
@@ -37,6 +38,7 @@ class CTextTextureNode : public CNode, public ITextureNode {
   // Whether the pick lies on the text in the picture: asked by a
   // TextSensor. The picture answers no hits.
   virtual bool EditText(const PickRecord& pick, std::string_view text);
+  bool IsTextHit(const PickRecord& pick, std::string_view text) override { return EditText(pick, text); }
 
   MFString string{};
   CNodeRef fontStyle;

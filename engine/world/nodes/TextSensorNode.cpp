@@ -2,10 +2,9 @@
 
 #include <string>
 
-#include "engine/media/nodes/TextNode.h"
-#include "engine/media/nodes/TextTextureNode.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/world/Browser.h"
+#include "engine/world/TextHitTarget.h"
 #include "engine/world/ViewContext.h"
 
 namespace vx {
@@ -58,21 +57,8 @@ CViewContext* CTextSensorNode::CurrentView() const {
 }
 
 bool CTextSensorNode::TargetHit() {
-  CNode* target = node.Resolve();
-  if (!target) return false;
-  const std::string_view text = TextOf(string);
-  switch (target->GetTypeId()) {
-    case NodeTypeTextTexture: {
-      auto* texture = dynamic_cast<CTextTextureNode*>(target);
-      return texture && texture->EditText(pick, text);
-    }
-    case NodeTypeText: {
-      auto* textNode = dynamic_cast<CTextNode*>(target);
-      return textNode && textNode->HandleTextInput(pick, text);
-    }
-    default:
-      return false;
-  }
+  auto* target = dynamic_cast<ITextHitTarget*>(node.Resolve());
+  return target && target->IsTextHit(pick, TextOf(string));
 }
 
 void CTextSensorNode::OnPointerOver() {
