@@ -12,6 +12,10 @@ namespace vx::fuzz {
 // scratch folder and are removed again.
 void ReadSceneBytes(const uint8_t* data, size_t size);
 
+// Reads the bytes as a scene file and, when they read, draws a few frames of
+// the world at 8, 16 and 32 bits, looking level, straight down and up.
+void DrawSceneBytes(const uint8_t* data, size_t size);
+
 // Takes the bytes as an EXTERNPROTO library file: a world declares
 // EXTERNPROTOs of its PROTO "Ball" and of its first PROTO, and instantiates
 // both.

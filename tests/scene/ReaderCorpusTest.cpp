@@ -49,6 +49,11 @@ TEST(ReaderCorpus, EverySceneThatReadsSavesTheSameTextTwice) {
   EXPECT_GT(replayed, 20);
 }
 
+TEST(ReaderCorpus, EveryWorldThatReadsIsDrawnWithoutFault) {
+  EXPECT_GT(Replay({VX_WORLD_FRAMES_CORPUS_DIR, VX_READER_CORPUS_DIR, VX_TEST_DATA_DIR "/scene"}, fuzz::DrawSceneBytes),
+            20);
+}
+
 TEST(ReaderCorpus, EveryProtoLibraryReadsWithoutFault) {
   EXPECT_GT(Replay({VX_PROTO_LIBRARY_CORPUS_DIR, VX_TEST_DATA_DIR "/scene"}, fuzz::ReadProtoLibraryBytes), 20);
 }
