@@ -285,17 +285,6 @@ inline constexpr int32_t kBackgroundTileMax = 1024;
 
 // ---- Image objects --------------------------------------------------------
 
-// View axes of an object movie, and the values its lists need to be used.
-inline constexpr int32_t kObjectMovieAxes = 3;
-inline constexpr int32_t kObjectMovieRangeValues = 2 * kObjectMovieAxes;
-// A range this close to 360 degrees wide is a full turn, and wraps.
-inline constexpr float kFullTurnDegrees = 360.0f;
-inline constexpr float kFullTurnTolerance = 0.001f;
-// 180 / pi as a float, the factor of the viewer angles.
-inline constexpr float kDegreesPerRadian = 57.29578f;
-// Drags turn the object by these multiples of the range per frame width.
-inline constexpr float kObjectDragScale = 2.0f;
-inline constexpr float kDiskDragScale = 0.5f;
 // A view straight above or below the object (both of these components of
 // the view vector smaller) takes another reference up direction.
 inline constexpr float kOverheadTolerance = 0.0001f;

@@ -9,8 +9,8 @@
 #include <limits>
 #include <vector>
 
-#include "engine/pano/nodes/ObjectMovieView.h"
 #include "engine/pano/nodes/ScreenPlacement.h"
+#include "engine/world/ObjectMovieView.h"
 
 namespace vx {
 namespace {

@@ -6,6 +6,7 @@
 #include "engine/pano/PanoLimits.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ViewContext.h"
+#include "engine/world/WorldLimits.h"
 
 namespace vx {
 namespace {

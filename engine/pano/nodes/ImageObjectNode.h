@@ -18,8 +18,8 @@
 #include "engine/media/nodes/PlaybackRun.h"
 #include "engine/media/nodes/SlideShowTextureNode.h"
 #include "engine/media/nodes/TextureLoad.h"
-#include "engine/pano/nodes/ObjectMovieView.h"
 #include "engine/scene/Node.h"
+#include "engine/world/ObjectMovieView.h"
 
 namespace vx {
 

@@ -9,61 +9,18 @@
 namespace vx {
 namespace {
 
-struct AlignmentName {
-  std::string_view name;
-  ScreenAlignment alignment;
-};
-
-constexpr AlignmentName kAlignmentNames[] = {
-    {"TOP_LEFT", ScreenAlignment::kTopLeft},
-    {"CENTER", ScreenAlignment::kCenter},
-    {"LEFT", ScreenAlignment::kLeft},
-    {"TOP", ScreenAlignment::kTop},
-    {"RIGHT", ScreenAlignment::kRight},
-    {"TOP_RIGHT", ScreenAlignment::kTopRight},
-    {"BOTTOM", ScreenAlignment::kBottom},
-    {"BOTTOM_LEFT", ScreenAlignment::kBottomLeft},
-    {"BOTTOM_RIGHT", ScreenAlignment::kBottomRight},
-};
-
-enum class Side { kStart, kMiddle, kEnd };
-
 // Halves by shifting, so that odd sizes round the same way for frame and
 // block.
-int32_t Along(Side side, int32_t frameSize, int32_t size) {
+int32_t Along(AlignSide side, int32_t frameSize, int32_t size) {
   switch (side) {
-    case Side::kStart:
+    case AlignSide::kStart:
       return 0;
-    case Side::kMiddle:
+    case AlignSide::kMiddle:
       return (frameSize >> 1) - (size >> 1);
-    case Side::kEnd:
+    case AlignSide::kEnd:
       return frameSize - size;
   }
   return 0;
-}
-
-std::pair<Side, Side> SidesOf(ScreenAlignment alignment) {
-  switch (alignment) {
-    case ScreenAlignment::kTopLeft:
-      return {Side::kStart, Side::kStart};
-    case ScreenAlignment::kLeft:
-      return {Side::kStart, Side::kMiddle};
-    case ScreenAlignment::kTop:
-      return {Side::kMiddle, Side::kStart};
-    case ScreenAlignment::kRight:
-      return {Side::kEnd, Side::kMiddle};
-    case ScreenAlignment::kTopRight:
-      return {Side::kEnd, Side::kStart};
-    case ScreenAlignment::kBottom:
-      return {Side::kMiddle, Side::kEnd};
-    case ScreenAlignment::kBottomLeft:
-      return {Side::kStart, Side::kEnd};
-    case ScreenAlignment::kBottomRight:
-      return {Side::kEnd, Side::kEnd};
-    case ScreenAlignment::kCenter:
-      break;
-  }
-  return {Side::kMiddle, Side::kMiddle};
 }
 
 // The source span [start, end) that the visible part [visibleStart,
@@ -84,23 +41,7 @@ bool IsUsable(const PixelMap& map) {
          (map.bytesPerPixel == 1 || map.bytesPerPixel == 2 || map.bytesPerPixel == 4);
 }
 
-PixelMap SubMap(const PixelMap& map, int32_t x, int32_t y, int32_t width, int32_t height) {
-  PixelMap part = map;
-  part.bits = map.Row(y) + static_cast<ptrdiff_t>(x) * map.bytesPerPixel;
-  part.width = static_cast<uint16_t>(width);
-  part.height = static_cast<uint16_t>(height);
-  part.rows = nullptr;
-  return part;
-}
-
 }  // namespace
-
-ScreenAlignment AlignmentByName(std::string_view name) {
-  for (const AlignmentName& entry : kAlignmentNames) {
-    if (entry.name == name) return entry.alignment;
-  }
-  return ScreenAlignment::kCenter;
-}
 
 int32_t ScreenCoordinate(float value) {
   if (std::isnan(value)) return 0;
@@ -145,8 +86,8 @@ std::optional<OverlayParts> ClipToFrame(const PixelMap& image, const ImageArea& 
   const auto [sourceTop, sourceBottom] =
       SourceSpan(area.y, area.height, rect.top, rect.Height(), visible.top, visible.bottom);
   return OverlayParts{
-      SubMap(image, sourceLeft, sourceTop, sourceRight - sourceLeft, sourceBottom - sourceTop),
-      SubMap(frame, visible.left, visible.top, visible.Width(), visible.Height()),
+      PixelMapPart(image, sourceLeft, sourceTop, sourceRight - sourceLeft, sourceBottom - sourceTop),
+      PixelMapPart(frame, visible.left, visible.top, visible.Width(), visible.Height()),
   };
 }
 

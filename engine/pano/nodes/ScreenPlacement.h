@@ -15,24 +15,10 @@
 #include <utility>
 
 #include "engine/render/PixelMap.h"
+#include "engine/world/ScreenAlignment.h"
 #include "platform/Window.h"
 
 namespace vx {
-
-enum class ScreenAlignment : int32_t {
-  kCenter,
-  kTopLeft,
-  kLeft,
-  kTop,
-  kRight,
-  kTopRight,
-  kBottom,
-  kBottomLeft,
-  kBottomRight,
-};
-
-// Exact keywords ("TOP_LEFT", ...); anything else is the centre.
-ScreenAlignment AlignmentByName(std::string_view name);
 
 // A rectangle of the frame; right and bottom are exclusive.
 using ScreenRect = Rect;

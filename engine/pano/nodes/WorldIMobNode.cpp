@@ -7,6 +7,7 @@
 #include "engine/pano/PanoLimits.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/world/ViewContext.h"
+#include "engine/world/WorldLimits.h"
 
 namespace vx {
 namespace {

@@ -7,7 +7,9 @@
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/world/Browser.h"
+#include "engine/world/ObjectMovieView.h"
 #include "engine/world/ViewContext.h"
+#include "engine/world/WorldLimits.h"
 
 namespace vx {
 namespace {
@@ -33,16 +35,7 @@ constexpr FieldSpec kIMobSensorEventOuts[] = {
 };
 constexpr FieldTable kIMobSensorTable{Section(kIMobSensorFields), {}, Section(kIMobSensorEventOuts)};
 
-constexpr int kAxes = 3;
-constexpr float kDegreesPerRadian = 57.29578f;
-constexpr float kFullTurn = 360.0f;
-// A range this close to a full turn wraps the angle into itself.
-constexpr float kFullTurnTolerance = 0.001f;
-// Drag gains: a drag across the whole view turns axis 0 by twice its range
-// (or moves the disk's radial value by half of it) and axis 1 by twice its
-// range the other way.
-constexpr float kTurnGain = 2.0f;
-constexpr float kRadialGain = 0.5f;
+constexpr int kAxes = kObjectMovieAxes;
 
 bool Finite(float value) { return std::isfinite(value); }
 
@@ -50,23 +43,6 @@ bool Finite(float value) { return std::isfinite(value); }
 void AddFinite(float& value, double step) {
   const double sum = static_cast<double>(value) + step;
   if (std::isfinite(sum) && std::isfinite(static_cast<float>(sum))) value = static_cast<float>(sum);
-}
-
-// Moves a finite angle by whole turns into [low, high] (high about a turn
-// above low), as repeated additions or subtractions of a turn would, in
-// one step whatever its size.
-float WrapIntoTurn(float angle, float low, float high) {
-  if (angle < low) angle += kFullTurn * std::ceil((low - angle) / kFullTurn);
-  if (angle > high) angle -= kFullTurn * std::ceil((angle - high) / kFullTurn);
-  return angle;
-}
-
-// Rounded half away from zero and held within the 64-bit range; 0 for
-// what is not a number.
-int64_t RoundIndex(double value) {
-  if (!std::isfinite(value)) return 0;
-  constexpr double kLimit = 9.0e18;
-  return static_cast<int64_t>(std::round(std::clamp(value, -kLimit, kLimit)));
 }
 
 int32_t ClampToInt32(double value) {
@@ -131,23 +107,18 @@ void CIMobSensorNode::AddViewerAngles(CViewContext& view) {
     direction.Normalize();
     angle0 = (direction * (1.0f + radial_) - origin).Length();
   }
-  float azimuth = (std::atan2(-toViewer.x, -toViewer.z) - std::atan2(facing.x, facing.z)) * kDegreesPerRadian -
-                  kFullTurn / 2.0f;
-  if (azimuth < 0.0f) azimuth += kFullTurn * std::ceil(-azimuth / kFullTurn);
-  const float elevation = (std::atan2(toViewer.y, std::hypot(toViewer.x, toViewer.z)) -
-                           std::atan2(facing.y, std::hypot(facing.x, facing.z))) *
-                          kDegreesPerRadian;
+  const ViewerAngles viewer = ViewerAnglesOf(toViewer, facing);
   // A camera or a transform that is not a number adds nothing.
-  if (!Finite(angle0) || !Finite(azimuth) || !Finite(elevation)) return;
+  if (!Finite(angle0) || !Finite(viewer.heading) || !Finite(viewer.elevation)) return;
 
   switch (ShapeOf()) {
     case Shape::Sphere:
-      AddFinite(angles_[0], elevation);
-      AddFinite(angles_[1], azimuth);
+      AddFinite(angles_[0], viewer.elevation);
+      AddFinite(angles_[1], viewer.heading);
       break;
     case Shape::Disk:
       angles_[0] = angle0;
-      AddFinite(angles_[1], azimuth);
+      AddFinite(angles_[1], viewer.heading);
       break;
     case Shape::Other:
       break;
@@ -163,27 +134,12 @@ int32_t CIMobSensorNode::FrameIndex(int axis) {
   if (range.count != 2 * kAxes) return 0;
   float& angle = angles_[static_cast<size_t>(axis)];
   const float a = range[2 * axis];
-  float b = range[2 * axis + 1];
+  const float b = range[2 * axis + 1];
   const float low = std::min(a, b);
   const float high = std::max(a, b);
-  if (Finite(angle) && std::fabs(high - low - kFullTurn) <= kFullTurnTolerance) angle = WrapIntoTurn(angle, low, high);
-
+  if (Finite(angle) && IsFullTurn(low, high)) angle = WrapIntoTurn(angle, low, high);
   if (quantization.count != kAxes) return 0;
-  const int64_t steps = quantization[axis];
-  if (steps < 1) return 0;
-  // A full turn round axis 1 ends one step short of its start, which the
-  // first frame already shows.
-  if (axis == 1) b -= (b - a) / static_cast<float>(steps);
-  if (!(b != a)) return 0;
-  int64_t index = RoundIndex(static_cast<double>(steps - 1) / (static_cast<double>(b) - a) * (static_cast<double>(angle) - a));
-  if (axis != 0) {
-    if (index >= steps) {
-      index -= steps;
-    } else if (index < 0) {
-      index += steps;
-    }
-  }
-  return static_cast<int32_t>(std::clamp<int64_t>(index, 0, steps - 1));
+  return ObjectMovieAxisIndex(angle, a, b, quantization[axis], static_cast<size_t>(axis));
 }
 
 int32_t CIMobSensorNode::ChooseFrame(double frameRate) {
@@ -218,11 +174,11 @@ void CIMobSensorNode::OnPointerDrag(int32_t, float dx, float dy) {
   const double span0 = static_cast<double>(range[1]) - range[0];
   const double span1 = static_cast<double>(range[3]) - range[2];
   if (ShapeOf() == Shape::Disk) {
-    AddFinite(radial_, span0 * dy * kRadialGain);
+    AddFinite(radial_, span0 * dy * kDiskDragScale);
   } else {
-    AddFinite(angles_[0], span0 * dy * kTurnGain);
+    AddFinite(angles_[0], span0 * dy * kObjectDragScale);
   }
-  AddFinite(angles_[1], span1 * dx * -kTurnGain);
+  AddFinite(angles_[1], span1 * dx * -kObjectDragScale);
 }
 
 void CIMobSensorNode::OnPointerClick(CViewContext* view) {

@@ -1,7 +1,6 @@
 #include "engine/world/nodes/ScreenElementNode.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -10,6 +9,7 @@
 #include "engine/scene/nodes/AppearanceNodes.h"
 #include "engine/world/Browser.h"
 #include "engine/world/OverlayMaterial.h"
+#include "engine/world/ScreenAlignment.h"
 #include "engine/world/ViewContext.h"
 
 namespace vx {
@@ -34,38 +34,13 @@ constexpr FieldSpec kScreenElementEventIns[] = {
 };
 constexpr FieldTable kScreenElementTable{Section(kScreenElementFields), Section(kScreenElementEventIns), {}};
 
-// Where the element's anchor lies in each direction: at the start, in the
-// middle or at the end of the frame.
-enum class Edge { Start, Middle, End };
-
-struct Anchor {
-  Edge x = Edge::Middle;
-  Edge y = Edge::Middle;
-};
-
-Anchor AnchorOf(std::string_view alignment) {
-  struct Named {
-    std::string_view name;
-    Anchor anchor;
-  };
-  static constexpr Named kAnchors[] = {
-      {"TOP_LEFT", {Edge::Start, Edge::Start}},   {"TOP", {Edge::Middle, Edge::Start}},
-      {"TOP_RIGHT", {Edge::End, Edge::Start}},    {"LEFT", {Edge::Start, Edge::Middle}},
-      {"CENTER", {Edge::Middle, Edge::Middle}},   {"RIGHT", {Edge::End, Edge::Middle}},
-      {"BOTTOM_LEFT", {Edge::Start, Edge::End}},  {"BOTTOM", {Edge::Middle, Edge::End}},
-      {"BOTTOM_RIGHT", {Edge::End, Edge::End}},
-  };
-  for (const Named& named : kAnchors) {
-    if (named.name == alignment) return named.anchor;
-  }
-  return {};
-}
-
-int64_t AnchorOffset(Edge edge, int64_t frame, int64_t size) {
-  switch (edge) {
-    case Edge::Start: return 0;
-    case Edge::Middle: return frame / 2 - size / 2;
-    case Edge::End: return frame - size;
+// Where the element starts along one direction of the frame; halves round
+// toward zero.
+int64_t AnchorOffset(AlignSide side, int64_t frame, int64_t size) {
+  switch (side) {
+    case AlignSide::kStart: return 0;
+    case AlignSide::kMiddle: return frame / 2 - size / 2;
+    case AlignSide::kEnd: return frame - size;
   }
   return 0;
 }
@@ -113,35 +88,6 @@ void ClipAxis(int64_t& first, int64_t& last, int64_t frameSize, Span& shown) {
 }
 
 int64_t PixelOf(float coordinate) { return TruncToInt(coordinate); }
-
-uint32_t ReadPixel(const PixelMap& map, int32_t x, int32_t y) {
-  const uint8_t* pixel = map.Row(y) + static_cast<ptrdiff_t>(x) * map.bytesPerPixel;
-  switch (map.bytesPerPixel) {
-    case 1: return *pixel;
-    case 2: {
-      uint16_t value;
-      std::memcpy(&value, pixel, sizeof value);
-      return value;
-    }
-    default: {
-      uint32_t value;
-      std::memcpy(&value, pixel, sizeof value);
-      return value & 0x00FFFFFF;
-    }
-  }
-}
-
-uint32_t KeyPixel(const FloatColor& key, int32_t bytesPerPixel, const uint8_t* inverseMap) {
-  uint32_t xrgb = 0;
-  uint16_t c555 = 0;
-  uint8_t index = 0;
-  ColorToPixelValues(key, inverseMap, &xrgb, &c555, &index);
-  switch (bytesPerPixel) {
-    case 1: return index;
-    case 2: return c555;
-    default: return xrgb & 0x00FFFFFF;
-  }
-}
 
 bool IsPixelForm(int32_t bytesPerPixel) { return bytesPerPixel == 1 || bytesPerPixel == 2 || bytesPerPixel == 4; }
 
@@ -249,9 +195,9 @@ ScreenPlacement CScreenElementNode::Place(const PixelMap& image, const CViewCont
   const int64_t sw = PixelOf(far.x) - x0;
   const int64_t sh = PixelOf(far.y) - y0;
 
-  const Anchor anchor = AnchorOf(TextOf(alignment));
-  const int64_t ax = AnchorOffset(anchor.x, frame.width, sw);
-  const int64_t ay = AnchorOffset(anchor.y, frame.height, sh);
+  const auto [horizontal, vertical] = SidesOf(AlignmentByName(TextOf(alignment)));
+  const int64_t ax = AnchorOffset(horizontal, frame.width, sw);
+  const int64_t ay = AnchorOffset(vertical, frame.height, sh);
 
   Span shownX{0, imageWidth};
   Span shownY{0, imageHeight};
@@ -329,7 +275,7 @@ void CScreenElementNode::PickAt(CViewContext& view, const ScreenPlacement& place
   const int32_t imageX = std::min(TruncToInt(relativeX * shown.width), shown.width - 1);
   const int32_t imageY = std::min(TruncToInt(relativeY * shown.height), shown.height - 1);
   if (material.chromaKey &&
-      ReadPixel(shown, imageX, imageY) == KeyPixel(material.chromaKeyColor, shown.bytesPerPixel, view.GetInverseColorMap())) {
+      PixelMatchesKey(shown, imageX, imageY, KeyColor{material.chromaKeyColor, view.GetInverseColorMap()})) {
     return;
   }
   pick.hitTexCoord = {relativeX, relativeY};

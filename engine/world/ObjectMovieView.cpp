@@ -1,21 +1,22 @@
-#include "engine/pano/nodes/ObjectMovieView.h"
+#include "engine/world/ObjectMovieView.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "engine/pano/PanoLimits.h"
+#include "engine/world/WorldLimits.h"
 
 namespace vx {
 namespace {
 
 constexpr float kHalfTurnDegrees = kFullTurnDegrees / 2;
 
+}  // namespace
+
 bool IsFullTurn(float low, float high) {
   return std::fabs(std::fabs(high - low) - kFullTurnDegrees) < kFullTurnTolerance;
 }
 
-// fmod keeps this to one step however far the angle has run.
 float WrapIntoTurn(float angle, float low, float high) {
   const float width = high - low;
   float wrapped = low + std::fmod(angle - low, width);
@@ -23,7 +24,11 @@ float WrapIntoTurn(float angle, float low, float high) {
   return wrapped;
 }
 
-int32_t AxisIndex(float angle, float start, float end, int32_t count, bool dropLastStep, bool wrapOnce) {
+int32_t ObjectMovieAxisIndex(float angle, float start, float end, int32_t count, size_t axis) {
+  // The second axis leaves out its last step, and the second and third wrap
+  // once around their count.
+  const bool dropLastStep = axis == 1;
+  const bool wrapOnce = axis > 0;
   if (count < 1) return 0;
   if (dropLastStep) end -= (end - start) / static_cast<float>(count);
   const double span = static_cast<double>(end) - start;
@@ -41,8 +46,6 @@ int32_t AxisIndex(float angle, float start, float end, int32_t count, bool dropL
   }
   return static_cast<int32_t>(std::clamp<int64_t>(index, 0, count - 1));
 }
-
-}  // namespace
 
 bool ObjectMovieAxes::HasRange() const { return range.size() == static_cast<size_t>(kObjectMovieRangeValues); }
 
@@ -65,7 +68,7 @@ FrameIndices ChooseFrameIndices(const ObjectViewAngles& angles, const ObjectMovi
   if (!axes.HasRange()) return indices;
   for (size_t i = 0; i < indices.size(); ++i) {
     const int32_t count = i < axes.quantization.size() ? axes.quantization[i] : 0;
-    indices[i] = AxisIndex(angles[i], axes.range[2 * i], axes.range[2 * i + 1], count, i == 1, i > 0);
+    indices[i] = ObjectMovieAxisIndex(angles[i], axes.range[2 * i], axes.range[2 * i + 1], count, i);
   }
   return indices;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -33,6 +34,15 @@ struct ObjectMovieAxes {
 // full turn into that range. An angle that is not finite starts again at
 // its range's lower end (0 without a range).
 void AdvanceViewAngles(ObjectViewAngles& angles, const ObjectMovieAxes& axes, double dt);
+
+// Whether a range from low to high is a full turn, which angles wrap into.
+bool IsFullTurn(float low, float high);
+// A finite angle moved by whole turns into the full turn from low to high,
+// in one step however far it has run.
+float WrapIntoTurn(float angle, float low, float high);
+// The frame index of one axis (0, 1 or 2) for an angle in the range from
+// start to end and count frames, as ChooseFrameIndices takes it.
+int32_t ObjectMovieAxisIndex(float angle, float start, float end, int32_t count, size_t axis);
 
 // The frame index of each axis: the angle's place in its range scaled to
 // the axis's frame count, rounded half away from zero. The second axis
