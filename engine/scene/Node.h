@@ -42,6 +42,8 @@ class CBrowser;
 class CNode;
 class CScene;
 class CViewContext;
+class CVec2f;
+class CVec3f;
 
 enum class RenderPass : int32_t { Frame = 0, Activate = 1, Deactivate = 2 };
 enum class FieldKind : int32_t { Field = 0, EventIn = 1, EventOut = 2 };
@@ -149,6 +151,11 @@ class CNode {
   virtual void Traverse(RenderPass pass, CViewContext* view);
   // Traverses the children with the same pass and view context, in order.
   virtual int PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& children);
+  // Takes the geometry stage's pick hit as this node's: point, normal and
+  // texture coordinate, the depth under the pointer, and a place (index)
+  // among the view's pointer targets.
+  void TakeStageHit(int32_t index, CViewContext& view, const CVec3f& point, const CVec3f& normal,
+                    const CVec2f& texCoord);
   virtual void OnPointerClick(CViewContext* view);
   virtual void OnPointerOver();
   virtual void OnPointerDrag(int32_t button, float dx, float dy);

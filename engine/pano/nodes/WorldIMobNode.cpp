@@ -170,12 +170,7 @@ void CWorldIMobNode::Pick(CViewContext& view) {
   pick.pointerY = view.GetPointerY();
   CVec3f point, normal;
   CVec2f texCoord;
-  if (!stage->GetPickHit(&point, &normal, &texCoord)) return;
-  pick.hitPoint = {point.x, point.y, point.z};
-  pick.hitNormal = {normal.x, normal.y, normal.z};
-  pick.hitTexCoord = {texCoord.x, texCoord.y};
-  pick.depth = stage->GetPickDepth(pick.pointerX, pick.pointerY);
-  view.AddPointerTarget(this, 0);
+  if (stage->GetPickHit(&point, &normal, &texCoord)) TakeStageHit(0, view, point, normal, texCoord);
 }
 
 void CWorldIMobNode::DragFirstAxis(float rangeWidth, float dy) {

@@ -71,16 +71,16 @@ void ShareNestedHit(CNode& sensor, int32_t index, CViewContext& view) {
   view.RecordHit(&sensor, view.GetNearestPickDepth(), point, index);
 }
 
-void TakeStageHit(CNode& sensor, int32_t index, CViewContext& view, const CVec3f& point, const CVec3f& normal,
-                  const CVec2f& texCoord) {
-  sensor.pick.hitPoint = {point.x, point.y, point.z};
-  sensor.pick.hitNormal = {normal.x, normal.y, normal.z};
-  sensor.pick.hitTexCoord = {texCoord.x, texCoord.y};
-  sensor.pick.depth = view.GetStage()->GetPickDepth(view.GetPointerX(), view.GetPointerY());
-  view.AddPointerTarget(&sensor, index);
-}
-
 }  // namespace
+
+void CNode::TakeStageHit(int32_t index, CViewContext& view, const CVec3f& point, const CVec3f& normal,
+                         const CVec2f& texCoord) {
+  pick.hitPoint = {point.x, point.y, point.z};
+  pick.hitNormal = {normal.x, normal.y, normal.z};
+  pick.hitTexCoord = {texCoord.x, texCoord.y};
+  pick.depth = view.GetStage()->GetPickDepth(view.GetPointerX(), view.GetPointerY());
+  view.AddPointerTarget(this, index);
+}
 
 int CNode::PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& children) {
   const std::vector<CNodeRef> sensors = view ? CollectSensors(*this, children) : std::vector<CNodeRef>{};
@@ -105,7 +105,7 @@ int CNode::PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& c
     if (view->GetNearestPickDepth() < nearestBefore) {
       ShareNestedHit(sensor, index, *view);
     } else if (stageHit) {
-      TakeStageHit(sensor, index, *view, point, normal, texCoord);
+      sensor.TakeStageHit(index, *view, point, normal, texCoord);
     } else {
       continue;
     }
