@@ -13,6 +13,9 @@ namespace {
 
 BrowserTestHost* gHost = nullptr;
 constexpr int kMessagesPerPass = 64;
+// Where the pointer rests when a test begins: over no page window, whatever
+// the test before left it over.
+constexpr Point kOffEveryPage{-1000, -1000};
 
 // The engine component, installed as a user's Components folder holds it.
 void InstallEngine() {
@@ -26,6 +29,7 @@ BrowserTestHost::BrowserTestHost(uint16_t browserVersion) {
   gHost = this;
   Headless().Reset();
   ReleaseAllKeys();
+  DeliverPointerMove(kOffEveryPage);
   std::filesystem::create_directories(Pages());
   InstallEngine();
   module_ = DynamicLibrary::Open(VX_PLUGIN_MODULE);

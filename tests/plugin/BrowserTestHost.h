@@ -2,7 +2,7 @@
 // browser services that record every call, embeds instances in platform
 // windows, streams scene files to them as saved files, pumps messages and
 // clicks. Its product root is a temporary folder with the real engine in
-// the Components folder.
+// the Components folder, and the pointer starts off every page.
 #pragma once
 
 #include <cstdint>

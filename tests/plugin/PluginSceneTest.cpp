@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 
+#include "platform/InputState.h"
 #include "tests/host/TestPeers.h"
 #include "tests/plugin/BrowserTestHost.h"
 
@@ -169,6 +170,27 @@ TEST_F(PluginSceneTest, ABrowserThatLeavesThePageWhileOpeningALinkLeavesNothingB
   browser.Click(embed, kMiddle);
   EXPECT_EQ(browser.urlRequests.size(), 1u);
   EXPECT_TRUE(browser.PumpFrames(other)) << "the other instance goes on";
+}
+
+// A repaint gives an instance the focus: here another one takes it while the
+// pointer rests on the link, and the pointer then moves beside the link.
+TEST_F(PluginSceneTest, AClickIntoAnInstanceThatHadLostTheFocusPressesWhatIsUnderThePointerNow) {
+  Embed& linked = Show(AnchorWorld("http://pages.example/next.html", ""));
+  Embed& other = Show(kBoxWorld, {}, {300, 40});
+  ASSERT_TRUE(browser.PumpFrames(other));
+  browser.Click(linked, {5, 5});
+  browser.MovePointer(linked, kMiddle);
+  ASSERT_TRUE(browser.PumpFrames(linked));
+  InvalidateWindow(other.window, false);
+  ASSERT_TRUE(browser.PumpFrames(other));
+  ASSERT_EQ(GetFocus(), other.window);
+  browser.MovePointer(linked, {5, 5});
+  ASSERT_TRUE(browser.PumpFrames(linked));
+
+  browser.Click(linked, {5, 5});
+  EXPECT_TRUE(browser.urlRequests.empty()) << "the click was beside the link";
+  browser.Click(linked, kMiddle);
+  EXPECT_EQ(browser.urlRequests.size(), 1u);
 }
 
 TEST_F(PluginSceneTest, AClickMovesTheFocusAndItsBorderToAnotherInstance) {
