@@ -54,22 +54,22 @@ void CloseScene(PluginInstance& instance) {
 // The engine's value block comes from malloc in the same process.
 void ApplyPropertySetting(PluginInstance& instance, const PropertySetting& setting) {
   VxNodeRef* node = nullptr;
-  if (engine::FindNodeByName(instance.scene, setting.nodeName, &node) != EngineOk || !node) return;
+  if (engine::FindNodeByName(instance.scene, setting.nodeName.c_str(), &node) != EngineOk || !node) return;
+  const char* field = setting.fieldName.c_str();
   int32_t type = FieldTypeNone;
   void* block = nullptr;
-  if (engine::GetNodeFieldType(instance.scene, node, setting.fieldName, &type) == EngineOk &&
-      engine::ParseFieldValue(instance.scene, instance.view, setting.value, static_cast<FieldType>(type), &block) ==
-          0 &&
+  if (engine::GetNodeFieldType(instance.scene, node, field, &type) == EngineOk &&
+      engine::ParseFieldValue(instance.scene, instance.view, setting.value.c_str(), static_cast<FieldType>(type),
+                              &block) == 0 &&
       block)
-    static_cast<void>(engine::SetNodeField(instance.scene, node, setting.fieldName, block));
+    static_cast<void>(engine::SetNodeField(instance.scene, node, field, block));
   std::free(block);
   static_cast<void>(engine::ReleaseNodeRef(node));
 }
 
 void ApplyEmbedParameters(PluginInstance& instance) {
   const EmbedParameters& parameters = instance.parameters;
-  for (int16_t i = 0; i < parameters.propertyCount; ++i)
-    ApplyPropertySetting(instance, parameters.properties[static_cast<size_t>(i)]);
+  for (const PropertySetting& setting : parameters.properties) ApplyPropertySetting(instance, setting);
   if (parameters.borderOn) static_cast<void>(engine::SetViewBorder(instance.view, 1, parameters.borderRgb));
 }
 

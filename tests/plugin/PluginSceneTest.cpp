@@ -13,6 +13,7 @@
 #include "platform/InputState.h"
 #include "tests/host/TestPeers.h"
 #include "tests/plugin/BrowserTestHost.h"
+#include "vantessel/EngineResult.h"
 
 namespace vx::test {
 namespace {
@@ -127,6 +128,17 @@ TEST_F(PluginSceneTest, PropertyParametersApplyInTheirOrderAfterTheLoadAndTheBor
   const std::optional<Frame> frame = browser.LastFrame(embed);
   EXPECT_TRUE(Near(frame->At(kMiddle.x, kMiddle.y), 0x00FF00)) << std::hex << frame->At(kMiddle.x, kMiddle.y);
   EXPECT_EQ(frame->At(0, kMiddle.y), 0x00FFFF00u) << "the only instance has the focus and its border";
+}
+
+TEST_F(PluginSceneTest, ALinkUrlSetByAParameterIsSetWholeAndOneTooLongForTheEngineIsPassedOver) {
+  const std::string url = "http://pages.example/" + std::string(200 - 21, 'p');
+  Embed& embed = Show(AnchorWorld("http://pages.example/first.html", ""),
+                      {{"SetProperty.Link.url", "1," + url},
+                       {"SetProperty.Link.url", "1," + std::string(VX_TEXT_BUFFER_SIZE, 'x')}});
+  ASSERT_TRUE(browser.PumpFrames(embed));
+  browser.Click(embed, kMiddle);
+  ASSERT_EQ(browser.urlRequests.size(), 1u);
+  EXPECT_EQ(browser.urlRequests[0].url, url);
 }
 
 TEST_F(PluginSceneTest, ASceneThatDoesNotLoadIsReportedInTheStatusLineAndABoxAndTheSplashStays) {
