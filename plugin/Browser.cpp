@@ -1,5 +1,7 @@
 #include "plugin/Browser.h"
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace vx::plugin {
@@ -10,10 +12,12 @@ std::optional<NPNetscapeFuncs> gBrowser;
 }  // namespace
 
 void SetBrowserTable(const NPNetscapeFuncs* table) {
-  if (table)
-    gBrowser = *table;
-  else
+  if (!table) {
     gBrowser.reset();
+    return;
+  }
+  gBrowser.emplace();
+  std::memcpy(&*gBrowser, table, std::min<size_t>(table->size, sizeof(NPNetscapeFuncs)));
 }
 
 bool HaveBrowserTable() { return gBrowser.has_value(); }

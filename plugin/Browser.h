@@ -9,7 +9,9 @@
 
 namespace vx::plugin {
 
-// Keeps a copy of the browser's table; null forgets it.
+// Keeps a copy of the browser's table as far as its size reaches: a browser's
+// table may be shorter or longer than ours, and the services past its size
+// are none. Null forgets it.
 void SetBrowserTable(const NPNetscapeFuncs* table);
 bool HaveBrowserTable();
 

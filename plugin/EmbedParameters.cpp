@@ -1,7 +1,9 @@
 #include "plugin/EmbedParameters.h"
 
+#include <string_view>
+
 #include "platform/Numbers.h"
-#include "plugin/BoundedText.h"
+#include "plugin/PluginLimits.h"
 
 namespace vx::plugin {
 namespace {
@@ -24,15 +26,18 @@ std::string_view NamePart(std::string_view text, size_t& next) {
   return text.substr(0, stop);
 }
 
-void TakePropertySetting(std::string_view name, const char* value, EmbedParameters& parameters) {
-  if (parameters.propertyCount >= kMaxPropertySettings) return;
-  PropertySetting& setting = parameters.properties[static_cast<size_t>(parameters.propertyCount++)];
+void TakePropertySetting(std::string_view name, std::string_view value, EmbedParameters& parameters) {
+  if (parameters.properties.size() >= static_cast<size_t>(kMaxPropertySettings)) return;
   size_t fieldStart = 0;
-  CopyCut(setting.nodeName, NamePart(name, fieldStart));
+  const std::string_view nodeName = NamePart(name, fieldStart);
   size_t unused = 0;
-  CopyCut(setting.fieldName, fieldStart == std::string_view::npos ? std::string_view()
-                                                                   : NamePart(name.substr(fieldStart), unused));
-  CopyCut(setting.value, value);
+  const std::string_view fieldName =
+      fieldStart == std::string_view::npos ? std::string_view() : NamePart(name.substr(fieldStart), unused);
+  // Cut, a name or value would set another node, field or value.
+  if (nodeName.size() > kMaxPropertyNameLength || fieldName.size() > kMaxPropertyNameLength ||
+      value.size() > kMaxPropertyValueLength)
+    return;
+  parameters.properties.push_back({std::string(fieldName), std::string(nodeName), std::string(value)});
 }
 
 }  // namespace

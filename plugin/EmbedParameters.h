@@ -3,30 +3,28 @@
 // scene has loaded, and "Border" = "r,g,b" draws a focus border.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <string_view>
-
-#include "plugin/PluginLimits.h"
+#include <string>
+#include <vector>
 
 namespace vx::plugin {
 
 struct PropertySetting {
-  char fieldName[kPropertyTextSize];
-  char nodeName[kPropertyTextSize];
-  char value[kPropertyTextSize];
+  std::string fieldName;
+  std::string nodeName;
+  std::string value;
 };
 
 struct EmbedParameters {
-  std::array<PropertySetting, kMaxPropertySettings> properties;
-  int16_t propertyCount;
-  int16_t borderOn;
-  float borderRgb[3];
+  std::vector<PropertySetting> properties;  // at most kMaxPropertySettings, in the page's order
+  int16_t borderOn = 0;
+  float borderRgb[3] = {};
 };
 
 // Takes one parameter of the page into parameters: a property setting (the
-// first kMaxPropertySettings are kept, each text cut to fit) or the border.
-// Other names, and null names or values, are passed over.
+// first kMaxPropertySettings are kept) or the border. A setting whose names or
+// value are longer than the engine takes is passed over whole, as are other
+// names, and null names or values.
 void TakeEmbedParameter(const char* name, const char* value, EmbedParameters& parameters);
 
 }  // namespace vx::plugin

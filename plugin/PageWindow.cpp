@@ -80,13 +80,18 @@ void OnPaint(PluginInstance& instance, WindowHandle window) {
   if (call.Alive()) SetTimer(window, kTickTimerId, kTickIntervalMs, &EngineTimerProcedure);
 }
 
-// Only the instance clicked last has the keyboard focus.
+// Only the instance clicked last has the keyboard focus. A view follows the
+// pointer only while it has the focus, so it is ticked once with it before
+// the press: else a click into an instance that had lost the focus would
+// press what lay under the pointer when it lost it.
 void OnButtonDown(PluginInstance& instance) {
   Process().instances.ForEach([&](PluginInstance& other) {
     if (&other != &instance) SetFocusOf(other, false);
   });
   SetFocusOf(instance, true);
-  static_cast<void>(engine::ViewMouseDown(instance.view));
+  InstanceCall call(instance);
+  EngineTick(instance);
+  if (call.Alive()) static_cast<void>(engine::ViewMouseDown(instance.view));
 }
 
 // True when the message was handled.

@@ -1,7 +1,10 @@
 #include "plugin/PluginHandlers.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -26,11 +29,18 @@ constexpr int32_t kWriteReadyBytes = 0x0FFFFFFF;
 // own frame.
 constexpr ViewFlags kPluginViewFlags = ViewFlagCaptureMouse;
 
-// The browser's record of the plug-in's handlers: it owns it and keeps it
-// while the module is loaded.
-NPPluginFuncs* gPluginTable = nullptr;
+// The plug-in fills its table up to setvalue and calls the browser's
+// services up to memfree: tables smaller than that are refused.
+constexpr size_t kFilledPluginTableSize = offsetof(NPPluginFuncs, setvalue) + sizeof(NPP_SetValueFn);
+constexpr size_t kCalledBrowserTableSize = offsetof(NPNetscapeFuncs, memfree) + sizeof(NPN_MemFreeFn);
 
 PluginInstance* InstanceOf(NPP npp) { return npp ? static_cast<PluginInstance*>(npp->pdata) : nullptr; }
+
+// An X window id that does not fit the platform's handles names no window.
+WindowHandle PageWindowOf(const NPWindow& window) {
+  const uintptr_t id = reinterpret_cast<uintptr_t>(window.window);
+  return id <= std::numeric_limits<uint32_t>::max() ? static_cast<WindowHandle>(id) : WindowHandle::None;
+}
 
 uint16_t Extent(uint32_t value) { return static_cast<uint16_t>(std::min<uint32_t>(value, 0xFFFF)); }
 
@@ -44,22 +54,22 @@ void CloseScene(PluginInstance& instance) {
 // The engine's value block comes from malloc in the same process.
 void ApplyPropertySetting(PluginInstance& instance, const PropertySetting& setting) {
   VxNodeRef* node = nullptr;
-  if (engine::FindNodeByName(instance.scene, setting.nodeName, &node) != EngineOk || !node) return;
+  if (engine::FindNodeByName(instance.scene, setting.nodeName.c_str(), &node) != EngineOk || !node) return;
+  const char* field = setting.fieldName.c_str();
   int32_t type = FieldTypeNone;
   void* block = nullptr;
-  if (engine::GetNodeFieldType(instance.scene, node, setting.fieldName, &type) == EngineOk &&
-      engine::ParseFieldValue(instance.scene, instance.view, setting.value, static_cast<FieldType>(type), &block) ==
-          0 &&
+  if (engine::GetNodeFieldType(instance.scene, node, field, &type) == EngineOk &&
+      engine::ParseFieldValue(instance.scene, instance.view, setting.value.c_str(), static_cast<FieldType>(type),
+                              &block) == 0 &&
       block)
-    static_cast<void>(engine::SetNodeField(instance.scene, node, setting.fieldName, block));
+    static_cast<void>(engine::SetNodeField(instance.scene, node, field, block));
   std::free(block);
   static_cast<void>(engine::ReleaseNodeRef(node));
 }
 
 void ApplyEmbedParameters(PluginInstance& instance) {
   const EmbedParameters& parameters = instance.parameters;
-  for (int16_t i = 0; i < parameters.propertyCount; ++i)
-    ApplyPropertySetting(instance, parameters.properties[static_cast<size_t>(i)]);
+  for (const PropertySetting& setting : parameters.properties) ApplyPropertySetting(instance, setting);
   if (parameters.borderOn) static_cast<void>(engine::SetViewBorder(instance.view, 1, parameters.borderRgb));
 }
 
@@ -97,35 +107,46 @@ void ShowScene(PluginInstance& instance) {
   InvalidateWindow(instance.window, false);
 }
 
-}  // namespace
-
-NPError GetEntryPoints(NPPluginFuncs* table) {
-  if (!table) return NPErrorInvalidFunctionTable;
-  table->version = VX_NP_PLUGIN_TABLE_VERSION;
-  table->newp = &NPP_New;
-  table->destroy = &NPP_Destroy;
-  table->setwindow = &NPP_SetWindow;
-  table->newstream = &NPP_NewStream;
-  table->destroystream = &NPP_DestroyStream;
-  table->asfile = &NPP_StreamAsFile;
-  table->writeready = &NPP_WriteReady;
-  table->write = &NPP_Write;
-  table->print = &NPP_Print;
-  table->event = nullptr;
-  gPluginTable = table;
-  return NPErrorNone;
-}
-
-NPError Initialize(NPNetscapeFuncs* browser) {
-  if (!browser) return NPErrorInvalidFunctionTable;
-  if (browser->version > VX_NP_MAX_BROWSER_VERSION) return NPErrorIncompatibleVersion;
-  SetBrowserTable(browser);
+void FillPluginTable(NPPluginFuncs& table, uint16_t browserVersion) {
+  table.version = VX_NP_PLUGIN_TABLE_VERSION;
+  table.newp = &NPP_New;
+  table.destroy = &NPP_Destroy;
+  table.setwindow = &NPP_SetWindow;
+  table.newstream = &NPP_NewStream;
+  table.destroystream = &NPP_DestroyStream;
+  table.asfile = &NPP_StreamAsFile;
+  table.writeready = &NPP_WriteReady;
+  table.write = &NPP_Write;
+  table.print = &NPP_Print;
+  table.event = &NPP_HandleEvent;
+  table.getvalue = &NPP_GetValue;
+  table.setvalue = &NPP_SetValue;
   // Browsers from this version on tell the plug-in when a URL is done; there
   // is no Java class.
-  if (gPluginTable && (browser->version & 0xFF) >= VX_NP_MIN_NOTIFY_VERSION) {
-    gPluginTable->urlnotify = &NPP_URLNotify;
-    gPluginTable->javaClass = nullptr;
+  if ((browserVersion & 0xFF) >= VX_NP_MIN_NOTIFY_VERSION) {
+    table.urlnotify = &NPP_URLNotify;
+    table.javaClass = nullptr;
   }
+}
+
+}  // namespace
+
+NPError GetPluginValue(NPPVariable variable, void* value) {
+  if (!value) return NPErrorInvalidParam;
+  switch (variable) {
+    case NPPVpluginNameString: *static_cast<const char**>(value) = kPluginName; return NPErrorNone;
+    case NPPVpluginDescriptionString: *static_cast<const char**>(value) = kPluginDescription; return NPErrorNone;
+    default: return NPErrorInvalidParam;
+  }
+}
+
+NPError Initialize(NPNetscapeFuncs* browser, NPPluginFuncs* plugin) {
+  if (!browser || !plugin) return NPErrorInvalidFunctionTable;
+  if (browser->version > VX_NP_MAX_BROWSER_VERSION) return NPErrorIncompatibleVersion;
+  if (browser->size < kCalledBrowserTableSize || plugin->size < kFilledPluginTableSize)
+    return NPErrorInvalidFunctionTable;
+  SetBrowserTable(browser);
+  FillPluginTable(*plugin, browser->version);
   InitializeProcess();
   return NPErrorNone;
 }
@@ -164,7 +185,7 @@ NPError NPP_SetWindow(NPP npp, NPWindow* window) {
   if (!npp) return NPErrorInvalidInstance;
   PluginInstance* instance = InstanceOf(npp);
   if (!instance) return NPErrorInvalidInstance;
-  const WindowHandle handle = window ? static_cast<WindowHandle>(window->window) : WindowHandle::None;
+  const WindowHandle handle = window ? PageWindowOf(*window) : WindowHandle::None;
   SubclassPageWindow(*instance, handle);
   instance->npWindow = window ? *window : NPWindow{};
   return NPErrorNone;
@@ -185,7 +206,7 @@ void NPP_StreamAsFile(NPP npp, NPStream* stream, const char* fileName) {
   if (!instance || !stream || !stream->url) return;
   const std::string_view url(stream->url);
   instance->engine = StartEngine(url);
-  instance->window = static_cast<WindowHandle>(instance->npWindow.window);
+  instance->window = PageWindowOf(instance->npWindow);
   const std::optional<std::string> path = StreamPath(url, fileName);
   if (!instance->engine || !IsSceneFileName(url) || !path) return;
   CloseScene(*instance);
@@ -197,9 +218,17 @@ int32_t NPP_WriteReady(NPP, NPStream*) { return kWriteReadyBytes; }
 int32_t NPP_Write(NPP, NPStream*, int32_t, int32_t length, void*) { return length; }
 
 void NPP_Print(NPP npp, NPPrint* print) {
-  if (npp && print && print->mode == NPModeFullPage) print->pluginPrinted = 0;
+  if (npp && print && print->mode == NPModeFullPage) print->print.fullPrint.pluginPrinted = 0;
 }
 
 void NPP_URLNotify(NPP, const char*, NPReason, void*) {}
+
+// The instance takes its input from its page window, not from the browser.
+int16_t NPP_HandleEvent(NPP, void*) { return 0; }
+
+NPError NPP_GetValue(NPP, NPPVariable variable, void* value) { return GetPluginValue(variable, value); }
+
+// Nothing a browser tells the plug-in changes what it does.
+NPError NPP_SetValue(NPP, NPNVariable, void*) { return NPErrorGeneric; }
 
 }  // namespace vx::plugin

@@ -4,15 +4,21 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "vantessel/EngineResult.h"
+
 namespace vx::plugin {
 
 // Instances that take part in the focus hand-over; more still work.
 inline constexpr int kMaxInstances = 16;
 
-// Embed parameters kept per instance, and the size of each of their texts
-// (node name, field name, value), terminator included. Longer texts are cut.
+// Embed parameters kept per instance.
 inline constexpr int kMaxPropertySettings = 32;
-inline constexpr size_t kPropertyTextSize = 64;
+// The longest node and field name of a property setting: the engine reads
+// names of at most this many characters. The longest value: the engine
+// interface's property texts (and string values) hold no more. A setting
+// beyond either is passed over.
+inline constexpr size_t kMaxPropertyNameLength = VX_TEXT_BUFFER_SIZE - 1;
+inline constexpr size_t kMaxPropertyValueLength = VX_TEXT_BUFFER_SIZE - 1;
 
 // The link being opened: URL and frame name, terminator included.
 inline constexpr size_t kLinkTextSize = 256;

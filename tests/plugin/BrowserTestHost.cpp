@@ -1,6 +1,10 @@
 #include "tests/plugin/BrowserTestHost.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -13,6 +17,10 @@ namespace {
 
 BrowserTestHost* gHost = nullptr;
 constexpr int kMessagesPerPass = 64;
+// Where the pointer rests when a test begins: over no page window, whatever
+// the test before left it over.
+constexpr Point kOffEveryPage{-1000, -1000};
+constexpr uint32_t kScreenDepth = 24;
 
 // The engine component, installed as a user's Components folder holds it.
 void InstallEngine() {
@@ -26,22 +34,42 @@ BrowserTestHost::BrowserTestHost(uint16_t browserVersion) {
   gHost = this;
   Headless().Reset();
   ReleaseAllKeys();
+  DeliverPointerMove(kOffEveryPage);
   std::filesystem::create_directories(Pages());
   InstallEngine();
   module_ = DynamicLibrary::Open(VX_PLUGIN_MODULE);
   if (!module_) return;
+  pluginName_ = AskValue(NPPVpluginNameString);
+  pluginDescription_ = AskValue(NPPVpluginDescriptionString);
+
+  // Every service is there, as in a real browser; only those the plug-in
+  // uses answer.
+  static_assert(sizeof browser_ == offsetof(NPNetscapeFuncs, geturl) + VX_NP_BROWSER_SLOT_COUNT * sizeof(NPUntypedFn));
+  auto* slots = reinterpret_cast<NPUntypedFn*>(reinterpret_cast<char*>(&browser_) + offsetof(NPNetscapeFuncs, geturl));
+  std::fill_n(slots, VX_NP_BROWSER_SLOT_COUNT, &UnexpectedCall);
+  browser_.size = sizeof browser_;
+  browser_.version = browserVersion;
+  browser_.geturl = &GetUrl;
+  browser_.status = &Status;
+  browser_.memalloc = &MemAlloc;
+  browser_.memfree = &MemFree;
   plugin_.size = sizeof plugin_;
-  static_cast<void>(Export<NP_GetEntryPointsFn>(VX_NP_GET_ENTRY_POINTS)(&plugin_));
-  browser_ = {sizeof browser_, browserVersion, &GetUrl, &Status, &MemAlloc, &MemFree};
-  initialized_ = Export<NP_InitializeFn>(VX_NP_INITIALIZE)(&browser_);
+  initialized_ = Export<NP_InitializeFn>(VX_NP_INITIALIZE)(&browser_, &plugin_);
 }
 
 void BrowserTestHost::Close() {
   if (module_ && !closed_) {
     for (Embed& embed : embeds_) Destroy(embed);
     static_cast<void>(Export<NP_ShutdownFn>(VX_NP_SHUTDOWN)());
+    EXPECT_EQ(unexpectedCalls, 0) << "the plug-in called a browser service it has no use for";
   }
   closed_ = true;
+}
+
+std::string BrowserTestHost::AskValue(NPPVariable variable) const {
+  const char* text = nullptr;
+  if (Export<NP_GetValueFn>(VX_NP_GET_VALUE)(nullptr, variable, &text) != NPErrorNone || !text) return {};
+  return text;
 }
 
 Embed& BrowserTestHost::NewEmbed(std::vector<std::pair<std::string, std::string>> parameters, int width,
@@ -62,14 +90,23 @@ Embed& BrowserTestHost::NewEmbed(std::vector<std::pair<std::string, std::string>
   char type[] = "x-vantessel/x-tsw";
   embed.created = plugin_.newp(type, &embed.npp, NPModeEmbedded, static_cast<int16_t>(argn.size()), argn.data(),
                                argv.data(), nullptr) == NPErrorNone;
-  embed.npWindow = {static_cast<uintptr_t>(embed.window), 0, 0, static_cast<uint32_t>(width),
-                    static_cast<uint32_t>(height)};
+  // The headless platform has no X display to name.
+  embed.windowInfo = {NPSetWindowCallbackType, nullptr, nullptr, 0, kScreenDepth};
+  const NPRect wholeWindow{0, 0, static_cast<uint16_t>(height), static_cast<uint16_t>(width)};
+  embed.npWindow = {reinterpret_cast<void*>(static_cast<uintptr_t>(embed.window)),
+                    0,
+                    0,
+                    static_cast<uint32_t>(width),
+                    static_cast<uint32_t>(height),
+                    wholeWindow,
+                    &embed.windowInfo,
+                    NPWindowTypeWindow};
   static_cast<void>(plugin_.setwindow(&embed.npp, &embed.npWindow));
   return embed;
 }
 
 void BrowserTestHost::Stream(Embed& embed, const std::string& url, const std::string& file) {
-  NPStream stream{nullptr, nullptr, url.c_str(), 0};
+  NPStream stream{nullptr, nullptr, url.c_str(), 0, 0, nullptr, nullptr};
   char type[] = "x-vantessel/x-tsw";
   uint16_t streamType = 0;
   static_cast<void>(plugin_.newstream(&embed.npp, type, &stream, 0, &streamType));
@@ -132,6 +169,8 @@ NPError BrowserTestHost::GetUrl(NPP npp, const char* url, const char* target) {
   if (gHost->onGetUrl) gHost->onGetUrl(request);
   return NPErrorNone;
 }
+
+void BrowserTestHost::UnexpectedCall() { ++gHost->unexpectedCalls; }
 
 void BrowserTestHost::Status(NPP, const char* text) { gHost->statusTexts.push_back(text ? text : ""); }
 

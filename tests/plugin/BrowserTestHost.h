@@ -1,8 +1,11 @@
-// A browser for the plug-in's tests: loads NPVXLN32.so, hands it a table of
-// browser services that record every call, embeds instances in platform
-// windows, streams scene files to them as saved files, pumps messages and
-// clicks. Its product root is a temporary folder with the real engine in
-// the Components folder.
+// A browser for the plug-in's tests that calls NPVXLN32.so as a browser on
+// Linux does: it asks the module for its name and description, hands it a
+// browser table of the published layout whose services record every call
+// (any other service the plug-in called would be counted as unexpected) and
+// an empty plug-in table to fill, embeds instances in platform windows,
+// streams scene files to them as saved files, pumps messages and clicks. Its
+// product root is a temporary folder with the real engine in the Components
+// folder, and the pointer starts off every page.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +38,7 @@ struct UrlRequest {
 struct Embed {
   NPInstanceRecord npp{};
   NPWindow npWindow{};
+  NPSetWindowCallbackStruct windowInfo{};
   WindowHandle window = WindowHandle::None;
   Point origin;
   std::vector<std::string> names;
@@ -44,10 +48,12 @@ struct Embed {
 
 class BrowserTestHost {
  public:
-  // Loads the module and initialises it with a browser of this table version.
-  explicit BrowserTestHost(uint16_t browserVersion = VX_NP_MIN_NOTIFY_VERSION);
+  // Loads the module, asks for its name and description, and initialises it
+  // with a browser of this table version.
+  explicit BrowserTestHost(uint16_t browserVersion = VX_NP_INTERFACE_VERSION);
   ~BrowserTestHost() { Close(); }
-  // Destroys the instances still embedded and shuts the module down.
+  // Destroys the instances still embedded and shuts the module down; the
+  // plug-in must have called no service but those it uses.
   void Close();
   BrowserTestHost(const BrowserTestHost&) = delete;
   BrowserTestHost& operator=(const BrowserTestHost&) = delete;
@@ -57,7 +63,11 @@ class BrowserTestHost {
     return reinterpret_cast<Fn>(module_->Symbol(name));
   }
   NPPluginFuncs& Plugin() { return plugin_; }
+  NPNetscapeFuncs& BrowserTable() { return browser_; }
   NPError InitializeResult() const { return initialized_; }
+  // What NP_GetValue gave before initialisation; empty when it gave nothing.
+  const std::string& PluginName() const { return pluginName_; }
+  const std::string& PluginDescription() const { return pluginDescription_; }
 
   // Embeds an object with these tag parameters in a visible page window of
   // this size at this screen position: NPP_New, then NPP_SetWindow.
@@ -87,6 +97,7 @@ class BrowserTestHost {
   int allocations = 0;
   int frees = 0;
   int unknownFrees = 0;
+  int unexpectedCalls = 0;
   // Called inside NPN_GetURL, as a browser that navigates at once would.
   std::function<void(const UrlRequest&)> onGetUrl;
 
@@ -100,12 +111,16 @@ class BrowserTestHost {
   static void Status(NPP npp, const char* text);
   static void* MemAlloc(uint32_t size);
   static void MemFree(void* pointer);
+  static void UnexpectedCall();
+  std::string AskValue(NPPVariable variable) const;
 
   RecordingClass pageWindows_;
   std::unique_ptr<DynamicLibrary> module_;
   NPPluginFuncs plugin_{};
   NPNetscapeFuncs browser_{};
   NPError initialized_ = NPErrorNone;
+  std::string pluginName_;
+  std::string pluginDescription_;
   bool closed_ = false;
   std::set<void*> live_;
   std::list<Embed> embeds_;

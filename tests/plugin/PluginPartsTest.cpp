@@ -8,6 +8,7 @@
 #include "plugin/InstanceTable.h"
 #include "plugin/PageWindow.h"
 #include "plugin/PluginInstance.h"
+#include "plugin/PluginLimits.h"
 #include "plugin/PluginUrls.h"
 #include "plugin/SplashPicture.h"
 
@@ -29,29 +30,44 @@ TEST(EmbedParametersTest, PropertyNamesSplitAtDotsAndEqualSignsAndOtherNamesAreI
                                            {"src", "world.tsw"},
                                            {nullptr, "x"},
                                            {"SetProperty.Null.value", nullptr}});
-  ASSERT_EQ(parameters.propertyCount, 4);
-  EXPECT_STREQ(parameters.properties[0].nodeName, "Light1");
-  EXPECT_STREQ(parameters.properties[0].fieldName, "intensity");
-  EXPECT_STREQ(parameters.properties[0].value, "0.5");
-  EXPECT_STREQ(parameters.properties[1].nodeName, "Door");
-  EXPECT_STREQ(parameters.properties[1].fieldName, "open");
-  EXPECT_STREQ(parameters.properties[2].nodeName, "Lamp");
-  EXPECT_STREQ(parameters.properties[2].fieldName, "");
-  EXPECT_STREQ(parameters.properties[3].nodeName, "");
+  ASSERT_EQ(parameters.properties.size(), 4u);
+  EXPECT_EQ(parameters.properties[0].nodeName, "Light1");
+  EXPECT_EQ(parameters.properties[0].fieldName, "intensity");
+  EXPECT_EQ(parameters.properties[0].value, "0.5");
+  EXPECT_EQ(parameters.properties[1].nodeName, "Door");
+  EXPECT_EQ(parameters.properties[1].fieldName, "open");
+  EXPECT_EQ(parameters.properties[2].nodeName, "Lamp");
+  EXPECT_EQ(parameters.properties[2].fieldName, "");
+  EXPECT_EQ(parameters.properties[3].nodeName, "");
   EXPECT_EQ(parameters.borderOn, 0);
 }
 
-TEST(EmbedParametersTest, LongTextsAreCutAndSettingsPastTheLimitDropped) {
-  const std::string longName(200, 'n');
-  const std::string longValue(300, 'v');
+// A setting cut to fit would set another node, field or value than the page
+// asked for: it is held whole up to the engine's limits, and passed over
+// beyond them.
+TEST(EmbedParametersTest, SettingsAreHeldWholeUpToTheEngineLimitsAndPassedOverBeyondThem) {
+  const std::string url = "1,http://pages.example/" + std::string(200 - 21, 'u');
+  ASSERT_EQ(url.size() - 2, 200u);
+  const std::string name(kMaxPropertyNameLength, 'n');
+  const std::string value(kMaxPropertyValueLength, 'v');
+  const EmbedParameters parameters = Take({{"SetProperty.Link.url", url.c_str()},
+                                           {("SetProperty." + name + "." + name).c_str(), value.c_str()},
+                                           {("SetProperty." + name + "n.url").c_str(), "1"},
+                                           {("SetProperty.Link." + name + "u").c_str(), "1"},
+                                           {"SetProperty.Link.url", (value + "v").c_str()}});
+  ASSERT_EQ(parameters.properties.size(), 2u);
+  EXPECT_EQ(parameters.properties[0].value, url);
+  EXPECT_EQ(parameters.properties[1].nodeName, name);
+  EXPECT_EQ(parameters.properties[1].fieldName, name);
+  EXPECT_EQ(parameters.properties[1].value, value);
+}
+
+TEST(EmbedParametersTest, SettingsPastTheirNumberAreDropped) {
   EmbedParameters parameters{};
   for (int i = 0; i < kMaxPropertySettings + 3; ++i)
-    TakeEmbedParameter(("SetProperty." + longName + "." + longName).c_str(), longValue.c_str(), parameters);
-  EXPECT_EQ(parameters.propertyCount, kMaxPropertySettings);
-  const PropertySetting& last = parameters.properties[kMaxPropertySettings - 1];
-  EXPECT_EQ(std::string(last.nodeName), longName.substr(0, kPropertyTextSize - 1));
-  EXPECT_EQ(std::string(last.fieldName), longName.substr(0, kPropertyTextSize - 1));
-  EXPECT_EQ(std::string(last.value), longValue.substr(0, kPropertyTextSize - 1));
+    TakeEmbedParameter("SetProperty.Light1.intensity", std::to_string(i).c_str(), parameters);
+  ASSERT_EQ(parameters.properties.size(), static_cast<size_t>(kMaxPropertySettings));
+  EXPECT_EQ(parameters.properties.back().value, std::to_string(kMaxPropertySettings - 1));
 }
 
 TEST(EmbedParametersTest, TheBorderReadsThreeColourValues) {

@@ -10,8 +10,10 @@
 #include <ostream>
 #include <string>
 
+#include "platform/InputState.h"
 #include "tests/host/TestPeers.h"
 #include "tests/plugin/BrowserTestHost.h"
+#include "vantessel/EngineResult.h"
 
 namespace vx::test {
 namespace {
@@ -128,6 +130,17 @@ TEST_F(PluginSceneTest, PropertyParametersApplyInTheirOrderAfterTheLoadAndTheBor
   EXPECT_EQ(frame->At(0, kMiddle.y), 0x00FFFF00u) << "the only instance has the focus and its border";
 }
 
+TEST_F(PluginSceneTest, ALinkUrlSetByAParameterIsSetWholeAndOneTooLongForTheEngineIsPassedOver) {
+  const std::string url = "http://pages.example/" + std::string(200 - 21, 'p');
+  Embed& embed = Show(AnchorWorld("http://pages.example/first.html", ""),
+                      {{"SetProperty.Link.url", "1," + url},
+                       {"SetProperty.Link.url", "1," + std::string(VX_TEXT_BUFFER_SIZE, 'x')}});
+  ASSERT_TRUE(browser.PumpFrames(embed));
+  browser.Click(embed, kMiddle);
+  ASSERT_EQ(browser.urlRequests.size(), 1u);
+  EXPECT_EQ(browser.urlRequests[0].url, url);
+}
+
 TEST_F(PluginSceneTest, ASceneThatDoesNotLoadIsReportedInTheStatusLineAndABoxAndTheSplashStays) {
   Headless().Reset();
   Embed& embed = Show("#VRML V2.0 utf8\nNoSuchNode { }\n");
@@ -169,6 +182,27 @@ TEST_F(PluginSceneTest, ABrowserThatLeavesThePageWhileOpeningALinkLeavesNothingB
   browser.Click(embed, kMiddle);
   EXPECT_EQ(browser.urlRequests.size(), 1u);
   EXPECT_TRUE(browser.PumpFrames(other)) << "the other instance goes on";
+}
+
+// A repaint gives an instance the focus: here another one takes it while the
+// pointer rests on the link, and the pointer then moves beside the link.
+TEST_F(PluginSceneTest, AClickIntoAnInstanceThatHadLostTheFocusPressesWhatIsUnderThePointerNow) {
+  Embed& linked = Show(AnchorWorld("http://pages.example/next.html", ""));
+  Embed& other = Show(kBoxWorld, {}, {300, 40});
+  ASSERT_TRUE(browser.PumpFrames(other));
+  browser.Click(linked, {5, 5});
+  browser.MovePointer(linked, kMiddle);
+  ASSERT_TRUE(browser.PumpFrames(linked));
+  InvalidateWindow(other.window, false);
+  ASSERT_TRUE(browser.PumpFrames(other));
+  ASSERT_EQ(GetFocus(), other.window);
+  browser.MovePointer(linked, {5, 5});
+  ASSERT_TRUE(browser.PumpFrames(linked));
+
+  browser.Click(linked, {5, 5});
+  EXPECT_TRUE(browser.urlRequests.empty()) << "the click was beside the link";
+  browser.Click(linked, kMiddle);
+  EXPECT_EQ(browser.urlRequests.size(), 1u);
 }
 
 TEST_F(PluginSceneTest, AClickMovesTheFocusAndItsBorderToAnotherInstance) {
