@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 
 #include "platform/Backend.h"
@@ -71,6 +72,11 @@ QAction* CMainFrame::CommandAction(int command) const {
 void CMainFrame::SetCommandsEnabled(bool enabled) {
   menuBar()->setEnabled(enabled);
   for (auto& [command, action] : commands_) action->setEnabled(enabled);
+}
+
+double CMainFrame::RefreshRate() const {
+  const QScreen* shownOn = screen();
+  return shownOn ? shownOn->refreshRate() : 0.0;
 }
 
 void CMainFrame::SetView(WindowHandle view) {
