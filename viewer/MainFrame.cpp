@@ -41,7 +41,7 @@ void CMainFrame::BuildMenus() {
   fileMenu_->addSeparator();
   AddCommand(fileMenu_, kCommandReload, "&Reload", {QKeySequence(Qt::CTRL | Qt::Key_R)});
   AddCommand(fileMenu_, kCommandSaveAs, "Save &As...", {QKeySequence(Qt::CTRL | Qt::Key_A)});
-  AddCommand(fileMenu_, kCommandLoadUrl, "Load &URL...", {})->setStatusTip(kLoadUrlStatusTip);
+  AddCommand(fileMenu_, kCommandLoadUrl, "&Load URL...", {})->setStatusTip(kLoadUrlStatusTip);
   AddCommand(fileMenu_, kCommandUpdateComponents, "&Update Components", {});
   fileMenu_->addSeparator();
   recentPlaceholder_ = fileMenu_->addAction("Recent File");
