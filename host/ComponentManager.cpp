@@ -90,8 +90,11 @@ int BucketOf(std::string_view name) {
   return name == kComponentManagerName ? 0 : static_cast<int>(ComponentHash(name));
 }
 
-CComponentManager::CComponentManager(std::string componentsPath, HostKind kind)
-    : componentsPath_(std::move(componentsPath)), kind_(kind), trustedKey_(BuiltInUpdateKey()) {}
+CComponentManager::CComponentManager(std::string componentsPath, HostKind kind, std::string installedPath)
+    : componentsPath_(std::move(componentsPath)),
+      installedPath_(std::move(installedPath)),
+      kind_(kind),
+      trustedKey_(BuiltInUpdateKey()) {}
 
 CComponentManager::~CComponentManager() {
   for (int index = 0; index < kMaxLibraries && libraryCount_ > 0; ++index) UnloadLibrary(index);
@@ -211,10 +214,11 @@ void CComponentManager::DestroyRecord(ComponentRecord* record) {
   std::erase_if(records_, [&](const std::unique_ptr<ComponentRecord>& r) { return r.get() == record; });
 }
 
-std::vector<std::string> CComponentManager::ListLibraryFiles() const {
+std::vector<std::string> CComponentManager::ListLibraryFiles(const std::string& folder) {
   std::vector<std::string> names;
+  if (folder.empty()) return names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(componentsPath_, error)) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     std::string name = entry.path().filename().string();
     // Hidden files are packages being installed, never libraries to load.
     if (entry.is_regular_file(error) && !name.starts_with('.') && name.size() > kLibraryExtension.size() &&
@@ -229,8 +233,15 @@ std::vector<std::string> CComponentManager::ListLibraryFiles() const {
 }
 
 void CComponentManager::ScanComponentsFolder() {
-  for (const std::string& name : SelectLibrariesToLoad(ListLibraryFiles(), kProductMajor))
-    static_cast<void>(LoadComponentLibrary(componentsPath_ + name));
+  const std::vector<std::string> own = ListLibraryFiles(componentsPath_);
+  std::vector<std::string> listing = ListLibraryFiles(installedPath_);
+  listing.insert(listing.end(), own.begin(), own.end());
+  std::vector<std::string> chosen = SelectLibrariesToLoad(listing, kProductMajor);
+  auto isOwn = [&](const std::string& name) { return std::find(own.begin(), own.end(), name) != own.end(); };
+  // The Components folder is looked at first.
+  std::stable_partition(chosen.begin(), chosen.end(), isOwn);
+  for (const std::string& name : chosen)
+    static_cast<void>(LoadComponentLibrary((isOwn(name) ? componentsPath_ : installedPath_) + name));
 }
 
 bool CComponentManager::CoreLoaded() const {
@@ -255,6 +266,7 @@ int32_t CComponentManager::LoadComponentLibrary(const std::string& path) {
     return kLibraryNotLoaded;
   }
   LoadedLibrary& slot = libraries_[static_cast<size_t>(index)];
+  slot.folder = path.substr(0, path.size() - fileName.size());
   slot.fileName = std::move(fileName);
   slot.library = std::move(library);
   ++libraryCount_;
@@ -305,9 +317,15 @@ const std::string& CComponentManager::LoadedFileName(int index) const {
   return libraries_[static_cast<size_t>(index)].fileName;
 }
 
-int32_t CreateComponentManager(HostKind kind) {
+const std::string& CComponentManager::LoadedFolder(int index) const {
+  static const std::string kNone;
+  if (index < 0 || index >= kMaxLibraries) return kNone;
+  return libraries_[static_cast<size_t>(index)].folder;
+}
+
+int32_t CreateComponentManager(HostKind kind, std::string installedPath) {
   if (gManager) return kComponentOk;
-  gManager = new CComponentManager(path::ComponentsFolder(), kind);
+  gManager = new CComponentManager(path::ComponentsFolder(), kind, std::move(installedPath));
   return gManager->Init();
 }
 

@@ -3,9 +3,14 @@
 //
 // Every service is a component, a named table of function slots with a
 // version. The manager registers the host's built-in components, loads the
-// libraries of the Components folder (each numbered export builds one
-// component), and answers lookups of slot n of the component with a given
-// name. It owns every record and every loaded library until it is destroyed.
+// libraries of the Components folder and of the installation's own
+// components folder (each numbered export builds one component), and
+// answers lookups of slot n of the component with a given name. It owns
+// every record and every loaded library until it is destroyed.
+//
+// The installation's folder is read-only to the manager: what an update
+// brings goes to the Components folder, and there a library wins over the
+// installation's of the same version.
 //
 // One manager exists per process (CreateComponentManager); the host table it
 // hands to libraries forwards to it.
@@ -58,7 +63,8 @@ std::vector<RegistryRecord> SelectRegistryEntries(std::vector<RegistryRecord> en
 
 class CComponentManager {
  public:
-  CComponentManager(std::string componentsPath, HostKind kind);
+  // Both folders end in '/'; installedPath may be empty (no installation).
+  CComponentManager(std::string componentsPath, HostKind kind, std::string installedPath = {});
   ~CComponentManager();
   CComponentManager(const CComponentManager&) = delete;
   CComponentManager& operator=(const CComponentManager&) = delete;
@@ -87,7 +93,9 @@ class CComponentManager {
   // The slot table handed to every library builder.
   const VxSlotFunction* Table() const { return table_; }
 
-  // Loads the libraries of the Components folder by the file name rules.
+  // Loads the libraries of the Components folder and of the installation's
+  // by the file name rules, as if they were one folder, with the Components
+  // folder listed after the installation's.
   void ScanComponentsFolder();
 
   // Loads one library and runs its builders: 0, or kLibraryNotLoaded (with
@@ -103,6 +111,8 @@ class CComponentManager {
   int LibraryIndexOf(std::string_view fileName) const;
   // The file name of loaded library `index`; empty when none.
   const std::string& LoadedFileName(int index) const;
+  // The folder it was loaded from; empty when none.
+  const std::string& LoadedFolder(int index) const;
   int LibraryCount() const { return libraryCount_; }
 
   // Component update. Code is downloaded only from a component registry
@@ -130,6 +140,7 @@ class CComponentManager {
 
  private:
   struct LoadedLibrary {
+    std::string folder;
     std::string fileName;
     std::unique_ptr<DynamicLibrary> library;
   };
@@ -143,12 +154,13 @@ class CComponentManager {
   void RemoveFromBucket(ComponentRecord* record);
   void DestroyRecord(ComponentRecord* record);
   int FreeLibraryIndex() const;
-  std::vector<std::string> ListLibraryFiles() const;
+  static std::vector<std::string> ListLibraryFiles(const std::string& folder);
   int LibraryOfComponent(std::string_view component) const;
   std::optional<std::vector<RegistryRecord>> FetchComponentRegistry();
   std::optional<std::string> StagePackage(const RegistryRecord& entry);
 
   std::string componentsPath_;
+  std::string installedPath_;
   HostKind kind_;
   std::string trustedKey_;
   // Each bucket keeps the records whose names share its hash, one per name.
@@ -160,8 +172,9 @@ class CComponentManager {
 };
 
 // Creates the process's manager and runs Init: 0, or kCoreComponentMissing.
-// When the manager exists already, returns 0 at once.
-int32_t CreateComponentManager(HostKind kind = HostKind::Viewer);
+// When the manager exists already, returns 0 at once. installedPath is the
+// installation's own components folder, if the host has one.
+int32_t CreateComponentManager(HostKind kind = HostKind::Viewer, std::string installedPath = {});
 void DestroyComponentManager();
 
 // The process's manager; null before CreateComponentManager.

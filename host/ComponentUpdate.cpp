@@ -143,19 +143,22 @@ int16_t CComponentManager::ReplaceComponentLibrary(int index, const RegistryReco
   // The new package is fetched and checked before the old library is touched.
   std::optional<std::string> staged = StagePackage(entry);
   if (!staged) return 0;
-  std::string oldPath = componentsPath_ + LoadedFileName(index);
+  std::string oldPath = LoadedFolder(index) + LoadedFileName(index);
+  // A library of the installation is never moved: the new one goes to the
+  // Components folder, and the old one stays behind it.
+  const bool ownFile = LoadedFolder(index) == componentsPath_;
   std::string backup = oldPath + std::string(kBackupSuffix);
   std::string newPath = componentsPath_ + LibraryFileNameFor(entry.name, entry.major, entry.minor, kLibraryExtension);
 
   UnloadLibrary(index);
-  std::rename(oldPath.c_str(), backup.c_str());
+  if (ownFile) std::rename(oldPath.c_str(), backup.c_str());
   bool placed = std::rename(staged->c_str(), newPath.c_str()) == 0;
   if (placed && LoadComponentLibrary(newPath) == kComponentOk) {
-    RemoveFile(backup);
+    if (ownFile) RemoveFile(backup);
     return 1;
   }
   RemoveFile(placed ? newPath : *staged);
-  std::rename(backup.c_str(), oldPath.c_str());
+  if (ownFile) std::rename(backup.c_str(), oldPath.c_str());
   static_cast<void>(LoadComponentLibrary(oldPath));
   return 0;
 }

@@ -295,6 +295,7 @@ void CDownloadManager::StartHttp(Slot& slot, const std::string& url, int32_t fla
   slot.busy = true;
   WriteInUseList();
   slot.state = DownloadRunning;
+  slot.httpStatus = 0;
   slot.keepInMemory = (flags & 0xFFFF) != 0;
   slot.memory = {};
 }
@@ -378,6 +379,7 @@ void CDownloadManager::CopyNewBytesToMemory(Slot& slot) {
 
 void CDownloadManager::EndTransfer(Slot& slot, bool succeeded) {
   slot.state = succeeded ? DownloadDone : DownloadFailed;
+  slot.httpStatus = slot.http->Status();
   if (succeeded && slot.counted)
     cacheTotal_ = static_cast<int32_t>(std::min<int64_t>(int64_t{cacheTotal_} + slot.http->Received(), INT32_MAX));
   slot.http.reset();
@@ -446,6 +448,10 @@ int32_t CDownloadManager::GetDownloadStatus(int32_t index, int32_t* total, int32
     *received = static_cast<int32_t>(slot.memory.size());
   }
   return slot.state;
+}
+
+int32_t CDownloadManager::HttpStatusOf(int32_t index) const {
+  return index >= 0 && index < kDownloadSlots ? slots_[index].httpStatus : 0;
 }
 
 void* CDownloadManager::GetSlotBuffer(int32_t index) const {

@@ -52,6 +52,9 @@ class CDownloadManager {
   void CancelDownload(int32_t slot);
   void ClearCache();
   int32_t GetDownloadStatus(int32_t slot, int32_t* total, int32_t* received) const;
+  // The HTTP status of the transfer that ended last in the slot, 0 when no
+  // answer came; a requester may read it while it is told of the end.
+  int32_t HttpStatusOf(int32_t slot) const;
   void* GetSlotBuffer(int32_t slot) const;
   void FreeSlotBuffer(int32_t slot);
   std::string ProgressText();
@@ -85,6 +88,7 @@ class CDownloadManager {
     bool holdsMemory = false;
     std::string localPath;
     bool counted = true;           // part of the cache (not a download to a caller's path)
+    int32_t httpStatus = 0;
     std::unique_ptr<DownloadRequest> request;
   };
 

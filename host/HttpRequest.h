@@ -54,6 +54,8 @@ class CHttpRequest {
   int32_t ContentLength() const { return contentLength_; }
   // The whole body of a "200" response arrived.
   bool Succeeded() const { return response_.Succeeded(); }
+  // The status line's code; 0 until a header came.
+  int32_t Status() const { return response_.Status(); }
 
   // The request text, byte for byte; empty when the target was refused.
   const std::string& RequestText() const { return request_; }

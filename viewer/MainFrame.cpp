@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 
 #include "platform/Backend.h"
@@ -40,7 +41,7 @@ void CMainFrame::BuildMenus() {
   fileMenu_->addSeparator();
   AddCommand(fileMenu_, kCommandReload, "&Reload", {QKeySequence(Qt::CTRL | Qt::Key_R)});
   AddCommand(fileMenu_, kCommandSaveAs, "Save &As...", {QKeySequence(Qt::CTRL | Qt::Key_A)});
-  AddCommand(fileMenu_, kCommandLoadUrl, "Load &URL...", {})->setStatusTip(kLoadUrlStatusTip);
+  AddCommand(fileMenu_, kCommandLoadUrl, "&Load URL...", {})->setStatusTip(kLoadUrlStatusTip);
   AddCommand(fileMenu_, kCommandUpdateComponents, "&Update Components", {});
   fileMenu_->addSeparator();
   recentPlaceholder_ = fileMenu_->addAction("Recent File");
@@ -71,6 +72,11 @@ QAction* CMainFrame::CommandAction(int command) const {
 void CMainFrame::SetCommandsEnabled(bool enabled) {
   menuBar()->setEnabled(enabled);
   for (auto& [command, action] : commands_) action->setEnabled(enabled);
+}
+
+double CMainFrame::RefreshRate() const {
+  const QScreen* shownOn = screen();
+  return shownOn ? shownOn->refreshRate() : 0.0;
 }
 
 void CMainFrame::SetView(WindowHandle view) {

@@ -37,6 +37,9 @@ class CMainFrame final : public QMainWindow {
   // While off, no command can be given (a component update is running).
   void SetCommandsEnabled(bool enabled);
 
+  // Frames a second of the screen the frame is on; 0 when it does not say.
+  double RefreshRate() const;
+
   // The action of a command number; null when there is none.
   QAction* CommandAction(int command) const;
   const std::vector<QAction*>& RecentFileActions() const { return recentActions_; }

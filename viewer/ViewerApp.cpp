@@ -1,5 +1,7 @@
 #include "viewer/ViewerApp.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -18,20 +20,23 @@
 namespace vx::viewer {
 namespace {
 
-// Exit code of a start that ends because the command line's document did
-// not open.
-constexpr int kDocumentNotOpened = 1;
+// Exit code of a start that ends because the engine component is missing.
+constexpr int kEngineMissing = 1;
 
 std::string AbsolutePath(const std::string& path) {
   return QFile::encodeName(QFileInfo(QFile::decodeName(path.c_str())).absoluteFilePath()).toStdString();
 }
 
+// The installation's own components, in its library folder beside the
+// program's folder.
+std::string InstalledComponentsFolder() {
+  const QString folder = QDir(QCoreApplication::applicationDirPath()).filePath(VX_INSTALLED_COMPONENTS_DIR);
+  return QFile::encodeName(QDir::cleanPath(folder)).toStdString() + "/";
+}
+
 }  // namespace
 
-CViewerApp::CViewerApp() {
-  idle_.setInterval(0);
-  QObject::connect(&idle_, &QTimer::timeout, [this] { OnIdle(); });
-}
+CViewerApp::CViewerApp() = default;
 
 CViewerApp::~CViewerApp() {
   ExitInstance();
@@ -45,17 +50,14 @@ bool CViewerApp::InitInstance(const std::vector<std::string>& arguments) {
   recentFiles_.Load();
   CreateDocumentTemplate();
   CreateEngine();
-  const bool opened = arguments.empty() ? document_->OnNewDocument() : OpenDocumentFile(arguments.front());
-  if (!opened) {
-    exitCode_ = kDocumentNotOpened;
-    TakeDownDocumentTemplate();
-    return false;
-  }
+  document_->OnNewDocument();
   AcceptDroppedFiles(view_->Window(), true);
+  // The window comes first, so that a world that does not open is reported
+  // over it and leaves it open on the empty document.
   frame_->show();
+  if (!arguments.empty()) OpenDocumentFile(arguments.front());
   // As in any frame, the keys go to the view.
   SetFocus(view_->Window());
-  idle_.start();
   return true;
 }
 
@@ -64,9 +66,10 @@ bool CViewerApp::StartHostRuntime() {
   downloadsAcquired_ = true;
   registry_ = host::AcquireProductRegistry(host::HostKind::Viewer);
   managerCreated_ = true;
-  if (host::CreateComponentManager(host::HostKind::Viewer) == host::kCoreComponentMissing &&
+  if (host::CreateComponentManager(host::HostKind::Viewer, InstalledComponentsFolder()) ==
+          host::kCoreComponentMissing &&
       host::ComponentManager()->EnsureCoreComponent() != host::kComponentOk) {
-    exitCode_ = 0;
+    exitCode_ = kEngineMissing;
     return false;
   }
   return true;
@@ -82,7 +85,6 @@ void CViewerApp::CreateDocumentTemplate() {
 }
 
 void CViewerApp::TakeDownDocumentTemplate() {
-  idle_.stop();
   if (document_) document_->OnCloseDocument();
   if (frame_) frame_->ReleaseView();
   document_.reset();
@@ -150,12 +152,7 @@ void CViewerApp::OnFileOpen() {
 void CViewerApp::OnAppAbout() { ShowAboutDialog(frame_.get()); }
 
 void CViewerApp::OnFrameClosing() {
-  idle_.stop();
   if (document_) document_->OnCloseDocument();
-}
-
-void CViewerApp::OnIdle() {
-  if (activeView_) activeView_->Tick();
 }
 
 }  // namespace vx::viewer

@@ -1,13 +1,13 @@
 // CViewerApp: the viewer program. It starts the host runtime and the engine
-// in order, makes the frame, the view and the document, opens the document
-// of the command line (or an empty one), carries the application's
-// commands, ticks the view that drew last whenever the program is idle, and
-// at the end takes everything down in reverse order.
+// in order (the engine from the user's Components folder, else from the
+// installation's own), makes the frame, the view and the document, opens the
+// document of the command line (or an empty one), carries the application's
+// commands, and at the end takes everything down in reverse order. The view
+// ticks the engine itself, once a frame.
 //
 // One per process, made after the QApplication and the Qt backend.
 #pragma once
 
-#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,9 +34,9 @@ class CViewerApp {
   CViewerApp(const CViewerApp&) = delete;
   CViewerApp& operator=(const CViewerApp&) = delete;
 
-  // Start-up. False when the program must end at once (the engine component
-  // stays missing, or the command line's document did not open); ExitCode()
-  // then says with which code.
+  // Start-up. False when the program must end at once because the engine
+  // component stays missing; ExitCode() is then 1. A command line's world
+  // that does not open is reported and leaves the empty document.
   bool InitInstance(const std::vector<std::string>& arguments);
   int ExitCode() const { return exitCode_; }
   // Closes the document and destroys the engine instance; the exit code.
@@ -63,15 +63,11 @@ class CViewerApp {
   void OnAppAbout();
   // The frame is closing: the document goes first.
   void OnFrameClosing();
-  // Ticks the view that drew last.
-  void OnIdle();
 
   // Downloads are pumped by the ticks only while this is on; it is off
   // while a download callback runs and during a component update.
   bool NetworkPumpOn() const { return networkPump_; }
   void SetNetworkPump(bool on) { networkPump_ = on; }
-  void SetActiveView(CViewerView* view) { activeView_ = view; }
-  CViewerView* ActiveView() const { return activeView_; }
 
  private:
   bool StartHostRuntime();
@@ -87,9 +83,7 @@ class CViewerApp {
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<CViewerView> view_;
   std::unique_ptr<CViewerDoc> document_;
-  CViewerView* activeView_ = nullptr;
   bool networkPump_ = true;
-  QTimer idle_;
 };
 
 }  // namespace vx::viewer

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/Dialogs.h"
+#include "platform/qt/ModalDialog.h"
 #include "viewer/ViewerResources.h"
 
 namespace vx::viewer {
@@ -16,6 +17,8 @@ namespace vx::viewer {
 void ShowError(WindowHandle owner, const std::string& text) {
   ShowMessageBox({owner, text, kErrorCaption, MessageBoxButtons::kOk, MessageBoxIcon::kWarning});
 }
+
+std::string ErrorAbout(const std::string& subject, const std::string& reason) { return subject + "\n\n" + reason; }
 
 void ShowAboutDialog(QWidget* parent) {
   QDialog dialog(parent);
@@ -25,7 +28,7 @@ void ShowAboutDialog(QWidget* parent) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   layout->addWidget(buttons);
-  dialog.exec();
+  ExecModal(dialog);
 }
 
 std::optional<std::string> AskForUrl(QWidget* parent, const std::string& proposed) {
@@ -42,7 +45,7 @@ std::optional<std::string> AskForUrl(QWidget* parent, const std::string& propose
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   layout->addWidget(buttons);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  if (ExecModal(dialog) != QDialog::Accepted) return std::nullopt;
   return location->text().trimmed().toStdString();
 }
 

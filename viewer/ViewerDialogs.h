@@ -12,6 +12,9 @@ namespace vx::viewer {
 
 // A warning box captioned "Error!" over the window.
 void ShowError(WindowHandle owner, const std::string& text);
+// The text of an error about one file or address: its name, then what went
+// wrong, word for word.
+std::string ErrorAbout(const std::string& subject, const std::string& reason);
 
 // "About Vantessel Viewer", modal, with an OK button.
 void ShowAboutDialog(QWidget* parent);

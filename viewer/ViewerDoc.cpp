@@ -38,13 +38,11 @@ CViewerDoc::~CViewerDoc() { DestroySceneAndView(); }
 
 bool CViewerDoc::OnOpenDocument(const std::string& path) {
   BusyView busy(view_);
-  SceneHandle* scene = LoadScene(path);
+  SceneHandle* scene = LoadScene(path, path);
   if (!scene) return false;
-  DestroySceneAndView();
-  scene_ = scene;
+  ReplaceScene(scene);
   path_ = path;
   url_.clear();
-  ShowScene();
   SetTitle(path::FileNameOf(path));
   return true;
 }
@@ -61,11 +59,15 @@ void CViewerDoc::OnCloseDocument() { DestroySceneAndView(); }
 
 void CViewerDoc::OnReload() {
   if (path_.empty()) return;
-  DestroySceneAndView();
-  scene_ = LoadScene(path_);
-  if (!scene_) return;
-  ShowScene();
-  if (!url_.empty()) engine::SetSceneUrl(scene_, url_.c_str());
+  // The local copy of a world from a server is what the server sent last
+  // time; an author reloads to see the server's new one.
+  if (!url_.empty()) {
+    view_.StartReload(url_, path_);
+    return;
+  }
+  SceneHandle* scene = LoadScene(path_, path_);
+  if (!scene) return;
+  ReplaceScene(scene);
 }
 
 void CViewerDoc::OnFileSaveAs() {
@@ -107,23 +109,23 @@ void CViewerDoc::OnUpdateComponents() {
   app_.CreateEngine();
 }
 
-void CViewerDoc::LoadDownloadedScene(const std::string& url, const std::string& localPath) {
-  DestroySceneAndView();
-  SetTitle(url);
-  scene_ = LoadScene(localPath);
-  if (!scene_) return;
-  engine::SetSceneUrl(scene_, url.c_str());
-  ShowScene();
+bool CViewerDoc::LoadDownloadedScene(const std::string& url, const std::string& localPath) {
+  SceneHandle* scene = LoadScene(localPath, url);
+  if (!scene) return false;
+  engine::SetSceneUrl(scene, url.c_str());
+  ReplaceScene(scene);
   url_ = url;
   path_ = localPath;
+  SetTitle(url);
+  return true;
 }
 
-SceneHandle* CViewerDoc::LoadScene(const std::string& path) {
+SceneHandle* CViewerDoc::LoadScene(const std::string& path, const std::string& shownName) {
   char error[VX_TEXT_BUFFER_SIZE] = {};
   // The engine reads the path from a buffer of its own size; a longer one
   // would name another file once cut.
   if (path.empty() || path.size() >= VX_TEXT_BUFFER_SIZE) {
-    ShowError(view_.Window(), kCannotOpenText);
+    ShowError(view_.Window(), ErrorAbout(shownName, kCannotOpenText));
     return nullptr;
   }
   SceneHandle* scene = engine::CreateScene(app_.Engine());
@@ -132,11 +134,17 @@ SceneHandle* CViewerDoc::LoadScene(const std::string& path) {
   if (scene && engine::LoadSceneFile(scene, buffer, error) == EngineOk) return scene;
   if (scene) engine::DestroyScene(scene);
   error[VX_TEXT_BUFFER_SIZE - 1] = '\0';
-  ShowError(view_.Window(), error[0] ? error : kCannotOpenText);
+  ShowError(view_.Window(), ErrorAbout(shownName, error[0] ? error : kCannotOpenText));
   return nullptr;
 }
 
-void CViewerDoc::ShowScene() { view_.CreateEngineView(scene_); }
+// The old scene goes only once the new one has loaded, so that a file that
+// does not load loses nothing of the world shown.
+void CViewerDoc::ReplaceScene(SceneHandle* scene) {
+  DestroySceneAndView();
+  scene_ = scene;
+  view_.CreateEngineView(scene_);
+}
 
 void CViewerDoc::DestroySceneAndView() {
   view_.DestroyEngineView();

@@ -28,32 +28,33 @@ class CViewerDoc {
   const std::string& Url() const { return url_; }
   const std::string& Title() const { return title_; }
 
-  // Loads the file into a new scene; on success it replaces the old scene
-  // and view. On failure the engine's reason is shown and the old scene
-  // stays.
+  // Every load goes into a new scene, which replaces the old scene and view
+  // only once it has loaded. On failure the file's name (or URL) and the
+  // engine's reason are shown, and the old scene stays.
   bool OnOpenDocument(const std::string& path);
   // An empty document: no scene, no view.
   bool OnNewDocument();
   void OnCloseDocument();
-  // Loads the kept file again (with its URL as the scene's base).
+  // Loads the kept file again; a world that came from a server is fetched
+  // from the server again.
   void OnReload();
   // Asks for a file name and writes the scene there.
   void OnFileSaveAs();
   void OnUpdateComponents();
 
-  // The scene of a finished URL download: the old scene goes first; on
-  // success the document keeps the URL and the local copy.
-  void LoadDownloadedScene(const std::string& url, const std::string& localPath);
+  // The scene of a finished URL download; on success the document keeps
+  // the URL and the local copy.
+  bool LoadDownloadedScene(const std::string& url, const std::string& localPath);
 
   // Writes the scene to path; false (after telling the user) when it could
   // not be written.
   bool SaveAs(const std::string& path);
 
  private:
-  // A new scene loaded from path, or null after the error was shown.
-  SceneHandle* LoadScene(const std::string& path);
-  // The view's engine view on the document's scene.
-  void ShowScene();
+  // A new scene loaded from path, or null after the error was shown under
+  // shownName (the file, or the URL it came from).
+  SceneHandle* LoadScene(const std::string& path, const std::string& shownName);
+  void ReplaceScene(SceneHandle* scene);
   void DestroySceneAndView();
   void SetTitle(const std::string& title);
 

@@ -34,9 +34,15 @@ inline constexpr size_t kRecentFileCount = 4;
 inline constexpr char kSettingsFileName[] = "Vantessel Viewer.conf";
 inline constexpr char kRecentFileGroup[] = "Recent File List";
 
-// The engine is driven by this timer of the view window.
+// The engine is driven by this timer of the view window, once a frame: no
+// faster than the screen shows frames (this rate where it does not say), so
+// that a world at rest leaves the processor at rest too.
 inline constexpr uintptr_t kTickTimerId = 1;
-inline constexpr uint32_t kTickIntervalMs = 1;
+inline constexpr double kDefaultRefreshHz = 60.0;
+// Each poll moves at most one network buffer a transfer, so while downloads
+// run they are polled this often between frames as well.
+inline constexpr uintptr_t kDownloadTimerId = 2;
+inline constexpr uint32_t kDownloadPollMs = 1;
 
 // The view makes its own palette and captures the mouse between press and
 // release.
@@ -55,6 +61,10 @@ inline constexpr uint16_t kSaveFlag = 1;
 // Message boxes.
 inline constexpr char kErrorCaption[] = "Error!";
 inline constexpr char kDownloadFailedText[] = "Couldn't download requested file!";
+// Under it, why.
+inline constexpr char kNoAnswerText[] = "The server did not answer.";
+inline constexpr char kHttpStatusText[] = "HTTP status %d.";
+inline constexpr char kIncompleteBodyText[] = "HTTP status 200, but the file did not arrive whole.";
 inline constexpr char kCannotOpenText[] = "Error:  Could not open VRML file!!!";
 inline constexpr char kSaveFailedText[] = "Could not save the scene as %s.";
 inline constexpr char kUpdateUnloadsQuery[] =

@@ -1,12 +1,17 @@
 #include "viewer/ViewerView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "host/ComponentManager.h"
+#include "host/DownloadManager.h"
 #include "platform/DeviceContext.h"
 #include "platform/MessagePump.h"
 #include "platform/Messages.h"
+#include "platform/Numbers.h"
 #include "viewer/EngineCalls.h"
 #include "viewer/MainFrame.h"
 #include "viewer/ViewerApp.h"
@@ -21,6 +26,13 @@ constexpr char kViewClassName[] = "VantesselViewerView";
 constexpr char kDownloadComponent[] = "Vx_Download";
 // What the window shows while the engine draws nothing into it.
 constexpr uint32_t kBackground = 0xFFFFFF;
+// A reload arrives under the local copy's name with this added (a name the
+// cache cleans up after a run that was cut short), and replaces the copy
+// only once it is whole.
+constexpr char kReloadSuffix[] = ".new";
+constexpr int32_t kHttpOk = 200;
+
+std::string TextOf(const char* text, size_t size) { return std::string(text, strnlen(text, size)); }
 
 void RegisterViewClass(WindowProc procedure) {
   if (IsWindowClassRegistered(kViewClassName)) return;
@@ -39,7 +51,29 @@ std::string HomeUrl() {
   auto fn = DownloadSlot<VxDownloadGetTextFn>(VxDownloadGetHomeUrlSlot);
   char text[VX_DOWNLOAD_TEXT_SIZE] = {};
   if (fn) fn(text);
-  return std::string(text, strnlen(text, sizeof text));
+  return TextOf(text, sizeof text);
+}
+
+// Milliseconds from one tick to the next: never more ticks than the screen
+// shows frames. A refresh rate the screen does not know counts as the
+// default.
+uint32_t FrameIntervalMs(double refreshHz) {
+  if (!(refreshHz >= 1.0)) refreshHz = kDefaultRefreshHz;
+  return static_cast<uint32_t>(std::ceil(1000.0 / refreshHz));
+}
+
+bool DownloadsRunning() {
+  const host::CDownloadManager* downloads = host::GetDownloadManager();
+  return downloads && downloads->ActiveCount() > 0;
+}
+
+// What a failed download's box says under the address.
+std::string DownloadFailure(int32_t slot) {
+  const host::CDownloadManager* downloads = host::GetDownloadManager();
+  const int32_t status = downloads ? downloads->HttpStatusOf(slot) : 0;
+  if (status == 0) return kNoAnswerText;
+  if (status == kHttpOk) return kIncompleteBodyText;
+  return FormatString(kHttpStatusText, status);
 }
 
 }  // namespace
@@ -62,7 +96,6 @@ CViewerView::CViewerView(CViewerApp& app) : app_(app) {
 CViewerView::~CViewerView() {
   CancelUrlDownload();
   DestroyEngineView();
-  if (app_.ActiveView() == this) app_.SetActiveView(nullptr);
   DestroyWindow(window_);
 }
 
@@ -95,12 +128,25 @@ void CViewerView::OnDraw() {
     Erase();
   }
   StartTicking();
-  app_.SetActiveView(this);
 }
 
 void CViewerView::Tick() {
-  if (app_.NetworkPumpOn()) engine::PollDownloads(app_.Engine());
+  PumpDownloads();
   if (view_) engine::TickView(view_);
+}
+
+void CViewerView::PumpDownloads() {
+  if (app_.NetworkPumpOn()) engine::PollDownloads(app_.Engine());
+  PollDownloadsBetweenFrames(DownloadsRunning());
+}
+
+void CViewerView::PollDownloadsBetweenFrames(bool on) {
+  if (on == pollingDownloads_) return;
+  pollingDownloads_ = on;
+  if (on)
+    SetTimer(window_, kDownloadTimerId, kDownloadPollMs);
+  else
+    KillTimer(window_, kDownloadTimerId);
 }
 
 void CViewerView::OnLoadUrl() {
@@ -112,38 +158,59 @@ void CViewerView::StartUrlLoad(const std::string& url) {
   CancelUrlDownload();
   urlCallback_ = {this, &CViewerView::OnUrlDownloaded};
   int32_t slot = -1;
-  if (engine::StartEngineDownload(app_.Engine(), url.c_str(), &urlCallback_, &slot) != EngineOk || slot < 0) {
-    ShowError(window_, kDownloadFailedText);
+  if (engine::StartEngineDownload(app_.Engine(), url.c_str(), &urlCallback_, &slot) != EngineOk) slot = -1;
+  Watch(slot, url, {});
+}
+
+void CViewerView::StartReload(const std::string& url, const std::string& localCopy) {
+  CancelUrlDownload();
+  urlCallback_ = {this, &CViewerView::OnUrlDownloaded};
+  auto startTo = DownloadSlot<VxDownloadStartToFn>(VxDownloadStartToSlot);
+  const std::string staged = localCopy + kReloadSuffix;
+  Watch(startTo ? startTo(url.c_str(), staged.c_str(), &urlCallback_, 0) : -1, url, localCopy);
+}
+
+void CViewerView::Watch(int32_t slot, const std::string& url, std::string replaces) {
+  if (slot < 0) {
+    ShowError(window_, ErrorAbout(url, kDownloadFailedText));
     return;
   }
-  downloadSlot_ = slot;
+  download_ = {slot, std::move(replaces)};
   StartTicking();
+  PollDownloadsBetweenFrames(true);
 }
 
 void CViewerView::CancelUrlDownload() {
-  if (downloadSlot_ < 0) return;
+  if (download_.slot < 0) return;
   cancelling_ = true;
-  if (auto cancel = DownloadSlot<VxDownloadCancelFn>(VxDownloadCancelSlot)) cancel(downloadSlot_);
+  if (auto cancel = DownloadSlot<VxDownloadCancelFn>(VxDownloadCancelSlot)) cancel(download_.slot);
   cancelling_ = false;
-  downloadSlot_ = -1;
+  download_ = {};
 }
 
 void CViewerView::OnUrlDownloaded(int32_t event, DownloadRequest* request, void* user) {
   auto* view = static_cast<CViewerView*>(user);
   if (event != VX_DOWNLOAD_EVENT || !request || view->cancelling_) return;
-  view->downloadSlot_ = -1;
+  const std::string replaces = std::move(view->download_.replaces);
+  view->download_ = {};
   view->app_.SetNetworkPump(false);
-  if (request->state == DownloadDone)
-    view->LoadDownloadedScene(*request);
-  else
-    ShowError(view->window_, kDownloadFailedText);
+  if (request->state == DownloadDone) {
+    view->LoadDownloadedScene(*request, replaces);
+  } else {
+    ShowError(view->window_, ErrorAbout(TextOf(request->url, sizeof request->url),
+                                        std::string(kDownloadFailedText) + "\n" + DownloadFailure(request->slot)));
+  }
   view->app_.SetNetworkPump(true);
 }
 
-void CViewerView::LoadDownloadedScene(const DownloadRequest& request) {
-  if (!document_) return;
-  document_->LoadDownloadedScene(std::string(request.url, strnlen(request.url, sizeof request.url)),
-                                 std::string(request.localPath, strnlen(request.localPath, sizeof request.localPath)));
+void CViewerView::LoadDownloadedScene(const DownloadRequest& request, const std::string& replaces) {
+  std::string localPath = TextOf(request.localPath, sizeof request.localPath);
+  if (!replaces.empty()) {
+    std::error_code error;
+    std::filesystem::rename(localPath, replaces, error);
+    if (!error) localPath = replaces;
+  }
+  if (document_) static_cast<void>(document_->LoadDownloadedScene(TextOf(request.url, sizeof request.url), localPath));
 }
 
 void CViewerView::OnDropFiles(DropHandle drop) {
@@ -154,7 +221,14 @@ void CViewerView::OnDropFiles(DropHandle drop) {
   if (!last.empty()) app_.OpenDocumentFile(last);
 }
 
-void CViewerView::StartTicking() { SetTimer(window_, kTickTimerId, kTickIntervalMs); }
+void CViewerView::StartTicking() {
+  const CMainFrame* frame = app_.Frame();
+  const uint32_t interval = FrameIntervalMs(frame ? frame->RefreshRate() : 0.0);
+  // Setting the timer again would put the next tick back by a whole frame.
+  if (interval == tickIntervalMs_) return;
+  tickIntervalMs_ = interval;
+  SetTimer(window_, kTickTimerId, interval);
+}
 
 void CViewerView::Erase() {
   WindowDC dc(window_);
@@ -174,6 +248,7 @@ intptr_t CViewerView::Handle(uint32_t message, uintptr_t wParam, intptr_t lParam
       return 0;
     case kMsgTimer:
       if (wParam == kTickTimerId) Tick();
+      if (wParam == kDownloadTimerId) PumpDownloads();
       break;
     case kMsgLButtonDown:
       if (view_) engine::ViewMouseDown(view_);

@@ -1,12 +1,13 @@
 // CViewerView: the window into which the engine draws the document's scene.
 //
 // It is a window of the platform layer (the Qt backend shows it as the
-// frame's central widget). Its 1 ms timer and the application's idle time
-// drive the engine: each tick pumps the downloads and then ticks the
-// engine's view. Button presses and releases go to the engine's view, the
-// engine reads the pointer and keys itself, and files dropped onto it are
-// opened as documents. Load URL downloads a scene through the engine and
-// opens it when it has arrived.
+// frame's central widget). Its timer drives the engine once a frame, at the
+// screen's refresh rate: each tick pumps the downloads and then ticks the
+// engine's view (world time, sensors, drawing, the command link); in between
+// the program sleeps, unless downloads are under way. Button presses and
+// releases go to the engine's view, the engine reads the pointer and keys
+// itself, and files dropped onto it are opened as documents. Load URL
+// downloads a scene through the engine and opens it when it has arrived.
 #pragma once
 
 #include <cstdint>
@@ -53,14 +54,27 @@ class CViewerView {
   // Starts downloading url; the scene opens when it has arrived. A URL that
   // cannot be fetched at all is reported at once.
   void StartUrlLoad(const std::string& url);
-  bool IsDownloading() const { return downloadSlot_ >= 0; }
+  // Fetches url from its server again, past the cache, into a file beside
+  // localCopy, which it replaces once it has arrived whole; then the scene
+  // opens from it.
+  void StartReload(const std::string& url, const std::string& localCopy);
+  bool IsDownloading() const { return download_.slot >= 0; }
 
  private:
+  // The world being downloaded.
+  struct WorldDownload {
+    int32_t slot = -1;
+    std::string replaces;  // the local copy a reload brings up to date; empty for Load URL
+  };
+
   static intptr_t Procedure(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
   intptr_t Handle(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  void Watch(int32_t slot, const std::string& url, std::string replaces);
   static void OnUrlDownloaded(int32_t event, DownloadRequest* request, void* view);
-  void LoadDownloadedScene(const DownloadRequest& request);
+  void LoadDownloadedScene(const DownloadRequest& request, const std::string& replaces);
   void CancelUrlDownload();
+  void PumpDownloads();
+  void PollDownloadsBetweenFrames(bool on);
   void OnDropFiles(DropHandle drop);
   void StartTicking();
   void Erase();
@@ -69,10 +83,12 @@ class CViewerView {
   CViewerDoc* document_ = nullptr;
   WindowHandle window_ = WindowHandle::None;
   ViewHandle* view_ = nullptr;
-  int32_t downloadSlot_ = -1;
+  WorldDownload download_;
   bool busy_ = false;
   bool cancelling_ = false;
   DownloadCallback urlCallback_{};
+  uint32_t tickIntervalMs_ = 0;  // 0 until the tick timer runs
+  bool pollingDownloads_ = false;
 };
 
 // The view window's client area as the engine takes it: top, left, bottom,

@@ -12,6 +12,7 @@
 #include "platform/MessagePump.h"
 #include "platform/Messages.h"
 #include "platform/qt/FileFilters.h"
+#include "platform/qt/ModalDialog.h"
 #include "platform/qt/ProgressDialog.h"
 #include "platform/qt/QtCursor.h"
 #include "platform/qt/QtMessagePump.h"
@@ -126,7 +127,7 @@ void QtBackend::WarpPointer(Point screen) {
 
 void QtBackend::FocusChanged(WindowHandle window) {
   if (WindowWidget* widget = Find(window)) {
-    widget->setFocus(Qt::OtherFocusReason);
+    widget->TakeFocus();
   } else if (auto* focused = dynamic_cast<WindowWidget*>(QApplication::focusWidget())) {
     focused->clearFocus();
   }
@@ -144,7 +145,7 @@ MessageBoxAnswer QtBackend::ShowMessageBox(const MessageBoxRequest& request) {
                   buttons, Find(request.owner));
   box.setTextFormat(Qt::PlainText);  // an engine's error text may hold '<'
   QtMessagePump::Hold hold(*pump_);
-  box.exec();
+  ExecModal(box);
   return AnswerOf(box.standardButton(box.clickedButton()));
 }
 
@@ -161,7 +162,7 @@ std::optional<std::string> QtBackend::ChooseFile(const FileDialogRequest& reques
   dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));  // Qt drops a leading '.'
   if (!request.fileName.empty()) dialog.selectFile(QFile::decodeName(request.fileName.c_str()));
   QtMessagePump::Hold hold(*pump_);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
 }
 

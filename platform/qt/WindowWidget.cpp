@@ -74,6 +74,14 @@ void WindowWidget::Place(const Rect& screenRect) {
   if (geometry() != target) setGeometry(target);
 }
 
+// As where the layer comes from, the focus makes the window it lies in the
+// active one, so that keys reach it without a click first; one still
+// hidden takes the focus when it is shown.
+void WindowWidget::TakeFocus() {
+  setFocus(Qt::OtherFocusReason);
+  if (isVisible() && !isActiveWindow()) activateWindow();
+}
+
 void WindowWidget::ReportGeometry() {
   if (window_ == WindowHandle::None) return;
   QPoint origin = IsLayerTopLevel() ? mapToGlobal(QPoint(0, 0)) : pos();
@@ -160,7 +168,9 @@ void WindowWidget::resizeEvent(QResizeEvent*) {
 void WindowWidget::moveEvent(QMoveEvent*) { ReportGeometry(); }
 
 void WindowWidget::showEvent(QShowEvent*) {
-  if (window_ != WindowHandle::None) InvalidateWindow(window_, true);
+  if (window_ == WindowHandle::None) return;
+  InvalidateWindow(window_, true);
+  if (GetFocus() == window_) TakeFocus();
 }
 
 void WindowWidget::closeEvent(QCloseEvent* event) {

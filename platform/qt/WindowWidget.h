@@ -30,6 +30,8 @@ class WindowWidget final : public QWidget {
   void ShowFrame(const FrameView& surface, const Rect& changed);
   // Follows a MoveWindow of the layer (screenRect in screen coordinates).
   void Place(const Rect& screenRect);
+  // The layer gave the window the keyboard focus.
+  void TakeFocus();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

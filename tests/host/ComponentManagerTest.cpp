@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "host/Compression.h"
 #include "tests/host/DialogScript.h"
 #include "tests/host/HostTestEnvironment.h"
@@ -128,6 +130,40 @@ TEST_F(ComponentManagerTest, WithoutTheEngineLibraryTheCoreIsMissing) {
   EXPECT_EQ(manager.LibraryCount(), 0);
   EXPECT_EQ(dialogs_.Notices(), std::vector<std::string>{"The component <Broken2_0.so> could not be found."});
   EXPECT_EQ(CreateComponentManager(), kComponentOk);  // exists already
+}
+
+TEST_F(ComponentManagerTest, TheInstallationsComponentsCountAfterTheComponentsFolder) {
+  const std::string installed = root_.Folder() + "/installed/";
+  std::filesystem::create_directories(installed);
+  auto install = [&](const std::string& name) {
+    std::filesystem::copy_file(HostTestRoot::FixtureLibrary(name), installed + name + ".so");
+  };
+  auto coreFolder = [] {
+    const CComponentManager& manager = *ComponentManager();
+    for (int index = 0; index < kMaxLibraries; ++index)
+      if (manager.LoadedFileName(index).starts_with("Vantessel")) return manager.LoadedFolder(index);
+    return std::string();
+  };
+
+  install("Vantessel2_2");
+  install("Gadget2_0");
+  ASSERT_EQ(CreateComponentManager(HostKind::Viewer, installed), kComponentOk) << "an engine the installation has";
+  EXPECT_EQ(coreFolder(), installed);
+  EXPECT_EQ(CallVersion("Gadget"), 200);
+  DestroyComponentManager();
+
+  HostTestRoot::AddLibrary("Vantessel2_2");
+  ASSERT_EQ(CreateComponentManager(HostKind::Viewer, installed), kComponentOk);
+  EXPECT_EQ(coreFolder(), HostTestRoot::Components()) << "of equal versions, the user's";
+  EXPECT_EQ(ComponentManager()->LibraryCount(), 2);
+  DestroyComponentManager();
+
+  std::filesystem::remove(HostTestRoot::Components() + "Vantessel2_2.so");
+  HostTestRoot::AddLibrary("Vantessel2_1");
+  install("Vantessel2_3");
+  ASSERT_EQ(CreateComponentManager(HostKind::Viewer, installed), kComponentOk);
+  EXPECT_EQ(CallVersion("Vexlin"), 203) << "the newest minor, wherever it lies";
+  EXPECT_EQ(coreFolder(), installed);
 }
 
 TEST_F(ComponentManagerTest, LaterDefinitionOfANameWins) {

@@ -175,6 +175,30 @@ TEST_F(ComponentUpdateTest, APackageThatDoesNotLoadPutsTheOldLibraryBack) {
   EXPECT_EQ(ComponentFiles(), (std::vector<std::string>{"Vantessel2_2.so"}));
 }
 
+TEST_F(ComponentUpdateTest, TheInstallationsLibraryIsNeverMovedByAnUpdate) {
+  const std::string installed = MadeFolder(root_.Folder() + "/installed/");
+  fs::copy_file(HostTestRoot::FixtureLibrary("Vantessel2_2"), installed + "Vantessel2_2.so");
+  std::string package = site_ + "/pkg/Vantessel2_3.so";
+  HostTestRoot::WriteFile(package, "listed and signed, but not a library");
+  ASSERT_EQ(CompressFile(package.c_str()), 0);
+  RegistryRecord broken{"Vantessel", 2, 3, "http://" + server_.HostAndPort() + "/pkg/Vantessel2_3.so.gz",
+                        Sha256OfFile(package + ".gz").value()};
+  ASSERT_EQ(CreateComponentManager(HostKind::Plugin, installed), kComponentOk);
+  CComponentManager& manager = *ComponentManager();
+  manager.SetTrustedUpdateKey(maker_.PublicPem());
+
+  EXPECT_EQ(manager.ReplaceComponentLibrary(manager.LibraryIndexOf("Vantessel2_2.so"), broken), 0);
+  EXPECT_EQ(EngineVersion(), 202) << "the installation's engine is back";
+  EXPECT_TRUE(ComponentFiles().empty());
+
+  PublishCoreUpdate();
+  EXPECT_EQ(manager.UpdateComponents(1), 1);
+  EXPECT_EQ(EngineVersion(), 203);
+  EXPECT_EQ(ComponentFiles(), (std::vector<std::string>{"Vantessel2_3.so"}));
+  EXPECT_TRUE(HostTestRoot::Exists(installed + "Vantessel2_2.so"));
+  EXPECT_FALSE(HostTestRoot::Exists(installed + "Vantessel2_2.so.OLD"));
+}
+
 TEST_F(ComponentUpdateTest, PackagesWithoutDigestOrWithAForeignNameAreRefused) {
   PublishPackage("Vantessel2_3", "Vantessel2_3.so.gz");
   std::string digest = PublishPackage("Gadget2_1", "Gadget2_1.so.gz");

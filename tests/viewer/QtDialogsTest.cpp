@@ -10,6 +10,7 @@
 
 #include "QtTestSupport.h"
 #include "platform/Dialogs.h"
+#include "platform/InputState.h"
 
 namespace vx::test {
 namespace {
@@ -51,6 +52,17 @@ TEST_F(QtBackendTest, MessageBoxesAreAnsweredInQtAndHoldThePump) {
   EXPECT_EQ(ShowMessageBox(notify), MessageBoxAnswer::kOk);
   EXPECT_EQ(format, Qt::PlainText);
   KillTimer(window, 1);
+}
+
+TEST_F(QtBackendTest, AfterABoxTheWindowThatWasActiveTakesTheKeysAgain) {
+  WindowHandle window = CreateShown(0, 0, 200, 100);
+  QWidget* widget = backend_.Widget(window);
+  SetFocus(window);
+  ASSERT_TRUE(RunQtUntil([&] { return widget->isActiveWindow(); }));
+  OnNextModal ok([](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click(); });
+  ShowMessageBox({window, "Unknown node type 'Bux'.", "Error!", MessageBoxButtons::kOk, MessageBoxIcon::kWarning});
+  EXPECT_TRUE(RunQtUntil([&] { return widget->isActiveWindow() && QApplication::focusWidget() == widget; }));
+  EXPECT_EQ(GetFocus(), window);
 }
 
 TEST_F(QtBackendTest, FileDialogsOfferTheFiltersAndReturnTheChoice) {

@@ -3,7 +3,9 @@
 // recent-file list, dropped files.
 #include <gtest/gtest.h>
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTest>
@@ -12,9 +14,25 @@
 #include "ViewerTestSupport.h"
 #include "host/DownloadManager.h"
 #include "platform/Input.h"
+#include "platform/InputState.h"
 
 namespace vx::test {
 namespace {
+
+// Counts the paints a widget gets.
+class PaintCounter : public QObject {
+ public:
+  PaintCounter(QWidget* widget, int& count) : count_(count) { widget->installEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count_;
+    return false;
+  }
+
+ private:
+  int& count_;
+};
 
 TEST_F(ViewerWithEngineTest, StartsWithTheEngineOnAnEmptyDocumentAndEndsInReverseOrder) {
   MessageBoxAnswers boxes;
@@ -44,7 +62,7 @@ TEST_F(ViewerWithEngineTest, StartsWithTheEngineOnAnEmptyDocumentAndEndsInRevers
 TEST_F(ViewerTest, WithoutTheEngineItAsksAndEndsWhenTheEngineStaysMissing) {
   MessageBoxAnswers boxes({QMessageBox::No, QMessageBox::Ok});
   EXPECT_FALSE(Start());
-  EXPECT_EQ(app_->ExitCode(), 0);
+  EXPECT_EQ(app_->ExitCode(), 1) << "a start that could not start is a failure";
   EXPECT_EQ(app_->Frame(), nullptr) << "no window was shown";
   ASSERT_EQ(boxes.Shown().size(), 2u);
   EXPECT_EQ(boxes.Shown()[0].caption, "Query");
@@ -55,7 +73,7 @@ TEST_F(ViewerTest, WithoutTheEngineItAsksAndEndsWhenTheEngineStaysMissing) {
   EXPECT_TRUE(boxes.Shown()[1].text.startsWith("A necessary component is not present and could not be downloaded."));
 }
 
-TEST_F(ViewerWithEngineTest, OpensTheCommandLineWorldOrEndsWhenItDoesNotLoad) {
+TEST_F(ViewerWithEngineTest, OpensTheCommandLineWorldAndTheWindowEvenWhenItDoesNotLoad) {
   const std::string world = root_.Write("box.wrl", SpinningBox());
   ASSERT_TRUE(Start({world}));
   EXPECT_NE(Document().Scene(), nullptr);
@@ -64,11 +82,16 @@ TEST_F(ViewerWithEngineTest, OpensTheCommandLineWorldOrEndsWhenItDoesNotLoad) {
   app_.reset();
 
   MessageBoxAnswers boxes;
-  EXPECT_FALSE(Start({root_.Write("bad.wrl", "#VRML V2.0 utf8\nNoSuchNode {}\n")}));
-  EXPECT_EQ(app_->ExitCode(), 1);
+  const std::string broken = root_.Write("bad.wrl", "#VRML V2.0 utf8\nNoSuchNode {}\n");
+  ASSERT_TRUE(Start({broken}));
+  EXPECT_TRUE(Frame().isVisible());
+  EXPECT_EQ(Frame().windowTitle(), "Untitled - Vantessel Viewer");
+  EXPECT_EQ(Document().Scene(), nullptr);
   ASSERT_EQ(boxes.Shown().size(), 1u);
   EXPECT_EQ(boxes.Shown()[0].caption, "Error!");
-  EXPECT_EQ(boxes.Shown()[0].text, "Unknown node type 'NoSuchNode'.");
+  EXPECT_EQ(boxes.Shown()[0].text.toStdString(), broken + "\n\nUnknown node type 'NoSuchNode'.")
+      << "the file's name, then the reader's own words";
+  EXPECT_EQ(app_->ExitInstance(), 0);
 }
 
 TEST_F(ViewerWithEngineTest, TheSampleWorldOpens) {
@@ -103,6 +126,46 @@ TEST_F(ViewerWithEngineTest, AnOpenedWorldIsDrawnAndAnimated) {
     later = widget->grab().toImage();
     return later != first;
   }, 15000)) << "the box turns";
+}
+
+TEST_F(ViewerWithEngineTest, AtRestTheProgramSleepsAndWorldsDrawNoFasterThanTheScreen) {
+  ASSERT_TRUE(Start());
+  int wakeUps = 0;
+  QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &Frame(),
+                   [&] { ++wakeUps; });
+  RunQtUntil([] { return false; }, 200);
+  wakeUps = 0;
+  RunQtUntil([] { return false; }, 500);
+  EXPECT_LE(wakeUps, 10) << "an empty window has nothing to do";
+
+  ASSERT_TRUE(app_->OpenDocumentFile(root_.Write("box.wrl", SpinningBox())));
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  int paints = 0;
+  PaintCounter counter(widget, paints);
+  RunQtUntil([] { return false; }, 200);
+  paints = 0;
+  QElapsedTimer clock;
+  clock.start();
+  RunQtUntil([] { return false; }, 1000);
+  const double rate = Frame().RefreshRate() >= 1.0 ? Frame().RefreshRate() : viewer::kDefaultRefreshHz;
+  EXPECT_GT(paints, 0) << "the box turns";
+  EXPECT_LE(paints, static_cast<int>(rate * static_cast<double>(clock.elapsed()) / 1000.0) + 2);
+}
+
+TEST_F(ViewerWithEngineTest, TheViewTakesTheKeyboardWhenAWorldOpens) {
+  ASSERT_TRUE(Start());
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  // Another window has the keyboard, as when the frame was not activated
+  // once shown, or the user went elsewhere.
+  QWidget elsewhere;
+  elsewhere.show();
+  elsewhere.activateWindow();
+  ASSERT_TRUE(RunQtUntil([&] { return elsewhere.isActiveWindow(); }));
+
+  ASSERT_TRUE(app_->OpenDocumentFile(root_.Write("box.wrl", SpinningBox())));
+  EXPECT_TRUE(RunQtUntil([&] { return QApplication::focusWidget() == widget; })) << "keys work without a click";
+  EXPECT_TRUE(Frame().isActiveWindow());
+  EXPECT_EQ(GetFocus(), app_->View()->Window());
 }
 
 TEST_F(ViewerWithEngineTest, DraggingTheMouseTurnsTheCamera) {

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <filesystem>
 
 #include "ViewerTestSupport.h"
 #include "host/MakerServer.h"
@@ -12,7 +13,9 @@
 namespace vx::test {
 namespace {
 
-TEST_F(ViewerWithEngineTest, ReloadReadsTheFileAgainAndLosesTheSceneWhenItBroke) {
+constexpr char kBrokenWorld[] = "#VRML V2.0 utf8\nNoSuchNode {}\n";
+
+TEST_F(ViewerWithEngineTest, ReloadReadsTheFileAgainAndKeepsTheWorldWhenItBroke) {
   const std::string world = root_.Write("world.wrl", SpinningBox("First"));
   ASSERT_TRUE(Start({world}));
   root_.Write("world.wrl", SpinningBox("Second"));
@@ -20,23 +23,32 @@ TEST_F(ViewerWithEngineTest, ReloadReadsTheFileAgainAndLosesTheSceneWhenItBroke)
   EXPECT_TRUE(SceneHasNode("Second"));
   EXPECT_FALSE(SceneHasNode("First"));
 
-  root_.Write("world.wrl", "#VRML V2.0 utf8\nNoSuchNode {}\n");
+  SceneHandle* shown = Document().Scene();
+  ViewHandle* view = app_->View()->View();
+  root_.Write("world.wrl", kBrokenWorld);
   MessageBoxAnswers boxes;
   Trigger(viewer::kCommandReload);
-  EXPECT_EQ(Document().Scene(), nullptr);
   ASSERT_EQ(boxes.Shown().size(), 1u);
   EXPECT_EQ(boxes.Shown()[0].caption, "Error!");
-  EXPECT_EQ(boxes.Shown()[0].text, "Unknown node type 'NoSuchNode'.");
+  EXPECT_EQ(boxes.Shown()[0].text.toStdString(), world + "\n\nUnknown node type 'NoSuchNode'.");
+  EXPECT_EQ(Document().Scene(), shown) << "the world shown stays";
+  EXPECT_EQ(app_->View()->View(), view);
+  EXPECT_TRUE(SceneHasNode("Second"));
+
+  root_.Write("world.wrl", SpinningBox("Mended"));
+  Trigger(viewer::kCommandReload);
+  EXPECT_TRUE(SceneHasNode("Mended"));
 }
 
 TEST_F(ViewerWithEngineTest, AFailedOpenKeepsTheSceneShown) {
   ASSERT_TRUE(Start({root_.Write("world.wrl", SpinningBox())}));
   SceneHandle* shown = Document().Scene();
   MessageBoxAnswers boxes;
-  EXPECT_FALSE(app_->OpenDocumentFile(root_.Worlds() + "missing.wrl"));
+  const std::string missing = root_.Worlds() + "missing.wrl";
+  EXPECT_FALSE(app_->OpenDocumentFile(missing));
   EXPECT_EQ(Document().Scene(), shown);
   ASSERT_EQ(boxes.Shown().size(), 1u);
-  EXPECT_EQ(boxes.Shown()[0].text, "Error:  Could not open VRML file!!!");
+  EXPECT_EQ(boxes.Shown()[0].text.toStdString(), missing + "\n\nError:  Could not open VRML file!!!");
   EXPECT_FALSE(app_->OpenDocumentFile("/" + std::string(300, 'a') + ".wrl")) << "a path the engine cannot take";
   EXPECT_EQ(Document().Scene(), shown);
 }
@@ -82,14 +94,66 @@ TEST_F(ViewerWithEngineTest, LoadUrlOpensAWorldFromAServer) {
   EXPECT_TRUE(SceneHasNode("Served"));
   EXPECT_EQ(Document().Url(), url);
   EXPECT_EQ(Frame().windowTitle().toStdString(), url + " - Vantessel Viewer");
+}
 
+TEST_F(ViewerWithEngineTest, AFailedUrlLoadSaysWhereAndWhyAndKeepsTheWorldShown) {
+  root_.Write("page.html", "<html><body>Not a world</body></html>\n");
+  HttpTestServer server(root_.Worlds());
+  ASSERT_NE(server.Port(), 0);
+  const std::string world = root_.Write("world.wrl", SpinningBox("Local"));
+  ASSERT_TRUE(Start({world}));
+  SceneHandle* shown = Document().Scene();
+  auto failure = [&](const std::string& url) {
+    MessageBoxAnswers boxes;
+    app_->View()->StartUrlLoad(url);
+    EXPECT_TRUE(RunQtUntil([&] { return !boxes.Shown().empty(); }, 15000)) << url;
+    return boxes.Shown().empty() ? std::string() : boxes.Shown()[0].text.toStdString();
+  };
+
+  const std::string page = "http://" + server.HostAndPort() + "/page.html";
+  EXPECT_EQ(failure(page), page + "\n\nThis is not a VRML 2.0 file.");
+  const std::string missing = "http://" + server.HostAndPort() + "/missing.wrl";
+  EXPECT_EQ(failure(missing), missing + "\n\nCouldn't download requested file!\nHTTP status 404.");
+  const std::string nobody = "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/world.wrl";
+  EXPECT_EQ(failure(nobody), nobody + "\n\nCouldn't download requested file!\nThe server did not answer.");
+
+  EXPECT_EQ(Document().Scene(), shown);
+  EXPECT_TRUE(SceneHasNode("Local"));
+  EXPECT_EQ(Document().Path(), world);
+  EXPECT_EQ(Frame().windowTitle(), "world.wrl - Vantessel Viewer");
+}
+
+TEST_F(ViewerWithEngineTest, ReloadOfAWorldFromAServerAsksTheServerAgain) {
+  root_.Write("served.wrl", SpinningBox("Served"));
+  HttpTestServer server(root_.Worlds());
+  ASSERT_NE(server.Port(), 0);
+  ASSERT_TRUE(Start());
+  const std::string url = "http://" + server.HostAndPort() + "/served.wrl";
+  app_->View()->StartUrlLoad(url);
+  ASSERT_TRUE(RunQtUntil([&] { return SceneHasNode("Served"); }, 15000));
+  const std::string localCopy = Document().Path();
+
+  root_.Write("served.wrl", SpinningBox("Edited"));
   Trigger(viewer::kCommandReload);
-  EXPECT_TRUE(SceneHasNode("Served")) << "Reload reads the downloaded copy";
+  ASSERT_TRUE(RunQtUntil([&] { return SceneHasNode("Edited"); }, 15000)) << "the author's edit shows";
+  EXPECT_EQ(Document().Url(), url);
+  EXPECT_EQ(Document().Path(), localCopy);
+  EXPECT_NE(ViewerTestRoot::ReadFile(localCopy).find("Edited"), std::string::npos) << "the cache holds the new copy";
 
   MessageBoxAnswers boxes;
-  app_->View()->StartUrlLoad("http://" + server.HostAndPort() + "/missing.wrl");
-  ASSERT_TRUE(RunQtUntil([&] { return !boxes.Shown().empty(); }, 15000));
-  EXPECT_EQ(boxes.Shown()[0].text, "Couldn't download requested file!");
+  root_.Write("served.wrl", kBrokenWorld);
+  Trigger(viewer::kCommandReload);
+  ASSERT_TRUE(RunQtUntil([&] { return boxes.Shown().size() == 1; }, 15000));
+  EXPECT_EQ(boxes.Shown()[0].text.toStdString(), url + "\n\nUnknown node type 'NoSuchNode'.");
+  EXPECT_TRUE(SceneHasNode("Edited")) << "the world shown stays";
+
+  std::filesystem::remove(root_.Worlds() + "served.wrl");
+  Trigger(viewer::kCommandReload);
+  ASSERT_TRUE(RunQtUntil([&] { return boxes.Shown().size() == 2; }, 15000));
+  EXPECT_EQ(boxes.Shown()[1].text.toStdString(), url + "\n\nCouldn't download requested file!\nHTTP status 404.");
+  EXPECT_TRUE(SceneHasNode("Edited"));
+  EXPECT_EQ(Document().Url(), url);
+  EXPECT_TRUE(ViewerTestRoot::Exists(localCopy)) << "a failed fetch leaves the local copy";
 }
 
 TEST_F(ViewerWithEngineTest, AUrlLoadStillRunningEndsWithTheViewer) {
