@@ -1,0 +1,146 @@
+// Worlds written as VRML 2.0 defines them, as other tools write them: each
+// is loaded from a file, or saved into another folder and loaded again, and
+// shows what the standard says it shows.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include "engine/hostlink/HostTable.h"
+#include "engine/scene/ProtoInstanceNode.h"
+#include "engine/scene/nodes/GroupNode.h"
+#include "engine/world/SceneFile.h"
+#include "tests/scene/GunzipHost.h"
+
+namespace vx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A node's SFNode field.
+CNode* Child(CNode* node, const char* field) {
+  return node ? static_cast<CNodeRef*>(node->GetFieldByName(field))->Resolve() : nullptr;
+}
+
+// The material of a Shape, through its Appearance (a PROTO instance standing
+// for its body's first node).
+CNode* MaterialOf(CNode* shape) { return Child(Child(shape, "appearance"), "material"); }
+
+SFColor DiffuseOf(CNode* material) {
+  EXPECT_NE(material, nullptr);
+  return material ? *static_cast<SFColor*>(material->GetFieldByName("diffuseColor")) : SFColor{};
+}
+
+// A folder with a copy of the test worlds, and the product's folders (the
+// cache among them) in a folder of their own.
+class StandardWorlds : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vx-standard-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    worlds_ = folder_ / "worlds";
+    fs::create_directories(worlds_);
+    for (const auto& entry : fs::directory_iterator(fs::path(VX_TEST_DATA_DIR) / "scene")) {
+      if (entry.path().extension() == ".wrl") fs::copy_file(entry.path(), worlds_ / entry.path().filename());
+    }
+    root_ = folder_ / "root";
+    fs::create_directories(root_);
+    setenv("VANTESSEL_ROOT", root_.c_str(), 1);
+    SetHostTable(GunzipHostTable());
+  }
+  void TearDown() override {
+    SetHostTable(nullptr);
+    fs::remove_all(folder_);
+  }
+
+  // Loads into a new scene handle; error_ keeps what the load said.
+  EngineResult Load(const fs::path& path) {
+    scene_ = std::make_unique<SceneHandle>();
+    char buffer[VX_TEXT_BUFFER_SIZE] = {};
+    path.string().copy(buffer, sizeof buffer - 1);
+    char error[VX_TEXT_BUFFER_SIZE] = {};
+    const EngineResult result = LoadSceneFile(scene_.get(), buffer, error);
+    error_ = error;
+    return result;
+  }
+  CBrowser& World() { return *scene_->world; }
+  CNode* Named(const char* name) { return World().FindNode(name); }
+  CNode* Top(int index) { return World().GetRoot()->children[index].GetNode(); }
+
+  // Saves the world with completed URLs, as the viewer's Save As does, into
+  // a folder of its own.
+  fs::path SaveElsewhere(const char* name) {
+    const fs::path saved = folder_ / "elsewhere" / name;
+    fs::create_directories(saved.parent_path());
+    EXPECT_EQ(SaveSceneFile(scene_.get(), saved.c_str(), 1), EngineOk);
+    return saved;
+  }
+
+  fs::path folder_;
+  fs::path worlds_;
+  fs::path root_;
+  std::unique_ptr<SceneHandle> scene_;
+  std::string error_;
+};
+
+TEST_F(StandardWorlds, SavedIntoAnotherFolderAnExternProtoStillFindsItsLibrary) {
+  ASSERT_EQ(Load(worlds_ / "externproto_save_as.wrl"), EngineOk) << error_;
+  const fs::path saved = SaveElsewhere("saved.wrl");
+  EXPECT_NE(ReadFile(saved).find('"' + (worlds_ / "externproto_library.wrl").string() + '"'), std::string::npos)
+      << ReadFile(saved);
+  ASSERT_EQ(Load(saved), EngineOk) << error_;
+  CNode* s = Named("S");
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->GetTypeId(), NodeTypeProtoInstance);
+  ASSERT_TRUE(static_cast<CProtoInstanceNode*>(s)->IsInstantiated());
+  EXPECT_EQ(DiffuseOf(CNodeRef(s).Resolve()).r, 1.0f);
+}
+
+TEST_F(StandardWorlds, AUrnKeepsItsFormWhenUrlsAreCompleted) {
+  ASSERT_EQ(Load(worlds_ / "externproto_urn_first.wrl"), EngineOk) << error_;
+  const std::string saved = ReadFile(SaveElsewhere("saved.wrl"));
+  EXPECT_NE(saved.find("[\"urn:example:materials:RedMaterial\", \"" + (worlds_ / "externproto_library.wrl").string() +
+                       "\"]"),
+            std::string::npos)
+      << saved;
+}
+
+TEST_F(StandardWorlds, ANameGivenTwiceSurvivesASaveAndAReload) {
+  ASSERT_EQ(Load(worlds_ / "def_name_twice.wrl"), EngineOk) << error_;
+  // The box and the sphere of each side: the children of the side's
+  // Transform, the sphere under a Transform of its own.
+  auto side = [&](int index) {
+    const MFNode& parts = *static_cast<MFNode*>(Top(index)->GetFieldByName("children"));
+    CNode* sphere = (*static_cast<MFNode*>(parts[1]->GetFieldByName("children")))[0].GetNode();
+    return std::pair{MaterialOf(parts[0].GetNode()), MaterialOf(sphere)};
+  };
+  const float loadedRed = DiffuseOf(Named("M")).r;
+  const std::string saved = ReadFile(SaveElsewhere("saved.wrl"));
+  EXPECT_EQ(saved.find("Shared_"), std::string::npos) << saved;
+  ASSERT_EQ(Load(folder_ / "elsewhere" / "saved.wrl"), EngineOk) << error_;
+  for (int i : {1, 2}) {
+    const auto [box, sphere] = side(i);
+    EXPECT_EQ(box, sphere) << "side " << i;
+  }
+  EXPECT_EQ(DiffuseOf(side(1).first).r, 1.0f);
+  EXPECT_EQ(DiffuseOf(side(2).first).b, 1.0f);
+  ASSERT_NE(Named("M"), nullptr) << "the name is kept";
+  EXPECT_EQ(DiffuseOf(Named("M")).r, loadedRed) << "and names the Material it named before";
+}
+
+}  // namespace
+}  // namespace vx::test
