@@ -1,7 +1,8 @@
 // Worlds written as VRML 2.0 defines them, as other tools write them: each
-// is loaded from a file, or saved into another folder and loaded again, and
-// shows what the standard says it shows.
+// is loaded from a file, drawn, or saved into another folder and loaded
+// again, and shows what the standard says it shows.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,11 +12,13 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/hostlink/HostTable.h"
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/SceneFile.h"
+#include "engine/world/ViewContext.h"
 #include "tests/scene/GunzipHost.h"
 
 namespace vx::test {
@@ -23,11 +26,33 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr int kFrameSize = 64;
+
+// Which channel of a drawn pixel stands out (twice the others); kNone for
+// the black of the empty background and for greys.
+enum class Tint { kNone, kRed, kGreen, kBlue };
+
+Tint TintOf(uint32_t pixel) {
+  const uint32_t r = pixel >> 16 & 0xFF, g = pixel >> 8 & 0xFF, b = pixel & 0xFF;
+  if (r > 2 * g && r > 2 * b) return Tint::kRed;
+  if (g > 2 * r && g > 2 * b) return Tint::kGreen;
+  if (b > 2 * r && b > 2 * g) return Tint::kBlue;
+  return Tint::kNone;
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+void Gzip(const fs::path& from, const fs::path& to) {
+  const std::string text = ReadFile(from);
+  gzFile out = gzopen(to.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  ASSERT_EQ(gzwrite(out, text.data(), static_cast<unsigned>(text.size())), static_cast<int>(text.size()));
+  ASSERT_EQ(gzclose(out), Z_OK);
 }
 
 // A node's SFNode field.
@@ -90,11 +115,28 @@ class StandardWorlds : public ::testing::Test {
     return saved;
   }
 
+  // Shows the world in a view of its own and draws frames.
+  void Draw(int frames = 1) {
+    pixels_.assign(kFrameSize * kFrameSize, 0u);
+    PixelMap frame;
+    frame.bits = reinterpret_cast<uint8_t*>(pixels_.data());
+    frame.width = frame.height = kFrameSize;
+    frame.bytesPerPixel = 4;
+    frame.rowBytes = kFrameSize * 4;
+    view_ = std::make_unique<CViewContext>(WindowHandle::None, 0);
+    view_->SetFrameBuffer(frame);
+    World().RenderView(RenderPass::Activate, view_.get());
+    for (int i = 0; i < frames; ++i) World().RenderFrame(view_.get());
+  }
+  Tint TintAt(int x, int y) const { return TintOf(pixels_[static_cast<size_t>(y * kFrameSize + x)]); }
+
   fs::path folder_;
   fs::path worlds_;
   fs::path root_;
   std::unique_ptr<SceneHandle> scene_;
   std::string error_;
+  std::vector<uint32_t> pixels_;
+  std::unique_ptr<CViewContext> view_;
 };
 
 TEST_F(StandardWorlds, SavedIntoAnotherFolderAnExternProtoStillFindsItsLibrary) {
@@ -140,6 +182,18 @@ TEST_F(StandardWorlds, ANameGivenTwiceSurvivesASaveAndAReload) {
   EXPECT_EQ(DiffuseOf(side(2).first).b, 1.0f);
   ASSERT_NE(Named("M"), nullptr) << "the name is kept";
   EXPECT_EQ(DiffuseOf(Named("M")).r, loadedRed) << "and names the Material it named before";
+}
+
+TEST_F(StandardWorlds, InlinesOfGzipDataAreReadByNameOrByTheirFirstBytes) {
+  Gzip(worlds_ / "inline_gzip_child.wrl", worlds_ / "inline_gzip_child.wrl.gz");
+  Gzip(worlds_ / "inline_gzip_child.wrl", worlds_ / "inline_gzip_packed.wrl");
+  ASSERT_EQ(Load(worlds_ / "inline_gzip.wrl"), EngineOk) << error_;
+  Draw(4);
+  EXPECT_EQ(TintAt(6, 32), Tint::kGreen) << "the plain file";
+  EXPECT_EQ(TintAt(32, 32), Tint::kGreen) << "the \".wrl.gz\" file";
+  EXPECT_EQ(TintAt(58, 32), Tint::kGreen) << "the gzip data under a \".wrl\" name";
+  EXPECT_TRUE(fs::exists(worlds_ / "inline_gzip_child.wrl.gz")) << "the user's files stay";
+  EXPECT_EQ(ReadFile(worlds_ / "inline_gzip_packed.wrl").substr(0, 2), "\x1f\x8b");
 }
 
 }  // namespace
