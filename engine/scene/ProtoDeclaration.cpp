@@ -90,9 +90,8 @@ void CProtoDeclaration::SetNodeDefaultText(std::string_view fieldName, std::stri
   nodeDefaultTexts_[std::string(fieldName)] = std::move(text);
 }
 
-void CProtoDeclaration::SetBody(std::string text, std::string filePath) {
+void CProtoDeclaration::SetBody(std::string text) {
   bodyText_ = std::move(text);
-  bodyFile_ = std::move(filePath);
   hasBody_ = true;
 }
 
@@ -159,7 +158,7 @@ bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::stri
     if (known < 0 && !AddFieldByTypeName(*kind, name, type.c_str())) break;
     if (*kind == FieldKind::Field && !reader.ReadProtoDefault(*this, name)) break;
   }
-  return closed && reader.CopyProtoBody(*this);
+  return closed && reader.TakeProtoBody(*this);
 }
 
 }  // namespace vx

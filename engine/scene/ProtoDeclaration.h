@@ -1,8 +1,7 @@
 // One PROTO or EXTERNPROTO declaration of a world: its name, its interface
 // (declared fields with their defaults, eventIns, eventOuts) and its body.
 // The body is never kept as nodes: the declaration keeps the body's text,
-// which every instance reads again into a scene of its own, and the reader
-// also copies it into a body file of the cache folder.
+// which every instance reads again into a scene of its own.
 //
 // An EXTERNPROTO fetches its URLs one after another when an instance first
 // asks for the body: a local file is read at once, an "http://" URL through
@@ -33,13 +32,10 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   void SetName(std::string_view name) { name_.assign(name.substr(0, kMaxPathLength)); }
   bool IsExtern() const { return isExtern_; }
 
-  // Path of the file that holds the body text; empty until known, or when
-  // the file could not be written.
-  const std::string& GetBodyFilePath() const { return bodyFile_; }
-  // The body text, as the body file holds it after its header.
+  // The body text, from after its '{' to before its matching '}'.
   bool HasBody() const { return hasBody_; }
   const std::string& GetBodyText() const { return bodyText_; }
-  void SetBody(std::string text, std::string filePath);
+  void SetBody(std::string text);
 
   // Whether the interface declared the field as an exposedField (a field
   // that events may also set and that reports its changes).
@@ -62,10 +58,9 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   // within the session.
   [[nodiscard]] bool FetchBody(CReadSession& session);
   // Reads the interface of the PROTO named protoName (the first one when
-  // empty) from the library file at path into this declaration, and copies
-  // its body into a body file. The library's own nodes are read first, so
-  // that the defaults may USE them. What was declared before a failure
-  // stays declared.
+  // empty) from the library file at path into this declaration, and takes
+  // its body. The library's own nodes are read first, so that the defaults
+  // may USE them. What was declared before a failure stays declared.
   [[nodiscard]] bool ReadExternalInterface(const std::string& path, std::string_view protoName,
                                            CReadSession& session);
 
@@ -87,7 +82,6 @@ class CProtoDeclaration : public CRuntimeFieldNode {
   std::unordered_set<std::string> exposed_;
   std::unordered_map<std::string, std::string> nodeDefaultTexts_;
   std::string bodyText_;
-  std::string bodyFile_;
   bool hasBody_ = false;
   MFString urls_{};
   // The PROTO's name inside the file being fetched; empty for the first.

@@ -1,16 +1,11 @@
 #include "engine/scene/SceneReader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <optional>
 #include <utility>
 
-#include "engine/hostlink/DownloadService.h"
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/nodes/GroupNode.h"
@@ -47,44 +42,6 @@ std::optional<FieldKind> DeclarationKind(std::string_view keyword) {
 // A bracket or a quote read as a word.
 bool IsWordOfItsOwn(std::string_view word) {
   return word.size() == 1 && (word[0] == '{' || word[0] == '}' || word[0] == '[' || word[0] == ']' || word[0] == '"');
-}
-
-// A file name made from a PROTO name that stays inside the cache folder: only
-// letters, digits, '-' and '_' are kept, and a number makes it unique.
-std::string SafeProtoFileStem(std::string_view name) {
-  std::string stem = "proto_";
-  for (char c : name.substr(0, 64)) {
-    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
-    stem.push_back(keep ? c : '_');
-  }
-  return stem;
-}
-
-// Creates a new file in the folder whose name starts with stem; never opens
-// an existing file.
-std::FILE* CreateUniqueFile(const std::string& folder, const std::string& stem, std::string& path) {
-  static unsigned counter = 0;
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    path = FormatString("%s%s_%d_%u.wrl", folder.c_str(), stem.c_str(), static_cast<int>(getpid()), ++counter);
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) return fdopen(fd, "wb");
-    if (errno != EEXIST) break;
-  }
-  path.clear();
-  return nullptr;
-}
-
-// A new body file in the cache folder holding the text after the body file
-// header; its path, or empty when it could not be written.
-std::string WriteBodyFile(std::string_view protoName, std::string_view body) {
-  std::string path;
-  std::FILE* file = CreateUniqueFile(DownloadCacheDirectory(), SafeProtoFileStem(protoName), path);
-  if (!file) return {};
-  const bool written = std::fwrite(kProtoBodyHeader.data(), 1, kProtoBodyHeader.size(), file) == kProtoBodyHeader.size() &&
-                       std::fwrite(body.data(), 1, body.size(), file) == body.size();
-  if (std::fclose(file) == 0 && written) return path;
-  std::remove(path.c_str());
-  return {};
 }
 
 }  // namespace
@@ -351,7 +308,7 @@ bool CSceneReader::ProtoParser(bool isExtern) {
   }
   CProtoDeclaration* declaration = scene_->CreateProto(name, isExtern);
   if (!declaration || !ReadProtoInterface(*declaration, !isExtern)) return Fail("Error parsing Proto node.");
-  if (!isExtern) return CopyProtoBody(*declaration);
+  if (!isExtern) return TakeProtoBody(*declaration);
 
   CFieldValue urls(FieldTypeMFString);
   if (!ReadValue(FieldTypeMFString, urls.Data())) return Fail("Error parsing Proto node.");
@@ -396,7 +353,7 @@ bool CSceneReader::ReadProtoDefault(CProtoDeclaration& declaration, std::string_
   return true;
 }
 
-bool CSceneReader::CopyProtoBody(CProtoDeclaration& declaration) {
+bool CSceneReader::TakeProtoBody(CProtoDeclaration& declaration) {
   char brace = 0;
   if (!ReadNonSpace(brace) || brace != '{') return Fail("Error parsing Proto node.");
   // Braces count only in the statements, not inside strings or comments.
@@ -412,8 +369,7 @@ bool CSceneReader::CopyProtoBody(CProtoDeclaration& declaration) {
     body.push_back(static_cast<char>(c));
   }
   if (depth != 0) return Fail("Error parsing Proto node.");
-  std::string path = WriteBodyFile(declaration.GetName(), body);
-  declaration.SetBody(std::move(body), std::move(path));
+  declaration.SetBody(std::move(body));
   return true;
 }
 

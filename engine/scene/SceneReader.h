@@ -47,8 +47,7 @@ inline constexpr float kVistaVersionCurrent = 1.5f;
 // The maker's version-1.5 Vista prototype; an EXTERNPROTO Vista must name it.
 inline constexpr std::string_view kVistaPrototypeUrl = "http://www.orvanta.example/proto/vistaproto15.wrl#Vista";
 
-// The first line of a PROTO body file, and the empty line after it; the body
-// text follows.
+// What a PROTO body's text is read behind, as a file of its own.
 inline constexpr std::string_view kProtoBodyHeader = "#VRML V2.0 utf8\n\n";
 
 class CSceneReader {
@@ -105,9 +104,8 @@ class CSceneReader {
   // sets it; a node value's text is kept for the instances.
   [[nodiscard]] bool ReadProtoDefault(CProtoDeclaration& declaration, std::string_view name);
   // Takes the body text that follows (from the next '{' to its matching
-  // '}') into the declaration and copies it into a new file in the cache
-  // folder, the declaration's body file; false when the input ends first.
-  [[nodiscard]] bool CopyProtoBody(CProtoDeclaration& declaration);
+  // '}') into the declaration; false when the input ends first.
+  [[nodiscard]] bool TakeProtoBody(CProtoDeclaration& declaration);
 
  private:
   class OpenNode;

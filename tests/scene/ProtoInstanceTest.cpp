@@ -186,14 +186,13 @@ TEST_F(ProtoInstanceTest, RecursiveUseIsRefusedWithAClearError) {
   EXPECT_EQ(message_, "PROTO 'Own' is used inside its own body.");
 }
 
-TEST_F(ProtoInstanceTest, InstancesReadTheBodyTheDeclarationKeepsNotItsFile) {
+TEST_F(ProtoInstanceTest, InstancesReadTheBodyTheDeclarationKeepsAndNoFileIsWritten) {
   ASSERT_TRUE(Read("PROTO P [ field SFFloat f 0.5 ] { Probe { fraction IS f } } DEF A P { }")) << message_;
-  CProtoDeclaration& declaration = *world_->GetScene().GetProto(0);
-  ASSERT_TRUE(fs::exists(declaration.GetBodyFilePath())) << "the body file is still written";
-  fs::remove(declaration.GetBodyFilePath());
+  EXPECT_EQ(world_->GetScene().GetProto(0)->GetBodyText(), " Probe { fraction IS f } ");
   CNodeRef later = NodeFactory("P", {.scene = &world_->GetScene()}, classes_);
   ASSERT_NE(Resolved(*later.GetNode()), nullptr);
   EXPECT_EQ(Resolved(*later.GetNode())->fraction, 0.5f);
+  EXPECT_TRUE(fs::is_empty(cache_)) << "nothing in the cache folder";
 }
 
 TEST_F(ProtoInstanceTest, TheFactoryTellsABadBodyFromARefusedOne) {
@@ -297,11 +296,11 @@ TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {
   EXPECT_EQ(probe->position.x, 1.0f);
   CProtoDeclaration& declaration = *instance.GetDeclaration();
   EXPECT_EQ(declaration.GetFieldTable()->eventIns.size(), 1u) << "a member already declared is not declared again";
-  const std::string first = declaration.GetBodyFilePath();
+  const std::string first = declaration.GetBodyText();
+  fs::remove(library);
   CReadSession session;
-  ASSERT_TRUE(declaration.FetchBody(session));
-  EXPECT_EQ(declaration.GetBodyFilePath(), first) << "a body fetched is not fetched again";
-  EXPECT_EQ(fs::path(first).parent_path(), cache_);
+  ASSERT_TRUE(declaration.FetchBody(session)) << "a body fetched is not fetched again";
+  EXPECT_EQ(declaration.GetBodyText(), first);
 }
 
 TEST_F(ProtoInstanceTest, ALibraryDefaultWithARouteInsideReadsInAScopeOfItsOwn) {
@@ -344,7 +343,7 @@ TEST_F(ProtoInstanceTest, ExternProtoWithoutAUsableUrlStaysEmpty) {
   EXPECT_EQ(CNodeRef(&instance).Resolve(), nullptr);
   CReadSession session;
   EXPECT_FALSE(instance.GetDeclaration()->FetchBody(session));
-  EXPECT_TRUE(instance.GetDeclaration()->GetBodyFilePath().empty());
+  EXPECT_FALSE(instance.GetDeclaration()->HasBody());
 }
 
 TEST_F(ProtoInstanceTest, LongInterfaceNamesCarryEventsBothWays) {

@@ -408,17 +408,12 @@ TEST_F(SceneReaderTest, VistaVersionComesFromTheFileAndDoesNotLeakIntoTheNextRea
   EXPECT_FALSE(ReadBody("EXTERNPROTO IMobSensor [ ] [ ]"));
 }
 
-TEST_F(SceneReaderTest, ProtoBodiesAreCopiedToSafeUniqueFilesInTheCache) {
+TEST_F(SceneReaderTest, ProtoBodiesAreKeptAsTextWithNoFileWritten) {
   ASSERT_TRUE(ReadDataFile("proto.wrl")) << message_;
   ASSERT_EQ(world_->GetScene().GetProtoCount(), 2);
   CProtoDeclaration* proto = world_->GetScene().GetProto(0);
   EXPECT_EQ(proto->GetName(), "../../Escape");
-  const fs::path body = proto->GetBodyFilePath();
-  EXPECT_EQ(body.parent_path(), cache_) << "the body stays inside the cache folder";
-  std::ifstream file(body);
-  std::stringstream text;
-  text << file.rdbuf();
-  EXPECT_EQ(text.str(), "#VRML V2.0 utf8\n\n\n  Group { children [ Group { bboxSize IS size } ] }\n");
+  EXPECT_EQ(proto->GetBodyText(), "\n  Group { children [ Group { bboxSize IS size } ] }\n");
   EXPECT_EQ(proto->GetFieldType("size"), FieldTypeSFVec3f);
   EXPECT_EQ(proto->FindEventIn("set_fraction"), 0);
   EXPECT_EQ(Field<MFString>(proto, "names").count, 2);
@@ -434,11 +429,7 @@ TEST_F(SceneReaderTest, ProtoBodiesAreCopiedToSafeUniqueFilesInTheCache) {
   EXPECT_EQ(instance->GetTypeId(), NodeTypeProtoInstance);
   EXPECT_EQ(Field<SFVec3f>(instance, "size").x, 3.0f);
   EXPECT_EQ(Field<MFString>(instance, "names").count, 2) << "the declaration's default";
-
-  const std::string firstBody = proto->GetBodyFilePath();
-  ASSERT_TRUE(ReadDataFile("proto.wrl"));
-  EXPECT_NE(world_->GetScene().GetProto(0)->GetBodyFilePath(), firstBody) << "a second PROTO of the name";
-  EXPECT_TRUE(fs::exists(firstBody));
+  EXPECT_TRUE(fs::is_empty(cache_)) << "nothing in the cache folder";
 }
 
 TEST_F(SceneReaderTest, AStandardNameAlwaysMakesTheStandardClass) {

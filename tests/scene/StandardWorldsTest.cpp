@@ -196,5 +196,17 @@ TEST_F(StandardWorlds, InlinesOfGzipDataAreReadByNameOrByTheirFirstBytes) {
   EXPECT_EQ(ReadFile(worlds_ / "inline_gzip_packed.wrl").substr(0, 2), "\x1f\x8b");
 }
 
+TEST_F(StandardWorlds, LoadsAndReloadsLeaveNoFilesInTheCache) {
+  for (int i = 0; i < 3; ++i) {
+    for (const char* name : {"proto_first_node_drawn.wrl", "externproto_urn_first.wrl", "proto_body_viewpoint.wrl"}) {
+      ASSERT_EQ(Load(worlds_ / name), EngineOk) << error_;
+      Draw();
+    }
+  }
+  for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+    EXPECT_TRUE(entry.is_directory()) << entry.path();
+  }
+}
+
 }  // namespace
 }  // namespace vx::test
