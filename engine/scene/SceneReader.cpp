@@ -214,6 +214,9 @@ bool CSceneReader::ReadNodeBody(CNode* node, const std::string& typeName) {
     if (word == "ROUTE") {
       stream_.Seek(start);
       if (!RouteParser()) return false;
+    } else if (word == "PROTO" || word == "EXTERNPROTO") {
+      stream_.Seek(start);
+      if (!ProtoParser(word == "EXTERNPROTO")) return false;
     } else if (!ReadMember(node, word, typeName)) {
       return false;
     }
@@ -259,7 +262,9 @@ bool CSceneReader::NextWordIsIs() {
 bool CSceneReader::ReadIsTarget(CNode* node, const std::string& member) {
   std::string interfaceName;
   if (!stream_.ReadWord(interfaceName, kTypeWord)) return Fail("Error parsing Proto node.");
-  isHandler_(IsRecord{interfaceName, member, node}, isContext_);
+  if (std::string problem = isHandler_(IsRecord{interfaceName, member, node}, isContext_); !problem.empty()) {
+    session_->NoteProblem(std::move(problem));
+  }
   return true;
 }
 

@@ -3,7 +3,8 @@
 // ReadScene checks the header, reads statements to the end (nodes, DEF/USE,
 // ROUTE, PROTO and EXTERNPROTO), makes each node through the node factory,
 // reads its field values, adds every top-level node to the scene's root and
-// wires the ROUTEs once the whole file is read. It binds the first
+// wires the ROUTEs once the whole file is read. PROTO and EXTERNPROTO
+// statements may also stand inside a node's body. It binds the first
 // NavigationInfo, Display, Viewpoint, Fog, Vista and Background it reads. On
 // failure it returns false and GetMessage says why, in the words of the
 // innermost step that failed, and GetErrorLine where; the nodes read before
@@ -37,7 +38,10 @@ struct IsRecord {
   CNode* node = nullptr;
 };
 
-using IsHandler = void (*)(const IsRecord& record, void* context);
+// Connects the record; what is wrong with it (an interface name the PROTO
+// does not declare), or empty. A connection that is wrong is left out and the
+// read goes on.
+using IsHandler = std::string (*)(const IsRecord& record, void* context);
 
 // The Vista prototype versions: before 1.5 the factory makes the legacy Vista
 // class, from 1.5 on the current one.

@@ -397,6 +397,22 @@ TEST_F(SceneReaderTest, TheFirstBindableNodeOfEachKindIsBound) {
   EXPECT_EQ(bindEvents(world_->FindNode("B2")), 0);
 }
 
+TEST_F(SceneReaderTest, PrototypesMayBeDeclaredInsideANodeBody) {
+  ASSERT_TRUE(ReadBody("DEF T Group {\n"
+                       "  PROTO Half [ field SFFloat f 0.5 ] { Probe { fraction IS f } }\n"
+                       "  EXTERNPROTO Far [ ] \"far.wrl\"\n"
+                       "  children DEF H Half { }\n"
+                       "  PROTO Later [ ] { Probe { } }\n"
+                       "}\n"
+                       "DEF L Later { }"))
+      << message_;
+  EXPECT_EQ(world_->GetScene().GetProtoCount(), 3);
+  EXPECT_EQ(static_cast<CProbeNode*>(CNodeRef(world_->FindNode("H")).Resolve())->fraction, 0.5f);
+  EXPECT_EQ(world_->FindNode("L")->GetTypeId(), NodeTypeProtoInstance) << "declared for the rest of the file";
+  EXPECT_FALSE(ReadBody("Group { PROTO Broken [ field SFFoo f ] { } }"));
+  EXPECT_EQ(message_, "Invalid Proto field specification.");
+}
+
 TEST_F(SceneReaderTest, VistaVersionComesFromTheFileAndDoesNotLeakIntoTheNextRead) {
   ASSERT_TRUE(ReadBody("EXTERNPROTO Vista [ field SFFloat fov ] \"" + std::string(kVistaPrototypeUrl) + "\""));
   EXPECT_EQ(vistaVersion_, kVistaVersionCurrent);

@@ -17,6 +17,7 @@
 #include "engine/hostlink/HostTable.h"
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/nodes/TimeSensorNode.h"
 #include "engine/world/SceneFile.h"
 #include "engine/world/ViewContext.h"
 #include "tests/scene/GunzipHost.h"
@@ -138,6 +139,56 @@ class StandardWorlds : public ::testing::Test {
   std::vector<uint32_t> pixels_;
   std::unique_ptr<CViewContext> view_;
 };
+
+TEST_F(StandardWorlds, OnlyTheFirstTopNodeOfAPrototypeBodyIsDrawn) {
+  ASSERT_EQ(Load(worlds_ / "proto_first_node_drawn.wrl"), EngineOk) << error_;
+  Draw();
+  EXPECT_EQ(TintAt(32, 42), Tint::kRed) << "the red box, the body's first node";
+  EXPECT_EQ(TintAt(32, 16), Tint::kNone) << "no green box above it";
+}
+
+TEST_F(StandardWorlds, TheOtherTopNodesOfABodyKeepTheirClocksAndRoutes) {
+  std::ofstream(worlds_ / "clock.wrl") << "#VRML V2.0 utf8\n"
+                                          "PROTO Ticking [ ] {\n"
+                                          "  DEF T Transform { }\n"
+                                          "  DEF CLOCK TimeSensor { loop TRUE }\n"
+                                          "  DEF MOVE PositionInterpolator { key [ 0 1 ] keyValue [ 0 0 0, 0 0 0 ] }\n"
+                                          "  ROUTE CLOCK.fraction_changed TO MOVE.set_fraction\n"
+                                          "  ROUTE MOVE.value_changed TO T.set_scale\n"
+                                          "}\n"
+                                          "DEF I Ticking { }\n";
+  ASSERT_EQ(Load(worlds_ / "clock.wrl"), EngineOk) << error_;
+  auto& instance = static_cast<CProtoInstanceNode&>(*Named("I"));
+  ASSERT_TRUE(instance.IsInstantiated());
+  Draw(2);
+  EXPECT_TRUE(static_cast<CTimeSensorNode*>(instance.GetBody()->FindNode("CLOCK"))->IsActive());
+  const auto* scale = static_cast<SFVec3f*>(instance.GetBody()->FindNode("T")->GetFieldByName("scale"));
+  EXPECT_EQ(scale->x, 0.0f) << "the clock drove the interpolator into the first node";
+}
+
+TEST_F(StandardWorlds, AnExternProtoTriesItsUrlsInOrderAtOnce) {
+  ASSERT_EQ(Load(worlds_ / "externproto_urn_first.wrl"), EngineOk) << error_;
+  auto& instance = static_cast<CProtoInstanceNode&>(*Named("M"));
+  ASSERT_TRUE(instance.IsInstantiated()) << "the urn fails, the library in the folder gives the body";
+  EXPECT_EQ(DiffuseOf(CNodeRef(&instance).Resolve()).g, 0.0f);
+  Draw();
+  EXPECT_EQ(TintAt(32, 32), Tint::kRed);
+}
+
+TEST_F(StandardWorlds, AnIsOfAnUndeclaredFieldIsLeftOutAndSaidSo) {
+  ASSERT_EQ(Load(worlds_ / "proto_is_undeclared.wrl"), EngineOk) << error_;
+  EXPECT_NE(error_.find("notDeclared"), std::string::npos) << error_;
+  const SFColor diffuse = DiffuseOf(CNodeRef(Named("B")).Resolve());
+  EXPECT_FLOAT_EQ(diffuse.r, 0.8f) << "the Material keeps its own default";
+  EXPECT_EQ(Named("B")->GetFieldByName("notDeclared"), nullptr) << "nothing is declared on the instance";
+}
+
+TEST_F(StandardWorlds, APrototypeDeclaredInsideANodeBodyIsRead) {
+  ASSERT_EQ(Load(worlds_ / "proto_in_node_body.wrl"), EngineOk) << error_;
+  EXPECT_EQ(DiffuseOf(CNodeRef(Named("R")).Resolve()).r, 1.0f);
+  Draw();
+  EXPECT_EQ(TintAt(32, 32), Tint::kRed);
+}
 
 TEST_F(StandardWorlds, SavedIntoAnotherFolderAnExternProtoStillFindsItsLibrary) {
   ASSERT_EQ(Load(worlds_ / "externproto_save_as.wrl"), EngineOk) << error_;
