@@ -99,12 +99,12 @@ void CProtoDeclaration::AwaitBody(CProtoInstanceNode& instance) {
 void CProtoDeclaration::OnDownloadEnded(int32_t state, const std::string& localPath) {
   if (state == DownloadDone) downloadedFile_ = localPath;
   const CNodeRef keep(this);
-  CReadSession fetch;
+  CReadSession fetch(CReadSession::Binding::kNone);
   if (!FetchBody(fetch)) return;
   for (const CNodeWeakRef& waiting : std::exchange(awaiting_, {})) {
     auto* instance = static_cast<CProtoInstanceNode*>(waiting.Get());
     if (!instance) continue;
-    CReadSession session;
+    CReadSession session(CReadSession::Binding::kNone);
     std::string message;
     (void)instance->Instantiate(session, message);
   }

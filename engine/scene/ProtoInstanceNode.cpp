@@ -48,7 +48,7 @@ CProtoInstanceNode::~CProtoInstanceNode() = default;
 
 void CProtoInstanceNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!body_ && !refused_ && !bodyFailed_) {
-    CReadSession session;
+    CReadSession session(CReadSession::Binding::kNone);
     std::string message;
     (void)Instantiate(session, message);
   }

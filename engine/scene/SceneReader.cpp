@@ -97,7 +97,6 @@ bool CSceneReader::ReadScene(CScene* scene) {
   }
   SkipComment();
 
-  boundTypes_.clear();
   defTable_.clear();
   earlierDef_.clear();
   lastDef_.clear();
@@ -177,7 +176,12 @@ bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
   if (brace != '{') return Fail("Expected '{' in %s node.", typeName.c_str());
 
   const NodeCreation creation{factoryScene_ ? factoryScene_ : scene_, vistaVersion_, scene_, session_};
-  MadeNode made = MakeNodeOfType(typeName, creation, classes_);
+  // A PROTO instance reads its body here; what this read must not bind, the
+  // body must not either.
+  MadeNode made = [&] {
+    const CReadSession::Quiet quiet(*session_, !bindsFirstNodes_);
+    return MakeNodeOfType(typeName, creation, classes_);
+  }();
   if (!made.node) return Fail("Unknown node type '%s'.", typeName.c_str());
   if (made.refused) {
     refused_ = true;
@@ -279,8 +283,7 @@ void CSceneReader::BindIfFirst(CNode* node) {
     case NodeTypeFog:
     case NodeTypeVista:
     case NodeTypeBackground:
-      if (std::find(boundTypes_.begin(), boundTypes_.end(), type) != boundTypes_.end()) return;
-      boundTypes_.push_back(type);
+      if (!session_->TakeFirstBind(type)) return;
       break;
     default:
       return;
@@ -336,6 +339,8 @@ bool CSceneReader::ReadProtoInterface(CProtoDeclaration& declaration, bool readD
   // read, the declaration counts as being read, which refuses such an
   // instance.
   CReadSession::ActiveBody active(*session_, declaration);
+  // The defaults are no part of the scene.
+  const CReadSession::Quiet quiet(*session_);
   std::string word, name;
   while (stream_.ReadWord(word, kStatementWord) && word != "]") {
     // A word the interface cannot place (a quote among them) means the text

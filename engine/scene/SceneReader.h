@@ -5,7 +5,8 @@
 // reads its field values, adds every top-level node to the scene's root and
 // wires the ROUTEs once the whole file is read. PROTO and EXTERNPROTO
 // statements may also stand inside a node's body. It binds the first
-// NavigationInfo, Display, Viewpoint, Fog, Vista and Background it reads. On
+// NavigationInfo, Display, Viewpoint, Fog, Vista and Background of the read
+// (ReadSession.h). On
 // failure it returns false and GetMessage says why, in the words of the
 // innermost step that failed, and GetErrorLine where; the nodes read before
 // the failure stay in the scene.
@@ -79,9 +80,9 @@ class CSceneReader {
   // Nodes are made for this scene instead of the reader's (a PROTO instance
   // makes its body's nodes for its own scene).
   void SetFactoryScene(CScene* scene) { factoryScene_ = scene; }
-  // Whether the first bindable node of each kind read is bound (on by
-  // default); an Inline's file binds none, its bindable nodes wait for a
-  // set_bind.
+  // Whether this read binds (on by default): off, nothing it reads binds,
+  // nor anything in the PROTO bodies it reads (an Inline's file binds none,
+  // its bindable nodes wait for a set_bind).
   void SetBindsFirstNodes(bool binds) { bindsFirstNodes_ = binds; }
   void SetIsHandler(IsHandler handler, void* context) {
     isHandler_ = handler;
@@ -180,8 +181,6 @@ class CSceneReader {
   std::string word_;
   std::vector<unsigned char> scratch_;
   float vistaVersion_ = kVistaVersionLegacy;
-  // The bindable types whose first node this read has bound.
-  std::vector<NodeTypeId> boundTypes_;
   bool bindsFirstNodes_ = true;
   IsHandler isHandler_ = nullptr;
   void* isContext_ = nullptr;

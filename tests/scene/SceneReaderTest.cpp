@@ -397,6 +397,23 @@ TEST_F(SceneReaderTest, TheFirstBindableNodeOfEachKindIsBound) {
   EXPECT_EQ(bindEvents(world_->FindNode("B2")), 0);
 }
 
+// A PROTO body's nodes count at the place of their instance; a default
+// value and a node made after the read are no part of the file's scene.
+TEST_F(SceneReaderTest, TheFirstBindableNodeInFileOrderIsBoundBodiesIncluded) {
+  const std::string protos = "PROTO Cam [ ] { Group { children TestViewpoint { } } }"
+                             "PROTO Holder [ field SFNode n TestViewpoint { } ] { Group { } }";
+  ASSERT_TRUE(ReadBody(protos + "Holder { } DEF FIRST TestViewpoint { } DEF LATER Cam { }")) << message_;
+  EXPECT_EQ(world_->GetViewpoint(), world_->FindNode("FIRST"));
+
+  ASSERT_TRUE(ReadBody(protos + "DEF EARLY Cam { } DEF SECOND TestViewpoint { }")) << message_;
+  CNode* inBody = Field<MFNode>(CNodeRef(world_->FindNode("EARLY")).Resolve(), "children")[0].GetNode();
+  EXPECT_EQ(world_->GetViewpoint(), inBody);
+  world_->BindViewpoint(inBody, false);
+  CNodeRef later = NodeFactory("Cam", {.scene = &world_->GetScene()}, classes_);
+  ASSERT_TRUE(later);
+  EXPECT_EQ(world_->GetViewpoint(), nullptr) << "a body read after the load binds nothing";
+}
+
 TEST_F(SceneReaderTest, PrototypesMayBeDeclaredInsideANodeBody) {
   ASSERT_TRUE(ReadBody("DEF T Group {\n"
                        "  PROTO Half [ field SFFloat f 0.5 ] { Probe { fraction IS f } }\n"

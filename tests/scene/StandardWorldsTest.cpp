@@ -17,6 +17,7 @@
 #include "engine/hostlink/HostTable.h"
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/nodes/InlineNode.h"
 #include "engine/scene/nodes/TimeSensorNode.h"
 #include "engine/world/SceneFile.h"
 #include "engine/world/ViewContext.h"
@@ -188,6 +189,26 @@ TEST_F(StandardWorlds, APrototypeDeclaredInsideANodeBodyIsRead) {
   EXPECT_EQ(DiffuseOf(CNodeRef(Named("R")).Resolve()).r, 1.0f);
   Draw();
   EXPECT_EQ(TintAt(32, 32), Tint::kRed);
+}
+
+TEST_F(StandardWorlds, TheFilesFirstViewpointIsBoundNotOneInsideALaterInstance) {
+  ASSERT_EQ(Load(worlds_ / "proto_body_viewpoint.wrl"), EngineOk) << error_;
+  EXPECT_EQ(World().GetViewpoint(), Named("MAIN"));
+  Draw();
+  EXPECT_FLOAT_EQ(view_->GetPosition().z, 10.0f);
+
+  // Nor one inside an instance of an inlined file.
+  std::ofstream(worlds_ / "camera.wrl") << "#VRML V2.0 utf8\n"
+                                           "PROTO WithCamera [ ] { Viewpoint { position 0 0 50 } }\n"
+                                           "WithCamera { }\n";
+  std::ofstream(worlds_ / "inlined_camera.wrl") << "#VRML V2.0 utf8\n"
+                                                   "DEF MAIN Viewpoint { position 0 0 10 }\n"
+                                                   "DEF I Inline { url \"camera.wrl\" }\n";
+  ASSERT_EQ(Load(worlds_ / "inlined_camera.wrl"), EngineOk) << error_;
+  Draw(4);
+  ASSERT_NE(static_cast<CInlineNode*>(Named("I"))->GetChildScene(), nullptr);
+  EXPECT_EQ(World().GetViewpoint(), Named("MAIN"));
+  EXPECT_FLOAT_EQ(view_->GetPosition().z, 10.0f);
 }
 
 TEST_F(StandardWorlds, SavedIntoAnotherFolderAnExternProtoStillFindsItsLibrary) {
