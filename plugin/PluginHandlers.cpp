@@ -23,7 +23,6 @@ namespace {
 
 namespace engine = host::engine;
 
-constexpr std::string_view kWebPrefix = "http://";
 // Everything the browser writes into a stream is taken at once.
 constexpr int32_t kWriteReadyBytes = 0x0FFFFFFF;
 // The view captures the mouse between press and release and draws into its
@@ -75,11 +74,12 @@ void ApplyEmbedParameters(PluginInstance& instance) {
 }
 
 // False when the scene did not load (the browser's status line and a box say
-// why).
+// why). The scene is known by its stream's URL, whatever file the browser
+// saved it in.
 bool LoadScene(PluginInstance& instance, std::string_view url, const std::string& path) {
   instance.scene = engine::CreateScene(instance.engine);
   if (!instance.scene) return false;
-  if (url.starts_with(kWebPrefix)) static_cast<void>(engine::SetSceneUrl(instance.scene, std::string(url).c_str()));
+  static_cast<void>(engine::SetSceneUrl(instance.scene, std::string(url).c_str()));
   char pathBuffer[VX_TEXT_BUFFER_SIZE] = {};
   CopyCut(pathBuffer, path);
   char error[VX_TEXT_BUFFER_SIZE] = {};

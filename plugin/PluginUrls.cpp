@@ -40,6 +40,8 @@ std::optional<std::string> LinkUrlFor(std::string_view url) {
   std::string link(url);
   if (!url.starts_with(kHttpPrefix) && !url.starts_with(kFilePrefix)) {
     std::replace_if(link.begin(), link.end(), [](char c) { return c == ':' || c == '\\'; }, '/');
+    // An absolute path brings the URL's third '/' itself.
+    if (link.starts_with('/')) link.erase(0, 1);
     link.insert(0, kFilePrefix);
   }
   if (link.size() >= kLinkTextSize) return std::nullopt;

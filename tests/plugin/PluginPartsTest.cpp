@@ -102,6 +102,7 @@ TEST(PluginUrlsTest, LinksToLocalPathsBecomeFileUrls) {
   EXPECT_EQ(LinkUrlFor("http://a/b.html"), "http://a/b.html");
   EXPECT_EQ(LinkUrlFor("file:///C:/a.htm"), "file:///C:/a.htm");
   EXPECT_EQ(LinkUrlFor("pages/next.html"), "file:///pages/next.html");
+  EXPECT_EQ(LinkUrlFor("/home/pages/next.html"), "file:///home/pages/next.html") << "not a shared folder's";
   EXPECT_EQ(LinkUrlFor(std::string(kLinkTextSize - 8, 'x')), std::nullopt) << "a cut link would open another page";
   EXPECT_TRUE(LinkUrlFor(std::string(kLinkTextSize - 9, 'x')));
 }

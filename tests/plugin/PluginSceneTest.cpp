@@ -78,8 +78,9 @@ TEST_F(PluginSceneTest, AStreamedSceneIsDrawnIntoThePageWindow) {
   EXPECT_TRUE(browser.urlRequests.empty());
 }
 
-// Which stream names load a scene: the name's end decides, in any case; the
-// browser's saved file is loaded unless the URL is a local file's own.
+// Which stream names load a scene: the end of the stream's URL decides, in
+// any case; the browser's saved file, named as browsers name their copies,
+// is loaded unless the URL is a local file's own.
 struct StreamCase {
   const char* name;
   bool compress;
@@ -92,7 +93,7 @@ class PluginStreamTest : public PluginSceneTest, public ::testing::WithParamInte
 
 TEST_P(PluginStreamTest, OnlySceneFileNamesAreLoaded) {
   const StreamCase& stream = GetParam();
-  std::string saved = browser.Write(stream.name, kBoxWorld);
+  std::string saved = browser.Write("stream-copy", kBoxWorld);
   if (stream.compress) {
     gzFile out = gzopen(saved.c_str(), "wb");
     ASSERT_NE(out, nullptr);
@@ -159,6 +160,15 @@ TEST_F(PluginSceneTest, ALinkToALocalPageOpensAsAFileUrlInItsFrame) {
   browser.Click(embed, kMiddle);
   ASSERT_EQ(browser.urlRequests.size(), 1u);
   EXPECT_EQ(browser.urlRequests[0], (UrlRequest{&embed.npp, "file:///C//docs/a.htm", "frameA"}));
+}
+
+TEST_F(PluginSceneTest, ALinkToAPageBesideASceneFromAFileOpensAsThatPagesFileUrl) {
+  browser.Write("next.html", "<html></html>");
+  Embed& embed = Show(AnchorWorld("next.html", ""));
+  ASSERT_TRUE(browser.PumpFrames(embed));
+  browser.Click(embed, kMiddle);
+  ASSERT_EQ(browser.urlRequests.size(), 1u);
+  EXPECT_EQ(browser.urlRequests[0].url, FileUrl(browser.Pages() + "next.html"));
 }
 
 TEST_F(PluginSceneTest, ALinkWithoutATargetOpensInTheCurrentFrame) {
