@@ -34,6 +34,10 @@ inline constexpr uint32_t kWindowlessTickIntervalMs = 16;
 // gigabytes of frame.
 inline constexpr int kMaxDrawableSide = 8192;
 
+// The update check of a page from the web holds the browser's thread at most
+// this long; past it the check is over for the day.
+inline constexpr uint32_t kUpdateCheckBudgetMs = 2000;
+
 // The splash picture shown while no scene is loaded.
 inline constexpr int kSplashWidth = 150;
 inline constexpr int kSplashHeight = 42;

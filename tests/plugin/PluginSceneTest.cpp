@@ -6,6 +6,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -47,6 +49,39 @@ std::string AnchorWorld(const std::string& url, const std::string& parameter) {
 }
 
 std::string FileUrl(const std::string& path) { return "file://" + path; }
+
+// A maker's server that takes connections and never answers them.
+class SilentServer {
+ public:
+  SilentServer() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(socket_, 16) == 0 &&
+        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+      port_ = ntohs(address.sin_port);
+  }
+  ~SilentServer() { close(socket_); }
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
+
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+  bool Listening() const { return port_ != 0; }
+
+ private:
+  int socket_;
+  uint16_t port_ = 0;
+};
+
+// Today as config.txt keeps it.
+std::string PackedToday() {
+  const time_t now = std::time(nullptr);
+  tm local{};
+  localtime_r(&now, &local);
+  return std::to_string((static_cast<uint32_t>(local.tm_year + 1900) << 16) +
+                        (static_cast<uint32_t>(local.tm_mon) << 8) + static_cast<uint32_t>(local.tm_mday));
+}
 
 class PluginSceneTest : public ::testing::Test {
  protected:
@@ -297,6 +332,24 @@ TEST_F(PluginSceneTest, APageFromTheWebFetchesWhatItsSceneNamesAndShowsTheDownlo
   EXPECT_NE(config.find("date="), std::string::npos);
   EXPECT_EQ(config.find("date=0\n"), std::string::npos) << "the daily check ran and is done for today";
   EXPECT_TRUE(Headless().MessageBoxes().empty());
+}
+
+// The daily check runs on the browser's thread before the page shows: a
+// server that takes each request and never answers would otherwise hold the
+// browser for the HTTP time-out of every request.
+TEST_F(PluginSceneTest, AMakersServerThatNeverAnswersHoldsAPageFromTheWebBrieflyAndOnlyOnItsDay) {
+  SilentServer maker;
+  ASSERT_TRUE(maker.Listening());
+  ScopedEnvironment makerServer("VANTESSEL_SERVER_URL", maker.Url().c_str());
+  Embed& embed = browser.NewEmbed({}, kWidth, kHeight);
+  const auto start = std::chrono::steady_clock::now();
+  browser.Stream(embed, "http://127.0.0.1:1/pages/box.wrl", browser.Write("stream-copy", kBoxWorld));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << "held for the check's budget";
+
+  ASSERT_TRUE(browser.PumpFrames(embed));
+  EXPECT_TRUE(Near(browser.LastFrame(embed)->At(kMiddle.x, kMiddle.y), 0xFF0000)) << "the page shows";
+  const std::string config = HostTestRoot::ReadFile(path::PreferencesFolder() + "config.txt");
+  EXPECT_NE(config.find("date=" + PackedToday() + "\n"), std::string::npos) << "no other check today\n" << config;
 }
 
 TEST_F(PluginSceneTest, ASecondStreamReplacesTheSceneOfItsInstance) {
