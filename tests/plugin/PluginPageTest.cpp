@@ -24,6 +24,7 @@
 #include "platform/HeadlessBackend.h"
 #include "tests/host/HostTestEnvironment.h"
 #include "tests/host/TestPeers.h"
+#include "tests/plugin/TestWorlds.h"
 #include "tests/plugin/XvfbServer.h"
 
 namespace vx::test {
@@ -74,13 +75,6 @@ std::string Page(std::initializer_list<std::string> worlds) {
 
 std::string Embed(const std::string& world, const std::string& attributes = "") {
   return "<embed type=\"x-vantessel/x-tsw\" src=\"" + world + "\" width=400 height=300 " + attributes + ">";
-}
-
-bool Near(uint32_t xrgb, uint32_t wanted) {
-  for (int shift : {16, 8, 0})
-    if (std::abs(static_cast<int>((xrgb >> shift) & 0xFF) - static_cast<int>((wanted >> shift) & 0xFF)) > 0x40)
-      return false;
-  return true;
 }
 
 // What the loader printed, and how it ended.

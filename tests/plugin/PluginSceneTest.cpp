@@ -15,6 +15,7 @@
 #include "platform/InputState.h"
 #include "tests/host/TestPeers.h"
 #include "tests/plugin/BrowserTestHost.h"
+#include "tests/plugin/TestWorlds.h"
 #include "vantessel/EngineResult.h"
 
 namespace vx::test {
@@ -23,30 +24,6 @@ namespace {
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr Point kMiddle{kWidth / 2, kHeight / 2};
-
-// A red box in front of the camera, before a blue wall.
-constexpr const char* kBoxWorld =
-    "#VRML V2.0 utf8\n"
-    "Transform { translation 0 0 -20 children Shape {\n"
-    "  appearance Appearance { material Material { diffuseColor 0 0 1 } }\n"
-    "  geometry Box { size 200 200 1 } } }\n"
-    "Transform { translation 0 0 -6 children [\n"
-    "  Shape { appearance Appearance { material DEF Mat Material { diffuseColor 1 0 0 } } geometry Box { } }\n"
-    "] }\n";
-
-bool Near(uint32_t xrgb, uint32_t wanted) {
-  for (int shift : {16, 8, 0})
-    if (std::abs(static_cast<int>((xrgb >> shift) & 0xFF) - static_cast<int>((wanted >> shift) & 0xFF)) > 0x40)
-      return false;
-  return true;
-}
-
-std::string AnchorWorld(const std::string& url, const std::string& parameter) {
-  return "#VRML V2.0 utf8\n"
-         "DEF Link Anchor { url \"" + url + "\" parameter \"" + parameter + "\" children [\n"
-         "  Transform { translation 0 0 -6 children Shape { geometry Box { size 4 4 4 } } }\n"
-         "] }\n";
-}
 
 std::string FileUrl(const std::string& path) { return "file://" + path; }
 

@@ -5,12 +5,12 @@
 
 #include <X11/keysym.h>
 
-#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
 
 #include "tests/plugin/BrowserTestHost.h"
+#include "tests/plugin/TestWorlds.h"
 
 namespace vx::test {
 namespace {
@@ -18,29 +18,6 @@ namespace {
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr Point kMiddle{kWidth / 2, kHeight / 2};
-
-// A red box in front of the camera, before a blue wall.
-constexpr const char* kBoxWorld =
-    "#VRML V2.0 utf8\n"
-    "Transform { translation 0 0 -20 children Shape {\n"
-    "  appearance Appearance { material Material { diffuseColor 0 0 1 } }\n"
-    "  geometry Box { size 200 200 1 } } }\n"
-    "Transform { translation 0 0 -6 children Shape {\n"
-    "  appearance Appearance { material Material { diffuseColor 1 0 0 } } geometry Box { } } }\n";
-
-std::string LinkWorld(const std::string& url) {
-  return "#VRML V2.0 utf8\n"
-         "Anchor { url \"" + url + "\" children [\n"
-         "  Transform { translation 0 0 -6 children Shape { geometry Box { size 4 4 4 } } }\n"
-         "] }\n";
-}
-
-bool Near(uint32_t xrgb, uint32_t wanted) {
-  for (int shift : {16, 8, 0})
-    if (std::abs(static_cast<int>((xrgb >> shift) & 0xFF) - static_cast<int>((wanted >> shift) & 0xFF)) > 0x40)
-      return false;
-  return true;
-}
 
 class PluginWindowlessTest : public ::testing::Test {
  protected:
@@ -93,7 +70,7 @@ TEST_F(PluginWindowlessTest, TicksComeFromTheBrowsersLoopAtTheDisplaysRate) {
 }
 
 TEST_F(PluginWindowlessTest, ButtonsOfTheBrowserClickLinksWhereTheyPoint) {
-  Embed& embed = Show(LinkWorld("http://pages.example/next.html"));
+  Embed& embed = Show(AnchorWorld("http://pages.example/next.html"));
   ASSERT_TRUE(browser.PumpFrames(embed));
   browser.Click(embed, {5, 5});
   EXPECT_TRUE(browser.urlRequests.empty()) << "beside the link";
@@ -125,8 +102,8 @@ TEST_F(PluginWindowlessTest, KeysMoveTheViewWhileTheInstanceHasTheBrowsersFocus)
 }
 
 TEST_F(PluginWindowlessTest, TwoInstancesDrawAndTakeTheirOwnClicksAndOneLeavesWhileItsLinkOpens) {
-  Embed& first = Show(LinkWorld("http://pages.example/first.html"));
-  Embed& second = Show(LinkWorld("http://pages.example/second.html"), {200, 0});
+  Embed& first = Show(AnchorWorld("http://pages.example/first.html"));
+  Embed& second = Show(AnchorWorld("http://pages.example/second.html"), {200, 0});
   ASSERT_TRUE(browser.PumpFrames(first));
   ASSERT_TRUE(browser.PumpFrames(second));
   browser.Click(second, kMiddle);
