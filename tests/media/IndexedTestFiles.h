@@ -108,6 +108,7 @@ struct GifFrame {
   std::vector<uint8_t> localTable{};  // RGB triples; empty for none
   bool interlaced = false;
   int32_t minCodeSize = 8;
+  int32_t delayHundredths = -1;  // -1: no graphic control extension before it
 };
 
 // The packed bits of a table of that many triples (a power of two, 2..256).
@@ -142,7 +143,13 @@ inline std::string GifHeader(const char* signature, int32_t width, int32_t heigh
 }
 
 inline std::string GifImageBlock(const GifFrame& frame) {
-  std::string out(1, ',');
+  std::string out;
+  if (frame.delayHundredths >= 0) {
+    out += std::string("\x21\xF9\x04\x00", 4);
+    PutWord(out, static_cast<uint32_t>(frame.delayHundredths));
+    out += std::string("\x00\x00", 2);
+  }
+  out += ',';
   PutWord(out, static_cast<uint32_t>(frame.left));
   PutWord(out, static_cast<uint32_t>(frame.top));
   PutWord(out, static_cast<uint32_t>(frame.width));
