@@ -39,6 +39,10 @@ TEST(MediaCorpus, EveryGifInputIsReadOrRefusedWithinBounds) {
   EXPECT_GE(ReplayChecked("gif", fuzz::DecodeGifBytes), 5);
 }
 
+TEST(MediaCorpus, EveryJpegInputEndsTheSameWayWholeOrInPieces) {
+  EXPECT_GE(ReplayChecked("jpeg", fuzz::DecodeJpegBytes), 5);
+}
+
 TEST(MediaCorpus, EveryBmpInputIsReadOrRefusedWithinBounds) {
   EXPECT_GE(ReplayChecked("bmp", fuzz::DecodeBmpBytes), 5);
 }
