@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "common/NMChannel.h"
 #include "tests/world/ChatTestSupport.h"
 
 namespace vx::test {
@@ -18,12 +17,8 @@ using Kind = ChatEventKind;
 class ChatClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(RegisterChannelWindowClasses());
+    ASSERT_TRUE(classes_.Registered());
     ASSERT_NE(server_.Port(), 0);
-  }
-  void TearDown() override {
-    chat_.reset();
-    UnregisterChannelWindowClasses();
   }
 
   void Connect(std::string_view nick) { chat_ = std::make_unique<ChatClientUnderTest>(nick, server_.Port()); }
@@ -60,6 +55,7 @@ class ChatClientTest : public ::testing::Test {
     return *chat_->Channel(name);
   }
 
+  ChannelWindowClasses classes_;
   ScriptedChatServer server_;
   std::unique_ptr<ChatClientUnderTest> chat_;
   int marks_ = 0;

@@ -5,7 +5,6 @@
 
 #include <chrono>
 
-#include "common/NMChannel.h"
 #include "tests/world/ChatTestSupport.h"
 
 namespace vx::test {
@@ -20,10 +19,9 @@ constexpr int kPongSeconds = 5;
 class ChatServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(RegisterChannelWindowClasses());
+    ASSERT_TRUE(classes_.Registered());
     ASSERT_NE(server_.Port(), 0) << "ngircd did not start";
   }
-  void TearDown() override { UnregisterChannelWindowClasses(); }
 
   bool Step(const std::function<bool()>& done, int timeoutMs = 10000) {
     return StepUntil({&ann_, &bob_}, nullptr, done, timeoutMs);
@@ -50,6 +48,7 @@ class ChatServerTest : public ::testing::Test {
     ASSERT_TRUE(Step([&] { return Holds(ann_, "bob") && Holds(bob_, "ann") && Holds(bob_, "bob"); }));
   }
 
+  ChannelWindowClasses classes_;
   NgircdServer server_{kPingSeconds, kPongSeconds};
   ChatClientUnderTest ann_{"ann", server_.Port()};
   ChatClientUnderTest bob_{"bob", server_.Port()};

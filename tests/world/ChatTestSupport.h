@@ -8,10 +8,26 @@
 #include <string_view>
 #include <vector>
 
+#include "common/NMChannel.h"
 #include "engine/world/chat/IrcClient.h"
 #include "tests/world/ChatPeers.h"
 
 namespace vx::test {
+
+// The socket channel's window classes, registered while the object lives.
+// Declared before the clients, it goes after them: a class goes only once
+// no window of it is left.
+class ChannelWindowClasses {
+ public:
+  ChannelWindowClasses() : registered_(RegisterChannelWindowClasses()) {}
+  ~ChannelWindowClasses() { UnregisterChannelWindowClasses(); }
+  ChannelWindowClasses(const ChannelWindowClasses&) = delete;
+  ChannelWindowClasses& operator=(const ChannelWindowClasses&) = delete;
+  bool Registered() const { return registered_; }
+
+ private:
+  bool registered_;
+};
 
 class ChatClientUnderTest {
  public:

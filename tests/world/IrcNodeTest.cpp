@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "common/NMChannel.h"
 #include "engine/world/NetworkSettings.h"
 #include "engine/world/nodes/IrcNode.h"
 #include "tests/nodes/NodeTestSupport.h"
-#include "tests/world/ChatPeers.h"
+#include "tests/world/ChatTestSupport.h"
 #include "tests/world/LinkController.h"
 #include "tests/world/WorldTestNodes.h"
 
@@ -45,13 +44,9 @@ class IrcNodeTest : public ::testing::Test {
     server_ = nullptr;
   }
   void SetUp() override {
-    ASSERT_TRUE(RegisterChannelWindowClasses());
+    ASSERT_TRUE(classes_.Registered());
     ASSERT_NE(server_->Port(), 0) << "ngircd did not start";
     ASSERT_EQ(CurrentNetworkSettings().chatPort, server_->Port());
-  }
-  void TearDown() override {
-    world_.reset();
-    UnregisterChannelWindowClasses();
   }
 
   // A plain IRC user "host" in #lobby, which it made.
@@ -92,6 +87,7 @@ class IrcNodeTest : public ::testing::Test {
   }
 
   static NgircdServer* server_;
+  ChannelWindowClasses classes_;
   LinkController host_;
   std::unique_ptr<CBrowser> world_;
   HeadlessView view_{32, 24};
