@@ -22,9 +22,11 @@
 
 namespace vx::test {
 
-// The name every chat server of the tests goes by: the address the clients
-// connect to, so that replies are known as the server's.
-inline constexpr char kChatServerName[] = "127.0.0.1";
+// The address the clients connect to. The servers name themselves
+// otherwise in their replies, as real servers do.
+inline constexpr char kChatServerAddress[] = "127.0.0.1";
+inline constexpr char kScriptedServerName[] = "chat.test";
+inline constexpr char kNgircdName[] = "irc.test";
 
 // Listens on a free loopback port and takes one client; sends what the test
 // scripts and keeps what the client sent.
@@ -89,7 +91,7 @@ class ScriptedChatServer {
   std::string received_;
 };
 
-// ngircd in the foreground, named kChatServerName, sending a PING after
+// ngircd in the foreground, named kNgircdName, sending a PING after
 // pingSeconds of a client's silence (ngircd takes no less than 5) and
 // dropping a client that has not answered pongSeconds later.
 class NgircdServer {
@@ -108,7 +110,7 @@ class NgircdServer {
     // and never from the system's.
     std::filesystem::create_directory(folder.Path() + "/include");
     const std::string config = folder.Write(
-        "ngircd.conf", "[Global]\nName = " + std::string(kChatServerName) +
+        "ngircd.conf", "[Global]\nName = " + std::string(kNgircdName) +
                            "\nInfo = Vantessel test server\nAdminInfo1 = tests\nAdminInfo2 = tests\n"
                            "AdminEMail = tests@127.0.0.1\nListen = 127.0.0.1\nPorts = " +
                            std::to_string(port) + "\nMotdPhrase = tests\nPidFile = " + folder.Path() +

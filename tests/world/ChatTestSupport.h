@@ -33,7 +33,7 @@ class ChatClientUnderTest {
  public:
   ChatClientUnderTest(std::string_view nick, uint16_t port) {
     user.SetNick(nick);
-    client = std::make_unique<CIrcClient>(user, kChatServerName, port, ScriptFunctionCallback{this, &Record});
+    client = std::make_unique<CIrcClient>(user, kChatServerAddress, port, ScriptFunctionCallback{this, &Record});
   }
 
   // One poll step; its result and status are kept.

@@ -1,6 +1,7 @@
 // Worlds with an IRC node, logged into a real chat server (ngircd on a
-// loopback port) where a plain IRC user waits: the node fills its text
-// nodes with the status, the channel list, the people and the chat.
+// loopback port, named unlike its address) where a plain IRC user waits:
+// the node fills its text nodes with the status, the channel list, the
+// people and the chat.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -96,7 +97,7 @@ class IrcNodeTest : public ::testing::Test {
 NgircdServer* IrcNodeTest::server_ = nullptr;
 
 TEST_F(IrcNodeTest, LogsInJoinsAndFillsItsTextNodes) {
-  HostWaitsInTheLobby();
+  ASSERT_NO_FATAL_FAILURE(HostWaitsInTheLobby());
   Load(kChatWorld);
   const uint32_t statusChanges = world_->FindNode("Status")->GetChangeCount();
   const auto& other = *static_cast<CIrcNode*>(world_->FindNode("Other"));

@@ -70,6 +70,13 @@ void CChatChannel::SendPrivmsg(std::string_view target, std::string_view text) {
   connection_.SendLine(line);
 }
 
+void CChatChannel::Leave() {
+  joined_ = false;
+  listingNames_ = false;
+  masterNick_.clear();
+  users_.clear();
+}
+
 void CChatChannel::ApplyAvatarMessage(int32_t userIndex, AvatarWord word, std::string_view argument) {
   CChatUser& sender = User(userIndex);
   switch (word) {
@@ -128,5 +135,16 @@ void CChatChannel::RemoveUser(int32_t index) {
 }
 
 void CChatChannel::RemoveAllUsers() { users_.clear(); }
+
+void CChatChannel::RenameUser(std::string_view nick, std::string_view newNick) {
+  if (masterNick_ == nick) masterNick_ = BoundedChatText(newNick);
+  const int32_t index = FindUser(nick);
+  if (index < 0) return;
+  if (FindUser(newNick) >= 0) {
+    RemoveUser(index);
+  } else {
+    User(index).SetNick(newNick);
+  }
+}
 
 }  // namespace vx

@@ -60,6 +60,7 @@ CChatConnection::~CChatConnection() {
 
 bool CChatConnection::Poll() {
   (void)channel_->Poll();
+  if (IsOpen()) opened_ = true;
   Flush();
   return IsOpen();
 }

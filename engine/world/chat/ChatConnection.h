@@ -48,6 +48,8 @@ class CChatConnection {
   // open.
   bool Poll();
   bool IsOpen() const { return channel_->IsOpen(); }
+  // The connection was open once and has closed since.
+  bool WasLost() const { return opened_ && !IsOpen(); }
   // Hands the lines of what arrived (at most kChatReceiveBytes) to onLine.
   void ReadLines(const std::function<void(std::string_view)>& onLine);
 
@@ -66,6 +68,7 @@ class CChatConnection {
   std::unique_ptr<CNMChannel> channel_;
   std::string outgoing_;
   CLineAssembler lines_;
+  bool opened_ = false;
 };
 
 }  // namespace vx

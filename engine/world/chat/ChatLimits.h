@@ -20,6 +20,10 @@ inline constexpr size_t kMaxChatEventTextLength = 511;
 // Characters of one line sent, CR LF included; longer content is cut.
 inline constexpr size_t kMaxChatLineLength = 255;
 
+// The longest nick taken from a server that announces no NICKLEN; one it
+// announces counts up to kMaxChatTextLength.
+inline constexpr size_t kDefaultNickLength = 30;
+
 // Bytes taken from the connection in one poll.
 inline constexpr int32_t kChatReceiveBytes = 8192;
 // A line received without its end is kept until it ends, up to this many
