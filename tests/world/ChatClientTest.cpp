@@ -1,7 +1,7 @@
 // The chat client against a scripted server that names itself unlike its
 // address: every reply and command it understands, lines cut across reads,
 // senders that try to pass for others, nicks no server should hand over,
-// and lines far longer than anything it keeps.
+// lines far longer than anything it keeps, and a server that stops reading.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -58,9 +58,12 @@ class ChatClientTest : public ::testing::Test {
   }
 
   ChannelWindowClasses classes_;
-  ScriptedChatServer server_;
+  ScriptedChatServer server_{kServerReceiveBytes};
   std::unique_ptr<ChatClientUnderTest> chat_;
   int marks_ = 0;
+
+  // Small enough that a server that stops reading soon holds up the client.
+  static constexpr int kServerReceiveBytes = 4096;
 };
 
 TEST_F(ChatClientTest, ConnectsLogsInAndIsWelcomedOnceByTheNameOfTheServersFirstReply) {
@@ -281,6 +284,46 @@ TEST_F(ChatClientTest, ALostConnectionIsReported) {
   chat.status.clear();
   chat.Step();
   EXPECT_EQ(chat.status, "Connection to 127.0.0.1 lost.") << "it is not opened again";
+}
+
+// The server stops reading while ann keeps asking for the local pose: the
+// answers wait, held to their bound, and a line that must go out makes room
+// by dropping pose reports, never by cutting a line.
+TEST_F(ChatClientTest, AServerThatStopsReadingHoldsTheWaitingLinesToTheirBound) {
+  ChatClientUnderTest& chat = LoggedIn();
+  Room("#a", "ann");
+  std::string asks;
+  for (int i = 0; i < 100; ++i) asks += ":ann!a@h PRIVMSG #a :\x01ReportPosition\x01\r\n";
+  const auto askAndPoll = [&] {
+    server_.Send(asks);
+    chat.Step();
+    EXPECT_LE(chat.client->QueuedBytes(), kMaxQueuedSendBytes);
+    return chat.client->QueuedBytes() + kMaxChatLineLength > kMaxQueuedSendBytes;
+  };
+  ASSERT_TRUE(PumpUntil(askAndPoll)) << "the answers never filled the queue";
+  for (int i = 0; i < 20; ++i) askAndPoll();
+
+  server_.Send(":chat.test PING :still-here\r\n");
+  const auto stalledUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+  (void)PumpUntil([&] {
+    chat.Step();
+    EXPECT_LE(chat.client->QueuedBytes(), kMaxQueuedSendBytes);
+    return std::chrono::steady_clock::now() >= stalledUntil;
+  });
+  EXPECT_TRUE(Step([&] { return server_.HasReceived("PONG :still-here\r\n"); }))
+      << "the answer to the server's PING went out";
+  server_.Send(":chat.test 999 me :end\r\n");
+  ASSERT_TRUE(Step([&] { return chat.HasServerMessage("999 me :end") && chat.client->QueuedBytes() == 0; }));
+  server_.Read();
+  const std::string answer = "PRIVMSG ann :\x01MoveAvatar ,0,0.000000,0.000000,0.000000,0.000000,0.000000,0.000000\x01";
+  std::string_view received = server_.Received();
+  while (!received.empty()) {
+    const size_t end = received.find("\r\n");
+    ASSERT_NE(end, std::string_view::npos) << "a line was cut";
+    const std::string_view line = received.substr(0, end);
+    EXPECT_TRUE(line == answer || line == "PONG :still-here") << line;
+    received.remove_prefix(end + 2);
+  }
 }
 
 TEST_F(ChatClientTest, ChatLinesOfHeldUsersWhoseNicksMatchWhole) {

@@ -29,11 +29,15 @@ inline constexpr char kScriptedServerName[] = "chat.test";
 inline constexpr char kNgircdName[] = "irc.test";
 
 // Listens on a free loopback port and takes one client; sends what the test
-// scripts and keeps what the client sent.
+// scripts and keeps what the client sent. A small receive buffer makes a
+// server that stops reading hold up its client soon.
 class ScriptedChatServer {
  public:
-  ScriptedChatServer() {
+  explicit ScriptedChatServer(int receiveBufferBytes = 0) {
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Accepted sockets take the listener's buffer size.
+    if (receiveBufferBytes > 0)
+      setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -68,6 +72,7 @@ class ScriptedChatServer {
     }
   }
 
+  // Sends as much of text as the client's socket takes now.
   void Send(std::string_view text) {
     while (client_ >= 0 && !text.empty()) {
       const ssize_t sent = send(client_, text.data(), text.size(), MSG_NOSIGNAL);

@@ -67,7 +67,8 @@ void CChatChannel::SendPrivmsg(std::string_view target, std::string_view text) {
   const size_t used = line.size() + 3;
   line += text.substr(0, kMaxChatLineLength > used ? kMaxChatLineLength - used : 0);
   line += kAvatarFrame;
-  connection_.SendLine(line);
+  connection_.SendLine(line, AvatarMessageCode(text) == AvatarWord::kMoveAvatar ? LineKind::kPoseReport
+                                                                                 : LineKind::kRequired);
 }
 
 void CChatChannel::Leave() {

@@ -58,7 +58,9 @@ class CChatChannel {
   // the local user (the last user when all are).
   void SendNewMaster();
   // One avatar message; the target kChannelTarget stands for the channel.
-  // A text too long for a line is cut before its closing frame.
+  // A text too long for a line is cut before its closing frame. A
+  // MoveAvatar is a pose report, the first to make way when the server
+  // falls behind.
   void SendPrivmsg(std::string_view target, std::string_view text);
   // The server took the local user out (a KICK): no PART goes out, and the
   // users and the master are forgotten.

@@ -99,6 +99,8 @@ class CIrcClient {
   // The name the server goes by in its replies; empty until it has sent a
   // numeric reply.
   const std::string& ServerReplyName() const { return serverReplyName_; }
+  // Bytes waiting to go out (at most kMaxQueuedSendBytes).
+  size_t QueuedBytes() const { return connection_.QueuedBytes(); }
 
  private:
   void HandleMessage(std::string_view line);
