@@ -214,7 +214,8 @@ class FfmpegMovie final : public QtMovie {
     if (video >= 0) {
       const AVCodecParameters& parameters = *format.streams[video]->codecpar;
       if (parameters.width > 0 && parameters.height > 0 && parameters.width <= kMaxMovieFrameSide &&
-          parameters.height <= kMaxMovieFrameSide)
+          parameters.height <= kMaxMovieFrameSide &&
+          static_cast<int64_t>(parameters.width) * parameters.height <= kMaxMovieFramePixels)
         box_ = {0, 0, parameters.width, parameters.height};
     }
     clock_ = std::make_shared<PlayClock>(timeScale_, duration_);

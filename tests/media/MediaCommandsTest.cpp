@@ -79,6 +79,25 @@ TEST_F(MediaCommands, ShortWaveFilesPlayWhatTheyHold) {
   }
 }
 
+// A header that claims 655 MHz and 53 channels would make the resampler
+// take a gigabyte; rates and channel counts past the limits are refused.
+TEST_F(MediaCommands, WaveFilesOfRatesOrChannelsBeyondTheLimitsAreRefused) {
+  struct Case {
+    int32_t rate;
+    int16_t channels;
+    bool opens;
+  };
+  for (const Case& wave : {Case{1000, 1, true}, Case{999, 1, false}, Case{384000, 2, true}, Case{384001, 2, false},
+                           Case{8000, 8, true}, Case{8000, 9, false}, Case{655360000, 53, false}}) {
+    SCOPED_TRACE(std::to_string(wave.rate) + " Hz, " + std::to_string(wave.channels) + " channels");
+    const std::string path = folder_.Write("w.wav", test::WaveFile({.rate = wave.rate, .channels = wave.channels, .frames = 4}));
+    uint32_t device = 0;
+    const int32_t opened = MediaOpen({MediaDeviceType::WaveAudio, path.c_str(), "limits"}, &device);
+    EXPECT_EQ(opened == kMediaOk, wave.opens);
+    if (opened == kMediaOk) MediaClose(device);
+  }
+}
+
 TEST_F(MediaCommands, FilesThatAreNotOfTheDevicesKindAreRefusedAndLeaveNoDevice) {
   const int32_t before = OpenMediaDeviceCount();
   uint32_t device = 7;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "EncodedMovies.h"
 #include "MovieTestFiles.h"
 #include "engine/media/formats/pict/PictMedia.h"
 #include "engine/media/formats/quicktime/QuickTimeMovie.h"
@@ -196,6 +197,42 @@ TEST_F(QuickTimeFiles, FilesFfmpegCannotOpenLoadAsUnusable) {
   std::unique_ptr<QtMovie> none;
   EXPECT_EQ(QuickTime().OpenMovie(In("missing.mov").c_str(), &none), kQuickTimeMissing);
 }
+
+// H.264 with B-frames (and MPEG-4 with B-frames, for a machine without an
+// H.264 encoder): at each frame's time while the movie plays, its image is
+// that frame as FFmpeg decodes it, to the last one.
+class ReorderedQuickTimeFiles : public QuickTimeFiles, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ReorderedQuickTimeFiles, EachFrameIsShownAtItsTime) {
+  const test::EncodedMovie encoded{.name = GetParam(), .container = "mov", .encoders = {GetParam()}, .bFrames = 3};
+  const std::string path = In("reordered.mov");
+  const std::string missing = test::WriteEncodedMovie(path, encoded);
+  if (!missing.empty()) GTEST_SKIP() << missing;
+  const test::DecodedFrames reference = test::DecodeWithFfmpeg(path);
+  ASSERT_FALSE(reference.frames.empty());
+  CQuickTimeMovie movie(true);
+  ASSERT_EQ(Load(movie, path), MediaComplete);
+  MediaImageInfo image;
+  ASSERT_EQ(movie.GetImageInfo(&image), 0);
+  ASSERT_EQ(image.width, reference.width);
+  movie.Play();
+  for (size_t k = 0; k < reference.frames.size(); ++k) {
+    clock_.Set(5000 + k * 1000 / static_cast<uint64_t>(encoded.rate) + 10);
+    movie.Process();
+    int32_t differing = 0;
+    for (int32_t y = 0; y < reference.height; ++y) {
+      for (int32_t x = 0; x < reference.width; ++x) {
+        uint32_t pixel = 0;
+        std::memcpy(&pixel, image.Row(y) + 4 * x, 4);
+        differing += (pixel & 0xFFFFFF) != (reference.frames[k][static_cast<size_t>(y * reference.width + x)] & 0xFFFFFF);
+      }
+    }
+    EXPECT_EQ(differing, 0) << "frame " << k;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, ReorderedQuickTimeFiles, ::testing::Values("h264", "mpeg4"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST_F(QuickTimeFiles, PictFilesAreNotReadOnThisPlatform) {
   CPictMedia pict;
