@@ -175,7 +175,6 @@ bool AudioDecoder::DecodeMore() {
 }
 
 void FeedAudio(AudioDecoder& sound, AudioStream& output, double leftGain, double rightGain) {
-  if (output.IsNull()) return;
   const int64_t lead = static_cast<int64_t>(kOutputSampleRate) * kOutputLeadMs / 1000;
   std::array<int16_t, kAudioBlockFrames * kOutputChannels> block{};
   while (output.QueuedFrames() < lead) {

@@ -50,7 +50,7 @@ class AudioDecoder {
 };
 
 // Hands the output the decoder's next sound, scaled per channel, until it
-// holds kOutputLeadMs of it; nothing for the null output.
+// holds kOutputLeadMs of it.
 void FeedAudio(AudioDecoder& sound, AudioStream& output, double leftGain, double rightGain);
 
 }  // namespace vx

@@ -60,7 +60,9 @@ class SoundMedia : public ::testing::Test {
   int32_t devicesBefore_ = 0;
 };
 
-TEST_F(SoundMedia, AWaveSoundLoadsSilentlyAndSendsItsFirstVolumeOnlyWhenItIsNotZero) {
+// A new device plays at full volume; the load silences it, so that a sound
+// whose owner keeps it at 0 is never heard.
+TEST_F(SoundMedia, AWaveSoundLoadsSilencedAndSendsEachVolumeThatChanges) {
   CWaveSound sound;
   const std::string path = Wave();
   ClearMediaCommandLog();
@@ -69,9 +71,11 @@ TEST_F(SoundMedia, AWaveSoundLoadsSilentlyAndSendsItsFirstVolumeOnlyWhenItIsNotZ
   EXPECT_EQ(sound.GetTypeCode(), MediaType::Wave);
   const std::string alias = sound.Alias();
   ASSERT_EQ(alias.substr(0, 3), "wav");
-  EXPECT_EQ(TakeLog(), (Log{"open " + alias + " waveaudio " + path}));
+  EXPECT_EQ(TakeLog(), (Log{"open " + alias + " waveaudio " + path, "volume " + alias + " 0x00000000"}));
+  EXPECT_EQ(WaveWord(sound.DeviceId()), 0u);
+  sound.SetVolume(0.0f);
   sound.SetVolume(0.5f);
-  EXPECT_EQ(TakeLog(), (Log{"volume " + alias + " 0x80008000"}));
+  EXPECT_EQ(TakeLog(), (Log{"volume " + alias + " 0x80008000"})) << "an unchanged volume is not sent again";
   EXPECT_EQ(WaveWord(sound.DeviceId()), 0x80008000u);
 
   CWaveSound next;
