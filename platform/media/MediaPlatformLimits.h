@@ -48,6 +48,16 @@ inline constexpr int32_t kAudioBlockFrames = 4096;
 // How far ahead of the clock sound is handed to the output device.
 inline constexpr int32_t kOutputLeadMs = 250;
 
+// PICT pictures: the largest file read, the sides and pixels of a frame
+// (and the sides of a raster in it), and what drawing one may cost: this
+// many times the frame's pixels (at least kMinPictWorkPixels) of pixels
+// written and bytes unpacked, so that many overlapping rasters stay bounded.
+inline constexpr int64_t kMaxPictFileBytes = 64LL * 1024 * 1024;
+inline constexpr int32_t kMaxPictSide = 16384;
+inline constexpr int64_t kMaxPictPixels = 32LL * 1024 * 1024;
+inline constexpr int64_t kPictWorkPerPixel = 8;
+inline constexpr int64_t kMinPictWorkPixels = 1024LL * 1024;
+
 // Open devices at once; a further open is refused.
 inline constexpr int32_t kMaxMediaDevices = 64;
 // Device aliases keep at most this many characters.
