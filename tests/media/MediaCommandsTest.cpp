@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -98,6 +100,33 @@ TEST_F(MediaCommands, WaveFilesOfRatesOrChannelsBeyondTheLimitsAreRefused) {
     EXPECT_EQ(opened == kMediaOk, wave.opens);
     if (opened == kMediaOk) MediaClose(device);
   }
+}
+
+// The process's peak resident memory so far, in megabytes.
+int64_t PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+// FFmpeg allocates a wave file's "LIST" items at the size they claim: one
+// that claims 832 MB in a file of a few hundred bytes is refused without
+// taking that memory. (Measured by the peak, which an earlier test of the
+// same process may have raised already; it can only hide a fault, never
+// make one up.)
+TEST_F(MediaCommands, AWaveFileWhoseListItemClaimsHundredsOfMegabytesIsRefusedWithoutTakingThem) {
+  std::string bytes = test::WaveFile({.frames = 100, .extraChunks = true});
+  auto claim = [&bytes](const char* chunk, uint32_t size) {
+    const size_t at = bytes.find(chunk) + 4;
+    for (int i = 0; i < 4; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<char>((size >> (8 * i)) & 0xFF);
+  };
+  claim("LIST", 0x7FFFFFF0u);
+  claim("INAM", 0x34000000u);
+  const std::string path = folder_.Write("list.wav", bytes);
+  const int64_t before = PeakMegabytes();
+  uint32_t device = 0;
+  EXPECT_NE(MediaOpen({MediaDeviceType::WaveAudio, path.c_str(), "list"}, &device), kMediaOk);
+  EXPECT_LT(PeakMegabytes() - before, 256);
 }
 
 TEST_F(MediaCommands, FilesThatAreNotOfTheDevicesKindAreRefusedAndLeaveNoDevice) {
