@@ -10,6 +10,7 @@
 
 #include "fuzz/CodebookFuzzEntry.h"
 #include "fuzz/MediaFuzzEntries.h"
+#include "fuzz/MovieFuzzEntries.h"
 
 namespace vx {
 namespace {
@@ -62,6 +63,18 @@ TEST(MediaCorpus, EveryRicInputIsReadWithinBounds) {
   EXPECT_GE(replayed, 8);
   // The hand-made seeds include valid files, which draw at every pixel size.
   EXPECT_GE(drawn, 4);
+}
+
+TEST(MediaCorpus, EveryMovieInputIsDecodedOrRefusedWithinBounds) {
+  EXPECT_GE(ReplayChecked("movie", fuzz::DecodeMovieBytes), 8);
+}
+
+TEST(MediaCorpus, EverySoundInputPlaysOrIsRefusedWithinBounds) {
+  EXPECT_GE(ReplayChecked("sound", fuzz::PlaySoundBytes), 5);
+}
+
+TEST(MediaCorpus, EveryPictInputIsDrawnOrRefusedWithinBounds) {
+  EXPECT_GE(ReplayChecked("pict", fuzz::DrawPictBytes), 8);
 }
 
 }  // namespace
