@@ -30,13 +30,14 @@ bool LiesInside(const PixelMap& part, const PixelMap& frame) {
 
 }  // namespace
 
-CBrowser::CBrowser() { ResetClock(); }
+CBrowser::CBrowser(WorldConvention convention) : convention_(convention) { ResetClock(); }
 
 // The nodes go while the world they may reach back into is still whole.
 CBrowser::~CBrowser() { scene_.Drop(); }
 
-void CBrowser::ResetScene() {
+void CBrowser::ResetScene(WorldConvention convention) {
   scene_.Reset();
+  convention_ = convention;
   for (auto* stack : {&navigationInfos_, &displays_, &fogs_}) stack->clear();
   for (auto* stack : {&viewpoints_, &unboundViewpoints_, &legacyVistas_, &vistas_, &backgrounds_}) stack->clear();
   legacyVistaActive_ = vistaActive_ = backgroundActive_ = false;

@@ -23,6 +23,7 @@
 #include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/Scene.h"
+#include "engine/world/WorldConvention.h"
 #include "engine/world/WorldLimits.h"
 
 namespace vx {
@@ -43,10 +44,15 @@ struct OverlayEntry {
 
 class CBrowser {
  public:
-  CBrowser();
+  // A world read without a name follows the standard's convention.
+  CBrowser() : CBrowser(WorldConvention::kStandard) {}
+  explicit CBrowser(WorldConvention convention);
   ~CBrowser();
   CBrowser(const CBrowser&) = delete;
   CBrowser& operator=(const CBrowser&) = delete;
+
+  // Fixed by the name the world was loaded under (ConventionOfWorldName).
+  WorldConvention GetConvention() const { return convention_; }
 
   // The scene of the world's main file.
   CScene& GetScene() { return scene_; }
@@ -111,9 +117,9 @@ class CBrowser {
   void SaveCamera(float pitch, float yaw, float roll, float fieldOfView);
   bool IsCameraSaved() const { return savedCameraPending_; }
 
-  // Empties the world for another scene. The base directory, the clocks and
-  // a saved camera stay.
-  void ResetScene();
+  // Empties the world for another scene, read under the given convention.
+  // The base directory, the clocks and a saved camera stay.
+  void ResetScene(WorldConvention convention);
 
   // Restarts the frame counter and the world clock.
   void ResetClock();
@@ -158,6 +164,7 @@ class CBrowser {
   // Before the scene, which hands links to the world on to its nodes' scenes.
   LinkAnchor<CBrowser> anchor_{this};
   CScene scene_{anchor_.Link()};
+  WorldConvention convention_;
   std::vector<CNodeRef> navigationInfos_;
   std::vector<CNodeRef> displays_;
   std::vector<CNodeRef> fogs_;

@@ -534,6 +534,8 @@ void CSceneView::FollowLink(std::string url, const char* target) {
     callback_.fn(ViewEventOpenLink, &request, callback_.userData);
     return;
   }
+  // Decided by the name the link gives, not by the download cache's copy.
+  pendingConvention_ = ConventionOfWorldName(url);
   if (url.starts_with(kHttpPrefix)) {
     StartWorldDownload(url);
     return;
@@ -575,7 +577,7 @@ void CSceneView::LoadPendingFile() {
       world_->RenderView(RenderPass::Deactivate, context_.get());
       context_->ResetCamera();
     }
-    world_->ResetScene();
+    world_->ResetScene(pendingConvention_);
     stream.LoadIntoMemory();
     CSceneReader reader(stream);
     if (reader.ReadScene(&world_->GetScene())) {
@@ -588,7 +590,7 @@ void CSceneView::LoadPendingFile() {
         (void)viewpoint->ReceiveEvent("set_bind", &bind);
       }
     } else {
-      world_->ResetScene();
+      world_->ResetScene(pendingConvention_);
     }
     AttachBrowser(world_);
     world_->ResetFrameCounter();

@@ -334,10 +334,10 @@ TEST_F(SensedSceneViewTest, TwoPixelsApartIsAClickAndThreeIsNot) {
 // A world file in a folder of its own, removed with the object.
 class WorldFile {
  public:
-  explicit WorldFile(const std::string& text) {
+  explicit WorldFile(const std::string& text, const std::string& name = "world.wrl") {
     folder_ = std::filesystem::temp_directory_path() / ("vx-view-" + std::to_string(getpid()) + "-" + std::to_string(++count_));
     std::filesystem::create_directories(folder_);
-    path_ = (folder_ / "world.wrl").string();
+    path_ = (folder_ / name).string();
     std::ofstream(path_) << text;
   }
   ~WorldFile() { std::filesystem::remove_all(folder_); }
@@ -525,6 +525,27 @@ TEST_F(SceneViewTest, AnHttpWorldIsDownloadedWithBlankFramesAndThenLoaded) {
   EXPECT_FALSE(view->IsDownloading());
   EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far"));
   EXPECT_EQ(world.GetWorldUrl(), "http://example.test/worlds/");
+}
+
+// The name a link gives decides, also when the world arrives as a copy in
+// the download cache.
+TEST_F(SceneViewTest, EachWorldALinkLoadsTakesTheConventionItsNameGives) {
+  WorldFile system(kTwoViewpoints, "world.TSW");
+  view->LoadWorld((system.Path() + "#Far").c_str(), nullptr);
+  view->Tick();
+  EXPECT_EQ(world.GetConvention(), WorldConvention::kSystem);
+
+  WorldFile standard(kTwoViewpoints, "world.wrl");
+  view->LoadWorld(standard.Path().c_str(), nullptr);
+  view->Tick();
+  EXPECT_EQ(world.GetConvention(), WorldConvention::kStandard);
+
+  ScriptedDownloads downloads;
+  view->LoadWorld("http://example.test/worlds/w.tsw#Far", nullptr);
+  downloads.End(LastSlot(downloads), DownloadDone, standard.Path().c_str());
+  view->Tick();
+  EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far"));
+  EXPECT_EQ(world.GetConvention(), WorldConvention::kSystem);
 }
 
 TEST_F(SceneViewTest, AFailedDownloadIsDroppedAndADestroyedViewIsNeverCalledBack) {
