@@ -101,6 +101,10 @@ class CBrowser {
   void BindLegacyVista(CNode* node, CViewContext* view) {
     BindPanorama(legacyVistas_, legacyVistaActive_, node, view, false);
   }
+  // A Background asked to bind: the next frame hands it its pass before the
+  // scene wherever it stands, also where no traversal reaches it (an
+  // inactive Switch choice), and it binds and draws there.
+  void RequestBackgroundBind(CNode* node);
   // Takes a deactivated legacy Vista off its stack wherever it stands, so
   // that no frame draws or asks its panorama, which went with it.
   void UnbindLegacyVista(const CNode* node);
@@ -156,6 +160,9 @@ class CBrowser {
   void SendBinding(CNode* node, bool bound, double time);
   void SetCamera(CViewContext* view);
   void DrawBackground(CViewContext* view);
+  // Hands each Background asked to bind its frame pass; the last one visited,
+  // held for the caller, or none.
+  CNodeRef BindWaitingBackgrounds(CViewContext* view);
   void ApplyFog(CViewContext* view);
   void DrawScene(CViewContext* view);
   void DrawSceneInStereo(CViewContext* view, CNode* display);
@@ -173,6 +180,7 @@ class CBrowser {
   std::vector<CNodeWeakRef> legacyVistas_;
   std::vector<CNodeWeakRef> vistas_;
   std::vector<CNodeWeakRef> backgrounds_;
+  std::vector<CNodeWeakRef> waitingBackgrounds_;
   int64_t clockStartMs_ = -1;
   int64_t frameRateStartMs_ = 0;
   int32_t frameCount_ = 0;
