@@ -83,16 +83,6 @@ TEST(CameraTurn, LookingStraightUpOrDownTheYawTakesTheTurnAboutTheLineOfSight) {
   }
 }
 
-// The Z-up exporters' camera: +90 degrees about X looks along +Y with +Z up.
-TEST(CameraTurn, TheZUpCameraLooksAlongYWithZUp) {
-  CMatrix4 rotation;
-  rotation.SetRotation({1, 0, 0}, 1.5708f);
-  const CameraTurn turn = TurnOf(rotation);
-  EXPECT_NEAR(turn.pitch, kPi / 2, 1e-3f);
-  EXPECT_NEAR(turn.yaw, kPi, kTolerance);
-  EXPECT_EQ(turn.roll, 0.0f);
-}
-
 TEST(CameraTurn, ScaleAndShearAreTakenOutAndDegenerateMatricesGiveNoTurn) {
   CMatrix4 scaled = RotationOf({0.4f, 1.0f, 0.5f});
   CMatrix4 scale;
