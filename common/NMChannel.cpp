@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 #include "common/ChannelLimits.h"
@@ -139,6 +140,7 @@ int16_t CNMChannel::Open() {
   if (state_ != ChannelState::Closed) return kOpenNotClosed;
   if (remoteHost_.empty() || remoteHost_.size() >= kHostNameSize) return kOpenNoRemoteHost;
   events_ = ChannelEvents{};
+  closedByPeer_ = false;
   SetState(ChannelState::Resolving);
   StartDeadline(timeout_);
   if (IsDottedAddress(remoteHost_)) {
@@ -239,7 +241,11 @@ bool CNMChannel::TakeReadable() {
     fill_ += static_cast<int32_t>(received);
     return true;
   }
-  if (received == 0) events_.closed = 1;
+  // A broken connection ends like a close, with its error.
+  if (received == 0 || (received != -EAGAIN && received != -EINTR)) {
+    events_.closed = 1;
+    if (received < 0) events_.closeError = static_cast<int32_t>(-received);
+  }
   return false;
 }
 
@@ -261,7 +267,11 @@ int16_t CNMChannel::Poll() {
   events_.writable = 0;
   // The peer's close is taken once its last bytes have been handed out, so
   // that nothing it sent is lost with the buffer.
-  if (events_.closed && !dataCame && fill_ == 0 && state_ != ChannelState::Closed) Abort();
+  if (events_.closed && !dataCame && fill_ == 0 && state_ != ChannelState::Closed) {
+    const bool inOrder = IsOpen() && events_.closeError == 0;
+    Abort();
+    closedByPeer_ = inOrder;
+  }
   return kPollNothing;
 }
 

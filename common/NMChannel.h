@@ -125,6 +125,10 @@ class CNMChannel {
 
   ChannelState State() const { return state_; }
   bool IsOpen() const;
+  // The channel closed because the peer ended the connection in order,
+  // once its last bytes were handed out; false while it is open and after
+  // an abort, a time-out or a broken connection.
+  bool ClosedByPeer() const { return closedByPeer_; }
 
   int16_t Open();
   int16_t Poll();
@@ -156,6 +160,7 @@ class CNMChannel {
   bool listenMode_ = false;
   ChannelState state_ = ChannelState::Closed;
   bool stateChanged_ = true;
+  bool closedByPeer_ = false;
   int socket_ = -1;
   WindowHandle lookupWindow_ = WindowHandle::None;
   WindowHandle socketWindow_ = WindowHandle::None;

@@ -41,6 +41,8 @@ ResponseResult Feed(std::string_view response, size_t blockSize) {
     const size_t length = std::min(blockSize, response.size() - at);
     reader.Feed({reinterpret_cast<const uint8_t*>(response.data() + at), length});
   }
+  // The server closes after the last block.
+  reader.ServerClosed();
   return {reader.Succeeded(), reader.Failed(), reader.ContentLength(), reader.Received(),
           std::string(reinterpret_cast<const char*>(sink.data()), static_cast<size_t>(stream.position))};
 }
@@ -71,7 +73,7 @@ bool FeedHttpResponse(const uint8_t* data, size_t size) {
   if (whole.received != static_cast<int32_t>(whole.body.size())) return false;
   if (whole.received > kMaxHttpBodyBytes || (whole.contentLength >= 0 && whole.received > whole.contentLength))
     return false;
-  return !whole.succeeded || whole.received == whole.contentLength;
+  return !whole.succeeded || whole.contentLength < 0 || whole.received == whole.contentLength;
 }
 
 bool ReadConfigBytes(const uint8_t* data, size_t size) {

@@ -8,8 +8,9 @@
 
 namespace vx::fuzz {
 
-// An HTTP response fed in blocks (the first byte picks their size) gives the
-// same result as fed whole, and never a body beyond its Content-Length.
+// An HTTP response fed in blocks (the first byte picks their size) and then
+// closed by the server gives the same result as fed whole, and never a body
+// beyond its Content-Length or the body cap.
 bool FeedHttpResponse(const uint8_t* data, size_t size);
 
 // config.txt: the settings read back from what was written are the ones read.

@@ -1,6 +1,7 @@
 #include "fuzz/MediaFuzzEntries.h"
 
 #include <algorithm>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "engine/media/formats/bmp/BmpDecoder.h"
 #include "engine/media/formats/descriptor/ImageDescriptor.h"
 #include "engine/media/formats/gif/GifFile.h"
+#include "engine/media/formats/jpeg/JpegDecoder.h"
 #include "engine/render/Palette.h"
 #include "platform/media/MediaPlatformLimits.h"
 #include "platform/media/MovieAtoms.h"
@@ -45,10 +47,74 @@ const uint8_t* InverseMap() {
   return map.data();
 }
 
+// The placement that puts the picture's far corner into the canvas's, so
+// that its last rows and columns are the ones written.
+Placement FarCornerPlacement(const PixelMap& canvas, PictureSize picture) {
+  const int32_t height = std::min(picture.height, 0x7FFF);
+  const int32_t width = std::min(picture.width, 0x7FFF);
+  return Placement{static_cast<int16_t>(canvas.height - height), static_cast<int16_t>(canvas.width - width),
+                   static_cast<int16_t>(height), static_cast<int16_t>(width)};
+}
+
 constexpr int32_t kPixelSizes[] = {1, 2, 4};
 constexpr int32_t kMaxFramesDrawn = 16;
+// Larger JPEG pictures cost libjpeg time and memory and find nothing more.
+constexpr int64_t kMaxJpegPixels = 512 * 512;
+constexpr int32_t kJpegNoise[] = {0, 3, 7, 1, 5};
+
+struct JpegResult {
+  DecodeStatus status = DecodeStatus::Pending;
+  std::vector<uint8_t> pixels;
+};
+
+// Decodes the picture from the first `ends` bytes in turn, the last end
+// being the whole file, 32 rows a call as the media object does.
+JpegResult DecodeJpegInPieces(std::span<const uint8_t> bytes, std::span<const size_t> ends, int32_t bytesPerPixel) {
+  JpegResult result;
+  CJpegDecoder decoder;
+  std::optional<Canvas> canvas;
+  const JpegOutput output{BuiltInPaletteTable(), InverseMap(), kJpegNoise};
+  for (const size_t end : ends) {
+    const bool allArrived = end == bytes.size();
+    const std::span<const uint8_t> arrived = bytes.first(end);
+    if (!canvas) {
+      result.status = decoder.ReadHeader(arrived, allArrived);
+      if (result.status != DecodeStatus::Complete) {
+        if (result.status == DecodeStatus::Pending) continue;
+        return result;
+      }
+      const PictureSize size = decoder.Size();
+      if (int64_t{size.width} * size.height > kMaxJpegPixels) return result;
+      canvas.emplace(std::min(size.width, kCanvasSide), std::min(size.height, kCanvasSide), bytesPerPixel);
+    }
+    const PictureWindow window =
+        WindowForPlacement(canvas->map, FarCornerPlacement(canvas->map, decoder.Size()), decoder.Size());
+    // Each call decodes rows or waits for bytes; a whole file never waits.
+    for (int32_t call = 0; call <= decoder.Size().height / kJpegRowsPerStep + 1; ++call) {
+      result.status = decoder.DecodeRows(arrived, allArrived, window, output, kJpegRowsPerStep);
+      if (result.status != DecodeStatus::Pending) break;
+    }
+  }
+  if (canvas) result.pixels = canvas->pixels;
+  return result;
+}
 
 }  // namespace
+
+bool DecodeJpegBytes(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> bytes(data, size);
+  const size_t whole[] = {size};
+  const size_t pieces[] = {size / 3, size * 2 / 3, size};
+  for (const int32_t bytesPerPixel : kPixelSizes) {
+    const JpegResult atOnce = DecodeJpegInPieces(bytes, whole, bytesPerPixel);
+    if (atOnce.status == DecodeStatus::Pending) return false;
+    // A picture that fails may fail after more or fewer rows were written.
+    const JpegResult inPieces = DecodeJpegInPieces(bytes, pieces, bytesPerPixel);
+    if (inPieces.status != atOnce.status) return false;
+    if (atOnce.status == DecodeStatus::Complete && inPieces.pixels != atOnce.pixels) return false;
+  }
+  return true;
+}
 
 bool DecodeGifBytes(const uint8_t* data, size_t size) {
   GifFile file;
@@ -75,11 +141,7 @@ bool DecodeBmpBytes(const uint8_t* data, size_t size) {
   decoder.SetInverseMap(InverseMap());
   for (const int32_t bytesPerPixel : kPixelSizes) {
     Canvas canvas(std::min(picture.width, kCanvasSide), std::min(picture.height, kCanvasSide), bytesPerPixel);
-    // The picture's far corner, so the last rows and columns are read.
-    const Placement placement{static_cast<int16_t>(canvas.map.height - std::min(picture.height, 0x7FFF)),
-                              static_cast<int16_t>(canvas.map.width - std::min(picture.width, 0x7FFF)),
-                              static_cast<int16_t>(std::min(picture.height, 0x7FFF)),
-                              static_cast<int16_t>(std::min(picture.width, 0x7FFF))};
+    const Placement placement = FarCornerPlacement(canvas.map, picture);
     if (decoder.Decode(bytes, true, WindowForPlacement(canvas.map, placement, picture)) != DecodeStatus::Complete)
       return false;
   }

@@ -13,6 +13,11 @@ namespace vx::fuzz {
 // limits, and every frame draws at every pixel size.
 bool DecodeGifBytes(const uint8_t* data, size_t size);
 
+// A JPEG file: decoded from its whole bytes and decoded as they arrive in
+// three pieces, it ends the same way, and with the same pixels when it
+// decodes, at every pixel size.
+bool DecodeJpegBytes(const uint8_t* data, size_t size);
+
 // A BMP file: one whose header is read decodes whole at every pixel size.
 bool DecodeBmpBytes(const uint8_t* data, size_t size);
 

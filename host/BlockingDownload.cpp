@@ -1,9 +1,12 @@
 #include "host/BlockingDownload.h"
 
+#include <cassert>
 #include <cstdio>
+#include <optional>
 
 #include "host/DownloadManager.h"
 #include "host/ProgressWindow.h"
+#include "platform/Clock.h"
 #include "platform/MessagePump.h"
 #include "vantessel/Download.h"
 
@@ -11,6 +14,14 @@ namespace vx::host {
 namespace {
 
 constexpr std::string_view kPartialSuffix = ".part";
+
+std::optional<uint64_t> gDeadlineMs;
+bool gDeadlinePassed = false;
+
+bool OutOfTime() {
+  if (gDeadlineMs && NowMs() >= *gDeadlineMs) gDeadlinePassed = true;
+  return gDeadlinePassed;
+}
 
 struct Completion {
   bool ended = false;
@@ -38,10 +49,30 @@ void ShowProgress(CProgressWindow& progress, int32_t slot) {
   if (total > 0) progress.SetProgress(static_cast<float>(received) / static_cast<float>(total));
 }
 
+DownloadOutcome Abandon(int32_t slot, const std::string& partial, DownloadOutcome outcome) {
+  VxDownloadCancel(slot);
+  std::remove(partial.c_str());
+  return outcome;
+}
+
 }  // namespace
+
+DownloadDeadline::DownloadDeadline(uint32_t budgetMs) {
+  assert(!gDeadlineMs && "one deadline at a time");
+  gDeadlineMs = NowMs() + budgetMs;
+  gDeadlinePassed = false;
+}
+
+DownloadDeadline::~DownloadDeadline() {
+  gDeadlineMs.reset();
+  gDeadlinePassed = false;
+}
+
+bool DownloadDeadline::Passed() const { return gDeadlinePassed; }
 
 DownloadOutcome DownloadBlocking(const std::string& url, const std::string& localPath, CProgressWindow* progress) {
   if (!GetDownloadManager()) return DownloadOutcome::Failed;
+  if (OutOfTime()) return DownloadOutcome::TimedOut;
   std::string partial = localPath + std::string(kPartialSuffix);
   Completion completion;
   DownloadCallback callback{&completion, &OnDownloadEnded};
@@ -49,15 +80,12 @@ DownloadOutcome DownloadBlocking(const std::string& url, const std::string& loca
   if (slot < 0) return DownloadOutcome::Failed;
 
   while (!completion.ended) {
+    if (OutOfTime()) return Abandon(slot, partial, DownloadOutcome::TimedOut);
     DispatchOnePendingMessage();
     VxDownloadPoll();
     if (!progress || completion.ended) continue;
     ShowProgress(*progress, slot);
-    if (progress->PumpMessages()) {
-      VxDownloadCancel(slot);
-      std::remove(partial.c_str());
-      return DownloadOutcome::Cancelled;
-    }
+    if (progress->PumpMessages()) return Abandon(slot, partial, DownloadOutcome::Cancelled);
   }
   if (completion.state != DownloadDone || std::rename(partial.c_str(), localPath.c_str()) != 0) {
     std::remove(partial.c_str());

@@ -472,8 +472,10 @@ std::string CDownloadManager::ProgressText() {
     int32_t slotReceived = 0;
     if (GetDownloadStatus(index, &slotTotal, &slotReceived) != DownloadRunning) continue;
     ++files;
+    // A body whose length is not known (yet, or at all) counts nothing.
+    if (slotTotal <= 0) continue;
     received += slotReceived;
-    total += std::max(slotTotal, 0);  // a length not yet known counts nothing
+    total += slotTotal;
   }
   if (files > 0) {
     welcomeShown_ = false;

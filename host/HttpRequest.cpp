@@ -130,6 +130,7 @@ uint16_t CHttpRequest::Step() {
   StopWhenStalled();
   StopWhenTooSlow();
   const uint16_t status = channel_.GetStatus();
+  if (status == 0 && channel_.ClosedByPeer()) response_.ServerClosed();
   if (status == 0 && contentLength_ != 0 && Received() == 0) contentLength_ = 0;
   if (channel_.State() == ChannelState::Open && sent_ < request_.size())
     SendRemainingRequest();

@@ -50,9 +50,11 @@ class CHttpRequest {
   uint16_t Step();
 
   int32_t Received() const { return response_.Received(); }
-  // -1 until known; 0 when the transfer ended before any header came.
+  // -1 until known, and for a body that ends with the connection; 0 when
+  // the transfer ended before any header came.
   int32_t ContentLength() const { return contentLength_; }
-  // The whole body of a "200" response arrived.
+  // The whole body of a "200" response arrived: as long as it said, or,
+  // when it did not say, until the server closed the connection in order.
   bool Succeeded() const { return response_.Succeeded(); }
   // The status line's code; 0 until a header came.
   int32_t Status() const { return response_.Status(); }

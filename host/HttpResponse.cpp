@@ -86,6 +86,8 @@ void HttpResponseReader::FeedHeader(std::span<const uint8_t> block) {
 bool HttpResponseReader::ParseHeader(std::string_view header) {
   size_t lineStart = 0;
   bool first = true;
+  // A coded body (chunks) would be stored with its coding.
+  bool coded = false;
   while (lineStart < header.size()) {
     size_t lineEnd = header.find('\n', lineStart);
     if (lineEnd == std::string_view::npos) lineEnd = header.size();
@@ -97,14 +99,27 @@ bool HttpResponseReader::ParseHeader(std::string_view header) {
       continue;
     }
     const size_t colon = line.find(':');
-    if (colon != std::string_view::npos && EqualsIgnoringCase(line.substr(0, colon), "Content-Length"))
-      contentLength_ = ParseDecimal(TrimBlanks(line.substr(colon + 1))).value_or(-1);
+    if (colon == std::string_view::npos) continue;
+    const std::string_view name = line.substr(0, colon);
+    const std::string_view value = TrimBlanks(line.substr(colon + 1));
+    if (EqualsIgnoringCase(name, "Content-Length")) {
+      lengthDeclared_ = true;
+      contentLength_ = ParseDecimal(value).value_or(-1);
+    } else if (EqualsIgnoringCase(name, "Transfer-Encoding")) {
+      coded = coded || !EqualsIgnoringCase(value, "identity");
+    }
   }
-  return status_ == 200 && contentLength_ >= 0 && contentLength_ <= kMaxHttpBodyBytes;
+  if (status_ != 200 || coded) return false;
+  return !lengthDeclared_ || (contentLength_ >= 0 && contentLength_ <= kMaxHttpBodyBytes);
 }
 
 void HttpResponseReader::WriteBody(std::span<const uint8_t> bytes) {
-  const int32_t wanted = std::min<int32_t>(static_cast<int32_t>(bytes.size()), contentLength_ - received_);
+  const int32_t limit = lengthDeclared_ ? contentLength_ : kMaxHttpBodyBytes;
+  if (!lengthDeclared_ && bytes.size() > static_cast<size_t>(limit - received_)) {
+    failed_ = true;
+    return;
+  }
+  const int32_t wanted = static_cast<int32_t>(std::min<size_t>(bytes.size(), static_cast<size_t>(limit - received_)));
   if (wanted <= 0) return;
   for (DataStream* stream : {output_, secondOutput_}) {
     if (stream && DataStreamWrite(stream, bytes.data(), 1, wanted) != wanted) failed_ = true;
@@ -113,7 +128,8 @@ void HttpResponseReader::WriteBody(std::span<const uint8_t> bytes) {
 }
 
 bool HttpResponseReader::Succeeded() const {
-  return !failed_ && headerParsed_ && received_ > 0 && received_ >= contentLength_;
+  if (failed_ || !headerParsed_ || received_ <= 0) return false;
+  return lengthDeclared_ ? received_ >= contentLength_ : serverClosed_;
 }
 
 }  // namespace vx::host

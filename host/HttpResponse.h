@@ -2,10 +2,12 @@
 // one or two data streams.
 //
 // The header may arrive split over any number of blocks; it ends at the first
-// empty line (CR LF or a bare LF). Only a "200" response with a
-// Content-Length is a body worth keeping: any other status, or a missing,
-// malformed or too large length, writes nothing and fails the transfer. Bytes beyond
-// Content-Length are not part of the body and are dropped.
+// empty line (CR LF or a bare LF). Only a "200" response is a body worth
+// keeping: any other status, a malformed or too large Content-Length, or a
+// transfer coding writes nothing and fails the transfer. Bytes beyond
+// Content-Length are not part of the body and are dropped. Without a
+// Content-Length the body ends when the server closes the connection, as
+// HTTP/1.0 has it, and may be no larger than a declared one.
 #pragma once
 
 #include <cstdint>
@@ -28,13 +30,20 @@ class HttpResponseReader {
   // Takes the next block of the response as received from the server.
   void Feed(std::span<const uint8_t> block);
 
+  // The server closed the connection in order: the end of a body whose
+  // length was not declared. A close inside a declared length changes
+  // nothing: that body stays short.
+  void ServerClosed() { serverClosed_ = true; }
+
   // Whether the response, as far as it came, is a complete body: a failed
-  // header, no body or a body short of its Content-Length is not.
+  // header, no body, a body short of its Content-Length, or an undeclared
+  // one before the server closed the connection is not.
   bool Succeeded() const;
 
   bool HeaderParsed() const { return headerParsed_; }
   int32_t Status() const { return status_; }
-  // -1 until the header is parsed (and when it carries no usable length).
+  // -1 until the header is parsed, and for a body that ends with the
+  // connection.
   int32_t ContentLength() const { return contentLength_; }
   int32_t Received() const { return received_; }
   bool Failed() const { return failed_; }
@@ -49,6 +58,8 @@ class HttpResponseReader {
   std::string header_;
   bool headerParsed_ = false;
   bool failed_ = false;
+  bool lengthDeclared_ = false;
+  bool serverClosed_ = false;
   int32_t status_ = 0;
   int32_t contentLength_ = -1;
   int32_t received_ = 0;

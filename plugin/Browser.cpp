@@ -30,6 +30,15 @@ void BrowserStatus(NPP npp, const char* text) {
   if (gBrowser && gBrowser->status) gBrowser->status(npp, text);
 }
 
+NPError BrowserSetValue(NPP npp, NPPVariable variable, void* value) {
+  return gBrowser && gBrowser->setvalue ? gBrowser->setvalue(npp, variable, value)
+                                        : NPError{NPErrorInvalidFunctionTable};
+}
+
+void BrowserInvalidateRect(NPP npp, NPRect rect) {
+  if (gBrowser && gBrowser->invalidaterect) gBrowser->invalidaterect(npp, &rect);
+}
+
 void* BrowserAlloc(uint32_t size) { return gBrowser && gBrowser->memalloc ? gBrowser->memalloc(size) : nullptr; }
 
 void BrowserFree(void* pointer) {

@@ -17,6 +17,8 @@ bool HaveBrowserTable();
 
 NPError BrowserGetUrl(NPP npp, const char* url, const char* target);
 void BrowserStatus(NPP npp, const char* text);
+NPError BrowserSetValue(NPP npp, NPPVariable variable, void* value);
+void BrowserInvalidateRect(NPP npp, NPRect rect);
 void* BrowserAlloc(uint32_t size);
 void BrowserFree(void* pointer);
 

@@ -4,19 +4,14 @@
 
 #include "platform/Numbers.h"
 #include "plugin/PluginLimits.h"
+#include "plugin/TextCase.h"
 
 namespace vx::plugin {
 namespace {
 
-constexpr std::string_view kPropertyPrefixes[] = {"SetProperty.", "SETPROPERTY."};
-constexpr std::string_view kBorderPrefixes[] = {"Border", "BORDER"};
-
-template <size_t N>
-bool StartsWithOneOf(std::string_view text, const std::string_view (&prefixes)[N]) {
-  for (std::string_view prefix : prefixes)
-    if (text.starts_with(prefix)) return true;
-  return false;
-}
+// In any case: HTML makes the names of an embed's attributes lower case.
+constexpr std::string_view kPropertyPrefix = "SetProperty.";
+constexpr std::string_view kBorderPrefix = "Border";
 
 // The text up to the next '.' or '=' (or the end), and where the text after
 // that '.' begins; npos when a '=' or the end came first.
@@ -45,9 +40,9 @@ void TakePropertySetting(std::string_view name, std::string_view value, EmbedPar
 void TakeEmbedParameter(const char* name, const char* value, EmbedParameters& parameters) {
   if (!name || !value) return;
   const std::string_view text(name);
-  if (StartsWithOneOf(text, kPropertyPrefixes)) {
-    TakePropertySetting(text.substr(kPropertyPrefixes[0].size()), value, parameters);
-  } else if (StartsWithOneOf(text, kBorderPrefixes)) {
+  if (StartsWithIgnoringCase(text, kPropertyPrefix)) {
+    TakePropertySetting(text.substr(kPropertyPrefix.size()), value, parameters);
+  } else if (StartsWithIgnoringCase(text, kBorderPrefix)) {
     parameters.borderOn = 1;
     static_cast<void>(
         ScanC(value, "%f,%f,%f", &parameters.borderRgb[0], &parameters.borderRgb[1], &parameters.borderRgb[2]));

@@ -1,6 +1,8 @@
 // The parameters of the embedding page that the plug-in understands:
 // "SetProperty.<node>.<field>" = value sets a field of a named node after the
-// scene has loaded, and "Border" = "r,g,b" draws a focus border.
+// scene has loaded, and "Border" = "r,g,b" draws a focus border. Both
+// prefixes are known in any case; node and field names are taken as they
+// come.
 #pragma once
 
 #include <cstdint>

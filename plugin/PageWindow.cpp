@@ -77,7 +77,8 @@ void OnPaint(PluginInstance& instance, WindowHandle window) {
   static_cast<void>(engine::SetViewRect(instance.view, rect));
   InstanceCall call(instance);
   EngineTick(instance);
-  if (call.Alive()) SetTimer(window, kTickTimerId, kTickIntervalMs, &EngineTimerProcedure);
+  // A windowless instance is ticked from the browser's loop instead.
+  if (call.Alive() && !instance.windowless) SetTimer(window, kTickTimerId, kTickIntervalMs, &EngineTimerProcedure);
 }
 
 // Only the instance clicked last has the keyboard focus. A view follows the

@@ -16,13 +16,13 @@
 #include "plugin/PluginInstance.h"
 #include "plugin/PluginProcess.h"
 #include "plugin/PluginUrls.h"
+#include "plugin/Windowless.h"
 
 namespace vx::plugin {
 namespace {
 
 namespace engine = host::engine;
 
-constexpr std::string_view kWebPrefix = "http://";
 // Everything the browser writes into a stream is taken at once.
 constexpr int32_t kWriteReadyBytes = 0x0FFFFFFF;
 // The view captures the mouse between press and release and draws into its
@@ -74,11 +74,12 @@ void ApplyEmbedParameters(PluginInstance& instance) {
 }
 
 // False when the scene did not load (the browser's status line and a box say
-// why).
+// why). The scene is known by its stream's URL, whatever file the browser
+// saved it in.
 bool LoadScene(PluginInstance& instance, std::string_view url, const std::string& path) {
   instance.scene = engine::CreateScene(instance.engine);
   if (!instance.scene) return false;
-  if (url.starts_with(kWebPrefix)) static_cast<void>(engine::SetSceneUrl(instance.scene, std::string(url).c_str()));
+  static_cast<void>(engine::SetSceneUrl(instance.scene, std::string(url).c_str()));
   char pathBuffer[VX_TEXT_BUFFER_SIZE] = {};
   CopyCut(pathBuffer, path);
   char error[VX_TEXT_BUFFER_SIZE] = {};
@@ -90,8 +91,16 @@ bool LoadScene(PluginInstance& instance, std::string_view url, const std::string
   return false;
 }
 
+// The page window's size as the browser gave it; a windowless instance's
+// page window may be smaller than its drawable.
+Rect ViewRectOf(const PluginInstance& instance) {
+  if (instance.windowless) return GetClientRect(instance.window);
+  return {0, 0, static_cast<int>(Extent(instance.npWindow.width)), static_cast<int>(Extent(instance.npWindow.height))};
+}
+
 void ShowScene(PluginInstance& instance) {
-  const uint16_t rect[4] = {0, 0, Extent(instance.npWindow.height), Extent(instance.npWindow.width)};
+  const Rect client = ViewRectOf(instance);
+  const uint16_t rect[4] = {0, 0, static_cast<uint16_t>(client.bottom), static_cast<uint16_t>(client.right)};
   instance.view =
       engine::CreateView(instance.scene, static_cast<VxWindow>(instance.window), rect, kPluginViewFlags);
   instance.viewCallback = {&instance, &EngineLinkCallback};
@@ -166,6 +175,9 @@ NPError NPP_New(NPMIMEType, NPP npp, uint16_t mode, int16_t argc, char* argn[], 
   instance->mode = static_cast<int16_t>(mode);
   instance->npp = npp;
   for (int16_t i = 0; argn && argv && i < argc; ++i) TakeEmbedParameter(argn[i], argv[i], instance->parameters);
+  // Browsers on Linux draw plug-ins into drawables of their own; one that
+  // cannot gives a window instead.
+  static_cast<void>(BrowserSetValue(npp, NPPVpluginWindowBool, nullptr));
   return NPErrorNone;
 }
 
@@ -175,6 +187,7 @@ NPError NPP_Destroy(NPP npp, NPSavedData**) {
   if (!instance) return NPErrorNone;
   CloseScene(*instance);
   RestorePageWindow(*instance);
+  DropDrawable(*instance);
   npp->pdata = nullptr;
   Process().instances.Remove(instance);
   ReleasePluginInstance(instance);
@@ -185,8 +198,16 @@ NPError NPP_SetWindow(NPP npp, NPWindow* window) {
   if (!npp) return NPErrorInvalidInstance;
   PluginInstance* instance = InstanceOf(npp);
   if (!instance) return NPErrorInvalidInstance;
-  const WindowHandle handle = window ? PageWindowOf(*window) : WindowHandle::None;
-  SubclassPageWindow(*instance, handle);
+  if (window && window->type == NPWindowTypeDrawable) {
+    instance->npWindow = *window;
+    TakeDrawable(*instance, *window);
+    return NPErrorNone;
+  }
+  // A windowless instance keeps its drawing while the browser has no
+  // drawable for it.
+  if (!window && instance->windowless) return NPErrorNone;
+  DropDrawable(*instance);
+  SubclassPageWindow(*instance, window ? PageWindowOf(*window) : WindowHandle::None);
   instance->npWindow = window ? *window : NPWindow{};
   return NPErrorNone;
 }
@@ -206,7 +227,7 @@ void NPP_StreamAsFile(NPP npp, NPStream* stream, const char* fileName) {
   if (!instance || !stream || !stream->url) return;
   const std::string_view url(stream->url);
   instance->engine = StartEngine(url);
-  instance->window = PageWindowOf(instance->npWindow);
+  if (!instance->windowless) instance->window = PageWindowOf(instance->npWindow);
   const std::optional<std::string> path = StreamPath(url, fileName);
   if (!instance->engine || !IsSceneFileName(url) || !path) return;
   CloseScene(*instance);
@@ -223,8 +244,12 @@ void NPP_Print(NPP npp, NPPrint* print) {
 
 void NPP_URLNotify(NPP, const char*, NPReason, void*) {}
 
-// The instance takes its input from its page window, not from the browser.
-int16_t NPP_HandleEvent(NPP, void*) { return 0; }
+// An instance in a window takes its input from the window, not from the
+// browser.
+int16_t NPP_HandleEvent(NPP npp, void* event) {
+  PluginInstance* instance = InstanceOf(npp);
+  return instance && HandleWindowlessEvent(*instance, event) ? 1 : 0;
+}
 
 NPError NPP_GetValue(NPP, NPPVariable variable, void* value) { return GetPluginValue(variable, value); }
 

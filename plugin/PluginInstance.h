@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/Window.h"
+#include "plugin/BrowserTimer.h"
 #include "plugin/EmbedParameters.h"
 #include "plugin/PluginLimits.h"
 #include "vantessel/Engine.h"
@@ -16,7 +17,9 @@ struct PluginInstance {
   EngineInstance* engine = nullptr;  // the process's
   SceneHandle* scene = nullptr;
   ViewHandle* view = nullptr;
-  WindowHandle window = WindowHandle::None;  // the page window at the time of the stream
+  // The page window at the time of the stream; a windowless instance's own
+  // off-screen one from its first drawable on.
+  WindowHandle window = WindowHandle::None;
   ViewCallback viewCallback{};
   EmbedParameters parameters{};
   int16_t hasFocus = 0;
@@ -27,6 +30,11 @@ struct PluginInstance {
   char linkUrl[kLinkTextSize] = {};
   WindowHandle subclassedWindow = WindowHandle::None;
   WindowProc previousProcedure = nullptr;
+
+  // The browser draws it into a drawable of its own (Windowless.h), ticked
+  // from the browser's main loop.
+  bool windowless = false;
+  BrowserTimer ticker;
 
   // The browser may destroy the instance from inside a call that reaches it
   // (it navigates when asked to open a link): while calls are under way the

@@ -1,10 +1,12 @@
 #include "plugin/PluginProcess.h"
 
+#include "host/BlockingDownload.h"
 #include "host/ComponentManager.h"
 #include "host/DownloadManager.h"
 #include "host/EngineCalls.h"
 #include "host/ProductRegistry.h"
 #include "host/ProgressWindow.h"
+#include "plugin/PluginLimits.h"
 
 namespace vx::plugin {
 namespace {
@@ -19,19 +21,35 @@ host::CProductRegistry* gRegistry = nullptr;
 
 bool CoreLoaded() { return host::ComponentManager() && host::ComponentManager()->CoreLoaded(); }
 
+// The daily check of a page from the web runs on the browser's thread: it
+// holds the page at most the budget, and when that runs out the check is
+// over until the next day it is due. Only fetching a missing engine, without
+// which nothing shows, may take longer.
+void CheckForUpdatesWithinBudget() {
+  {
+    const host::DownloadDeadline deadline(kUpdateCheckBudgetMs);
+    static_cast<void>(gRegistry->CheckShellVersion());
+    static_cast<void>(host::CreateComponentManager(host::HostKind::Plugin));
+    if (CoreLoaded()) static_cast<void>(host::ComponentManager()->EnsureCoreComponent());
+    if (deadline.Passed()) host::VxDownloadWriteConfig();
+  }
+  if (!CoreLoaded()) static_cast<void>(host::ComponentManager()->EnsureCoreComponent());
+}
+
 // Starts the host runtime; true when networking is to be on.
 bool StartHostRuntime(std::string_view pageUrl) {
   host::AcquireDownloadManager();
   if (!gRegistry) gRegistry = host::AcquireProductRegistry(host::HostKind::Plugin);
   const bool fromWeb = pageUrl.starts_with(kWebPrefix);
   bool network = fromWeb;
-  if (fromWeb) static_cast<void>(gRegistry->CheckShellVersion());
-  static_cast<void>(host::CreateComponentManager(host::HostKind::Plugin));
   if (fromWeb) {
-    static_cast<void>(host::ComponentManager()->EnsureCoreComponent());
-  } else if (!CoreLoaded() && host::CProgressWindow::Query(kAskForCoreText) == host::kQueryYes) {
-    static_cast<void>(host::ComponentManager()->EnsureCoreComponent());
-    network = true;
+    CheckForUpdatesWithinBudget();
+  } else {
+    static_cast<void>(host::CreateComponentManager(host::HostKind::Plugin));
+    if (!CoreLoaded() && host::CProgressWindow::Query(kAskForCoreText) == host::kQueryYes) {
+      static_cast<void>(host::ComponentManager()->EnsureCoreComponent());
+      network = true;
+    }
   }
   // The engine instance takes its own hold of the download manager.
   host::ReleaseDownloadManager();

@@ -1,9 +1,9 @@
 #include "plugin/PluginUrls.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "plugin/PluginLimits.h"
+#include "plugin/TextCase.h"
 #include "vantessel/EngineResult.h"
 
 namespace vx::plugin {
@@ -13,12 +13,6 @@ constexpr std::string_view kHttpPrefix = "http://";
 constexpr std::string_view kFilePrefix = "file:///";
 constexpr std::string_view kSharePrefix = "file:////";
 constexpr std::string_view kSceneEndings[] = {"tsw", "wrl", ".gz"};
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 }  // namespace
 
@@ -40,6 +34,8 @@ std::optional<std::string> LinkUrlFor(std::string_view url) {
   std::string link(url);
   if (!url.starts_with(kHttpPrefix) && !url.starts_with(kFilePrefix)) {
     std::replace_if(link.begin(), link.end(), [](char c) { return c == ':' || c == '\\'; }, '/');
+    // An absolute path brings the URL's third '/' itself.
+    if (link.starts_with('/')) link.erase(0, 1);
     link.insert(0, kFilePrefix);
   }
   if (link.size() >= kLinkTextSize) return std::nullopt;

@@ -20,7 +20,8 @@ std::optional<std::string> StreamPath(std::string_view url, const char* savedFil
 
 // The URL the browser is asked to open for a link of the scene: web and file
 // URLs as they are; anything else is a local path, turned into a file URL
-// with ':' and '\' as '/'. Nothing when the URL would not fit the link buffer.
+// with ':' and '\' as '/' ("/home/a.htm" is "file:///home/a.htm"). Nothing
+// when the URL would not fit the link buffer.
 std::optional<std::string> LinkUrlFor(std::string_view url);
 
 }  // namespace vx::plugin

@@ -112,7 +112,6 @@ void CViewerDoc::OnUpdateComponents() {
 bool CViewerDoc::LoadDownloadedScene(const std::string& url, const std::string& localPath) {
   SceneHandle* scene = LoadScene(localPath, url);
   if (!scene) return false;
-  engine::SetSceneUrl(scene, url.c_str());
   ReplaceScene(scene);
   url_ = url;
   path_ = localPath;
@@ -129,6 +128,10 @@ SceneHandle* CViewerDoc::LoadScene(const std::string& path, const std::string& s
     return nullptr;
   }
   SceneHandle* scene = engine::CreateScene(app_.Engine());
+  // A downloaded world is known by its URL, not by its copy in the cache,
+  // whose name keeps only the URL's last characters: the URL decides how
+  // the world is drawn.
+  if (scene && shownName != path) engine::SetSceneUrl(scene, shownName.c_str());
   char buffer[VX_TEXT_BUFFER_SIZE] = {};
   std::memcpy(buffer, path.data(), path.size());
   if (scene && engine::LoadSceneFile(scene, buffer, error) == EngineOk) return scene;

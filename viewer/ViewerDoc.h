@@ -52,7 +52,8 @@ class CViewerDoc {
 
  private:
   // A new scene loaded from path, or null after the error was shown under
-  // shownName (the file, or the URL it came from).
+  // shownName (the file, or the URL it came from, which then names the
+  // scene).
   SceneHandle* LoadScene(const std::string& path, const std::string& shownName);
   void ReplaceScene(SceneHandle* scene);
   void DestroySceneAndView();

@@ -61,6 +61,10 @@ void CMediaHandle::SetMaskColor(const FloatColor& color) {
   if (media_) media_->SetMaskColor(color);
 }
 
+void CMediaHandle::SetWorldTime(double seconds) {
+  if (media_) media_->SetWorldTime(seconds);
+}
+
 void CPlaybackHandle::Rewind() {
   if (media_) media_->Rewind();
 }

@@ -39,6 +39,8 @@ class CMediaHandle {
   void SetFrameCallback(const MediaCallback& callback);
   void SetNotify(const MediaCallback& callback);
   void SetMaskColor(const FloatColor& color);
+  // The world's clock for the next steps (CMediaObject::SetWorldTime).
+  void SetWorldTime(double seconds);
 
   CMediaObject* Media() const { return media_.get(); }
 

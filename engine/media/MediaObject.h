@@ -77,6 +77,11 @@ class CMediaObject {
   virtual void SetVolume(float /*volume*/) {}
   virtual void SetBalance(float /*balance*/) {}
   virtual void Update() {}
+  // Seconds on the clock of the world that shows the media, handed over
+  // before each step by whoever steps it; formats that keep their own time
+  // (GIF animations) measure it there.
+  void SetWorldTime(double seconds) { worldTime_ = seconds; }
+  double WorldTime() const { return worldTime_; }
 
   // The download service's report that the request ended.
   virtual void OnDownloadDone(int32_t message, DownloadRequest* request);
@@ -166,6 +171,7 @@ class CMediaObject {
   FloatColor fillColor_;
   PaletteTable palette_;
   FloatColor maskColor_;
+  double worldTime_ = 0.0;
 };
 
 }  // namespace vx

@@ -233,6 +233,11 @@ void CGeometryStage::TransformAndLightVertex(const CVec3f& position, const CVec3
 void CGeometryStage::LightVertex(const CVec3f& world, const CVec3f& normal, VertexWork* out) const {
   CVec3f diffuse;
   CVec3f specular;
+  if (material_.unlit) {
+    StoreClamped(out, VertexWord::kRed, {1.0f, 1.0f, 1.0f});
+    StoreClamped(out, VertexWord::kSpecularRed, specular);
+    return;
+  }
   for (int32_t i = 0; i < lightsOnCount_; ++i) {
     const LightRecord& light = lights_[lightsOn_[i]];
     float k = 0.0f;

@@ -58,6 +58,7 @@ struct MaterialRecord {
   float alpha = 1.0f;    // takes no part in drawing
   uint8_t smooth = 1;    // 0: flat, filled with the average vertex colour
   uint8_t specular = 1;  // the material shows highlights
+  uint8_t unlit = 0;     // no light changes the colour: vertices take it whole
   FloatColor specularColor{0.5f, 0.5f, 0.5f};
   RenderBufferDesc texture;  // base null: no texture; pixels not owned
   uint8_t unlitTexture = 0;

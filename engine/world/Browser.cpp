@@ -30,15 +30,18 @@ bool LiesInside(const PixelMap& part, const PixelMap& frame) {
 
 }  // namespace
 
-CBrowser::CBrowser() { ResetClock(); }
+CBrowser::CBrowser(WorldConvention convention) : convention_(convention) { ResetClock(); }
 
 // The nodes go while the world they may reach back into is still whole.
 CBrowser::~CBrowser() { scene_.Drop(); }
 
-void CBrowser::ResetScene() {
+void CBrowser::ResetScene(WorldConvention convention) {
   scene_.Reset();
+  convention_ = convention;
   for (auto* stack : {&navigationInfos_, &displays_, &fogs_}) stack->clear();
-  for (auto* stack : {&viewpoints_, &unboundViewpoints_, &legacyVistas_, &vistas_, &backgrounds_}) stack->clear();
+  for (auto* stack : {&viewpoints_, &unboundViewpoints_, &legacyVistas_, &vistas_, &backgrounds_, &waitingBackgrounds_}) {
+    stack->clear();
+  }
   legacyVistaActive_ = vistaActive_ = backgroundActive_ = false;
   legacyPanorama_ = false;
   overlays_.clear();
@@ -163,6 +166,10 @@ void CBrowser::BindPanorama(std::vector<CNodeWeakRef>& stack, bool& active, CNod
   if (!TopOf(stack)) active = false;
 }
 
+void CBrowser::RequestBackgroundBind(CNode* node) {
+  if (node) waitingBackgrounds_.emplace_back(node);
+}
+
 void CBrowser::UnbindLegacyVista(const CNode* node) {
   std::erase_if(legacyVistas_, [node](const CNodeWeakRef& ref) { return !ref.Get() || ref.Get() == node; });
   legacyVistaActive_ = !legacyVistas_.empty();
@@ -230,11 +237,29 @@ void CBrowser::DrawBackground(CViewContext* view) {
     legacyVista->Traverse(RenderPass::Frame, view);
   } else if (vistaActive_ && vista) {
     vista->Traverse(RenderPass::Frame, view);
+  } else if (const CNodeRef drawn = BindWaitingBackgrounds(view)) {
+    // The last one to bind is on top now; it has drawn.
+    if (CNode* top = GetBackground(); top && top != drawn.Get()) {
+      top->HandFramePass(frameNumber_);
+      top->Traverse(RenderPass::Frame, view);
+    }
   } else if (backgroundActive_ && background) {
     background->Traverse(RenderPass::Frame, view);
   } else {
     view->ClearFrame();
   }
+}
+
+CNodeRef CBrowser::BindWaitingBackgrounds(CViewContext* view) {
+  CNodeRef last;
+  for (const CNodeWeakRef& ref : std::exchange(waitingBackgrounds_, {})) {
+    CNodeRef node(ref.Get());
+    if (!node) continue;
+    node->HandFramePass(frameNumber_);
+    node->Traverse(RenderPass::Frame, view);
+    last = std::move(node);
+  }
+  return last;
 }
 
 // A Viewpoint unbound since the last frame gets its pass first (it gives

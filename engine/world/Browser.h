@@ -23,6 +23,7 @@
 #include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/Scene.h"
+#include "engine/world/WorldConvention.h"
 #include "engine/world/WorldLimits.h"
 
 namespace vx {
@@ -43,10 +44,15 @@ struct OverlayEntry {
 
 class CBrowser {
  public:
-  CBrowser();
+  // A world read without a name follows the standard's convention.
+  CBrowser() : CBrowser(WorldConvention::kStandard) {}
+  explicit CBrowser(WorldConvention convention);
   ~CBrowser();
   CBrowser(const CBrowser&) = delete;
   CBrowser& operator=(const CBrowser&) = delete;
+
+  // Fixed by the name the world was loaded under (ConventionOfWorldName).
+  WorldConvention GetConvention() const { return convention_; }
 
   // The scene of the world's main file.
   CScene& GetScene() { return scene_; }
@@ -95,6 +101,10 @@ class CBrowser {
   void BindLegacyVista(CNode* node, CViewContext* view) {
     BindPanorama(legacyVistas_, legacyVistaActive_, node, view, false);
   }
+  // A Background asked to bind: the next frame hands it its pass before the
+  // scene wherever it stands, also where no traversal reaches it (an
+  // inactive Switch choice), and it binds and draws there.
+  void RequestBackgroundBind(CNode* node);
   // Takes a deactivated legacy Vista off its stack wherever it stands, so
   // that no frame draws or asks its panorama, which went with it.
   void UnbindLegacyVista(const CNode* node);
@@ -111,9 +121,9 @@ class CBrowser {
   void SaveCamera(float pitch, float yaw, float roll, float fieldOfView);
   bool IsCameraSaved() const { return savedCameraPending_; }
 
-  // Empties the world for another scene. The base directory, the clocks and
-  // a saved camera stay.
-  void ResetScene();
+  // Empties the world for another scene, read under the given convention.
+  // The base directory, the clocks and a saved camera stay.
+  void ResetScene(WorldConvention convention);
 
   // Restarts the frame counter and the world clock.
   void ResetClock();
@@ -150,6 +160,9 @@ class CBrowser {
   void SendBinding(CNode* node, bool bound, double time);
   void SetCamera(CViewContext* view);
   void DrawBackground(CViewContext* view);
+  // Hands each Background asked to bind its frame pass; the last one visited,
+  // held for the caller, or none.
+  CNodeRef BindWaitingBackgrounds(CViewContext* view);
   void ApplyFog(CViewContext* view);
   void DrawScene(CViewContext* view);
   void DrawSceneInStereo(CViewContext* view, CNode* display);
@@ -158,6 +171,7 @@ class CBrowser {
   // Before the scene, which hands links to the world on to its nodes' scenes.
   LinkAnchor<CBrowser> anchor_{this};
   CScene scene_{anchor_.Link()};
+  WorldConvention convention_;
   std::vector<CNodeRef> navigationInfos_;
   std::vector<CNodeRef> displays_;
   std::vector<CNodeRef> fogs_;
@@ -166,6 +180,7 @@ class CBrowser {
   std::vector<CNodeWeakRef> legacyVistas_;
   std::vector<CNodeWeakRef> vistas_;
   std::vector<CNodeWeakRef> backgrounds_;
+  std::vector<CNodeWeakRef> waitingBackgrounds_;
   int64_t clockStartMs_ = -1;
   int64_t frameRateStartMs_ = 0;
   int32_t frameCount_ = 0;

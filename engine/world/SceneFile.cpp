@@ -90,6 +90,10 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
     CopyToCaller(local, path);
   }
 
+  // Named by the host: the URL it gave the scene (the stream a plug-in was
+  // handed, not the browser's copy of it), else the path.
+  const WorldConvention convention = ConventionOfWorldName(scene->url.empty() ? local : scene->url);
+
   const CUnpackedSceneFile unpacked(local);
   if (unpacked.IsGzip()) {
     if (unpacked.Path().empty()) {
@@ -112,7 +116,7 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
   stream.LoadIntoMemory();
   CSceneReader reader(stream);
 
-  ReplaceWorld(*scene, std::make_unique<CBrowser>());
+  ReplaceWorld(*scene, std::make_unique<CBrowser>(convention));
   if (scene->url.empty()) scene->url = local.substr(0, kMaxPathLength);
   if (scene->directory.empty()) scene->directory = local.substr(0, kMaxPathLength);
   scene->world->SetWorldUrl(scene->url);

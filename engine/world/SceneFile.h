@@ -24,7 +24,11 @@ inline constexpr const char* kCannotOpenMessage = "Error:  Could not open VRML f
 // is rewritten in place (a "file:" URL becomes its local path, a ".gz" name
 // loses its ".gz"). Results: 0; 2 for a null scene or an empty path; 5 with
 // the reason in error (when error is not null); 6 when the file does not
-// open as a stream. A failed read leaves the scene without a world.
+// open as a stream. A failed read leaves the scene without a world. The new
+// world's convention (ConventionOfWorldName) comes from the scene's URL when
+// it has one: the one the host set before the load (a plug-in sets the URL of
+// its stream, whose local copy has a name of the browser's), or the path of
+// the scene's first load. Else it comes from the path.
 [[nodiscard]] EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error);
 
 // Writes the scene's world; flag nonzero writes the strings of "url" fields

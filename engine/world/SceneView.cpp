@@ -230,13 +230,16 @@ void CSceneView::PrepareFrame() {
   if (!world_) return;
   if (prepareNeeded_) {
     world_->RenderView(RenderPass::Activate, context_.get());
-    // The camera found here is raised to avatar height. A bound Viewpoint
-    // takes the camera in the frame below and puts the eye where the file
-    // placed it, not a head higher; the raised camera is what it gives back
-    // when unbound.
-    CVec3f raised = context_->GetPosition();
-    if (movement.navigation.avatarCount >= 2) raised.y += movement.navigation.avatarHeight;
-    context_->SetPosition(raised, false);
+    // In a world of the system's convention the camera found here is raised
+    // to avatar height; one of the standard's stands where its default
+    // Viewpoint puts the eye. A bound Viewpoint takes the camera in the frame
+    // below and puts the eye where the file placed it, not a head higher; the
+    // camera found is what it gives back when unbound.
+    if (world_->GetConvention() == WorldConvention::kSystem) {
+      CVec3f raised = context_->GetPosition();
+      if (movement.navigation.avatarCount >= 2) raised.y += movement.navigation.avatarHeight;
+      context_->SetPosition(raised, false);
+    }
     if (movement.walk || movement.fly) previousPosition_ = context_->GetPosition();
   }
   // Marks the camera changed, so that the frame applies it.
@@ -534,6 +537,8 @@ void CSceneView::FollowLink(std::string url, const char* target) {
     callback_.fn(ViewEventOpenLink, &request, callback_.userData);
     return;
   }
+  // Decided by the name the link gives, not by the download cache's copy.
+  pendingConvention_ = ConventionOfWorldName(url);
   if (url.starts_with(kHttpPrefix)) {
     StartWorldDownload(url);
     return;
@@ -575,7 +580,7 @@ void CSceneView::LoadPendingFile() {
       world_->RenderView(RenderPass::Deactivate, context_.get());
       context_->ResetCamera();
     }
-    world_->ResetScene();
+    world_->ResetScene(pendingConvention_);
     stream.LoadIntoMemory();
     CSceneReader reader(stream);
     if (reader.ReadScene(&world_->GetScene())) {
@@ -588,7 +593,7 @@ void CSceneView::LoadPendingFile() {
         (void)viewpoint->ReceiveEvent("set_bind", &bind);
       }
     } else {
-      world_->ResetScene();
+      world_->ResetScene(pendingConvention_);
     }
     AttachBrowser(world_);
     world_->ResetFrameCounter();

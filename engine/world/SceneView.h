@@ -28,6 +28,7 @@
 #include "engine/world/NavigationSettings.h"
 #include "engine/world/ViewContext.h"
 #include "engine/world/WindowGlue.h"
+#include "engine/world/WorldConvention.h"
 #include "engine/world/WorldLimits.h"
 
 namespace vx {
@@ -105,8 +106,9 @@ class CSceneView final : public IViewServices {
   // With a url: follows a link. The text after a '#' names a Viewpoint to
   // bind (the caller's text is not changed); a url that does not end in a
   // scene suffix goes to the host as a link to open; an "http://" world is
-  // downloaded, a local one loaded on the next tick. Null loads the pending
-  // file, if any.
+  // downloaded, a local one loaded on the next tick, under the convention
+  // its url names (ConventionOfWorldName). Null loads the pending file, if
+  // any.
   void LoadWorld(const char* url, const char* target) override;
 
   // The context's cursor; nothing before the first frame.
@@ -218,6 +220,7 @@ class CSceneView final : public IViewServices {
   std::string pendingFile_;
   std::string viewpointName_;
   std::string worldUrl_;
+  WorldConvention pendingConvention_ = WorldConvention::kStandard;
 
   StereoMode stereoMode_ = StereoMode::None;
   CVec3f previousPosition_;

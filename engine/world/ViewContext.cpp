@@ -109,7 +109,13 @@ void CViewContext::SetPosition(const CVec3f& position, bool applyNow) {
 void CViewContext::AttachBrowser(CBrowser* world) {
   if (world == world_) return;
   world_ = world;
-  if (CNode* viewpoint = world_ ? world_->GetViewpoint() : nullptr) viewpoint->Traverse(RenderPass::Frame, this);
+  if (world_ && world_->GetConvention() == WorldConvention::kStandard) {
+    requestedPosition_ = {0.0f, 0.0f, kDefaultViewpointDistance};
+    requestedPitch_ = requestedRoll_ = 0.0f;
+    requestedYaw_ = std::numbers::pi_v<float>;
+    requestedFieldOfView_ = CameraFieldOfView(kDefaultViewpointFieldOfView);
+    cameraChanged_ = true;
+  }
   appliedPosition_ = requestedPosition_;
   appliedPitch_ = requestedPitch_;
   appliedYaw_ = requestedYaw_;
@@ -135,7 +141,7 @@ void CViewContext::ApplyCamera() {
   // The bound panorama's renderer limits the camera; without one only the
   // field of view has a limit.
   PanoramaCamera camera{requested, requestedPitch_, requestedYaw_, requestedRoll_};
-  IPanoramaNode* panorama = AsPanoramaNode(FallbackPanorama());
+  IPanoramaNode* panorama = AsPanoramaNode(CameraLimiter());
   if (panorama && panorama->LimitCamera(camera)) {
     requestedPitch_ = camera.pitch;
     requestedYaw_ = camera.yaw;
@@ -165,8 +171,23 @@ void CViewContext::ApplyCamera() {
   cameraMatrix_.PreMultiply(step.SetAxisRotation(1, appliedYaw_ - kHalfTurn));
   cameraMatrix_.PreMultiply(step.SetTranslation(-eye.x, -eye.y, -eye.z));
 
+  // A camera applied during a frame (a Viewpoint bound in it) lights and
+  // draws the rest of the frame as the next frame would.
   stage_->eye = eye;
+  stage_->lookAt = eye + DirectionOf(appliedPitch_, appliedYaw_);
   stage_->SetProjectionMatrix(&cameraMatrix_);
+  UpdateHeadlight();
+}
+
+// The file's angle spans the narrow side of the frame; the camera keeps half
+// the angle that the frame's height spans. In a frame higher than wide the
+// width is the narrow side, and the height's half-angle follows from the
+// tangents. Angles the view cannot project pass on for it to refuse.
+float CViewContext::CameraFieldOfView(float viewpointAngle) const {
+  const float half = viewpointAngle * 0.5f;
+  const bool higherThanWide = frame_.width > 0 && frame_.height > frame_.width;
+  if (!higherThanWide || !(half > 0.0f && half < std::numbers::pi_v<float> * 0.5f)) return half;
+  return std::atan(std::tan(half) * static_cast<float>(frame_.height) / static_cast<float>(frame_.width));
 }
 
 // ---- Frame ----
@@ -266,6 +287,10 @@ void CViewContext::TransformPoint(CVec3f& point) const {
   if (matrixTop_ >= 0) matrices_[static_cast<size_t>(matrixTop_)].TransformPoint(point);
 }
 
+CMatrix4 CViewContext::GetTopMatrix() const {
+  return matrixTop_ >= 0 ? matrices_[static_cast<size_t>(matrixTop_)] : CMatrix4();
+}
+
 // ---- Pointer and picks ----
 
 CNode* CViewContext::FallbackPanorama() const {
@@ -273,6 +298,15 @@ CNode* CViewContext::FallbackPanorama() const {
   if (CNode* vista = world_->GetVista()) return vista;
   if (CNode* legacy = world_->GetLegacyVista()) return legacy;
   return world_->GetBackground();
+}
+
+// A Background keeps the camera level and within its picture only in the
+// system's worlds; in the standard's it is drawn behind whatever camera the
+// world has.
+CNode* CViewContext::CameraLimiter() const {
+  CNode* panorama = FallbackPanorama();
+  const bool background = panorama && panorama->GetTypeId() == NodeTypeBackground;
+  return background && ConventionOf(world_) == WorldConvention::kStandard ? nullptr : panorama;
 }
 
 void CViewContext::SetPointer(int32_t x, int32_t y) {

@@ -84,17 +84,22 @@ class CViewContext {
   const CMatrix4& GetCameraMatrix() const { return cameraMatrix_; }
   bool IsCameraChanged() const { return cameraChanged_; }
 
-  // Attaches the world that the next frames draw. A new world's bound
-  // Viewpoint writes the requested camera, which becomes the applied one as
-  // it stands.
+  // Attaches the world that the next frames draw; the requested camera
+  // becomes the applied one as it stands. A world of the standard's
+  // convention first puts the camera where its default Viewpoint would; a
+  // bound Viewpoint takes it from there in the first frame.
   void AttachBrowser(CBrowser* world);
   // Back to the camera of a new context and no world, so that a world read
   // in place of another starts from its own Viewpoint, not from the camera
   // the old one left.
   void ResetCamera();
   // Clamps the requested field of view, applies the requested camera and
-  // hands the projection to the geometry stage.
+  // hands the projection to the geometry stage. The bound panorama limits the
+  // camera: a Vista, or in a world of the system's convention a Background.
   void ApplyCamera();
+  // The camera's field of view (half the angle the frame's height spans) for
+  // a Viewpoint's fieldOfView, which spans the narrow side of the frame.
+  float CameraFieldOfView(float viewpointAngle) const;
 
   // ---- Frame ----
   // Keeps the description and draws into it from now on; the pixels stay the
@@ -126,6 +131,8 @@ class CViewContext {
   void ApplyMatrix();
   // Transforms by the top; unchanged when the stack is empty.
   void TransformPoint(CVec3f& point) const;
+  // The top; the identity when the stack is empty.
+  CMatrix4 GetTopMatrix() const;
   // Matrices on the stack (refused pushes not counted); -1 when empty.
   int32_t GetMatrixTop() const { return matrixTop_; }
 
@@ -178,6 +185,8 @@ class CViewContext {
  private:
   // The view's panorama node (Vista, else legacy Vista, else Background).
   CNode* FallbackPanorama() const;
+  // The panorama node that limits the camera, if any.
+  CNode* CameraLimiter() const;
   void UpdateHeadlight();
   void SetHeadlight(bool on);
   CMatrix4& Top() { return matrices_[static_cast<size_t>(matrixTop_)]; }

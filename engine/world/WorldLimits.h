@@ -49,6 +49,12 @@ inline constexpr float kNearPlane = 0.05f;
 inline constexpr float kFarPlane = 20000.0f;
 inline constexpr float kDefaultExamineDistance = 2.0f;
 
+// A default Viewpoint of the standard's convention: the camera stands this
+// far along +Z looking along -Z, and the angle its field of view spans across
+// the narrow side of the frame. A world without a Viewpoint starts there.
+inline constexpr float kDefaultViewpointDistance = 10.0f;
+inline constexpr float kDefaultViewpointFieldOfView = 0.785398f;
+
 // Saved camera of a world at creation.
 inline constexpr float kInitialSavedFieldOfView = 0.5f;
 

@@ -61,8 +61,11 @@ enum {
 #define VX_NP_MAX_BROWSER_VERSION 255
 #define VX_NP_MIN_NOTIFY_VERSION 9
 
-/* The plug-in's values a browser asks for. */
-enum { NPPVpluginNameString = 1, NPPVpluginDescriptionString = 2 };
+/* The plug-in's values a browser asks for, and what the plug-in tells the
+ * browser with NPN_SetValue: NPPVpluginWindowBool with the value false (the
+ * pointer itself is the value) asks to be windowless, drawing into the
+ * browser's drawable when the browser sends an expose event. */
+enum { NPPVpluginNameString = 1, NPPVpluginDescriptionString = 2, NPPVpluginWindowBool = 3 };
 
 /* How the object is embedded (NPP_New's mode). */
 enum { NPModeEmbedded = 1, NPModeFullPage = 2 };
@@ -195,6 +198,8 @@ typedef void* (*NPN_MemAllocFn)(uint32_t size);
 typedef void (*NPN_MemFreeFn)(void* pointer);
 typedef NPError (*NPN_GetValueFn)(NPP instance, NPNVariable variable, void* value);
 typedef NPError (*NPN_SetValueFn)(NPP instance, NPPVariable variable, void* value);
+/* A windowless instance asks for an expose event of this part of it. */
+typedef void (*NPN_InvalidateRectFn)(NPP instance, NPRect* rect);
 
 typedef struct NPNetscapeFuncs {
   uint16_t size;
@@ -217,7 +222,7 @@ typedef struct NPNetscapeFuncs {
   NPUntypedFn posturlnotify;
   NPN_GetValueFn getvalue;
   NPN_SetValueFn setvalue;
-  NPUntypedFn invalidaterect;
+  NPN_InvalidateRectFn invalidaterect;
   NPUntypedFn invalidateregion;
   NPUntypedFn forceredraw;
   NPUntypedFn getstringidentifier;

@@ -21,10 +21,15 @@ struct AudioDecoder::State {
   ffmpeg::FramePtr frame{av_frame_alloc()};
   ffmpeg::PacketPtr packet{av_packet_alloc()};
   int stream = -1;
+  // What the resampler was made for; frames of another kind remake it.
+  int inputRate = 0;
+  AVSampleFormat inputFormat = AV_SAMPLE_FMT_NONE;
+  AVChannelLayout inputLayout{};
   bool draining = false;
   bool ended = false;
   std::vector<int16_t> pending;  // converted samples not read yet
   size_t pendingStart = 0;
+  ~State() { av_channel_layout_uninit(&inputLayout); }
 };
 
 namespace {
@@ -36,7 +41,43 @@ int64_t LengthMsOf(const AVFormatContext& format, const AVStream& stream) {
   return 0;
 }
 
+// Every sound stream's header is held to the limits before FFmpeg decodes
+// any of it; values a header leaves open are checked once the decoder knows them.
+bool SoundHeadersFit(const AVFormatContext& format) {
+  for (unsigned i = 0; i < format.nb_streams; ++i) {
+    const AVCodecParameters& sound = *format.streams[i]->codecpar;
+    if (sound.codec_type == AVMEDIA_TYPE_AUDIO &&
+        !ffmpeg::SoundFitsLimits(sound.sample_rate, sound.ch_layout.nb_channels, true))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+// The resampler turns the decoder's sound, whatever its kind, into the
+// output's; a kind beyond the limits gets none.
+bool AudioDecoder::Resample(int rate, int sampleFormat, const AVChannelLayout& layout) {
+  State& state = *state_;
+  const auto format = static_cast<AVSampleFormat>(sampleFormat);
+  state.resampler.reset();
+  av_channel_layout_uninit(&state.inputLayout);
+  state.inputRate = rate;
+  state.inputFormat = format;
+  if (av_channel_layout_copy(&state.inputLayout, &layout) < 0) return false;
+  if (!ffmpeg::SoundFitsLimits(rate, layout.nb_channels, false)) return false;
+  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+  SwrContext* resampler = nullptr;
+  if (swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_S16, kOutputSampleRate, &state.inputLayout, format, rate, 0,
+                          nullptr) < 0)
+    return false;
+  state.resampler.reset(resampler);
+  if (swr_init(resampler) < 0) {
+    state.resampler.reset();
+    return false;
+  }
+  return true;
+}
 
 AudioDecoder::AudioDecoder() = default;
 AudioDecoder::~AudioDecoder() = default;
@@ -53,21 +94,17 @@ std::unique_ptr<AudioDecoder> AudioDecoder::Open(const std::string& path, const 
 }
 
 bool AudioDecoder::OpenState() {
-  auto state = std::make_unique<State>();
-  state->format = ffmpeg::OpenInput(path_.c_str(), formatName_);
-  if (!state->format || !state->frame || !state->packet) return false;
-  state->stream = av_find_best_stream(state->format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-  if (state->stream < 0) return false;
-  state->codec = ffmpeg::OpenDecoder(*state->format, state->stream);
-  if (!state->codec || state->codec->sample_rate <= 0 || state->codec->ch_layout.nb_channels <= 0) return false;
-  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-  SwrContext* resampler = nullptr;
-  if (swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_S16, kOutputSampleRate, &state->codec->ch_layout,
-                          state->codec->sample_fmt, state->codec->sample_rate, 0, nullptr) < 0)
+  state_ = std::make_unique<State>();
+  State& state = *state_;
+  state.format = ffmpeg::OpenInput(path_.c_str(), formatName_, SoundHeadersFit);
+  if (state.format && state.frame && state.packet) {
+    state.stream = av_find_best_stream(state.format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (state.stream >= 0) state.codec = ffmpeg::OpenDecoder(*state.format, state.stream);
+  }
+  if (!state.codec || !Resample(state.codec->sample_rate, state.codec->sample_fmt, state.codec->ch_layout)) {
+    state_.reset();
     return false;
-  state->resampler.reset(resampler);
-  if (swr_init(resampler) < 0) return false;
-  state_ = std::move(state);
+  }
   return true;
 }
 
@@ -118,7 +155,12 @@ bool AudioDecoder::DecodeMore() {
     if (state.packet->stream_index == state.stream) avcodec_send_packet(state.codec.get(), state.packet.get());
     av_packet_unref(state.packet.get());
   }
-  const int capacity = swr_get_out_samples(state.resampler.get(), frame->nb_samples);
+  const bool sameKind = frame->sample_rate == state.inputRate && frame->format == state.inputFormat &&
+                        av_channel_layout_compare(&frame->ch_layout, &state.inputLayout) == 0;
+  if (!sameKind) {
+    static_cast<void>(Resample(frame->sample_rate, frame->format, frame->ch_layout));
+  }
+  const int capacity = state.resampler ? swr_get_out_samples(state.resampler.get(), frame->nb_samples) : 0;
   if (capacity <= 0) {
     av_frame_unref(frame);
     return true;
@@ -133,7 +175,6 @@ bool AudioDecoder::DecodeMore() {
 }
 
 void FeedAudio(AudioDecoder& sound, AudioStream& output, double leftGain, double rightGain) {
-  if (output.IsNull()) return;
   const int64_t lead = static_cast<int64_t>(kOutputSampleRate) * kOutputLeadMs / 1000;
   std::array<int16_t, kAudioBlockFrames * kOutputChannels> block{};
   while (output.QueuedFrames() < lead) {

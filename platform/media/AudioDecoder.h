@@ -1,11 +1,14 @@
-// The sound of a wave or AVI file, decoded by FFmpeg and resampled to the
-// output's signed 16-bit stereo, read from the start onwards.
+// The sound of a wave, AVI or QuickTime file, decoded by FFmpeg and
+// resampled to the output's signed 16-bit stereo, read from the start
+// onwards. Sound of a rate or channel count beyond the limits is refused.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+
+struct AVChannelLayout;
 
 namespace vx {
 
@@ -34,6 +37,9 @@ class AudioDecoder {
   struct State;
   AudioDecoder();
   [[nodiscard]] bool OpenState();
+  // Makes the resampler for sound of that rate, FFmpeg sample format and
+  // channel layout; false for sound beyond the limits.
+  [[nodiscard]] bool Resample(int rate, int sampleFormat, const AVChannelLayout& layout);
   [[nodiscard]] bool DecodeMore();
 
   std::string path_;
@@ -44,7 +50,7 @@ class AudioDecoder {
 };
 
 // Hands the output the decoder's next sound, scaled per channel, until it
-// holds kOutputLeadMs of it; nothing for the null output.
+// holds kOutputLeadMs of it.
 void FeedAudio(AudioDecoder& sound, AudioStream& output, double leftGain, double rightGain);
 
 }  // namespace vx

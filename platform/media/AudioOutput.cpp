@@ -2,61 +2,52 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
+#include "platform/Clock.h"
 #include "platform/media/MediaPlatformLimits.h"
 
 namespace vx {
+
+// One stream's sound, handed over and not played yet.
+struct AudioBuffer {
+  std::deque<int16_t> samples;  // interleaved stereo
+  bool paused = true;
+  // The null output's play: the clock it has played up to, and the part of
+  // a frame that was due and not played yet (in thousandths).
+  uint64_t clockMs = 0;
+  int64_t owedMilliFrames = 0;
+  AudioLevels levels;
+};
+
 namespace {
 
-class NullStream final : public AudioStream {
- public:
-  void Queue(std::span<const int16_t>) override {}
-  int64_t QueuedFrames() const override { return 0; }
-  void Pause() override {}
-  void Resume() override {}
-  void Clear() override {}
-  bool IsNull() const override { return true; }
-};
+enum class OutputState { Untried, Opening, Device, Null };
 
-class SdlStream final : public AudioStream {
- public:
-  explicit SdlStream(SDL_AudioDeviceID device) : device_(device) {}
-  ~SdlStream() override { SDL_CloseAudioDevice(device_); }
-  void Queue(std::span<const int16_t> frames) override {
-    SDL_QueueAudio(device_, frames.data(), static_cast<Uint32>(frames.size_bytes()));
-  }
-  int64_t QueuedFrames() const override {
-    return SDL_GetQueuedAudioSize(device_) / (sizeof(int16_t) * kOutputChannels);
-  }
-  void Pause() override { SDL_PauseAudioDevice(device_, 1); }
-  void Resume() override { SDL_PauseAudioDevice(device_, 0); }
-  void Clear() override { SDL_ClearQueuedAudio(device_); }
-  bool IsNull() const override { return false; }
+constexpr int32_t kDeviceFrames = 1024;
 
- private:
-  SDL_AudioDeviceID device_;
-};
-
-enum class OutputState { Untried, Device, Null };
-
-struct Output {
+// What the streams share with the device thread and SDL's callback thread;
+// the streams' buffers are touched only under its lock. It is never
+// destroyed, since both threads may outlive the program's static objects.
+struct Mixer {
+  std::mutex lock;
   OutputState state = OutputState::Untried;
   std::string name;
+  std::vector<AudioBuffer*> streams;
+  std::vector<int32_t> sum;  // the callback's scratch
 };
 
-Output& TheOutput() {
-  static Output output;
-  return output;
-}
-
-void FallBack(const char* reason) {
-  Output& output = TheOutput();
-  output.state = OutputState::Null;
-  output.name = "null";
-  std::fprintf(stderr, "vantessel: no audio output (%s); sound plays silently\n", reason);
+Mixer& TheMixer() {
+  static Mixer* const mixer = new Mixer();
+  return *mixer;
 }
 
 bool NullChosen() {
@@ -64,38 +55,173 @@ bool NullChosen() {
   return choice && std::strcmp(choice, "null") == 0;
 }
 
-// SDL's audio is started once, on the first stream.
-void StartOutput() {
-  Output& output = TheOutput();
-  if (output.state != OutputState::Untried) return;
-  if (NullChosen()) {
-    output.state = OutputState::Null;
-    output.name = "null";
-    return;
-  }
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return FallBack(SDL_GetError());
-  const char* driver = SDL_GetCurrentAudioDriver();
-  output.state = OutputState::Device;
-  output.name = std::string("sdl:") + (driver ? driver : "");
+void FallBack(const std::string& reason) {
+  Mixer& mixer = TheMixer();
+  const std::lock_guard<std::mutex> held(mixer.lock);
+  if (mixer.state == OutputState::Null) return;
+  mixer.state = OutputState::Null;
+  mixer.name = "null";
+  std::fprintf(stderr, "vantessel: no audio output (%s); sound plays silently\n", reason.c_str());
 }
 
-}  // namespace
+// SDL's callback: the unpaused streams' next sound, added up and held to
+// 16 bits.
+void MixStreams(void* /*unused*/, Uint8* bytes, int length) {
+  Mixer& mixer = TheMixer();
+  const size_t count = static_cast<size_t>(length) / sizeof(int16_t);
+  const std::lock_guard<std::mutex> held(mixer.lock);
+  mixer.sum.assign(count, 0);
+  for (AudioBuffer* stream : mixer.streams) {
+    if (stream->paused) continue;
+    const size_t taken = std::min(count, stream->samples.size());
+    for (size_t i = 0; i < taken; ++i) mixer.sum[i] += stream->samples[i];
+    stream->samples.erase(stream->samples.begin(), stream->samples.begin() + static_cast<std::ptrdiff_t>(taken));
+  }
+  auto* out = reinterpret_cast<int16_t*>(bytes);
+  for (size_t i = 0; i < count; ++i) out[i] = static_cast<int16_t>(std::clamp(mixer.sum[i], -32768, 32767));
+}
 
-std::unique_ptr<AudioStream> OpenAudioStream() {
-  StartOutput();
-  if (TheOutput().state == OutputState::Device) {
+// On the device thread: every call here may take long. The error text is
+// SDL's for this thread, kept before its thread data is freed.
+void OpenDevice() {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_AudioDeviceID device = 0;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     SDL_AudioSpec wanted{};
     wanted.freq = kOutputSampleRate;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = kOutputChannels;
-    wanted.samples = 1024;
-    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-    if (device != 0) return std::make_unique<SdlStream>(device);
-    FallBack(SDL_GetError());
+    wanted.samples = kDeviceFrames;
+    wanted.callback = MixStreams;
+    device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
   }
-  return std::make_unique<NullStream>();
+  if (device == 0) {
+    const std::string reason = SDL_GetError();
+    SDL_TLSCleanup();
+    return FallBack(reason);
+  }
+  const char* driver = SDL_GetCurrentAudioDriver();
+  {
+    Mixer& mixer = TheMixer();
+    const std::lock_guard<std::mutex> held(mixer.lock);
+    mixer.state = OutputState::Device;
+    mixer.name = std::string("sdl:") + (driver ? driver : "");
+  }
+  SDL_PauseAudioDevice(device, 0);
+  SDL_TLSCleanup();
 }
 
-std::string AudioOutputName() { return TheOutput().name; }
+// The device is tried once, on the first stream.
+void StartOutput() {
+  Mixer& mixer = TheMixer();
+  {
+    const std::lock_guard<std::mutex> held(mixer.lock);
+    if (mixer.state != OutputState::Untried) return;
+    if (NullChosen()) {
+      mixer.state = OutputState::Null;
+      mixer.name = "null";
+      return;
+    }
+    mixer.state = OutputState::Opening;
+    mixer.name = "opening";
+  }
+  try {
+    std::thread(OpenDevice).detach();
+  } catch (const std::system_error& error) {
+    FallBack(error.what());
+  }
+}
+
+// The null output plays a stream's sound on the clock; called under the lock
+// while there is no device.
+void PlayOnClock(AudioBuffer& stream) {
+  const uint64_t now = NowMs();
+  const uint64_t elapsed = now > stream.clockMs ? now - stream.clockMs : 0;
+  stream.clockMs = now;
+  if (stream.paused) return;
+  stream.owedMilliFrames += static_cast<int64_t>(elapsed) * kOutputSampleRate;
+  const auto frames = static_cast<size_t>(stream.owedMilliFrames / 1000);
+  stream.owedMilliFrames %= 1000;
+  const size_t dropped = std::min(frames * kOutputChannels, stream.samples.size());
+  stream.samples.erase(stream.samples.begin(), stream.samples.begin() + static_cast<std::ptrdiff_t>(dropped));
+}
+
+// Takes the lock for a stream's call and brings its null play up to date.
+class StreamLock {
+ public:
+  explicit StreamLock(AudioBuffer& stream) : held_(TheMixer().lock) {
+    if (TheMixer().state != OutputState::Device) PlayOnClock(stream);
+  }
+
+ private:
+  std::lock_guard<std::mutex> held_;
+};
+
+}  // namespace
+
+AudioStream::AudioStream() : buffer_(std::make_unique<AudioBuffer>()) {
+  buffer_->clockMs = NowMs();
+  Mixer& mixer = TheMixer();
+  const std::lock_guard<std::mutex> held(mixer.lock);
+  mixer.streams.push_back(buffer_.get());
+}
+
+AudioStream::~AudioStream() {
+  Mixer& mixer = TheMixer();
+  const std::lock_guard<std::mutex> held(mixer.lock);
+  std::erase(mixer.streams, buffer_.get());
+}
+
+void AudioStream::Queue(std::span<const int16_t> frames) {
+  const StreamLock held(*buffer_);
+  AudioLevels& levels = buffer_->levels;
+  for (size_t i = 0; i + 1 < frames.size(); i += 2) {
+    levels.left = std::max(levels.left, std::abs(static_cast<int32_t>(frames[i])));
+    levels.right = std::max(levels.right, std::abs(static_cast<int32_t>(frames[i + 1])));
+  }
+  buffer_->samples.insert(buffer_->samples.end(), frames.begin(), frames.end());
+}
+
+int64_t AudioStream::QueuedFrames() {
+  const StreamLock held(*buffer_);
+  return static_cast<int64_t>(buffer_->samples.size() / kOutputChannels);
+}
+
+void AudioStream::Pause() {
+  const StreamLock held(*buffer_);
+  buffer_->paused = true;
+}
+
+void AudioStream::Resume() {
+  const StreamLock held(*buffer_);
+  buffer_->paused = false;
+}
+
+void AudioStream::Clear() {
+  const StreamLock held(*buffer_);
+  buffer_->samples.clear();
+}
+
+bool AudioStream::IsNull() const {
+  Mixer& mixer = TheMixer();
+  const std::lock_guard<std::mutex> held(mixer.lock);
+  return mixer.state != OutputState::Device;
+}
+
+AudioLevels AudioStream::Levels() const {
+  const std::lock_guard<std::mutex> held(TheMixer().lock);
+  return buffer_->levels;
+}
+
+std::unique_ptr<AudioStream> OpenAudioStream() {
+  StartOutput();
+  return std::make_unique<AudioStream>();
+}
+
+std::string AudioOutputName() {
+  Mixer& mixer = TheMixer();
+  const std::lock_guard<std::mutex> held(mixer.lock);
+  return mixer.name;
+}
 
 }  // namespace vx

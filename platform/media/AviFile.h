@@ -1,12 +1,14 @@
 // The AVI reader: the pictures of the first video stream of an AVI file,
-// decoded one frame at a time by FFmpeg, whatever codec the file names
-// (uncompressed, RLE, MJPEG, Cinepak, Indeo, Video 1 ...). The QuickTime
-// layer reads the pictures of ".mov" files through it too.
+// decoded by FFmpeg, whatever codec the file names (uncompressed, RLE,
+// MJPEG, Cinepak, Video 1, MPEG-4 with or without B-frames ...). The
+// QuickTime layer reads the pictures of ".mov" files through it too.
 //
-// Opening reads the file's video chunks once and keeps them, so that any
-// frame can be reached quickly whether the file has an index or not. A
-// frame is decoded from the nearest key frame before it; frames asked in
-// order decode one chunk each.
+// Frame n is the n-th picture in presentation order (FrameOrder.h). Opening
+// reads the file's video chunks once and keeps them, so that any frame can
+// be reached quickly whether the file has an index or not, and decodes the
+// first picture, whose real size is the size of every frame handed out. A
+// frame is reached by decoding forward from the key chunk at or before it;
+// frames asked in order go on from where decoding stands.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +17,14 @@
 #include <vector>
 
 #include "platform/PlatformExport.h"
+#include "platform/media/FrameOrder.h"
 
 namespace vx {
 
+struct AviChunk;
+
 struct AviFileInfo {
-  int32_t width = 0;
+  int32_t width = 0;  // of the decoded pictures, whatever the header claims
   int32_t height = 0;
   int32_t streamCount = 0;
 };
@@ -34,8 +39,8 @@ enum class AviOpenResult : int32_t {
   Opened = 0,
   CannotOpen,   // no such file, or not an AVI file
   NoVideo,      // no video stream, or one of no size
-  NoDecoder,    // no decoder for the stream's codec
-  TooLarge,     // more frames or bytes than a movie may have
+  NoDecoder,    // no decoder for the stream's codec, or no first picture it decodes
+  TooLarge,     // more frames, bytes or pixels than a movie may have
 };
 
 class VX_PLATFORM_API AviFile {
@@ -62,17 +67,28 @@ class VX_PLATFORM_API AviFile {
   int32_t FrameAt(double seconds) const;
 
  private:
-  struct Chunk;
   class Decoder;
+  enum class Taken { Wanted, Passed, More };
   AviFile();
-  [[nodiscard]] bool DecodeChunk(int32_t index, bool fresh);
+  [[nodiscard]] bool DecodeFirstPicture();
+  // The frame whose picture frame n shows: n itself, or for a chunk that
+  // repeats the picture before it (an empty one), the last one with a picture.
+  int32_t PictureFrameOf(int32_t frame) const;
+  [[nodiscard]] bool Decode(int32_t frame);
+  [[nodiscard]] bool CanGoOnTo(int32_t sync, int32_t frame) const;
+  void StartAt(int32_t sync);
+  Taken TakeFrames(int32_t frame);
+  [[nodiscard]] bool FeedNext();
+  [[nodiscard]] bool Convert();
 
   AviFileInfo fileInfo_;
   AviStreamInfo videoInfo_;
-  std::vector<Chunk> chunks_;
+  std::vector<AviChunk> chunks_;  // in decode order
+  FrameOrder order_;
+  double timeBase_ = 0.0;  // seconds a stream time unit
   std::unique_ptr<Decoder> decoder_;
   std::vector<uint32_t> pixels_;
-  int32_t decoded_ = -1;  // the chunk whose picture pixels_ holds
+  int32_t held_ = -1;  // the frame whose picture pixels_ holds
 };
 
 }  // namespace vx

@@ -2,20 +2,52 @@
 
 #include "platform/media/MediaPlatformLimits.h"
 
+#include <string>
+#include <vector>
+
 extern "C" {
+#include <libavutil/dict.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 }
 
 namespace vx::ffmpeg {
+namespace {
 
-FormatPtr OpenInput(const char* path, const char* formatName) {
+// FFmpeg's demuxers allocate some blocks at sizes a header states (a wave
+// file's "LIST" item of 800 MB in a file of a few hundred bytes); no block
+// of FFmpeg's may take more than the limit, so such a file is refused.
+void LimitFfmpegBlocks() {
+  static const bool limited = [] {
+    av_max_alloc(static_cast<size_t>(kMaxFfmpegBlockBytes));
+    return true;
+  }();
+  static_cast<void>(limited);
+}
+
+// The decoders FFmpeg opens to look into the streams keep to the same
+// picture limit as ours.
+bool FindStreamInfo(AVFormatContext& format) {
+  std::vector<AVDictionary*> options(format.nb_streams, nullptr);
+  const std::string maxPixels = std::to_string(kMaxMovieFramePixels);
+  for (AVDictionary*& option : options) av_dict_set(&option, "max_pixels", maxPixels.c_str(), 0);
+  const int found = avformat_find_stream_info(&format, options.empty() ? nullptr : options.data());
+  for (AVDictionary*& option : options) av_dict_free(&option);
+  return found >= 0;
+}
+
+}  // namespace
+
+FormatPtr OpenInput(const char* path, const char* formatName, HeaderCheck check) {
   av_log_set_level(AV_LOG_QUIET);
+  LimitFfmpegBlocks();
   const AVInputFormat* input = av_find_input_format(formatName);
   if (!path || !input) return nullptr;
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, path, input, nullptr) < 0) return nullptr;
   FormatPtr format(raw);
-  if (avformat_find_stream_info(format.get(), nullptr) < 0) return nullptr;
+  if (check && !check(*format)) return nullptr;
+  if (!FindStreamInfo(*format)) return nullptr;
   return format;
 }
 
@@ -27,8 +59,16 @@ CodecPtr OpenDecoder(const AVFormatContext& format, int streamIndex) {
   CodecPtr context(avcodec_alloc_context3(codec));
   if (!context || avcodec_parameters_to_context(context.get(), parameters) < 0) return nullptr;
   context->thread_count = 1;
+  context->max_pixels = kMaxMovieFramePixels;
   if (avcodec_open2(context.get(), codec, nullptr) < 0) return nullptr;
   return context;
+}
+
+bool SoundFitsLimits(int sampleRate, int channels, bool unknownPasses) {
+  const bool rateFits = (unknownPasses && sampleRate == 0) ||
+                        (sampleRate >= kMinSoundSampleRate && sampleRate <= kMaxSoundSampleRate);
+  const bool channelsFit = (unknownPasses && channels == 0) || (channels >= 1 && channels <= kMaxSoundChannels);
+  return rateFits && channelsFit;
 }
 
 double FrameRateOf(const AVStream& stream) {

@@ -39,14 +39,23 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
 
+// Tells whether a file whose header was read may be looked into further.
+using HeaderCheck = bool (*)(const AVFormatContext& format);
+
 // Opens a file with the demuxer of that short name ("avi", "wav"); null when
-// it cannot be opened or read as that format. FFmpeg's own messages stay
-// quiet: failures are the callers' results.
-FormatPtr OpenInput(const char* path, const char* formatName);
+// it cannot be opened or read as that format, or when the check refuses its
+// header (made before FFmpeg decodes anything of it). FFmpeg's own messages
+// stay quiet: failures are the callers' results.
+FormatPtr OpenInput(const char* path, const char* formatName, HeaderCheck check = nullptr);
 
 // A decoder opened for stream index of the file; null when FFmpeg has none
-// for its codec or cannot open it.
+// for its codec or cannot open it. Its pictures are held to the movie
+// limits, so a frame that claims more is refused rather than allocated.
 CodecPtr OpenDecoder(const AVFormatContext& format, int streamIndex);
+
+// Whether sound of that rate and channel count is within the limits; 0
+// stands for a value not known yet and passes when unknownPasses.
+bool SoundFitsLimits(int sampleRate, int channels, bool unknownPasses);
 
 // The stream's frames a second: its average rate, else its base rate, else
 // one frame per time unit; kFallbackFrameRate when none is plausible.

@@ -278,9 +278,9 @@ bool GetMediaDeviceState(uint32_t id, MediaDeviceState* out) {
   Device* device = Find(id);
   if (!device) return false;
   PositionMs(*device);
-  *out = {device->playing,         device->left,     device->right,
-          device->waveVolume,      device->sound != nullptr, device->output->IsNull(),
-          device->output->QueuedFrames()};
+  const AudioLevels levels = device->output->Levels();
+  *out = {device->playing,    device->left,   device->right, device->waveVolume, device->sound != nullptr,
+          device->output->IsNull(), device->output->QueuedFrames(), levels.left, levels.right};
   return true;
 }
 

@@ -91,6 +91,9 @@ struct MediaDeviceState {
   bool hasSound = false;
   bool nullOutput = true;
   int64_t queuedFrames = 0;  // handed to the output and not played yet
+  // The loudest sample of each channel handed to the output so far (0..32768).
+  int32_t loudestLeft = 0;
+  int32_t loudestRight = 0;
 };
 // False when no device of that id is open.
 [[nodiscard]] VX_PLATFORM_API bool GetMediaDeviceState(uint32_t device, MediaDeviceState* out);

@@ -10,12 +10,21 @@ namespace vx {
 // the frames a movie may have.
 inline constexpr int64_t kMaxMovieVideoBytes = 256LL * 1024 * 1024;
 inline constexpr int32_t kMaxMovieFrames = 1 << 20;
-// A frame's sides (the 16-bit sizes of a frame grid).
+// A frame's sides (the 16-bit sizes of a frame grid), and the pixels of a
+// decoded frame, which bound what the decoder and the frame buffer take
+// whatever size a header claims (4096 x 4096: 64 MB at 4 bytes a pixel).
 inline constexpr int32_t kMaxMovieFrameSide = 16384;
+inline constexpr int64_t kMaxMovieFramePixels = 4096LL * 4096;
+// Frames decoded at most, on opening a movie, in search of its first picture.
+inline constexpr int32_t kMaxMovieFramesTriedForSize = 16;
 // Frame rates outside this range are taken as the fallback rate.
 inline constexpr double kMinFrameRate = 0.01;
 inline constexpr double kMaxFrameRate = 1000.0;
 inline constexpr double kFallbackFrameRate = 15.0;
+
+// The largest block FFmpeg may allocate at once: twice a frame of the
+// largest size at 4 bytes a pixel.
+inline constexpr int64_t kMaxFfmpegBlockBytes = 128LL * 1024 * 1024;
 
 // A QuickTime movie's header atom is read whole only up to this size; its
 // tracks and user-data items are kept up to these counts.
@@ -25,6 +34,12 @@ inline constexpr int32_t kMaxMovieUserDataItems = 256;
 // Top-level atoms walked past before the header is given up.
 inline constexpr int32_t kMaxMovieTopLevelAtoms = 4096;
 
+// Sound whose rate or channels lie outside these is refused before any
+// decoder or resampler is made for it.
+inline constexpr int32_t kMinSoundSampleRate = 1000;
+inline constexpr int32_t kMaxSoundSampleRate = 384000;
+inline constexpr int32_t kMaxSoundChannels = 8;
+
 // Sound goes out as signed 16-bit stereo at this rate.
 inline constexpr int32_t kOutputSampleRate = 44100;
 inline constexpr int32_t kOutputChannels = 2;
@@ -32,6 +47,16 @@ inline constexpr int32_t kOutputChannels = 2;
 inline constexpr int32_t kAudioBlockFrames = 4096;
 // How far ahead of the clock sound is handed to the output device.
 inline constexpr int32_t kOutputLeadMs = 250;
+
+// PICT pictures: the largest file read, the sides and pixels of a frame
+// (and the sides of a raster in it), and what drawing one may cost: this
+// many times the frame's pixels (at least kMinPictWorkPixels) of pixels
+// written and bytes unpacked, so that many overlapping rasters stay bounded.
+inline constexpr int64_t kMaxPictFileBytes = 64LL * 1024 * 1024;
+inline constexpr int32_t kMaxPictSide = 16384;
+inline constexpr int64_t kMaxPictPixels = 32LL * 1024 * 1024;
+inline constexpr int64_t kPictWorkPerPixel = 8;
+inline constexpr int64_t kMinPictWorkPixels = 1024LL * 1024;
 
 // Open devices at once; a further open is refused.
 inline constexpr int32_t kMaxMediaDevices = 64;

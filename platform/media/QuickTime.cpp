@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <fstream>
 #include <string>
 
 #include "platform/Clock.h"
@@ -11,6 +12,7 @@
 #include "platform/media/AviFile.h"
 #include "platform/media/FfmpegSupport.h"
 #include "platform/media/MediaPlatformLimits.h"
+#include "platform/media/PictFile.h"
 
 namespace vx {
 namespace {
@@ -214,7 +216,8 @@ class FfmpegMovie final : public QtMovie {
     if (video >= 0) {
       const AVCodecParameters& parameters = *format.streams[video]->codecpar;
       if (parameters.width > 0 && parameters.height > 0 && parameters.width <= kMaxMovieFrameSide &&
-          parameters.height <= kMaxMovieFrameSide)
+          parameters.height <= kMaxMovieFrameSide &&
+          static_cast<int64_t>(parameters.width) * parameters.height <= kMaxMovieFramePixels)
         box_ = {0, 0, parameters.width, parameters.height};
     }
     clock_ = std::make_shared<PlayClock>(timeScale_, duration_);
@@ -243,15 +246,42 @@ class FfmpegMovie final : public QtMovie {
   std::unique_ptr<AviFile> pictures_;
 };
 
+// The whole file, or nothing when it is missing or larger than a picture may be.
+bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return false;
+  const std::streamoff size = in.tellg();
+  if (size < 0 || size > kMaxPictFileBytes) return false;
+  bytes->resize(static_cast<size_t>(size));
+  in.seekg(0);
+  return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes->data()), size));
+}
+
+// A PICT file read by our own reader, drawn whole at its frame's size.
+int32_t ReadPicture(const char* path, std::unique_ptr<QtPicture>* out) {
+  std::vector<uint8_t> bytes;
+  PictHeader header;
+  if (!ReadWholeFile(path, &bytes) || ReadPictHeader(bytes, &header) != PictStatus::Complete) return kQuickTimeMissing;
+  auto picture = std::make_unique<QtPicture>();
+  picture->width = header.frame.Width();
+  picture->height = header.frame.Height();
+  picture->pixels.resize(static_cast<size_t>(picture->width) * static_cast<size_t>(picture->height));
+  picture->frame = {header.frame.left, header.frame.top, header.frame.right, header.frame.bottom};
+  if (DrawPict(bytes, header, picture->pixels.data(), picture->width, picture->height, 0, 0) != PictStatus::Complete)
+    return kQuickTimeMissing;
+  *out = std::move(picture);
+  return kQuickTimeOk;
+}
+
 class FfmpegToolbox final : public QtToolbox {
  public:
   int32_t OpenMovie(const char* path, std::unique_ptr<QtMovie>* out) override {
     out->reset();
     return path ? FfmpegMovie::Open(path, out) : kQuickTimeMissing;
   }
-  int32_t OpenPicture(const char* /*path*/, std::unique_ptr<QtPicture>* out) override {
+  int32_t OpenPicture(const char* path, std::unique_ptr<QtPicture>* out) override {
     out->reset();
-    return kQuickTimeMissing;
+    return path ? ReadPicture(path, out) : kQuickTimeMissing;
   }
 };
 

@@ -66,10 +66,11 @@ class EngineViewSlotsTest : public ::testing::Test {
     std::ofstream(file) << text;
     return file.string();
   }
-  // Loads the text as the scene's world, before a view is made.
+  // Loads the text as the scene's world, before a view is made: a world of
+  // the system's convention, whose camera starts at the origin.
   void Load(const std::string& text) {
     char path[VX_TEXT_BUFFER_SIZE] = {};
-    std::snprintf(path, sizeof path, "%s", Write("world.wrl", text).c_str());
+    std::snprintf(path, sizeof path, "%s", Write("world.tsw", text).c_str());
     char error[VX_TEXT_BUFFER_SIZE] = {};
     ASSERT_EQ(Slot<VxLoadSceneFileFn>(VxEngineLoadSceneFile)(scene_, path, error), EngineOk) << error;
   }

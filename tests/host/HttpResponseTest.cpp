@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,8 @@
 
 namespace vx::host {
 namespace {
+
+using namespace std::string_literals;
 
 // Feeds a response into a memory stream in blocks of blockSize; the reader
 // and the body it wrote.
@@ -18,7 +21,9 @@ struct Fed {
   std::string body;
 };
 
-Fed Feed(const std::string& response, size_t blockSize) {
+enum class Close { No, AtTheEnd };
+
+Fed Feed(const std::string& response, size_t blockSize, Close close = Close::No) {
   std::vector<uint8_t> block(256, 0);
   DataStream stream;
   DataStreamOpen(&stream, nullptr, nullptr, block.data(), static_cast<int32_t>(block.size()));
@@ -27,6 +32,7 @@ Fed Feed(const std::string& response, size_t blockSize) {
     const size_t size = std::min(blockSize, response.size() - at);
     reader.Feed({reinterpret_cast<const uint8_t*>(response.data() + at), size});
   }
+  if (close == Close::AtTheEnd) reader.ServerClosed();
   return {reader.Succeeded(), reader.Failed(), reader.ContentLength(),
           std::string(reinterpret_cast<const char*>(block.data()), static_cast<size_t>(stream.position))};
 }
@@ -45,12 +51,53 @@ TEST(HttpResponse, HeaderSplitAnywhereAndBodyKeptWhole) {
   }
 }
 
+TEST(HttpResponse, ABodyWithoutALengthEndsWhenTheServerClosesAndADeclaredOneMustBeWhole) {
+  const std::string body = "\r\n\r\nbinary \0 bytes, and blank lines"s;
+  for (const std::string header : {"HTTP/1.0 200 OK\r\nServer: t\r\n\r\n", "HTTP/1.0 200 OK\n\n",
+                                   "HTTP/1.0 200 OK\r\nTransfer-Encoding: identity\r\n\r\n"}) {
+    for (size_t blockSize : {1u, 7u, 4096u}) {
+      SCOPED_TRACE(testing::Message() << header << " in blocks of " << blockSize);
+      const Fed open = Feed(header + body, blockSize);
+      EXPECT_FALSE(open.succeeded) << "not before the close";
+      EXPECT_FALSE(open.failed);
+      const Fed closed = Feed(header + body, blockSize, Close::AtTheEnd);
+      EXPECT_TRUE(closed.succeeded);
+      EXPECT_EQ(closed.contentLength, -1);
+      EXPECT_EQ(closed.body, body);
+    }
+  }
+  EXPECT_FALSE(Feed("HTTP/1.0 200 OK\r\n\r\n", 64, Close::AtTheEnd).succeeded) << "no body at all";
+  EXPECT_FALSE(Feed("HTTP/1.0 200 OK\r\nContent-Length: 50\r\n\r\nten bytes.", 64, Close::AtTheEnd).succeeded)
+      << "a close inside the declared length";
+  EXPECT_FALSE(Feed("HTTP/1.0 200 OK\r\nConte", 64, Close::AtTheEnd).succeeded) << "a close inside the header";
+  EXPECT_TRUE(Feed("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc", 64, Close::No).succeeded)
+      << "a declared body is whole without the close";
+}
+
+TEST(HttpResponse, ABodyWithoutALengthStopsAtTheBodyCap) {
+  HttpResponseReader reader(nullptr, nullptr);
+  const std::string header = "HTTP/1.0 200 OK\r\n\r\n";
+  reader.Feed({reinterpret_cast<const uint8_t*>(header.data()), header.size()});
+  const std::vector<uint8_t> block(1024 * 1024, 'b');
+  for (int32_t fed = 0; fed < kMaxHttpBodyBytes; fed += static_cast<int32_t>(block.size())) reader.Feed(block);
+  EXPECT_FALSE(reader.Failed()) << "at the cap";
+  EXPECT_EQ(reader.Received(), kMaxHttpBodyBytes);
+  reader.Feed(std::span<const uint8_t>(block).first(1));
+  reader.ServerClosed();
+  EXPECT_TRUE(reader.Failed()) << "one byte past it";
+  EXPECT_FALSE(reader.Succeeded());
+  EXPECT_EQ(reader.Received(), kMaxHttpBodyBytes);
+}
+
 TEST(HttpResponse, RefusedResponsesWriteNothing) {
   for (const std::string response : {"HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found",
                                      "HTTP/1.0 200 OK\r\nContent-Length: 12x\r\n\r\nbad length",
+                                     "HTTP/1.0 200 OK\r\nContent-Length:\r\n\r\nno length value",
+                                     "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n0\r\n\r\n",
+                                     "HTTP/1.0 404 Not Found\r\n\r\nnot found, no length",
                                      "HTTP/1.0 200 OK\r\nContent-Length: 99999999999\r\n\r\nhuge",
                                      "garbage\r\n\r\nbody"}) {
-    const Fed fed = Feed(response, 5);
+    const Fed fed = Feed(response, 5, Close::AtTheEnd);
     EXPECT_TRUE(fed.failed) << response;
     EXPECT_EQ(fed.body, "");
   }

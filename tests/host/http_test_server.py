@@ -4,10 +4,15 @@ with hostile responses: stall/<n>, short, nolength, tight, line-feeds,
 bad-status, negative-length, huge-length, endless-headers, drip/<n>,
 redirect, big (10 MB), and via (says whether a proxy passed the request on);
 slow/<file> sends a file in small pieces with pauses between, half/<file>
-only its first half."""
+only its first half; undeclared/<file> sends it in pieces without a
+Content-Length and closes, undeclared-reset/<file> sends half of it that way
+and then resets the connection; undeclared-stall/<n> sends n bytes without a
+Content-Length and stalls."""
 import http.server
 import os
+import socket
 import socketserver
+import struct
 import sys
 import time
 
@@ -34,6 +39,10 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             size = int(path.split("/")[2])
             self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % size + b"s" * (size // 2))
             time.sleep(60)
+        elif path.startswith("/undeclared-stall/"):
+            size = int(path.split("/")[2])
+            self.raw(b"HTTP/1.0 200 OK\r\n\r\n" + b"u" * size)
+            time.sleep(60)
         elif path.startswith("/slow/") or path.startswith("/half/"):
             with open(os.path.basename(path), "rb") as source:
                 body = source.read()
@@ -45,6 +54,22 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             for start in range(0, len(body), 2048):
                 self.raw(body[start : start + 2048])
                 time.sleep(0.02)
+        elif path.startswith("/undeclared/") or path.startswith("/undeclared-reset/"):
+            with open(os.path.basename(path), "rb") as source:
+                body = source.read()
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n")
+            reset = path.startswith("/undeclared-reset/")
+            if reset:
+                body = body[: len(body) // 2]
+            for start in range(0, len(body), 2048):
+                self.raw(body[start : start + 2048])
+                time.sleep(0.005)
+            if reset:
+                # Time for the client to read what came, then a reset, not a close.
+                time.sleep(0.3)
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                self.rfile.close()
+                self.connection.close()
         elif path == "/short":
             self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + b"x" * 10)
         elif path == "/nolength":

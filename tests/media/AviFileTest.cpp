@@ -2,9 +2,11 @@
 
 #include <cstdlib>
 #include <memory>
+#include <span>
 #include <string>
 #include <tuple>
 
+#include "EncodedMovies.h"
 #include "MovieTestFiles.h"
 #include "platform/Faults.h"
 #include "platform/media/AviFile.h"
@@ -125,6 +127,116 @@ TEST_F(AviFileRefusals, AnInjectedOpenFailureIsReported) {
   EXPECT_EQ(AviFile::Open(path.c_str(), &file), AviOpenResult::CannotOpen);
   EXPECT_EQ(AviFile::Open(path.c_str(), &file), AviOpenResult::Opened);
 }
+
+// A header that claims a far larger picture than the codec's own costs
+// nothing: frames come at the size the decoder finds (MJPEG), and a movie
+// whose codec takes the claim for its pictures' size is refused before
+// anything is kept for them.
+TEST_F(AviFileRefusals, AHeadersClaimedSizeIsNeitherBelievedNorAllocated) {
+  for (const MovieKind kind : {MovieKind::Mjpeg, MovieKind::Cinepak, MovieKind::Rle8, MovieKind::Uncompressed}) {
+    SCOPED_TRACE(test::NameOf(kind));
+    std::string bytes = test::MovieFile({.kind = kind});
+    ASSERT_FALSE(bytes.empty()) << "the encoder is missing";
+    auto claim = [&bytes](const char* chunk, size_t offset, uint32_t value) {
+      const size_t at = bytes.find(chunk) + 8 + offset;
+      for (int i = 0; i < 4; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    for (const auto& [chunk, widthAt] : {std::pair{"avih", size_t{32}}, std::pair{"strf", size_t{4}}}) {
+      claim(chunk, widthAt, 16384);
+      claim(chunk, widthAt + 4, 4096);
+    }
+    std::unique_ptr<AviFile> file;
+    const AviOpenResult opened = AviFile::Open(folder_.Write("claims.avi", bytes).c_str(), &file);
+    if (kind != MovieKind::Mjpeg) {
+      EXPECT_NE(opened, AviOpenResult::Opened);
+      continue;
+    }
+    ASSERT_EQ(opened, AviOpenResult::Opened);
+    EXPECT_EQ(file->FileInfo().width, 32);
+    EXPECT_EQ(file->FileInfo().height, 32);
+    EXPECT_EQ(file->GetFrame(3).size(), 32u * 32u);
+  }
+}
+
+// Movies whose codecs reorder their pictures (and MJPEG, which does not),
+// written by FFmpeg: frame n is the n-th picture FFmpeg shows, however the
+// frames are asked for.
+class ReorderedMovies : public ::testing::TestWithParam<test::EncodedMovie> {
+ protected:
+  void SetUp() override {
+    path_ = folder_.Path() + "/movie." + GetParam().container;
+    const std::string missing = test::WriteEncodedMovie(path_, GetParam());
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    reference_ = test::DecodeWithFfmpeg(path_);
+    // FFmpeg's QuickTime muxer may leave the last B-framed picture outside
+    // the movie's edit, and FFmpeg then shows one frame less.
+    ASSERT_GE(reference_.frames.size() + 1, static_cast<size_t>(GetParam().frames));
+  }
+  int32_t Frames() const { return static_cast<int32_t>(reference_.frames.size()); }
+  std::unique_ptr<AviFile> Open() {
+    std::unique_ptr<AviFile> file;
+    EXPECT_EQ(AviFile::Open(path_.c_str(), &file, GetParam().container), AviOpenResult::Opened);
+    return file;
+  }
+  ::testing::AssertionResult IsFfmpegsFrame(AviFile& file, int32_t n) {
+    const std::span<const uint32_t> pixels = file.GetFrame(n);
+    const std::vector<uint32_t>& expected = reference_.frames[static_cast<size_t>(n)];
+    if (pixels.size() != expected.size()) return ::testing::AssertionFailure() << "frame " << n << " not decoded";
+    for (size_t i = 0; i < expected.size(); ++i) {
+      if ((pixels[i] & 0xFFFFFF) != (expected[i] & 0xFFFFFF))
+        return ::testing::AssertionFailure() << "frame " << n << " differs at pixel " << i;
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  test::TemporaryFolder folder_{"vxorder"};
+  std::string path_;
+  test::DecodedFrames reference_;
+};
+
+TEST_P(ReorderedMovies, FramesInOrderBackwardsAndByTimeAreTheOnesFfmpegShows) {
+  std::unique_ptr<AviFile> file = Open();
+  ASSERT_TRUE(file);
+  const int32_t frames = Frames();
+  EXPECT_EQ(file->VideoInfo().length, frames);
+  EXPECT_EQ(file->FileInfo().width, reference_.width);
+  for (int32_t n = 0; n < frames; ++n) EXPECT_TRUE(IsFfmpegsFrame(*file, n));
+  for (int32_t n = frames - 1; n >= 0; --n) EXPECT_TRUE(IsFfmpegsFrame(*file, n)) << "backwards";
+  for (int32_t n = 0; n < frames; ++n) EXPECT_EQ(file->FrameAt(n / static_cast<double>(GetParam().rate)), n);
+}
+
+// Frames between key frames, the last ones (which come out only once the
+// decoder is told the stream ended) and leaps back and forth, each asked of
+// a movie that has decoded nothing before.
+TEST_P(ReorderedMovies, AnyFrameAskedFirstIsReachedFromTheKeyFrameBeforeIt) {
+  const int32_t frames = Frames();
+  for (const int32_t first : {7, 11, 13, frames - 1, frames - 2}) {
+    if (first >= frames) continue;
+    std::unique_ptr<AviFile> file = Open();
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(IsFfmpegsFrame(*file, first));
+    for (const int32_t next : {first - 5, first + 1, 2, first}) {
+      if (next < 0 || next >= frames) continue;
+      EXPECT_TRUE(IsFfmpegsFrame(*file, next)) << "after " << first;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WrittenByFfmpeg, ReorderedMovies,
+    ::testing::Values(test::EncodedMovie{.name = "Mpeg4WithBFramesInAvi", .container = "avi", .encoders = {"mpeg4"},
+                                         .bFrames = 2},
+                      test::EncodedMovie{.name = "Mpeg1InAvi", .container = "avi", .encoders = {"mpeg1video"},
+                                         .bFrames = 2},
+                      test::EncodedMovie{.name = "H264InMov", .container = "mov", .encoders = {"h264"},
+                                         .bFrames = 3},
+                      test::EncodedMovie{.name = "Mpeg4WithBFramesInMov", .container = "mov",
+                                         .encoders = {"mpeg4"}, .bFrames = 2},
+                      test::EncodedMovie{.name = "MjpegInAvi", .container = "avi", .encoders = {"mjpeg"}},
+                      // Rows narrower than the scaler's blocks of pixels.
+                      test::EncodedMovie{.name = "NarrowMpeg4InAvi", .container = "avi", .encoders = {"mpeg4"},
+                                         .bFrames = 2, .frames = 10, .width = 6, .height = 4}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vx

@@ -88,6 +88,37 @@ TEST_F(BmpMedia, AColourCountPastTwoHundredFiftySixKeepsTheFirst256AndFindsThePi
   EXPECT_EQ(Xrgb32At(Image(fewer), 1, 0), 0u) << "an index past the palette is black";
 }
 
+TEST_F(BmpMedia, PixelsStartWhereTheHeaderSaysAcrossAnyGapAndAfterThePaletteWhenItSaysNothing) {
+  // Red, then green, as B, G, R.
+  const std::vector<uint8_t> redGreen = {0, 0, 255, 0, 255, 0};
+  struct Case {
+    const char* what;
+    BmpSpec spec;
+    uint32_t left;
+    uint32_t right;
+  };
+  const std::vector<Case> cases = {
+      {"24 bits, a 4-byte gap", BmpSpec{2, 1, 24, false, 0, {}, redGreen, 1, 0, 4}, 0xFF0000, 0x00FF00},
+      {"8 bits, a 2-byte gap", BmpSpec{2, 1, 8, false, 0, BgrPalette(), {5, 0}, 1, 0, 2}, 0x0000FF, 0xFF0000},
+      {"OS/2, a 3-byte gap", BmpSpec{2, 1, 8, true, 0, BgrPalette(), {5, 0}, 1, 0, 3}, 0x0000FF, 0xFF0000},
+      // The palette said to be 256 entries ends where the pixels begin.
+      {"8 bits, two entries before the pixels", BmpSpec{2, 1, 8, false, 0, {9, 9, 9, 0, 255, 0}, {1, 7}},
+       0x00FF00, 0},
+      {"no offset given", BmpSpec{2, 1, 24, false, 0, {}, redGreen, 1, 0, 0, 0u}, 0xFF0000, 0x00FF00},
+      {"an offset into the info header", BmpSpec{2, 1, 24, false, 0, {}, redGreen, 1, 0, 0, 20u}, 0xFF0000,
+       0x00FF00},
+  };
+  for (const Case& c : cases) {
+    CBmpMedia media;
+    ASSERT_EQ(Load(media, MakeBmp(c.spec)), MediaComplete) << c.what;
+    EXPECT_EQ(Xrgb32At(Image(media), 0, 0), c.left) << c.what;
+    EXPECT_EQ(Xrgb32At(Image(media), 1, 0), c.right) << c.what;
+  }
+  CBmpMedia beyond;
+  EXPECT_EQ(Load(beyond, MakeBmp(BmpSpec{2, 1, 24, false, 0, {}, redGreen, 1, 0, 0, 70u})), MediaUnusable)
+      << "pixels said to start where the file leaves too few";
+}
+
 TEST_F(BmpMedia, FilesThatLieAboutTheirSizesAreRefusedWholeAndNeverOverread) {
   const std::string good = MakeBmp(BmpSpec{4, 3, 24, false, 0, {}, std::vector<uint8_t>(36, 200)});
   for (size_t length = 0; length < good.size(); ++length) {
@@ -103,7 +134,7 @@ TEST_F(BmpMedia, FilesThatLieAboutTheirSizesAreRefusedWholeAndNeverOverread) {
       BmpSpec{4, 3, 24, false, 0, {}, pixels, 1, 1},              // compressed
       BmpSpec{4, 3, 16, false, 0, {}, pixels},                    // 16 bits
       BmpSpec{0, 3, 24, false, 0, {}, pixels},                    // no width
-      BmpSpec{4, 3, 8, false, 0x40000000, BgrPalette(), pixels},  // a palette far past the file
+      BmpSpec{4, 3, 8, false, 0x40000000, BgrPalette(), pixels, 1, 0, 0, 0u},  // a palette far past the file
       BmpSpec{60000, 60000, 24, false, 0, {}, {}},                // too large, and no rows
   };
   for (const BmpSpec& spec : refused) {

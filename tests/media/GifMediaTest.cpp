@@ -1,6 +1,6 @@
 // GIF media: versions, colour tables, interlace, frames drawn over each
-// other, animation steps, the frame grid, and hostile files under the
-// sanitizers.
+// other, frame delays on the world's clock (alone and in a world at many
+// frame rates), the frame grid, and hostile files under the sanitizers.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,7 +15,13 @@
 #include "engine/media/formats/IndexedPixels.h"
 #include "engine/media/formats/gif/GifLzw.h"
 #include "engine/media/formats/gif/GifMedia.h"
+#include "engine/media/nodes/MovieTextureNode.h"
 #include "engine/render/DibImage.h"
+#include "engine/scene/SceneInputStream.h"
+#include "engine/scene/SceneReader.h"
+#include "engine/world/Browser.h"
+#include "engine/world/ViewContext.h"
+#include "platform/Clock.h"
 #include "platform/Random.h"
 #include "tests/media/IndexedTestFiles.h"
 #include "tests/media/JpegTestPictures.h"
@@ -140,32 +146,61 @@ TEST_F(GifMedia, InterlacedRowsComeInTheirFourPasses) {
   EXPECT_EQ(dataRowOfImageRow, (std::vector<uint32_t>{0, 5, 3, 6, 2, 7, 4, 8, 1, 9}));
 }
 
-TEST_F(GifMedia, AnimationStepsDrawOneFrameEachOverTheLastAndStopAfterTheEnd) {
-  const std::vector<GifFrame> frames = {SolidFrame(0, 0, 100, 100, 0), SolidFrame(10, 5, 20, 10, 1),
-                                        SolidFrame(30, 30, 5, 5, 2)};
+TEST_F(GifMedia, EachFrameStaysForItsOwnDelayOnTheWorldsClockAndIsDrawnOverTheLast) {
+  std::vector<GifFrame> frames = {SolidFrame(0, 0, 100, 100, 0), SolidFrame(10, 5, 20, 10, 1),
+                                  SolidFrame(30, 30, 5, 5, 2)};
+  // No delay given, a quarter of a second, and a delay of one hundredth.
+  frames[1].delayHundredths = 25;
+  frames[2].delayHundredths = 1;
   CGifMedia media;
   ASSERT_EQ(Load(media, MakeGif(100, 100, frames, TestTable(4))), MediaComplete);
   EXPECT_EQ(media.GetDuration(), 3.0f);
+  auto updateAt = [&media](double seconds) {
+    media.SetWorldTime(seconds);
+    media.Update();
+  };
+  media.SetWorldTime(2.0);
   media.Play();
   EXPECT_EQ(media.IsPlaying(), 1.0f);
-  media.Update();
+  EXPECT_EQ(media.GetPosition(), 1) << "the first frame shows in the step that starts the run";
+  updateAt(2.0);
+  EXPECT_EQ(media.GetPosition(), 1);
+  updateAt(2.099);
+  EXPECT_EQ(media.GetPosition(), 1) << "a frame without a delay stays a tenth of a second";
   EXPECT_EQ(Xrgb32At(Image(media), 10, 5), kWhite);
-  media.Update();
+  updateAt(2.1);
+  EXPECT_EQ(media.GetPosition(), 2);
   EXPECT_EQ(Xrgb32At(Image(media), 10, 5), kRed) << "the frame's first pixel sits at row 5, column 10";
   EXPECT_EQ(Xrgb32At(Image(media), 29, 14), kRed);
   EXPECT_EQ(Xrgb32At(Image(media), 9, 5), kWhite) << "pixels around the frame keep the earlier frame";
   EXPECT_EQ(Xrgb32At(Image(media), 10, 4), kWhite);
   EXPECT_EQ(Xrgb32At(Image(media), 30, 15), kWhite);
-  media.Update();
+  updateAt(2.349);
+  EXPECT_EQ(media.GetPosition(), 2);
+  updateAt(2.35);
   EXPECT_EQ(Xrgb32At(Image(media), 30, 30), kGreen);
   EXPECT_EQ(Xrgb32At(Image(media), 10, 5), kRed);
   EXPECT_EQ(media.GetPosition(), 3);
-  EXPECT_EQ(media.IsPlaying(), 1.0f);
-  media.Update();
+  updateAt(2.449);
+  EXPECT_EQ(media.IsPlaying(), 1.0f) << "a delay of one hundredth counts as ten";
+  updateAt(2.45);
   EXPECT_EQ(media.IsPlaying(), 0.0f);
   EXPECT_EQ(media.GetPosition(), 3) << "the index stays at the end until Rewind";
   media.Rewind();
   EXPECT_EQ(media.GetPosition(), 0);
+
+  // A late step draws every frame that came due, in order.
+  CGifMedia late;
+  ASSERT_EQ(Load(late, MakeGif(100, 100, frames, TestTable(4))), MediaComplete);
+  late.SetWorldTime(0.0);
+  late.Play();
+  EXPECT_EQ(late.GetPosition(), 1);
+  late.SetWorldTime(0.4);
+  late.Update();
+  EXPECT_EQ(late.GetPosition(), 3);
+  EXPECT_EQ(Xrgb32At(Image(late), 10, 5), kRed);
+  EXPECT_EQ(Xrgb32At(Image(late), 30, 30), kGreen);
+  EXPECT_EQ(late.IsPlaying(), 1.0f);
 }
 
 TEST_F(GifMedia, TheFramesFormAOneColumnGridThatFrameSetsDrawFrom) {
@@ -254,6 +289,71 @@ TEST_F(GifMedia, HostileFilesAreRefusedOrClippedAndNeverReadOrWriteOutOfBounds) 
   CGifMedia beyond;
   ASSERT_EQ(Load(beyond, MakeGif(2, 2, {small})), MediaComplete);
   EXPECT_EQ(Xrgb32At(Image(beyond), 1, 1), 0u);
+}
+
+// Four frames of their own colours (table entries 1 to 4) with delays of
+// 100, 250, 100 (none given) and 150 ms: 600 ms a run.
+constexpr int32_t kRunMs = 600;
+constexpr int32_t kFrameStartsMs[] = {0, 100, 350, 450};
+
+std::string PacedGif() {
+  std::vector<GifFrame> frames;
+  for (const int32_t delay : {10, 25, 0, 15}) {
+    frames.push_back(SolidFrame(0, 0, 4, 4, static_cast<uint8_t>(frames.size() + 1)));
+    frames.back().delayHundredths = delay;
+  }
+  return MakeGif(4, 4, frames, TestTable(8));
+}
+
+// The colour of the frame that is on screen `into` ms after its run began.
+uint32_t ColourAt(int64_t into) {
+  const std::vector<uint8_t> table = TestTable(8);
+  size_t frame = 0;
+  while (frame + 1 < std::size(kFrameStartsMs) && kFrameStartsMs[frame + 1] <= into) ++frame;
+  const size_t entry = (frame + 1) * 3;
+  return uint32_t{table[entry]} << 16 | uint32_t{table[entry + 1]} << 8 | table[entry + 2];
+}
+
+TEST(GifInAWorld, AMovieTextureRunsItsGifAtTheGifsOwnPaceAtEveryFrameRate) {
+  test::TemporaryFolder folder{"vxgifworld"};
+  const std::string gif = folder.Write("paced.gif", PacedGif());
+  for (const int32_t framesPerSecond : {1, 7, 10, 24, 60, 144}) {
+    SCOPED_TRACE(testing::Message() << framesPerSecond << " frames a second");
+    ManualClock clock(10000);
+    auto world = std::make_unique<CBrowser>();
+    auto stream = CSceneInputStream::FromText("#VRML V2.0 utf8\nDEF Movie MovieTexture { url \"" + gif +
+                                              "\" loop TRUE }");
+    CSceneReader reader(stream);
+    ASSERT_TRUE(reader.ReadScene(&world->GetScene())) << reader.GetMessage();
+    std::vector<uint32_t> pixels(16 * 16);
+    PixelMap frame{reinterpret_cast<uint8_t*>(pixels.data()), 16, 16, 4, 16 * 4};
+    CViewContext view{WindowHandle::None, 0};
+    view.SetFrameBuffer(frame);
+    world->ResetClock();
+    world->RenderView(RenderPass::Activate, &view);
+    auto& movie = static_cast<CMovieTextureNode&>(*world->FindNode("Movie"));
+
+    int64_t playedFromMs = -1;
+    int compared = 0;
+    for (int32_t step = 1; step <= 4 * framesPerSecond; ++step) {
+      const auto now = static_cast<int64_t>(step) * 1000 / framesPerSecond;
+      clock.Set(10000 + static_cast<uint64_t>(now));
+      world->RenderFrame(&view);
+      if (playedFromMs < 0 && movie.IsPlaying()) playedFromMs = now;
+      if (playedFromMs < 0) continue;
+      // Runs follow one another without a gap: the step in which one ends
+      // shows the next one's frame.
+      const int64_t into = (now - playedFromMs) % kRunMs;
+      PixelMap picture;
+      movie.GetFrameInfo(&picture);
+      ASSERT_EQ(picture.bytesPerPixel, 4);
+      EXPECT_EQ(Xrgb32At(picture, 2, 2), ColourAt(into)) << now - playedFromMs << " ms after it started";
+      ++compared;
+    }
+    EXPECT_GE(playedFromMs, 0) << "the movie started";
+    EXPECT_GT(compared, framesPerSecond);
+    world->RenderView(RenderPass::Deactivate, &view);
+  }
 }
 
 TEST(GifFormats, GifNamesOpenGifMedia) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "engine/media/MediaFactories.h"
 #include "engine/media/SharedInverseMap.h"
 #include "engine/media/formats/descriptor/ImageDescriptor.h"
+#include "engine/media/formats/IndexedPixels.h"
 #include "engine/media/formats/descriptor/ImageDescriptorMedia.h"
 #include "engine/render/DibImage.h"
 #include "tests/media/IndexedTestFiles.h"
@@ -113,10 +115,11 @@ class DescriptorMedia : public ::testing::Test {
       return std::array<uint8_t, 3>{static_cast<uint8_t>(x < 2 ? 255 : 0), 0, 0};
     }));
   }
-  std::unique_ptr<CImageDescriptorMedia> Load(const std::string& text) {
+  std::unique_ptr<CImageDescriptorMedia> Load(const std::string& text, int32_t depth = 32) {
     const std::string path = folder_.Write("tiles.txt", text);
     auto media = std::make_unique<CImageDescriptorMedia>();
-    media->SetPixelDepth(32);
+    media->SetPalette(&palette_);
+    media->SetPixelDepth(depth);
     media->SetMaskColor(FloatColor{1.0f, 1.0f, 1.0f});
     static_cast<void>(media->SetUrl(path.c_str()));
     for (int i = 0; i < 2; ++i) media->Process();
@@ -130,6 +133,7 @@ class DescriptorMedia : public ::testing::Test {
   }
 
   test::TemporaryFolder folder_{"vxtiles"};
+  PaletteTable palette_ = BuiltInPaletteTable();
 };
 
 TEST_F(DescriptorMedia, LocalTilesLoadAtOnceAndDrawTheirPictureWithTheMaskColourPaintedThroughTheMask) {
@@ -160,6 +164,35 @@ TEST_F(DescriptorMedia, LocalTilesLoadAtOnceAndDrawTheirPictureWithTheMaskColour
   std::unique_ptr<FrameRef> first = media->GetFrameRef({0, 0, 0});
   Draw(*media, first.get(), target.get());
   EXPECT_EQ(Xrgb32At(target->GetPixelMap(), 3, 0), 0xFF0000u);
+}
+
+TEST_F(DescriptorMedia, TheMaskColourLandsOnEveryMaskedColumnAndNoOtherAtEveryPixelSize) {
+  for (const int32_t depth : {8, 16, 32}) {
+    SCOPED_TRACE(testing::Message() << depth << " bits");
+    ResetSharedInverseMap();
+    auto media = Load("width 4 height 4 File { filename green.bmp mask mask.bmp }", depth);
+    ASSERT_EQ(media->GetLoadState(), MediaComplete);
+    std::unique_ptr<FrameRef> tile = media->GetFrameRef({0, 0, 0});
+    std::unique_ptr<CDibImage> target = CDibImage::Create(4, 4, depth, &palette_, false, false);
+    ASSERT_NE(target, nullptr);
+    Draw(*media, tile.get(), target.get());
+    const uint8_t* inverseMap = GetSharedInverseMap(palette_);
+    const int32_t bytes = depth / 8;
+    const uint32_t white = PixelValueOf(FloatColor{1, 1, 1}, bytes, inverseMap);
+    const uint32_t green = PixelValueOf(FloatColor{0, 1, 0}, bytes, inverseMap);
+    ASSERT_NE(white, green);
+    const PixelMap pixels = target->GetPixelMap();
+    std::string shown;  // W for the mask colour, G for the picture, ? for anything else
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        uint32_t value = 0;
+        std::memcpy(&value, pixels.Row(y) + x * bytes, static_cast<size_t>(bytes));
+        shown += value == white ? 'W' : value == green ? 'G' : '?';
+      }
+      shown += '/';
+    }
+    EXPECT_EQ(shown, "WWGG/WWGG/WWGG/WWGG/") << "the mask's left half is set";
+  }
 }
 
 TEST_F(DescriptorMedia, FrameSetsDeleteTheReferencesTheyAreGivenWithoutTouchingTheTiles) {

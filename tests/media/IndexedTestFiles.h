@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -107,6 +108,7 @@ struct GifFrame {
   std::vector<uint8_t> localTable{};  // RGB triples; empty for none
   bool interlaced = false;
   int32_t minCodeSize = 8;
+  int32_t delayHundredths = -1;  // -1: no graphic control extension before it
 };
 
 // The packed bits of a table of that many triples (a power of two, 2..256).
@@ -141,7 +143,13 @@ inline std::string GifHeader(const char* signature, int32_t width, int32_t heigh
 }
 
 inline std::string GifImageBlock(const GifFrame& frame) {
-  std::string out(1, ',');
+  std::string out;
+  if (frame.delayHundredths >= 0) {
+    out += std::string("\x21\xF9\x04\x00", 4);
+    PutWord(out, static_cast<uint32_t>(frame.delayHundredths));
+    out += std::string("\x00\x00", 2);
+  }
+  out += ',';
   PutWord(out, static_cast<uint32_t>(frame.left));
   PutWord(out, static_cast<uint32_t>(frame.top));
   PutWord(out, static_cast<uint32_t>(frame.width));
@@ -180,8 +188,10 @@ inline std::vector<uint8_t> TestTable(size_t entries) {
 }
 
 // A BMP of width x height; pixels (palette indices or B, G, R bytes) are
-// given top row first and written bottom row first with padding. Rows the
-// pixels do not cover are left out, so headers can state any size.
+// given top row first and written bottom row first with padding, `gap`
+// bytes after the palette. Rows the pixels do not cover are left out, so
+// headers can state any size. The file header's offset names where the
+// pixels start, unless dataOffset says otherwise.
 struct BmpSpec {
   int32_t width = 0;
   int32_t height = 0;
@@ -192,6 +202,8 @@ struct BmpSpec {
   std::vector<uint8_t> topDownPixels{};
   uint32_t layers = 1;
   uint32_t compression = 0;
+  uint32_t gap = 0;
+  std::optional<uint32_t> dataOffset{};
 };
 
 inline std::string MakeBmp(const BmpSpec& spec) {
@@ -220,6 +232,10 @@ inline std::string MakeBmp(const BmpSpec& spec) {
     out.append(spec.palette.begin() + static_cast<ptrdiff_t>(i), spec.palette.begin() + static_cast<ptrdiff_t>(i) + 3);
     if (!spec.os2) out += '\0';
   }
+  out.append(spec.gap, '\x5A');
+  std::string offset;
+  PutLong(offset, spec.dataOffset.value_or(static_cast<uint32_t>(out.size())));
+  out.replace(10, 4, offset);
   const size_t pixelBytes = static_cast<size_t>(spec.bitCount / 8);
   const size_t rowBytes = static_cast<size_t>(spec.width) * pixelBytes;
   for (int32_t row = spec.height - 1; row >= 0; --row) {

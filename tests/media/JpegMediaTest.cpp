@@ -3,10 +3,12 @@
 
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "engine/media/SharedInverseMap.h"
+#include "engine/media/formats/jpeg/JpegDecoder.h"
 #include "engine/media/formats/jpeg/JpegMedia.h"
 #include "engine/render/DibImage.h"
 #include "tests/media/JpegTestPictures.h"
@@ -153,6 +155,69 @@ TEST_F(JpegFile, APictureFillsInFromTheTopAtMost32RowsAStep) {
   EXPECT_EQ(media->Process(), MediaComplete);
 }
 
+// Every pixel of the two images, row by row.
+bool SamePixels(const PixelMap& a, const PixelMap& b) {
+  if (a.width != b.width || a.height != b.height || a.bytesPerPixel != b.bytesPerPixel) return false;
+  for (int y = 0; y < a.height; ++y)
+    if (std::memcmp(a.Row(y), b.Row(y), static_cast<size_t>(a.width) * a.bytesPerPixel) != 0) return false;
+  return true;
+}
+
+TEST_F(JpegFile, AFileWithoutItsEndMarkerShowsTheWholePictureAsTheFileWithItDoes) {
+  const test::TestPicture picture = test::Gradient(40, 75);
+  const PaletteTable palette = BuiltInPaletteTable();
+  struct Case {
+    const char* what;
+    JpegKind kind;
+    test::JpegCoding coding;
+  };
+  for (const Case& c : {Case{"baseline", JpegKind::Baseline, {}}, Case{"progressive", JpegKind::Progressive, {}},
+                        Case{"grey", JpegKind::Grey, {}}, Case{"ink", JpegKind::Ink, {}},
+                        Case{"restart markers", JpegKind::Baseline, {false, 1}}}) {
+    SCOPED_TRACE(c.what);
+    const std::string whole = test::CompressJpeg(picture, c.kind, 90, c.coding);
+    const std::string unended = test::WithoutEndMarker(whole);
+    ASSERT_EQ(unended.size() + 2, whole.size());
+    for (const int32_t depth : {8, 32}) {
+      auto expected = Open("whole.jpg", whole, depth, &palette);
+      auto media = Open("unended.jpg", unended, depth, &palette);
+      ASSERT_EQ(RunToEnd(*expected).back(), MediaComplete);
+      ASSERT_EQ(RunToEnd(*media).back(), MediaComplete) << depth << " bits";
+      EXPECT_TRUE(SamePixels(Image(*media), Image(*expected))) << depth << " bits";
+    }
+  }
+}
+
+// The decoder over the bytes of a file as they stand: Complete once every
+// row of the picture is in.
+DecodeStatus DecodeAllAtOnce(const std::string& file) {
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+  CJpegDecoder decoder;
+  const DecodeStatus header = decoder.ReadHeader(bytes, true);
+  if (header != DecodeStatus::Complete) return header;
+  std::vector<uint32_t> pixels(static_cast<size_t>(decoder.Size().width) * decoder.Size().height);
+  const PixelMap target{reinterpret_cast<uint8_t*>(pixels.data()), static_cast<uint16_t>(decoder.Size().width),
+                        static_cast<uint16_t>(decoder.Size().height), 4, decoder.Size().width * 4};
+  return decoder.DecodeRows(bytes, true, PictureWindow{target, 0, 0}, JpegOutput{}, decoder.Size().height);
+}
+
+TEST(JpegCutFiles, AFileCutAnywhereBeforeItsLastCodedBytesIsCorrupt) {
+  const test::TestPicture picture = test::Gradient(24, 20);
+  for (const JpegKind kind : {JpegKind::Baseline, JpegKind::Progressive}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    const std::string whole = test::CompressJpeg(picture, kind, 90);
+    ASSERT_EQ(DecodeAllAtOnce(whole), DecodeStatus::Complete);
+    ASSERT_EQ(DecodeAllAtOnce(test::WithoutEndMarker(whole)), DecodeStatus::Complete);
+    // The last coded byte may hold nothing but the bits that pad it out;
+    // from two bytes short of the end marker on, coded data is missing.
+    std::vector<size_t> decoded;
+    for (size_t length = 2; length + 4 <= whole.size(); ++length)
+      if (DecodeAllAtOnce(whole.substr(0, length)) != DecodeStatus::Corrupt) decoded.push_back(length);
+    EXPECT_TRUE(decoded.empty()) << decoded.size() << " lengths of " << whole.size() << " decode, the first "
+                                 << decoded.front();
+  }
+}
+
 // The notify callback hands over an image of its own and moves the picture.
 struct Receiver {
   std::unique_ptr<CDibImage> image;
@@ -206,6 +271,7 @@ size_t FrameHeaderAt(const std::string& jpeg) {
 TEST_F(JpegFile, BrokenFilesEndAsUnusableWithoutTouchingMemoryTheyDoNotOwn) {
   const std::string good = test::CompressJpeg(test::Gradient(64, 48), JpegKind::Baseline);
   const std::string progressive = test::CompressJpeg(test::Gradient(64, 48), JpegKind::Progressive);
+  const std::string arithmetic = test::CompressJpeg(test::Gradient(64, 48), JpegKind::Baseline, 95, {true, 0});
   const size_t frame = FrameHeaderAt(good);
   ASSERT_NE(frame, std::string::npos);
   std::string huge = good;
@@ -222,6 +288,10 @@ TEST_F(JpegFile, BrokenFilesEndAsUnusableWithoutTouchingMemoryTheyDoNotOwn) {
       {"cut in the header", good.substr(0, frame + 4)},
       {"cut in the picture", good.substr(0, good.size() / 2)},
       {"progressive cut in a scan", progressive.substr(0, progressive.size() * 2 / 3)},
+      {"arithmetic cut in the picture", arithmetic.substr(0, arithmetic.size() / 2)},
+      // Its decoder reads zeros past the end without a word: a lost end
+      // marker cannot be told from lost coded data.
+      {"arithmetic without its end marker", test::WithoutEndMarker(arithmetic)},
       {"too large", huge},
       {"no width", noWidth},
       {"unknown process", badMarker},

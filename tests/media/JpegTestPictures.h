@@ -103,7 +103,15 @@ inline std::vector<JSAMPLE> Samples(const TestPicture& picture, int y, JpegKind 
 
 }  // namespace detail
 
-inline std::string CompressJpeg(const TestPicture& picture, JpegKind kind, int quality = 95) {
+// How the compressor codes beyond the kind: arithmetic instead of Huffman
+// coding, and a restart marker every restartRows rows of blocks (0: none).
+struct JpegCoding {
+  bool arithmetic = false;
+  int restartRows = 0;
+};
+
+inline std::string CompressJpeg(const TestPicture& picture, JpegKind kind, int quality = 95,
+                                JpegCoding coding = {}) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -122,6 +130,8 @@ inline std::string CompressJpeg(const TestPicture& picture, JpegKind kind, int q
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, quality, TRUE);
   if (kind == JpegKind::Progressive) jpeg_simple_progression(&info);
+  info.arith_code = coding.arithmetic ? TRUE : FALSE;
+  info.restart_in_rows = coding.restartRows;
   jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < info.image_height) {
     std::vector<JSAMPLE> row = detail::Samples(picture, static_cast<int>(info.next_scanline), kind);
@@ -131,6 +141,13 @@ inline std::string CompressJpeg(const TestPicture& picture, JpegKind kind, int q
   jpeg_finish_compress(&info);
   jpeg_destroy_compress(&info);
   return out;
+}
+
+// The file without the end marker the compressor wrote last.
+inline std::string WithoutEndMarker(const std::string& jpeg) {
+  const bool ends = jpeg.size() >= 2 && static_cast<uint8_t>(jpeg[jpeg.size() - 2]) == 0xFF &&
+                    static_cast<uint8_t>(jpeg.back()) == 0xD9;
+  return ends ? jpeg.substr(0, jpeg.size() - 2) : jpeg;
 }
 
 inline uint32_t Xrgb32At(const PixelMap& map, int x, int y) {

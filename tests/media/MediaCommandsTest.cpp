@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "MovieTestFiles.h"
@@ -77,6 +81,52 @@ TEST_F(MediaCommands, ShortWaveFilesPlayWhatTheyHold) {
     MediaPump();
     EXPECT_EQ(MediaClose(device), kMediaOk);
   }
+}
+
+// A header that claims 655 MHz and 53 channels would make the resampler
+// take a gigabyte; rates and channel counts past the limits are refused.
+TEST_F(MediaCommands, WaveFilesOfRatesOrChannelsBeyondTheLimitsAreRefused) {
+  struct Case {
+    int32_t rate;
+    int16_t channels;
+    bool opens;
+  };
+  for (const Case& wave : {Case{1000, 1, true}, Case{999, 1, false}, Case{384000, 2, true}, Case{384001, 2, false},
+                           Case{8000, 8, true}, Case{8000, 9, false}, Case{655360000, 53, false}}) {
+    SCOPED_TRACE(std::to_string(wave.rate) + " Hz, " + std::to_string(wave.channels) + " channels");
+    const std::string path = folder_.Write("w.wav", test::WaveFile({.rate = wave.rate, .channels = wave.channels, .frames = 4}));
+    uint32_t device = 0;
+    const int32_t opened = MediaOpen({MediaDeviceType::WaveAudio, path.c_str(), "limits"}, &device);
+    EXPECT_EQ(opened == kMediaOk, wave.opens);
+    if (opened == kMediaOk) MediaClose(device);
+  }
+}
+
+// The process's peak resident memory so far, in megabytes.
+int64_t PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+// FFmpeg allocates a wave file's "LIST" items at the size they claim: one
+// that claims 832 MB in a file of a few hundred bytes is refused without
+// taking that memory. (Measured by the peak, which an earlier test of the
+// same process may have raised already; it can only hide a fault, never
+// make one up.)
+TEST_F(MediaCommands, AWaveFileWhoseListItemClaimsHundredsOfMegabytesIsRefusedWithoutTakingThem) {
+  std::string bytes = test::WaveFile({.frames = 100, .extraChunks = true});
+  auto claim = [&bytes](const char* chunk, uint32_t size) {
+    const size_t at = bytes.find(chunk) + 4;
+    for (int i = 0; i < 4; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<char>((size >> (8 * i)) & 0xFF);
+  };
+  claim("LIST", 0x7FFFFFF0u);
+  claim("INAM", 0x34000000u);
+  const std::string path = folder_.Write("list.wav", bytes);
+  const int64_t before = PeakMegabytes();
+  uint32_t device = 0;
+  EXPECT_NE(MediaOpen({MediaDeviceType::WaveAudio, path.c_str(), "list"}, &device), kMediaOk);
+  EXPECT_LT(PeakMegabytes() - before, 256);
 }
 
 TEST_F(MediaCommands, FilesThatAreNotOfTheDevicesKindAreRefusedAndLeaveNoDevice) {
@@ -194,26 +244,43 @@ TEST_F(MediaCommands, InjectedFailuresHitTheNthCommandOfTheirKind) {
   EXPECT_EQ(MediaOpen({MediaDeviceType::WaveAudio, "whatever.wav", "wav2"}, &other), kMediaCommandFailed);
 }
 
+// The device is opened on a thread of its own; this waits until it is open
+// or the output fell back.
+std::string ChosenOutput() {
+  for (int tries = 0; tries < 2000 && AudioOutputName() == "opening"; ++tries)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return AudioOutputName();
+}
+
 // Each test runs in a process of its own under CTest, so the output is still
 // to be chosen here; run together with others, an earlier test chose it.
-TEST(AudioOutput, WithoutADeviceSoundFallsBackToTheNullOutputAtOnce) {
+TEST(AudioOutput, WithoutADeviceSoundPlaysOnTheNullOutputAndTheLossIsReportedOnce) {
   if (!AudioOutputName().empty()) GTEST_SKIP() << "the output was chosen by an earlier test of this process";
   test::ScopedEnvironment noChoice("VANTESSEL_AUDIO", nullptr);
   test::ScopedEnvironment noDriver("SDL_AUDIODRIVER", "no-such-driver");
   test::TemporaryFolder folder("vxmci");
+  const std::string path = folder.Write("a.wav", test::WaveFile({}));
+  ManualClock clock;
+  ::testing::internal::CaptureStderr();
   uint32_t device = 0;
-  ASSERT_EQ(MediaOpen({MediaDeviceType::WaveAudio, folder.Write("a.wav", test::WaveFile({})).c_str(), "wav1"}, &device),
-            kMediaOk);
-  EXPECT_EQ(AudioOutputName(), "null");
+  ASSERT_EQ(MediaOpen({MediaDeviceType::WaveAudio, path.c_str(), "wav1"}, &device), kMediaOk);
   MediaDeviceState state;
   ASSERT_TRUE(GetMediaDeviceState(device, &state));
-  EXPECT_TRUE(state.nullOutput);
-  ManualClock clock;
+  EXPECT_TRUE(state.nullOutput) << "until a device is open";
+  EXPECT_EQ(ChosenOutput(), "null");
+  uint32_t second = 0;
+  ASSERT_EQ(MediaOpen({MediaDeviceType::WaveAudio, path.c_str(), "wav2"}, &second), kMediaOk);
+  const std::string reported = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(reported.find("no audio output"), reported.rfind("no audio output")) << reported;
+  EXPECT_NE(reported.find("no audio output"), std::string::npos) << reported;
+
   EXPECT_EQ(MediaPlay(device), kMediaOk);
   clock.Advance(2000);
   MediaPump();
   ASSERT_TRUE(GetMediaDeviceState(device, &state));
   EXPECT_FALSE(state.playing) << "the null output plays to the end on the clock";
+  EXPECT_GT(state.loudestLeft, 0) << "and hears the sound it was handed";
+  MediaClose(second);
   MediaClose(device);
 }
 
@@ -227,7 +294,7 @@ TEST(AudioOutput, WithADeviceEachSoundHasAStreamFilledAhead) {
   const std::string path = folder.Write("a.wav", test::WaveFile({.channels = 2}));
   uint32_t device = 0;
   ASSERT_EQ(MediaOpen({MediaDeviceType::WaveAudio, path.c_str(), "wav1"}, &device), kMediaOk);
-  EXPECT_EQ(AudioOutputName(), "sdl:dummy");
+  ASSERT_EQ(ChosenOutput(), "sdl:dummy");
   MediaDeviceState state;
   ASSERT_TRUE(GetMediaDeviceState(device, &state));
   EXPECT_FALSE(state.nullOutput);

@@ -10,6 +10,7 @@
 
 #include "fuzz/CodebookFuzzEntry.h"
 #include "fuzz/MediaFuzzEntries.h"
+#include "fuzz/MovieFuzzEntries.h"
 
 namespace vx {
 namespace {
@@ -39,6 +40,10 @@ TEST(MediaCorpus, EveryGifInputIsReadOrRefusedWithinBounds) {
   EXPECT_GE(ReplayChecked("gif", fuzz::DecodeGifBytes), 5);
 }
 
+TEST(MediaCorpus, EveryJpegInputEndsTheSameWayWholeOrInPieces) {
+  EXPECT_GE(ReplayChecked("jpeg", fuzz::DecodeJpegBytes), 5);
+}
+
 TEST(MediaCorpus, EveryBmpInputIsReadOrRefusedWithinBounds) {
   EXPECT_GE(ReplayChecked("bmp", fuzz::DecodeBmpBytes), 5);
 }
@@ -58,6 +63,18 @@ TEST(MediaCorpus, EveryRicInputIsReadWithinBounds) {
   EXPECT_GE(replayed, 8);
   // The hand-made seeds include valid files, which draw at every pixel size.
   EXPECT_GE(drawn, 4);
+}
+
+TEST(MediaCorpus, EveryMovieInputIsDecodedOrRefusedWithinBounds) {
+  EXPECT_GE(ReplayChecked("movie", fuzz::DecodeMovieBytes), 8);
+}
+
+TEST(MediaCorpus, EverySoundInputPlaysOrIsRefusedWithinBounds) {
+  EXPECT_GE(ReplayChecked("sound", fuzz::PlaySoundBytes), 5);
+}
+
+TEST(MediaCorpus, EveryPictInputIsDrawnOrRefusedWithinBounds) {
+  EXPECT_GE(ReplayChecked("pict", fuzz::DrawPictBytes), 8);
 }
 
 }  // namespace

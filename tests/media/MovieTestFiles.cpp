@@ -49,7 +49,7 @@ std::string WaveFormat(int16_t channels, int32_t rate) {
   Put16(format, 1);
   Put16(format, static_cast<uint32_t>(channels));
   Put32(format, static_cast<uint32_t>(rate));
-  Put32(format, static_cast<uint32_t>(rate * channels * 2));
+  Put32(format, static_cast<uint32_t>(rate) * static_cast<uint32_t>(channels) * 2);
   Put16(format, static_cast<uint32_t>(channels * 2));
   Put16(format, 16);
   return format;

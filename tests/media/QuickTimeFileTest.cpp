@@ -1,12 +1,14 @@
 // The QuickTime layer on real files: the atoms it reads itself, movies that
-// FFmpeg writes and plays, and files it cannot open.
+// FFmpeg writes and plays, PICT pictures, and files it cannot open.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "EncodedMovies.h"
 #include "MovieTestFiles.h"
+#include "PictTestFiles.h"
 #include "engine/media/formats/pict/PictMedia.h"
 #include "engine/media/formats/quicktime/QuickTimeMovie.h"
 #include "platform/Clock.h"
@@ -197,10 +199,65 @@ TEST_F(QuickTimeFiles, FilesFfmpegCannotOpenLoadAsUnusable) {
   EXPECT_EQ(QuickTime().OpenMovie(In("missing.mov").c_str(), &none), kQuickTimeMissing);
 }
 
-TEST_F(QuickTimeFiles, PictFilesAreNotReadOnThisPlatform) {
+// A PICT file goes through the layer's own reader: its frame gives the
+// image's size, also away from the origin, and a file it cannot read fails
+// the load.
+TEST_F(QuickTimeFiles, PictFilesAreReadAndDrawnAtTheirFramesSize) {
+  test::PictRaster raster;
+  raster.opcode = 0x9A;
+  raster.pixelSize = 32;
+  raster.packType = 4;
+  raster.bounds = raster.source = raster.destination = {40, 30, 70, 80};
+  for (int32_t i = 0; i < 30 * 50; ++i) raster.pixels.push_back(i % 50 < 25 ? 0x2040C0u : 0xC04020u);
   CPictMedia pict;
-  EXPECT_EQ(Load(pict, folder_.Write("a.pict", std::string(512, '\0') + "\x00\x0A")), MediaUnusable);
+  ASSERT_EQ(Load(pict, folder_.Write("a.pict", test::PictWriter(2, raster.bounds).Raster(raster).Bytes())),
+            MediaDecoding);
+  EXPECT_EQ(pict.Process(), MediaComplete);
+  MediaImageInfo image;
+  ASSERT_EQ(pict.GetImageInfo(&image), 0);
+  EXPECT_EQ(image.width, 50);
+  EXPECT_EQ(image.height, 30);
+  EXPECT_EQ(TopBand(pict), 0x2040C0u);
+
+  CPictMedia broken;
+  EXPECT_EQ(Load(broken, folder_.Write("b.pict", std::string(512, '\0') + "\x00\x0A")), MediaUnusable);
 }
+
+// H.264 with B-frames (and MPEG-4 with B-frames, for a machine without an
+// H.264 encoder): at each frame's time while the movie plays, its image is
+// that frame as FFmpeg decodes it, to the last one.
+class ReorderedQuickTimeFiles : public QuickTimeFiles, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ReorderedQuickTimeFiles, EachFrameIsShownAtItsTime) {
+  const test::EncodedMovie encoded{.name = GetParam(), .container = "mov", .encoders = {GetParam()}, .bFrames = 3};
+  const std::string path = In("reordered.mov");
+  const std::string missing = test::WriteEncodedMovie(path, encoded);
+  if (!missing.empty()) GTEST_SKIP() << missing;
+  const test::DecodedFrames reference = test::DecodeWithFfmpeg(path);
+  ASSERT_FALSE(reference.frames.empty());
+  CQuickTimeMovie movie(true);
+  ASSERT_EQ(Load(movie, path), MediaComplete);
+  MediaImageInfo image;
+  ASSERT_EQ(movie.GetImageInfo(&image), 0);
+  ASSERT_EQ(image.width, reference.width);
+  movie.Play();
+  for (size_t k = 0; k < reference.frames.size(); ++k) {
+    clock_.Set(5000 + k * 1000 / static_cast<uint64_t>(encoded.rate) + 10);
+    movie.Process();
+    int32_t differing = 0;
+    for (int32_t y = 0; y < reference.height; ++y) {
+      for (int32_t x = 0; x < reference.width; ++x) {
+        uint32_t pixel = 0;
+        std::memcpy(&pixel, image.Row(y) + 4 * x, 4);
+        differing += (pixel & 0xFFFFFF) != (reference.frames[k][static_cast<size_t>(y * reference.width + x)] & 0xFFFFFF);
+      }
+    }
+    EXPECT_EQ(differing, 0) << "frame " << k;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, ReorderedQuickTimeFiles, ::testing::Values("h264", "mpeg4"),
+                         [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
 }  // namespace vx

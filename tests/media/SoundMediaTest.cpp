@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "EncodedMovies.h"
 #include "MovieTestFiles.h"
 #include "engine/media/MediaFactories.h"
 #include "engine/media/SharedInverseMap.h"
@@ -59,7 +60,9 @@ class SoundMedia : public ::testing::Test {
   int32_t devicesBefore_ = 0;
 };
 
-TEST_F(SoundMedia, AWaveSoundLoadsSilentlyAndSendsItsFirstVolumeOnlyWhenItIsNotZero) {
+// A new device plays at full volume; the load silences it, so that a sound
+// whose owner keeps it at 0 is never heard.
+TEST_F(SoundMedia, AWaveSoundLoadsSilencedAndSendsEachVolumeThatChanges) {
   CWaveSound sound;
   const std::string path = Wave();
   ClearMediaCommandLog();
@@ -68,9 +71,11 @@ TEST_F(SoundMedia, AWaveSoundLoadsSilentlyAndSendsItsFirstVolumeOnlyWhenItIsNotZ
   EXPECT_EQ(sound.GetTypeCode(), MediaType::Wave);
   const std::string alias = sound.Alias();
   ASSERT_EQ(alias.substr(0, 3), "wav");
-  EXPECT_EQ(TakeLog(), (Log{"open " + alias + " waveaudio " + path}));
+  EXPECT_EQ(TakeLog(), (Log{"open " + alias + " waveaudio " + path, "volume " + alias + " 0x00000000"}));
+  EXPECT_EQ(WaveWord(sound.DeviceId()), 0u);
+  sound.SetVolume(0.0f);
   sound.SetVolume(0.5f);
-  EXPECT_EQ(TakeLog(), (Log{"volume " + alias + " 0x80008000"}));
+  EXPECT_EQ(TakeLog(), (Log{"volume " + alias + " 0x80008000"})) << "an unchanged volume is not sent again";
   EXPECT_EQ(WaveWord(sound.DeviceId()), 0x80008000u);
 
   CWaveSound next;
@@ -213,6 +218,49 @@ TEST_F(SoundMedia, AMovieOpenedForItsSoundPlaysWithoutAnImage) {
   auto frame = movie.GetFrameRef({1, 0, 1});
   EXPECT_EQ(movie.SetFrameTarget(nullptr), 0);
   EXPECT_EQ(movie.DrawFrame(frame.get(), nullptr), 2) << "no image of its own to draw into";
+}
+
+// MPEG-4 with B-frames, the common DivX and Xvid case: each frame drawn,
+// through the frame grid and while the movie plays, is the picture FFmpeg
+// decodes at that place.
+TEST_F(SoundMedia, AMovieWithBFramesDrawsEveryFrameAsFfmpegDecodesIt) {
+  const test::EncodedMovie encoded{.name = "mpeg4", .container = "avi", .encoders = {"mpeg4"}, .bFrames = 2};
+  const std::string path = folder_.Path() + "/divx.avi";
+  const std::string missing = test::WriteEncodedMovie(path, encoded);
+  if (!missing.empty()) GTEST_SKIP() << missing;
+  const test::DecodedFrames reference = test::DecodeWithFfmpeg(path);
+  ASSERT_EQ(reference.frames.size(), static_cast<size_t>(encoded.frames));
+  CAviMovie movie(true);
+  Load(movie, path);
+  auto shows = [&reference](const PixelMap& pixels, int32_t n) {
+    for (int32_t y = 0; y < reference.height; ++y) {
+      for (int32_t x = 0; x < reference.width; ++x) {
+        uint32_t pixel = 0;
+        std::memcpy(&pixel, pixels.Row(y) + 4 * x, 4);
+        if ((pixel & 0xFFFFFF) != (reference.frames[static_cast<size_t>(n)][static_cast<size_t>(y * reference.width + x)] & 0xFFFFFF))
+          return ::testing::AssertionFailure() << "frame " << n << " differs at " << x << "," << y;
+      }
+    }
+    return ::testing::AssertionSuccess();
+  };
+  auto target = CDibImage::Create(reference.width, reference.height, 32, nullptr, false, false);
+  ASSERT_TRUE(target);
+  ASSERT_EQ(movie.SetFrameTarget(target.get()), 0);
+  for (int16_t n : {int16_t{0}, int16_t{1}, int16_t{2}, int16_t{3}, int16_t{17}, int16_t{29}, int16_t{4}, int16_t{14}}) {
+    const std::unique_ptr<FrameRef> frame = movie.GetFrameRef({n, 0, 1});
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(movie.DrawFrame(frame.get(), nullptr), 0);
+    EXPECT_TRUE(shows(target->GetPixelMap(), n)) << "by the grid";
+  }
+
+  MediaImageInfo image;
+  ASSERT_EQ(movie.GetImageInfo(&image), 0);
+  movie.Play();
+  for (int32_t n = 0; n + 1 < encoded.frames; ++n) {
+    clock_.Set(7000 + static_cast<uint64_t>(n + 1) * 1000 / encoded.rate + 5);
+    movie.Process();
+    EXPECT_TRUE(shows(image, n)) << "while playing";
+  }
 }
 
 class MovieFrames : public SoundMedia, public ::testing::WithParamInterface<MovieKind> {};

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "NodeTestSupport.h"
+#include "RenderedWorld.h"
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/AppearanceNodes.h"
@@ -39,8 +40,8 @@ class ShapeMaterial : public ::testing::Test {
  protected:
   // The stage's material after the first top-level Shape of the text applied
   // its appearance, over a material marked by its green colour.
-  const MaterialRecord& Applied(const std::string& body) {
-    world = test::ReadWorld(body);
+  const MaterialRecord& Applied(const std::string& body, WorldConvention convention = WorldConvention::kStandard) {
+    world = test::ReadWorld(body, convention);
     MaterialRecord marked = test::FlatMaterial({0, 1, 0});
     frame.stage.SetMaterial(&marked);
     test::TopNode<CShapeNode>(*world).ApplyAppearance(RenderPass::Frame, nullptr, frame.stage);
@@ -59,14 +60,23 @@ TEST_F(ShapeMaterial, TheStageSeesTheMaterialOfTheAppearance) {
   EXPECT_EQ(m.spanMode, 0u);
 }
 
+// The default: unlit white in the standard's worlds, the lit tan of the
+// stage's default material in the system's.
 TEST_F(ShapeMaterial, WithoutAMaterialOfItsOwnAShapeGetsTheDefaultNotTheLastOne) {
-  const FloatColor standard = MaterialRecord{}.diffuse;
-  for (const char* body : {"Shape { appearance Material { diffuseColor 1 0 0 } }", "Shape { appearance Appearance { } }",
+  const FloatColor tan = MaterialRecord{}.diffuse;
+  for (const char* body : {"Shape { }", "Shape { appearance Material { diffuseColor 1 0 0 } }",
+                           "Shape { appearance Appearance { } }",
                            "Shape { appearance Appearance { material Coordinate { } } }",
                            "Shape { appearance Appearance { material Box { } } }"}) {
-    const MaterialRecord& m = Applied(body);
-    ExpectColor(m.diffuse, standard.r, standard.g, standard.b);
-    EXPECT_EQ(m.texture.base, nullptr) << body;
+    const MaterialRecord& system = Applied(body, WorldConvention::kSystem);
+    ExpectColor(system.diffuse, tan.r, tan.g, tan.b);
+    EXPECT_EQ(system.unlit, 0) << body;
+    EXPECT_EQ(system.texture.base, nullptr) << body;
+    const MaterialRecord& standard = Applied(body, WorldConvention::kStandard);
+    ExpectColor(standard.diffuse, 1, 1, 1);
+    EXPECT_EQ(standard.unlit, 1) << body;
+    EXPECT_EQ(standard.specular, 0) << body;
+    EXPECT_EQ(standard.texture.base, nullptr) << body;
   }
 }
 
@@ -75,6 +85,46 @@ TEST_F(ShapeMaterial, AMaterialMadeByAPrototypeFillsTheRecord) {
       "PROTO Red [ field SFColor tint 1 0 0 ] { Material { diffuseColor IS tint } }\n"
       "Shape { appearance Appearance { material Red { tint 0 0 1 } } }");
   ExpectColor(m.diffuse, 0, 0, 1);
+}
+
+// Drawn under nothing but the view's ambient light, which dims whatever it
+// lights to a quarter.
+class UnlitShapes : public test::RenderedWorld {
+ protected:
+  uint32_t Drawn(WorldConvention kind, const std::string& shape) {
+    convention = kind;
+    Load("NavigationInfo { headlight FALSE } Viewpoint { position 0 0 0 }"
+         " Transform { translation 0 0 -3 children " + shape + " }");
+    return Center() & 0x00FFFFFFu;
+  }
+};
+
+TEST_F(UnlitShapes, AShapeWithoutAMaterialIsUnlitWhiteInTheStandardsWorldsAndLitTanInTheSystems) {
+  const std::string quad =
+      " geometry IndexedFaceSet { coord Coordinate { point [ -1 -1 0, 1 -1 0, 1 1 0, -1 1 0 ] }"
+      " coordIndex [ 0 1 2 3 -1 ] } }";
+  const FloatColor tan = MaterialRecord{}.diffuse;
+  for (const std::string& shape : {"Shape {" + quad, "Shape { appearance Appearance { }" + quad}) {
+    EXPECT_EQ(Drawn(WorldConvention::kStandard, shape), test::PixelOf(1, 1, 1)) << shape;
+    EXPECT_TRUE(test::PixelsNear(Drawn(WorldConvention::kSystem, shape),
+                                 test::PixelOf(0.25f * tan.r, 0.25f * tan.g, 0.25f * tan.b)))
+        << shape;
+  }
+  const std::string lines =
+      "Shape { geometry IndexedLineSet { coord Coordinate { point [ -1 0 0, 1 0 0 ] } coordIndex [ 0 1 ] } }";
+  EXPECT_EQ(Drawn(WorldConvention::kStandard, lines), 0x00FFFFFFu) << "lines too, drawn in the colour itself";
+}
+
+// A texture without a material shows its own colours in the standard's
+// worlds; in the system's it is lit like any material.
+TEST_F(UnlitShapes, ATextureWithoutAMaterialShowsItsOwnColoursInTheStandardsWorlds) {
+  const std::string textured =
+      "Shape { appearance Appearance { texture PixelTexture { image 1 1 3 0x80C040 } }"
+      " geometry IndexedFaceSet { coord Coordinate { point [ -1 -1 0, 1 -1 0, 1 1 0, -1 1 0 ] }"
+      " coordIndex [ 0 1 2 3 -1 ] texCoord TextureCoordinate { point [ 0 0, 1 0, 1 1, 0 1 ] } } }";
+  EXPECT_EQ(Drawn(WorldConvention::kStandard, textured), 0x0080C040u);
+  const uint32_t lit = Drawn(WorldConvention::kSystem, textured);
+  EXPECT_LT(lit >> 8 & 0xFF, 0x60u) << "dimmed by the ambient light";
 }
 
 }  // namespace

@@ -125,7 +125,7 @@ class BackgroundCubeWorld : public RenderedWorld {
   std::string Missing() const { return folder_.Path() + "/missing.bmp"; }
   // Every face of one colour.
   std::string SolidCube(const char* def, const std::string& face) {
-    std::string body = std::string("DEF ") + def + " Background { skyColor 0 0 1 groundColor 0 1 0";
+    std::string body = std::string("DEF ") + def + " Background { skyColor 0 0 1 groundColor [ 0 1 0, 0 1 0 ] groundAngle 1.5708";
     for (const char* field : {"frontUrl", "rightUrl", "backUrl", "leftUrl", "topUrl", "bottomUrl"})
       body += std::string(" ") + field + " \"" + face + "\"";
     return body + " }\n";
@@ -146,7 +146,7 @@ uint32_t PictureAt(const CBackgroundNode& node, int x, int y) {
 
 TEST_F(BackgroundCubeWorld, FacesThatNeverArriveKeepTheBandsAndTheUrlsFallOver) {
   const std::string red = Face("red.bmp", 255, 0, 0);
-  Load("DEF B Background { skyColor 0 0 1 groundColor 0 1 0 frontUrl [ \"" + Missing() + "\", \"" + red +
+  Load("DEF B Background { skyColor 0 0 1 groundColor [ 0 1 0, 0 1 0 ] groundAngle 1.5708 frontUrl [ \"" + Missing() + "\", \"" + red +
        "\" ] rightUrl \"" + Missing() + "\" }");
   Frames(kLoadFrames);
   const CBackgroundNode& background = Background("B");
@@ -164,7 +164,7 @@ TEST_F(BackgroundCubeWorld, FacesThatNeverArriveKeepTheBandsAndTheUrlsFallOver) 
 }
 
 TEST_F(BackgroundCubeWorld, NoFaceArrivingFallsBackToTheBandsOnTheSphere) {
-  Load("DEF B Background { skyColor 0 0 1 groundColor 0 1 0 frontUrl \"" + Missing() + "\" topUrl [ \"" +
+  Load("DEF B Background { skyColor 0 0 1 groundColor [ 0 1 0, 0 1 0 ] groundAngle 1.5708 frontUrl \"" + Missing() + "\" topUrl [ \"" +
        Missing() + "\", \"" + Missing() + "\" ] }");
   Frames(kLoadFrames);
   const CBackgroundNode& background = Background("B");

@@ -1,5 +1,7 @@
 // Worlds with a Background drawn at 32, 16 and 8 bits and compared with
-// golden images in tests/data/nodes: sky and ground bands behind a quad, and
+// golden images in tests/data/nodes, as the system's worlds draw them (the
+// last ground colour reaching the horizon): sky and ground bands behind a
+// quad, and
 // a cube of six pictures made here, each its own colour with a white mark
 // in its top left corner, so that a face in the wrong place, mirrored or
 // upside down shows at once.
@@ -80,7 +82,7 @@ class BackgroundGolden : public ::testing::TestWithParam<int> {
     DepthFrame frame(kWidth, kHeight, depth);
     CViewContext view{WindowHandle::None, 0};
     view.SetFrameBuffer(frame.map);
-    auto world = ReadWorld(body);
+    auto world = ReadWorld(body, WorldConvention::kSystem);
     world->RenderView(RenderPass::Activate, &view);
     for (int i = 0; i < kFrames; ++i) world->RenderFrame(&view);
     ExpectGoldenImage("nodes/" + golden + "_" + std::to_string(depth) + ".png", kWidth, kHeight,

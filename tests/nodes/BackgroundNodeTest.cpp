@@ -86,6 +86,26 @@ TEST(BackgroundBands, GroundRampsFromTheNadirAndItsLastColourReachesTheHorizon) 
   EXPECT_GT(rows.Row(kRows / 2 - 1).b, 240);
 }
 
+// The standard's rule: above the last ground angle the sky shows, and a
+// ground of no colours is no ground; the system's lists stay invalid.
+TEST(BackgroundBands, InTheStandardsWorldsTheGroundEndsAtItsLastAngle) {
+  const SFColor sky[] = {kBlue};
+  const SFColor ground[] = {kRed, kGreen};
+  const float groundAngle[] = {0.5f};
+  const BandRows rows({sky, {}, ground, groundAngle, false});
+  const int rampTop = static_cast<int>((std::numbers::pi_v<float> - 0.5f) / std::numbers::pi_v<float> * kRows);
+  EXPECT_GT(rows.Row(kRows - 1).r, 230);
+  EXPECT_GT(rows.Row(rampTop + 1).g, 230);
+  EXPECT_GT(rows.Row(rampTop - 1).b, 240) << "the sky above the ground's last angle";
+  EXPECT_GT(rows.Row(kRows / 2 + 1).b, 240);
+
+  const SFColor oneBlack[] = {kBlack};
+  for (const BandRows& noGround : {BandRows({sky, {}, {}, {}, false}), BandRows({sky, {}, oneBlack, {}, false})}) {
+    for (int y : {0, kRows / 2 + 1, kRows - 1}) EXPECT_GT(noGround.Row(y).b, 240) << "row " << y;
+  }
+  EXPECT_TRUE(BandRows({sky, {}, {}, {}, true}).AllBlack());
+}
+
 TEST(BackgroundBands, InvalidBandsPaintBlack) {
   const SFColor twoColours[] = {kBlue, kWhite};
   const SFColor one[] = {kBlack};
@@ -141,7 +161,7 @@ TEST_F(BackgroundWorld, DefaultBackgroundFallsBackToBlackSphere) {
 }
 
 TEST_F(BackgroundWorld, BindsFromTheFileAndUnbindsOnRequest) {
-  Read("DEF B Background { skyColor 0 0 1 groundColor 0 1 0 }");
+  Read("DEF B Background { skyColor 0 0 1 groundColor [ 0 1 0, 0 1 0 ] groundAngle 1.5708 }");
   CNodeRef recorder = RecordInto(Named("B"), "isBound", "flag");
   Show();
   Frames(2);
@@ -212,9 +232,10 @@ TEST_F(BackgroundWorld, LookingStraightUpOrDownStaysInsideThePicture) {
   EXPECT_GT(ChannelsOf(Center()).g, 100) << "the ground's first colour below";
 }
 
-// The bound one holds the camera level; one that is not bound draws
-// nothing and leaves the camera as it is.
+// In the system's worlds the bound one holds the camera level; one that is
+// not bound draws nothing and leaves the camera as it is.
 TEST_F(BackgroundWorld, OnlyTheBoundBackgroundLevelsTheCamera) {
+  convention = WorldConvention::kSystem;
   Load("DEF A Background {} DEF B Background {}");
   Frames(2);
   view.SetOrientation(0.1f, 0.2f, 0.3f, false);
@@ -229,6 +250,76 @@ TEST_F(BackgroundWorld, OnlyTheBoundBackgroundLevelsTheCamera) {
   Background("B").Traverse(RenderPass::Frame, &view);
   view.GetOrientation(&pitch, &yaw, &roll);
   EXPECT_FLOAT_EQ(roll, 0.3f);
+}
+
+// The sky fills the frame down to where the ground's last angle ends it,
+// 21 degrees below the horizon; the system's worlds carry the ground up to
+// the horizon.
+TEST_F(BackgroundWorld, TheGroundEndsAtItsLastAngleInTheStandardsWorldsOnly) {
+  const std::string horizon =
+      "Background { skyColor [ 0 0 1, 0 0 0 ] skyAngle [ 0.7142 ] groundColor [ 1 0 0, 1 0 1 ] groundAngle [ 1.2 ] }";
+  Load(horizon, 160, 120);
+  Frames(2);
+  EXPECT_EQ(Pixel(80, 90) & 0xFFFFFF, 0u) << "the black sky half way down the lower half";
+  const Channels rim = ChannelsOf(Pixel(80, 119));
+  EXPECT_GT(rim.r, 200);
+  EXPECT_GT(rim.b, 200);
+
+  convention = WorldConvention::kSystem;
+  Load(horizon, 160, 120);
+  Frames(2);
+  const Channels ground = ChannelsOf(Pixel(80, 90));
+  EXPECT_GT(ground.r, 200);
+  EXPECT_GT(ground.b, 200);
+}
+
+// Bands from red at the zenith to blue at the nadir, turned a quarter about
+// X as Z-up exporters turn their sky: looking along -Z sees the nadir's blue.
+// The picture follows a turn set later, and in both conventions.
+TEST_F(BackgroundWorld, ItTurnsWithItsParentsAnimatedOrNot) {
+  const std::string turned =
+      "DEF T Transform { rotation 1 0 0 1.5708 children Background { skyColor [ 1 0 0, 1 1 0, 0 1 0, 0 0 1 ]"
+      " skyAngle [ 0.8, 2, 2.5 ] groundColor [ 0 0 1, 0 0 1 ] groundAngle [ 0.64 ] } }";
+  for (const WorldConvention kind : {WorldConvention::kStandard, WorldConvention::kSystem}) {
+    convention = kind;
+    view.ResetCamera();
+    Load(turned);
+    Frames(2);
+    Channels centre = ChannelsOf(Center());
+    EXPECT_GT(centre.b, 200);
+    EXPECT_LT(centre.r + centre.g, 40);
+
+    SFRotation upsideDown{1, 0, 0, -1.5708f};
+    ASSERT_EQ(Named("T").ReceiveEvent("set_rotation", &upsideDown), 0);
+    Frames(2);
+    centre = ChannelsOf(Center());
+    EXPECT_GT(centre.r, 200) << "the zenith's red ahead now";
+    EXPECT_LT(centre.g + centre.b, 40);
+  }
+}
+
+// A bound Background in a choice the Switch does not show is drawn all the
+// same; the first one read there is bound by the reader.
+TEST_F(BackgroundWorld, OneInAChoiceTheSwitchDoesNotShowIsDrawn) {
+  Load("Switch { whichChoice -1 choice [ DEF B Background { skyColor 1 0 0 groundColor [] } ] }");
+  EXPECT_TRUE(Background("B").IsBound());
+  EXPECT_EQ(world->GetBackground(), &Named("B"));
+  EXPECT_TRUE(PixelsNear(Center(), 0x00FF0000u)) << "in the first frame";
+}
+
+// In the standard's worlds the Background is drawn behind whatever camera
+// the world has: it neither levels it nor stops it short of the zenith.
+TEST_F(BackgroundWorld, InTheStandardsWorldsItNeverMovesTheCamera) {
+  Load("Background { skyColor 0 0 1 }");
+  Frames(2);
+  view.SetOrientation(1.5707963f, 0.2f, 0.3f, false);
+  Frames(2);
+  float pitch = 0, yaw = 0, roll = 0;
+  view.GetOrientation(&pitch, &yaw, &roll);
+  EXPECT_FLOAT_EQ(pitch, 1.5707963f);
+  EXPECT_FLOAT_EQ(yaw, 0.2f);
+  EXPECT_FLOAT_EQ(roll, 0.3f);
+  EXPECT_GT(ChannelsOf(Center()).b, 200);
 }
 
 }  // namespace

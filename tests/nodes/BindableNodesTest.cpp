@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -60,7 +61,8 @@ class Fog : public RenderedWorld {};
 
 TEST_F(Fog, ABoundFogFadesTheQuadAndTurnsOffWithoutARangeOrWhenUnbound) {
   const uint32_t red = PixelOf(1, 0, 0);  // the headlight and ambient saturate red
-  Load("DEF F Fog { color 0 0 1 visibilityRange 3 fogType \"EXPONENTIAL\" } " + kRedQuadAt5);
+  Load("Viewpoint { position 0 0 0 } DEF F Fog { color 0 0 1 visibilityRange 3 fogType \"EXPONENTIAL\" } " +
+       kRedQuadAt5);
   EXPECT_EQ(Center(), PixelOf(0, 0, 1)) << "wholly beyond the range: the fog colour, for any fogType";
 
   // Every corner lies sqrt(27) from the eye, so the fog takes that part of
@@ -126,23 +128,29 @@ class Viewpoint : public RenderedWorld {
   }
 };
 
+// The defaults look down -z, from the origin in the system's worlds and
+// from 0 0 10 in the standard's.
 TEST_F(Viewpoint, ItsFieldsPlaceAndTurnTheCameraWithTheAngleOnTheNarrowSide) {
-  Load("Viewpoint { }", 400, 200);
-  EXPECT_NEAR(view.GetFieldOfView(), 0.392699f, kTolerance);
-  EXPECT_EQ(Position(), CVec3f{});
-  CVec3f direction = view.GetViewDirection();
-  EXPECT_NEAR(direction.x, 0.0f, kTolerance);
-  EXPECT_NEAR(direction.z, -1.0f, kTolerance) << "the defaults look down -z from the origin";
-  EXPECT_TRUE(view.GetCameraJump().has_value()) << "the view's collision test does not sweep to it";
+  for (const auto& [kind, start] : {std::pair{WorldConvention::kSystem, CVec3f{}},
+                                    std::pair{WorldConvention::kStandard, CVec3f{0, 0, 10}}}) {
+    convention = kind;
+    Load("Viewpoint { }", 400, 200);
+    EXPECT_NEAR(view.GetFieldOfView(), 0.392699f, kTolerance);
+    EXPECT_EQ(Position(), start);
+    CVec3f direction = view.GetViewDirection();
+    EXPECT_NEAR(direction.x, 0.0f, kTolerance);
+    EXPECT_NEAR(direction.z, -1.0f, kTolerance);
+    EXPECT_TRUE(view.GetCameraJump().has_value()) << "the view's collision test does not sweep to it";
 
-  Load("Viewpoint { position 1 2 3 orientation 0 1 0 1.5707963 fieldOfView 0.5 }", 100, 200);
-  EXPECT_EQ(Position(), (CVec3f{1, 2, 3}));
-  EXPECT_NEAR(view.GetFieldOfView(), std::atan(2.0f * std::tan(0.25f)), kTolerance)
-      << "the width of a frame higher than wide spans 0.5, so its height spans more";
-  direction = view.GetViewDirection();
-  EXPECT_NEAR(direction.x, -1.0f, kTolerance) << "a quarter turn about +y looks down -x";
-  EXPECT_NEAR(direction.z, 0.0f, kTolerance);
-  EXPECT_EQ(view.GetCameraJump(), (CVec3f{1, 2, 3}));
+    Load("Viewpoint { position 1 2 3 orientation 0 1 0 1.5707963 fieldOfView 0.5 }", 100, 200);
+    EXPECT_EQ(Position(), (CVec3f{1, 2, 3}));
+    EXPECT_NEAR(view.GetFieldOfView(), std::atan(2.0f * std::tan(0.25f)), kTolerance)
+        << "the width of a frame higher than wide spans 0.5, so its height spans more";
+    direction = view.GetViewDirection();
+    EXPECT_NEAR(direction.x, -1.0f, kTolerance) << "a quarter turn about +y looks down -x";
+    EXPECT_NEAR(direction.z, 0.0f, kTolerance);
+    EXPECT_EQ(view.GetCameraJump(), (CVec3f{1, 2, 3}));
+  }
 }
 
 // A flat ElevationGrid's top is its front face: seen from above it is drawn,
@@ -188,16 +196,27 @@ TEST_F(Viewpoint, WithoutJumpItsChangesAndItsUnbindingLeaveTheCamera) {
   EXPECT_EQ(Position(), (CVec3f{0, 0, 10}));
 }
 
+// The camera found: the view's own in the system's worlds, the default
+// Viewpoint's in the standard's.
 TEST_F(Viewpoint, UnbindingTheLastOneGivesBackTheCameraItFound) {
-  const float yaw = Yaw();
-  const float fieldOfView = view.GetFieldOfView();
-  Load("DEF V Viewpoint { position 0 0 10 fieldOfView 0.3 orientation 1 0 0 0.5 }");
-  ASSERT_EQ(Position(), (CVec3f{0, 0, 10}));
-  Bind(Named("V"), false);
-  Frame();
-  EXPECT_EQ(Position(), CVec3f{});
-  EXPECT_EQ(Yaw(), yaw);
-  EXPECT_EQ(view.GetFieldOfView(), fieldOfView);
+  struct Found {
+    WorldConvention convention;
+    CVec3f position;
+    float yaw;
+    float fieldOfView;
+  };
+  for (const Found& found : {Found{WorldConvention::kSystem, {}, Yaw(), view.GetFieldOfView()},
+                             Found{WorldConvention::kStandard, {0, 0, 10}, 3.1415927f, 0.392699f}}) {
+    convention = found.convention;
+    Load("DEF V Viewpoint { position 0 1 5 fieldOfView 0.3 orientation 1 0 0 0.5 }");
+    ASSERT_EQ(Position(), (CVec3f{0, 1, 5}));
+    Bind(Named("V"), false);
+    Frame();
+    EXPECT_EQ(Position(), found.position);
+    EXPECT_FLOAT_EQ(Yaw(), found.yaw);
+    EXPECT_NEAR(view.GetFieldOfView(), found.fieldOfView, kTolerance);
+    view.ResetCamera();
+  }
 }
 
 // The scene traversal visits every Viewpoint each frame; only the one the
@@ -256,6 +275,133 @@ TEST_F(Viewpoint, OneFromAWorldOfItsOwnBindsInTheWorldOfTheViewWhenThatHasNone) 
 
   Bind(*added[0].Get(), false);
   EXPECT_EQ(world->GetViewpoint(), nullptr) << "set_bind goes to the world of the view";
+}
+
+// ---- The camera's place in the two conventions ----
+
+// A Z-up world as exporters write it: the floor is the x/y plane, a red box
+// stands on it, and the camera looks along +Y with +Z up, once directly and
+// once through the exporters' rotated parent Transform.
+const std::string kZUpWorld =
+    "DEF Direct Viewpoint { position 0 -10 2 orientation 1 0 0 1.5708 }\n"
+    "DEF Placed Transform { translation 0 -10 2 rotation 1 0 0 1.5708 children DEF Exporter Viewpoint { } }\n"
+    "Shape { appearance Appearance { material Material { diffuseColor 0 0.6 0 } }"
+    " geometry IndexedFaceSet { solid FALSE coord Coordinate { point [ -8 -2 0, 8 -2 0, 8 14 0, -8 14 0 ] }"
+    " coordIndex [ 0 1 2 3 -1 ] } }\n"
+    "Transform { translation 0 4 1 children Shape { appearance Appearance { material Material {"
+    " diffuseColor 1 0 0 } } geometry Box { size 2 2 2 } } }\n";
+
+// Where pixels of one colour lie in the frame.
+struct Extent {
+  int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1;
+  bool Empty() const { return right < 0; }
+  float MiddleX() const { return 0.5f * static_cast<float>(left + right); }
+  int Width() const { return right - left + 1; }
+  int Height() const { return bottom - top + 1; }
+};
+
+class CameraPlace : public Viewpoint {
+ protected:
+  static constexpr int kWidth = 160;
+  static constexpr int kHeight = 120;
+
+  // Reddish or greenish pixels, whatever the light.
+  Extent Measure(bool red) const {
+    Extent e;
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const uint32_t p = Pixel(x, y);
+        const int r = static_cast<int>(p >> 16 & 0xFF), g = static_cast<int>(p >> 8 & 0xFF);
+        const int b = static_cast<int>(p & 0xFF);
+        const bool match = red ? r > 40 && r > 2 * g && r > 2 * b : g > 20 && g > 2 * r && g > 2 * b;
+        if (!match) continue;
+        e.left = std::min(e.left, x);
+        e.right = std::max(e.right, x);
+        e.top = std::min(e.top, y);
+        e.bottom = std::max(e.bottom, y);
+      }
+    }
+    return e;
+  }
+  // The box in the middle, standing on the floor: the floor reaches lower in
+  // the frame than the box and nowhere above it.
+  void ExpectUprightBoxOnTheFloor(const char* through) const {
+    const Extent box = Measure(true), floor = Measure(false);
+    ASSERT_FALSE(box.Empty()) << through;
+    ASSERT_FALSE(floor.Empty()) << through;
+    EXPECT_NEAR(box.MiddleX(), kWidth / 2.0f, 1.5f) << through;
+    EXPECT_GT(floor.bottom, box.bottom) << through;
+    EXPECT_GE(floor.top, box.top) << through;
+  }
+};
+
+TEST_F(CameraPlace, AZUpWorldShowsItsBoxUprightThroughBothViewpoints) {
+  Load(kZUpWorld, kWidth, kHeight);
+  ExpectUprightBoxOnTheFloor("the direct Viewpoint");
+  const int nearWidth = Measure(true).Width();
+
+  Bind(Named("Exporter"), true);
+  Frame();
+  ExpectUprightBoxOnTheFloor("the Viewpoint under the rotated Transform");
+  const CVec3f p = Position();
+  EXPECT_NEAR(p.x, 0.0f, 1e-4f);
+  EXPECT_NEAR(p.y, -20.0f, 1e-4f) << "its default position 0 0 10 turned and moved with its parents";
+  EXPECT_NEAR(p.z, 2.0f, 1e-3f);
+  EXPECT_LT(Measure(true).Width(), nearWidth) << "from ten units further back";
+}
+
+// As the system's worlds draw it: the direction alone is turned, the roll
+// stays the camera's, so the floor lies above the box; through the Transform
+// the camera stays at the origin looking along -Z, at nothing.
+TEST_F(CameraPlace, ASystemCopyOfTheZUpWorldDrawsAsTheSystemAlwaysDid) {
+  convention = WorldConvention::kSystem;
+  Load(kZUpWorld, kWidth, kHeight);
+  const Extent box = Measure(true), floor = Measure(false);
+  ASSERT_FALSE(box.Empty());
+  EXPECT_LT(floor.top, box.top) << "upside down";
+
+  Bind(Named("Exporter"), true);
+  Frame();
+  EXPECT_EQ(Position(), CVec3f{});
+  EXPECT_TRUE(Measure(true).Empty() && Measure(false).Empty());
+}
+
+// A quarter roll turns a tall bar on its side in the standard's worlds; the
+// system's keep the camera's own roll.
+TEST_F(CameraPlace, ARollOfTheOrientationIsKeptInTheStandardsWorldsOnly) {
+  const std::string rolled =
+      "Viewpoint { position 0 0 0 orientation 0 0 1 1.5708 }"
+      "Transform { translation 0 0 -8 children Shape { appearance Appearance { material Material {"
+      " diffuseColor 1 0 0 } } geometry Box { size 0.5 3 0.5 } } }";
+  Load(rolled, kWidth, kHeight);
+  Extent bar = Measure(true);
+  EXPECT_GT(bar.Width(), 2 * bar.Height()) << "lying";
+  float pitch, yaw, roll;
+  view.GetOrientation(&pitch, &yaw, &roll);
+  EXPECT_NEAR(std::fabs(roll), 1.5708f, 1e-3f);
+
+  convention = WorldConvention::kSystem;
+  view.ResetCamera();
+  Load(rolled, kWidth, kHeight);
+  bar = Measure(true);
+  EXPECT_GT(bar.Height(), 2 * bar.Width()) << "standing";
+}
+
+// The bound camera rides along with moving parents, keeping the viewer's
+// own moves, in the standard's worlds; the system's take no notice.
+TEST_F(CameraPlace, ACameraUnderMovingParentsMovesWithThemInTheStandardsWorlds) {
+  const std::string riding = "DEF T Transform { children Viewpoint { position 0 0 0 } }" + kRedQuadAt5;
+  for (const auto& [kind, moved] : {std::pair{WorldConvention::kStandard, CVec3f{2, 0, 1}},
+                                    std::pair{WorldConvention::kSystem, CVec3f{0, 0, 1}}}) {
+    convention = kind;
+    view.ResetCamera();
+    Load(riding);
+    view.SetPosition({0, 0, 1}, true);  // the viewer stepped back
+    Send(Named("T"), "set_translation", SFVec3f{2, 0, 0});
+    Frame();
+    Frame();
+    EXPECT_EQ(Position(), moved);
+  }
 }
 
 }  // namespace

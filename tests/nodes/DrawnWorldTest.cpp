@@ -19,11 +19,11 @@ const char* const kRedQuad =
     " coordIndex [ 0 1 2 3 -1 ] } }";
 
 // A 64 x 64 32-bit frame that a view context draws the world into, with the
-// camera at the origin looking down -z.
+// camera at the origin looking down -z: worlds of the system's convention.
 class DrawnWorld : public ::testing::Test {
  protected:
   void Draw(const std::string& body) {
-    world = test::ReadWorld(body);
+    world = test::ReadWorld(body, WorldConvention::kSystem);
     Render();
   }
   void Render() {
@@ -89,7 +89,8 @@ class CSensorProbe : public test::CProbeNode {
 };
 
 TEST_F(DrawnWorld, ASensorBesideTheQuadTakesThePickUnderThePointer) {
-  world = test::ReadWorld(std::string("Transform { translation 0 0 -5 children ") + kRedQuad + " }");
+  world = test::ReadWorld(std::string("Transform { translation 0 0 -5 children ") + kRedQuad + " }",
+                          WorldConvention::kSystem);
   CNodeRef sensor = MakeNode<CSensorProbe>();
   CNodeRef added[] = {sensor};
   const MFNode value{1, added};

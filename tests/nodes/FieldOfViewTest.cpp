@@ -10,7 +10,7 @@ namespace {
 // A quad of side 2 at the distance where a field of view of 45 degrees
 // spans four of its sides: 2 / (4 x tan(22.5 degrees)).
 const std::string kQuarterOfTheNarrowSide =
-    std::string("Viewpoint { } Transform { translation 0 0 -4.828427 children ") + kWhiteQuad + " }";
+    std::string("Viewpoint { position 0 0 0 } Transform { translation 0 0 -4.828427 children ") + kWhiteQuad + " }";
 
 class FieldOfView : public RenderedWorld {
  protected:

@@ -48,8 +48,8 @@ PixelMap FrameOver(std::vector<uint32_t>& pixels, int width, int height) {
   return map;
 }
 
-std::unique_ptr<CBrowser> ReadWorld(const std::string& body) {
-  auto world = std::make_unique<CBrowser>();
+std::unique_ptr<CBrowser> ReadWorld(const std::string& body, WorldConvention convention) {
+  auto world = std::make_unique<CBrowser>(convention);
   auto stream = CSceneInputStream::FromText("#VRML V2.0 utf8\n" + body);
   CSceneReader reader(stream);
   EXPECT_TRUE(reader.ReadScene(&world->GetScene())) << reader.GetMessage();

@@ -56,8 +56,10 @@ struct DepthFrame {
 // The frame's pixels as xRGB, whatever their depth.
 std::vector<uint32_t> AsXrgb(const PixelMap& frame, const PaletteTable& palette);
 
-// A world read from the body of a scene file; the read must succeed.
-std::unique_ptr<CBrowser> ReadWorld(const std::string& body);
+// A world read from the body of a scene file under the convention; the read
+// must succeed.
+std::unique_ptr<CBrowser> ReadWorld(const std::string& body,
+                                    WorldConvention convention = WorldConvention::kStandard);
 
 // The node a reference holds, as its class.
 template <typename T>

@@ -231,13 +231,16 @@ TEST_F(PointingSensorTest, SphereSensorStopsShortOfAHalfTurnAndCarriesItsAnglesW
 
 // ---- Calibration through the view's projection ----
 
+// Worlds of the system's convention: the camera at the origin, 50 degrees
+// of view.
 class DragCalibrationTest : public PointingSensorTest {
  protected:
   // A sensor 5 units in front of the camera, pressed at its origin and drawn
   // once, which calibrates it.
   template <typename T>
   T& PressAndDraw(const char* type, SFVec3f hit = {0, 0, 0}) {
-    world_ptr_ = ReadWorld(std::string("Transform { translation 0 0 -5 children DEF S ") + type + " {} }");
+    world_ptr_ = ReadWorld(std::string("Transform { translation 0 0 -5 children DEF S ") + type + " {} }",
+                           WorldConvention::kSystem);
     T& sensor = static_cast<T&>(*world_ptr_->FindNode("S"));
     sensor.OnPointerPress();
     sensor.pick.hitPoint = hit;
@@ -256,7 +259,8 @@ TEST_F(DragCalibrationTest, APlaneSensorPickedOnAQuadDragsItsTransformWithThePoi
       "Transform { translation 0 0 -5 children [ DEF P PlaneSensor {} DEF T Transform { children Shape {"
       " geometry IndexedFaceSet { coord Coordinate { point [ -1 -1 0, 1 -1 0, 1 1 0, -1 1 0 ] }"
       " coordIndex [ 0 1 2 3 -1 ] } } } ] }"
-      " ROUTE P.translation_changed TO T.set_translation");
+      " ROUTE P.translation_changed TO T.set_translation",
+      WorldConvention::kSystem);
   view_.SetPointer(40, 24);
   world_ptr_->RenderFrame(&view_);
   ASSERT_EQ(view_.GetPointerTargets(), std::vector<CNode*>{world_ptr_->FindNode("P")});

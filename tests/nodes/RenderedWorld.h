@@ -33,7 +33,7 @@ class RenderedWorld : public ::testing::Test {
     height_ = height;
     pixels_.assign(static_cast<size_t>(width * height), 0u);
     view.SetFrameBuffer(FrameOver(pixels_, width, height));
-    world = ReadWorld(body);
+    world = ReadWorld(body, convention);
   }
   // Activates the world in the view and draws one frame.
   void Show() {
@@ -51,6 +51,8 @@ class RenderedWorld : public ::testing::Test {
   }
 
   CViewContext view{WindowHandle::None, 0};
+  // Of the worlds Read reads: the standard's, as for a world without a name.
+  WorldConvention convention = WorldConvention::kStandard;
   std::unique_ptr<CBrowser> world;
 
  private:

@@ -32,7 +32,9 @@ constexpr const char* kWorld =
 
 class TextWorldGolden : public test::RenderedWorld {};
 
+// Seen from the origin, as the system's worlds are.
 TEST_F(TextWorldGolden, ReadableTextInEveryFamily) {
+  convention = WorldConvention::kSystem;
   Load(kWorld, kWidth, kHeight);
   const std::string golden = std::string(VX_TEST_DATA_DIR) + "/nodes/text_world.png";
   if (std::getenv("VX_UPDATE_GOLDEN") != nullptr) {

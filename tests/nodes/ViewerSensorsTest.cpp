@@ -88,7 +88,8 @@ TEST_F(ProximitySensorTest, TheCentreIsTransformedAndADisabledSensorIsSilent) {
 class VisibilitySensorTest : public ViewerSensorTest {
  protected:
   VisibilitySensorTest() {
-    world_ = ReadWorld("Transform { translation 0 0 5 children DEF V VisibilitySensor { size 1 1 1 } }");
+    world_ = ReadWorld("Transform { translation 0 0 5 children DEF V VisibilitySensor { size 1 1 1 } }",
+                       WorldConvention::kSystem);
     world_->ResetClock();
     Record(Sensor(), false);
   }

@@ -12,6 +12,8 @@
 #include "platform/Input.h"
 #include "platform/MessagePump.h"
 
+#include <glib.h>
+
 namespace vx::test {
 namespace {
 
@@ -21,6 +23,8 @@ constexpr int kMessagesPerPass = 64;
 // the test before left it over.
 constexpr Point kOffEveryPage{-1000, -1000};
 constexpr uint32_t kScreenDepth = 24;
+// GLib work done in one pass at most, as a busy browser loop would.
+constexpr int kLoopIterationsPerPass = 64;
 
 // The engine component, installed as a user's Components folder holds it.
 void InstallEngine() {
@@ -30,8 +34,12 @@ void InstallEngine() {
 
 }  // namespace
 
-BrowserTestHost::BrowserTestHost(uint16_t browserVersion) {
+BrowserTestHost::BrowserTestHost(uint16_t browserVersion, Drawing drawing) : drawing_(drawing) {
   gHost = this;
+  if (drawing_ == Drawing::kWindowless) {
+    xServer_ = std::make_unique<XvfbServer>();
+    if (!xServer_->Display().empty()) display_ = std::make_unique<XTestDisplay>(xServer_->Display());
+  }
   Headless().Reset();
   ReleaseAllKeys();
   DeliverPointerMove(kOffEveryPage);
@@ -53,6 +61,8 @@ BrowserTestHost::BrowserTestHost(uint16_t browserVersion) {
   browser_.status = &Status;
   browser_.memalloc = &MemAlloc;
   browser_.memfree = &MemFree;
+  browser_.setvalue = &SetValue;
+  browser_.invalidaterect = &InvalidateRect;
   plugin_.size = sizeof plugin_;
   initialized_ = Export<NP_InitializeFn>(VX_NP_INITIALIZE)(&browser_, &plugin_);
 }
@@ -64,6 +74,8 @@ void BrowserTestHost::Close() {
     EXPECT_EQ(unexpectedCalls, 0) << "the plug-in called a browser service it has no use for";
   }
   closed_ = true;
+  for (Embed& embed : embeds_) FreeDrawable(embed);
+  display_.reset();
 }
 
 std::string BrowserTestHost::AskValue(NPPVariable variable) const {
@@ -80,7 +92,8 @@ Embed& BrowserTestHost::NewEmbed(std::vector<std::pair<std::string, std::string>
     embed.values.push_back(value);
   }
   embed.origin = origin;
-  embed.window = pageWindows_.Create(kWindowVisible, WindowHandle::None, width, height, origin.x, origin.y);
+  if (drawing_ == Drawing::kWindowed)
+    embed.window = pageWindows_.Create(kWindowVisible, WindowHandle::None, width, height, origin.x, origin.y);
   std::vector<char*> argn;
   std::vector<char*> argv;
   for (size_t i = 0; i < embed.names.size(); ++i) {
@@ -90,6 +103,10 @@ Embed& BrowserTestHost::NewEmbed(std::vector<std::pair<std::string, std::string>
   char type[] = "x-vantessel/x-tsw";
   embed.created = plugin_.newp(type, &embed.npp, NPModeEmbedded, static_cast<int16_t>(argn.size()), argn.data(),
                                argv.data(), nullptr) == NPErrorNone;
+  if (embed.windowless) {
+    GiveDrawable(embed, width, height);
+    return embed;
+  }
   // The headless platform has no X display to name.
   embed.windowInfo = {NPSetWindowCallbackType, nullptr, nullptr, 0, kScreenDepth};
   const NPRect wholeWindow{0, 0, static_cast<uint16_t>(height), static_cast<uint16_t>(width)};
@@ -103,6 +120,81 @@ Embed& BrowserTestHost::NewEmbed(std::vector<std::pair<std::string, std::string>
                     NPWindowTypeWindow};
   static_cast<void>(plugin_.setwindow(&embed.npp, &embed.npWindow));
   return embed;
+}
+
+// As a windowless browser does: a pixmap of the embed's size on the
+// display, named with the display's visual in the window record.
+void BrowserTestHost::GiveDrawable(Embed& embed, int width, int height) {
+  if (!HasDisplay()) return;
+  FreeDrawable(embed);
+  embed.drawable = display_->CreatePixmap(width, height);
+  embed.windowInfo = {NPSetWindowCallbackType, display_->Connection(), display_->Visual(), display_->Colormap(),
+                      kScreenDepth};
+  const NPRect wholeDrawable{0, 0, static_cast<uint16_t>(height), static_cast<uint16_t>(width)};
+  embed.npWindow = {nullptr,        0, 0, static_cast<uint32_t>(width), static_cast<uint32_t>(height), wholeDrawable,
+                    &embed.windowInfo, NPWindowTypeDrawable};
+  static_cast<void>(plugin_.setwindow(&embed.npp, &embed.npWindow));
+}
+
+void BrowserTestHost::FreeDrawable(Embed& embed) {
+  if (embed.drawable && HasDisplay()) display_->FreePixmap(embed.drawable);
+  embed.drawable = 0;
+}
+
+void BrowserTestHost::Resize(Embed& embed, int width, int height) {
+  if (embed.windowless) {
+    GiveDrawable(embed, width, height);
+    return;
+  }
+  static_cast<void>(MoveWindow(embed.window, embed.origin.x, embed.origin.y, width, height));
+  embed.npWindow.width = static_cast<uint32_t>(width);
+  embed.npWindow.height = static_cast<uint32_t>(height);
+  static_cast<void>(plugin_.setwindow(&embed.npp, &embed.npWindow));
+}
+
+std::optional<Frame> BrowserTestHost::LastFrame(const Embed& embed) const {
+  if (!embed.windowless) return Headless().LastFrame(embed.window);
+  if (!embed.drawable || embed.exposes == 0) return std::nullopt;
+  return display_->Read(embed.drawable, static_cast<int>(embed.npWindow.width),
+                        static_cast<int>(embed.npWindow.height));
+}
+
+bool BrowserTestHost::Send(Embed& embed, XEventBytes event) {
+  return embed.created && HasDisplay() && plugin_.event(&embed.npp, event.data()) != 0;
+}
+
+bool BrowserTestHost::Expose(Embed& embed) {
+  embed.exposeAsked = false;
+  const bool drawn = Send(embed, display_->GraphicsExposeOf(embed.drawable, static_cast<int>(embed.npWindow.width),
+                                                  static_cast<int>(embed.npWindow.height)));
+  if (drawn) ++embed.exposes;
+  return drawn;
+}
+
+bool BrowserTestHost::SendButton(Embed& embed, Point client, bool down, unsigned int button) {
+  return Send(embed, display_->ButtonOf(client.x, client.y, down, button));
+}
+
+bool BrowserTestHost::SendMotion(Embed& embed, Point client) {
+  return Send(embed, display_->MotionOf(client.x, client.y));
+}
+
+bool BrowserTestHost::SendKey(Embed& embed, unsigned long keysym, bool down) {
+  return Send(embed, display_->KeyOf(keysym, down));
+}
+
+bool BrowserTestHost::SendFocus(Embed& embed, bool in) { return Send(embed, display_->FocusOf(in)); }
+
+// A browser repaints what a plug-in invalidated once its loop is idle.
+void BrowserTestHost::ExposeAsked() {
+  for (Embed& embed : embeds_)
+    if (embed.created && embed.exposeAsked) static_cast<void>(Expose(embed));
+}
+
+Embed* BrowserTestHost::EmbedOf(NPP npp) {
+  for (Embed& embed : embeds_)
+    if (&embed.npp == npp) return &embed;
+  return nullptr;
 }
 
 void BrowserTestHost::Stream(Embed& embed, const std::string& url, const std::string& file) {
@@ -124,8 +216,14 @@ void BrowserTestHost::Destroy(Embed& embed) {
 // slower than that, there is always a message waiting.
 void BrowserTestHost::Pump(int passes) {
   for (int pass = 0; pass < passes; ++pass) {
-    Message message;
-    for (int taken = 0; taken < kMessagesPerPass && PeekMessage(message); ++taken) DispatchMessage(message);
+    if (drawing_ == Drawing::kWindowless) {
+      for (int done = 0; done < kLoopIterationsPerPass && g_main_context_iteration(nullptr, FALSE); ++done) {
+      }
+      ExposeAsked();
+    } else {
+      Message message;
+      for (int taken = 0; taken < kMessagesPerPass && PeekMessage(message); ++taken) DispatchMessage(message);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
@@ -140,21 +238,31 @@ bool BrowserTestHost::PumpUntil(const std::function<bool()>& done, int timeoutMs
 }
 
 bool BrowserTestHost::PumpFrames(const Embed& embed, int frames) {
-  const int target = Headless().PresentCount(embed.window) + frames;
-  return PumpUntil([&] { return Headless().PresentCount(embed.window) >= target; });
+  auto shown = [&] { return embed.windowless ? embed.exposes : Headless().PresentCount(embed.window); };
+  const int target = shown() + frames;
+  return PumpUntil([&] { return shown() >= target; });
 }
 
-void BrowserTestHost::MovePointer(const Embed& embed, Point client) {
-  DeliverPointerMove({embed.origin.x + client.x, embed.origin.y + client.y});
+void BrowserTestHost::MovePointer(Embed& embed, Point client) {
+  if (embed.windowless)
+    static_cast<void>(SendMotion(embed, client));
+  else
+    DeliverPointerMove({embed.origin.x + client.x, embed.origin.y + client.y});
   Pump(1);
 }
 
-void BrowserTestHost::Click(const Embed& embed, Point client) {
+void BrowserTestHost::Click(Embed& embed, Point client) {
   MovePointer(embed, client);
   Pump();
-  DeliverButton(true);
+  if (embed.windowless)
+    static_cast<void>(SendButton(embed, client, true));
+  else
+    DeliverButton(true);
   Pump();
-  DeliverButton(false);
+  if (embed.windowless)
+    static_cast<void>(SendButton(embed, client, false));
+  else
+    DeliverButton(false);
   Pump();
 }
 
@@ -171,6 +279,21 @@ NPError BrowserTestHost::GetUrl(NPP npp, const char* url, const char* target) {
 }
 
 void BrowserTestHost::UnexpectedCall() { ++gHost->unexpectedCalls; }
+
+// Only a windowless browser lets an instance go without a window.
+NPError BrowserTestHost::SetValue(NPP npp, NPPVariable variable, void* value) {
+  Embed* embed = gHost->EmbedOf(npp);
+  if (!embed || variable != NPPVpluginWindowBool || gHost->drawing_ != Drawing::kWindowless) return NPErrorGeneric;
+  embed->windowless = value == nullptr;
+  return NPErrorNone;
+}
+
+void BrowserTestHost::InvalidateRect(NPP npp, NPRect* rect) {
+  Embed* embed = gHost->EmbedOf(npp);
+  if (!embed || !rect) return;
+  ++embed->invalidations;
+  embed->exposeAsked = true;
+}
 
 void BrowserTestHost::Status(NPP, const char* text) { gHost->statusTexts.push_back(text ? text : ""); }
 

@@ -21,16 +21,19 @@ EmbedParameters Take(std::initializer_list<std::pair<const char*, const char*>> 
   return parameters;
 }
 
+// An embed's attribute names reach the plug-in in lower case (HTML), a
+// param's as the page wrote them.
 TEST(EmbedParametersTest, PropertyNamesSplitAtDotsAndEqualSignsAndOtherNamesAreIgnored) {
   const EmbedParameters parameters = Take({{"SetProperty.Light1.intensity", "0.5"},
                                            {"SETPROPERTY.Door.open.extra", "TRUE"},
                                            {"SetProperty.Lamp=on", "1"},
-                                           {"setproperty.Low.case", "1"},
+                                           {"setproperty.low.case", "1"},
                                            {"SetProperty.", "x"},
                                            {"src", "world.tsw"},
+                                           {"setpropert", "x"},
                                            {nullptr, "x"},
                                            {"SetProperty.Null.value", nullptr}});
-  ASSERT_EQ(parameters.properties.size(), 4u);
+  ASSERT_EQ(parameters.properties.size(), 5u);
   EXPECT_EQ(parameters.properties[0].nodeName, "Light1");
   EXPECT_EQ(parameters.properties[0].fieldName, "intensity");
   EXPECT_EQ(parameters.properties[0].value, "0.5");
@@ -38,7 +41,9 @@ TEST(EmbedParametersTest, PropertyNamesSplitAtDotsAndEqualSignsAndOtherNamesAreI
   EXPECT_EQ(parameters.properties[1].fieldName, "open");
   EXPECT_EQ(parameters.properties[2].nodeName, "Lamp");
   EXPECT_EQ(parameters.properties[2].fieldName, "");
-  EXPECT_EQ(parameters.properties[3].nodeName, "");
+  EXPECT_EQ(parameters.properties[3].nodeName, "low");
+  EXPECT_EQ(parameters.properties[3].fieldName, "case");
+  EXPECT_EQ(parameters.properties[4].nodeName, "");
   EXPECT_EQ(parameters.borderOn, 0);
 }
 
@@ -75,6 +80,7 @@ TEST(EmbedParametersTest, TheBorderReadsThreeColourValues) {
   EXPECT_EQ(red.borderOn, 1);
   EXPECT_EQ(red.borderRgb[0], 1.0f);
   EXPECT_EQ(red.borderRgb[1], 0.0f);
+  EXPECT_EQ(Take({{"border", "0,1,0"}}).borderRgb[1], 1.0f);
   EmbedParameters partial = Take({{"BORDERCOLOR", "0.5"}});
   EXPECT_EQ(partial.borderOn, 1);
   EXPECT_EQ(partial.borderRgb[0], 0.5f);
@@ -102,6 +108,7 @@ TEST(PluginUrlsTest, LinksToLocalPathsBecomeFileUrls) {
   EXPECT_EQ(LinkUrlFor("http://a/b.html"), "http://a/b.html");
   EXPECT_EQ(LinkUrlFor("file:///C:/a.htm"), "file:///C:/a.htm");
   EXPECT_EQ(LinkUrlFor("pages/next.html"), "file:///pages/next.html");
+  EXPECT_EQ(LinkUrlFor("/home/pages/next.html"), "file:///home/pages/next.html") << "not a shared folder's";
   EXPECT_EQ(LinkUrlFor(std::string(kLinkTextSize - 8, 'x')), std::nullopt) << "a cut link would open another page";
   EXPECT_TRUE(LinkUrlFor(std::string(kLinkTextSize - 9, 'x')));
 }

@@ -6,6 +6,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -13,6 +15,7 @@
 #include "platform/InputState.h"
 #include "tests/host/TestPeers.h"
 #include "tests/plugin/BrowserTestHost.h"
+#include "tests/plugin/TestWorlds.h"
 #include "vantessel/EngineResult.h"
 
 namespace vx::test {
@@ -22,31 +25,40 @@ constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 constexpr Point kMiddle{kWidth / 2, kHeight / 2};
 
-// A red box in front of the camera, before a blue wall.
-constexpr const char* kBoxWorld =
-    "#VRML V2.0 utf8\n"
-    "Transform { translation 0 0 -20 children Shape {\n"
-    "  appearance Appearance { material Material { diffuseColor 0 0 1 } }\n"
-    "  geometry Box { size 200 200 1 } } }\n"
-    "Transform { translation 0 0 -6 children [\n"
-    "  Shape { appearance Appearance { material DEF Mat Material { diffuseColor 1 0 0 } } geometry Box { } }\n"
-    "] }\n";
-
-bool Near(uint32_t xrgb, uint32_t wanted) {
-  for (int shift : {16, 8, 0})
-    if (std::abs(static_cast<int>((xrgb >> shift) & 0xFF) - static_cast<int>((wanted >> shift) & 0xFF)) > 0x40)
-      return false;
-  return true;
-}
-
-std::string AnchorWorld(const std::string& url, const std::string& parameter) {
-  return "#VRML V2.0 utf8\n"
-         "DEF Link Anchor { url \"" + url + "\" parameter \"" + parameter + "\" children [\n"
-         "  Transform { translation 0 0 -6 children Shape { geometry Box { size 4 4 4 } } }\n"
-         "] }\n";
-}
-
 std::string FileUrl(const std::string& path) { return "file://" + path; }
+
+// A maker's server that takes connections and never answers them.
+class SilentServer {
+ public:
+  SilentServer() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(socket_, 16) == 0 &&
+        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+      port_ = ntohs(address.sin_port);
+  }
+  ~SilentServer() { close(socket_); }
+  SilentServer(const SilentServer&) = delete;
+  SilentServer& operator=(const SilentServer&) = delete;
+
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+  bool Listening() const { return port_ != 0; }
+
+ private:
+  int socket_;
+  uint16_t port_ = 0;
+};
+
+// Today as config.txt keeps it.
+std::string PackedToday() {
+  const time_t now = std::time(nullptr);
+  tm local{};
+  localtime_r(&now, &local);
+  return std::to_string((static_cast<uint32_t>(local.tm_year + 1900) << 16) +
+                        (static_cast<uint32_t>(local.tm_mon) << 8) + static_cast<uint32_t>(local.tm_mday));
+}
 
 class PluginSceneTest : public ::testing::Test {
  protected:
@@ -78,8 +90,9 @@ TEST_F(PluginSceneTest, AStreamedSceneIsDrawnIntoThePageWindow) {
   EXPECT_TRUE(browser.urlRequests.empty());
 }
 
-// Which stream names load a scene: the name's end decides, in any case; the
-// browser's saved file is loaded unless the URL is a local file's own.
+// Which stream names load a scene: the end of the stream's URL decides, in
+// any case; the browser's saved file, named as browsers name their copies,
+// is loaded unless the URL is a local file's own.
 struct StreamCase {
   const char* name;
   bool compress;
@@ -92,7 +105,7 @@ class PluginStreamTest : public PluginSceneTest, public ::testing::WithParamInte
 
 TEST_P(PluginStreamTest, OnlySceneFileNamesAreLoaded) {
   const StreamCase& stream = GetParam();
-  std::string saved = browser.Write(stream.name, kBoxWorld);
+  std::string saved = browser.Write("stream-copy", kBoxWorld);
   if (stream.compress) {
     gzFile out = gzopen(saved.c_str(), "wb");
     ASSERT_NE(out, nullptr);
@@ -159,6 +172,15 @@ TEST_F(PluginSceneTest, ALinkToALocalPageOpensAsAFileUrlInItsFrame) {
   browser.Click(embed, kMiddle);
   ASSERT_EQ(browser.urlRequests.size(), 1u);
   EXPECT_EQ(browser.urlRequests[0], (UrlRequest{&embed.npp, "file:///C//docs/a.htm", "frameA"}));
+}
+
+TEST_F(PluginSceneTest, ALinkToAPageBesideASceneFromAFileOpensAsThatPagesFileUrl) {
+  browser.Write("next.html", "<html></html>");
+  Embed& embed = Show(AnchorWorld("next.html", ""));
+  ASSERT_TRUE(browser.PumpFrames(embed));
+  browser.Click(embed, kMiddle);
+  ASSERT_EQ(browser.urlRequests.size(), 1u);
+  EXPECT_EQ(browser.urlRequests[0].url, FileUrl(browser.Pages() + "next.html"));
 }
 
 TEST_F(PluginSceneTest, ALinkWithoutATargetOpensInTheCurrentFrame) {
@@ -287,6 +309,24 @@ TEST_F(PluginSceneTest, APageFromTheWebFetchesWhatItsSceneNamesAndShowsTheDownlo
   EXPECT_NE(config.find("date="), std::string::npos);
   EXPECT_EQ(config.find("date=0\n"), std::string::npos) << "the daily check ran and is done for today";
   EXPECT_TRUE(Headless().MessageBoxes().empty());
+}
+
+// The daily check runs on the browser's thread before the page shows: a
+// server that takes each request and never answers would otherwise hold the
+// browser for the HTTP time-out of every request.
+TEST_F(PluginSceneTest, AMakersServerThatNeverAnswersHoldsAPageFromTheWebBrieflyAndOnlyOnItsDay) {
+  SilentServer maker;
+  ASSERT_TRUE(maker.Listening());
+  ScopedEnvironment makerServer("VANTESSEL_SERVER_URL", maker.Url().c_str());
+  Embed& embed = browser.NewEmbed({}, kWidth, kHeight);
+  const auto start = std::chrono::steady_clock::now();
+  browser.Stream(embed, "http://127.0.0.1:1/pages/box.wrl", browser.Write("stream-copy", kBoxWorld));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << "held for the check's budget";
+
+  ASSERT_TRUE(browser.PumpFrames(embed));
+  EXPECT_TRUE(Near(browser.LastFrame(embed)->At(kMiddle.x, kMiddle.y), 0xFF0000)) << "the page shows";
+  const std::string config = HostTestRoot::ReadFile(path::PreferencesFolder() + "config.txt");
+  EXPECT_NE(config.find("date=" + PackedToday() + "\n"), std::string::npos) << "no other check today\n" << config;
 }
 
 TEST_F(PluginSceneTest, ASecondStreamReplacesTheSceneOfItsInstance) {

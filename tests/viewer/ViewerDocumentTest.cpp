@@ -2,8 +2,11 @@
 // from a loopback HTTP server, Update Components.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <QAction>
 #include <QDialog>
+#include <array>
 #include <filesystem>
 
 #include "ViewerTestSupport.h"
@@ -154,6 +157,26 @@ TEST_F(ViewerWithEngineTest, ReloadOfAWorldFromAServerAsksTheServerAgain) {
   EXPECT_TRUE(SceneHasNode("Edited"));
   EXPECT_EQ(Document().Url(), url);
   EXPECT_TRUE(ViewerTestRoot::Exists(localCopy)) << "a failed fetch leaves the local copy";
+}
+
+// The cache keeps only the last characters of a URL in its copy's name, so
+// "world.tsw.gz" arrives as a ".gz" copy: the URL must still decide that the
+// world is one of this system's, whose camera starts at the origin.
+TEST_F(ViewerWithEngineTest, AWorldFromAServerIsDrawnByTheConventionOfItsUrl) {
+  const std::string world = "#VRML V2.0 utf8\nShape { geometry Box { } }\n";
+  const std::string packed = root_.Worlds() + "served.tsw.gz";
+  gzFile file = gzopen(packed.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(gzwrite(file, world.data(), static_cast<unsigned>(world.size())), static_cast<int>(world.size()));
+  ASSERT_EQ(gzclose(file), Z_OK);
+  HttpTestServer server(root_.Worlds());
+  ASSERT_NE(server.Port(), 0);
+  ASSERT_TRUE(Start());
+  app_->View()->StartUrlLoad("http://" + server.HostAndPort() + "/served.tsw.gz");
+  ASSERT_TRUE(RunQtUntil([&] { return Document().Scene() != nullptr && app_->View()->View() != nullptr; }, 15000));
+  std::array<float, 3> camera{1, 1, 1};
+  ASSERT_EQ(EngineSlot<VxGetCameraPositionFn>(VxEngineGetCameraPosition)(app_->View()->View(), camera.data()), EngineOk);
+  EXPECT_EQ(camera, (std::array<float, 3>{0, 0, 0}));
 }
 
 TEST_F(ViewerWithEngineTest, AUrlLoadStillRunningEndsWithTheViewer) {

@@ -41,7 +41,7 @@ TEST(WorldRoutes, RouteTextsAreCutToTheirSlotsAndKeptUntilAReset) {
   EXPECT_EQ(std::string(world.GetScene().GetPendingRoutes()[0].target.data()), "target.set_y");
   world.GetScene().ResolvePendingRoutes();
   EXPECT_EQ(world.GetScene().GetPendingRoutes().size(), 1u);
-  world.ResetScene();
+  world.ResetScene(WorldConvention::kStandard);
   EXPECT_TRUE(world.GetScene().GetPendingRoutes().empty());
 }
 
@@ -61,7 +61,7 @@ TEST(WorldBinding, ANinthNavigationInfoDropsTheOldestAndAResetLetsThemAllGo) {
   EXPECT_EQ(world.GetNavigationInfo(), nodes[8].Get()) << "one below the top leaves the top in force";
   world.BindNavigationInfo(nodes[8].Get(), false);
   EXPECT_EQ(world.GetNavigationInfo(), nodes[6].Get()) << "the one unbound before does not come back";
-  world.ResetScene();
+  world.ResetScene(WorldConvention::kStandard);
   EXPECT_EQ(world.GetNavigationInfo(), nullptr);
   for (const CNodeRef& node : nodes) EXPECT_EQ(node->GetRefCount(), 1);
 }
@@ -105,7 +105,7 @@ TEST(WorldBinding, ABackgroundBoundTwiceIsPushedAndPoppedAndTakesTheSavedCamera)
   CBrowser world;
   CViewContext view(WindowHandle::None, 0);
   world.SaveCamera(0.1f, 0.2f, 0.3f, 0.7f);
-  world.ResetScene();
+  world.ResetScene(WorldConvention::kStandard);
   EXPECT_TRUE(world.IsCameraSaved()) << "a saved camera outlives a reset";
 
   CNodeRef background = MakeBindable(NodeTypeBackground, "bg");
@@ -167,7 +167,7 @@ TEST(WorldBinding, TheFrameDrawsTheBoundBackgroundInsteadOfClearing) {
   world.RenderFrame(&view);
   EXPECT_EQ(test::Bindable(background).frameCount, 1);
   EXPECT_TRUE(background->TakeFramePass(world.GetFrameNumber())) << "it was handed the frame's pass";
-  EXPECT_EQ(test::Bindable(viewpoint).frameCount, 2) << "on attaching and in the frame";
+  EXPECT_EQ(test::Bindable(viewpoint).frameCount, 1) << "in the frame, not on attaching";
   EXPECT_EQ(frame.Xrgb(3, 3), 0x55555555u) << "the background paints, nothing clears";
 }
 
@@ -226,7 +226,7 @@ TEST(WorldReset, AResetEmptiesTheSceneAndKeepsTheDirectoryAndClock) {
   child = CNodeRef();
   clock.Advance(1500);
 
-  world.ResetScene();
+  world.ResetScene(WorldConvention::kStandard);
   EXPECT_EQ(oldRoot.Get(), nullptr) << "the old scene is let go";
   EXPECT_EQ(oldChild.Get(), nullptr);
   EXPECT_EQ(world.GetRoot()->children.count, 0);

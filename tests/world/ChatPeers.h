@@ -22,16 +22,22 @@
 
 namespace vx::test {
 
-// The name every chat server of the tests goes by: the address the clients
-// connect to, so that replies are known as the server's.
-inline constexpr char kChatServerName[] = "127.0.0.1";
+// The address the clients connect to. The servers name themselves
+// otherwise in their replies, as real servers do.
+inline constexpr char kChatServerAddress[] = "127.0.0.1";
+inline constexpr char kScriptedServerName[] = "chat.test";
+inline constexpr char kNgircdName[] = "irc.test";
 
 // Listens on a free loopback port and takes one client; sends what the test
-// scripts and keeps what the client sent.
+// scripts and keeps what the client sent. A small receive buffer makes a
+// server that stops reading hold up its client soon.
 class ScriptedChatServer {
  public:
-  ScriptedChatServer() {
+  explicit ScriptedChatServer(int receiveBufferBytes = 0) {
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Accepted sockets take the listener's buffer size.
+    if (receiveBufferBytes > 0)
+      setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -66,6 +72,7 @@ class ScriptedChatServer {
     }
   }
 
+  // Sends as much of text as the client's socket takes now.
   void Send(std::string_view text) {
     while (client_ >= 0 && !text.empty()) {
       const ssize_t sent = send(client_, text.data(), text.size(), MSG_NOSIGNAL);
@@ -89,7 +96,7 @@ class ScriptedChatServer {
   std::string received_;
 };
 
-// ngircd in the foreground, named kChatServerName, sending a PING after
+// ngircd in the foreground, named kNgircdName, sending a PING after
 // pingSeconds of a client's silence (ngircd takes no less than 5) and
 // dropping a client that has not answered pongSeconds later.
 class NgircdServer {
@@ -108,7 +115,7 @@ class NgircdServer {
     // and never from the system's.
     std::filesystem::create_directory(folder.Path() + "/include");
     const std::string config = folder.Write(
-        "ngircd.conf", "[Global]\nName = " + std::string(kChatServerName) +
+        "ngircd.conf", "[Global]\nName = " + std::string(kNgircdName) +
                            "\nInfo = Vantessel test server\nAdminInfo1 = tests\nAdminInfo2 = tests\n"
                            "AdminEMail = tests@127.0.0.1\nListen = 127.0.0.1\nPorts = " +
                            std::to_string(port) + "\nMotdPhrase = tests\nPidFile = " + folder.Path() +

@@ -1,12 +1,13 @@
-// Chat clients against a real IRC server (ngircd on a loopback port): two
-// users meet in a channel, hand the mastership on and exchange their
-// avatars, and stay connected while the server pings them.
+// Chat clients against a real IRC server (ngircd on a loopback port, named
+// unlike the address they connect to): two users meet in a channel, hand
+// the mastership on and exchange their avatars, stay connected while the
+// server pings them, and follow the kicks and new nicks it relays.
 #include <gtest/gtest.h>
 
 #include <chrono>
 
-#include "common/NMChannel.h"
 #include "tests/world/ChatTestSupport.h"
+#include "tests/world/LinkController.h"
 
 namespace vx::test {
 namespace {
@@ -20,10 +21,9 @@ constexpr int kPongSeconds = 5;
 class ChatServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(RegisterChannelWindowClasses());
+    ASSERT_TRUE(classes_.Registered());
     ASSERT_NE(server_.Port(), 0) << "ngircd did not start";
   }
-  void TearDown() override { UnregisterChannelWindowClasses(); }
 
   bool Step(const std::function<bool()>& done, int timeoutMs = 10000) {
     return StepUntil({&ann_, &bob_}, nullptr, done, timeoutMs);
@@ -50,7 +50,19 @@ class ChatServerTest : public ::testing::Test {
     ASSERT_TRUE(Step([&] { return Holds(ann_, "bob") && Holds(bob_, "ann") && Holds(bob_, "bob"); }));
   }
 
+  // A plain IRC user who opens the channel first, and so is its operator.
+  void OperatorOpensThePlaza() {
+    ASSERT_TRUE(operator_.Connect(server_.Port()));
+    operator_.Send("NICK op\r\nUSER o o o :Operator\r\nJOIN #plaza\r\n");
+    ASSERT_TRUE(PumpUntil([&] {
+      operator_.Read();
+      return operator_.Received().find(" 366 op #plaza ") != std::string::npos;
+    })) << operator_.Received();
+  }
+
+  ChannelWindowClasses classes_;
   NgircdServer server_{kPingSeconds, kPongSeconds};
+  LinkController operator_;
   ChatClientUnderTest ann_{"ann", server_.Port()};
   ChatClientUnderTest bob_{"bob", server_.Port()};
 };
@@ -64,7 +76,8 @@ TEST_F(ChatServerTest, TwoUsersMeetAndExchangeTheirAvatars) {
   bob_.user.avatarText2 = "b2";
   bob_.user.avatarId = 7;
   bob_.user.orientation = {0.0f, 0.5f, 0.0f};
-  Meet();
+  ASSERT_NO_FATAL_FAILURE(Meet());
+  EXPECT_EQ(ann_.client->ServerReplyName(), kNgircdName);
   CChatChannel& annRoom = *ann_.Channel(kPlaza);
   const auto bobSeenByAnn = [&] { return annRoom.User(annRoom.FindUser("bob")); };
   ASSERT_TRUE(Step([&] { return bobSeenByAnn().avatarId == 7; })) << "bob's NewAvatar comes with his JOIN";
@@ -96,7 +109,7 @@ TEST_F(ChatServerTest, TwoUsersMeetAndExchangeTheirAvatars) {
 }
 
 TEST_F(ChatServerTest, AnsweredPingsKeepTheConnection) {
-  Meet();
+  ASSERT_NO_FATAL_FAILURE(Meet());
   // Silence long enough for two pings and for the drop that would follow an
   // unanswered second one.
   const auto silentUntil = std::chrono::steady_clock::now() + std::chrono::seconds(2 * kPingSeconds + kPongSeconds + 1);
@@ -111,6 +124,27 @@ TEST_F(ChatServerTest, AnsweredPingsKeepTheConnection) {
   EXPECT_TRUE(Step([&] {
     return ann_.HasEvent(ChatEventKind::kAvatarMessage, kPlaza, "bob", bob_.user.FormatPosition());
   })) << "bob's MoveAvatar answer";
+}
+
+TEST_F(ChatServerTest, KicksAndNewNicksThatTheServerRelaysAreFollowed) {
+  ASSERT_NO_FATAL_FAILURE(OperatorOpensThePlaza());
+  ASSERT_NO_FATAL_FAILURE(Meet());
+  CChatChannel& bobRoom = *bob_.Channel(kPlaza);
+  ASSERT_TRUE(Step([&] { return Holds(ann_, "op") && Holds(bob_, "op"); }));
+
+  operator_.Send("KICK #plaza ann :out\r\n");
+  ASSERT_TRUE(Step([&] { return !ann_.Channel(kPlaza)->IsJoined() && !Holds(bob_, "ann"); }));
+  EXPECT_EQ(ann_.Channel(kPlaza)->UserCount(), 0) << "ann has left the channel";
+  EXPECT_TRUE(ann_.HasEvent(ChatEventKind::kUserLeft, kPlaza, "ann", ""));
+  EXPECT_TRUE(bob_.HasEvent(ChatEventKind::kUserLeft, kPlaza, "ann", ""));
+
+  operator_.Send("NICK boss\r\n");
+  ASSERT_TRUE(Step([&] { return Holds(bob_, "boss"); }));
+  EXPECT_FALSE(Holds(bob_, "op"));
+  operator_.Send("PRIVMSG #plaza :still here\r\n");
+  EXPECT_TRUE(Step([&] { return bob_.HasEvent(ChatEventKind::kChatLine, kPlaza, "boss", ": still here"); }))
+      << "the renamed user is still heard";
+  EXPECT_EQ(bobRoom.UserCount(), 2);
 }
 
 }  // namespace

@@ -8,16 +8,32 @@
 #include <string_view>
 #include <vector>
 
+#include "common/NMChannel.h"
 #include "engine/world/chat/IrcClient.h"
 #include "tests/world/ChatPeers.h"
 
 namespace vx::test {
 
+// The socket channel's window classes, registered while the object lives.
+// Declared before the clients, it goes after them: a class goes only once
+// no window of it is left.
+class ChannelWindowClasses {
+ public:
+  ChannelWindowClasses() : registered_(RegisterChannelWindowClasses()) {}
+  ~ChannelWindowClasses() { UnregisterChannelWindowClasses(); }
+  ChannelWindowClasses(const ChannelWindowClasses&) = delete;
+  ChannelWindowClasses& operator=(const ChannelWindowClasses&) = delete;
+  bool Registered() const { return registered_; }
+
+ private:
+  bool registered_;
+};
+
 class ChatClientUnderTest {
  public:
   ChatClientUnderTest(std::string_view nick, uint16_t port) {
     user.SetNick(nick);
-    client = std::make_unique<CIrcClient>(user, kChatServerName, port, ScriptFunctionCallback{this, &Record});
+    client = std::make_unique<CIrcClient>(user, kChatServerAddress, port, ScriptFunctionCallback{this, &Record});
   }
 
   // One poll step; its result and status are kept.

@@ -22,7 +22,7 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 // One sensor read from text, traversed by hand in a headless view of its
-// world, its frames recorded.
+// world or drawn in the world's frames, its frames recorded.
 struct Sensor {
   explicit Sensor(const std::string& fields)
       : world(test::ReadWorld("DEF S IMobSensor { " + fields + " }\n")),
@@ -35,6 +35,11 @@ struct Sensor {
     return node.currentFrame;
   }
   int32_t Activate() { return Traverse(RenderPass::Activate); }
+  // One frame of the world, which turns the rotation.
+  int32_t Frame() {
+    world->RenderFrame(&h.view);
+    return node.currentFrame;
+  }
   size_t FramesSent() const { return test::As<test::CEventRecorder>(recorder).log.size(); }
   void ExpectFiniteAngles() const {
     for (const float angle : node.GetViewAngles()) EXPECT_TRUE(std::isfinite(angle)) << angle;
@@ -78,15 +83,19 @@ TEST(IMobSensor, TheIndicesOfTheThreeAxesMakeOneFrameNumber) {
   EXPECT_EQ(noRange.Activate(), 0) << "without six range values";
 }
 
-TEST(IMobSensor, TheRotationTurnsByRateOverFrameRateAndTheFrameIsSentOnlyWhenItChanges) {
+TEST(IMobSensor, TheRotationTurnsByRateOverFrameRateOnceAFrameAndTheFrameIsSentOnlyWhenItChanges) {
   Sensor s(std::string(kTurntable) + "animRate [0 30 0]");
   EXPECT_EQ(s.Activate(), 0);
   EXPECT_EQ(s.FramesSent(), 1u) << "always sent on preparation";
+  EXPECT_FLOAT_EQ(s.node.GetViewAngles()[1], 0.0f) << "the preparation shows the default view";
+  EXPECT_EQ(s.Frame(), 0);
   EXPECT_FLOAT_EQ(s.node.GetViewAngles()[1], 2.0f) << "30 degrees a second at 15 frames a second";
-  for (int i = 0; i < 3; ++i) s.Traverse();
+  for (int i = 0; i < 3; ++i) s.Frame();
   EXPECT_FLOAT_EQ(s.node.GetViewAngles()[1], 8.0f);
   EXPECT_EQ(s.node.currentFrame, 1);
   EXPECT_EQ(s.FramesSent(), 2u) << "a frame that stays the same is not sent again";
+  s.Traverse();
+  EXPECT_FLOAT_EQ(s.node.GetViewAngles()[1], 8.0f) << "another traversal in the same frame does not turn";
 }
 
 TEST(IMobSensor, DragsTurnTheAnglesOnlyWhileEnabledAndInteractive) {
@@ -125,7 +134,7 @@ TEST(IMobSensor, ValuesThatAreNotNumbersNeverStopTheSensorOrReachTheAngles) {
   s.Activate();
   for (const float bad : {kInf, -kInf, kNaN, 3.0e38f}) {
     s.node.OnPointerDrag(1, bad, bad);
-    s.Traverse();
+    s.Frame();
     s.ExpectFiniteAngles();
   }
   s.h.view.GetStage()->eye = {kNaN, kInf, 0.0f};
@@ -148,7 +157,7 @@ TEST(IMobSensor, ValuesThatAreNotNumbersNeverStopTheSensorOrReachTheAngles) {
     Sensor h{std::string(fields) + " screenIMob TRUE"};
     SetFloats(h.node, "animRate", std::vector<double>{kInf, -kInf, kNaN});
     h.Activate();
-    h.Traverse();
+    h.Frame();
     h.ExpectFiniteAngles();
     EXPECT_GE(h.node.currentFrame, 0);
   }

@@ -1,6 +1,7 @@
 // Worlds with an IRC node, logged into a real chat server (ngircd on a
-// loopback port) where a plain IRC user waits: the node fills its text
-// nodes with the status, the channel list, the people and the chat.
+// loopback port, named unlike its address) where a plain IRC user waits:
+// the node fills its text nodes with the status, the channel list, the
+// people and the chat.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,11 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "common/NMChannel.h"
 #include "engine/world/NetworkSettings.h"
 #include "engine/world/nodes/IrcNode.h"
 #include "tests/nodes/NodeTestSupport.h"
-#include "tests/world/ChatPeers.h"
+#include "tests/world/ChatTestSupport.h"
 #include "tests/world/LinkController.h"
 #include "tests/world/WorldTestNodes.h"
 
@@ -45,13 +45,9 @@ class IrcNodeTest : public ::testing::Test {
     server_ = nullptr;
   }
   void SetUp() override {
-    ASSERT_TRUE(RegisterChannelWindowClasses());
+    ASSERT_TRUE(classes_.Registered());
     ASSERT_NE(server_->Port(), 0) << "ngircd did not start";
     ASSERT_EQ(CurrentNetworkSettings().chatPort, server_->Port());
-  }
-  void TearDown() override {
-    world_.reset();
-    UnregisterChannelWindowClasses();
   }
 
   // A plain IRC user "host" in #lobby, which it made.
@@ -92,6 +88,7 @@ class IrcNodeTest : public ::testing::Test {
   }
 
   static NgircdServer* server_;
+  ChannelWindowClasses classes_;
   LinkController host_;
   std::unique_ptr<CBrowser> world_;
   HeadlessView view_{32, 24};
@@ -100,7 +97,7 @@ class IrcNodeTest : public ::testing::Test {
 NgircdServer* IrcNodeTest::server_ = nullptr;
 
 TEST_F(IrcNodeTest, LogsInJoinsAndFillsItsTextNodes) {
-  HostWaitsInTheLobby();
+  ASSERT_NO_FATAL_FAILURE(HostWaitsInTheLobby());
   Load(kChatWorld);
   const uint32_t statusChanges = world_->FindNode("Status")->GetChangeCount();
   const auto& other = *static_cast<CIrcNode*>(world_->FindNode("Other"));

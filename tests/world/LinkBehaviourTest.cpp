@@ -127,9 +127,9 @@ TEST(LinkBehaviour, AZoomTransitionTurnsTheShortWayInTenFrames) {
   ScriptWorld w(LinkWorld(R"(field SFString transition "ZOOM" field SFVec3f viewDir 0.5 4 0
                              field SFFloat zoomAngle 0.2)"));
   CViewContext& view = w.view.view;
+  w.Frame();
   view.SetOrientation(0.0f, 0.0f, 0.0f, true);
   view.SetFieldOfView(0.4f, true);
-  w.Frame();
   w.Send("L", "clickPt", SFVec2f{0, 0});
   w.Frame();
   float pitch, yaw, roll;

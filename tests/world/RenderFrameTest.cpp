@@ -31,11 +31,13 @@ Extent DrawnExtent(const TestFrame& frame) {
   return e;
 }
 
+// In a world of the system's convention the camera starts as the view
+// context was made: at the origin, yaw 3.14, 25 degrees up from the middle.
 TEST(RenderFrame, ClearsTheFrameAndDrawsASquareOfTheSceneInTheMiddle) {
   test::HeadlessView h(kSize, kSize, 4, 0xAB);
   CViewContext& view = h.view;
   const TestFrame& frame = h.frame;
-  CBrowser world;
+  CBrowser world{WorldConvention::kSystem};
   // Half a unit each way at 5 units: tan(25 degrees) x 5 = 2.33 units from
   // the middle to the edge, so the square covers 32 / 2.33 = 13.7 pixels
   // each way (the default yaw of 3.14 turns the camera a little to the left).
@@ -58,7 +60,7 @@ TEST(RenderFrame, TheCameraMovesTheSquareAndTheHeadlightFollowsTheNavigationInfo
   test::HeadlessView h(kSize, kSize);
   CViewContext& view = h.view;
   const TestFrame& frame = h.frame;
-  CBrowser world;
+  CBrowser world{WorldConvention::kSystem};
   test::AddToScene(world, MakeNode<test::CSquareNode>(-1.0f, -1.0f, 1.0f, 1.0f, -5.0f, FloatColor{1.0f, 1.0f, 1.0f}));
   view.SetPosition({1.0f, 0.0f, 0.0f}, false);
   view.SetOrientation(0.0f, 3.1415927f, 0.0f, false);
@@ -82,7 +84,7 @@ TEST(RenderFrame, LeftRightStereoDrawsEachEyeIntoItsHalf) {
   CViewContext& view = h.view;
   const TestFrame& frame = h.frame;
   view.SetStereoMode(StereoMode::LeftRight);
-  CBrowser world;
+  CBrowser world{WorldConvention::kSystem};
   test::AddToScene(world, MakeNode<test::CSquareNode>(-1.0f, -1.0f, 1.0f, 1.0f, -5.0f, FloatColor{1.0f, 1.0f, 1.0f}));
   CNodeRef display = test::MakeBindable(NodeTypeDisplay, "display");
   world.BindDisplay(display.Get(), true);

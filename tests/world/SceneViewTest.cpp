@@ -56,7 +56,8 @@ struct CallbackLog {
 };
 
 // A view on a visible 64 x 48 window, with the keyboard focus, onto a world
-// with a red square in front of the camera.
+// with a red square in front of the camera (a world of the system's
+// convention: the camera starts at the origin).
 class SceneViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -100,7 +101,7 @@ class SceneViewTest : public ::testing::Test {
 
   test::RecordingClass windows;
   WindowHandle window = WindowHandle::None;
-  CBrowser world;
+  CBrowser world{WorldConvention::kSystem};
   CNodeRef navigation;
   CallbackLog log;
   std::unique_ptr<CSceneView> view;
@@ -334,10 +335,10 @@ TEST_F(SensedSceneViewTest, TwoPixelsApartIsAClickAndThreeIsNot) {
 // A world file in a folder of its own, removed with the object.
 class WorldFile {
  public:
-  explicit WorldFile(const std::string& text) {
+  explicit WorldFile(const std::string& text, const std::string& name = "world.wrl") {
     folder_ = std::filesystem::temp_directory_path() / ("vx-view-" + std::to_string(getpid()) + "-" + std::to_string(++count_));
     std::filesystem::create_directories(folder_);
-    path_ = (folder_ / "world.wrl").string();
+    path_ = (folder_ / name).string();
     std::ofstream(path_) << text;
   }
   ~WorldFile() { std::filesystem::remove_all(folder_); }
@@ -454,7 +455,8 @@ TEST_F(SceneViewTest, AWorldLoadedAgainStartsAfreshAndItsOldLightsLetGoOfTheirSl
   WorldFile file(
       "#VRML V2.0 utf8\n"
       "NavigationInfo { type \"WALK\" avatarSize [ 0.25 1.6 ] }\n"
-      "DirectionalLight { }\n");
+      "DirectionalLight { }\n",
+      "world.tsw");
   for (int load = 0; load < 2; ++load) {
     view->LoadWorld(file.Path().c_str(), nullptr);
     view->Tick();
@@ -468,27 +470,31 @@ TEST_F(SceneViewTest, AWorldLoadedAgainStartsAfreshAndItsOldLightsLetGoOfTheirSl
   stage.SetLight(slot, nullptr);
 }
 
-// The camera is raised to avatar height when a world starts; a bound
-// Viewpoint then places the eye where the file put it.
+// In a world of the system's convention the camera is raised to avatar
+// height when the world starts; in one of the standard's it stands where a
+// default Viewpoint puts the eye. A bound Viewpoint then places the eye where
+// the file put it, and gives back the camera it found when unbound.
 TEST_F(SceneViewTest, TheEyeStandsAtAvatarHeightOrWhereTheViewpointPutsIt) {
   const std::string walk = "#VRML V2.0 utf8\nNavigationInfo { type \"WALK\" avatarSize [ 0.25 1.6 ] }\n";
-  WorldFile withoutViewpoint(walk);
-  view->LoadWorld(withoutViewpoint.Path().c_str(), nullptr);
-  view->Tick();
-  view->Tick();
-  EXPECT_FLOAT_EQ(view->GetContext()->GetPosition().y, 1.6f);
+  for (const auto& [name, start] : {std::pair{"world.tsw", CVec3f(0.0f, 1.6f, 0.0f)},
+                                    std::pair{"world.wrl", CVec3f(0.0f, 0.0f, 10.0f)}}) {
+    WorldFile withoutViewpoint(walk, name);
+    view->LoadWorld(withoutViewpoint.Path().c_str(), nullptr);
+    view->Tick();
+    view->Tick();
+    EXPECT_EQ(view->GetContext()->GetPosition(), start) << name;
 
-  WorldFile withViewpoint(walk + "DEF V Viewpoint { position 0 2.5 4 }\n");
-  view->LoadWorld(withViewpoint.Path().c_str(), nullptr);
-  view->Tick();
-  view->Tick();
-  EXPECT_EQ(view->GetContext()->GetPosition(), CVec3f(0.0f, 2.5f, 4.0f));
+    WorldFile withViewpoint(walk + "DEF V Viewpoint { position 0 2.5 4 }\n", name);
+    view->LoadWorld(withViewpoint.Path().c_str(), nullptr);
+    view->Tick();
+    view->Tick();
+    EXPECT_EQ(view->GetContext()->GetPosition(), CVec3f(0.0f, 2.5f, 4.0f)) << name;
 
-  // Unbound, it gives back the camera it found: the raised one.
-  int16_t off = 0;
-  ASSERT_EQ(world.FindNode("V")->ReceiveEvent("set_bind", &off), 0);
-  view->Tick();
-  EXPECT_FLOAT_EQ(view->GetContext()->GetPosition().y, 1.6f);
+    int16_t off = 0;
+    ASSERT_EQ(world.FindNode("V")->ReceiveEvent("set_bind", &off), 0);
+    view->Tick();
+    EXPECT_EQ(view->GetContext()->GetPosition(), start) << name;
+  }
 }
 
 TEST_F(SceneViewTest, AViewpointsJumpIsNotTakenForAStepThroughTheWallBetween) {
@@ -525,6 +531,27 @@ TEST_F(SceneViewTest, AnHttpWorldIsDownloadedWithBlankFramesAndThenLoaded) {
   EXPECT_FALSE(view->IsDownloading());
   EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far"));
   EXPECT_EQ(world.GetWorldUrl(), "http://example.test/worlds/");
+}
+
+// The name a link gives decides, also when the world arrives as a copy in
+// the download cache.
+TEST_F(SceneViewTest, EachWorldALinkLoadsTakesTheConventionItsNameGives) {
+  WorldFile system(kTwoViewpoints, "world.TSW");
+  view->LoadWorld((system.Path() + "#Far").c_str(), nullptr);
+  view->Tick();
+  EXPECT_EQ(world.GetConvention(), WorldConvention::kSystem);
+
+  WorldFile standard(kTwoViewpoints, "world.wrl");
+  view->LoadWorld(standard.Path().c_str(), nullptr);
+  view->Tick();
+  EXPECT_EQ(world.GetConvention(), WorldConvention::kStandard);
+
+  ScriptedDownloads downloads;
+  view->LoadWorld("http://example.test/worlds/w.tsw#Far", nullptr);
+  downloads.End(LastSlot(downloads), DownloadDone, standard.Path().c_str());
+  view->Tick();
+  EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far"));
+  EXPECT_EQ(world.GetConvention(), WorldConvention::kSystem);
 }
 
 TEST_F(SceneViewTest, AFailedDownloadIsDroppedAndADestroyedViewIsNeverCalledBack) {

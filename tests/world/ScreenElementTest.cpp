@@ -237,7 +237,8 @@ TEST(ScreenElement, TheLeftHalfClippedOffShowsTheRightHalfOfTheImage) {
 // A lit box with four overlays: a colour block in the top left corner, a
 // cropped 4 x 4 picture stretched in the top right one, a keyed picture at
 // the bottom with its black stripe keyed out, and a white block in the
-// middle under the box's overlays.
+// middle under the box's overlays. Seen from the origin, as the system's
+// worlds are.
 TEST(ScreenElement, OverlaysOverASceneMatchTheirGoldenImage) {
   test::HeadlessView h{96, 64};
   auto world = test::ReadWorld(
@@ -249,7 +250,8 @@ TEST(ScreenElement, OverlaysOverASceneMatchTheirGoldenImage) {
                "alignment \"TOP_RIGHT\" width 24 height 24 texCoords [1 0 4 4]") +
       Textured("image 3 1 3 0xFF8000 0x000000 0xFF8000 chromaKey 0 0 0",
                "alignment \"BOTTOM\" width 30 height 8 layer 1") +
-      ColorBlock("width 20 height 20 layer 3", "1 1 1", "M"));
+      ColorBlock("width 20 height 20 layer 3", "1 1 1", "M"),
+      WorldConvention::kSystem);
   world->RenderView(RenderPass::Activate, &h.view);
   world->RenderFrame(&h.view);
   test::ExpectGoldenImage("world/screen_overlays.png", 96, 64, test::AsXrgb(h.frame.map, h.view.GetColorTable()), 2);

@@ -75,13 +75,32 @@ TEST(ViewContextCamera, ExamineModeStandsTheEyeBackByTheMeanAvatarSize) {
   Bindable(navigation).avatarSize = {};
 }
 
-TEST(ViewContextCamera, AttachingAWorldTakesTheRequestedCameraAsItIs) {
+TEST(ViewContextCamera, AttachingAWorldOfTheSystemsConventionTakesTheRequestedCameraAsItIs) {
   HeadlessView h;
   h.view.SetFieldOfView(1.5f, false);
-  CBrowser world;
+  CBrowser world(WorldConvention::kSystem);
   h.view.AttachBrowser(&world);
   EXPECT_EQ(h.view.GetAppliedFieldOfView(), 1.5f) << "no clamp on attaching";
   EXPECT_EQ(h.view.GetWorld(), &world);
+}
+
+// Where a default Viewpoint puts it: at 0 0 10 looking along -Z, 45 degrees
+// across the narrow side of the 64 x 32 frame.
+TEST(ViewContextCamera, AWorldOfTheStandardsConventionStartsAtItsDefaultViewpoint) {
+  HeadlessView h;
+  h.view.SetPosition({1.0f, 2.0f, 3.0f}, false);
+  h.view.SetOrientation(0.5f, 0.0f, 0.2f, true);
+  CBrowser world(WorldConvention::kStandard);
+  h.view.AttachBrowser(&world);
+  EXPECT_EQ(h.view.GetAppliedPosition(), CVec3f(0.0f, 0.0f, 10.0f));
+  float pitch, yaw, roll;
+  h.view.GetAppliedOrientation(&pitch, &yaw, &roll);
+  EXPECT_EQ(pitch, 0.0f);
+  EXPECT_FLOAT_EQ(yaw, 3.1415927f);
+  EXPECT_EQ(roll, 0.0f);
+  EXPECT_NEAR(h.view.GetAppliedFieldOfView(), 0.392699f, 1e-6f);
+  h.view.BeginFrame();
+  ExpectNear(h.view.GetViewDirection(), CVec3f(0.0f, 0.0f, -1.0f));
 }
 
 TEST(ViewContextMatrices, PopOnAnEmptyStackStaysEmptyAndApplySetsTheIdentity) {

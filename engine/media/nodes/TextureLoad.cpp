@@ -1,5 +1,7 @@
 #include "engine/media/nodes/TextureLoad.h"
 
+#include "engine/world/Browser.h"
+
 namespace vx {
 
 void FillTextureImage(MaterialRecord& record, const PixelMap& image, const SFColor& chromaKey) {
@@ -9,6 +11,11 @@ void FillTextureImage(MaterialRecord& record, const PixelMap& image, const SFCol
     record.chromaKey = 1;
     record.chromaKeyColor = {chromaKey.r, chromaKey.g, chromaKey.b};
   }
+}
+
+double WorldTimeOf(const CViewContext& view) {
+  const CBrowser* world = view.GetWorld();
+  return world ? world->GetWorldTime() : 0.0;
 }
 
 }  // namespace vx

@@ -26,6 +26,9 @@ constexpr bool TextureLoadFailed(int32_t state) { return state == MediaFailedNoF
 // drawn unlit) go into the record.
 void FillTextureImage(MaterialRecord& record, const PixelMap& image, const SFColor& chromaKey);
 
+// Seconds on the clock of the view's world; 0 without one.
+double WorldTimeOf(const CViewContext& view);
+
 template <typename Handle>
 class CTextureLoad {
  public:
@@ -56,7 +59,7 @@ class CTextureLoad {
   // such format, or a name that does not resolve), gives way to the next
   // one; true when that happened.
   bool Step(const CNode& node, const MFString& urls, CViewContext& view) {
-    if (handle_) state_ = handle_->Process();
+    if (handle_) state_ = ProcessAt(view);
     if (!TextureLoadFailed(state_) || next_ >= urls.count) return false;
     Release();
     OpenNext(node, urls, view);
@@ -107,7 +110,13 @@ class CTextureLoad {
     if (mask_) handle_->SetMaskColor(*mask_);
     handle_->SetPixelDepth(view.GetColorDepth());
     handle_->SetFillColor(color_);
-    state_ = handle_->Process();
+    state_ = ProcessAt(view);
+  }
+
+  // One step of the handle on the clock of the world the view shows.
+  int32_t ProcessAt(const CViewContext& view) {
+    handle_->SetWorldTime(WorldTimeOf(view));
+    return handle_->Process();
   }
 
   Maker make_;

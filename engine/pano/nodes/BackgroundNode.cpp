@@ -11,6 +11,7 @@
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/ViewServices.h"
 #include "engine/world/Browser.h"
+#include "engine/world/CameraTurn.h"
 #include "engine/world/ViewContext.h"
 
 namespace vx {
@@ -126,8 +127,16 @@ void PaintGround(BandPainter& painter, const BackgroundBands& bands) {
     painter.Paint({kBandPi - to, kBandPi - from, ToFloat(bands.groundColor[i + 1]), ToFloat(bands.groundColor[i])});
     from = to;
   }
+  if (bands.groundColor.empty() || !bands.groundToHorizon) return;
   const FloatColor last = ToFloat(bands.groundColor.back());
   if (from < kBandHalfPi) painter.Paint({kBandHalfPi, kBandPi - std::max(from, 0.0f), last, last});
+}
+
+// The upper 3 x 3 part alone.
+CMatrix4 TurnPartOf(const CMatrix4& m) {
+  CMatrix4 turn = m;
+  turn[12] = turn[13] = turn[14] = 0.0f;
+  return turn;
 }
 
 template <typename T>
@@ -138,7 +147,9 @@ std::span<const T> SpanOf(const MF<T>& values) {
 }  // namespace
 
 bool BandsAreValid(const BackgroundBands& bands) {
-  return SkyGroundListsValid(bands.skyAngle, bands.skyColor.size(), bands.groundAngle, bands.groundColor.size());
+  const bool noGround = !bands.groundToHorizon && bands.groundColor.empty() && bands.groundAngle.empty();
+  return SkyGroundListsValid(bands.skyAngle, bands.skyColor.size(), bands.groundAngle,
+                             noGround ? 1 : bands.groundColor.size());
 }
 
 void PaintBackgroundBands(const PixelMap& map, const BackgroundBands& bands, bool cubeLayout,
@@ -158,8 +169,9 @@ CBackgroundNode::CBackgroundNode() { RegisterFields(kBackgroundTable); }
 
 CBackgroundNode::~CBackgroundNode() = default;
 
-BackgroundBands CBackgroundNode::Bands() const {
-  return {SpanOf(skyColor), SpanOf(skyAngle), SpanOf(groundColor), SpanOf(groundAngle)};
+BackgroundBands CBackgroundNode::Bands(const CViewContext& view) const {
+  return {SpanOf(skyColor), SpanOf(skyAngle), SpanOf(groundColor), SpanOf(groundAngle),
+          ConventionOf(view.GetWorld()) == WorldConvention::kSystem};
 }
 
 CBackgroundCube::FaceUrls CBackgroundNode::FaceUrls() const {
@@ -180,7 +192,10 @@ int CBackgroundNode::OnEventIn(bool isField, int index, const void* value) {
   }
   if (index == kSetBind) {
     const bool on = *static_cast<const int16_t*>(value) != 0;
-    if (on && !bound_) bindRequest_ = true;
+    if (on && !bound_) {
+      bindRequest_ = true;
+      if (CBrowser* world = GetWorld()) world->RequestBackgroundBind(this);
+    }
     if (!on && bound_) unbindRequest_ = true;
   }
   return 0;
@@ -188,14 +203,25 @@ int CBackgroundNode::OnEventIn(bool isField, int index, const void* value) {
 
 void CBackgroundNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!view || !view->GetWorld()) return;
+  // The world hands the frame's pass to its visits before the scene, where
+  // nothing of the scene is on the view's stack; every other visit is one in
+  // the scene, which tells how the node is turned.
+  const bool handed = pass == RenderPass::Frame && TakeFramePass(view->GetWorld()->GetFrameNumber());
+  if (!handed) NoteParents(*view);
   FollowOutput(*view);
   FollowCamera(*view);
   if (unbindRequest_) Unbind(*view);
   if (pass != RenderPass::Frame) return;
   if (bindRequest_) Bind(*view);
-  if (!bound_ || !TakeFramePass(view->GetWorld()->GetFrameNumber())) return;
+  if (!bound_ || !handed) return;
   StepFaces(*view);
   DrawFrame(*view);
+}
+
+// A matrix without an inverse (a parent scaled to nothing) turns nothing.
+void CBackgroundNode::NoteParents(const CViewContext& view) {
+  fromWorld_ = TurnPartOf(view.GetTopMatrix());
+  if (!fromWorld_.Invert()) fromWorld_ = CMatrix4();
 }
 
 void CBackgroundNode::FollowOutput(CViewContext& view) {
@@ -208,26 +234,27 @@ void CBackgroundNode::FollowOutput(CViewContext& view) {
   PanoSetOutputRect(context_.get(), output_);
 }
 
-// The panorama turns with the node's yaw in the scene, and the camera keeps
-// its own yaw: the panorama's limits apply to the turned direction, and the
-// limited direction goes back to the camera turned back again, so that a
-// turned node does not move the camera by its turn on every frame.
+// The panorama is shown the camera's turn in the node's space, so that it
+// turns with the node's parents. In the system's worlds the camera is held
+// level, and the pitch the panorama's limits leave goes back to it: a turned
+// node never moves the camera by its turn.
 void CBackgroundNode::FollowCamera(CViewContext& view) {
-  // Only a node with a panorama holds the camera level; an unbound one in
-  // the scene leaves the camera's roll alone.
+  // Only a node with a panorama follows the camera; an unbound one in the
+  // scene leaves the camera alone.
   if (!context_) return;
-  CVec3f origin{0, 0, 0};
-  CVec3f ahead{0, 0, 1};
-  view.TransformPoint(origin);
-  view.TransformPoint(ahead);
-  const float nodeYaw = std::atan2(-(ahead.x - origin.x), ahead.z - origin.z);
+  const bool system = ConventionOf(view.GetWorld()) == WorldConvention::kSystem;
   float pitch = 0, yaw = 0, roll = 0;
   view.GetOrientation(&pitch, &yaw, &roll);
+  if (system) roll = 0;
+  CMatrix4 inNode = fromWorld_;
+  inNode.PreMultiply(RotationOf({pitch, yaw, roll}));
+  const CameraTurn turn = TurnOf(inNode);
   PanoSetFieldOfView(context_.get(), view.GetFieldOfView());
-  PanoSetViewAngles(context_.get(), {yaw - nodeYaw, pitch, 0});
+  PanoSetViewAngles(context_.get(), {turn.yaw, turn.pitch, turn.roll});
+  if (!system) return;
   PanoAngles limited;
   PanoGetViewAngles(context_.get(), &limited);
-  view.SetOrientation(limited.pitch, limited.yaw + nodeYaw, 0, false);
+  view.SetOrientation(pitch + limited.pitch - turn.pitch, yaw, 0, false);
 }
 
 void CBackgroundNode::Unbind(CViewContext& view) {
@@ -272,7 +299,7 @@ void CBackgroundNode::Bind(CViewContext& view) {
     TakeOverPanorama(other);
     const int16_t off = 0;
     other.ReceiveEvent("set_bind", &off);
-    other.Traverse(RenderPass::Frame, &view);
+    if (other.unbindRequest_) other.Unbind(view);
   }
   world->BindBackground(this, &view);
   bound_ = true;
@@ -335,7 +362,7 @@ void CBackgroundNode::PaintBands(CViewContext& view) {
   bandsChanged_ = false;
   if (image_) {
     const PixelMap picture = GetPanoramaPicture();
-    PaintBackgroundBands(picture, Bands(), projection_ == BackgroundProjection::kCube, view.GetInverseColorMap());
+    PaintBackgroundBands(picture, Bands(view), projection_ == BackgroundProjection::kCube, view.GetInverseColorMap());
     RefreshGuardRows(picture);
   }
 }

@@ -3,8 +3,12 @@
 // shows a sphere picture painted with its sky and ground colour bands.
 //
 // Binding and unbinding are asked for by set_bind and carried out on the
-// node's next frame traversal; the world hands the bound node its frame's
-// pass before the scene, and its visit in the scene then draws nothing.
+// node's next frame traversal; the world hands the bound node, and one asked
+// to bind wherever it stands, its frame's pass before the scene, and its
+// visit in the scene then draws nothing but notes the parents' rotation: the
+// picture turns with it. In the system's worlds the bound node also holds
+// the camera level and within its picture; in the standard's it never moves
+// the camera.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +20,7 @@
 #include "engine/pano/nodes/BackgroundCube.h"
 #include "engine/pano/nodes/PanoramaBinding.h"
 #include "engine/render/DibImage.h"
+#include "engine/scene/Matrix4.h"
 #include "engine/scene/Node.h"
 
 namespace vx {
@@ -36,15 +41,18 @@ enum class BackgroundProjection : int16_t { kSphere = 1, kCube = 3 };
 
 // Rows of a picture standing for angles from the zenith (row 0) to the nadir
 // (row `height`), painted with the sky bands from the top and the ground
-// bands over them from the bottom up to the horizon. Black when the bands are
-// not valid (each colour list one entry longer than its angle list, the
-// angles rising strictly). With `cubeLayout` the picture is the stacked cube
-// and `height` is a third of its height.
+// bands over them from the bottom: in the system's worlds the last ground
+// colour goes on up to the horizon, in the standard's the ground ends at its
+// last angle, and no ground colours at all are no ground. Black when the
+// bands are not valid (each colour list one entry longer than its angle
+// list, the angles rising strictly). With `cubeLayout` the picture is the
+// stacked cube and `height` is a third of its height.
 struct BackgroundBands {
   std::span<const SFColor> skyColor;
   std::span<const float> skyAngle;
   std::span<const SFColor> groundColor;
   std::span<const float> groundAngle;
+  bool groundToHorizon = true;
 };
 bool BandsAreValid(const BackgroundBands& bands);
 void PaintBackgroundBands(const PixelMap& map, const BackgroundBands& bands, bool cubeLayout,
@@ -89,7 +97,8 @@ class CBackgroundNode : public CNode, public CPanoramaBinding {
   ~CBackgroundNode() override;
 
  private:
-  BackgroundBands Bands() const;
+  BackgroundBands Bands(const CViewContext& view) const;
+  void NoteParents(const CViewContext& view);
   bool HasFaceUrls() const;
   CBackgroundCube::FaceUrls FaceUrls() const;
   void FollowOutput(CViewContext& view);
@@ -115,6 +124,9 @@ class CBackgroundNode : public CNode, public CPanoramaBinding {
   bool unbindRequest_ = false;
   bool bandsChanged_ = false;
   bool prepared_ = false;
+  // The turn from the world into the node's space, from the parents' matrix
+  // of its last visit in the scene.
+  CMatrix4 fromWorld_;
   StillCamera lastCamera_;
   int32_t stillFrames_ = 0;
   bool refined_ = false;

@@ -2,6 +2,7 @@
 
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
+#include "engine/world/Browser.h"
 #include "engine/world/OverlayMaterial.h"
 #include "engine/world/ViewContext.h"
 
@@ -58,6 +59,14 @@ void CMaterialNode::FillMaterialRecord(MaterialRecord& record) const {
   if (shiny) record.specularColor = ToFloatColor(s);
 }
 
+MaterialRecord UnlitMaterialRecord() {
+  MaterialRecord record;
+  record.diffuse = {1.0f, 1.0f, 1.0f};
+  record.specular = 0;
+  record.unlit = 1;
+  return record;
+}
+
 MaterialRecord StartingMaterialRecord() {
   MaterialRecord record;
   record.diffuse = {1.0f, 1.0f, 1.0f};
@@ -77,9 +86,11 @@ void CAppearanceNode::Traverse(RenderPass pass, CViewContext* view) {
 
 // Without a material of its own an appearance draws with the default
 // material, as a Shape without appearance does: a shape's colour never
-// depends on what was drawn before it. A node of another kind in the field
-// stands for no material and is not traversed (a geometry node there would
-// draw). A texture adds to the record the material step started.
+// depends on what was drawn before it. That is unlit white, or the texture's
+// own colours, in the standard's worlds, the default tan in the system's. A
+// node of another kind in the field stands for no material and is not
+// traversed (a geometry node there would draw). A texture adds to the record
+// the material step started.
 void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage& stage) {
   MaterialRecord record = StartingMaterialRecord();
   CNode* resolved = material.Resolve();
@@ -88,6 +99,9 @@ void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage&
     record.spanMode = 0;
     ApplyRecord(stage, record);
     material->Traverse(pass, view);
+  } else if (ConventionOf(view ? view->GetWorld() : GetWorld()) == WorldConvention::kStandard) {
+    record = UnlitMaterialRecord();
+    stage.SetMaterial(&record);
   } else {
     stage.SetMaterial(nullptr);
   }
@@ -96,6 +110,7 @@ void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage&
     if (ITextureNode* source = TexturePart(texture, false)) {
       record.textureDeclared = 1;
       source->FillTextureRecord(record);
+      if (record.unlit) record.unlitTexture = 1;
       ApplyRecord(stage, record);
     }
   }

@@ -72,6 +72,9 @@ class CAppearanceNode : public CNode {
 
 // The record an Appearance starts from: white, smooth, grey highlights.
 MaterialRecord StartingMaterialRecord();
+// What a shape without a material is drawn with in the standard's worlds:
+// white, untouched by the lights.
+MaterialRecord UnlitMaterialRecord();
 
 void RegisterAppearanceNodes(NodeClassTable& table);
 

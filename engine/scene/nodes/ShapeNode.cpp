@@ -3,6 +3,7 @@
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/world/Browser.h"
 #include "engine/world/ViewContext.h"
 
 namespace vx {
@@ -18,12 +19,19 @@ constexpr FieldTable kShapeTable{Section(kShapeFields), {}, {}};
 
 CShapeNode::CShapeNode() { RegisterFields(kShapeTable); }
 
-// An appearance whose texture names a tiled image hands the image to the
-// geometry, which then draws with the default material.
+// Without an appearance a shape is drawn unlit white in the standard's
+// worlds, with the default tan material in the system's. An appearance
+// whose texture names a tiled image hands the image to the geometry, which
+// then draws with the default material.
 void CShapeNode::ApplyAppearance(RenderPass pass, CViewContext* view, CGeometryStage& stage) {
   CNode* node = appearance.Resolve();
   if (!node || node->GetTypeId() != NodeTypeAppearance) {
-    stage.SetMaterial(nullptr);
+    if (ConventionOf(view ? view->GetWorld() : GetWorld()) == WorldConvention::kStandard) {
+      const MaterialRecord unlit = UnlitMaterialRecord();
+      stage.SetMaterial(&unlit);
+    } else {
+      stage.SetMaterial(nullptr);
+    }
     return;
   }
   auto* look = static_cast<CAppearanceNode*>(node);

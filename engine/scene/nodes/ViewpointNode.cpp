@@ -2,23 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "engine/scene/Matrix4.h"
 #include "engine/scene/NodeFactory.h"
+#include "engine/scene/Scene.h"
 #include "engine/world/Browser.h"
+#include "engine/world/CameraTurn.h"
 #include "engine/world/ViewContext.h"
 
 namespace vx {
 namespace {
 
-constexpr float kDefaultFieldOfView = 0.785398f;
-
 constexpr FieldSpec kViewpointFields[] = {
-    Field<&CViewpointNode::fieldOfView>("fieldOfView", DefaultFloats(kDefaultFieldOfView)),
+    Field<&CViewpointNode::fieldOfView>("fieldOfView", DefaultFloats(kDefaultViewpointFieldOfView)),
     Field<&CViewpointNode::jump>("jump", DefaultBool(true)),
     Field<&CViewpointNode::orientation>("orientation", DefaultFloats(0, 0, 1, 0)),
-    Field<&CViewpointNode::position>("position", DefaultFloats(0, 0, 0)),
+    Field<&CViewpointNode::position>("position", DefaultFloats(0, 0, kDefaultViewpointDistance)),
     Field<&CViewpointNode::description>("description", DefaultText("")),
 };
 constexpr FieldSpec kViewpointEventIns[] = {Event("set_bind", FieldTypeSFBool)};
@@ -39,20 +38,16 @@ CVec3f ToVec(const SFVec3f& v) { return {v.x, v.y, v.z}; }
 
 bool IsFinite(const CVec3f& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-// The file's angle spans the narrow side of the frame; the camera keeps half
-// the angle that the frame's height spans. In a frame higher than wide the
-// width is the narrow side, and the height's half-angle follows from the
-// tangents. Angles the view cannot project pass on for it to refuse.
-float CameraFieldOfView(float angle, const PixelMap& frame) {
-  const float half = angle * 0.5f;
-  const bool higherThanWide = frame.width > 0 && frame.height > frame.width;
-  if (!higherThanWide || !(half > 0.0f && half < std::numbers::pi_v<float> * 0.5f)) return half;
-  return std::atan(std::tan(half) * static_cast<float>(frame.height) / static_cast<float>(frame.width));
+CNodeRef MakeViewpoint(const NodeCreation& creation) {
+  return MakeNode<CViewpointNode>(ConventionOf(creation.scene ? creation.scene->GetWorld() : nullptr));
 }
 
 }  // namespace
 
-CViewpointNode::CViewpointNode() { RegisterFields(kViewpointTable); }
+CViewpointNode::CViewpointNode(WorldConvention convention) {
+  RegisterFields(kViewpointTable);
+  if (convention == WorldConvention::kSystem) position = {};
+}
 
 int CViewpointNode::OnEventIn(bool isField, int index, const void* value) {
   if (isField) {
@@ -72,8 +67,14 @@ void CViewpointNode::Traverse(RenderPass pass, CViewContext* view) {
     bindChanged_ = 1;
     world->BindViewpoint(this, true);
   }
-  if (!view || pass != RenderPass::Frame || !view->GetWorld()) return;
-  if (!TakeFramePass(view->GetWorld()->GetFrameNumber())) return;
+  if (!view || !view->GetWorld()) return;
+  // The world hands the frame's pass to its visit before the scene, where
+  // nothing of the scene is on the view's stack; every other visit is one
+  // in the scene, which tells where the node stands.
+  if (pass != RenderPass::Frame || !TakeFramePass(view->GetWorld()->GetFrameNumber())) {
+    NoteParents(*view);
+    return;
+  }
   if (bindChanged_) {
     if (bound_) {
       TakeCamera(*view);
@@ -85,15 +86,48 @@ void CViewpointNode::Traverse(RenderPass pass, CViewContext* view) {
   if (bound_ && jump && fieldsChanged_) FollowFieldChanges(*view);
 }
 
+// In the standard's worlds a camera under moving parents moves with them, as
+// with a change of its own fields.
+void CViewpointNode::NoteParents(const CViewContext& view) {
+  const CMatrix4 parents = view.GetTopMatrix();
+  if (parents == parents_) return;
+  parents_ = parents;
+  if (ConventionOf(view.GetWorld()) == WorldConvention::kStandard) fieldsChanged_ = 1;
+}
+
+// A value beyond the float range counts as the field's default: the camera
+// follows later changes by differences, which an infinity would turn into
+// NaN for good.
 CViewpointNode::Camera CViewpointNode::CameraFromFields(const CViewContext& view) const {
-  // A value beyond the float range counts as the field's default: the camera
-  // follows later changes by differences, which an infinity would turn into
-  // NaN for good.
   Camera camera;
   camera.position = IsFinite(ToVec(position)) ? ToVec(position) : CVec3f{};
-  const float angle = std::isfinite(fieldOfView) ? fieldOfView : kDefaultFieldOfView;
-  camera.fieldOfView = CameraFieldOfView(angle, view.GetFrameBuffer());
+  const float angle = std::isfinite(fieldOfView) ? fieldOfView : kDefaultViewpointFieldOfView;
+  camera.fieldOfView = view.CameraFieldOfView(angle);
+  if (ConventionOf(view.GetWorld()) == WorldConvention::kStandard) {
+    PlaceInParents(camera);
+  } else {
+    TurnByDirection(camera, view);
+  }
+  return camera;
+}
 
+// The position and the whole turn, roll included, in the parents' space.
+void CViewpointNode::PlaceInParents(Camera& camera) const {
+  parents_.TransformPoint(camera.position);
+  if (!IsFinite(camera.position)) camera.position = {};
+  CMatrix4 turn;
+  turn.SetRotation({orientation.x, orientation.y, orientation.z}, orientation.angle);
+  CMatrix4 placed = parents_;
+  placed.PreMultiply(turn);
+  const CameraTurn angles = TurnOf(placed);
+  camera.pitch = angles.pitch;
+  camera.yaw = angles.yaw;
+  camera.roll = angles.roll;
+}
+
+// The system's worlds take the position as it stands and only the direction
+// of the orientation; the camera keeps the roll it had.
+void CViewpointNode::TurnByDirection(Camera& camera, const CViewContext& view) const {
   // Turned by the orientation, then by the parents. The turn is not pushed
   // onto the view's stack: a push refused on a full stack would turn the
   // parents' matrix itself.
@@ -114,7 +148,6 @@ CViewpointNode::Camera CViewpointNode::CameraFromFields(const CViewContext& view
   // Rounding may put the sine a hair past 1.
   camera.pitch = std::asin(std::clamp(s * direction.y, -1.0f, 1.0f));
   camera.yaw = std::atan2(-s * direction.x, s * direction.z);
-  return camera;
 }
 
 void CViewpointNode::TakeCamera(CViewContext& view) {
@@ -124,7 +157,7 @@ void CViewpointNode::TakeCamera(CViewContext& view) {
   cameraSaved_ = true;
 
   lastApplied_ = CameraFromFields(view);
-  lastApplied_.roll = saved_.roll;
+  if (ConventionOf(view.GetWorld()) == WorldConvention::kSystem) lastApplied_.roll = saved_.roll;
   view.SetPosition(lastApplied_.position, false);
   view.SetFieldOfView(lastApplied_.fieldOfView, false);
   view.SetOrientation(lastApplied_.pitch, lastApplied_.yaw, lastApplied_.roll, true);
@@ -150,7 +183,7 @@ void CViewpointNode::FollowFieldChanges(CViewContext& view) {
   const float dFieldOfView = wanted.fieldOfView - lastApplied_.fieldOfView;
   const float dPitch = wanted.pitch - lastApplied_.pitch;
   const float dYaw = wanted.yaw - lastApplied_.yaw;
-  const float dRoll = -lastApplied_.roll;
+  const float dRoll = wanted.roll - lastApplied_.roll;
 
   float pitch, yaw, roll;
   view.GetOrientation(&pitch, &yaw, &roll);
@@ -166,6 +199,6 @@ void CViewpointNode::FollowFieldChanges(CViewContext& view) {
   fieldsChanged_ = 0;
 }
 
-void RegisterViewpointNode(NodeClassTable& table) { table.Add<CViewpointNode>("Viewpoint"); }
+void RegisterViewpointNode(NodeClassTable& table) { table.Add("Viewpoint", &MakeViewpoint); }
 
 }  // namespace vx

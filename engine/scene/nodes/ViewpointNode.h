@@ -6,15 +6,24 @@
 //
 // It does its work in the frame pass the world hands it (the bound
 // Viewpoint, and one just unbound, before the scene is drawn), so the work is
-// done at most once a frame.
+// done at most once a frame; its visits in the scene note the parents'
+// matrix it stands under.
+//
+// In a world of the standard's convention the position and the whole
+// orientation, roll included, pass through the parents' matrix, and the
+// position defaults to 0 0 10. In one of the system's the position is taken
+// as it stands (default 0 0 0) and only the direction of the orientation
+// counts; the camera keeps its roll.
 //
 // It binds through the world of the view it is drawn in, also from the body
 // of a PROTO instance or an Inline (BindableNodeSupport.h).
 #pragma once
 
+#include "engine/scene/Matrix4.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/Vec.h"
 #include "engine/scene/nodes/BindableNodeSupport.h"
+#include "engine/world/WorldConvention.h"
 
 namespace vx {
 
@@ -22,7 +31,8 @@ class NodeClassTable;
 
 class CViewpointNode : public CNode {
  public:
-  CViewpointNode();
+  // The position's default is the convention's.
+  explicit CViewpointNode(WorldConvention convention = WorldConvention::kStandard);
 
   NodeCategory GetCategory() const override { return NodeCategoryOther; }
   NodeTypeId GetTypeId() const override { return NodeTypeViewpoint; }
@@ -49,9 +59,12 @@ class CViewpointNode : public CNode {
     float roll = 0.0f;
   };
 
-  // The camera the fields ask for, under the matrix of the view's stack:
-  // only the direction is turned by it, the position is `position` as is.
+  void NoteParents(const CViewContext& view);
+  // The camera the fields ask for, by the convention of the view's world.
   Camera CameraFromFields(const CViewContext& view) const;
+  void PlaceInParents(Camera& camera) const;
+  // Under the matrix of the view's stack.
+  void TurnByDirection(Camera& camera, const CViewContext& view) const;
   void TakeCamera(CViewContext& view);
   void GiveCameraBack(CViewContext& view);
   void FollowFieldChanges(CViewContext& view);
@@ -63,6 +76,7 @@ class CViewpointNode : public CNode {
   int16_t bindChanged_ = 0;
   int16_t fieldsChanged_ = 0;
   CBindingPlace place_;
+  CMatrix4 parents_;
 };
 
 void RegisterViewpointNode(NodeClassTable& table);

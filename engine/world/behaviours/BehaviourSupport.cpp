@@ -52,15 +52,6 @@ float WrapAngleOnce(float difference) {
   return difference;
 }
 
-bool FrameGate::IsNewFrame(const CViewContext& view, RenderPass pass) {
-  if (pass != RenderPass::Frame) return false;
-  const CBrowser* world = view.GetWorld();
-  if (!world) return true;
-  if (world->GetFrameNumber() == lastFrame_) return false;
-  lastFrame_ = world->GetFrameNumber();
-  return true;
-}
-
 float WrapAngle(float difference) {
   // A far angle is cut by a remainder first, so that one more turn at most
   // brings it into range.

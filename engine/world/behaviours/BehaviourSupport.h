@@ -14,6 +14,7 @@
 
 #include "engine/scene/Node.h"
 #include "engine/world/behaviours/BehaviourTable.h"
+#include "engine/world/behaviours/FrameGate.h"
 #include "engine/world/NavigationSettings.h"
 
 namespace vx {
@@ -46,18 +47,6 @@ void SetTyped(CNode& node, std::string_view field, const T& value) {
 // "ARROW" shows cursor 0, "PAN" cursor 1 and "LINK" cursor 2 in the view
 // that runs the behaviour; false for any other name, which shows nothing.
 bool ShowNamedCursor(CViewContext& view, std::string_view name);
-
-// Lets a behaviour act once in each frame its world draws: a Script is also
-// traversed when its part of the scene becomes active, and twice in a
-// stereo frame.
-class FrameGate {
- public:
-  // True for the first frame traversal of each frame.
-  bool IsNewFrame(const CViewContext& view, RenderPass pass);
-
- private:
-  uint64_t lastFrame_ = 0;
-};
 
 // An angle difference brought into range by at most one turn.
 float WrapAngleOnce(float difference);

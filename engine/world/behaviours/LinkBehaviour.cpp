@@ -86,6 +86,7 @@ class CLinkBehaviour : public CBehaviour {
   bool cursorPending_ = false;
   std::string cursorName_;
   int32_t currentFrame_ = -1;
+  FrameGate frames_;
 };
 
 bool CLinkBehaviour::IsLive(CScriptNode& node, const SFVec2f& point) {
@@ -196,9 +197,9 @@ void CLinkBehaviour::ShowPendingCursor(CViewContext& view) {
   turn.taken = ShowNamedCursor(view, cursorName_);
 }
 
-void CLinkBehaviour::Tick(CViewContext& view, CScriptNode& node, RenderPass) {
+void CLinkBehaviour::Tick(CViewContext& view, CScriptNode& node, RenderPass pass) {
   CBrowser* world = view.GetWorld();
-  if (!world) return;
+  if (!world || !frames_.IsNewFrame(view, pass)) return;
   CursorTurn& turn = SharedCursorTurn();
   if (turn.view != &view || turn.frame != world->GetFrameCount()) turn = {&view, world->GetFrameCount(), false};
 

@@ -39,6 +39,7 @@ class CSlideBehaviour : public CBehaviour {
   SFVec3f delta_{};
   // The frame rate of the view that ran the slide last, which times a move.
   double frameRate_ = kDefaultFrameRate;
+  FrameGate frames_;
 };
 
 bool CSlideBehaviour::ReadDirection(std::string_view name, CScriptNode& node) {
@@ -84,7 +85,8 @@ void CSlideBehaviour::Start(CScriptNode& node) {
   delta_ = {displacement->x * scale, displacement->y * scale, displacement->z * scale};
 }
 
-void CSlideBehaviour::Tick(CViewContext& view, CScriptNode& node, RenderPass) {
+void CSlideBehaviour::Tick(CViewContext& view, CScriptNode& node, RenderPass pass) {
+  if (!frames_.IsNewFrame(view, pass)) return;
   if (const CBrowser* world = view.GetWorld()) frameRate_ = world->GetFrameRate();
   if (step_ < 0) return;
   if (step_ >= steps_) {

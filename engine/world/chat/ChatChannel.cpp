@@ -67,7 +67,15 @@ void CChatChannel::SendPrivmsg(std::string_view target, std::string_view text) {
   const size_t used = line.size() + 3;
   line += text.substr(0, kMaxChatLineLength > used ? kMaxChatLineLength - used : 0);
   line += kAvatarFrame;
-  connection_.SendLine(line);
+  connection_.SendLine(line, AvatarMessageCode(text) == AvatarWord::kMoveAvatar ? LineKind::kPoseReport
+                                                                                 : LineKind::kRequired);
+}
+
+void CChatChannel::Leave() {
+  joined_ = false;
+  listingNames_ = false;
+  masterNick_.clear();
+  users_.clear();
 }
 
 void CChatChannel::ApplyAvatarMessage(int32_t userIndex, AvatarWord word, std::string_view argument) {
@@ -128,5 +136,16 @@ void CChatChannel::RemoveUser(int32_t index) {
 }
 
 void CChatChannel::RemoveAllUsers() { users_.clear(); }
+
+void CChatChannel::RenameUser(std::string_view nick, std::string_view newNick) {
+  if (masterNick_ == nick) masterNick_ = BoundedChatText(newNick);
+  const int32_t index = FindUser(nick);
+  if (index < 0) return;
+  if (FindUser(newNick) >= 0) {
+    RemoveUser(index);
+  } else {
+    User(index).SetNick(newNick);
+  }
+}
 
 }  // namespace vx

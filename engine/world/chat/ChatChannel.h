@@ -58,8 +58,13 @@ class CChatChannel {
   // the local user (the last user when all are).
   void SendNewMaster();
   // One avatar message; the target kChannelTarget stands for the channel.
-  // A text too long for a line is cut before its closing frame.
+  // A text too long for a line is cut before its closing frame. A
+  // MoveAvatar is a pose report, the first to make way when the server
+  // falls behind.
   void SendPrivmsg(std::string_view target, std::string_view text);
+  // The server took the local user out (a KICK): no PART goes out, and the
+  // users and the master are forgotten.
+  void Leave();
   // Applies an avatar message that the user at userIndex sent, by its word.
   void ApplyAvatarMessage(int32_t userIndex, AvatarWord word, std::string_view argument);
 
@@ -70,6 +75,9 @@ class CChatChannel {
   int32_t SmallestFreeSlotId() const;
   void RemoveUser(int32_t index);
   void RemoveAllUsers();
+  // The user of that nick goes by newNick from now on, as master too; when
+  // the channel holds newNick already, the old record goes.
+  void RenameUser(std::string_view nick, std::string_view newNick);
 
   const std::string& Name() const { return name_; }
   const std::string& MasterNick() const { return masterNick_; }

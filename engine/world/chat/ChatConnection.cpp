@@ -1,6 +1,7 @@
 #include "engine/world/chat/ChatConnection.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "common/ChannelLimits.h"
 #include "engine/world/chat/ChatLimits.h"
@@ -44,6 +45,66 @@ void CLineAssembler::Complete(const std::function<void(std::string_view)>& onLin
   dropping_ = false;
 }
 
+bool COutgoingLines::Push(std::string line, LineKind kind) {
+  if (bytes_ + line.size() > kMaxQueuedSendBytes) {
+    const size_t needed = bytes_ + line.size() - kMaxQueuedSendBytes;
+    if (DroppableBytes() < needed) return false;
+    DropPoseReports(needed);
+  }
+  bytes_ += line.size();
+  lines_.push_back({std::move(line), kind});
+  return true;
+}
+
+size_t COutgoingLines::DroppableBytes() const {
+  size_t droppable = 0;
+  for (size_t i = sentOfFirst_ > 0 ? 1 : 0; i < lines_.size(); ++i) {
+    if (lines_[i].kind == LineKind::kPoseReport) droppable += lines_[i].text.size();
+  }
+  return droppable;
+}
+
+void COutgoingLines::DropPoseReports(size_t needed) {
+  std::deque<Line> kept;
+  size_t freed = 0;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    Line& line = lines_[i];
+    const bool begun = i == 0 && sentOfFirst_ > 0;
+    if (freed < needed && !begun && line.kind == LineKind::kPoseReport) {
+      freed += line.text.size();
+      continue;
+    }
+    kept.push_back(std::move(line));
+  }
+  lines_ = std::move(kept);
+  bytes_ -= freed;
+}
+
+void COutgoingLines::Peek(std::string& bytes, size_t maxBytes) const {
+  bytes.clear();
+  size_t skip = sentOfFirst_;
+  for (const Line& line : lines_) {
+    if (bytes.size() >= maxBytes) break;
+    bytes.append(std::string_view(line.text).substr(skip, maxBytes - bytes.size()));
+    skip = 0;
+  }
+}
+
+void COutgoingLines::Consume(size_t bytes) {
+  assert(bytes <= bytes_ && "more bytes consumed than were queued");
+  bytes_ -= bytes;
+  while (bytes > 0) {
+    const size_t rest = lines_.front().text.size() - sentOfFirst_;
+    if (bytes < rest) {
+      sentOfFirst_ += bytes;
+      return;
+    }
+    bytes -= rest;
+    sentOfFirst_ = 0;
+    lines_.pop_front();
+  }
+}
+
 CChatConnection::CChatConnection(std::string_view host, uint16_t port) : channel_(std::make_unique<CNMChannel>()) {
   channel_->SetRemoteHost(host);
   channel_->SetRemotePort(port);
@@ -60,6 +121,7 @@ CChatConnection::~CChatConnection() {
 
 bool CChatConnection::Poll() {
   (void)channel_->Poll();
+  if (IsOpen()) opened_ = true;
   Flush();
   return IsOpen();
 }
@@ -73,20 +135,23 @@ void CChatConnection::ReadLines(const std::function<void(std::string_view)>& onL
   lines_.Feed(bytes, onLine);
 }
 
-void CChatConnection::Queue(std::string_view text) {
+void CChatConnection::Queue(std::string_view text, LineKind kind) {
   // A connection that has closed is never opened again.
   if (channel_->State() == ChannelState::Closed) return;
   std::string line = LineSafe(text);
   line.resize(std::min(line.size(), kMaxChatLineLength - 2));
-  outgoing_ += line;
-  outgoing_ += "\r\n";
+  line += "\r\n";
+  // A line that finds no room is lost: the server has long stopped reading.
+  (void)outgoing_.Push(std::move(line), kind);
 }
 
 void CChatConnection::Flush() {
-  while (!outgoing_.empty() && channel_->State() == ChannelState::Open) {
-    int32_t length = static_cast<int32_t>(std::min<size_t>(outgoing_.size(), kMaxSendBytes));
-    if (channel_->Send(outgoing_.data(), &length) != kTransferOk || length <= 0) return;
-    outgoing_.erase(0, static_cast<size_t>(length));
+  std::string bytes;
+  while (!outgoing_.Empty() && channel_->State() == ChannelState::Open) {
+    outgoing_.Peek(bytes, kMaxSendBytes);
+    int32_t length = static_cast<int32_t>(bytes.size());
+    if (channel_->Send(bytes.data(), &length) != kTransferOk || length <= 0) return;
+    outgoing_.Consume(static_cast<size_t>(length));
   }
 }
 

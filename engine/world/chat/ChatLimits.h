@@ -19,6 +19,14 @@ inline constexpr size_t kMaxChatEventTextLength = 511;
 
 // Characters of one line sent, CR LF included; longer content is cut.
 inline constexpr size_t kMaxChatLineLength = 255;
+// Bytes waiting to go out while the server reads nothing. Past them, avatar
+// pose reports are dropped first (a later one tells the same), then new
+// lines; a line is never cut.
+inline constexpr size_t kMaxQueuedSendBytes = 64 * 1024;
+
+// The longest nick taken from a server that announces no NICKLEN; one it
+// announces counts up to kMaxChatTextLength.
+inline constexpr size_t kDefaultNickLength = 30;
 
 // Bytes taken from the connection in one poll.
 inline constexpr int32_t kChatReceiveBytes = 8192;

@@ -1,6 +1,7 @@
 #include "engine/world/chat/IrcClient.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace vx {
 namespace {
@@ -9,15 +10,21 @@ namespace {
 // reply; no nick begins with one.
 constexpr std::string_view kMemberStatusMarks = "~&@%+";
 
-// A nick from a NAMES reply: status marks in front, and any '@' or ','
-// within, left out.
-std::string NickOfName(std::string_view name) {
+// A name of a NAMES reply without the status marks in front.
+std::string_view NickOfName(std::string_view name) {
   name.remove_prefix(std::min(name.find_first_not_of(kMemberStatusMarks), name.size()));
-  std::string nick;
-  for (const char c : name) {
-    if (c != '@' && c != ',') nick += c;
-  }
-  return nick;
+  return name;
+}
+
+// The value of "NICKLEN=<n>" among the tokens of an ISUPPORT reply; 0 for
+// another token or a value that is no number.
+size_t NickLengthToken(std::string_view token) {
+  constexpr std::string_view kName = "NICKLEN=";
+  if (!token.starts_with(kName)) return 0;
+  size_t length = 0;
+  const char* end = token.data() + token.size();
+  const auto [stop, error] = std::from_chars(token.data() + kName.size(), end, length);
+  return error == std::errc() && stop == end ? length : 0;
 }
 
 std::string WithoutCommas(std::string_view text) {
@@ -54,7 +61,8 @@ bool CIrcClient::Login() {
 
 int32_t CIrcClient::HandleLine(std::string& status) {
   if (!connection_.Poll()) {
-    status = "Attempting to connect to " + serverName_ + ".";
+    status = connection_.WasLost() ? "Connection to " + serverName_ + " lost."
+                                   : "Attempting to connect to " + serverName_ + ".";
     return 0;
   }
   if (!loginSent_) {
@@ -72,7 +80,12 @@ int32_t CIrcClient::HandleLine(std::string& status) {
 void CIrcClient::HandleMessage(std::string_view line) {
   const IrcMessage message = ParseIrcMessage(line);
   if (message.command.empty()) return;
-  if (message.prefix.empty() || message.prefix == serverName_) {
+  // The server relays a KICK whoever asked for it, another server included.
+  if (message.command == "KICK") {
+    HandleKick(message);
+    return;
+  }
+  if (IsFromServer(message)) {
     HandleServerReply(message);
     return;
   }
@@ -81,9 +94,24 @@ void CIrcClient::HandleMessage(std::string_view line) {
     HandleJoin(message, nick);
     return;
   }
+  if (message.command == "NICK") {
+    HandleNick(message, nick);
+    return;
+  }
   int32_t channel = -1;
   int32_t user = -1;
   if (FindUserChannel(nick, &channel, &user)) HandleUserCommand(message, channel, user);
+}
+
+bool CIrcClient::IsFromServer(const IrcMessage& message) {
+  if (message.prefix.empty()) return true;
+  if (IsUserPrefix(message.prefix)) return false;
+  if (!serverReplyName_.empty()) return message.prefix == serverReplyName_;
+  if (IsNumericReply(message.command)) {
+    serverReplyName_ = BoundedChatText(message.prefix);
+    return true;
+  }
+  return message.prefix == serverName_;
 }
 
 void CIrcClient::HandleServerReply(const IrcMessage& message) {
@@ -103,11 +131,23 @@ void CIrcClient::HandleServerReply(const IrcMessage& message) {
     HandleListEntry(message);
   } else if (code == "353") {
     HandleNames(message);
+  } else if (code == "005") {
+    ReadNickLength(message);
+    Report(ChatEventKind::kServerMessage, {}, {}, message.fromCommand);
   } else if (code == "366") {
     const int32_t channel = FindChannel(message.Param(1));
     if (channel >= 0) Channel(channel).SetListingNames(false);
   } else if (code != "332") {
     Report(ChatEventKind::kServerMessage, {}, {}, message.fromCommand);
+  }
+}
+
+// "005 <nick> <token>... :are supported by this server": NICKLEN bounds
+// the nicks taken from now on.
+void CIrcClient::ReadNickLength(const IrcMessage& message) {
+  for (size_t i = 1; i + 1 < message.params.size(); ++i) {
+    const size_t length = NickLengthToken(message.params[i]);
+    if (length > 0) nickLength_ = std::min(length, kMaxChatTextLength);
   }
 }
 
@@ -138,16 +178,46 @@ void CIrcClient::HandleNames(const IrcMessage& message) {
   while (!names.empty() && channel.UserCount() < static_cast<int32_t>(kMaxChannelUsers)) {
     const std::string_view word = FirstWord(names);
     names.remove_prefix(std::min(word.size() + 1, names.size()));
-    const std::string nick = NickOfName(word);
-    if (channel.FindUser(nick) < 0 && channel.AddUser(nick)) Report(ChatEventKind::kUserAdded, channel.Name(), nick);
+    const std::string_view nick = NickOfName(word);
+    if (IsValidNick(nick, nickLength_) && channel.FindUser(nick) < 0 && channel.AddUser(nick))
+      Report(ChatEventKind::kUserAdded, channel.Name(), nick);
   }
 }
 
 void CIrcClient::HandleJoin(const IrcMessage& message, std::string_view nick) {
   const int32_t index = FindChannel(message.Param(0));
-  if (index < 0) return;
+  if (index < 0 || !IsValidNick(nick, nickLength_)) return;
   CChatChannel& channel = Channel(index);
   if (channel.FindUser(nick) < 0 && channel.AddUser(nick)) Report(ChatEventKind::kUserAdded, channel.Name(), nick);
+}
+
+// "NICK <new nick>": the user goes by the new nick in every channel, and so
+// does the local user when the server renames it. A held user's rename is
+// reported as its other commands are.
+void CIrcClient::HandleNick(const IrcMessage& message, std::string_view nick) {
+  int32_t channel = -1;
+  int32_t user = -1;
+  if (FindUserChannel(nick, &channel, &user)) Report(ChatEventKind::kServerMessage, {}, {}, message.fromCommand);
+  const std::string_view renamed = message.Param(0);
+  if (!IsValidNick(renamed, nickLength_)) return;
+  const std::string before(nick);
+  for (const auto& held : channels_) held->RenameUser(before, renamed);
+  if (before == localUser_.nick) localUser_.SetNick(renamed);
+}
+
+// "KICK <channel> <nick> [:<reason>]": the kicked user leaves that channel;
+// when it is the local user, the channel is left altogether.
+void CIrcClient::HandleKick(const IrcMessage& message) {
+  const int32_t index = FindChannel(message.Param(0));
+  if (index < 0) return;
+  const std::string_view nick = message.Param(1);
+  if (nick != localUser_.nick) {
+    HandleLeave(index, nick);
+    return;
+  }
+  CChatChannel& channel = Channel(index);
+  Report(ChatEventKind::kUserLeft, channel.Name(), nick);
+  channel.Leave();
 }
 
 void CIrcClient::HandleUserCommand(const IrcMessage& message, int32_t channel, int32_t user) {

@@ -8,10 +8,19 @@
 //
 // Input is read line by line, each line taken apart into sender, command
 // and parameters; nothing inside a parameter is ever taken for a command.
-// A line counts as the server's when it has no sender or names the
-// configured server; otherwise its sender is the nick of its prefix, which
-// must equal a held user's nick exactly (a JOIN to a held channel
-// excepted). Lines of other senders are not reported.
+// A line counts as the server's when it has no sender or names the server.
+// Servers name themselves otherwise than the address a user types, so the
+// name is learnt from the server's first numeric reply (the welcome, as a
+// rule); until then the address counts. A user's prefix ("nick!user@host")
+// never counts as the server. Otherwise the sender is the nick of the
+// prefix, which must equal a held user's nick exactly (a JOIN to a held
+// channel, a NICK and a KICK excepted). Lines of other senders are not
+// reported.
+//
+// The client follows what the server says of the local user: a NICK it
+// forces renames the local user, a KICK takes it out of that channel. Nicks
+// the server hands over become users (and so PRIVMSG targets) only when
+// they are valid nicks no longer than the NICKLEN the server announces.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +34,7 @@
 
 #include "engine/world/chat/ChatChannel.h"
 #include "engine/world/chat/ChatConnection.h"
+#include "engine/world/chat/ChatLimits.h"
 #include "engine/world/chat/ChatUser.h"
 #include "engine/world/chat/IrcMessage.h"
 
@@ -71,7 +81,7 @@ class CIrcClient {
   // One poll step, once a frame: connects, logs in, then reads and handles
   // what arrived. Writes a status text when the step has one (and leaves
   // status alone otherwise); returns kChatWelcomed for the step that met the
-  // welcome reply, else 0.
+  // welcome reply, else 0. A connection that closes is not opened again.
   int32_t HandleLine(std::string& status);
 
   // The first held channel of exactly that name; -1 when none.
@@ -86,13 +96,22 @@ class CIrcClient {
   int32_t ChannelCount() const { return static_cast<int32_t>(channels_.size()); }
   CChatChannel& Channel(int32_t index) const { return *channels_[static_cast<size_t>(index)]; }
   bool IsLoggedIn() const { return loggedIn_; }
+  // The name the server goes by in its replies; empty until it has sent a
+  // numeric reply.
+  const std::string& ServerReplyName() const { return serverReplyName_; }
+  // Bytes waiting to go out (at most kMaxQueuedSendBytes).
+  size_t QueuedBytes() const { return connection_.QueuedBytes(); }
 
  private:
   void HandleMessage(std::string_view line);
+  bool IsFromServer(const IrcMessage& message);
   void HandleServerReply(const IrcMessage& message);
+  void ReadNickLength(const IrcMessage& message);
   void HandleListEntry(const IrcMessage& message);
   void HandleNames(const IrcMessage& message);
   void HandleJoin(const IrcMessage& message, std::string_view nick);
+  void HandleNick(const IrcMessage& message, std::string_view nick);
+  void HandleKick(const IrcMessage& message);
   void HandleUserCommand(const IrcMessage& message, int32_t channel, int32_t user);
   void HandleLeave(int32_t channel, std::string_view nick);
   void HandlePrivmsg(const IrcMessage& message, int32_t channel, int32_t user);
@@ -100,7 +119,10 @@ class CIrcClient {
               std::string_view message = {});
 
   CChatUser& localUser_;
+  // The address connected to, as the IRC node names it.
   std::string serverName_;
+  std::string serverReplyName_;
+  size_t nickLength_ = kDefaultNickLength;
   ScriptFunctionCallback callback_;
   CChatConnection connection_;
   std::vector<std::unique_ptr<CChatChannel>> channels_;

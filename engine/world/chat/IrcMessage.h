@@ -3,6 +3,7 @@
 // may hold blanks when it begins with ':'.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
@@ -30,5 +31,15 @@ IrcMessage ParseIrcMessage(std::string_view line);
 // The nick of a prefix "nick!user@host": the text up to the first '!' or
 // '@', the whole prefix when it has neither.
 std::string_view PrefixNick(std::string_view prefix);
+// A prefix that names a user ("nick!user@host", or part of it), which never
+// stands for the server.
+bool IsUserPrefix(std::string_view prefix);
+// A three-digit reply code, which only a server sends.
+bool IsNumericReply(std::string_view command);
+
+// A nick as IRC allows it, and so one that is safe as a PRIVMSG target:
+// letters, digits and []\`_^{|}-, not beginning with a digit or '-', at
+// most maxLength characters.
+bool IsValidNick(std::string_view nick, size_t maxLength);
 
 }  // namespace vx

@@ -79,7 +79,8 @@ void CIMobSensorNode::Traverse(RenderPass pass, CViewContext* view) {
   const float viewer1 = angles_[1] - before1;
 
   CBrowser* world = view && view->GetWorld() ? view->GetWorld() : GetWorld();
-  const int32_t frame = ChooseFrame(world ? world->GetFrameRate() : kDefaultFrameRate);
+  if (rotationFrames_.IsNewFrame(world, pass)) Rotate(world ? world->GetFrameRate() : kDefaultFrameRate);
+  const int32_t frame = ChooseFrame();
   currentFrame = frame;
 
   // Only drags, the default view and the rotation stay in the angles.
@@ -125,9 +126,9 @@ void CIMobSensorNode::AddViewerAngles(CViewContext& view) {
   }
 }
 
-void CIMobSensorNode::Animate(int axis, double frameRate) {
+void CIMobSensorNode::Rotate(double frameRate) {
   if (animRate.count != kAxes || !(frameRate > 0.0)) return;
-  AddFinite(angles_[static_cast<size_t>(axis)], animRate[axis] / frameRate);
+  for (int i = 0; i < kAxes; ++i) AddFinite(angles_[static_cast<size_t>(i)], animRate[i] / frameRate);
 }
 
 int32_t CIMobSensorNode::FrameIndex(int axis) {
@@ -142,12 +143,9 @@ int32_t CIMobSensorNode::FrameIndex(int axis) {
   return ObjectMovieAxisIndex(angle, a, b, quantization[axis], static_cast<size_t>(axis));
 }
 
-int32_t CIMobSensorNode::ChooseFrame(double frameRate) {
+int32_t CIMobSensorNode::ChooseFrame() {
   std::array<int64_t, kAxes> index{};
-  for (int i = 0; i < kAxes; ++i) {
-    Animate(i, frameRate);
-    index[static_cast<size_t>(i)] = FrameIndex(i);
-  }
+  for (int i = 0; i < kAxes; ++i) index[static_cast<size_t>(i)] = FrameIndex(i);
   if (quantization.count != kAxes) return 0;
   // In floating point, which cannot overflow: a result beyond the 32-bit
   // range is held at its edge, and one inside it is exact.

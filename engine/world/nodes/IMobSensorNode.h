@@ -4,15 +4,19 @@
 //
 // The sensor keeps three view angles in degrees. Drags and the automatic
 // rotation change them for good; the viewer's position is added for the
-// frame being chosen only. Every angle and every step stays a finite
-// number: a drag, a rate or a camera that would make one infinite or not a
-// number is left out, so the angles never stop being usable.
+// frame being chosen only. The rotation turns once in each frame the world
+// draws, however often the frame traverses the sensor (once for each eye in
+// stereo); the preparation pass shows the default view unturned. Every
+// angle and every step stays a finite number: a drag, a rate or a camera
+// that would make one infinite or not a number is left out, so the angles
+// never stop being usable.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
 #include "engine/scene/Node.h"
+#include "engine/world/behaviours/FrameGate.h"
 
 namespace vx {
 
@@ -53,15 +57,17 @@ class CIMobSensorNode : public CNode {
   void ResetAngles();
   // The viewer-relative angles added to angles 0 and 1 for this frame.
   void AddViewerAngles(CViewContext& view);
-  void Animate(int axis, double frameRate);
+  // One frame's turn of the automatic rotation.
+  void Rotate(double frameRate);
   int32_t FrameIndex(int axis);
-  int32_t ChooseFrame(double frameRate);
+  int32_t ChooseFrame();
   void SendActive(bool active);
   void SendHitData();
 
   std::array<float, 3> angles_{};
   float radial_ = 0.0f;
   int32_t lastSent_ = 0;
+  FrameGate rotationFrames_;
 };
 
 void RegisterIMobSensorNode(NodeClassTable& table);

@@ -6,6 +6,7 @@ namespace vx {
 namespace {
 
 constexpr size_t kFileHeaderBytes = 14;
+constexpr size_t kDataOffsetAt = 10;
 constexpr uint32_t kOs2HeaderBytes = 12;
 constexpr uint32_t kWindowsHeaderBytes = 40;
 constexpr float kByteToUnit = 1.0f / 255.0f;
@@ -64,15 +65,25 @@ DecodeStatus CBmpDecoder::ReadHeader(std::span<const uint8_t> bytes, bool allArr
   if (CheckPictureSize(info.width, info.height) != DecodeStatus::Complete) return DecodeStatus::Corrupt;
   size_ = PictureSize{static_cast<int32_t>(info.width), static_cast<int32_t>(info.height)};
   bitCount_ = static_cast<int32_t>(info.bitCount);
-  // All of a palette is skipped, even past the 256 entries that are kept.
   const uint64_t paletteStart = kFileHeaderBytes + uint64_t{headerSize};
-  const uint64_t paletteBytes = bitCount_ == 8 ? info.colors * info.paletteEntryBytes : 0;
+  uint64_t paletteEntries = bitCount_ == 8 ? info.colors : 0;
+  // All of a palette is skipped, even past the 256 entries that are kept.
+  uint64_t pixelStart = paletteStart + paletteEntries * info.paletteEntryBytes;
+  // The header's offset says where the pixels are, across any gap; a palette
+  // said to be longer ends there. An offset into the headers, or one that
+  // leaves a palette picture no palette, is taken as none given (some
+  // writers leave it 0): the pixels then follow the palette.
+  const uint32_t pixelOffset = U32(bytes, kDataOffsetAt);
+  if (pixelOffset >= paletteStart + (bitCount_ == 8 ? info.paletteEntryBytes : 0)) {
+    paletteEntries = std::min<uint64_t>(paletteEntries, (pixelOffset - paletteStart) / info.paletteEntryBytes);
+    pixelStart = pixelOffset;
+  }
   rowBytes_ = (static_cast<size_t>(info.width) * static_cast<size_t>(bitCount_ / 8) + 3) & ~size_t{3};
   const uint64_t pixelBytes = uint64_t{rowBytes_} * static_cast<uint64_t>(info.height);
-  if (paletteStart + paletteBytes + pixelBytes > bytes.size()) return shortFile;
-  pixelOffset_ = static_cast<size_t>(paletteStart + paletteBytes);
+  if (pixelStart + pixelBytes > bytes.size()) return shortFile;
+  pixelOffset_ = static_cast<size_t>(pixelStart);
   palette_ = IndexedColorTable{};
-  const size_t kept = bitCount_ == 8 ? static_cast<size_t>(std::min<uint64_t>(info.colors, kIndexedColors)) : 0;
+  const auto kept = static_cast<size_t>(std::min<uint64_t>(paletteEntries, kIndexedColors));
   for (size_t i = 0; i < kept; ++i) {
     const size_t entry = static_cast<size_t>(paletteStart) + i * info.paletteEntryBytes;
     palette_[i] =

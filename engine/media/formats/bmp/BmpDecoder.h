@@ -1,6 +1,7 @@
 // Uncompressed Windows and OS/2 bitmaps of 8 bits (with a palette) or 24
 // bits a pixel, rows stored bottom row first, each padded to 4 bytes. The
-// pixel data is expected right after the palette. Every size is checked
+// pixel data starts where the file header's offset says (right after the
+// palette when the offset points into the headers). Every size is checked
 // against the file before a row is read.
 #pragma once
 

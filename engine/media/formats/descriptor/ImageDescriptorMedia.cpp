@@ -10,6 +10,7 @@
 #include "engine/hostlink/HostComponent.h"
 #include "engine/media/MediaFactories.h"
 #include "engine/media/SharedInverseMap.h"
+#include "engine/media/formats/IndexedPixels.h"
 #include "engine/media/formats/descriptor/ImageDescriptor.h"
 #include "engine/render/DibImage.h"
 #include "engine/scene/PropertyText.h"
@@ -34,6 +35,41 @@ bool ReadDescriptorText(const std::string& path, std::string* text) {
 
 int32_t& PieceState(DescriptorTileEntry& tile, TilePiece piece) {
   return piece == TilePiece::Mask ? tile.maskState : tile.imageState;
+}
+
+// The pixel at column x of the row, in the map's own pixel size (the fourth
+// byte of 32-bit pixels left out).
+uint32_t PixelValueAt(const PixelMap& map, int32_t y, int32_t x) {
+  const uint8_t* at = map.Row(y) + static_cast<ptrdiff_t>(x) * map.bytesPerPixel;
+  if (map.bytesPerPixel == 1) return *at;
+  if (map.bytesPerPixel == 2) {
+    uint16_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+  }
+  uint32_t xrgb = 0;
+  std::memcpy(&xrgb, at, sizeof xrgb);
+  return xrgb & 0x00FFFFFF;
+}
+
+bool IsPixelSize(int32_t bytesPerPixel) { return bytesPerPixel == 1 || bytesPerPixel == 2 || bytesPerPixel == 4; }
+
+// Paints the colour wherever the mask is not black. The mask is read at its
+// own pixel size and the colour written at the destination's: the two need
+// not be the same.
+void PaintThroughMask(const PixelMap& mask, const PixelMap& destination, const FloatColor& color,
+                      const uint8_t* inverseMap555) {
+  if (!mask.bits || !destination.bits || !IsPixelSize(mask.bytesPerPixel) || !IsPixelSize(destination.bytesPerPixel))
+    return;
+  const uint32_t off = PixelValueOf(FloatColor{}, mask.bytesPerPixel, inverseMap555);
+  const uint32_t fill = PixelValueOf(color, destination.bytesPerPixel, inverseMap555);
+  const int32_t width = std::min(mask.width, destination.width);
+  const int32_t height = std::min(mask.height, destination.height);
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* out = destination.Row(y);
+    for (int32_t x = 0; x < width; ++x)
+      if (PixelValueAt(mask, y, x) != off) StorePixelValue(out, x, destination.bytesPerPixel, fill);
+  }
 }
 
 }  // namespace
@@ -207,8 +243,8 @@ void CImageDescriptorMedia::HandOverImage(int32_t message, void* data, void* sel
 }
 
 // The tile's picture decodes straight into this object's image; its mask
-// into an image of the destination's pixel size, which the mask painting
-// needs.
+// into an image of its own at the destination's pixel size, so that its
+// colours are not first matched to the palette.
 bool CImageDescriptorMedia::OpenTileHandles(int32_t index, int32_t maskBytesPerPixel) {
   tileImage_.reset();
   tileMask_.reset();
@@ -251,7 +287,7 @@ int32_t CImageDescriptorMedia::DrawFrame(FrameRef* frame, const PixelMap* destin
   if (pictureState == MediaComplete && maskState == MediaComplete && tileMask_->GetImageInfo(&mask) == 0) {
     PaletteTable palette;
     GetPalette(&palette);
-    FillPixelMapThroughMask(mask, out, KeyColor{MaskColor(), GetSharedInverseMap(palette)});
+    PaintThroughMask(mask, out, MaskColor(), GetSharedInverseMap(palette));
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "engine/media/MediaLimits.h"
 #include "engine/media/formats/gif/GifLzw.h"
@@ -14,6 +15,9 @@ namespace {
 constexpr uint8_t kImageMark = 0x2C;
 constexpr uint8_t kExtensionMark = 0x21;
 constexpr uint8_t kTrailer = 0x3B;
+constexpr uint8_t kGraphicControlLabel = 0xF9;
+constexpr int32_t kShortestDelayHundredths = 2;
+constexpr int32_t kDelayForShortOnes = 10;
 constexpr size_t kSignatureBytes = 6;
 constexpr float kByteToUnit = 1.0f / 255.0f;
 
@@ -156,19 +160,33 @@ DecodeStatus ReadGif(std::span<const uint8_t> bytes, GifFile* file) {
   } else if (!reader.ColorTable(TableEntries(*packed), file->globalTable.data())) {
     return DecodeStatus::Corrupt;
   }
+  int32_t delay = 0;  // of the next image
   for (;;) {
     const auto mark = reader.Byte();
     if (!mark) return DecodeStatus::Corrupt;
     if (*mark == kTrailer) break;
     if (*mark == kImageMark) {
       if (file->images.size() >= static_cast<size_t>(kMaxGifFrames)) return DecodeStatus::Corrupt;
-      if (!ReadImage(reader, &file->images.emplace_back())) return DecodeStatus::Corrupt;
+      GifImage& image = file->images.emplace_back();
+      if (!ReadImage(reader, &image)) return DecodeStatus::Corrupt;
+      image.delayHundredths = std::exchange(delay, 0);
     } else if (*mark == kExtensionMark) {
-      // Every extension, known or not, is a label and sub-blocks.
-      if (!reader.Byte() || !reader.SubBlocks(nullptr)) return DecodeStatus::Corrupt;
+      // Every extension, known or not, is a label and sub-blocks; a graphic
+      // control's data holds the packed byte, then the delay.
+      const auto label = reader.Byte();
+      std::vector<uint8_t> control;
+      if (!label || !reader.SubBlocks(*label == kGraphicControlLabel ? &control : nullptr))
+        return DecodeStatus::Corrupt;
+      if (control.size() >= 3) delay = control[1] | (control[2] << 8);
     }
   }
   return file->images.empty() ? DecodeStatus::Corrupt : DecodeStatus::Complete;
+}
+
+int32_t GifFrameMilliseconds(const GifImage& image) {
+  const int32_t hundredths =
+      image.delayHundredths < kShortestDelayHundredths ? kDelayForShortOnes : image.delayHundredths;
+  return hundredths * 10;
 }
 
 void DrawGifFrame(const GifFile& file, int32_t index, const GifCanvas& canvas) {

@@ -1,8 +1,9 @@
 // A GIF87a or GIF89a file read into memory: the logical screen, the colour
 // tables and each image's still-compressed data, so that any frame can be
-// decoded again without the file. Extensions (graphic control, comment,
+// decoded again without the file. Of the extensions only a graphic
+// control's delay is kept, for the image after it; the others (comment,
 // application, plain text and unknown ones) are skipped by their block
-// sizes; no transparency, delays or disposal are applied.
+// sizes. No transparency or disposal is applied.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +27,14 @@ struct GifImage {
   int32_t minCodeSize = 0;
   // The data sub-blocks joined together.
   std::vector<uint8_t> data;
+  // From the graphic control extension before the image; 0 without one.
+  int32_t delayHundredths = 0;
 };
+
+// How many milliseconds an animation shows the image: its delay, where a
+// delay of 0 or 1 hundredths (as many files carry) counts as 10, as web
+// browsers take it.
+int32_t GifFrameMilliseconds(const GifImage& image);
 
 struct GifFile {
   int32_t version = 0;  // 87 or 89

@@ -1,5 +1,6 @@
 #include "engine/media/formats/gif/GifMedia.h"
 
+#include <cmath>
 #include <vector>
 
 #include "engine/media/SharedInverseMap.h"
@@ -27,6 +28,8 @@ int32_t CGifMedia::Load() {
     return failure;
   }
   loaded_ = true;
+  runMs_ = 0;
+  for (const GifImage& image : file_.images) runMs_ += GifFrameMilliseconds(image);
   DrawGifFrame(file_, 0, ImageCanvas());
   currentFrame_ = 0;
   playing_ = false;
@@ -51,12 +54,48 @@ GifCanvas CGifMedia::ImageCanvas() const {
   return CanvasOn(window.target, window.firstRow, window.firstColumn);
 }
 
+// Frame times are kept in whole milliseconds, the grain of the world's
+// clock, so that a frame due at a step's time is drawn in that step.
+int64_t CGifMedia::NowMs() const { return std::llround(WorldTime() * 1000.0); }
+
+void CGifMedia::Rewind() {
+  currentFrame_ = 0;
+  if (playing_) nextDueMs_ = NowMs();
+}
+
+void CGifMedia::Play() {
+  if (playing_) return;
+  playing_ = true;
+  // Played again in the step in which it ran out (a loop), the new run
+  // follows the last one without a gap; runs that passed whole within that
+  // step would only draw the same picture again (frames of a run always
+  // leave the same pixels behind).
+  const int64_t now = NowMs();
+  nextDueMs_ = now == ranOutAtMs_ ? nextDueMs_ + (now - nextDueMs_) / runMs_ * runMs_ : now;
+  // The step that starts a run shows its first frame, a loop's included.
+  DrawDueFrames();
+}
+
 void CGifMedia::Update() {
-  if (playing_ && loaded_ && currentFrame_ < FrameCount()) {
-    DrawGifFrame(file_, currentFrame_, ImageCanvas());
-    ++currentFrame_;
-  } else {
+  if (!playing_ || !loaded_) {
     playing_ = false;
+    return;
+  }
+  DrawDueFrames();
+  if (currentFrame_ >= FrameCount() && nextDueMs_ <= NowMs()) {
+    playing_ = false;
+    ranOutAtMs_ = NowMs();
+  }
+}
+
+// Frames are drawn over one another, so none that came due is left out.
+void CGifMedia::DrawDueFrames() {
+  if (!loaded_) return;
+  const int64_t now = NowMs();
+  while (currentFrame_ < FrameCount() && nextDueMs_ <= now) {
+    DrawGifFrame(file_, currentFrame_, ImageCanvas());
+    nextDueMs_ += GifFrameMilliseconds(file_.images[static_cast<size_t>(currentFrame_)]);
+    ++currentFrame_;
   }
 }
 

@@ -1,7 +1,10 @@
 // GIF pictures and animations as media objects. The whole file is
 // downloaded first and read into memory at load, with frame 0 drawn. After
-// Play, each Update draws the next frame, once through. The frames also
-// form a one-column frame grid that frame-set textures draw from.
+// Play the frames follow one another once through, each shown for its own
+// delay on the world's clock (CMediaObject::WorldTime): an Update draws, in
+// order, every frame that has come due, so the animation keeps its pace at
+// any frame rate. The frames also form a one-column frame grid that
+// frame-set textures draw from.
 #pragma once
 
 #include <cstdint>
@@ -19,14 +22,18 @@ class CGifMedia final : public CFrameTargetMedia {
   void SetFrameGrid(const FrameGrid& grid) override { grid_ = grid; }
   MediaType GetTypeCode() const override { return MediaType::Gif; }
 
-  void Rewind() override { currentFrame_ = 0; }
-  void Play() override { playing_ = true; }
+  // While playing the first frame comes at the next Update.
+  void Rewind() override;
+  // Starts the frames' clock now and draws the first frame; played again in
+  // the step in which it ran out (a loop), the first frame follows the last
+  // one's delay without a gap.
+  void Play() override;
   void Stop() override { playing_ = false; }
   int32_t GetPosition() override { return currentFrame_; }
   float GetDuration() override { return static_cast<float>(FrameCount()); }
   float IsPlaying() override { return playing_ ? 1.0f : 0.0f; }
-  // While playing, draws the current frame into the object's image and
-  // moves on; past the last frame playing stops.
+  // While playing, draws the frames that have come due into the object's
+  // image; once the last frame's delay has passed playing stops.
   void Update() override;
   int32_t Load() override;
 
@@ -38,14 +45,19 @@ class CGifMedia final : public CFrameTargetMedia {
   int32_t FrameCount() const { return static_cast<int32_t>(file_.images.size()); }
 
  private:
+  int64_t NowMs() const;
+  void DrawDueFrames();
   GifCanvas CanvasOn(const PixelMap& target, int32_t firstRow, int32_t firstColumn) const;
   // The object's image, where the picture's placement put it.
   GifCanvas ImageCanvas() const;
 
   GifFile file_;
   bool loaded_ = false;
-  int32_t currentFrame_ = 0;
+  int32_t currentFrame_ = 0;  // the next frame to draw
   bool playing_ = false;
+  int64_t nextDueMs_ = 0;    // world time at which the next frame is due
+  int64_t ranOutAtMs_ = -1;  // world time of the step in which the last run ended
+  int64_t runMs_ = 0;        // the delays of all frames
   FrameGrid grid_;
   int16_t gridValid_ = 0;
 };

@@ -15,6 +15,9 @@ namespace {
 
 constexpr uint32_t kFullChannel = 255;
 
+// Stands in for the end marker of a whole file that lacks one.
+constexpr JOCTET kEndMarker[] = {0xFF, JPEG_EOI};
+
 // Ink in 0..255 as the light that is left. Files with an Adobe marker store
 // ink inverted (0 is full ink), as every maker of such files does.
 uint32_t InkToXrgb(const JSAMPLE* ink, bool inverted) {
@@ -47,10 +50,11 @@ struct CJpegDecoder::Session {
   Session() {
     info.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = &Session::OnError;
+    errors.manager.emit_message = &Session::OnMessage;
     errors.manager.output_message = &Session::IgnoreMessage;
     info.client_data = this;
     source.init_source = &Session::Nothing;
-    source.fill_input_buffer = &Session::Suspend;
+    source.fill_input_buffer = &Session::FillInput;
     source.skip_input_data = &Session::Skip;
     source.resync_to_restart = &jpeg_resync_to_restart;
     source.term_source = &Session::Nothing;
@@ -66,11 +70,21 @@ struct CJpegDecoder::Session {
     session->errorText = text;
     std::longjmp(session->errors.recovery, 1);
   }
-  // Warnings (corrupt data that libjpeg mends) are not shown anywhere.
+  // Warnings (corrupt data that libjpeg mends) are not shown anywhere, but
+  // one matters: coded data that ran into the end marker standing in for a
+  // missing one shows that the file was cut inside its scan data.
+  static void OnMessage(j_common_ptr common, int level) {
+    if (level >= 0) return;
+    ++common->err->num_warnings;
+    auto* session = static_cast<Session*>(common->client_data);
+    if (common->err->msg_code == JWRN_HIT_MARKER && session->endSupplied) session->cutInScan = true;
+  }
   static void IgnoreMessage(j_common_ptr) {}
   static void Nothing(j_decompress_ptr) {}
-  // More bytes come only with the next call.
-  static boolean Suspend(j_decompress_ptr) { return FALSE; }
+  // While the file is arriving more bytes come only with the next call.
+  static boolean FillInput(j_decompress_ptr decompress) {
+    return static_cast<Session*>(decompress->client_data)->SupplyEndMarker() ? TRUE : FALSE;
+  }
   // A skip past the bytes at hand is finished from the bytes that come later.
   static void Skip(j_decompress_ptr decompress, long count) {
     if (count <= 0) return;
@@ -83,12 +97,40 @@ struct CJpegDecoder::Session {
     session->skipAhead += wanted - now;
   }
 
-  // Runs libjpeg over the bytes at hand; false when libjpeg gave up with an
-  // error, after which the decompressor is gone. Work must keep no objects
-  // with destructors of its own: an error jumps straight back here.
+  // A whole file that has run out gets the end marker it lacks, once, as a
+  // file reader does; whether the picture was whole after all is judged
+  // once it is decoded (PictureCutShort). Bytes still to skip lie past the
+  // end, so such a file was cut inside a marker segment. The arithmetic
+  // decoder reads zeros past any marker without a word, so a cut could not
+  // be told from a missing marker: those files get none.
+  bool SupplyEndMarker() {
+    if (!wholeFile || endSupplied || skipAhead > 0 || info.arith_code) return false;
+    endSupplied = true;
+    source.next_input_byte = kEndMarker;
+    source.bytes_in_buffer = sizeof kEndMarker;
+    return true;
+  }
+
+  // With the end marker supplied: the coded data ran short, or a
+  // progressive picture ended before every coefficient was refined.
+  bool PictureCutShort() const {
+    if (!endSupplied) return false;
+    if (cutInScan) return true;
+    if (!info.progressive_mode || !info.coef_bits) return false;
+    for (int component = 0; component < info.num_components; ++component)
+      for (int coefficient = 0; coefficient < DCTSIZE2; ++coefficient)
+        if (info.coef_bits[component][coefficient] != 0) return true;
+    return false;
+  }
+
+  // Runs libjpeg over the bytes at hand (the whole file with allArrived);
+  // false when libjpeg gave up with an error, after which the decompressor
+  // is gone. Work must keep no objects with destructors of its own: an
+  // error jumps straight back here.
   template <typename Work>
-  bool Run(std::span<const uint8_t> arrived, const Work& work) {
+  bool Run(std::span<const uint8_t> arrived, bool allArrived, const Work& work) {
     if (failed) return false;
+    wholeFile = allArrived;
     Attach(arrived);
     const bool ok = Guarded(work);
     if (!ok) {
@@ -113,15 +155,24 @@ struct CJpegDecoder::Session {
   }
 
   // libjpeg reads from the span itself; only the offset of the next byte is
-  // kept between calls, so the span may move.
+  // kept between calls, so the span may move. Once the stand-in end marker
+  // is given, libjpeg reads on from it.
   void Attach(std::span<const uint8_t> arrived) {
+    if (endSupplied) {
+      source.next_input_byte = kEndMarker + endMarkerRead;
+      source.bytes_in_buffer = sizeof kEndMarker - endMarkerRead;
+      return;
+    }
     const size_t start = std::min(position, arrived.size());
     skipAhead = position - start;
     source.next_input_byte = arrived.data() + start;
     source.bytes_in_buffer = arrived.size() - start;
   }
   void Detach(std::span<const uint8_t> arrived) {
-    position = static_cast<size_t>(source.next_input_byte - arrived.data()) + skipAhead;
+    if (endSupplied)
+      endMarkerRead = static_cast<size_t>(source.next_input_byte - kEndMarker);
+    else
+      position = static_cast<size_t>(source.next_input_byte - arrived.data()) + skipAhead;
     source.next_input_byte = nullptr;
     source.bytes_in_buffer = 0;
   }
@@ -227,6 +278,10 @@ struct CJpegDecoder::Session {
   jpeg_source_mgr source{};
   bool created = false;
   bool failed = false;
+  bool wholeFile = false;    // the bytes at hand are the whole file
+  bool endSupplied = false;  // the stand-in end marker was given
+  bool cutInScan = false;    // coded data ran into it
+  size_t endMarkerRead = 0;
   bool headerRead = false;
   bool started = false;
   bool finished = false;
@@ -256,10 +311,12 @@ DecodeStatus CJpegDecoder::ReadHeader(std::span<const uint8_t> arrived, bool all
   }
   if (arrived[0] != 0xFF || arrived[1] != 0xD8) return DecodeStatus::NotMyFormat;
   int result = JPEG_SUSPENDED;
-  if (!session.Run(arrived, [&] { result = jpeg_read_header(&session.info, TRUE); })) return DecodeStatus::Corrupt;
+  if (!session.Run(arrived, allArrived, [&] { result = jpeg_read_header(&session.info, TRUE); }))
+    return DecodeStatus::Corrupt;
   if (result != JPEG_HEADER_OK) return allArrived ? session.EndedEarly() : DecodeStatus::Pending;
   session.ChooseColorSpace();
-  if (!session.Run(arrived, [&] { jpeg_calc_output_dimensions(&session.info); })) return DecodeStatus::Corrupt;
+  if (!session.Run(arrived, allArrived, [&] { jpeg_calc_output_dimensions(&session.info); }))
+    return DecodeStatus::Corrupt;
   const DecodeStatus size = CheckPictureSize(session.info.output_width, session.info.output_height);
   if (size != DecodeStatus::Complete) {
     session.failed = true;
@@ -276,10 +333,14 @@ DecodeStatus CJpegDecoder::DecodeRows(std::span<const uint8_t> arrived, bool all
   Session& session = *session_;
   if (session.failed || !session.headerRead) return DecodeStatus::Corrupt;
   if (session.finished) return DecodeStatus::Complete;
+  // libjpeg cannot suspend the arithmetic decoder: it would fail for want of
+  // bytes that are still on their way.
+  if (!allArrived && session.info.arith_code) return DecodeStatus::Pending;
   bool suspended = false;
   if (window.target.bits) {
-    if (!session.Run(arrived, [&] { suspended = !session.DecodeInto(window, output, rowLimit); }))
+    if (!session.Run(arrived, allArrived, [&] { suspended = !session.DecodeInto(window, output, rowLimit); }))
       return DecodeStatus::Corrupt;
+    if (session.PictureCutShort()) return session.EndedEarly();
     if (!session.AllRowsIn()) return suspended && allArrived ? session.EndedEarly() : DecodeStatus::Pending;
   }
   // Nothing after the last row is needed, so the rest of the file is not read.

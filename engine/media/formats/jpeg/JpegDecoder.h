@@ -3,7 +3,8 @@
 // where it stopped when it is called again with a longer span (the span may
 // lie elsewhere in memory each time, as long as its bytes are the same).
 // A libjpeg error ends the picture for good; libjpeg is never resumed after
-// one.
+// one. A whole file that lacks only its end marker decodes whole; one cut
+// inside its scan data is corrupt.
 #pragma once
 
 #include <cstdint>
@@ -40,8 +41,8 @@ class CJpegDecoder {
 
   // Decodes at most rowLimit more rows into the window: Complete once every
   // row is in, Pending while rows are left (because the bytes ran out or the
-  // limit was reached). A progressive picture gives its first row only once
-  // the whole file is there.
+  // limit was reached). A progressive or arithmetic-coded picture gives its
+  // first row only once the whole file is there.
   [[nodiscard]] DecodeStatus DecodeRows(std::span<const uint8_t> arrived, bool allArrived, const PictureWindow& window,
                                         const JpegOutput& output, int32_t rowLimit);
 

@@ -1,8 +1,10 @@
 // JPEG pictures as media objects. A picture that is being downloaded is
 // decoded while its bytes arrive: the download service keeps the body in
 // memory as it comes, and each step decodes the rows those bytes allow, so
-// the picture fills in from the top. Once the file is local (a local name,
-// a cache hit or a finished download) the rest is decoded from the file.
+// the picture fills in from the top (an arithmetic-coded one waits for the
+// whole file, since libjpeg cannot pause its decoder). Once the file is
+// local (a local name, a cache hit or a finished download) the rest is
+// decoded from the file.
 // Every step writes at most kJpegRowsPerStep rows.
 #pragma once
 

@@ -190,8 +190,13 @@ int16_t CQuickTimeMovie::GetFrameGrid(FrameGrid* out) {
 
 void CQuickTimeMovie::SetFrameGrid(const FrameGrid& grid) { grid_ = grid; }
 
+// Going to a time shows its picture at once, as the toolbox's controller
+// does: a looping movie that starts over within a step then shows its
+// first frame rather than the one a step later.
 void CQuickTimeMovie::Rewind() {
-  if (controller_) controller_->GoToTime(0);
+  if (!controller_) return;
+  controller_->GoToTime(0);
+  DrawCurrentPicture();
 }
 
 void CQuickTimeMovie::Play() {
@@ -229,10 +234,14 @@ void CQuickTimeMovie::SetVolume(float volume) {
   controller_->SetVolume(static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(whole) & 0xFFFF)));
 }
 
-// The picture goes where the image's placement puts it, which a notify
-// callback may have moved.
 void CQuickTimeMovie::Update() {
   if (controller_) controller_->Idle();
+  DrawCurrentPicture();
+}
+
+// The picture goes where the image's placement puts it, which a notify
+// callback may have moved.
+void CQuickTimeMovie::DrawCurrentPicture() {
   if (!hasVisualMedia_ || !pictures_ || !movie_ || !Image()) return;
   const uint32_t time = movie_->CurrentTime();
   if (static_cast<int64_t>(time) == drawnTime_) return;

@@ -51,6 +51,8 @@ class CQuickTimeMovie final : public CFrameTargetMedia {
 
  private:
   void Close();
+  // Draws the picture of the current time into the image, unless it is there.
+  void DrawCurrentPicture();
   // Switches the played movie's visual tracks off, so it keeps only its sound.
   void HideVisualTracks();
   // Marks panorama tracks and switches visual ones on.

@@ -11,10 +11,10 @@ int32_t g_waveAliases = 0;
 CWaveSound::~CWaveSound() { ReleasePlayer(); }
 
 int32_t CWaveSound::Load() {
-  lastWord_ = 0;
+  lastWord_.reset();
   if (!OpenDevice(MediaDeviceType::WaveAudio, "wav", &g_waveAliases)) return MediaUnusable;
-  // The first word computed is 0, which is not sent: the owner's first
-  // volume is the first that reaches the device.
+  // A new device plays at full volume, so the silence it starts in is sent:
+  // a sound whose owner keeps it at 0 must never be heard.
   SetVolume(0.0f);
   MarkSoundLoaded();
   return MediaComplete;
@@ -32,7 +32,7 @@ float CWaveSound::IsPlaying() {
 
 void CWaveSound::SendLevels(const ChannelLevels& levels) {
   const uint32_t word = (static_cast<uint32_t>(levels.right) << 16) | static_cast<uint32_t>(levels.left);
-  if (word == lastWord_) return;
+  if (lastWord_ == word) return;
   lastWord_ = word;
   MediaSetWaveVolume(DeviceId(), word);
 }

@@ -1,10 +1,12 @@
 // Wave sound: the file opened on a "waveaudio" device of the platform's
 // command table and played there. Volume and balance go out as one word to
 // the output of this sound's own device (left level in the low word, right
-// in the high word, 0..65535 each), and only when the word changes.
+// in the high word, 0..65535 each), and only when the word changes; the
+// first word, silence sent by the load, always goes out.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "engine/media/formats/SoundPlayback.h"
 
@@ -26,7 +28,7 @@ class CWaveSound final : public CPlayedMedia {
   int32_t LevelScale() const override { return kWaveLevelScale; }
 
  private:
-  uint32_t lastWord_ = 0;
+  std::optional<uint32_t> lastWord_;  // none before the first word is sent
 };
 
 }  // namespace vx

@@ -1,0 +1,10 @@
+// libFuzzer target: see DrawPictBytes in fuzz/MovieFuzzEntries.h.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/MovieFuzzEntries.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (!vx::fuzz::DrawPictBytes(data, size)) __builtin_trap();
+  return 0;
+}
