@@ -256,6 +256,22 @@ TEST_F(StandardWorlds, ANameGivenTwiceSurvivesASaveAndAReload) {
   EXPECT_EQ(DiffuseOf(Named("M")).r, loadedRed) << "and names the Material it named before";
 }
 
+// A ".tsw" world and a ".wrl" one give an unset Viewpoint position different
+// defaults; saved under the other name, the world keeps its camera.
+TEST_F(StandardWorlds, AViewpointKeepsItsPositionSavedUnderAnotherConvention) {
+  auto positionAfterSaving = [&](const char* from, const char* to) {
+    std::ofstream(worlds_ / from) << "#VRML V2.0 utf8\nDEF V Viewpoint { description \"unset\" }\n";
+    EXPECT_EQ(Load(worlds_ / from), EngineOk) << error_;
+    const SFVec3f loaded = *static_cast<SFVec3f*>(Named("V")->GetFieldByName("position"));
+    EXPECT_EQ(Load(SaveElsewhere(to)), EngineOk) << error_;
+    const SFVec3f reloaded = *static_cast<SFVec3f*>(Named("V")->GetFieldByName("position"));
+    EXPECT_EQ(reloaded.z, loaded.z) << from << " saved as " << to;
+    return reloaded.z;
+  };
+  EXPECT_EQ(positionAfterSaving("system.tsw", "standard.wrl"), 0.0f);
+  EXPECT_EQ(positionAfterSaving("standard.wrl", "system.tsw"), 10.0f);
+}
+
 TEST_F(StandardWorlds, InlinesOfGzipDataAreReadByNameOrByTheirFirstBytes) {
   Gzip(worlds_ / "inline_gzip_child.wrl", worlds_ / "inline_gzip_child.wrl.gz");
   Gzip(worlds_ / "inline_gzip_child.wrl", worlds_ / "inline_gzip_packed.wrl");
