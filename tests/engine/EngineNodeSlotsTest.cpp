@@ -63,6 +63,13 @@ TEST_F(EngineNodeSlotsTest, RefusedTextAndMissingArgumentsMakeNoValue) {
   void* block = reinterpret_cast<void*>(1);
   EXPECT_NE(parse(nullptr, nullptr, "-4,1.0", FieldTypeMFFloat, &block), 0);
   EXPECT_EQ(block, nullptr);
+  for (const char* text : {"", "abc def ghi", "1,2"}) {
+    block = reinterpret_cast<void*>(1);
+    EXPECT_NE(parse(scene_, nullptr, text, FieldTypeSFVec3f, &block), 0) << '"' << text << '"';
+    EXPECT_EQ(block, nullptr) << "nothing the host could set";
+  }
+  EXPECT_NE(parse(scene_, nullptr, "3,1,2", FieldTypeMFFloat, &block), 0);
+  EXPECT_EQ(block, nullptr);
   EXPECT_NE(parse(scene_, nullptr, nullptr, FieldTypeSFFloat, &block), 0);
   char out[VX_TEXT_BUFFER_SIZE];
   EXPECT_EQ(format(nullptr, FieldTypeSFFloat, out), EngineNullArgument);
