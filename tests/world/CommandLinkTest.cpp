@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
@@ -158,6 +160,71 @@ TEST_F(CommandLinkTest, ANodeValueThatWouldPutANodeInsideItselfIsRefused) {
   EXPECT_EQ(Exchange(controller, "RBOM SetProperty a.wrl Inner children 1,Box REOM"), "RBOMOKREOM\r\n");
   EXPECT_EQ(Exchange(controller, "RBOM GetProperty a.wrl Nobody translation REOM"), "RBOMNode not foundREOM\r\n")
       << "a search through the whole scene still ends";
+}
+
+// The nested groups of a hostile world with the ROUTE that would hand the
+// outer group's children to the inner one.
+constexpr const char* kRoutedWorld =
+    "#VRML V2.0 utf8\n"
+    "DEF Outer Group { children [\n"
+    "  DEF Inner Group { children [ DEF Body Shape { geometry Box { } } ] }\n"
+    "  DEF Keeper Script { field MFNode held [ ] }\n"
+    "] }\n"
+    "ROUTE Outer.children_changed TO Inner.set_children\n";
+
+TEST_F(CommandLinkTest, AValuePassedAlongARouteIntoANodeAboveItsTargetIsDroppedAndNoted) {
+  AddWorld("c.wrl", "c.wrl", kRoutedWorld);
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+  const std::string& errors = instance_.scenes.back()->world->GetScene().GetEventErrorText();
+  // The outer group takes the list; the inner one refuses it from the ROUTE.
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty c.wrl Outer children 2,Inner,Keeper REOM"), "RBOMOKREOM\r\n");
+  EXPECT_NE(errors.find("'children' of Group 'Inner'"), std::string::npos) << errors;
+  EXPECT_EQ(Exchange(controller, "RBOM GenerateEvent c.wrl Outer set_children 1,Inner REOM"), "RBOMOKREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty c.wrl Inner children REOM"), "RBOM1,BodyREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty c.wrl Outer children REOM"), "RBOM1,InnerREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty c.wrl Nobody translation REOM"), "RBOMNode not foundREOM\r\n")
+      << "a search through the whole scene still ends";
+  instance_.scenes.back()->world->GetRootRef()->Traverse(RenderPass::Frame, nullptr);
+}
+
+// A value whose text does not parse sets nothing, whatever the field's type.
+TEST_F(CommandLinkTest, ATextThatDoesNotParseSetsNoFieldOfAnyType) {
+  AddWorld("c.wrl", "c.wrl",
+           "#VRML V2.0 utf8\n"
+           "DEF Every Script {\n"
+           "  field SFBool b TRUE field SFColor c 1 0 0 field SFFloat f 0.5 field SFInt32 i 7\n"
+           "  field SFNode n NULL field SFRotation r 0 1 0 1 field SFTime t 2 field SFVec2f v 1 2\n"
+           "  field SFVec3f p 1 2 3 field MFColor mc [ 1 0 0 ] field MFFloat mf [ 1 2 ] field MFInt32 mi [ 1 2 ]\n"
+           "  field MFNode mn [ ] field MFRotation mr [ 0 1 0 1 ] field MFString ms [ \"a\" \"b\" ]\n"
+           "  field MFTime mt [ 1 ] field MFVec2f mv [ 1 2 ] field MFVec3f mp [ 1 2 3 ]\n"
+           "}\n");
+  const struct {
+    const char* field;
+    std::vector<std::string> texts;
+  } refused[] = {
+      {"b", {"", "TRUE"}},           {"c", {"", "1,0"}},         {"f", {"", "abc"}},
+      {"i", {"", "1.5"}},            {"n", {"", "NoSuchType"}},  {"r", {"0 1 0"}},
+      {"t", {"soon"}},               {"v", {"1"}},               {"p", {"", "abc def ghi", "1 ,2 3"}},
+      {"mc", {"2,1,0,0"}},           {"mf", {"65536,1", "3,1,2"}}, {"mi", {"2,1,x"}},
+      {"mn", {"2,Every", "1,"}},     {"mr", {"1,0,1,0"}},        {"ms", {"2,one", "3"}},
+      {"mt", {"2,1"}},               {"mv", {"1,1"}},            {"mp", {"1,1,2"}},
+  };
+  for (const auto& entry : refused) {
+    const std::string field(entry.field);
+    const std::string before = ExecuteRemoteCommand(instance_, "GetProperty c.wrl Every " + field);
+    for (const std::string& text : entry.texts) {
+      EXPECT_EQ(ExecuteRemoteCommand(instance_, "SetProperty c.wrl Every " + field + " " + text),
+                "Error: Value Not Set")
+          << field << " \"" << text << '"';
+    }
+    EXPECT_EQ(ExecuteRemoteCommand(instance_, "GetProperty c.wrl Every " + field), before) << field;
+  }
+  EXPECT_EQ(ExecuteRemoteCommand(instance_, "SetProperty a.wrl Box translation"), "Error: Value Not Set");
+  EXPECT_EQ(ExecuteRemoteCommand(instance_, "GenerateEvent a.wrl Box set_translation abc def ghi"),
+            "Error: Event Not Sent");
+  EXPECT_EQ(ExecuteRemoteCommand(instance_, "GetProperty a.wrl Box translation"), "1.00,2.00,3.00");
 }
 
 // A value longer than a reply may be is cut, so that the framed reply fills
