@@ -44,10 +44,14 @@ EngineResult CheckNodeArguments(::SceneHandle* scene, VxNodeRef* ref, bool hasNa
   return FromHandle(ref)->Resolve() ? EngineOk : EngineNodeNotFound;
 }
 
+// The type of the node as held: a PROTO instance is one even while it has no
+// body to stand for it (an EXTERNPROTO whose file could not be fetched).
 EngineResult GetNodeTypeId(::SceneHandle* scene, VxNodeRef* ref, int32_t* out) {
-  EngineResult result = CheckNodeArguments(scene, ref, false, nullptr);
-  if (result == EngineOk && out) *out = FromHandle(ref)->Get()->GetTypeId();
-  return result;
+  if (!scene || !ref) return EngineNullArgument;
+  const CNode* node = FromHandle(ref)->Get();
+  if (!node) return EngineNodeNotFound;
+  if (out) *out = node->GetTypeId();
+  return EngineOk;
 }
 
 EngineResult GetNodeFieldType(::SceneHandle* scene, VxNodeRef* ref, const char* name, int32_t* out) {

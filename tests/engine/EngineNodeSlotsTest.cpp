@@ -398,6 +398,25 @@ TEST_F(EngineSceneRoundTripTest, SlotsRefuseACycleWhereverItWouldFormAndScriptFi
   Release(outer);
 }
 
+// An EXTERNPROTO whose file could not be fetched is still an instance, of
+// the PROTO instance type; the slots that need a node to act on find none.
+TEST_F(EngineSceneRoundTripTest, AnInstanceWithoutItsBodyHasTheInstanceType) {
+  ASSERT_EQ(Load(scene_, folder_.Write("missing.wrl",
+                                       "#VRML V2.0 utf8\n"
+                                       "EXTERNPROTO Missing [ field SFFloat value ] \"no-such-file.wrl\"\n"
+                                       "DEF X Missing { value 1 }\n")),
+            EngineOk)
+      << error_;
+  VxNodeRef* instance = Find(scene_, "X");
+  ASSERT_NE(instance, nullptr);
+  int32_t type = -1;
+  EXPECT_EQ(Host().Engine<VxGetNodeTypeIdFn>(VxEngineGetNodeTypeId)(scene_, instance, &type), EngineOk);
+  EXPECT_EQ(type, NodeTypeProtoInstance);
+  EXPECT_EQ(Host().Engine<VxGetNodeMemberTypeFn>(VxEngineGetNodeFieldType)(scene_, instance, "value", &type),
+            EngineNodeNotFound);
+  Release(instance);
+}
+
 // The count in front of a list text, and its element words.
 std::vector<std::string> Words(const std::string& text) {
   std::vector<std::string> words;
