@@ -138,6 +138,14 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(CReadSession&
   return InstantiateResult::Done;
 }
 
+CNode* CProtoInstanceNode::GetInnerRoot() const { return body_ ? body_->GetRoot() : nullptr; }
+
+bool CProtoInstanceNode::IsHierarchyMember(FieldKind kind, int index) const {
+  const uint64_t members = kind == FieldKind::Field ? hierarchyFields_ : kind == FieldKind::EventIn ? hierarchyEventIns_ : 0;
+  if (index >= 0 && index < kMaxFieldsPerSection && (members >> index & 1) != 0) return true;
+  return CRuntimeFieldNode::IsHierarchyMember(kind, index);
+}
+
 CNode* CProtoInstanceNode::GetPrimaryNode() const {
   if (!body_) return nullptr;
   const MFNode& children = body_->GetRoot()->children;
@@ -187,6 +195,7 @@ void CProtoInstanceNode::ConnectField(const IsRecord& record, FieldType type) {
   // A field of another type is never copied: its value has another layout.
   if (!HasOrDeclares(FieldKind::Field, name, type)) return;
   CProtoDeclaration& declaration = *GetDeclaration();
+  if (record.node->IsHierarchyEventIn(record.memberName)) hierarchyFields_ |= uint64_t{1} << FindField(name);
   if (declaredHere && declaration.GetFieldType(name) == type) SetField(name, declaration.GetFieldByName(name));
   record.node->SetField(record.memberName, GetFieldByName(name));
   (void)AddRouteToNode(name + "_changed", "set_" + record.memberName, record.node);
@@ -207,6 +216,8 @@ void CProtoInstanceNode::ConnectEventIn(const IsRecord& record, FieldType type) 
   const std::string out = std::string(kProtoOutPrefix) + record.interfaceName;
   if (!HasOrDeclares(FieldKind::EventIn, record.interfaceName, type)) return;
   if (!HasOrDeclares(FieldKind::EventOut, out, type)) return;
+  if (record.node->IsHierarchyEventIn(record.memberName))
+    hierarchyEventIns_ |= uint64_t{1} << FindEventIn(record.interfaceName);
   (void)AddRouteToNode(out, record.memberName, record.node);
 }
 
