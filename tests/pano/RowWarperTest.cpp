@@ -40,7 +40,7 @@ uint32_t Code(int32_t column, int32_t row) { return static_cast<uint32_t>((colum
 // An output row with the job's centre in the middle, and columns of the
 // codes it received (left to right).
 template <typename Pixel>
-std::vector<Pixel> Warp(PanoRowWarper warper, RowWarpJob job, const std::vector<uint32_t>& table) {
+std::vector<Pixel> Warp(PanoRowWarper<NarrowEntry> warper, RowWarpJob<NarrowEntry> job, const std::vector<uint32_t>& table) {
   std::vector<Pixel> row(static_cast<size_t>(job.count) + 2, Pixel{0});
   job.destination = reinterpret_cast<uint8_t*>(row.data() + 1 + (job.count >> 1));
   job.table = table.data();
@@ -48,8 +48,8 @@ std::vector<Pixel> Warp(PanoRowWarper warper, RowWarpJob job, const std::vector<
   return row;
 }
 
-RowWarpJob JobFor(const RowSource<uint32_t>& source, int32_t count, int16_t mode) {
-  RowWarpJob job;
+RowWarpJob<NarrowEntry> JobFor(const RowSource<uint32_t>& source, int32_t count, int16_t mode) {
+  RowWarpJob<NarrowEntry> job;
   job.count = count;
   job.sourceRows = source.Rows();
   job.stride = source.Stride();
@@ -71,17 +71,17 @@ TEST(RowWarperTest, ARowShorterThanAGroupIsWrittenByTheTailAlone) {
 
   // Palette indices are copied, never blended, at every class.
   const RowSource<uint8_t> indices([](int32_t c, int32_t) { return c + 40; });
-  RowWarpJob job;
+  RowWarpJob<NarrowEntry> job;
   job.count = 5;
   job.sourceRows = indices.Rows();
   job.stride = indices.Stride();
   const std::vector<uint32_t> halfway(4, PackEntry(2 * 16 + 8, 1 * 16 + 8));
-  EXPECT_EQ(Warp<uint8_t>(ChooseRowWarper(1, 1024), job, halfway), (std::vector<uint8_t>{0, 37, 37, 42, 42, 42, 0}));
+  EXPECT_EQ(Warp<uint8_t>(ChooseRowWarper<NarrowEntry>(1, 1024), job, halfway), (std::vector<uint8_t>{0, 37, 37, 42, 42, 42, 0}));
 }
 
 TEST(RowWarperTest, QuarterAndHalfSamplingPickTheirFractionsOfTheTable) {
   const std::vector<uint32_t> table{PackEntry(0, 0), PackEntry(16 * 16, 0), PackEntry(16 * 16, 0)};
-  RowWarpJob job = JobFor(CodedSource(), 8, 0);
+  RowWarpJob<NarrowEntry> job = JobFor(CodedSource(), 8, 0);
   job.start = 0xC000;  // three quarters of the way to the next entry
   EXPECT_EQ(Warp<uint32_t>(WarpRows32_512, job, table)[5], Code(12, 0));
   EXPECT_EQ(Warp<uint32_t>(WarpRows32_256, job, table)[5], Code(8, 0));
@@ -95,7 +95,7 @@ TEST(RowWarperTest, QuarterAndHalfSamplingPickTheirFractionsOfTheTable) {
 TEST(RowWarperTest, ModesReadRowsBackwardAndSwapTheSidesOverThePole) {
   std::vector<uint32_t> table;
   for (int32_t i = 0; i < 16; ++i) table.push_back(PackEntry(i * 20, 16 + (i & 1) * 16));
-  RowWarpJob job = JobFor(CodedSource(), 12, 0);
+  RowWarpJob<NarrowEntry> job = JobFor(CodedSource(), 12, 0);
   job.step = 0x10000;
   job.yawFraction = 0x60000;
   const auto forward = Warp<uint32_t>(WarpRows32_512, job, table);
@@ -120,7 +120,7 @@ TEST(RowWarperTest, HalfPixelClassesAverageFourPixelsIn16BitsAndTheDiagonalIn32)
   // Column 2 and a half, row 0 and a half.
   const std::vector<uint32_t> table(4, PackEntry(2 * 16 + 8, 8));
   const RowSource<uint16_t> source16([](int32_t c, int32_t r) { return (c & 31) << 10 | (r * 8) << 5 | 4; });
-  RowWarpJob job;
+  RowWarpJob<NarrowEntry> job;
   job.count = 2;
   job.sourceRows = source16.Rows();
   job.stride = source16.Stride();
@@ -140,7 +140,7 @@ TEST(RowWarperTest, BilinearClassesWeighInSixteenthsPerChannel) {
   const int32_t wx = 5, wy = 11;
   const std::vector<uint32_t> table(4, PackEntry(3 * 16 + wx, 1 * 16 + wy));
   const RowSource<uint32_t> source([](int32_t c, int32_t r) { return (c * 7 & 0xFF) << 16 | (r * 50) << 8 | 0xFF000000u; });
-  RowWarpJob job = JobFor(source, 2, 0);
+  RowWarpJob<NarrowEntry> job = JobFor(source, 2, 0);
   const auto row = Warp<uint32_t>(WarpRows32_1024, job, table);
   const double red = 3 * 7 + 7.0 * wx / 16;
   const double green = 50 + 50.0 * wy / 16;
@@ -157,12 +157,12 @@ TEST(RowWarperTest, BilinearClassesWeighInSixteenthsPerChannel) {
 }
 
 TEST(RowWarperTest, EachPixelSizeAndQualityClassHasItsRoutine) {
-  EXPECT_EQ(ChooseRowWarper(1, 256), WarpRows8_256);
-  EXPECT_EQ(ChooseRowWarper(1, 1024), WarpRows8);
-  EXPECT_EQ(ChooseRowWarper(2, 768), WarpRows16_768);
-  EXPECT_EQ(ChooseRowWarper(4, 2048), WarpRows32_1024);
-  EXPECT_EQ(ChooseRowWarper(3, 512), nullptr);
-  EXPECT_EQ(ChooseRowWarper(4, 0), nullptr);
+  EXPECT_EQ(ChooseRowWarper<NarrowEntry>(1, 256), WarpRows8_256<NarrowEntry>);
+  EXPECT_EQ(ChooseRowWarper<NarrowEntry>(1, 1024), WarpRows8<NarrowEntry>);
+  EXPECT_EQ(ChooseRowWarper<NarrowEntry>(2, 768), WarpRows16_768<NarrowEntry>);
+  EXPECT_EQ(ChooseRowWarper<NarrowEntry>(4, 2048), WarpRows32_1024<NarrowEntry>);
+  EXPECT_EQ(ChooseRowWarper<NarrowEntry>(3, 512), nullptr);
+  EXPECT_EQ(ChooseRowWarper<NarrowEntry>(4, 0), nullptr);
   EXPECT_EQ(QualityClass(384), 512);
   EXPECT_EQ(QualityClass(383), 256);
   EXPECT_EQ(QualityClass(127), 0);

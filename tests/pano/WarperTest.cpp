@@ -9,6 +9,7 @@
 
 #include "engine/pano/PanoContext.h"
 #include "engine/pano/PanoRendererFactory.h"
+#include "engine/pano/PanoWarper.h"
 #include "tests/pano/PanoTestSupport.h"
 #include "tests/pano/WarpReference.h"
 
@@ -201,17 +202,23 @@ TEST_P(SphereWarpTest, FollowsTheReferenceAcrossTheSeamAndOverThePoles) {
   }
 }
 
-// Rows of a plain picture lie end to end: a read past the right edge sees
-// the next row's start, so across the seam a pixel may be one row off.
-TEST_P(SphereWarpTest, PlainPicturesAreAtMostOneRowOffAcrossTheSeam) {
-  const CoordinatePicture picture = PictureFor(GetParam(), false);
-  WarpedView view(kSphere, picture.Info(), 640, 480);
-  const double oneRow = M_PI / picture.Height();
+// Rows of a plain picture lie end to end, so a read past the right edge
+// would see the next row's start: the seam must read the same row's first
+// columns, as the wrapped picture's row table does.
+TEST_P(SphereWarpTest, PlainPicturesAreDrawnAsWrappedOnesAcrossTheSeam) {
+  const CoordinatePicture plain = PictureFor(GetParam(), false);
+  const CoordinatePicture wrapped = PictureFor(GetParam(), true);
+  WarpedView plainView(kSphere, plain.Info(), 640, 480);
+  WarpedView wrappedView(kSphere, wrapped.Info(), 640, 480);
+  const PictureModel model = SphereModel(plain.Width(), plain.Height());
   for (const ViewCase& c : kSphereViews) {
-    view.Look(c.yaw, c.pitch, 0, c.vertical);
-    ASSERT_EQ(view.Draw(), 0) << c.name;
-    ExpectWithin(MeasureView(view, picture, SphereModel(picture.Width(), picture.Height()), {1.0, oneRow}),
-                 kNearestWorst, c.name);
+    plainView.Look(c.yaw, c.pitch, 0, c.vertical);
+    wrappedView.Look(c.yaw, c.pitch, 0, c.vertical);
+    ASSERT_EQ(plainView.Draw(), 0) << c.name;
+    ASSERT_EQ(wrappedView.Draw(), 0) << c.name;
+    const Measure plainMeasure = MeasureView(plainView, plain, model);
+    ExpectWithin(plainMeasure, kNearestWorst, c.name);
+    EXPECT_LE(plainMeasure.worst, MeasureView(wrappedView, wrapped, model).worst + 0.01) << c.name;
   }
 }
 
@@ -300,21 +307,53 @@ TEST(WarperTest, TheLowerHalfOfALevelViewMirrorsTheUpperRowForRow) {
   }
 }
 
-// Wider than a signed 12-bit column offset but well inside the packed
-// format: the whole picture is drawn, poles and roll included.
-TEST(WarperTest, A4096By2048PictureIsDrawnWhole) {
-  const CoordinatePicture picture(4096, 2048, 4, false);
-  WarpedView view(kSphere, picture.Info(), 640, 480);
-  const double oneRow = M_PI / picture.Height();
-  const PictureModel model = SphereModel(picture.Width(), picture.Height());
-  for (const ViewCase& c : kSphereViews) {
-    view.Look(c.yaw, c.pitch, 0, c.vertical);
-    ASSERT_EQ(view.Draw(), 0) << c.name;
-    ExpectWithin(MeasureView(view, picture, model, {1.0, oneRow, 2}), kNearestWorst, c.name);
+struct LargePicture {
+  const char* name;
+  int32_t width, height;
+  int16_t projection;
+  double cap;  // pitch of the picture's top edge
+  bool wide;   // past what narrow table entries hold
+};
+
+constexpr LargePicture kLargePictures[] = {
+    {"4096 x 2048", 4096, 2048, kSphere, M_PI / 2, false},
+    {"8192 x 4096", 8192, 4096, kSphere, M_PI / 2, true},
+    {"11584 x 5792", 11584, 5792, kSphere, M_PI / 2, true},
+    // A whole turn of square pixels.
+    {"16384 x 4096 cylinder", 16384, 4096, kCylinder, 0.6657737500283538, true},
+};
+
+// Every picture the media limits admit is drawn whole, at the seam, over
+// both poles (up to the caps of a cylinder) and rolled, from wide table
+// entries where narrow ones run out. Picture pixels this small are finer
+// than the table's steps of pitch, which the tolerance leaves room for.
+TEST(WarperTest, PicturesUpToTheMediaLimitsAreDrawnWhole) {
+  constexpr Tolerance kFinePicture{1.5, 0, 2};
+  const CoordinatePicture small(1024, 512, 4, false);
+  for (const LargePicture& large : kLargePictures) {
+    const CoordinatePicture picture(large.width, large.height, 4, false);
+    const auto cap = static_cast<float>(large.cap);
+    // Prepared for a small picture first: the large one grows the buffer.
+    WarpedView view(large.projection, small.Info(), 640, 480, {-kFacadePi, kFacadePi, -cap, cap});
+    PanoSetSourceImage(&view.Context(), picture.Info());
+    ASSERT_EQ(PanoPrepareRender(&view.Context()), kPanoOk);
+    const bool sphere = large.projection == kSphere;
+    const PictureModel model =
+        sphere ? SphereModel(large.width, large.height) : CylinderModel(large.width, large.height, large.cap);
+    const double steep = sphere ? 1.5 : 0.45;
+    const ViewCase views[] = {
+        {"at the seam", 3.12, 0.05, 0.5}, {"up", 3.0, steep, 0.6}, {"down", -0.2, -steep, 0.6}};
+    for (const ViewCase& c : views) {
+      const std::string what = std::string(large.name) + " " + c.name;
+      view.Look(c.yaw, c.pitch, 0, c.vertical);
+      ASSERT_EQ(view.Draw(), 0) << what;
+      ExpectWithin(MeasureView(view, picture, model, kFinePicture), kNearestWorst, what);
+    }
+    EXPECT_EQ(dynamic_cast<const CPanoWarper&>(*view.Context().renderer).HasWideTable(), large.wide) << large.name;
+    view.Look(-3.0, 0.4, 0.8, 0.5, 768);
+    ASSERT_EQ(view.Draw(), 0) << large.name;
+    ExpectWithin(MeasureView(view, picture, model, kFinePicture), kRollWorst, std::string(large.name) + " rolled");
   }
-  view.Look(-0.5, 0.7, 0.8, 0.5, 768);
-  ASSERT_EQ(view.Draw(), 0);
-  ExpectWithin(MeasureView(view, picture, model, {1.0, oneRow, 2}), kRollWorst, "rolled");
 }
 
 struct Refusal {
@@ -327,7 +366,6 @@ TEST(WarperTest, FramesItCannotDrawAreRefusedWithoutWriting) {
   static std::vector<uint8_t> twoRows(64 * 2 * 4 + 4096);
   static std::vector<uint8_t> sixteenBit(64 * 32 * 2 * 4);
   static const CoordinatePicture narrow(2048, 64, 4, false);
-  static const CoordinatePicture tall(64, kMaxBandRows + 2, 4, false);
   const std::vector<Refusal> refusals{
       {"two rows", [](WarpedView& v) {
          MediaImageInfo image = test::DescribePixels(twoRows.data() + 1024, 64, 2, 4);
@@ -339,11 +377,13 @@ TEST(WarperTest, FramesItCannotDrawAreRefusedWithoutWriting) {
       {"picture without height", [](WarpedView& v) { PanoSetImageExtent(&v.Context(), {-kFacadePi, kFacadePi, 0, 0}); }},
       {"picture without width", [](WarpedView& v) { PanoSetImageExtent(&v.Context(), {1, 1, -1, 1}); }},
       {"view limits without height", [](WarpedView& v) { PanoSetViewLimits(&v.Context(), {-kFacadePi, kFacadePi, 0, 0}); }},
-      {"columns past the packed format", [](WarpedView& v) {
+      {"columns past even wide entries", [](WarpedView& v) {
          PanoSetSourceImage(&v.Context(), narrow.Info());
-         PanoSetImageExtent(&v.Context(), {-0.3f, 0.3f, -kFacadeHalfPi, kFacadeHalfPi});
+         PanoSetImageExtent(&v.Context(), {-5e-6f, 5e-6f, -kFacadeHalfPi, kFacadeHalfPi});
        }},
-      {"band past the packed format", [](WarpedView& v) { PanoSetSourceImage(&v.Context(), tall.Info()); }},
+      {"band of more rows than any picture", [](WarpedView& v) {
+         PanoSetImageExtent(&v.Context(), {-kFacadePi, kFacadePi, -0.001f, 0.001f});
+       }},
       {"resolution below every class", [](WarpedView& v) { PanoSetResolution(&v.Context(), 100); }},
       {"output grown without a new buffer", [](WarpedView& v) {
          static std::vector<uint8_t> larger(1920 * 1080 * 4);
