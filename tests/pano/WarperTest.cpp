@@ -82,23 +82,36 @@ class WarpedView {
 };
 
 // How a projection places a picture: the direction of a picture pixel's
-// centre, whether a direction is on the picture, and the angle half a
-// picture pixel spans there.
+// centre, whether a direction lies on the picture at least `margin` inside
+// its edges, and the angle half a picture pixel spans there.
 struct PictureModel {
   std::function<Direction(double column, double row)> toDirection;
-  std::function<bool(const Direction&)> onPicture;
+  std::function<bool(const Direction&, double margin)> onPicture;
   std::function<double(const Direction&)> halfPixel;
 };
 
+// Whether a direction lies `margin` or more inside the yaws from `first`
+// to `first + span` (a whole turn holds every direction).
+bool InsideYaws(const Direction& d, double first, double span, double margin) {
+  if (span >= 2 * M_PI) return true;
+  const double fromFirst = std::remainder(d.yaw - first - span / 2, 2 * M_PI) + span / 2;
+  if (fromFirst < 0 || fromFirst > span) return false;
+  // The angle to the half-plane of an edge's meridian.
+  auto toEdge = [&d](double yaws) { return yaws >= M_PI / 2 ? M_PI / 2 : std::asin(std::cos(d.pitch) * std::sin(yaws)); };
+  return std::min(toEdge(fromFirst), toEdge(span - fromFirst)) >= margin;
+}
+
 // A sphere picture from pitch `top` down to `-top` (the whole height of the
-// sphere for pi/2); outside it the warper shows the fill colour.
-PictureModel SphereModel(int32_t width, int32_t height, double top = M_PI / 2) {
+// sphere for pi/2) and over `span` of yaw from `first` (a whole turn from
+// -pi unless told); outside it the warper shows the fill colour.
+PictureModel SphereModel(int32_t width, int32_t height, double top = M_PI / 2, double first = -M_PI,
+                         double span = 2 * M_PI) {
   const double w = width, h = height;
-  return {[w, h, top](double column, double row) {
-            return Direction{column / w * 2 * M_PI - M_PI, top - row / h * 2 * top};
+  return {[=](double column, double row) { return Direction{first + column / w * span, top - row / h * 2 * top}; },
+          [=](const Direction& d, double margin) {
+            return std::fabs(d.pitch) <= top - margin && InsideYaws(d, first, span, margin);
           },
-          [top](const Direction& d) { return std::fabs(d.pitch) <= top; },
-          [w, h, top](const Direction& d) { return std::hypot(M_PI / w * std::cos(d.pitch), top / h); }};
+          [=](const Direction& d) { return std::hypot(span / (2 * w) * std::cos(d.pitch), top / h); }};
 }
 
 // A cylinder picture reaching `cap` above and below the horizon.
@@ -107,7 +120,7 @@ PictureModel CylinderModel(int32_t width, int32_t height, double cap) {
   return {[w, h, th](double column, double row) {
             return Direction{column / w * 2 * M_PI - M_PI, std::atan(th - row / h * 2 * th)};
           },
-          [cap](const Direction& d) { return std::fabs(d.pitch) <= cap; },
+          [cap](const Direction& d, double margin) { return std::fabs(d.pitch) <= cap - margin; },
           [w, h, th](const Direction& d) {
             const double c = std::cos(d.pitch);
             return std::hypot(M_PI / w * c, th / h * c * c);
@@ -148,8 +161,7 @@ Measure MeasureView(const WarpedView& view, const CoordinatePicture& picture, co
       const auto position = picture.Decode(pixel);
       if (!position) {
         ++m.fill;
-        const double inward = expected.pitch > 0 ? -tolerance : tolerance;
-        if (model.onPicture(expected) && model.onPicture({expected.yaw, expected.pitch - inward})) ++m.wrongFill;
+        if (model.onPicture(expected, tolerance)) ++m.wrongFill;
         continue;
       }
       const Direction drawn = model.toDirection(position->first + 0.5, position->second + 0.5);
@@ -323,12 +335,15 @@ constexpr LargePicture kLargePictures[] = {
     {"16384 x 4096 cylinder", 16384, 4096, kCylinder, 0.6657737500283538, true},
 };
 
+// Picture pixels finer than the table's steps of pitch leave room for those
+// steps: a 640-wide output has a table of 281 columns and 563 rows from the
+// pole to the horizon, and its rows are read half a row apart.
+constexpr Tolerance kFinePicture{1.0, M_PI / 2 / (4 * 281), 2};
+
 // Every picture the media limits admit is drawn whole, at the seam, over
 // both poles (up to the caps of a cylinder) and rolled, from wide table
-// entries where narrow ones run out. Picture pixels this small are finer
-// than the table's steps of pitch, which the tolerance leaves room for.
+// entries where narrow ones run out.
 TEST(WarperTest, PicturesUpToTheMediaLimitsAreDrawnWhole) {
-  constexpr Tolerance kFinePicture{1.5, 0, 2};
   const CoordinatePicture small(1024, 512, 4, false);
   for (const LargePicture& large : kLargePictures) {
     const CoordinatePicture picture(large.width, large.height, 4, false);
@@ -353,6 +368,39 @@ TEST(WarperTest, PicturesUpToTheMediaLimitsAreDrawnWhole) {
     view.Look(-3.0, 0.4, 0.8, 0.5, 768);
     ASSERT_EQ(view.Draw(), 0) << large.name;
     ExpectWithin(MeasureView(view, picture, model, kFinePicture), kRollWorst, std::string(large.name) + " rolled");
+  }
+}
+
+// Pictures of less than a whole turn, held by view limits of their own
+// yaws as a Vista holds them, with the default pitch limits: every view the
+// limits allow is drawn, with the fill colour where a steep view sees past
+// the picture's sides.
+TEST(WarperTest, PartialPicturesAreDrawnAtEveryViewTheirLimitsAllow) {
+  constexpr int32_t kHeight = 1800;  // a tenth of a degree a row
+  for (const double degrees : {60.0, 90.0, 120.0}) {
+    const double span = degrees * M_PI / 180;
+    const auto width = static_cast<int32_t>(degrees * 10);
+    const CoordinatePicture picture(width, kHeight, 4, false);
+    const AngleRangeF extent{1.0f, static_cast<float>(1.0 + span), -kFacadeHalfPi, kFacadeHalfPi};
+    WarpedView view(kSphere, picture.Info(), 640, 480, extent);
+    PanoSetViewLimits(&view.Context(), extent);
+    const PictureModel model = SphereModel(width, kHeight, M_PI / 2, extent.yawMin, extent.yawMax - extent.yawMin);
+    const double middle = 1.0 + span / 2;
+    const ViewCase views[] = {
+        {"level", middle, 0.0, 0.3},          {"up past the sides", middle, 1.2, 0.4},
+        {"down over the pole", middle, -1.5, 0.4}, {"at the left limit", 0.0, 0.2, 0.3},
+        {"closer at the right", 1.0 + span * 0.9, -0.4, 0.15},
+    };
+    for (const ViewCase& c : views) {
+      const std::string what = std::to_string(static_cast<int>(degrees)) + " degrees " + c.name;
+      view.Look(c.yaw, c.pitch, 0, c.vertical);
+      ASSERT_EQ(view.Draw(), 0) << what;
+      const Measure m = MeasureView(view, picture, model, kFinePicture);
+      ExpectWithin(m, kNearestWorst, what);
+      if (c.pitch > 1) {
+        EXPECT_GT(m.fill, 0) << what;
+      }
+    }
   }
 }
 
