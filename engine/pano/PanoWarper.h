@@ -6,6 +6,12 @@
 // centre, mirroring the table for the other three quadrants. A roll about
 // the viewing axis goes through a slower path: a rotated coarse grid.
 //
+// Table entries are narrow where the picture allows and wide past that.
+// Rows whose reads may leave the picture's columns read through a guard
+// (ColumnGuard): a whole turn in memory wraps within the same row, a row
+// table is trusted to hold what lies past the seam (RowTable.h), and
+// beside a picture of less than a whole turn the fill colour shows.
+//
 // The derived classes give the projection: the mapping between (yaw,
 // pitch) and projection coordinates (X, Y).
 #pragma once

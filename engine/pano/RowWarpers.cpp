@@ -1,6 +1,9 @@
 #include "engine/pano/RowWarpers.h"
 
+#include <algorithm>
 #include <array>
+#include <span>
+#include <type_traits>
 
 #include "engine/pano/PackedCoordinates.h"
 #include "engine/pano/PanoLimits.h"
@@ -109,6 +112,87 @@ struct BilinearSampler {
   }
 };
 
+// The shifts of a run's reads ahead of and behind the row pointer (see
+// ColumnGuard::Runs); zero in a row without guard.
+struct RunShifts {
+  int32_t ahead = 0;
+  int32_t behind = 0;
+  bool Uniform() const { return ahead != ColumnGuard::kReadEach && behind != ColumnGuard::kReadEach; }
+};
+
+template <PackedEntry Entry>
+inline int32_t AheadColumn(Entry e, Entry yawFraction) {
+  return PackedColumn(static_cast<Entry>(e + yawFraction));
+}
+template <PackedEntry Entry>
+inline int32_t BehindColumn(Entry e, Entry yawFraction) {
+  return -PackedColumn(static_cast<Entry>(e - yawFraction)) - 1;
+}
+
+// The columns the groups of four pixels of a guarded row read: group g
+// runs from the table sample at its start to the one at the next group's,
+// a column wider either way for the rounding of the steps between and for
+// the neighbour a blending reader takes. Along a row the columns only move
+// away from the row pointer (the table's X never shrinks outward).
+template <TableSampling kSampling, PackedEntry Entry>
+struct GroupColumns {
+  const Entry* table;
+  int32_t start;
+  int32_t groupStep;
+  Entry yawFraction;
+  ColumnGuard::Runs runs;
+
+  Entry Anchor(int32_t group) const { return SampleTable<kSampling>(table, start + groupStep * group); }
+  RunShifts ShiftsOf(int32_t group) const {
+    const Entry first = Anchor(group), last = Anchor(group + 1);
+    const int32_t a0 = AheadColumn(first, yawFraction), a1 = AheadColumn(last, yawFraction);
+    const int32_t b0 = BehindColumn(first, yawFraction), b1 = BehindColumn(last, yawFraction);
+    return {runs.ShiftOf(std::min(a0, a1) - 1, std::max(a0, a1) + 2),
+            runs.ShiftOf(std::min(b0, b1) - 2, std::max(b0, b1) + 1)};
+  }
+};
+
+// Groups that keep both sides' shifts, up to (not including) `end`.
+struct RowSegment {
+  int32_t end;
+  RunShifts shifts;
+};
+// A side's columns cross each of the picture's (at most four) region edges
+// once, so a row has few segments.
+constexpr size_t kMaxRowSegments = 12;
+
+// The segments of a row of `groups` groups: each found by halving, since
+// the groups that share the first one's shifts come first.
+template <TableSampling kSampling, PackedEntry Entry>
+std::span<const RowSegment> SegmentsOf(const GroupColumns<kSampling, Entry>& columns, int32_t groups,
+                                       std::array<RowSegment, kMaxRowSegments>& out) {
+  auto same = [](const RunShifts& a, const RunShifts& b) { return a.ahead == b.ahead && a.behind == b.behind; };
+  size_t count = 0;
+  int32_t first = 0;
+  while (first < groups) {
+    const RunShifts shifts = columns.ShiftsOf(first);
+    if (count + 1 == kMaxRowSegments) {
+      // More edges than a row can cross: the rest reads through the guard.
+      out[count++] = {groups, {ColumnGuard::kReadEach, ColumnGuard::kReadEach}};
+      break;
+    }
+    // Most often the shifts hold to the row's end.
+    int32_t low = same(columns.ShiftsOf(groups - 1), shifts) ? groups - 1 : first;
+    int32_t high = groups;  // the shifts hold at low; the end lies in (low, high]
+    while (high - low > 1) {
+      const int32_t middle = low + (high - low) / 2;
+      if (same(columns.ShiftsOf(middle), shifts)) {
+        low = middle;
+      } else {
+        high = middle;
+      }
+    }
+    out[count++] = {high, shifts};
+    first = high;
+  }
+  return {out.data(), count};
+}
+
 // Everything a row calls is inlined into its loop, whatever the size of
 // the family's instantiations.
 template <typename Pixel, TableSampling kSampling, class Sampler, int kMode, bool kGuarded, PackedEntry Entry>
@@ -124,31 +208,31 @@ template <typename Pixel, TableSampling kSampling, class Sampler, int kMode, boo
     const int32_t index = PackedRow(e);
     return kBackward ? rows[-index] : rows[index];
   };
-  auto spot = [&](const uint8_t* row, int32_t column, int32_t outward, Entry position, Entry e) -> SourceSpot {
+  // A read of a run whose columns all lie on one side of the picture's
+  // edges takes the run's shift (none in a row without guard); a run that
+  // crosses an edge sends each read through the guard. The choice is made
+  // once a run, by the tag: std::true_type reads each through the guard.
+  auto spot = [&](auto eachThroughGuard, const uint8_t* row, int32_t column, int32_t outward, Entry position,
+                  Entry e, int32_t shift) -> SourceSpot {
     const int32_t columnFraction = static_cast<int32_t>(position >> kPackedHalfBits<Entry>) & (kPackedUnit - 1);
     const int32_t rowFraction = static_cast<int32_t>(e) & (kPackedUnit - 1);
-    if constexpr (kGuarded) {
+    if constexpr (decltype(eachThroughGuard)::value) {
       return {guard->template At<Pixel>(row, column), guard->template At<Pixel>(row, column + outward), nextRow,
               columnFraction, rowFraction};
     } else {
-      const uint8_t* pixel = row + static_cast<ptrdiff_t>(column) * static_cast<ptrdiff_t>(sizeof(Pixel));
+      const uint8_t* pixel = row + static_cast<ptrdiff_t>(column + shift) * static_cast<ptrdiff_t>(sizeof(Pixel));
       return {pixel, pixel + outward * static_cast<ptrdiff_t>(sizeof(Pixel)), nextRow, columnFraction, rowFraction};
     }
   };
   // The pixel at +X of the yaw column, and the one at -X. Over the pole the
   // right half runs toward smaller columns: the yaw fraction then adds to
   // the left half's reach and takes from the right's.
-  auto ahead = [&](Entry e, const uint8_t* row) {
-    const Entry position = e + yawFraction;
-    return Sampler::Read(spot(row, PackedColumn(position), 1, position, e));
+  auto ahead = [&](auto each, Entry e, const uint8_t* row, int32_t shift) {
+    return Sampler::Read(spot(each, row, AheadColumn(e, yawFraction), 1, e + yawFraction, e, shift));
   };
-  auto behind = [&](Entry e, const uint8_t* row) {
-    const Entry position = e - yawFraction;
-    return Sampler::Read(spot(row, -PackedColumn(position) - 1, -1, position, e));
+  auto behind = [&](auto each, Entry e, const uint8_t* row, int32_t shift) {
+    return Sampler::Read(spot(each, row, BehindColumn(e, yawFraction), -1, e - yawFraction, e, shift));
   };
-  auto rightPixel = [&](Entry e, const uint8_t* row) { return kSwapped ? behind(e, row) : ahead(e, row); };
-  auto leftPixel = [&](Entry e, const uint8_t* row) { return kSwapped ? ahead(e, row) : behind(e, row); };
-
   Pixel* right = reinterpret_cast<Pixel*>(job.destination);
   Pixel* left = right;  // one past the next left pixel
   int32_t rightToGo = job.count - (job.count >> 1);
@@ -156,31 +240,54 @@ template <typename Pixel, TableSampling kSampling, class Sampler, int kMode, boo
   int32_t x = job.start;
   const int32_t step = job.step;
 
+  auto pair = [&](auto each, Entry e, const RunShifts& shifts) {
+    const uint8_t* row = rowOf(e);
+    *right++ = kSwapped ? behind(each, e, row, shifts.behind) : ahead(each, e, row, shifts.ahead);
+    *--left = kSwapped ? ahead(each, e, row, shifts.ahead) : behind(each, e, row, shifts.behind);
+  };
   Entry e0 = SampleTable<kSampling>(job.table, x);
-  for (int32_t group = job.count >> 3; group > 0; --group) {
-    x += 4 * step;
-    const Entry e1 = SampleTable<kSampling>(job.table, x);
-    const Entry delta = PackedQuarterDelta(e0, e1);
-    Entry e = e0;
-    for (int32_t k = 0; k < 4; ++k) {
-      const uint8_t* row = rowOf(e);
-      *right++ = rightPixel(e, row);
-      *--left = leftPixel(e, row);
-      e += delta;
+  auto runGroups = [&](int32_t count, auto each, const RunShifts& shifts) {
+    for (int32_t g = 0; g < count; ++g) {
+      x += 4 * step;
+      const Entry e1 = SampleTable<kSampling>(job.table, x);
+      const Entry delta = PackedQuarterDelta(e0, e1);
+      Entry e = e0;
+      for (int32_t k = 0; k < 4; ++k) {
+        pair(each, e, shifts);
+        e += delta;
+      }
+      e0 = e1;
     }
-    e0 = e1;
+  };
+  const int32_t groups = job.count >> 3;
+  if constexpr (kGuarded) {
+    const GroupColumns<kSampling, Entry> columns{job.table, job.start, 4 * step, yawFraction, guard->RunsFromBase()};
+    std::array<RowSegment, kMaxRowSegments> segments;
+    int32_t done = 0;
+    for (const RowSegment& segment : SegmentsOf(columns, groups, segments)) {
+      if (segment.shifts.Uniform()) {
+        runGroups(segment.end - done, std::false_type{}, segment.shifts);
+      } else {
+        runGroups(segment.end - done, std::true_type{}, segment.shifts);
+      }
+      done = segment.end;
+    }
+  } else {
+    runGroups(groups, std::false_type{}, RunShifts{});
   }
   rightToGo -= 4 * (job.count >> 3);
   leftToGo -= 4 * (job.count >> 3);
+  // The few pixels left are each read through the guard of a guarded row.
+  const auto tailEach = std::bool_constant<kGuarded>{};
   while (rightToGo > 0 || leftToGo > 0) {
     const Entry e = job.table[x >> 16];
     const uint8_t* row = rowOf(e);
     if (rightToGo > 0) {
-      *right++ = rightPixel(e, row);
+      *right++ = kSwapped ? behind(tailEach, e, row, 0) : ahead(tailEach, e, row, 0);
       --rightToGo;
     }
     if (leftToGo > 0) {
-      *--left = leftPixel(e, row);
+      *--left = kSwapped ? ahead(tailEach, e, row, 0) : behind(tailEach, e, row, 0);
       --leftToGo;
     }
     x += step;

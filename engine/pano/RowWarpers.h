@@ -5,6 +5,7 @@
 // narrow and wide entries.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,6 +25,28 @@ struct ColumnGuard {
   // Shown for every other column outside the picture; one readable row
   // either side of it.
   const uint8_t* fill = nullptr;
+
+  // Reads of columns from `first` to `last` (counted from a row pointer
+  // standing at the base) that all lie on one side of the picture's edges
+  // share one shift: 0 inside it, a turn wholly past one edge of a whole
+  // turn; kReadEach when each must go through At.
+  static constexpr int32_t kReadEach = INT32_MIN;
+  struct Runs {
+    int32_t first = 0;  // the picture's columns, counted from the base
+    int32_t end = 0;
+    int32_t turn = 0;  // the picture's width where it wraps, else none
+
+    int32_t ShiftOf(int32_t low, int32_t high) const {
+      if (low >= first && high < end) return 0;
+      if (turn != 0 && low >= end && high < end + turn) return -turn;
+      if (turn != 0 && low >= first - turn && high < first) return turn;
+      return kReadEach;
+    }
+  };
+  Runs RunsFromBase() const {
+    const auto clamp = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2)); };
+    return {clamp(-static_cast<int64_t>(base)), clamp(static_cast<int64_t>(width) - base), wrap ? width : 0};
+  }
 
   // Where a read of column `column` (counted from a row pointer standing at
   // the base) goes. Addresses are formed without pointer arithmetic on the
