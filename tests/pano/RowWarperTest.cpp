@@ -156,6 +156,81 @@ TEST(RowWarperTest, BilinearClassesWeighInSixteenthsPerChannel) {
   EXPECT_NEAR(static_cast<double>(row16[2] >> 5 & 31), 8 + 8.0 * wy / 16, 1.0);
 }
 
+// A picture of kGuardedWidth columns and four rows, once as plain rows end
+// to end and once with each row laid out three times over (or flanked by
+// the fill colour), which a row read without guard takes as they fall.
+class GuardedPicture {
+ public:
+  static constexpr int32_t kGuardedWidth = 48;
+  static constexpr int32_t kRows = 4;
+
+  explicit GuardedPicture(bool wrap) : plain_(kGuardedWidth * (kRows + 2)), laidOut_(3 * kGuardedWidth * (kRows + 2)) {
+    for (int32_t r = 0; r < kRows + 2; ++r)
+      for (int32_t c = 0; c < kGuardedWidth; ++c) {
+        const uint32_t value = Code(c, r);
+        plain_[static_cast<size_t>(r * kGuardedWidth + c)] = value;
+        for (int32_t copy = 0; copy < 3; ++copy)
+          laidOut_[static_cast<size_t>((r * 3 + copy) * kGuardedWidth + c)] = wrap || copy == 1 ? value : kFill;
+      }
+    fill_.assign(3 * kGuardedWidth, kFill);
+    guard_ = {0, kGuardedWidth, wrap, reinterpret_cast<const uint8_t*>(fill_.data() + kGuardedWidth)};
+  }
+
+  // Rows from 1 to kRows, their pointers standing at column `base`.
+  void StandAt(int32_t base) {
+    guard_.base = base;
+    for (int32_t r = 0; r < kRows; ++r) {
+      plainRows_[static_cast<size_t>(r)] =
+          reinterpret_cast<uint8_t*>(plain_.data() + (r + 1) * kGuardedWidth) + base * 4;
+      laidOutRows_[static_cast<size_t>(r)] =
+          reinterpret_cast<uint8_t*>(laidOut_.data() + ((r + 1) * 3 + 1) * kGuardedWidth) + base * 4;
+    }
+  }
+  uint8_t* const* PlainRows(int16_t mode) const { return plainRows_.data() + ((mode & 1) ? kRows - 1 : 0); }
+  uint8_t* const* LaidOutRows(int16_t mode) const { return laidOutRows_.data() + ((mode & 1) ? kRows - 1 : 0); }
+  ptrdiff_t PlainStride() const { return kGuardedWidth * 4; }
+  ptrdiff_t LaidOutStride() const { return 3 * kGuardedWidth * 4; }
+  const ColumnGuard& Guard() const { return guard_; }
+
+  static constexpr uint32_t kFill = 0xFF0000FF;
+
+ private:
+  std::vector<uint32_t> plain_, laidOut_, fill_;
+  std::array<uint8_t*, kRows> plainRows_{}, laidOutRows_{};
+  ColumnGuard guard_;
+};
+
+// Through its guard a plain row reads what the laid-out row holds: every
+// pointer column about the seam, each mode, both ways of sampling, and
+// runs of four that cross the seam or its neighbour.
+TEST(RowWarperTest, GuardedRowsReadAsTheRowsLaidOutPastTheirEdges) {
+  // Like a warp table's rows: X grows outward unevenly, Y never falls.
+  std::vector<uint32_t> table;
+  for (int32_t i = 0; i < 48; ++i) table.push_back(PackEntry(i * 13 + (i & 1) * 5, 8 + i));
+  for (const bool wrap : {true, false}) {
+    GuardedPicture picture(wrap);
+    for (int32_t base = -6; base < GuardedPicture::kGuardedWidth + 6; ++base) {
+      picture.StandAt(base);
+      for (const int16_t mode : {0, 1, 2, 3}) {
+        for (const auto warper : {WarpRows32_512<NarrowEntry>, WarpRows32_1024<NarrowEntry>}) {
+          RowWarpJob<NarrowEntry> job;
+          job.count = 46;
+          job.step = 0xA000;
+          job.yawFraction = 0x90000;
+          job.mode = mode;
+          job.sourceRows = picture.LaidOutRows(mode);
+          job.stride = picture.LaidOutStride();
+          const auto expected = Warp<uint32_t>(warper, job, table);
+          job.sourceRows = picture.PlainRows(mode);
+          job.stride = picture.PlainStride();
+          job.guard = &picture.Guard();
+          ASSERT_EQ(Warp<uint32_t>(warper, job, table), expected) << "wrap " << wrap << " base " << base << " mode " << mode;
+        }
+      }
+    }
+  }
+}
+
 TEST(RowWarperTest, EachPixelSizeAndQualityClassHasItsRoutine) {
   EXPECT_EQ(ChooseRowWarper<NarrowEntry>(1, 256), WarpRows8_256<NarrowEntry>);
   EXPECT_EQ(ChooseRowWarper<NarrowEntry>(1, 1024), WarpRows8<NarrowEntry>);
