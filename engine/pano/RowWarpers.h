@@ -44,7 +44,9 @@ struct ColumnGuard {
     }
   };
   Runs RunsFromBase() const {
-    const auto clamp = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2)); };
+    const auto clamp = [](int64_t v) {
+      return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
+    };
     return {clamp(-static_cast<int64_t>(base)), clamp(static_cast<int64_t>(width) - base), wrap ? width : 0};
   }
 
@@ -76,7 +78,7 @@ struct RowWarpJob {
   const Entry* table = nullptr;          // one row of packed entries
   int32_t step = 0;                      // 16.16 table columns per pixel
   int32_t start = 0;                     // 16.16 table position of the centre
-  uint8_t* const* sourceRows = nullptr;  // each at the column guard->base of its row
+  uint8_t* const* sourceRows = nullptr;  // each at the yaw column (front or back) of its row
   Entry yawFraction = 0;                 // PackedYawFraction
   ptrdiff_t stride = 0;                  // source row to the next one, bytes
   int16_t mode = 0;

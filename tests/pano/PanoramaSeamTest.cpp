@@ -18,8 +18,10 @@ namespace {
 int LargestDifference(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
   int largest = 0;
   for (size_t i = 0; i < a.size() && i < b.size(); ++i)
-    for (const int shift : {0, 8, 16})
-      largest = std::max(largest, std::abs(static_cast<int>(a[i] >> shift & 0xFF) - static_cast<int>(b[i] >> shift & 0xFF)));
+    for (const int shift : {0, 8, 16}) {
+      const int difference = static_cast<int>(a[i] >> shift & 0xFF) - static_cast<int>(b[i] >> shift & 0xFF);
+      largest = std::max(largest, std::abs(difference));
+    }
   return largest;
 }
 

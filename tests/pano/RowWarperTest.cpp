@@ -40,7 +40,8 @@ uint32_t Code(int32_t column, int32_t row) { return static_cast<uint32_t>((colum
 // An output row with the job's centre in the middle, and columns of the
 // codes it received (left to right).
 template <typename Pixel>
-std::vector<Pixel> Warp(PanoRowWarper<NarrowEntry> warper, RowWarpJob<NarrowEntry> job, const std::vector<uint32_t>& table) {
+std::vector<Pixel> Warp(PanoRowWarper<NarrowEntry> warper, RowWarpJob<NarrowEntry> job,
+                        const std::vector<uint32_t>& table) {
   std::vector<Pixel> row(static_cast<size_t>(job.count) + 2, Pixel{0});
   job.destination = reinterpret_cast<uint8_t*>(row.data() + 1 + (job.count >> 1));
   job.table = table.data();
@@ -76,7 +77,8 @@ TEST(RowWarperTest, ARowShorterThanAGroupIsWrittenByTheTailAlone) {
   job.sourceRows = indices.Rows();
   job.stride = indices.Stride();
   const std::vector<uint32_t> halfway(4, PackEntry(2 * 16 + 8, 1 * 16 + 8));
-  EXPECT_EQ(Warp<uint8_t>(ChooseRowWarper<NarrowEntry>(1, 1024), job, halfway), (std::vector<uint8_t>{0, 37, 37, 42, 42, 42, 0}));
+  EXPECT_EQ(Warp<uint8_t>(ChooseRowWarper<NarrowEntry>(1, 1024), job, halfway),
+            (std::vector<uint8_t>{0, 37, 37, 42, 42, 42, 0}));
 }
 
 TEST(RowWarperTest, QuarterAndHalfSamplingPickTheirFractionsOfTheTable) {
@@ -224,7 +226,8 @@ TEST(RowWarperTest, GuardedRowsReadAsTheRowsLaidOutPastTheirEdges) {
           job.sourceRows = picture.PlainRows(mode);
           job.stride = picture.PlainStride();
           job.guard = &picture.Guard();
-          ASSERT_EQ(Warp<uint32_t>(warper, job, table), expected) << "wrap " << wrap << " base " << base << " mode " << mode;
+          ASSERT_EQ(Warp<uint32_t>(warper, job, table), expected)
+              << "wrap " << wrap << " base " << base << " mode " << mode;
         }
       }
     }

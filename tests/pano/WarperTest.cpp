@@ -97,7 +97,9 @@ bool InsideYaws(const Direction& d, double first, double span, double margin) {
   const double fromFirst = std::remainder(d.yaw - first - span / 2, 2 * M_PI) + span / 2;
   if (fromFirst < 0 || fromFirst > span) return false;
   // The angle to the half-plane of an edge's meridian.
-  auto toEdge = [&d](double yaws) { return yaws >= M_PI / 2 ? M_PI / 2 : std::asin(std::cos(d.pitch) * std::sin(yaws)); };
+  auto toEdge = [&d](double yaws) {
+    return yaws >= M_PI / 2 ? M_PI / 2 : std::asin(std::cos(d.pitch) * std::sin(yaws));
+  };
   return std::min(toEdge(fromFirst), toEdge(span - fromFirst)) >= margin;
 }
 
