@@ -304,6 +304,24 @@ TEST_P(SphereWarpTest, CylinderCapsShowTheFillColourAndTheBandTheReference) {
   }
 }
 
+// Rolled views as wide as the zoom limits allow, of plain pictures and
+// across their seam: the roll grid's steps are long and its reads reach
+// far to either side, and still land on the picture or the fill.
+TEST_P(SphereWarpTest, WideRolledViewsOfPlainPicturesStayOnThePicture) {
+  const CoordinatePicture picture = PictureFor(GetParam(), false);
+  constexpr float kCap = 0.6f;
+  WarpedView view(kCylinder, picture.Info(), 640, 480, {-kFacadePi, kFacadePi, -kCap, kCap});
+  const PictureModel model = CylinderModel(picture.Width(), picture.Height(), kCap);
+  for (const double yaw : {0.3, 3.1}) {
+    for (const double roll : {0.7, -2.5}) {
+      view.Look(yaw, 0.4, roll, 0.8, 1024);
+      ASSERT_EQ(view.Draw(), 0) << yaw << " " << roll;
+      ExpectWithin(MeasureView(view, picture, model), kRollWorst,
+                   "yaw " + std::to_string(yaw) + " roll " + std::to_string(roll));
+    }
+  }
+}
+
 // A level view of a picture symmetric about its horizon row: output row r
 // and row h - 1 - r must show mirrored picture rows, for even and odd h.
 TEST(WarperTest, TheLowerHalfOfALevelViewMirrorsTheUpperRowForRow) {
