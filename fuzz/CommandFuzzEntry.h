@@ -1,5 +1,6 @@
-// The command link's fuzz entry, shared by the libFuzzer target and the test
-// that replays its corpus: received bytes cut into frames and executed.
+// The command link's fuzz entries, shared by the libFuzzer targets and the
+// tests that replay their corpora: received bytes cut into frames and
+// executed.
 #pragma once
 
 #include <cstddef>
@@ -11,5 +12,11 @@ namespace vx::fuzz {
 // chooses, and executes every frame against an instance with one small scene.
 // False when the buffer or a reply broke its bounds.
 [[nodiscard]] bool RunCommandBytes(const uint8_t* data, size_t size);
+
+// The same against a world of nested groups, a PROTO, a Switch, an LOD and a
+// Script, whose ROUTEs hand child lists on from one to the next, so that the
+// commands' values travel along them; false also when a frame leaves a cycle
+// in the world's hierarchy.
+[[nodiscard]] bool RunCommandWorldBytes(const uint8_t* data, size_t size);
 
 }  // namespace vx::fuzz

@@ -113,7 +113,7 @@ int32_t CCubeWarper::Draw() {
   return 0;
 }
 
-void CCubeWarper::AnglesToProjection(double yaw, double pitch, double* u, double* v) {
+void CCubeWarper::AnglesToProjection(double yaw, double pitch, double* u, double* v) const {
   const auto x = static_cast<float>(-std::sin(yaw) * std::cos(pitch));
   const auto y = static_cast<float>(std::sin(pitch));
   const auto z = static_cast<float>(std::cos(yaw) * std::cos(pitch));
@@ -148,7 +148,7 @@ void CCubeWarper::AnglesToProjection(double yaw, double pitch, double* u, double
   }
 }
 
-void CCubeWarper::ProjectionToAngles(double u, double v, double* yaw, double* pitch) {
+void CCubeWarper::ProjectionToAngles(double u, double v, double* yaw, double* pitch) const {
   const double U = static_cast<float>(u);
   const float* base = kCubeProjectionTiles;
   double X, Y, Z;

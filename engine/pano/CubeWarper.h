@@ -24,8 +24,8 @@ class CCubeWarper final : public CPanoWarper {
   size_t GetWorkBufferSize(int32_t width, int32_t height, int32_t quality, int32_t flag) const override;
 
   // Direction to picture fractions (u across, v down the six tiles) and back.
-  void AnglesToProjection(double yaw, double pitch, double* u, double* v) override;
-  void ProjectionToAngles(double u, double v, double* yaw, double* pitch) override;
+  void AnglesToProjection(double yaw, double pitch, double* u, double* v) const override;
+  void ProjectionToAngles(double u, double v, double* yaw, double* pitch) const override;
 
   // The matrix of the last frame, row-vector convention.
   const std::array<float, 16>& ViewMatrix() const { return matrix_; }

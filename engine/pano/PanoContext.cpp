@@ -170,8 +170,8 @@ int32_t PanoSetResolution(PanoContext* context, int16_t resolution) {
 
 int32_t PanoDrawFrame(PanoContext* context) {
   if (!HasView(context)) return kPanoNoContext;
-  context->view->DrawFrame(context->frameWord);
-  return kPanoOk;
+  if (!context->view->GetRenderer()) return kPanoNoRenderer;
+  return context->view->DrawFrame(context->frameWord) == 0 ? kPanoOk : kPanoNotDrawn;
 }
 
 int32_t PanoRefreshRenderers(PanoContext* context) {

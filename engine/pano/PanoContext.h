@@ -20,6 +20,7 @@ namespace vx {
 inline constexpr int32_t kPanoOk = 0;
 inline constexpr int32_t kPanoNoContext = 1;  // also: a renderer or buffer that cannot be made
 inline constexpr int32_t kPanoNoRenderer = 2;
+inline constexpr int32_t kPanoNotDrawn = 3;  // the renderer refused the frame and drew nothing
 
 struct PanoContext {
   std::unique_ptr<CPanoView> view;
@@ -85,6 +86,8 @@ void PanoGetFieldOfView(const PanoContext* context, float* vertical);
 int32_t PanoSetViewAngles(PanoContext* context, const PanoAngles& angles);
 void PanoGetViewAngles(const PanoContext* context, PanoAngles* angles);
 int32_t PanoSetResolution(PanoContext* context, int16_t resolution);
+// kPanoOk once the frame is drawn; kPanoNoRenderer without renderer and
+// kPanoNotDrawn when the renderer refused the frame, the output untouched.
 int32_t PanoDrawFrame(PanoContext* context);
 int32_t PanoRefreshRenderers(PanoContext* context);
 // Non-zero: draw every other row (interlaced stereo).

@@ -11,6 +11,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "engine/pano/PackedCoordinates.h"
+
 namespace vx {
 
 // Angles in radians: yaw about the vertical axis, pitch positive up.
@@ -202,18 +204,17 @@ inline constexpr double kExtentWidthGuard = 1e-6;
 inline constexpr ZoomLimits kWarperZoomMinimum{1.745329221655e-06, 1.745329221655e-06, 1.047197532993,
                                                0.8726646108274999};
 
-// Packed table entries: X (high 16 bits, signed) and Y (low 15 bits), both
-// in 1/16 of a source column or row.
-inline constexpr int32_t kPackedFractionBits = 4;
-inline constexpr int32_t kPackedUnit = 1 << kPackedFractionBits;
-// The largest X an entry may hold, with room for the yaw fraction, a
-// neighbour column and rounding: wider reaches would wrap into the sign.
-inline constexpr int32_t kMaxPackedX = 0x7FFF - 4 * kPackedUnit;
-// A band row index has 11 bits and the table reaches half the band: taller
-// bands would carry into the column. The roll grid holds both the front
-// and back row arrays in 16 bits, which halves its band.
-inline constexpr int32_t kMaxBandRows = 0x7FF0 / (kPackedUnit / 2);
-inline constexpr int32_t kMaxRolledBandRows = 0x10000 / (2 * kPackedUnit);
+// Packed table entries (PackedCoordinates.h). The largest X an entry may
+// hold, with room for the yaw fraction, a neighbour column and rounding.
+template <PackedEntry Entry>
+inline constexpr int64_t kMaxPackedX = kPackedHalfMax<Entry> - 4 * kPackedUnit;
+// A band row index fills the low half below its carry bit, and the table
+// reaches half the band.
+template <PackedEntry Entry>
+inline constexpr int64_t kMaxPackedBandRows = (kPackedHalfMax<Entry> + 1 - kPackedUnit) / (kPackedUnit / 2);
+// Taller bands (pictures a few degrees high seen from pole to pole) would
+// hold far more rows of fill than of picture.
+inline constexpr int64_t kMaxBandRows = int64_t{1} << 18;
 
 // The source must give the bilinear readers a row below the one they sample.
 inline constexpr int32_t kMinSourceRows = 3;

@@ -18,14 +18,15 @@ struct GridCoordinates {
   int32_t y;
 };
 
-GridCoordinates InterpolateEntry(const uint32_t* entries, int32_t tableWidth, int64_t position) {
+template <PackedEntry Entry>
+GridCoordinates InterpolateEntry(const Entry* entries, int32_t tableWidth, int64_t position) {
   const int64_t last = static_cast<int64_t>(tableWidth - 2) << 16;
   position = std::clamp<int64_t>(position, 0, last + 0x10000);
   const int64_t column = std::min(position >> 16, last >> 16);
   const int64_t fraction = position - (column << 16);
-  const uint32_t a = entries[column], b = entries[column + 1];
-  const int64_t x = PackedX(a) + (((PackedX(b) - PackedX(a)) * fraction) >> 16);
-  const int64_t y = PackedY(a) + (((PackedY(b) - PackedY(a)) * fraction) >> 16);
+  const Entry a = entries[column], b = entries[column + 1];
+  const int64_t x = PackedX(a) + ((static_cast<int64_t>(PackedX(b) - PackedX(a)) * fraction) >> 16);
+  const int64_t y = PackedY(a) + ((static_cast<int64_t>(PackedY(b) - PackedY(a)) * fraction) >> 16);
   return {static_cast<int32_t>(x), static_cast<int32_t>(y)};
 }
 
@@ -37,10 +38,12 @@ struct SourcePosition {
 
 }  // namespace
 
+// The grid holds wide entries whatever the table's: its rows address the
+// front and back row arrays as one, twice the band.
+template <PackedEntry Entry>
 void CPanoWarper::BuildRollGrid() {
   const int32_t columns = layout_.rollColumns, rows = layout_.rollRows;
   const int32_t band = bandHeight_ * kPackedUnit;
-  // The grid addresses the front and back row arrays as one array.
   auto place = [band](GridCoordinates c, bool right, int16_t mode) {
     int32_t y = c.y;
     switch (mode) {
@@ -57,11 +60,11 @@ void CPanoWarper::BuildRollGrid() {
         break;
     }
     const bool positive = right != ((mode & 2) != 0);
-    return PackEntry(positive ? c.x : -c.x, std::clamp(y, 0, 2 * band - kPackedUnit));
+    return PackEntry<WideEntry>(positive ? c.x : -c.x, std::clamp(y, 0, 2 * band - kPackedUnit));
   };
   for (int32_t i = 0; i < rows; ++i) {
-    const RowSource source = SourceForRow(rowScales_[i], columns);
-    uint32_t* centre = rollGrid_ + static_cast<size_t>(i) * static_cast<size_t>(columns) + columns / 2;
+    const RowSource<Entry> source = SourceForRow<Entry>(TableRowFor(rowScales_[i]), columns);
+    WideEntry* centre = rollGrid_ + static_cast<size_t>(i) * static_cast<size_t>(columns) + columns / 2;
     for (int32_t k = 0; k < columns / 2; ++k) {
       const int64_t right = source.start + static_cast<int64_t>(k) * source.step;
       const int64_t left = right + source.step;
@@ -70,6 +73,9 @@ void CPanoWarper::BuildRollGrid() {
     }
   }
 }
+
+template void CPanoWarper::BuildRollGrid<NarrowEntry>();
+template void CPanoWarper::BuildRollGrid<WideEntry>();
 
 void CPanoWarper::SetUpRollScan(double roll) {
   const double c = static_cast<float>(std::cos(roll)), s = static_cast<float>(std::sin(roll));
@@ -104,15 +110,16 @@ template <typename Pixel>
 void CPanoWarper::WalkRolledRow(int32_t row) {
   const int32_t columns = layout_.rollColumns, rows = layout_.rollRows;
   const bool bilinearGrid = qualityClass_ >= kQualityHigh;
-  const int64_t yawFraction = yawFraction_;
+  // The yaw column's fraction in the grid's source units (2^20 a column).
+  const int64_t yawFraction = static_cast<int64_t>(yawFraction_) << kPackedFractionBits;
   auto entryAt = [this, columns](int64_t gridRow, int64_t gridColumn) {
     return rollGrid_[gridRow * columns + gridColumn];
   };
   // Linear between two grid columns of one row, X and Y apart.
   auto alongRow = [&](int64_t gridRow, int64_t gridColumn, int64_t fraction) -> SourcePosition {
-    const uint32_t a = entryAt(gridRow, gridColumn), b = entryAt(gridRow, gridColumn + 1);
-    return {PackedX(a) * 65536 + (PackedX(b) - PackedX(a)) * fraction,
-            PackedY(a) * 65536 + (PackedY(b) - PackedY(a)) * fraction};
+    const WideEntry a = entryAt(gridRow, gridColumn), b = entryAt(gridRow, gridColumn + 1);
+    const int64_t ax = PackedX(a), ay = PackedY(a);
+    return {ax * 65536 + (PackedX(b) - ax) * fraction, ay * 65536 + (PackedY(b) - ay) * fraction};
   };
   auto sample = [&](int64_t gx, int64_t gy) -> SourcePosition {
     gx = std::clamp<int64_t>(gx, 0, static_cast<int64_t>(columns - 1) << 16);
@@ -132,8 +139,16 @@ void CPanoWarper::WalkRolledRow(int32_t row) {
     return p;
   };
   uint8_t* const* const sourceRows = rowArrays_.data();
-  auto read = [sourceRows](const SourcePosition& p) {
-    return reinterpret_cast<const Pixel*>(sourceRows[p.row >> 20])[p.column >> 20];
+  const int64_t band = bandHeight_;
+  const bool rowTable = policy_ == ColumnPolicy::kRowTable;
+  // Front rows, then back rows, each read through the guard of its column.
+  auto read = [&](const SourcePosition& p) {
+    const int64_t index = std::clamp<int64_t>(p.row >> 20, 0, 2 * band - 1);
+    const uint8_t* row = sourceRows[index];
+    const auto column = static_cast<int32_t>(p.column >> 20);
+    if (rowTable) return reinterpret_cast<const Pixel*>(row)[column];
+    const ColumnGuard& guard = index < band ? frontGuard_ : backGuard_;
+    return *reinterpret_cast<const Pixel*>(guard.At<Pixel>(row, column));
   };
 
   const int32_t width = frameOutput_.width;

@@ -7,25 +7,30 @@
 
 namespace vx {
 
-void CSphereWarper::AnglesToProjection(double yaw, double pitch, double* x, double* y) {
+void CSphereWarper::AnglesToProjection(double yaw, double pitch, double* x, double* y) const {
   *x = yaw;
   *y = pitch;
 }
 
-void CSphereWarper::ProjectionToAngles(double x, double y, double* yaw, double* pitch) {
+void CSphereWarper::ProjectionToAngles(double x, double y, double* yaw, double* pitch) const {
   *yaw = x;
   *pitch = y;
 }
 
+CCylinderWarper::CCylinderWarper() { RefreshCaps(); }
+
+void CCylinderWarper::SetImageExtent(const AngleRange& extent) {
+  CPanoWarper::SetImageExtent(extent);
+  RefreshCaps();
+}
+
 void CCylinderWarper::RefreshCaps() {
-  if (!TakeExtentChange()) return;
   const AngleRange extent = GetImageExtent();
   capPitch_ = static_cast<float>(std::max(std::fabs(extent.pitchMin), std::fabs(extent.pitchMax)));
   capTangent_ = static_cast<float>(Tan(capPitch_));
 }
 
-void CCylinderWarper::AnglesToProjection(double yaw, double pitch, double* x, double* y) {
-  RefreshCaps();
+void CCylinderWarper::AnglesToProjection(double yaw, double pitch, double* x, double* y) const {
   const double h = capPitch_, th = capTangent_;
   *x = yaw;
   if (pitch > h) {
@@ -37,8 +42,7 @@ void CCylinderWarper::AnglesToProjection(double yaw, double pitch, double* x, do
   }
 }
 
-void CCylinderWarper::ProjectionToAngles(double x, double y, double* yaw, double* pitch) {
-  RefreshCaps();
+void CCylinderWarper::ProjectionToAngles(double x, double y, double* yaw, double* pitch) const {
   const double th = capTangent_;
   *yaw = x;
   // A picture without height has no caps to invert.

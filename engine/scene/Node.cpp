@@ -1,11 +1,14 @@
 #include "engine/scene/Node.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 #include <utility>
 
 #include "engine/scene/Scene.h"
+#include "platform/Numbers.h"
 #include "platform/Path.h"
 
 namespace vx {
@@ -230,6 +233,19 @@ void* CNode::GetFieldByName(std::string_view name) {
 
 bool CNode::IsFieldSet(int index) const { return index >= 0 && index < 64 && (setFlags_ & Bit(index)) != 0; }
 
+bool CNode::IsHierarchyMember(FieldKind kind, int index) const {
+  if (!table_ || index < 0 || kind == FieldKind::EventOut) return false;
+  const std::span<const FieldSpec> section = kind == FieldKind::Field ? table_->fields : table_->eventIns;
+  if (static_cast<size_t>(index) >= section.size()) return false;
+  const FieldType type = section[static_cast<size_t>(index)].type;
+  return type == FieldTypeSFNode || type == FieldTypeMFNode;
+}
+
+bool CNode::IsHierarchyEventIn(std::string_view name) const {
+  if (const int field = FindField(WithoutSetPrefix(name)); field >= 0) return IsHierarchyMember(FieldKind::Field, field);
+  return IsHierarchyMember(FieldKind::EventIn, FindEventIn(name));
+}
+
 // ---- Values and events ----
 
 void CNode::StoreField(int index, const void* value) {
@@ -263,16 +279,20 @@ void CNode::NoteFieldStored(int index, const void* value) {
   SendEvent(changed, value);
 }
 
+// A refused value is the value's fault, not the caller's: the node's own
+// code passes on what it was given (a grouping node's added children, a
+// value an IS passes into a PROTO body).
 void CNode::SetField(std::string_view name, const void* value) {
-  [[maybe_unused]] const bool known = TrySetField(name, value);
-  assert(known && "the node's own code sets only fields the node has");
+  assert(FindField(name) >= 0 && "the node's own code sets only fields the node has");
+  (void)TrySetField(name, value);
 }
 
 template <typename Store>
-bool CNode::StoreNamedField(std::string_view name, Store store) {
+bool CNode::StoreNamedField(std::string_view name, const void* value, Store store) {
   const int index = FindField(name);
   if (index < 0) return false;
   if (!GetFieldAddress(index) || (fieldsInDelivery_ & Bit(index))) return true;
+  if (RefusesValue(FieldKind::Field, index, value)) return false;
   CNodeRef self = KeepAlive(this);
   fieldsInDelivery_ |= Bit(index);
   store(index);
@@ -281,11 +301,11 @@ bool CNode::StoreNamedField(std::string_view name, Store store) {
 }
 
 bool CNode::TrySetField(std::string_view name, const void* value) {
-  return StoreNamedField(name, [&](int index) { StoreField(index, value); });
+  return StoreNamedField(name, value, [&](int index) { StoreField(index, value); });
 }
 
 bool CNode::TryTakeField(std::string_view name, void* value) {
-  return StoreNamedField(name, [&](int index) { StoreTakenField(index, value); });
+  return StoreNamedField(name, value, [&](int index) { StoreTakenField(index, value); });
 }
 
 int CNode::ReceiveEvent(std::string_view name, const void* value) {
@@ -294,6 +314,7 @@ int CNode::ReceiveEvent(std::string_view name, const void* value) {
   const int field = FindField(WithoutSetPrefix(name));
   if (field >= 0) {
     if (fieldsInDelivery_ & Bit(field)) return 0;
+    if (RefusesValue(FieldKind::Field, field, value)) return kEventRefused;
     fieldsInDelivery_ |= Bit(field);
     StoreField(field, value);
     int result = OnEventIn(true, field, value);
@@ -303,6 +324,7 @@ int CNode::ReceiveEvent(std::string_view name, const void* value) {
   const int eventIn = FindEventIn(name);
   if (eventIn < 0) return -1;
   if (eventInsInDelivery_ & Bit(eventIn)) return 0;
+  if (RefusesValue(FieldKind::EventIn, eventIn, value)) return kEventRefused;
   eventInsInDelivery_ |= Bit(eventIn);
   int result = OnEventIn(false, eventIn, value);
   eventInsInDelivery_ &= ~Bit(eventIn);
@@ -385,52 +407,119 @@ bool CNode::AddRouteToNode(std::string_view eventOut, std::string_view eventIn, 
 
 namespace {
 
+// The references of one node-valued member's value.
+std::span<const CNodeRef> NodeValues(FieldType type, const void* value) {
+  if (type == FieldTypeSFNode) return {static_cast<const CNodeRef*>(value), 1};
+  if (type == FieldTypeMFNode) return static_cast<const MFNode*>(value)->Span();
+  return {};
+}
+
 // Calls visit(reference) for the SFNode value and every MFNode element of the
-// node, in field order, while visit returns null; returns what stopped it.
-template <typename Visit>
-CNode* VisitNodeValues(CNode& node, Visit visit) {
+// node's fields that take(index) accepts, in field order, while visit returns
+// null; returns what stopped it.
+template <typename Take, typename Visit>
+CNode* VisitNodeValues(CNode& node, Take take, Visit visit) {
   const FieldTable* table = node.GetFieldTable();
   if (!table) return nullptr;
   for (size_t i = 0; i < table->fields.size(); ++i) {
-    const FieldType type = table->fields[i].type;
-    if (type != FieldTypeSFNode && type != FieldTypeMFNode) continue;
-    void* value = node.GetFieldAddress(static_cast<int>(i));
-    if (!value) continue;
-    std::span<const CNodeRef> refs = type == FieldTypeSFNode
-                                         ? std::span<const CNodeRef>(static_cast<const CNodeRef*>(value), 1)
-                                         : std::span<const CNodeRef>(static_cast<const MFNode*>(value)->Span());
-    for (const CNodeRef& ref : refs) {
+    const int index = static_cast<int>(i);
+    void* value = node.GetFieldAddress(index);
+    if (!value || !take(index)) continue;
+    for (const CNodeRef& ref : NodeValues(table->fields[i].type, value)) {
       if (CNode* stop = visit(ref)) return stop;
     }
   }
   return nullptr;
 }
 
+constexpr auto kEveryField = [](int) { return true; };
+
+// Every node that root reaches, through every node value or through the
+// hierarchy only, root first; each node once, however many ways lead to it
+// (a Script may name a node above itself; USE shares nodes).
+std::vector<CNode*> ReachedNodes(CNode& root, bool hierarchyOnly) {
+  std::vector<CNode*> reached{&root};
+  std::unordered_set<const CNode*> seen{&root};
+  auto reach = [&](CNode* node) {
+    if (node && seen.insert(node).second) reached.push_back(node);
+  };
+  for (size_t next = 0; next < reached.size(); ++next) {
+    CNode& node = *reached[next];
+    VisitNodeValues(
+        node, [&](int index) { return !hierarchyOnly || node.IsHierarchyMember(FieldKind::Field, index); },
+        [&](const CNodeRef& ref) -> CNode* {
+          reach(ref.GetNode());
+          return nullptr;
+        });
+    reach(node.GetInnerRoot());
+  }
+  return reached;
+}
+
+// The depth-first search of FindByDefName; a Script may name a node above
+// itself, so a node is searched once.
+CNode* FindDefBelow(CNode& node, std::string_view name, std::unordered_set<const CNode*>& searched) {
+  if (!searched.insert(&node).second) return nullptr;
+  if (node.GetDefName() == name) return &node;
+  return VisitNodeValues(node, kEveryField, [&](const CNodeRef& ref) {
+    // A PROTO instance is found by its own name even while it has no body.
+    return ref.GetNode() ? FindDefBelow(*ref.GetNode(), name, searched) : nullptr;
+  });
+}
+
 }  // namespace
 
 CNode* CNode::FindByDefName(std::string_view name) {
-  if (defName_ == name) return this;
-  return VisitNodeValues(*this, [name](const CNodeRef& ref) {
-    // A PROTO instance is found by its own name even while it has no body.
-    return ref.GetNode() ? ref.GetNode()->FindByDefName(name) : nullptr;
-  });
+  std::unordered_set<const CNode*> searched;
+  return FindDefBelow(*this, name, searched);
 }
 
-bool CNode::Contains(const CNode* node) {
-  if (this == node) return true;
-  return VisitNodeValues(*this, [node](const CNodeRef& ref) -> CNode* {
-    CNode* child = ref.GetNode();
-    return child && child->Contains(node) ? child : nullptr;
-  }) != nullptr;
+bool CNode::HoldsInHierarchy(const CNode* node) {
+  const std::vector<CNode*> below = ReachedNodes(*this, true);
+  return std::ranges::find(below, node) != below.end();
+}
+
+bool CNode::RefusesValue(FieldKind kind, int index, const void* value) {
+  if (!value || !IsHierarchyMember(kind, index)) return false;
+  const auto& section = kind == FieldKind::Field ? table_->fields : table_->eventIns;
+  const FieldSpec& member = section[static_cast<size_t>(index)];
+  for (const CNodeRef& held : NodeValues(member.type, value)) {
+    if (!held.GetNode() || !held.GetNode()->HoldsInHierarchy(this)) continue;
+    if (CScene* scene = GetScene()) {
+      const std::string& name = GetDefName();
+      scene->NoteEventError(FormatString("Value for '%s' of %s %s refused: it holds the node or a node above it.",
+                                         member.name, std::string(GetTypeName()).c_str(),
+                                         name.empty() ? "(unnamed)" : ("'" + name + "'").c_str()));
+    }
+    return true;
+  }
+  return false;
 }
 
 void CNode::ClearWrittenMarks() {
-  writtenMark_ = false;
   // A PROTO instance is written itself, not the node that stands for it.
-  VisitNodeValues(*this, [](const CNodeRef& ref) -> CNode* {
-    if (CNode* node = ref.GetNode()) node->ClearWrittenMarks();
-    return nullptr;
-  });
+  for (CNode* node : ReachedNodes(*this, false)) node->writtenMark_ = false;
+}
+
+void ReleaseDeclaredNodeValues(CNode& root) {
+  // The nodes are held while values are let go, which may free others. The
+  // scenes of PROTO bodies run on the same world and go with it; a node of
+  // another world (one a host put here) is that world's to let go.
+  const CBrowser* world = root.GetWorld();
+  const CScene* scene = root.GetScene();
+  auto goesWithRoot = [&](const CNode& node) { return world ? node.GetWorld() == world : node.GetScene() == scene; };
+  std::vector<CNodeRef> reached;
+  for (CNode* node : ReachedNodes(root, false)) reached.push_back(KeepAlive(node));
+  for (const CNodeRef& ref : reached) {
+    if (!ref || !goesWithRoot(*ref.GetNode())) continue;
+    CNode& node = *ref.GetNode();
+    const FieldTable* table = node.GetFieldTable();
+    for (size_t i = 0; table && i < table->fields.size(); ++i) {
+      const FieldSpec& field = table->fields[i];
+      if (field.address || (field.type != FieldTypeSFNode && field.type != FieldTypeMFNode)) continue;
+      if (void* value = node.GetFieldAddress(static_cast<int>(i))) FreeFieldValue(field.type, value);
+    }
+  }
 }
 
 }  // namespace vx

@@ -21,6 +21,15 @@
 // Events are delivered synchronously and depth first. A delivery that comes
 // back to a field or eventIn of a node while that field or eventIn is still
 // being delivered (a ROUTE cycle) is dropped, so cycles end.
+//
+// The hierarchy stays acyclic: the node-valued fields and eventIns of the
+// node classes (children, choice, level, geometry, ...) and a PROTO
+// instance's members that IS passes on to them are the hierarchy's members,
+// and every node refuses a value for one of them that holds the node itself
+// or a node above it, however the value arrives (read from a file, set by a
+// host or a controller, delivered along a ROUTE or through IS). The refusal is
+// noted in the scene's event error text. Fields declared at run time (a
+// Script's) are no part of the hierarchy and may name any node.
 #pragma once
 
 #include <array>
@@ -128,6 +137,9 @@ struct RouteTarget {
   CNodeWeakRef node;
 };
 
+// What ReceiveEvent answers for a value it refused (see above).
+inline constexpr int kEventRefused = -2;
+
 class CNode {
  public:
   CNode(const CNode&) = delete;
@@ -148,6 +160,9 @@ class CNode {
   // This node, or what stands for it where a reference is resolved (a PROTO
   // instance answers its primary body node).
   virtual CNode* ResolveInstance() { return this; }
+  // The root of a scene that the node draws as its own children (a PROTO
+  // instance's body); null for none.
+  virtual CNode* GetInnerRoot() const { return nullptr; }
   virtual void Traverse(RenderPass pass, CViewContext* view);
   // Traverses the children with the same pass and view context, in order.
   virtual int PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& children);
@@ -193,19 +208,26 @@ class CNode {
   void* GetFieldByName(std::string_view name);
   // Whether field number index was ever set (the writer writes only those).
   bool IsFieldSet(int index) const;
+  // Whether the field or eventIn of that index is a member of the hierarchy:
+  // a node-valued member of the node's class table.
+  virtual bool IsHierarchyMember(FieldKind kind, int index) const;
+  // The same for an eventIn by the name it is sent to ("set_children",
+  // "addChildren").
+  bool IsHierarchyEventIn(std::string_view name) const;
 
   // ---- Values and events ----
   // Stores a copy of value into the field and sends "<name>_changed". The
   // node's own code names only fields it has: a misspelt name asserts.
   void SetField(std::string_view name, const void* value);
   // SetField for names from files and hosts; false when the node has no such
-  // field.
+  // field or refuses the value (one that would make the hierarchy a cycle).
   [[nodiscard]] bool TrySetField(std::string_view name, const void* value);
   // TrySetField for a value the caller gives up: a list moves into the
   // field instead of being copied, and value is left with the field's old
   // list, which the caller frees.
   [[nodiscard]] bool TryTakeField(std::string_view name, void* value);
-  // Delivery of an event to this node; -1 when it names nothing here.
+  // Delivery of an event to this node; -1 when it names nothing here,
+  // kEventRefused when the node refused the value.
   int ReceiveEvent(std::string_view name, const void* value);
   // Emission from this node along the ROUTEs of the eventOut of that name, or
   // of the field named by the name without "_changed". The node's own code
@@ -227,9 +249,8 @@ class CNode {
   // This node or the first below it, depth first in field order through
   // SFNode and MFNode values, whose DEF name is name.
   CNode* FindByDefName(std::string_view name);
-  // True when node is this node or lies below it, through SFNode and MFNode
-  // values.
-  bool Contains(const CNode* node);
+  // True when node is this node or lies below it in the hierarchy.
+  bool HoldsInHierarchy(const CNode* node);
   void ClearWrittenMarks();
   // Frees every field value that owns memory (MF arrays, references, image
   // pixels); the last Release calls it.
@@ -282,7 +303,11 @@ class CNode {
   void StoreTakenField(int index, void* value);
   void NoteFieldStored(int index, const void* value);
   template <typename Store>
-  bool StoreNamedField(std::string_view name, Store store);
+  bool StoreNamedField(std::string_view name, const void* value, Store store);
+  // The one test of every value that enters the node: true (and noted) when
+  // the member is part of the hierarchy and the value holds this node or one
+  // above it.
+  bool RefusesValue(FieldKind kind, int index, const void* value);
   void Deliver(FieldKind kind, int index, const void* value);
 
   std::string defName_;
@@ -300,6 +325,12 @@ class CNode {
   uint32_t changeCount_ = 0;
   bool writtenMark_ = false;
 };
+
+// Empties the node values of the fields declared at run time (a Script's, a
+// PROTO instance's interface) on every node of root's world that root
+// reaches (PROTO bodies included), so that nodes which they name above
+// themselves stop keeping each other alive once root is let go.
+void ReleaseDeclaredNodeValues(CNode& root);
 
 // Makes a node owned by the returned reference.
 template <typename T, typename... Args>

@@ -43,26 +43,34 @@ std::string ElementText(FieldType type, const void* value) {
   }
 }
 
-// Reads the words of a text one after the other, refusing what does not fit.
+// Reads the words of a text one after the other, refusing what does not fit
+// or does not parse. A value whose text runs out early is no value: the
+// words it lacks are not taken as 0 or empty.
 class WordReader {
  public:
   explicit WordReader(std::string_view text) : rest_(text) {}
 
-  std::string_view Next() {
+  // The next word; nullopt once the text has none left. A separator at the
+  // end of the text leaves one more word, an empty one.
+  std::optional<std::string_view> Next() {
+    if (ended_) return std::nullopt;
     const CommaSplit split = SplitCommaWord(rest_);
+    const size_t wordEnd = static_cast<size_t>(split.word.data() - rest_.data()) + split.word.size();
+    ended_ = wordEnd >= rest_.size();
     rest_ = split.rest;
     return split.word;
   }
 
-  // A decimal number in the manner of atof: what does not parse is 0. False
-  // for an over-long word and for a value that is not finite (or, with
+  // A decimal number, the whole word. False for a missing, empty, over-long
+  // or partly numeric word, and for a value that is not finite (or, with
   // asFloat, beyond the float range).
   [[nodiscard]] bool Number(double& out, bool asFloat) {
     char buffer[kMaxPropertyNumberLength + 1];
     if (!CopyWord(buffer, sizeof buffer)) return false;
-    out = ParseDoubleC(buffer, nullptr);
+    char* end = nullptr;
+    out = ParseDoubleC(buffer, &end);
     const double limit = asFloat ? std::numeric_limits<float>::max() : std::numeric_limits<double>::max();
-    return std::isfinite(out) && std::fabs(out) <= limit;
+    return *end == '\0' && std::isfinite(out) && std::fabs(out) <= limit;
   }
 
   [[nodiscard]] bool Floats(float* out, int count) {
@@ -74,25 +82,28 @@ class WordReader {
     return true;
   }
 
-  // A decimal integer in the manner of atol, kept within 32 bits.
+  // A decimal integer, the whole word, kept within 32 bits.
   [[nodiscard]] bool Integer(int32_t& out) {
     char buffer[kMaxPropertyNumberLength + 1];
     if (!CopyWord(buffer, sizeof buffer)) return false;
-    const long value = ParseLongC(buffer, nullptr, 10);
+    char* end = nullptr;
+    const long value = ParseLongC(buffer, &end, 10);
     out = static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
-    return true;
+    return *end == '\0';
   }
 
  private:
+  // False for a missing or empty word and one too long for the buffer.
   bool CopyWord(char* buffer, size_t size) {
-    const std::string_view word = Next();
-    if (word.size() >= size) return false;
-    word.copy(buffer, word.size());
-    buffer[word.size()] = '\0';
+    const std::optional<std::string_view> word = Next();
+    if (!word || word->empty() || word->size() >= size) return false;
+    word->copy(buffer, word->size());
+    buffer[word->size()] = '\0';
     return true;
   }
 
   std::string_view rest_;
+  bool ended_ = false;
 };
 
 // Reads one SF value of a numeric, boolean or string type into value.
@@ -112,9 +123,9 @@ bool ReadElement(WordReader& words, FieldType type, void* value) {
     case FieldTypeSFTime: return words.Number(*static_cast<double*>(value), false);
     case FieldTypeSFVec2f: return words.Floats(static_cast<float*>(value), 2);
     case FieldTypeSFString: {
-      const std::string_view word = words.Next();
-      if (word.size() > kMaxStringLength) return false;
-      SetStringValue(*static_cast<SFString*>(value), std::string(word).c_str());
+      const std::optional<std::string_view> word = words.Next();
+      if (!word || word->size() > kMaxStringLength) return false;
+      SetStringValue(*static_cast<SFString*>(value), std::string(*word).c_str());
       return true;
     }
     default: return false;
@@ -132,8 +143,11 @@ CNodeRef MakeNodeOfType(std::string_view typeName, const NodeContext& context) {
 }
 
 // One MFNode word: a DEF name of the world, or "name:Type" for a new node.
-int16_t ReadNodeWord(std::string_view word, CNodeRef& out, const NodeContext& context) {
-  const NodeFieldSplit split = SplitNodeField(word);
+// A missing or empty word names no node (nodes without a DEF name have an
+// empty one).
+int16_t ReadNodeWord(std::optional<std::string_view> word, CNodeRef& out, const NodeContext& context) {
+  if (!word || word->empty()) return kPropertyTextRefused;
+  const NodeFieldSplit split = SplitNodeField(*word);
   if (split.name.size() > kMaxDefNameLength) return kPropertyTextRefused;
   if (split.separated) {
     out = MakeNodeOfType(split.rest, context);
@@ -174,8 +188,9 @@ int16_t ReadValue(const char* text, FieldType type, void* value, const NodeConte
     return kPropertyTextOk;
   }
   if (type == FieldTypeSFNode) {
-    *static_cast<CNodeRef*>(value) = MakeNodeOfType(text, context);
-    return kPropertyTextOk;
+    auto& node = *static_cast<CNodeRef*>(value);
+    node = MakeNodeOfType(text, context);
+    return node ? kPropertyTextOk : kPropertyTextRefused;
   }
   WordReader words(text);
   return ReadElement(words, type, value) ? kPropertyTextOk : kPropertyTextRefused;

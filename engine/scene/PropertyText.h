@@ -8,9 +8,11 @@
 //   SFRotation "0.00,1.00,0.00,1.571"    SFNode and MFNode elements: DEF names
 //   MFFloat "2,0.500,1.000"    an empty list "0"
 //
-// Text arrives from the network, so reading it is bounded: a count that is
-// negative or above kMaxPropertyListCount, a word longer than its slot, and a
-// number that is not finite in its type are refused without a value.
+// Text arrives from the network, so reading it is bounded and strict: a count
+// that is negative or above kMaxPropertyListCount, a word longer than its
+// slot, a number that is not finite in its type, a missing word (a list with
+// fewer elements than its count), and a word that is not wholly a number
+// where one is wanted are refused without a value; nothing is read as 0.
 #pragma once
 
 #include <cstddef>
@@ -51,7 +53,8 @@ std::optional<std::string> FieldValueToText(const void* value, FieldType type, s
 // FreeValueBlock, or a host that holds no nodes in it with free. MFNode words
 // are DEF names of the scene's nodes, or "name:Type" (or "name.Type") for a
 // new node of that type named name; every element node is activated with the
-// view. SFNode text is the type name of a new node.
+// view. SFNode text is the type name of a new node (refused when no node type
+// has that name).
 [[nodiscard]] int16_t SetFieldValueFromText(const char* text, FieldType type, void** outValue, CScene* scene,
                                             CViewContext* view,
                                             const NodeClassTable& classes = StandardNodeClasses());

@@ -153,6 +153,14 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::ReadBody(CReadSession&
   return InstantiateResult::Done;
 }
 
+CNode* CProtoInstanceNode::GetInnerRoot() const { return body_ ? body_->GetRoot() : nullptr; }
+
+bool CProtoInstanceNode::IsHierarchyMember(FieldKind kind, int index) const {
+  const uint64_t members = kind == FieldKind::Field ? hierarchyFields_ : kind == FieldKind::EventIn ? hierarchyEventIns_ : 0;
+  if (index >= 0 && index < kMaxFieldsPerSection && (members >> index & 1) != 0) return true;
+  return CRuntimeFieldNode::IsHierarchyMember(kind, index);
+}
+
 CNode* CProtoInstanceNode::GetPrimaryNode() const {
   if (!body_) return nullptr;
   const MFNode& children = body_->GetRoot()->children;
@@ -217,6 +225,7 @@ std::string CProtoInstanceNode::Connect(const IsRecord& record) {
       connected = ConnectEventIn(record, member, in);
     } else if (in == field && exposed) {
       connected = AddRouteToNode(name + "_changed", member, record.node);
+      if (connected && node.IsHierarchyEventIn(member)) hierarchyFields_ |= uint64_t{1} << FindField(name);
     }
   } else {
     return problem("the node has no such field or event.");
@@ -241,6 +250,7 @@ bool CProtoInstanceNode::ConnectField(const IsRecord& record, FieldType type) {
   const bool declaredHere = FindField(name) < 0;
   if (!HasOrDeclares(FieldKind::Field, name, type)) return false;
   CProtoDeclaration& declaration = *GetDeclaration();
+  if (record.node->IsHierarchyEventIn(record.memberName)) hierarchyFields_ |= uint64_t{1} << FindField(name);
   if (declaredHere) SetField(name, declaration.GetFieldByName(name));
   record.node->SetField(record.memberName, GetFieldByName(name));
   (void)AddRouteToNode(name + "_changed", "set_" + record.memberName, record.node);
@@ -259,8 +269,11 @@ bool CProtoInstanceNode::ConnectEventOut(const IsRecord& record, const std::stri
 
 bool CProtoInstanceNode::ConnectEventIn(const IsRecord& record, const std::string& eventIn, FieldType type) {
   const std::string out = std::string(kProtoOutPrefix) + record.interfaceName;
-  return HasOrDeclares(FieldKind::EventIn, record.interfaceName, type) && HasOrDeclares(FieldKind::EventOut, out, type) &&
-         AddRouteToNode(out, eventIn, record.node);
+  if (!HasOrDeclares(FieldKind::EventIn, record.interfaceName, type) || !HasOrDeclares(FieldKind::EventOut, out, type)) {
+    return false;
+  }
+  if (record.node->IsHierarchyEventIn(eventIn)) hierarchyEventIns_ |= uint64_t{1} << FindEventIn(record.interfaceName);
+  return AddRouteToNode(out, eventIn, record.node);
 }
 
 }  // namespace vx

@@ -16,6 +16,7 @@
 // are never drawn.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -49,6 +50,10 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   // An instance is written under the name of its declaration.
   std::string_view GetTypeName() const override { return GetDeclaration()->GetName(); }
   CNode* ResolveInstance() override { return GetPrimaryNode(); }
+  CNode* GetInnerRoot() const override;
+  // An interface member that IS passes on to a member of the hierarchy in
+  // the body is one itself.
+  bool IsHierarchyMember(FieldKind kind, int index) const override;
   // Instantiates on the first traversal when the factory could not (retried
   // while an EXTERNPROTO's body has not arrived; a body that failed to read
   // is not read again), then traverses the body's first top-level node as
@@ -104,6 +109,9 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   std::string message_;
   bool refused_ = false;
   bool bodyFailed_ = false;
+  // Bits by field and by eventIn index.
+  uint64_t hierarchyFields_ = 0;
+  uint64_t hierarchyEventIns_ = 0;
 };
 
 }  // namespace vx

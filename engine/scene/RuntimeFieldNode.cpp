@@ -41,4 +41,8 @@ void* CRuntimeFieldNode::GetFieldAddress(int index) {
   return declared < values_.size() ? values_[declared]->Data() : nullptr;
 }
 
+bool CRuntimeFieldNode::IsHierarchyMember(FieldKind kind, int index) const {
+  return kind == FieldKind::Field && index < fixedFieldCount_ && CNode::IsHierarchyMember(kind, index);
+}
+
 }  // namespace vx

@@ -25,6 +25,9 @@ class CRuntimeFieldNode : public CNode {
   [[nodiscard]] bool AddFieldByTypeName(FieldKind kind, std::string_view name, const char* typeName) override;
   [[nodiscard]] bool AddFieldByTypeCode(FieldKind kind, std::string_view name, FieldType type) override;
   void* GetFieldAddress(int index) override;
+  // Declared members are no part of the hierarchy: a Script's fields may name
+  // any node.
+  bool IsHierarchyMember(FieldKind kind, int index) const override;
 
   int GetFixedFieldCount() const { return fixedFieldCount_; }
   int GetDeclaredFieldCount() const { return static_cast<int>(values_.size()); }

@@ -73,7 +73,10 @@ void CScene::Drop() {
   // The root goes before the declarations its PROTO instances were made from.
   // Nodes that reach this scene through its root (bindable nodes note the
   // world of their view so) must not find it once it is let go.
-  if (root_) root_->SetScene(nullptr);
+  if (root_) {
+    ReleaseDeclaredNodeValues(*root_.GetNode());
+    root_->SetScene(nullptr);
+  }
   root_.SetNode(nullptr);
   // A declaration kept alive elsewhere must not reach back into this scene.
   for (CNodeRef& proto : protos_) proto->SetScene(nullptr);
@@ -85,6 +88,7 @@ void CScene::Reset() {
   MakeRoot();
   pendingRoutes_.reserve(kInitialPendingRoutes);
   worldUrl_.clear();
+  eventError_.clear();
 }
 
 // Local paths here are separated by '/', so unlike a Windows path a local

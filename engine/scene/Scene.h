@@ -84,6 +84,12 @@ class CScene {
   // The node of the scene with that DEF name (the last hit is tried first).
   CNode* FindNode(std::string_view defName);
 
+  // What the last value a node of the scene refused was, and why (see
+  // Node.h); empty while none was refused. The world's error text is that
+  // of its main file's scene.
+  const std::string& GetEventErrorText() const { return eventError_; }
+  void NoteEventError(std::string text) { eventError_ = std::move(text); }
+
   // A new declaration appended to the scene's list; null when the scene
   // already holds 100.
   CProtoDeclaration* CreateProto(std::string_view name, bool isExtern);
@@ -118,6 +124,7 @@ class CScene {
   std::vector<PendingRoute> pendingRoutes_;
   CNodeWeakRef lookupCache_;
   std::vector<CNodeRef> protos_;
+  std::string eventError_;
 };
 
 // The world that runs scene, for a scene read inside it; a link to nothing

@@ -58,6 +58,12 @@ inline constexpr size_t kMaxMessageLength = 259;
 // Paths and URLs handed between the engine's parts (char[256] with its end).
 inline constexpr size_t kMaxPathLength = 255;
 
+// The largest SFImage a file may hold: each side, and all its pixels (the
+// pictures the media decoders accept). A larger one fails the field before
+// anything is allocated or read.
+inline constexpr int32_t kMaxImageSide = 16384;
+inline constexpr int64_t kMaxImagePixels = 64LL * 1024 * 1024;
+
 // Elements of a list in property text; a larger count is refused.
 inline constexpr int32_t kMaxPropertyListCount = 65536;
 

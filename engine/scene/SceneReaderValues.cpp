@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "engine/scene/SceneLimits.h"
 #include "engine/scene/SceneReader.h"
 
 namespace vx {
@@ -209,19 +210,25 @@ bool CSceneReader::ReadImage(SFImage& out) {
   int32_t width = 0, height = 0, components = 0;
   if (!stream_.ReadInt32(width) || !stream_.ReadInt32(height) || !stream_.ReadInt32(components)) return false;
   if (width < 0 || height < 0) return false;
-  // Every pixel takes at least one digit and one separator, so sizes that the
-  // rest of the data cannot hold are refused before anything is allocated.
-  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-  if (stream_.IsInMemory() && pixels > stream_.Remaining() / 2 + 1) return false;
   CFieldValue image(FieldTypeSFImage);
   SFImage& value = image.As<SFImage>();
-  if (pixels > 0) {
-    value.pixels = static_cast<uint32_t*>(std::calloc(pixels, sizeof(uint32_t)));
-    if (!value.pixels) return false;
+  value.components = components;
+  // An image with a side of 0 holds no pixels, however long its other side,
+  // and has no rows to read.
+  if (width == 0 || height == 0) {
+    std::swap(out, value);
+    return true;
   }
+  // Sides beyond the picture limits, and sizes that the rest of the data
+  // cannot hold (every pixel takes at least one digit and one separator), are
+  // refused before anything is allocated.
+  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (width > kMaxImageSide || height > kMaxImageSide || pixels > static_cast<size_t>(kMaxImagePixels)) return false;
+  if (stream_.IsInMemory() && pixels > stream_.Remaining() / 2 + 1) return false;
+  value.pixels = static_cast<uint32_t*>(std::calloc(pixels, sizeof(uint32_t)));
+  if (!value.pixels) return false;
   value.width = width;
   value.height = height;
-  value.components = components;
   // The file lists the bottom row first; the block is stored top row first.
   for (int32_t row = height - 1; row >= 0; --row) {
     for (int32_t column = 0; column < width; ++column) {

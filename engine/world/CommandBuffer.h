@@ -4,8 +4,8 @@
 //
 // The buffer holds at most kCommandBufferSize characters. A controller must
 // not be able to jam it, so what can never become part of a frame is dropped:
-// text before the first "RBOM", and a frame start that fills the whole
-// buffer without its "REOM".
+// text before the first "RBOM" (but for what may begin one), and a frame
+// start that fills the whole buffer without its "REOM".
 #pragma once
 
 #include <cstddef>
@@ -37,7 +37,9 @@ class CommandBuffer {
 };
 
 // The reply frame for a command's result: "RBOM", the result, "REOM" and
-// "\r\n". A result too long for the buffer is cut so that the frame fits it.
+// "\r\n". A result too long for the buffer is cut so that the frame fits it;
+// one holding "REOM", a CR or a LF, which would make the controller read the
+// reply as another, is answered "Error: Value Not Representable".
 std::string FrameReply(std::string_view result);
 
 }  // namespace vx

@@ -51,34 +51,58 @@ void CCommandLink::Receive(CommandBuffer& buffer) {
     if (awaitingController_) {
       awaitingController_ = false;
       buffer.Clear();
+      unsent_.clear();
       lastHeardMs_ = NowMs();
     }
-    if (ReadInto(buffer))
-      lastHeardMs_ = NowMs();
-    else if (IdleTooLong())
-      channel_->Abort();
+    SendUnsent();
+    ReadInto(buffer);
   }
   if (channel_->State() == ChannelState::Closed) Listen();
 }
 
-bool CCommandLink::ReadInto(CommandBuffer& buffer) {
+void CCommandLink::ReadInto(CommandBuffer& buffer) {
   char bytes[kCommandBufferSize];
   int32_t length = static_cast<int32_t>(std::min(buffer.Room(), sizeof bytes));
-  if (channel_->Receive(bytes, &length) != kTransferOk || length <= 0) return false;
+  if (length == 0 || channel_->Receive(bytes, &length) != kTransferOk || length <= 0) return;
   buffer.Append(std::string_view(bytes, static_cast<size_t>(length)));
-  return true;
+}
+
+void CCommandLink::EndRound(bool heard) {
+  if (channel_->State() != ChannelState::Open) return;
+  if (heard) {
+    lastHeardMs_ = NowMs();
+  } else if (IdleTooLong()) {
+    DropController();
+  }
 }
 
 bool CCommandLink::IdleTooLong() const {
   return NowMs() - lastHeardMs_ >= static_cast<uint64_t>(std::max(settings_.idleSeconds, 0)) * 1000;
 }
 
+void CCommandLink::DropController() {
+  unsent_.clear();
+  channel_->Abort();
+}
+
 void CCommandLink::Send(std::string_view text) {
-  while (!text.empty() && channel_->State() == ChannelState::Open) {
-    int32_t length = static_cast<int32_t>(std::min<size_t>(text.size(), std::numeric_limits<int32_t>::max()));
-    if (channel_->Send(text.data(), &length) != kTransferOk || length <= 0) return;
-    text.remove_prefix(static_cast<size_t>(length));
+  if (text.empty() || channel_->State() != ChannelState::Open) return;
+  if (unsent_.size() + text.size() > kMaxUnsentReplyBytes) {
+    DropController();
+    return;
   }
+  unsent_.append(text);
+  SendUnsent();
+}
+
+void CCommandLink::SendUnsent() {
+  size_t sent = 0;
+  while (sent < unsent_.size() && channel_->State() == ChannelState::Open) {
+    int32_t length = static_cast<int32_t>(std::min<size_t>(unsent_.size() - sent, std::numeric_limits<int32_t>::max()));
+    if (channel_->Send(unsent_.data() + sent, &length) != kTransferOk || length <= 0) break;
+    sent += static_cast<size_t>(length);
+  }
+  unsent_.erase(0, sent);
 }
 
 }  // namespace vx

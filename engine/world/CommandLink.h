@@ -4,8 +4,15 @@
 //
 // The link listens on the loopback address by default (see NetworkSettings).
 // Each new connection starts with an empty command buffer, whatever address
-// it comes from, and a controller that stays silent for the idle time is
-// dropped so that it cannot keep every other one out.
+// it comes from, and a controller that shows no sign of life for the idle
+// time is dropped so that it cannot keep every other one out: only a frame
+// it completes, or text of it that the buffer keeps, counts as life.
+//
+// Replies leave whole and in order. What the socket does not take at once
+// waits in a queue of at most kMaxUnsentReplyBytes and goes out on later
+// receives; while it waits, no further frame is answered, so a controller
+// that pipelines requests and reads slowly is answered at its own pace. One
+// whose replies would pass the bound is dropped.
 #pragma once
 
 #include <cstdint>
@@ -34,11 +41,19 @@ class CCommandLink {
   CCommandLink(const CCommandLink&) = delete;
   CCommandLink& operator=(const CCommandLink&) = delete;
 
-  // Moves what the controller sent into the buffer. Listens again once the
-  // connection has ended or the controller was idle too long.
+  // Sends on what earlier replies left unsent, then moves what the
+  // controller sent into the buffer. Listens again once the connection has
+  // ended.
   void Receive(CommandBuffer& buffer);
-  // Sends the text to the controller when one is connected.
+  // True while reply bytes wait for the socket.
+  bool RepliesWaiting() const { return !unsent_.empty(); }
+  // Sends the text to the controller when one is connected, keeping what the
+  // socket does not take for later.
   void Send(std::string_view text);
+  // Ends one round of receiving and answering: heard tells whether the
+  // controller completed a frame or the buffer kept more of its text. A
+  // controller not heard for the idle time is dropped.
+  void EndRound(bool heard);
 
   // The port listened on, kept for every later listen; 0 until the first
   // listen has bound one.
@@ -47,7 +62,9 @@ class CCommandLink {
  private:
   void Listen();
   void RememberPort();
-  bool ReadInto(CommandBuffer& buffer);
+  void ReadInto(CommandBuffer& buffer);
+  void SendUnsent();
+  void DropController();
   bool IdleTooLong() const;
 
   CommandLinkSettings settings_;
@@ -56,6 +73,7 @@ class CCommandLink {
   uint16_t port_ = 0;
   bool awaitingController_ = true;
   uint64_t lastHeardMs_ = 0;
+  std::string unsent_;
 };
 
 }  // namespace vx

@@ -45,8 +45,13 @@ EngineResult DestroyEngineInstance(::EngineInstance* handle) {
   return EngineOk;
 }
 
+// A command may reach a host function that destroys the instance: it goes
+// once the commands have been answered.
 void RunRemoteCommands(::EngineInstance* handle) {
-  if (vx::EngineInstance* instance = FromHandle(handle)) AnswerRemoteCommands(*instance);
+  vx::EngineInstance* instance = FromHandle(handle);
+  if (!instance) return;
+  HostCallScope call(*instance);
+  AnswerRemoteCommands(*instance);
 }
 
 EngineResult GetDownloadStatusText(::EngineInstance* handle, char* text) {

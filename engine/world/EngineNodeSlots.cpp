@@ -1,8 +1,6 @@
 // Slots that reach the nodes of a scene's world by DEF name and their fields
 // by name, and that turn field values into text and back.
-#include <algorithm>
 #include <new>
-#include <span>
 #include "engine/scene/PropertyText.h"
 #include "engine/world/EngineSlotSupport.h"
 
@@ -46,10 +44,14 @@ EngineResult CheckNodeArguments(::SceneHandle* scene, VxNodeRef* ref, bool hasNa
   return FromHandle(ref)->Resolve() ? EngineOk : EngineNodeNotFound;
 }
 
+// The type of the node as held: a PROTO instance is one even while it has no
+// body to stand for it (an EXTERNPROTO whose file could not be fetched).
 EngineResult GetNodeTypeId(::SceneHandle* scene, VxNodeRef* ref, int32_t* out) {
-  EngineResult result = CheckNodeArguments(scene, ref, false, nullptr);
-  if (result == EngineOk && out) *out = FromHandle(ref)->Get()->GetTypeId();
-  return result;
+  if (!scene || !ref) return EngineNullArgument;
+  const CNode* node = FromHandle(ref)->Get();
+  if (!node) return EngineNodeNotFound;
+  if (out) *out = node->GetTypeId();
+  return EngineOk;
 }
 
 EngineResult GetNodeFieldType(::SceneHandle* scene, VxNodeRef* ref, const char* name, int32_t* out) {
@@ -70,48 +72,35 @@ EngineResult GetNodeFieldValue(::SceneHandle* scene, VxNodeRef* ref, const char*
   return result;
 }
 
-// A node value that holds the node it goes to, or a node above that one,
-// would make the node its own descendant, and every later walk through the
-// scene would run until the stack overflows.
-bool WouldHoldItself(const CNode& target, FieldType type, const void* value) {
-  std::span<const CNodeRef> values;
-  if (type == FieldTypeSFNode) values = {static_cast<const CNodeRef*>(value), 1};
-  if (type == FieldTypeMFNode) values = static_cast<const MFNode*>(value)->Span();
-  return std::ranges::any_of(values, [&target](const CNodeRef& held) {
-    return held.GetNode() && held.GetNode()->Contains(&target);
-  });
-}
-
 // The field takes a copy of the value; what the value holds is then given up,
 // since a host frees the block itself with free: the elements of a list (the
 // block keeps no array, and a count of 0 so that nothing reads elements that
 // are gone) and the node of an SFNode value (the block keeps a null node).
 // The node then hears of the change as of a field set by an event, so that
 // what it derives from the field (a mesh, a camera) follows; a Script may
-// pass it on to a host function.
+// pass it on to a host function. A field the node lacks sets nothing; a
+// value the node refuses (see Node.h) is answered so.
 EngineResult SetNodeField(::SceneHandle* scene, VxNodeRef* ref, const char* name, void* value) {
   EngineResult result = CheckNodeArguments(scene, ref, true, name);
   if (result != EngineOk || !value) return result;
   HostCallScope call(*FromHandle(scene)->instance);
   CNodeRef node(FromHandle(ref)->Get());
   std::string field = BoundedText(name);
-  FieldType type = node->GetFieldType(field);
-  const bool refused = WouldHoldItself(*node.GetNode(), type, value);
-  if (!refused && node->TrySetField(field, value)) (void)node->OnEventIn(true, node->FindField(field), value);
+  const int index = node->FindField(field);
+  const FieldType type = node->GetFieldType(field);
+  const bool stored = node->TrySetField(field, value);
+  if (stored) (void)node->OnEventIn(true, index, value);
   if (IsMultiValued(type) || type == FieldTypeSFNode) FreeFieldValue(type, value);
-  return refused ? EngineValueRefused : EngineOk;
+  return stored || index < 0 ? EngineOk : EngineValueRefused;
 }
 
 EngineResult SendNodeEvent(::SceneHandle* scene, VxNodeRef* ref, const char* name, void* value) {
   EngineResult result = CheckNodeArguments(scene, ref, true, name);
   if (result != EngineOk || !value) return result;
-  CNode* node = FromHandle(ref)->Get();
-  std::string eventIn = BoundedText(name);
-  if (WouldHoldItself(*node, static_cast<FieldType>(node->GetEventInType(eventIn)), value)) return EngineValueRefused;
   // A Script may pass the event on to a host function.
   HostCallScope call(*FromHandle(scene)->instance);
-  (void)node->ReceiveEvent(eventIn, value);
-  return EngineOk;
+  const CNodeRef node(FromHandle(ref)->Get());
+  return node->ReceiveEvent(BoundedText(name), value) == kEventRefused ? EngineValueRefused : EngineOk;
 }
 
 // Nodes made from text are activated with the view's context when the view

@@ -162,13 +162,24 @@ std::string ExecuteRemoteCommand(EngineInstance& instance, std::string_view body
   return std::string(kNotRecognized);
 }
 
+// Frames wait in the buffer while earlier replies wait for the socket, and
+// none is answered once a command has made the host destroy the instance.
 void AnswerRemoteCommands(EngineInstance& instance) {
   if (!instance.commandLink) return;
+  CCommandLink& link = *instance.commandLink;
+  CommandBuffer& commands = instance.commands;
   try {
-    instance.commandLink->Receive(instance.commands);
-    while (std::optional<std::string> body = instance.commands.TakeFrame())
-      instance.commandLink->Send(FrameReply(ExecuteRemoteCommand(instance, *body)));
-    instance.commands.DropJunk();
+    const size_t kept = commands.Text().size();
+    link.Receive(commands);
+    bool answered = false;
+    while (!link.RepliesWaiting() && !instance.IsDestroyRequested()) {
+      std::optional<std::string> body = commands.TakeFrame();
+      if (!body) break;
+      link.Send(FrameReply(ExecuteRemoteCommand(instance, *body)));
+      answered = true;
+    }
+    commands.DropJunk();
+    link.EndRound(answered || commands.Text().size() > kept);
   } catch (const std::bad_alloc&) {
     // Out of memory: the frame being answered goes unanswered; the link
     // carries on.

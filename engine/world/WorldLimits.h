@@ -90,9 +90,14 @@ inline constexpr int kMaxMacKeyCode = 126;
 // characters until its frames are complete; a reply, framing included, is
 // cut to the same size so that it leaves in one send.
 inline constexpr size_t kCommandBufferSize = 8192;
-// A controller that sends nothing for this long is dropped, so that the next
-// one can connect.
+// A controller that shows no sign of life for this long (completes no frame,
+// and sends nothing the buffer keeps) is dropped, so that the next one can
+// connect.
 inline constexpr int32_t kCommandLinkIdleSeconds = 60;
+// Reply bytes that wait for a slow controller's socket; a controller whose
+// replies would pass this is dropped. No frame is answered while replies
+// wait, so in the link's own use this holds the rest of one reply.
+inline constexpr size_t kMaxUnsentReplyBytes = 4 * kCommandBufferSize;
 
 // Where the engine's network services listen and connect unless the
 // environment says otherwise.

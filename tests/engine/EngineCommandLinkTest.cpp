@@ -40,10 +40,16 @@ class EngineSession {
     view = Slot<VxCreateViewFn>(VxEngineCreateView)(scene, static_cast<VxWindow>(window), nullptr, 0x14);
     EXPECT_NE(view, nullptr);
   }
-  ~EngineSession() {
+  ~EngineSession() { Release(); }
+  // Destroys the view, the scene and the instance, in that order, once.
+  void Release() {
+    if (!instance) return;
     EXPECT_EQ(Slot<VxDestroyViewFn>(VxEngineDestroyView)(view), EngineOk);
     EXPECT_EQ(Slot<VxDestroySceneFn>(VxEngineDestroyScene)(scene), EngineOk);
     EXPECT_EQ(Slot<VxDestroyEngineInstanceFn>(VxEngineDestroyEngineInstance)(instance), EngineOk);
+    view = nullptr;
+    scene = nullptr;
+    instance = nullptr;
   }
   EngineSession(const EngineSession&) = delete;
   EngineSession& operator=(const EngineSession&) = delete;
@@ -132,6 +138,57 @@ TEST_F(EngineCommandLinkTest, TheFirstTickWithNetworkingOnListensOnLoopbackAndTh
               "RBOM4.00,5.00,6.00REOM\r\n");
   }
   EXPECT_TRUE(NewListeners().empty()) << "destroying the instance ends the link";
+}
+
+// A host function that closes everything (view, scene and instance) while
+// slot 3 answers the command that reached it: the engine answers the
+// command, lets go of what the host destroyed once the slot returns, and
+// runs no later command.
+class HostClosingOnCommand {
+ public:
+  HostClosingOnCommand(RecordingClass& windows, const std::filesystem::path& file) : session_(windows, file) {}
+
+  static void Hear(int32_t, void*, void* self) { static_cast<HostClosingOnCommand*>(self)->Close(); }
+  void Close() {
+    ++calls_;
+    if (closed_) return;
+    closed_ = true;
+    session_.Release();
+  }
+
+  EngineSession& Session() { return session_; }
+  bool Closed() const { return closed_; }
+  int Calls() const { return calls_; }
+
+ private:
+  EngineSession session_;
+  bool closed_ = false;
+  int calls_ = 0;
+};
+
+TEST_F(EngineCommandLinkTest, AHostThatClosesEverythingWhileRunningCommandsIsCalledOnceAndNothingIsUsedAfter) {
+  std::ofstream(world_) << "#VRML V2.0 utf8\nDEF Caller Script { url \"closeAll:\" eventIn SFFloat go }\n";
+  HostClosingOnCommand host(windows_, world_);
+  ScriptFunctionCallback callback{&host, &HostClosingOnCommand::Hear};
+  EXPECT_EQ(Slot<VxRegisterHostScriptFunctionFn>(VxEngineRegisterHostScriptFunction)(nullptr, "closeAll", &callback),
+            EngineOk);
+  EngineSession& session = host.Session();
+  ASSERT_EQ(Slot<VxSetNetworkEnabledFn>(VxEngineSetNetworkEnabled)(session.instance, 1), EngineOk);
+  session.Tick();
+  const std::vector<ListeningSocket> listeners = NewListeners();
+  ASSERT_EQ(listeners.size(), 1u);
+  LinkController controller;
+  ASSERT_TRUE(controller.Connect(listeners[0].port));
+  controller.Send("RBOM GenerateEvent link.wrl Caller go 1 REOM RBOM GenerateEvent link.wrl Caller go 2 REOM");
+  EXPECT_TRUE(PumpUntil(
+      [&] {
+        if (!host.Closed()) Slot<VxRunRemoteCommandsFn>(VxEngineRunRemoteCommands)(session.instance);
+        controller.Read();
+      },
+      [&] { return controller.Closed(); }));
+  EXPECT_EQ(host.Calls(), 1);
+  EXPECT_EQ(controller.Received(), "RBOMOKREOM\r\n") << "the command that closed is answered, the next one not";
+  EXPECT_TRUE(NewListeners().empty());
 }
 
 TEST_F(EngineCommandLinkTest, StartingADownloadSwitchesNetworkingOnToo) {

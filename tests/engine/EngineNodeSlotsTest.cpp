@@ -63,6 +63,13 @@ TEST_F(EngineNodeSlotsTest, RefusedTextAndMissingArgumentsMakeNoValue) {
   void* block = reinterpret_cast<void*>(1);
   EXPECT_NE(parse(nullptr, nullptr, "-4,1.0", FieldTypeMFFloat, &block), 0);
   EXPECT_EQ(block, nullptr);
+  for (const char* text : {"", "abc def ghi", "1,2"}) {
+    block = reinterpret_cast<void*>(1);
+    EXPECT_NE(parse(scene_, nullptr, text, FieldTypeSFVec3f, &block), 0) << '"' << text << '"';
+    EXPECT_EQ(block, nullptr) << "nothing the host could set";
+  }
+  EXPECT_NE(parse(scene_, nullptr, "3,1,2", FieldTypeMFFloat, &block), 0);
+  EXPECT_EQ(block, nullptr);
   EXPECT_NE(parse(scene_, nullptr, nullptr, FieldTypeSFFloat, &block), 0);
   char out[VX_TEXT_BUFFER_SIZE];
   EXPECT_EQ(format(nullptr, FieldTypeSFFloat, out), EngineNullArgument);
@@ -339,6 +346,75 @@ TEST_F(EngineSceneRoundTripTest, ANodeValueThatWouldHoldItsTargetIsRefused) {
   }
   EXPECT_EQ(static_cast<MFValue*>(FieldOf(inner, "children"))->count, 0);
   Release(inner);
+}
+
+// A ROUTE that hands the outer group's children to the inner one, and a
+// Script free to name what lies above it.
+constexpr const char* kRoutedWorld =
+    "#VRML V2.0 utf8\n"
+    "DEF Outer Group { children [\n"
+    "  DEF Inner Group { children [ Shape { geometry Box { } } ] }\n"
+    "  DEF Keeper Script { field MFNode held [ ] }\n"
+    "] }\n"
+    "ROUTE Outer.children_changed TO Inner.set_children\n";
+
+// Both slots that take a node value refuse one that would make the hierarchy
+// a cycle, directly or further along a ROUTE, and take any node for a
+// Script's field; the scene still goes whole when it is destroyed. Text
+// through slot 50 into slot 48 is also the road of a plug-in's SetProperty
+// parameter.
+TEST_F(EngineSceneRoundTripTest, SlotsRefuseACycleWhereverItWouldFormAndScriptFieldsTakeAnyNode) {
+  ASSERT_EQ(Load(scene_, folder_.Write("routed.wrl", kRoutedWorld)), EngineOk) << error_;
+  VxNodeRef* outer = Find(scene_, "Outer");
+  VxNodeRef* inner = Find(scene_, "Inner");
+  VxNodeRef* keeper = Find(scene_, "Keeper");
+  auto set = Host().Engine<VxSetNodeValueFn>(VxEngineSetNodeField);
+  auto send = Host().Engine<VxSetNodeValueFn>(VxEngineSendNodeEvent);
+  // The value of the text through the slot; an event's nodes are handed
+  // back through slot 48, into the Script's field.
+  auto deliver = [&](VxSetNodeValueFn slot, VxNodeRef* node, const char* member, const char* text) {
+    void* block = nullptr;
+    EXPECT_EQ(parse(scene_, nullptr, text, FieldTypeMFNode, &block), 0) << text;
+    const EngineResult result = slot(scene_, node, member, block);
+    if (slot == send) {
+      EXPECT_EQ(set(scene_, keeper, "held", block), EngineOk) << text;
+    }
+    std::free(block);
+    return result;
+  };
+  EXPECT_EQ(deliver(send, inner, "set_children", "1,Outer"), EngineValueRefused);
+  EXPECT_EQ(deliver(send, inner, "addChildren", "1,Inner"), EngineValueRefused);
+  EXPECT_EQ(deliver(set, inner, "children", "1,Outer"), EngineValueRefused);
+  EXPECT_EQ(deliver(set, outer, "children", "2,Inner,Keeper"), EngineOk) << "the ROUTE's end refuses";
+  EXPECT_EQ(deliver(send, outer, "set_children", "2,Inner,Keeper"), EngineOk);
+  EXPECT_EQ(static_cast<MFValue*>(FieldOf(inner, "children"))->count, 1);
+  EXPECT_EQ(deliver(set, keeper, "held", "2,Outer,Keeper"), EngineOk);
+  EXPECT_EQ(static_cast<MFValue*>(FieldOf(keeper, "held"))->count, 2);
+  VxNodeRef* nobody = nullptr;
+  EXPECT_EQ(Host().Engine<VxFindNodeByNameFn>(VxEngineFindNodeByName)(scene_, "Nobody", &nobody), EngineNodeNotFound)
+      << "a search through the whole scene still ends";
+  Release(keeper);
+  Release(inner);
+  Release(outer);
+}
+
+// An EXTERNPROTO whose file could not be fetched is still an instance, of
+// the PROTO instance type; the slots that need a node to act on find none.
+TEST_F(EngineSceneRoundTripTest, AnInstanceWithoutItsBodyHasTheInstanceType) {
+  ASSERT_EQ(Load(scene_, folder_.Write("missing.wrl",
+                                       "#VRML V2.0 utf8\n"
+                                       "EXTERNPROTO Missing [ field SFFloat value ] \"no-such-file.wrl\"\n"
+                                       "DEF X Missing { value 1 }\n")),
+            EngineOk)
+      << error_;
+  VxNodeRef* instance = Find(scene_, "X");
+  ASSERT_NE(instance, nullptr);
+  int32_t type = -1;
+  EXPECT_EQ(Host().Engine<VxGetNodeTypeIdFn>(VxEngineGetNodeTypeId)(scene_, instance, &type), EngineOk);
+  EXPECT_EQ(type, NodeTypeProtoInstance);
+  EXPECT_EQ(Host().Engine<VxGetNodeMemberTypeFn>(VxEngineGetNodeFieldType)(scene_, instance, "value", &type),
+            EngineNodeNotFound);
+  Release(instance);
 }
 
 // The count in front of a list text, and its element words.

@@ -119,8 +119,8 @@ TEST_F(PanoContextTest, RendererCallsWithoutRendererAnswerTwoAndChangeNothing) {
   EXPECT_EQ(PanoGetVisibleImageRect(context, 64, 32, &rect), kPanoNoRenderer);
   EXPECT_EQ(rect.top, 0);
   EXPECT_EQ(rect.right, 0);
-  // Drawing and refreshing without renderer draw nothing and fail nothing.
-  EXPECT_EQ(PanoDrawFrame(context), kPanoOk);
+  // Without renderer a frame is not drawn, and says so; a refresh fails nothing.
+  EXPECT_EQ(PanoDrawFrame(context), kPanoNoRenderer);
   EXPECT_EQ(PanoRefreshRenderers(context), kPanoOk);
   EXPECT_EQ(PanoScreenToAngles(context, {0.5f, 0.5f}, &angles), kPanoOk);
   EXPECT_EQ(angles.roll, 0.0f);
@@ -147,7 +147,7 @@ TEST_F(PanoContextTest, AFailedCreationDropsTheOldRendererFromContextAndView) {
   EXPECT_EQ(context_->renderer, nullptr);
   EXPECT_EQ(context_->view->GetRenderer(), nullptr);
   // Under ASan a view that kept the freed renderer would fail here.
-  EXPECT_EQ(PanoDrawFrame(context_.get()), kPanoOk);
+  EXPECT_EQ(PanoDrawFrame(context_.get()), kPanoNoRenderer);
   EXPECT_EQ(PanoRefreshRenderers(context_.get()), kPanoOk);
   EXPECT_EQ(PanoSetSourceImage(context_.get(), source_), kPanoNoRenderer);
 }
@@ -271,9 +271,14 @@ TEST_F(PanoContextTest, FrameWordAndViewFlagDriveTheInterlacedRows) {
   EXPECT_EQ(log_->rows, (std::vector<std::pair<int32_t, int32_t>>{{1, 1}, {3, 1}, {5, 1}}));
   PanoSetViewFlag(context_.get(), 0);
   log_->rows.clear();
-  PanoDrawFrame(context_.get());
+  EXPECT_EQ(PanoDrawFrame(context_.get()), kPanoOk);
   EXPECT_EQ(log_->rows.size(), 6u);
   EXPECT_EQ(r.GetTarget(), context_->view.get());
+  // A frame the renderer refuses is reported, not passed off as drawn.
+  r.drawResult = 2;
+  log_->rows.clear();
+  EXPECT_EQ(PanoDrawFrame(context_.get()), kPanoNotDrawn);
+  EXPECT_TRUE(log_->rows.empty());
 }
 
 TEST_F(PanoContextTest, PictureConversionsGoThroughTheRenderer) {

@@ -10,6 +10,8 @@
 #include "VistaTestSupport.h"
 #include "engine/media/panorama/RowTable.h"
 #include "engine/pano/PanoLimits.h"
+#include "engine/pano/PanoWarper.h"
+#include "tests/media/RicTestFiles.h"
 #include "tests/media/MovieTestFiles.h"
 #include "tests/nodes/EventRecorder.h"
 
@@ -28,19 +30,7 @@ bool HasRed(const std::vector<uint32_t>& pixels) {
   return false;
 }
 
-class VistaTest : public VistaWorldTest {
- protected:
-  void LookAt(float pitch, float yaw) {
-    Context().SetOrientation(pitch, yaw, 0, true);
-    Ticks(2);
-  }
-  std::vector<uint32_t> Frame() const {
-    std::vector<uint32_t> out;
-    for (int y = 0; y < kVistaFrameHeight; ++y)
-      for (int x = 0; x < kVistaFrameWidth; ++x) out.push_back(Pixel(x, y));
-    return out;
-  }
-};
+class VistaTest : public VistaWorldTest {};
 
 TEST_F(VistaTest, PictureIsDrawnAndTheClickPointIsThePictureUnderThePointer) {
   WriteJpeg("stripes.jpg", StripedPanorama());
@@ -202,6 +192,101 @@ TEST_F(VistaTest, AStereoPictureGivesEachEyeItsHalf) {
   Ticks(2);
   const int y = kVistaFrameHeight / 2;
   EXPECT_NE(StripeOf(Pixel(kVistaFrameWidth / 2, y)), StripeOf(Pixel(kVistaFrameWidth / 2, y + 1)));
+}
+
+// Side by side both eyes have a half of the frame's size: the table made
+// for it serves them frame after frame, until the mode changes the size.
+TEST_F(VistaTest, SideBySideEyesKeepTheirTableFromFrameToFrame) {
+  WriteJpeg("stripes.jpg", StripedPanorama());
+  Load(VistaPrototype() + "DEF V Vista { texture ImageTexture { url \"stripes.jpg\" } }", 4);
+  view->SetStereoMode(StereoMode::LeftRight);
+  LookAt(0, YawOfStripe(2));
+  const auto& warper = dynamic_cast<const CPanoWarper&>(*Vista("V").GetPanoContext()->renderer);
+  const int32_t builds = warper.TableBuilds();
+  for (const float yaw : {YawOfStripe(3), YawOfStripe(5), 0.1f, 6.2f}) {
+    LookAt(0.2f, yaw);
+    EXPECT_EQ(warper.TableBuilds(), builds) << yaw;
+  }
+  LookAt(0, YawOfStripe(5));
+  EXPECT_EQ(StripeOf(Pixel(kVistaFrameWidth / 4, kVistaFrameHeight / 2)), 5);
+  EXPECT_EQ(StripeOf(Pixel(3 * kVistaFrameWidth / 4, kVistaFrameHeight / 2)), 5);
+
+  view->SetStereoMode(StereoMode::None);
+  Ticks(10);
+  EXPECT_EQ(warper.TableBuilds(), builds + 1) << "one table for the whole frame";
+  EXPECT_EQ(StripeOf(Center()), 5);
+}
+
+// A tiled picture holds the left eye's view in its upper two rows of frames
+// and the right eye's in the lower two; each eye loads and reads its own.
+TEST_F(VistaTest, ATiledStereoPictureGivesEachEyeItsHalf) {
+  constexpr uint8_t kLeftGrey = 60, kRightGrey = 200;
+  std::vector<std::string> frames;
+  for (int row = 0; row < 4; ++row)
+    for (int column = 0; column < 8; ++column) {
+      const uint8_t grey = row < 2 ? kLeftGrey : kRightGrey;
+      frames.push_back(test::EncodeRicRecord(test::SmallBookFrame(32, 32, {grey, grey, grey, grey, 128, 128})));
+    }
+  folder.Write("stereo.ric", test::EncodeRicFile({kFrameOrderAlongRows, 4, 8, 32, 32}, frames));
+  Load(VistaPrototype() + "DEF V Vista { texture ImageTexture { url \"stereo.ric\" } stereo TRUE }", 6);
+  ASSERT_NE(Vista("V").GetPanoramaImage(), nullptr);
+  ASSERT_TRUE(Vista("V").GetPanoramaImage()->IsGridded());
+  auto grey = [this](int x, int y) { return static_cast<int>(Pixel(x, y) >> 8 & 0xFF); };
+  for (const float pitch : {0.0f, 1.2f, -1.2f}) {
+    view->SetStereoMode(StereoMode::None);
+    LookAt(pitch, 2.0f);
+    EXPECT_NEAR(grey(kVistaFrameWidth / 2, kVistaFrameHeight / 2), kLeftGrey, 12) << pitch;
+
+    view->SetStereoMode(StereoMode::LeftRight);
+    LookAt(pitch, 2.0f);
+    EXPECT_NEAR(grey(kVistaFrameWidth / 4, kVistaFrameHeight / 2), kLeftGrey, 12) << pitch;
+    EXPECT_NEAR(grey(3 * kVistaFrameWidth / 4, kVistaFrameHeight / 2), kRightGrey, 12) << pitch;
+
+    view->SetStereoMode(StereoMode::Interlaced);
+    LookAt(pitch, 2.0f);
+    EXPECT_NEAR(grey(kVistaFrameWidth / 2, kVistaFrameHeight / 2), kLeftGrey, 12) << pitch;
+    EXPECT_NEAR(grey(kVistaFrameWidth / 2, kVistaFrameHeight / 2 + 1), kRightGrey, 12) << pitch;
+  }
+}
+
+// hFov and yawRange 1.0 .. 2.5 span 86 degrees: every view the ranges
+// allow is drawn, the picture where it lies and the fill beside it.
+TEST_F(VistaTest, APictureOfLessThanAQuarterTurnIsDrawnAtEveryView) {
+  WriteJpeg("stripes.jpg", StripedPanorama());
+  Load(VistaPrototype() +
+       "DEF V Vista { texture ImageTexture { url \"stripes.jpg\" } hFov 1.0 2.5 yawRange 1.0 2.5 }");
+  const float stripe3 = 1.0f + 3.5f * 1.5f / 8;
+  for (const float pitch : {0.0f, 0.7f, 1.3f, -1.45f}) {
+    FillFrame(0xABCDEF);
+    LookAt(pitch, stripe3);
+    EXPECT_EQ(StripeOf(Center()), 3) << pitch;
+    const std::vector<uint32_t> frame = Frame();
+    EXPECT_EQ(std::count(frame.begin(), frame.end(), 0xABCDEFu), 0) << pitch;
+  }
+  LookAt(0.2f, 0.0f);
+  EXPECT_EQ(StripeOf(Pixel(2, kVistaFrameHeight / 2)), 0) << "held at the picture's left edge";
+}
+
+// A picture of two rows cannot be drawn: the frame shows the Vista's sky
+// and ground as though there were no picture, not what it held before.
+TEST_F(VistaTest, APictureThatCannotBeDrawnLeavesTheSkyColours) {
+  WriteJpeg("flat.jpg", StripedPanorama(256, 2));
+  Load(VistaPrototype() +
+       "DEF V Vista { texture ImageTexture { url \"flat.jpg\" }"
+       " skyColor 0 0 1 groundColor [ 0 1 0, 0 1 0 ] groundAngle 1.57 }");
+  ASSERT_NE(Vista("V").GetPanoramaImage(), nullptr);
+  EXPECT_EQ(Vista("V").GetSkyImage(), nullptr);
+  FillFrame(0xABCDEF);
+  LookAt(0.6f, 1.0f);
+  EXPECT_EQ(Center(), 0x0000FFu) << "the sky above the horizon";
+  FillFrame(0xABCDEF);
+  LookAt(-0.6f, 1.0f);
+  EXPECT_EQ(Center(), 0x00FF00u) << "the ground below it";
+  view->SetStereoMode(StereoMode::LeftRight);
+  FillFrame(0xABCDEF);
+  LookAt(0.6f, 1.0f);
+  EXPECT_EQ(Pixel(kVistaFrameWidth / 4, kVistaFrameHeight / 2), 0x0000FFu);
+  EXPECT_EQ(Pixel(3 * kVistaFrameWidth / 4, kVistaFrameHeight / 2), 0x0000FFu);
 }
 
 TEST_F(VistaTest, ACameraAtRestGetsTheStillFrameUntilItMoves) {

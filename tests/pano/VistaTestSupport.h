@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -90,6 +91,18 @@ class VistaWorldTest : public ::testing::Test {
   CViewContext& Context() { return *view->GetContext(); }
   uint32_t Pixel(int x, int y) const { return pixels_[static_cast<size_t>(y * kVistaFrameWidth + x)] & 0xFFFFFF; }
   uint32_t Center() const { return Pixel(kVistaFrameWidth / 2, kVistaFrameHeight / 2); }
+  std::vector<uint32_t> Frame() const {
+    std::vector<uint32_t> out;
+    for (int y = 0; y < kVistaFrameHeight; ++y)
+      for (int x = 0; x < kVistaFrameWidth; ++x) out.push_back(Pixel(x, y));
+    return out;
+  }
+  // Paints the frame with one colour, so that a frame left undrawn shows.
+  void FillFrame(uint32_t colour) { std::fill(pixels_.begin(), pixels_.end(), colour); }
+  void LookAt(float pitch, float yaw) {
+    Context().SetOrientation(pitch, yaw, 0, true);
+    Ticks(2);
+  }
   float Yaw() {
     float pitch, yaw, roll;
     Context().GetOrientation(&pitch, &yaw, &roll);

@@ -23,8 +23,8 @@ struct Direction {
 };
 
 // A picture of width x height whose pixels encode (column, row): 32-bit
-// pixels as column << 12 | row (top byte 0), 16-bit as column << 7 | row
-// (bit 15 clear; up to 256 x 128). A smooth picture puts the column in the
+// pixels as column << 13 | row (up to 16384 x 8192, the top five bits
+// clear), 16-bit as column << 7 | row (bit 15 clear; up to 256 x 128). A smooth picture puts the column in the
 // red channel and the row in the green one instead (up to 256 x 256 in 32
 // bits, 32 x 32 in 16), so that blended pixels decode to blended positions.
 // Fill pixels have the top bit set.
@@ -66,7 +66,7 @@ class CoordinatePicture {
 
   uint32_t Encode(int32_t column, int32_t row) const {
     if (smooth_) return size_ == 4 ? static_cast<uint32_t>(column << 16 | row << 8) : static_cast<uint32_t>(column << 10 | row << 5);
-    return size_ == 4 ? static_cast<uint32_t>(column << 12 | row) : static_cast<uint32_t>(column << 7 | row);
+    return size_ == 4 ? static_cast<uint32_t>(column << 13 | row) : static_cast<uint32_t>(column << 7 | row);
   }
   // Column and row of a picture pixel; nothing for a fill pixel.
   std::optional<std::pair<int32_t, int32_t>> Decode(uint32_t pixel) const {
@@ -76,8 +76,8 @@ class CoordinatePicture {
       return std::make_pair(static_cast<int32_t>(pixel >> 10), static_cast<int32_t>(pixel >> 5 & 31));
     }
     if (size_ == 4) {
-      if (pixel >> 24) return std::nullopt;
-      return std::make_pair(static_cast<int32_t>(pixel >> 12), static_cast<int32_t>(pixel & 0xFFF));
+      if (pixel >> 27) return std::nullopt;
+      return std::make_pair(static_cast<int32_t>(pixel >> 13), static_cast<int32_t>(pixel & 0x1FFF));
     }
     if (pixel & 0x8000) return std::nullopt;
     return std::make_pair(static_cast<int32_t>(pixel >> 7), static_cast<int32_t>(pixel & 0x7F));

@@ -41,9 +41,10 @@ constexpr Point kWorldMiddle{kWorldOrigin.x + 200, kWorldOrigin.y + 150};
 constexpr int kSecondWorldOffset = 420;
 
 // A blue wall, a red box before it (DEF box, its Material DEF Mat) and a
-// small white box gliding to and fro above it.
+// small white box gliding to and fro above it, seen from the origin.
 constexpr const char* kWorld =
     "#VRML V2.0 utf8\n"
+    "Viewpoint { position 0 0 0 }\n"
     "Transform { translation 0 0 -20 children Shape {\n"
     "  appearance Appearance { material Material { diffuseColor 0 0 1 } } geometry Box { size 200 200 1 } } }\n"
     "DEF box Transform { translation 0 0 -6 children Shape {\n"

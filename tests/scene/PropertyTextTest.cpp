@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "platform/Random.h"
 #include "tests/scene/AllFieldsNode.h"
@@ -120,18 +121,11 @@ TEST(PropertyText, ReadsNumbersSeparatedByCommasOrBlanks) {
   EXPECT_EQ(floats.As<MFFloat>()[0], 0.5f);
   EXPECT_EQ(floats.As<MFFloat>()[1], 1.0f);
 
-  ReadValue blankBeforeComma("2,1 ,2", FieldTypeMFInt32);
-  ASSERT_EQ(blankBeforeComma.As<MFInt32>().count, 2);
-  EXPECT_EQ(blankBeforeComma.As<MFInt32>()[0], 1);
-  EXPECT_EQ(blankBeforeComma.As<MFInt32>()[1], 0) << "the blank ends a word, the comma makes an empty one";
+  ReadValue blanks("3 7\t-2.5e1", FieldTypeSFVec3f);
+  ASSERT_EQ(blanks.result, kPropertyTextOk);
+  EXPECT_EQ(blanks.As<SFVec3f>().z, -25.0f);
 
-  ReadValue shortList("3,7", FieldTypeMFTime);
-  ASSERT_EQ(shortList.As<MFTime>().count, 3);
-  EXPECT_EQ(shortList.As<MFTime>()[0], 7.0);
-  EXPECT_EQ(shortList.As<MFTime>()[2], 0.0);
-
-  EXPECT_EQ(ReadValue("TRUE", FieldTypeSFBool).As<int16_t>(), 0) << "booleans are numbers";
-  EXPECT_EQ(ReadValue("5", FieldTypeSFBool).As<int16_t>(), 1);
+  EXPECT_EQ(ReadValue("5", FieldTypeSFBool).As<int16_t>(), 1) << "booleans are numbers";
   EXPECT_EQ(ReadValue("99999999999", FieldTypeSFInt32).As<int32_t>(), INT32_MAX);
   EXPECT_EQ(ReadValue("0", FieldTypeMFVec2f).As<MFVec2f>().elements, nullptr);
 }
@@ -212,9 +206,59 @@ TEST(PropertyText, RefusesBadCountsWordsAndNumbers) {
     EXPECT_EQ(value.result, kPropertyTextRefused) << entry.text.substr(0, 40);
     EXPECT_EQ(value.block, nullptr);
   }
-  EXPECT_EQ(ReadValue(std::to_string(kMaxPropertyListCount), FieldTypeMFInt32).As<MFInt32>().count,
-            kMaxPropertyListCount);
+  std::string longest = std::to_string(kMaxPropertyListCount);
+  for (int32_t i = 0; i < kMaxPropertyListCount; ++i) longest += ",7";
+  EXPECT_EQ(ReadValue(longest, FieldTypeMFInt32).As<MFInt32>().count, kMaxPropertyListCount);
   EXPECT_EQ(ReadValue("1e38", FieldTypeSFFloat).As<float>(), 1e38f);
+}
+
+// A text that runs out, or a word that is not wholly a number, makes no value
+// of any type: nothing is read as 0, nor an empty word as a node without a
+// name.
+TEST(PropertyText, AValueThatDoesNotParseMakesNoValueOfAnyType) {
+  CBrowser world;
+  CNodeRef lamp = MakeNode<CAllFieldsNode>();
+  lamp->SetDefName("Lamp");
+  AddTopLevel(world, lamp);
+  AddTopLevel(world, MakeNode<CAllFieldsNode>());  // a node without a name
+  const struct {
+    FieldType type;
+    std::vector<std::string> texts;
+  } refused[] = {
+      {FieldTypeSFBool, {"", "TRUE", "1x"}},
+      {FieldTypeSFColor, {"", "1,0", "1,a,0"}},
+      {FieldTypeSFFloat, {"", "abc", "0.5.5"}},
+      {FieldTypeSFInt32, {"", "1.5", "0x10"}},
+      {FieldTypeSFNode, {"", "NoSuchType"}},
+      {FieldTypeSFRotation, {"0,1,0", "0,1,0,x"}},
+      {FieldTypeSFTime, {"", "soon"}},
+      {FieldTypeSFVec2f, {"1", "1,b"}},
+      {FieldTypeSFVec3f, {"", "abc def ghi", "1,2", "1 ,2,3"}},
+      {FieldTypeMFColor, {"2,1,0,0", "1,1,0,x"}},
+      {FieldTypeMFFloat, {"", "x", "65536,1", "3,1,2", "2,1,abc"}},
+      {FieldTypeMFInt32, {"2,1 ,2", "2,1,2.5"}},
+      {FieldTypeMFNode, {"2,Lamp", "2,Lamp,"}},
+      {FieldTypeMFRotation, {"1,0,1,0"}},
+      {FieldTypeMFString, {"2,one", "1"}},
+      {FieldTypeMFTime, {"3,7"}},
+      {FieldTypeMFVec2f, {"2,1,2,3"}},
+      {FieldTypeMFVec3f, {"1,1,2"}},
+  };
+  for (const auto& entry : refused) {
+    for (const std::string& text : entry.texts) {
+      ReadValue value(text, entry.type, &world);
+      EXPECT_NE(value.result, kPropertyTextOk) << entry.type << " \"" << text << '"';
+      EXPECT_EQ(value.block, nullptr) << entry.type << " \"" << text << '"';
+    }
+  }
+
+  // A separator at the end leaves one more, empty, word: a list written with
+  // an empty last string reads back as it was.
+  ReadValue strings("2,one,", FieldTypeMFString);
+  ASSERT_EQ(strings.result, kPropertyTextOk);
+  EXPECT_STREQ(strings.As<MFString>()[0].text, "one");
+  EXPECT_STREQ(strings.As<MFString>()[1].text, "");
+  EXPECT_EQ(ReadValue("", FieldTypeSFString).result, kPropertyTextOk) << "any text is a string";
 }
 
 // Random text of the characters that matter to the splitters, read as every

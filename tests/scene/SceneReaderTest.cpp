@@ -378,6 +378,24 @@ TEST_F(SceneReaderTest, ImageSizesMustMatchThePixelsThatFollow) {
   EXPECT_FALSE(ReadBody("Probe { image -1 4 1 }"));
   EXPECT_TRUE(ReadBody("DEF E Probe { image 0 0 0 }"));
   EXPECT_EQ(Field<SFImage>(world_->FindNode("E"), "image").pixels, nullptr);
+
+  // A side of 0 makes an empty image at once, however long the other side.
+  ASSERT_TRUE(ReadBody("DEF Z Probe { image 0 2147483647 1 } DEF Y Probe { image 2147483647 0 3 }"));
+  for (const char* name : {"Z", "Y"}) {
+    const SFImage& empty = Field<SFImage>(world_->FindNode(name), "image");
+    EXPECT_EQ(empty.width, 0) << name;
+    EXPECT_EQ(empty.height, 0) << name;
+    EXPECT_EQ(empty.pixels, nullptr) << name;
+  }
+  // A side beyond the picture limit is refused, though the pixels are there.
+  std::string pixels;
+  for (int32_t i = 0; i < kMaxImageSide; ++i) pixels += " 7";
+  const std::string atLimit = std::to_string(kMaxImageSide);
+  const std::string beyond = std::to_string(kMaxImageSide + 1);
+  ASSERT_TRUE(ReadBody("DEF W Probe { image " + atLimit + " 1 1" + pixels + " }"));
+  EXPECT_EQ(Field<SFImage>(world_->FindNode("W"), "image").width, kMaxImageSide);
+  EXPECT_FALSE(ReadBody("Probe { image " + beyond + " 1 1" + pixels + " 7 }"));
+  EXPECT_FALSE(ReadBody("Probe { image 1 " + beyond + " 1" + pixels + " 7 }"));
 }
 
 TEST_F(SceneReaderTest, TheFirstBindableNodeOfEachKindIsBound) {

@@ -12,16 +12,23 @@
 namespace vx {
 namespace {
 
-TEST(CommandCorpus, EveryInputIsAnsweredWithinBounds) {
+// Runs every file of the folder through the entry; the count replayed.
+int Replay(const char* folder, bool (*run)(const uint8_t*, size_t)) {
   int replayed = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(VX_COMMAND_CORPUS_DIR)) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     std::ifstream file(entry.path(), std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     SCOPED_TRACE(entry.path().string());
-    EXPECT_TRUE(fuzz::RunCommandBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    EXPECT_TRUE(run(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     ++replayed;
   }
-  EXPECT_GE(replayed, 10);
+  return replayed;
+}
+
+TEST(CommandCorpus, EveryInputIsAnsweredWithinBounds) { EXPECT_GE(Replay(VX_COMMAND_CORPUS_DIR, fuzz::RunCommandBytes), 10); }
+
+TEST(CommandCorpus, NoInputMakesARoutedWorldsHierarchyACycle) {
+  EXPECT_GE(Replay(VX_COMMAND_WORLD_CORPUS_DIR, fuzz::RunCommandWorldBytes), 9);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
@@ -160,6 +162,71 @@ TEST_F(CommandLinkTest, ANodeValueThatWouldPutANodeInsideItselfIsRefused) {
       << "a search through the whole scene still ends";
 }
 
+// The nested groups of a hostile world with the ROUTE that would hand the
+// outer group's children to the inner one.
+constexpr const char* kRoutedWorld =
+    "#VRML V2.0 utf8\n"
+    "DEF Outer Group { children [\n"
+    "  DEF Inner Group { children [ DEF Body Shape { geometry Box { } } ] }\n"
+    "  DEF Keeper Script { field MFNode held [ ] }\n"
+    "] }\n"
+    "ROUTE Outer.children_changed TO Inner.set_children\n";
+
+TEST_F(CommandLinkTest, AValuePassedAlongARouteIntoANodeAboveItsTargetIsDroppedAndNoted) {
+  AddWorld("c.wrl", "c.wrl", kRoutedWorld);
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+  const std::string& errors = instance_.scenes.back()->world->GetScene().GetEventErrorText();
+  // The outer group takes the list; the inner one refuses it from the ROUTE.
+  EXPECT_EQ(Exchange(controller, "RBOM SetProperty c.wrl Outer children 2,Inner,Keeper REOM"), "RBOMOKREOM\r\n");
+  EXPECT_NE(errors.find("'children' of Group 'Inner'"), std::string::npos) << errors;
+  EXPECT_EQ(Exchange(controller, "RBOM GenerateEvent c.wrl Outer set_children 1,Inner REOM"), "RBOMOKREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty c.wrl Inner children REOM"), "RBOM1,BodyREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty c.wrl Outer children REOM"), "RBOM1,InnerREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty c.wrl Nobody translation REOM"), "RBOMNode not foundREOM\r\n")
+      << "a search through the whole scene still ends";
+  instance_.scenes.back()->world->GetRootRef()->Traverse(RenderPass::Frame, nullptr);
+}
+
+// A value whose text does not parse sets nothing, whatever the field's type.
+TEST_F(CommandLinkTest, ATextThatDoesNotParseSetsNoFieldOfAnyType) {
+  AddWorld("c.wrl", "c.wrl",
+           "#VRML V2.0 utf8\n"
+           "DEF Every Script {\n"
+           "  field SFBool b TRUE field SFColor c 1 0 0 field SFFloat f 0.5 field SFInt32 i 7\n"
+           "  field SFNode n NULL field SFRotation r 0 1 0 1 field SFTime t 2 field SFVec2f v 1 2\n"
+           "  field SFVec3f p 1 2 3 field MFColor mc [ 1 0 0 ] field MFFloat mf [ 1 2 ] field MFInt32 mi [ 1 2 ]\n"
+           "  field MFNode mn [ ] field MFRotation mr [ 0 1 0 1 ] field MFString ms [ \"a\" \"b\" ]\n"
+           "  field MFTime mt [ 1 ] field MFVec2f mv [ 1 2 ] field MFVec3f mp [ 1 2 3 ]\n"
+           "}\n");
+  const struct {
+    const char* field;
+    std::vector<std::string> texts;
+  } refused[] = {
+      {"b", {"", "TRUE"}},           {"c", {"", "1,0"}},         {"f", {"", "abc"}},
+      {"i", {"", "1.5"}},            {"n", {"", "NoSuchType"}},  {"r", {"0 1 0"}},
+      {"t", {"soon"}},               {"v", {"1"}},               {"p", {"", "abc def ghi", "1 ,2 3"}},
+      {"mc", {"2,1,0,0"}},           {"mf", {"65536,1", "3,1,2"}}, {"mi", {"2,1,x"}},
+      {"mn", {"2,Every", "1,"}},     {"mr", {"1,0,1,0"}},        {"ms", {"2,one", "3"}},
+      {"mt", {"2,1"}},               {"mv", {"1,1"}},            {"mp", {"1,1,2"}},
+  };
+  for (const auto& entry : refused) {
+    const std::string field(entry.field);
+    const std::string before = ExecuteRemoteCommand(instance_, "GetProperty c.wrl Every " + field);
+    for (const std::string& text : entry.texts) {
+      EXPECT_EQ(ExecuteRemoteCommand(instance_, "SetProperty c.wrl Every " + field + " " + text),
+                "Error: Value Not Set")
+          << field << " \"" << text << '"';
+    }
+    EXPECT_EQ(ExecuteRemoteCommand(instance_, "GetProperty c.wrl Every " + field), before) << field;
+  }
+  EXPECT_EQ(ExecuteRemoteCommand(instance_, "SetProperty a.wrl Box translation"), "Error: Value Not Set");
+  EXPECT_EQ(ExecuteRemoteCommand(instance_, "GenerateEvent a.wrl Box set_translation abc def ghi"),
+            "Error: Event Not Sent");
+  EXPECT_EQ(ExecuteRemoteCommand(instance_, "GetProperty a.wrl Box translation"), "1.00,2.00,3.00");
+}
+
 // A value longer than a reply may be is cut, so that the framed reply fills
 // the buffer's size exactly and no more.
 TEST_F(CommandLinkTest, ALongValueIsCutToTheReplysSize) {
@@ -173,6 +240,65 @@ TEST_F(CommandLinkTest, ALongValueIsCutToTheReplysSize) {
   EXPECT_EQ(reply.size(), kCommandBufferSize);
   EXPECT_EQ(reply.substr(0, 15), "RBOM3000,0.500,");
   EXPECT_EQ(reply.substr(reply.size() - 6), "REOM\r\n");
+}
+
+// A controller that pipelines thousands of requests before it reads, and
+// then reads slowly, gets every reply, whole and in order: what the socket
+// does not take waits, and so do the requests behind it.
+TEST_F(CommandLinkTest, APipeliningControllerThatReadsSlowlyGetsEveryReplyWholeAndInOrder) {
+  std::string keys;
+  for (int i = 0; i < 1000; ++i) keys += "0.5 ";
+  AddWorld("c.wrl", "c.wrl", ("#VRML V2.0 utf8\nDEF Curve ScalarInterpolator { key [ " + keys + "] }\n").c_str());
+  StartLink();
+  LinkController controller;
+  ASSERT_TRUE(controller.Connect(port_, 4096));
+  const std::string curve = FrameReply(ExecuteRemoteCommand(instance_, "GetProperty c.wrl Curve key"));
+  std::string requests, expected;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string x = std::to_string(i);
+    requests += "RBOM SetProperty a.wrl Box translation " + x + " 0 0 REOM";
+    requests += "RBOM GetProperty a.wrl Box translation REOM RBOM GetProperty c.wrl Curve key REOM";
+    expected += "RBOMOKREOM\r\nRBOM" + x + ".00,0.00,0.00REOM\r\n" + curve;
+  }
+  ASSERT_GT(expected.size(), size_t{8} << 20) << "more than the sockets hold";
+
+  size_t sent = 0;
+  auto step = [&](size_t readLimit) {
+    sent += controller.SendSome(std::string_view(requests).substr(sent));
+    AnswerRemoteCommands(instance_);
+    controller.Read(readLimit);
+  };
+  // Everything the sockets take is sent before anything is read.
+  for (int stalled = 0; sent < requests.size() && stalled < 200;) {
+    const size_t before = sent;
+    step(0);
+    stalled = sent == before ? stalled + 1 : 0;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (controller.Received().size() < expected.size() && !controller.Closed() &&
+         std::chrono::steady_clock::now() < deadline) {
+    DispatchPendingMessages();
+    step(64 * 1024);
+  }
+  EXPECT_EQ(sent, requests.size());
+  ASSERT_EQ(controller.Received().size(), expected.size());
+  EXPECT_TRUE(controller.Received() == expected) << "a reply was lost, cut or out of order";
+}
+
+// A reply never holds what would make the controller read it as two: the
+// end marker, a CR or a LF, which a world's strings may hold.
+TEST_F(CommandLinkTest, AResultThatWouldReadAsAnotherReplyIsAnsweredNotRepresentable) {
+  AddWorld("c.wrl", "c.wrl",
+           "#VRML V2.0 utf8\nDEF Words WorldInfo { title \"one REOM\r\nRBOM two\" info [ \"a\" \"b\nc\" ] }\n"
+           "DEF Plain WorldInfo { title \"RBOM and REO M\" }\n");
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty c.wrl Words title REOM RBOM GetSceneList REOM", 2),
+            "RBOMError: Value Not RepresentableREOM\r\nRBOMa.wrl,b.wrl,c.wrlREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty c.wrl Words info REOM"),
+            "RBOMError: Value Not RepresentableREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty c.wrl Plain title REOM"), "RBOMRBOM and REO MREOM\r\n");
 }
 
 TEST_F(CommandLinkTest, FramesAreCutFromTheStreamWhereverItsReadsEnd) {
@@ -206,9 +332,11 @@ TEST_F(CommandLinkTest, JunkBeyondTheBufferIsDroppedAndLaterFramesAreAnswered) {
   EXPECT_EQ(Exchange(controller, "RBOM" + std::string(3 * kCommandBufferSize, 'y') + " RBOM GetSceneList REOM"),
             "RBOMa.wrl,b.wrlREOM\r\n")
       << "a frame too long for the buffer is given up";
-  // A start marker split between two reads still opens a frame.
+  // A start marker split between two reads still opens a frame; the junk
+  // before it goes.
   controller.Send(std::string(100, 'z') + "RB");
-  AwaitBuffered("zRB");
+  AwaitBuffered("RB");
+  EXPECT_EQ(instance_.commands.Text(), "RB");
   EXPECT_EQ(Exchange(controller, "OM GetSceneList REOM"), "RBOMa.wrl,b.wrlREOM\r\n");
 }
 
@@ -236,6 +364,60 @@ TEST_F(CommandLinkTest, ASecondControllerIsServedOnceTheFirstHasGoneIdle) {
   EXPECT_TRUE(test::PumpUntil([&] { first.Read(); }, [&] { return first.Closed(); }));
 
   EXPECT_EQ(Exchange(second, "RBOM GetSceneURL a.wrl REOM"), "RBOMhttp://example.test/w/a.wrlREOM\r\n");
+}
+
+// Only a completed frame, or text the buffer keeps, shows that a controller
+// is there: one junk byte now and then does not hold the link.
+TEST_F(CommandLinkTest, AControllerThatSendsOnlyJunkIsDroppedOnceIdle) {
+  ManualClock clock;
+  constexpr int32_t kIdleSeconds = 5;
+  StartLink(kIdleSeconds);
+  LinkController first;
+  ConnectController(first);
+  constexpr uint64_t kWithinIdle = kIdleSeconds * 1000 - 1000;
+  // A frame sent a piece at a time, each within the idle time, is life.
+  clock.Advance(kWithinIdle);
+  first.Send("RBOM Get");
+  AwaitBuffered("RBOM Get");
+  clock.Advance(kWithinIdle);
+  first.Send("Scene");
+  AwaitBuffered("GetScene");
+  clock.Advance(kWithinIdle);
+  EXPECT_EQ(Exchange(first, "List REOM"), "RBOMa.wrl,b.wrlREOM\r\n");
+  for (int i = 0; i < 3 && !first.Closed(); ++i) {
+    clock.Advance(kWithinIdle);
+    first.Send("x");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
+    while (std::chrono::steady_clock::now() < end) {
+      DispatchPendingMessages();
+      AnswerRemoteCommands(instance_);
+    }
+    first.Read();
+  }
+  EXPECT_TRUE(first.Closed()) << "junk is no sign of life";
+  LinkController second;
+  EXPECT_TRUE(test::PumpUntil([&] { AnswerRemoteCommands(instance_); }, [&] { return second.Connect(port_); }));
+  EXPECT_EQ(Exchange(second, "RBOM GetSceneURL a.wrl REOM"), "RBOMhttp://example.test/w/a.wrlREOM\r\n");
+}
+
+// Replies wait for a controller that does not read only up to their bound;
+// beyond it the controller is dropped, and the link listens for the next.
+TEST_F(CommandLinkTest, AControllerWhoseRepliesPassTheBoundIsDropped) {
+  StartLink();
+  LinkController first;
+  ASSERT_TRUE(first.Connect(port_, 4096));
+  EXPECT_EQ(Exchange(first, "RBOM GetSceneList REOM"), "RBOMa.wrl,b.wrlREOM\r\n");
+  const std::string reply = FrameReply(std::string(kCommandBufferSize, 'r'));
+  LinkController second;
+  bool dropped = false;
+  for (int sends = 0; sends < 10000 && !dropped; ++sends) {
+    instance_.commandLink->Send(reply);
+    DispatchPendingMessages();
+    instance_.commandLink->Receive(instance_.commands);
+    dropped = second.Connect(port_);
+  }
+  EXPECT_TRUE(dropped);
+  EXPECT_EQ(Exchange(second, "RBOM GetSceneURL b.wrl REOM"), "RBOMhttp://example.test/w/b.wrlREOM\r\n");
 }
 
 TEST_F(CommandLinkTest, AControllerThatHangsUpIsFollowedByTheNextOnTheSamePort) {

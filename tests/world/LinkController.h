@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <chrono>
@@ -30,10 +31,13 @@ class LinkController {
   LinkController(const LinkController&) = delete;
   LinkController& operator=(const LinkController&) = delete;
 
-  // False when nothing listens on the port.
-  bool Connect(uint16_t port) {
+  // False when nothing listens on the port. A receive buffer size other than
+  // 0 keeps the socket from taking more than about that much before it is
+  // read, as a slow controller's does.
+  bool Connect(uint16_t port, int receiveBuffer = 0) {
     Close();
     fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0) setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -50,21 +54,28 @@ class LinkController {
     received_.clear();
   }
 
-  void Send(std::string_view text) {
-    while (!text.empty()) {
-      const ssize_t sent = send(fd_, text.data(), text.size(), MSG_NOSIGNAL);
-      if (sent <= 0) return;
-      text.remove_prefix(static_cast<size_t>(sent));
+  void Send(std::string_view text) { SendSome(text); }
+
+  // Sends what the socket takes now; the count sent.
+  size_t SendSome(std::string_view text) {
+    size_t total = 0;
+    while (total < text.size()) {
+      const ssize_t sent = send(fd_, text.data() + total, text.size() - total, MSG_NOSIGNAL);
+      if (sent <= 0) break;
+      total += static_cast<size_t>(sent);
     }
+    return total;
   }
 
-  // Takes in what has arrived; notes when the link ended the connection.
-  void Read() {
+  // Takes in what has arrived, at most limit bytes; notes when the link
+  // ended the connection.
+  void Read(size_t limit = std::string::npos) {
     char buffer[4096];
-    for (;;) {
-      const ssize_t count = recv(fd_, buffer, sizeof buffer, 0);
+    for (size_t taken = 0; taken < limit;) {
+      const ssize_t count = recv(fd_, buffer, std::min(sizeof buffer, limit - taken), 0);
       if (count > 0) {
         received_.append(buffer, static_cast<size_t>(count));
+        taken += static_cast<size_t>(count);
         continue;
       }
       if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) closed_ = true;

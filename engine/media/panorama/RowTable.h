@@ -27,9 +27,9 @@
 //
 // A picture described without a row table (rows null) has kPictureGuardRows
 // readable rows of rowBytes above row 0 and below its last row: a reader may
-// step one row past either edge, and columns from -width to 2 * width - 1 of
-// every row stay inside the memory (a column past the right edge reads the
-// start of the next row, the picture's wrap one row lower).
+// step one row past either edge. Its rows lie end to end, so a column past
+// the right edge would read the start of the next row: readers take column
+// width + k of such a picture from column k of the same row themselves.
 #pragma once
 
 #include <cstdint>

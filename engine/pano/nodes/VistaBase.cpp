@@ -167,9 +167,17 @@ int32_t CVistaBase::SetUpTiles(CViewContext& view, int32_t state) {
   return state;
 }
 
-PixelMap CVistaBase::RendererSource() const {
+PixelMap CVistaBase::RendererSource(int32_t eye) const {
   PixelMap source = source_;
-  if (IsStereoPicture()) source.height /= 2;
+  if (!IsStereoPicture()) return source;
+  source.height /= 2;
+  if (eye == 0) return source;
+  // A tiled picture's row table holds the rows of both halves.
+  if (source.rows) {
+    source.rows += source.height;
+  } else if (source.bits) {
+    source.bits += static_cast<ptrdiff_t>(source.height) * source.rowBytes;
+  }
   return source;
 }
 
@@ -205,12 +213,15 @@ void CVistaBase::ApplyRanges(CViewContext& view) {
   view.SetOrientation(angles.pitch, angles.yaw + yawOffset_, 0, false);
 }
 
-void CVistaBase::UpdatePictureView() {
+void CVistaBase::UpdatePictureView(int32_t eye) {
   if (!image_) return;
+  const int32_t height = image_->GetHeight();
+  const int32_t eyeHeight = IsStereoPicture() ? height / 2 : height;
+  const int32_t firstRow = IsStereoPicture() && eye == 1 ? eyeHeight : 0;
   PanoBounds rect;
-  if (PanoGetVisibleImageRect(context_.get(), image_->GetWidth(), image_->GetHeight(), &rect) == kPanoOk) {
-    (void)image_->UpdateView({static_cast<int16_t>(rect.top), static_cast<int16_t>(rect.left),
-                              static_cast<int16_t>(rect.bottom), static_cast<int16_t>(rect.right)});
+  if (PanoGetVisibleImageRect(context_.get(), image_->GetWidth(), eyeHeight, &rect) == kPanoOk) {
+    (void)image_->UpdateView({static_cast<int16_t>(rect.top + firstRow), static_cast<int16_t>(rect.left),
+                              static_cast<int16_t>(rect.bottom + firstRow), static_cast<int16_t>(rect.right)});
   }
   (void)image_->GetImageInfo(&source_);
 }

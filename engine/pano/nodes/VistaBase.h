@@ -76,11 +76,12 @@ class CVistaBase : public CNode, public CPanoramaBinding {
   int32_t SetUpTiles(CViewContext& view, int32_t state);
   // The renderer for the source picture and the node's ranges.
   void ApplyRanges(CViewContext& view);
-  // Loads the part of the picture in view and takes its description.
-  void UpdatePictureView();
-  // The source as the renderer samples it: the upper half of a stereo
-  // picture.
-  PixelMap RendererSource() const;
+  // Loads the part of the picture that the eye (0 left, 1 right) sees and
+  // takes the picture's description.
+  void UpdatePictureView(int32_t eye = 0);
+  // The source as the renderer samples it for an eye: the upper half of a
+  // stereo picture for the left eye, the lower half for the right.
+  PixelMap RendererSource(int32_t eye = 0) const;
   void DrawHotSpotMarkers(CViewContext& view);
   void ClearSource();
 

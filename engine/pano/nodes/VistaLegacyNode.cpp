@@ -141,8 +141,8 @@ void CVistaLegacyNode::DrawFrame(CViewContext& view) {
       if (!rangesApplied_) ApplyRanges(view);
       UpdatePictureView();
       PanoSetSourceImage(context, source_);
-      if (PanoPrepareRender(context) == kPanoOk) {
-        PanoDrawFrame(context);
+      // A frame the panorama cannot draw is cleared rather than left as it was.
+      if (PanoPrepareRender(context) == kPanoOk && PanoDrawFrame(context) == kPanoOk) {
         PanoRefreshRenderers(context);
       } else {
         view.ClearFrame();

@@ -120,7 +120,7 @@ CMovieTextureNode* CVistaNode::MovieTexture() const { return dynamic_cast<CMovie
 
 int CVistaNode::OnEventIn(bool isField, int index, const void* value) {
   if (isField) {
-    if (index >= kFirstSkyField && index <= kLastSkyField) skyDirty_ = true;
+    if (index >= kFirstSkyField && index <= kLastSkyField) skyDirty_ = standInSkyDirty_ = true;
     return 0;
   }
   if (index == kSetBind) {
@@ -215,6 +215,7 @@ void CVistaNode::Unbind(CViewContext& view) {
   stillFrameShown_ = false;
   image_.reset();
   sky_.reset();
+  standInSky_.reset();
   if (movie_) {
     movie_ = false;
     movieFrame_ = {};
@@ -328,49 +329,86 @@ bool CVistaNode::Draw(CViewContext& view, int32_t state) {
     if (CNode* movie = TextureNode()) movie->Traverse(RenderPass::Frame, &view);
     CopyMovieFrame();
   }
-  UpdatePictureView();
-  PanoSetSourceImage(context, RendererSource());
-  if (PanoPrepareRender(context) != kPanoOk) return false;
   const StereoMode mode = view.GetStereoMode();
   const bool eyes = mode == StereoMode::LeftRight || mode == StereoMode::Interlaced;
-  if (eyes) DrawEyes(view);
-  RefineStillFrame(view, state);
+  const bool sideBySide = mode == StereoMode::LeftRight;
+  // Side by side the panorama is prepared for an eye's half, which both
+  // halves share, so that its tables stay from frame to frame.
+  PanoSetOutputRect(context, EyeOutput(0, sideBySide));
+  UpdatePictureView(0);
+  PanoSetSourceImage(context, RendererSource(0));
+  if (PanoPrepareRender(context) != kPanoOk) return false;
+  bool drawn = true;
+  if (eyes) drawn = DrawEyes(view);
+  // A still frame of one view would stand for both halves side by side.
+  if (!sideBySide) RefineStillFrame(view, state);
   if (sky_ && skyDirty_) PaintVistaSkyGround(kMediaMessage, sky_.get(), this);
   if (stillFrameShown_) {
     view.GetServices()->CopyBackImageToFrame();
   } else if (!eyes) {
-    PanoDrawFrame(context);
+    drawn = DrawPanorama(view);
   }
+  // Between frames the panorama answers for the whole frame (the pointer).
+  if (sideBySide) PanoSetOutputRect(context, lastFrame_);
   PanoRefreshRenderers(context);
-  return true;
+  return drawn;
+}
+
+PixelMap CVistaNode::EyeOutput(int32_t eye, bool sideBySide) const {
+  PixelMap output = lastFrame_;
+  if (!sideBySide) return output;
+  output.width /= 2;
+  if (eye == 1) output.bits += static_cast<ptrdiff_t>(output.width) * output.bytesPerPixel;
+  return output;
 }
 
 // Left eye first, from the upper half of a stereo picture; the right eye
 // from the lower half. Side by side each eye has its half of the frame.
-void CVistaNode::DrawEyes(CViewContext& view) {
+bool CVistaNode::DrawEyes(CViewContext& view) {
   PanoContext* context = context_.get();
   const bool sideBySide = view.GetStereoMode() == StereoMode::LeftRight;
-  PixelMap eye = lastFrame_;
-  auto drawInto = [&](uint32_t frameWord) {
-    if (sideBySide) {
-      PanoSetOutputRect(context, eye);
-      if (PanoPrepareRender(context) != kPanoOk) return;
-    }
-    PanoSetFrameWord(context, frameWord);
-    PanoDrawFrame(context);
-  };
-  if (sideBySide) eye.width /= 2;
-  drawInto(0);
-  uint8_t* rightSource = source_.bits;
-  if (IsStereoPicture() && rightSource) rightSource += static_cast<ptrdiff_t>(source_.height / 2) * source_.rowBytes;
-  if (sideBySide) eye.bits += static_cast<ptrdiff_t>(eye.width) * eye.bytesPerPixel;
-  PanoSetSourcePixels(context, rightSource);
-  drawInto(1);
-  PanoSetSourcePixels(context, source_.bits);
-  if (sideBySide) {
-    PanoSetOutputRect(context, lastFrame_);
-    (void)PanoPrepareRender(context);
+  PanoSetFrameWord(context, 0);
+  bool drawn = DrawPanorama(view);
+  if (sideBySide) PanoSetOutputRect(context, EyeOutput(1, sideBySide));
+  UpdatePictureView(1);
+  PanoSetSourceImage(context, RendererSource(1));
+  PanoSetFrameWord(context, 1);
+  drawn = PanoPrepareRender(context) == kPanoOk && DrawPanorama(view) && drawn;
+  UpdatePictureView(0);
+  PanoSetSourceImage(context, RendererSource(0));
+  return drawn;
+}
+
+// The frame as the panorama draws it; where it cannot, the sky and ground
+// that the node shows without a picture.
+bool CVistaNode::DrawPanorama(CViewContext& view) {
+  PanoContext* context = context_.get();
+  if (PanoDrawFrame(context) == kPanoOk) return true;
+  // The sky itself was refused: there is nothing else to show.
+  if (sky_) return false;
+  const CDibImage* sky = StandInSky(view);
+  if (!sky) return false;
+  const SFVec2f vertical = VerticalExtent();
+  return standIn_.Draw(*context, projection_, {0, kVistaTwoPi, vertical.x, vertical.y},
+                       PictureBetweenGuards(sky->GetPixelMap()));
+}
+
+const CDibImage* CVistaNode::StandInSky(CViewContext& view) {
+  const bool cube = projection_ == static_cast<int16_t>(PanoProjection::kCube);
+  const int32_t width = cube ? kVistaSkyCubeWidth : kVistaSkySphereWidth;
+  if (standInSky_ && standInSky_->GetWidth() != width) standInSky_.reset();
+  if (!standInSky_) {
+    standInSky_ = CDibImage::Create(width, GuardedImageHeight(cube ? kVistaSkyCubeHeight : kVistaSkySphereHeight),
+                                    view.GetColorDepth(), &view.GetColorTable(), false, false);
+    if (standInSky_ && !standInSky_->GetBits()) standInSky_.reset();
+    if (!standInSky_) return nullptr;
+    standInSkyDirty_ = true;
   }
+  if (standInSkyDirty_) {
+    PaintVistaSkyGround(kMediaMessage, standInSky_.get(), this);
+    standInSkyDirty_ = false;
+  }
+  return standInSky_.get();
 }
 
 // After more than a few frames with the camera at rest, the panorama is drawn
@@ -407,13 +445,13 @@ void CVistaNode::RefineStillFrame(CViewContext& view, int32_t state) {
   PanoSetOutputRect(context, back);
   if (PanoPrepareRender(context) == kPanoOk) {
     PanoSetResolution(context, kVistaStillResolution);
-    PanoDrawFrame(context);
+    bool drawn = DrawPanorama(view);
     if (view.GetStereoMode() == StereoMode::Interlaced) {
       PanoSetFrameWord(context, 0);
-      PanoDrawFrame(context);
+      drawn = DrawPanorama(view) && drawn;
     }
     PanoSetResolution(context, kVistaResolution);
-    stillFrameShown_ = true;
+    stillFrameShown_ = drawn;
   }
   PanoSetOutputRect(context, lastFrame_);
   (void)PanoPrepareRender(context);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/pano/nodes/SkyStandIn.h"
 #include "engine/pano/nodes/VistaBase.h"
 
 namespace vx {
@@ -64,12 +65,19 @@ class CVistaNode : public CVistaBase {
   void CopyMovieFrame();
   int32_t StepPicture(CViewContext& view);
   [[nodiscard]] bool Draw(CViewContext& view, int32_t state);
-  void DrawEyes(CViewContext& view);
+  [[nodiscard]] bool DrawEyes(CViewContext& view);
+  [[nodiscard]] bool DrawPanorama(CViewContext& view);
+  const CDibImage* StandInSky(CViewContext& view);
+  PixelMap EyeOutput(int32_t eye, bool sideBySide) const;
   void RefineStillFrame(CViewContext& view, int32_t state);
   CNode* TextureNode() const;
   CMovieTextureNode* MovieTexture() const;
 
   std::unique_ptr<CDibImage> sky_;
+  // The sky shown in place of a picture's frame that cannot be drawn.
+  std::unique_ptr<CDibImage> standInSky_;
+  bool standInSkyDirty_ = true;
+  CSkyStandIn standIn_;
   // A movie's frames are copied into a picture with guard rows, which the
   // movie's own image lacks.
   PixelMap movieFrame_{};
