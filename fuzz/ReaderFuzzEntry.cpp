@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "engine/hostlink/DownloadService.h"
-#include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"
 #include "engine/world/Browser.h"
@@ -46,8 +45,7 @@ ScratchCache& Cache() {
 }
 
 // Reads the text into a new world with the scratch cache as the download
-// service, hands a world that read to `use`, and removes the body files the
-// world's declarations made.
+// service, and hands a world that read to `use`.
 bool ReadText(std::string_view text, const std::function<void(CBrowser&)>& use = {}) {
   SetDownloadService(&Cache());
   auto stream = CSceneInputStream::FromText(text);
@@ -55,10 +53,6 @@ bool ReadText(std::string_view text, const std::function<void(CBrowser&)>& use =
   CSceneReader reader(stream);
   const bool read = reader.ReadScene(&world.GetScene());
   if (read && use) use(world);
-  for (int i = 0; i < world.GetScene().GetProtoCount(); ++i) {
-    const std::string& body = world.GetScene().GetProto(i)->GetBodyFilePath();
-    if (!body.empty()) std::remove(body.c_str());
-  }
   SetDownloadService(nullptr);
   return read;
 }

@@ -35,7 +35,9 @@ MadeNode MakeNodeOfType(std::string_view typeName, const NodeCreation& creation,
   } else if (CProtoDeclaration* declaration = FindDeclaration(typeName, creation)) {
     CNodeRef node = MakeNode<CProtoInstanceNode>(*declaration, &classes);
     node->SetScene(creation.scene);
-    CReadSession ownSession;
+    // A node made outside a read is not part of a world's load: its body
+    // binds nothing.
+    CReadSession ownSession(CReadSession::Binding::kNone);
     CReadSession& session = creation.session ? *creation.session : ownSession;
     auto& instance = static_cast<CProtoInstanceNode&>(*node.GetNode());
     made.refused = instance.Instantiate(session, made.message) == CProtoInstanceNode::InstantiateResult::Refused;

@@ -34,7 +34,7 @@ struct NodeCreation {
   // Where PROTO names are looked up (the file being read); scene when null.
   const CScene* declarations = nullptr;
   // The read the node is made for, in which a PROTO instance reads its body
-  // (not owned); a session of its own when null.
+  // (not owned); when null, a session of its own that binds nothing.
   CReadSession* session = nullptr;
 };
 

@@ -1,8 +1,10 @@
 #include "engine/scene/ProtoDeclaration.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
+#include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/ReadSession.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/SceneReader.h"
@@ -76,8 +78,36 @@ CProtoDeclaration::~CProtoDeclaration() { FreeFieldValue(FieldTypeMFString, &url
 bool CProtoDeclaration::FetchBody(CReadSession& session) {
   if (hasBody_) return true;
   if (!isExtern_ || download_.IsRunning()) return false;
-  return downloadedFile_.empty() ? StartAttempt(session)
-                                 : ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_, session);
+  if (!downloadedFile_.empty() && ReadExternalInterface(std::exchange(downloadedFile_, {}), fragment_, session)) {
+    return true;
+  }
+  while (attempt_ < urls_.count) {
+    if (StartAttempt(session)) return true;
+    if (download_.IsRunning()) return false;
+  }
+  return false;
+}
+
+void CProtoDeclaration::AwaitBody(CProtoInstanceNode& instance) {
+  const bool known = std::any_of(awaiting_.begin(), awaiting_.end(),
+                                 [&](const CNodeWeakRef& waiting) { return waiting.Get() == &instance; });
+  if (!known) awaiting_.emplace_back(&instance);
+}
+
+// Runs from the download service's poll, outside every read and frame. The
+// instances read their bodies each in a session of its own.
+void CProtoDeclaration::OnDownloadEnded(int32_t state, const std::string& localPath) {
+  if (state == DownloadDone) downloadedFile_ = localPath;
+  const CNodeRef keep(this);
+  CReadSession fetch(CReadSession::Binding::kNone);
+  if (!FetchBody(fetch)) return;
+  for (const CNodeWeakRef& waiting : std::exchange(awaiting_, {})) {
+    auto* instance = static_cast<CProtoInstanceNode*>(waiting.Get());
+    if (!instance) continue;
+    CReadSession session(CReadSession::Binding::kNone);
+    std::string message;
+    (void)instance->Instantiate(session, message);
+  }
 }
 
 const std::string& CProtoDeclaration::GetNodeDefaultText(std::string_view fieldName) const {
@@ -90,9 +120,8 @@ void CProtoDeclaration::SetNodeDefaultText(std::string_view fieldName, std::stri
   nodeDefaultTexts_[std::string(fieldName)] = std::move(text);
 }
 
-void CProtoDeclaration::SetBody(std::string text, std::string filePath) {
+void CProtoDeclaration::SetBody(std::string text) {
   bodyText_ = std::move(text);
-  bodyFile_ = std::move(filePath);
   hasBody_ = true;
 }
 
@@ -109,11 +138,8 @@ bool CProtoDeclaration::StartAttempt(CReadSession& session) {
     url.resize(hash);
   }
   if (url.starts_with("http://")) {
-    // A refusal counts as a failure of this URL, so the next call tries the
-    // next one.
-    (void)download_.Start(url, [this](int32_t state, const std::string& localPath) {
-      if (state == DownloadDone) downloadedFile_ = localPath;
-    });
+    // A refusal counts as a failure of this URL.
+    (void)download_.Start(url, [this](int32_t state, const std::string& localPath) { OnDownloadEnded(state, localPath); });
     return false;
   }
   return ReadExternalInterface(url, fragment_, session);
@@ -159,7 +185,7 @@ bool CProtoDeclaration::ReadExternalInterface(const std::string& path, std::stri
     if (known < 0 && !AddFieldByTypeName(*kind, name, type.c_str())) break;
     if (*kind == FieldKind::Field && !reader.ReadProtoDefault(*this, name)) break;
   }
-  return closed && reader.CopyProtoBody(*this);
+  return closed && reader.TakeProtoBody(*this);
 }
 
 }  // namespace vx

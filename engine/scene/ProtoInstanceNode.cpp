@@ -24,6 +24,10 @@ constexpr std::string_view kProtoOutPrefix = "proto_out_";
 // across the instance are longer by their prefix.
 constexpr size_t kMaxForwardingNameLength = kMaxDeclaredNameLength + kProtoOutPrefix.size();
 
+FieldType TypeOf(std::span<const FieldSpec> section, int index) {
+  return index >= 0 ? section[static_cast<size_t>(index)].type : FieldTypeNone;
+}
+
 }  // namespace
 
 CProtoInstanceNode::CProtoInstanceNode(CProtoDeclaration& declaration, const NodeClassTable* classes)
@@ -44,11 +48,21 @@ CProtoInstanceNode::~CProtoInstanceNode() = default;
 
 void CProtoInstanceNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!body_ && !refused_ && !bodyFailed_) {
-    CReadSession session;
+    CReadSession session(CReadSession::Binding::kNone);
     std::string message;
     (void)Instantiate(session, message);
   }
-  if (view && body_) PickChildSensors(pass, view, body_->GetRoot()->children);
+  if (!view || !body_) return;
+  MFNode& roots = body_->GetRoot()->children;
+  if (roots.count == 0) return;
+  const MFNode first{1, &roots[0]};
+  PickChildSensors(pass, view, first);
+  // The other top-level nodes are no part of the scene: nothing of them is
+  // drawn, lit or picked, but their clocks run, for the ROUTEs they feed.
+  if (pass != RenderPass::Frame) return;
+  for (int32_t i = 1; i < roots.count; ++i) {
+    if (roots[i]) roots[i]->Traverse(RenderPass::Frame, nullptr);
+  }
 }
 
 CProtoInstanceNode::InstantiateResult CProtoInstanceNode::Instantiate(CReadSession& session, std::string& message) {
@@ -64,6 +78,7 @@ CProtoInstanceNode::InstantiateResult CProtoInstanceNode::Instantiate(CReadSessi
   message = session.RefusalFor(declaration);
   if (message.empty() && !declaration.FetchBody(session)) {
     result = InstantiateResult::NoBody;
+    declaration.AwaitBody(*this);
   } else if (message.empty()) {
     CReadSession::ActiveBody active(session, declaration);
     TakeDeclaredDefaults();
@@ -149,7 +164,7 @@ bool CProtoInstanceNode::IsHierarchyMember(FieldKind kind, int index) const {
 CNode* CProtoInstanceNode::GetPrimaryNode() const {
   if (!body_) return nullptr;
   const MFNode& children = body_->GetRoot()->children;
-  return children.count == 1 ? children[0].Resolve() : nullptr;
+  return children.count > 0 ? children[0].Resolve() : nullptr;
 }
 
 int CProtoInstanceNode::OnEventIn(bool isField, int index, const void* value) {
@@ -166,17 +181,56 @@ int CProtoInstanceNode::OnEventIn(bool isField, int index, const void* value) {
   return 0;
 }
 
-void CProtoInstanceNode::ConnectIs(const IsRecord& record, void* instance) {
-  auto& self = *static_cast<CProtoInstanceNode*>(instance);
-  if (record.interfaceName.size() > kMaxDeclaredNameLength) return;
-  CNode& node = *record.node;
-  if (FieldType type = node.GetFieldType(record.memberName)) {
-    self.ConnectField(record, type);
-  } else if ((type = node.GetEventOutType(record.memberName))) {
-    self.ConnectEventOut(record, type);
-  } else if ((type = node.GetEventInType(record.memberName))) {
-    self.ConnectEventIn(record, type);
+std::string CProtoInstanceNode::ConnectIs(const IsRecord& record, void* instance) {
+  return static_cast<CProtoInstanceNode*>(instance)->Connect(record);
+}
+
+// An IS joins a member of a body node to an interface member of the same
+// type: a field to a field; a field (every field of a node here is exposed)
+// also to an eventIn, which sets it, or to an eventOut, which its changes
+// leave by; an event to an event of its direction, or to an exposedField.
+std::string CProtoInstanceNode::Connect(const IsRecord& record) {
+  const CProtoDeclaration& declaration = *GetDeclaration();
+  const std::string& name = record.interfaceName;
+  const std::string& member = record.memberName;
+  const CNode& node = *record.node;
+  auto problem = [&](const char* what) {
+    return "PROTO '" + declaration.GetName() + "': " + member + " IS " + name + ": " + what;
+  };
+  if (name.size() > kMaxDeclaredNameLength) return problem("the interface name is too long.");
+  const FieldTable& interface = *declaration.GetFieldTable();
+  const FieldType field = declaration.GetFieldType(name);
+  const FieldType eventIn = TypeOf(interface.eventIns, declaration.FindEventIn(name));
+  const FieldType eventOut = TypeOf(interface.eventOuts, declaration.FindEventOut(name));
+  if (!field && !eventIn && !eventOut) return problem("the interface declares no such field or event.");
+  const bool exposed = field && declaration.IsExposed(name);
+
+  bool connected = false;
+  if (const FieldType type = node.GetFieldType(member)) {
+    if (type == field) {
+      connected = ConnectField(record, type);
+    } else if (type == eventIn) {
+      connected = ConnectEventIn(record, "set_" + member, type);
+    } else if (type == eventOut) {
+      connected = ConnectEventOut(record, member + "_changed", type);
+    }
+  } else if (const FieldType out = node.GetEventOutType(member)) {
+    if (out == eventOut) {
+      connected = ConnectEventOut(record, member, out);
+    } else if (out == field && exposed) {
+      connected = record.node->AddRouteToNode(member, "set_" + name, this);
+    }
+  } else if (const FieldType in = node.GetEventInType(member)) {
+    if (in == eventIn) {
+      connected = ConnectEventIn(record, member, in);
+    } else if (in == field && exposed) {
+      connected = AddRouteToNode(name + "_changed", member, record.node);
+      if (connected && node.IsHierarchyEventIn(member)) hierarchyFields_ |= uint64_t{1} << FindField(name);
+    }
+  } else {
+    return problem("the node has no such field or event.");
   }
+  return connected ? std::string() : problem("the two differ in type or direction.");
 }
 
 bool CProtoInstanceNode::HasOrDeclares(FieldKind kind, const std::string& name, FieldType type) {
@@ -189,36 +243,37 @@ bool CProtoInstanceNode::HasOrDeclares(FieldKind kind, const std::string& name, 
   return AddFieldByTypeCode(kind, name, type);
 }
 
-void CProtoInstanceNode::ConnectField(const IsRecord& record, FieldType type) {
+bool CProtoInstanceNode::ConnectField(const IsRecord& record, FieldType type) {
   const std::string& name = record.interfaceName;
+  // An EXTERNPROTO's instance made before the file was fetched lacks what
+  // the file's interface added.
   const bool declaredHere = FindField(name) < 0;
-  // A field of another type is never copied: its value has another layout.
-  if (!HasOrDeclares(FieldKind::Field, name, type)) return;
+  if (!HasOrDeclares(FieldKind::Field, name, type)) return false;
   CProtoDeclaration& declaration = *GetDeclaration();
   if (record.node->IsHierarchyEventIn(record.memberName)) hierarchyFields_ |= uint64_t{1} << FindField(name);
-  if (declaredHere && declaration.GetFieldType(name) == type) SetField(name, declaration.GetFieldByName(name));
+  if (declaredHere) SetField(name, declaration.GetFieldByName(name));
   record.node->SetField(record.memberName, GetFieldByName(name));
   (void)AddRouteToNode(name + "_changed", "set_" + record.memberName, record.node);
   // An exposedField also reports what the body changes: the instance takes
   // the value and sends it on as "<name>_changed". Delivery stops where an
   // event would come round again.
   if (declaration.IsExposed(name)) (void)record.node->AddRouteToNode(record.memberName + "_changed", "set_" + name, this);
+  return true;
 }
 
-void CProtoInstanceNode::ConnectEventOut(const IsRecord& record, FieldType type) {
+bool CProtoInstanceNode::ConnectEventOut(const IsRecord& record, const std::string& eventOut, FieldType type) {
   const std::string in = std::string(kProtoInPrefix) + record.interfaceName;
-  if (!HasOrDeclares(FieldKind::EventOut, record.interfaceName, type)) return;
-  if (!HasOrDeclares(FieldKind::EventIn, in, type)) return;
-  (void)record.node->AddRouteToNode(record.memberName, in, this);
+  return HasOrDeclares(FieldKind::EventOut, record.interfaceName, type) && HasOrDeclares(FieldKind::EventIn, in, type) &&
+         record.node->AddRouteToNode(eventOut, in, this);
 }
 
-void CProtoInstanceNode::ConnectEventIn(const IsRecord& record, FieldType type) {
+bool CProtoInstanceNode::ConnectEventIn(const IsRecord& record, const std::string& eventIn, FieldType type) {
   const std::string out = std::string(kProtoOutPrefix) + record.interfaceName;
-  if (!HasOrDeclares(FieldKind::EventIn, record.interfaceName, type)) return;
-  if (!HasOrDeclares(FieldKind::EventOut, out, type)) return;
-  if (record.node->IsHierarchyEventIn(record.memberName))
-    hierarchyEventIns_ |= uint64_t{1} << FindEventIn(record.interfaceName);
-  (void)AddRouteToNode(out, record.memberName, record.node);
+  if (!HasOrDeclares(FieldKind::EventIn, record.interfaceName, type) || !HasOrDeclares(FieldKind::EventOut, out, type)) {
+    return false;
+  }
+  if (record.node->IsHierarchyEventIn(eventIn)) hierarchyEventIns_ |= uint64_t{1} << FindEventIn(record.interfaceName);
+  return AddRouteToNode(out, eventIn, record.node);
 }
 
 }  // namespace vx

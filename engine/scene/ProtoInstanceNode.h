@@ -7,9 +7,13 @@
 // node: a field of the instance reaches the node through "<name>_changed"; an
 // event the instance receives leaves through its eventOut "proto_out_<name>"
 // into the body; an event of the body enters the instance's eventIn
-// "proto_in_<name>" and leaves the instance through its eventOut <name>.
-// Where a reference is resolved, the single top-level node of the body stands
-// for the instance.
+// "proto_in_<name>" and leaves the instance through its eventOut <name>. An
+// IS that names nothing the interface declares is left out, and said so.
+//
+// The first top-level node of the body is the instance's part of the scene:
+// it is drawn, and where a reference is resolved it stands for the instance.
+// The others are read and live (their ROUTEs work and their clocks run), but
+// are never drawn.
 #pragma once
 
 #include <cstdint>
@@ -51,18 +55,19 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   // the body is one itself.
   bool IsHierarchyMember(FieldKind kind, int index) const override;
   // Instantiates on the first traversal when the factory could not (retried
-  // while an EXTERNPROTO's body has not arrived, which also advances its
-  // fetch; a body that failed to read is not read again), then traverses
-  // the body's top-level nodes as this node's children.
+  // while an EXTERNPROTO's body has not arrived; a body that failed to read
+  // is not read again), then traverses the body's first top-level node as
+  // this node's child.
   void Traverse(RenderPass pass, CViewContext* view) override;
   int OnEventIn(bool isField, int index, const void* value) override;
 
   // Reads the body into a scene of its own, within the read session (whose
   // PROTO bodies being read it must not read again); message gets the reason
-  // of a failure. An instance already instantiated is done.
+  // of a failure. An instance already instantiated is done; one whose
+  // EXTERNPROTO body is on its way is instantiated when it arrives.
   [[nodiscard]] InstantiateResult Instantiate(CReadSession& session, std::string& message);
-  // The body's single top-level node, resolved again so that nested instances
-  // unwrap; null before instantiation or when the body has several.
+  // The body's first top-level node, resolved again so that nested instances
+  // unwrap; null before instantiation.
   CNode* GetPrimaryNode() const;
 
   bool IsInstantiated() const { return body_ != nullptr; }
@@ -81,10 +86,14 @@ class CProtoInstanceNode : public CRuntimeFieldNode {
   ~CProtoInstanceNode() override;
 
  private:
-  static void ConnectIs(const IsRecord& record, void* instance);
-  void ConnectField(const IsRecord& record, FieldType type);
-  void ConnectEventOut(const IsRecord& record, FieldType type);
-  void ConnectEventIn(const IsRecord& record, FieldType type);
+  static std::string ConnectIs(const IsRecord& record, void* instance);
+  std::string Connect(const IsRecord& record);
+  bool ConnectField(const IsRecord& record, FieldType type);
+  // The body node's eventOut (or "<field>_changed") leaves the instance by
+  // the interface's eventOut.
+  bool ConnectEventOut(const IsRecord& record, const std::string& eventOut, FieldType type);
+  // The interface's eventIn reaches the body node's eventIn (or "set_<field>").
+  bool ConnectEventIn(const IsRecord& record, const std::string& eventIn, FieldType type);
   // Unset fields take the declaration's defaults (an EXTERNPROTO learns them
   // only when its file has been fetched).
   void TakeDeclaredDefaults();

@@ -19,6 +19,12 @@ std::string CReadSession::RefusalFor(const CProtoDeclaration& declaration) const
   return {};
 }
 
+bool CReadSession::TakeFirstBind(NodeTypeId type) {
+  if (quiet_ > 0 || std::find(boundTypes_.begin(), boundTypes_.end(), type) != boundTypes_.end()) return false;
+  boundTypes_.push_back(type);
+  return true;
+}
+
 bool CReadSession::IsReadingLibrary(const std::string& path) const {
   return std::find(libraries_.begin(), libraries_.end(), path) != libraries_.end();
 }

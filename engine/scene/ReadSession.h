@@ -1,17 +1,22 @@
 // What one read of a scene carries down into every PROTO body it reads: the
-// declarations whose bodies are being read, outermost first, and the first
-// problem that did not stop the read. A body that instantiates a declaration
-// already being read would never end, and bodies nested beyond
-// kMaxProtoNesting are refused too.
+// declarations whose bodies are being read, outermost first, the first
+// problem that did not stop the read, and the kinds of bindable node already
+// bound. A body that instantiates a declaration already being read would
+// never end, and bodies nested beyond kMaxProtoNesting are refused too.
 //
 // A read that starts from a file makes a session; the reader of each PROTO
-// body read meanwhile shares it. An instance read later (an EXTERNPROTO whose
-// file arrived) starts a session of its own.
+// body read meanwhile shares it, so that the first bindable node of each kind
+// in the file's order is bound, an instance's body counting at the
+// instance's place. An instance read later (an EXTERNPROTO whose file
+// arrived) starts a session of its own, which binds nothing: the world was
+// loaded without it.
 #pragma once
 
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <vantessel/NodeTypes.h>
 
 namespace vx {
 
@@ -19,7 +24,14 @@ class CProtoDeclaration;
 
 class CReadSession {
  public:
-  CReadSession() = default;
+  enum class Binding {
+    // The first node of each bindable kind read is bound (a world's file).
+    kFirstOfEachKind,
+    // Nothing read is bound (a body read after the world's load).
+    kNone,
+  };
+
+  explicit CReadSession(Binding binding = Binding::kFirstOfEachKind) : quiet_(binding == Binding::kNone ? 1 : 0) {}
   CReadSession(const CReadSession&) = delete;
   CReadSession& operator=(const CReadSession&) = delete;
 
@@ -33,6 +45,29 @@ class CReadSession {
     if (problem_.empty()) problem_ = std::move(text);
   }
   const std::string& GetProblem() const { return problem_; }
+
+  // True, once for each kind, when a node of that bindable kind is to be
+  // bound: the first one the session reads while it binds.
+  [[nodiscard]] bool TakeFirstBind(NodeTypeId type);
+
+  // Nothing read binds while a Quiet lives (an Inline's file, a PROTO's
+  // default values, a library's nodes), the PROTO bodies read meanwhile
+  // included. A Quiet made with on false does nothing.
+  class Quiet {
+   public:
+    explicit Quiet(CReadSession& session, bool on = true) : session_(session), on_(on) {
+      if (on_) ++session_.quiet_;
+    }
+    ~Quiet() {
+      if (on_) --session_.quiet_;
+    }
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+   private:
+    CReadSession& session_;
+    bool on_;
+  };
 
   // Whether the EXTERNPROTO library file at the path is being read (one
   // that names itself is not read again).
@@ -66,6 +101,8 @@ class CReadSession {
   std::vector<const CProtoDeclaration*> active_;
   std::vector<std::string> libraries_;
   std::string problem_;
+  std::vector<NodeTypeId> boundTypes_;
+  int quiet_;
 };
 
 }  // namespace vx

@@ -1,16 +1,11 @@
 #include "engine/scene/SceneReader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <optional>
 #include <utility>
 
-#include "engine/hostlink/DownloadService.h"
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/nodes/GroupNode.h"
@@ -47,44 +42,6 @@ std::optional<FieldKind> DeclarationKind(std::string_view keyword) {
 // A bracket or a quote read as a word.
 bool IsWordOfItsOwn(std::string_view word) {
   return word.size() == 1 && (word[0] == '{' || word[0] == '}' || word[0] == '[' || word[0] == ']' || word[0] == '"');
-}
-
-// A file name made from a PROTO name that stays inside the cache folder: only
-// letters, digits, '-' and '_' are kept, and a number makes it unique.
-std::string SafeProtoFileStem(std::string_view name) {
-  std::string stem = "proto_";
-  for (char c : name.substr(0, 64)) {
-    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
-    stem.push_back(keep ? c : '_');
-  }
-  return stem;
-}
-
-// Creates a new file in the folder whose name starts with stem; never opens
-// an existing file.
-std::FILE* CreateUniqueFile(const std::string& folder, const std::string& stem, std::string& path) {
-  static unsigned counter = 0;
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    path = FormatString("%s%s_%d_%u.wrl", folder.c_str(), stem.c_str(), static_cast<int>(getpid()), ++counter);
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) return fdopen(fd, "wb");
-    if (errno != EEXIST) break;
-  }
-  path.clear();
-  return nullptr;
-}
-
-// A new body file in the cache folder holding the text after the body file
-// header; its path, or empty when it could not be written.
-std::string WriteBodyFile(std::string_view protoName, std::string_view body) {
-  std::string path;
-  std::FILE* file = CreateUniqueFile(DownloadCacheDirectory(), SafeProtoFileStem(protoName), path);
-  if (!file) return {};
-  const bool written = std::fwrite(kProtoBodyHeader.data(), 1, kProtoBodyHeader.size(), file) == kProtoBodyHeader.size() &&
-                       std::fwrite(body.data(), 1, body.size(), file) == body.size();
-  if (std::fclose(file) == 0 && written) return path;
-  std::remove(path.c_str());
-  return {};
 }
 
 }  // namespace
@@ -140,7 +97,6 @@ bool CSceneReader::ReadScene(CScene* scene) {
   }
   SkipComment();
 
-  boundTypes_.clear();
   defTable_.clear();
   earlierDef_.clear();
   lastDef_.clear();
@@ -220,7 +176,12 @@ bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
   if (brace != '{') return Fail("Expected '{' in %s node.", typeName.c_str());
 
   const NodeCreation creation{factoryScene_ ? factoryScene_ : scene_, vistaVersion_, scene_, session_};
-  MadeNode made = MakeNodeOfType(typeName, creation, classes_);
+  // A PROTO instance reads its body here; what this read must not bind, the
+  // body must not either.
+  MadeNode made = [&] {
+    const CReadSession::Quiet quiet(*session_, !bindsFirstNodes_);
+    return MakeNodeOfType(typeName, creation, classes_);
+  }();
   if (!made.node) return Fail("Unknown node type '%s'.", typeName.c_str());
   if (made.refused) {
     refused_ = true;
@@ -257,6 +218,9 @@ bool CSceneReader::ReadNodeBody(CNode* node, const std::string& typeName) {
     if (word == "ROUTE") {
       stream_.Seek(start);
       if (!RouteParser()) return false;
+    } else if (word == "PROTO" || word == "EXTERNPROTO") {
+      stream_.Seek(start);
+      if (!ProtoParser(word == "EXTERNPROTO")) return false;
     } else if (!ReadMember(node, word, typeName)) {
       return false;
     }
@@ -302,7 +266,9 @@ bool CSceneReader::NextWordIsIs() {
 bool CSceneReader::ReadIsTarget(CNode* node, const std::string& member) {
   std::string interfaceName;
   if (!stream_.ReadWord(interfaceName, kTypeWord)) return Fail("Error parsing Proto node.");
-  isHandler_(IsRecord{interfaceName, member, node}, isContext_);
+  if (std::string problem = isHandler_(IsRecord{interfaceName, member, node}, isContext_); !problem.empty()) {
+    session_->NoteProblem(std::move(problem));
+  }
   return true;
 }
 
@@ -317,8 +283,7 @@ void CSceneReader::BindIfFirst(CNode* node) {
     case NodeTypeFog:
     case NodeTypeVista:
     case NodeTypeBackground:
-      if (std::find(boundTypes_.begin(), boundTypes_.end(), type) != boundTypes_.end()) return;
-      boundTypes_.push_back(type);
+      if (!session_->TakeFirstBind(type)) return;
       break;
     default:
       return;
@@ -351,7 +316,7 @@ bool CSceneReader::ProtoParser(bool isExtern) {
   }
   CProtoDeclaration* declaration = scene_->CreateProto(name, isExtern);
   if (!declaration || !ReadProtoInterface(*declaration, !isExtern)) return Fail("Error parsing Proto node.");
-  if (!isExtern) return CopyProtoBody(*declaration);
+  if (!isExtern) return TakeProtoBody(*declaration);
 
   CFieldValue urls(FieldTypeMFString);
   if (!ReadValue(FieldTypeMFString, urls.Data())) return Fail("Error parsing Proto node.");
@@ -374,6 +339,8 @@ bool CSceneReader::ReadProtoInterface(CProtoDeclaration& declaration, bool readD
   // read, the declaration counts as being read, which refuses such an
   // instance.
   CReadSession::ActiveBody active(*session_, declaration);
+  // The defaults are no part of the scene.
+  const CReadSession::Quiet quiet(*session_);
   std::string word, name;
   while (stream_.ReadWord(word, kStatementWord) && word != "]") {
     // A word the interface cannot place (a quote among them) means the text
@@ -396,7 +363,7 @@ bool CSceneReader::ReadProtoDefault(CProtoDeclaration& declaration, std::string_
   return true;
 }
 
-bool CSceneReader::CopyProtoBody(CProtoDeclaration& declaration) {
+bool CSceneReader::TakeProtoBody(CProtoDeclaration& declaration) {
   char brace = 0;
   if (!ReadNonSpace(brace) || brace != '{') return Fail("Error parsing Proto node.");
   // Braces count only in the statements, not inside strings or comments.
@@ -412,8 +379,7 @@ bool CSceneReader::CopyProtoBody(CProtoDeclaration& declaration) {
     body.push_back(static_cast<char>(c));
   }
   if (depth != 0) return Fail("Error parsing Proto node.");
-  std::string path = WriteBodyFile(declaration.GetName(), body);
-  declaration.SetBody(std::move(body), std::move(path));
+  declaration.SetBody(std::move(body));
   return true;
 }
 

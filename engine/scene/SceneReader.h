@@ -3,8 +3,10 @@
 // ReadScene checks the header, reads statements to the end (nodes, DEF/USE,
 // ROUTE, PROTO and EXTERNPROTO), makes each node through the node factory,
 // reads its field values, adds every top-level node to the scene's root and
-// wires the ROUTEs once the whole file is read. It binds the first
-// NavigationInfo, Display, Viewpoint, Fog, Vista and Background it reads. On
+// wires the ROUTEs once the whole file is read. PROTO and EXTERNPROTO
+// statements may also stand inside a node's body. It binds the first
+// NavigationInfo, Display, Viewpoint, Fog, Vista and Background of the read
+// (ReadSession.h). On
 // failure it returns false and GetMessage says why, in the words of the
 // innermost step that failed, and GetErrorLine where; the nodes read before
 // the failure stay in the scene.
@@ -37,7 +39,10 @@ struct IsRecord {
   CNode* node = nullptr;
 };
 
-using IsHandler = void (*)(const IsRecord& record, void* context);
+// Connects the record; what is wrong with it (an interface name the PROTO
+// does not declare), or empty. A connection that is wrong is left out and the
+// read goes on.
+using IsHandler = std::string (*)(const IsRecord& record, void* context);
 
 // The Vista prototype versions: before 1.5 the factory makes the legacy Vista
 // class, from 1.5 on the current one.
@@ -47,8 +52,7 @@ inline constexpr float kVistaVersionCurrent = 1.5f;
 // The maker's version-1.5 Vista prototype; an EXTERNPROTO Vista must name it.
 inline constexpr std::string_view kVistaPrototypeUrl = "http://www.orvanta.example/proto/vistaproto15.wrl#Vista";
 
-// The first line of a PROTO body file, and the empty line after it; the body
-// text follows.
+// What a PROTO body's text is read behind, as a file of its own.
 inline constexpr std::string_view kProtoBodyHeader = "#VRML V2.0 utf8\n\n";
 
 class CSceneReader {
@@ -76,9 +80,9 @@ class CSceneReader {
   // Nodes are made for this scene instead of the reader's (a PROTO instance
   // makes its body's nodes for its own scene).
   void SetFactoryScene(CScene* scene) { factoryScene_ = scene; }
-  // Whether the first bindable node of each kind read is bound (on by
-  // default); an Inline's file binds none, its bindable nodes wait for a
-  // set_bind.
+  // Whether this read binds (on by default): off, nothing it reads binds,
+  // nor anything in the PROTO bodies it reads (an Inline's file binds none,
+  // its bindable nodes wait for a set_bind).
   void SetBindsFirstNodes(bool binds) { bindsFirstNodes_ = binds; }
   void SetIsHandler(IsHandler handler, void* context) {
     isHandler_ = handler;
@@ -105,9 +109,8 @@ class CSceneReader {
   // sets it; a node value's text is kept for the instances.
   [[nodiscard]] bool ReadProtoDefault(CProtoDeclaration& declaration, std::string_view name);
   // Takes the body text that follows (from the next '{' to its matching
-  // '}') into the declaration and copies it into a new file in the cache
-  // folder, the declaration's body file; false when the input ends first.
-  [[nodiscard]] bool CopyProtoBody(CProtoDeclaration& declaration);
+  // '}') into the declaration; false when the input ends first.
+  [[nodiscard]] bool TakeProtoBody(CProtoDeclaration& declaration);
 
  private:
   class OpenNode;
@@ -178,8 +181,6 @@ class CSceneReader {
   std::string word_;
   std::vector<unsigned char> scratch_;
   float vistaVersion_ = kVistaVersionLegacy;
-  // The bindable types whose first node this read has bound.
-  std::vector<NodeTypeId> boundTypes_;
   bool bindsFirstNodes_ = true;
   IsHandler isHandler_ = nullptr;
   void* isContext_ = nullptr;

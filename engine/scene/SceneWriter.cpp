@@ -1,8 +1,11 @@
 #include "engine/scene/SceneWriter.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -35,11 +38,39 @@ bool DeclaresWithoutValues(const CNode& node) {
   return declaration && declaration->IsExtern();
 }
 
+// Fields whose default differs between the two conventions a world may be
+// read under (by its file name): the value read back must not depend on the
+// name the file is saved under.
+struct ConventionField {
+  NodeTypeId type;
+  std::string_view name;
+};
+constexpr ConventionField kConventionFields[] = {{NodeTypeViewpoint, "position"}};
+
+bool DefaultsByConvention(const CNode& node, int index) {
+  const FieldTable* table = node.GetFieldTable();
+  const std::string_view name = table->fields[static_cast<size_t>(index)].name;
+  return std::any_of(std::begin(kConventionFields), std::end(kConventionFields), [&](const ConventionField& field) {
+    return field.type == node.GetTypeId() && field.name == name;
+  });
+}
+
 // Set fields are written; declared fields always are, since a declaration
 // without its value does not read back.
 bool IsWrittenField(const CNode& node, int index) {
   const int declared = DeclaredFieldStart(node);
-  return (declared >= 0 && index >= declared) || node.IsFieldSet(index);
+  return (declared >= 0 && index >= declared) || node.IsFieldSet(index) || DefaultsByConvention(node, index);
+}
+
+// A URL of a scheme of its own ("urn:", "https:") is complete as it stands;
+// completing it against the world's location would make a file name of it.
+// One letter before the colon is a drive, not a scheme.
+bool HasSchemeOfItsOwn(std::string_view url) {
+  const size_t colon = url.find(':');
+  if (colon == std::string_view::npos || colon < 2 || url.substr(0, colon) == "file") return false;
+  return std::all_of(url.begin(), url.begin() + static_cast<ptrdiff_t>(colon), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+  });
 }
 
 // Calls visit with every node that the writer writes as a value of one of
@@ -127,7 +158,8 @@ void AppendImageText(std::string& out, const SFImage& image) {
 void CSceneWriter::WriteScene(CScene* scene, bool resolveUrls, const char* comment) {
   text_.clear();
   reached_.clear();
-  defCounts_.clear();
+  visitCount_ = 0;
+  namedInOrder_.clear();
   sharedOrder_.clear();
   sharedNames_.clear();
   written_.clear();
@@ -162,12 +194,18 @@ void CSceneWriter::WriteScene(CScene* scene, bool resolveUrls, const char* comme
   }
 }
 
+// Visits the nodes in the order they are written: the first visit of a node
+// is where its DEF goes, each later one a USE.
 void CSceneWriter::FindSharedNodes(CNode* node) {
-  if (reached_[node]++ > 0) {
-    if (reached_[node] == 2) sharedOrder_.push_back(node);
+  const int at = visitCount_++;
+  Reach& reach = reached_[node];
+  if (reach.count++ > 0) {
+    reach.last = at;
+    if (reach.count == 2) sharedOrder_.push_back(node);
     return;
   }
-  if (!node->GetDefName().empty()) ++defCounts_[node->GetDefName()];
+  reach.first = reach.last = at;
+  if (!node->GetDefName().empty()) namedInOrder_[node->GetDefName()].push_back(node);
   ForEachWrittenChild(*node, [this](CNode* child) { FindSharedNodes(child); });
 }
 
@@ -206,23 +244,37 @@ void CSceneWriter::WriteDeclaration(CProtoDeclaration& declaration) {
   text_ += ']';
   if (declaration.IsExtern()) {
     text_ += ' ';
-    WriteValue(FieldTypeMFString, &declaration.GetUrls(), nullptr);
+    WriteValue(FieldTypeMFString, &declaration.GetUrls(), resolveUrls_ ? &declaration : nullptr);
     return;
   }
   text_ += " {" + declaration.GetBodyText() + "}";
 }
 
-// A USE names the closest node written before it under that DEF name, which
-// another node of the name written in between would be. So a node reached
-// again keeps its DEF name only when no other written node has that name.
+// A USE names the closest node written before it under that DEF name. A
+// node keeps its own name unless another node of the name is written after
+// its DEF and before its last USE; going from the last DEF of a name back,
+// each node is judged against the later ones that keep the name, so the last
+// always keeps it.
 void CSceneWriter::NameSharedNodes() {
+  std::unordered_set<const CNode*> renamed;
+  for (const auto& [name, nodes] : namedInOrder_) {
+    int nearestKept = std::numeric_limits<int>::max();
+    for (auto node = nodes.rbegin(); node != nodes.rend(); ++node) {
+      const Reach& reach = reached_[*node];
+      if (nearestKept < reach.last) {
+        renamed.insert(*node);
+      } else {
+        nearestKept = reach.first;
+      }
+    }
+  }
   int number = 0;
   for (const CNode* node : sharedOrder_) {
-    if (!node->GetDefName().empty() && defCounts_[node->GetDefName()] == 1) continue;
+    if (!node->GetDefName().empty() && !renamed.contains(node)) continue;
     std::string name;
     do {
       name = std::string(kSharedNamePrefix) + std::to_string(++number);
-    } while (defCounts_.contains(name));
+    } while (namedInOrder_.contains(name));
     sharedNames_[node] = std::move(name);
   }
 }
@@ -347,7 +399,7 @@ void CSceneWriter::WriteElement(FieldType type, const void* value, const CNode* 
       const SFString& string = *static_cast<const SFString*>(value);
       std::string_view text(string.text, strnlen(string.text, sizeof string.text));
       std::string resolved;
-      if (urlOwner && urlOwner->ResolveUrl(text, resolved) == 0) text = resolved;
+      if (urlOwner && !HasSchemeOfItsOwn(text) && urlOwner->ResolveUrl(text, resolved) == 0) text = resolved;
       WriteString(text);
       break;
     }

@@ -13,9 +13,15 @@
 // Values keep what the reader needs to give them back exactly: floats and
 // times are written in the shortest form that reads back as the same number,
 // strings escape '"' and '\', an empty node is NULL. A node reached more than
-// once is written the first time and USEd afterwards; when it has no DEF name
-// of its own (none, or one that another written node has too) it is written
-// under a generated one ("Shared_1", ...) that no node uses.
+// once is written the first time and USEd afterwards. Every node is written
+// under its own DEF name, a name given twice included, unless another node of
+// that name written between its DEF and a USE would take the USE: such a
+// node, and a shared node without a name, is written under a generated one
+// ("Shared_1", ...) that no node uses. The last DEF of a name always keeps
+// it. A field whose default depends on the convention a world is read under
+// (a Viewpoint's position) is always written. With resolved URLs, "url"
+// fields and EXTERNPROTO URLs are completed against where their node or
+// declaration was read; a URL with a scheme of its own stays as it is.
 #pragma once
 
 #include <string>
@@ -63,11 +69,20 @@ class CSceneWriter {
   std::string text_;
   int depth_ = 0;
   bool resolveUrls_ = true;
-  // Nodes reached more than once, and the names they are written under.
-  std::unordered_map<const CNode*, int> reached_;
+  // Where each node is reached in the order of writing: how often, the
+  // first time (its DEF) and the last.
+  struct Reach {
+    int count = 0;
+    int first = 0;
+    int last = 0;
+  };
+  std::unordered_map<const CNode*, Reach> reached_;
+  int visitCount_ = 0;
+  // Nodes reached more than once, in the order of their first USE.
   std::vector<const CNode*> sharedOrder_;
-  // How many written nodes have each DEF name.
-  std::unordered_map<std::string, int> defCounts_;
+  // The written nodes of each DEF name, in the order of their DEFs.
+  std::unordered_map<std::string, std::vector<const CNode*>> namedInOrder_;
+  // The names that nodes are written under instead of their own.
   std::unordered_map<const CNode*, std::string> sharedNames_;
   std::unordered_set<const CNode*> written_;
   // The PROTO and EXTERNPROTO declarations written before each top-level

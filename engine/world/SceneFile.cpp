@@ -1,23 +1,20 @@
 #include "engine/world/SceneFile.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string_view>
 
-#include "engine/hostlink/HostTable.h"
 #include "engine/scene/CallerText.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneLimits.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"
+#include "engine/scene/UnpackedSceneFile.h"
 #include "engine/world/EngineInstance.h"
 #include "platform/Faults.h"
 #include "platform/Numbers.h"
@@ -25,83 +22,6 @@
 
 namespace vx {
 namespace {
-
-constexpr std::string_view kGzipSuffix = ".gz";
-
-bool DecompressThroughHost(const std::string& path) {
-  auto decompress =
-      reinterpret_cast<VxDecompressFileFn>(GetComponentSlot(VX_COMPRESSION_NAME, VxCompressionDecompressFile));
-  return decompress && decompress(path.c_str()) == 0;
-}
-
-// The host's decompression replaces a ".gz" file by its contents. Done on the
-// user's own file, that would consume the world (a second load or a reload of
-// the same ".gz" path would then fail), so it works on a copy in a private
-// scratch folder that goes away with this object.
-class DecompressedCopy {
- public:
-  explicit DecompressedCopy(const std::string& gzipPath) {
-    std::string folder = FormatString("%s/vxgz-XXXXXX", TemporaryRoot().c_str());
-    if (!mkdtemp(folder.data())) return;
-    folder_ = folder;
-    // The host decompresses only a name that ends ".gz".
-    std::string copy = folder_ + "/" + path::FileNameOf(gzipPath);
-    if (!copy.ends_with(kGzipSuffix)) copy += kGzipSuffix;
-    if (CopyFile(gzipPath, copy) && DecompressThroughHost(copy)) path_ = copy.substr(0, copy.size() - kGzipSuffix.size());
-  }
-  ~DecompressedCopy() {
-    if (folder_.empty()) return;
-    const std::string name = folder_ + "/";
-    if (DIR* dir = opendir(folder_.c_str())) {
-      while (dirent* entry = readdir(dir))
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-          unlink((name + entry->d_name).c_str());
-      closedir(dir);
-    }
-    rmdir(folder_.c_str());
-  }
-  DecompressedCopy(const DecompressedCopy&) = delete;
-  DecompressedCopy& operator=(const DecompressedCopy&) = delete;
-
-  // The decompressed file; empty when the copy or the decompression failed.
-  const std::string& Path() const { return path_; }
-
- private:
-  static std::string TemporaryRoot() {
-    const char* root = std::getenv("TMPDIR");
-    return root && root[0] ? root : "/tmp";
-  }
-
-  static bool CopyFile(const std::string& from, const std::string& to) {
-    std::FILE* in = std::fopen(from.c_str(), "rb");
-    if (!in) return false;
-    std::FILE* out = std::fopen(to.c_str(), "wb");
-    bool ok = out != nullptr;
-    char buffer[64 * 1024];
-    while (ok) {
-      const size_t got = std::fread(buffer, 1, sizeof buffer, in);
-      if (got == 0) break;
-      ok = std::fwrite(buffer, 1, got, out) == got;
-    }
-    ok = ok && !std::ferror(in);
-    std::fclose(in);
-    if (out) ok = std::fclose(out) == 0 && ok;
-    return ok;
-  }
-
-  std::string folder_;
-  std::string path_;
-};
-
-// A gzip stream, whatever the file is called, starts with these two bytes.
-bool StartsAsGzip(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  unsigned char magic[2] = {};
-  const bool gzip = std::fread(magic, 1, sizeof magic, file) == sizeof magic && magic[0] == 0x1f && magic[1] == 0x8b;
-  std::fclose(file);
-  return gzip;
-}
 
 bool CanOpenForReading(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -174,19 +94,15 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
   // handed, not the browser's copy of it), else the path.
   const WorldConvention convention = ConventionOfWorldName(scene->url.empty() ? local : scene->url);
 
-  std::optional<DecompressedCopy> decompressed;
-  std::string source = local;
-  const bool gzipName = local.ends_with(kGzipSuffix);
-  if (gzipName || StartsAsGzip(local)) {
-    decompressed.emplace(local);
-    if (decompressed->Path().empty()) {
+  const CUnpackedSceneFile unpacked(local);
+  if (unpacked.IsGzip()) {
+    if (unpacked.Path().empty()) {
       CopyToCaller(kDecompressFailedMessage, error);
       return EngineLoadFailed;
     }
-    source = decompressed->Path();
     // A ".gz" name stands for the world without it; a gzip file of another
     // name is the world under its own name.
-    if (gzipName) {
+    if (local.ends_with(kGzipSuffix)) {
       local.resize(local.size() - kGzipSuffix.size());
       CopyToCaller(local, path);
     }
@@ -195,7 +111,7 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
     return EngineLoadFailed;
   }
 
-  CSceneInputStream stream(source, "rb");
+  CSceneInputStream stream(unpacked.Path(), "rb");
   if (!stream.IsOpen()) return EngineOpenFailed;
   stream.LoadIntoMemory();
   CSceneReader reader(stream);

@@ -47,12 +47,10 @@ class ProtoDownload : public ::testing::Test {
   }
   CProtoInstanceNode& Instance(const char* defName) { return static_cast<CProtoInstanceNode&>(*world_->FindNode(defName)); }
 
-  // Traverses the instance, as every frame does, until it has its body.
+  // Moves the downloads on until the instance has its body: it needs no
+  // traversal (a material or a geometry is never traversed itself).
   static bool InstantiatesSoon(CProtoInstanceNode& instance) {
-    return test::ScopedHostDownloads::PumpUntil([&] {
-      instance.Traverse(RenderPass::Frame, nullptr);
-      return instance.IsInstantiated();
-    });
+    return test::ScopedHostDownloads::PumpUntil([&] { return instance.IsInstantiated(); });
   }
 
   fs::path site_;
@@ -64,8 +62,8 @@ class ProtoDownload : public ::testing::Test {
 
 TEST_F(ProtoDownload, TheNamedPrototypeOfADownloadedFileInstantiates) {
   ASSERT_NE(server_.Port(), 0) << "the test server did not start";
-  ASSERT_TRUE(Read("EXTERNPROTO Mover [ field SFVec3f where ] \"" + Url("protos.wrl#Mover") +
-                   "\"\nDEF SET Mover { where 4 5 6 }\nDEF UNSET Mover { }"))
+  ASSERT_TRUE(Read("EXTERNPROTO Mover [ field SFVec3f where ] [ \"urn:example:Mover\" \"" + Url("protos.wrl#Mover") +
+                   "\" ]\nDEF SET Mover { where 4 5 6 }\nDEF UNSET Mover { }"))
       << message_;
   CProtoInstanceNode& set = Instance("SET");
   EXPECT_FALSE(set.IsInstantiated()) << "nothing before the download ends";

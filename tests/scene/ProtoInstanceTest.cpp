@@ -108,6 +108,31 @@ TEST_F(ProtoInstanceTest, FieldsTakeDefaultsOrFileValuesAndFollowLaterChanges) {
   EXPECT_EQ(set->position.z, 6.0f) << "instances do not share their bodies";
 
   EXPECT_EQ(Resolved(Instance("BAD"))->fraction, 0.25f) << "a field of another type is not connected";
+  EXPECT_EQ(problem_, "PROTO 'Mismatch': fraction IS s: the two differ in type or direction.");
+}
+
+TEST_F(ProtoInstanceTest, AFieldMayBeJoinedToAnEventAndAnUndeclaredNameIsLeftOut) {
+  ASSERT_TRUE(Read(R"(
+    PROTO K [ eventIn SFFloat setF  eventOut SFVec3f moved ] {
+      DEF IN Probe { label IS nothing  fraction IS setF  position IS moved }
+    }
+    DEF I K { }
+    DEF OUT Probe { }
+    ROUTE I.moved TO OUT.set_position
+  )")) << message_;
+  EXPECT_EQ(problem_, "PROTO 'K': label IS nothing: the interface declares no such field or event.");
+  CProtoInstanceNode& instance = Instance("I");
+  CProbeNode* inner = BodyNode(instance, "IN");
+  ASSERT_NE(inner, nullptr);
+  EXPECT_STREQ(inner->label.text, "probe") << "the node keeps its own value";
+  EXPECT_LT(instance.FindField("nothing"), 0) << "and the instance declares nothing";
+
+  const float set = 0.75f;
+  ASSERT_EQ(instance.ReceiveEvent("setF", &set), 0);
+  EXPECT_EQ(inner->fraction, 0.75f) << "an eventIn sets the field";
+  const SFVec3f moved{7, 8, 9};
+  inner->SetField("position", &moved);
+  EXPECT_EQ(static_cast<CProbeNode*>(world_->FindNode("OUT"))->position.y, 8.0f) << "its changes leave by an eventOut";
 }
 
 TEST_F(ProtoInstanceTest, EventsCrossTheInstanceInBothDirectionsAndRoutesReachIt) {
@@ -138,14 +163,14 @@ TEST_F(ProtoInstanceTest, EventsCrossTheInstanceInBothDirectionsAndRoutesReachIt
   EXPECT_EQ(out->received[0].index, kPoke);
 }
 
-TEST_F(ProtoInstanceTest, BodyRoutesFireOnceAndPrimaryNodeNeedsASingleTopNode) {
+TEST_F(ProtoInstanceTest, BodyRoutesFireOnceAndTheFirstTopNodeStandsForTheInstance) {
   ASSERT_TRUE(Read(R"(
     PROTO Two [ ] { DEF A Probe { } DEF B Probe { } ROUTE A.poked TO B.poke }
     DEF TWO Two { }
   )")) << message_;
   CProtoInstanceNode& instance = Instance("TWO");
-  EXPECT_EQ(instance.GetPrimaryNode(), nullptr) << "two top-level nodes";
-  EXPECT_EQ(CNodeRef(&instance).Resolve(), nullptr);
+  EXPECT_EQ(instance.GetPrimaryNode(), BodyNode(instance, "A"));
+  EXPECT_EQ(CNodeRef(&instance).Resolve(), BodyNode(instance, "A"));
   const float value = 1.0f;
   BodyNode(instance, "A")->SendEvent("poked", &value);
   EXPECT_EQ(BodyNode(instance, "B")->received.size(), 1u);
@@ -186,14 +211,13 @@ TEST_F(ProtoInstanceTest, RecursiveUseIsRefusedWithAClearError) {
   EXPECT_EQ(message_, "PROTO 'Own' is used inside its own body.");
 }
 
-TEST_F(ProtoInstanceTest, InstancesReadTheBodyTheDeclarationKeepsNotItsFile) {
+TEST_F(ProtoInstanceTest, InstancesReadTheBodyTheDeclarationKeepsAndNoFileIsWritten) {
   ASSERT_TRUE(Read("PROTO P [ field SFFloat f 0.5 ] { Probe { fraction IS f } } DEF A P { }")) << message_;
-  CProtoDeclaration& declaration = *world_->GetScene().GetProto(0);
-  ASSERT_TRUE(fs::exists(declaration.GetBodyFilePath())) << "the body file is still written";
-  fs::remove(declaration.GetBodyFilePath());
+  EXPECT_EQ(world_->GetScene().GetProto(0)->GetBodyText(), " Probe { fraction IS f } ");
   CNodeRef later = NodeFactory("P", {.scene = &world_->GetScene()}, classes_);
   ASSERT_NE(Resolved(*later.GetNode()), nullptr);
   EXPECT_EQ(Resolved(*later.GetNode())->fraction, 0.5f);
+  EXPECT_TRUE(fs::is_empty(cache_)) << "nothing in the cache folder";
 }
 
 TEST_F(ProtoInstanceTest, TheFactoryTellsABadBodyFromARefusedOne) {
@@ -288,20 +312,18 @@ TEST_F(ProtoInstanceTest, ExternProtoReadsTheNamedPrototypeOfALocalFile) {
   EXPECT_EQ(CNodeRef(&Instance("ANY")).Resolve()->GetTypeId(), NodeTypeGroup) << "the file's first PROTO";
   EXPECT_EQ(Instance("ANY").GetDeclaration()->GetFieldType("x"), FieldTypeSFFloat);
   CProtoInstanceNode& instance = Instance("S");
-  EXPECT_FALSE(instance.IsInstantiated()) << "the first URL is missing";
-  instance.Traverse(RenderPass::Frame, nullptr);
-  ASSERT_TRUE(instance.IsInstantiated()) << instance.GetMessage();
+  ASSERT_TRUE(instance.IsInstantiated()) << "the missing first URL gives way to the second at once";
 
   CProbeNode* probe = Resolved(instance);
   EXPECT_EQ(probe->fraction, 0.5f) << "the fetched default reaches the instance";
   EXPECT_EQ(probe->position.x, 1.0f);
   CProtoDeclaration& declaration = *instance.GetDeclaration();
   EXPECT_EQ(declaration.GetFieldTable()->eventIns.size(), 1u) << "a member already declared is not declared again";
-  const std::string first = declaration.GetBodyFilePath();
+  const std::string first = declaration.GetBodyText();
+  fs::remove(library);
   CReadSession session;
-  ASSERT_TRUE(declaration.FetchBody(session));
-  EXPECT_EQ(declaration.GetBodyFilePath(), first) << "a body fetched is not fetched again";
-  EXPECT_EQ(fs::path(first).parent_path(), cache_);
+  ASSERT_TRUE(declaration.FetchBody(session)) << "a body fetched is not fetched again";
+  EXPECT_EQ(declaration.GetBodyText(), first);
 }
 
 TEST_F(ProtoInstanceTest, ALibraryDefaultWithARouteInsideReadsInAScopeOfItsOwn) {
@@ -344,7 +366,7 @@ TEST_F(ProtoInstanceTest, ExternProtoWithoutAUsableUrlStaysEmpty) {
   EXPECT_EQ(CNodeRef(&instance).Resolve(), nullptr);
   CReadSession session;
   EXPECT_FALSE(instance.GetDeclaration()->FetchBody(session));
-  EXPECT_TRUE(instance.GetDeclaration()->GetBodyFilePath().empty());
+  EXPECT_FALSE(instance.GetDeclaration()->HasBody());
 }
 
 TEST_F(ProtoInstanceTest, LongInterfaceNamesCarryEventsBothWays) {

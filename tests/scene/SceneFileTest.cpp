@@ -17,46 +17,12 @@
 #include "engine/scene/RuntimeFieldNode.h"
 #include "engine/scene/nodes/GroupNode.h"
 #include "platform/Faults.h"
+#include "tests/scene/GunzipHost.h"
 
 namespace vx::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The host's "Compression" slot 1 as the test host serves it: "x.gz" -> "x".
-int32_t GunzipInPlace(const char* path) {
-  const std::string source(path);
-  if (!source.ends_with(".gz")) return 1;
-  gzFile in = gzopen(path, "rb");
-  if (!in) return 1;
-  char buffer[4096];
-  std::string data;
-  const int first = gzread(in, buffer, sizeof buffer);
-  if (first < 0 || gzdirect(in)) {
-    gzclose(in);
-    return 1;
-  }
-  int read = first;
-  while (read > 0) {
-    data.append(buffer, static_cast<size_t>(read));
-    read = gzread(in, buffer, sizeof buffer);
-  }
-  const int closed = gzclose(in);
-  if (read != 0 || closed != Z_OK) return 1;
-  std::ofstream(source.substr(0, source.size() - 3), std::ios::binary) << data;
-  std::remove(path);
-  return 0;
-}
-
-VxSlotFunction TestGetSlotByName(const char* name, int32_t slot) {
-  if (std::string_view(name) == VX_COMPRESSION_NAME && slot == VxCompressionDecompressFile) {
-    return reinterpret_cast<VxSlotFunction>(&GunzipInPlace);
-  }
-  return nullptr;
-}
-
-const VxSlotFunction kTestHostTable[VxHostSlotCount] = {nullptr,
-                                                         reinterpret_cast<VxSlotFunction>(&TestGetSlotByName)};
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -77,7 +43,7 @@ class SceneFile : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
     setenv("VANTESSEL_ROOT", folder_.c_str(), 1);
-    SetHostTable(kTestHostTable);
+    SetHostTable(GunzipHostTable());
   }
   void TearDown() override {
     SetHostTable(nullptr);

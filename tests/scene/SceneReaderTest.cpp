@@ -415,6 +415,39 @@ TEST_F(SceneReaderTest, TheFirstBindableNodeOfEachKindIsBound) {
   EXPECT_EQ(bindEvents(world_->FindNode("B2")), 0);
 }
 
+// A PROTO body's nodes count at the place of their instance; a default
+// value and a node made after the read are no part of the file's scene.
+TEST_F(SceneReaderTest, TheFirstBindableNodeInFileOrderIsBoundBodiesIncluded) {
+  const std::string protos = "PROTO Cam [ ] { Group { children TestViewpoint { } } }"
+                             "PROTO Holder [ field SFNode n TestViewpoint { } ] { Group { } }";
+  ASSERT_TRUE(ReadBody(protos + "Holder { } DEF FIRST TestViewpoint { } DEF LATER Cam { }")) << message_;
+  EXPECT_EQ(world_->GetViewpoint(), world_->FindNode("FIRST"));
+
+  ASSERT_TRUE(ReadBody(protos + "DEF EARLY Cam { } DEF SECOND TestViewpoint { }")) << message_;
+  CNode* inBody = Field<MFNode>(CNodeRef(world_->FindNode("EARLY")).Resolve(), "children")[0].GetNode();
+  EXPECT_EQ(world_->GetViewpoint(), inBody);
+  world_->BindViewpoint(inBody, false);
+  CNodeRef later = NodeFactory("Cam", {.scene = &world_->GetScene()}, classes_);
+  ASSERT_TRUE(later);
+  EXPECT_EQ(world_->GetViewpoint(), nullptr) << "a body read after the load binds nothing";
+}
+
+TEST_F(SceneReaderTest, PrototypesMayBeDeclaredInsideANodeBody) {
+  ASSERT_TRUE(ReadBody("DEF T Group {\n"
+                       "  PROTO Half [ field SFFloat f 0.5 ] { Probe { fraction IS f } }\n"
+                       "  EXTERNPROTO Far [ ] \"far.wrl\"\n"
+                       "  children DEF H Half { }\n"
+                       "  PROTO Later [ ] { Probe { } }\n"
+                       "}\n"
+                       "DEF L Later { }"))
+      << message_;
+  EXPECT_EQ(world_->GetScene().GetProtoCount(), 3);
+  EXPECT_EQ(static_cast<CProbeNode*>(CNodeRef(world_->FindNode("H")).Resolve())->fraction, 0.5f);
+  EXPECT_EQ(world_->FindNode("L")->GetTypeId(), NodeTypeProtoInstance) << "declared for the rest of the file";
+  EXPECT_FALSE(ReadBody("Group { PROTO Broken [ field SFFoo f ] { } }"));
+  EXPECT_EQ(message_, "Invalid Proto field specification.");
+}
+
 TEST_F(SceneReaderTest, VistaVersionComesFromTheFileAndDoesNotLeakIntoTheNextRead) {
   ASSERT_TRUE(ReadBody("EXTERNPROTO Vista [ field SFFloat fov ] \"" + std::string(kVistaPrototypeUrl) + "\""));
   EXPECT_EQ(vistaVersion_, kVistaVersionCurrent);
@@ -426,17 +459,12 @@ TEST_F(SceneReaderTest, VistaVersionComesFromTheFileAndDoesNotLeakIntoTheNextRea
   EXPECT_FALSE(ReadBody("EXTERNPROTO IMobSensor [ ] [ ]"));
 }
 
-TEST_F(SceneReaderTest, ProtoBodiesAreCopiedToSafeUniqueFilesInTheCache) {
+TEST_F(SceneReaderTest, ProtoBodiesAreKeptAsTextWithNoFileWritten) {
   ASSERT_TRUE(ReadDataFile("proto.wrl")) << message_;
   ASSERT_EQ(world_->GetScene().GetProtoCount(), 2);
   CProtoDeclaration* proto = world_->GetScene().GetProto(0);
   EXPECT_EQ(proto->GetName(), "../../Escape");
-  const fs::path body = proto->GetBodyFilePath();
-  EXPECT_EQ(body.parent_path(), cache_) << "the body stays inside the cache folder";
-  std::ifstream file(body);
-  std::stringstream text;
-  text << file.rdbuf();
-  EXPECT_EQ(text.str(), "#VRML V2.0 utf8\n\n\n  Group { children [ Group { bboxSize IS size } ] }\n");
+  EXPECT_EQ(proto->GetBodyText(), "\n  Group { children [ Group { bboxSize IS size } ] }\n");
   EXPECT_EQ(proto->GetFieldType("size"), FieldTypeSFVec3f);
   EXPECT_EQ(proto->FindEventIn("set_fraction"), 0);
   EXPECT_EQ(Field<MFString>(proto, "names").count, 2);
@@ -452,11 +480,7 @@ TEST_F(SceneReaderTest, ProtoBodiesAreCopiedToSafeUniqueFilesInTheCache) {
   EXPECT_EQ(instance->GetTypeId(), NodeTypeProtoInstance);
   EXPECT_EQ(Field<SFVec3f>(instance, "size").x, 3.0f);
   EXPECT_EQ(Field<MFString>(instance, "names").count, 2) << "the declaration's default";
-
-  const std::string firstBody = proto->GetBodyFilePath();
-  ASSERT_TRUE(ReadDataFile("proto.wrl"));
-  EXPECT_NE(world_->GetScene().GetProto(0)->GetBodyFilePath(), firstBody) << "a second PROTO of the name";
-  EXPECT_TRUE(fs::exists(firstBody));
+  EXPECT_TRUE(fs::is_empty(cache_)) << "nothing in the cache folder";
 }
 
 TEST_F(SceneReaderTest, AStandardNameAlwaysMakesTheStandardClass) {

@@ -160,15 +160,24 @@ TEST(SceneWriter, WritesASharedNodeOnceAndThenUsesItsName) {
   EXPECT_TRUE(unnamed->GetDefName().empty()) << "the generated name is the file's, not the node's";
 }
 
-TEST(SceneWriter, RenamesASharedNodeWhoseNameAnEarlierNodeHas) {
+TEST(SceneWriter, KeepsANameGivenTwiceWhereEveryUseStillReachesItsNode) {
   CBrowser world;
   CNodeRef first = MakeNode<CGroupNode>();
   first->SetDefName("A");
   CNodeRef second = MakeNode<CGroupNode>();
   second->SetDefName("A");
-  for (const CNodeRef& node : {first, second, second}) AddTopLevel(world, node);
+  for (const CNodeRef& node : {first, first, second, second}) AddTopLevel(world, node);
   EXPECT_EQ(Write(world),
-            "#VRML V2.0 utf8\n\n\nDEF A Group {\n}\nDEF Shared_1 Group {\n}\nUSE Shared_1\n\n");
+            "#VRML V2.0 utf8\n\n\nDEF A Group {\n}\nUSE A\nDEF A Group {\n}\nUSE A\n\n");
+
+  // Only the middle node is USEd past a later DEF of its name; the first
+  // keeps the name, since the renamed one no longer comes between.
+  CBrowser three;
+  CNodeRef third = MakeNode<CGroupNode>();
+  third->SetDefName("A");
+  for (const CNodeRef& node : {first, second, first, third, second, third}) AddTopLevel(three, node);
+  EXPECT_EQ(Write(three), "#VRML V2.0 utf8\n\n\nDEF A Group {\n}\nDEF Shared_1 Group {\n}\nUSE A\n"
+                          "DEF A Group {\n}\nUSE Shared_1\nUSE A\n\n");
 }
 
 TEST(SceneWriter, RenamesASharedNodeWhenAnotherNodeOfItsNameComesBetweenItsUses) {

@@ -10,6 +10,7 @@
 #include "engine/scene/Scene.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
+#include "engine/scene/UnpackedSceneFile.h"
 #include "engine/scene/nodes/GroupNode.h"
 
 namespace vx {
@@ -124,7 +125,12 @@ bool CInlineNode::LoadFile() {
     message_ = "Inline '" + source_ + "' names no file.";
     return false;
   }
-  CSceneInputStream stream(localFile_, "rb");
+  const CUnpackedSceneFile unpacked(localFile_);
+  if (unpacked.Path().empty()) {
+    message_ = "Inline '" + source_ + "' could not be decompressed.";
+    return false;
+  }
+  CSceneInputStream stream(unpacked.Path(), "rb");
   if (!stream.IsOpen()) {
     message_ = "Inline '" + source_ + "' could not be opened.";
     return false;

@@ -3,6 +3,8 @@
 // draws that world's top-level nodes as its children.
 //
 // The urls are tried one per frame until one loads; a loaded file is final.
+// A file of gzip data, by its name or its first bytes, is read as a world's
+// file is (UnpackedSceneFile.h).
 // The inlined file keeps its own world: its relative URLs resolve against
 // its own location, its ROUTEs are wired once by the reader, and its
 // Viewpoint, NavigationInfo and the like are not bound by the read, so
