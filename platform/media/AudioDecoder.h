@@ -1,6 +1,7 @@
-// The sound of a wave, AVI or QuickTime file, decoded by FFmpeg and
-// resampled to the output's signed 16-bit stereo, read from the start
-// onwards. Sound of a rate or channel count beyond the limits is refused.
+// The sound of a wave, AVI or QuickTime file, decoded by the media library
+// (MediaLibrary.h) and resampled to the output's signed 16-bit stereo, read
+// from the start onwards. Sound of a rate or channel count beyond the
+// limits is refused.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,8 @@
 #include <span>
 #include <string>
 
-struct AVChannelLayout;
+struct VxMediaLayer;
+struct VxMediaSound;
 
 namespace vx {
 
@@ -16,8 +18,8 @@ class AudioStream;
 
 class AudioDecoder {
  public:
-  // Null when the file cannot be read as that format ("wav", "avi") or has no
-  // sound FFmpeg can decode.
+  // Null when the file cannot be read as that format ("wav", "avi", "mov"),
+  // has no sound that can be decoded, or there is no media library.
   static std::unique_ptr<AudioDecoder> Open(const std::string& path, const char* formatName);
   ~AudioDecoder();
   AudioDecoder(const AudioDecoder&) = delete;
@@ -34,17 +36,10 @@ class AudioDecoder {
   [[nodiscard]] bool Rewind();
 
  private:
-  struct State;
-  AudioDecoder();
-  [[nodiscard]] bool OpenState();
-  // Makes the resampler for sound of that rate, FFmpeg sample format and
-  // channel layout; false for sound beyond the limits.
-  [[nodiscard]] bool Resample(int rate, int sampleFormat, const AVChannelLayout& layout);
-  [[nodiscard]] bool DecodeMore();
+  AudioDecoder(const VxMediaLayer& library, VxMediaSound* sound);
 
-  std::string path_;
-  const char* formatName_ = nullptr;
-  std::unique_ptr<State> state_;
+  const VxMediaLayer& library_;
+  VxMediaSound* sound_;
   int64_t lengthMs_ = 0;
   int32_t sampleRate_ = 0;
 };

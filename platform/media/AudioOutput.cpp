@@ -1,227 +1,55 @@
 #include "platform/media/AudioOutput.h"
 
-#include <SDL2/SDL.h>
+#include <array>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <deque>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
+#include <vantessel/MediaLayer.h>
 
-#include "platform/Clock.h"
+#include "platform/media/MediaLibrary.h"
 #include "platform/media/MediaPlatformLimits.h"
 
 namespace vx {
 
-// One stream's sound, handed over and not played yet.
-struct AudioBuffer {
-  std::deque<int16_t> samples;  // interleaved stereo
-  bool paused = true;
-  // The null output's play: the clock it has played up to, and the part of
-  // a frame that was due and not played yet (in thousandths).
-  uint64_t clockMs = 0;
-  int64_t owedMilliFrames = 0;
-  AudioLevels levels;
-};
+AudioStream::AudioStream(const VxMediaLayer& library, VxMediaOutput* output) : library_(library), output_(output) {}
 
-namespace {
-
-enum class OutputState { Untried, Opening, Device, Null };
-
-constexpr int32_t kDeviceFrames = 1024;
-
-// What the streams share with the device thread and SDL's callback thread;
-// the streams' buffers are touched only under its lock. It is never
-// destroyed, since both threads may outlive the program's static objects.
-struct Mixer {
-  std::mutex lock;
-  OutputState state = OutputState::Untried;
-  std::string name;
-  std::vector<AudioBuffer*> streams;
-  std::vector<int32_t> sum;  // the callback's scratch
-};
-
-Mixer& TheMixer() {
-  static Mixer* const mixer = new Mixer();
-  return *mixer;
-}
-
-bool NullChosen() {
-  const char* choice = std::getenv("VANTESSEL_AUDIO");
-  return choice && std::strcmp(choice, "null") == 0;
-}
-
-void FallBack(const std::string& reason) {
-  Mixer& mixer = TheMixer();
-  const std::lock_guard<std::mutex> held(mixer.lock);
-  if (mixer.state == OutputState::Null) return;
-  mixer.state = OutputState::Null;
-  mixer.name = "null";
-  std::fprintf(stderr, "vantessel: no audio output (%s); sound plays silently\n", reason.c_str());
-}
-
-// SDL's callback: the unpaused streams' next sound, added up and held to
-// 16 bits.
-void MixStreams(void* /*unused*/, Uint8* bytes, int length) {
-  Mixer& mixer = TheMixer();
-  const size_t count = static_cast<size_t>(length) / sizeof(int16_t);
-  const std::lock_guard<std::mutex> held(mixer.lock);
-  mixer.sum.assign(count, 0);
-  for (AudioBuffer* stream : mixer.streams) {
-    if (stream->paused) continue;
-    const size_t taken = std::min(count, stream->samples.size());
-    for (size_t i = 0; i < taken; ++i) mixer.sum[i] += stream->samples[i];
-    stream->samples.erase(stream->samples.begin(), stream->samples.begin() + static_cast<std::ptrdiff_t>(taken));
-  }
-  auto* out = reinterpret_cast<int16_t*>(bytes);
-  for (size_t i = 0; i < count; ++i) out[i] = static_cast<int16_t>(std::clamp(mixer.sum[i], -32768, 32767));
-}
-
-// On the device thread: every call here may take long. The error text is
-// SDL's for this thread, kept before its thread data is freed.
-void OpenDevice() {
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  SDL_AudioDeviceID device = 0;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-    SDL_AudioSpec wanted{};
-    wanted.freq = kOutputSampleRate;
-    wanted.format = AUDIO_S16SYS;
-    wanted.channels = kOutputChannels;
-    wanted.samples = kDeviceFrames;
-    wanted.callback = MixStreams;
-    device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-  }
-  if (device == 0) {
-    const std::string reason = SDL_GetError();
-    SDL_TLSCleanup();
-    return FallBack(reason);
-  }
-  const char* driver = SDL_GetCurrentAudioDriver();
-  {
-    Mixer& mixer = TheMixer();
-    const std::lock_guard<std::mutex> held(mixer.lock);
-    mixer.state = OutputState::Device;
-    mixer.name = std::string("sdl:") + (driver ? driver : "");
-  }
-  SDL_PauseAudioDevice(device, 0);
-  SDL_TLSCleanup();
-}
-
-// The device is tried once, on the first stream.
-void StartOutput() {
-  Mixer& mixer = TheMixer();
-  {
-    const std::lock_guard<std::mutex> held(mixer.lock);
-    if (mixer.state != OutputState::Untried) return;
-    if (NullChosen()) {
-      mixer.state = OutputState::Null;
-      mixer.name = "null";
-      return;
-    }
-    mixer.state = OutputState::Opening;
-    mixer.name = "opening";
-  }
-  try {
-    std::thread(OpenDevice).detach();
-  } catch (const std::system_error& error) {
-    FallBack(error.what());
-  }
-}
-
-// The null output plays a stream's sound on the clock; called under the lock
-// while there is no device.
-void PlayOnClock(AudioBuffer& stream) {
-  const uint64_t now = NowMs();
-  const uint64_t elapsed = now > stream.clockMs ? now - stream.clockMs : 0;
-  stream.clockMs = now;
-  if (stream.paused) return;
-  stream.owedMilliFrames += static_cast<int64_t>(elapsed) * kOutputSampleRate;
-  const auto frames = static_cast<size_t>(stream.owedMilliFrames / 1000);
-  stream.owedMilliFrames %= 1000;
-  const size_t dropped = std::min(frames * kOutputChannels, stream.samples.size());
-  stream.samples.erase(stream.samples.begin(), stream.samples.begin() + static_cast<std::ptrdiff_t>(dropped));
-}
-
-// Takes the lock for a stream's call and brings its null play up to date.
-class StreamLock {
- public:
-  explicit StreamLock(AudioBuffer& stream) : held_(TheMixer().lock) {
-    if (TheMixer().state != OutputState::Device) PlayOnClock(stream);
-  }
-
- private:
-  std::lock_guard<std::mutex> held_;
-};
-
-}  // namespace
-
-AudioStream::AudioStream() : buffer_(std::make_unique<AudioBuffer>()) {
-  buffer_->clockMs = NowMs();
-  Mixer& mixer = TheMixer();
-  const std::lock_guard<std::mutex> held(mixer.lock);
-  mixer.streams.push_back(buffer_.get());
-}
-
-AudioStream::~AudioStream() {
-  Mixer& mixer = TheMixer();
-  const std::lock_guard<std::mutex> held(mixer.lock);
-  std::erase(mixer.streams, buffer_.get());
-}
+AudioStream::~AudioStream() { library_.closeOutput(output_); }
 
 void AudioStream::Queue(std::span<const int16_t> frames) {
-  const StreamLock held(*buffer_);
-  AudioLevels& levels = buffer_->levels;
-  for (size_t i = 0; i + 1 < frames.size(); i += 2) {
-    levels.left = std::max(levels.left, std::abs(static_cast<int32_t>(frames[i])));
-    levels.right = std::max(levels.right, std::abs(static_cast<int32_t>(frames[i + 1])));
-  }
-  buffer_->samples.insert(buffer_->samples.end(), frames.begin(), frames.end());
+  library_.queueOutput(output_, frames.data(), static_cast<int32_t>(frames.size() / kOutputChannels));
 }
 
-int64_t AudioStream::QueuedFrames() {
-  const StreamLock held(*buffer_);
-  return static_cast<int64_t>(buffer_->samples.size() / kOutputChannels);
-}
+int64_t AudioStream::QueuedFrames() { return library_.queuedFrames(output_); }
 
-void AudioStream::Pause() {
-  const StreamLock held(*buffer_);
-  buffer_->paused = true;
-}
+void AudioStream::Pause() { library_.pauseOutput(output_, 1); }
 
-void AudioStream::Resume() {
-  const StreamLock held(*buffer_);
-  buffer_->paused = false;
-}
+void AudioStream::Resume() { library_.pauseOutput(output_, 0); }
 
-void AudioStream::Clear() {
-  const StreamLock held(*buffer_);
-  buffer_->samples.clear();
-}
+void AudioStream::Clear() { library_.clearOutput(output_); }
 
 bool AudioStream::IsNull() const {
-  Mixer& mixer = TheMixer();
-  const std::lock_guard<std::mutex> held(mixer.lock);
-  return mixer.state != OutputState::Device;
+  VxMediaOutputState state{};
+  library_.outputState(output_, &state);
+  return state.isNull != 0;
 }
 
 AudioLevels AudioStream::Levels() const {
-  const std::lock_guard<std::mutex> held(TheMixer().lock);
-  return buffer_->levels;
+  VxMediaOutputState state{};
+  library_.outputState(output_, &state);
+  return {state.loudestLeft, state.loudestRight};
 }
 
 std::unique_ptr<AudioStream> OpenAudioStream() {
-  StartOutput();
-  return std::make_unique<AudioStream>();
+  const VxMediaLayer* library = MediaLibrary();
+  VxMediaOutput* output = library ? library->openOutput() : nullptr;
+  if (!output) return nullptr;
+  return std::make_unique<AudioStream>(*library, output);
 }
 
 std::string AudioOutputName() {
-  Mixer& mixer = TheMixer();
-  const std::lock_guard<std::mutex> held(mixer.lock);
-  return mixer.name;
+  const VxMediaLayer* library = LoadedMediaLibrary();
+  if (!library) return "";
+  std::array<char, VX_MEDIA_NAME_SIZE> name{};
+  library->outputName(name.data(), static_cast<int32_t>(name.size()));
+  return name.data();
 }
 
 }  // namespace vx

@@ -1,16 +1,8 @@
 // Where sound goes: one output stream per open sound device, so that each
-// sound's volume stays its own, mixed into the machine's audio device
-// through SDL2.
-//
-// The device is opened on a thread of its own, the first time a stream is
-// asked for, since reaching it can take long (a sound server that accepts
-// and never answers holds SDL for half a minute); SDL's signal handlers are
-// switched off first, so that SIGTERM and Ctrl+C still end the program.
-// Until the device is open, and for good where there is none (CI, a
-// server), streams go to the null output, which plays what it is handed on
-// the platform clock (Clock.h) and drops it. The engine's thread never
-// waits for the device. A missing device is reported once on the standard
-// error stream and by AudioOutputName.
+// sound's volume stays its own, mixed by the media library (MediaLibrary.h)
+// into the machine's audio device. Until that device is open, and for good
+// where there is none, a stream plays what it is handed on the platform
+// clock (Clock.h) and drops it; it never waits for the device.
 //
 // Setting VANTESSEL_AUDIO to "null" chooses the null output from the start
 // (the tests do, so that they never make a sound).
@@ -23,6 +15,9 @@
 
 #include "platform/PlatformExport.h"
 
+struct VxMediaLayer;
+struct VxMediaOutput;
+
 namespace vx {
 
 // The loudest sample of each channel handed to a stream (0..32768).
@@ -31,11 +26,9 @@ struct AudioLevels {
   int32_t right = 0;
 };
 
-struct AudioBuffer;
-
 class AudioStream {
  public:
-  AudioStream();
+  AudioStream(const VxMediaLayer& library, VxMediaOutput* output);
   ~AudioStream();
   AudioStream(const AudioStream&) = delete;
   AudioStream& operator=(const AudioStream&) = delete;
@@ -54,10 +47,12 @@ class AudioStream {
   AudioLevels Levels() const;
 
  private:
-  std::unique_ptr<AudioBuffer> buffer_;
+  const VxMediaLayer& library_;
+  VxMediaOutput* output_;
 };
 
-// A stream of kOutputChannels at kOutputSampleRate; it never waits.
+// A stream of kOutputChannels at kOutputSampleRate; null without a media
+// library.
 std::unique_ptr<AudioStream> OpenAudioStream();
 
 // "" before the first stream, "opening" while the device is being opened,

@@ -1,27 +1,26 @@
 // The AVI reader: the pictures of the first video stream of an AVI file,
-// decoded by FFmpeg, whatever codec the file names (uncompressed, RLE,
-// MJPEG, Cinepak, Video 1, MPEG-4 with or without B-frames ...). The
-// QuickTime layer reads the pictures of ".mov" files through it too.
+// decoded by the media library (MediaLibrary.h) with FFmpeg, whatever codec
+// the file names (uncompressed, RLE, MJPEG, Cinepak, Video 1, MPEG-4 with
+// or without B-frames ...). The QuickTime layer reads the pictures of
+// ".mov" files through it too.
 //
-// Frame n is the n-th picture in presentation order (FrameOrder.h). Opening
-// reads the file's video chunks once and keeps them, so that any frame can
-// be reached quickly whether the file has an index or not, and decodes the
-// first picture, whose real size is the size of every frame handed out. A
-// frame is reached by decoding forward from the key chunk at or before it;
-// frames asked in order go on from where decoding stands.
+// Frame n is the n-th picture in presentation order. Opening reads the
+// file's video chunks once and keeps them, so that any frame can be reached
+// quickly whether the file has an index or not, and decodes the first
+// picture, whose real size is the size of every frame handed out. Frames
+// asked in order go on from where decoding stands.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <vector>
 
 #include "platform/PlatformExport.h"
-#include "platform/media/FrameOrder.h"
+
+struct VxMediaLayer;
+struct VxMediaVideo;
 
 namespace vx {
-
-struct AviChunk;
 
 struct AviFileInfo {
   int32_t width = 0;  // of the decoded pictures, whatever the header claims
@@ -37,7 +36,7 @@ struct AviStreamInfo {
 
 enum class AviOpenResult : int32_t {
   Opened = 0,
-  CannotOpen,   // no such file, or not an AVI file
+  CannotOpen,   // no such file, not an AVI file, or no media library
   NoVideo,      // no video stream, or one of no size
   NoDecoder,    // no decoder for the stream's codec, or no first picture it decodes
   TooLarge,     // more frames, bytes or pixels than a movie may have
@@ -67,28 +66,12 @@ class VX_PLATFORM_API AviFile {
   int32_t FrameAt(double seconds) const;
 
  private:
-  class Decoder;
-  enum class Taken { Wanted, Passed, More };
-  AviFile();
-  [[nodiscard]] bool DecodeFirstPicture();
-  // The frame whose picture frame n shows: n itself, or for a chunk that
-  // repeats the picture before it (an empty one), the last one with a picture.
-  int32_t PictureFrameOf(int32_t frame) const;
-  [[nodiscard]] bool Decode(int32_t frame);
-  [[nodiscard]] bool CanGoOnTo(int32_t sync, int32_t frame) const;
-  void StartAt(int32_t sync);
-  Taken TakeFrames(int32_t frame);
-  [[nodiscard]] bool FeedNext();
-  [[nodiscard]] bool Convert();
+  AviFile(const VxMediaLayer& library, VxMediaVideo* video);
 
+  const VxMediaLayer& library_;
+  VxMediaVideo* video_;
   AviFileInfo fileInfo_;
   AviStreamInfo videoInfo_;
-  std::vector<AviChunk> chunks_;  // in decode order
-  FrameOrder order_;
-  double timeBase_ = 0.0;  // seconds a stream time unit
-  std::unique_ptr<Decoder> decoder_;
-  std::vector<uint32_t> pixels_;
-  int32_t held_ = -1;  // the frame whose picture pixels_ holds
 };
 
 }  // namespace vx

@@ -142,6 +142,7 @@ int32_t MediaOpen(const MediaOpenRequest& request, uint32_t* id) {
   device->type = request.type;
   if (const int32_t opened = OpenSound(*device, request.path); opened != kMediaOk) return opened;
   device->output = OpenAudioStream();
+  if (!device->output) return kMediaCannotOpen;
   device->id = commands.nextId++;
   *id = device->id;
   commands.devices.emplace(device->id, std::move(device));

@@ -10,7 +10,7 @@
 #include "platform/media/AudioDecoder.h"
 #include "platform/media/AudioOutput.h"
 #include "platform/media/AviFile.h"
-#include "platform/media/FfmpegSupport.h"
+#include "platform/media/MediaLibrary.h"
 #include "platform/media/MediaPlatformLimits.h"
 #include "platform/media/PictFile.h"
 
@@ -116,13 +116,22 @@ class FfmpegController final : public QtController {
   double gain_ = 1.0;
 };
 
-uint32_t HandlerTypeOf(const AVStream& stream) {
-  switch (stream.codecpar->codec_type) {
-    case AVMEDIA_TYPE_VIDEO: return FourCharCode("vide");
-    case AVMEDIA_TYPE_AUDIO: return FourCharCode("soun");
-    case AVMEDIA_TYPE_SUBTITLE: return FourCharCode("text");
+uint32_t HandlerTypeOf(const VxMediaStreamFacts& stream) {
+  switch (stream.kind) {
+    case VxMediaStreamVideo: return FourCharCode("vide");
+    case VxMediaStreamSound: return FourCharCode("soun");
+    case VxMediaStreamText: return FourCharCode("text");
     default: return 0;
   }
+}
+
+// A duration in microseconds in the movie's time units, rounded to the
+// nearest; an unknown one is 0.
+uint32_t InTimeUnits(int64_t microseconds, uint32_t timeScale) {
+  if (microseconds <= 0) return 0;
+  constexpr __int128 kMicroseconds = 1000000;
+  const __int128 units = (static_cast<__int128>(microseconds) * timeScale + kMicroseconds / 2) / kMicroseconds;
+  return static_cast<uint32_t>(std::min<__int128>(units, UINT32_MAX));
 }
 
 // The movie's times, tracks and user data come from its own atoms where
@@ -131,10 +140,11 @@ uint32_t HandlerTypeOf(const AVStream& stream) {
 class FfmpegMovie final : public QtMovie {
  public:
   static int32_t Open(const char* path, std::unique_ptr<QtMovie>* out) {
-    ffmpeg::FormatPtr format = ffmpeg::OpenInput(path, "mov");
-    if (!format) return kQuickTimeMissing;
+    const VxMediaLayer* library = MediaLibrary();
+    auto facts = std::make_unique<VxMediaMovieFacts>();
+    if (!library || library->describeMovie(path, "mov", facts.get()) == 0) return kQuickTimeMissing;
     std::unique_ptr<FfmpegMovie> movie(new FfmpegMovie(path));
-    movie->Describe(*format);
+    movie->Describe(*facts);
     *out = std::move(movie);
     return kQuickTimeOk;
   }
@@ -196,40 +206,35 @@ class FfmpegMovie final : public QtMovie {
   bool IsTrack(int32_t track) const { return track >= 1 && static_cast<size_t>(track) <= tracks_.size(); }
   static size_t Index(int32_t track) { return static_cast<size_t>(track - 1); }
 
-  void Describe(AVFormatContext& format) {
+  void Describe(const VxMediaMovieFacts& facts) {
     MovieAtoms atoms;
     const bool read = ReadMovieAtoms(path_.c_str(), &atoms) && atoms.timeScale > 0;
     timeScale_ = read ? atoms.timeScale : kFallbackTimeScale;
-    duration_ = read ? atoms.duration
-                     : static_cast<uint32_t>(std::clamp<int64_t>(
-                           av_rescale(format.duration, timeScale_, AV_TIME_BASE), 0, UINT32_MAX));
+    duration_ = read ? atoms.duration : InTimeUnits(facts.durationUs, timeScale_);
     preferredRate_ = read ? atoms.preferredRate : kUnitRate;
     userData_ = std::move(atoms.userData);
     // Each track of the file is one stream of FFmpeg's, in file order.
-    if (read && atoms.tracks.size() == format.nb_streams) {
+    if (read && atoms.tracks.size() == static_cast<size_t>(facts.streamCount)) {
       tracks_ = std::move(atoms.tracks);
     } else {
-      for (unsigned i = 0; i < format.nb_streams && tracks_.size() < static_cast<size_t>(kMaxMovieTracks); ++i)
-        tracks_.push_back(StreamTrack(*format.streams[i]));
+      const int32_t described = std::min({facts.streamCount, kMaxMovieTracks, VX_MEDIA_MAX_STREAMS});
+      for (int32_t i = 0; i < described; ++i) tracks_.push_back(StreamTrack(facts.streams[i]));
     }
-    const int video = av_find_best_stream(&format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (video >= 0) {
-      const AVCodecParameters& parameters = *format.streams[video]->codecpar;
-      if (parameters.width > 0 && parameters.height > 0 && parameters.width <= kMaxMovieFrameSide &&
-          parameters.height <= kMaxMovieFrameSide &&
-          static_cast<int64_t>(parameters.width) * parameters.height <= kMaxMovieFramePixels)
-        box_ = {0, 0, parameters.width, parameters.height};
-    }
+    const int32_t width = facts.videoWidth;
+    const int32_t height = facts.videoHeight;
+    if (width > 0 && height > 0 && width <= kMaxMovieFrameSide && height <= kMaxMovieFrameSide &&
+        static_cast<int64_t>(width) * height <= kMaxMovieFramePixels)
+      box_ = {0, 0, width, height};
     clock_ = std::make_shared<PlayClock>(timeScale_, duration_);
   }
 
-  MovieTrackAtoms StreamTrack(const AVStream& stream) const {
+  MovieTrackAtoms StreamTrack(const VxMediaStreamFacts& stream) const {
     MovieTrackAtoms track;
     track.handlerType = HandlerTypeOf(stream);
     if (track.handlerType == FourCharCode("vide")) {
       track.hasSamples = true;
       track.mediaTimeScale = timeScale_;
-      track.firstSampleDuration = static_cast<uint32_t>(std::lround(timeScale_ / ffmpeg::FrameRateOf(stream)));
+      track.firstSampleDuration = static_cast<uint32_t>(std::lround(timeScale_ / stream.frameRate));
     }
     return track;
   }

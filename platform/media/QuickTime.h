@@ -3,10 +3,12 @@
 // pictures read from PICT files. The media objects reach it only through
 // QuickTime(), so tests can put a scripted toolbox in its place.
 //
-// The toolbox in use by default reads movies with FFmpeg and PICT files
-// with our own reader (PictFile.h). A file that neither can read gets
-// kQuickTimeMissing, the answer of every call on a machine without the
-// original toolbox.
+// The toolbox in use by default reads movies with FFmpeg, through the media
+// library (MediaLibrary.h) that the first movie opened loads, and PICT files
+// with our own reader (PictFile.h), which needs no library. A file that
+// neither can read, and every movie where the media library cannot be
+// loaded, gets kQuickTimeMissing, the answer of every call on a machine
+// without the original toolbox.
 //
 // Times are in the movie's time units; rates and volumes are fixed-point
 // (rates 16.16, volumes 8.8, so 0x100 is full volume).

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/media/FfmpegSupport.h"
+#include "platform/media/library/FfmpegSupport.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -61,7 +61,6 @@ TEST_F(MediaCommands, WaveFilesAreReadPastChunksTheyDoNotKnow) {
     MediaDeviceState state;
     ASSERT_TRUE(GetMediaDeviceState(device, &state));
     EXPECT_TRUE(state.hasSound);
-    EXPECT_TRUE(state.nullOutput);
   }
 }
 

@@ -9,6 +9,7 @@
 #include "vantessel/EngineResult.h"
 #include "vantessel/Export.h"
 #include "vantessel/FieldValues.h"
+#include "vantessel/MediaLayer.h"
 #include "vantessel/NodeTypes.h"
 
 #define LAYOUT_SIZE(type) {"sizeof(" #type ")", sizeof(type)},

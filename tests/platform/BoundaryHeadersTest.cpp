@@ -10,6 +10,7 @@
 #include "vantessel/Engine.h"
 #include "vantessel/EngineResult.h"
 #include "vantessel/FieldValues.h"
+#include "vantessel/MediaLayer.h"
 #include "vantessel/NodeTypes.h"
 
 namespace {

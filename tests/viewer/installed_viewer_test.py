@@ -239,6 +239,9 @@ def main():
         prefix = os.path.join(work, "prefix")
         install(args.cmake, args.build, prefix)
         check(find_installed(prefix, "Vantessel2_2.so"), "the engine was not installed")
+        platform = os.path.dirname(find_installed(prefix, "libvxplatform.so"))
+        check(os.path.isfile(os.path.join(platform, "libvxmedia.so")),
+              "the media library was not installed beside the platform library, which loads it from there")
         check_desktop_integration(prefix)
         display = VirtualDisplay(work)
         use_the_installed_viewer(prefix, work, display)

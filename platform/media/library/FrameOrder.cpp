@@ -1,4 +1,4 @@
-#include "platform/media/FrameOrder.h"
+#include "platform/media/library/FrameOrder.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "platform/media/FfmpegSupport.h"
+#include "platform/media/library/FfmpegSupport.h"
 
 #include "platform/media/MediaPlatformLimits.h"
 
