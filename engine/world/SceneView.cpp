@@ -9,8 +9,10 @@
 #include "engine/scene/CallerText.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
+#include "engine/scene/UnpackedSceneFile.h"
 #include "engine/world/Browser.h"
 #include "engine/world/PanoramaNode.h"
+#include "engine/world/WorldFileName.h"
 #include "platform/InputState.h"
 #include "platform/Path.h"
 
@@ -25,16 +27,7 @@ constexpr int32_t kRightKey = 124;
 constexpr int32_t kDownKey = 125;
 constexpr int32_t kUpKey = 126;
 
-// Names that end in one of these are worlds; anything else is a link for the
-// host to open.
-constexpr const char* kSceneSuffixes[] = {"tsw", "TSW", "wrl", "WRL"};
-
 constexpr const char* kHttpPrefix = "http://";
-
-bool IsSceneUrl(const std::string& url) {
-  return std::any_of(std::begin(kSceneSuffixes), std::end(kSceneSuffixes),
-                     [&url](const char* suffix) { return url.ends_with(suffix); });
-}
 
 // Pressing one of these sensors works the sensor instead of navigating.
 bool StopsNavigation(NodeTypeId type) {
@@ -520,16 +513,14 @@ void CSceneView::LoadWorld(const char* url, const char* target) {
 
 void CSceneView::FollowLink(std::string url, const char* target) {
   linkTarget_ = target ? std::string(target, strnlen(target, VX_TEXT_BUFFER_SIZE - 1)) : std::string();
-  viewpointName_.clear();
-  // A '#' that is the first or the last character does not split.
-  if (url.size() >= 3) {
-    const size_t mark = url.find_last_of('#', url.size() - 2);
-    if (mark != std::string::npos && mark >= 1) {
-      viewpointName_ = url.substr(mark + 1);
-      url.resize(mark);
-    }
-  }
-  if (!IsSceneUrl(url)) {
+  // Read from the whole link: the name without its Viewpoint part may hold
+  // another '#'.
+  const bool isWorld = IsWorldFileName(url);
+  const WorldConvention convention = ConventionOfWorldName(url);
+  const WorldFileName name = SplitViewpoint(url);
+  viewpointName_ = name.viewpoint;
+  url.resize(name.file.size());
+  if (!isWorld) {
     if (!callback_.fn) return;
     LinkRequest request{};
     CopyToCaller(url, request.url);
@@ -538,7 +529,7 @@ void CSceneView::FollowLink(std::string url, const char* target) {
     return;
   }
   // Decided by the name the link gives, not by the download cache's copy.
-  pendingConvention_ = ConventionOfWorldName(url);
+  pendingConvention_ = convention;
   if (url.starts_with(kHttpPrefix)) {
     StartWorldDownload(url);
     return;
@@ -571,7 +562,8 @@ void CSceneView::OnDownloadDone(int32_t state, const std::string& localPath) {
 
 void CSceneView::LoadPendingFile() {
   if (pendingFile_.empty()) return;
-  CSceneInputStream stream(pendingFile_, "rb");
+  const CUnpackedSceneFile file(pendingFile_);
+  CSceneInputStream stream(file.Path(), "rb");
   if (stream.IsOpen() && world_) {
     ForgetPressedNodes();
     // The old scene gives back what it holds in the context (its lights'

@@ -104,11 +104,11 @@ class CSceneView final : public IViewServices {
   void MouseUp();
 
   // With a url: follows a link. The text after a '#' names a Viewpoint to
-  // bind (the caller's text is not changed); a url that does not end in a
-  // scene suffix goes to the host as a link to open; an "http://" world is
-  // downloaded, a local one loaded on the next tick, under the convention
-  // its url names (ConventionOfWorldName). Null loads the pending file, if
-  // any.
+  // bind (the caller's text is not changed); a url that is no world file's
+  // (IsWorldFileName) goes to the host as a link to open, without that
+  // part; an "http://" world is downloaded, a local one loaded on the next
+  // tick (unpacked first when compressed), under the convention its url
+  // names (ConventionOfWorldName). Null loads the pending file, if any.
   void LoadWorld(const char* url, const char* target) override;
 
   // The context's cursor; nothing before the first frame.

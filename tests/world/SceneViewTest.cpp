@@ -7,15 +7,18 @@
 #include <vector>
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include "WorldTestNodes.h"
 #include "engine/hostlink/DownloadService.h"
+#include "engine/hostlink/HostTable.h"
 #include "engine/world/SceneView.h"
 #include "platform/Clock.h"
 #include "platform/HeadlessBackend.h"
 #include "platform/Input.h"
 #include "platform/InputState.h"
 #include "tests/platform/WindowTestSupport.h"
+#include "tests/scene/GunzipHost.h"
 #include "tests/scene/ScriptedDownloads.h"
 
 namespace vx {
@@ -497,6 +500,38 @@ TEST_F(SceneViewTest, TheEyeStandsAtAvatarHeightOrWhereTheViewpointPutsIt) {
   }
 }
 
+// Links reach compressed worlds: ".gz" added to either name, in any case,
+// and ".wrz", followed by a Viewpoint's name or not. A name that only looks
+// compressed loads nothing and leaves the world as it was.
+TEST_F(SceneViewTest, LinksLoadCompressedWorldsAtTheirViewpoints) {
+  struct GunzipHost {
+    GunzipHost() { SetHostTable(test::GunzipHostTable()); }
+    ~GunzipHost() { SetHostTable(nullptr); }
+  } host;
+  WorldFile folder("", "unused.txt");
+  const std::string base = folder.Path().substr(0, folder.Path().rfind('/') + 1);
+  for (const char* name : {"a.wrl.gz", "b.TSW.GZ", "c.wrz", "d.WRZ"}) {
+    gzFile out = gzopen((base + name).c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_GT(gzputs(out, kTwoViewpoints), 0);
+    ASSERT_EQ(gzclose(out), Z_OK);
+    view->LoadWorld((base + name + "#Far").c_str(), nullptr);
+    view->Tick();
+    ASSERT_NE(world.FindNode("Far"), nullptr) << name;
+    EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far")) << name;
+    EXPECT_EQ(world.GetConvention(), name[0] == 'b' ? WorldConvention::kSystem : WorldConvention::kStandard) << name;
+    EXPECT_EQ(world.GetWorldUrl(), base) << name;
+  }
+  EXPECT_TRUE(log.links.empty());
+
+  std::ofstream(base + "broken.wrl.gz") << kTwoViewpoints;
+  view->LoadWorld((base + "broken.wrl.gz").c_str(), nullptr);
+  view->Tick();
+  EXPECT_NE(world.FindNode("Far"), nullptr) << "a file that does not unpack changes nothing";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base), std::filesystem::directory_iterator()), 6)
+      << "the user's files stay, and nothing is left beside them";
+}
+
 TEST_F(SceneViewTest, AViewpointsJumpIsNotTakenForAStepThroughTheWallBetween) {
   WorldFile file(
       "#VRML V2.0 utf8\n"
@@ -551,6 +586,12 @@ TEST_F(SceneViewTest, EachWorldALinkLoadsTakesTheConventionItsNameGives) {
   downloads.End(LastSlot(downloads), DownloadDone, standard.Path().c_str());
   view->Tick();
   EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far"));
+  EXPECT_EQ(world.GetConvention(), WorldConvention::kSystem);
+
+  // Only the last '#' names a Viewpoint; one in the path is part of the name.
+  view->LoadWorld("http://example.test/a#b/w.tsw#Far", nullptr);
+  downloads.End(LastSlot(downloads), DownloadDone, standard.Path().c_str());
+  view->Tick();
   EXPECT_EQ(world.GetConvention(), WorldConvention::kSystem);
 }
 
