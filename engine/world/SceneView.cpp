@@ -273,6 +273,7 @@ void CSceneView::RenderWorld() { world_->RenderFrame(context_.get()); }
 // ---- Navigation ----
 
 void CSceneView::Navigate() {
+  const double steps = navigationClock_.TakeSteps();
   if (!world_ || !focus_) return;
   ForEachPressed([this](CNode& node) { SendNodeEvent(ViewEventHeld, node); });
 
@@ -288,12 +289,12 @@ void CSceneView::Navigate() {
   lastX_ = x;
   lastY_ = y;
   context_->SetPointer(x, y);
-  ReadNavigationKeys();
+  const KeyTurns keyTurns = ReadNavigationKeys(steps);
 
   const float ox = SignedSquare(static_cast<float>(lastX_ - pressX_) / (w * 0.5f));
   const float oy = SignedSquare(static_cast<float>(pressY_ - lastY_) / (h * 0.5f));
-  bool turn = dragging_ || turnSpeed_ != 0.0f;
-  bool pitch = dragging_ || pitchSpeed_ != 0.0f;
+  bool turn = dragging_ || keyTurns.yaw != 0.0f;
+  bool pitch = dragging_ || keyTurns.pitch != 0.0f;
   const float sign = backwardKey_ ? 1.0f : forwardKey_ ? -1.0f : 0.0f;
   bool zoom = sign != 0.0f;
 
@@ -303,9 +304,11 @@ void CSceneView::Navigate() {
   if (mode == NavigationMode::kNone) turn = pitch = zoom = false;
 
   float f = context_->GetFieldOfView();
-  const double fps = world_->GetFrameRate();
-  const float zoomStep = static_cast<float>(kZoomRate / fps) * f * kZoomFactor;
-  const float moveStep = -static_cast<float>(navigation.speed / fps);
+  const auto stepsF = static_cast<float>(steps);
+  // The field of view changes by a share of itself each step.
+  const float zoomFactor =
+      std::pow(1.0f + sign * static_cast<float>(kZoomRate / kNavigationStepRate) * kZoomFactor, stepsF);
+  const float moveStep = -static_cast<float>(navigation.speed / kNavigationStepRate) * stepsF;
 
   float pitchAngle = 0.0f, yaw = 0.0f, roll = 0.0f;
   context_->GetOrientation(&pitchAngle, &yaw, &roll);
@@ -319,7 +322,7 @@ void CSceneView::Navigate() {
       p += sign * moveStep * context_->GetViewDirection();
       moved = true;
     } else {
-      f += sign * zoomStep;
+      f *= zoomFactor;
       if (cameraFlags.userFieldOfView) cameraFlags.applyFieldOfView = true;
       if (cameraFlags.applyFieldOfView) context_->SetFieldOfView(f, false);
     }
@@ -332,43 +335,29 @@ void CSceneView::Navigate() {
 
   const CNodeRef first{pressed_.empty() ? nullptr : pressed_.front().Get()};
   if (dragging_ && (pressed_.empty() || (first && IsPanorama(first->GetTypeId())))) {
-    if (pitch) pitchAngle += f * oy * kDragTurnFactor;
-    if (turn) yaw += f * ox * kDragTurnFactor;
+    if (pitch) pitchAngle += f * oy * kDragTurnFactor * stepsF;
+    if (turn) yaw += f * ox * kDragTurnFactor * stepsF;
   } else {
-    pitchAngle += pitchSpeed_ * f;
-    yaw += turnSpeed_ * f;
+    pitchAngle += keyTurns.pitch * f;
+    yaw += keyTurns.yaw * f;
   }
   if (cameraFlags.userOrientation) cameraFlags.applyOrientation = true;
   if (cameraFlags.applyOrientation) context_->SetOrientation(pitchAngle, yaw, 0.0f, false);
 }
 
-void CSceneView::ReadNavigationKeys() {
+CSceneView::KeyTurns CSceneView::ReadNavigationKeys(double steps) {
   forwardKey_ = AnyKeyDown(*this, {kForwardKeys[0], kForwardKeys[1]});
   backwardKey_ = AnyKeyDown(*this, {kBackwardKeys[0], kBackwardKeys[1]});
   const bool left = IsKeyDown(kLeftKey);
   const bool right = IsKeyDown(kRightKey);
   const bool up = IsKeyDown(kUpKey);
   const bool down = IsKeyDown(kDownKey);
-
-  if (left) {
-    turnSpeed_ = std::min(turnSpeed_, 0.0f) - kKeySpeedStep;
-  } else if (right) {
-    turnSpeed_ = std::max(turnSpeed_, 0.0f) + kKeySpeedStep;
-  } else {
-    turnSpeed_ *= kTurnSpeedDecay;
-  }
-  if (up) {
-    pitchSpeed_ = std::max(pitchSpeed_, 0.0f) + kKeySpeedStep;
-  } else if (down) {
-    pitchSpeed_ = std::min(pitchSpeed_, 0.0f) - kKeySpeedStep;
-  } else {
-    pitchSpeed_ *= kPitchSpeedDecay;
-  }
-  for (float* speed : {&turnSpeed_, &pitchSpeed_}) {
-    if (std::fabs(*speed) < kKeySpeedStop) *speed = 0.0f;
-    *speed = std::clamp(*speed, -kMaxKeySpeed, kMaxKeySpeed);
-  }
+  // Left wins over right, up over down.
+  KeyTurns turns;
+  turns.yaw = turnSpeed_.Advance(left ? -1 : right ? 1 : 0, steps);
+  turns.pitch = pitchSpeed_.Advance(up ? 1 : down ? -1 : 0, steps);
   context_->SetNavigationKeyDown(forwardKey_ || backwardKey_ || left || right || up || down);
+  return turns;
 }
 
 CSceneView::Movement CSceneView::ReadMovement() const {
