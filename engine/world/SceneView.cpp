@@ -341,8 +341,11 @@ void CSceneView::Navigate() {
     pitchAngle += keyTurns.pitch * f;
     yaw += keyTurns.yaw * f;
   }
+  // The system's worlds navigate level. In the standard's a Viewpoint may
+  // roll the camera, and turning keeps that roll rather than snapping level.
+  const float keptRoll = world_->GetConvention() == WorldConvention::kSystem ? 0.0f : roll;
   if (cameraFlags.userOrientation) cameraFlags.applyOrientation = true;
-  if (cameraFlags.applyOrientation) context_->SetOrientation(pitchAngle, yaw, 0.0f, false);
+  if (cameraFlags.applyOrientation) context_->SetOrientation(pitchAngle, yaw, keptRoll, false);
 }
 
 CSceneView::KeyTurns CSceneView::ReadNavigationKeys(double steps) {

@@ -606,6 +606,35 @@ TEST_F(SceneViewTest, TheEyeStandsAtAvatarHeightOrWhereTheViewpointPutsIt) {
   }
 }
 
+// Turning keeps the roll a Viewpoint of the standard's gave the camera; the
+// system's worlds navigate level.
+TEST_F(SceneViewTest, TurningKeepsTheRollOfAStandardWorldsViewpoint) {
+  WorldFile file("#VRML V2.0 utf8\nViewpoint { position 0 0 5 orientation 0 0 1 0.5 }\n");
+  view->LoadWorld(file.Path().c_str(), nullptr);
+  view->Tick();
+  view->Tick();
+  float pitch, yaw, roll;
+  view->GetContext()->GetOrientation(&pitch, &yaw, &roll);
+  ASSERT_NEAR(std::fabs(roll), 0.5f, 1e-4);
+  const float rolled = roll;
+  const float before = yaw;
+  view->MouseDown();
+  MovePointer(48, 18);
+  TickAt(30, 3);
+  view->MouseUp();
+  view->GetContext()->GetOrientation(&pitch, &yaw, &roll);
+  EXPECT_GT(yaw - before, 0.01f) << "it turned";
+  EXPECT_FLOAT_EQ(roll, rolled);
+
+  world.ResetScene(WorldConvention::kSystem);
+  view->GetContext()->SetOrientation(0.0f, 3.0f, 0.5f, false);
+  view->MouseDown();
+  TickAt(30);
+  view->MouseUp();
+  view->GetContext()->GetOrientation(&pitch, &yaw, &roll);
+  EXPECT_EQ(roll, 0.0f);
+}
+
 // Links reach compressed worlds: ".gz" added to either name, in any case,
 // and ".wrz", followed by a Viewpoint's name or not. A name that only looks
 // compressed loads nothing and leaves the world as it was.
