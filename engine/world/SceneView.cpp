@@ -9,8 +9,10 @@
 #include "engine/scene/CallerText.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
+#include "engine/scene/UnpackedSceneFile.h"
 #include "engine/world/Browser.h"
 #include "engine/world/PanoramaNode.h"
+#include "engine/world/WorldFileName.h"
 #include "platform/InputState.h"
 #include "platform/Path.h"
 
@@ -25,16 +27,7 @@ constexpr int32_t kRightKey = 124;
 constexpr int32_t kDownKey = 125;
 constexpr int32_t kUpKey = 126;
 
-// Names that end in one of these are worlds; anything else is a link for the
-// host to open.
-constexpr const char* kSceneSuffixes[] = {"tsw", "TSW", "wrl", "WRL"};
-
 constexpr const char* kHttpPrefix = "http://";
-
-bool IsSceneUrl(const std::string& url) {
-  return std::any_of(std::begin(kSceneSuffixes), std::end(kSceneSuffixes),
-                     [&url](const char* suffix) { return url.ends_with(suffix); });
-}
 
 // Pressing one of these sensors works the sensor instead of navigating.
 bool StopsNavigation(NodeTypeId type) {
@@ -280,6 +273,7 @@ void CSceneView::RenderWorld() { world_->RenderFrame(context_.get()); }
 // ---- Navigation ----
 
 void CSceneView::Navigate() {
+  const double steps = navigationClock_.TakeSteps();
   if (!world_ || !focus_) return;
   ForEachPressed([this](CNode& node) { SendNodeEvent(ViewEventHeld, node); });
 
@@ -295,12 +289,12 @@ void CSceneView::Navigate() {
   lastX_ = x;
   lastY_ = y;
   context_->SetPointer(x, y);
-  ReadNavigationKeys();
+  const KeyTurns keyTurns = ReadNavigationKeys(steps);
 
   const float ox = SignedSquare(static_cast<float>(lastX_ - pressX_) / (w * 0.5f));
   const float oy = SignedSquare(static_cast<float>(pressY_ - lastY_) / (h * 0.5f));
-  bool turn = dragging_ || turnSpeed_ != 0.0f;
-  bool pitch = dragging_ || pitchSpeed_ != 0.0f;
+  bool turn = dragging_ || keyTurns.yaw != 0.0f;
+  bool pitch = dragging_ || keyTurns.pitch != 0.0f;
   const float sign = backwardKey_ ? 1.0f : forwardKey_ ? -1.0f : 0.0f;
   bool zoom = sign != 0.0f;
 
@@ -310,9 +304,11 @@ void CSceneView::Navigate() {
   if (mode == NavigationMode::kNone) turn = pitch = zoom = false;
 
   float f = context_->GetFieldOfView();
-  const double fps = world_->GetFrameRate();
-  const float zoomStep = static_cast<float>(kZoomRate / fps) * f * kZoomFactor;
-  const float moveStep = -static_cast<float>(navigation.speed / fps);
+  const auto stepsF = static_cast<float>(steps);
+  // The field of view changes by a share of itself each step.
+  const float zoomFactor =
+      std::pow(1.0f + sign * static_cast<float>(kZoomRate / kNavigationStepRate) * kZoomFactor, stepsF);
+  const float moveStep = -static_cast<float>(navigation.speed / kNavigationStepRate) * stepsF;
 
   float pitchAngle = 0.0f, yaw = 0.0f, roll = 0.0f;
   context_->GetOrientation(&pitchAngle, &yaw, &roll);
@@ -326,7 +322,7 @@ void CSceneView::Navigate() {
       p += sign * moveStep * context_->GetViewDirection();
       moved = true;
     } else {
-      f += sign * zoomStep;
+      f *= zoomFactor;
       if (cameraFlags.userFieldOfView) cameraFlags.applyFieldOfView = true;
       if (cameraFlags.applyFieldOfView) context_->SetFieldOfView(f, false);
     }
@@ -339,43 +335,32 @@ void CSceneView::Navigate() {
 
   const CNodeRef first{pressed_.empty() ? nullptr : pressed_.front().Get()};
   if (dragging_ && (pressed_.empty() || (first && IsPanorama(first->GetTypeId())))) {
-    if (pitch) pitchAngle += f * oy * kDragTurnFactor;
-    if (turn) yaw += f * ox * kDragTurnFactor;
+    if (pitch) pitchAngle += f * oy * kDragTurnFactor * stepsF;
+    if (turn) yaw += f * ox * kDragTurnFactor * stepsF;
   } else {
-    pitchAngle += pitchSpeed_ * f;
-    yaw += turnSpeed_ * f;
+    pitchAngle += keyTurns.pitch * f;
+    yaw += keyTurns.yaw * f;
   }
+  // The system's worlds navigate level. In the standard's a Viewpoint may
+  // roll the camera, and turning keeps that roll rather than snapping level.
+  const float keptRoll = world_->GetConvention() == WorldConvention::kSystem ? 0.0f : roll;
   if (cameraFlags.userOrientation) cameraFlags.applyOrientation = true;
-  if (cameraFlags.applyOrientation) context_->SetOrientation(pitchAngle, yaw, 0.0f, false);
+  if (cameraFlags.applyOrientation) context_->SetOrientation(pitchAngle, yaw, keptRoll, false);
 }
 
-void CSceneView::ReadNavigationKeys() {
+CSceneView::KeyTurns CSceneView::ReadNavigationKeys(double steps) {
   forwardKey_ = AnyKeyDown(*this, {kForwardKeys[0], kForwardKeys[1]});
   backwardKey_ = AnyKeyDown(*this, {kBackwardKeys[0], kBackwardKeys[1]});
   const bool left = IsKeyDown(kLeftKey);
   const bool right = IsKeyDown(kRightKey);
   const bool up = IsKeyDown(kUpKey);
   const bool down = IsKeyDown(kDownKey);
-
-  if (left) {
-    turnSpeed_ = std::min(turnSpeed_, 0.0f) - kKeySpeedStep;
-  } else if (right) {
-    turnSpeed_ = std::max(turnSpeed_, 0.0f) + kKeySpeedStep;
-  } else {
-    turnSpeed_ *= kTurnSpeedDecay;
-  }
-  if (up) {
-    pitchSpeed_ = std::max(pitchSpeed_, 0.0f) + kKeySpeedStep;
-  } else if (down) {
-    pitchSpeed_ = std::min(pitchSpeed_, 0.0f) - kKeySpeedStep;
-  } else {
-    pitchSpeed_ *= kPitchSpeedDecay;
-  }
-  for (float* speed : {&turnSpeed_, &pitchSpeed_}) {
-    if (std::fabs(*speed) < kKeySpeedStop) *speed = 0.0f;
-    *speed = std::clamp(*speed, -kMaxKeySpeed, kMaxKeySpeed);
-  }
+  // Left wins over right, up over down.
+  KeyTurns turns;
+  turns.yaw = turnSpeed_.Advance(left ? -1 : right ? 1 : 0, steps);
+  turns.pitch = pitchSpeed_.Advance(up ? 1 : down ? -1 : 0, steps);
   context_->SetNavigationKeyDown(forwardKey_ || backwardKey_ || left || right || up || down);
+  return turns;
 }
 
 CSceneView::Movement CSceneView::ReadMovement() const {
@@ -520,16 +505,14 @@ void CSceneView::LoadWorld(const char* url, const char* target) {
 
 void CSceneView::FollowLink(std::string url, const char* target) {
   linkTarget_ = target ? std::string(target, strnlen(target, VX_TEXT_BUFFER_SIZE - 1)) : std::string();
-  viewpointName_.clear();
-  // A '#' that is the first or the last character does not split.
-  if (url.size() >= 3) {
-    const size_t mark = url.find_last_of('#', url.size() - 2);
-    if (mark != std::string::npos && mark >= 1) {
-      viewpointName_ = url.substr(mark + 1);
-      url.resize(mark);
-    }
-  }
-  if (!IsSceneUrl(url)) {
+  // Read from the whole link: the name without its Viewpoint part may hold
+  // another '#'.
+  const bool isWorld = IsWorldFileName(url);
+  const WorldConvention convention = ConventionOfWorldName(url);
+  const WorldFileName name = SplitViewpoint(url);
+  viewpointName_ = name.viewpoint;
+  url.resize(name.file.size());
+  if (!isWorld) {
     if (!callback_.fn) return;
     LinkRequest request{};
     CopyToCaller(url, request.url);
@@ -538,7 +521,7 @@ void CSceneView::FollowLink(std::string url, const char* target) {
     return;
   }
   // Decided by the name the link gives, not by the download cache's copy.
-  pendingConvention_ = ConventionOfWorldName(url);
+  pendingConvention_ = convention;
   if (url.starts_with(kHttpPrefix)) {
     StartWorldDownload(url);
     return;
@@ -571,7 +554,8 @@ void CSceneView::OnDownloadDone(int32_t state, const std::string& localPath) {
 
 void CSceneView::LoadPendingFile() {
   if (pendingFile_.empty()) return;
-  CSceneInputStream stream(pendingFile_, "rb");
+  const CUnpackedSceneFile file(pendingFile_);
+  CSceneInputStream stream(file.Path(), "rb");
   if (stream.IsOpen() && world_) {
     ForgetPressedNodes();
     // The old scene gives back what it holds in the context (its lights'

@@ -26,6 +26,7 @@
 #include "engine/scene/Vec.h"
 #include "engine/scene/ViewServices.h"
 #include "engine/world/NavigationSettings.h"
+#include "engine/world/NavigationSteps.h"
 #include "engine/world/ViewContext.h"
 #include "engine/world/WindowGlue.h"
 #include "engine/world/WorldConvention.h"
@@ -104,11 +105,11 @@ class CSceneView final : public IViewServices {
   void MouseUp();
 
   // With a url: follows a link. The text after a '#' names a Viewpoint to
-  // bind (the caller's text is not changed); a url that does not end in a
-  // scene suffix goes to the host as a link to open; an "http://" world is
-  // downloaded, a local one loaded on the next tick, under the convention
-  // its url names (ConventionOfWorldName). Null loads the pending file, if
-  // any.
+  // bind (the caller's text is not changed); a url that is no world file's
+  // (IsWorldFileName) goes to the host as a link to open, without that
+  // part; an "http://" world is downloaded, a local one loaded on the next
+  // tick (unpacked first when compressed), under the convention its url
+  // names (ConventionOfWorldName). Null loads the pending file, if any.
   void LoadWorld(const char* url, const char* target) override;
 
   // The context's cursor; nothing before the first frame.
@@ -141,8 +142,8 @@ class CSceneView final : public IViewServices {
   CameraFlags cameraFlags;
 
   // Navigation and loading state as the last tick left it.
-  float GetTurnSpeed() const { return turnSpeed_; }
-  float GetPitchSpeed() const { return pitchSpeed_; }
+  float GetTurnSpeed() const { return turnSpeed_.Speed(); }
+  float GetPitchSpeed() const { return pitchSpeed_.Speed(); }
   bool IsDragging() const { return dragging_; }
   bool IsDownloading() const;
   const std::string& GetPendingFile() const { return pendingFile_; }
@@ -157,9 +158,16 @@ class CSceneView final : public IViewServices {
     NavigationSettings navigation;
   };
 
+  // What the turn and pitch keys turn the camera by in one frame, in units
+  // of the field of view.
+  struct KeyTurns {
+    float yaw = 0.0f;
+    float pitch = 0.0f;
+  };
+
   void PrepareFrame();
   void Navigate();
-  void ReadNavigationKeys();
+  KeyTurns ReadNavigationKeys(double steps);
   Movement ReadMovement() const;
   void SetMoveTestSegment(const CVec3f& p, const Movement& movement);
   void SwitchMoveTestOff();
@@ -209,8 +217,9 @@ class CSceneView final : public IViewServices {
 
   bool forwardKey_ = false;
   bool backwardKey_ = false;
-  float turnSpeed_ = 0.0f;
-  float pitchSpeed_ = 0.0f;
+  KeyTurnSpeed turnSpeed_{kTurnSpeedDecay};
+  KeyTurnSpeed pitchSpeed_{kPitchSpeedDecay};
+  NavigationClock navigationClock_;
 
   // The running world download; cancelled and detached with the view.
   std::unique_ptr<CDownload> download_;

@@ -26,8 +26,8 @@ enum class WorldConvention : uint8_t {
 // The convention of a world loaded under this name: the path or URL that the
 // host or a link gave, before any copy in the download cache (whose names
 // keep only the last three characters). A "#viewpoint" part and a final ".gz"
-// are not part of the name; a name that then ends in ".tsw", in any case,
-// gives the system's convention.
+// are not part of the name (WorldFileName.h); a name that then ends in
+// ".tsw", in any case, gives the system's convention.
 [[nodiscard]] WorldConvention ConventionOfWorldName(std::string_view name);
 
 // The world's convention; the standard's for no world (a node made outside

@@ -65,19 +65,28 @@ inline constexpr int kCursorPictureSize = 16;
 // Scene view: a press and release less than this many pixels apart (in x
 // and in y) are a click.
 inline constexpr int32_t kClickDistance = 3;
-// Navigation keys: each tick a held turn or pitch key adds this step to its
+// Navigation steps a second: every navigation amount below is that of one
+// step, and a frame moves by the steps its time holds (NavigationSteps.h).
+inline constexpr double kNavigationStepRate = 30.0;
+// A frame after a longer pause (the first after a stall, a world load or a
+// download) moves as if only this much time had passed: the user saw
+// nothing move meanwhile, and a camera thrown far in one frame loses the
+// place. Down to 10 frames a second navigation still keeps to time.
+inline constexpr uint64_t kMaxNavigationPauseMs = 100;
+// Navigation keys: each step a held turn or pitch key adds this to its
 // speed; released, the turn speed keeps 0.75 and the pitch speed 0.25 of
-// itself per tick; speeds stay within +-kMaxKeySpeed and stop below
-// kKeySpeedStop.
+// itself per step; speeds stay within +-kMaxKeySpeed and stop below
+// kKeySpeedStop. A step turns by the speed times the field of view.
 inline constexpr float kKeySpeedStep = 0.25f;
 inline constexpr float kTurnSpeedDecay = 0.75f;
 inline constexpr float kPitchSpeedDecay = 0.25f;
 inline constexpr float kMaxKeySpeed = 0.4f;
 inline constexpr float kKeySpeedStop = 0.001f;
-// Mouse turning: the squared drag offset times the field of view, times this.
+// Mouse turning: the squared drag offset times the field of view, times this,
+// per step.
 inline constexpr float kDragTurnFactor = 0.3f;
-// Zooming by key: (kZoomRate / frame rate) x field of view x kZoomFactor per
-// tick.
+// Zooming by key: each step changes the field of view by
+// (kZoomRate / kNavigationStepRate) x kZoomFactor of itself.
 inline constexpr float kZoomRate = 40.0f;
 inline constexpr float kZoomFactor = 0.045f;
 // Typed character of a view when none is pending.

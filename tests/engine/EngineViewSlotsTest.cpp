@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "platform/Clock.h"
 #include "platform/HeadlessBackend.h"
 #include "platform/Input.h"
 #include "platform/InputState.h"
@@ -228,25 +229,32 @@ TEST_F(EngineViewSlotsTest, RectangleTargetBufferAndBorderGoThroughTheirSlots) {
   Tick();
 }
 
+// Navigation keeps to time: ticks 20 ms apart, so five of them make the three
+// steps of a tenth of a second.
 TEST_F(EngineViewSlotsTest, KeysAndDragsTurnTheCamera) {
+  ManualClock clock;
+  const auto tickAfter20Ms = [&] {
+    clock.Advance(20);
+    Tick();
+  };
   ASSERT_NE(MakeView(), nullptr);
   Tick();
   float fieldOfView = 0;
   EXPECT_EQ(Slot<VxGetCameraFieldOfViewFn>(VxEngineGetCameraFieldOfView)(view_, &fieldOfView), EngineOk);
   const float start = Yaw();
   DeliverKey(Key::kLeft, true);
-  for (int i = 0; i < 3; ++i) Tick();
+  for (int i = 0; i < 5; ++i) tickAfter20Ms();
   DeliverKey(Key::kLeft, false);
   EXPECT_NEAR(Yaw() - start, -(0.25f + 0.4f + 0.4f) * fieldOfView, 1e-5);
 
-  for (int i = 0; i < 40; ++i) Tick();  // the turn runs out
+  for (int i = 0; i < 60; ++i) tickAfter20Ms();  // the turn runs out
   const float beforeDrag = Yaw();
   EXPECT_EQ(Slot<VxViewActionFn>(VxEngineViewMouseDown)(view_), EngineOk);
   EXPECT_EQ(GetCapture(), window_);
   DeliverPointerMove({kOrigin.x + kWidth, kOrigin.y + kHeight / 2});
-  Tick();
+  for (int i = 0; i < 5; ++i) tickAfter20Ms();
   EXPECT_EQ(Slot<VxViewActionFn>(VxEngineViewMouseUp)(view_), EngineOk);
-  EXPECT_NEAR(Yaw() - beforeDrag, fieldOfView * 1.0f * 0.3f, 1e-5) << "a drag across half the view";
+  EXPECT_NEAR(Yaw() - beforeDrag, fieldOfView * 1.0f * 0.3f * 3.0f, 1e-5) << "a drag across half the view for three steps";
   EXPECT_EQ(GetCapture(), WindowHandle::None);
 }
 

@@ -11,6 +11,7 @@
 #include "engine/media/panorama/RowTable.h"
 #include "engine/pano/PanoLimits.h"
 #include "engine/pano/PanoWarper.h"
+#include "platform/Clock.h"
 #include "tests/media/RicTestFiles.h"
 #include "tests/media/MovieTestFiles.h"
 #include "tests/nodes/EventRecorder.h"
@@ -399,9 +400,15 @@ TEST_F(VistaTest, TheSamplePanoramaFillsTheFrameAndADragTurnsIt) {
   const std::vector<uint32_t> still = Frame();
   view->SetHostPointer(kVistaFrameWidth / 2, kVistaFrameHeight / 2);
   Ticks(1);
+  // A drag turns by the time it is held.
+  ManualClock clock;
+  Ticks(1);
   view->MouseDown();
   view->SetHostPointer(kVistaFrameWidth - 8, kVistaFrameHeight / 2);
-  Ticks(3);
+  for (int tick = 0; tick < 3; ++tick) {
+    clock.Advance(33);
+    Ticks(1);
+  }
   view->MouseUp();
   EXPECT_GT(Yaw(), before + 0.05f);
   EXPECT_NE(Frame(), still);

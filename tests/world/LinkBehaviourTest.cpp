@@ -199,5 +199,27 @@ TEST(LinkBehaviour, AClickLoadsTheWorldAtTheNamedViewpoint) {
   EXPECT_STREQ(links[0].target, "");
 }
 
+// Compressed worlds are worlds to a link too, whatever the case of their
+// names, and take the Viewpoint toFrame names.
+TEST(LinkBehaviour, AClickLoadsACompressedWorld) {
+  ScriptWorld w(LinkWorld(R"(field SFString toURL "next.WRZ" field SFString toFrame "Door")") +
+                R"(
+                   DEF Packed Script { url "vxn:link" eventIn SFVec2f clickPt
+                                       field SFString toURL "other.Tsw.Gz#Hall" })");
+  w.world->SetWorldUrl("/worlds/here/main.wrl");
+  CSceneView sceneView(WindowHandle::None);
+  w.view.view.SetServices(&sceneView);
+  w.Frame();
+  w.Send("L", "clickPt", SFVec2f{0, 0});
+  w.Frames(2);
+  EXPECT_EQ(sceneView.GetPendingFile(), "/worlds/here/next.WRZ");
+  EXPECT_EQ(sceneView.GetViewpointName(), "Door");
+
+  w.Send("Packed", "clickPt", SFVec2f{0, 0});
+  w.Frames(2);
+  EXPECT_EQ(sceneView.GetPendingFile(), "/worlds/here/other.Tsw.Gz");
+  EXPECT_EQ(sceneView.GetViewpointName(), "Hall");
+}
+
 }  // namespace
 }  // namespace vx::test

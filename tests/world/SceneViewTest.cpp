@@ -7,15 +7,18 @@
 #include <vector>
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include "WorldTestNodes.h"
 #include "engine/hostlink/DownloadService.h"
+#include "engine/hostlink/HostTable.h"
 #include "engine/world/SceneView.h"
 #include "platform/Clock.h"
 #include "platform/HeadlessBackend.h"
 #include "platform/Input.h"
 #include "platform/InputState.h"
 #include "tests/platform/WindowTestSupport.h"
+#include "tests/scene/GunzipHost.h"
 #include "tests/scene/ScriptedDownloads.h"
 
 namespace vx {
@@ -99,6 +102,19 @@ class SceneViewTest : public ::testing::Test {
     return node;
   }
 
+  // Ticks the view `count` times, each 1 / fps seconds after the last, on
+  // the test's clock.
+  void TickAt(int fps, int count = 1) {
+    for (int i = 0; i < count; ++i) {
+      clockMs += 1000.0 / fps;
+      clock.Set(static_cast<uint64_t>(std::llround(clockMs)));
+      view->Tick();
+    }
+  }
+  float FieldOfView() const { return view->GetContext()->GetFieldOfView(); }
+
+  ManualClock clock{1000};
+  double clockMs = 1000.0;
   test::RecordingClass windows;
   WindowHandle window = WindowHandle::None;
   CBrowser world{WorldConvention::kSystem};
@@ -137,32 +153,24 @@ TEST_F(SceneViewTest, AnotherSizeMakesTheFrameAgainAtThatSizeInTheRectangle) {
   EXPECT_NE(frame->At(32, 24), 0u) << "drawn into the rectangle";
 }
 
-TEST_F(SceneViewTest, ArrowKeysAccelerateAndDecayTheTurnAndPitchSpeeds) {
+// A tenth of a second of the keys turns and pitches the view by the speeds
+// of three steps times the field of view.
+TEST_F(SceneViewTest, ArrowKeysTurnAndPitchTheViewByTheirSpeeds) {
   view->Tick();
-  const float fieldOfView = view->GetContext()->GetFieldOfView();
-  const float yawBefore = Yaw();
+  const float f = FieldOfView();
+  const float yaw = Yaw();
   Press(kRight, true);
-  std::vector<float> turn;
-  for (int i = 0; i < 3; ++i) {
-    view->Tick();
-    turn.push_back(view->GetTurnSpeed());
-  }
-  Press(kRight, false);
-  for (int i = 0; i < 2; ++i) {
-    view->Tick();
-    turn.push_back(view->GetTurnSpeed());
-  }
-  const std::vector<float> expected = {0.25f, 0.4f, 0.4f, 0.3f, 0.225f};
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_FLOAT_EQ(turn[i], expected[i]) << "tick " << i;
-  EXPECT_NEAR(Yaw() - yawBefore, (0.25f + 0.4f + 0.4f + 0.3f + 0.225f) * fieldOfView, 1e-4);
-
   Press(kUp, true);
-  view->Tick();
-  EXPECT_FLOAT_EQ(view->GetPitchSpeed(), 0.25f);
+  TickAt(30, 3);
+  EXPECT_FLOAT_EQ(view->GetTurnSpeed(), 0.4f);
+  EXPECT_FLOAT_EQ(view->GetPitchSpeed(), 0.4f);
+  EXPECT_NEAR(Yaw() - yaw, (0.25f + 0.4f + 0.4f) * f, 1e-4);
+  EXPECT_NEAR(Pitch(), (0.25f + 0.4f + 0.4f) * f, 1e-4);
+  Press(kRight, false);
   Press(kUp, false);
-  view->Tick();
-  EXPECT_FLOAT_EQ(view->GetPitchSpeed(), 0.0625f);
-  EXPECT_GT(Pitch(), 0.0f);
+  TickAt(30, 30);
+  EXPECT_EQ(view->GetTurnSpeed(), 0.0f);
+  EXPECT_EQ(view->GetPitchSpeed(), 0.0f);
 }
 
 TEST_F(SceneViewTest, KeysReachTheViewOnlyWhileItIsActive) {
@@ -205,26 +213,27 @@ TEST_F(SceneViewTest, WalkAndFlyMoveAtTheNavigationSpeedAndTheCameraStandsAtAvat
   // Looking up a little: walking keeps to the ground, flying follows the view.
   view->GetContext()->SetOrientation(0.3f, 3.0f, 0.0f, false);
   Press(56, true);
-  view->Tick();
-  const float step = 3.0f / 15.0f;  // speed / frame rate
+  TickAt(20);
+  const float step = 3.0f * 0.05f;  // speed (units a second) x seconds
   CVec3f walked = view->GetContext()->GetPosition();
   EXPECT_NEAR(walked.x, start.x - step * std::sin(3.0f), 1e-5);
   EXPECT_NEAR(walked.z, start.z + step * std::cos(3.0f), 1e-5);
   EXPECT_FLOAT_EQ(walked.y, start.y);
 
   BindNavigation("FLY");
-  view->Tick();
+  TickAt(20);
   const CVec3f flown = view->GetContext()->GetPosition();
-  EXPECT_NEAR(flown.y - walked.y, std::sin(0.3f) / 15.0f, 1e-6) << "the default speed along the view";
+  EXPECT_NEAR(flown.y - walked.y, std::sin(0.3f) * 0.05f, 1e-6) << "the default speed along the view";
 }
 
 TEST_F(SceneViewTest, ExamineZoomsWithTheForwardKeyAndNoneBlocksEveryMove) {
   BindNavigation("EXAMINE");
   view->Tick();
-  const float f = view->GetContext()->GetFieldOfView();
+  const float f = FieldOfView();
   Press(56, true);
-  view->Tick();
-  EXPECT_NEAR(view->GetContext()->GetFieldOfView(), f - (40.0f / 15.0f) * f * 0.045f, 1e-6);
+  TickAt(20);
+  EXPECT_NEAR(FieldOfView(), f * std::pow(1.0f - (40.0f / 30.0f) * 0.045f, 1.5f), 1e-6)
+      << "a step and a half of zooming in";
   EXPECT_EQ(view->GetContext()->GetPosition(), CVec3f(0.0f, 0.0f, 0.0f));
 
   BindNavigation("NONE");
@@ -233,8 +242,7 @@ TEST_F(SceneViewTest, ExamineZoomsWithTheForwardKeyAndNoneBlocksEveryMove) {
   const float yaw = Yaw();
   view->MouseDown();
   MovePointer(60, 40);
-  view->Tick();
-  view->Tick();
+  TickAt(20, 2);
   EXPECT_EQ(view->GetContext()->GetFieldOfView(), zoomed);
   EXPECT_EQ(Yaw(), yaw);
   EXPECT_EQ(Pitch(), 0.0f);
@@ -249,13 +257,115 @@ TEST_F(SceneViewTest, DraggingOnEmptySpaceTurnsByTheSquaredOffset) {
   EXPECT_TRUE(view->IsDragging());
   EXPECT_EQ(GetCapture(), window) << "flag 0x10 captures the mouse";
   MovePointer(48, 18);
-  view->Tick();
-  // Offsets of a half and a quarter of the half view, squared.
-  EXPECT_NEAR(Yaw() - yaw, f * 0.25f * 0.3f, 1e-6);
-  EXPECT_NEAR(Pitch(), f * 0.0625f * 0.3f, 1e-6);
+  TickAt(20);
+  // Offsets of a half and a quarter of the half view, squared, for a step
+  // and a half.
+  EXPECT_NEAR(Yaw() - yaw, f * 0.25f * 0.3f * 1.5f, 1e-6);
+  EXPECT_NEAR(Pitch(), f * 0.0625f * 0.3f * 1.5f, 1e-6);
   view->MouseUp();
   EXPECT_FALSE(view->IsDragging());
   EXPECT_EQ(GetCapture(), WindowHandle::None);
+}
+
+// How far the camera moved in one run of a navigation test.
+struct CameraMove {
+  float yaw = 0.0f;
+  float pitch = 0.0f;
+  float distance = 0.0f;
+  float zoom = 1.0f;  // the field of view after, over the one before
+};
+
+// A tenth of a second of navigation at a frame rate: `start` presses keys or
+// the button, `stop` lets go, and the camera then comes to rest.
+class FrameRateTest : public SceneViewTest {
+ protected:
+  template <typename Start, typename Stop>
+  CameraMove Run(int fps, Start start, Stop stop) {
+    view->GetContext()->SetOrientation(0.0f, 3.0f, 0.0f, false);
+    view->GetContext()->SetPosition({0.0f, 1.0f, 0.0f}, false);
+    view->GetContext()->SetFieldOfView(0.5f, false);
+    TickAt(fps);
+    const float yaw = Yaw(), pitch = Pitch(), f = FieldOfView();
+    const CVec3f position = view->GetContext()->GetPosition();
+    start();
+    TickAt(fps, fps / 10);
+    stop();
+    TickAt(fps, fps);
+    EXPECT_EQ(view->GetTurnSpeed(), 0.0f) << "at rest again";
+    return {Yaw() - yaw, Pitch() - pitch, (view->GetContext()->GetPosition() - position).Length(), FieldOfView() / f};
+  }
+};
+
+constexpr int kFrameRates[] = {30, 60, 500};
+
+void ExpectSameMove(const CameraMove& move, const CameraMove& at30, int fps) {
+  EXPECT_NEAR(move.yaw, at30.yaw, 0.01f * std::fabs(at30.yaw)) << fps << " frames a second";
+  EXPECT_NEAR(move.pitch, at30.pitch, 0.01f * std::fabs(at30.pitch)) << fps << " frames a second";
+  EXPECT_NEAR(move.distance, at30.distance, 0.01f * at30.distance) << fps << " frames a second";
+  EXPECT_NEAR(move.zoom, at30.zoom, 0.01f * at30.zoom) << fps << " frames a second";
+}
+
+// The same key time turns, pitches, walks and zooms as far at 30, 60 and
+// 500 frames a second, as far as three steps of the keys: the turn and the
+// pitch keep their speed and glide on once released.
+TEST_F(FrameRateTest, KeysTurnWalkAndZoomAsFarAtAnyFrameRate) {
+  test::CBindable& nav = BindNavigation("WALK");
+  nav.speed = 2.0f;
+  view->Tick();
+  std::vector<CameraMove> moves;
+  for (int fps : kFrameRates) {
+    moves.push_back(Run(
+        fps, [&] { for (int32_t key : {kRight, kUp}) Press(key, true); },
+        [&] { for (int32_t key : {kRight, kUp}) Press(key, false); }));
+  }
+  EXPECT_GT(moves[0].yaw, (0.25f + 0.4f + 0.4f) * 0.5f) << "the glide turns further";
+  EXPECT_GT(moves[0].pitch, (0.25f + 0.4f + 0.4f) * 0.5f);
+  for (size_t i = 1; i < moves.size(); ++i) ExpectSameMove(moves[i], moves[0], kFrameRates[i]);
+
+  moves.clear();
+  for (int fps : kFrameRates) moves.push_back(Run(fps, [&] { Press(56, true); }, [&] { Press(56, false); }));
+  EXPECT_NEAR(moves[0].distance, 2.0f * 0.1f, 1e-4) << "the speed is in units a second";
+  for (size_t i = 1; i < moves.size(); ++i) ExpectSameMove(moves[i], moves[0], kFrameRates[i]);
+
+  BindNavigation("EXAMINE");
+  moves.clear();
+  for (int fps : kFrameRates) moves.push_back(Run(fps, [&] { Press(56, true); }, [&] { Press(56, false); }));
+  EXPECT_NEAR(moves[0].zoom, std::pow(1.0f - 0.06f, 3.0f), 1e-4) << "three steps of zooming in";
+  for (size_t i = 1; i < moves.size(); ++i) ExpectSameMove(moves[i], moves[0], kFrameRates[i]);
+}
+
+// A drag sets a turning rate: held as long, it turns as far at any frame
+// rate.
+TEST_F(FrameRateTest, TheSameDragTurnsAsFarAtAnyFrameRate) {
+  view->Tick();
+  std::vector<CameraMove> moves;
+  for (int fps : kFrameRates) {
+    moves.push_back(Run(
+        fps,
+        [&] {
+          view->MouseDown();
+          MovePointer(48, 18);
+        },
+        [&] {
+          view->MouseUp();
+          MovePointer(kWidth / 2, kHeight / 2);
+        }));
+  }
+  EXPECT_NEAR(moves[0].yaw, 0.5f * 0.25f * 0.3f * 3.0f, 1e-5) << "three steps at the drag's rate";
+  EXPECT_NEAR(moves[0].pitch, 0.5f * 0.0625f * 0.3f * 3.0f, 1e-5);
+  for (size_t i = 1; i < moves.size(); ++i) ExpectSameMove(moves[i], moves[0], kFrameRates[i]);
+}
+
+// A frame after a stall moves the camera as a tenth of a second would, not
+// as the whole stall.
+TEST_F(SceneViewTest, AFrameAfterAStallMovesAsFarAsATenthOfASecond) {
+  view->Tick();
+  Press(kRight, true);
+  TickAt(30, 3);
+  const float yaw = Yaw();
+  clockMs += 5000.0;
+  TickAt(30);
+  EXPECT_NEAR(Yaw() - yaw, 0.4f * 3.0f * FieldOfView(), 1e-4) << "three steps at full speed";
 }
 
 // A Group with a TouchSensor and a square in the middle of the view.
@@ -382,7 +492,6 @@ TEST_F(SensedSceneViewTest, AClickThatFollowsALinkToAPageSendsItToTheHost) {
 TEST_F(SceneViewTest, ItsServicesSetTheCursorBindPanoramasAndReadTheWorldClock) {
   IViewServices& services = *view;
   services.SetCursor(0);
-  ManualClock clock(0);
   world.ResetClock();
   view->Tick();
   ASSERT_EQ(view->GetContext()->GetServices(), &services);
@@ -497,6 +606,67 @@ TEST_F(SceneViewTest, TheEyeStandsAtAvatarHeightOrWhereTheViewpointPutsIt) {
   }
 }
 
+// Turning keeps the roll a Viewpoint of the standard's gave the camera; the
+// system's worlds navigate level.
+TEST_F(SceneViewTest, TurningKeepsTheRollOfAStandardWorldsViewpoint) {
+  WorldFile file("#VRML V2.0 utf8\nViewpoint { position 0 0 5 orientation 0 0 1 0.5 }\n");
+  view->LoadWorld(file.Path().c_str(), nullptr);
+  view->Tick();
+  view->Tick();
+  float pitch, yaw, roll;
+  view->GetContext()->GetOrientation(&pitch, &yaw, &roll);
+  ASSERT_NEAR(std::fabs(roll), 0.5f, 1e-4);
+  const float rolled = roll;
+  const float before = yaw;
+  view->MouseDown();
+  MovePointer(48, 18);
+  TickAt(30, 3);
+  view->MouseUp();
+  view->GetContext()->GetOrientation(&pitch, &yaw, &roll);
+  EXPECT_GT(yaw - before, 0.01f) << "it turned";
+  EXPECT_FLOAT_EQ(roll, rolled);
+
+  world.ResetScene(WorldConvention::kSystem);
+  view->GetContext()->SetOrientation(0.0f, 3.0f, 0.5f, false);
+  view->MouseDown();
+  TickAt(30);
+  view->MouseUp();
+  view->GetContext()->GetOrientation(&pitch, &yaw, &roll);
+  EXPECT_EQ(roll, 0.0f);
+}
+
+// Links reach compressed worlds: ".gz" added to either name, in any case,
+// and ".wrz", followed by a Viewpoint's name or not. A name that only looks
+// compressed loads nothing and leaves the world as it was.
+TEST_F(SceneViewTest, LinksLoadCompressedWorldsAtTheirViewpoints) {
+  struct GunzipHost {
+    GunzipHost() { SetHostTable(test::GunzipHostTable()); }
+    ~GunzipHost() { SetHostTable(nullptr); }
+  } host;
+  WorldFile folder("", "unused.txt");
+  const std::string base = folder.Path().substr(0, folder.Path().rfind('/') + 1);
+  for (const char* name : {"a.wrl.gz", "b.TSW.GZ", "c.wrz", "d.WRZ"}) {
+    gzFile out = gzopen((base + name).c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_GT(gzputs(out, kTwoViewpoints), 0);
+    ASSERT_EQ(gzclose(out), Z_OK);
+    view->LoadWorld((base + name + "#Far").c_str(), nullptr);
+    view->Tick();
+    ASSERT_NE(world.FindNode("Far"), nullptr) << name;
+    EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far")) << name;
+    EXPECT_EQ(world.GetConvention(), name[0] == 'b' ? WorldConvention::kSystem : WorldConvention::kStandard) << name;
+    EXPECT_EQ(world.GetWorldUrl(), base) << name;
+  }
+  EXPECT_TRUE(log.links.empty());
+
+  std::ofstream(base + "broken.wrl.gz") << kTwoViewpoints;
+  view->LoadWorld((base + "broken.wrl.gz").c_str(), nullptr);
+  view->Tick();
+  EXPECT_NE(world.FindNode("Far"), nullptr) << "a file that does not unpack changes nothing";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base), std::filesystem::directory_iterator()), 6)
+      << "the user's files stay, and nothing is left beside them";
+}
+
 TEST_F(SceneViewTest, AViewpointsJumpIsNotTakenForAStepThroughTheWallBetween) {
   WorldFile file(
       "#VRML V2.0 utf8\n"
@@ -551,6 +721,12 @@ TEST_F(SceneViewTest, EachWorldALinkLoadsTakesTheConventionItsNameGives) {
   downloads.End(LastSlot(downloads), DownloadDone, standard.Path().c_str());
   view->Tick();
   EXPECT_EQ(world.GetViewpoint(), world.FindNode("Far"));
+  EXPECT_EQ(world.GetConvention(), WorldConvention::kSystem);
+
+  // Only the last '#' names a Viewpoint; one in the path is part of the name.
+  view->LoadWorld("http://example.test/a#b/w.tsw#Far", nullptr);
+  downloads.End(LastSlot(downloads), DownloadDone, standard.Path().c_str());
+  view->Tick();
   EXPECT_EQ(world.GetConvention(), WorldConvention::kSystem);
 }
 
