@@ -52,13 +52,13 @@ TEST_F(TextWorld, LinesStepBySizePlusSpacingAtTwelvePixelsAUnit) {
   CTextNode& text = TextNamed("T");
   ASSERT_EQ(text.LineCount(), 2);
   EXPECT_EQ(test::ScopedCellFont::LastAsked().pixelHeight, 12) << "the height in pixels reaches the font";
-  // "cde": 3 cells of 6 pixels, plus a tenth, down to 20; 12 + 1 high.
-  EXPECT_EQ(text.LineBitmap(1).GetWidth(), 16);
+  // "cde": 3 cells of 6 pixels, plus a tenth, up to 20; 12 + 1 high.
+  EXPECT_EQ(text.LineBitmap(1).GetWidth(), 20);
   EXPECT_EQ(text.LineBitmap(1).GetHeight(), 13);
   const CMeshBuffer& second = text.LineMesh(1);
   EXPECT_FLOAT_EQ(second.GetVertex(0).y, -1.0f) << "top";
   EXPECT_FLOAT_EQ(second.GetVertex(3).y, -2.0f) << "bottom";
-  EXPECT_FLOAT_EQ(second.GetVertex(1).x, 16.0f / 13.0f);
+  EXPECT_FLOAT_EQ(second.GetVertex(1).x, 20.0f / 13.0f);
   EXPECT_FLOAT_EQ(second.GetTexCoord(0).x, 0.0f);
   EXPECT_FLOAT_EQ(second.GetTexCoord(2).y, 1.0f);
 }
@@ -69,10 +69,10 @@ TEST_F(TextWorld, VerticalColumnsAndRightToLeftLines) {
       " Shape { geometry DEF R Text { string \"ab\" length [ 4 ] fontStyle FontStyle { leftToRight FALSE } } }");
   CTextNode& vertical = TextNamed("V");
   EXPECT_EQ(vertical.LineBitmap(0).GetText(), "a\nb\nc");
-  // One cell of 6 cut to 4 wide; three lines of 12 + 1.
-  ASSERT_EQ(vertical.LineBitmap(0).GetWidth(), 4);
+  // One cell of 6, up to 8 wide; three lines of 12 + 1.
+  ASSERT_EQ(vertical.LineBitmap(0).GetWidth(), 8);
   ASSERT_EQ(vertical.LineBitmap(0).GetHeight(), 39);
-  EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(1).x, 4.0f / 39.0f * 3.0f);
+  EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(1).x, 8.0f / 39.0f * 3.0f);
   EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(1).y, 0.0f);
   EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(3).y, -3.0f);
   EXPECT_FLOAT_EQ(vertical.LineMesh(1).GetVertex(3).x, 2.0f) << "the next column, spacing to the right";
@@ -304,9 +304,9 @@ TEST_F(TextTexture, TextTakesTheAppearanceColourOverTheColourBefore) {
     }
   }
   EXPECT_EQ(red + blue, image.width * image.height) << "no third colour";
-  // Ten points are 13 pixels: one cell of 6 x 13, the image cut to 4 wide,
-  // less the cell's border.
-  EXPECT_EQ(red, 3 * 11);
+  // Ten points are 13 pixels: one cell of 6 x 13 in an image 8 wide, less
+  // the cell's border.
+  EXPECT_EQ(red, 4 * 11);
 }
 
 TEST_F(TextTexture, WithoutAnAppearanceTheColoursStay) {

@@ -46,6 +46,14 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
+int64_t RoundUpToFour(int64_t value) { return (value + 3) & ~int64_t{3}; }
+
+// How wide a line's pixels are, from the leftmost of its start and its ink
+// to the rightmost of its advance and its ink.
+int64_t ReachOf(const TextExtent& extent) {
+  return static_cast<int64_t>(std::max(extent.advance, extent.inkRight)) - std::min(extent.inkLeft, 0);
+}
+
 // Writes one pixel value of the image's size.
 void StorePixel(uint8_t* at, int32_t bytesPerPixel, uint32_t value) {
   switch (bytesPerPixel) {
@@ -160,6 +168,7 @@ void CTextBitmap::Measure(std::vector<std::string_view>& lines) {
   width_ = 0;
   height_ = 0;
   lineCount_ = 0;
+  pens_.clear();
   const bool bold = style_ == kStyleBold || style_ == kStyleBoldItalic;
   const bool italic = style_ == kStyleItalic || style_ == kStyleBoldItalic;
   font_ = maker_(
@@ -168,21 +177,31 @@ void CTextBitmap::Measure(std::vector<std::string_view>& lines) {
   metrics_ = font_->Metrics();
   lines = SplitLines(text_);
   lineCount_ = static_cast<int32_t>(lines.size());
-  int64_t widest = 0;
-  for (std::string_view line : lines) widest = std::max<int64_t>(widest, font_->MeasureText(line));
-  widest += widest / 10;
-  widest &= ~int64_t{3};
+  // Each line's pixels from its pen start: its advance and its glyphs' reach.
+  std::vector<TextExtent> extents;
+  int64_t widestAdvance = 0;
+  int64_t widestReach = 0;
+  for (std::string_view line : lines) {
+    const TextExtent extent = font_->MeasureText(line);
+    extents.push_back(extent);
+    widestAdvance = std::max<int64_t>(widestAdvance, extent.advance);
+    widestReach = std::max<int64_t>(widestReach, ReachOf(extent));
+  }
+  const int64_t wide = RoundUpToFour(std::max(widestAdvance + widestAdvance / 10, widestReach));
   const int64_t tall = static_cast<int64_t>(metrics_.height + metrics_.externalLeading) * lineCount_;
   // Sizes past what an image can hold are kept out of range, never wrapped.
-  width_ = static_cast<int32_t>(std::min<int64_t>(widest, kMaxPictureSide + 1));
+  width_ = static_cast<int32_t>(std::min<int64_t>(wide, kMaxPictureSide + 1));
   height_ = static_cast<int32_t>(std::min<int64_t>(tall, kMaxPictureSide + 1));
+  for (const TextExtent& extent : extents) pens_.push_back(-std::min(extent.inkLeft, 0));
 }
 
 void CTextBitmap::DrawGlyphs(const std::vector<std::string_view>& lines) {
   glyphs_.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_), 0);
   GlyphMask mask{glyphs_, width_, height_};
   const int32_t lineStep = metrics_.height + metrics_.externalLeading;
-  for (size_t k = 0; k < lines.size(); ++k) font_->DrawText(mask, 0, static_cast<int>(k) * lineStep, lines[k]);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    font_->DrawText(mask, pens_[k], static_cast<int>(k) * lineStep, lines[k]);
+  }
 }
 
 template <typename Paint>

@@ -4,12 +4,13 @@
 // The bitmap keeps its drawing settings (text, font choice, pixel depth,
 // palette, colours) and is dirty whenever one of them changes; the next
 // GetImage measures the text and draws it again (a change of colours only
-// paints the image again). Lines end
-// at '\n'. The image is as wide as the widest line plus a tenth (room for
-// slanted glyphs), rounded down to a multiple of 4 pixels, and as tall as
-// the lines set one line spacing apart; it is filled with the background
-// colour and the glyphs are written in the text colour, with no shade in
-// between, so the background can be keyed out exactly.
+// paints the image again). Lines end at '\n'. The image is as wide as the
+// widest line's advance plus a tenth, or as its glyphs reach when they reach
+// further (a slanted last glyph, a first one that overhangs its start),
+// rounded up to a multiple of 4 pixels: every pixel of every glyph is in
+// it. It is as tall as the lines set one line spacing apart; it is filled
+// with the background colour and the glyphs are written in the text colour,
+// with no shade in between, so the background can be keyed out exactly.
 #pragma once
 
 #include <cstdint>
@@ -121,6 +122,7 @@ class CTextBitmap {
   int32_t fontNumber_ = 2;
   std::unique_ptr<Font> font_;
   FontMetrics metrics_;
+  std::vector<int32_t> pens_;  // where each line's pen starts
   int32_t pixelDepth_ = 0;
   FloatColor background_ = kPaperWhite;
   FloatColor foreground_ = kInkBlack;
