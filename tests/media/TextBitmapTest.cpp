@@ -159,6 +159,21 @@ TEST_F(LetterBitmapTest, EveryColumnOfEveryGlyphOfAOneAndAFiveLetterLineIsInTheP
   }
 }
 
+TEST_F(LetterBitmapTest, RightToLeftLinesHoldTheirCharactersReversedUprightAgainstTheRightEdge) {
+  const test::LetterFont font(16);
+  bitmap.SetRightToLeft(true);
+  bitmap.SetText("AB\nABCD");
+  const PixelMap map = Image();
+  // Four cells of 8, plus a tenth, up to 36; each line ends at the right edge.
+  ASSERT_EQ(map.width, 36);
+  const uint32_t ink = bitmap.PixelValue(kInkBlack);
+  EXPECT_EQ(DrawnColumns(map, ink, 0, 17), LetterColumns(font, "BA", 20, 36));
+  EXPECT_EQ(DrawnColumns(map, ink, 1, 17), LetterColumns(font, "DCBA", 4, 36));
+  bitmap.SetRightToLeft(false);
+  EXPECT_FALSE(bitmap.IsImageCurrent());
+  EXPECT_EQ(DrawnColumns(Image(), ink, 1, 17), LetterColumns(font, "ABCD", 0, 36));
+}
+
 TEST_F(TextBitmapTest, PointsAndPixelsRoundTripAtNinetySixDotsPerInch) {
   EXPECT_EQ(PointsToPixels(9), 12);
   EXPECT_EQ(PixelsToPoints(24), 18);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "NodeTestSupport.h"
@@ -47,20 +48,25 @@ class TextWorld : public test::RenderedWorld {
   test::ScopedCellFont cells;
 };
 
-TEST_F(TextWorld, LinesStepBySizePlusSpacingAtTwelvePixelsAUnit) {
-  Load("Shape { geometry DEF T Text { string [ \"ab\" \"cde\" ] fontStyle FontStyle { size 1 spacing 1 } } }");
-  CTextNode& text = TextNamed("T");
-  ASSERT_EQ(text.LineCount(), 2);
-  EXPECT_EQ(test::ScopedCellFont::LastAsked().pixelHeight, 12) << "the height in pixels reaches the font";
-  // "cde": 3 cells of 6 pixels, plus a tenth, up to 20; 12 + 1 high.
-  EXPECT_EQ(text.LineBitmap(1).GetWidth(), 20);
-  EXPECT_EQ(text.LineBitmap(1).GetHeight(), 13);
-  const CMeshBuffer& second = text.LineMesh(1);
-  EXPECT_FLOAT_EQ(second.GetVertex(0).y, -1.0f) << "top";
-  EXPECT_FLOAT_EQ(second.GetVertex(3).y, -2.0f) << "bottom";
-  EXPECT_FLOAT_EQ(second.GetVertex(1).x, 20.0f / 13.0f);
-  EXPECT_FLOAT_EQ(second.GetTexCoord(0).x, 0.0f);
-  EXPECT_FLOAT_EQ(second.GetTexCoord(2).y, 1.0f);
+TEST_F(TextWorld, LinesStepByTheRuleOfTheWorldsConventionAtTwelvePixelsAUnit) {
+  constexpr const char* kTwoLines =
+      "Shape { geometry DEF T Text { string [ \"ab\" \"cde\" ] fontStyle FontStyle { size 1 spacing 1.5 } } }";
+  for (auto [rule, top] : {std::pair{WorldConvention::kStandard, -0.5f}, std::pair{WorldConvention::kSystem, -1.5f}}) {
+    convention = rule;
+    Load(kTwoLines);
+    CTextNode& text = TextNamed("T");
+    ASSERT_EQ(text.LineCount(), 2);
+    EXPECT_EQ(test::ScopedCellFont::LastAsked().pixelHeight, 12) << "the height in pixels reaches the font";
+    // "cde": 3 cells of 6 pixels, plus a tenth, up to 20; 12 + 1 high.
+    EXPECT_EQ(text.LineBitmap(1).GetWidth(), 20);
+    EXPECT_EQ(text.LineBitmap(1).GetHeight(), 13);
+    const CMeshBuffer& second = text.LineMesh(1);
+    EXPECT_FLOAT_EQ(second.GetVertex(0).y, top) << "1 x 1.5 or 1 + 1.5 below the first line's top";
+    EXPECT_FLOAT_EQ(second.GetVertex(3).y, top - 1.0f) << "bottom";
+    EXPECT_FLOAT_EQ(second.GetVertex(1).x, 20.0f / 13.0f);
+    EXPECT_FLOAT_EQ(second.GetTexCoord(0).x, 0.0f);
+    EXPECT_FLOAT_EQ(second.GetTexCoord(2).y, 1.0f);
+  }
 }
 
 TEST_F(TextWorld, VerticalColumnsAndRightToLeftLines) {
@@ -75,13 +81,15 @@ TEST_F(TextWorld, VerticalColumnsAndRightToLeftLines) {
   EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(1).x, 8.0f / 39.0f * 3.0f);
   EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(1).y, 0.0f);
   EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(3).y, -3.0f);
-  EXPECT_FLOAT_EQ(vertical.LineMesh(1).GetVertex(3).x, 2.0f) << "the next column, spacing to the right";
+  EXPECT_FLOAT_EQ(vertical.LineMesh(1).GetVertex(3).x, 2.0f) << "the next column, size x spacing to the right";
   EXPECT_FLOAT_EQ(vertical.LineMesh(1).GetVertex(3).y, -2.0f);
-  const CMeshBuffer& mirrored = TextNamed("R").LineMesh(0);
+  CTextNode& rightToLeft = TextNamed("R");
+  EXPECT_TRUE(rightToLeft.LineBitmap(0).GetRightToLeft()) << "the picture holds the characters from right to left";
+  const CMeshBuffer& mirrored = rightToLeft.LineMesh(0);
   EXPECT_FLOAT_EQ(mirrored.GetVertex(0).x, -4.0f);
   EXPECT_FLOAT_EQ(mirrored.GetVertex(1).x, 0.0f);
-  EXPECT_FLOAT_EQ(mirrored.GetTexCoord(0).x, 1.0f) << "the texture runs from right to left";
-  EXPECT_FLOAT_EQ(mirrored.GetTexCoord(1).x, 0.0f);
+  EXPECT_FLOAT_EQ(mirrored.GetTexCoord(0).x, 0.0f) << "and is not mirrored";
+  EXPECT_FLOAT_EQ(mirrored.GetTexCoord(1).x, 1.0f);
 }
 
 TEST_F(TextWorld, TheFontHeightIsTheWholeSizeTimesTwelvePixels) {

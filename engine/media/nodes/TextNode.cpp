@@ -40,11 +40,13 @@ void CTextNode::Rebuild(CViewContext& view) {
   meshes_.clear();
   bitmaps_.clear();
   layout_ = style ? style->Layout() : FontLayout{};
-  for (const SFString& line : string.Span()) bitmaps_.push_back(MakeLineBitmap(view, line));
-  for (int32_t k = 0; k < LineCount(); ++k) BuildMesh(k);
+  const WorldConvention convention = ConventionOf(view.GetWorld());
+  for (const SFString& line : string.Span()) bitmaps_.push_back(MakeLineBitmap(view, line, convention));
+  for (int32_t k = 0; k < LineCount(); ++k) BuildMesh(k, convention);
 }
 
-std::unique_ptr<CTextBitmap> CTextNode::MakeLineBitmap(CViewContext& view, const SFString& line) const {
+std::unique_ptr<CTextBitmap> CTextNode::MakeLineBitmap(CViewContext& view, const SFString& line,
+                                                       WorldConvention convention) const {
   auto bitmap = std::make_unique<CTextBitmap>();
   bitmap->SetSize(layout_.size);
   bitmap->SetFontStyle(layout_.style);
@@ -52,6 +54,7 @@ std::unique_ptr<CTextBitmap> CTextNode::MakeLineBitmap(CViewContext& view, const
   bitmap->SetFontSize(PixelsToPoints(WholeSizeTimes(layout_.size, kFontPixelsPerUnit, kMaxFontPixels)));
   bitmap->SetFontFamily(layout_.family);
   bitmap->SetHorizontal(static_cast<uint16_t>(layout_.horizontal));
+  bitmap->SetRightToLeft(SetsRightToLeft(layout_, convention));
   const std::string_view text = TextOf(line);
   bitmap->SetText(layout_.horizontal ? std::string(text) : VerticalForm(text, layout_.topToBottom != 0));
   bitmap->SetBackgroundColor(kPaperWhite);
@@ -63,7 +66,7 @@ std::unique_ptr<CTextBitmap> CTextNode::MakeLineBitmap(CViewContext& view, const
   return bitmap;
 }
 
-void CTextNode::BuildMesh(int32_t k) {
+void CTextNode::BuildMesh(int32_t k, WorldConvention convention) {
   const CTextBitmap& bitmap = *bitmaps_[static_cast<size_t>(k)];
   TextLineInput input;
   input.line = k;
@@ -72,7 +75,7 @@ void CTextNode::BuildMesh(int32_t k) {
   input.characters = CharacterCount(TextOf(string[k]));
   input.length = &length;
   input.maxExtent = maxExtent;
-  const TextQuad quad = LineQuad(layout_, input);
+  const TextQuad quad = LineQuad(layout_, input, convention);
   auto mesh = std::make_unique<CMeshBuffer>();
   mesh->SetVertexCount(4);
   mesh->SetVertex(0, {quad.left, quad.top, 0.0f});

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/media/MediaLimits.h"
+#include "engine/media/text/TextLayout.h"
 #include "engine/render/DibImage.h"
 
 namespace vx {
@@ -115,6 +116,12 @@ void CTextBitmap::SetHorizontal(uint16_t horizontal) {
   dirty_ = true;
 }
 
+void CTextBitmap::SetRightToLeft(bool rightToLeft) {
+  if (rightToLeft == rightToLeft_) return;
+  rightToLeft_ = rightToLeft;
+  dirty_ = true;
+}
+
 void CTextBitmap::SetBackgroundColor(const FloatColor& color) {
   background_ = color;
   colorsStale_ = true;
@@ -152,7 +159,7 @@ void CTextBitmap::Rebuild() {
   glyphs_.clear();
   dirty_ = false;
   colorsStale_ = false;
-  std::vector<std::string_view> lines;
+  const std::vector<std::string> lines = LinesToSet();
   Measure(lines);
   if (width_ <= 0 || height_ <= 0 || width_ > kMaxPictureSide || height_ > kMaxPictureSide ||
       static_cast<int64_t>(width_) * height_ > kMaxPicturePixels) {
@@ -164,7 +171,13 @@ void CTextBitmap::Rebuild() {
   Redraw();
 }
 
-void CTextBitmap::Measure(std::vector<std::string_view>& lines) {
+std::vector<std::string> CTextBitmap::LinesToSet() const {
+  std::vector<std::string> lines;
+  for (std::string_view line : SplitLines(text_)) lines.emplace_back(rightToLeft_ ? ReversedCharacters(line) : line);
+  return lines;
+}
+
+void CTextBitmap::Measure(const std::vector<std::string>& lines) {
   width_ = 0;
   height_ = 0;
   lineCount_ = 0;
@@ -175,13 +188,12 @@ void CTextBitmap::Measure(std::vector<std::string_view>& lines) {
       {.pixelHeight = PointsToPixels(fontPoints_), .family = PlatformFamily(family_), .bold = bold, .italic = italic});
   if (!font_) return;
   metrics_ = font_->Metrics();
-  lines = SplitLines(text_);
   lineCount_ = static_cast<int32_t>(lines.size());
   // Each line's pixels from its pen start: its advance and its glyphs' reach.
   std::vector<TextExtent> extents;
   int64_t widestAdvance = 0;
   int64_t widestReach = 0;
-  for (std::string_view line : lines) {
+  for (const std::string& line : lines) {
     const TextExtent extent = font_->MeasureText(line);
     extents.push_back(extent);
     widestAdvance = std::max<int64_t>(widestAdvance, extent.advance);
@@ -192,10 +204,14 @@ void CTextBitmap::Measure(std::vector<std::string_view>& lines) {
   // Sizes past what an image can hold are kept out of range, never wrapped.
   width_ = static_cast<int32_t>(std::min<int64_t>(wide, kMaxPictureSide + 1));
   height_ = static_cast<int32_t>(std::min<int64_t>(tall, kMaxPictureSide + 1));
-  for (const TextExtent& extent : extents) pens_.push_back(-std::min(extent.inkLeft, 0));
+  for (const TextExtent& extent : extents) {
+    const int64_t start = std::min(extent.inkLeft, 0);
+    const int64_t pen = rightToLeft_ ? width_ - (start + ReachOf(extent)) : -start;
+    pens_.push_back(static_cast<int32_t>(std::clamp<int64_t>(pen, INT32_MIN, INT32_MAX)));
+  }
 }
 
-void CTextBitmap::DrawGlyphs(const std::vector<std::string_view>& lines) {
+void CTextBitmap::DrawGlyphs(const std::vector<std::string>& lines) {
   glyphs_.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_), 0);
   GlyphMask mask{glyphs_, width_, height_};
   const int32_t lineStep = metrics_.height + metrics_.externalLeading;

@@ -11,6 +11,7 @@
 // it. It is as tall as the lines set one line spacing apart; it is filled
 // with the background colour and the glyphs are written in the text colour,
 // with no shade in between, so the background can be keyed out exactly.
+
 #pragma once
 
 #include <cstdint>
@@ -73,6 +74,11 @@ class CTextBitmap {
   float GetSize() const { return size_; }
   void SetHorizontal(uint16_t horizontal);
   uint16_t GetHorizontal() const { return horizontal_; }
+  // Lines whose characters run from right to left: each line's characters
+  // are set in reverse order, every glyph upright, and the line ends at the
+  // image's right edge (where it begins).
+  void SetRightToLeft(bool rightToLeft);
+  bool GetRightToLeft() const { return rightToLeft_; }
 
   void SetBackgroundColor(const FloatColor& color);
   FloatColor GetBackgroundColor() const { return background_; }
@@ -107,8 +113,11 @@ class CTextBitmap {
 
  private:
   void Rebuild();
-  void Measure(std::vector<std::string_view>& lines);
-  void DrawGlyphs(const std::vector<std::string_view>& lines);
+  void Measure(const std::vector<std::string>& lines);
+  void DrawGlyphs(const std::vector<std::string>& lines);
+  // The lines as they are set: split at '\n', characters reversed when
+  // they run from right to left.
+  std::vector<std::string> LinesToSet() const;
   // Calls paint(pixel, x, y) for every pixel of the image under a glyph.
   template <typename Paint>
   void ForEachGlyphPixel(Paint paint);
@@ -136,6 +145,7 @@ class CTextBitmap {
   uint8_t style_ = kStylePlain;
   uint16_t horizontal_ = 1;
   float size_ = 1.0f;
+  bool rightToLeft_ = false;
   FontMaker maker_;
 };
 
