@@ -174,6 +174,22 @@ TEST_F(LetterBitmapTest, RightToLeftLinesHoldTheirCharactersReversedUprightAgain
   EXPECT_EQ(DrawnColumns(Image(), ink, 1, 17), LetterColumns(font, "ABCD", 0, 36));
 }
 
+TEST_F(TextBitmapTest, APictureOfThePixelBoundIsMadeAndOnePixelPastItIsNot) {
+  bitmap.SetText("ab");
+  const PixelMap whole = Image();
+  ASSERT_EQ(whole.width * whole.height, 20 * 17);
+  bitmap.SetMaxPixels(20 * 17);
+  EXPECT_NE(Image().bits, nullptr);
+  EXPECT_FALSE(bitmap.IsTooLarge());
+  bitmap.SetMaxPixels(20 * 17 - 1);
+  EXPECT_EQ(Image(9).bits, nullptr);
+  EXPECT_TRUE(bitmap.IsTooLarge());
+  EXPECT_EQ(bitmap.GetWidth(), 20) << "still measured";
+  bitmap.SetText("");
+  EXPECT_EQ(Image(9).bits, nullptr);
+  EXPECT_FALSE(bitmap.IsTooLarge()) << "nothing to draw is not too large";
+}
+
 TEST_F(TextBitmapTest, PointsAndPixelsRoundTripAtNinetySixDotsPerInch) {
   EXPECT_EQ(PointsToPixels(9), 12);
   EXPECT_EQ(PixelsToPoints(24), 18);

@@ -12,6 +12,7 @@
 
 #include "NodeTestSupport.h"
 #include "RenderedWorld.h"
+#include "engine/media/MediaLimits.h"
 #include "engine/media/nodes/FontStyleNode.h"
 #include "engine/media/nodes/TextNode.h"
 #include "engine/media/nodes/TextTextureNode.h"
@@ -182,6 +183,77 @@ TEST_F(TextWorld, DrawnTextShowsOnlyItsGlyphs) {
   for (int x = 0; x < 96; ++x) lit += Pixel(x, 48) != 0u;
   EXPECT_GT(lit, 20);
   EXPECT_LT(lit, 80) << "the gaps between cells are keyed out";
+}
+
+// ---- What a Text costs ------------------------------------------------------
+
+// `count` copies of the text as entries of a string list in a world.
+std::string Quoted(int count, const std::string& text) {
+  std::string entries;
+  for (int k = 0; k < count; ++k) entries += " \"" + text + "\"";
+  return entries;
+}
+
+std::string Strings(int count, const std::string& text) { return "[" + Quoted(count, text) + " ]"; }
+
+TEST_F(TextWorld, ATextDrawsItsLinesUpToTheBoundAndNamesTheFirstItRefuses) {
+  Load("Shape { geometry DEF T Text { string " + Strings(kMaxTextLines, "a") + " } }");
+  EXPECT_EQ(TextNamed("T").LineCount(), kMaxTextLines);
+  EXPECT_EQ(world->GetScene().GetEventErrorText(), "");
+
+  Load("Shape { geometry DEF T Text { string " + Strings(kMaxTextLines + 1, "a") + " } }");
+  EXPECT_EQ(TextNamed("T").LineCount(), kMaxTextLines);
+  EXPECT_EQ(world->GetScene().GetEventErrorText(),
+            "Text 'T': lines from 1025 on are not drawn: a Text draws at most 1024 lines.");
+
+  // As many lines by one event: the same bound.
+  SetStrings(Named("T"), std::vector<SFString>(65536, Text("x")));
+  Frame();
+  EXPECT_EQ(TextNamed("T").LineCount(), kMaxTextLines);
+  EXPECT_EQ(TextNamed("T").LineBitmap(kMaxTextLines - 1).GetText(), "x");
+}
+
+TEST_F(TextWorld, LinesOfOneFontShareItAndEmptyLinesOpenNone) {
+  Load("Shape { geometry DEF T Text { string " + Strings(500, "") + " } }");
+  EXPECT_EQ(test::ScopedCellFont::FontsMade(), 0);
+  SetStrings(Named("T"), {Text(""), Text("a"), Text(""), Text("bc"), Text("")});
+  Frame();
+  EXPECT_EQ(test::ScopedCellFont::FontsMade(), 1);
+  PixelMap image;
+  EXPECT_EQ(TextNamed("T").LineBitmap(3).GetImage(&image), 0);
+}
+
+// At size 8 a line of 255 characters is a picture of 13,464 x 97 pixels:
+// twelve of them fit within the bound, a thirteenth does not, and a short
+// line after it fits again.
+TEST_F(TextWorld, ALinePastThePixelBoundIsNotDrawnAndTheLinesThatFitAre) {
+  constexpr int64_t kWideLine = 13464 * 97;
+  static_assert(12 * kWideLine <= kMaxTextPixels && 13 * kWideLine > kMaxTextPixels);
+  const std::string wide(255, 'w');
+  Load("Shape { geometry DEF T Text { string [" + Quoted(13, wide) + " \"a\" ] fontStyle FontStyle { size 8 } } }");
+  CTextNode& text = TextNamed("T");
+  ASSERT_EQ(text.LineCount(), 14);
+  PixelMap image;
+  for (int32_t k = 0; k < 12; ++k) {
+    ASSERT_EQ(text.LineBitmap(k).GetImage(&image), 0) << k;
+    EXPECT_EQ(static_cast<int64_t>(image.width) * image.height, kWideLine);
+  }
+  EXPECT_EQ(text.LineBitmap(12).GetImage(&image), 9);
+  EXPECT_TRUE(text.LineBitmap(12).IsTooLarge());
+  EXPECT_EQ(text.LineBitmap(13).GetImage(&image), 0);
+  EXPECT_EQ(world->GetScene().GetEventErrorText(),
+            "Text 'T': line 13 is not drawn: its picture would take the lines past 16777216 pixels.");
+  Frame();
+}
+
+TEST_F(TextWorld, ATextTextureJoinsItsLinesUpToTheBound) {
+  Load("Shape { appearance Appearance { texture DEF X TextTexture { string " + Strings(kMaxTextLines + 1, "a") +
+       " } } geometry Box { } }");
+  CTextTextureNode& texture = static_cast<CTextTextureNode&>(Named("X"));
+  ASSERT_NE(texture.Bitmap(), nullptr);
+  EXPECT_EQ(texture.Bitmap()->GetLineCount(), kMaxTextLines);
+  EXPECT_EQ(world->GetScene().GetEventErrorText(),
+            "TextTexture 'X': lines from 1025 on are not drawn: a TextTexture joins at most 1024 lines.");
 }
 
 // ---- Listener lifetime ----------------------------------------------------

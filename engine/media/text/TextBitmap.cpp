@@ -47,6 +47,54 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
+// Values in use, shared by every bitmap that asks with an equal key; a
+// value no bitmap holds any more is let go.
+template <typename Key, typename Value>
+class SharedValues {
+ public:
+  template <typename Make>
+  std::shared_ptr<const Value> Acquire(const Key& key, Make make) {
+    std::erase_if(entries_, [](const Entry& entry) { return entry.value.expired(); });
+    for (const Entry& entry : entries_) {
+      if (!(entry.key == key)) continue;
+      if (std::shared_ptr<const Value> value = entry.value.lock()) return value;
+    }
+    std::shared_ptr<const Value> value = make();
+    if (value) entries_.push_back({key, value});
+    return value;
+  }
+
+ private:
+  struct Entry {
+    Key key;
+    std::weak_ptr<const Value> value;
+  };
+  std::vector<Entry> entries_;
+};
+
+struct FontKey {
+  FontMaker maker;
+  FontDescription description;
+  friend bool operator==(const FontKey&, const FontKey&) = default;
+};
+
+struct PaletteKey {
+  PaletteTable palette;
+  friend bool operator==(const PaletteKey& a, const PaletteKey& b) {
+    return a.palette.count == b.palette.count && a.palette.entries == b.palette.entries;
+  }
+};
+
+SharedValues<FontKey, Font>& SharedFonts() {
+  static SharedValues<FontKey, Font> fonts;
+  return fonts;
+}
+
+SharedValues<PaletteKey, std::vector<uint8_t>>& SharedInverseMaps() {
+  static SharedValues<PaletteKey, std::vector<uint8_t>> maps;
+  return maps;
+}
+
 int64_t RoundUpToFour(int64_t value) { return (value + 3) & ~int64_t{3}; }
 
 // How wide a line's pixels are, from the leftmost of its start and its ink
@@ -76,7 +124,7 @@ FontMaker SetFontMaker(FontMaker maker) { return std::exchange(currentMaker, mak
 int32_t PointsToPixels(int32_t points) { return MulDiv(points, kFontDotsPerInch, kPointsPerInch); }
 int32_t PixelsToPoints(int32_t pixels) { return MulDiv(pixels, kPointsPerInch, kFontDotsPerInch); }
 
-CTextBitmap::CTextBitmap() : palette_(BuiltInPaletteTable()), maker_(currentMaker) {}
+CTextBitmap::CTextBitmap() : palette_(BuiltInPaletteTable()), maxPixels_(kMaxPicturePixels), maker_(currentMaker) {}
 
 CTextBitmap::~CTextBitmap() = default;
 
@@ -122,6 +170,12 @@ void CTextBitmap::SetRightToLeft(bool rightToLeft) {
   dirty_ = true;
 }
 
+void CTextBitmap::SetMaxPixels(int64_t pixels) {
+  if (pixels == maxPixels_) return;
+  maxPixels_ = pixels;
+  dirty_ = true;
+}
+
 void CTextBitmap::SetBackgroundColor(const FloatColor& color) {
   background_ = color;
   colorsStale_ = true;
@@ -140,7 +194,7 @@ void CTextBitmap::SetPixelDepth(int32_t bits) {
 
 void CTextBitmap::SetPalette(const PaletteTable& palette) {
   palette_ = palette;
-  inverseMap_.clear();
+  inverseMap_.reset();
   dirty_ = true;
 }
 
@@ -161,10 +215,10 @@ void CTextBitmap::Rebuild() {
   colorsStale_ = false;
   const std::vector<std::string> lines = LinesToSet();
   Measure(lines);
-  if (width_ <= 0 || height_ <= 0 || width_ > kMaxPictureSide || height_ > kMaxPictureSide ||
-      static_cast<int64_t>(width_) * height_ > kMaxPicturePixels) {
-    return;
-  }
+  if (width_ <= 0 || height_ <= 0) return;
+  tooLarge_ = width_ > kMaxPictureSide || height_ > kMaxPictureSide ||
+              static_cast<int64_t>(width_) * height_ > std::min(maxPixels_, kMaxPicturePixels);
+  if (tooLarge_) return;
   image_ = CDibImage::Create(width_, height_, pixelDepth_, &palette_, false, false);
   if (!image_) return;
   DrawGlyphs(lines);
@@ -181,11 +235,17 @@ void CTextBitmap::Measure(const std::vector<std::string>& lines) {
   width_ = 0;
   height_ = 0;
   lineCount_ = 0;
+  tooLarge_ = false;
   pens_.clear();
+  font_.reset();
+  if (lines.empty()) return;
   const bool bold = style_ == kStyleBold || style_ == kStyleBoldItalic;
   const bool italic = style_ == kStyleItalic || style_ == kStyleBoldItalic;
-  font_ = maker_(
-      {.pixelHeight = PointsToPixels(fontPoints_), .family = PlatformFamily(family_), .bold = bold, .italic = italic});
+  const FontKey key{maker_, {.pixelHeight = PointsToPixels(fontPoints_),
+                             .family = PlatformFamily(family_),
+                             .bold = bold,
+                             .italic = italic}};
+  font_ = SharedFonts().Acquire(key, [&] { return std::shared_ptr<const Font>(key.maker(key.description)); });
   if (!font_) return;
   metrics_ = font_->Metrics();
   lineCount_ = static_cast<int32_t>(lines.size());
@@ -272,11 +332,14 @@ uint32_t CTextBitmap::PixelValue(const FloatColor& color) {
 
 const uint8_t* CTextBitmap::InverseMap() {
   if (pixelDepth_ != 8) return nullptr;
-  if (inverseMap_.empty()) {
-    inverseMap_.assign(kInverseMap555Size, 0);
-    BuildInverseColorMap555(palette_, std::span<uint8_t, kInverseMap555Size>(inverseMap_));
+  if (!inverseMap_) {
+    inverseMap_ = SharedInverseMaps().Acquire({palette_}, [this] {
+      auto map = std::make_shared<std::vector<uint8_t>>(kInverseMap555Size, 0);
+      BuildInverseColorMap555(palette_, std::span<uint8_t, kInverseMap555Size>(*map));
+      return std::shared_ptr<const std::vector<uint8_t>>(std::move(map));
+    });
   }
-  return inverseMap_.data();
+  return inverseMap_->data();
 }
 
 }  // namespace vx
