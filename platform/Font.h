@@ -2,15 +2,20 @@
 //
 // Fonts are chosen by a generic family (serif, sans-serif, monospace), a
 // weight and a slant through fontconfig, and drawn by FreeType at 96 pixels
-// per inch. Glyphs are drawn monochrome, without smoothing, into a mask of
-// one byte per pixel: whoever colours the mask gets exactly two colours, so a
-// background colour can be keyed out again without a fringe. Text is UTF-8;
-// a byte that does not start or continue a valid sequence stands for U+FFFD.
+// per inch. The DejaVu faces of each family are asked for first, so that
+// text looks the same on every machine that has them whatever else it has
+// installed; a face found without the slant or the weight asked for is
+// slanted or emboldened by FreeType. Glyphs are drawn monochrome, without
+// smoothing, into a mask of one byte per pixel: whoever colours the mask
+// gets exactly two colours, so a background colour can be keyed out again
+// without a fringe. Text is UTF-8; a byte that does not start or continue a
+// valid sequence stands for U+FFFD.
 //
 // Font is an interface so that a caller may draw with another rasteriser
 // (tests draw with one whose pixels they know).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -34,6 +39,8 @@ struct FontDescription {
   FontFamily family = FontFamily::Serif;
   bool bold = false;
   bool italic = false;
+
+  friend bool operator==(const FontDescription&, const FontDescription&) = default;
 };
 
 // In pixels. A line of text is `height` tall; lines are set
@@ -43,6 +50,17 @@ struct FontMetrics {
   int descent = 0;
   int height = 0;
   int externalLeading = 0;
+};
+
+// How far a line reaches, in pixels from where its pen starts: the pen's
+// advance, and the columns its glyphs' pixels cover, [inkLeft, inkRight)
+// (empty, 0 and 0, for a line that draws nothing). Slanted and overhanging
+// glyphs reach past the advance or before the start. Every value stays
+// within int, however long the line.
+struct TextExtent {
+  int advance = 0;
+  int inkLeft = 0;
+  int inkRight = 0;
 };
 
 // Where glyphs are drawn: width x height bytes, row after row; a glyph pixel
@@ -63,8 +81,9 @@ class VX_PLATFORM_API Font {
   virtual ~Font();
 
   virtual FontMetrics Metrics() const = 0;
-  // The advance of a line in pixels (the width the window system measured).
-  virtual int MeasureText(std::string_view utf8) const = 0;
+  // How far a line reaches (the advance is the width the window system
+  // measured).
+  virtual TextExtent MeasureText(std::string_view utf8) const = 0;
   // Draws a line whose top is at y and whose pen starts at x.
   virtual void DrawText(GlyphMask& mask, int x, int y, std::string_view utf8) const = 0;
 };
@@ -76,5 +95,10 @@ class VX_PLATFORM_API Font {
 
 // The code points of UTF-8 text.
 VX_PLATFORM_API std::u32string DecodeUtf8(std::string_view utf8);
+
+// The bytes of the one character (code point) of the text that starts at
+// `at` (< size), as DecodeUtf8 reads it: a whole valid sequence, or the one
+// byte that stands for U+FFFD.
+VX_PLATFORM_API size_t Utf8CharacterBytes(std::string_view utf8, size_t at);
 
 }  // namespace vx

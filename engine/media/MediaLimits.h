@@ -71,6 +71,13 @@ inline constexpr int64_t kMaxDescriptorBytes = 1024 * 1024;
 inline constexpr int32_t kMaxDescriptorTiles = 4096;
 inline constexpr double kNearestTileRange = 32000.0;
 
+// A Text draws at most this many lines, whose pictures together have at
+// most kMaxTextPixels pixels (at 4 bytes a pixel, 64 MB); a TextTexture
+// joins at most kMaxTextLines lines into its one picture. Lines past either
+// bound are not drawn.
+inline constexpr int32_t kMaxTextLines = 1024;
+inline constexpr int64_t kMaxTextPixels = 16LL * 1024 * 1024;
+
 // Every media callback passes this message.
 inline constexpr int32_t kMediaMessage = 8;
 // What handles and image queries answer when there is nothing to answer.

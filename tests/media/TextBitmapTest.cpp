@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CellFont.h"
@@ -16,7 +17,8 @@ namespace {
 constexpr FloatColor kRed{1, 0, 0};
 
 // 12 points are 16 pixels: cells of 8 x 16, lines 17 apart.
-class TextBitmapTest : public ::testing::Test {
+template <typename ScopedFont>
+class BitmapTest : public ::testing::Test {
  protected:
   void SetUp() override {
     bitmap.SetFontSize(12);
@@ -33,15 +35,18 @@ class TextBitmapTest : public ::testing::Test {
     return value;
   }
 
-  test::ScopedCellFont cells;
+  ScopedFont font;
   CTextBitmap bitmap;
 };
 
-TEST_F(TextBitmapTest, LinesAreMeasuredWidestPlusATenthRoundedDownToFour) {
+using TextBitmapTest = BitmapTest<test::ScopedCellFont>;
+using LetterBitmapTest = BitmapTest<test::ScopedLetterFont>;
+
+TEST_F(TextBitmapTest, LinesAreMeasuredWidestPlusATenthRoundedUpToFour) {
   bitmap.SetText("ab\ncde");
   const PixelMap map = Image();
   EXPECT_EQ(bitmap.GetLineCount(), 2);
-  EXPECT_EQ(map.width, 24) << "24 + 2, down to a multiple of 4";
+  EXPECT_EQ(map.width, 28) << "24 + 2, up to a multiple of 4";
   EXPECT_EQ(map.height, 2 * (16 + test::kCellLeading));
   EXPECT_EQ(test::ScopedCellFont::LastAsked().pixelHeight, 16);
 
@@ -55,7 +60,7 @@ TEST_F(TextBitmapTest, GlyphsAreTheTextColourAndEverythingElseTheBackground) {
   bitmap.SetTextColor(kRed);
   bitmap.SetBackgroundColor(kPaperWhite);
   const PixelMap map = Image();
-  ASSERT_EQ(map.width, 24);
+  ASSERT_EQ(map.width, 28);
   auto glyph = [](int x, int y) {
     const int line = y / 17, row = y % 17, cell = x / 8, column = x % 8;
     const bool inCell = row >= 1 && row < 15 && column >= 1 && column < 7;
@@ -107,6 +112,82 @@ TEST_F(TextBitmapTest, NoTextNoFontOrTooLargeMakesNoImage) {
   bitmap.SetFontSize(-5);
   bitmap.SetText("a");
   EXPECT_EQ(Image(9).bits, nullptr) << "the font engine refuses negative sizes";
+}
+
+// The picture's height of ink in every column, as the letter font draws
+// `text` (of capitals) with its pen at `pen`: stem, body and tip of each
+// cell, nothing elsewhere.
+std::vector<int> LetterColumns(const test::LetterFont& font, std::string_view text, int pen, int width) {
+  std::vector<int> heights(static_cast<size_t>(width), 0);
+  const int cell = font.CellWidth();
+  for (size_t k = 0; k < text.size(); ++k) {
+    const int left = pen + static_cast<int>(k) * cell;
+    heights.at(static_cast<size_t>(left + 1)) = font.Height() - 2;
+    for (int column = 2; column < cell - 2; ++column) {
+      heights.at(static_cast<size_t>(left + column)) = font.BodyHeight(text[k]);
+    }
+    heights.at(static_cast<size_t>(left + cell - 2)) = font.TipHeight();
+  }
+  return heights;
+}
+
+// Ink pixels of each column of one line of the picture.
+std::vector<int> DrawnColumns(const PixelMap& map, uint32_t ink, int line, int lineHeight) {
+  std::vector<int> heights(static_cast<size_t>(map.width), 0);
+  for (int y = line * lineHeight; y < (line + 1) * lineHeight; ++y) {
+    for (int x = 0; x < map.width; ++x) {
+      uint32_t value = 0;
+      std::memcpy(&value, map.Row(y) + x * map.bytesPerPixel, map.bytesPerPixel);
+      heights[static_cast<size_t>(x)] += value == ink;
+    }
+  }
+  return heights;
+}
+
+// 9, 10 and 27 points are 12, 13 and 36 pixels: cells 6, 6 and 18 wide.
+TEST_F(LetterBitmapTest, EveryColumnOfEveryGlyphOfAOneAndAFiveLetterLineIsInThePicture) {
+  for (int points : {9, 10, 27}) {
+    const test::LetterFont font(PointsToPixels(points));
+    for (std::string_view text : {"A", "ABCDE"}) {
+      bitmap.SetFontSize(points);
+      bitmap.SetText(text);
+      const PixelMap map = Image();
+      EXPECT_EQ(map.width % 4, 0);
+      EXPECT_EQ(DrawnColumns(map, bitmap.PixelValue(kInkBlack), 0, map.height), LetterColumns(font, text, 0, map.width))
+          << text << " at " << points << " points";
+    }
+  }
+}
+
+TEST_F(LetterBitmapTest, RightToLeftLinesHoldTheirCharactersReversedUprightAgainstTheRightEdge) {
+  const test::LetterFont font(16);
+  bitmap.SetRightToLeft(true);
+  bitmap.SetText("AB\nABCD");
+  const PixelMap map = Image();
+  // Four cells of 8, plus a tenth, up to 36; each line ends at the right edge.
+  ASSERT_EQ(map.width, 36);
+  const uint32_t ink = bitmap.PixelValue(kInkBlack);
+  EXPECT_EQ(DrawnColumns(map, ink, 0, 17), LetterColumns(font, "BA", 20, 36));
+  EXPECT_EQ(DrawnColumns(map, ink, 1, 17), LetterColumns(font, "DCBA", 4, 36));
+  bitmap.SetRightToLeft(false);
+  EXPECT_FALSE(bitmap.IsImageCurrent());
+  EXPECT_EQ(DrawnColumns(Image(), ink, 1, 17), LetterColumns(font, "ABCD", 0, 36));
+}
+
+TEST_F(TextBitmapTest, APictureOfThePixelBoundIsMadeAndOnePixelPastItIsNot) {
+  bitmap.SetText("ab");
+  const PixelMap whole = Image();
+  ASSERT_EQ(whole.width * whole.height, 20 * 17);
+  bitmap.SetMaxPixels(20 * 17);
+  EXPECT_NE(Image().bits, nullptr);
+  EXPECT_FALSE(bitmap.IsTooLarge());
+  bitmap.SetMaxPixels(20 * 17 - 1);
+  EXPECT_EQ(Image(9).bits, nullptr);
+  EXPECT_TRUE(bitmap.IsTooLarge());
+  EXPECT_EQ(bitmap.GetWidth(), 20) << "still measured";
+  bitmap.SetText("");
+  EXPECT_EQ(Image(9).bits, nullptr);
+  EXPECT_FALSE(bitmap.IsTooLarge()) << "nothing to draw is not too large";
 }
 
 TEST_F(TextBitmapTest, PointsAndPixelsRoundTripAtNinetySixDotsPerInch) {

@@ -7,10 +7,12 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "NodeTestSupport.h"
 #include "RenderedWorld.h"
+#include "engine/media/MediaLimits.h"
 #include "engine/media/nodes/FontStyleNode.h"
 #include "engine/media/nodes/TextNode.h"
 #include "engine/media/nodes/TextTextureNode.h"
@@ -47,20 +49,25 @@ class TextWorld : public test::RenderedWorld {
   test::ScopedCellFont cells;
 };
 
-TEST_F(TextWorld, LinesStepBySizePlusSpacingAtTwelvePixelsAUnit) {
-  Load("Shape { geometry DEF T Text { string [ \"ab\" \"cde\" ] fontStyle FontStyle { size 1 spacing 1 } } }");
-  CTextNode& text = TextNamed("T");
-  ASSERT_EQ(text.LineCount(), 2);
-  EXPECT_EQ(test::ScopedCellFont::LastAsked().pixelHeight, 12) << "the height in pixels reaches the font";
-  // "cde": 3 cells of 6 pixels, plus a tenth, down to 20; 12 + 1 high.
-  EXPECT_EQ(text.LineBitmap(1).GetWidth(), 16);
-  EXPECT_EQ(text.LineBitmap(1).GetHeight(), 13);
-  const CMeshBuffer& second = text.LineMesh(1);
-  EXPECT_FLOAT_EQ(second.GetVertex(0).y, -1.0f) << "top";
-  EXPECT_FLOAT_EQ(second.GetVertex(3).y, -2.0f) << "bottom";
-  EXPECT_FLOAT_EQ(second.GetVertex(1).x, 16.0f / 13.0f);
-  EXPECT_FLOAT_EQ(second.GetTexCoord(0).x, 0.0f);
-  EXPECT_FLOAT_EQ(second.GetTexCoord(2).y, 1.0f);
+TEST_F(TextWorld, LinesStepByTheRuleOfTheWorldsConventionAtTwelvePixelsAUnit) {
+  constexpr const char* kTwoLines =
+      "Shape { geometry DEF T Text { string [ \"ab\" \"cde\" ] fontStyle FontStyle { size 1 spacing 1.5 } } }";
+  for (auto [rule, top] : {std::pair{WorldConvention::kStandard, -0.5f}, std::pair{WorldConvention::kSystem, -1.5f}}) {
+    convention = rule;
+    Load(kTwoLines);
+    CTextNode& text = TextNamed("T");
+    ASSERT_EQ(text.LineCount(), 2);
+    EXPECT_EQ(test::ScopedCellFont::LastAsked().pixelHeight, 12) << "the height in pixels reaches the font";
+    // "cde": 3 cells of 6 pixels, plus a tenth, up to 20; 12 + 1 high.
+    EXPECT_EQ(text.LineBitmap(1).GetWidth(), 20);
+    EXPECT_EQ(text.LineBitmap(1).GetHeight(), 13);
+    const CMeshBuffer& second = text.LineMesh(1);
+    EXPECT_FLOAT_EQ(second.GetVertex(0).y, top) << "1 x 1.5 or 1 + 1.5 below the first line's top";
+    EXPECT_FLOAT_EQ(second.GetVertex(3).y, top - 1.0f) << "bottom";
+    EXPECT_FLOAT_EQ(second.GetVertex(1).x, 20.0f / 13.0f);
+    EXPECT_FLOAT_EQ(second.GetTexCoord(0).x, 0.0f);
+    EXPECT_FLOAT_EQ(second.GetTexCoord(2).y, 1.0f);
+  }
 }
 
 TEST_F(TextWorld, VerticalColumnsAndRightToLeftLines) {
@@ -69,19 +76,21 @@ TEST_F(TextWorld, VerticalColumnsAndRightToLeftLines) {
       " Shape { geometry DEF R Text { string \"ab\" length [ 4 ] fontStyle FontStyle { leftToRight FALSE } } }");
   CTextNode& vertical = TextNamed("V");
   EXPECT_EQ(vertical.LineBitmap(0).GetText(), "a\nb\nc");
-  // One cell of 6 cut to 4 wide; three lines of 12 + 1.
-  ASSERT_EQ(vertical.LineBitmap(0).GetWidth(), 4);
+  // One cell of 6, up to 8 wide; three lines of 12 + 1.
+  ASSERT_EQ(vertical.LineBitmap(0).GetWidth(), 8);
   ASSERT_EQ(vertical.LineBitmap(0).GetHeight(), 39);
-  EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(1).x, 4.0f / 39.0f * 3.0f);
+  EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(1).x, 8.0f / 39.0f * 3.0f);
   EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(1).y, 0.0f);
   EXPECT_FLOAT_EQ(vertical.LineMesh(0).GetVertex(3).y, -3.0f);
-  EXPECT_FLOAT_EQ(vertical.LineMesh(1).GetVertex(3).x, 2.0f) << "the next column, spacing to the right";
+  EXPECT_FLOAT_EQ(vertical.LineMesh(1).GetVertex(3).x, 2.0f) << "the next column, size x spacing to the right";
   EXPECT_FLOAT_EQ(vertical.LineMesh(1).GetVertex(3).y, -2.0f);
-  const CMeshBuffer& mirrored = TextNamed("R").LineMesh(0);
+  CTextNode& rightToLeft = TextNamed("R");
+  EXPECT_TRUE(rightToLeft.LineBitmap(0).GetRightToLeft()) << "the picture holds the characters from right to left";
+  const CMeshBuffer& mirrored = rightToLeft.LineMesh(0);
   EXPECT_FLOAT_EQ(mirrored.GetVertex(0).x, -4.0f);
   EXPECT_FLOAT_EQ(mirrored.GetVertex(1).x, 0.0f);
-  EXPECT_FLOAT_EQ(mirrored.GetTexCoord(0).x, 1.0f) << "the texture runs from right to left";
-  EXPECT_FLOAT_EQ(mirrored.GetTexCoord(1).x, 0.0f);
+  EXPECT_FLOAT_EQ(mirrored.GetTexCoord(0).x, 0.0f) << "and is not mirrored";
+  EXPECT_FLOAT_EQ(mirrored.GetTexCoord(1).x, 1.0f);
 }
 
 TEST_F(TextWorld, TheFontHeightIsTheWholeSizeTimesTwelvePixels) {
@@ -174,6 +183,77 @@ TEST_F(TextWorld, DrawnTextShowsOnlyItsGlyphs) {
   for (int x = 0; x < 96; ++x) lit += Pixel(x, 48) != 0u;
   EXPECT_GT(lit, 20);
   EXPECT_LT(lit, 80) << "the gaps between cells are keyed out";
+}
+
+// ---- What a Text costs ------------------------------------------------------
+
+// `count` copies of the text as entries of a string list in a world.
+std::string Quoted(int count, const std::string& text) {
+  std::string entries;
+  for (int k = 0; k < count; ++k) entries += " \"" + text + "\"";
+  return entries;
+}
+
+std::string Strings(int count, const std::string& text) { return "[" + Quoted(count, text) + " ]"; }
+
+TEST_F(TextWorld, ATextDrawsItsLinesUpToTheBoundAndNamesTheFirstItRefuses) {
+  Load("Shape { geometry DEF T Text { string " + Strings(kMaxTextLines, "a") + " } }");
+  EXPECT_EQ(TextNamed("T").LineCount(), kMaxTextLines);
+  EXPECT_EQ(world->GetScene().GetEventErrorText(), "");
+
+  Load("Shape { geometry DEF T Text { string " + Strings(kMaxTextLines + 1, "a") + " } }");
+  EXPECT_EQ(TextNamed("T").LineCount(), kMaxTextLines);
+  EXPECT_EQ(world->GetScene().GetEventErrorText(),
+            "Text 'T': lines from 1025 on are not drawn: a Text draws at most 1024 lines.");
+
+  // As many lines by one event: the same bound.
+  SetStrings(Named("T"), std::vector<SFString>(65536, Text("x")));
+  Frame();
+  EXPECT_EQ(TextNamed("T").LineCount(), kMaxTextLines);
+  EXPECT_EQ(TextNamed("T").LineBitmap(kMaxTextLines - 1).GetText(), "x");
+}
+
+TEST_F(TextWorld, LinesOfOneFontShareItAndEmptyLinesOpenNone) {
+  Load("Shape { geometry DEF T Text { string " + Strings(500, "") + " } }");
+  EXPECT_EQ(test::ScopedCellFont::FontsMade(), 0);
+  SetStrings(Named("T"), {Text(""), Text("a"), Text(""), Text("bc"), Text("")});
+  Frame();
+  EXPECT_EQ(test::ScopedCellFont::FontsMade(), 1);
+  PixelMap image;
+  EXPECT_EQ(TextNamed("T").LineBitmap(3).GetImage(&image), 0);
+}
+
+// At size 8 a line of 255 characters is a picture of 13,464 x 97 pixels:
+// twelve of them fit within the bound, a thirteenth does not, and a short
+// line after it fits again.
+TEST_F(TextWorld, ALinePastThePixelBoundIsNotDrawnAndTheLinesThatFitAre) {
+  constexpr int64_t kWideLine = 13464 * 97;
+  static_assert(12 * kWideLine <= kMaxTextPixels && 13 * kWideLine > kMaxTextPixels);
+  const std::string wide(255, 'w');
+  Load("Shape { geometry DEF T Text { string [" + Quoted(13, wide) + " \"a\" ] fontStyle FontStyle { size 8 } } }");
+  CTextNode& text = TextNamed("T");
+  ASSERT_EQ(text.LineCount(), 14);
+  PixelMap image;
+  for (int32_t k = 0; k < 12; ++k) {
+    ASSERT_EQ(text.LineBitmap(k).GetImage(&image), 0) << k;
+    EXPECT_EQ(static_cast<int64_t>(image.width) * image.height, kWideLine);
+  }
+  EXPECT_EQ(text.LineBitmap(12).GetImage(&image), 9);
+  EXPECT_TRUE(text.LineBitmap(12).IsTooLarge());
+  EXPECT_EQ(text.LineBitmap(13).GetImage(&image), 0);
+  EXPECT_EQ(world->GetScene().GetEventErrorText(),
+            "Text 'T': line 13 is not drawn: its picture would take the lines past 16777216 pixels.");
+  Frame();
+}
+
+TEST_F(TextWorld, ATextTextureJoinsItsLinesUpToTheBound) {
+  Load("Shape { appearance Appearance { texture DEF X TextTexture { string " + Strings(kMaxTextLines + 1, "a") +
+       " } } geometry Box { } }");
+  CTextTextureNode& texture = static_cast<CTextTextureNode&>(Named("X"));
+  ASSERT_NE(texture.Bitmap(), nullptr);
+  EXPECT_EQ(texture.Bitmap()->GetLineCount(), kMaxTextLines);
+  EXPECT_EQ(world->GetScene().GetEventErrorText(),
+            "TextTexture 'X': lines from 1025 on are not drawn: a TextTexture joins at most 1024 lines.");
 }
 
 // ---- Listener lifetime ----------------------------------------------------
@@ -304,9 +384,9 @@ TEST_F(TextTexture, TextTakesTheAppearanceColourOverTheColourBefore) {
     }
   }
   EXPECT_EQ(red + blue, image.width * image.height) << "no third colour";
-  // Ten points are 13 pixels: one cell of 6 x 13, the image cut to 4 wide,
-  // less the cell's border.
-  EXPECT_EQ(red, 3 * 11);
+  // Ten points are 13 pixels: one cell of 6 x 13 in an image 8 wide, less
+  // the cell's border.
+  EXPECT_EQ(red, 4 * 11);
 }
 
 TEST_F(TextTexture, WithoutAnAppearanceTheColoursStay) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -194,6 +195,19 @@ TEST(SlideShowGrid, FramesOutsideTheGridWrapAndAFrameShownIsNotSelectedAgain) {
   EXPECT_FALSE(choice.Show(*set.frames, frame)) << "the frame shown last";
 }
 
+TEST(SlideShowGrid, MinusOneAtFirstShowsTheLastFrame) {
+  ScriptedFrameSet set(4, 3);
+  CFrameChoice choice;
+  EXPECT_FALSE(choice.Shown().has_value()) << "nothing shown yet";
+  int32_t frame = -1;
+  EXPECT_TRUE(choice.Show(*set.frames, frame));
+  EXPECT_EQ(frame, 11);
+  ASSERT_EQ(set.grid->asked.size(), 1u);
+  EXPECT_EQ(set.grid->asked[0].column, 3);
+  EXPECT_EQ(set.grid->asked[0].row, 2);
+  EXPECT_EQ(choice.Shown(), 11);
+}
+
 TEST(SlideShowGrid, TheLargestGridAFileCanNameStillWrapsItsFrames) {
   ScriptedFrameSet set(65535, 65535);
   CFrameChoice choice;
@@ -272,6 +286,19 @@ TEST_F(TextureNodesOverGif, AdvanceFrameStepsThroughTheFramesOnceThereIsASource)
     EXPECT_EQ(show.currentFrame, expected);
     EXPECT_EQ(show.Choice().Shown(), expected);
   }
+}
+
+TEST_F(TextureNodesOverGif, ASlideShowAtFrameMinusOneShowsTheLastFrame) {
+  Load("DEF Show SlideShowTexture { url \"" + gif + "\" currentFrame -1 }");
+  Frames(3);
+  auto& show = static_cast<CSlideShowTextureNode&>(Named("Show"));
+  EXPECT_EQ(show.currentFrame, 2);
+  MaterialRecord record;
+  show.FillTextureRecord(record);
+  ASSERT_NE(record.texture.base, nullptr);
+  uint32_t texel = 0;
+  std::memcpy(&texel, record.texture.base, sizeof texel);
+  EXPECT_EQ(texel, 0x0003FC01u) << "the third frame's colour (3, 252, 1), not the first's red";
 }
 
 }  // namespace

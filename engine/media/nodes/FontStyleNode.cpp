@@ -3,6 +3,10 @@
 #include <string_view>
 
 #include "engine/scene/NodeFactory.h"
+#include "engine/scene/Scene.h"
+#include "engine/world/Browser.h"
+#include "engine/world/ViewContext.h"
+#include "platform/Numbers.h"
 
 namespace vx {
 namespace {
@@ -102,6 +106,15 @@ int32_t CFontStyleLink::Notify(CPointerSet& set) {
     owner_.SetDirty(true);
   }
   return set.GetEvent();
+}
+
+void NoteRefusedLines(const CNode& text, CViewContext& view, const std::string& refusal) {
+  CBrowser* world = view.GetWorld() ? view.GetWorld() : text.GetWorld();
+  if (!world) return;
+  const std::string& name = text.GetDefName();
+  world->GetScene().NoteEventError(FormatString("%s %s: %s.", std::string(text.GetTypeName()).c_str(),
+                                                name.empty() ? "(unnamed)" : ("'" + name + "'").c_str(),
+                                                refusal.c_str()));
 }
 
 void RegisterFontStyleNode(NodeClassTable& table) { table.Add<CFontStyleNode>("FontStyle"); }

@@ -2,6 +2,8 @@
 // text nodes to tell when one of them changes.
 #pragma once
 
+#include <string>
+
 #include "engine/media/text/PointerSet.h"
 #include "engine/media/text/TextLayout.h"
 #include "engine/scene/Node.h"
@@ -72,6 +74,10 @@ class CFontStyleLink final : public CNotifySink {
   CNode& owner_;
   CNodeWeakRef style_;
 };
+
+// Leaves in the world's error text which lines of a text node are not
+// drawn, and why ("line 3 is not drawn: ...").
+void NoteRefusedLines(const CNode& text, CViewContext& view, const std::string& refusal);
 
 void RegisterFontStyleNode(NodeClassTable& table);
 

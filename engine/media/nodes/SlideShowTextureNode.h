@@ -3,6 +3,8 @@
 // scene picks the frame with currentFrame or steps it with advanceFrame.
 #pragma once
 
+#include <optional>
+
 #include "engine/media/MediaFactories.h"
 #include "engine/media/nodes/TextureLoad.h"
 #include "engine/scene/nodes/AppearanceNodes.h"
@@ -16,23 +18,24 @@ class NodeClassTable;
 FramePosition FramePositionInGrid(const FrameGrid& grid, int32_t frame);
 
 // Which frame of a frame set shows: the grid's frame count once it is known
-// and the frame shown last.
+// and the frame shown last (none before the first).
 class CFrameChoice {
  public:
   // Makes `frame` the frame set's picture unless it was shown last. A frame
-  // outside the grid is wrapped into it (and written back); a grid without
-  // frames selects nothing. True when a frame was selected.
+  // outside the grid is wrapped into it (and written back: -1 is the last
+  // frame); a grid without frames selects nothing. True when a frame was
+  // selected.
   bool Show(CFrameSetTexture& frames, int32_t& frame);
   void Reset() {
     count_ = 0;
-    shown_ = -1;
+    shown_.reset();
   }
   int32_t Count() const { return count_; }
-  int32_t Shown() const { return shown_; }
+  std::optional<int32_t> Shown() const { return shown_; }
 
  private:
   int32_t count_ = 0;
-  int32_t shown_ = -1;
+  std::optional<int32_t> shown_;
 };
 
 class CSlideShowTextureNode : public CNode, public ITextureNode {

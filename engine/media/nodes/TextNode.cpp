@@ -1,6 +1,8 @@
 #include "engine/media/nodes/TextNode.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "engine/media/MediaLimits.h"
@@ -8,6 +10,7 @@
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/GeometryNodeSupport.h"
 #include "engine/world/ViewContext.h"
+#include "platform/Numbers.h"
 
 namespace vx {
 namespace {
@@ -33,6 +36,8 @@ void CTextNode::Traverse(RenderPass pass, CViewContext* view) {
   if (pass == RenderPass::Frame && !meshes_.empty()) Draw(*view);
 }
 
+// A line whose picture would take the Text past its pixels is not drawn;
+// the lines after it that fit still are.
 void CTextNode::Rebuild(CViewContext& view) {
   SetDirty(false);
   CFontStyleNode* style = AsFontStyle(fontStyle);
@@ -40,11 +45,30 @@ void CTextNode::Rebuild(CViewContext& view) {
   meshes_.clear();
   bitmaps_.clear();
   layout_ = style ? style->Layout() : FontLayout{};
-  for (const SFString& line : string.Span()) bitmaps_.push_back(MakeLineBitmap(view, line));
-  for (int32_t k = 0; k < LineCount(); ++k) BuildMesh(k);
+  const WorldConvention convention = ConventionOf(view.GetWorld());
+  int64_t pixelsLeft = kMaxTextPixels;
+  std::string refusal;
+  const int32_t lines = std::min(string.count, kMaxTextLines);
+  for (int32_t k = 0; k < lines; ++k) {
+    std::unique_ptr<CTextBitmap> bitmap = MakeLineBitmap(view, string[k], convention, pixelsLeft);
+    PixelMap image;
+    if (bitmap->GetImage(&image) == 0) pixelsLeft -= static_cast<int64_t>(image.width) * image.height;
+    if (bitmap->IsTooLarge() && refusal.empty()) {
+      refusal = FormatString("line %d is not drawn: its picture would take the lines past %lld pixels", k + 1,
+                             static_cast<long long>(kMaxTextPixels));
+    }
+    bitmaps_.push_back(std::move(bitmap));
+  }
+  if (string.count > kMaxTextLines && refusal.empty()) {
+    refusal = FormatString("lines from %d on are not drawn: a Text draws at most %d lines", kMaxTextLines + 1,
+                           kMaxTextLines);
+  }
+  if (!refusal.empty()) NoteRefusedLines(*this, view, refusal);
+  for (int32_t k = 0; k < LineCount(); ++k) BuildMesh(k, convention);
 }
 
-std::unique_ptr<CTextBitmap> CTextNode::MakeLineBitmap(CViewContext& view, const SFString& line) const {
+std::unique_ptr<CTextBitmap> CTextNode::MakeLineBitmap(CViewContext& view, const SFString& line,
+                                                       WorldConvention convention, int64_t maxPixels) const {
   auto bitmap = std::make_unique<CTextBitmap>();
   bitmap->SetSize(layout_.size);
   bitmap->SetFontStyle(layout_.style);
@@ -52,18 +76,18 @@ std::unique_ptr<CTextBitmap> CTextNode::MakeLineBitmap(CViewContext& view, const
   bitmap->SetFontSize(PixelsToPoints(WholeSizeTimes(layout_.size, kFontPixelsPerUnit, kMaxFontPixels)));
   bitmap->SetFontFamily(layout_.family);
   bitmap->SetHorizontal(static_cast<uint16_t>(layout_.horizontal));
+  bitmap->SetRightToLeft(SetsRightToLeft(layout_, convention));
+  bitmap->SetMaxPixels(maxPixels);
   const std::string_view text = TextOf(line);
   bitmap->SetText(layout_.horizontal ? std::string(text) : VerticalForm(text, layout_.topToBottom != 0));
   bitmap->SetBackgroundColor(kPaperWhite);
   bitmap->SetTextColor(kInkBlack);
   bitmap->SetPixelDepth(view.GetColorDepth());
   bitmap->SetPalette(view.GetColorTable());
-  PixelMap image;
-  (void)bitmap->GetImage(&image);
   return bitmap;
 }
 
-void CTextNode::BuildMesh(int32_t k) {
+void CTextNode::BuildMesh(int32_t k, WorldConvention convention) {
   const CTextBitmap& bitmap = *bitmaps_[static_cast<size_t>(k)];
   TextLineInput input;
   input.line = k;
@@ -72,7 +96,7 @@ void CTextNode::BuildMesh(int32_t k) {
   input.characters = CharacterCount(TextOf(string[k]));
   input.length = &length;
   input.maxExtent = maxExtent;
-  const TextQuad quad = LineQuad(layout_, input);
+  const TextQuad quad = LineQuad(layout_, input, convention);
   auto mesh = std::make_unique<CMeshBuffer>();
   mesh->SetVertexCount(4);
   mesh->SetVertex(0, {quad.left, quad.top, 0.0f});

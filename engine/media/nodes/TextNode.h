@@ -1,6 +1,9 @@
 // Text: each string drawn as one flat quadrilateral in the node's x/y plane,
 // textured with the string's picture and keyed so that only the glyphs
-// show.
+// show. The lines are laid out by the rules of the world's convention
+// (TextLayout.h). A Text draws at most kMaxTextLines lines whose pictures
+// together stay within kMaxTextPixels; the first line refused is named in
+// the world's error text.
 #pragma once
 
 #include <memory>
@@ -47,8 +50,9 @@ class CTextNode : public CNode, public ITextHitTarget {
 
  private:
   void Rebuild(CViewContext& view);
-  std::unique_ptr<CTextBitmap> MakeLineBitmap(CViewContext& view, const SFString& line) const;
-  void BuildMesh(int32_t line);
+  std::unique_ptr<CTextBitmap> MakeLineBitmap(CViewContext& view, const SFString& line, WorldConvention convention,
+                                              int64_t maxPixels) const;
+  void BuildMesh(int32_t line, WorldConvention convention);
   void Draw(CViewContext& view);
   void MatchColorsToMaterial(const FloatColor& material);
 

@@ -1,5 +1,6 @@
 #include "engine/media/nodes/TextTextureNode.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "engine/scene/NodeFactory.h"
 #include "engine/world/OverlayMaterial.h"
 #include "engine/world/ViewContext.h"
+#include "platform/Numbers.h"
 
 namespace vx {
 namespace {
@@ -26,10 +28,10 @@ constexpr FieldTable kTextTextureTable{Section(kTextTextureFields), {}, {}};
 // A TextTexture's font has 10 points for each whole unit of its size.
 constexpr int32_t kPointsPerUnit = 10;
 
-// The strings one after another, a line break between two.
-std::string JoinedLines(const MFString& lines) {
+// The first `count` strings one after another, a line break between two.
+std::string JoinedLines(const MFString& lines, int32_t count) {
   std::string joined;
-  for (const SFString& line : lines.Span()) {
+  for (const SFString& line : lines.Span().first(static_cast<size_t>(count))) {
     if (&line != lines.elements) joined.push_back('\n');
     joined.append(TextOf(line));
   }
@@ -73,9 +75,17 @@ void CTextTextureNode::Rebuild(CViewContext& view) {
   bitmap_->SetTextColor(text);
   bitmap_->SetPixelDepth(view.GetColorDepth());
   bitmap_->SetPalette(view.GetColorTable());
-  const std::string joined = JoinedLines(string);
+  const int32_t lines = std::min(string.count, kMaxTextLines);
+  const std::string joined = JoinedLines(string, lines);
   bitmap_->SetText(layout_.horizontal ? joined : VerticalForm(joined, layout_.topToBottom != 0));
   (void)bitmap_->GetImage(&image_);
+  if (bitmap_->IsTooLarge()) {
+    NoteRefusedLines(*this, view, "no line is drawn: the picture would be larger than a picture may be");
+  } else if (string.count > kMaxTextLines) {
+    NoteRefusedLines(*this, view,
+                     FormatString("lines from %d on are not drawn: a TextTexture joins at most %d lines",
+                                  kMaxTextLines + 1, kMaxTextLines));
+  }
 }
 
 void CTextTextureNode::ColorFromAppearance(RenderPass pass, CViewContext& view) {

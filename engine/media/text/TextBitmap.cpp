@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/media/MediaLimits.h"
+#include "engine/media/text/TextLayout.h"
 #include "engine/render/DibImage.h"
 
 namespace vx {
@@ -46,6 +47,62 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
+// Values in use, shared by every bitmap that asks with an equal key; a
+// value no bitmap holds any more is let go.
+template <typename Key, typename Value>
+class SharedValues {
+ public:
+  template <typename Make>
+  std::shared_ptr<const Value> Acquire(const Key& key, Make make) {
+    std::erase_if(entries_, [](const Entry& entry) { return entry.value.expired(); });
+    for (const Entry& entry : entries_) {
+      if (!(entry.key == key)) continue;
+      if (std::shared_ptr<const Value> value = entry.value.lock()) return value;
+    }
+    std::shared_ptr<const Value> value = make();
+    if (value) entries_.push_back({key, value});
+    return value;
+  }
+
+ private:
+  struct Entry {
+    Key key;
+    std::weak_ptr<const Value> value;
+  };
+  std::vector<Entry> entries_;
+};
+
+struct FontKey {
+  FontMaker maker;
+  FontDescription description;
+  friend bool operator==(const FontKey&, const FontKey&) = default;
+};
+
+struct PaletteKey {
+  PaletteTable palette;
+  friend bool operator==(const PaletteKey& a, const PaletteKey& b) {
+    return a.palette.count == b.palette.count && a.palette.entries == b.palette.entries;
+  }
+};
+
+SharedValues<FontKey, Font>& SharedFonts() {
+  static SharedValues<FontKey, Font> fonts;
+  return fonts;
+}
+
+SharedValues<PaletteKey, std::vector<uint8_t>>& SharedInverseMaps() {
+  static SharedValues<PaletteKey, std::vector<uint8_t>> maps;
+  return maps;
+}
+
+int64_t RoundUpToFour(int64_t value) { return (value + 3) & ~int64_t{3}; }
+
+// How wide a line's pixels are, from the leftmost of its start and its ink
+// to the rightmost of its advance and its ink.
+int64_t ReachOf(const TextExtent& extent) {
+  return static_cast<int64_t>(std::max(extent.advance, extent.inkRight)) - std::min(extent.inkLeft, 0);
+}
+
 // Writes one pixel value of the image's size.
 void StorePixel(uint8_t* at, int32_t bytesPerPixel, uint32_t value) {
   switch (bytesPerPixel) {
@@ -67,7 +124,7 @@ FontMaker SetFontMaker(FontMaker maker) { return std::exchange(currentMaker, mak
 int32_t PointsToPixels(int32_t points) { return MulDiv(points, kFontDotsPerInch, kPointsPerInch); }
 int32_t PixelsToPoints(int32_t pixels) { return MulDiv(pixels, kPointsPerInch, kFontDotsPerInch); }
 
-CTextBitmap::CTextBitmap() : palette_(BuiltInPaletteTable()), maker_(currentMaker) {}
+CTextBitmap::CTextBitmap() : palette_(BuiltInPaletteTable()), maxPixels_(kMaxPicturePixels), maker_(currentMaker) {}
 
 CTextBitmap::~CTextBitmap() = default;
 
@@ -107,6 +164,18 @@ void CTextBitmap::SetHorizontal(uint16_t horizontal) {
   dirty_ = true;
 }
 
+void CTextBitmap::SetRightToLeft(bool rightToLeft) {
+  if (rightToLeft == rightToLeft_) return;
+  rightToLeft_ = rightToLeft;
+  dirty_ = true;
+}
+
+void CTextBitmap::SetMaxPixels(int64_t pixels) {
+  if (pixels == maxPixels_) return;
+  maxPixels_ = pixels;
+  dirty_ = true;
+}
+
 void CTextBitmap::SetBackgroundColor(const FloatColor& color) {
   background_ = color;
   colorsStale_ = true;
@@ -125,7 +194,7 @@ void CTextBitmap::SetPixelDepth(int32_t bits) {
 
 void CTextBitmap::SetPalette(const PaletteTable& palette) {
   palette_ = palette;
-  inverseMap_.clear();
+  inverseMap_.reset();
   dirty_ = true;
 }
 
@@ -144,45 +213,71 @@ void CTextBitmap::Rebuild() {
   glyphs_.clear();
   dirty_ = false;
   colorsStale_ = false;
-  std::vector<std::string_view> lines;
+  const std::vector<std::string> lines = LinesToSet();
   Measure(lines);
-  if (width_ <= 0 || height_ <= 0 || width_ > kMaxPictureSide || height_ > kMaxPictureSide ||
-      static_cast<int64_t>(width_) * height_ > kMaxPicturePixels) {
-    return;
-  }
+  if (width_ <= 0 || height_ <= 0) return;
+  tooLarge_ = width_ > kMaxPictureSide || height_ > kMaxPictureSide ||
+              static_cast<int64_t>(width_) * height_ > std::min(maxPixels_, kMaxPicturePixels);
+  if (tooLarge_) return;
   image_ = CDibImage::Create(width_, height_, pixelDepth_, &palette_, false, false);
   if (!image_) return;
   DrawGlyphs(lines);
   Redraw();
 }
 
-void CTextBitmap::Measure(std::vector<std::string_view>& lines) {
+std::vector<std::string> CTextBitmap::LinesToSet() const {
+  std::vector<std::string> lines;
+  for (std::string_view line : SplitLines(text_)) lines.emplace_back(rightToLeft_ ? ReversedCharacters(line) : line);
+  return lines;
+}
+
+void CTextBitmap::Measure(const std::vector<std::string>& lines) {
   width_ = 0;
   height_ = 0;
   lineCount_ = 0;
+  tooLarge_ = false;
+  pens_.clear();
+  font_.reset();
+  if (lines.empty()) return;
   const bool bold = style_ == kStyleBold || style_ == kStyleBoldItalic;
   const bool italic = style_ == kStyleItalic || style_ == kStyleBoldItalic;
-  font_ = maker_(
-      {.pixelHeight = PointsToPixels(fontPoints_), .family = PlatformFamily(family_), .bold = bold, .italic = italic});
+  const FontKey key{maker_, {.pixelHeight = PointsToPixels(fontPoints_),
+                             .family = PlatformFamily(family_),
+                             .bold = bold,
+                             .italic = italic}};
+  font_ = SharedFonts().Acquire(key, [&] { return std::shared_ptr<const Font>(key.maker(key.description)); });
   if (!font_) return;
   metrics_ = font_->Metrics();
-  lines = SplitLines(text_);
   lineCount_ = static_cast<int32_t>(lines.size());
-  int64_t widest = 0;
-  for (std::string_view line : lines) widest = std::max<int64_t>(widest, font_->MeasureText(line));
-  widest += widest / 10;
-  widest &= ~int64_t{3};
+  // Each line's pixels from its pen start: its advance and its glyphs' reach.
+  std::vector<TextExtent> extents;
+  int64_t widestAdvance = 0;
+  int64_t widestReach = 0;
+  for (const std::string& line : lines) {
+    const TextExtent extent = font_->MeasureText(line);
+    extents.push_back(extent);
+    widestAdvance = std::max<int64_t>(widestAdvance, extent.advance);
+    widestReach = std::max<int64_t>(widestReach, ReachOf(extent));
+  }
+  const int64_t wide = RoundUpToFour(std::max(widestAdvance + widestAdvance / 10, widestReach));
   const int64_t tall = static_cast<int64_t>(metrics_.height + metrics_.externalLeading) * lineCount_;
   // Sizes past what an image can hold are kept out of range, never wrapped.
-  width_ = static_cast<int32_t>(std::min<int64_t>(widest, kMaxPictureSide + 1));
+  width_ = static_cast<int32_t>(std::min<int64_t>(wide, kMaxPictureSide + 1));
   height_ = static_cast<int32_t>(std::min<int64_t>(tall, kMaxPictureSide + 1));
+  for (const TextExtent& extent : extents) {
+    const int64_t start = std::min(extent.inkLeft, 0);
+    const int64_t pen = rightToLeft_ ? width_ - (start + ReachOf(extent)) : -start;
+    pens_.push_back(static_cast<int32_t>(std::clamp<int64_t>(pen, INT32_MIN, INT32_MAX)));
+  }
 }
 
-void CTextBitmap::DrawGlyphs(const std::vector<std::string_view>& lines) {
+void CTextBitmap::DrawGlyphs(const std::vector<std::string>& lines) {
   glyphs_.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_), 0);
   GlyphMask mask{glyphs_, width_, height_};
   const int32_t lineStep = metrics_.height + metrics_.externalLeading;
-  for (size_t k = 0; k < lines.size(); ++k) font_->DrawText(mask, 0, static_cast<int>(k) * lineStep, lines[k]);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    font_->DrawText(mask, pens_[k], static_cast<int>(k) * lineStep, lines[k]);
+  }
 }
 
 template <typename Paint>
@@ -237,11 +332,14 @@ uint32_t CTextBitmap::PixelValue(const FloatColor& color) {
 
 const uint8_t* CTextBitmap::InverseMap() {
   if (pixelDepth_ != 8) return nullptr;
-  if (inverseMap_.empty()) {
-    inverseMap_.assign(kInverseMap555Size, 0);
-    BuildInverseColorMap555(palette_, std::span<uint8_t, kInverseMap555Size>(inverseMap_));
+  if (!inverseMap_) {
+    inverseMap_ = SharedInverseMaps().Acquire({palette_}, [this] {
+      auto map = std::make_shared<std::vector<uint8_t>>(kInverseMap555Size, 0);
+      BuildInverseColorMap555(palette_, std::span<uint8_t, kInverseMap555Size>(*map));
+      return std::shared_ptr<const std::vector<uint8_t>>(std::move(map));
+    });
   }
-  return inverseMap_.data();
+  return inverseMap_->data();
 }
 
 }  // namespace vx

@@ -4,12 +4,17 @@
 // The bitmap keeps its drawing settings (text, font choice, pixel depth,
 // palette, colours) and is dirty whenever one of them changes; the next
 // GetImage measures the text and draws it again (a change of colours only
-// paints the image again). Lines end
-// at '\n'. The image is as wide as the widest line plus a tenth (room for
-// slanted glyphs), rounded down to a multiple of 4 pixels, and as tall as
-// the lines set one line spacing apart; it is filled with the background
-// colour and the glyphs are written in the text colour, with no shade in
-// between, so the background can be keyed out exactly.
+// paints the image again). Lines end at '\n'. The image is as wide as the
+// widest line's advance plus a tenth, or as its glyphs reach when they reach
+// further (a slanted last glyph, a first one that overhangs its start),
+// rounded up to a multiple of 4 pixels: every pixel of every glyph is in
+// it. It is as tall as the lines set one line spacing apart; it is filled
+// with the background colour and the glyphs are written in the text colour,
+// with no shade in between, so the background can be keyed out exactly.
+//
+// Bitmaps that draw with the same font share it, and 8-bit bitmaps of one
+// palette their colour map (the engine's thread only): a Text of many lines
+// opens its face once, and a line without text opens none.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +33,7 @@ namespace vx {
 class CDibImage;
 
 // What makes the fonts new text bitmaps draw with (the platform's fonts
-// unless replaced).
+// unless replaced); bitmaps of different makers never share a font.
 using FontMaker = std::unique_ptr<Font> (*)(const FontDescription& description);
 // Replaces the maker for bitmaps made from now on; returns the one before.
 FontMaker SetFontMaker(FontMaker maker);
@@ -72,6 +77,14 @@ class CTextBitmap {
   float GetSize() const { return size_; }
   void SetHorizontal(uint16_t horizontal);
   uint16_t GetHorizontal() const { return horizontal_; }
+  // Lines whose characters run from right to left: each line's characters
+  // are set in reverse order, every glyph upright, and the line ends at the
+  // image's right edge (where it begins).
+  void SetRightToLeft(bool rightToLeft);
+  bool GetRightToLeft() const { return rightToLeft_; }
+  // The most pixels the image may have (kMaxPicturePixels unless lowered);
+  // a text that would need more gets no image and says so (IsTooLarge).
+  void SetMaxPixels(int64_t pixels);
 
   void SetBackgroundColor(const FloatColor& color);
   FloatColor GetBackgroundColor() const { return background_; }
@@ -100,14 +113,20 @@ class CTextBitmap {
   int32_t GetLineCount() const { return lineCount_; }
   int32_t GetWidth() const { return width_; }
   int32_t GetHeight() const { return height_; }
+  // Whether the last measurement made no image because the text was larger
+  // than an image may be.
+  bool IsTooLarge() const { return tooLarge_; }
 
   // The colour as a pixel of the image's depth and palette.
   uint32_t PixelValue(const FloatColor& color);
 
  private:
   void Rebuild();
-  void Measure(std::vector<std::string_view>& lines);
-  void DrawGlyphs(const std::vector<std::string_view>& lines);
+  void Measure(const std::vector<std::string>& lines);
+  void DrawGlyphs(const std::vector<std::string>& lines);
+  // The lines as they are set: split at '\n', characters reversed when
+  // they run from right to left.
+  std::vector<std::string> LinesToSet() const;
   // Calls paint(pixel, x, y) for every pixel of the image under a glyph.
   template <typename Paint>
   void ForEachGlyphPixel(Paint paint);
@@ -119,13 +138,15 @@ class CTextBitmap {
   int32_t lineCount_ = 0;
   int32_t fontPoints_ = 32;
   int32_t fontNumber_ = 2;
-  std::unique_ptr<Font> font_;
+  std::shared_ptr<const Font> font_;
   FontMetrics metrics_;
+  std::vector<int32_t> pens_;  // where each line's pen starts
   int32_t pixelDepth_ = 0;
   FloatColor background_ = kPaperWhite;
   FloatColor foreground_ = kInkBlack;
   PaletteTable palette_;
-  std::vector<uint8_t> inverseMap_;  // built from the palette when an 8-bit image first needs it
+  // Built from the palette when an 8-bit image first needs it.
+  std::shared_ptr<const std::vector<uint8_t>> inverseMap_;
   bool dirty_ = true;
   bool colorsStale_ = false;
   std::unique_ptr<CDibImage> image_;
@@ -134,6 +155,9 @@ class CTextBitmap {
   uint8_t style_ = kStylePlain;
   uint16_t horizontal_ = 1;
   float size_ = 1.0f;
+  bool rightToLeft_ = false;
+  bool tooLarge_ = false;
+  int64_t maxPixels_;
   FontMaker maker_;
 };
 
