@@ -151,7 +151,7 @@ void CGeometryStage::SetMaterial(const MaterialRecord* record) {
   material_.diffuse.r = 1.0f;
   material_.specularColor = {1.0f, 1.0f, 1.0f};
   material_.specular = 0;
-  target_->SetTexture(&material_.texture);
+  target_->SetTexture(&material_.texture, {material_.repeatS != 0, material_.repeatT != 0});
   material_.spanMode = SpanMode::kTextured;
   if (material_.unlitTexture) material_.spanMode |= SpanMode::kUnlitTexture;
   if (material_.chromaKey) {

@@ -61,6 +61,9 @@ struct MaterialRecord {
   uint8_t unlit = 0;     // no light changes the colour: vertices take it whole
   FloatColor specularColor{0.5f, 0.5f, 0.5f};
   RenderBufferDesc texture;  // base null: no texture; pixels not owned
+  // 0: coordinates beyond the picture clamp to its edge along s (t).
+  uint8_t repeatS = 1;
+  uint8_t repeatT = 1;
   uint8_t unlitTexture = 0;
   uint8_t chromaKey = 0;  // texels of the key colour are transparent
   FloatColor chromaKeyColor;

@@ -44,6 +44,18 @@ inline int32_t ToFixed16Wrap(float value) {
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(scaled))));
 }
 
+// 16.16 fixed point from a float in 64 bits, truncated toward zero: texture
+// coordinates far beyond the 32-bit range keep their place in a repeating
+// texture. Saturates at 2^52, where a double still holds every integer, and
+// gives 0 for NaN.
+inline int64_t ToFixed16Wide(float value) {
+  constexpr double kLimit = 4503599627370496.0;  // 2^52
+  const double scaled = static_cast<double>(value) * kFixedOne;
+  if (scaled > -kLimit && scaled < kLimit) return static_cast<int64_t>(scaled);
+  if (std::isnan(scaled)) return 0;
+  return scaled > 0.0 ? static_cast<int64_t>(kLimit) : -static_cast<int64_t>(kLimit);
+}
+
 // Two's-complement addition and subtraction of 16.16 values: a wrapped
 // coordinate must not be undefined behaviour.
 inline int32_t WrapAdd(int32_t a, int32_t b) {

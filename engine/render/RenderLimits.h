@@ -30,6 +30,11 @@ inline constexpr int32_t kMaxPolygonVertices = 16;
 static_assert(kMaxPolygonVertices >= kMaxInputVertices + kClipPlaneCount);
 
 inline constexpr int32_t kInitialTextureRows = 512;
+// The widest and highest texture the fillers address: a position within two
+// periods of a repeating axis (2 x side x 65536) must fit 32 bits. Larger
+// textures are not drawn (their polygons fill untextured); pictures are no
+// larger anyway.
+inline constexpr int32_t kMaxTextureSide = 16384;
 
 // Smooth 16-bit spans add a random offset of 0..6 (16.16) to each channel.
 inline constexpr int32_t kDitherLevels = 7;

@@ -214,11 +214,11 @@ bool CRenderTarget::ClearDepthRowIfDirty(int32_t y) {
   return true;
 }
 
-void CRenderTarget::SetTexture(const RenderBufferDesc* texture) {
+void CRenderTarget::SetTexture(const RenderBufferDesc* texture, TextureAddressing addressing) {
   textureBound_ = texture != nullptr;
   if (!texture) return;
   texture_ = *texture;
-  if (!texture_.base || texture_.height < 1) return;
+  if (!TextureAddressable()) return;
   if (static_cast<size_t>(texture_.height) > textureRows_.size()) {
     try {
       textureRows_.assign(static_cast<size_t>(texture_.height), nullptr);
@@ -229,13 +229,17 @@ void CRenderTarget::SetTexture(const RenderBufferDesc* texture) {
   }
   for (int32_t i = 0; i < texture_.height; ++i)
     textureRows_[i] = texture_.base + static_cast<ptrdiff_t>(i) * texture_.rowBytes;
-  wrapColumns_.Build(texture_.width - 1);
-  wrapRows_.Build(texture_.height - 1);
+  columnAxis_ = TextureAxis(texture_.width, addressing.repeatS);
+  rowAxis_ = TextureAxis(texture_.height, addressing.repeatT);
+}
+
+bool CRenderTarget::TextureAddressable() const {
+  auto addressable = [](int32_t side) { return side >= 1 && side <= kMaxTextureSide; };
+  return texture_.base && addressable(texture_.width) && addressable(texture_.height);
 }
 
 bool CRenderTarget::TextureUsable() const {
-  return textureBound_ && texture_.base && texture_.width >= 1 && texture_.height >= 1 &&
-         texture_.bytesPerPixel == desc_.bytesPerPixel;
+  return textureBound_ && TextureAddressable() && texture_.bytesPerPixel == desc_.bytesPerPixel;
 }
 
 void CRenderTarget::SetChromaKey(uint8_t index, uint16_t c555, uint32_t xrgb) {
@@ -414,8 +418,8 @@ void CRenderTarget::FillPolygon(PolygonRecord* poly, uint32_t mode) {
     if (!std::isfinite(v[VertexWord::kX]) || !std::isfinite(v[VertexWord::kY])) return;
     if (trackBounds_) WidenBounds(v[VertexWord::kX], v[VertexWord::kY], v[VertexWord::kS], v[VertexWord::kT]);
     if (textureBound) {
-      v[VertexWord::kS] *= static_cast<float>(texture_.width - 2) * q;
-      v[VertexWord::kT] *= static_cast<float>(texture_.height - 2) * q;
+      v[VertexWord::kS] *= static_cast<float>(texture_.width) * q;
+      v[VertexWord::kT] *= static_cast<float>(texture_.height) * q;
     }
     if (i == 0 || v[VertexWord::kX] < minX) minX = v[VertexWord::kX];
     if (i == 0 || v[VertexWord::kX] > maxX) maxX = v[VertexWord::kX];

@@ -59,9 +59,11 @@ class CRenderTarget {
   // drawn into since the last clear.
   float GetDepth(int32_t x, int32_t y) const;
 
-  // Binds a texture (null unbinds). Only a texture whose pixel size matches
-  // the target's is drawn; the target keeps a copy of the descriptor.
-  void SetTexture(const RenderBufferDesc* texture);
+  // Binds a texture (null unbinds), addressed as told. Only a texture whose
+  // pixel size matches the target's and whose sides are 1..kMaxTextureSide
+  // is drawn; the target keeps a copy of the descriptor. Texture coordinates
+  // 0..1 span the whole picture.
+  void SetTexture(const RenderBufferDesc* texture, TextureAddressing addressing = {});
   void SetChromaKey(uint8_t index, uint16_t c555, uint32_t xrgb);
   // The 32,768-byte 5:5:5 inverse colour map (not owned) for 8-bit targets.
   void SetInverseMap(const uint8_t* inverseMap) { inverseMap_ = inverseMap; }
@@ -130,6 +132,7 @@ class CRenderTarget {
 
   bool ClearDepthRowIfDirty(int32_t y);
   int ReplicaRows(int32_t y, int32_t limit, const RowQuality& rows) const;
+  bool TextureAddressable() const;
   bool TextureUsable() const;
   void WritePixel(int32_t x, int32_t y, float z, uint8_t index, uint16_t c555, uint32_t xrgb);
   bool AllocateBuffers(int32_t width, int32_t height, int32_t bytesPerPixel);
@@ -155,8 +158,8 @@ class CRenderTarget {
   bool textureBound_ = false;
   RenderBufferDesc texture_;
   std::vector<const uint8_t*> textureRows_;
-  WrapTable wrapColumns_;
-  WrapTable wrapRows_;
+  TextureAxis columnAxis_;
+  TextureAxis rowAxis_;
   uint32_t keyXrgb_ = 0;
   uint16_t key555_ = 0;
   uint8_t keyIndex_ = 0;

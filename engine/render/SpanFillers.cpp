@@ -47,19 +47,19 @@ void StoreRows(uint8_t* const (&rows)[Rows], int32_t x, P value) {
   for (int k = 0; k < Rows; ++k) std::memcpy(rows[k] + static_cast<ptrdiff_t>(x) * sizeof(P), &value, sizeof(P));
 }
 
-inline uint16_t Shade555(uint16_t texel, int32_t level) {
+__attribute__((always_inline)) inline uint16_t Shade555(uint16_t texel, int32_t level) {
   const auto& s = ShadeTable5[static_cast<size_t>(level)];
   return static_cast<uint16_t>(((s[(texel >> 10) & 31] >> 3) << 10) | ((s[(texel >> 5) & 31] >> 3) << 5) |
                                (s[texel & 31] >> 3));
 }
 
-inline uint32_t ShadeXrgb(uint32_t texel, int32_t level) {
+__attribute__((always_inline)) inline uint32_t ShadeXrgb(uint32_t texel, int32_t level) {
   const auto& s = ShadeTable8[static_cast<size_t>(level)];
   return (uint32_t{s[(texel >> 16) & 0xFF]} << 16) | (uint32_t{s[(texel >> 8) & 0xFF]} << 8) | s[texel & 0xFF];
 }
 
 template <typename P>
-P ShadeTexel(P texel, int32_t level) {
+__attribute__((always_inline)) inline P ShadeTexel(P texel, int32_t level) {
   if constexpr (std::is_same_v<P, uint16_t>) return Shade555(texel, level);
   else if constexpr (std::is_same_v<P, uint32_t>) return ShadeXrgb(texel, level);
   else return texel;  // palette targets are not shaded
@@ -102,68 +102,89 @@ struct Gouraud555 : Channels {
 // another target draws without offsets.
 constexpr uint32_t kNoDither = 0;
 
-// Perspective-correct u and v across a textured run: exact (one division
-// each) at the first pixel, at both ends of every block of 16, 8 or 4
-// pixels and at the first tail pixel; linear in 16.16 in between.
+// Perspective-correct texel coordinates across a textured run: exact (one
+// division each) at the first pixel, at both ends of every block of 16, 8 or
+// 4 pixels and at the first tail pixel; linear in 16.16 in between. The body
+// receives each pixel's texel column and row.
 template <typename Body>
 class TexturedWalk {
  public:
-  TexturedWalk(Body& body, int32_t x, float q, float uq, float vq, float dq, float duq, float dvq)
-      : body_(body), x_(x), q_(q), uq_(uq), vq_(vq), dq_(dq), duq_(duq), dvq_(dvq) {}
+  TexturedWalk(Body& body, const TextureAxis& columns, const TextureAxis& rows, int32_t x, float q, float uq,
+               float vq, float dq, float duq, float dvq)
+      : body_(body), columns_(columns), rows_(rows), x_(x), q_(q), uq_(uq), vq_(vq), dq_(dq), duq_(duq), dvq_(dvq) {}
 
-  void Run(int32_t count, int32_t headDu, int32_t headDv) {
+  // headDu and headDv: texels per pixel of the head. Pictures that repeat
+  // with sides of powers of two, the most common, take the cheaper form.
+  __attribute__((always_inline)) void Run(int32_t count, float headDu, float headDv) {
+    if (columns_.Masks() && rows_.Masks()) {
+      RunAs<TexelForm::kMasked>(count, headDu, headDv);
+    } else {
+      RunAs<TexelForm::kGeneral>(count, headDu, headDv);
+    }
+  }
+
+ private:
+  float ExactU() const { return uq_ / q_; }
+  float ExactV() const { return vq_ / q_; }
+
+  // Inlined, as everything below: the body must stay in registers.
+  template <TexelForm Form>
+  __attribute__((always_inline)) void RunAs(int32_t count, float headDu, float headDv) {
     const int32_t head = std::min((4 - (x_ & 3)) & 3, count);
-    du_ = headDu;
-    dv_ = headDv;
-    int32_t u = ExactU(), v = ExactV();
+    du_ = columns_.StepOf(headDu);
+    dv_ = rows_.StepOf(headDv);
+    u_ = columns_.At(ExactU());
+    v_ = rows_.At(ExactV());
+    Walk<Form>(head, u_, v_);
     for (int32_t i = 0; i < head; ++i) {
-      body_(x_++, u, v);
-      u = WrapAdd(u, du_);
-      v = WrapAdd(v, dv_);
       q_ += dq_;
       uq_ += duq_;
       vq_ += dvq_;
     }
     const int32_t groups = (count - head) >> 2;
-    Blocks<16, 4>(groups >> 2);
-    if ((groups & 3) >= 2) Blocks<8, 3>(1);
-    if (groups & 1) Blocks<4, 2>(1);
-    u = ExactU();
-    v = ExactV();
-    for (int32_t i = 0; i < ((count - head) & 3); ++i) {
-      body_(x_++, u, v);
-      u = WrapAdd(u, du_);
-      v = WrapAdd(v, dv_);
-    }
+    Blocks<16, 4, Form>(groups >> 2);
+    if ((groups & 3) >= 2) Blocks<8, 3, Form>(1);
+    if (groups & 1) Blocks<4, 2, Form>(1);
+    Walk<Form>((count - head) & 3, columns_.Next(u_, ExactU()), rows_.Next(v_, ExactV()));
   }
 
- private:
-  int32_t ExactU() const { return ToFixed16Wrap(uq_ / q_); }
-  int32_t ExactV() const { return ToFixed16Wrap(vq_ / q_); }
+  // n pixels from the exact places u and v with the steps in use. The loops
+  // read locals only, so that the body's pixel stores, which could alias
+  // anything in memory, force no reloads.
+  template <TexelForm Form>
+  __attribute__((always_inline)) void Walk(int32_t n, const TextureAxis::Exact& u, const TextureAxis::Exact& v) {
+    const TextureAxis columns = columns_, rows = rows_;
+    const int32_t du = du_, dv = dv_;
+    int32_t pu = u.position, pv = v.position;
+    int32_t x = x_;
+    for (int32_t i = 0; i < n; ++i) {
+      body_(x++, columns.Texel<Form>(pu), rows.Texel<Form>(pv));
+      pu = columns.Advance<Form>(pu, du);
+      pv = rows.Advance<Form>(pv, dv);
+    }
+    x_ = x;
+  }
 
-  template <int N, int Shift>
-  void Blocks(int32_t blocks) {
+  template <int N, int Shift, TexelForm Form>
+  __attribute__((always_inline)) void Blocks(int32_t blocks) {
     if (blocks < 1) return;
     dq_ *= static_cast<float>(N);
     duq_ *= static_cast<float>(N);
     dvq_ *= static_cast<float>(N);
-    int32_t u0 = ExactU(), v0 = ExactV();
+    TextureAxis::Exact u0 = columns_.Next(u_, ExactU()), v0 = rows_.Next(v_, ExactV());
     for (int32_t b = 0; b < blocks; ++b) {
       q_ += dq_;
       uq_ += duq_;
       vq_ += dvq_;
-      const int32_t u1 = ExactU(), v1 = ExactV();
-      du_ = WrapSub(u1, u0) >> Shift;
-      dv_ = WrapSub(v1, v0) >> Shift;
-      int32_t u = u0, v = v0;
-      for (int i = 0; i < N; ++i) {
-        body_(x_++, u, v);
-        u = WrapAdd(u, du_);
-        v = WrapAdd(v, dv_);
-      }
+      const TextureAxis::Exact u1 = columns_.Next(u0, ExactU()), v1 = rows_.Next(v0, ExactV());
+      du_ = columns_.StepAcross(u0, u1, Shift);
+      dv_ = rows_.StepAcross(v0, v1, Shift);
+      Walk<Form>(N, u0, v0);
       u0 = u1;
       v0 = v1;
     }
+    u_ = u0;
+    v_ = v0;
     constexpr float kBack = 1.0f / N;
     dq_ *= kBack;
     duq_ *= kBack;
@@ -171,9 +192,13 @@ class TexturedWalk {
   }
 
   Body& body_;
+  const TextureAxis& columns_;
+  const TextureAxis& rows_;
   int32_t x_;
   float q_, uq_, vq_, dq_, duq_, dvq_;
   int32_t du_ = 0, dv_ = 0;
+  // The last exact places, from which the next ones are found.
+  TextureAxis::Exact u_{}, v_{};
 };
 
 // The dispatch table, in the order of SpanKind; columns for 1, 2 and 4 bytes.
@@ -370,16 +395,14 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
     levelStep = static_cast<uint32_t>(ToFixed16Wrap(dr));
   }
   const int32_t flatLevel = std::clamp(state.shadeLevel, 0, 255);
-  const WrapTable::View columns = wrapColumns_.GetView();
-  const WrapTable::View rowsOfTexture = wrapRows_.GetView();
   const uint8_t* const* texels = textureRows_.data();
   const uint32_t keyXrgb = keyXrgb_;
   const uint16_t key555 = key555_;
   const uint8_t keyIndex = keyIndex_;
 
-  auto body = [&](int32_t x, int32_t u, int32_t v) __attribute__((always_inline)) {
+  auto body = [&](int32_t x, int32_t column, int32_t row) __attribute__((always_inline)) {
     if (z > depth[x]) {
-      const Pixel texel = LoadPixel<Pixel>(texels[rowsOfTexture(v >> 16)], columns(u >> 16));
+      const Pixel texel = LoadPixel<Pixel>(texels[row], column);
       if constexpr (Kind == SpanKind::kKeyedTextured) {
         bool keyed;
         if constexpr (std::is_same_v<Pixel, uint32_t>) keyed = (texel & 0x00FFFFFF) == keyXrgb;
@@ -404,14 +427,12 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
     level += levelStep;
   };
 
-  const int32_t headDu = run.last > run.first ? ToFixed16Wrap((right.uq / right.q - left.uq / left.q) /
-                                                              static_cast<float>(run.last - run.first))
-                                              : 0;
-  const int32_t headDv = run.last > run.first ? ToFixed16Wrap((right.vq / right.q - left.vq / left.q) /
-                                                              static_cast<float>(run.last - run.first))
-                                              : 0;
-  TexturedWalk<decltype(body)> walk(body, run.first, run.Start(left.q, dq), run.Start(left.uq, duq),
-                                    run.Start(left.vq, dvq), dq, duq, dvq);
+  // The head steps by the edges' own end values over the run's width.
+  const float width = static_cast<float>(run.last - run.first);
+  const float headDu = run.last > run.first ? (right.uq / right.q - left.uq / left.q) / width : 0.0f;
+  const float headDv = run.last > run.first ? (right.vq / right.q - left.vq / left.q) / width : 0.0f;
+  TexturedWalk<decltype(body)> walk(body, columnAxis_, rowAxis_, run.first, run.Start(left.q, dq),
+                                    run.Start(left.uq, duq), run.Start(left.vq, dvq), dq, duq, dvq);
   walk.Run(run.last - run.first + 1, headDu, headDv);
 }
 

@@ -1,17 +1,30 @@
 #include "engine/render/TextureWrap.h"
 
-#include <algorithm>
+#include <cassert>
+
+#include "engine/render/RenderLimits.h"
 
 namespace vx {
 
-void WrapTable::Build(int32_t period) {
-  if (period == period_ && !entries_.empty()) return;
-  period_ = period;
-  // Four repeats either way, at least 256 columns, at most kMaxReach.
-  const int64_t repeats = 4 * (static_cast<int64_t>(std::max(period, 0)) + 1);
-  reach_ = static_cast<int32_t>(std::clamp<int64_t>(repeats, 256, kMaxReach));
-  entries_.resize(static_cast<size_t>(reach_) * 2);
-  for (int32_t i = 0; i < 2 * reach_; ++i) entries_[static_cast<size_t>(i)] = WrapTexel(i - reach_, period);
+TextureAxis::TextureAxis(int32_t size, bool repeat) {
+  assert(size >= 1 && size <= kMaxTextureSide && "a texture axis has 1 to kMaxTextureSide texels");
+  last_ = size - 1;
+  if (repeat) {
+    period_ = size * kFixedOne;
+    inversePeriod_ = 1.0 / period_;
+  }
+}
+
+int32_t TextureAxis::ReduceFar(int64_t fixed) const {
+  // Coordinates stay below 2^54, so the product misses the true quotient by
+  // far less than one and its floor is off by one at most.
+  const double quotient = static_cast<double>(fixed) * inversePeriod_;
+  int64_t periods = static_cast<int64_t>(quotient);
+  if (quotient < static_cast<double>(periods)) --periods;
+  int64_t rest = fixed - periods * period_;
+  if (rest < 0) rest += period_;
+  if (rest >= period_) rest -= period_;
+  return static_cast<int32_t>(rest);
 }
 
 }  // namespace vx

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "RenderedWorld.h"
@@ -161,6 +162,51 @@ TEST_F(TextureNodes, KeyedTexelsAreTransparentAtEachDepth) {
       const uint8_t* middle = frame.Row(kSide / 2) + kSide / 2 * depth / 8;
       const bool drawn = std::any_of(middle, middle + depth / 8, [](uint8_t b) { return b != 0; });
       EXPECT_EQ(drawn, key[0] == '-') << depth << " bits, key " << key;
+    }
+  }
+}
+
+// FALSE clamps along its own axis in the standard's worlds; the system's
+// own worlds tile whatever the fields say.
+TEST_F(TextureNodes, RepeatFieldsClampOnlyInTheStandardsWorlds) {
+  for (const char* type : {"ImageTexture", "PixelTexture", "MovieTexture"}) {
+    for (const WorldConvention convention : {WorldConvention::kStandard, WorldConvention::kSystem}) {
+      const bool standard = convention == WorldConvention::kStandard;
+      for (const auto& [fields, clampS, clampT] :
+           {std::tuple{"", false, false}, std::tuple{"repeatS FALSE", true, false},
+            std::tuple{"repeatT FALSE", false, true}}) {
+        auto read = ReadWorld(std::string("DEF Tex ") + type + " { " + fields + " }", convention);
+        MaterialRecord record;
+        dynamic_cast<ITextureNode&>(*read->FindNode("Tex")).FillTextureRecord(record);
+        EXPECT_EQ(record.repeatS, standard && clampS ? 0 : 1) << type << " " << fields << " standard " << standard;
+        EXPECT_EQ(record.repeatT, standard && clampT ? 0 : 1) << type << " " << fields << " standard " << standard;
+      }
+    }
+  }
+}
+
+// Red and green along the bottom, blue and yellow along the top, on a quad
+// whose coordinates run from -0.5 to 1.5: its bottom left corner shows the
+// red texel stretched out in the standard's worlds and the tiled yellow one
+// in the system's.
+TEST_F(TextureNodes, ADrawnPixelTextureWithoutRepeatStretchesItsEdgeTexels) {
+  const std::string body =
+      "Viewpoint { position 0 0 3 }\n"
+      "Shape { appearance Appearance { texture PixelTexture { repeatS FALSE repeatT FALSE"
+      " image 2 2 3 0xFF0000 0x00FF00 0x0000FF 0xFFFF00 } }"
+      " geometry IndexedFaceSet { coord Coordinate { point [ -1 -1 0, 1 -1 0, 1 1 0, -1 1 0 ] }"
+      " texCoord TextureCoordinate { point [ -0.5 -0.5, 1.5 -0.5, 1.5 1.5, -0.5 1.5 ] } coordIndex [ 0 1 2 3 -1 ] } }";
+  for (const WorldConvention kind : {WorldConvention::kStandard, WorldConvention::kSystem}) {
+    convention = kind;
+    Load(body);
+    const uint32_t corner = Pixel(10, 54);
+    const uint32_t red = corner >> 16 & 0xFF, green = corner >> 8 & 0xFF, blue = corner & 0xFF;
+    EXPECT_GT(red, 0x40u) << std::hex << corner;
+    EXPECT_LT(blue, red / 4) << std::hex << corner;
+    if (kind == WorldConvention::kStandard) {
+      EXPECT_LT(green, red / 4) << "red, stretched: " << std::hex << corner;
+    } else {
+      EXPECT_GT(green, red / 2) << "yellow, tiled: " << std::hex << corner;
     }
   }
 }

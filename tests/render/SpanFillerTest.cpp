@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "RenderTestSupport.h"
 #include "engine/render/Numeric.h"
-#include "engine/render/TextureWrap.h"
 #include "platform/Random.h"
 
 namespace vx {
@@ -143,30 +143,6 @@ TEST(TexturedSpan, ShadingByLevelOn16And32BitTargets) {
   EXPECT_EQ(frame8.At<uint8_t>(0, 0), 201);
 }
 
-// The reduction as repeated subtraction and addition of the period.
-int32_t WrapSlowly(int64_t c, int64_t period) {
-  while (c > period) c -= period;
-  while (c < 0) c += period;
-  return static_cast<int32_t>(c);
-}
-
-TEST(WrapTable, MatchesRepeatedSubtractionNearAndFarFromTheTexture) {
-  for (int32_t size : {2, 3, 64, 100, 5000}) {
-    WrapTable table;
-    table.Build(size - 1);
-    for (int64_t c = -70000; c <= 70000; c += (c > -1000 && c < 1000) ? 1 : 97)
-      ASSERT_EQ(table(static_cast<int32_t>(c)), WrapSlowly(c, size - 1)) << size << " " << c;
-  }
-  WrapTable wide;
-  wide.Build(99999);
-  EXPECT_EQ(wide(std::numeric_limits<int32_t>::min()), WrapSlowly(std::numeric_limits<int32_t>::min(), 99999));
-  WrapTable one;
-  one.Build(0);
-  EXPECT_EQ(one(5), 0);
-  EXPECT_EQ(one(-5), 0);
-  EXPECT_EQ(one(std::numeric_limits<int32_t>::max()), 0);
-}
-
 TEST(TexturedSpan, NarrowTexturesHugeCoordinatesAndWrongPixelSizes) {
   DrawState state;
   Frame frame(64, 1, 4);
@@ -217,36 +193,42 @@ void ExpectColumns(const Frame& frame, const SpanEdge& l, const SpanEdge& r, int
   }
 }
 
+// In every form of texel addressing: a repeating texture of a power-of-two
+// width, one of another width, and a clamping one.
 TEST(TexturedSpan, PerspectiveIsExactAtTheBlockBoundaries) {
   DrawState state;
-  Texture<uint32_t> texture(1024, 2);
-  {
-    // 37 pixels from x = 5: head 5-7, blocks 8-23 and 24-39, tail 40-41.
-    Frame frame(64, 1, 4);
-    frame.target.SetTexture(&texture.desc);
-    SpanEdge l = Edge(4.6f, 0.5f, 1.0f, 10.0f), r = Edge(42.3f, 0.5f, 0.25f, 900.0f * 0.25f);
-    frame.target.FillUnlitTexturedSpan32(0, &l, &r, state);
-    ExpectColumns(frame, l, r, 5, 41, {8, 24, 40});
-    EXPECT_EQ(frame.At<uint32_t>(42, 0), 0u);
-  }
-  {
-    // 31 pixels from x = 8: no head; one block each of 16, 8 and 4, tail 3.
-    Frame frame(64, 1, 4);
-    frame.target.SetTexture(&texture.desc);
-    SpanEdge l = Edge(7.6f, 0.5f, 0.2f, 0.2f * 3.0f), r = Edge(39.3f, 0.5f, 1.0f, 1000.0f);
-    frame.target.FillUnlitTexturedSpan32(0, &l, &r, state);
-    ExpectColumns(frame, l, r, 8, 38, {8, 24, 32, 36});
-  }
-  {
-    // Two pixels from x = 1 are all head; one pixel is exact.
-    Frame frame(8, 1, 4);
-    frame.target.SetTexture(&texture.desc);
-    SpanEdge l = Edge(0.6f, 0.5f, 1, 100.2f), r = Edge(3.4f, 0.5f, 1, 300.2f);
-    frame.target.FillUnlitTexturedSpan32(0, &l, &r, state);
-    ExpectColumns(frame, l, r, 1, 2, {});
-    SpanEdge one = Edge(5.2f, 0.5f, 0.5f, 0.5f * 77.3f), oneR = Edge(5.9f, 0.5f, 2.0f, 2.0f * 500.0f);
-    frame.target.FillUnlitTexturedSpan32(0, &one, &oneR, state);
-    EXPECT_EQ(frame.At<uint32_t>(5, 0) & 0xFFF, static_cast<uint32_t>(std::floor(ExactU(one, oneR, 5))));
+  for (const auto& [width, addressing] : {std::pair{1024, TextureAddressing{}}, std::pair{1021, TextureAddressing{}},
+                                          std::pair{1021, TextureAddressing{false, false}}}) {
+    SCOPED_TRACE(::testing::Message() << width << (addressing.repeatS ? " repeating" : " clamping"));
+    Texture<uint32_t> texture(width, 2);
+    {
+      // 37 pixels from x = 5: head 5-7, blocks 8-23 and 24-39, tail 40-41.
+      Frame frame(64, 1, 4);
+      frame.target.SetTexture(&texture.desc, addressing);
+      SpanEdge l = Edge(4.6f, 0.5f, 1.0f, 10.0f), r = Edge(42.3f, 0.5f, 0.25f, 900.0f * 0.25f);
+      frame.target.FillUnlitTexturedSpan32(0, &l, &r, state);
+      ExpectColumns(frame, l, r, 5, 41, {8, 24, 40});
+      EXPECT_EQ(frame.At<uint32_t>(42, 0), 0u);
+    }
+    {
+      // 31 pixels from x = 8: no head; one block each of 16, 8 and 4, tail 3.
+      Frame frame(64, 1, 4);
+      frame.target.SetTexture(&texture.desc, addressing);
+      SpanEdge l = Edge(7.6f, 0.5f, 0.2f, 0.2f * 3.0f), r = Edge(39.3f, 0.5f, 1.0f, 1000.0f);
+      frame.target.FillUnlitTexturedSpan32(0, &l, &r, state);
+      ExpectColumns(frame, l, r, 8, 38, {8, 24, 32, 36});
+    }
+    {
+      // Two pixels from x = 1 are all head; one pixel is exact.
+      Frame frame(8, 1, 4);
+      frame.target.SetTexture(&texture.desc, addressing);
+      SpanEdge l = Edge(0.6f, 0.5f, 1, 100.2f), r = Edge(3.4f, 0.5f, 1, 300.2f);
+      frame.target.FillUnlitTexturedSpan32(0, &l, &r, state);
+      ExpectColumns(frame, l, r, 1, 2, {});
+      SpanEdge one = Edge(5.2f, 0.5f, 0.5f, 0.5f * 77.3f), oneR = Edge(5.9f, 0.5f, 2.0f, 2.0f * 500.0f);
+      frame.target.FillUnlitTexturedSpan32(0, &one, &oneR, state);
+      EXPECT_EQ(frame.At<uint32_t>(5, 0) & 0xFFF, static_cast<uint32_t>(std::floor(ExactU(one, oneR, 5))));
+    }
   }
 }
 

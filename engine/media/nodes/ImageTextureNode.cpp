@@ -54,6 +54,7 @@ void CImageTextureNode::Traverse(RenderPass pass, CViewContext* view) {
 void CImageTextureNode::FillTextureRecord(MaterialRecord& record) {
   load_.HandColor(record.diffuse);
   FillTextureImage(record, load_.Image(), chromaKey);
+  FillTextureRepeat(record, *this, repeatS, repeatT);
 }
 
 void RegisterImageTextureNode(NodeClassTable& table) { table.Add<CImageTextureNode>("ImageTexture"); }

@@ -75,6 +75,7 @@ int CMovieTextureNode::OnEventIn(bool isField, int index, const void* value) {
 void CMovieTextureNode::FillTextureRecord(MaterialRecord& record) {
   load_.HandColor(record.diffuse);
   FillTextureImage(record, load_.Image(), chromaKey);
+  FillTextureRepeat(record, *this, repeatS, repeatT);
 }
 
 int32_t CMovieTextureNode::GetFrameInfo(PixelMap* out) const {

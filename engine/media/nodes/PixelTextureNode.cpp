@@ -112,7 +112,10 @@ void CPixelTextureNode::FreePixels() {
   pixels_ = {};
 }
 
-void CPixelTextureNode::FillTextureRecord(MaterialRecord& record) { FillTextureImage(record, converted_, chromaKey); }
+void CPixelTextureNode::FillTextureRecord(MaterialRecord& record) {
+  FillTextureImage(record, converted_, chromaKey);
+  FillTextureRepeat(record, *this, repeatS, repeatT);
+}
 
 void RegisterPixelTextureNode(NodeClassTable& table) { table.Add<CPixelTextureNode>("PixelTexture"); }
 

@@ -1,6 +1,7 @@
 #include "engine/media/nodes/TextureLoad.h"
 
 #include "engine/world/Browser.h"
+#include "engine/world/WorldConvention.h"
 
 namespace vx {
 
@@ -11,6 +12,12 @@ void FillTextureImage(MaterialRecord& record, const PixelMap& image, const SFCol
     record.chromaKey = 1;
     record.chromaKeyColor = {chromaKey.r, chromaKey.g, chromaKey.b};
   }
+}
+
+void FillTextureRepeat(MaterialRecord& record, const CNode& node, int16_t repeatS, int16_t repeatT) {
+  const bool tiles = ConventionOf(node.GetWorld()) == WorldConvention::kSystem;
+  record.repeatS = tiles || repeatS != 0 ? 1 : 0;
+  record.repeatT = tiles || repeatT != 0 ? 1 : 0;
 }
 
 double WorldTimeOf(const CViewContext& view) {

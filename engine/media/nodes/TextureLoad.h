@@ -26,6 +26,12 @@ constexpr bool TextureLoadFailed(int32_t state) { return state == MediaFailedNoF
 // drawn unlit) go into the record.
 void FillTextureImage(MaterialRecord& record, const PixelMap& image, const SFColor& chromaKey);
 
+// The repeat fields of a texture node into the record. FALSE clamps the
+// coordinates to the picture's edge in worlds of the standard's convention;
+// worlds made for this system were composed with textures that always tile,
+// and keep tiling.
+void FillTextureRepeat(MaterialRecord& record, const CNode& node, int16_t repeatS, int16_t repeatT);
+
 // Seconds on the clock of the view's world; 0 without one.
 double WorldTimeOf(const CViewContext& view);
 
