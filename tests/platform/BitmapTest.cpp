@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "TestEnvironment.h"
 #include "WindowTestSupport.h"
 #include "platform/DeviceContext.h"
 #include "platform/Faults.h"
@@ -18,6 +19,7 @@ namespace vx {
 namespace {
 
 using test::RecordingClass;
+using test::TemporaryFolder;
 
 template <typename T>
 void Put(Bitmap& bitmap, int x, int y, T value) {
@@ -218,7 +220,8 @@ TEST_F(Blits, ThePresentedFrameIsWrittenAsAPng) {
   ASSERT_TRUE(FillRect(screen, {0, 0, 8, 4}, 0x0000FF));
   ASSERT_TRUE(FillRect(screen, {2, 1, 4, 3}, 0xFF8000));
   EXPECT_EQ(Headless().PresentCount(window_), 2);
-  std::string path = std::string(VX_TEST_BINARY_DIR) + "/presented-frame.png";
+  const TemporaryFolder folder("vxpresented");
+  const std::string path = folder.Path() + "/presented-frame.png";
   ASSERT_TRUE(Headless().WriteLastFrameAsPng(window_, path));
 
   std::ifstream in(path, std::ios::binary);
