@@ -16,7 +16,7 @@
 #pragma once
 
 #include <cstdint>
-
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,9 +27,13 @@
 
 namespace vx {
 
-// A window's surface as it is presented: xRGB rows of `width` pixels.
+// A window's surface as it is presented: opaque xRGB rows (0xFFRRGGBB) of
+// `width` pixels, the window's own, not a copy. A backend may keep the view
+// to show or read later: the pixels live as long as a view holds them, and
+// change only by drawing into the window, which presents them again. A
+// resized window draws into new pixels; a destroyed one leaves them alone.
 struct FrameView {
-  const uint32_t* pixels = nullptr;
+  std::shared_ptr<const uint32_t> pixels;
   int width = 0;
   int height = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "platform/Backend.h"
@@ -35,8 +37,42 @@ void Write(const PixelSurface& surface, int x, int y, uint32_t xrgb) {
     uint16_t v = Pack16(xrgb, surface.layout);
     std::memcpy(p, &v, 2);
   } else if (surface.bitsPerPixel == 32) {
-    std::memcpy(p, &xrgb, 4);
+    const uint32_t pixel = xrgb | surface.setBits;
+    std::memcpy(p, &pixel, 4);
   }
+}
+
+// Word by word: the x byte carries no colour; the target's own goes in.
+void CopyXrgbRow(uint8_t* out, const uint8_t* in, int count, uint32_t setBits) {
+  for (int column = 0; column < count; ++column, in += 4, out += 4) {
+    uint32_t pixel;
+    std::memcpy(&pixel, in, 4);
+    pixel = (pixel & 0xFFFFFF) | setBits;
+    std::memcpy(out, &pixel, 4);
+  }
+}
+
+// Gives the window a surface the size of its client area, with what was
+// drawn where it still fits. The surface presented before, which a backend
+// may still hold, stays as it was. False when the memory cannot be had.
+bool FitSurface(detail::WindowRecord& record, int width, int height) {
+  const std::shared_ptr<detail::WindowSurface>& old = record.surface;
+  if (old && old->width == width && old->height == height) return true;
+  try {
+    auto fitted = std::make_shared<detail::WindowSurface>();
+    fitted->width = width;
+    fitted->height = height;
+    fitted->pixels.assign(static_cast<size_t>(width) * height, kOpaqueBits);
+    if (old) {
+      for (int y = 0; y < std::min(height, old->height); ++y)
+        std::copy_n(old->pixels.begin() + static_cast<size_t>(y) * old->width, std::min(width, old->width),
+                    fitted->pixels.begin() + static_cast<size_t>(y) * width);
+    }
+    record.surface = std::move(fitted);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
 
 // The colour table for the 8-bit pixels of a source.
@@ -146,25 +182,26 @@ bool WindowDC::Valid() const {
 bool WindowDC::Describe(PixelSurface& out) const {
   detail::WindowRecord* record = detail::Find(window_);
   if (!record || (record->style & kWindowMessageOnly)) return false;
-  int width = record->rect.Width(), height = record->rect.Height();
-  if (width != record->surfaceWidth || height != record->surfaceHeight) {
-    std::vector<uint32_t> resized(static_cast<size_t>(width) * height, 0);
-    for (int y = 0; y < std::min(height, record->surfaceHeight); ++y)
-      std::copy_n(record->surface.begin() + static_cast<size_t>(y) * record->surfaceWidth,
-                  std::min(width, record->surfaceWidth), resized.begin() + static_cast<size_t>(y) * width);
-    record->surface = std::move(resized);
-    record->surfaceWidth = width;
-    record->surfaceHeight = height;
-  }
-  if (width == 0 || height == 0) return false;
-  out = {reinterpret_cast<uint8_t*>(record->surface.data()), width, height, width * 4, 32, Layout16::k555, {}};
+  const int width = record->rect.Width(), height = record->rect.Height();
+  if (!FitSurface(*record, std::max(width, 0), std::max(height, 0)) || width <= 0 || height <= 0) return false;
+  out = {.bits = reinterpret_cast<uint8_t*>(record->surface->pixels.data()),
+         .width = width,
+         .height = height,
+         .rowBytes = width * 4,
+         .bitsPerPixel = 32,
+         .layout = Layout16::k555,
+         .colorTable = {},
+         .setBits = kOpaqueBits};
   return true;
 }
 
 void WindowDC::Changed(const Rect& changed) {
   detail::WindowRecord* record = detail::Find(window_);
-  if (!record) return;
-  CurrentBackend().Present(window_, {record->surface.data(), record->surfaceWidth, record->surfaceHeight}, changed);
+  if (!record || !record->surface) return;
+  const std::shared_ptr<detail::WindowSurface>& surface = record->surface;
+  CurrentBackend().Present(
+      window_, {std::shared_ptr<const uint32_t>(surface, surface->pixels.data()), surface->width, surface->height},
+      changed);
 }
 
 bool BitBlt(DeviceContext& target, int x, int y, int width, int height, const DeviceContext& source, int sourceX,
@@ -174,17 +211,8 @@ bool BitBlt(DeviceContext& target, int x, int y, int width, int height, const De
   if (to.bitsPerPixel == 8 && from.bitsPerPixel != 8) return false;
   if (!ClipCopy(to, from, x, y, width, height, sourceX, sourceY)) return false;
   if (to.bitsPerPixel == 32 && from.bitsPerPixel == 32) {
-    // Word by word: the x byte carries no colour and is cleared on the way.
-    for (int row = 0; row < height; ++row) {
-      uint8_t* out = PixelAt(to, x, y + row);
-      const uint8_t* in = PixelAt(from, sourceX, sourceY + row);
-      for (int column = 0; column < width; ++column, in += 4, out += 4) {
-        uint32_t pixel;
-        std::memcpy(&pixel, in, 4);
-        pixel &= 0xFFFFFF;
-        std::memcpy(out, &pixel, 4);
-      }
-    }
+    for (int row = 0; row < height; ++row)
+      CopyXrgbRow(PixelAt(to, x, y + row), PixelAt(from, sourceX, sourceY + row), width, to.setBits);
   } else if (SameForm(to, from)) {
     size_t bytes = static_cast<size_t>(width) * (to.bitsPerPixel / 8);
     for (int row = 0; row < height; ++row)

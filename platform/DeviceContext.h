@@ -1,17 +1,19 @@
 // Device contexts: where blits read and write.
 //
 // A MemoryDC draws into the Bitmap selected into it; a WindowDC draws into a
-// window. Every window that is not message-only has a surface of 32-bit xRGB
-// pixels the size of its client area; whatever is drawn into a WindowDC
-// lands there and is presented at once: the backend shows it (the headless
-// backend keeps it for tests, see HeadlessBackend.h). Drawing clips to the
-// target, so no blit writes outside a bitmap or surface.
+// window. Every window that is not message-only has a surface of opaque
+// 32-bit pixels the size of its client area; whatever is drawn into a
+// WindowDC lands there and is presented at once: the backend is handed the
+// surface itself, not a copy, and shows it (the headless backend keeps it
+// for tests, see HeadlessBackend.h). Drawing clips to the target, so no blit
+// writes outside a bitmap or surface.
 //
 // Pixel conversion in blits: 8-bit sources go through the bitmap's colour
 // table (or, when it has none, the palette selected into the source DC, then
 // the target DC's); 16-bit through their 5:5:5 or 5:6:5 layout; everything is
-// written as xRGB into 32-bit targets and packed into 16-bit targets. An
-// 8-bit target takes only 8-bit sources (indices copied as they are).
+// written as xRGB into 32-bit bitmaps (the x byte 0, whatever the source held
+// there; 0xFF in window surfaces) and packed into 16-bit targets. An 8-bit
+// target takes only 8-bit sources (indices copied as they are).
 #pragma once
 
 #include <cstdint>

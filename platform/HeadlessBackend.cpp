@@ -1,5 +1,7 @@
 #include "platform/HeadlessBackend.h"
 
+#include <algorithm>
+
 #include "platform/MessagePump.h"
 #include "platform/Messages.h"
 #include "platform/Png.h"
@@ -12,11 +14,11 @@ void HeadlessBackend::WindowShown(WindowHandle, bool) {}
 void HeadlessBackend::WindowMoved(WindowHandle, const Rect&) {}
 void HeadlessBackend::WindowTextChanged(WindowHandle, const std::string&) {}
 
+// The window's pixels are kept as they are, not copied: they change only
+// when the window is drawn into, which presents them again.
 void HeadlessBackend::Present(WindowHandle window, const FrameView& surface, const Rect&) {
   Presented& presented = presented_[window];
-  presented.frame.width = surface.width;
-  presented.frame.height = surface.height;
-  presented.frame.pixels.assign(surface.pixels, surface.pixels + static_cast<size_t>(surface.width) * surface.height);
+  presented.surface = surface;
   ++presented.count;
 }
 
@@ -85,7 +87,14 @@ void HeadlessBackend::SetScreenDepth(int bitsPerPixel, bool is565) {
 std::optional<Frame> HeadlessBackend::LastFrame(WindowHandle window) const {
   auto it = presented_.find(window);
   if (it == presented_.end()) return std::nullopt;
-  return it->second.frame;
+  const FrameView& surface = it->second.surface;
+  Frame frame;
+  frame.width = surface.width;
+  frame.height = surface.height;
+  frame.pixels.resize(static_cast<size_t>(surface.width) * surface.height);
+  std::transform(surface.pixels.get(), surface.pixels.get() + frame.pixels.size(), frame.pixels.begin(),
+                 [](uint32_t pixel) { return pixel & 0xFFFFFF; });
+  return frame;
 }
 
 int HeadlessBackend::PresentCount(WindowHandle window) const {
@@ -94,10 +103,8 @@ int HeadlessBackend::PresentCount(WindowHandle window) const {
 }
 
 bool HeadlessBackend::WriteLastFrameAsPng(WindowHandle window, const std::string& path) const {
-  auto it = presented_.find(window);
-  if (it == presented_.end()) return false;
-  const Frame& frame = it->second.frame;
-  return WritePng(path, frame.width, frame.height, frame.pixels);
+  const std::optional<Frame> frame = LastFrame(window);
+  return frame && WritePng(path, frame->width, frame->height, frame->pixels);
 }
 
 void HeadlessBackend::Reset() {

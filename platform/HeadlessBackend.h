@@ -87,8 +87,9 @@ class VX_PLATFORM_API HeadlessBackend final : public Backend {
   // The pretend display: 32 bits per pixel until set otherwise.
   void SetScreenDepth(int bitsPerPixel, bool is565 = false);
 
-  // The last frame presented into the window, if any (kept after the window
-  // is destroyed, until Reset).
+  // A copy of the last frame presented into the window, if any (kept after
+  // the window is destroyed, until Reset). Presenting copies nothing: the
+  // copy is made here.
   std::optional<Frame> LastFrame(WindowHandle window) const;
   // How many times something was presented into the window.
   int PresentCount(WindowHandle window) const;
@@ -105,7 +106,7 @@ class VX_PLATFORM_API HeadlessBackend final : public Backend {
 
  private:
   struct Presented {
-    Frame frame;
+    FrameView surface;
     int count = 0;
   };
   ProgressRecord* FindProgress(WindowHandle dialog);

@@ -17,6 +17,13 @@
 
 namespace vx::detail {
 
+// Opaque xRGB (0xFFRRGGBB) rows of `width` pixels.
+struct WindowSurface {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+};
+
 struct WindowRecord {
   WindowHandle handle = WindowHandle::None;
   std::string className;
@@ -31,11 +38,10 @@ struct WindowRecord {
   bool eraseRequested = false;
   bool destroying = false;
   bool acceptsDrops = false;
-  // What was drawn into the window: xRGB rows of surfaceWidth pixels, made
-  // and resized to the client area when a WindowDC draws.
-  std::vector<uint32_t> surface;
-  int surfaceWidth = 0;
-  int surfaceHeight = 0;
+  // What was drawn into the window, made and resized to the client area
+  // when a WindowDC draws. Shared with the backend it was presented to: a
+  // resize makes a new surface and leaves the presented one as it was.
+  std::shared_ptr<WindowSurface> surface;
 };
 
 struct ClassRecord {

@@ -1,11 +1,14 @@
 // Frames per second of a scene view's tick (navigation, the world's frame,
-// presenting into the window): a lit world of about 10,000 triangles (a
-// 72 x 72 ElevationGrid seen from above, 640 x 480, lit by a DirectionalLight
-// and the headlight), and the sample world at 1920 x 1080; 32 bits per pixel.
+// presenting into the window), 32 bits per pixel: a lit world of about
+// 10,000 triangles (a 72 x 72 ElevationGrid seen from above, 640 x 480, lit
+// by a DirectionalLight and the headlight); and at 1920 x 1080 the sample
+// world, the sample panorama and a Background of colour bands alone, the
+// last two with the camera turning and with it still.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "engine/scene/SceneInputStream.h"
@@ -81,30 +84,84 @@ void BM_TickView(benchmark::State& state) {
 }
 BENCHMARK(BM_TickView)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The whole engine frame of the sample world (animated, lit, textured where
-// it is) in a 1920 x 1080 window at 32 bits per pixel.
-void BM_TickShowcase(benchmark::State& state) {
-  const WindowHandle window = MakeBenchWindow(1920, 1080);
+constexpr int kFrameWidth = 1920;
+constexpr int kFrameHeight = 1080;
+// Frames drawn before the timing: pictures decoded, panoramas bound, a still
+// camera's frame kept.
+constexpr int kSettleTicks = 20;
+// How far the camera turns each frame while it turns (radians).
+constexpr float kTurnStep = 0.004f;
 
-  SceneHandle scene;
-  char path[VX_TEXT_BUFFER_SIZE] = {};
-  char error[VX_TEXT_BUFFER_SIZE] = {};
-  std::snprintf(path, sizeof path, "%s", VX_SHOWCASE_WORLD);
-  if (LoadSceneFile(&scene, path, error) != EngineOk) {
-    state.SkipWithError(error);
-    DestroyWindow(window);
-    return;
-  }
+constexpr const char* kBandsWorld =
+    "#VRML V2.0 utf8\n"
+    "Background {\n"
+    "  skyColor [ 0.1 0.2 0.6, 0.4 0.6 0.9, 0.8 0.9 1 ]  skyAngle [ 0.9 1.5 ]\n"
+    "  groundColor [ 0.1 0.15 0.05, 0.3 0.4 0.2, 0.5 0.6 0.3 ]  groundAngle [ 0.8 1.4 ]\n"
+    "}\n";
+
+// Ticks the view of a loaded world: the camera turning by kTurnStep a frame
+// with `turning`, else left where the world put it.
+void TickWorld(benchmark::State& state, CBrowser* world, bool turning) {
+  const WindowHandle window = MakeBenchWindow(kFrameWidth, kFrameHeight);
   {
     CSceneView view(window);
-    view.AttachBrowser(scene.world.get());
-    view.Tick();
-    for (auto _ : state) view.Tick();
+    view.AttachBrowser(world);
+    for (int i = 0; i < kSettleTicks; ++i) view.Tick();
+    // A frame left black would time nothing worth timing (the loop below
+    // then runs no iteration).
+    const std::optional<Frame> settled = Headless().LastFrame(window);
+    if (!settled || settled->At(kFrameWidth / 2, kFrameHeight / 2) == 0)
+      state.SkipWithError("the settled frame shows nothing in its centre");
+    CViewContext* context = view.GetContext();
+    float pitch = 0, yaw = 0, roll = 0;
+    context->GetOrientation(&pitch, &yaw, &roll);
+    for (auto _ : state) {
+      if (turning) {
+        yaw += kTurnStep;
+        context->SetOrientation(pitch, yaw, roll, false);
+      }
+      view.Tick();
+    }
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   }
   DestroyWindow(window);
 }
+
+void TickWorldFile(benchmark::State& state, const char* file, bool turning) {
+  SceneHandle scene;
+  char path[VX_TEXT_BUFFER_SIZE] = {};
+  char error[VX_TEXT_BUFFER_SIZE] = {};
+  std::snprintf(path, sizeof path, "%s/%s", VX_WORLDS_DIR, file);
+  if (LoadSceneFile(&scene, path, error) != EngineOk) {
+    state.SkipWithError(error);
+    return;
+  }
+  TickWorld(state, scene.world.get(), turning);
+}
+
+// The whole engine frame of the sample world (animated, lit, textured where
+// it is).
+void BM_TickShowcase(benchmark::State& state) { TickWorldFile(state, "showcase.wrl", false); }
 BENCHMARK(BM_TickShowcase)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The sample panorama: a sphere Vista over a 2:1 picture. Argument 1: the
+// camera turns.
+void BM_TickPanorama(benchmark::State& state) { TickWorldFile(state, "panorama.wrl", state.range(0) != 0); }
+BENCHMARK(BM_TickPanorama)->ArgName("turning")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A Background of sky and ground bands, nothing in front of it. Argument 1:
+// the camera turns.
+void BM_TickBands(benchmark::State& state) {
+  CBrowser world;
+  CSceneInputStream stream = CSceneInputStream::FromText(kBandsWorld);
+  CSceneReader reader(stream);
+  if (!reader.ReadScene(&world.GetScene())) {
+    state.SkipWithError(reader.GetMessage().c_str());
+    return;
+  }
+  TickWorld(state, &world, state.range(0) != 0);
+}
+BENCHMARK(BM_TickBands)->ArgName("turning")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace vx

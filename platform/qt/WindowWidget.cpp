@@ -7,9 +7,9 @@
 #include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QUrl>
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,8 +22,6 @@
 
 namespace vx {
 namespace {
-
-constexpr QRgb kOpaque = 0xFF000000;
 
 std::vector<std::string> DroppedPaths(const QMimeData* data) {
   std::vector<std::string> paths;
@@ -42,24 +40,19 @@ WindowWidget::WindowWidget(WindowHandle window, QWidget* parent) : QWidget(paren
   setFocusPolicy(Qt::ClickFocus);
   setAcceptDrops(true);
   setAttribute(Qt::WA_InputMethodEnabled, false);
+  setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 bool WindowWidget::IsLayerTopLevel() const { return GetParentWindow(window_) == WindowHandle::None; }
 
 void WindowWidget::ShowFrame(const FrameView& surface, const Rect& changed) {
-  QRect area(0, 0, surface.width, surface.height);
-  if (frame_.size() != area.size()) {
-    frame_ = QImage(area.size(), QImage::Format_RGB32);
+  const bool resized = surface.width != frame_.width || surface.height != frame_.height;
+  frame_ = surface;
+  if (resized) {
+    update();
   } else {
-    area &= QRect(QPoint(changed.left, changed.top), QPoint(changed.right - 1, changed.bottom - 1));
+    update(QRect(changed.left, changed.top, changed.Width(), changed.Height()));
   }
-  if (area.isEmpty()) return;
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    const uint32_t* from = surface.pixels + static_cast<size_t>(y) * surface.width + area.left();
-    auto* to = reinterpret_cast<QRgb*>(frame_.scanLine(y)) + area.left();
-    std::transform(from, from + area.width(), to, [](uint32_t xrgb) { return xrgb | kOpaque; });
-  }
-  update(area);
 }
 
 void WindowWidget::Place(const Rect& screenRect) {
@@ -104,9 +97,20 @@ void WindowWidget::DeliverPointerAt(const QPointF& global) {
   DeliverPointerMove({point.x(), point.y()});
 }
 
-void WindowWidget::paintEvent(QPaintEvent*) {
+// The surface's pixels are painted where they lie: wrapped, not copied. Qt
+// fills nothing first (the widget paints opaquely), so whatever the surface
+// does not cover gets the window colour here.
+void WindowWidget::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  painter.drawImage(QPoint(0, 0), frame_);
+  QRegion uncovered = event->region();
+  if (frame_.pixels) {
+    const QImage surface(reinterpret_cast<const uchar*>(frame_.pixels.get()), frame_.width, frame_.height,
+                         static_cast<qsizetype>(frame_.width) * 4, QImage::Format_RGB32);
+    const QRect area = event->rect() & surface.rect();
+    if (!area.isEmpty()) painter.drawImage(area.topLeft(), surface, area);
+    uncovered -= surface.rect();
+  }
+  for (const QRect& rect : uncovered) painter.fillRect(rect, palette().window());
 }
 
 void WindowWidget::mouseMoveEvent(QMouseEvent* event) {

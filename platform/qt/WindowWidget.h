@@ -9,7 +9,6 @@
 // widget of its parent's.
 #pragma once
 
-#include <QImage>
 #include <QWidget>
 #include <map>
 
@@ -26,7 +25,7 @@ class WindowWidget final : public QWidget {
   // The layer's window is gone: from now on events reach nothing.
   void Detach() { window_ = WindowHandle::None; }
 
-  // Copies the changed part of the presented surface and repaints it.
+  // Keeps the presented surface and repaints its changed part.
   void ShowFrame(const FrameView& surface, const Rect& changed);
   // Follows a MoveWindow of the layer (screenRect in screen coordinates).
   void Place(const Rect& screenRect);
@@ -61,7 +60,7 @@ class WindowWidget final : public QWidget {
   void DeliverPointerAt(const QPointF& global);
 
   WindowHandle window_;
-  QImage frame_;
+  FrameView frame_;
   bool reporting_ = false;          // MoveWindow from here: ignore its echo
   // Keys down by scan code: a key goes up as the key it went down as,
   // whatever Shift did meanwhile ("1" pressed, then Shift, comes up as "!").

@@ -1,11 +1,13 @@
 // The six-picture Background: pictures of any size scaled into their tiles
 // and nowhere else, faces that never arrive keeping the bands, the fall-over
 // to the next url and to the sphere, one cube Background taking over from
-// another, and the frame kept from the back image while the camera is still.
+// another, and the frame kept from the back image while nothing turns the
+// picture, bands alone as well as cubes.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -134,9 +136,26 @@ class BackgroundCubeWorld : public RenderedWorld {
     const int16_t value = on ? 1 : 0;
     node.ReceiveEvent("set_bind", &value);
   }
+  static void SetBandColours(CNode& node, SFColor colour) {
+    MFColor colours{1, &colour};
+    node.ReceiveEvent("set_skyColor", &colours);
+    node.ReceiveEvent("set_groundColor", &colours);
+  }
+  // Reads the world, gives the view a back image the frame's size, and lets
+  // the pictures arrive and the camera rest.
+  BackImageServices& ShowStill(const std::string& body) {
+    Read(body);
+    services_.emplace(view, 64, 64);
+    view.SetServices(&*services_);
+    Show();
+    Frames(kLoadFrames + 2);
+    return *services_;
+  }
+  void TearDown() override { view.SetServices(nullptr); }
 
  private:
   TemporaryFolder folder_{"vxbgcube"};
+  std::optional<BackImageServices> services_;
 };
 
 uint32_t PictureAt(const CBackgroundNode& node, int x, int y) {
@@ -196,12 +215,7 @@ TEST_F(BackgroundCubeWorld, SecondCubeTakesOverAndTheFirstFreesItsPicture) {
 }
 
 TEST_F(BackgroundCubeWorld, StillCameraCopiesTheFrameFromTheBackImage) {
-  const std::string red = Face("red.bmp", 255, 0, 0);
-  Read(SolidCube("B", red));
-  BackImageServices services(view, 64, 64);
-  view.SetServices(&services);
-  Show();
-  Frames(kLoadFrames + 2);
+  BackImageServices& services = ShowStill(SolidCube("B", Face("red.bmp", 255, 0, 0)));
   EXPECT_TRUE(Background("B").IsRefined());
   EXPECT_GT(services.copies, 0);
   EXPECT_TRUE(PixelsNear(Center(), kRed));
@@ -225,17 +239,49 @@ TEST_F(BackgroundCubeWorld, StillCameraCopiesTheFrameFromTheBackImage) {
   Frames(kLoadFrames);
   EXPECT_FALSE(Background("B").IsRefined());
   EXPECT_TRUE(PixelsNear(Center(), kRed));
-  view.SetServices(nullptr);
+}
+
+// Bands alone never change by themselves: they are kept as a still frame as
+// a cube is, until new colours arrive.
+TEST_F(BackgroundCubeWorld, BandsAloneAreKeptAsAStillFrameUntilTheyChange) {
+  BackImageServices& services = ShowStill("DEF B Background { skyColor 0 0 1 groundColor 0 0 1 }");
+  EXPECT_TRUE(Background("B").IsRefined());
+  EXPECT_GT(services.copies, 0);
+  EXPECT_TRUE(PixelsNear(Center(), 0x0000FF));
+
+  SetBandColours(Named("B"), {1, 0, 0});
+  Frame();
+  EXPECT_TRUE(PixelsNear(Center(), kRed));
+  EXPECT_TRUE(PixelsNear(services.Centre(), kRed)) << "the copy holds the new colours";
+}
+
+// A cube with a face that never arrives has settled all the same; a parent
+// turning the picture moves it as the camera does.
+TEST_F(BackgroundCubeWorld, AStillCameraUnderATurningParentSeesThePictureTurn) {
+  const std::string red = Face("red.bmp", 255, 0, 0);
+  const std::string green = Face("green.bmp", 0, 255, 0);
+  ShowStill("DEF T Transform { children DEF B Background { skyColor 0 0 1 frontUrl \"" + red + "\" backUrl \"" +
+            green + "\" leftUrl \"" + Missing() + "\" } }");
+  CBackgroundNode& background = Background("B");
+  EXPECT_TRUE(background.IsRefined());
+  EXPECT_TRUE(PixelsNear(Center(), kRed));
+
+  SFRotation halfTurn{0, 1, 0, 3.14159f};
+  ASSERT_EQ(Named("T").ReceiveEvent("set_rotation", &halfTurn), 0);
+  // The parents' turn is noted in the scene, after the frame's background.
+  Frames(2);
+  EXPECT_FALSE(background.IsRefined());
+  EXPECT_TRUE(PixelsNear(Center(), kGreen));
+  Frames(kLoadFrames);
+  EXPECT_TRUE(background.IsRefined());
+  EXPECT_TRUE(PixelsNear(Center(), kGreen));
 }
 
 TEST_F(BackgroundCubeWorld, NewSkyColourRepaintsTheBoundSphere) {
   Load("DEF B Background { skyColor 0 0 1 groundColor 0 0 1 }");
   Frame();
   EXPECT_GT(Center() & 0xFF, 200u);
-  SFColor red{1, 0, 0};
-  MFColor reds{1, &red};
-  Named("B").ReceiveEvent("set_skyColor", &reds);
-  Named("B").ReceiveEvent("set_groundColor", &reds);
+  SetBandColours(Named("B"), {1, 0, 0});
   Frame();
   EXPECT_TRUE(PixelsNear(Center(), kRed));
 }

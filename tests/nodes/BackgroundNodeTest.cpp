@@ -3,6 +3,7 @@
 // Background.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -320,6 +321,17 @@ TEST_F(BackgroundWorld, InTheStandardsWorldsItNeverMovesTheCamera) {
   EXPECT_FLOAT_EQ(yaw, 0.2f);
   EXPECT_FLOAT_EQ(roll, 0.3f);
   EXPECT_GT(ChannelsOf(Center()).b, 200);
+}
+
+// The panorama refuses a frame this small (its table cannot hold the view):
+// the frame is cleared, not left as it was, since the world does not clear
+// behind a bound Background.
+TEST_F(BackgroundWorld, AFrameThePanoramaCannotDrawIsCleared) {
+  Read("Background { skyColor 0 0 1 }", 8, 8);
+  const PixelMap frame = view.GetFrameBuffer();
+  for (int y = 0; y < frame.height; ++y) std::fill_n(reinterpret_cast<uint32_t*>(frame.Row(y)), frame.width, 0xABCDEFu);
+  Show();
+  for (const uint32_t pixel : Pixels()) ASSERT_EQ(pixel & 0xFFFFFF, 0u);
 }
 
 }  // namespace

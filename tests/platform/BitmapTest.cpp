@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "TestEnvironment.h"
 #include "WindowTestSupport.h"
 #include "platform/DeviceContext.h"
 #include "platform/Faults.h"
@@ -18,6 +19,7 @@ namespace vx {
 namespace {
 
 using test::RecordingClass;
+using test::TemporaryFolder;
 
 template <typename T>
 void Put(Bitmap& bitmap, int x, int y, T value) {
@@ -107,6 +109,34 @@ TEST_F(Blits, StretchTakesTheNearestPixel) {
   }
 }
 
+// Presenting hands the backend the window's own pixels: what was presented
+// stays as it was while the bitmap is drawn on, and when the window is
+// resized or destroyed, until something else is presented.
+TEST_F(Blits, APresentedFrameStaysAsItWasPresented) {
+  auto at = [](int x, int y) { return 0x010203u * static_cast<uint32_t>(8 * y + x); };
+  auto source = Bitmap::Create(8, 4, 32);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) Put<uint32_t>(*source, x, y, at(x, y));
+  MemoryDC memory;
+  memory.Select(source.get());
+  WindowDC screen(window_);
+  ASSERT_TRUE(BitBlt(screen, 0, 0, 8, 4, memory, 0, 0));
+  const std::vector<uint32_t> presented = Headless().LastFrame(window_)->pixels;
+
+  Put<uint32_t>(*source, 1, 1, 0xFFFFFF);
+  MoveWindow(window_, 0, 0, 3, 2);
+  EXPECT_EQ(screen.GetPixel(2, 1), at(2, 1)) << "the window keeps what still fits";
+  EXPECT_EQ(Headless().LastFrame(window_)->pixels, presented);
+  ASSERT_TRUE(FillRect(screen, {0, 0, 1, 1}, 0x00FF00));
+  const Frame resized = *Headless().LastFrame(window_);
+  EXPECT_EQ(resized.width, 3);
+  EXPECT_EQ(resized.pixels, (std::vector<uint32_t>{0x00FF00, at(1, 0), at(2, 0), at(0, 1), at(1, 1), at(2, 1)}));
+
+  DestroyWindow(window_);
+  ASSERT_TRUE(Headless().LastFrame(window_));
+  EXPECT_EQ(Headless().LastFrame(window_)->pixels, resized.pixels) << "kept after the window is gone";
+}
+
 TEST(Bitmaps, ImpossibleBitmapsAreRefused) {
   EXPECT_EQ(Bitmap::Create(13, 2, 8)->RowBytes(), 16) << "rows are padded to 4 bytes";
   EXPECT_FALSE(Bitmap::Create(4, 4, 24));
@@ -190,7 +220,8 @@ TEST_F(Blits, ThePresentedFrameIsWrittenAsAPng) {
   ASSERT_TRUE(FillRect(screen, {0, 0, 8, 4}, 0x0000FF));
   ASSERT_TRUE(FillRect(screen, {2, 1, 4, 3}, 0xFF8000));
   EXPECT_EQ(Headless().PresentCount(window_), 2);
-  std::string path = std::string(VX_TEST_BINARY_DIR) + "/presented-frame.png";
+  const TemporaryFolder folder("vxpresented");
+  const std::string path = folder.Path() + "/presented-frame.png";
   ASSERT_TRUE(Headless().WriteLastFrameAsPng(window_, path));
 
   std::ifstream in(path, std::ios::binary);

@@ -9,9 +9,12 @@
 #include <QWidget>
 #include <array>
 #include <chrono>
+#include <cstring>
+#include <memory>
 #include <thread>
 
 #include "QtTestSupport.h"
+#include "platform/Bitmap.h"
 #include "platform/Cursor.h"
 #include "platform/DeviceContext.h"
 #include "platform/Dialogs.h"
@@ -55,6 +58,31 @@ TEST_F(QtBackendTest, APresentedFrameIsWhatTheWidgetsShow) {
 
   EXPECT_TRUE(SetWindowText(top, "Vantessel Viewer"));
   EXPECT_EQ(backend_.Widget(top)->windowTitle(), "Vantessel Viewer");
+}
+
+// The widget paints the window's own pixels: opaque whatever a bitmap kept
+// in its x bytes, and as they were presented, not as the bitmap was drawn
+// on later.
+TEST_F(QtBackendTest, ABlittedBitmapIsShownOpaqueAsItWasPresented) {
+  WindowHandle top = CreateShown(40, 30, 4, 2);
+  std::unique_ptr<Bitmap> bitmap = Bitmap::Create(4, 2, 32);
+  ASSERT_TRUE(bitmap);
+  const std::array<uint32_t, 4> row{0xAB102030, 0x00405060, 0xFF708090, 0x7FA0B0C0};
+  for (int y = 0; y < 2; ++y) std::memcpy(bitmap->Row(y), row.data(), sizeof row);
+  MemoryDC memory;
+  memory.Select(bitmap.get());
+  WindowDC dc(top);
+  ASSERT_TRUE(BitBlt(dc, 0, 0, 4, 2, memory, 0, 0));
+  std::memset(bitmap->Row(0), 0xFF, 16);
+
+  // Painted where alpha counts, as on a display that blends windows.
+  QImage shown(4, 2, QImage::Format_ARGB32_Premultiplied);
+  shown.fill(Qt::transparent);
+  backend_.Widget(top)->render(&shown);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_EQ(shown.pixel(x, y), 0xFF000000 | (row[static_cast<size_t>(x)] & 0xFFFFFF)) << x << "," << y;
+    }
 }
 
 TEST_F(QtBackendTest, AClickAndKeysArriveAsTheLayersMessages) {

@@ -55,9 +55,9 @@ bool CBackgroundCube::AllFailed() const {
   return std::all_of(faces_.begin(), faces_.end(), [](const Face& face) { return face.failed; });
 }
 
-bool CBackgroundCube::AllLoaded() const {
+bool CBackgroundCube::AllSettled() const {
   return std::all_of(faces_.begin(), faces_.end(),
-                     [](const Face& face) { return face.load.State() == MediaComplete; });
+                     [](const Face& face) { return face.failed || face.load.State() == MediaComplete; });
 }
 
 int32_t CBackgroundCube::TileSide() const {

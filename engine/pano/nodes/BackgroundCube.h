@@ -44,7 +44,8 @@ class CBackgroundCube {
 
   // Every face has run out of urls without a picture.
   bool AllFailed() const;
-  bool AllLoaded() const;
+  // Every face has its picture or has run out of urls: nothing will change.
+  bool AllSettled() const;
   // The side of the tiles: the longest side of the pictures that have
   // arrived; 0 while none has.
   int32_t TileSide() const;

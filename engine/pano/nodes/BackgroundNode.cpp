@@ -52,9 +52,9 @@ constexpr int16_t kBackgroundResolution = 768;
 constexpr float kInitialHalfAngle = 0.4363323f;
 constexpr int32_t kCubeRowsDivisor = 3;
 constexpr AngleRangeF kBackgroundSphere{0, 2 * kBandPi, -kBandHalfPi, kBandHalfPi};
-// The camera counts as moved by a change of this much, and as still once it
+// The view counts as moved by a change of this much, and as still once it
 // has not moved for more frames than kStillFrames.
-constexpr float kCameraMoveTolerance = 1e-5f;
+constexpr float kViewMoveTolerance = 1e-5f;
 constexpr int32_t kStillFrames = 4;
 
 FloatColor ToFloat(const SFColor& c) { return {c.r, c.g, c.b}; }
@@ -360,6 +360,7 @@ void CBackgroundNode::MakeSphereImage(CViewContext& view) {
 
 void CBackgroundNode::PaintBands(CViewContext& view) {
   bandsChanged_ = false;
+  refined_ = false;
   if (image_) {
     const PixelMap picture = GetPanoramaPicture();
     PaintBackgroundBands(picture, Bands(view), projection_ == BackgroundProjection::kCube, view.GetInverseColorMap());
@@ -367,6 +368,12 @@ void CBackgroundNode::PaintBands(CViewContext& view) {
   }
 }
 
+bool CBackgroundNode::PictureSettled() const {
+  return projection_ == BackgroundProjection::kSphere || cube_.AllSettled();
+}
+
+// The panorama covers the frame, so the world does not clear it first; a
+// frame the panorama cannot draw is cleared rather than left as it was.
 void CBackgroundNode::DrawFrame(CViewContext& view) {
   if (!view.GetFrameBuffer().bits) return;
   if (!image_ || !context_) {
@@ -385,24 +392,30 @@ void CBackgroundNode::DrawFrame(CViewContext& view) {
     view.ClearFrame();
     return;
   }
-  if (cube_.AllLoaded()) Refine(view);
+  if (PictureSettled()) {
+    Refine(view);
+  } else {
+    refined_ = false;
+  }
   IViewServices* services = view.GetServices();
   if (refined_ && services) {
     services->CopyBackImageToFrame();
-  } else {
-    PanoDrawFrame(context_.get());
+  } else if (PanoDrawFrame(context_.get()) != kPanoOk) {
+    view.ClearFrame();
   }
   PanoRefreshRenderers(context_.get());
 }
 
-bool CBackgroundNode::CameraStill(CViewContext& view) {
-  StillCamera now;
-  view.GetOrientation(&now.pitch, &now.yaw, &now.roll);
-  now.fieldOfView = view.GetFieldOfView();
-  auto moved = [](float a, float b) { return !(std::fabs(a - b) < kCameraMoveTolerance); };
-  if (moved(now.pitch, lastCamera_.pitch) || moved(now.yaw, lastCamera_.yaw) || moved(now.roll, lastCamera_.roll) ||
-      moved(now.fieldOfView, lastCamera_.fieldOfView)) {
-    lastCamera_ = now;
+// Still means that the panorama has been shown the same view: the camera
+// and the node's parents both turn it.
+bool CBackgroundNode::ViewStill(CViewContext& view) {
+  PanoAngles angles;
+  PanoGetViewAngles(context_.get(), &angles);
+  const StillView now{angles.pitch, angles.yaw, angles.roll, view.GetFieldOfView()};
+  auto moved = [](float a, float b) { return !(std::fabs(a - b) < kViewMoveTolerance); };
+  if (moved(now.pitch, lastView_.pitch) || moved(now.yaw, lastView_.yaw) || moved(now.roll, lastView_.roll) ||
+      moved(now.fieldOfView, lastView_.fieldOfView)) {
+    lastView_ = now;
     stillFrames_ = 0;
     refined_ = false;
     return false;
@@ -411,10 +424,10 @@ bool CBackgroundNode::CameraStill(CViewContext& view) {
   return stillFrames_ > kStillFrames;
 }
 
-// Once the camera has been still for a few frames the frame is drawn once
+// Once the view has been still for a few frames the frame is drawn once
 // into the view's back image and copied from there while nothing moves.
 void CBackgroundNode::Refine(CViewContext& view) {
-  const bool still = CameraStill(view);
+  const bool still = ViewStill(view);
   IViewServices* services = view.GetServices();
   const PixelMap back = services ? services->GetBackImage() : PixelMap{};
   // The copy must cover the frame exactly.
@@ -432,10 +445,7 @@ void CBackgroundNode::Refine(CViewContext& view) {
   if (!still || refined_) return;
   PanoSetOutputRect(context_.get(), back);
   PanoSetResolution(context_.get(), kBackgroundResolution);
-  if (PanoPrepareRender(context_.get()) == kPanoOk) {
-    PanoDrawFrame(context_.get());
-    refined_ = true;
-  }
+  if (PanoPrepareRender(context_.get()) == kPanoOk && PanoDrawFrame(context_.get()) == kPanoOk) refined_ = true;
   PanoSetOutputRect(context_.get(), output_);
   static_cast<void>(PanoPrepareRender(context_.get()));
 }

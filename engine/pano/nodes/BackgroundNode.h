@@ -27,9 +27,10 @@ namespace vx {
 
 class NodeClassTable;
 
-// The camera as last seen while every face picture was in, to tell when it
-// has been still long enough for the frame to be drawn once and kept.
-struct StillCamera {
+// The panorama's view as last seen while its picture was settled, to tell
+// when it has been still long enough for the frame to be drawn once and
+// kept.
+struct StillView {
   float pitch = 0;
   float yaw = 0;
   float roll = 0;
@@ -75,7 +76,7 @@ class CBackgroundNode : public CNode, public CPanoramaBinding {
   // first of them has arrived.
   PixelMap GetPanoramaPicture() const { return image_ ? PictureBetweenGuards(image_->GetPixelMap()) : PixelMap{}; }
   // The frame is copied from the view's back image, drawn there once the
-  // camera had been still for a few frames.
+  // view had been still for a few frames and the picture had settled.
   bool IsRefined() const { return refined_; }
   // A bound node with the same projection hands its panorama over, so that
   // the one binding after it draws without making another.
@@ -111,7 +112,9 @@ class CBackgroundNode : public CNode, public CPanoramaBinding {
   void MakeSphereImage(CViewContext& view);
   void PaintBands(CViewContext& view);
   void DrawFrame(CViewContext& view);
-  bool CameraStill(CViewContext& view);
+  // Every face picture has arrived or failed for good; bands alone always are.
+  bool PictureSettled() const;
+  bool ViewStill(CViewContext& view);
   void Refine(CViewContext& view);
 
   std::unique_ptr<PanoContext> context_;
@@ -127,7 +130,7 @@ class CBackgroundNode : public CNode, public CPanoramaBinding {
   // The turn from the world into the node's space, from the parents' matrix
   // of its last visit in the scene.
   CMatrix4 fromWorld_;
-  StillCamera lastCamera_;
+  StillView lastView_;
   int32_t stillFrames_ = 0;
   bool refined_ = false;
   // The back image's size when the frame was last drawn into it.
