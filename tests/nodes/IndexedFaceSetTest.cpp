@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "NodeTestSupport.h"
+#include "engine/scene/SceneLimits.h"
 #include "engine/scene/nodes/GeometricPropertyNodes.h"
 #include "engine/scene/nodes/IndexedFaceSetNode.h"
 #include "tests/render/GeometryTestSupport.h"
@@ -303,6 +304,26 @@ TEST_F(FaceSet, PointsSplitOnlyWhereTheirCornersDiffer) {
   ASSERT_TRUE(colored.UpdateMesh());
   EXPECT_TRUE(colored.Mesh()->HasVertexColors());
   EXPECT_EQ(colored.Mesh()->VertexCount(), 24) << "every corner meets faces of three colours";
+}
+
+// A cone of many triangles around one tip, smoothed: at the limit the tip
+// is one vertex, past it each triangle keeps its own normal there.
+TEST_F(FaceSet, WhereTooManyFacesMeetTheyStayFlat) {
+  for (int32_t sides : {kMaxSmoothedFacesAtAPoint, kMaxSmoothedFacesAtAPoint + 1}) {
+    std::string points = "0 0 1, ";
+    std::string faces;
+    for (int32_t i = 0; i < sides; ++i) {
+      const double angle = 2.0 * 3.14159265358979 * i / sides;
+      points += std::to_string(std::cos(angle)) + " " + std::to_string(std::sin(angle)) + " 0, ";
+      faces += "0 " + std::to_string(1 + i) + " " + std::to_string(1 + (i + 1) % sides) + " -1 ";
+    }
+    CIndexedFaceSetNode& cone = Read("creaseAngle 3 coord Coordinate { point [ " + points + " ] } coordIndex [ " +
+                                         faces + " ]",
+                                     WorldConvention::kStandard);
+    ASSERT_TRUE(cone.UpdateMesh());
+    const int32_t tips = cone.Mesh()->VertexCount() - sides;
+    EXPECT_EQ(tips, sides == kMaxSmoothedFacesAtAPoint ? 1 : sides) << sides << " sides";
+  }
 }
 
 TEST_F(FaceSet, NormalsPerFace) {

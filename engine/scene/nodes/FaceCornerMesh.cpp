@@ -10,6 +10,8 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "engine/scene/SceneLimits.h"
+
 namespace vx {
 namespace {
 
@@ -165,6 +167,10 @@ void CFaceCornerMesh::DeriveCreasedNormals(float creaseAngle, bool ccw) {
     const auto face = static_cast<size_t>(FaceOf(k));
     for (int32_t j = 0; j < Polygon(k).vertexCount; ++j) {
       const auto group = static_cast<size_t>(groupOf[static_cast<size_t>(Polygon(k).vertices[j])]);
+      if (runEnd[group] - runStart[group] > static_cast<size_t>(kMaxSmoothedFacesAtAPoint)) {
+        Corner(k, j).normal = unit[face];
+        continue;
+      }
       CVec3f sum;
       for (size_t i = runStart[group]; i < runEnd[group]; ++i) {
         const auto other = static_cast<size_t>(groupFaces[i]);

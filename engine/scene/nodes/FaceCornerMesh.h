@@ -42,7 +42,8 @@ class CFaceCornerMesh {
   void DeriveFaceNormals(bool ccw);
   // Creased: a corner averages, by area, the faces around its position
   // (whichever points stand there) that meet its own face at less than
-  // creaseAngle radians; edges of a wider angle stay sharp.
+  // creaseAngle radians; edges of a wider angle stay sharp. Where hundreds
+  // of faces meet, the corners there stay flat.
   void DeriveCreasedNormals(float creaseAngle, bool ccw);
 
   // The corners' colours reach the mesh as vertex colours.
