@@ -38,6 +38,17 @@ void StoreClamped(VertexWork* out, int first, const CVec3f& c) {
   out->v[first + 2] = Clamp01(c.z);
 }
 
+TextureMatrix Shift(float s, float t) { return {1.0f, 0.0f, s, 0.0f, 1.0f, t}; }
+TextureMatrix Scaling(const CVec2f& scale) { return {scale.x, 0.0f, 0.0f, 0.0f, scale.y, 0.0f}; }
+// Counter-clockwise, with t up.
+TextureMatrix Turn(float angle) {
+  const float c = std::cos(angle), s = std::sin(angle);
+  return {c, -s, 0.0f, s, c, 0.0f};
+}
+// Between stored coordinates (t down the image) and image coordinates (t
+// up); its own inverse.
+constexpr TextureMatrix kFlipT{1.0f, 0.0f, 0.0f, 0.0f, -1.0f, 1.0f};
+
 // Null stands for the identity, which the stage then skips.
 void AssignMatrix(const CMatrix4* m, CMatrix4* target, bool* isIdentity) {
   *isIdentity = m == nullptr;
@@ -46,6 +57,36 @@ void AssignMatrix(const CMatrix4* m, CMatrix4* target, bool* isIdentity) {
   } else {
     *target = *m;
   }
+}
+
+}  // namespace
+
+TextureMatrix TextureMatrix::After(const TextureMatrix& first) const {
+  return {ss * first.ss + st * first.ts, ss * first.st + st * first.tt, ss * first.s0 + st * first.t0 + s0,
+          ts * first.ss + tt * first.ts, ts * first.st + tt * first.tt, ts * first.s0 + tt * first.t0 + t0};
+}
+
+namespace {
+
+// The map by which a material's transform moves stored texture coordinates.
+TextureMatrix TextureTransformMatrix(const MaterialRecord& m) {
+  const CVec2f& c = m.center;
+  switch (m.textureTransform) {
+    case TextureTransformRule::kAboutCentre:
+      return Shift(c.x - m.translation.x, c.y - m.translation.y)
+          .After(Turn(m.rotation))
+          .After(Scaling(m.scale))
+          .After(Shift(-c.x, -c.y));
+    case TextureTransformRule::kVrml:
+      return kFlipT.After(Shift(-c.x, -c.y))
+          .After(Scaling(m.scale))
+          .After(Turn(m.rotation))
+          .After(Shift(c.x + m.translation.x, c.y + m.translation.y))
+          .After(kFlipT);
+    case TextureTransformRule::kNone:
+      break;
+  }
+  return {};
 }
 
 }  // namespace
@@ -160,10 +201,7 @@ void CGeometryStage::SetMaterial(const MaterialRecord* record) {
     target_->SetChromaKey(material_.chromaKeyIndex, material_.chromaKey555, material_.chromaKeyXrgb);
     material_.spanMode |= SpanMode::kChromaKey;
   }
-  if (material_.textureTransform) {
-    material_.cosRotation = std::cos(material_.rotation);
-    material_.sinRotation = std::sin(material_.rotation);
-  }
+  material_.textureMatrix = TextureTransformMatrix(material_);
 }
 
 void CGeometryStage::ColorToPixels(const FloatColor& color, uint8_t* index, uint16_t* c555,
@@ -219,13 +257,12 @@ void CGeometryStage::TransformAndLightVertex(const CVec3f& position, const CVec3
   }
   LightVertex(world, n, out);
 
-  if (material_.textureTransform) {
-    float s = (out->v[VertexWord::kS] - material_.center.x) * material_.scale.x;
-    float t = (out->v[VertexWord::kT] - material_.center.y) * material_.scale.y;
-    float rs = material_.cosRotation * s - material_.sinRotation * t;
-    float rt = material_.sinRotation * s + material_.cosRotation * t;
-    out->v[VertexWord::kS] = rs - material_.translation.x + material_.center.x;
-    out->v[VertexWord::kT] = rt - material_.translation.y + material_.center.y;
+  if (material_.textureTransform != TextureTransformRule::kNone) {
+    const TextureMatrix& m = material_.textureMatrix;
+    const float s = out->v[VertexWord::kS];
+    const float t = out->v[VertexWord::kT];
+    out->v[VertexWord::kS] = m.ss * s + m.st * t + m.s0;
+    out->v[VertexWord::kT] = m.ts * s + m.tt * t + m.t0;
   }
   ToClip(world, &out->v[VertexWord::kX]);
 }
@@ -289,10 +326,12 @@ void CGeometryStage::LightVertex(const CVec3f& world, const CVec3f& normal, Vert
 
 void CGeometryStage::ApplyMaterialColor(PolygonRecord* poly, bool* fullyFogged) const {
   bool allBeyondFog = fogOn_;
+  const FloatColor diffuse = vertexColors_ ? FloatColor{1.0f, 1.0f, 1.0f} : material_.diffuse;
+  const CVec3f emissive{material_.emissive.r, material_.emissive.g, material_.emissive.b};
   for (int32_t i = 0; i < poly->count; ++i) {
     float* w = poly->vertex[i].v;
-    CVec3f c{w[VertexWord::kRed] * material_.diffuse.r, w[VertexWord::kGreen] * material_.diffuse.g,
-             w[VertexWord::kBlue] * material_.diffuse.b};
+    CVec3f c{w[VertexWord::kRed] * diffuse.r, w[VertexWord::kGreen] * diffuse.g, w[VertexWord::kBlue] * diffuse.b};
+    c += emissive;
     if (material_.specular) {
       c += CVec3f{w[VertexWord::kSpecularRed] * material_.specularColor.r,
                   w[VertexWord::kSpecularGreen] * material_.specularColor.g,
@@ -384,6 +423,10 @@ CVisibilityTestScope::CVisibilityTestScope(CGeometryStage& stage) : stage_(stage
 }
 
 CVisibilityTestScope::~CVisibilityTestScope() { stage_.visibilityTest_ = false; }
+
+CVertexColorScope::CVertexColorScope(CGeometryStage& stage) : stage_(stage) { stage_.vertexColors_ = true; }
+
+CVertexColorScope::~CVertexColorScope() { stage_.vertexColors_ = false; }
 
 // ---- Points and lines ------------------------------------------------------
 

@@ -52,9 +52,36 @@ struct LightRecord {
   float outerAngle = 0.0f;
 };
 
+// How a material's texture transform moves the texture coordinates, which
+// meshes store with t = 0 at the top of the image.
+enum class TextureTransformRule : uint8_t {
+  kNone,
+  // Scaled and turned about the centre, then moved back by the translation,
+  // all in the stored coordinates: s' = R S (s - centre) + centre -
+  // translation. This system's own worlds are written for it.
+  kAboutCentre,
+  // VRML 2.0's: moved by the translation and the centre, turned, scaled and
+  // moved back by the centre, with t up the image: Tc' = S R (Tc +
+  // translation + centre) - centre.
+  kVrml,
+};
+
+// An affine map of texture coordinates: s' = ss s + st t + s0 and
+// t' = ts s + tt t + t0.
+struct TextureMatrix {
+  float ss = 1.0f, st = 0.0f, s0 = 0.0f;
+  float ts = 0.0f, tt = 1.0f, t0 = 0.0f;
+
+  // This map applied after `first`.
+  TextureMatrix After(const TextureMatrix& first) const;
+};
+
 struct MaterialRecord {
   // A negative red marks an invisible material that only writes depth.
   FloatColor diffuse{0.7f, 0.6f, 0.3f};
+  // Added to the lit colour of every vertex; the whole colour of unlit lines
+  // and points.
+  FloatColor emissive{0.0f, 0.0f, 0.0f};
   float alpha = 1.0f;    // takes no part in drawing
   uint8_t smooth = 1;    // 0: flat, filled with the average vertex colour
   uint8_t specular = 1;  // the material shows highlights
@@ -67,11 +94,11 @@ struct MaterialRecord {
   uint8_t unlitTexture = 0;
   uint8_t chromaKey = 0;  // texels of the key colour are transparent
   FloatColor chromaKeyColor;
-  uint8_t textureTransform = 0;
+  TextureTransformRule textureTransform = TextureTransformRule::kNone;
   // The appearance names a texture node, whether or not it has an image yet.
   uint8_t textureDeclared = 0;
   CVec2f center;
-  float rotation = 0.0f;
+  float rotation = 0.0f;  // radians
   CVec2f scale{1.0f, 1.0f};
   CVec2f translation;
   // Derived by CGeometryStage::SetMaterial.
@@ -79,8 +106,7 @@ struct MaterialRecord {
   uint16_t chromaKey555 = 0;
   uint32_t chromaKeyXrgb = 0;
   uint32_t spanMode = 0;
-  float cosRotation = 1.0f;
-  float sinRotation = 0.0f;
+  TextureMatrix textureMatrix;  // the transform's rule and fields as one map
 };
 
 // How the polygons drawn meet the box test (the axis-aligned world box of
@@ -195,6 +221,7 @@ class CGeometryStage {
  private:
   friend class CBoxTestScope;
   friend class CVisibilityTestScope;
+  friend class CVertexColorScope;
 
   bool HasSinglePixelBytes() const { return target_->GetBufferDesc().bytesPerPixel == 1; }
   void ApplyMaterialColor(PolygonRecord* poly, bool* fullyFogged) const;
@@ -234,6 +261,9 @@ class CGeometryStage {
   // volume; `visible_` tells whether one kept a part inside.
   bool visibilityTest_ = false;
   bool visible_ = false;
+  // While set, the colours in the vertices' words 4-6 already hold the
+  // diffuse colour, which the material then leaves as it is.
+  bool vertexColors_ = false;
 };
 
 // Runs the polygons drawn during its lifetime under another box test mode,
@@ -269,6 +299,21 @@ class CVisibilityTestScope {
   // True when a polygon drawn within the scope kept a part inside the view
   // volume.
   bool Visible() const { return stage_.visible_; }
+
+ private:
+  CGeometryStage& stage_;
+};
+
+// Draws the polygons of its lifetime with the colours their vertices carry
+// in place of the material's diffuse colour: the owner has multiplied each
+// vertex's lit colour by its own colour. Highlights, the emissive colour, fog
+// and an invisible material's depth-only fill stay the material's.
+class CVertexColorScope {
+ public:
+  explicit CVertexColorScope(CGeometryStage& stage);
+  ~CVertexColorScope();
+  CVertexColorScope(const CVertexColorScope&) = delete;
+  CVertexColorScope& operator=(const CVertexColorScope&) = delete;
 
  private:
   CGeometryStage& stage_;

@@ -15,6 +15,7 @@ void CMeshBuffer::SetVertexCount(int32_t n) {
   positions_.clear();
   texCoords_.clear();
   normals_.clear();
+  colors_.clear();
   work_.clear();
   if (n <= 0) return;
   try {
@@ -29,6 +30,16 @@ void CMeshBuffer::SetVertexCount(int32_t n) {
     normals_ = {};
     work_ = {};
   }
+}
+
+bool CMeshBuffer::AddVertexColors() {
+  try {
+    colors_.assign(positions_.size(), FloatColor{1.0f, 1.0f, 1.0f});
+  } catch (const std::bad_alloc&) {
+    colors_ = {};
+    return false;
+  }
+  return true;
 }
 
 void CMeshBuffer::SetPolygonCount(int32_t n) {
@@ -63,6 +74,14 @@ void CMeshBuffer::SetNormal(int32_t i, const CVec3f& xyz) {
 
 CVec3f CMeshBuffer::GetNormal(int32_t i) const {
   return i >= 0 && i < VertexCount() ? normals_[i] : CVec3f{};
+}
+
+void CMeshBuffer::SetColor(int32_t i, const FloatColor& rgb) {
+  if (i >= 0 && i < static_cast<int32_t>(colors_.size())) colors_[i] = rgb;
+}
+
+FloatColor CMeshBuffer::GetColor(int32_t i) const {
+  return i >= 0 && i < static_cast<int32_t>(colors_.size()) ? colors_[i] : FloatColor{1.0f, 1.0f, 1.0f};
 }
 
 void CMeshBuffer::SetPolygon(int32_t i, const MeshPolygon& polygon) {
@@ -128,6 +147,10 @@ void CMeshBuffer::ComputePlanarTexCoords() {
   }
 }
 
+bool CMeshBuffer::VertexColorsApply(const CGeometryStage& stage) const {
+  return !colors_.empty() && materials.empty() && stage.Material().texture.base == nullptr;
+}
+
 void CMeshBuffer::Draw(CGeometryStage* stage, bool transform, int32_t highlightIndex) {
   bool flipAllowed = !suppliedNormals_;
   for (int32_t i = 0; i < VertexCount(); ++i) {
@@ -135,6 +158,21 @@ void CMeshBuffer::Draw(CGeometryStage* stage, bool transform, int32_t highlightI
     work_[i].v[VertexWord::kT] = texCoords_[i].y;
     stage->TransformAndLightVertex(positions_[i], normals_[i], &work_[i], transform, flipAllowed);
   }
+  if (!VertexColorsApply(*stage)) {
+    DrawPolygons(stage, highlightIndex);
+    return;
+  }
+  for (int32_t i = 0; i < VertexCount(); ++i) {
+    float* w = work_[i].v;
+    w[VertexWord::kRed] *= colors_[i].r;
+    w[VertexWord::kGreen] *= colors_[i].g;
+    w[VertexWord::kBlue] *= colors_[i].b;
+  }
+  CVertexColorScope colored(*stage);
+  DrawPolygons(stage, highlightIndex);
+}
+
+void CMeshBuffer::DrawPolygons(CGeometryStage* stage, int32_t highlightIndex) {
   CRenderTarget* target = stage->RenderTarget();
   int32_t appliedMaterial = -1;
   PolygonRecord record;

@@ -4,7 +4,9 @@
 // texture coordinates and polygons, optionally lets it derive face-averaged
 // normals or planar texture coordinates, and draws it once per frame with the
 // view's geometry stage: every vertex is transformed and lit once, then the
-// polygons copy the finished records. Nodes own their mesh buffers.
+// polygons copy the finished records. A mesh may carry a colour per vertex,
+// which then stands in for the material's diffuse colour. Nodes own their
+// mesh buffers.
 #pragma once
 
 #include <array>
@@ -28,16 +30,23 @@ struct MeshPolygon {
 
 class CMeshBuffer {
  public:
-  // Discards positions, texture coordinates, normals and work records and
-  // makes room for n vertices (whose values the owner writes). On failure,
-  // or for n <= 0, the mesh has no vertices.
+  // Discards positions, texture coordinates, normals, colours and work
+  // records and makes room for n vertices (whose values the owner writes).
+  // On failure, or for n <= 0, the mesh has no vertices.
   void SetVertexCount(int32_t n);
+  // Makes room for a colour per vertex (white until set); false when it
+  // could not be allocated, and then the mesh has no colours.
+  [[nodiscard]] bool AddVertexColors();
   // Needs vertices: without them the polygon count stays 0.
   void SetPolygonCount(int32_t n);
 
   int32_t VertexCount() const { return static_cast<int32_t>(positions_.size()); }
   int32_t PolygonCount() const { return static_cast<int32_t>(polygons_.size()); }
   bool SuppliedNormals() const { return suppliedNormals_; }
+  // False: the normals the owner wrote were derived from faces that show
+  // from both sides, so the stage may turn them toward the viewer.
+  void SetSuppliedNormals(bool supplied) { suppliedNormals_ = supplied; }
+  bool HasVertexColors() const { return !colors_.empty(); }
 
   // Indices out of range are ignored.
   void SetVertex(int32_t i, const CVec3f& xyz);
@@ -46,6 +55,9 @@ class CMeshBuffer {
   CVec2f GetTexCoord(int32_t i) const;
   void SetNormal(int32_t i, const CVec3f& xyz);
   CVec3f GetNormal(int32_t i) const;
+  // Ignored without vertex colours.
+  void SetColor(int32_t i, const FloatColor& rgb);
+  FloatColor GetColor(int32_t i) const;
   void SetPolygon(int32_t i, const MeshPolygon& polygon);
   const MeshPolygon* GetPolygon(int32_t i) const;
 
@@ -59,7 +71,9 @@ class CMeshBuffer {
   // already in world space) and draws every polygon; the polygon numbered
   // highlightIndex is drawn marked (-1: none). A polygon whose vertex count
   // is not 3 or 4, or whose vertex or material index is out of range, is
-  // skipped.
+  // skipped. Vertex colours colour the vertices unless the stage's material
+  // is textured (the texture's colours replace them) or the mesh has
+  // materials of its own.
   void Draw(CGeometryStage* stage, bool transform, int32_t highlightIndex);
 
   // Material records selected by the polygons' material indices; filled by
@@ -68,11 +82,14 @@ class CMeshBuffer {
 
  private:
   bool IsDrawable(const MeshPolygon& polygon) const;
+  bool VertexColorsApply(const CGeometryStage& stage) const;
+  void DrawPolygons(CGeometryStage* stage, int32_t highlightIndex);
 
   bool suppliedNormals_ = true;
   std::vector<CVec3f> positions_;
   std::vector<CVec2f> texCoords_;
   std::vector<CVec3f> normals_;
+  std::vector<FloatColor> colors_;  // empty: no vertex colours
   std::vector<MeshPolygon> polygons_;
   std::vector<VertexWork> work_;
 };

@@ -77,4 +77,10 @@ inline constexpr size_t kMaxPropertyNumberLength =
 // polygon triangulator; larger ones are cut as a fan.
 inline constexpr int32_t kMaxTriangulatedPolygonPoints = 99;
 
+// Faces meeting at one position whose normals a creased mesh smooths
+// together; where more meet, the corners there keep their own faces'
+// normals (smoothing costs the square of the faces at a position, which a
+// hostile fan would make unbounded).
+inline constexpr int32_t kMaxSmoothedFacesAtAPoint = 256;
+
 }  // namespace vx

@@ -24,7 +24,7 @@ TEST(Material, HighlightsOnlyForAShinyMaterialWithASpecularColour) {
       "Material { shininess 0.5 specularColor 0.3 0.4 0.5 transparency 1 }\n");
   MaterialRecord records[3];
   for (int i = 0; i < 3; ++i) {
-    test::TopNode<CMaterialNode>(*world, i).FillMaterialRecord(records[i]);
+    test::TopNode<CMaterialNode>(*world, i).FillMaterialRecord(records[i], WorldConvention::kSystem);
   }
   ExpectColor(records[0].diffuse, 1, 0, 0);
   EXPECT_EQ(records[0].specular, 0) << "the default specular colour is black";

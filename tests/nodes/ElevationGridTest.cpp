@@ -9,8 +9,10 @@ namespace {
 
 using test::As;
 
+// The mesh as this system's own worlds build it unless told otherwise.
 struct Grid {
-  Grid(int32_t x, int32_t z, std::vector<float> heights) : node(NodeFactory("ElevationGrid", {})) {
+  Grid(int32_t x, int32_t z, std::vector<float> heights, WorldConvention convention = WorldConvention::kSystem)
+      : in(convention), node(in.Make("ElevationGrid")) {
     test::SetValue(node, "xDimension", x);
     test::SetValue(node, "zDimension", z);
     test::SetList(node, "height", std::move(heights));
@@ -20,6 +22,7 @@ struct Grid {
     node->Traverse(RenderPass::Frame, nullptr);
     return grid().GetMesh();
   }
+  test::ConventionWorld in;
   CNodeRef node;
 };
 
@@ -116,6 +119,41 @@ TEST(ElevationGrid, PlanarTextureOverXAndHeightWithoutTexCoords) {
   EXPECT_EQ(mesh->GetTexCoord(0), (CVec2f{0, 1}));
   EXPECT_EQ(mesh->GetTexCoord(2), (CVec2f{0, 0}));
   EXPECT_EQ(mesh->GetTexCoord(3), (CVec2f{1, 0.5f}));
+}
+
+// VRML 2.0 grids: each square is one face, flat by default and smooth
+// within the crease angle; colours and texture coordinates per point.
+TEST(ElevationGrid, VrmlGridsAreFacetedBySquare) {
+  auto corners = [](const CMeshBuffer& mesh, int32_t p) {
+    const MeshPolygon& t = *mesh.GetPolygon(p);
+    return std::vector<CVec3f>{mesh.GetNormal(t.vertices[0]), mesh.GetNormal(t.vertices[1]),
+                               mesh.GetNormal(t.vertices[2])};
+  };
+  const std::vector<float> peak = {0, 0, 0, 0, 1, 0, 0, 0, 0};
+  Grid faceted(3, 3, peak, WorldConvention::kStandard);
+  const CMeshBuffer* mesh = faceted.Traversed();
+  ASSERT_NE(mesh, nullptr);
+  EXPECT_GT(mesh->VertexCount(), 9) << "the points split between squares that meet at an angle";
+  for (int32_t square = 0; square < 4; ++square) {
+    const std::vector<CVec3f> first = corners(*mesh, 2 * square);
+    const std::vector<CVec3f> second = corners(*mesh, 2 * square + 1);
+    for (const CVec3f& n : second) EXPECT_EQ(n, first[0]) << "square " << square;
+    EXPECT_GT(first[0].y, 0.0f) << "the top faces up";
+  }
+
+  Grid smooth(3, 3, peak, WorldConvention::kStandard);
+  test::SetValue(smooth.node, "creaseAngle", 3.2f);
+  CNodeRef colors = MakeNode<test::CPropertyStandIn>();
+  std::vector<SFColor> nine(9, SFColor{0, 0, 1});
+  nine[4] = {1, 0, 0};
+  test::SetList(colors, "color", nine);
+  test::SetNodeField(smooth.node, "color", colors);
+  mesh = smooth.Traversed();
+  ASSERT_NE(mesh, nullptr);
+  ASSERT_EQ(mesh->VertexCount(), 9);
+  EXPECT_EQ(mesh->GetNormal(4), (CVec3f{0, 1, 0}));
+  EXPECT_EQ(mesh->GetColor(4).r, 1.0f);
+  EXPECT_EQ(mesh->GetTexCoord(5), (CVec2f{1.0f, 0.5f})) << "s along x, t along z, t flipped as stored";
 }
 
 }  // namespace

@@ -13,13 +13,16 @@ namespace {
 
 using test::As;
 
+// The mesh as this system's own worlds build it unless told otherwise.
 struct Sweep {
-  Sweep() : node(NodeFactory("Extrusion", {})) {}
+  explicit Sweep(WorldConvention convention = WorldConvention::kSystem)
+      : in(convention), node(in.Make("Extrusion")) {}
   CExtrusionNode& extrusion() const { return As<CExtrusionNode>(node); }
   const CMeshBuffer* Traversed() const {
     node->Traverse(RenderPass::Frame, nullptr);
     return extrusion().GetMesh();
   }
+  test::ConventionWorld in;
   CNodeRef node;
 };
 
@@ -177,6 +180,56 @@ TEST(Extrusion, ScaleAndOrientationMoveVerticesWithoutRebuilding) {
   test::SetList<SFVec3f>(sweep.node, "spine", {{0, 0, 0}, {0, 1, 0}, {0, 2, 0}});
   mesh = sweep.Traversed();
   EXPECT_EQ(mesh->PolygonCount(), 16 + 4);
+}
+
+// In VRML 2.0 worlds the default box is faceted, and each face, caps
+// included, turns and faces outward like the others.
+TEST(Extrusion, TheBoxOfAVrmlWorldIsFacetedAndFacesOutward) {
+  const Sweep sweep(WorldConvention::kStandard);
+  const CMeshBuffer* mesh = sweep.Traversed();
+  ASSERT_NE(mesh, nullptr);
+  ASSERT_EQ(mesh->PolygonCount(), 12);
+  EXPECT_FALSE(mesh->SuppliedNormals()) << "both sides show, so the normals may turn to the viewer";
+  for (int32_t p = 0; p < mesh->PolygonCount(); ++p) {
+    const MeshPolygon& t = *mesh->GetPolygon(p);
+    const CVec3f centre =
+        (mesh->GetVertex(t.vertices[0]) + mesh->GetVertex(t.vertices[1]) + mesh->GetVertex(t.vertices[2])) * (1.0f / 3);
+    // The face's outward axis: the largest component from the box's middle.
+    const CVec3f from = centre - CVec3f{0, 0.5f, 0};
+    const float ax = std::fabs(from.x), ay = std::fabs(from.y) * 2, az = std::fabs(from.z);
+    const CVec3f outward = ax >= ay && ax >= az ? CVec3f{from.x > 0 ? 1.0f : -1.0f, 0, 0}
+                           : ay >= az           ? CVec3f{0, from.y > 0 ? 1.0f : -1.0f, 0}
+                                                : CVec3f{0, 0, from.z > 0 ? 1.0f : -1.0f};
+    EXPECT_GT(TriangleNormal(*mesh, t).Dot(outward), 0.0f) << "triangle " << p << " turns outward";
+    for (int32_t v = 0; v < 3; ++v) {
+      EXPECT_NEAR(mesh->GetNormal(t.vertices[v]).Dot(outward), 1.0f, 1e-5f) << "triangle " << p << " corner " << v;
+    }
+  }
+}
+
+// Within the crease angle the sides of a closed round cross-section are
+// smooth all round, across the seam where its first and last points meet.
+// The circle turns as the default cross-section does (counter-clockwise
+// seen from +y), so its sides face outward.
+TEST(Extrusion, ASmoothSweepIsSmoothAcrossTheSeam) {
+  const Sweep tube(WorldConvention::kStandard);
+  std::vector<SFVec2f> circle;
+  constexpr int32_t kPoints = 16;
+  for (int32_t i = 0; i <= kPoints; ++i) {
+    const float a = 2.0f * std::numbers::pi_v<float> * static_cast<float>(i % kPoints) / kPoints;
+    circle.push_back({std::cos(a), -std::sin(a)});
+  }
+  test::SetList(tube.node, "crossSection", circle);
+  test::SetValue<int16_t>(tube.node, "beginCap", 0);
+  test::SetValue<int16_t>(tube.node, "endCap", 0);
+  test::SetValue(tube.node, "creaseAngle", 1.0f);
+  const CMeshBuffer* mesh = tube.Traversed();
+  ASSERT_NE(mesh, nullptr);
+  for (int32_t v = 0; v < mesh->VertexCount(); ++v) {
+    const CVec3f p = mesh->GetVertex(v);
+    const CVec3f radial = CVec3f{p.x, 0, p.z}.Normalize();
+    EXPECT_NEAR(mesh->GetNormal(v).Dot(radial), 1.0f, 1e-3f) << "vertex " << v;
+  }
 }
 
 TEST(Extrusion, TriangulatePolygon3DProjectsOntoTheWidestPlane) {

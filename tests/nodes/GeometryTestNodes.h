@@ -5,8 +5,12 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "engine/scene/FieldTable.h"
 #include "engine/scene/Node.h"
+#include "engine/scene/NodeFactory.h"
+#include "engine/world/Browser.h"
 
 namespace vx::test {
 
@@ -57,5 +61,13 @@ template <typename T>
 T& As(const CNodeRef& ref) {
   return static_cast<T&>(*ref.Get());
 }
+
+// An empty world of the convention, for nodes made outside any file.
+struct ConventionWorld {
+  explicit ConventionWorld(WorldConvention convention) : world(std::make_unique<CBrowser>(convention)) {}
+  // A node of the type that belongs to the world.
+  CNodeRef Make(const char* type) const { return NodeFactory(type, {.scene = &world->GetScene()}); }
+  std::unique_ptr<CBrowser> world;
+};
 
 }  // namespace vx::test

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "NodeTestSupport.h"
+#include "engine/scene/SceneLimits.h"
 #include "engine/scene/nodes/GeometricPropertyNodes.h"
 #include "engine/scene/nodes/IndexedFaceSetNode.h"
 #include "tests/render/GeometryTestSupport.h"
@@ -12,10 +13,11 @@ namespace {
 
 const char* const kSquare = "coord Coordinate { point [ -1 -1 0, 1 -1 0, 1 1 0, -1 1 0, 0 0 0 ] }";
 
+// The mesh as this system's own worlds build it unless told otherwise.
 class FaceSet : public ::testing::Test {
  protected:
-  CIndexedFaceSetNode& Read(const std::string& fields) {
-    world = test::ReadWorld("IndexedFaceSet { " + fields + " }");
+  CIndexedFaceSetNode& Read(const std::string& fields, WorldConvention convention = WorldConvention::kSystem) {
+    world = test::ReadWorld("IndexedFaceSet { " + fields + " }", convention);
     return test::TopNode<CIndexedFaceSetNode>(*world);
   }
   // The corner counts of the mesh's polygons, in order.
@@ -187,7 +189,8 @@ TEST_F(FaceSet, NewValuesInItsPropertyNodesRebuildEveryFaceSetThatHoldsThem) {
       "DEF A IndexedFaceSet { coord DEF C Coordinate { point [ 0 0 0, 1 0 0, 0 1 0 ] }"
       " normal DEF N Normal { vector [ 0 0 1, 0 0 1, 0 0 1 ] }"
       " texCoord DEF T TextureCoordinate { point [ 0 0, 1 0, 0 1 ] } coordIndex [ 0 1 2 ] }"
-      "DEF B IndexedFaceSet { coord USE C coordIndex [ 0 1 2 3 ] }");
+      "DEF B IndexedFaceSet { coord USE C coordIndex [ 0 1 2 3 ] }",
+      WorldConvention::kSystem);
   CIndexedFaceSetNode& a = test::TopNode<CIndexedFaceSetNode>(*world, 0);
   CIndexedFaceSetNode& b = test::TopNode<CIndexedFaceSetNode>(*world, 1);
   ASSERT_TRUE(a.UpdateMesh());
@@ -233,6 +236,157 @@ TEST_F(FaceSet, APrototypeOfCoordinatesPassesItsChangesOn) {
   ASSERT_EQ(world->FindNode("P")->ReceiveEvent("set_point", &points), 0);
   ASSERT_TRUE(node.UpdateMesh());
   EXPECT_EQ(node.Mesh()->GetVertex(2), CVec3f(0, 3, 0));
+}
+
+// A clockwise concave face keeps turning clockwise once cut: it shows the
+// side it faces.
+TEST_F(FaceSet, ConcaveFacesCutIntoTrianglesTurnAsTheFaceDoes) {
+  for (WorldConvention convention : {WorldConvention::kSystem, WorldConvention::kStandard}) {
+    CIndexedFaceSetNode& u = Read(
+        "coord Coordinate { point [ -2 -2 0, 2 -2 0, 2 2 0, 1 2 0, 1 0 0, -1 0 0, -1 2 0, -2 2 0 ] } convex FALSE"
+        " coordIndex [ 7 6 5 4 3 2 1 0 ]",
+        convention);
+    ASSERT_TRUE(u.UpdateMesh());
+    const CMeshBuffer& mesh = *u.Mesh();
+    ASSERT_EQ(mesh.PolygonCount(), 6);
+    for (int32_t i = 0; i < mesh.PolygonCount(); ++i) {
+      const MeshPolygon& t = *mesh.GetPolygon(i);
+      const CVec3f a = mesh.GetVertex(t.vertices[0]), b = mesh.GetVertex(t.vertices[1]), c = mesh.GetVertex(t.vertices[2]);
+      EXPECT_LT((b - a).Cross(c - a).z, 0.0f) << "triangle " << i;
+    }
+  }
+}
+
+// A cube of 8 points, its faces counter-clockwise seen from outside.
+const char* const kCube =
+    "coord Coordinate { point [ -1 -1 -1, 1 -1 -1, 1 1 -1, -1 1 -1, -1 -1 1, 1 -1 1, 1 1 1, -1 1 1 ] }"
+    " coordIndex [ 0 3 2 1 -1 4 5 6 7 -1 0 1 5 4 -1 2 3 7 6 -1 1 2 6 5 -1 0 4 7 3 -1 ] ";
+
+// The normal of every corner, in polygon order.
+std::vector<CVec3f> CornerNormals(const CMeshBuffer& mesh) {
+  std::vector<CVec3f> normals;
+  for (int32_t i = 0; i < mesh.PolygonCount(); ++i) {
+    const MeshPolygon& p = *mesh.GetPolygon(i);
+    for (int32_t j = 0; j < p.vertexCount; ++j) normals.push_back(mesh.GetNormal(p.vertices[j]));
+  }
+  return normals;
+}
+
+// In VRML 2.0 worlds a point becomes a vertex per distinct set of corner
+// values, and stays one where they agree.
+TEST_F(FaceSet, PointsSplitOnlyWhereTheirCornersDiffer) {
+  CIndexedFaceSetNode& flat = Read(
+      "coord Coordinate { point [ 0 0 0, 1 0 0, 2 0 0, 0 1 0, 1 1 0, 2 1 0 ] } coordIndex [ 0 1 4 3 -1 1 2 5 4 ]",
+      WorldConvention::kStandard);
+  ASSERT_TRUE(flat.UpdateMesh());
+  EXPECT_EQ(flat.Mesh()->VertexCount(), 6) << "coplanar faces agree at every shared point";
+  EXPECT_EQ(flat.Mesh()->GetPolygon(1)->vertices, (std::array<int32_t, 4>{1, 2, 5, 4}));
+  EXPECT_EQ(flat.Mesh()->GetNormal(4), CVec3f(0, 0, 1)) << "toward the side the faces turn counter-clockwise";
+
+  CIndexedFaceSetNode& faceted = Read(kCube, WorldConvention::kStandard);
+  ASSERT_TRUE(faceted.UpdateMesh());
+  EXPECT_EQ(faceted.Mesh()->VertexCount(), 24) << "each corner of the cube takes three face normals";
+  const std::vector<CVec3f> normals = CornerNormals(*faceted.Mesh());
+  EXPECT_EQ(normals[0], CVec3f(0, 0, -1));
+  EXPECT_EQ(normals[4 * 4 + 2], CVec3f(1, 0, 0)) << "the +x face points out";
+
+  CIndexedFaceSetNode& smooth = Read(std::string(kCube) + "creaseAngle 1.6", WorldConvention::kStandard);
+  ASSERT_TRUE(smooth.UpdateMesh());
+  ASSERT_EQ(smooth.Mesh()->VertexCount(), 8);
+  const float third = 1.0f / std::sqrt(3.0f);
+  EXPECT_NEAR(smooth.Mesh()->GetNormal(6).x, third, 1e-6f);
+  EXPECT_NEAR(smooth.Mesh()->GetNormal(6).y, third, 1e-6f);
+
+  CIndexedFaceSetNode& colored = Read(std::string(kCube) +
+                                          "creaseAngle 1.6 colorPerVertex FALSE"
+                                          " color Color { color [ 1 0 0, 0 1 0, 0 0 1 ] } colorIndex [ 0 0 1 1 2 2 ]",
+                                      WorldConvention::kStandard);
+  ASSERT_TRUE(colored.UpdateMesh());
+  EXPECT_TRUE(colored.Mesh()->HasVertexColors());
+  EXPECT_EQ(colored.Mesh()->VertexCount(), 24) << "every corner meets faces of three colours";
+}
+
+// A cone of many triangles around one tip, smoothed: at the limit the tip
+// is one vertex, past it each triangle keeps its own normal there.
+TEST_F(FaceSet, WhereTooManyFacesMeetTheyStayFlat) {
+  for (int32_t sides : {kMaxSmoothedFacesAtAPoint, kMaxSmoothedFacesAtAPoint + 1}) {
+    std::string points = "0 0 1, ";
+    std::string faces;
+    for (int32_t i = 0; i < sides; ++i) {
+      const double angle = 2.0 * 3.14159265358979 * i / sides;
+      points += std::to_string(std::cos(angle)) + " " + std::to_string(std::sin(angle)) + " 0, ";
+      faces += "0 " + std::to_string(1 + i) + " " + std::to_string(1 + (i + 1) % sides) + " -1 ";
+    }
+    CIndexedFaceSetNode& cone = Read("creaseAngle 3 coord Coordinate { point [ " + points + " ] } coordIndex [ " +
+                                         faces + " ]",
+                                     WorldConvention::kStandard);
+    ASSERT_TRUE(cone.UpdateMesh());
+    const int32_t tips = cone.Mesh()->VertexCount() - sides;
+    EXPECT_EQ(tips, sides == kMaxSmoothedFacesAtAPoint ? 1 : sides) << sides << " sides";
+  }
+}
+
+TEST_F(FaceSet, NormalsPerFace) {
+  CIndexedFaceSetNode& node =
+      Read(std::string(kCube) +
+               "normalPerVertex FALSE normal Normal { vector [ 0 0 2, 0 3 0 ] } normalIndex [ 0 1 0 1 0 1 ]",
+           WorldConvention::kStandard);
+  ASSERT_TRUE(node.UpdateMesh());
+  const std::vector<CVec3f> normals = CornerNormals(*node.Mesh());
+  EXPECT_EQ(normals[0], CVec3f(0, 0, 1));
+  EXPECT_EQ(normals[7], CVec3f(0, 1, 0));
+  EXPECT_EQ(node.Mesh()->VertexCount(), 14) << "the two points whose faces all take one normal stay whole";
+
+  // Without normals each face takes its own, whatever the crease angle.
+  CIndexedFaceSetNode& flat = Read(std::string(kCube) + "normalPerVertex FALSE creaseAngle 3", WorldConvention::kStandard);
+  ASSERT_TRUE(flat.UpdateMesh());
+  EXPECT_EQ(flat.Mesh()->VertexCount(), 24);
+}
+
+// An index list that fails a single corner is left out: the values are
+// derived instead, as if the property had none.
+TEST_F(FaceSet, IndexListsThatMissACornerAreNotUsed) {
+  const std::string quad = "coord Coordinate { point [ 0 0 0, 2 0 0, 2 1 0, 0 1 0 ] } coordIndex [ 0 1 2 3 ] ";
+  CIndexedFaceSetNode& node =
+      Read(quad +
+               "texCoord TextureCoordinate { point [ 0.5 0.5, 0.5 0.5 ] } texCoordIndex [ 0 1 1 ]"
+               " normal Normal { vector [ 1 0 0 ] } normalIndex [ 0 0 0 7 ]"
+               " color Color { color [ 1 0 0 ] } colorIndex [ 0 0 0 -1 ]",
+           WorldConvention::kStandard);
+  ASSERT_TRUE(node.UpdateMesh());
+  const CMeshBuffer& mesh = *node.Mesh();
+  EXPECT_EQ(mesh.VertexCount(), 4);
+  EXPECT_EQ(mesh.GetTexCoord(2), CVec2f(1.0f, 0.5f)) << "the default mapping";
+  EXPECT_EQ(mesh.GetNormal(0), CVec3f(0, 0, 1)) << "derived";
+  EXPECT_FALSE(mesh.HasVertexColors());
+
+  // Without texCoordIndex the coordinates follow coordIndex.
+  CIndexedFaceSetNode& plain =
+      Read(quad + "texCoord TextureCoordinate { point [ 0 0, 1 0, 1 1, 0 1 ] }", WorldConvention::kStandard);
+  ASSERT_TRUE(plain.UpdateMesh());
+  EXPECT_EQ(plain.Mesh()->GetTexCoord(2), CVec2f(1, 0)) << "t is flipped";
+}
+
+// s along the longest side of the bounding box of the points the faces use,
+// t along the second longest at the same scale; ties go to x, then y, then z.
+TEST_F(FaceSet, TheDefaultMappingFollowsTheLongestSides) {
+  auto texCoords = [&](const std::string& points, const std::string& faces) {
+    CIndexedFaceSetNode& node = Read("coord Coordinate { point [ " + points + " ] } coordIndex [ " + faces + " ]",
+                                     WorldConvention::kStandard);
+    EXPECT_TRUE(node.UpdateMesh());
+    std::vector<CVec2f> st;
+    for (int32_t i = 0; i < node.Mesh()->VertexCount(); ++i) {
+      const CVec2f stored = node.Mesh()->GetTexCoord(i);
+      st.push_back({stored.x, 1.0f - stored.y});
+    }
+    return st;
+  };
+  // A floor: x wins the tie with z, y has no extent.
+  EXPECT_EQ(texCoords("-4 -1 4, 4 -1 4, 4 -1 -4, -4 -1 -4", "0 1 2 3")[2], CVec2f(1.0f, 0.0f));
+  // Standing in y/z, longer in z; an unused far point changes nothing.
+  const std::vector<CVec2f> wall = texCoords("0 0 0, 0 0 4, 0 1 4, 0 1 0, 9 9 9", "0 1 2 3");
+  EXPECT_EQ(wall[2], CVec2f(1.0f, 0.25f));
+  EXPECT_EQ(wall[3], CVec2f(0.0f, 0.25f));
 }
 
 // A square over the middle of a 16 x 16 frame, drawn red under white

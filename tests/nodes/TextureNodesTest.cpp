@@ -224,21 +224,6 @@ TEST_F(TextureNodes, AnImageWithoutComponentsOrPixelsConvertsNothing) {
   EXPECT_EQ(Applied().texture.base, nullptr);
 }
 
-TEST_F(TextureNodes, TextureTransformMirrorsTheTParts) {
-  Load(TexturedQuad("PixelTexture { image 1 1 1 0xFF }",
-                    " textureTransform TextureTransform { translation 0.25 0 center 0.5 0.25 rotation 0.5"
-                    " scale 2 3 }"));
-  const MaterialRecord m = Applied();
-  EXPECT_EQ(m.textureTransform, 1);
-  EXPECT_FLOAT_EQ(m.translation.x, 0.25f);
-  EXPECT_FLOAT_EQ(m.translation.y, 1.0f);
-  EXPECT_FLOAT_EQ(m.center.x, 0.5f);
-  EXPECT_FLOAT_EQ(m.center.y, 0.75f);
-  EXPECT_FLOAT_EQ(m.rotation, 0.5f);
-  EXPECT_FLOAT_EQ(m.scale.y, 3.0f);
-  EXPECT_NE(m.texture.base, nullptr);
-}
-
 TEST_F(TextureNodes, TexturesAndTransformsMadeByPrototypesFillTheRecord) {
   Load(
       "PROTO Dot [ field SFImage picture 1 1 3 0xFF0000 ] { PixelTexture { image IS picture } }\n"
@@ -246,7 +231,7 @@ TEST_F(TextureNodes, TexturesAndTransformsMadeByPrototypesFillTheRecord) {
       TexturedQuad("Dot { }", " textureTransform Shift { by 0.5 0.5 }"));
   const MaterialRecord m = Applied();
   EXPECT_NE(m.texture.base, nullptr);
-  EXPECT_EQ(m.textureTransform, 1);
+  EXPECT_EQ(m.textureTransform, TextureTransformRule::kVrml);
   EXPECT_FLOAT_EQ(m.translation.x, 0.5f);
 }
 
@@ -254,7 +239,7 @@ TEST_F(TextureNodes, ATextureInTheTransformFieldOrATransformAsTextureFillsNothin
   Load(TexturedQuad("TextureTransform { translation 0.5 0 }", " textureTransform PixelTexture { image 1 1 1 0xFF }"));
   const MaterialRecord m = Applied();
   EXPECT_EQ(m.texture.base, nullptr);
-  EXPECT_EQ(m.textureTransform, 0);
+  EXPECT_EQ(m.textureTransform, TextureTransformRule::kNone);
 }
 
 TEST_F(TextureNodes, EveryAppliedRecordIsTheOverlayMaterial) {

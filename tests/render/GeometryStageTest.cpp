@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "GeometryTestSupport.h"
 
@@ -184,24 +185,56 @@ TEST(GeometryStageLighting, NormalsAreTransformedAndFlippedOnlyWhereAllowed) {
   EXPECT_EQ(Lit(indexed.stage, {0, 0, 0}, {0, 0, -1}, true).v[VertexWord::kRed], 1.0f);
 }
 
-TEST(GeometryStageLighting, TextureTransform) {
-  StageFrame f(8, 8, 4);
-  std::vector<uint32_t> texels(4);
+// A textured material moving texture coordinates by the rule.
+MaterialRecord TransformingMaterial(TextureTransformRule rule, CVec2f center, float rotation, CVec2f scale,
+                                    CVec2f translation) {
+  static uint32_t texels[4] = {};
   MaterialRecord m;
-  m.texture = {reinterpret_cast<uint8_t*>(texels.data()), 2, 2, 4, 8};
-  m.textureTransform = 1;
-  m.center = {0.5f, 0.5f};
-  m.rotation = 1.5707964f;
-  m.scale = {2.0f, 1.0f};
-  m.translation = {0.25f, 0.0f};
+  m.texture = {reinterpret_cast<uint8_t*>(texels), 2, 2, 4, 8};
+  m.textureTransform = rule;
+  m.center = center;
+  m.rotation = rotation;
+  m.scale = scale;
+  m.translation = translation;
+  return m;
+}
+
+// Stored texture coordinates (t down the image) after the material's
+// transform.
+CVec2f Transformed(const MaterialRecord& m, CVec2f stored) {
+  StageFrame f(8, 8, 4);
   f.stage.SetMaterial(&m);
   VertexWork v;
-  v.v[VertexWord::kS] = 1.0f;
-  v.v[VertexWord::kT] = 0.5f;
+  v.v[VertexWord::kS] = stored.x;
+  v.v[VertexWord::kT] = stored.y;
   f.stage.TransformAndLightVertex({1, 2, 3}, {0, 0, 1}, &v, true, false);
+  return {v.v[VertexWord::kS], v.v[VertexWord::kT]};
+}
+
+TEST(GeometryStageLighting, TextureTransformAboutTheCentre) {
+  const MaterialRecord m =
+      TransformingMaterial(TextureTransformRule::kAboutCentre, {0.5f, 0.5f}, 1.5707964f, {2.0f, 1.0f}, {0.25f, 0.0f});
   // (0.5, 0) scaled to (1, 0), turned to (0, 1), moved back by -0.25 and the centre.
-  EXPECT_NEAR(v.v[VertexWord::kS], 0.25f, 1e-6f);
-  EXPECT_NEAR(v.v[VertexWord::kT], 1.5f, 1e-6f);
+  const CVec2f st = Transformed(m, {1.0f, 0.5f});
+  EXPECT_NEAR(st.x, 0.25f, 1e-6f);
+  EXPECT_NEAR(st.y, 1.5f, 1e-6f);
+}
+
+// VRML 2.0's rule works on image coordinates (t up the image), which meshes
+// store flipped; checked against Tc' = S R (Tc + translation + centre) -
+// centre worked out step by step.
+TEST(GeometryStageLighting, TextureTransformByTheVrmlRule) {
+  const MaterialRecord m =
+      TransformingMaterial(TextureTransformRule::kVrml, {0.25f, 0.5f}, 0.7f, {2.0f, 3.0f}, {0.1f, -0.2f});
+  for (const auto& [s, t] : {std::pair{0.0f, 0.0f}, {1.0f, 0.0f}, {0.3f, 0.8f}, {-2.0f, 5.0f}}) {
+    const double x = s + m.translation.x + m.center.x;
+    const double y = t + m.translation.y + m.center.y;
+    const double turnedX = std::cos(m.rotation) * x - std::sin(m.rotation) * y;
+    const double turnedY = std::sin(m.rotation) * x + std::cos(m.rotation) * y;
+    const CVec2f st = Transformed(m, {s, 1.0f - t});
+    EXPECT_NEAR(st.x, m.scale.x * turnedX - m.center.x, 1e-5) << s << ", " << t;
+    EXPECT_NEAR(1.0f - st.y, m.scale.y * turnedY - m.center.y, 1e-5) << s << ", " << t;
+  }
 }
 
 TEST(GeometryStageMaterial, TextureSetsRedAndModesAndIsDroppedEachFrame) {
@@ -250,6 +283,21 @@ TEST(GeometryStageDrawing, FlatColourIsTheAverageOfEveryVertex) {
   pentagon.vertex[3].v[VertexWord::kRed] = 1.0f;
   f.stage.DrawPolygon(&pentagon);
   EXPECT_NEAR(static_cast<int>(f.Xrgb(8, 8) >> 16), static_cast<int>(test::Channel32(0.2f)), 1);
+}
+
+// Emissive light adds to what the lights give, before the colour is held to
+// 0..1.
+TEST(GeometryStageDrawing, EmissiveColourAddsToTheLitColour) {
+  StageFrame f(16, 16, 4);
+  f.target.SetCulling({.mode = kCullNone});
+  LightRecord half = test::Light(kAmbientLight, {0.5f, 0.5f, 0.5f});
+  (void)f.stage.AddLight(&half);
+  MaterialRecord glowing = test::FlatMaterial({0.4f, 0.2f, 0.0f});
+  glowing.emissive = {0.1f, 0.9f, 0.3f};
+  f.stage.SetMaterial(&glowing);
+  PolygonRecord quad = test::LitQuad(f.stage, -1, -1, 1, 1, 0);
+  f.stage.DrawPolygon(&quad);
+  EXPECT_EQ(f.Xrgb(8, 8), test::Xrgb32(0.3f, 1.0f, 0.3f));
 }
 
 // Projection that blows the unit square near the origin up to the frame, so

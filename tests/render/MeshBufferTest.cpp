@@ -120,5 +120,32 @@ TEST(MeshBuffer, DrawSkipsPolygonsWithBadIndicesOrCounts) {
   EXPECT_EQ(f.Xrgb(12, 8), test::Xrgb32(0, 0, 1));
 }
 
+// Vertex colours take the place of the material's diffuse colour and are
+// lit like it; a texture's own colours replace them.
+TEST(MeshBuffer, VertexColoursStandInForTheDiffuseColourUntilATextureComes) {
+  StageFrame f(16, 16, 4);
+  f.target.SetCulling({.mode = kCullNone});
+  test::LightWithWhiteAmbient(f.stage);
+  CMeshBuffer mesh = TwoQuads();
+  ASSERT_TRUE(mesh.AddVertexColors());
+  for (int32_t i = 0; i < 6; ++i) mesh.SetColor(i, i % 3 == 2 ? FloatColor{1, 0, 0} : FloatColor{0, 0, 1});
+  MaterialRecord green = test::FlatMaterial({0, 1, 0});
+  green.smooth = 1;
+  f.stage.SetMaterial(&green);
+  mesh.Draw(&f.stage, true, -1);
+  EXPECT_EQ(f.Xrgb(4, 8), test::Xrgb32(0, 0, 1));
+  EXPECT_GT(f.Xrgb(14, 8) >> 16 & 0xFF, f.Xrgb(9, 8) >> 16 & 0xFF) << "the colours run across the right quad";
+  EXPECT_EQ(f.Xrgb(4, 8) >> 8 & 0xFF, 2u) << "the material's green takes no part";
+
+  // Blue vertices would leave a texture shaded by red alone black.
+  std::vector<uint32_t> white(4, 0xFFFFFF);
+  MaterialRecord textured = green;
+  textured.texture = {reinterpret_cast<uint8_t*>(white.data()), 2, 2, 4, 8};
+  f.stage.SetMaterial(&textured);
+  f.target.Clear(true, true);
+  mesh.Draw(&f.stage, true, -1);
+  EXPECT_GT(f.Xrgb(4, 8) >> 8 & 0xFF, 0xF0u);
+}
+
 }  // namespace
 }  // namespace vx

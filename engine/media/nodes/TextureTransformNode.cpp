@@ -2,6 +2,7 @@
 
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
+#include "engine/world/WorldConvention.h"
 
 namespace vx {
 namespace {
@@ -19,10 +20,16 @@ constexpr FieldTable kTextureTransformTable{Section(kTextureTransformFields), {}
 CTextureTransformNode::CTextureTransformNode() { RegisterFields(kTextureTransformTable); }
 
 void CTextureTransformNode::FillTextureRecord(MaterialRecord& record) {
-  record.textureTransform = 1;
-  record.center = {center.x, 1.0f - center.y};
   record.rotation = rotation;
   record.scale = {scale.x, scale.y};
+  if (ConventionOf(GetWorld()) == WorldConvention::kStandard) {
+    record.textureTransform = TextureTransformRule::kVrml;
+    record.center = {center.x, center.y};
+    record.translation = {translation.x, translation.y};
+    return;
+  }
+  record.textureTransform = TextureTransformRule::kAboutCentre;
+  record.center = {center.x, 1.0f - center.y};
   record.translation = {translation.x, 1.0f - translation.y};
 }
 

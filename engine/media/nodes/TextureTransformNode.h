@@ -16,8 +16,11 @@ class CTextureTransformNode : public CNode, public ITextureNode {
   NodeCategory GetCategory() const override { return NodeCategoryMaterialOrTexture; }
   NodeTypeId GetTypeId() const override { return NodeTypeTextureTransform; }
   void Traverse(RenderPass, CViewContext*) override {}
-  // Texture coordinates keep t = 0 at the top of the image, so the t parts
-  // of the centre and the translation are mirrored.
+  // In VRML 2.0 worlds the fields go to the record as they are, under
+  // VRML 2.0's rule. This system's own worlds turn and scale about the
+  // centre and move back by the translation in stored coordinates, which
+  // keep t = 0 at the top of the image: so the t parts of the centre and
+  // the translation are mirrored.
   void FillTextureRecord(MaterialRecord& record) override;
 
   SFVec2f center{};

@@ -48,8 +48,9 @@ ITextureNode* TexturePart(const CNodeRef& field, bool transform) {
 
 CMaterialNode::CMaterialNode() { RegisterFields(kMaterialTable); }
 
-void CMaterialNode::FillMaterialRecord(MaterialRecord& record) const {
+void CMaterialNode::FillMaterialRecord(MaterialRecord& record, WorldConvention convention) const {
   record.diffuse = ToFloatColor(diffuseColor);
+  if (convention == WorldConvention::kStandard) record.emissive = ToFloatColor(emissiveColor);
   record.alpha = 1.0f;
   record.smooth = 1;
   const SFColor& s = specularColor;
@@ -93,13 +94,14 @@ void CAppearanceNode::Traverse(RenderPass pass, CViewContext* view) {
 // the material step started.
 void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage& stage) {
   MaterialRecord record = StartingMaterialRecord();
+  const WorldConvention convention = ConventionOf(view ? view->GetWorld() : GetWorld());
   CNode* resolved = material.Resolve();
   if (resolved && resolved->GetTypeId() == NodeTypeMaterial) {
-    static_cast<const CMaterialNode*>(resolved)->FillMaterialRecord(record);
+    static_cast<const CMaterialNode*>(resolved)->FillMaterialRecord(record, convention);
     record.spanMode = 0;
     ApplyRecord(stage, record);
     material->Traverse(pass, view);
-  } else if (ConventionOf(view ? view->GetWorld() : GetWorld()) == WorldConvention::kStandard) {
+  } else if (convention == WorldConvention::kStandard) {
     record = UnlitMaterialRecord();
     stage.SetMaterial(&record);
   } else {

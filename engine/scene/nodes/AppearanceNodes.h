@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/scene/Node.h"
+#include "engine/world/WorldConvention.h"
 
 namespace vx {
 
@@ -32,9 +33,9 @@ class CMaterialNode : public CNode {
   NodeTypeId GetTypeId() const override { return NodeTypeMaterial; }
 
   // Writes the diffuse colour and, for a shiny material with a specular
-  // colour, the highlight. ambientIntensity, emissiveColor and transparency
-  // take no part in drawing.
-  void FillMaterialRecord(MaterialRecord& record) const;
+  // colour, the highlight; in VRML 2.0 worlds also the emissive colour.
+  // ambientIntensity and transparency take no part in drawing.
+  void FillMaterialRecord(MaterialRecord& record, WorldConvention convention) const;
 
   SFColor diffuseColor{};
   float ambientIntensity = 0.0f;

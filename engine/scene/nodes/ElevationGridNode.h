@@ -1,6 +1,8 @@
 // ElevationGrid: a regular grid of heights in the node's x/z plane, drawn as
-// a triangle mesh. The triangles are rebuilt when the dimensions change, the
-// vertex data when heights, spacing, normals or texture coordinates change.
+// a triangle mesh. In this system's own worlds the triangles are rebuilt
+// when the dimensions change, the vertex data when heights, spacing, normals
+// or texture coordinates change; in VRML 2.0 worlds, whose corners may each
+// carry their own values, every change builds the mesh again.
 #pragma once
 
 #include <memory>
@@ -49,13 +51,17 @@ class CElevationGridNode : public CNode {
 
  private:
   bool HasBuildableGrid() const;
+  // This system's own worlds: one vertex per grid point.
   void BuildTriangles();
   void ComputeVertices();
+  // VRML 2.0 worlds: values per corner, points split where they differ.
+  void BuildCornerMesh();
 
   int16_t rebuild_ = 1;
   std::unique_ptr<CMeshBuffer> mesh_;
   CPropertyStamp normalStamp_;
   CPropertyStamp texCoordStamp_;
+  CPropertyStamp colorStamp_;
 };
 
 void RegisterElevationGridNode(NodeClassTable& table);

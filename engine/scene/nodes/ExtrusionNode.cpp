@@ -8,7 +8,9 @@
 #include "engine/scene/Matrix4.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/SceneLimits.h"
+#include "engine/scene/nodes/FaceCornerMesh.h"
 #include "engine/scene/nodes/GeometryNodeSupport.h"
+#include "engine/world/WorldConvention.h"
 
 namespace vx {
 namespace {
@@ -37,6 +39,7 @@ constexpr int kEndCap = IndexIn(kExtrusionFields, "endCap");
 constexpr int kOrientation = IndexIn(kExtrusionFields, "orientation");
 constexpr int kSpine = IndexIn(kExtrusionFields, "spine");
 constexpr int kScale = IndexIn(kExtrusionFields, "scale");
+constexpr int kSolid = IndexIn(kExtrusionFields, "solid");
 
 CVec3f ToVec(const SFVec3f& v) { return {v.x, v.y, v.z}; }
 
@@ -78,6 +81,14 @@ void CExtrusionNode::Traverse(RenderPass pass, CViewContext* view) {
 
 int CExtrusionNode::OnEventIn(bool isField, int index, const void* /*value*/) {
   if (!isField) return 0;
+  if (ConventionOf(GetWorld()) == WorldConvention::kStandard) {
+    // Every field but solid shapes the creased mesh of a VRML 2.0 world.
+    if (index != kSolid) {
+      rebuild_ = 1;
+      SetDirty(true);
+    }
+    return 0;
+  }
   if (index == kBeginCap || index == kCrossSection || index == kEndCap || index == kSpine) {
     rebuild_ = 1;
     SetDirty(true);
@@ -87,13 +98,14 @@ int CExtrusionNode::OnEventIn(bool isField, int index, const void* /*value*/) {
 }
 
 void CExtrusionNode::UpdateMesh() {
+  const bool standard = ConventionOf(GetWorld()) == WorldConvention::kStandard;
   if (rebuild_) {
     // A stale mesh must not be drawn with vertices of another shape.
     mesh_.reset();
     if (!IsSweepable()) return;
     bool built = false;
     try {
-      built = Build();
+      built = Build(standard) && (!standard || Crease());
     } catch (const std::bad_alloc&) {
       built = false;
     }
@@ -104,7 +116,7 @@ void CExtrusionNode::UpdateMesh() {
       return;
     }
   }
-  if (IsDirty() && mesh_) {
+  if (IsDirty() && mesh_ && !standard) {
     if (!verticesComputed_) ComputeVertices();
     mesh_->ComputeNormals();
   }
@@ -120,7 +132,7 @@ bool CExtrusionNode::IsSweepable() const {
   return 2 * (m - 1) * (k - 1) + 2 * k <= std::numeric_limits<int32_t>::max();
 }
 
-bool CExtrusionNode::Build() {
+bool CExtrusionNode::Build(bool standard) {
   rebuild_ = 0;
   verticesComputed_ = 1;
   SetDirty(true);
@@ -142,8 +154,10 @@ bool CExtrusionNode::Build() {
       polygons.push_back(Triangle(above + next, above + i, below + next));
     }
   }
-  if (beginCap) AddCap(polygons, 0, true);
-  if (endCap) AddCap(polygons, (m - 1) * k, false);
+  // VRML 2.0's caps turn like the sides, so that both face the same way;
+  // this system's own turn as the triangulator leaves them.
+  if (beginCap) AddCap(polygons, 0, standard ? TriangleWinding::kAgainstListed : TriangleWinding::kProjectedFlipped);
+  if (endCap) AddCap(polygons, (m - 1) * k, standard ? TriangleWinding::kAsListed : TriangleWinding::kProjected);
   // Only the triangles actually made are stored: a dropped cap leaves no
   // empty polygons behind.
   mesh_->SetPolygonCount(static_cast<int32_t>(polygons.size()));
@@ -151,15 +165,52 @@ bool CExtrusionNode::Build() {
   return mesh_->PolygonCount() == static_cast<int32_t>(polygons.size());
 }
 
-void CExtrusionNode::AddCap(std::vector<MeshPolygon>& polygons, int32_t first, bool flip) const {
+void CExtrusionNode::AddCap(std::vector<MeshPolygon>& polygons, int32_t first, TriangleWinding winding) const {
   const int32_t k = crossSection.count;
   if (k == 3) {
-    polygons.push_back(Triangle(first, first + 1, first + 2));
+    const bool against = winding == TriangleWinding::kAgainstListed;
+    polygons.push_back(against ? Triangle(first, first + 2, first + 1) : Triangle(first, first + 1, first + 2));
     return;
   }
   std::vector<int32_t> indices(static_cast<size_t>(k));
-  for (int32_t i = 0; i < k; ++i) indices[static_cast<size_t>(i)] = first + i;
-  AddTriangulatedPolygon(polygons, *mesh_, indices, flip);
+  std::vector<CVec3f> positions(static_cast<size_t>(k));
+  for (int32_t i = 0; i < k; ++i) {
+    indices[static_cast<size_t>(i)] = first + i;
+    positions[static_cast<size_t>(i)] = mesh_->GetVertex(first + i);
+  }
+  AddTriangulatedPolygon(polygons, positions, indices, winding);
+}
+
+// The swept mesh becomes one whose normals follow creaseAngle: each side
+// quadrilateral (two triangles) and each cap is one face, and the seams of
+// a closed cross-section or spine are smoothed like any other edge.
+bool CExtrusionNode::Crease() {
+  const CMeshBuffer& sweep = *mesh_;
+  std::vector<CVec3f> positions(static_cast<size_t>(sweep.VertexCount()));
+  for (int32_t v = 0; v < sweep.VertexCount(); ++v) positions[static_cast<size_t>(v)] = sweep.GetVertex(v);
+  const int32_t k = crossSection.count;
+  const int32_t sides = 2 * (spine.count - 1) * (k - 1);
+  std::vector<MeshPolygon> polygons;
+  std::vector<int32_t> faces;
+  for (int32_t p = 0; p < sweep.PolygonCount(); ++p) {
+    const MeshPolygon& polygon = *sweep.GetPolygon(p);
+    polygons.push_back(polygon);
+    const bool onFirstRing = polygon.vertices[0] < k && polygon.vertices[1] < k && polygon.vertices[2] < k;
+    faces.push_back(p < sides ? p / 2 : sides / 2 + (onFirstRing ? 0 : 1));
+  }
+  CFaceCornerMesh corners(positions, std::move(polygons), std::move(faces));
+  corners.DeriveCreasedNormals(creaseAngle, ccw != 0);
+  for (int32_t p = 0; p < corners.PolygonCount(); ++p) {
+    for (int32_t j = 0; j < corners.Polygon(p).vertexCount; ++j) {
+      corners.Corner(p, j).texCoord = sweep.GetTexCoord(corners.Polygon(p).vertices[j]);
+    }
+  }
+  auto creased = std::make_unique<CMeshBuffer>();
+  if (!corners.Fill(*creased)) return false;
+  // Both sides of an extrusion show, so the normals may turn to the viewer.
+  creased->SetSuppliedNormals(false);
+  mesh_ = std::move(creased);
+  return true;
 }
 
 void CExtrusionNode::ComputeVertices() {

@@ -1,5 +1,6 @@
 // Extrusion: a 2-D cross-section swept along a 3-D spine, scaled and turned
-// per spine point, as a mesh of triangles closed by triangulated caps.
+// per spine point, as a mesh of triangles closed by triangulated caps. In
+// VRML 2.0 worlds its edges are sharp or smooth by creaseAngle.
 #pragma once
 
 #include <memory>
@@ -7,6 +8,7 @@
 
 #include "engine/render/MeshBuffer.h"
 #include "engine/scene/Node.h"
+#include "engine/scene/nodes/GeometryNodeSupport.h"
 
 namespace vx {
 
@@ -45,10 +47,13 @@ class CExtrusionNode : public CNode {
 
  private:
   bool IsSweepable() const;
-  // False when the mesh could not be allocated.
-  bool Build();
+  // False when the mesh could not be allocated. standard: the caps turn as
+  // VRML 2.0 has them.
+  bool Build(bool standard);
+  // False when the creased mesh could not be allocated.
+  bool Crease();
   void ComputeVertices();
-  void AddCap(std::vector<MeshPolygon>& polygons, int32_t first, bool flip) const;
+  void AddCap(std::vector<MeshPolygon>& polygons, int32_t first, TriangleWinding winding) const;
 
   int16_t rebuild_ = 1;
   int16_t verticesComputed_ = 0;

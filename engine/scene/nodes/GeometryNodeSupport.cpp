@@ -1,6 +1,7 @@
 #include "engine/scene/nodes/GeometryNodeSupport.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "engine/render/RenderTarget.h"
 #include "engine/scene/SceneLimits.h"
@@ -85,16 +86,15 @@ TriangulateStatus TriangulatePolygon3D(std::span<const CVec3f> points, std::vect
   return TriangulatePolygon(projected, triangles);
 }
 
-void AddTriangulatedPolygon(std::vector<MeshPolygon>& polygons, const CMeshBuffer& mesh,
-                            std::span<const int32_t> indices, bool flip) {
+void AddTriangulatedPolygon(std::vector<MeshPolygon>& polygons, std::span<const CVec3f> positions,
+                            std::span<const int32_t> indices, TriangleWinding winding) {
+  assert(positions.size() == indices.size() && "a position for every vertex listed");
   size_t n = indices.size();
-  if (n >= 2 && mesh.GetVertex(indices.front()) == mesh.GetVertex(indices.back())) --n;
+  if (n >= 2 && positions.front() == positions.back()) --n;
   if (n < 3) return;
   const std::span<const int32_t> outline = indices.first(n);
+  const std::span<const CVec3f> points = positions.first(n);
   const auto count = static_cast<int32_t>(n);
-  std::vector<CVec3f> positions;
-  positions.reserve(n);
-  for (int32_t index : outline) positions.push_back(mesh.GetVertex(index));
 
   std::vector<TriangleIndices> triangles;
   bool reversed = false;
@@ -103,15 +103,20 @@ void AddTriangulatedPolygon(std::vector<MeshPolygon>& polygons, const CMeshBuffe
     // turning sense closes the polygon (exact for the convex ones such as
     // circles that have this many points).
     std::vector<TriPoint> projected;
-    if (!ProjectCounterClockwise(positions, projected, reversed)) return;
+    if (!ProjectCounterClockwise(points, projected, reversed)) return;
     triangles = FanTriangles(count);
   } else {
-    const TriangulateStatus status = TriangulatePolygon3D(positions, triangles, reversed);
+    const TriangulateStatus status = TriangulatePolygon3D(points, triangles, reversed);
     if (status == TriangulateStatus::kZeroArea) return;
     // An outline that crosses itself has no proper cut; a fan still shows
     // the file's geometry rather than losing it.
     if (status == TriangulateStatus::kFailed) triangles = FanTriangles(count);
   }
+  // The triangles turn counter-clockwise on the projection plane, which is
+  // against the order listed when the triangulator had to reverse it.
+  const bool flip = winding == TriangleWinding::kProjectedFlipped ||
+                    (winding == TriangleWinding::kAsListed && reversed) ||
+                    (winding == TriangleWinding::kAgainstListed && !reversed);
   // Vertex number t stands for point t - 1 in the order the triangulator
   // held the polygon.
   auto meshVertex = [&](int32_t t) { return outline[static_cast<size_t>(reversed ? count - t : t - 1)]; };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/render/MeshBuffer.h"
+#include "engine/render/Palette.h"
 #include "engine/render/PolygonTriangulator.h"
 #include "engine/scene/Node.h"
 
@@ -53,6 +54,12 @@ class CPropertyStamp {
   uint32_t changes_ = 0;
 };
 
+// A colour of the file with each channel held to 0..1.
+inline FloatColor ClampedColor(const SFColor& c) {
+  auto clamp = [](float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; };
+  return {clamp(c.r), clamp(c.g), clamp(c.b)};
+}
+
 // The geometry stage to draw with: the view's, on the frame pass only.
 CGeometryStage* FrameStage(RenderPass pass, CViewContext* view);
 
@@ -74,13 +81,22 @@ void AddFan(std::vector<MeshPolygon>& polygons, std::span<const int32_t> indices
 [[nodiscard]] TriangulateStatus TriangulatePolygon3D(std::span<const CVec3f> points,
                                                      std::vector<TriangleIndices>& triangles, bool& reversed);
 
-// Appends the triangles of the planar polygon made of the mesh vertices
-// listed (material 0), each turning the way the polygon does. A last vertex
-// equal in position to the first is left out. flip reverses each triangle's
-// winding. A polygon of zero area adds nothing; one of more points than the
-// triangulator takes, or one whose outline crosses itself, is cut as a fan
-// from its first vertex.
-void AddTriangulatedPolygon(std::vector<MeshPolygon>& polygons, const CMeshBuffer& mesh,
-                            std::span<const int32_t> indices, bool flip);
+// Which way the triangles of a cut polygon turn.
+enum class TriangleWinding : uint8_t {
+  kAsListed,       // the way the outline turns in the order listed
+  kAgainstListed,  // the other way
+  // Counter-clockwise, or clockwise, on the coordinate plane the outline was
+  // projected onto, whichever way it was listed.
+  kProjected,
+  kProjectedFlipped,
+};
+
+// Appends the triangles of the planar polygon made of the vertices listed
+// (material 0); positions[i] is where indices[i] lies. A last vertex equal in
+// position to the first is left out. A polygon of zero area adds nothing;
+// one of more points than the triangulator takes, or one whose outline
+// crosses itself, is cut as a fan from its first vertex.
+void AddTriangulatedPolygon(std::vector<MeshPolygon>& polygons, std::span<const CVec3f> positions,
+                            std::span<const int32_t> indices, TriangleWinding winding);
 
 }  // namespace vx

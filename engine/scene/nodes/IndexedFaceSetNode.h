@@ -1,6 +1,9 @@
 // IndexedFaceSet: faces over a list of points, built lazily into a mesh of
 // triangles and quadrilaterals that is kept between frames and built again
-// when the points, normals or texture coordinates it was made from change.
+// when the points, normals, texture coordinates or colours it was made from
+// change. In VRML 2.0 worlds every face corner takes its own texture
+// coordinate, normal and colour through the index lists; this system's own
+// worlds take them per point.
 #pragma once
 
 #include <memory>
@@ -52,14 +55,18 @@ class CIndexedFaceSetNode : public CNode {
   ~CIndexedFaceSetNode() override = default;
 
  private:
+  // This system's own worlds: one vertex per point, faces over them.
   void BuildMesh(const MFVec3f& points, const MFVec3f* normals, const MFVec2f* texCoords);
-  void AddFaces();
+  // VRML 2.0 worlds: values per face corner, points split where they differ.
+  void BuildCornerMesh(const MFVec3f& points, const MFVec3f* normals, const MFVec2f* texCoords,
+                       const MFColor* colors);
 
   bool rebuild_ = true;
   std::unique_ptr<CMeshBuffer> mesh_;
   CPropertyStamp coordStamp_;
   CPropertyStamp normalStamp_;
   CPropertyStamp texCoordStamp_;
+  CPropertyStamp colorStamp_;
 };
 
 void RegisterIndexedFaceSetNode(NodeClassTable& table);

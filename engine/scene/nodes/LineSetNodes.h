@@ -34,9 +34,11 @@ class CIndexedLineSetNode : public CNode {
   void Traverse(RenderPass pass, CViewContext* view) override;
 
   // The segments to draw, coloured from the colour node or, where it gives
-  // no colour, in the material colour. Indices outside the points or the
-  // colours are never read through.
-  std::vector<ColoredSegment> Segments(const FloatColor& materialColor) const;
+  // no colour, in `uncolored`. Indices outside the points or the colours are
+  // never read through.
+  std::vector<ColoredSegment> Segments(const FloatColor& uncolored) const;
+  // Uncoloured segments take the material's emissive colour (white without
+  // a material) in VRML 2.0 worlds, its diffuse colour in this system's.
   void Draw(CGeometryStage& stage) const;
 
   CNodeRef color;
@@ -47,6 +49,11 @@ class CIndexedLineSetNode : public CNode {
 
  protected:
   ~CIndexedLineSetNode() override = default;
+
+ private:
+  // The colour index of the segment starting at coordIndex[k], on polyline
+  // `polyline`, among colorCount >= 1 colours; possibly out of range.
+  int32_t ColorOf(int32_t k, int32_t polyline, int32_t colorCount) const;
 };
 
 // The index eventIns of a PointSet are accepted and have no fields behind
@@ -59,8 +66,11 @@ class CPointSetNode : public CNode {
   NodeTypeId GetTypeId() const override { return NodeTypePointSet; }
   void Traverse(RenderPass pass, CViewContext* view) override;
 
-  // Point i in colour i when there is one colour per point, else white.
-  std::vector<ColoredPoint> Points() const;
+  // Point i in colour i where the colour node colours it, else in
+  // `uncolored`.
+  std::vector<ColoredPoint> Points(const FloatColor& uncolored) const;
+  // Uncoloured points are white in this system's worlds; in VRML 2.0 worlds
+  // they take the material's emissive colour (white without a material).
   void Draw(CGeometryStage& stage) const;
 
   CNodeRef color;
