@@ -8,18 +8,15 @@
 #include <vector>
 
 #include "common/DataStream.h"
+#include "tests/platform/TestEnvironment.h"
 
 namespace vx {
 namespace {
 
 std::string WriteTestFile(const std::vector<uint8_t>& bytes) {
-  const std::string name = (std::filesystem::path(VX_TEST_BINARY_DIR) /
-                            (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".bin"))
-                               .string();
-  FILE* file = std::fopen(name.c_str(), "wb");
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-  return name;
+  static const test::TemporaryFolder folder("vx-data-stream-");
+  return folder.Write(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".bin",
+                      std::string(bytes.begin(), bytes.end()));
 }
 
 void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {

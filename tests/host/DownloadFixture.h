@@ -45,9 +45,9 @@ inline void Record(int32_t event, DownloadRequest* request, void* userData) {
 class DownloadTest : public ::testing::Test {
  protected:
   DownloadTest()
-      : folder_(fs::path(VX_TEST_BINARY_DIR) /
-                ("dl-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))),
-        site_((fs::remove_all(folder_), fs::create_directories(folder_ / "site"), folder_ / "site")),
+      : temporary_("vx-download-"),
+        folder_(temporary_.Path()),
+        site_((fs::create_directories(folder_ / "site"), folder_ / "site")),
         server_(site_.string()),
         root_("VANTESSEL_ROOT", (folder_ / "root").c_str()),
         serverUrl_("VANTESSEL_SERVER_URL", ("http://" + server_.HostAndPort() + "/").c_str()) {}
@@ -60,7 +60,6 @@ class DownloadTest : public ::testing::Test {
   }
   void TearDown() override {
     while (GetDownloadManager()) ReleaseDownloadManager();
-    fs::remove_all(folder_);
   }
 
   CDownloadManager& Manager() { return *GetDownloadManager(); }
@@ -93,6 +92,7 @@ class DownloadTest : public ::testing::Test {
     AcquireDownloadManager();
   }
 
+  test::TemporaryFolder temporary_;
   fs::path folder_;
   fs::path site_;
   test::HttpTestServer server_;

@@ -10,6 +10,7 @@
 #include "RenderedWorld.h"
 #include "platform/Png.h"
 #include "tests/platform/OwnPng.h"
+#include "tests/render/GoldenImage.h"
 
 namespace vx {
 namespace {
@@ -44,8 +45,10 @@ TEST_F(TextWorldGolden, ReadableTextInEveryFamily) {
   ASSERT_EQ(expected.size(), Pixels().size()) << "cannot read " << golden;
   int differing = 0;
   for (size_t i = 0; i < expected.size(); ++i) differing += expected[i] != Pixels()[i];
-  if (differing != 0) (void)WritePng(std::string(VX_TEST_BINARY_DIR) + "/text_world.png", kWidth, kHeight, Pixels());
-  EXPECT_EQ(differing, 0) << "pixels differ from " << golden;
+  if (differing != 0) {
+    ADD_FAILURE() << differing << " pixels differ from " << golden << "; the picture drawn is "
+                  << test::KeepMismatchedImage(golden, kWidth, kHeight, Pixels());
+  }
 }
 
 }  // namespace

@@ -1,13 +1,14 @@
 // Comparing a rendered picture with a golden image in tests/data. Set
 // VX_UPDATE_GOLDEN=1 to write new golden images (and look at them before
-// committing them); on a mismatch the rendered image is written next to the
-// test binary.
+// committing them); on a mismatch the rendered image is kept in a temporary
+// folder, whose path the failure names.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,16 @@
 #include "tests/platform/OwnPng.h"
 
 namespace vx::test {
+
+// Keeps a picture that did not match its golden image where a developer can
+// look at it, outside the source and build trees, and returns its path.
+inline std::string KeepMismatchedImage(const std::string& goldenName, int width, int height,
+                                       const std::vector<uint32_t>& image) {
+  std::string folder = (std::filesystem::temp_directory_path() / "vx-golden-XXXXXX").string();
+  if (!::mkdtemp(folder.data())) return "(nowhere: no temporary folder)";
+  const std::string path = folder + "/" + goldenName.substr(goldenName.find_last_of('/') + 1);
+  return WritePng(path, width, height, image) ? path : "(nowhere: " + path + " could not be written)";
+}
 
 // Channel differences above `tolerance` may appear only on a few pixels
 // (silhouettes, where coverage rules decide). `name` is the path below
@@ -40,10 +51,9 @@ inline void ExpectGoldenImage(const std::string& name, int width, int height, co
   }
   const bool matches = differing <= width * height / 1000;
   if (!matches) {
-    const std::string file = name.substr(name.find_last_of('/') + 1);
-    (void)WritePng(std::string(VX_TEST_BINARY_DIR) + "/" + file, width, height, image);
+    ADD_FAILURE() << differing << " pixels differ from " << golden << "; the picture drawn is "
+                  << KeepMismatchedImage(name, width, height, image);
   }
-  EXPECT_TRUE(matches) << differing << " pixels differ from " << golden;
 }
 
 }  // namespace vx::test

@@ -12,6 +12,7 @@
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "tests/scene/TestNodes.h"
+#include "tests/platform/TestEnvironment.h"
 
 namespace vx {
 namespace {
@@ -33,10 +34,8 @@ class CacheFolderService : public IDownloadService {
 class ProtoInstanceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    cache_ = fs::path(VX_TEST_BINARY_DIR) / "proto_cache" /
-             ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(cache_);
-    fs::create_directories(cache_);
+    cache_folder_ = std::make_unique<test::TemporaryFolder>("vx-proto-cache-");
+    cache_ = cache_folder_->Path();
     service_ = std::make_unique<CacheFolderService>(cache_.string() + "/");
     SetDownloadService(service_.get());
   }
@@ -74,6 +73,7 @@ class ProtoInstanceTest : public ::testing::Test {
 
   static constexpr NodeRegistration kTestClasses[] = {test::RegisterTestNodes};
   NodeClassTable classes_ = MakeNodeClassTable(kTestClasses);
+  std::unique_ptr<test::TemporaryFolder> cache_folder_;
   fs::path cache_;
   std::unique_ptr<CacheFolderService> service_;
   std::unique_ptr<CBrowser> world_;

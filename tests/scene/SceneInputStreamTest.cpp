@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/scene/SceneInputStream.h"
+#include "tests/platform/TestEnvironment.h"
 
 namespace vx {
 namespace {
@@ -19,11 +20,12 @@ std::vector<std::string> Words(CSceneInputStream& stream, size_t maxLength = 255
   return words;
 }
 
-std::string WriteFile(const std::string& name, const std::string& text) {
-  const std::string path = std::string(VX_TEST_BINARY_DIR) + "/" + name;
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
+const test::TemporaryFolder& Folder() {
+  static const test::TemporaryFolder folder("vx-scene-stream-");
+  return folder;
 }
+
+std::string WriteFile(const std::string& name, const std::string& text) { return Folder().Write(name, text); }
 
 TEST(SceneInputStream, BracketsAndQuotesAreWordsOfTheirOwn) {
   auto stream = CSceneInputStream::FromText("Group{children[Shape{}]}");
@@ -66,12 +68,12 @@ TEST(SceneInputStream, LoadingReadsTheWholeFileAndFoldersDoNotOpen) {
   auto copied = CSceneInputStream::FromText(huge);
   EXPECT_TRUE(copied.Data() == huge);
 
-  CSceneInputStream folder(VX_TEST_BINARY_DIR, "r");
+  CSceneInputStream folder(Folder().Path(), "r");
   EXPECT_FALSE(folder.IsOpen());
   folder.LoadIntoMemory();  // nothing to read, and no endless loop
   EXPECT_EQ(folder.GetChar(), -1);
 
-  CSceneInputStream missing(std::string(VX_TEST_BINARY_DIR) + "/no such file.wrl", "r");
+  CSceneInputStream missing(Folder().Path() + "/no such file.wrl", "r");
   EXPECT_FALSE(missing.IsOpen());
 }
 

@@ -13,6 +13,7 @@
 #include "engine/world/Browser.h"
 #include "engine/world/nodes/ScriptNode.h"
 #include "tests/scene/TestNodes.h"
+#include "tests/platform/TestEnvironment.h"
 
 namespace vx {
 namespace {
@@ -35,10 +36,8 @@ class FakeDownloadService : public IDownloadService {
 class SceneReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    cache_ = fs::path(VX_TEST_BINARY_DIR) / "reader_cache" /
-             ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(cache_);
-    fs::create_directories(cache_);
+    cache_folder_ = std::make_unique<test::TemporaryFolder>("vx-reader-cache-");
+    cache_ = cache_folder_->Path();
     service_ = std::make_unique<FakeDownloadService>(cache_.string() + "/");
     SetDownloadService(service_.get());
   }
@@ -81,6 +80,7 @@ class SceneReaderTest : public ::testing::Test {
   int errorLine_ = 0;
   std::string problem_;
   float vistaVersion_ = 0;
+  std::unique_ptr<test::TemporaryFolder> cache_folder_;
   fs::path cache_;
   std::unique_ptr<FakeDownloadService> service_;
 };

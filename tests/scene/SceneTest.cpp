@@ -7,6 +7,7 @@
 #include "engine/scene/nodes/GroupNode.h"
 #include "engine/scene/Scene.h"
 #include "tests/scene/TestNodes.h"
+#include "tests/platform/TestEnvironment.h"
 
 namespace vx {
 namespace {
@@ -35,8 +36,8 @@ TEST(Scene, BaseUrlAndDirectoryKeepTheTextUpToTheLastSeparator) {
 }
 
 TEST(Scene, ResolveUrlUsesTheBaseDirectoryWhenTheFileIsThereElseTheBaseUrl) {
-  const auto folder = std::filesystem::path(VX_TEST_BINARY_DIR) / "resolve_url";
-  std::filesystem::create_directories(folder);
+  const test::TemporaryFolder temporary("vx-resolve-url-");
+  const std::filesystem::path folder = temporary.Path();
   std::FILE* file = std::fopen((folder / "tex.jpg").c_str(), "w");
   ASSERT_NE(file, nullptr);
   std::fclose(file);
