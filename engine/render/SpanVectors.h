@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 
 namespace vx::span {
 
@@ -92,7 +91,8 @@ template <typename Slow>
 __m128i ToFixed16(__m128 values, Slow slow) {
   const __m128 scaled = _mm_mul_ps(values, _mm_set1_ps(65536.0f));
   const __m128 bound = _mm_set1_ps(2147483648.0f);
-  const __m128 inRange = _mm_and_ps(_mm_cmpge_ps(scaled, _mm_sub_ps(_mm_setzero_ps(), bound)), _mm_cmplt_ps(scaled, bound));
+  const __m128 inRange =
+      _mm_and_ps(_mm_cmpge_ps(scaled, _mm_sub_ps(_mm_setzero_ps(), bound)), _mm_cmplt_ps(scaled, bound));
   if (_mm_movemask_ps(inRange) == 0xF) return _mm_cvttps_epi32(scaled);
   alignas(16) float in[kLanes];
   alignas(16) int32_t out[kLanes];
