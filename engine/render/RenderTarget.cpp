@@ -1,7 +1,6 @@
 #include "engine/render/RenderTarget.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
