@@ -510,7 +510,11 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
   for (int k = 0; k < Rows; ++k) rows[k] = colorRows_[y + k];
   float* depth = depthRows_[y];
   const float dz = run.Step(left.z, right.z);
-  float z = run.Start(left.z, dz);
+  // Depth as the untextured members compute it, so that coplanar polygons of
+  // any kind meet in exact ties: from the run's start at every pixel, the
+  // pixel's index counted in a float (exact up to 2^24).
+  const float z0 = run.Start(left.z, dz);
+  float index = 0.0f;
   const float dq = run.Step(left.q, right.q), duq = run.Step(left.uq, right.uq), dvq = run.Step(left.vq, right.vq);
 
   // The smooth textured level is stepped linearly in screen space.
@@ -527,6 +531,7 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
   const uint8_t keyIndex = keyIndex_;
 
   auto body = [&](int32_t x, int32_t column, int32_t row) __attribute__((always_inline)) {
+    const float z = z0 + index * dz;
     if (z > depth[x]) {
       const Pixel texel = LoadPixel<Pixel>(texels[row], column);
       if constexpr (Kind == SpanKind::kKeyedTextured) {
@@ -549,7 +554,7 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
         StoreRows<Pixel, Rows>(rows, x, ShadeTexel<Pixel>(texel, flatLevel));
       }
     }
-    z += dz;
+    index += 1.0f;
     level += levelStep;
   };
 

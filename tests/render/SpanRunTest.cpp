@@ -154,6 +154,33 @@ TEST(SpanRuns, DepthIsComputedAtEveryPixelWithoutASumDrifting) {
   }
 }
 
+// Polygons in one plane meet in exact ties whatever their members: the one
+// drawn first stays, in every pixel.
+TEST(SpanRuns, CoplanarRunsOfEveryKindTie) {
+  constexpr int kLong = 1024;
+  std::vector<uint32_t> texels(4, 0x00123456);
+  RenderBufferDesc texture{reinterpret_cast<uint8_t*>(texels.data()), 2, 2, 4, 8};
+  SpanEdge l = Edge(0.3f, -0.61f, 1, 0, 0, 10, 10, 10), r = Edge(kLong - 0.3f, 0.87f, 1, 7, 3, 200, 200, 200);
+  DrawState state;
+  state.flatXrgb = 0x00ABCDEF;
+  state.shadeLevel = 255;
+  const SpanKind kinds[] = {SpanKind::kFlat, SpanKind::kGouraud, SpanKind::kDepthOnly, SpanKind::kTextured,
+                            SpanKind::kUnlitTextured, SpanKind::kGouraudTextured, SpanKind::kKeyedTextured};
+  for (SpanKind firstKind : kinds) {
+    Frame frame(kLong, 1, 4);
+    frame.target.SetTexture(&texture);
+    (frame.target.*CRenderTarget::SpanFillerFor(firstKind, 4))(0, &l, &r, state);
+    const std::vector<uint8_t> before = frame.pixels;
+    std::vector<float> depth(kLong);
+    for (int x = 0; x < kLong; ++x) depth[x] = frame.target.GetDepth(x, 0);
+    for (SpanKind secondKind : kinds) {
+      (frame.target.*CRenderTarget::SpanFillerFor(secondKind, 4))(0, &l, &r, state);
+      EXPECT_EQ(frame.pixels, before) << static_cast<int>(firstKind) << " then " << static_cast<int>(secondKind);
+      for (int x = 0; x < kLong; ++x) ASSERT_EQ(frame.target.GetDepth(x, 0), depth[x]) << x;
+    }
+  }
+}
+
 // Each written pixel of a smooth 16-bit run takes the row's next dither
 // offset, so pixels hidden inside a group of four must not use up offsets.
 // Channels just below a step of 8 show how large the offset was.
