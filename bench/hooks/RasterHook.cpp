@@ -155,11 +155,11 @@ class CRasterCase {
     stage_.DrawPolygon(&poly);
   }
 
-  // The texture is drawn with s and t scaled by its size less two, so a
-  // span of (frame size) / (size - 2) gives one texel per pixel.
+  // Texture coordinates 0..1 span the whole texture, so a span of
+  // (frame size) / (texture size) gives one texel per pixel.
   void DrawTexturedLayer(int k) {
     stage_.SetMaterial(&texturedMaterial_);
-    const float texelSpan = static_cast<float>(kTextureSize - 2);
+    const float texelSpan = static_cast<float>(kTextureSize);
     const float s0 = static_cast<float>(k) * 0.37f, t0 = static_cast<float>(k) * 0.11f;
     PolygonRecord poly = FullScreenQuad(LayerDepth(k, options_.layers), s0, t0,
                                         s0 + static_cast<float>(options_.width) / texelSpan,

@@ -25,7 +25,13 @@ inline int32_t TruncToInt(double value) {
   if (value <= kMin) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(value);
 }
-inline int32_t TruncToInt(float value) { return TruncToInt(static_cast<double>(value)); }
+inline constexpr float kInt32Bound = 2147483648.0f;  // 2^31
+// Within the range a plain conversion truncates; only NaN and values beyond
+// it take the careful way.
+inline int32_t TruncToInt(float value) {
+  if (value >= -kInt32Bound && value < kInt32Bound) return static_cast<int32_t>(value);
+  return TruncToInt(static_cast<double>(value));
+}
 
 // Rounds half up to the nearest integer: trunc(x + 0.5), saturating.
 inline int32_t RoundToInt(float value) { return TruncToInt(value + 0.5f); }
@@ -38,6 +44,10 @@ inline float FromFixed16(int32_t fixed) { return static_cast<float>(fixed) / kFi
 // the low 32 bits, so far-off texture coordinates wrap instead of saturating.
 // NaN and values beyond the 64-bit range give 0.
 inline int32_t ToFixed16Wrap(float value) {
+  // Scaling by 2^16 is exact in single precision short of overflow, which
+  // then fails the range test as NaN does.
+  const float quick = value * static_cast<float>(kFixedOne);
+  if (quick >= -kInt32Bound && quick < kInt32Bound) return static_cast<int32_t>(quick);
   const double scaled = static_cast<double>(value) * kFixedOne;
   constexpr double kLimit = 9223372036854775808.0;  // 2^63
   if (!(scaled > -kLimit && scaled < kLimit)) return 0;

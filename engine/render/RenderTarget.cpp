@@ -1,7 +1,6 @@
 #include "engine/render/RenderTarget.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -51,46 +50,6 @@ bool InsideFillPlanes(const PolygonRecord& poly) {
   }
   return true;
 }
-
-// The span words each filler reads, by their vertex word numbers (the span
-// words are the first nine words of a projected vertex, in order). An edge
-// steps only these; the others stay 0.
-constexpr float SpanEdge::* kSpanMembers[9] = {&SpanEdge::x, &SpanEdge::y, &SpanEdge::z,  &SpanEdge::q, &SpanEdge::r,
-                                              &SpanEdge::g, &SpanEdge::b, &SpanEdge::uq, &SpanEdge::vq};
-constexpr std::array<int, 2> kDepthWords = {VertexWord::kX, VertexWord::kZ};
-constexpr std::array<int, 5> kGouraudWords = {VertexWord::kX, VertexWord::kZ, VertexWord::kRed, VertexWord::kGreen,
-                                              VertexWord::kBlue};
-constexpr std::array<int, 5> kTexturedWords = {VertexWord::kX, VertexWord::kZ, VertexWord::kW, VertexWord::kS,
-                                               VertexWord::kT};
-constexpr std::array<int, 6> kGouraudTexturedWords = {VertexWord::kX, VertexWord::kZ, VertexWord::kW,
-                                                      VertexWord::kRed, VertexWord::kS, VertexWord::kT};
-
-// One edge of the polygon being scanned: its span words at the current
-// row's centre, their steps per row and the row where the edge ends.
-template <const auto& Words>
-struct ScanEdge {
-  SpanEdge value{};
-  SpanEdge step{};
-  int32_t endRow = 0;
-  int32_t to = 0;
-
-  void Start(const PolygonRecord& poly, int32_t from, int32_t toVertex, int32_t row) {
-    const float* a = poly.vertex[from].v;
-    const float* b = poly.vertex[toVertex].v;
-    float dy = b[VertexWord::kY] - a[VertexWord::kY];
-    if (dy == 0.0f) dy = 1.0f;
-    const float offset = static_cast<float>(row) + 0.5f - a[VertexWord::kY];
-    for (const int k : Words) {
-      step.*kSpanMembers[k] = (b[k] - a[k]) / dy;
-      value.*kSpanMembers[k] = a[k] + step.*kSpanMembers[k] * offset;
-    }
-    endRow = TruncToInt(b[VertexWord::kY] + 0.5f);
-    to = toVertex;
-  }
-  void Advance() {
-    for (const int k : Words) value.*kSpanMembers[k] += step.*kSpanMembers[k];
-  }
-};
 
 }  // namespace
 
@@ -489,58 +448,6 @@ void CRenderTarget::BeginMarkedPolygon() {
 bool CRenderTarget::EndMarkedPolygon() {
   marking_ = false;
   return markedBackFacing_;
-}
-
-void CRenderTarget::ScanConvert(PolygonRecord& poly, int32_t top, SpanKind kind, DrawState& state) {
-  const SpanFiller filler = SpanFillerFor(kind, desc_.bytesPerPixel);
-  switch (kind) {
-    case SpanKind::kGouraud: ScanConvertWith<kGouraudWords>(poly, top, filler, state); break;
-    case SpanKind::kGouraudTextured: ScanConvertWith<kGouraudTexturedWords>(poly, top, filler, state); break;
-    case SpanKind::kKeyedTextured:
-    case SpanKind::kUnlitTextured:
-    case SpanKind::kTextured: ScanConvertWith<kTexturedWords>(poly, top, filler, state); break;
-    default: ScanConvertWith<kDepthWords>(poly, top, filler, state); break;
-  }
-}
-
-template <const auto& Words>
-void CRenderTarget::ScanConvertWith(PolygonRecord& poly, int32_t top, SpanFiller filler, DrawState& state) {
-  const int32_t count = poly.count;
-  const uint32_t rowMask = state.rows.rowMask;
-  const bool rowsReduced = state.rows.Reduced();
-  const int32_t mask = static_cast<int32_t>(std::min<uint32_t>(rowMask, static_cast<uint32_t>(desc_.height)));
-  const int32_t rowLimit = rowsReduced ? desc_.height - mask : desc_.height;
-  state.rowLimit = rowLimit;
-  // Rows above the target are never drawn, so the walk starts at row 0 at the
-  // latest: a polygon reaching far above the screen costs nothing extra.
-  int32_t y = std::max(TruncToInt(std::ceil(poly.vertex[top].v[VertexWord::kY] - 0.5f)), 0);
-
-  auto previous = [count](int32_t i) { return i == 0 ? count - 1 : i - 1; };
-  auto next = [count](int32_t i) { return i + 1 == count ? 0 : i + 1; };
-  int32_t budget = count;
-  ScanEdge<Words> a, b;
-  a.Start(poly, top, previous(top), y);
-  b.Start(poly, top, next(top), y);
-  budget -= 2;
-
-  while (y < rowLimit) {
-    while (a.endRow <= y && budget > 0) {
-      a.Start(poly, a.to, previous(a.to), y);
-      --budget;
-    }
-    while (b.endRow <= y && budget > 0) {
-      b.Start(poly, b.to, next(b.to), y);
-      --budget;
-    }
-    if (a.endRow <= y || b.endRow <= y) return;
-    if (filler && !(rowsReduced && (static_cast<uint32_t>(y) & rowMask) != 0)) {
-      const bool aLeft = a.value.x < b.value.x;
-      (this->*filler)(y, aLeft ? &a.value : &b.value, aLeft ? &b.value : &a.value, state);
-    }
-    ++y;
-    a.Advance();
-    b.Advance();
-  }
 }
 
 }  // namespace vx

@@ -122,6 +122,10 @@ class CRenderTarget {
   struct SpanRun;
   template <SpanKind Kind, typename Pixel>
   void FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& right, const DrawState& state);
+  // FillSpan on a row of the target, with the pixel size and the texture
+  // known to suit the filler.
+  template <SpanKind Kind, typename Pixel>
+  void DrawSpan(int32_t y, const SpanEdge& left, const SpanEdge& right, const DrawState& state);
   template <SpanKind Kind, typename Pixel, int Rows>
   void FillRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run, bool fresh,
                 const DrawState& state);
@@ -139,8 +143,10 @@ class CRenderTarget {
   void BuildDitherTables(int32_t width, int32_t height);
   DrawState FlatDrawState(const float (&flat)[3]) const;
   void ScanConvert(PolygonRecord& poly, int32_t top, SpanKind kind, DrawState& state);
-  template <const auto& Words>
-  void ScanConvertWith(PolygonRecord& poly, int32_t top, SpanFiller filler, DrawState& state);
+  template <typename Pixel>
+  void ScanConvertFor(PolygonRecord& poly, int32_t top, SpanKind kind, DrawState& state);
+  template <SpanKind Kind, typename Pixel>
+  void ScanConvertAs(PolygonRecord& poly, int32_t top, DrawState& state);
   void WidenBounds(float x, float y, float s, float t);
 
   RenderBufferDesc desc_;
