@@ -17,6 +17,9 @@ namespace {
 constexpr WorldConvention kVrml = WorldConvention::kStandard;
 constexpr WorldConvention kOwn = WorldConvention::kSystem;
 
+// Under nothing but the view's ambient light, which lights to a quarter.
+constexpr const char* kAmbientOnlyView = "NavigationInfo { headlight FALSE } Viewpoint { position 0 0 3 }\n";
+
 // 16 x 16 texels, rows from the bottom: red and green in the lower half,
 // blue and yellow in the upper one.
 std::string FourColourPicture() {
@@ -202,9 +205,8 @@ TEST_F(DrawnGeometry, TextureTransformsMoveAndTurnAsVrmlBrowsersDo) {
   EXPECT_EQ(HuesAt({{19, 45}, {45, 45}}), "br") << "this system's worlds turn the other way";
 }
 
-// Under nothing but the view's ambient light, which lights to a quarter.
 TEST_F(DrawnGeometry, EmissiveColourAddsToTheLitColourAndColoursLinesAndPoints) {
-  const std::string dark = "NavigationInfo { headlight FALSE } Viewpoint { position 0 0 3 }\n";
+  const std::string dark = kAmbientOnlyView;
   const std::string glowing =
       "Shape { appearance Appearance { material Material { diffuseColor 0.5 0.5 0.5 emissiveColor 0.25 0 0 } }"
       " geometry IndexedFaceSet { coord Coordinate { point [ -1 -1 0, 1 -1 0, 1 1 0, -1 1 0 ] }"
@@ -237,7 +239,7 @@ TEST_F(DrawnGeometry, EmissiveColourAddsToTheLitColourAndColoursLinesAndPoints) 
 
 // Two quads side by side, or a grid of two squares, coloured per face.
 TEST_F(DrawnGeometry, ColorNodesColourFacesAndVertices) {
-  const std::string view = "NavigationInfo { headlight FALSE } Viewpoint { position 0 0 3 }\n";
+  const std::string view = kAmbientOnlyView;
   const std::string twoQuads =
       "Shape { geometry IndexedFaceSet { coord Coordinate { point [ -1 -1 0, 0 -1 0, 1 -1 0, -1 1 0, 0 1 0, 1 1 0 ] }"
       " coordIndex [ 0 1 4 3 -1 1 2 5 4 -1 ] color Color { color [ 1 0 0, 0 0 1 ] } colorPerVertex FALSE"
