@@ -27,7 +27,7 @@ constexpr uint32_t kLinearFog = 0;
 
 CFogNode::CFogNode() : CQuietBindableNode(&CBrowser::BindFog) { RegisterFields(kFogTable); }
 
-void CFogNode::Apply(CViewContext* view) const {
+void CFogNode::ApplyFog(CViewContext* view) const {
   CGeometryStage* stage = view->GetStage();
   // Zero, negative ranges and a range that is not a number fog nothing; the
   // stage divides by the range.

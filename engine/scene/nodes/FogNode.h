@@ -6,12 +6,13 @@
 
 #include "engine/scene/Node.h"
 #include "engine/scene/nodes/BindableNodeSupport.h"
+#include "engine/world/BoundFog.h"
 
 namespace vx {
 
 class NodeClassTable;
 
-class CFogNode : public CQuietBindableNode {
+class CFogNode : public CQuietBindableNode, public IBoundFog {
  public:
   CFogNode();
 
@@ -20,7 +21,7 @@ class CFogNode : public CQuietBindableNode {
 
   // Linear fog to `color`, complete at `visibilityRange`; a range that is
   // not positive turns fog off. Every fogType fogs linearly.
-  void Apply(CViewContext* view) const;
+  void ApplyFog(CViewContext* view) const override;
 
   SFColor color{};
   SFString fogType{};
