@@ -6,6 +6,7 @@
 #include "engine/scene/NodeFactory.h"
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/nodes/TransformNode.h"
 #include "engine/world/ViewContext.h"
 
 namespace vx {

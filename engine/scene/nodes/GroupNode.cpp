@@ -1,7 +1,6 @@
 #include "engine/scene/nodes/GroupNode.h"
 
 #include "engine/scene/NodeFactory.h"
-#include "engine/world/ViewContext.h"
 
 namespace vx {
 namespace {
@@ -57,13 +56,6 @@ void RemoveChildren(MFNode& children, const MFNode& removed) {
     for (int32_t i = kept; i < oldCount; ++i) children[i].SetNode(nullptr);
   }
   if (children.count == 0) FreeFieldValue(FieldTypeMFNode, &children);
-}
-
-void TraverseChildrenThenPop(CNode& node, RenderPass pass, CViewContext* view, const MFNode& children) {
-  node.PickChildSensors(pass, view, children);
-  if (!view) return;
-  view->PopMatrix();
-  view->ApplyMatrix();
 }
 
 void RegisterGroupNode(NodeClassTable& table) { table.Add<CGroupNode>("Group"); }

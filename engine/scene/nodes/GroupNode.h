@@ -40,10 +40,6 @@ void RemoveChildren(MFNode& children, const MFNode& removed);
 // AddChildren and RemoveChildren.
 int OnGroupingEventIn(CNode& node, MFNode& children, bool isField, int index, const void* value);
 
-// The child traversal of a node that pushed its own matrix onto the view
-// context's stack, then the parent's matrix back.
-void TraverseChildrenThenPop(CNode& node, RenderPass pass, CViewContext* view, const MFNode& children);
-
 void RegisterGroupNode(NodeClassTable& table);
 
 }  // namespace vx

@@ -42,6 +42,13 @@ int CTransformNode::OnEventIn(bool isField, int index, const void* value) {
   return OnGroupingEventIn(*this, children, isField, index, value);
 }
 
+void TraverseChildrenThenPop(CNode& node, RenderPass pass, CViewContext* view, const MFNode& children) {
+  node.PickChildSensors(pass, view, children);
+  if (!view) return;
+  view->PopMatrix();
+  view->ApplyMatrix();
+}
+
 void RegisterTransformNode(NodeClassTable& table) { table.Add<CTransformNode>("Transform"); }
 
 }  // namespace vx

@@ -59,6 +59,10 @@ void CTransformNode::ApplyPlacement(Stack& stack) const {
   if (IsFieldSet(kCenter)) stack.Translate(c * -1.0f);
 }
 
+// The child traversal of a node that pushed its own matrix onto the view
+// context's stack, then the parent's matrix back.
+void TraverseChildrenThenPop(CNode& node, RenderPass pass, CViewContext* view, const MFNode& children);
+
 void RegisterTransformNode(NodeClassTable& table);
 
 }  // namespace vx

@@ -1,10 +1,9 @@
-// The child walk of every grouping node: draws the children and, in the same
-// walk, finds out whether the pointer lies on geometry that a
-// pointing-device sensor among them watches.
+#include "engine/world/SensorPick.h"
+
 #include <vector>
 
 #include "engine/render/GeometryStage.h"
-#include "engine/scene/Node.h"
+#include "engine/scene/ChildWalk.h"
 #include "engine/world/ViewContext.h"
 #include "engine/world/WorldLimits.h"
 
@@ -43,17 +42,6 @@ std::vector<CNodeRef> CollectSensors(CNode& self, const MFNode& children) {
   return sensors;
 }
 
-// A child's events may replace the very list being walked (a Script that
-// switches its own group's children): each child is held while it runs and
-// the list is read afresh for the next one, so neither a freed element array
-// nor a removed child is ever reached.
-void TraverseAll(RenderPass pass, CViewContext* view, const MFNode& children) {
-  for (size_t i = 0; i < children.Span().size(); ++i) {
-    const CNodeRef child = children.Span()[i];
-    if (child) child->Traverse(pass, view);
-  }
-}
-
 // A nested group recorded a nearer hit during the walk: the sensor shares it.
 void ShareNestedHit(CNode& sensor, int32_t index, CViewContext& view) {
   const std::array<int32_t, 2> point = view.GetHitPoint();
@@ -82,16 +70,16 @@ void CNode::TakeStageHit(int32_t index, CViewContext& view, const CVec3f& point,
   view.AddPointerTarget(this, index);
 }
 
-int CNode::PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& children) {
-  const std::vector<CNodeRef> sensors = view ? CollectSensors(*this, children) : std::vector<CNodeRef>{};
+int WalkChildrenPickingSensors(CNode& parent, RenderPass pass, CViewContext& view, const MFNode& children) {
+  const std::vector<CNodeRef> sensors = CollectSensors(parent, children);
   if (sensors.empty()) {
-    TraverseAll(pass, view, children);
+    TraverseChildrenInOrder(pass, &view, children);
     return 0;
   }
-  CGeometryStage& stage = *view->GetStage();
-  const int32_t nearestBefore = view->GetNearestPickDepth();
-  stage.RequestScreenPick(view->GetPointerX(), view->GetPointerY());
-  TraverseAll(pass, view, children);
+  CGeometryStage& stage = *view.GetStage();
+  const int32_t nearestBefore = view.GetNearestPickDepth();
+  stage.RequestScreenPick(view.GetPointerX(), view.GetPointerY());
+  TraverseChildrenInOrder(pass, &view, children);
 
   CVec3f point, normal;
   CVec2f texCoord;
@@ -100,12 +88,12 @@ int CNode::PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& c
   for (size_t i = 0; i < sensors.size(); ++i) {
     CNode& sensor = *sensors[i].Get();
     const auto index = static_cast<int32_t>(i);
-    sensor.pick.pointerX = view->GetPointerX();
-    sensor.pick.pointerY = view->GetPointerY();
-    if (view->GetNearestPickDepth() < nearestBefore) {
-      ShareNestedHit(sensor, index, *view);
+    sensor.pick.pointerX = view.GetPointerX();
+    sensor.pick.pointerY = view.GetPointerY();
+    if (view.GetNearestPickDepth() < nearestBefore) {
+      ShareNestedHit(sensor, index, view);
     } else if (stageHit) {
-      sensor.TakeStageHit(index, *view, point, normal, texCoord);
+      sensor.TakeStageHit(index, view, point, normal, texCoord);
     } else {
       continue;
     }
