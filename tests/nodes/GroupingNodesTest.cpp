@@ -7,7 +7,7 @@
 
 #include "NodeTestSupport.h"
 #include "engine/render/GeometryStage.h"
-#include "engine/scene/Matrix4.h"
+#include "engine/math/Matrix4.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/nodes/BillboardNode.h"
 #include "engine/scene/nodes/CollisionNode.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "engine/render/RenderTarget.h"
-#include "engine/scene/Matrix4.h"
+#include "engine/math/Matrix4.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/SceneLimits.h"
 #include "engine/scene/nodes/FaceCornerMesh.h"

@@ -12,7 +12,7 @@
 
 #include "engine/render/MeshBuffer.h"
 #include "engine/render/Palette.h"
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 
 namespace vx {
 

@@ -7,7 +7,7 @@
 
 #include "engine/render/Palette.h"
 #include "engine/scene/Node.h"
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 
 namespace vx {
 

@@ -17,7 +17,7 @@
 #include <array>
 
 #include "engine/scene/Node.h"
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 
 namespace vx {
 

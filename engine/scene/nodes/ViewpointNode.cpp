@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/scene/Matrix4.h"
+#include "engine/math/Matrix4.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/Scene.h"
 #include "engine/world/Browser.h"

@@ -19,9 +19,9 @@
 // of a PROTO instance or an Inline (BindableNodeSupport.h).
 #pragma once
 
-#include "engine/scene/Matrix4.h"
+#include "engine/math/Matrix4.h"
 #include "engine/scene/Node.h"
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 #include "engine/scene/nodes/BindableNodeSupport.h"
 #include "engine/world/WorldConvention.h"
 

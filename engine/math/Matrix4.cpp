@@ -1,4 +1,4 @@
-#include "engine/scene/Matrix4.h"
+#include "engine/math/Matrix4.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,4 +1,4 @@
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 
 #include <cmath>
 

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstddef>
 
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 
 namespace vx {
 

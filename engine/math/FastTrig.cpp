@@ -1,4 +1,4 @@
-#include "engine/scene/FastTrig.h"
+#include "engine/math/FastTrig.h"
 
 #include <array>
 #include <cmath>
