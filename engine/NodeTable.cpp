@@ -4,7 +4,7 @@
 #include "engine/media/nodes/MediaNodes.h"
 #include "engine/pano/nodes/PanoNodes.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/SceneNodes.h"
+#include "engine/nodes/SceneNodes.h"
 #include "engine/world/nodes/WorldNodes.h"
 
 namespace vx {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/world/BoundFog.h"
 #include "engine/world/ViewContext.h"
 #include "platform/Clock.h"

@@ -15,7 +15,7 @@
 
 #include "engine/hostlink/HostTable.h"
 #include "engine/scene/RuntimeFieldNode.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "platform/Faults.h"
 #include "tests/scene/GunzipHost.h"
 

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "WorldTestNodes.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 
 namespace vx {
 namespace {

@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include "engine/scene/ProtoInstanceNode.h"
-#include "engine/scene/nodes/GroupNode.h"
-#include "engine/scene/nodes/InlineNode.h"
+#include "engine/scene/GroupNode.h"
+#include "engine/nodes/InlineNode.h"
 #include "engine/world/SceneFile.h"
 
 namespace vx {
