@@ -1,4 +1,4 @@
-#include "engine/world/SceneFile.h"
+#include "engine/interface/SceneFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

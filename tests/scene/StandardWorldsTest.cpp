@@ -19,7 +19,7 @@
 #include "engine/scene/GroupNode.h"
 #include "engine/nodes/InlineNode.h"
 #include "engine/nodes/TimeSensorNode.h"
-#include "engine/world/SceneFile.h"
+#include "engine/interface/SceneFile.h"
 #include "engine/world/ViewContext.h"
 #include "tests/scene/GunzipHost.h"
 

@@ -12,7 +12,7 @@
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/GroupNode.h"
 #include "engine/nodes/InlineNode.h"
-#include "engine/world/SceneFile.h"
+#include "engine/interface/SceneFile.h"
 
 namespace vx {
 namespace {

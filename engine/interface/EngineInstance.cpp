@@ -1,4 +1,4 @@
-#include "engine/world/EngineInstance.h"
+#include "engine/interface/EngineInstance.h"
 
 #include <algorithm>
 

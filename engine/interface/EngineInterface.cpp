@@ -1,7 +1,7 @@
-#include "engine/world/EngineInterface.h"
+#include "engine/interface/EngineInterface.h"
 
 #include "engine/hostlink/HostTable.h"
-#include "engine/world/EngineSlotSupport.h"
+#include "engine/interface/EngineSlotSupport.h"
 
 namespace vx {
 namespace {

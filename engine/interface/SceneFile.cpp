@@ -1,4 +1,4 @@
-#include "engine/world/SceneFile.h"
+#include "engine/interface/SceneFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,7 +15,7 @@
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"
 #include "engine/scene/UnpackedSceneFile.h"
-#include "engine/world/EngineInstance.h"
+#include "engine/interface/EngineInstance.h"
 #include "platform/Faults.h"
 #include "platform/Numbers.h"
 #include "platform/Path.h"

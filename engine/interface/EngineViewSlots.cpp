@@ -4,9 +4,9 @@
 #include <limits>
 #include <new>
 
-#include "engine/world/EngineSlotSupport.h"
+#include "engine/interface/EngineSlotSupport.h"
 #include "engine/world/HostScriptFunctions.h"
-#include "engine/world/RemoteCommands.h"
+#include "engine/interface/RemoteCommands.h"
 #include "platform/Window.h"
 
 namespace vx {

@@ -2,7 +2,7 @@
 // by name, and that turn field values into text and back.
 #include <new>
 #include "engine/scene/PropertyText.h"
-#include "engine/world/EngineSlotSupport.h"
+#include "engine/interface/EngineSlotSupport.h"
 
 namespace vx {
 namespace {

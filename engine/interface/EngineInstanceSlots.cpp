@@ -4,8 +4,8 @@
 #include <vantessel/Download.h>
 
 #include "engine/media/SharedInverseMap.h"
-#include "engine/world/EngineSlotSupport.h"
-#include "engine/world/RemoteCommands.h"
+#include "engine/interface/EngineSlotSupport.h"
+#include "engine/interface/RemoteCommands.h"
 
 namespace vx {
 namespace {

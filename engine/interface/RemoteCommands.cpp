@@ -1,10 +1,10 @@
-#include "engine/world/RemoteCommands.h"
+#include "engine/interface/RemoteCommands.h"
 
 #include <new>
 
 #include "engine/scene/PropertyText.h"
-#include "engine/world/EngineInterface.h"
-#include "engine/world/EngineSlotSupport.h"
+#include "engine/interface/EngineInterface.h"
+#include "engine/interface/EngineSlotSupport.h"
 
 namespace vx {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "engine/scene/CallerText.h"
 #include "engine/scene/Node.h"
-#include "engine/world/EngineInstance.h"
-#include "engine/world/EngineSlotSignatures.h"
+#include "engine/interface/EngineInstance.h"
+#include "engine/interface/EngineSlotSignatures.h"
 #include "engine/world/ViewHandle.h"
 
 namespace vx {

@@ -2,8 +2,8 @@
 // directory.
 #include <new>
 
-#include "engine/world/SceneFile.h"
-#include "engine/world/EngineSlotSupport.h"
+#include "engine/interface/SceneFile.h"
+#include "engine/interface/EngineSlotSupport.h"
 
 namespace vx {
 namespace {

@@ -2,7 +2,7 @@
 // first numbered export.
 #include <vantessel/Export.h>
 
-#include "engine/world/EngineInterface.h"
+#include "engine/interface/EngineInterface.h"
 
 VX_EXTERN_C VX_EXPORT int32_t Vexlin(VxBuilderArgs* args) { return vx::BuildEngineComponent(args); }
 
