@@ -18,8 +18,7 @@ constexpr int kPlatform = 0, kCommon = 1, kHostlink = 2, kMath = 3, kSceneCore =
               kNodeClasses = 7, kMedia = 8, kMediaNodes = 9, kPano = 10, kPanoNodes = 11, kInterface = 12, kHost = 13,
               kHosts = 14;
 
-// A folder (ending in '/') or the beginning of a file name, and the layer of
-// what lies there.
+// A folder (ending in '/') and the layer of what lies there.
 struct Placement {
   std::string_view prefix;
   int layer;
@@ -30,15 +29,10 @@ constexpr Placement kPlacements[] = {
     {"common/", kCommon},
     {"engine/hostlink/", kHostlink},
     {"engine/math/", kMath},
-    {"engine/scene/Vec.", kMath},
-    {"engine/scene/Matrix4.", kMath},
-    {"engine/scene/FastTrig.", kMath},
     {"engine/scene/", kSceneCore},
-    {"engine/scene/nodes/GroupNode.", kSceneCore},
     {"engine/render/", kRender},
     {"engine/world/", kWorld},
     {"engine/nodes/", kNodeClasses},
-    {"engine/scene/nodes/", kNodeClasses},
     {"engine/world/nodes/", kNodeClasses},
     {"engine/world/behaviours/", kNodeClasses},
     {"engine/media/", kMedia},
@@ -46,10 +40,6 @@ constexpr Placement kPlacements[] = {
     {"engine/pano/", kPano},
     {"engine/pano/nodes/", kPanoNodes},
     {"engine/interface/", kInterface},
-    {"engine/NodeTable.", kInterface},
-    {"engine/world/Engine", kInterface},
-    {"engine/world/RemoteCommands.", kInterface},
-    {"engine/world/SceneFile.", kInterface},
     {"host/", kHost},
     {"viewer/", kHosts},
     {"plugin/", kHosts},
