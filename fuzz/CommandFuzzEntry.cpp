@@ -9,8 +9,8 @@
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"
-#include "engine/world/EngineInstance.h"
-#include "engine/world/RemoteCommands.h"
+#include "engine/interface/EngineInstance.h"
+#include "engine/interface/RemoteCommands.h"
 #include "engine/world/WorldLimits.h"
 
 namespace vx::fuzz {

@@ -9,7 +9,7 @@
 
 #include <vantessel/EngineResult.h>
 
-#include "engine/world/SceneFile.h"
+#include "engine/interface/SceneFile.h"
 #include "engine/world/SceneHandle.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "engine/render/GeometryStage.h"
 #include "engine/render/RenderTarget.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/ElevationGridNode.h"
-#include "engine/scene/nodes/ExtrusionNode.h"
+#include "engine/nodes/ElevationGridNode.h"
+#include "engine/nodes/ExtrusionNode.h"
 
 namespace vx {
 namespace {

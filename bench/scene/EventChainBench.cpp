@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 
 namespace vx {
 namespace {

@@ -14,7 +14,7 @@
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/world/Browser.h"
-#include "engine/world/SceneFile.h"
+#include "engine/interface/SceneFile.h"
 #include "engine/world/SceneHandle.h"
 #include "engine/world/SceneView.h"
 #include "platform/HeadlessBackend.h"

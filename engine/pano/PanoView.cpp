@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "engine/render/Numeric.h"
-#include "engine/scene/FastTrig.h"
+#include "engine/math/FastTrig.h"
 
 namespace vx {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "engine/pano/PanoView.h"
 #include "engine/render/Numeric.h"
-#include "engine/scene/FastTrig.h"
+#include "engine/math/FastTrig.h"
 
 namespace vx {
 namespace {

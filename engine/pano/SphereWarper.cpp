@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/scene/FastTrig.h"
+#include "engine/math/FastTrig.h"
 
 namespace vx {
 

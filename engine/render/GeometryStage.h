@@ -19,8 +19,8 @@
 #include "engine/render/Palette.h"
 #include "engine/render/RenderTarget.h"
 #include "engine/render/RenderTypes.h"
-#include "engine/scene/Matrix4.h"
-#include "engine/scene/Vec.h"
+#include "engine/math/Matrix4.h"
+#include "engine/math/Vec.h"
 
 namespace vx {
 

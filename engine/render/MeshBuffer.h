@@ -15,7 +15,7 @@
 
 #include "engine/render/GeometryStage.h"
 #include "engine/render/RenderTypes.h"
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 
 namespace vx {
 

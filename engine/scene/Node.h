@@ -164,7 +164,9 @@ class CNode {
   // instance's body); null for none.
   virtual CNode* GetInnerRoot() const { return nullptr; }
   virtual void Traverse(RenderPass pass, CViewContext* view);
-  // Traverses the children with the same pass and view context, in order.
+  // Traverses the children with the same pass and view context, in order,
+  // picking the pointing sensors among them where there is a view
+  // (ChildWalk.h).
   virtual int PickChildSensors(RenderPass pass, CViewContext* view, const MFNode& children);
   // Takes the geometry stage's pick hit as this node's: point, normal and
   // texture coordinate, the depth under the pointer, and a place (index)

@@ -7,7 +7,7 @@
 //
 // Each subsystem's node folder ends in one function that calls those of its
 // classes (RegisterSceneNodes, RegisterWorldNodes, ...), and the node table
-// above every subsystem (engine/NodeTable.cpp) calls those, in the factory's
+// above every subsystem (engine/interface/NodeTable.cpp) calls those, in the factory's
 // lookup order. A class with a choice to
 // make at creation (Vista by the reader's prototype version) registers a
 // creation function of its own instead. Nothing registers itself at start-up.
@@ -66,7 +66,7 @@ class NodeClassTable {
   std::vector<NodeClassInfo> classes_;
 };
 
-// The next two are defined by the node table (engine/NodeTable.cpp), which
+// The next two are defined by the node table (engine/interface/NodeTable.cpp), which
 // lies above every subsystem that has node classes.
 
 // Every built-in node class, in lookup order; built on first use.

@@ -7,7 +7,7 @@
 #include "engine/scene/ReadSession.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/SceneReader.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 
 namespace vx {
 namespace {

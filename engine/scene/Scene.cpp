@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "engine/scene/ProtoDeclaration.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 
 namespace vx {
 namespace {

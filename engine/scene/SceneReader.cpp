@@ -8,7 +8,7 @@
 
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/Scene.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "platform/Numbers.h"
 
 namespace vx {

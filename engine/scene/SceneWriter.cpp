@@ -12,7 +12,7 @@
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/RuntimeFieldNode.h"
 #include "engine/scene/SceneInputStream.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/scene/Scene.h"
 #include "platform/Numbers.h"
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <utility>
 
-#include "engine/scene/nodes/FogNode.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
+#include "engine/world/BoundFog.h"
 #include "engine/world/ViewContext.h"
 #include "platform/Clock.h"
 
@@ -287,8 +287,7 @@ void CBrowser::ApplyFog(CViewContext* view) {
     view->GetStage()->DisableFog();
     return;
   }
-  CNode* fog = GetFog();
-  if (fog && fog->GetTypeId() == NodeTypeFog) static_cast<CFogNode*>(fog)->Apply(view);
+  if (const IBoundFog* fog = AsBoundFog(GetFog())) fog->ApplyFog(view);
 }
 
 void CBrowser::DrawScene(CViewContext* view) {

@@ -7,7 +7,7 @@
 // CMatrix4's row-vector convention.
 #pragma once
 
-#include "engine/scene/Matrix4.h"
+#include "engine/math/Matrix4.h"
 
 namespace vx {
 

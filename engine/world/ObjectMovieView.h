@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 
 namespace vx {
 

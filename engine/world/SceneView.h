@@ -23,7 +23,7 @@
 #include "engine/render/DibImage.h"
 #include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 #include "engine/scene/ViewServices.h"
 #include "engine/world/NavigationSettings.h"
 #include "engine/world/NavigationSteps.h"

@@ -8,9 +8,11 @@
 #include <string_view>
 
 #include "engine/render/DibImage.h"
+#include "engine/scene/ChildWalk.h"
 #include "engine/world/Browser.h"
 #include "engine/world/NavigationSettings.h"
 #include "engine/world/PanoramaNode.h"
+#include "engine/world/SensorPick.h"
 
 namespace vx {
 namespace {
@@ -38,6 +40,7 @@ CViewContext::CViewContext(WindowHandle window, uint16_t flags)
       target_(std::make_unique<CRenderTarget>()),
       stage_(std::make_unique<CGeometryStage>(target_.get())),
       inverseMap_(kInverseMap555Size) {
+  InstallViewChildWalk(&WalkChildrenPickingSensors);
   LightRecord ambient;
   ambient.on = 1;
   ambient.type = kAmbientLight;

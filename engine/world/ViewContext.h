@@ -23,7 +23,7 @@
 #include "engine/render/GeometryStage.h"
 #include "engine/render/PixelMap.h"
 #include "engine/render/RenderTarget.h"
-#include "engine/scene/Matrix4.h"
+#include "engine/math/Matrix4.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/ViewServices.h"
 #include "engine/world/WindowGlue.h"

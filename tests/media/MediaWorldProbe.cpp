@@ -25,7 +25,7 @@
 #include "engine/media/formats/SoundPlayback.h"
 #include "engine/media/nodes/AudioClipNode.h"
 #include "engine/media/nodes/MovieTextureNode.h"
-#include "engine/world/SceneFile.h"
+#include "engine/interface/SceneFile.h"
 #include "engine/world/SceneHandle.h"
 #include "engine/world/ViewContext.h"
 #include "platform/Clock.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "NodeTestSupport.h"
-#include "engine/scene/nodes/AnchorNode.h"
+#include "engine/nodes/AnchorNode.h"
 #include "engine/world/SceneView.h"
 
 namespace vx::test {

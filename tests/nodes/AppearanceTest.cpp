@@ -4,8 +4,8 @@
 #include "RenderedWorld.h"
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/AppearanceNodes.h"
-#include "engine/scene/nodes/ShapeNode.h"
+#include "engine/nodes/AppearanceNodes.h"
+#include "engine/nodes/ShapeNode.h"
 #include "tests/render/GeometryTestSupport.h"
 
 namespace vx {

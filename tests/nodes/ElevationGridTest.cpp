@@ -2,7 +2,7 @@
 
 #include "GeometryTestNodes.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/ElevationGridNode.h"
+#include "engine/nodes/ElevationGridNode.h"
 
 namespace vx {
 namespace {

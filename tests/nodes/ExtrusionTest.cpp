@@ -5,8 +5,8 @@
 
 #include "GeometryTestNodes.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/ExtrusionNode.h"
-#include "engine/scene/nodes/GeometryNodeSupport.h"
+#include "engine/nodes/ExtrusionNode.h"
+#include "engine/nodes/GeometryNodeSupport.h"
 
 namespace vx {
 namespace {

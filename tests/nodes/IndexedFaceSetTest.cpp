@@ -4,8 +4,8 @@
 
 #include "NodeTestSupport.h"
 #include "engine/scene/SceneLimits.h"
-#include "engine/scene/nodes/GeometricPropertyNodes.h"
-#include "engine/scene/nodes/IndexedFaceSetNode.h"
+#include "engine/nodes/GeometricPropertyNodes.h"
+#include "engine/nodes/IndexedFaceSetNode.h"
 #include "tests/render/GeometryTestSupport.h"
 
 namespace vx {

@@ -4,7 +4,7 @@
 
 #include "EventRecorder.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/InterpolatorNodes.h"
+#include "engine/nodes/InterpolatorNodes.h"
 
 namespace vx::test {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "RenderedWorld.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/LightNodes.h"
+#include "engine/nodes/LightNodes.h"
 #include "engine/world/WorldLimits.h"
 
 namespace vx::test {

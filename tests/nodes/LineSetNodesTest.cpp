@@ -2,7 +2,7 @@
 
 #include "GeometryTestNodes.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/LineSetNodes.h"
+#include "engine/nodes/LineSetNodes.h"
 
 namespace vx {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 
 namespace vx::test {
 namespace {

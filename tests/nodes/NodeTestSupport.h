@@ -10,7 +10,7 @@
 #include "engine/render/Palette.h"
 #include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/world/Browser.h"
 
 namespace vx::test {

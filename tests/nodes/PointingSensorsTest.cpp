@@ -7,7 +7,7 @@
 #include "EventRecorder.h"
 #include "NodeTestSupport.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/PointingSensorNodes.h"
+#include "engine/nodes/PointingSensorNodes.h"
 #include "engine/world/ViewContext.h"
 #include "platform/Clock.h"
 

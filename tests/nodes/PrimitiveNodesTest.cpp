@@ -4,7 +4,7 @@
 
 #include "GeometryTestNodes.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/PrimitiveNodes.h"
+#include "engine/nodes/PrimitiveNodes.h"
 #include "tests/render/GeometryTestSupport.h"
 
 namespace vx {

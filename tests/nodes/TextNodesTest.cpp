@@ -17,7 +17,7 @@
 #include "engine/media/nodes/TextNode.h"
 #include "engine/media/nodes/TextTextureNode.h"
 #include "engine/render/GeometryStage.h"
-#include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/nodes/AppearanceNodes.h"
 #include "tests/media/CellFont.h"
 
 namespace vx {

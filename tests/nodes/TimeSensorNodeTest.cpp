@@ -2,7 +2,7 @@
 
 #include "EventRecorder.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/TimeSensorNode.h"
+#include "engine/nodes/TimeSensorNode.h"
 #include "engine/world/Browser.h"
 #include "platform/Clock.h"
 

@@ -5,7 +5,7 @@
 #include "EventRecorder.h"
 #include "NodeTestSupport.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/ViewerSensorNodes.h"
+#include "engine/nodes/ViewerSensorNodes.h"
 #include "engine/world/ViewContext.h"
 #include "platform/Clock.h"
 

@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/world/Browser.h"
 
 namespace vx::test {

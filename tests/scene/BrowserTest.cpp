@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "platform/Clock.h"
 #include "tests/scene/TestNodes.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/scene/SceneReader.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/world/Browser.h"
 
 namespace vx {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "engine/scene/FastTrig.h"
-#include "engine/scene/Matrix4.h"
+#include "engine/math/FastTrig.h"
+#include "engine/math/Matrix4.h"
 
 namespace vx {
 namespace {

@@ -12,7 +12,7 @@
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "tests/scene/AllFieldsNode.h"
 

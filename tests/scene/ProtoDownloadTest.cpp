@@ -8,7 +8,7 @@
 
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/SceneReader.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "tests/host/HostDownloads.h"
 

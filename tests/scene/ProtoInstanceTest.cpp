@@ -9,7 +9,7 @@
 #include "engine/scene/ReadSession.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/SceneWriter.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "tests/scene/TestNodes.h"
 #include "tests/platform/TestEnvironment.h"

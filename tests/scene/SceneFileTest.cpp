@@ -1,4 +1,4 @@
-#include "engine/world/SceneFile.h"
+#include "engine/interface/SceneFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -15,7 +15,7 @@
 
 #include "engine/hostlink/HostTable.h"
 #include "engine/scene/RuntimeFieldNode.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "platform/Faults.h"
 #include "tests/scene/GunzipHost.h"
 

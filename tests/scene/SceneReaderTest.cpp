@@ -9,7 +9,7 @@
 #include "engine/hostlink/DownloadService.h"
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/SceneReader.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "engine/world/nodes/ScriptNode.h"
 #include "tests/scene/TestNodes.h"

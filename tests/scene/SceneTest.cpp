@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "engine/scene/ProtoDeclaration.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/scene/Scene.h"
 #include "tests/scene/TestNodes.h"
 #include "tests/platform/TestEnvironment.h"

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "engine/scene/RuntimeFieldNode.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/world/Browser.h"
 #include "tests/scene/AllFieldsNode.h"
 

@@ -16,10 +16,10 @@
 
 #include "engine/hostlink/HostTable.h"
 #include "engine/scene/ProtoInstanceNode.h"
-#include "engine/scene/nodes/GroupNode.h"
-#include "engine/scene/nodes/InlineNode.h"
-#include "engine/scene/nodes/TimeSensorNode.h"
-#include "engine/world/SceneFile.h"
+#include "engine/scene/GroupNode.h"
+#include "engine/nodes/InlineNode.h"
+#include "engine/nodes/TimeSensorNode.h"
+#include "engine/interface/SceneFile.h"
 #include "engine/world/ViewContext.h"
 #include "tests/scene/GunzipHost.h"
 

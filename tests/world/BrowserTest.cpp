@@ -3,7 +3,7 @@
 #include <string>
 
 #include "WorldTestNodes.h"
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 #include "platform/Clock.h"
 
 namespace vx {

@@ -10,9 +10,9 @@
 
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
-#include "engine/world/EngineInstance.h"
+#include "engine/interface/EngineInstance.h"
 #include "engine/world/NetworkSettings.h"
-#include "engine/world/RemoteCommands.h"
+#include "engine/interface/RemoteCommands.h"
 #include "engine/world/WorldLimits.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"

@@ -12,8 +12,8 @@
 #include "ReceivedValues.h"
 #include "engine/hostlink/HostComponent.h"
 #include "engine/hostlink/HostTable.h"
-#include "engine/world/EngineInterface.h"
-#include "engine/world/EngineSlotSupport.h"
+#include "engine/interface/EngineInterface.h"
+#include "engine/interface/EngineSlotSupport.h"
 #include "engine/world/SceneView.h"
 #include "tests/platform/WindowTestSupport.h"
 

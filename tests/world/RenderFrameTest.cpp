@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "WorldTestNodes.h"
+#include "engine/world/BoundFog.h"
 
 namespace vx {
 namespace {
@@ -194,6 +195,51 @@ TEST(RenderFrame, OverlaysAreDrawnInLayerOrderAndThoseOutsideTheFrameAreSkipped)
   EXPECT_EQ(world.GetOverlays()[0].layer, 9);
   world.RenderFrame(&view);
   EXPECT_EQ(world.GetOverlays().size(), 3u) << "the list starts empty each frame";
+}
+
+// A fog the world knows by its fog side only: blue, complete one unit away.
+class CStandInFog : public CNode, public IBoundFog {
+ public:
+  NodeTypeId GetTypeId() const override { return NodeTypeFog; }
+  void ApplyFog(CViewContext* view) const override {
+    ++applied;
+    view->GetStage()->SetFog({0.0f, 0.0f, 1.0f, 1.0f}, 1.0f, 0);
+  }
+  mutable int applied = 0;
+
+ protected:
+  ~CStandInFog() override = default;
+};
+
+// A bound node of the Fog's type that is no fog (as a PROTO instance without
+// a body stands for one) is left alone, and with the stack empty the scene is
+// drawn clear again.
+TEST(RenderFrame, TheBoundFogSetsTheStageFogEachFrameAndANodeThatIsNoFogIsLeftAlone) {
+  test::HeadlessView h(kSize, kSize);
+  CBrowser world{WorldConvention::kSystem};
+  test::AddToScene(world, MakeNode<test::CSquareNode>(-1.0f, -1.0f, 1.0f, 1.0f, -5.0f, FloatColor{1.0f, 0.0f, 0.0f}));
+  world.RenderFrame(&h.view);
+  const uint32_t clear = h.frame.Xrgb(32, 32);
+
+  const CNodeRef fog = MakeNode<CStandInFog>();
+  const auto& standIn = static_cast<const CStandInFog&>(*fog.Get());
+  world.BindFog(fog.Get(), true);
+  world.RenderFrame(&h.view);
+  world.RenderFrame(&h.view);
+  EXPECT_EQ(standIn.applied, 2);
+  const uint32_t fogged = h.frame.Xrgb(32, 32);
+  EXPECT_GT(fogged & 0xFF, (fogged >> 16) & 0xFF) << "five units into a fog complete at one the square is blue";
+
+  const CNodeRef notFog = test::MakeBindable(NodeTypeFog, "notFog");
+  world.BindFog(notFog.Get(), true);
+  world.RenderFrame(&h.view);
+  EXPECT_EQ(standIn.applied, 2);
+
+  world.BindFog(notFog.Get(), false);
+  world.BindFog(fog.Get(), false);
+  world.RenderFrame(&h.view);
+  EXPECT_EQ(standIn.applied, 2);
+  EXPECT_EQ(h.frame.Xrgb(32, 32), clear);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ScriptTestSupport.h"
-#include "engine/scene/nodes/TransformNode.h"
+#include "engine/nodes/TransformNode.h"
 
 namespace vx::test {
 namespace {

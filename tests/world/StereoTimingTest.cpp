@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ScriptTestSupport.h"
-#include "engine/scene/nodes/TransformNode.h"
+#include "engine/nodes/TransformNode.h"
 #include "engine/world/nodes/IMobSensorNode.h"
 
 namespace vx::test {

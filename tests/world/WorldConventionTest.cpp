@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include "engine/scene/ProtoInstanceNode.h"
-#include "engine/scene/nodes/GroupNode.h"
-#include "engine/scene/nodes/InlineNode.h"
-#include "engine/world/SceneFile.h"
+#include "engine/scene/GroupNode.h"
+#include "engine/nodes/InlineNode.h"
+#include "engine/interface/SceneFile.h"
 
 namespace vx {
 namespace {

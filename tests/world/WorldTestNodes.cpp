@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/scene/nodes/GroupNode.h"
+#include "engine/scene/GroupNode.h"
 
 namespace vx::test {
 namespace {

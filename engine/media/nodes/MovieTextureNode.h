@@ -6,7 +6,7 @@
 #include "engine/media/MediaFactories.h"
 #include "engine/media/nodes/PlaybackRun.h"
 #include "engine/media/nodes/TextureLoad.h"
-#include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/nodes/AppearanceNodes.h"
 
 namespace vx {
 

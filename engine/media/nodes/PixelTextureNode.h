@@ -7,7 +7,7 @@
 
 #include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
-#include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/nodes/AppearanceNodes.h"
 
 namespace vx {
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "engine/scene/Node.h"
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 
 namespace vx {
 

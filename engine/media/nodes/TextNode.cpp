@@ -8,7 +8,7 @@
 #include "engine/media/MediaLimits.h"
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/GeometryNodeSupport.h"
+#include "engine/nodes/GeometryNodeSupport.h"
 #include "engine/world/ViewContext.h"
 #include "platform/Numbers.h"
 

@@ -9,7 +9,7 @@
 #include "engine/media/text/TextBitmap.h"
 #include "engine/media/text/TextLayout.h"
 #include "engine/scene/Node.h"
-#include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/nodes/AppearanceNodes.h"
 #include "engine/world/TextHitTarget.h"
 
 namespace vx {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/scene/Node.h"
-#include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/nodes/AppearanceNodes.h"
 
 namespace vx {
 

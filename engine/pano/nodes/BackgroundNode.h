@@ -20,7 +20,7 @@
 #include "engine/pano/nodes/BackgroundCube.h"
 #include "engine/pano/nodes/PanoramaBinding.h"
 #include "engine/render/DibImage.h"
-#include "engine/scene/Matrix4.h"
+#include "engine/math/Matrix4.h"
 #include "engine/scene/Node.h"
 
 namespace vx {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "engine/scene/Vec.h"
+#include "engine/math/Vec.h"
 #include "engine/scene/ViewServices.h"
 #include "engine/world/Browser.h"
 #include "engine/world/ViewContext.h"

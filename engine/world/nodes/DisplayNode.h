@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/scene/Node.h"
-#include "engine/scene/nodes/BindableNodeSupport.h"
+#include "engine/nodes/BindableNodeSupport.h"
 
 namespace vx {
 

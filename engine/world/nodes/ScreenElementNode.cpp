@@ -6,7 +6,7 @@
 
 #include "engine/render/Numeric.h"
 #include "engine/scene/NodeFactory.h"
-#include "engine/scene/nodes/AppearanceNodes.h"
+#include "engine/nodes/AppearanceNodes.h"
 #include "engine/world/Browser.h"
 #include "engine/world/OverlayMaterial.h"
 #include "engine/world/ScreenAlignment.h"
