@@ -27,11 +27,13 @@
 
 namespace vx {
 
-// A window's surface as it is presented: opaque xRGB rows (0xFFRRGGBB) of
-// `width` pixels, the window's own, not a copy. A backend may keep the view
-// to show or read later: the pixels live as long as a view holds them, and
-// change only by drawing into the window, which presents them again. A
-// resized window draws into new pixels; a destroyed one leaves them alone.
+// A window's surface as it is presented: xRGB rows of `width` pixels, the
+// window's own, not a copy. The x bytes carry nothing (pixels drawn in place
+// may hold anything there): every pixel is shown opaque. A backend may keep
+// the view to show or read later: the pixels live as long as a view holds
+// them, and change only by drawing into the window, which presents them
+// again once drawn. A resized window draws into new pixels; a destroyed one
+// leaves them alone.
 struct FrameView {
   std::shared_ptr<const uint32_t> pixels;
   int width = 0;

@@ -37,17 +37,16 @@ void Write(const PixelSurface& surface, int x, int y, uint32_t xrgb) {
     uint16_t v = Pack16(xrgb, surface.layout);
     std::memcpy(p, &v, 2);
   } else if (surface.bitsPerPixel == 32) {
-    const uint32_t pixel = xrgb | surface.setBits;
-    std::memcpy(p, &pixel, 4);
+    std::memcpy(p, &xrgb, 4);
   }
 }
 
-// Word by word: the x byte carries no colour; the target's own goes in.
-void CopyXrgbRow(uint8_t* out, const uint8_t* in, int count, uint32_t setBits) {
+// Word by word: the x byte carries no colour and is written as 0.
+void CopyXrgbRow(uint8_t* out, const uint8_t* in, int count) {
   for (int column = 0; column < count; ++column, in += 4, out += 4) {
     uint32_t pixel;
     std::memcpy(&pixel, in, 4);
-    pixel = (pixel & 0xFFFFFF) | setBits;
+    pixel &= 0xFFFFFF;
     std::memcpy(out, &pixel, 4);
   }
 }
@@ -62,7 +61,7 @@ bool FitSurface(detail::WindowRecord& record, int width, int height) {
     auto fitted = std::make_shared<detail::WindowSurface>();
     fitted->width = width;
     fitted->height = height;
-    fitted->pixels.assign(static_cast<size_t>(width) * height, kOpaqueBits);
+    fitted->pixels.assign(static_cast<size_t>(width) * height, 0);
     if (old) {
       for (int y = 0; y < std::min(height, old->height); ++y)
         std::copy_n(old->pixels.begin() + static_cast<size_t>(y) * old->width, std::min(width, old->width),
@@ -73,6 +72,24 @@ bool FitSurface(detail::WindowRecord& record, int width, int height) {
     return false;
   }
   return true;
+}
+
+// The record of a window that can be drawn into, its surface fitted to the
+// client area; null for an invalid or message-only window, an empty client
+// area, or when the memory cannot be had.
+detail::WindowRecord* FittedRecord(WindowHandle window) {
+  detail::WindowRecord* record = detail::Find(window);
+  if (!record || (record->style & kWindowMessageOnly)) return nullptr;
+  const int width = record->rect.Width(), height = record->rect.Height();
+  if (!FitSurface(*record, std::max(width, 0), std::max(height, 0)) || width <= 0 || height <= 0) return nullptr;
+  return record;
+}
+
+// Hands the backend the surface itself, which it may keep.
+void PresentSurface(WindowHandle window, const std::shared_ptr<detail::WindowSurface>& surface, const Rect& changed) {
+  CurrentBackend().Present(
+      window, {std::shared_ptr<const uint32_t>(surface, surface->pixels.data()), surface->width, surface->height},
+      changed);
 }
 
 // The colour table for the 8-bit pixels of a source.
@@ -180,28 +197,40 @@ bool WindowDC::Valid() const {
 }
 
 bool WindowDC::Describe(PixelSurface& out) const {
-  detail::WindowRecord* record = detail::Find(window_);
-  if (!record || (record->style & kWindowMessageOnly)) return false;
-  const int width = record->rect.Width(), height = record->rect.Height();
-  if (!FitSurface(*record, std::max(width, 0), std::max(height, 0)) || width <= 0 || height <= 0) return false;
-  out = {.bits = reinterpret_cast<uint8_t*>(record->surface->pixels.data()),
-         .width = width,
-         .height = height,
-         .rowBytes = width * 4,
+  detail::WindowRecord* record = FittedRecord(window_);
+  if (!record) return false;
+  detail::WindowSurface& surface = *record->surface;
+  out = {.bits = reinterpret_cast<uint8_t*>(surface.pixels.data()),
+         .width = surface.width,
+         .height = surface.height,
+         .rowBytes = surface.width * 4,
          .bitsPerPixel = 32,
          .layout = Layout16::k555,
-         .colorTable = {},
-         .setBits = kOpaqueBits};
+         .colorTable = {}};
   return true;
 }
 
 void WindowDC::Changed(const Rect& changed) {
   detail::WindowRecord* record = detail::Find(window_);
   if (!record || !record->surface) return;
+  PresentSurface(window_, record->surface, changed);
+}
+
+WindowPixels GetWindowPixels(WindowHandle window) {
+  detail::WindowRecord* record = FittedRecord(window);
+  if (!record) return {};
   const std::shared_ptr<detail::WindowSurface>& surface = record->surface;
-  CurrentBackend().Present(
-      window_, {std::shared_ptr<const uint32_t>(surface, surface->pixels.data()), surface->width, surface->height},
-      changed);
+  return {std::shared_ptr<uint32_t>(surface, surface->pixels.data()), surface->width, surface->height};
+}
+
+bool PresentWindowPixels(WindowHandle window, const WindowPixels& pixels, const Rect& changed) {
+  detail::WindowRecord* record = FittedRecord(window);
+  if (!record || !pixels.pixels || record->surface->pixels.data() != pixels.pixels.get()) return false;
+  const Rect clipped{std::max(0, changed.left), std::max(0, changed.top), std::min(pixels.width, changed.right),
+                     std::min(pixels.height, changed.bottom)};
+  if (clipped.Width() <= 0 || clipped.Height() <= 0) return false;
+  PresentSurface(window, record->surface, clipped);
+  return true;
 }
 
 bool BitBlt(DeviceContext& target, int x, int y, int width, int height, const DeviceContext& source, int sourceX,
@@ -212,7 +241,7 @@ bool BitBlt(DeviceContext& target, int x, int y, int width, int height, const De
   if (!ClipCopy(to, from, x, y, width, height, sourceX, sourceY)) return false;
   if (to.bitsPerPixel == 32 && from.bitsPerPixel == 32) {
     for (int row = 0; row < height; ++row)
-      CopyXrgbRow(PixelAt(to, x, y + row), PixelAt(from, sourceX, sourceY + row), width, to.setBits);
+      CopyXrgbRow(PixelAt(to, x, y + row), PixelAt(from, sourceX, sourceY + row), width);
   } else if (SameForm(to, from)) {
     size_t bytes = static_cast<size_t>(width) * (to.bitsPerPixel / 8);
     for (int row = 0; row < height; ++row)

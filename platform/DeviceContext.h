@@ -1,22 +1,25 @@
 // Device contexts: where blits read and write.
 //
 // A MemoryDC draws into the Bitmap selected into it; a WindowDC draws into a
-// window. Every window that is not message-only has a surface of opaque
-// 32-bit pixels the size of its client area; whatever is drawn into a
-// WindowDC lands there and is presented at once: the backend is handed the
-// surface itself, not a copy, and shows it (the headless backend keeps it
-// for tests, see HeadlessBackend.h). Drawing clips to the target, so no blit
-// writes outside a bitmap or surface.
+// window. Every window that is not message-only has a surface of 32-bit xRGB
+// pixels the size of its client area, shown opaque whatever their x bytes
+// hold; whatever is drawn into a WindowDC lands there and is presented at
+// once: the backend is handed the surface itself, not a copy, and shows it
+// (the headless backend keeps it for tests, see HeadlessBackend.h). A caller
+// that draws whole frames may instead draw into the surface in place
+// (GetWindowPixels) and present it when done, without a blit. Drawing clips
+// to the target, so no blit writes outside a bitmap or surface.
 //
 // Pixel conversion in blits: 8-bit sources go through the bitmap's colour
 // table (or, when it has none, the palette selected into the source DC, then
 // the target DC's); 16-bit through their 5:5:5 or 5:6:5 layout; everything is
-// written as xRGB into 32-bit bitmaps (the x byte 0, whatever the source held
-// there; 0xFF in window surfaces) and packed into 16-bit targets. An 8-bit
+// written as xRGB into 32-bit bitmaps and window surfaces (the x byte 0,
+// whatever the source held there) and packed into 16-bit targets. An 8-bit
 // target takes only 8-bit sources (indices copied as they are).
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/Bitmap.h"
 #include "platform/Palette.h"
@@ -97,6 +100,25 @@ class VX_PLATFORM_API WindowDC final : public DeviceContext {
  private:
   WindowHandle window_;
 };
+
+// A window's surface, to draw into in place: rows of `width` xRGB pixels,
+// top row first. The pixels live as long as they are held. Resizing the
+// window gives it new pixels (with what still fits) and leaves the held ones
+// as they were, no longer the window's.
+struct WindowPixels {
+  std::shared_ptr<uint32_t> pixels;
+  int width = 0;
+  int height = 0;
+};
+
+// The window's surface at the size of its client area, made or resized as
+// drawing into a WindowDC would; null pixels for an invalid or message-only
+// window, an empty client area, or when the memory cannot be had.
+VX_PLATFORM_API WindowPixels GetWindowPixels(WindowHandle window);
+// Presents `changed` (clipped to the surface) of pixels drawn in place.
+// False, and nothing is presented, when they are not the window's surface
+// (any more) or nothing of `changed` lies on it.
+VX_PLATFORM_API bool PresentWindowPixels(WindowHandle window, const WindowPixels& pixels, const Rect& changed);
 
 // Copies a width x height block from (sourceX, sourceY) of the source to
 // (x, y) of the target, clipped to both. False when nothing could be copied

@@ -17,12 +17,7 @@ struct PixelSurface {
   int bitsPerPixel = 0;
   Layout16 layout = Layout16::k555;
   std::span<const uint32_t> colorTable;  // 8-bit bitmaps
-  // Set in every 32-bit pixel written: 0 for bitmaps (xRGB), kOpaqueBits for
-  // window surfaces, which are shown as opaque pixels.
-  uint32_t setBits = 0;
 };
-
-inline constexpr uint32_t kOpaqueBits = 0xFF000000;
 
 // The pixel at (x, y), which must lie inside, as xRGB; 8-bit pixels through
 // `table` (black past its end).

@@ -17,7 +17,7 @@
 
 namespace vx::detail {
 
-// Opaque xRGB (0xFFRRGGBB) rows of `width` pixels.
+// xRGB rows of `width` pixels, shown opaque whatever the x bytes hold.
 struct WindowSurface {
   int width = 0;
   int height = 0;
@@ -39,8 +39,9 @@ struct WindowRecord {
   bool destroying = false;
   bool acceptsDrops = false;
   // What was drawn into the window, made and resized to the client area
-  // when a WindowDC draws. Shared with the backend it was presented to: a
-  // resize makes a new surface and leaves the presented one as it was.
+  // when a WindowDC draws or the pixels are asked for. Shared with the
+  // backend it was presented to and with whoever draws into it in place: a
+  // resize makes a new surface and leaves the shared one as it was.
   std::shared_ptr<WindowSurface> surface;
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "engine/hostlink/DownloadService.h"
 #include "engine/scene/CallerText.h"
@@ -66,13 +67,18 @@ void CSceneView::AttachBrowser(CBrowser* world) {
 }
 
 void CSceneView::SetRect(const MacRect& rect) {
+  if (rect == rect_) return;
   const bool resized = rect[3] - rect[1] != Width() || rect[2] - rect[0] != Height();
   rect_ = rect;
-  if (!resized) return;
-  backImage_.reset();
+  // The window's pixels serve only a rectangle that lies inside them.
+  if (windowFrame_.pixels) {
+    windowFrame_ = {};
+    (void)TakeWindowFrame();
+  }
+  if (resized) backImage_.reset();
   if (UsesHostTarget()) return;
-  frameImage_.reset();
-  // The context must not keep drawing into the pixels just freed.
+  if (resized) frameImage_.reset();
+  // The context must not keep drawing into pixels just freed or left.
   AttachFrameToContext();
 }
 
@@ -170,7 +176,8 @@ void CSceneView::SetHostKey(int32_t macKeyCode, bool down) {
 
 void CSceneView::Tick() {
   LoadWorld(nullptr, nullptr);
-  if (!frameImage_ && !UsesHostTarget()) PrepareFrame();
+  FollowWindowFrame();
+  if (!HasOwnFrame() && !UsesHostTarget()) PrepareFrame();
   if (prepareNeeded_) PrepareFrame();
 
   if (download_ && downloadState_ != DownloadDone) {
@@ -179,7 +186,7 @@ void CSceneView::Tick() {
     Present();
     return;
   }
-  if (!world_ || !context_ || (!frameImage_ && !UsesHostTarget())) {
+  if (!world_ || !context_ || (!HasOwnFrame() && !UsesHostTarget())) {
     typedCharacter_ = kNoTypedCharacter;
     return;
   }
@@ -210,13 +217,13 @@ void CSceneView::PrepareFrame() {
 
   if (UsesHostTarget()) {
     context_->SetFrameBuffer(target_);
-  } else if (!frameImage_ || (flags_ & kViewCaptureMouse)) {
-    if (!frameImage_) frameImage_ = MakeImage();
-    if (!frameImage_) {
+  } else if (!HasOwnFrame() || (flags_ & kViewCaptureMouse)) {
+    if (!HasOwnFrame()) MakeOwnFrame();
+    if (!HasOwnFrame()) {
       AttachFrameToContext();
       return;
     }
-    context_->SetFrameBuffer(frameImage_->GetPixelMap());
+    context_->SetFrameBuffer(OwnFrame());
   }
 
   const Movement movement = ReadMovement();
@@ -259,13 +266,40 @@ std::unique_ptr<CDibImage> CSceneView::MakeImage() {
 
 bool CSceneView::UsesHostTarget() const { return !(flags_ & kViewCaptureMouse) && target_.bits; }
 
+PixelMap CSceneView::OwnFrame() const {
+  if (!windowFrame_.pixels) return frameImage_ ? frameImage_->GetPixelMap() : PixelMap{};
+  const PixelMap window{.bits = reinterpret_cast<uint8_t*>(windowFrame_.pixels.get()),
+                        .width = static_cast<uint16_t>(windowFrame_.width),
+                        .height = static_cast<uint16_t>(windowFrame_.height),
+                        .bytesPerPixel = 4,
+                        .rowBytes = windowFrame_.width * 4};
+  return PixelMapPart(window, rect_[1], rect_[0], Width(), Height());
+}
+
+void CSceneView::MakeOwnFrame() {
+  if (!TakeWindowFrame()) frameImage_ = MakeImage();
+}
+
+bool CSceneView::TakeWindowFrame() {
+  if (!context_ || context_->GetColorDepth() != 32 || Width() <= 0 || Height() <= 0) return false;
+  WindowPixels pixels = GetWindowPixels(window_);
+  const bool inside =
+      pixels.pixels && rect_[1] >= 0 && rect_[0] >= 0 && rect_[3] <= pixels.width && rect_[2] <= pixels.height;
+  if (!inside) return false;
+  windowFrame_ = std::move(pixels);
+  return true;
+}
+
+void CSceneView::FollowWindowFrame() {
+  if (!windowFrame_.pixels || GetWindowPixels(window_).pixels == windowFrame_.pixels) return;
+  windowFrame_ = {};
+  (void)TakeWindowFrame();
+  AttachFrameToContext();
+}
+
 void CSceneView::AttachFrameToContext() {
   if (!context_) return;
-  if (UsesHostTarget()) {
-    context_->SetFrameBuffer(target_);
-  } else {
-    context_->SetFrameBuffer(frameImage_ ? frameImage_->GetPixelMap() : PixelMap{});
-  }
+  context_->SetFrameBuffer(UsesHostTarget() ? target_ : OwnFrame());
 }
 
 void CSceneView::RenderWorld() { world_->RenderFrame(context_.get()); }
@@ -589,11 +623,15 @@ void CSceneView::LoadPendingFile() {
 
 // ---- Presenting ----
 
-// The host shows its own target; a frame image left from before it was set
-// is not shown over it.
+// The host shows its own target; a frame left from before it was set is not
+// shown over it. A frame drawn into the window is presented where it lies.
 void CSceneView::Present() {
-  if (!frameImage_ || UsesHostTarget()) return;
+  if (!HasOwnFrame() || UsesHostTarget()) return;
   if (focus_ && border_) DrawBorder();
+  if (windowFrame_.pixels) {
+    (void)PresentWindowPixels(window_, windowFrame_, Rect{rect_[1], rect_[0], rect_[3], rect_[2]});
+    return;
+  }
   BlitImageToWindow(*frameImage_, window_, rect_, context_ ? context_->GetPalette() : PaletteHandle::None);
 }
 

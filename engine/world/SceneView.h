@@ -5,12 +5,15 @@
 // the pointing-device sensors; LoadWorld follows links and loads worlds.
 //
 // The view owns its CViewContext (made on the first frame) and its frame
-// images; the world belongs to the scene. Nodes reach the view only through
-// the IViewServices it implements (CViewContext::GetServices()): an Anchor's
-// click calls LoadWorld, the panorama nodes use the back image, the keys and
-// their bind stacks. A Viewpoint that jumps
-// the camera notes it in the context; the view then starts the next
-// movement test from there instead of sweeping across the jump.
+// images; the world belongs to the scene. A 32-bit view whose rectangle lies
+// inside its window's client area draws its frame straight into the window's
+// pixels instead of a frame image, so that presenting copies nothing. Nodes
+// reach the view only through the IViewServices it implements
+// (CViewContext::GetServices()): an Anchor's click calls LoadWorld, the
+// panorama nodes use the back image, the keys and their bind stacks. A
+// Viewpoint that jumps the camera notes it in the context; the view then
+// starts the next movement test from there instead of sweeping across the
+// jump.
 #pragma once
 
 #include <array>
@@ -20,10 +23,10 @@
 
 #include <vantessel/Engine.h>
 
+#include "engine/math/Vec.h"
 #include "engine/render/DibImage.h"
 #include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
-#include "engine/math/Vec.h"
 #include "engine/scene/ViewServices.h"
 #include "engine/world/NavigationSettings.h"
 #include "engine/world/NavigationSteps.h"
@@ -31,6 +34,7 @@
 #include "engine/world/WindowGlue.h"
 #include "engine/world/WorldConvention.h"
 #include "engine/world/WorldLimits.h"
+#include "platform/DeviceContext.h"
 
 namespace vx {
 
@@ -62,7 +66,7 @@ class CSceneView final : public IViewServices {
 
   // Top, left, bottom, right in the window's client area. A change of size
   // drops the back image, and the frame image unless the view draws into a
-  // host target.
+  // host target; the frame drawn into the window moves with the rectangle.
   void SetRect(const MacRect& rect);
   const MacRect& GetRect() const { return rect_; }
   int32_t Width() const { return rect_[3] - rect_[1]; }
@@ -186,10 +190,22 @@ class CSceneView final : public IViewServices {
   void SendNodeEvent(ViewEventCode code, const CNode& node);
   std::unique_ptr<CDibImage> MakeImage();
   // Without view flag 0x10 a host target, when set, is drawn into instead of
-  // the frame image.
+  // the view's own frame.
   bool UsesHostTarget() const;
-  // The frame the context draws into: the host target, the frame image, or
-  // nothing.
+  // The view's own frame: the rectangle of the window's pixels, or the frame
+  // image.
+  bool HasOwnFrame() const { return windowFrame_.pixels || frameImage_; }
+  PixelMap OwnFrame() const;
+  void MakeOwnFrame();
+  // Takes the window's pixels as the frame when the view is 32-bit and its
+  // rectangle lies inside the client area; false otherwise.
+  bool TakeWindowFrame();
+  // The window's pixels change with its size and with SetWindow; the frame
+  // follows them, or is made again as a frame image when the rectangle no
+  // longer lies inside.
+  void FollowWindowFrame();
+  // The frame the context draws into: the host target, the view's own frame,
+  // or nothing.
   void AttachFrameToContext();
   void DrawBorder();
 
@@ -201,6 +217,8 @@ class CSceneView final : public IViewServices {
   bool border_ = false;
   FloatColor borderColor_{};
   std::unique_ptr<CDibImage> frameImage_;
+  // Held while the view draws into them in place of a frame image.
+  WindowPixels windowFrame_;
   std::unique_ptr<CDibImage> backImage_;
   PixelMap target_;
   std::unique_ptr<CViewContext> context_;

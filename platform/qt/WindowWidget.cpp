@@ -33,6 +33,8 @@ std::vector<std::string> DroppedPaths(const QMimeData* data) {
 
 WindowWidget* LayerWidget(QWidget* widget) { return dynamic_cast<WindowWidget*>(widget); }
 
+constexpr uint32_t kOpaqueAlpha = 0xFF000000;
+
 }  // namespace
 
 WindowWidget::WindowWidget(WindowHandle window, QWidget* parent) : QWidget(parent), window_(window) {
@@ -97,20 +99,35 @@ void WindowWidget::DeliverPointerAt(const QPointF& global) {
   DeliverPointerMove({point.x(), point.y()});
 }
 
-// The surface's pixels are painted where they lie: wrapped, not copied. Qt
-// fills nothing first (the widget paints opaquely), so whatever the surface
-// does not cover gets the window colour here.
+// Qt reads the top byte of its 32-bit pixels as alpha, which the surface's
+// pixels do not carry: the part painted goes through an opaque copy, made
+// when Qt paints (once for any number of presents since the last paint),
+// not when the layer presents. Qt fills nothing first (the widget paints
+// opaquely), so whatever the surface does not cover gets the window colour
+// here.
 void WindowWidget::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   QRegion uncovered = event->region();
   if (frame_.pixels) {
-    const QImage surface(reinterpret_cast<const uchar*>(frame_.pixels.get()), frame_.width, frame_.height,
-                         static_cast<qsizetype>(frame_.width) * 4, QImage::Format_RGB32);
-    const QRect area = event->rect() & surface.rect();
-    if (!area.isEmpty()) painter.drawImage(area.topLeft(), surface, area);
-    uncovered -= surface.rect();
+    const QRect surface(0, 0, frame_.width, frame_.height);
+    const QRect area = event->rect() & surface;
+    if (!area.isEmpty()) {
+      CopyOpaque(area);
+      painter.drawImage(area.topLeft(), opaque_, area);
+    }
+    uncovered -= surface;
   }
   for (const QRect& rect : uncovered) painter.fillRect(rect, palette().window());
+}
+
+void WindowWidget::CopyOpaque(const QRect& area) {
+  if (opaque_.width() != frame_.width || opaque_.height() != frame_.height)
+    opaque_ = QImage(frame_.width, frame_.height, QImage::Format_RGB32);
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    const uint32_t* in = frame_.pixels.get() + static_cast<size_t>(y) * frame_.width;
+    auto* out = reinterpret_cast<uint32_t*>(opaque_.scanLine(y));
+    for (int x = area.left(); x <= area.right(); ++x) out[x] = in[x] | kOpaqueAlpha;
+  }
 }
 
 void WindowWidget::mouseMoveEvent(QMouseEvent* event) {

@@ -9,6 +9,7 @@
 // widget of its parent's.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 #include <map>
 
@@ -58,9 +59,14 @@ class WindowWidget final : public QWidget {
   // own.
   void ReportOriginIfMoved();
   void DeliverPointerAt(const QPointF& global);
+  // Copies the part of the surface into opaque_, every pixel opaque.
+  void CopyOpaque(const QRect& area);
 
   WindowHandle window_;
   FrameView frame_;
+  // frame_ made opaque for Qt, kept from paint to paint so that painting
+  // allocates nothing.
+  QImage opaque_;
   bool reporting_ = false;          // MoveWindow from here: ignore its echo
   // Keys down by scan code: a key goes up as the key it went down as,
   // whatever Shift did meanwhile ("1" pressed, then Shift, comes up as "!").

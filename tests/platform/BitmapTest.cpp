@@ -263,5 +263,39 @@ TEST_F(Blits, TheSurfaceFollowsTheClientArea) {
   EXPECT_FALSE(FillRect(none, {0, 0, 1, 1}, 0));
 }
 
+// A frame drawn into the window's pixels in place is presented as it lies,
+// whatever its x bytes hold; pixels the window has given up for others
+// (resized) or never had are not presented.
+TEST_F(Blits, PixelsDrawnInPlaceArePresentedWhileTheyAreTheWindows) {
+  const WindowPixels pixels = GetWindowPixels(window_);
+  ASSERT_TRUE(pixels.pixels);
+  ASSERT_EQ(pixels.width, 8);
+  ASSERT_EQ(pixels.height, 4);
+  EXPECT_EQ(GetWindowPixels(window_).pixels, pixels.pixels) << "the same pixels while the size stays";
+  pixels.pixels.get()[8 * 2 + 3] = 0x00123456;
+  pixels.pixels.get()[8 * 3 + 7] = 0xAB654321;
+  ASSERT_TRUE(PresentWindowPixels(window_, pixels, {2, 1, 20, 20}));
+  EXPECT_EQ(Headless().PresentCount(window_), 1);
+  Frame frame = *Headless().LastFrame(window_);
+  EXPECT_EQ(frame.At(3, 2), 0x123456u);
+  EXPECT_EQ(frame.At(7, 3), 0x654321u) << "the x byte is not a colour";
+  WindowDC screen(window_);
+  EXPECT_EQ(screen.GetPixel(7, 3), 0x654321u);
+  EXPECT_FALSE(PresentWindowPixels(window_, pixels, {8, 0, 9, 4})) << "nothing of it on the window";
+
+  MoveWindow(window_, 0, 0, 6, 4);
+  EXPECT_FALSE(PresentWindowPixels(window_, pixels, {0, 0, 8, 4})) << "no longer the window's";
+  EXPECT_EQ(Headless().PresentCount(window_), 1);
+  const WindowPixels resized = GetWindowPixels(window_);
+  ASSERT_NE(resized.pixels, pixels.pixels);
+  EXPECT_EQ(resized.width, 6);
+  EXPECT_EQ(resized.pixels.get()[6 * 2 + 3], 0x123456u) << "what was drawn stays where it still fits";
+  EXPECT_FALSE(PresentWindowPixels(recording_.Create(kWindowVisible, WindowHandle::None, 8, 4), resized, {0, 0, 6, 4}))
+      << "another window's pixels";
+
+  EXPECT_FALSE(GetWindowPixels(recording_.Create(kWindowMessageOnly)).pixels);
+  EXPECT_FALSE(GetWindowPixels(WindowHandle{12345}).pixels);
+}
+
 }  // namespace
 }  // namespace vx

@@ -85,6 +85,26 @@ TEST_F(QtBackendTest, ABlittedBitmapIsShownOpaqueAsItWasPresented) {
     }
 }
 
+// Pixels drawn into the window in place keep whatever x bytes they were
+// given; the widget still shows them opaque.
+TEST_F(QtBackendTest, PixelsDrawnInPlaceAreShownOpaque) {
+  WindowHandle top = CreateShown(40, 30, 4, 2);
+  const WindowPixels pixels = GetWindowPixels(top);
+  ASSERT_TRUE(pixels.pixels);
+  const std::array<uint32_t, 8> drawn{0x00102030, 0x00405060, 0x7F708090, 0xFFA0B0C0,
+                                      0x00000000, 0x00FFFFFF, 0x01010101, 0x80808080};
+  std::memcpy(pixels.pixels.get(), drawn.data(), sizeof drawn);
+  ASSERT_TRUE(PresentWindowPixels(top, pixels, {0, 0, 4, 2}));
+
+  QImage shown(4, 2, QImage::Format_ARGB32_Premultiplied);
+  shown.fill(Qt::transparent);
+  backend_.Widget(top)->render(&shown);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_EQ(shown.pixel(x, y), 0xFF000000 | (drawn[static_cast<size_t>(4 * y + x)] & 0xFFFFFF)) << x << "," << y;
+    }
+}
+
 TEST_F(QtBackendTest, AClickAndKeysArriveAsTheLayersMessages) {
   WindowHandle window = CreateShown(0, 0, 200, 100);
   QWidget* widget = backend_.Widget(window);

@@ -77,6 +77,7 @@ class SceneViewTest : public ::testing::Test {
   void TearDown() override {
     view.reset();
     ReleaseAllKeys();
+    Headless().SetScreenDepth(32);
   }
 
   void MovePointer(int x, int y) { DeliverPointerMove({kWindowOrigin.x + x, kWindowOrigin.y + y}); }
@@ -151,6 +152,55 @@ TEST_F(SceneViewTest, AnotherSizeMakesTheFrameAgainAtThatSizeInTheRectangle) {
   EXPECT_EQ(view->GetContext()->GetFrameBuffer().width, 32);
   EXPECT_EQ(view->GetContext()->GetFrameBuffer().height, 32);
   EXPECT_NE(frame->At(32, 24), 0u) << "drawn into the rectangle";
+}
+
+// A 32-bit view draws its frame straight into the window's pixels, at its
+// rectangle, following them when the window is resized or replaced; a
+// rectangle that no longer fits the window, or a 16-bit screen, takes a
+// frame image, blitted as before.
+TEST_F(SceneViewTest, A32BitViewDrawsIntoItsWindowWhileItsRectangleFits) {
+  auto drawsInto = [this](WindowHandle target, int left, int top) {
+    const WindowPixels pixels = GetWindowPixels(target);
+    const auto* origin = reinterpret_cast<const uint8_t*>(pixels.pixels.get() + top * pixels.width + left);
+    return view->GetContext()->GetFrameBuffer().bits == origin;
+  };
+  view->Tick();
+  EXPECT_TRUE(drawsInto(window, 0, 0));
+  EXPECT_EQ(Headless().LastFrame(window)->At(32, 24), 0x00FD0202u);
+  view->SetRect({8, 16, 40, 48});
+  view->Tick();
+  EXPECT_TRUE(drawsInto(window, 16, 8)) << "the rectangle of the window's pixels";
+
+  view->SetRect({0, 0, kHeight, kWidth});
+  MoveWindow(window, kWindowOrigin.x, kWindowOrigin.y, 80, 60);
+  view->Tick();
+  EXPECT_TRUE(drawsInto(window, 0, 0)) << "the resized window's new pixels";
+  EXPECT_EQ(Headless().LastFrame(window)->width, 80);
+  EXPECT_EQ(Headless().LastFrame(window)->At(32, 24), 0x00FD0202u);
+
+  const WindowHandle other = windows.Create(kWindowVisible, WindowHandle::None, kWidth, kHeight);
+  view->SetWindow(other);
+  const int presented = Headless().PresentCount(window);
+  view->Tick();
+  EXPECT_TRUE(drawsInto(other, 0, 0));
+  EXPECT_EQ(Headless().LastFrame(other)->At(32, 24), 0x00FD0202u);
+  EXPECT_EQ(Headless().PresentCount(window), presented) << "the old window is left alone";
+
+  MoveWindow(other, 0, 0, 40, 30);
+  view->Tick();
+  EXPECT_FALSE(drawsInto(other, 0, 0)) << "a frame image for a rectangle past the window";
+  EXPECT_EQ(view->GetContext()->GetFrameBuffer().width, kWidth);
+  EXPECT_EQ(Headless().LastFrame(other)->width, 40);
+  EXPECT_EQ(Headless().LastFrame(other)->At(32, 24), 0x00FD0202u) << "blitted, clipped to the window";
+}
+
+TEST_F(SceneViewTest, AViewOnASixteenBitScreenBlitsAFrameImage) {
+  Headless().SetScreenDepth(16);
+  view->Tick();
+  const WindowPixels pixels = GetWindowPixels(window);
+  EXPECT_EQ(view->GetContext()->GetFrameBuffer().bytesPerPixel, 2);
+  EXPECT_NE(view->GetContext()->GetFrameBuffer().bits, reinterpret_cast<const uint8_t*>(pixels.pixels.get()));
+  EXPECT_EQ(Headless().LastFrame(window)->At(32, 24) & 0xF80000u, 0xF80000u) << "the square, red";
 }
 
 // A tenth of a second of the keys turns and pitches the view by the speeds
