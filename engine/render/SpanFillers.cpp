@@ -1,11 +1,11 @@
 // The span fillers: one frame (span set-up, depth test and lazy row clear,
 // row replication, the perspective schedule of textured runs, texel
 // addressing) instantiated per filler kind and pixel form. Loops are
-// specialised at compile time per replication setting; untextured runs go
-// four pixels a step, the depth test a lane mask (which a freshly cleared
-// row sets whole), so no per-pixel work tests a mode or branches on depth.
-// Everything is on the x86-64 baseline: the results are the same on every
-// machine.
+// specialised at compile time per replication setting; runs go four pixels
+// a step, the depth test a lane mask (which a freshly cleared row sets whole
+// for untextured runs), and textured runs on repeating power-of-two textures
+// find their exact places before they draw. On the x86-64 baseline: the
+// results are the same on every machine.
 #include <algorithm>
 #include <array>
 #include <cmath>
