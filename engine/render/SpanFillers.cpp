@@ -183,7 +183,8 @@ __attribute__((always_inline)) inline void DrawGroup(uint8_t* const (&rows)[Rows
   const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
   const __m128 pass = Passing(z, stored, all, untested);
   const int drawn = _mm_movemask_ps(pass);
-  if (drawn == 0xF) {
+  // Groups drawn whole, nearly all of them, go straight on.
+  if (drawn == 0xF) [[likely]] {
     _mm_storeu_ps(depth, z);
     if constexpr (!std::is_same_v<Colors, NoColor>) {
       const __m128i color = span::Narrow<Pixel>(colors.Lanes(drawn));
