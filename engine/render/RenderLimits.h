@@ -36,6 +36,11 @@ inline constexpr int32_t kInitialTextureRows = 512;
 // larger anyway.
 inline constexpr int32_t kMaxTextureSide = 16384;
 
+// Textured runs of up to this many pixels find all their exact texel places
+// at once, in a table on the stack, before they draw; longer runs (only on
+// targets wider than this) find them as they go.
+inline constexpr int32_t kMaxTexturedRunAtOnce = 4096;
+
 // Smooth 16-bit spans add a random offset of 0..6 (16.16) to each channel.
 inline constexpr int32_t kDitherLevels = 7;
 

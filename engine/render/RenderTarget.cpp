@@ -51,6 +51,18 @@ bool InsideFillPlanes(const PolygonRecord& poly) {
   return true;
 }
 
+// The power of two of texels between the starts of a texture's rows, or -1
+// when that is not a power of two or the texture spans 2^31 bytes or more.
+int32_t TexelRowShift(const RenderBufferDesc& texture) {
+  const int64_t size = texture.bytesPerPixel;
+  if (size < 1 || texture.rowBytes < size || texture.rowBytes % size != 0) return -1;
+  const int64_t stride = texture.rowBytes / size;
+  if ((stride & (stride - 1)) != 0 || int64_t{texture.height} * texture.rowBytes >= (int64_t{1} << 31)) return -1;
+  int32_t shift = 0;
+  while ((int64_t{1} << shift) < stride) ++shift;
+  return shift;
+}
+
 }  // namespace
 
 void ClipPolygonToPlane(PolygonRecord* poly, ClipPlane plane) {
@@ -190,6 +202,7 @@ void CRenderTarget::SetTexture(const RenderBufferDesc* texture, TextureAddressin
     textureRows_[i] = texture_.base + static_cast<ptrdiff_t>(i) * texture_.rowBytes;
   columnAxis_ = TextureAxis(texture_.width, addressing.repeatS);
   rowAxis_ = TextureAxis(texture_.height, addressing.repeatT);
+  texelRowShift_ = TexelRowShift(texture_);
 }
 
 bool CRenderTarget::TextureAddressable() const {

@@ -166,6 +166,9 @@ class CRenderTarget {
   std::vector<const uint8_t*> textureRows_;
   TextureAxis columnAxis_;
   TextureAxis rowAxis_;
+  // Texture rows lie 2^texelRowShift_ texels apart, every texel's offset
+  // from the base fitting 31 bits; -1 when they do not.
+  int32_t texelRowShift_ = -1;
   uint32_t keyXrgb_ = 0;
   uint16_t key555_ = 0;
   uint8_t keyIndex_ = 0;

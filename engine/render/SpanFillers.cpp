@@ -1,11 +1,11 @@
 // The span fillers: one frame (span set-up, depth test and lazy row clear,
 // row replication, the perspective schedule of textured runs, texel
 // addressing) instantiated per filler kind and pixel form. Loops are
-// specialised at compile time per replication setting; untextured runs go
-// four pixels a step, the depth test a lane mask (which a freshly cleared
-// row sets whole), so no per-pixel work tests a mode or branches on depth.
-// Everything is on the x86-64 baseline: the results are the same on every
-// machine.
+// specialised at compile time per replication setting; runs go four pixels
+// a step, the depth test a lane mask (which a freshly cleared row sets whole
+// for untextured runs), and textured runs on repeating power-of-two textures
+// find their exact places before they draw. On the x86-64 baseline: the
+// results are the same on every machine.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -183,7 +183,8 @@ __attribute__((always_inline)) inline void DrawGroup(uint8_t* const (&rows)[Rows
   const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
   const __m128 pass = Passing(z, stored, all, untested);
   const int drawn = _mm_movemask_ps(pass);
-  if (drawn == 0xF) {
+  // Groups drawn whole, nearly all of them, go straight on.
+  if (drawn == 0xF) [[likely]] {
     _mm_storeu_ps(depth, z);
     if constexpr (!std::is_same_v<Colors, NoColor>) {
       const __m128i color = span::Narrow<Pixel>(colors.Lanes(drawn));
@@ -342,6 +343,274 @@ class TexturedWalk {
   int32_t du_ = 0, dv_ = 0;
   // The last exact places, from which the next ones are found.
   TextureAxis::Exact u_{}, v_{};
+};
+
+// How a textured run of `count` pixels from column `first` splits: a head
+// up to the next multiple of four, blocks of 16, at most one of 8 and one of
+// 4, and a tail of up to three pixels.
+struct TexturedLayout {
+  int32_t head, blocks16, blocks8, blocks4, tail;
+  TexturedLayout(int32_t first, int32_t count) : head(std::min((4 - (first & 3)) & 3, count)) {
+    const int32_t groups = (count - head) >> 2;
+    blocks16 = groups >> 2;
+    blocks8 = (groups & 3) >= 2 ? 1 : 0;
+    blocks4 = groups & 1;
+    tail = (count - head) & 3;
+  }
+};
+
+// The exact texel coordinates (16.16) of a textured run at the places where
+// its schedule divides: the first pixel, the first pixel after the head, and
+// the end of every block, which is where the next block or the tail starts.
+// The floats step exactly as TexturedWalk steps them; the divisions then go
+// four places at a time, off the path that draws the pixels.
+class ExactPlaces {
+ public:
+  static constexpr int32_t kCapacity = (kMaxTexturedRunAtOnce / 16 + 2 + 2 + 3) & ~3;
+
+  // False when a coordinate lies too far out for its steps to be worked out
+  // in 32 bits, or is not a number.
+  bool Find(const TexturedLayout& layout, float q, float uq, float vq, float dq, float duq, float dvq) {
+    int32_t n = 0;
+    auto keep = [&] {
+      q_[n] = q;
+      uq_[n] = uq;
+      vq_[n] = vq;
+      ++n;
+    };
+    keep();
+    for (int32_t i = 0; i < layout.head; ++i) {
+      q += dq;
+      uq += duq;
+      vq += dvq;
+    }
+    keep();
+    auto blocks = [&](int32_t count, float size) {
+      if (count < 1) return;
+      dq *= size;
+      duq *= size;
+      dvq *= size;
+      for (int32_t b = 0; b < count; ++b) {
+        q += dq;
+        uq += duq;
+        vq += dvq;
+        keep();
+      }
+      const float back = 1.0f / size;
+      dq *= back;
+      duq *= back;
+      dvq *= back;
+    };
+    blocks(layout.blocks16, 16.0f);
+    blocks(layout.blocks8, 8.0f);
+    blocks(layout.blocks4, 4.0f);
+    for (; n & 3; ++n) q_[n] = 1.0f, uq_[n] = vq_[n] = 0.0f;
+
+    const __m128 scale = _mm_set1_ps(static_cast<float>(kFixedOne));
+    const __m128 reach = _mm_set1_ps(kReach), magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    __m128 near = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    for (int32_t i = 0; i < n; i += span::kLanes) {
+      const __m128 qs = _mm_load_ps(q_ + i);
+      const __m128 us = _mm_mul_ps(_mm_div_ps(_mm_load_ps(uq_ + i), qs), scale);
+      const __m128 vs = _mm_mul_ps(_mm_div_ps(_mm_load_ps(vq_ + i), qs), scale);
+      near = _mm_and_ps(near, _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(us, magnitude), reach),
+                                         _mm_cmplt_ps(_mm_and_ps(vs, magnitude), reach)));
+      _mm_store_si128(reinterpret_cast<__m128i*>(u + i), _mm_cvttps_epi32(us));
+      _mm_store_si128(reinterpret_cast<__m128i*>(v + i), _mm_cvttps_epi32(vs));
+    }
+    return _mm_movemask_ps(near) == 0xF;
+  }
+
+  alignas(16) int32_t u[kCapacity];
+  alignas(16) int32_t v[kCapacity];
+
+ private:
+  // Within 2^30 the differences of two places fit 32 bits.
+  static constexpr float kReach = 1073741824.0f;
+  alignas(16) float q_[kCapacity];
+  alignas(16) float uq_[kCapacity];
+  alignas(16) float vq_[kCapacity];
+};
+
+// The colours of four textured pixels from their texels' offsets, as 32-bit
+// lanes; a keyed texel takes its lane out of `pass`.
+template <SpanKind Kind, typename Pixel>
+struct TexelColors {
+  const uint8_t* texels;
+  int32_t flatLevel;
+  uint32_t key;
+
+  __attribute__((always_inline)) __m128i Lanes(__m128i offsets, __m128i levels, __m128& pass) const {
+    alignas(16) int32_t at[span::kLanes];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), offsets);
+    uint32_t texel[span::kLanes];
+    for (int i = 0; i < span::kLanes; ++i) texel[i] = LoadPixel<Pixel>(texels, at[i]);
+    if constexpr (Kind == SpanKind::kTextured) {
+      for (uint32_t& t : texel) t = ShadeTexel<Pixel>(static_cast<Pixel>(t), flatLevel);
+    } else if constexpr (Kind == SpanKind::kGouraudTextured) {
+      alignas(16) int32_t level[span::kLanes];
+      _mm_store_si128(reinterpret_cast<__m128i*>(level), _mm_srai_epi32(levels, 16));
+      for (int i = 0; i < span::kLanes; ++i)
+        texel[i] = ShadeTexel<Pixel>(static_cast<Pixel>(texel[i]), std::clamp(level[i], 0, 255));
+    }
+    const __m128i lanes = _mm_setr_epi32(static_cast<int32_t>(texel[0]), static_cast<int32_t>(texel[1]),
+                                         static_cast<int32_t>(texel[2]), static_cast<int32_t>(texel[3]));
+    if constexpr (Kind == SpanKind::kKeyedTextured) {
+      const __m128i colour = std::is_same_v<Pixel, uint32_t> ? _mm_and_si128(lanes, _mm_set1_epi32(0x00FFFFFF)) : lanes;
+      pass = _mm_andnot_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(colour, _mm_set1_epi32(static_cast<int32_t>(key)))), pass);
+    }
+    return lanes;
+  }
+};
+
+// A textured run four pixels a step, in groups aligned to columns that are
+// multiples of four, from the exact places and with the steps that
+// TexturedWalk takes, so that every pixel reads the same texel. For
+// repeating axes of power-of-two sizes, whose texel is the coordinate's
+// integer part masked: positions then run on without reduction (the period
+// divides 2^32). Texture rows lie 2^rowShift texels apart.
+template <SpanKind Kind, typename Pixel, int Rows>
+class TexelGroups {
+ public:
+  struct Setup {
+    uint8_t* const* rows;
+    float* depth;
+    int32_t first;
+    int32_t width;
+    float z0, dz;
+    uint32_t level, levelStep;
+    int32_t lastColumn, lastRow, rowShift;
+    TexelColors<Kind, Pixel> colors;
+  };
+
+  explicit TexelGroups(const Setup& setup)
+      : depth_(setup.depth),
+        first_(setup.first),
+        width_(setup.width),
+        ramp_(setup.z0, setup.dz),
+        level_(setup.level),
+        levelStep_(setup.levelStep),
+        lastColumn_(_mm_set1_epi32(setup.lastColumn)),
+        lastRow_(_mm_set1_epi32(setup.lastRow)),
+        rowShift_(_mm_cvtsi32_si128(setup.rowShift)),
+        colors_(setup.colors) {
+    for (int k = 0; k < Rows; ++k) rows_[k] = setup.rows[k];
+  }
+
+  __attribute__((always_inline)) void Run(const TexturedLayout& layout, const ExactPlaces& places, int32_t headDu,
+                                          int32_t headDv) {
+    int32_t x = first_;
+    int32_t du = headDu, dv = headDv;
+    if (layout.head > 0) {
+      const int32_t lane = first_ & 3;
+      const __m128i inRun = _mm_andnot_si128(span::FirstLanes(lane), span::FirstLanes(lane + layout.head));
+      EdgeGroup(x - lane, _mm_castsi128_ps(inRun), span::Ramp(Back(places.u[0], du, lane), du),
+                span::Ramp(Back(places.v[0], dv, lane), dv));
+      x += layout.head;
+    }
+    int32_t at = 1;
+    auto blocks = [&](int32_t count, int shift) __attribute__((always_inline)) {
+      for (int32_t b = 0; b < count; ++b, ++at) {
+        du = WrapSub(places.u[at + 1], places.u[at]) >> shift;
+        dv = WrapSub(places.v[at + 1], places.v[at]) >> shift;
+        Groups(x, 1 << (shift - 2), places.u[at], places.v[at], du, dv);
+        x += 1 << shift;
+      }
+    };
+    blocks(layout.blocks16, 4);
+    blocks(layout.blocks8, 3);
+    blocks(layout.blocks4, 2);
+    if (layout.tail > 0)
+      EdgeGroup(x, _mm_castsi128_ps(span::FirstLanes(layout.tail)), span::Ramp(places.u[at], du),
+                span::Ramp(places.v[at], dv));
+  }
+
+ private:
+  static constexpr ptrdiff_t kSize = sizeof(Pixel);
+
+  // The position `lanes` pixels before one.
+  static int32_t Back(int32_t position, int32_t step, int32_t lanes) {
+    return static_cast<int32_t>(static_cast<uint32_t>(position) -
+                                static_cast<uint32_t>(lanes) * static_cast<uint32_t>(step));
+  }
+
+  // Whole groups inside the run, from x.
+  __attribute__((always_inline)) void Groups(int32_t x, int32_t groups, int32_t u, int32_t v, int32_t du, int32_t dv) {
+    __m128i us = span::Ramp(u, du), vs = span::Ramp(v, dv);
+    const __m128i du4 = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(du) << 2));
+    const __m128i dv4 = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(dv) << 2));
+    const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    uint8_t* pixels[Rows];
+    for (int r = 0; r < Rows; ++r) pixels[r] = rows_[r] + x * kSize;
+    for (int32_t g = 0; g < groups; ++g, x += span::kLanes) {
+      Draw(pixels, depth_ + x, x, all, us, vs);
+      for (uint8_t*& p : pixels) p += span::kLanes * kSize;
+      us = _mm_add_epi32(us, du4);
+      vs = _mm_add_epi32(vs, dv4);
+    }
+  }
+
+  // The group of the head or the tail, which may reach past the row's end:
+  // then it is drawn in a copy.
+  __attribute__((always_inline)) void EdgeGroup(int32_t x, __m128 inRun, __m128i us, __m128i vs) {
+    if (x + span::kLanes <= width_) {
+      uint8_t* pixels[Rows];
+      for (int r = 0; r < Rows; ++r) pixels[r] = rows_[r] + x * kSize;
+      Draw(pixels, depth_ + x, x, inRun, us, vs);
+      return;
+    }
+    const size_t inside = static_cast<size_t>(width_ - x);
+    float depthCopy[span::kLanes] = {};
+    uint8_t pixelCopy[Rows][span::kLanes * kSize] = {};
+    uint8_t* copies[Rows];
+    std::memcpy(depthCopy, depth_ + x, inside * sizeof(float));
+    for (int k = 0; k < Rows; ++k) {
+      copies[k] = pixelCopy[k];
+      std::memcpy(copies[k], rows_[k] + x * kSize, inside * kSize);
+    }
+    Draw(copies, depthCopy, x, inRun, us, vs);
+    std::memcpy(depth_ + x, depthCopy, inside * sizeof(float));
+    for (int k = 0; k < Rows; ++k) std::memcpy(rows_[k] + x * kSize, copies[k], inside * kSize);
+  }
+
+  // Four pixels from column x, whose colours lie at `rows` and depths at
+  // `depth`.
+  __attribute__((always_inline)) void Draw(uint8_t* const (&rows)[Rows], float* depth, int32_t x, __m128 inRun,
+                                           __m128i us, __m128i vs) {
+    const int32_t k = x - first_;
+    const __m128 z = ramp_.At(k);
+    const __m128 stored = _mm_loadu_ps(depth);
+    __m128 pass = _mm_and_ps(inRun, _mm_cmpgt_ps(z, stored));
+    if (_mm_movemask_ps(pass) == 0) return;
+    const __m128i columns = _mm_and_si128(_mm_srli_epi32(us, 16), lastColumn_);
+    const __m128i texelRows = _mm_and_si128(_mm_srli_epi32(vs, 16), lastRow_);
+    const __m128i offsets = _mm_add_epi32(_mm_sll_epi32(texelRows, rowShift_), columns);
+    __m128i levels = _mm_setzero_si128();
+    if constexpr (Kind == SpanKind::kGouraudTextured)
+      levels = span::Ramp(static_cast<int32_t>(level_ + static_cast<uint32_t>(k) * levelStep_),
+                          static_cast<int32_t>(levelStep_));
+    const __m128i color = span::Narrow<Pixel>(colors_.Lanes(offsets, levels, pass));
+    const int drawn = _mm_movemask_ps(pass);
+    constexpr bool kMayKey = Kind == SpanKind::kKeyedTextured;
+    if (drawn == 0xF) {
+      _mm_storeu_ps(depth, z);
+      for (int r = 0; r < Rows; ++r) span::StorePixels<Pixel>(rows[r], color);
+    } else if (!kMayKey || drawn != 0) {
+      _mm_storeu_ps(depth, span::Select(pass, z, stored));
+      const __m128i mask = span::Narrow<Pixel>(_mm_castps_si128(pass));
+      for (int r = 0; r < Rows; ++r)
+        span::StorePixels<Pixel>(rows[r], span::Select(mask, color, span::LoadPixels<Pixel>(rows[r])));
+    }
+  }
+
+  uint8_t* rows_[Rows];
+  float* depth_;
+  int32_t first_;
+  int32_t width_;
+  span::DepthRamp ramp_;
+  uint32_t level_, levelStep_;
+  __m128i lastColumn_, lastRow_, rowShift_;
+  TexelColors<Kind, Pixel> colors_;
 };
 
 // The dispatch table, in the order of SpanKind; columns for 1, 2 and 4 bytes.
@@ -562,9 +831,33 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
   const float width = static_cast<float>(run.last - run.first);
   const float headDu = run.last > run.first ? (right.uq / right.q - left.uq / left.q) / width : 0.0f;
   const float headDv = run.last > run.first ? (right.vq / right.q - left.vq / left.q) / width : 0.0f;
-  TexturedWalk<decltype(body)> walk(body, columnAxis_, rowAxis_, run.first, run.Start(left.q, dq),
-                                    run.Start(left.uq, duq), run.Start(left.vq, dvq), dq, duq, dvq);
-  walk.Run(run.last - run.first + 1, headDu, headDv);
+  const int32_t count = run.last - run.first + 1;
+  const float q0 = run.Start(left.q, dq), uq0 = run.Start(left.uq, duq), vq0 = run.Start(left.vq, dvq);
+  if (texelRowShift_ >= 0 && columnAxis_.Masks() && rowAxis_.Masks() && count <= kMaxTexturedRunAtOnce) {
+    const TexturedLayout layout(run.first, count);
+    ExactPlaces places;
+    if (places.Find(layout, q0, uq0, vq0, dq, duq, dvq)) {
+      const uint32_t key = std::is_same_v<Pixel, uint32_t>   ? keyXrgb
+                           : std::is_same_v<Pixel, uint16_t> ? key555
+                                                             : keyIndex;
+      const typename TexelGroups<Kind, Pixel, Rows>::Setup setup{rows,
+                                                                 depth,
+                                                                 run.first,
+                                                                 desc_.width,
+                                                                 z0,
+                                                                 dz,
+                                                                 level,
+                                                                 levelStep,
+                                                                 texture_.width - 1,
+                                                                 texture_.height - 1,
+                                                                 texelRowShift_,
+                                                                 {texture_.base, flatLevel, key}};
+      TexelGroups<Kind, Pixel, Rows>(setup).Run(layout, places, columnAxis_.StepOf(headDu), rowAxis_.StepOf(headDv));
+      return;
+    }
+  }
+  TexturedWalk<decltype(body)> walk(body, columnAxis_, rowAxis_, run.first, q0, uq0, vq0, dq, duq, dvq);
+  walk.Run(count, headDu, headDv);
 }
 
 void CRenderTarget::FillDepthOnlySpan(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state) {

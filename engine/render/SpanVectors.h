@@ -29,6 +29,13 @@ struct DepthRamp {
   }
 };
 
+// start + i x step in lane i, wrapping as running sums of the step would.
+inline __m128i Ramp(int32_t start, int32_t step) {
+  const __m128i steps = _mm_slli_si128(_mm_set1_epi32(step), 4);         // 0, s, s, s
+  const __m128i pairs = _mm_add_epi32(steps, _mm_slli_si128(steps, 4));  // 0, s, 2s, 2s
+  return _mm_add_epi32(_mm_set1_epi32(start), _mm_add_epi32(pairs, _mm_slli_si128(pairs, 8)));
+}
+
 // Lanes 0 to n - 1 set (n in 0..4).
 inline __m128i FirstLanes(int32_t n) {
   return _mm_cmpgt_epi32(_mm_set1_epi32(n), _mm_setr_epi32(0, 1, 2, 3));

@@ -1,6 +1,7 @@
-// The untextured span members against one pixel at a time: runs of every
-// length from every start, across the row's end, on fresh and used rows,
-// with replicas, for every pixel size.
+// The span members against one pixel at a time: runs of every length from
+// every start, across the row's end, on fresh and used rows, with replicas,
+// for every pixel size; textured runs four pixels at a time against place by
+// place.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -214,6 +215,86 @@ TEST(SpanRuns, HiddenPixelsTakeNoDitherOffset) {
   }
   // The offsets were not all the same, or the test would show nothing.
   EXPECT_NE(std::count(everyOffset.begin(), everyOffset.end(), everyOffset[0]), kRun);
+}
+
+// A repeating texture of power-of-two sides whose rows lie `pitch` texels
+// apart: rows padded to a pitch that is no power of two are read place by
+// place, the others four pixels at a time, and both must read alike.
+struct PaddedTexture {
+  PaddedTexture(int w, int h, int pitch, int bytes, Random15& random)
+      : texels(static_cast<size_t>(pitch) * h * bytes), desc{nullptr, w, h, bytes, pitch * bytes} {
+    for (uint8_t& b : texels) b = static_cast<uint8_t>(random.Next());
+    desc.base = texels.data();
+  }
+  void CopyFrom(const PaddedTexture& other) {
+    for (int y = 0; y < desc.height; ++y)
+      std::memcpy(texels.data() + static_cast<size_t>(y) * desc.rowBytes,
+                  other.texels.data() + static_cast<size_t>(y) * other.desc.rowBytes,
+                  static_cast<size_t>(desc.width) * desc.bytesPerPixel);
+  }
+  std::vector<uint8_t> texels;
+  RenderBufferDesc desc;
+};
+
+TEST(SpanRuns, TexturedRunsFourAtATimeReadWhatPlaceByPlaceReads) {
+  constexpr int kRunWidth = 45;  // not a multiple of four, room for two blocks of 16
+  Random15 random(5);
+  auto uniform = [&](float lo, float hi) { return lo + (hi - lo) * static_cast<float>(random.Next()) / 32767.0f; };
+  const SpanKind kinds[] = {SpanKind::kTextured, SpanKind::kGouraudTextured, SpanKind::kUnlitTextured,
+                            SpanKind::kKeyedTextured};
+  int compared = 0;
+  for (int bytes : {1, 2, 4}) {
+    PaddedTexture packed(16, 8, 16, bytes, random), padded(16, 8, 19, bytes, random);
+    padded.CopyFrom(packed);
+    // A key that some texels match.
+    uint32_t key = 0;
+    std::memcpy(&key, packed.texels.data() + 5 * bytes, bytes);
+    for (SpanKind kind : kinds) {
+      for (int rows : {1, 2, 4}) {
+        DrawState state;
+        state.rows.replicateRows = rows > 1;
+        state.rows.replicateFour = rows == 4;
+        state.rows.rowMask = rows == 4 ? 3 : 1;
+        state.rowLimit = kHeight - static_cast<int32_t>(state.rows.rowMask);
+        state.shadeLevel = 180;
+        Frame quick(kRunWidth, kHeight, bytes), slow(kRunWidth, kHeight, bytes);
+        quick.target.SetTexture(&packed.desc);
+        slow.target.SetTexture(&padded.desc);
+        for (Frame* frame : {&quick, &slow}) frame->target.SetChromaKey(key & 0xFF, key & 0xFFFF, key & 0x00FFFFFF);
+        for (int start = -2; start < kRunWidth; ++start) {
+          for (int length : {0, 1, 2, 3, 4, 5, 6, 7, 9, 12, 15, 16, 17, 21, 25, 31, 33, 38, 44, 50}) {
+            const bool fresh = (start + length) % 3 == 0;
+            std::vector<float> depth(kRunWidth);
+            for (float& z : depth) z = uniform(-1.0f, 1.0f);
+            const float lx = static_cast<float>(start) + uniform(-0.49f, 0.49f);
+            const float lq = uniform(0.2f, 2.0f), rq = uniform(0.2f, 2.0f);
+            // Coordinates far beyond the texture as well as within it.
+            const float reach = length % 2 ? 40.0f : 3000.0f;
+            SpanEdge l =
+                Edge(lx, uniform(-1, 1), lq, lq * uniform(-reach, reach), lq * uniform(-reach, reach), uniform(2, 253));
+            SpanEdge r = Edge(lx + static_cast<float>(length), uniform(-1, 1), rq, rq * uniform(-reach, reach),
+                              rq * uniform(-reach, reach), uniform(2, 253));
+            for (Frame* frame : {&quick, &slow}) {
+              frame->target.Clear(true, true);
+              for (int x = 0; x < kRunWidth; ++x) {
+                SpanEdge dl = Edge(static_cast<float>(x), depth[x]), dr = Edge(static_cast<float>(x) + 1.0f, depth[x]);
+                frame->target.FillDepthOnlySpan(0, &dl, &dr, state);
+              }
+              if (fresh) frame->target.Clear(false, true);
+              (frame->target.*CRenderTarget::SpanFillerFor(kind, bytes))(0, &l, &r, state);
+            }
+            SCOPED_TRACE(testing::Message()
+                         << "bytes " << bytes << " kind " << static_cast<int>(kind) << " rows " << rows << " start "
+                         << start << " length " << length << (fresh ? " fresh" : " used"));
+            ASSERT_EQ(quick.pixels, slow.pixels);
+            for (int x = 0; x < kRunWidth; ++x) ASSERT_EQ(quick.target.GetDepth(x, 0), slow.target.GetDepth(x, 0)) << x;
+            ++compared;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 30000);
 }
 
 // The quick conversions agree with the exact ones at the edges of the range.
