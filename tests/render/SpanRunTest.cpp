@@ -35,6 +35,16 @@ void SetDepthRow(Frame& frame, const std::vector<float>& depths) {
   }
 }
 
+// A draw state that replicates each span over `rows` rows (1, 2 or 4).
+DrawState ReplicatingRows(int rows) {
+  DrawState state;
+  state.rows.replicateRows = rows > 1;
+  state.rows.replicateFour = rows == 4;
+  state.rows.rowMask = rows == 4 ? 3 : 1;
+  state.rowLimit = kHeight - static_cast<int32_t>(state.rows.rowMask);
+  return state;
+}
+
 struct Expected {
   std::vector<float> depth;
   std::vector<uint8_t> pixels;
@@ -92,11 +102,7 @@ TEST(SpanRuns, EveryLengthAndStartMatchesOnePixelAtATime) {
   for (const Case& c : cases) {
     for (int rows : {1, 2, 4}) {
       if (c.member == Member::kDepthOnly && rows > 1) continue;
-      DrawState state;
-      state.rows.replicateRows = rows > 1;
-      state.rows.replicateFour = rows == 4;
-      state.rows.rowMask = rows == 4 ? 3 : 1;
-      state.rowLimit = kHeight - static_cast<int32_t>(state.rows.rowMask);
+      DrawState state = ReplicatingRows(rows);
       state.flatXrgb = 0x00C0FFEE;
       state.flat555 = 0x7ABC;
       state.flatIndex = 0x3C;
@@ -251,11 +257,7 @@ TEST(SpanRuns, TexturedRunsFourAtATimeReadWhatPlaceByPlaceReads) {
     std::memcpy(&key, packed.texels.data() + 5 * bytes, bytes);
     for (SpanKind kind : kinds) {
       for (int rows : {1, 2, 4}) {
-        DrawState state;
-        state.rows.replicateRows = rows > 1;
-        state.rows.replicateFour = rows == 4;
-        state.rows.rowMask = rows == 4 ? 3 : 1;
-        state.rowLimit = kHeight - static_cast<int32_t>(state.rows.rowMask);
+        DrawState state = ReplicatingRows(rows);
         state.shadeLevel = 180;
         Frame quick(kRunWidth, kHeight, bytes), slow(kRunWidth, kHeight, bytes);
         quick.target.SetTexture(&packed.desc);
