@@ -161,17 +161,27 @@ inline __m128 Passing(__m128 z, __m128 stored, __m128 inRun, __m128 untested) {
   return _mm_and_ps(inRun, _mm_or_ps(_mm_cmpgt_ps(z, stored), untested));
 }
 
+// The colours of four pixels (32-bit lanes) into every row: all of them, or
+// only the lanes `pass`, keeping the others as they are.
+template <typename Pixel, int Rows>
+__attribute__((always_inline)) inline void StoreColors(uint8_t* const (&rows)[Rows], __m128i lanes) {
+  const __m128i color = span::Narrow<Pixel>(lanes);
+  for (int k = 0; k < Rows; ++k) span::StorePixels<Pixel>(rows[k], color);
+}
+template <typename Pixel, int Rows>
+__attribute__((always_inline)) inline void BlendColors(uint8_t* const (&rows)[Rows], __m128 pass, __m128i lanes) {
+  const __m128i color = span::Narrow<Pixel>(lanes);
+  const __m128i mask = span::Narrow<Pixel>(_mm_castps_si128(pass));
+  for (int k = 0; k < Rows; ++k)
+    span::StorePixels<Pixel>(rows[k], span::Select(mask, color, span::LoadPixels<Pixel>(rows[k])));
+}
+
 // Writes the lanes `pass` of four pixels, keeping the others as they are.
 template <typename Pixel, int Rows, typename Colors>
 __attribute__((always_inline)) inline void BlendGroup(uint8_t* const (&rows)[Rows], float* depth, __m128 z,
                                                       __m128 stored, __m128 pass, int drawn, Colors& colors) {
   _mm_storeu_ps(depth, span::Select(pass, z, stored));
-  if constexpr (!std::is_same_v<Colors, NoColor>) {
-    const __m128i color = span::Narrow<Pixel>(colors.Lanes(drawn));
-    const __m128i mask = span::Narrow<Pixel>(_mm_castps_si128(pass));
-    for (int k = 0; k < Rows; ++k)
-      span::StorePixels<Pixel>(rows[k], span::Select(mask, color, span::LoadPixels<Pixel>(rows[k])));
-  }
+  if constexpr (!std::is_same_v<Colors, NoColor>) BlendColors<Pixel, Rows>(rows, pass, colors.Lanes(drawn));
 }
 
 // Four pixels inside a run: the common cases, all drawn or none, store
@@ -186,10 +196,7 @@ __attribute__((always_inline)) inline void DrawGroup(uint8_t* const (&rows)[Rows
   // Groups drawn whole, nearly all of them, go straight on.
   if (drawn == 0xF) [[likely]] {
     _mm_storeu_ps(depth, z);
-    if constexpr (!std::is_same_v<Colors, NoColor>) {
-      const __m128i color = span::Narrow<Pixel>(colors.Lanes(drawn));
-      for (int k = 0; k < Rows; ++k) span::StorePixels<Pixel>(rows[k], color);
-    }
+    if constexpr (!std::is_same_v<Colors, NoColor>) StoreColors<Pixel, Rows>(rows, colors.Lanes(drawn));
   } else if (drawn != 0) {
     BlendGroup<Pixel, Rows>(rows, depth, z, stored, pass, drawn, colors);
   }
@@ -206,9 +213,34 @@ __attribute__((always_inline)) inline void DrawLastGroup(uint8_t* const (&rows)[
   BlendGroup<Pixel, Rows>(rows, depth, z, stored, pass, _mm_movemask_ps(pass), colors);
 }
 
-// A run of non-textured pixels, four at a time. The last group of a run
-// that ends within four pixels of the row's end is drawn in a copy, so that
-// no lane reads or writes past the row.
+// Draws a group of four pixels that may reach past the row's end: in place
+// when it does not, else in a copy of the `inside` pixels that lie on the
+// row, so that no lane reads or writes past it. Only the first `colorRows`
+// rows hold pixels.
+template <typename Pixel, int Rows, typename Draw>
+__attribute__((always_inline)) inline void DrawWithinRow(uint8_t* const (&rows)[Rows], float* depth, int32_t inside,
+                                                         int colorRows, Draw draw) {
+  constexpr size_t kSize = sizeof(Pixel);
+  if (inside >= span::kLanes) {
+    draw(rows, depth);
+    return;
+  }
+  const size_t count = static_cast<size_t>(inside);
+  float depthCopy[span::kLanes] = {};
+  uint8_t pixelCopy[Rows][span::kLanes * kSize] = {};
+  uint8_t* copies[Rows] = {};
+  std::memcpy(depthCopy, depth, count * sizeof(float));
+  for (int k = 0; k < colorRows; ++k) {
+    copies[k] = pixelCopy[k];
+    std::memcpy(copies[k], rows[k], count * kSize);
+  }
+  draw(copies, depthCopy);
+  std::memcpy(depth, depthCopy, count * sizeof(float));
+  for (int k = 0; k < colorRows; ++k) std::memcpy(rows[k], copies[k], count * kSize);
+}
+
+// A run of non-textured pixels, four at a time; the last group may reach
+// past the row's end.
 template <typename Pixel, int Rows, typename Colors>
 __attribute__((always_inline)) inline void DrawRun(uint8_t* const (&rowStarts)[Rows], float* depthRow,
                                                    int32_t first, int32_t last, int32_t width,
@@ -229,22 +261,44 @@ __attribute__((always_inline)) inline void DrawRun(uint8_t* const (&rowStarts)[R
   const int32_t rest = count - i;
   if (rest == 0) return;
   const __m128 inRun = _mm_castsi128_ps(span::FirstLanes(rest));
-  if (first + i + span::kLanes <= width) {
-    DrawLastGroup<Pixel, Rows>(rows, depth, ramp.At(i), inRun, untested, colors);
-    return;
-  }
-  float depthCopy[span::kLanes] = {};
-  uint8_t pixelCopy[Rows][span::kLanes * kSize] = {};
-  uint8_t* copies[Rows] = {};
-  std::memcpy(depthCopy, depth, static_cast<size_t>(rest) * sizeof(float));
-  for (int k = 0; k < kColorRows; ++k) {
-    copies[k] = pixelCopy[k];
-    std::memcpy(copies[k], rows[k], static_cast<size_t>(rest * kSize));
-  }
-  DrawLastGroup<Pixel, Rows>(copies, depthCopy, ramp.At(i), inRun, untested, colors);
-  std::memcpy(depth, depthCopy, static_cast<size_t>(rest) * sizeof(float));
-  for (int k = 0; k < kColorRows; ++k) std::memcpy(rows[k], copies[k], static_cast<size_t>(rest * kSize));
+  const __m128 z = ramp.At(i);
+  DrawWithinRow<Pixel, Rows>(rows, depth, width - (first + i), kColorRows,
+                             [&](uint8_t* const (&at)[Rows], float* depthAt) __attribute__((always_inline)) {
+                               DrawLastGroup<Pixel, Rows>(at, depthAt, z, inRun, untested, colors);
+                             });
 }
+
+// How a textured run of `count` pixels from column `first` splits: a head
+// up to the next multiple of four, blocks of 16, at most one of 8 and one of
+// 4, and a tail of up to three pixels.
+struct TexturedLayout {
+  int32_t head, blocks16, blocks8, blocks4, tail;
+  TexturedLayout(int32_t first, int32_t count) : head(std::min((4 - (first & 3)) & 3, count)) {
+    const int32_t groups = (count - head) >> 2;
+    blocks16 = groups >> 2;
+    blocks8 = (groups & 3) >= 2 ? 1 : 0;
+    blocks4 = groups & 1;
+    tail = (count - head) & 3;
+  }
+};
+
+// The homogeneous words of a textured run (q, and u and v times q) with
+// their steps per pixel, stepped in one order by every walk of a run, so
+// that all find the same exact places.
+struct PerspectiveWords {
+  float q, uq, vq, dq, duq, dvq;
+
+  void Step() {
+    q += dq;
+    uq += duq;
+    vq += dvq;
+  }
+  void ScaleSteps(float by) {
+    dq *= by;
+    duq *= by;
+    dvq *= by;
+  }
+};
 
 // Perspective-correct texel coordinates across a textured run: exact (one
 // division each) at the first pixel, at both ends of every block of 16, 8 or
@@ -253,9 +307,9 @@ __attribute__((always_inline)) inline void DrawRun(uint8_t* const (&rowStarts)[R
 template <typename Body>
 class TexturedWalk {
  public:
-  TexturedWalk(Body& body, const TextureAxis& columns, const TextureAxis& rows, int32_t x, float q, float uq,
-               float vq, float dq, float duq, float dvq)
-      : body_(body), columns_(columns), rows_(rows), x_(x), q_(q), uq_(uq), vq_(vq), dq_(dq), duq_(duq), dvq_(dvq) {}
+  TexturedWalk(Body& body, const TextureAxis& columns, const TextureAxis& rows, int32_t x,
+               const PerspectiveWords& words)
+      : body_(body), columns_(columns), rows_(rows), x_(x), words_(words) {}
 
   // headDu and headDv: texels per pixel of the head. Pictures that repeat
   // with sides of powers of two, the most common, take the cheaper form.
@@ -268,28 +322,23 @@ class TexturedWalk {
   }
 
  private:
-  float ExactU() const { return uq_ / q_; }
-  float ExactV() const { return vq_ / q_; }
+  float ExactU() const { return words_.uq / words_.q; }
+  float ExactV() const { return words_.vq / words_.q; }
 
   // Inlined, as everything below: the body must stay in registers.
   template <TexelForm Form>
   __attribute__((always_inline)) void RunAs(int32_t count, float headDu, float headDv) {
-    const int32_t head = std::min((4 - (x_ & 3)) & 3, count);
+    const TexturedLayout layout(x_, count);
     du_ = columns_.StepOf(headDu);
     dv_ = rows_.StepOf(headDv);
     u_ = columns_.At(ExactU());
     v_ = rows_.At(ExactV());
-    Walk<Form>(head, u_, v_);
-    for (int32_t i = 0; i < head; ++i) {
-      q_ += dq_;
-      uq_ += duq_;
-      vq_ += dvq_;
-    }
-    const int32_t groups = (count - head) >> 2;
-    Blocks<16, 4, Form>(groups >> 2);
-    if ((groups & 3) >= 2) Blocks<8, 3, Form>(1);
-    if (groups & 1) Blocks<4, 2, Form>(1);
-    Walk<Form>((count - head) & 3, columns_.Next(u_, ExactU()), rows_.Next(v_, ExactV()));
+    Walk<Form>(layout.head, u_, v_);
+    for (int32_t i = 0; i < layout.head; ++i) words_.Step();
+    Blocks<16, 4, Form>(layout.blocks16);
+    Blocks<8, 3, Form>(layout.blocks8);
+    Blocks<4, 2, Form>(layout.blocks4);
+    Walk<Form>(layout.tail, columns_.Next(u_, ExactU()), rows_.Next(v_, ExactV()));
   }
 
   // n pixels from the exact places u and v with the steps in use. The loops
@@ -312,14 +361,10 @@ class TexturedWalk {
   template <int N, int Shift, TexelForm Form>
   __attribute__((always_inline)) void Blocks(int32_t blocks) {
     if (blocks < 1) return;
-    dq_ *= static_cast<float>(N);
-    duq_ *= static_cast<float>(N);
-    dvq_ *= static_cast<float>(N);
+    words_.ScaleSteps(static_cast<float>(N));
     TextureAxis::Exact u0 = columns_.Next(u_, ExactU()), v0 = rows_.Next(v_, ExactV());
     for (int32_t b = 0; b < blocks; ++b) {
-      q_ += dq_;
-      uq_ += duq_;
-      vq_ += dvq_;
+      words_.Step();
       const TextureAxis::Exact u1 = columns_.Next(u0, ExactU()), v1 = rows_.Next(v0, ExactV());
       du_ = columns_.StepAcross(u0, u1, Shift);
       dv_ = rows_.StepAcross(v0, v1, Shift);
@@ -329,34 +374,17 @@ class TexturedWalk {
     }
     u_ = u0;
     v_ = v0;
-    constexpr float kBack = 1.0f / N;
-    dq_ *= kBack;
-    duq_ *= kBack;
-    dvq_ *= kBack;
+    words_.ScaleSteps(1.0f / N);
   }
 
   Body& body_;
   const TextureAxis& columns_;
   const TextureAxis& rows_;
   int32_t x_;
-  float q_, uq_, vq_, dq_, duq_, dvq_;
+  PerspectiveWords words_;
   int32_t du_ = 0, dv_ = 0;
   // The last exact places, from which the next ones are found.
   TextureAxis::Exact u_{}, v_{};
-};
-
-// How a textured run of `count` pixels from column `first` splits: a head
-// up to the next multiple of four, blocks of 16, at most one of 8 and one of
-// 4, and a tail of up to three pixels.
-struct TexturedLayout {
-  int32_t head, blocks16, blocks8, blocks4, tail;
-  TexturedLayout(int32_t first, int32_t count) : head(std::min((4 - (first & 3)) & 3, count)) {
-    const int32_t groups = (count - head) >> 2;
-    blocks16 = groups >> 2;
-    blocks8 = (groups & 3) >= 2 ? 1 : 0;
-    blocks4 = groups & 1;
-    tail = (count - head) & 3;
-  }
 };
 
 // The exact texel coordinates (16.16) of a textured run at the places where
@@ -370,36 +398,25 @@ class ExactPlaces {
 
   // False when a coordinate lies too far out for its steps to be worked out
   // in 32 bits, or is not a number.
-  bool Find(const TexturedLayout& layout, float q, float uq, float vq, float dq, float duq, float dvq) {
+  bool Find(const TexturedLayout& layout, PerspectiveWords words) {
     int32_t n = 0;
     auto keep = [&] {
-      q_[n] = q;
-      uq_[n] = uq;
-      vq_[n] = vq;
+      q_[n] = words.q;
+      uq_[n] = words.uq;
+      vq_[n] = words.vq;
       ++n;
     };
     keep();
-    for (int32_t i = 0; i < layout.head; ++i) {
-      q += dq;
-      uq += duq;
-      vq += dvq;
-    }
+    for (int32_t i = 0; i < layout.head; ++i) words.Step();
     keep();
     auto blocks = [&](int32_t count, float size) {
       if (count < 1) return;
-      dq *= size;
-      duq *= size;
-      dvq *= size;
+      words.ScaleSteps(size);
       for (int32_t b = 0; b < count; ++b) {
-        q += dq;
-        uq += duq;
-        vq += dvq;
+        words.Step();
         keep();
       }
-      const float back = 1.0f / size;
-      dq *= back;
-      duq *= back;
-      dvq *= back;
+      words.ScaleSteps(1.0f / size);
     };
     blocks(layout.blocks16, 16.0f);
     blocks(layout.blocks8, 8.0f);
@@ -550,27 +567,14 @@ class TexelGroups {
     }
   }
 
-  // The group of the head or the tail, which may reach past the row's end:
-  // then it is drawn in a copy.
+  // The group of the head or the tail, which may reach past the row's end.
   __attribute__((always_inline)) void EdgeGroup(int32_t x, __m128 inRun, __m128i us, __m128i vs) {
-    if (x + span::kLanes <= width_) {
-      uint8_t* pixels[Rows];
-      for (int r = 0; r < Rows; ++r) pixels[r] = rows_[r] + x * kSize;
-      Draw(pixels, depth_ + x, x, inRun, us, vs);
-      return;
-    }
-    const size_t inside = static_cast<size_t>(width_ - x);
-    float depthCopy[span::kLanes] = {};
-    uint8_t pixelCopy[Rows][span::kLanes * kSize] = {};
-    uint8_t* copies[Rows];
-    std::memcpy(depthCopy, depth_ + x, inside * sizeof(float));
-    for (int k = 0; k < Rows; ++k) {
-      copies[k] = pixelCopy[k];
-      std::memcpy(copies[k], rows_[k] + x * kSize, inside * kSize);
-    }
-    Draw(copies, depthCopy, x, inRun, us, vs);
-    std::memcpy(depth_ + x, depthCopy, inside * sizeof(float));
-    for (int k = 0; k < Rows; ++k) std::memcpy(rows_[k] + x * kSize, copies[k], inside * kSize);
+    uint8_t* pixels[Rows];
+    for (int r = 0; r < Rows; ++r) pixels[r] = rows_[r] + x * kSize;
+    DrawWithinRow<Pixel, Rows>(pixels, depth_ + x, width_ - x, Rows,
+                               [&](uint8_t* const (&at)[Rows], float* depthAt) __attribute__((always_inline)) {
+                                 Draw(at, depthAt, x, inRun, us, vs);
+                               });
   }
 
   // Four pixels from column x, whose colours lie at `rows` and depths at
@@ -589,17 +593,15 @@ class TexelGroups {
     if constexpr (Kind == SpanKind::kGouraudTextured)
       levels = span::Ramp(static_cast<int32_t>(level_ + static_cast<uint32_t>(k) * levelStep_),
                           static_cast<int32_t>(levelStep_));
-    const __m128i color = span::Narrow<Pixel>(colors_.Lanes(offsets, levels, pass));
+    const __m128i color = colors_.Lanes(offsets, levels, pass);
     const int drawn = _mm_movemask_ps(pass);
     constexpr bool kMayKey = Kind == SpanKind::kKeyedTextured;
     if (drawn == 0xF) {
       _mm_storeu_ps(depth, z);
-      for (int r = 0; r < Rows; ++r) span::StorePixels<Pixel>(rows[r], color);
+      StoreColors<Pixel, Rows>(rows, color);
     } else if (!kMayKey || drawn != 0) {
       _mm_storeu_ps(depth, span::Select(pass, z, stored));
-      const __m128i mask = span::Narrow<Pixel>(_mm_castps_si128(pass));
-      for (int r = 0; r < Rows; ++r)
-        span::StorePixels<Pixel>(rows[r], span::Select(mask, color, span::LoadPixels<Pixel>(rows[r])));
+      BlendColors<Pixel, Rows>(rows, pass, color);
     }
   }
 
@@ -832,11 +834,11 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
   const float headDu = run.last > run.first ? (right.uq / right.q - left.uq / left.q) / width : 0.0f;
   const float headDv = run.last > run.first ? (right.vq / right.q - left.vq / left.q) / width : 0.0f;
   const int32_t count = run.last - run.first + 1;
-  const float q0 = run.Start(left.q, dq), uq0 = run.Start(left.uq, duq), vq0 = run.Start(left.vq, dvq);
+  const PerspectiveWords words{run.Start(left.q, dq), run.Start(left.uq, duq), run.Start(left.vq, dvq), dq, duq, dvq};
   if (texelRowShift_ >= 0 && columnAxis_.Masks() && rowAxis_.Masks() && count <= kMaxTexturedRunAtOnce) {
     const TexturedLayout layout(run.first, count);
     ExactPlaces places;
-    if (places.Find(layout, q0, uq0, vq0, dq, duq, dvq)) {
+    if (places.Find(layout, words)) {
       const uint32_t key = std::is_same_v<Pixel, uint32_t>   ? keyXrgb
                            : std::is_same_v<Pixel, uint16_t> ? key555
                                                              : keyIndex;
@@ -856,7 +858,7 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
       return;
     }
   }
-  TexturedWalk<decltype(body)> walk(body, columnAxis_, rowAxis_, run.first, q0, uq0, vq0, dq, duq, dvq);
+  TexturedWalk<decltype(body)> walk(body, columnAxis_, rowAxis_, run.first, words);
   walk.Run(count, headDu, headDv);
 }
 
