@@ -1,7 +1,15 @@
 #include "engine/render/GeometryStage.h"
 
+#include <emmintrin.h>
+
+#include <climits>
+
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <optional>
+
+#include "engine/render/VertexLanes.h"
 
 namespace vx {
 namespace {
@@ -10,33 +18,7 @@ constexpr float kMinimumConstantAttenuation = 0.00001f;
 constexpr float kFlipThreshold = -0.1f;      // view . normal below this turns a normal round
 constexpr float kMinimumLineW = 0.001f;
 
-// max + (mid + min) / 4: the stage's distance, cheaper than a square root.
-float ApproximateLength(const CVec3f& v) {
-  float a = std::fabs(v.x), b = std::fabs(v.y), c = std::fabs(v.z);
-  if (a < b) std::swap(a, b);
-  if (a < c) std::swap(a, c);
-  return a + 0.25f * (b + c);
-}
-
-float Clamp01(float v) { return v > 0.0f ? std::min(v, 1.0f) : 0.0f; }
-
-// h^16 by four squarings: the fixed specular power.
-float Power16(float h) {
-  h *= h;
-  h *= h;
-  h *= h;
-  return h * h;
-}
-
-CVec3f WorldOf(const VertexWork& v) {
-  return {v.v[VertexWord::kWorldX], v.v[VertexWord::kWorldY], v.v[VertexWord::kWorldZ]};
-}
-
-void StoreClamped(VertexWork* out, int first, const CVec3f& c) {
-  out->v[first] = Clamp01(c.x);
-  out->v[first + 1] = Clamp01(c.y);
-  out->v[first + 2] = Clamp01(c.z);
-}
+float Clamp01(float v) { return _mm_cvtss_f32(lanes::Clamp01(_mm_set_ss(v))); }
 
 TextureMatrix Shift(float s, float t) { return {1.0f, 0.0f, s, 0.0f, 1.0f, t}; }
 TextureMatrix Scaling(const CVec2f& scale) { return {scale.x, 0.0f, 0.0f, 0.0f, scale.y, 0.0f}; }
@@ -222,10 +204,17 @@ bool CGeometryStage::BeginFrame() {
 
 // ---- Vertices --------------------------------------------------------------
 
+namespace {
+
+float FirstLane(__m128 v) { return _mm_cvtss_f32(v); }
+
+lanes::Vec3 PointOf(const lanes::Vec4& v) { return {v.x, v.y, v.z}; }
+
+}  // namespace
+
 CVec3f CGeometryStage::ToWorld(const CVec3f& p) const {
-  CVec3f world = p;
-  model_.TransformPoint(world);
-  return world;
+  const lanes::Vec4 world = lanes::TransformPoint(model_, lanes::Vec3::Splat(p));
+  return {FirstLane(world.x), FirstLane(world.y), FirstLane(world.z)};
 }
 
 void CGeometryStage::ToClip(const CVec3f& world, float clip[4]) const {
@@ -233,125 +222,194 @@ void CGeometryStage::ToClip(const CVec3f& world, float clip[4]) const {
   clip[1] = world.y;
   clip[2] = world.z;
   clip[3] = 1.0f;
-  if (!projectionIsIdentity_) projection_.TransformVec4(clip);
+  if (projectionIsIdentity_) return;
+  const lanes::Vec4 c = lanes::TransformPoint(projection_, lanes::Vec3::Splat(world));
+  clip[0] = FirstLane(c.x);
+  clip[1] = FirstLane(c.y);
+  clip[2] = FirstLane(c.z);
+  clip[3] = FirstLane(c.w);
 }
 
+// One vertex in every lane; the results of lane 0 go to `out`.
 void CGeometryStage::TransformAndLightVertex(const CVec3f& position, const CVec3f& normal, VertexWork* out,
                                              bool transform, bool flipAllowed) const {
-  CVec3f world = position;
-  CVec3f n = normal;
-  if (!modelIsIdentity_ && transform) {
-    world = ToWorld(position);
-    n = ToWorld(position + normal) - world;
-    float length = ApproximateLength(n);
-    if (length > 0.0f) n *= 1.0f / length;
+  VertexWork spare[lanes::kCount - 1] = {*out, *out, *out};
+  VertexWork* const outputs[lanes::kCount] = {out, &spare[0], &spare[1], &spare[2]};
+  TransformAndLightLanes(lanes::Vec3::Splat(position), lanes::Vec3::Splat(normal), outputs, transform, flipAllowed);
+}
+
+void CGeometryStage::TransformAndLightVertices(const CVec3f* positions, const CVec3f* normals, const CVec2f* texCoords,
+                                               VertexWork* out, int32_t count, bool transform, bool flipAllowed) const {
+  for (int32_t i = 0; i < count; ++i) {
+    out[i].v[VertexWord::kS] = texCoords[i].x;
+    out[i].v[VertexWord::kT] = texCoords[i].y;
   }
-  out->v[VertexWord::kWorldX] = world.x;
-  out->v[VertexWord::kWorldY] = world.y;
-  out->v[VertexWord::kWorldZ] = world.z;
+  // The lanes past the last vertex light copies of it.
+  VertexWork spare[lanes::kCount];
+  for (int32_t i = 0; i < count; i += lanes::kCount) {
+    const CVec3f* p[lanes::kCount];
+    const CVec3f* n[lanes::kCount];
+    VertexWork* outputs[lanes::kCount];
+    for (int32_t lane = 0; lane < lanes::kCount; ++lane) {
+      const int32_t k = std::min(i + lane, count - 1);
+      p[lane] = &positions[k];
+      n[lane] = &normals[k];
+      outputs[lane] = i + lane < count ? &out[k] : &(spare[lane] = out[k]);
+    }
+    TransformAndLightLanes(lanes::Vec3::Gather(p), lanes::Vec3::Gather(n), outputs, transform, flipAllowed);
+  }
+}
+
+void CGeometryStage::TransformAndLightLanes(lanes::Vec3 world, lanes::Vec3 normal,
+                                            VertexWork* const (&out)[lanes::kCount], bool transform,
+                                            bool flipAllowed) const {
+  if (!modelIsIdentity_ && transform) {
+    const lanes::Vec3 position = world;
+    world = PointOf(lanes::TransformPoint(model_, position));
+    normal = PointOf(lanes::TransformPoint(model_, position + normal)) - world;
+    const __m128 length = lanes::ApproximateLength(normal);
+    normal =
+        lanes::Select(_mm_cmpgt_ps(length, _mm_setzero_ps()), normal * _mm_div_ps(_mm_set1_ps(1.0f), length), normal);
+  }
   // Derived normals of counter-clockwise faces point away from the viewer,
   // so the turn applies at every pixel size: without it an 8-bit view would
   // light the fronts of such faces by the ambient light alone.
-  if (flipAllowed && material_.smooth && viewVector_.Dot(n) < kFlipThreshold) {
-    n *= -1.0f;
+  if (flipAllowed && material_.smooth) {
+    const __m128 away = _mm_cmplt_ps(lanes::Vec3::Splat(viewVector_).Dot(normal), _mm_set1_ps(kFlipThreshold));
+    normal = lanes::Select(away, normal * _mm_set1_ps(-1.0f), normal);
   }
-  LightVertex(world, n, out);
+  lanes::Vec3 diffuse, specular;
+  LightLanes(world, normal, diffuse, specular);
 
+  __m128 s = _mm_setr_ps(out[0]->v[VertexWord::kS], out[1]->v[VertexWord::kS], out[2]->v[VertexWord::kS],
+                         out[3]->v[VertexWord::kS]);
+  __m128 t = _mm_setr_ps(out[0]->v[VertexWord::kT], out[1]->v[VertexWord::kT], out[2]->v[VertexWord::kT],
+                         out[3]->v[VertexWord::kT]);
   if (material_.textureTransform != TextureTransformRule::kNone) {
     const TextureMatrix& m = material_.textureMatrix;
-    const float s = out->v[VertexWord::kS];
-    const float t = out->v[VertexWord::kT];
-    out->v[VertexWord::kS] = m.ss * s + m.st * t + m.s0;
-    out->v[VertexWord::kT] = m.ts * s + m.tt * t + m.t0;
+    auto map = [&s, &t](float a, float b, float c) {
+      return _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(a), s), _mm_mul_ps(_mm_set1_ps(b), t)), _mm_set1_ps(c));
+    };
+    const __m128 mappedS = map(m.ss, m.st, m.s0);
+    t = map(m.ts, m.tt, m.t0);
+    s = mappedS;
   }
-  ToClip(world, &out->v[VertexWord::kX]);
+  const lanes::Vec4 clip = projectionIsIdentity_ ? lanes::Vec4{world.x, world.y, world.z, _mm_set1_ps(1.0f)}
+                                                 : lanes::TransformPoint(projection_, world);
+  // Words 0-3, 4-7, 8-11 and 11-14 of each vertex (11 twice, alike), so that
+  // no store reaches past a vertex.
+  const __m128 specularBlue = lanes::Clamp01(specular.z);
+  __m128 words[4][lanes::kCount] = {
+      {clip.x, clip.y, clip.z, clip.w},
+      {lanes::Clamp01(diffuse.x), lanes::Clamp01(diffuse.y), lanes::Clamp01(diffuse.z), s},
+      {t, lanes::Clamp01(specular.x), lanes::Clamp01(specular.y), specularBlue},
+      {specularBlue, world.x, world.y, world.z}};
+  constexpr int kFirstWord[4] = {VertexWord::kX, VertexWord::kRed, VertexWord::kT, VertexWord::kSpecularBlue};
+  for (int r = 0; r < 4; ++r) {
+    lanes::Transpose(words[r]);
+    for (int lane = 0; lane < lanes::kCount; ++lane) _mm_storeu_ps(out[lane]->v + kFirstWord[r], words[r][lane]);
+  }
 }
 
-void CGeometryStage::LightVertex(const CVec3f& world, const CVec3f& normal, VertexWork* out) const {
-  CVec3f diffuse;
-  CVec3f specular;
+void CGeometryStage::LightLanes(const lanes::Vec3& world, const lanes::Vec3& normal, lanes::Vec3& diffuse,
+                                lanes::Vec3& specular) const {
+  const __m128 zero = _mm_setzero_ps();
+  diffuse = specular = {zero, zero, zero};
   if (material_.unlit) {
-    StoreClamped(out, VertexWord::kRed, {1.0f, 1.0f, 1.0f});
-    StoreClamped(out, VertexWord::kSpecularRed, specular);
+    diffuse = lanes::Vec3::Splat({1.0f, 1.0f, 1.0f});
     return;
   }
+  const __m128 one = _mm_set1_ps(1.0f);
   for (int32_t i = 0; i < lightsOnCount_; ++i) {
     const LightRecord& light = lights_[lightsOn_[i]];
-    float k = 0.0f;
+    const lanes::Vec3 color = lanes::Vec3::Splat(light.color);
+    // The lanes the light reaches: within its radius (NaN distances are).
+    auto reaches = [&light, zero](__m128 d) {
+      return _mm_and_ps(_mm_cmpngt_ps(d, _mm_set1_ps(light.radius)), _mm_cmpnle_ps(d, zero));
+    };
+    __m128 lit = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    __m128 k;
     switch (light.type) {
-      case kDirectionalLight:
-        k = light.direction.Dot(normal);
-        break;
-      case kAmbientLight:
-        diffuse += light.color;
-        continue;
+      case kDirectionalLight: k = lanes::Vec3::Splat(light.direction).Dot(normal); break;
+      case kAmbientLight: diffuse = diffuse + color; continue;
       case kPointLight: {
-        CVec3f toLight = light.direction - world;
-        float d = ApproximateLength(toLight);
-        if (d > light.radius || d <= 0.0f) continue;
+        lanes::Vec3 toLight = lanes::Vec3::Splat(light.direction) - world;
+        const __m128 d = lanes::ApproximateLength(toLight);
+        lit = reaches(d);
         // The unit direction divided by constant + linear x d.
-        toLight *= 1.0f / ((light.attenuation.y * d + light.attenuation.x) * d);
+        const __m128 attenuation = _mm_mul_ps(
+            _mm_add_ps(_mm_mul_ps(_mm_set1_ps(light.attenuation.y), d), _mm_set1_ps(light.attenuation.x)), d);
+        toLight = toLight * _mm_div_ps(one, attenuation);
         k = toLight.Dot(normal);
         break;
       }
       case kSpotLight: {
-        CVec3f toLight = light.direction - world;
-        float d = ApproximateLength(toLight);
-        if (d > light.radius || d <= 0.0f) continue;
-        toLight *= 1.0f / d;
-        float c = -light.spotDirection.Dot(toLight);
-        if (c < light.outerAngle) continue;
-        float factor = 1.0f / (light.attenuation.y * d + light.attenuation.x);
-        if (c < light.innerAngle) {
-          factor *= 1.0f - (c - light.innerAngle) / (light.outerAngle - light.innerAngle);
-        }
+        lanes::Vec3 toLight = lanes::Vec3::Splat(light.direction) - world;
+        const __m128 d = lanes::ApproximateLength(toLight);
+        lit = reaches(d);
+        toLight = toLight * _mm_div_ps(one, d);
+        const __m128 negative = _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN));
+        const __m128 c = _mm_xor_ps(lanes::Vec3::Splat(light.spotDirection).Dot(toLight), negative);
+        const __m128 inner = _mm_set1_ps(light.innerAngle), outer = _mm_set1_ps(light.outerAngle);
+        lit = _mm_and_ps(lit, _mm_cmpnlt_ps(c, outer));
+        __m128 factor = _mm_div_ps(
+            one, _mm_add_ps(_mm_mul_ps(_mm_set1_ps(light.attenuation.y), d), _mm_set1_ps(light.attenuation.x)));
+        const __m128 edge = _mm_sub_ps(one, _mm_div_ps(_mm_sub_ps(c, inner), _mm_sub_ps(outer, inner)));
+        factor = lanes::Select(_mm_cmplt_ps(c, inner), _mm_mul_ps(factor, edge), factor);
         k = (toLight * factor).Dot(normal);
         break;
       }
       default:
         continue;
     }
-    if (!(k > 0.0f)) continue;
-    diffuse += light.color * k;
+    lit = _mm_and_ps(lit, _mm_cmpgt_ps(k, zero));
+    diffuse = lanes::Select(lit, diffuse + color * k, diffuse);
     if (material_.specular && light.specular) {
-      float h = light.halfway.Dot(normal);
-      if (h > 0.0f) specular += light.color * Power16(h);
+      const __m128 h = lanes::Vec3::Splat(light.halfway).Dot(normal);
+      const __m128 shines = _mm_and_ps(lit, _mm_cmpgt_ps(h, zero));
+      specular = lanes::Select(shines, specular + color * lanes::Power16(h), specular);
     }
   }
-  StoreClamped(out, VertexWord::kRed, diffuse);
-  StoreClamped(out, VertexWord::kSpecularRed, specular);
 }
 
 // ---- Polygons --------------------------------------------------------------
 
+bool CGeometryStage::ColorVertex(float* w) const {
+  const FloatColor diffuse = vertexColors_ ? FloatColor{1.0f, 1.0f, 1.0f} : material_.diffuse;
+  CVec3f c{w[VertexWord::kRed] * diffuse.r, w[VertexWord::kGreen] * diffuse.g, w[VertexWord::kBlue] * diffuse.b};
+  c += CVec3f{material_.emissive.r, material_.emissive.g, material_.emissive.b};
+  if (material_.specular) {
+    c += CVec3f{w[VertexWord::kSpecularRed] * material_.specularColor.r,
+                w[VertexWord::kSpecularGreen] * material_.specularColor.g,
+                w[VertexWord::kSpecularBlue] * material_.specularColor.b};
+  }
+  bool beyondFog = false;
+  if (fogOn_) {
+    CVec3f fog{fogColor_[0], fogColor_[1], fogColor_[2]};
+    float d = (CVec3f{w[VertexWord::kWorldX], w[VertexWord::kWorldY], w[VertexWord::kWorldZ]} - eye).Length();
+    if (d >= fogRange_) {
+      c = fog;
+      beyondFog = true;
+    } else {
+      c += (fog - c) * (d / fogRange_);
+    }
+  }
+  w[VertexWord::kRed] = Clamp01(c.x);
+  w[VertexWord::kGreen] = Clamp01(c.y);
+  w[VertexWord::kBlue] = Clamp01(c.z);
+  return beyondFog;
+}
+
 void CGeometryStage::ApplyMaterialColor(PolygonRecord* poly, bool* fullyFogged) const {
   bool allBeyondFog = fogOn_;
-  const FloatColor diffuse = vertexColors_ ? FloatColor{1.0f, 1.0f, 1.0f} : material_.diffuse;
-  const CVec3f emissive{material_.emissive.r, material_.emissive.g, material_.emissive.b};
-  for (int32_t i = 0; i < poly->count; ++i) {
-    float* w = poly->vertex[i].v;
-    CVec3f c{w[VertexWord::kRed] * diffuse.r, w[VertexWord::kGreen] * diffuse.g, w[VertexWord::kBlue] * diffuse.b};
-    c += emissive;
-    if (material_.specular) {
-      c += CVec3f{w[VertexWord::kSpecularRed] * material_.specularColor.r,
-                  w[VertexWord::kSpecularGreen] * material_.specularColor.g,
-                  w[VertexWord::kSpecularBlue] * material_.specularColor.b};
-    }
-    if (fogOn_) {
-      CVec3f fog{fogColor_[0], fogColor_[1], fogColor_[2]};
-      float d = (WorldOf(poly->vertex[i]) - eye).Length();
-      if (d >= fogRange_) {
-        c = fog;
-      } else {
-        c += (fog - c) * (d / fogRange_);
-        allBeyondFog = false;
-      }
-    }
-    w[VertexWord::kRed] = Clamp01(c.x);
-    w[VertexWord::kGreen] = Clamp01(c.y);
-    w[VertexWord::kBlue] = Clamp01(c.z);
-  }
+  for (int32_t i = 0; i < poly->count; ++i) allBeyondFog &= ColorVertex(poly->vertex[i].v);
   *fullyFogged = allBeyondFog;
+}
+
+// A negative red (not -0.0) marks an invisible material.
+bool CGeometryStage::FillsDepthOnly() const {
+  const float red = material_.diffuse.r;
+  return std::signbit(red) && red != 0.0f;
 }
 
 void CGeometryStage::DrawPolygon(PolygonRecord* poly) {
@@ -366,32 +424,24 @@ void CGeometryStage::DrawPolygon(PolygonRecord* poly) {
     if (boxTestMode_ == BoxTestMode::kTestOnly) return;
   }
   const bool picking = screenPick_.armed;
-  PolygonRecord entered;
+  std::optional<PolygonRecord> entered;
   float depthBefore = 0.0f;
   if (picking) {
     entered = *poly;
     depthBefore = GetPickDepth(screenPick_.x, screenPick_.y);
   }
 
-  float red = material_.diffuse.r;
   bool textured = material_.texture.base != nullptr;
-  if (std::signbit(red) && red != 0.0f) {
+  if (FillsDepthOnly()) {
     target_->FillPolygon(poly, SpanMode::kFill | SpanMode::kDepthOnly);
   } else {
     bool fullyFogged = false;
     ApplyMaterialColor(poly, &fullyFogged);
     if (!material_.smooth || fullyFogged) {
-      CVec3f sum;
+      const std::array<float, 3> average =
+          AverageColor(poly->count, [poly](int32_t i) { return poly->vertex[i].v + VertexWord::kRed; });
       for (int32_t i = 0; i < poly->count; ++i) {
-        const float* w = poly->vertex[i].v;
-        sum += CVec3f{w[VertexWord::kRed], w[VertexWord::kGreen], w[VertexWord::kBlue]};
-      }
-      CVec3f average = sum * (1.0f / static_cast<float>(poly->count));
-      for (int32_t i = 0; i < poly->count; ++i) {
-        float* w = poly->vertex[i].v;
-        w[VertexWord::kRed] = average.x;
-        w[VertexWord::kGreen] = average.y;
-        w[VertexWord::kBlue] = average.z;
+        std::copy(average.begin(), average.end(), poly->vertex[i].v + VertexWord::kRed);
       }
       target_->FillPolygon(poly, textured ? material_.spanMode | SpanMode::kFill : SpanMode::kFill);
     } else {
@@ -401,9 +451,27 @@ void CGeometryStage::DrawPolygon(PolygonRecord* poly) {
   }
 
   if (picking && GetPickDepth(screenPick_.x, screenPick_.y) != depthBefore) {
-    hitPolygon_ = entered;
+    hitPolygon_ = *entered;
     screenPick_.hit = true;
   }
+}
+
+bool CGeometryStage::ShareVertices(const VertexWork* lit, int32_t count) {
+  if (visibilityTest_ || boxTestMode_ != BoxTestMode::kOff || screenPick_.armed || FillsDepthOnly()) return false;
+  const uint32_t textureMode = material_.texture.base != nullptr ? material_.spanMode : 0;
+  SharedVertex* shared =
+      target_->ShareVertices(count, textureMode | SpanMode::kFill | SpanMode::kSmooth, textureMode | SpanMode::kFill);
+  if (shared == nullptr) return false;
+  for (int32_t i = 0; i < count; ++i) {
+    SharedVertex& vertex = shared[i];
+    vertex.screen = lit[i];
+    // A polygon is filled flat when its material is, or when the fog covers
+    // it whole.
+    vertex.flat = ColorVertex(vertex.screen.v) || !material_.smooth;
+    std::copy_n(vertex.screen.v + VertexWord::kRed, 3, vertex.color);
+  }
+  target_->ProjectShared(shared, count);
+  return true;
 }
 
 CBoxTestScope::CBoxTestScope(CGeometryStage& stage, BoxTestMode mode)

@@ -16,11 +16,12 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/math/Matrix4.h"
+#include "engine/math/Vec.h"
 #include "engine/render/Palette.h"
 #include "engine/render/RenderTarget.h"
 #include "engine/render/RenderTypes.h"
-#include "engine/math/Matrix4.h"
-#include "engine/math/Vec.h"
+#include "engine/render/VertexLanes.h"
 
 namespace vx {
 
@@ -175,9 +176,20 @@ class CGeometryStage {
   // Lights one vertex into `out`, whose words 7-8 already hold s and t.
   void TransformAndLightVertex(const CVec3f& position, const CVec3f& normal, VertexWork* out,
                                bool transform, bool flipAllowed) const;
+  // TransformAndLightVertex for each of `count` vertices, with s and t from
+  // texCoords.
+  void TransformAndLightVertices(const CVec3f* positions, const CVec3f* normals, const CVec2f* texCoords,
+                                 VertexWork* out, int32_t count, bool transform, bool flipAllowed) const;
   // Colours, picks and fills one polygon of at most kMaxInputVertices
   // vertices; the record is changed.
   void DrawPolygon(PolygonRecord* poly);
+
+  // Colours and projects the lit vertices of a mesh once for all the
+  // polygons that share them, which the render target's FillSharedPolygon
+  // then draws as DrawPolygon would. False when its polygons must go through
+  // DrawPolygon one by one: they are tested, picked, measured or marked,
+  // fill depth only, or there is no room.
+  bool ShareVertices(const VertexWork* lit, int32_t count);
 
   // Object-space point to screen pixels, clamped to the frame.
   CVec2f ProjectPoint(const CVec3f& p) const;
@@ -225,7 +237,16 @@ class CGeometryStage {
 
   bool HasSinglePixelBytes() const { return target_->GetBufferDesc().bytesPerPixel == 1; }
   void ApplyMaterialColor(PolygonRecord* poly, bool* fullyFogged) const;
-  void LightVertex(const CVec3f& world, const CVec3f& normal, VertexWork* out) const;
+  // The material's colour of a lit vertex (words 4-6), clamped; true when it
+  // lies at or beyond the fog's range.
+  bool ColorVertex(float* w) const;
+  bool FillsDepthOnly() const;
+  // Four vertices, one per lane, into `out`, whose words 7-8 already hold
+  // s and t.
+  void TransformAndLightLanes(lanes::Vec3 position, lanes::Vec3 normal, VertexWork* const (&out)[lanes::kCount],
+                              bool transform, bool flipAllowed) const;
+  void LightLanes(const lanes::Vec3& world, const lanes::Vec3& normal, lanes::Vec3& diffuse,
+                  lanes::Vec3& specular) const;
   void ListLightsOn();
   void ToClip(const CVec3f& world, float clip[4]) const;
   CVec3f ToWorld(const CVec3f& p) const;

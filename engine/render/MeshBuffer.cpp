@@ -93,12 +93,15 @@ const MeshPolygon* CMeshBuffer::GetPolygon(int32_t i) const {
 }
 
 bool CMeshBuffer::IsDrawable(const MeshPolygon& polygon) const {
+  return IsDrawable(polygon, VertexCount(), static_cast<int32_t>(materials.size()));
+}
+
+bool CMeshBuffer::IsDrawable(const MeshPolygon& polygon, int32_t vertexCount, int32_t materialCount) {
   if (polygon.vertexCount < 3 || polygon.vertexCount > kMaxMeshPolygonVertices) return false;
   for (int32_t j = 0; j < polygon.vertexCount; ++j) {
-    if (polygon.vertices[j] < 0 || polygon.vertices[j] >= VertexCount()) return false;
+    if (polygon.vertices[j] < 0 || polygon.vertices[j] >= vertexCount) return false;
   }
-  if (materials.empty()) return true;
-  return polygon.materialIndex >= 0 && polygon.materialIndex < static_cast<int32_t>(materials.size());
+  return materialCount == 0 || (polygon.materialIndex >= 0 && polygon.materialIndex < materialCount);
 }
 
 void CMeshBuffer::ComputeNormals() {
@@ -152,12 +155,8 @@ bool CMeshBuffer::VertexColorsApply(const CGeometryStage& stage) const {
 }
 
 void CMeshBuffer::Draw(CGeometryStage* stage, bool transform, int32_t highlightIndex) {
-  bool flipAllowed = !suppliedNormals_;
-  for (int32_t i = 0; i < VertexCount(); ++i) {
-    work_[i].v[VertexWord::kS] = texCoords_[i].x;
-    work_[i].v[VertexWord::kT] = texCoords_[i].y;
-    stage->TransformAndLightVertex(positions_[i], normals_[i], &work_[i], transform, flipAllowed);
-  }
+  stage->TransformAndLightVertices(positions_.data(), normals_.data(), texCoords_.data(), work_.data(), VertexCount(),
+                                   transform, !suppliedNormals_);
   if (!VertexColorsApply(*stage)) {
     DrawPolygons(stage, highlightIndex);
     return;
@@ -174,19 +173,32 @@ void CMeshBuffer::Draw(CGeometryStage* stage, bool transform, int32_t highlightI
 
 void CMeshBuffer::DrawPolygons(CGeometryStage* stage, int32_t highlightIndex) {
   CRenderTarget* target = stage->RenderTarget();
+  // Vertices are coloured once for the material they were lit with.
+  const bool shared = materials.empty() && stage->ShareVertices(work_.data(), VertexCount());
+  // Counted once: the stage and the target cannot change the mesh.
+  const int32_t polygonCount = PolygonCount(), vertexCount = VertexCount();
+  const int32_t materialCount = static_cast<int32_t>(materials.size());
   int32_t appliedMaterial = -1;
   PolygonRecord record;
-  for (int32_t k = 0; k < PolygonCount(); ++k) {
-    const MeshPolygon& polygon = polygons_[k];
-    if (!IsDrawable(polygon)) continue;
+  int32_t k = 0;
+  while (k < polygonCount) {
+    // The shared vertices serve every polygon up to the highlighted one or
+    // one that needs clipping.
+    if (shared && k != highlightIndex) {
+      const int32_t stop = k < highlightIndex ? highlightIndex : polygonCount;
+      k = target->FillSharedPolygons(polygons_.data(), k, stop);
+      if (k == stop) continue;
+    }
+    const MeshPolygon& polygon = polygons_[k++];
+    if (!IsDrawable(polygon, vertexCount, materialCount)) continue;
     // The material changes only where the index does.
-    if (!materials.empty() && polygon.materialIndex != appliedMaterial) {
+    if (materialCount > 0 && polygon.materialIndex != appliedMaterial) {
       stage->SetMaterial(&materials[polygon.materialIndex]);
       appliedMaterial = polygon.materialIndex;
     }
     record.count = polygon.vertexCount;
     for (int32_t j = 0; j < polygon.vertexCount; ++j) record.vertex[j] = work_[polygon.vertices[j]];
-    if (k == highlightIndex) {
+    if (k - 1 == highlightIndex) {
       target->BeginMarkedPolygon();
       stage->DrawPolygon(&record);
       target->EndMarkedPolygon();

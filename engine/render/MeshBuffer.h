@@ -19,15 +19,6 @@
 
 namespace vx {
 
-inline constexpr int32_t kMaxMeshPolygonVertices = 4;
-
-struct MeshPolygon {
-  int32_t materialIndex = 0;  // into the mesh's materials
-  int32_t vertexCount = 0;    // 3 or 4
-  std::array<int32_t, kMaxMeshPolygonVertices> vertices{};
-  CVec3f faceNormal;  // written by ComputeNormals
-};
-
 class CMeshBuffer {
  public:
   // Discards positions, texture coordinates, normals, colours and work
@@ -82,6 +73,7 @@ class CMeshBuffer {
 
  private:
   bool IsDrawable(const MeshPolygon& polygon) const;
+  static bool IsDrawable(const MeshPolygon& polygon, int32_t vertexCount, int32_t materialCount);
   bool VertexColorsApply(const CGeometryStage& stage) const;
   void DrawPolygons(CGeometryStage* stage, int32_t highlightIndex);
 

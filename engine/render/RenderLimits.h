@@ -29,6 +29,10 @@ inline constexpr int32_t kClipPlaneCount = 5;
 inline constexpr int32_t kMaxPolygonVertices = 16;
 static_assert(kMaxPolygonVertices >= kMaxInputVertices + kClipPlaneCount);
 
+// A mesh's polygons are triangles and quadrilaterals.
+inline constexpr int32_t kMaxMeshPolygonVertices = 4;
+static_assert(kMaxMeshPolygonVertices <= kMaxInputVertices);
+
 inline constexpr int32_t kInitialTextureRows = 512;
 // The widest and highest texture the fillers address: a position within two
 // periods of a repeating axis (2 x side x 65536) must fit 32 bits. Larger
@@ -40,6 +44,12 @@ inline constexpr int32_t kMaxTextureSide = 16384;
 // at once, in a table on the stack, before they draw; longer runs (only on
 // targets wider than this) find them as they go.
 inline constexpr int32_t kMaxTexturedRunAtOnce = 4096;
+
+// A polygon whose screen coordinates all lie within this distance of the
+// origin is scanned with plain conversions to integers: the values its edges
+// take at the rows they cross lie between their ends, give or take rounding,
+// far inside the int32 range.
+inline constexpr float kTameCoordinate = 4194304.0f;  // 2^22
 
 // Smooth 16-bit spans add a random offset of 0..6 (16.16) to each channel.
 inline constexpr int32_t kDitherLevels = 7;

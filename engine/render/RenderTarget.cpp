@@ -1,6 +1,7 @@
 #include "engine/render/RenderTarget.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -38,17 +39,38 @@ uint32_t ClampByte(int32_t v) { return static_cast<uint32_t>(std::clamp(v, 0, 25
 // cut to the frame's width anyway.
 constexpr ClipPlane kFillPlanes[] = {ClipPlane::kMaxZ, ClipPlane::kMaxY, ClipPlane::kMinY};
 
-// Whether no vertex lies outside a fill plane, so that clipping would leave
-// the polygon as it is (NaN counts as outside, as in the clipper).
+// Whether a vertex lies inside every fill plane (NaN counts as outside, as
+// in the clipper).
+bool InsideFillPlanes(const VertexWork& vertex) {
+  const float* p = vertex.v;
+  const float w = p[VertexWord::kW];
+  return w - p[VertexWord::kZ] >= 0.0f && w - p[VertexWord::kY] >= 0.0f && w + p[VertexWord::kY] >= 0.0f;
+}
+
+// Whether clipping would leave the polygon as it is.
 bool InsideFillPlanes(const PolygonRecord& poly) {
   const int32_t count = ValidCount(poly);
   for (int32_t i = 0; i < count; ++i) {
-    const float* p = poly.vertex[i].v;
-    const float w = p[VertexWord::kW];
-    if (!(w - p[VertexWord::kZ] >= 0.0f) || !(w - p[VertexWord::kY] >= 0.0f) || !(w + p[VertexWord::kY] >= 0.0f))
-      return false;
+    if (!InsideFillPlanes(poly.vertex[i])) return false;
   }
   return true;
+}
+
+// The flat colour sums each vertex's colour scaled as 32-bit edges scale it,
+// on every pixel size, and is taken unless the fill is smooth on a target
+// that shades smoothly.
+bool NeedsFlatColor(uint32_t mode, int32_t bytesPerPixel) { return !(mode & SpanMode::kSmooth) || bytesPerPixel == 1; }
+void AddToFlatColor(float (&flat)[3], const float* color) {
+  for (int c = 0; c < 3; ++c) flat[c] += color[c] * kColorScale32 + kColorOffset;
+}
+void AverageFlatColor(float (&flat)[3], int32_t count) {
+  const float inverse = 1.0f / static_cast<float>(count);
+  for (float& c : flat) c *= inverse;
+}
+
+// Unlit and keyed texels are copied as they are, never shaded smoothly.
+uint32_t ShadedMode(uint32_t mode) {
+  return mode & (SpanMode::kUnlitTexture | SpanMode::kChromaKey) ? mode & ~SpanMode::kSmooth : mode;
 }
 
 // The power of two of texels between the starts of a texture's rows, or -1
@@ -352,19 +374,12 @@ bool CRenderTarget::ClipPolygon(PolygonRecord* poly) {
 
 void CRenderTarget::FillPolygon(PolygonRecord* poly, uint32_t mode) {
   if (depth_.empty()) return;
-  const int32_t bytesPerPixel = desc_.bytesPerPixel;
   int32_t count = poly->count;
   if (count < 3 || count > kMaxPolygonVertices) return;
 
   // The flat colour is the average of the unclipped vertices.
-  float flat[3] = {0.0f, 0.0f, 0.0f};
-  if (!(mode & SpanMode::kSmooth) || bytesPerPixel == 1) {
-    for (int32_t i = 0; i < count; ++i)
-      for (int c = 0; c < 3; ++c) flat[c] += poly->vertex[i].v[VertexWord::kRed + c] * kColorScale32 + kColorOffset;
-    const float inverse = 1.0f / static_cast<float>(count);
-    for (float& c : flat) c *= inverse;
-  }
-  if (mode & (SpanMode::kUnlitTexture | SpanMode::kChromaKey)) mode &= ~SpanMode::kSmooth;
+  const DrawState state = PolygonState(mode, count, [poly](int32_t i) { return poly->vertex[i].v + VertexWord::kRed; });
+  mode = ShadedMode(mode);
 
   if (!InsideFillPlanes(*poly)) {
     for (ClipPlane plane : kFillPlanes) {
@@ -374,68 +389,123 @@ void CRenderTarget::FillPolygon(PolygonRecord* poly, uint32_t mode) {
     count = poly->count;
   }
 
-  const bool textureBound = TextureUsable();
-  float minX = 0, maxX = 0, minY = 0, maxY = 0;
-  int32_t top = 0;
+  const bool textured = TextureUsable();
+  ScreenPolygon screen;
+  screen.count = count;
   for (int32_t i = 0; i < count; ++i) {
-    float* v = poly->vertex[i].v;
-    const float q = 1.0f / v[VertexWord::kW];
-    v[VertexWord::kX] *= q;
-    v[VertexWord::kY] *= q;
-    v[VertexWord::kZ] *= q;
-    v[VertexWord::kW] = q;
-    v[VertexWord::kX] = (v[VertexWord::kX] + 1.0f) * halfWidth_;
-    v[VertexWord::kY] = (1.0f - v[VertexWord::kY]) * halfHeight_;
     // A vertex at w = 0 has no screen position; nothing sensible can be drawn.
-    if (!std::isfinite(v[VertexWord::kX]) || !std::isfinite(v[VertexWord::kY])) return;
-    if (trackBounds_) WidenBounds(v[VertexWord::kX], v[VertexWord::kY], v[VertexWord::kS], v[VertexWord::kT]);
-    if (textureBound) {
-      v[VertexWord::kS] *= static_cast<float>(texture_.width) * q;
-      v[VertexWord::kT] *= static_cast<float>(texture_.height) * q;
-    }
-    if (i == 0 || v[VertexWord::kX] < minX) minX = v[VertexWord::kX];
-    if (i == 0 || v[VertexWord::kX] > maxX) maxX = v[VertexWord::kX];
-    if (i == 0 || v[VertexWord::kY] > maxY) maxY = v[VertexWord::kY];
-    if (i == 0 || v[VertexWord::kY] < minY) minY = v[VertexWord::kY], top = i;
+    if (!ToScreen(poly->vertex[i], textured)) return;
+    screen.vertex[i] = &poly->vertex[i];
   }
   if (trackBounds_ && !drawWhileTracking_) return;
-  if (minX > static_cast<float>(desc_.width) || maxX < 0.0f || minY > static_cast<float>(desc_.height) || maxY < 0.0f)
-    return;
+  for (int32_t i = 0; i < count; ++i) ScaleColor(poly->vertex[i]);
+  (this->*PolygonFillFor(mode))(screen, mode, state);
+}
 
-  if (bytesPerPixel == 2 || bytesPerPixel == 4) {
-    const float scale = bytesPerPixel == 2 ? kColorScale16 : kColorScale32;
-    for (int32_t i = 0; i < count; ++i)
-      for (int c = 0; c < 3; ++c) {
-        float& channel = poly->vertex[i].v[VertexWord::kRed + c];
-        channel = channel * scale + kColorOffset;
-      }
+SharedVertex* CRenderTarget::ShareVertices(int32_t count, uint32_t smoothMode, uint32_t flatMode) {
+  if (depth_.empty() || trackBounds_ || culling_.mode == kCullMark) return nullptr;
+  try {
+    shared_.resize(static_cast<size_t>(count));
+  } catch (const std::bad_alloc&) {
+    shared_ = {};
+    return nullptr;
   }
+  sharedSmoothMode_ = ShadedMode(smoothMode);
+  sharedSmoothState_.reset();
+  if (!NeedsFlatColor(sharedSmoothMode_, desc_.bytesPerPixel)) sharedSmoothState_ = DrawState{.rows = rowQuality_};
+  sharedSmoothFill_ = SharedPolygonsFillFor(sharedSmoothMode_);
+  sharedFlatMode_ = ShadedMode(flatMode);
+  sharedFlatFill_ = PolygonFillFor(sharedFlatMode_);
+  return shared_.data();
+}
 
-  DrawState state = FlatDrawState(flat);
-  const uint32_t effectiveCull = (mode & SpanMode::kChromaKey) ? kCullNone : culling_.mode;
-  if (effectiveCull == kCullByWinding || effectiveCull == kCullMark) {
-    const float* p0 = poly->vertex[0].v;
-    const float* p1 = poly->vertex[1].v;
-    const float* p2 = poly->vertex[2].v;
-    const float area = (p0[VertexWord::kX] - p1[VertexWord::kX]) * (p2[VertexWord::kY] - p1[VertexWord::kY]) -
-                       (p2[VertexWord::kX] - p1[VertexWord::kX]) * (p0[VertexWord::kY] - p1[VertexWord::kY]);
-    const bool negative = area < 0.0f;
-    const bool facesAway = (culling_.winding == 0 && negative) || (culling_.winding == 1 && !negative);
-    if (effectiveCull == kCullByWinding && facesAway) return;
-    if (effectiveCull == kCullMark) {
-      float color = 0.0f;
-      if (marking_) {
-        if (facesAway) markedBackFacing_ = true;
-        color = 255.0f;
-      } else {
-        state.flatXrgb = 0;
-      }
-      for (int32_t i = 0; i < count; ++i)
-        std::fill_n(poly->vertex[i].v + VertexWord::kRed, 3, color);
+void CRenderTarget::ProjectShared(SharedVertex* vertices, int32_t count) {
+  const bool textured = TextureUsable();
+  for (int32_t i = 0; i < count; ++i) {
+    SharedVertex& vertex = vertices[i];
+    if (!InsideFillPlanes(vertex.screen)) {
+      vertex.place = SharedPlace::kNeedsClipping;
+    } else if (!ToScreen(vertex.screen, textured)) {
+      vertex.place = SharedPlace::kNowhere;
+    } else {
+      vertex.place = SharedPlace::kOnScreen;
+      ScaleColor(vertex.screen);
     }
   }
+}
 
-  ScanConvert(*poly, top, SelectSpanKind(mode, textureBound), state);
+int32_t CRenderTarget::FillSharedPolygons(const MeshPolygon* polygons, int32_t first, int32_t end) {
+  return (this->*sharedSmoothFill_)(polygons, first, end);
+}
+
+DrawState CRenderTarget::SharedSmoothState(const SharedVertex* const* vertices, int32_t count) const {
+  return PolygonState(sharedSmoothMode_, count, [vertices](int32_t i) { return vertices[i]->color; });
+}
+
+void CRenderTarget::FillSharedFlat(ScreenPolygon& screen, const SharedVertex* const* vertices) {
+  const std::array<float, 3> average = AverageColor(screen.count, [vertices](int32_t i) { return vertices[i]->color; });
+  const DrawState state = PolygonState(sharedFlatMode_, screen.count, [&average](int32_t) { return average.data(); });
+  (this->*sharedFlatFill_)(screen, sharedFlatMode_, state);
+}
+
+bool CRenderTarget::ToScreen(VertexWork& vertex, bool textured) {
+  float* v = vertex.v;
+  const float q = 1.0f / v[VertexWord::kW];
+  v[VertexWord::kX] *= q;
+  v[VertexWord::kY] *= q;
+  v[VertexWord::kZ] *= q;
+  v[VertexWord::kW] = q;
+  v[VertexWord::kX] = (v[VertexWord::kX] + 1.0f) * halfWidth_;
+  v[VertexWord::kY] = (1.0f - v[VertexWord::kY]) * halfHeight_;
+  if (!std::isfinite(v[VertexWord::kX]) || !std::isfinite(v[VertexWord::kY])) return false;
+  if (trackBounds_) WidenBounds(v[VertexWord::kX], v[VertexWord::kY], v[VertexWord::kS], v[VertexWord::kT]);
+  if (textured) {
+    v[VertexWord::kS] *= static_cast<float>(texture_.width) * q;
+    v[VertexWord::kT] *= static_cast<float>(texture_.height) * q;
+  }
+  return true;
+}
+
+void CRenderTarget::ScaleColor(VertexWork& vertex) const {
+  if (desc_.bytesPerPixel != 2 && desc_.bytesPerPixel != 4) return;
+  const float scale = desc_.bytesPerPixel == 2 ? kColorScale16 : kColorScale32;
+  for (int c = 0; c < 3; ++c) {
+    float& channel = vertex.v[VertexWord::kRed + c];
+    channel = channel * scale + kColorOffset;
+  }
+}
+
+bool CRenderTarget::SurvivesCulling(ScreenPolygon& poly, uint32_t mode, DrawState& state) {
+  const uint32_t effectiveCull = (mode & SpanMode::kChromaKey) ? kCullNone : culling_.mode;
+  if (effectiveCull != kCullByWinding && effectiveCull != kCullMark) return true;
+  const float* p0 = poly.vertex[0]->v;
+  const float* p1 = poly.vertex[1]->v;
+  const float* p2 = poly.vertex[2]->v;
+  const float area = (p0[VertexWord::kX] - p1[VertexWord::kX]) * (p2[VertexWord::kY] - p1[VertexWord::kY]) -
+                     (p2[VertexWord::kX] - p1[VertexWord::kX]) * (p0[VertexWord::kY] - p1[VertexWord::kY]);
+  const bool negative = area < 0.0f;
+  const bool facesAway = (culling_.winding == 0 && negative) || (culling_.winding == 1 && !negative);
+  if (effectiveCull == kCullByWinding) return !facesAway;
+  float color = 0.0f;
+  if (marking_) {
+    if (facesAway) markedBackFacing_ = true;
+    color = 255.0f;
+  } else {
+    state.flatXrgb = 0;
+  }
+  for (int32_t i = 0; i < poly.count; ++i) std::fill_n(poly.vertex[i]->v + VertexWord::kRed, 3, color);
+  return true;
+}
+
+// The flat colour, the average of the vertices' colours, is worked out only
+// for the fills that read it.
+template <typename ColorOf>
+DrawState CRenderTarget::PolygonState(uint32_t mode, int32_t count, ColorOf colorOf) const {
+  if (!NeedsFlatColor(mode, desc_.bytesPerPixel)) return DrawState{.rows = rowQuality_};
+  float flat[3] = {0.0f, 0.0f, 0.0f};
+  for (int32_t i = 0; i < count; ++i) AddToFlatColor(flat, colorOf(i));
+  AverageFlatColor(flat, count);
+  return FlatDrawState(flat);
 }
 
 // Colours beyond 0..1 must not index past the shade and colour tables.

@@ -6,7 +6,9 @@
 // where its depth is strictly greater than the stored one.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/render/DrawState.h"
@@ -30,6 +32,19 @@ enum class SpanKind : uint8_t {
   kFlat,
   kCount,
 };
+
+// The average of a polygon's vertex colours (colorOf(i) gives the red,
+// green and blue of vertex i), which a flat fill takes.
+template <typename ColorOf>
+std::array<float, 3> AverageColor(int32_t count, ColorOf colorOf) {
+  float sum[3] = {0.0f, 0.0f, 0.0f};
+  for (int32_t i = 0; i < count; ++i) {
+    const float* color = colorOf(i);
+    for (int c = 0; c < 3; ++c) sum[c] += color[c];
+  }
+  const float inverse = 1.0f / static_cast<float>(count);
+  return {sum[0] * inverse, sum[1] * inverse, sum[2] * inverse};
+}
 
 // Screen-space extent of what was drawn while bounds were tracked.
 struct DrawnBounds {
@@ -82,6 +97,19 @@ class CRenderTarget {
   // vertices remain.
   bool ClipPolygon(PolygonRecord* poly);
 
+  // Room for `count` vertices that the polygons filled next share, each
+  // coloured and set in clip space by the caller, then projected once
+  // (ProjectShared); smooth polygons take smoothMode, flat ones flatMode.
+  // Null while polygons are measured or marked, which must be filled one by
+  // one, or when there is no room.
+  SharedVertex* ShareVertices(int32_t count, uint32_t smoothMode, uint32_t flatMode);
+  void ProjectShared(SharedVertex* vertices, int32_t count);
+  // Fills polygons first to end - 1 of those shared vertices in order, each
+  // as FillPolygon would fill it, and passes over those that are not 3 or 4
+  // shared vertices. Stops at the first that needs clipping, which
+  // FillPolygon must fill instead, and returns its index; else end.
+  int32_t FillSharedPolygons(const MeshPolygon* polygons, int32_t first, int32_t end);
+
   // Span fillers: draw one row between two edges (left.x <= right.x).
   void FillDepthOnlySpan(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
   void FillFlatSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
@@ -120,19 +148,25 @@ class CRenderTarget {
 
  private:
   struct SpanRun;
+  struct PlainEdge;
+  struct PlainScanEdge;
   template <SpanKind Kind, typename Pixel>
   void FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& right, const DrawState& state);
-  // FillSpan on a row of the target, with the pixel size and the texture
-  // known to suit the filler.
+  // A textured FillSpan on a row of the target, with the pixel size and the
+  // texture known to suit the filler.
   template <SpanKind Kind, typename Pixel>
   void DrawSpan(int32_t y, const SpanEdge& left, const SpanEdge& right, const DrawState& state);
   template <SpanKind Kind, typename Pixel, int Rows>
-  void FillRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run, bool fresh,
-                const DrawState& state);
-  template <SpanKind Kind, typename Pixel, int Rows>
   void FillTexturedRows(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run,
                         const DrawState& state);
-  void FillDepthOnlyRow(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run, bool fresh);
+  // A row of a flat, smooth or depth-only fill on a row of the target.
+  // Direct: the edges' x lie well inside the int32 range, rows are not
+  // replicated and the target has pixels.
+  template <SpanKind Kind, typename Pixel, bool Direct>
+  void FillPlainRow(int32_t y, const PlainEdge& left, const PlainEdge& right, const DrawState& state);
+  // Clears a fresh row's depth but for the run from first to last, which
+  // its fill writes whole, untested.
+  void ClearFreshRowAround(int32_t y, int32_t first, int32_t last);
 
   bool ClearDepthRowIfDirty(int32_t y);
   int ReplicaRows(int32_t y, int32_t limit, const RowQuality& rows) const;
@@ -141,12 +175,41 @@ class CRenderTarget {
   void WritePixel(int32_t x, int32_t y, float z, uint8_t index, uint16_t c555, uint32_t xrgb);
   bool AllocateBuffers(int32_t width, int32_t height, int32_t bytesPerPixel);
   void BuildDitherTables(int32_t width, int32_t height);
+  // The state of a polygon's spans: the flat colour, from the vertices'
+  // colours as colorOf(i) gives them.
+  template <typename ColorOf>
+  DrawState PolygonState(uint32_t mode, int32_t count, ColorOf colorOf) const;
   DrawState FlatDrawState(const float (&flat)[3]) const;
-  void ScanConvert(PolygonRecord& poly, int32_t top, SpanKind kind, DrawState& state);
-  template <typename Pixel>
-  void ScanConvertFor(PolygonRecord& poly, int32_t top, SpanKind kind, DrawState& state);
+  // Divides by w and maps to the screen in place; false when the vertex has
+  // no screen position.
+  bool ToScreen(VertexWork& vertex, bool textured);
+  void ScaleColor(VertexWork& vertex) const;
+  // Rejects what lies off the target, culls and scan-converts a projected
+  // polygon, with the fill that its mode chooses.
+  using PolygonFill = void (CRenderTarget::*)(ScreenPolygon& poly, uint32_t mode, DrawState state);
+  PolygonFill PolygonFillFor(uint32_t mode) const;
   template <SpanKind Kind, typename Pixel>
-  void ScanConvertAs(PolygonRecord& poly, int32_t top, DrawState& state);
+  void FillScreenPolygonAs(ScreenPolygon& poly, uint32_t mode, DrawState state);
+  // visit.template operator()<Kind, Pixel>() for the fill that a mode
+  // chooses on the target's pixel form (Pixel void: none draws).
+  template <typename Visit>
+  auto WithFillFor(uint32_t mode, Visit visit) const;
+  // FillSharedPolygons with the fill of smooth polygons known.
+  using SharedPolygonsFill = int32_t (CRenderTarget::*)(const MeshPolygon* polygons, int32_t first, int32_t end);
+  SharedPolygonsFill SharedPolygonsFillFor(uint32_t mode) const;
+  template <SpanKind Kind, typename Pixel>
+  int32_t FillSharedPolygonsAs(const MeshPolygon* polygons, int32_t first, int32_t end);
+  // The shared polygon gathered into `screen`, filled flat in the average
+  // colour of its vertices.
+  void FillSharedFlat(ScreenPolygon& screen, const SharedVertex* const* vertices);
+  // The state of a smooth shared polygon on a target whose smooth fill reads
+  // a flat colour.
+  DrawState SharedSmoothState(const SharedVertex* const* vertices, int32_t count) const;
+  // False when the polygon is culled; under kCullMark it is marked instead.
+  bool SurvivesCulling(ScreenPolygon& poly, uint32_t mode, DrawState& state);
+  // Tame: every vertex lies within kTameCoordinate of the origin.
+  template <SpanKind Kind, typename Pixel>
+  void ScanConvertAs(const ScreenPolygon& poly, int32_t top, bool tame, DrawState& state);
   void WidenBounds(float x, float y, float s, float t);
 
   RenderBufferDesc desc_;
@@ -176,6 +239,13 @@ class CRenderTarget {
 
   RowQuality rowQuality_;
   CullState culling_;
+  // The vertices of the polygons being filled from ShareVertices.
+  std::vector<SharedVertex> shared_;
+  uint32_t sharedSmoothMode_ = 0;
+  SharedPolygonsFill sharedSmoothFill_ = nullptr;
+  std::optional<DrawState> sharedSmoothState_;  // none: each polygon's own
+  uint32_t sharedFlatMode_ = 0;
+  PolygonFill sharedFlatFill_ = nullptr;
   bool marking_ = false;
   bool markedBackFacing_ = false;
 

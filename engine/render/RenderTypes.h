@@ -2,8 +2,10 @@
 // stage.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
+#include "engine/math/Vec.h"
 #include "engine/render/RenderLimits.h"
 
 namespace vx {
@@ -37,6 +39,40 @@ struct VertexWork {
 struct PolygonRecord {
   int32_t count = 0;
   VertexWork vertex[kMaxPolygonVertices];
+};
+
+// A polygon of a mesh, by the indices of its vertices.
+struct MeshPolygon {
+  int32_t materialIndex = 0;  // into the mesh's materials
+  int32_t vertexCount = 0;    // 3 or 4
+  std::array<int32_t, kMaxMeshPolygonVertices> vertices{};
+  CVec3f faceNormal;  // written by ComputeNormals
+};
+
+// A polygon's vertices once projected, wherever they lie: screen x and y,
+// z/w and 1/w, the colour scaled for the pixel size, and s and t times the
+// texture size and 1/w.
+struct ScreenPolygon {
+  int32_t count = 0;
+  VertexWork* vertex[kMaxPolygonVertices];
+};
+
+// Where a vertex shared by several polygons lies after projection.
+enum class SharedPlace : uint8_t {
+  kOnScreen,       // within the fill planes, with a screen position
+  kNeedsClipping,  // beyond a fill plane: its polygons are clipped one by one
+  kNowhere,        // within the planes at w = 0: its polygons draw nothing
+};
+
+// A lit vertex of a mesh, coloured and projected once for all the polygons
+// that share it.
+struct SharedVertex {
+  VertexWork screen;  // as a ScreenPolygon holds its vertices
+  float color[3];     // the coloured vertex's red, green and blue, unscaled
+  SharedPlace place;
+  // A polygon all of whose vertices ask for it is filled flat, in the
+  // average of their colours.
+  bool flat;
 };
 
 // One edge of a span at the centre of the current row: the first nine words

@@ -1,11 +1,15 @@
-// The span fillers: one frame (span set-up, depth test and lazy row clear,
-// row replication, the perspective schedule of textured runs, texel
-// addressing) instantiated per filler kind and pixel form. Loops are
+// The span fillers and the scan conversion that feeds them: one frame (span
+// set-up, depth test and lazy row clear, row replication, the perspective
+// schedule of textured runs, texel addressing) instantiated per filler kind
+// and pixel form, and one walk down a polygon's rows per kind. Loops are
 // specialised at compile time per replication setting; runs go four pixels
 // a step, the depth test a lane mask (which a freshly cleared row sets whole
 // for untextured runs), and textured runs on repeating power-of-two textures
-// find their exact places before they draw. On the x86-64 baseline: the
-// results are the same on every machine.
+// find their exact places before they draw. Untextured polygons of tame
+// coordinates drawn at full quality, the small triangles of lit meshes
+// among them, take the direct way: plain conversions, no replication, and
+// the uncommon cases out of line. On the x86-64 baseline: the results are
+// the same on every machine.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -33,7 +37,49 @@ struct CRenderTarget::SpanRun {
   float Start(float left, float step) const { return left + offset * step; }
 };
 
+// An untextured edge at one row: x, and depth and colour side by side (z,
+// r, g, b).
+struct CRenderTarget::PlainEdge {
+  float x;
+  __m128 words;
+
+  float X() const { return x; }
+  // From the first seven words of a span edge or a projected vertex (x, y,
+  // z, q, r, g, b).
+  static PlainEdge Of(const float* w) { return {w[0], _mm_move_ss(_mm_loadu_ps(w + 3), _mm_load_ss(w + 2))}; }
+};
+
 namespace {
+
+// How far to the right of a row's run its cache lines are fetched ahead: a
+// mesh's next polygons along the row, a few cells on, will use them. Frames
+// larger than the caches are drawn whole, layer after layer, so without it
+// every row would wait for its lines.
+constexpr int32_t kPrefetchPixels = 32;
+
+// Truncation toward zero, saturating and safe for NaN, or straight where a
+// polygon's coordinates are known to lie well inside the int32 range.
+template <bool Tame>
+int32_t Truncate(float value) {
+  if constexpr (Tame) {
+    return static_cast<int32_t>(value);
+  } else {
+    return TruncToInt(value);
+  }
+}
+
+// The least integer not below the value, saturating; tame values take the
+// quicker way, which the x86-64 baseline, lacking a rounding instruction,
+// needs.
+template <bool Tame>
+int32_t Ceiling(float value) {
+  if constexpr (Tame) {
+    const int32_t toward0 = static_cast<int32_t>(value);
+    return toward0 + (static_cast<float>(toward0) < value ? 1 : 0);
+  } else {
+    return TruncToInt(std::ceil(value));
+  }
+}
 
 constexpr bool IsTextured(SpanKind kind) {
   return kind == SpanKind::kTextured || kind == SpanKind::kGouraudTextured || kind == SpanKind::kUnlitTextured ||
@@ -110,13 +156,30 @@ struct Channels {
   }
 };
 
-struct GouraudXrgb : Channels {
-  // The integer part of each channel, low 8 bits, in place.
-  __m128i Lanes(int) const {
-    return _mm_or_si128(_mm_and_si128(r.value, _mm_set1_epi32(0xFF0000)),
-                        _mm_or_si128(_mm_and_si128(_mm_srli_epi32(g.value, 8), _mm_set1_epi32(0xFF00)),
-                                     _mm_and_si128(_mm_srli_epi32(b.value, 16), _mm_set1_epi32(0xFF))));
+// Smooth xRGB pixels from one vector per pixel holding its channels in 16.16
+// as (blue, green, red, -): the low 8 bits of each integer part, packed
+// into the bytes of the pixel word in that order, the fourth byte 0.
+struct GouraudXrgb {
+  __m128i pixel;  // the next pixel's channels
+  __m128i step, step4;
+
+  // From the starts and steps of (z, r, g, b) in 16.16.
+  static GouraudXrgb FromWords(__m128i start, __m128i perPixel) {
+    constexpr int kBlueGreenRed = _MM_SHUFFLE(0, 1, 2, 3);
+    const __m128i step = _mm_shuffle_epi32(perPixel, kBlueGreenRed);
+    return {_mm_shuffle_epi32(start, kBlueGreenRed), step, _mm_slli_epi32(step, 2)};
   }
+  __m128i Lanes(int) const {
+    const __m128i p1 = _mm_add_epi32(pixel, step), p2 = _mm_add_epi32(p1, step), p3 = _mm_add_epi32(p2, step);
+    // The integer parts, signed, pack to words exactly; their low bytes then
+    // pack to the pixels' bytes.
+    const __m128i lowBytes = _mm_setr_epi16(0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0);
+    auto words = [&lowBytes](__m128i a, __m128i b) {
+      return _mm_and_si128(_mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16)), lowBytes);
+    };
+    return _mm_packus_epi16(words(pixel, p1), words(p2, p3));
+  }
+  void Step() { pixel = _mm_add_epi32(pixel, step4); }
 };
 
 // The top five bits of each channel after adding the row's next dither
@@ -190,8 +253,7 @@ template <typename Pixel, int Rows, typename Colors>
 __attribute__((always_inline)) inline void DrawGroup(uint8_t* const (&rows)[Rows], float* depth, __m128 z,
                                                      __m128 untested, Colors& colors) {
   const __m128 stored = _mm_loadu_ps(depth);
-  const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
-  const __m128 pass = Passing(z, stored, all, untested);
+  const __m128 pass = _mm_or_ps(_mm_cmpgt_ps(z, stored), untested);
   const int drawn = _mm_movemask_ps(pass);
   // Groups drawn whole, nearly all of them, go straight on.
   if (drawn == 0xF) [[likely]] {
@@ -221,7 +283,7 @@ template <typename Pixel, int Rows, typename Draw>
 __attribute__((always_inline)) inline void DrawWithinRow(uint8_t* const (&rows)[Rows], float* depth, int32_t inside,
                                                          int colorRows, Draw draw) {
   constexpr size_t kSize = sizeof(Pixel);
-  if (inside >= span::kLanes) {
+  if (inside >= span::kLanes) [[likely]] {
     draw(rows, depth);
     return;
   }
@@ -240,28 +302,31 @@ __attribute__((always_inline)) inline void DrawWithinRow(uint8_t* const (&rows)[
 }
 
 // A run of non-textured pixels, four at a time; the last group may reach
-// past the row's end.
-template <typename Pixel, int Rows, typename Colors>
-__attribute__((always_inline)) inline void DrawRun(uint8_t* const (&rowStarts)[Rows], float* depthRow,
-                                                   int32_t first, int32_t last, int32_t width,
-                                                   const span::DepthRamp& ramp, bool fresh, Colors colors) {
+// past the row's end. Only a run that MayBeFresh is drawn untested on a
+// fresh row.
+template <typename Pixel, int Rows, typename Colors, bool MayBeFresh = true>
+__attribute__((always_inline)) inline void DrawRun(uint8_t* const (&rowStarts)[Rows], float* depthRow, int32_t first,
+                                                   int32_t last, int32_t width, const span::DepthRamp& ramp, bool fresh,
+                                                   Colors colors) {
   constexpr ptrdiff_t kSize = sizeof(Pixel);
   constexpr int kColorRows = std::is_same_v<Colors, NoColor> ? 0 : Rows;
   const int32_t count = last - first + 1;
-  const __m128 untested = _mm_castsi128_ps(_mm_set1_epi32(fresh ? -1 : 0));
+  const __m128 untested = _mm_castsi128_ps(_mm_set1_epi32(MayBeFresh && fresh ? -1 : 0));
   uint8_t* rows[Rows] = {};
   for (int k = 0; k < kColorRows; ++k) rows[k] = rowStarts[k] + first * kSize;
   float* depth = depthRow + first;
+  __m128 indices = span::Indices(0);
   int32_t i = 0;
   for (; i + span::kLanes <= count; i += span::kLanes) {
-    DrawGroup<Pixel, Rows>(rows, depth, ramp.At(i), untested, colors);
+    DrawGroup<Pixel, Rows>(rows, depth, ramp.At(indices), untested, colors);
     for (int k = 0; k < kColorRows; ++k) rows[k] += span::kLanes * kSize;
     depth += span::kLanes;
+    indices = _mm_add_ps(indices, _mm_set1_ps(static_cast<float>(span::kLanes)));
   }
   const int32_t rest = count - i;
   if (rest == 0) return;
   const __m128 inRun = _mm_castsi128_ps(span::FirstLanes(rest));
-  const __m128 z = ramp.At(i);
+  const __m128 z = ramp.At(indices);
   DrawWithinRow<Pixel, Rows>(rows, depth, width - (first + i), kColorRows,
                              [&](uint8_t* const (&at)[Rows], float* depthAt) __attribute__((always_inline)) {
                                DrawLastGroup<Pixel, Rows>(at, depthAt, z, inRun, untested, colors);
@@ -458,10 +523,15 @@ struct TexelColors {
   uint32_t key;
 
   __attribute__((always_inline)) __m128i Lanes(__m128i offsets, __m128i levels, __m128& pass) const {
-    alignas(16) int32_t at[span::kLanes];
+    // Offsets are never negative: they index without a sign extension.
+    alignas(16) uint32_t at[span::kLanes];
     _mm_store_si128(reinterpret_cast<__m128i*>(at), offsets);
     uint32_t texel[span::kLanes];
-    for (int i = 0; i < span::kLanes; ++i) texel[i] = LoadPixel<Pixel>(texels, at[i]);
+    for (int i = 0; i < span::kLanes; ++i) {
+      Pixel p;
+      std::memcpy(&p, texels + size_t{at[i]} * sizeof(Pixel), sizeof(Pixel));
+      texel[i] = p;
+    }
     if constexpr (Kind == SpanKind::kTextured) {
       for (uint32_t& t : texel) t = ShadeTexel<Pixel>(static_cast<Pixel>(t), flatLevel);
     } else if constexpr (Kind == SpanKind::kGouraudTextured) {
@@ -556,14 +626,15 @@ class TexelGroups {
     __m128i us = span::Ramp(u, du), vs = span::Ramp(v, dv);
     const __m128i du4 = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(du) << 2));
     const __m128i dv4 = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(dv) << 2));
-    const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    __m128 indices = span::Indices(x - first_);
     uint8_t* pixels[Rows];
     for (int r = 0; r < Rows; ++r) pixels[r] = rows_[r] + x * kSize;
     for (int32_t g = 0; g < groups; ++g, x += span::kLanes) {
-      Draw(pixels, depth_ + x, x, all, us, vs);
+      Draw<true>(pixels, depth_ + x, x, indices, _mm_setzero_ps(), us, vs);
       for (uint8_t*& p : pixels) p += span::kLanes * kSize;
       us = _mm_add_epi32(us, du4);
       vs = _mm_add_epi32(vs, dv4);
+      indices = _mm_add_ps(indices, _mm_set1_ps(static_cast<float>(span::kLanes)));
     }
   }
 
@@ -571,20 +642,23 @@ class TexelGroups {
   __attribute__((always_inline)) void EdgeGroup(int32_t x, __m128 inRun, __m128i us, __m128i vs) {
     uint8_t* pixels[Rows];
     for (int r = 0; r < Rows; ++r) pixels[r] = rows_[r] + x * kSize;
-    DrawWithinRow<Pixel, Rows>(pixels, depth_ + x, width_ - x, Rows,
-                               [&](uint8_t* const (&at)[Rows], float* depthAt) __attribute__((always_inline)) {
-                                 Draw(at, depthAt, x, inRun, us, vs);
-                               });
+    auto draw = [&](uint8_t* const (&at)[Rows], float* depthAt) __attribute__((always_inline)) {
+      Draw<false>(at, depthAt, x, span::Indices(x - first_), inRun, us, vs);
+    };
+    DrawWithinRow<Pixel, Rows>(pixels, depth_ + x, width_ - x, Rows, draw);
   }
 
-  // Four pixels from column x, whose colours lie at `rows` and depths at
-  // `depth`.
-  __attribute__((always_inline)) void Draw(uint8_t* const (&rows)[Rows], float* depth, int32_t x, __m128 inRun,
-                                           __m128i us, __m128i vs) {
+  // Four pixels from column x, the run's pixels `indices`, whose colours
+  // lie at `rows` and depths at `depth`: the lanes inRun, or all of them
+  // (Whole).
+  template <bool Whole>
+  __attribute__((always_inline)) void Draw(uint8_t* const (&rows)[Rows], float* depth, int32_t x, __m128 indices,
+                                           __m128 inRun, __m128i us, __m128i vs) {
     const int32_t k = x - first_;
-    const __m128 z = ramp_.At(k);
+    const __m128 z = ramp_.At(indices);
     const __m128 stored = _mm_loadu_ps(depth);
-    __m128 pass = _mm_and_ps(inRun, _mm_cmpgt_ps(z, stored));
+    __m128 pass = _mm_cmpgt_ps(z, stored);
+    if constexpr (!Whole) pass = _mm_and_ps(inRun, pass);
     if (_mm_movemask_ps(pass) == 0) return;
     const __m128i columns = _mm_and_si128(_mm_srli_epi32(us, 16), lastColumn_);
     const __m128i texelRows = _mm_and_si128(_mm_srli_epi32(vs, 16), lastRow_);
@@ -680,95 +754,137 @@ void CRenderTarget::FillSpan(int32_t y, const SpanEdge& left, const SpanEdge& ri
     if (desc_.bytesPerPixel != static_cast<int32_t>(sizeof(Pixel))) return;
   }
   if constexpr (IsTextured(Kind)) {
-    if (!TextureUsable()) return;
+    if (TextureUsable()) DrawSpan<Kind, Pixel>(y, left, right, state);
+  } else {
+    FillPlainRow<Kind, Pixel, false>(y, PlainEdge::Of(&left.x), PlainEdge::Of(&right.x), state);
   }
-  DrawSpan<Kind, Pixel>(y, left, right, state);
 }
 
 template <SpanKind Kind, typename Pixel>
 __attribute__((always_inline)) inline void CRenderTarget::DrawSpan(int32_t y, const SpanEdge& left,
                                                                    const SpanEdge& right, const DrawState& state) {
+  static_assert(IsTextured(Kind));
   SpanRun run;
   run.first = TruncToInt(left.x + 0.5f);
   run.last = TruncToInt(right.x - 0.5f);
   if (run.first > run.last) return;
   run.first = std::max(run.first, 0);
   run.last = std::min(run.last, desc_.width - 1);
-  // The first writer of a row after a clear clears it. Members that write
-  // every pixel of a fresh row untested leave their run to the fill itself.
-  const bool fresh = depthRowDirty_[y] != 0;
-  if (fresh) {
+  // The first writer of a row after a clear clears it.
+  if (depthRowDirty_[y]) {
     depthRowDirty_[y] = 0;
-    float* depth = depthRows_[y];
-    if (IsTextured(Kind) || run.first > run.last) {
-      std::fill_n(depth, depthWidth_, kFarDepth);
-    } else {
-      std::fill(depth, depth + run.first, kFarDepth);
-      std::fill(depth + run.last + 1, depth + depthWidth_, kFarDepth);
-    }
+    std::fill_n(depthRows_[y], depthWidth_, kFarDepth);
   }
   if (run.first > run.last) return;
   run.dx = right.x - left.x;
   if (run.dx == 0.0f) run.dx = 1.0f;
   run.offset = static_cast<float>(run.first) - left.x + 0.5f;
 
-  if constexpr (Kind == SpanKind::kDepthOnly) {
-    FillDepthOnlyRow(y, left, right, run, fresh);
-  } else {
-    if (!colorRows_[y]) return;
-    const int32_t limit =
-        Kind == SpanKind::kGouraud ? desc_.height - static_cast<int32_t>(state.rows.rowMask) : state.rowLimit;
-    switch (ReplicaRows(y, limit, state.rows)) {
-      case 4: FillRows<Kind, Pixel, 4>(y, left, right, run, fresh, state); break;
-      case 2: FillRows<Kind, Pixel, 2>(y, left, right, run, fresh, state); break;
-      default: FillRows<Kind, Pixel, 1>(y, left, right, run, fresh, state); break;
-    }
+  if (!colorRows_[y]) return;
+  switch (ReplicaRows(y, state.rowLimit, state.rows)) {
+    case 4: FillTexturedRows<Kind, Pixel, 4>(y, left, right, run, state); break;
+    case 2: FillTexturedRows<Kind, Pixel, 2>(y, left, right, run, state); break;
+    default: FillTexturedRows<Kind, Pixel, 1>(y, left, right, run, state); break;
   }
 }
 
-void CRenderTarget::FillDepthOnlyRow(int32_t y, const SpanEdge& left, const SpanEdge& right, const SpanRun& run,
-                                     bool fresh) {
-  const float dz = run.Step(left.z, right.z);
-  uint8_t* const noRows[1] = {nullptr};
-  DrawRun<uint8_t, 1>(noRows, depthRows_[y], run.first, run.last, depthWidth_,
-                      span::DepthRamp(run.Start(left.z, dz), dz), fresh, NoColor{});
+namespace {
+
+// A non-textured run drawn into one, two or four rows, on a fresh row or
+// not: the rarer cases, out of the way of the common one.
+template <typename Pixel, typename Colors>
+__attribute__((noinline)) void DrawRunOutOfLine(uint8_t* const* colorRows, int replicas, float* depthRow, int32_t first,
+                                                int32_t last, int32_t width, const span::DepthRamp& ramp, bool fresh,
+                                                Colors colors) {
+  if (replicas == 4) {
+    uint8_t* const rows[4] = {colorRows[0], colorRows[1], colorRows[2], colorRows[3]};
+    DrawRun<Pixel, 4>(rows, depthRow, first, last, width, ramp, fresh, colors);
+  } else if (replicas == 2) {
+    uint8_t* const rows[2] = {colorRows[0], colorRows[1]};
+    DrawRun<Pixel, 2>(rows, depthRow, first, last, width, ramp, fresh, colors);
+  } else {
+    uint8_t* const rows[1] = {colorRows[0]};
+    DrawRun<Pixel, 1>(rows, depthRow, first, last, width, ramp, fresh, colors);
+  }
 }
 
-template <SpanKind Kind, typename Pixel, int Rows>
-__attribute__((always_inline)) inline void CRenderTarget::FillRows(int32_t y, const SpanEdge& left,
-                                                                   const SpanEdge& right, const SpanRun& run,
-                                                                   bool fresh, const DrawState& state) {
-  if constexpr (IsTextured(Kind)) {
-    FillTexturedRows<Kind, Pixel, Rows>(y, left, right, run, state);
+}  // namespace
+
+__attribute__((noinline)) void CRenderTarget::ClearFreshRowAround(int32_t y, int32_t first, int32_t last) {
+  depthRowDirty_[y] = 0;
+  float* depth = depthRows_[y];
+  if (first > last) {
+    std::fill_n(depth, depthWidth_, kFarDepth);
   } else {
-    uint8_t* rows[Rows];
-    for (int k = 0; k < Rows; ++k) rows[k] = colorRows_[y + k];
-    auto draw = [&](const span::DepthRamp& ramp, auto colors) {
-      DrawRun<Pixel, Rows>(rows, depthRows_[y], run.first, run.last, desc_.width, ramp, fresh, colors);
+    std::fill(depth, depth + first, kFarDepth);
+    std::fill(depth + last + 1, depth + depthWidth_, kFarDepth);
+  }
+}
+
+template <SpanKind Kind, typename Pixel, bool Direct>
+__attribute__((always_inline)) inline void CRenderTarget::FillPlainRow(int32_t y, const PlainEdge& left,
+                                                                       const PlainEdge& right, const DrawState& state) {
+  int32_t first = Truncate<Direct>(left.x + 0.5f);
+  int32_t last = Truncate<Direct>(right.x - 0.5f);
+  if (first > last) return;
+  first = std::max(first, 0);
+  last = std::min(last, desc_.width - 1);
+  // The first writer of a row after a clear clears it.
+  const bool fresh = depthRowDirty_[y] != 0;
+  if (fresh) [[unlikely]] {
+    ClearFreshRowAround(y, first, last);
+  }
+  if (first > last) return;
+  float dx = right.x - left.x;
+  if (dx == 0.0f) dx = 1.0f;
+  const float offset = static_cast<float>(first) - left.x + 0.5f;
+  // Depth and the three channels side by side, each lane as one word alone
+  // would be.
+  const __m128 step = _mm_div_ps(_mm_sub_ps(right.words, left.words), _mm_set1_ps(dx));
+  const __m128 start = _mm_add_ps(left.words, _mm_mul_ps(_mm_set1_ps(offset), step));
+  const span::DepthRamp ramp(_mm_cvtss_f32(start), _mm_cvtss_f32(step));
+  float* depthRow = depthRows_[y];
+
+  if constexpr (Kind == SpanKind::kDepthOnly) {
+    uint8_t* const noRows[1] = {nullptr};
+    DrawRun<uint8_t, 1>(noRows, depthRow, first, last, depthWidth_, ramp, fresh, NoColor{});
+  } else {
+    uint8_t* const* colorRows = colorRows_.data() + y;
+    int replicas = 1;
+    if constexpr (Direct) {
+      const int32_t ahead = std::min(last + kPrefetchPixels, desc_.width - 1);
+      _mm_prefetch(reinterpret_cast<const char*>(depthRow + ahead), _MM_HINT_T0);
+      _mm_prefetch(reinterpret_cast<const char*>(colorRows[0] + static_cast<ptrdiff_t>(ahead) * sizeof(Pixel)),
+                   _MM_HINT_T0);
+    } else {
+      if (!colorRows[0]) return;
+      const int32_t limit =
+          Kind == SpanKind::kGouraud ? desc_.height - static_cast<int32_t>(state.rows.rowMask) : state.rowLimit;
+      replicas = ReplicaRows(y, limit, state.rows);
+    }
+    auto draw = [&](auto colors) __attribute__((always_inline)) {
+      if (replicas == 1 && !fresh) [[likely]] {
+        uint8_t* const rows[1] = {colorRows[0]};
+        DrawRun<Pixel, 1, decltype(colors), false>(rows, depthRow, first, last, desc_.width, ramp, fresh, colors);
+      } else {
+        DrawRunOutOfLine<Pixel>(colorRows, replicas, depthRow, first, last, desc_.width, ramp, fresh, colors);
+      }
     };
     if constexpr (Kind == SpanKind::kFlat) {
-      const float dz = run.Step(left.z, right.z);
       const uint32_t flat = std::is_same_v<Pixel, uint8_t>    ? state.flatIndex
                             : std::is_same_v<Pixel, uint16_t> ? state.flat555
                                                               : state.flatXrgb;
-      draw(span::DepthRamp(run.Start(left.z, dz), dz), FlatColor{_mm_set1_epi32(static_cast<int32_t>(flat))});
+      draw(FlatColor{_mm_set1_epi32(static_cast<int32_t>(flat))});
     } else {
       static_assert(Kind == SpanKind::kGouraud && !std::is_same_v<Pixel, uint8_t>);
-      // Depth and the three channels are set up side by side, each lane as
-      // one word alone would be.
-      const __m128 l = _mm_setr_ps(left.z, left.r, left.g, left.b);
-      const __m128 step = _mm_div_ps(_mm_sub_ps(_mm_setr_ps(right.z, right.r, right.g, right.b), l),
-                                     _mm_set1_ps(run.dx));
-      const __m128 start = _mm_add_ps(l, _mm_mul_ps(_mm_set1_ps(run.offset), step));
-      const __m128i starts = span::ToFixed16(start, ToFixed16Wrap), steps = span::ToFixed16(step, ToFixed16Wrap);
-      const Channels channels = Channels::FromWords(starts, steps);
-      const span::DepthRamp ramp(_mm_cvtss_f32(start), _mm_cvtss_f32(step));
+      __m128i starts, steps;
+      span::ToFixed16(start, step, starts, steps, ToFixed16Wrap);
       if constexpr (std::is_same_v<Pixel, uint16_t>) {
         const bool haveDither = static_cast<size_t>(y) < ditherRowStart_.size();
-        draw(ramp, Gouraud555{channels, haveDither ? ditherOffsets_.data() + ditherRowStart_[y] : &kNoDither,
-                              haveDither ? 1u : 0u});
+        draw(Gouraud555{Channels::FromWords(starts, steps),
+                        haveDither ? ditherOffsets_.data() + ditherRowStart_[y] : &kNoDither, haveDither ? 1u : 0u});
       } else {
-        draw(ramp, GouraudXrgb{channels});
+        draw(GouraudXrgb::FromWords(starts, steps));
       }
     }
   }
@@ -933,29 +1049,30 @@ void CRenderTarget::FillKeyedTexturedSpan32(int32_t y, const SpanEdge* left, con
 
 namespace {
 
-// One edge of the polygon being scanned: the nine span words at the current
-// row's centre, their steps per row and the row where the edge ends. The
-// words are held and stepped three vectors wide (the last three lanes carry
-// nothing), each lane as one word alone would be.
-// Only the vectors that hold words the filler reads are stepped: x and z
-// lie in the first, the colours in the second, u and v reach the third.
-template <int Vectors>
-struct ScanEdge {
-  struct alignas(16) Words {
+// One edge of the polygon being scanned, at the current row's centre: the
+// words its fillers read, their steps per row and the row where the edge
+// ends. Every word steps as it would alone.
+//
+// Textured edges hold the nine span words three vectors wide (the last three
+// lanes carry nothing).
+struct TexturedScanEdge {
+  struct alignas(16) Value {
     SpanEdge edge;
     float unused[3];
+    float X() const { return edge.x; }
   };
-  static_assert(sizeof(Words) == 12 * sizeof(float) && VertexWord::kCount >= 12);
-  static constexpr int kWords = Vectors * span::kLanes;
+  static_assert(sizeof(Value) == 12 * sizeof(float) && VertexWord::kCount >= 12);
+  static constexpr int kWords = 3 * span::kLanes;
 
-  Words value{};
-  Words step{};
+  Value value{};
+  Value step{};
   int32_t endRow = 0;
   int32_t to = 0;
 
-  void Start(const PolygonRecord& poly, int32_t from, int32_t toVertex, int32_t row) {
-    const float* a = poly.vertex[from].v;
-    const float* b = poly.vertex[toVertex].v;
+  template <bool Tame>
+  void Start(const ScreenPolygon& poly, int32_t from, int32_t toVertex, int32_t row) {
+    const float* a = poly.vertex[from]->v;
+    const float* b = poly.vertex[toVertex]->v;
     float dy = b[VertexWord::kY] - a[VertexWord::kY];
     if (dy == 0.0f) dy = 1.0f;
     const __m128 divisor = _mm_set1_ps(dy);
@@ -968,7 +1085,7 @@ struct ScanEdge {
       _mm_store_ps(steps + i, perRow);
       _mm_store_ps(values + i, _mm_add_ps(start, _mm_mul_ps(perRow, offset)));
     }
-    endRow = TruncToInt(b[VertexWord::kY] + 0.5f);
+    endRow = Truncate<Tame>(b[VertexWord::kY] + 0.5f);
     to = toVertex;
   }
   void Advance() {
@@ -979,86 +1096,213 @@ struct ScanEdge {
   }
 
  private:
-  static float* Lanes(Words& words) { return reinterpret_cast<float*>(&words); }
+  static float* Lanes(Value& words) { return reinterpret_cast<float*>(&words); }
 };
 
 }  // namespace
 
-void CRenderTarget::ScanConvert(PolygonRecord& poly, int32_t top, SpanKind kind, DrawState& state) {
-  // Other pixel sizes draw nothing.
-  switch (desc_.bytesPerPixel) {
-    case 1: ScanConvertFor<uint8_t>(poly, top, kind, state); break;
-    case 2: ScanConvertFor<uint16_t>(poly, top, kind, state); break;
-    case 4: ScanConvertFor<uint32_t>(poly, top, kind, state); break;
-    default: break;
+// Untextured edges hold x alone and depth and colour as one vector.
+struct CRenderTarget::PlainScanEdge {
+  using Value = PlainEdge;
+  Value value;
+  float xStep;
+  __m128 wordSteps;
+  int32_t endRow;
+  int32_t to;
+
+  template <bool Tame>
+  __attribute__((always_inline)) void Start(const ScreenPolygon& poly, int32_t from, int32_t toVertex, int32_t row) {
+    const float* a = poly.vertex[from]->v;
+    const float* b = poly.vertex[toVertex]->v;
+    float dy = b[VertexWord::kY] - a[VertexWord::kY];
+    if (dy == 0.0f) dy = 1.0f;
+    const float offset = static_cast<float>(row) + 0.5f - a[VertexWord::kY];
+    const PlainEdge start = PlainEdge::Of(a), end = PlainEdge::Of(b);
+    xStep = (end.x - start.x) / dy;
+    wordSteps = _mm_div_ps(_mm_sub_ps(end.words, start.words), _mm_set1_ps(dy));
+    value = {start.x + xStep * offset, _mm_add_ps(start.words, _mm_mul_ps(wordSteps, _mm_set1_ps(offset)))};
+    endRow = Truncate<Tame>(b[VertexWord::kY] + 0.5f);
+    to = toVertex;
+  }
+  __attribute__((always_inline)) void Advance() {
+    value.x += xStep;
+    value.words = _mm_add_ps(value.words, wordSteps);
+  }
+};
+
+namespace {
+
+// Walks the rows of a polygon down from its top vertex between two edges,
+// A towards lower vertex indices and B towards higher ones, each replaced by
+// the next while a budget of `count` edges lasts, and hands every row to be
+// drawn to drawRow(y, left, right). Direct: the polygon is tame and every
+// row is drawn.
+template <typename Edge, bool Direct, typename DrawRow>
+__attribute__((always_inline)) inline void WalkRows(const ScreenPolygon& poly, int32_t top, int32_t rowLimit,
+                                                    const RowQuality& quality, DrawRow drawRow) {
+  const int32_t count = poly.count;
+  auto previous = [count](int32_t i) { return i == 0 ? count - 1 : i - 1; };
+  auto next = [count](int32_t i) { return i + 1 == count ? 0 : i + 1; };
+  // Rows above the target are never drawn, so the walk starts at row 0 at the
+  // latest: a polygon reaching far above the screen costs nothing extra.
+  int32_t y = std::max(Ceiling<Direct>(poly.vertex[top]->v[VertexWord::kY] - 0.5f), 0);
+  Edge a, b;
+  a.template Start<Direct>(poly, top, previous(top), y);
+  b.template Start<Direct>(poly, top, next(top), y);
+  int32_t budget = count - 2;
+  const bool rowsReduced = quality.Reduced();
+  const uint32_t rowMask = quality.rowMask;
+  for (;;) {
+    while (a.endRow <= y && budget > 0) {
+      a.template Start<Direct>(poly, a.to, previous(a.to), y);
+      --budget;
+    }
+    while (b.endRow <= y && budget > 0) {
+      b.template Start<Direct>(poly, b.to, next(b.to), y);
+      --budget;
+    }
+    if (a.endRow <= y || b.endRow <= y) return;
+    // Both edges go on at least to here.
+    for (const int32_t stop = std::min({a.endRow, b.endRow, rowLimit}); y < stop; ++y) {
+      if (Direct || !(rowsReduced && (static_cast<uint32_t>(y) & rowMask) != 0)) {
+        const bool aLeft = a.value.X() < b.value.X();
+        const typename Edge::Value left = aLeft ? a.value : b.value, right = aLeft ? b.value : a.value;
+        drawRow(y, left, right);
+      }
+      a.Advance();
+      b.Advance();
+    }
+    if (y >= rowLimit) return;
   }
 }
 
-// The members of each kind as the dispatch table has them; palette targets
-// have no smooth or unlit form of their own.
-template <typename Pixel>
-void CRenderTarget::ScanConvertFor(PolygonRecord& poly, int32_t top, SpanKind kind, DrawState& state) {
-  constexpr bool kPalette = std::is_same_v<Pixel, uint8_t>;
-  switch (kind) {
-    case SpanKind::kDepthOnly: ScanConvertAs<SpanKind::kDepthOnly, uint8_t>(poly, top, state); break;
-    case SpanKind::kGouraudTextured:
-      ScanConvertAs<kPalette ? SpanKind::kTextured : SpanKind::kGouraudTextured, Pixel>(poly, top, state);
-      break;
-    case SpanKind::kGouraud:
-      ScanConvertAs<kPalette ? SpanKind::kFlat : SpanKind::kGouraud, Pixel>(poly, top, state);
-      break;
-    case SpanKind::kKeyedTextured: ScanConvertAs<SpanKind::kKeyedTextured, Pixel>(poly, top, state); break;
-    case SpanKind::kUnlitTextured:
-      ScanConvertAs<kPalette ? SpanKind::kTextured : SpanKind::kUnlitTextured, Pixel>(poly, top, state);
-      break;
-    case SpanKind::kTextured: ScanConvertAs<SpanKind::kTextured, Pixel>(poly, top, state); break;
-    default: ScanConvertAs<SpanKind::kFlat, Pixel>(poly, top, state); break;
+}  // namespace
+
+// The fill of each kind as the dispatch table has it; palette targets have
+// no smooth or unlit form of their own.
+template <typename Visit>
+auto CRenderTarget::WithFillFor(uint32_t mode, Visit visit) const {
+  const SpanKind kind = SelectSpanKind(mode, TextureUsable());
+  auto onPixels = [&kind, &visit]<typename Pixel>() {
+    constexpr bool kPalette = std::is_same_v<Pixel, uint8_t>;
+    constexpr SpanKind kShadedTexture = kPalette ? SpanKind::kTextured : SpanKind::kGouraudTextured;
+    constexpr SpanKind kShaded = kPalette ? SpanKind::kFlat : SpanKind::kGouraud;
+    constexpr SpanKind kUnlitTexture = kPalette ? SpanKind::kTextured : SpanKind::kUnlitTextured;
+    switch (kind) {
+      case SpanKind::kDepthOnly: return visit.template operator()<SpanKind::kDepthOnly, uint8_t>();
+      case SpanKind::kGouraudTextured: return visit.template operator()<kShadedTexture, Pixel>();
+      case SpanKind::kGouraud: return visit.template operator()<kShaded, Pixel>();
+      case SpanKind::kKeyedTextured: return visit.template operator()<SpanKind::kKeyedTextured, Pixel>();
+      case SpanKind::kUnlitTextured: return visit.template operator()<kUnlitTexture, Pixel>();
+      case SpanKind::kTextured: return visit.template operator()<SpanKind::kTextured, Pixel>();
+      default: return visit.template operator()<SpanKind::kFlat, Pixel>();
+    }
+  };
+  switch (desc_.bytesPerPixel) {
+    case 1: return onPixels.template operator()<uint8_t>();
+    case 2: return onPixels.template operator()<uint16_t>();
+    case 4: return onPixels.template operator()<uint32_t>();
+    default: return visit.template operator()<SpanKind::kFlat, void>();  // culls and marks, draws nothing
   }
+}
+
+CRenderTarget::PolygonFill CRenderTarget::PolygonFillFor(uint32_t mode) const {
+  return WithFillFor(mode,
+                     []<SpanKind Kind, typename Pixel>() { return &CRenderTarget::FillScreenPolygonAs<Kind, Pixel>; });
+}
+
+CRenderTarget::SharedPolygonsFill CRenderTarget::SharedPolygonsFillFor(uint32_t mode) const {
+  return WithFillFor(mode,
+                     []<SpanKind Kind, typename Pixel>() { return &CRenderTarget::FillSharedPolygonsAs<Kind, Pixel>; });
 }
 
 // FillPolygon has checked what FillSpan would check for every row: the
 // pixel size, the texture, and that rows below rowLimit lie in the target.
 template <SpanKind Kind, typename Pixel>
-void CRenderTarget::ScanConvertAs(PolygonRecord& poly, int32_t top, DrawState& state) {
-  const int32_t count = poly.count;
-  const uint32_t rowMask = state.rows.rowMask;
-  const bool rowsReduced = state.rows.Reduced();
-  const int32_t mask = static_cast<int32_t>(std::min<uint32_t>(rowMask, static_cast<uint32_t>(desc_.height)));
-  const int32_t rowLimit = rowsReduced ? desc_.height - mask : desc_.height;
+__attribute__((always_inline)) inline void CRenderTarget::ScanConvertAs(const ScreenPolygon& poly, int32_t top,
+                                                                        bool tame, DrawState& state) {
+  const RowQuality& quality = state.rows;
+  const int32_t mask = static_cast<int32_t>(std::min<uint32_t>(quality.rowMask, static_cast<uint32_t>(desc_.height)));
+  const int32_t rowLimit = quality.Reduced() ? desc_.height - mask : desc_.height;
   state.rowLimit = rowLimit;
-  // Rows above the target are never drawn, so the walk starts at row 0 at the
-  // latest: a polygon reaching far above the screen costs nothing extra.
-  int32_t y = std::max(TruncToInt(std::ceil(poly.vertex[top].v[VertexWord::kY] - 0.5f)), 0);
-
-  auto previous = [count](int32_t i) { return i == 0 ? count - 1 : i - 1; };
-  auto next = [count](int32_t i) { return i + 1 == count ? 0 : i + 1; };
-  int32_t budget = count;
-  constexpr int kVectors = Kind == SpanKind::kFlat || Kind == SpanKind::kDepthOnly ? 1
-                           : Kind == SpanKind::kGouraud                            ? 2
-                                                                                   : 3;
-  ScanEdge<kVectors> a, b;
-  a.Start(poly, top, previous(top), y);
-  b.Start(poly, top, next(top), y);
-  budget -= 2;
-
-  while (y < rowLimit) {
-    while (a.endRow <= y && budget > 0) {
-      a.Start(poly, a.to, previous(a.to), y);
-      --budget;
-    }
-    while (b.endRow <= y && budget > 0) {
-      b.Start(poly, b.to, next(b.to), y);
-      --budget;
-    }
-    if (a.endRow <= y || b.endRow <= y) return;
-    if (!(rowsReduced && (static_cast<uint32_t>(y) & rowMask) != 0)) {
-      const bool aLeft = a.value.edge.x < b.value.edge.x;
-      DrawSpan<Kind, Pixel>(y, aLeft ? a.value.edge : b.value.edge, aLeft ? b.value.edge : a.value.edge, state);
-    }
-    ++y;
-    a.Advance();
-    b.Advance();
+  if constexpr (IsTextured(Kind)) {
+    auto drawRow = [&](int32_t y, const TexturedScanEdge::Value& left, const TexturedScanEdge::Value& right)
+        __attribute__((always_inline)) {
+      DrawSpan<Kind, Pixel>(y, left.edge, right.edge, state);
+    };
+    WalkRows<TexturedScanEdge, false>(poly, top, rowLimit, quality, drawRow);
+  } else if (tame && !quality.Reduced() && desc_.base != nullptr) {
+    auto fillRow = [&](int32_t y, const PlainEdge& left, const PlainEdge& right) __attribute__((always_inline)) {
+      FillPlainRow<Kind, Pixel, true>(y, left, right, state);
+    };
+    WalkRows<PlainScanEdge, true>(poly, top, rowLimit, quality, fillRow);
+  } else {
+    auto fillRow = [&](int32_t y, const PlainEdge& left, const PlainEdge& right) __attribute__((always_inline)) {
+      FillPlainRow<Kind, Pixel, false>(y, left, right, state);
+    };
+    WalkRows<PlainScanEdge, false>(poly, top, rowLimit, quality, fillRow);
   }
+}
+
+template <SpanKind Kind, typename Pixel>
+void CRenderTarget::FillScreenPolygonAs(ScreenPolygon& poly, uint32_t mode, DrawState state) {
+  const int32_t count = poly.count;
+  const float* first = poly.vertex[0]->v;
+  float minX = first[VertexWord::kX], maxX = minX, minY = first[VertexWord::kY], maxY = minY;
+  // The top is the first vertex of the least y; chosen without a branch,
+  // as the two halves of a quad or a grid cell keep changing it.
+  int32_t top = 0;
+  for (int32_t i = 1; i < count; ++i) {
+    const float* v = poly.vertex[i]->v;
+    minX = v[VertexWord::kX] < minX ? v[VertexWord::kX] : minX;
+    maxX = v[VertexWord::kX] > maxX ? v[VertexWord::kX] : maxX;
+    maxY = v[VertexWord::kY] > maxY ? v[VertexWord::kY] : maxY;
+    const bool higher = v[VertexWord::kY] < minY;
+    minY = higher ? v[VertexWord::kY] : minY;
+    top = higher ? i : top;
+  }
+  if (minX > static_cast<float>(desc_.width) || maxX < 0.0f || minY > static_cast<float>(desc_.height) || maxY < 0.0f)
+    return;
+  if (culling_.mode != kCullNone && !SurvivesCulling(poly, mode, state)) return;
+  if constexpr (!std::is_void_v<Pixel>) {
+    const bool tame =
+        minX >= -kTameCoordinate && maxX <= kTameCoordinate && minY >= -kTameCoordinate && maxY <= kTameCoordinate;
+    ScanConvertAs<Kind, Pixel>(poly, top, tame, state);
+  }
+}
+
+template <SpanKind Kind, typename Pixel>
+int32_t CRenderTarget::FillSharedPolygonsAs(const MeshPolygon* polygons, int32_t first, int32_t end) {
+  const auto sharedCount = static_cast<uint32_t>(shared_.size());
+  for (int32_t k = first; k < end; ++k) {
+    const MeshPolygon& polygon = polygons[k];
+    const int32_t count = polygon.vertexCount;
+    if (count < 3 || count > kMaxMeshPolygonVertices) continue;
+    bool drawable = true;
+    for (int32_t i = 0; i < count; ++i) drawable &= static_cast<uint32_t>(polygon.vertices[i]) < sharedCount;
+    if (!drawable) continue;
+
+    ScreenPolygon screen;
+    screen.count = count;
+    const SharedVertex* vertices[kMaxMeshPolygonVertices];
+    bool flat = true;
+    bool somewhere = true;
+    for (int32_t i = 0; i < count; ++i) {
+      SharedVertex& vertex = shared_[static_cast<size_t>(polygon.vertices[i])];
+      if (vertex.place == SharedPlace::kNeedsClipping) return k;
+      somewhere &= vertex.place == SharedPlace::kOnScreen;
+      flat &= vertex.flat;
+      vertices[i] = &vertex;
+      screen.vertex[i] = &vertex.screen;
+    }
+    if (flat) {
+      if (somewhere) FillSharedFlat(screen, vertices);
+    } else if (somewhere) {
+      FillScreenPolygonAs<Kind, Pixel>(screen, sharedSmoothMode_,
+                                       sharedSmoothState_ ? *sharedSmoothState_ : SharedSmoothState(vertices, count));
+    }
+  }
+  return end;
 }
 
 }  // namespace vx

@@ -14,19 +14,19 @@ namespace vx::span {
 
 inline constexpr int32_t kLanes = 4;
 
+// Pixel indices k to k + 3 as floats, exact up to 2^24.
+inline __m128 Indices(int32_t k) {
+  return _mm_add_ps(_mm_set1_ps(static_cast<float>(k)), _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f));
+}
+
 // The depth of pixel k of a span (k = 0 at the first pixel): one
 // multiplication and one addition from the start, never a running sum, so no
 // rounding error builds up along the span.
-inline float DepthAt(float z0, float dz, int32_t k) { return z0 + static_cast<float>(k) * dz; }
-
 struct DepthRamp {
   __m128 z0, dz;
   DepthRamp(float start, float step) : z0(_mm_set1_ps(start)), dz(_mm_set1_ps(step)) {}
-  // Pixels k to k + 3.
-  __m128 At(int32_t k) const {
-    const __m128 lanes = _mm_add_ps(_mm_set1_ps(static_cast<float>(k)), _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f));
-    return _mm_add_ps(z0, _mm_mul_ps(lanes, dz));
-  }
+  // The pixels whose indices are the lanes of k.
+  __m128 At(__m128 k) const { return _mm_add_ps(z0, _mm_mul_ps(k, dz)); }
 };
 
 // start + i x step in lane i, wrapping as running sums of the step would.
@@ -106,6 +106,24 @@ __m128i ToFixed16(__m128 values, Slow slow) {
   _mm_store_ps(in, values);
   for (int i = 0; i < kLanes; ++i) out[i] = slow(in[i]);
   return _mm_load_si128(reinterpret_cast<const __m128i*>(out));
+}
+
+// Two vectors at once, as ToFixed16 converts each, with one test of their
+// range for both.
+template <typename Slow>
+void ToFixed16(__m128 a, __m128 b, __m128i& fixedA, __m128i& fixedB, Slow slow) {
+  const __m128 scale = _mm_set1_ps(65536.0f);
+  const __m128 scaledA = _mm_mul_ps(a, scale), scaledB = _mm_mul_ps(b, scale);
+  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)), bound = _mm_set1_ps(2147483648.0f);
+  const __m128 inRange = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(scaledA, magnitude), bound),
+                                    _mm_cmplt_ps(_mm_and_ps(scaledB, magnitude), bound));
+  if (_mm_movemask_ps(inRange) == 0xF) [[likely]] {
+    fixedA = _mm_cvttps_epi32(scaledA);
+    fixedB = _mm_cvttps_epi32(scaledB);
+  } else {
+    fixedA = ToFixed16(a, slow);
+    fixedB = ToFixed16(b, slow);
+  }
 }
 
 }  // namespace vx::span
