@@ -2,9 +2,8 @@
 
 #include <emmintrin.h>
 
-#include <climits>
-
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <new>
 #include <optional>
@@ -218,11 +217,13 @@ CVec3f CGeometryStage::ToWorld(const CVec3f& p) const {
 }
 
 void CGeometryStage::ToClip(const CVec3f& world, float clip[4]) const {
-  clip[0] = world.x;
-  clip[1] = world.y;
-  clip[2] = world.z;
-  clip[3] = 1.0f;
-  if (projectionIsIdentity_) return;
+  if (projectionIsIdentity_) {
+    clip[0] = world.x;
+    clip[1] = world.y;
+    clip[2] = world.z;
+    clip[3] = 1.0f;
+    return;
+  }
   const lanes::Vec4 c = lanes::TransformPoint(projection_, lanes::Vec3::Splat(world));
   clip[0] = FirstLane(c.x);
   clip[1] = FirstLane(c.y);

@@ -185,7 +185,7 @@ class CGeometryStage {
   void DrawPolygon(PolygonRecord* poly);
 
   // Colours and projects the lit vertices of a mesh once for all the
-  // polygons that share them, which the render target's FillSharedPolygon
+  // polygons that share them, which the render target's FillSharedPolygons
   // then draws as DrawPolygon would. False when its polygons must go through
   // DrawPolygon one by one: they are tested, picked, measured or marked,
   // fill depth only, or there is no room.

@@ -97,10 +97,7 @@ bool CMeshBuffer::IsDrawable(const MeshPolygon& polygon) const {
 }
 
 bool CMeshBuffer::IsDrawable(const MeshPolygon& polygon, int32_t vertexCount, int32_t materialCount) {
-  if (polygon.vertexCount < 3 || polygon.vertexCount > kMaxMeshPolygonVertices) return false;
-  for (int32_t j = 0; j < polygon.vertexCount; ++j) {
-    if (polygon.vertices[j] < 0 || polygon.vertices[j] >= vertexCount) return false;
-  }
+  if (!HasVerticesAmong(polygon, vertexCount)) return false;
   return materialCount == 0 || (polygon.materialIndex >= 0 && polygon.materialIndex < materialCount);
 }
 
@@ -189,7 +186,8 @@ void CMeshBuffer::DrawPolygons(CGeometryStage* stage, int32_t highlightIndex) {
       k = target->FillSharedPolygons(polygons_.data(), k, stop);
       if (k == stop) continue;
     }
-    const MeshPolygon& polygon = polygons_[k++];
+    const int32_t index = k++;
+    const MeshPolygon& polygon = polygons_[index];
     if (!IsDrawable(polygon, vertexCount, materialCount)) continue;
     // The material changes only where the index does.
     if (materialCount > 0 && polygon.materialIndex != appliedMaterial) {
@@ -198,7 +196,7 @@ void CMeshBuffer::DrawPolygons(CGeometryStage* stage, int32_t highlightIndex) {
     }
     record.count = polygon.vertexCount;
     for (int32_t j = 0; j < polygon.vertexCount; ++j) record.vertex[j] = work_[polygon.vertices[j]];
-    if (k - 1 == highlightIndex) {
+    if (index == highlightIndex) {
       target->BeginMarkedPolygon();
       stage->DrawPolygon(&record);
       target->EndMarkedPolygon();

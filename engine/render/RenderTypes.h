@@ -49,6 +49,16 @@ struct MeshPolygon {
   CVec3f faceNormal;  // written by ComputeNormals
 };
 
+// Whether a mesh polygon has 3 or 4 vertices, each among the first
+// vertexCount.
+inline bool HasVerticesAmong(const MeshPolygon& polygon, int32_t vertexCount) {
+  if (polygon.vertexCount < 3 || polygon.vertexCount > kMaxMeshPolygonVertices) return false;
+  for (int32_t j = 0; j < polygon.vertexCount; ++j) {
+    if (polygon.vertices[j] < 0 || polygon.vertices[j] >= vertexCount) return false;
+  }
+  return true;
+}
+
 // A polygon's vertices once projected, wherever they lie: screen x and y,
 // z/w and 1/w, the colour scaled for the pixel size, and s and t times the
 // texture size and 1/w.

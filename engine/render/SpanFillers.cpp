@@ -771,10 +771,7 @@ __attribute__((always_inline)) inline void CRenderTarget::DrawSpan(int32_t y, co
   run.first = std::max(run.first, 0);
   run.last = std::min(run.last, desc_.width - 1);
   // The first writer of a row after a clear clears it.
-  if (depthRowDirty_[y]) {
-    depthRowDirty_[y] = 0;
-    std::fill_n(depthRows_[y], depthWidth_, kFarDepth);
-  }
+  ClearDepthRowIfDirty(y);
   if (run.first > run.last) return;
   run.dx = right.x - left.x;
   if (run.dx == 0.0f) run.dx = 1.0f;
@@ -1273,14 +1270,11 @@ void CRenderTarget::FillScreenPolygonAs(ScreenPolygon& poly, uint32_t mode, Draw
 
 template <SpanKind Kind, typename Pixel>
 int32_t CRenderTarget::FillSharedPolygonsAs(const MeshPolygon* polygons, int32_t first, int32_t end) {
-  const auto sharedCount = static_cast<uint32_t>(shared_.size());
+  const auto sharedCount = static_cast<int32_t>(shared_.size());
   for (int32_t k = first; k < end; ++k) {
     const MeshPolygon& polygon = polygons[k];
+    if (!HasVerticesAmong(polygon, sharedCount)) continue;
     const int32_t count = polygon.vertexCount;
-    if (count < 3 || count > kMaxMeshPolygonVertices) continue;
-    bool drawable = true;
-    for (int32_t i = 0; i < count; ++i) drawable &= static_cast<uint32_t>(polygon.vertices[i]) < sharedCount;
-    if (!drawable) continue;
 
     ScreenPolygon screen;
     screen.count = count;

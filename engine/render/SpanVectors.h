@@ -90,17 +90,9 @@ void StorePixels(uint8_t* p, __m128i narrow) {
   }
 }
 
-// 16.16 values of four floats, as ToFixed16Wrap gives them: the truncating
-// conversion serves every lane within the 32-bit range (scaling by 2^16 is
-// exact short of overflow); if a lane lies beyond it, or is NaN, all four
-// take the exact slow way.
+// 16.16 values of four floats, one at a time, the exact slow way.
 template <typename Slow>
-__m128i ToFixed16(__m128 values, Slow slow) {
-  const __m128 scaled = _mm_mul_ps(values, _mm_set1_ps(65536.0f));
-  const __m128 bound = _mm_set1_ps(2147483648.0f);
-  const __m128 inRange =
-      _mm_and_ps(_mm_cmpge_ps(scaled, _mm_sub_ps(_mm_setzero_ps(), bound)), _mm_cmplt_ps(scaled, bound));
-  if (_mm_movemask_ps(inRange) == 0xF) return _mm_cvttps_epi32(scaled);
+__attribute__((noinline)) __m128i ToFixed16Slowly(__m128 values, Slow slow) {
   alignas(16) float in[kLanes];
   alignas(16) int32_t out[kLanes];
   _mm_store_ps(in, values);
@@ -108,12 +100,15 @@ __m128i ToFixed16(__m128 values, Slow slow) {
   return _mm_load_si128(reinterpret_cast<const __m128i*>(out));
 }
 
-// Two vectors at once, as ToFixed16 converts each, with one test of their
-// range for both.
+// 16.16 values of the floats of two vectors, as ToFixed16Wrap gives them:
+// the truncating conversion serves every lane within the 32-bit range
+// (scaling by 2^16 is exact short of overflow); if a lane lies beyond it,
+// or is NaN, all lanes take the exact slow way.
 template <typename Slow>
 void ToFixed16(__m128 a, __m128 b, __m128i& fixedA, __m128i& fixedB, Slow slow) {
   const __m128 scale = _mm_set1_ps(65536.0f);
   const __m128 scaledA = _mm_mul_ps(a, scale), scaledB = _mm_mul_ps(b, scale);
+  // Magnitudes below 2^31 (-2^31 itself, in range, takes the slow way).
   const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)), bound = _mm_set1_ps(2147483648.0f);
   const __m128 inRange = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(scaledA, magnitude), bound),
                                     _mm_cmplt_ps(_mm_and_ps(scaledB, magnitude), bound));
@@ -121,8 +116,8 @@ void ToFixed16(__m128 a, __m128 b, __m128i& fixedA, __m128i& fixedB, Slow slow) 
     fixedA = _mm_cvttps_epi32(scaledA);
     fixedB = _mm_cvttps_epi32(scaledB);
   } else {
-    fixedA = ToFixed16(a, slow);
-    fixedB = ToFixed16(b, slow);
+    fixedA = ToFixed16Slowly(a, slow);
+    fixedB = ToFixed16Slowly(b, slow);
   }
 }
 

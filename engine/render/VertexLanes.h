@@ -9,6 +9,7 @@
 
 #include "engine/math/Matrix4.h"
 #include "engine/math/Vec.h"
+#include "engine/render/SpanVectors.h"
 
 namespace vx::lanes {
 
@@ -33,9 +34,7 @@ struct Vec3 {
   }
 };
 
-inline __m128 Select(__m128 mask, __m128 yes, __m128 no) {
-  return _mm_or_ps(_mm_and_ps(mask, yes), _mm_andnot_ps(mask, no));
-}
+using span::Select;
 inline Vec3 Select(__m128 mask, const Vec3& yes, const Vec3& no) {
   return {Select(mask, yes.x, no.x), Select(mask, yes.y, no.y), Select(mask, yes.z, no.z)};
 }
