@@ -119,17 +119,8 @@ TEST_F(ViewerWithEngineTest, AMovedWorldAndItsMovedTextureAreFollowed) {
   EXPECT_EQ(Document().Url(), "http://" + server.HostAndPort() + "/new/world.wrl");
   QWidget* widget = backend_.Widget(app_->View()->Window());
   ASSERT_NE(widget, nullptr);
-  auto greenPixels = [&] {
-    const QImage image = widget->grab().toImage();
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-      for (int x = 0; x < image.width(); ++x) {
-        const QRgb pixel = image.pixel(x, y);
-        if (qGreen(pixel) > 128 && qRed(pixel) < 64 && qBlue(pixel) < 64) ++count;
-      }
-    return count;
-  };
-  EXPECT_TRUE(RunQtUntil([&] { return greenPixels() > 100; }, 15000)) << "the texture is drawn";
+  EXPECT_TRUE(RunQtUntil([&] { return PixelsOfColour(widget->grab().toImage(), 1) > 100; }, 15000))
+      << "the texture is drawn";
 }
 
 TEST_F(ViewerWithEngineTest, AFailedUrlLoadSaysWhereAndWhyAndKeepsTheWorldShown) {
