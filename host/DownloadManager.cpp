@@ -284,7 +284,16 @@ int32_t CDownloadManager::BeginTransfer(DownloadRequest& request, int32_t flags)
 }
 
 void CDownloadManager::StartHttp(Slot& slot, const std::string& url, int32_t flags) {
-  const std::string hostAndPath = url.substr(kHttpPrefixLength);
+  slot.url = url;
+  slot.redirectedFrom.clear();
+  slot.failureText.clear();
+  slot.keepInMemory = (flags & 0xFFFF) != 0;
+  OpenRequest(slot);
+}
+
+// A request for the slot's URL, into an output that starts empty.
+void CDownloadManager::OpenRequest(Slot& slot) {
+  const std::string hostAndPath = slot.url.substr(kHttpPrefixLength);
   const size_t slash = hostAndPath.find('/');
   const std::string host = hostAndPath.substr(0, slash);
   const std::string path = slash == std::string::npos ? "" : hostAndPath.substr(slash + 1);
@@ -296,8 +305,35 @@ void CDownloadManager::StartHttp(Slot& slot, const std::string& url, int32_t fla
   WriteInUseList();
   slot.state = DownloadRunning;
   slot.httpStatus = 0;
-  slot.keepInMemory = (flags & 0xFFFF) != 0;
   slot.memory = {};
+}
+
+// Starts the request a redirect asks for; false when the transfer ends
+// here. A chain that comes back to a URL it has been to would never end,
+// and counts as too long.
+bool CDownloadManager::FollowRedirect(Slot& slot) {
+  const std::string target = ResolveRedirect(slot.url, slot.http->RedirectLocation());
+  if (!IsLoggableUrl(target)) return false;
+  slot.redirectedFrom.push_back(slot.url);
+  const bool seen =
+      std::find(slot.redirectedFrom.begin(), slot.redirectedFrom.end(), target) != slot.redirectedFrom.end();
+  if (seen || slot.redirectedFrom.size() > static_cast<size_t>(kMaxHttpRedirects)) {
+    slot.failureText = kTooManyRedirects;
+    return false;
+  }
+  slot.url = target;
+  slot.http.reset();
+  static_cast<void>(DataStreamClose(&slot.output));
+  OpenRequest(slot);
+  return true;
+}
+
+// A moved file is kept under the URL it came from, which is the one its
+// requester learns: a later request of either finds it where it looks.
+void CDownloadManager::FileUnderFinalUrl(const Slot& slot) const {
+  if (!slot.counted || slot.redirectedFrom.empty()) return;
+  ForgetCacheFile(slot.localPath);
+  WriteCachePairs(cacheLogPath_, {{slot.url, slot.localPath}}, "ab");
 }
 
 int32_t CDownloadManager::Register(std::unique_ptr<DownloadRequest> request, int32_t slot,
@@ -359,7 +395,10 @@ void CDownloadManager::ReportAndFree(int32_t index) {
 void CDownloadManager::StepTransfer(Slot& slot) {
   const uint16_t status = slot.http->Step();
   CopyNewBytesToMemory(slot);
-  if (status == 0) EndTransfer(slot, slot.http->Succeeded());
+  if (status != 0) return;
+  const bool succeeded = slot.http->Succeeded();
+  if (!succeeded && !slot.http->RedirectLocation().empty() && FollowRedirect(slot)) return;
+  EndTransfer(slot, succeeded);
 }
 
 // The body is kept in memory as it arrives, read back from the file, so the
@@ -386,7 +425,10 @@ void CDownloadManager::EndTransfer(Slot& slot, bool succeeded) {
   static_cast<void>(DataStreamClose(&slot.output));
   slot.busy = false;
   WriteInUseList();
-  if (!succeeded) {
+  if (succeeded) {
+    FileUnderFinalUrl(slot);
+    if (slot.request) CopyText(slot.request->url, slot.url);
+  } else {
     RemoveFile(slot.localPath);
     if (slot.counted) ForgetCacheFile(slot.localPath);
   }
@@ -452,6 +494,11 @@ int32_t CDownloadManager::GetDownloadStatus(int32_t index, int32_t* total, int32
 
 int32_t CDownloadManager::HttpStatusOf(int32_t index) const {
   return index >= 0 && index < kDownloadSlots ? slots_[index].httpStatus : 0;
+}
+
+const std::string& CDownloadManager::FailureTextOf(int32_t index) const {
+  static const std::string kNone;
+  return index >= 0 && index < kDownloadSlots ? slots_[index].failureText : kNone;
 }
 
 void* CDownloadManager::GetSlotBuffer(int32_t index) const {

@@ -2,7 +2,9 @@
 // component "Vx_Download".
 //
 // Up to 12 HTTP/1.0 transfers run at once, each stepped from Poll (no
-// threads). Downloaded files go to the Cache folder under names
+// threads). A transfer follows up to kMaxHttpRedirects redirects; the
+// requester is told of the URL the body came from in its request's url, and
+// the cache files the body under that URL. Downloaded files go to the Cache folder under names
 // "vxlc<n>.<last three characters of the URL>", and the cache log
 // "Vantessel Log.txt" maps each URL to its file (pairs of lines). The
 // in-use list "inuse" names the files being written, so that a run that
@@ -38,6 +40,8 @@ namespace vx::host {
 
 static_assert(kDownloadSlots == VX_DOWNLOAD_SLOTS, "the slot count callers see is the manager's");
 
+inline constexpr char kTooManyRedirects[] = "Too many redirects.";
+
 class CDownloadManager {
  public:
   CDownloadManager();
@@ -55,6 +59,9 @@ class CDownloadManager {
   // The HTTP status of the transfer that ended last in the slot, 0 when no
   // answer came; a requester may read it while it is told of the end.
   int32_t HttpStatusOf(int32_t slot) const;
+  // Why the transfer that ended last in the slot failed when its HTTP status
+  // does not say (kTooManyRedirects); empty otherwise.
+  const std::string& FailureTextOf(int32_t slot) const;
   void* GetSlotBuffer(int32_t slot) const;
   void FreeSlotBuffer(int32_t slot);
   std::string ProgressText();
@@ -89,6 +96,10 @@ class CDownloadManager {
     std::string localPath;
     bool counted = true;           // part of the cache (not a download to a caller's path)
     int32_t httpStatus = 0;
+    std::string failureText;
+    // The URL being fetched, and those that redirected to it.
+    std::string url;
+    std::vector<std::string> redirectedFrom;
     std::unique_ptr<DownloadRequest> request;
   };
 
@@ -103,6 +114,9 @@ class CDownloadManager {
   std::string UnusedCacheName(size_t pairs, const std::string& url) const;
   int32_t BeginTransfer(DownloadRequest& request, int32_t flags);
   void StartHttp(Slot& slot, const std::string& url, int32_t flags);
+  void OpenRequest(Slot& slot);
+  bool FollowRedirect(Slot& slot);
+  void FileUnderFinalUrl(const Slot& slot) const;
   int32_t Register(std::unique_ptr<DownloadRequest> request, int32_t slot, const DownloadCallback* callback);
   void StepTransfer(Slot& slot);
   void CopyNewBytesToMemory(Slot& slot);

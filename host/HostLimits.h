@@ -55,6 +55,8 @@ inline constexpr uint64_t kMaxInflatedBytes = 512ull * 1024 * 1024;
 
 // Downloads that run at once; config.txt keys are at most this long.
 inline constexpr int32_t kDownloadSlots = 12;
+// Redirects one download follows; one more fails it.
+inline constexpr int32_t kMaxHttpRedirects = 5;
 inline constexpr size_t kConfigKeyChars = 63;
 
 }  // namespace vx::host

@@ -39,6 +39,28 @@ std::optional<uint16_t> PortAfterColon(std::string_view digits) {
 
 }  // namespace
 
+std::string ResolveRedirect(std::string_view url, std::string_view location) {
+  constexpr std::string_view kScheme = "http:";
+  location = location.substr(0, location.find('#'));
+  if (location.starts_with("//")) return std::string(kScheme) + std::string(location);
+  const size_t colon = location.find(':');
+  if (colon != std::string_view::npos && colon < location.find_first_of("/?")) {
+    return location.substr(0, colon + 1) == kScheme && location.substr(colon + 1).starts_with("//")
+               ? std::string(location)
+               : std::string();
+  }
+  const size_t hostStart = url.find("//");
+  if (hostStart == std::string_view::npos) return {};
+  const size_t pathStart = std::min(url.find('/', hostStart + 2), url.size());
+  if (location.starts_with('/')) return std::string(url.substr(0, pathStart)) + std::string(location);
+  const std::string_view withoutQuery = url.substr(0, std::min(url.find('?', pathStart), url.size()));
+  const size_t folderEnd = withoutQuery.rfind('/');
+  const std::string folder = folderEnd == std::string_view::npos || folderEnd < pathStart
+                                 ? std::string(url.substr(0, pathStart)) + "/"
+                                 : std::string(withoutQuery.substr(0, folderEnd + 1));
+  return folder + std::string(location);
+}
+
 bool HasControlBytes(std::string_view text) {
   return std::any_of(text.begin(), text.end(),
                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
@@ -56,22 +78,26 @@ CHttpRequest::CHttpRequest(const char* proxyHost, uint16_t proxyPort, std::strin
   if (!IsSafeRequestTarget(host, path)) return;
   const bool viaProxy = proxyHost && *proxyHost;
   std::string_view serverName = host;
+  uint16_t port = kDefaultHttpPort;
+  if (const size_t colon = host.find(':'); colon != std::string_view::npos) {
+    serverName = host.substr(0, colon);
+    // A port that is no port leaves the channel without a host: it will not open.
+    const std::optional<uint16_t> parsed = PortAfterColon(host.substr(colon + 1));
+    port = parsed.value_or(0);
+    if (!parsed) serverName = {};
+  }
   if (viaProxy) {
     channel_.SetRemoteHost(proxyHost);
     channel_.SetRemotePort(proxyPort);
   } else {
-    uint16_t port = 80;
-    if (const size_t colon = host.find(':'); colon != std::string_view::npos) {
-      serverName = host.substr(0, colon);
-      // A port that is no port leaves the channel without a host: it will not open.
-      const std::optional<uint16_t> parsed = PortAfterColon(host.substr(colon + 1));
-      port = parsed.value_or(0);
-      if (!parsed) serverName = {};
-    }
     channel_.SetRemoteHost(serverName);
     channel_.SetRemotePort(port);
   }
-  request_ = BuildRequestText(viaProxy, viaProxy ? host : serverName, path);
+  const std::string hostLine =
+      viaProxy && serverName.empty()
+          ? std::string(host)
+          : std::string(serverName) + (port == kDefaultHttpPort ? "" : ":" + std::to_string(port));
+  request_ = BuildRequestText(viaProxy, hostLine, path);
   channel_.SetTimeout(kDefaultChannelTimeoutSeconds);
   static_cast<void>(channel_.Open());
 }

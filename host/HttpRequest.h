@@ -26,6 +26,8 @@ struct TransferLimits {
   int32_t minBytesPerSecond = kHttpMinBytesPerSecond;
 };
 
+inline constexpr uint16_t kDefaultHttpPort = 80;
+
 // Bytes below 0x20 and 0x7F: no URL, path or request line may hold one.
 bool HasControlBytes(std::string_view text);
 
@@ -34,10 +36,17 @@ bool HasControlBytes(std::string_view text);
 // host name holds no blank.
 bool IsSafeRequestTarget(std::string_view host, std::string_view path);
 
+// The URL a redirect from url to location names: location itself when it is
+// an "http://" URL, else resolved against url ("//host/path", "/path" or a
+// path relative to url's folder); its fragment is left out. Empty when
+// location names another scheme, which this client does not speak.
+std::string ResolveRedirect(std::string_view url, std::string_view location);
+
 class CHttpRequest {
  public:
   // proxyHost null or empty: connect to host directly, where "name:port"
-  // picks the port (80 otherwise). path has no leading '/'; its blanks are
+  // picks the port (80 otherwise). The Host line names the port whenever it
+  // is not 80, so that a virtual host on another port is found. path has no leading '/'; its blanks are
   // sent as "%20". A host or path that is not safe (above) sends nothing:
   // the transfer ends at the first step with nothing received.
   CHttpRequest(const char* proxyHost, uint16_t proxyPort, std::string_view host, std::string_view path,
@@ -58,6 +67,10 @@ class CHttpRequest {
   bool Succeeded() const { return response_.Succeeded(); }
   // The status line's code; 0 until a header came.
   int32_t Status() const { return response_.Status(); }
+
+  // Where a redirect sends the client, as the server wrote it; empty for
+  // any other response.
+  const std::string& RedirectLocation() const { return response_.RedirectLocation(); }
 
   // The request text, byte for byte; empty when the target was refused.
   const std::string& RequestText() const { return request_; }

@@ -43,6 +43,10 @@ std::optional<int32_t> ParseStatusLine(std::string_view line) {
   return ParseDecimal(rest.substr(0, std::min(rest.find(' '), rest.size())));
 }
 
+bool IsRedirectStatus(int32_t status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
 }  // namespace
 
 std::optional<int32_t> ParseDecimal(std::string_view text, size_t maxDigits) {
@@ -88,6 +92,7 @@ bool HttpResponseReader::ParseHeader(std::string_view header) {
   bool first = true;
   // A coded body (chunks) would be stored with its coding.
   bool coded = false;
+  std::string_view location;
   while (lineStart < header.size()) {
     size_t lineEnd = header.find('\n', lineStart);
     if (lineEnd == std::string_view::npos) lineEnd = header.size();
@@ -105,10 +110,13 @@ bool HttpResponseReader::ParseHeader(std::string_view header) {
     if (EqualsIgnoringCase(name, "Content-Length")) {
       lengthDeclared_ = true;
       contentLength_ = ParseDecimal(value).value_or(-1);
+    } else if (EqualsIgnoringCase(name, "Location")) {
+      location = value;
     } else if (EqualsIgnoringCase(name, "Transfer-Encoding")) {
       coded = coded || !EqualsIgnoringCase(value, "identity");
     }
   }
+  if (IsRedirectStatus(status_)) redirectLocation_ = location;
   if (status_ != 200 || coded) return false;
   return !lengthDeclared_ || (contentLength_ >= 0 && contentLength_ <= kMaxHttpBodyBytes);
 }

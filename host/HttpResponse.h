@@ -7,7 +7,9 @@
 // transfer coding writes nothing and fails the transfer. Bytes beyond
 // Content-Length are not part of the body and are dropped. Without a
 // Content-Length the body ends when the server closes the connection, as
-// HTTP/1.0 has it, and may be no larger than a declared one.
+// HTTP/1.0 has it, and may be no larger than a declared one. A redirect
+// (301, 302, 303, 307 or 308) with a Location writes nothing either: it
+// fails the transfer and keeps the Location for the caller to follow.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +49,9 @@ class HttpResponseReader {
   int32_t ContentLength() const { return contentLength_; }
   int32_t Received() const { return received_; }
   bool Failed() const { return failed_; }
+  // The Location of a redirect, as the server wrote it; empty for any other
+  // response.
+  const std::string& RedirectLocation() const { return redirectLocation_; }
 
  private:
   void FeedHeader(std::span<const uint8_t> block);
@@ -56,6 +61,7 @@ class HttpResponseReader {
   DataStream* output_;
   DataStream* secondOutput_;
   std::string header_;
+  std::string redirectLocation_;
   bool headerParsed_ = false;
   bool failed_ = false;
   bool lengthDeclared_ = false;

@@ -70,6 +70,7 @@ bool DownloadsRunning() {
 // What a failed download's box says under the address.
 std::string DownloadFailure(int32_t slot) {
   const host::CDownloadManager* downloads = host::GetDownloadManager();
+  if (downloads && !downloads->FailureTextOf(slot).empty()) return downloads->FailureTextOf(slot);
   const int32_t status = downloads ? downloads->HttpStatusOf(slot) : 0;
   if (status == 0) return kNoAnswerText;
   if (status == kHttpOk) return kIncompleteBodyText;

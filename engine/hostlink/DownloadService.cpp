@@ -73,6 +73,7 @@ bool CDownload::Start(const std::string& url, DoneHandler onDone) {
   if (slot < 0) return false;
   running_ = true;
   slot_ = slot;
+  url_ = url;
   onDone_ = std::move(onDone);
   return true;
 }
@@ -94,6 +95,7 @@ void CDownload::OnDone(int32_t event, DownloadRequest* request, void* self) {
   if (event != VX_DOWNLOAD_EVENT || !request || !download->running_ || request->slot != download->slot_) return;
   const int32_t state = request->state;
   const std::string localPath = state == DownloadDone ? BoundedText(request->localPath) : std::string();
+  if (state == DownloadDone) download->url_ = BoundedText(request->url);
   download->running_ = false;
   download->slot_ = -1;
   DoneHandler onDone = std::move(download->onDone_);

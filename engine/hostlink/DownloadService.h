@@ -63,12 +63,16 @@ class CDownload {
   // nothing runs.
   int32_t State() const;
   void Cancel();
+  // The URL the body came from, known from the end on: the one a redirect
+  // moved it to, else the one started.
+  const std::string& Url() const { return url_; }
 
  private:
   static void OnDone(int32_t event, DownloadRequest* request, void* self);
 
   bool running_ = false;
   int32_t slot_ = -1;
+  std::string url_;
   DoneHandler onDone_;
 };
 

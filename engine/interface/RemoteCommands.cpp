@@ -163,21 +163,25 @@ std::string ExecuteRemoteCommand(EngineInstance& instance, std::string_view body
 }
 
 // Frames wait in the buffer while earlier replies wait for the socket, and
-// none is answered once a command has made the host destroy the instance.
+// none is answered once a command has made the host destroy the instance or
+// once the controller that sent them has gone.
 void AnswerRemoteCommands(EngineInstance& instance) {
   if (!instance.commandLink) return;
   CCommandLink& link = *instance.commandLink;
   CommandBuffer& commands = instance.commands;
   try {
-    const size_t kept = commands.Text().size();
-    link.Receive(commands);
+    link.Poll(commands);
     bool answered = false;
-    while (!link.RepliesWaiting() && !instance.IsDestroyRequested()) {
+    while (link.HasController() && !link.RepliesWaiting() && !instance.IsDestroyRequested()) {
       std::optional<std::string> body = commands.TakeFrame();
       if (!body) break;
       link.Send(FrameReply(ExecuteRemoteCommand(instance, *body)));
       answered = true;
     }
+    // What a controller that has gone left behind goes with it.
+    if (!link.HasController()) commands.Clear();
+    const size_t kept = commands.Text().size();
+    link.Read(commands);
     commands.DropJunk();
     link.EndRound(answered || commands.Text().size() > kept);
   } catch (const std::bad_alloc&) {

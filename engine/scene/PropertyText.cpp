@@ -18,7 +18,30 @@ constexpr const char* kNoSuchProperty = "Error - Can't get that property";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The quote that lets an MFString element hold a comma.
+constexpr char kElementQuote = '"';
+
 std::string_view DefNameOf(const CNodeRef& ref) { return ref ? std::string_view(ref->GetDefName()) : std::string_view(); }
+
+// A controller must tell "no node" from "a node without a name".
+std::string SingleNodeText(const CNodeRef& ref) {
+  if (!ref) return "NULL";
+  const std::string_view name = ref->GetDefName();
+  return name.empty() ? "[" + std::string(ref->GetTypeName()) + "]" : std::string(name);
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// An element that holds a comma is quoted, so that it reads back whole.
+std::string StringElementText(const SFString& value) {
+  const std::string_view text = TextOf(value);
+  if (text.find(',') == std::string_view::npos) return std::string(text);
+  return kElementQuote + std::string(text) + kElementQuote;
+}
 
 // The text of one element (or SF value) of a type that has one.
 std::string ElementText(FieldType type, const void* value) {
@@ -34,13 +57,21 @@ std::string ElementText(FieldType type, const void* value) {
       return text;
     }
     case FieldTypeSFInt32: return FormatString("%d", *static_cast<const int32_t*>(value));
-    case FieldTypeSFNode: return std::string(DefNameOf(*static_cast<const CNodeRef*>(value)));
+    case FieldTypeSFNode: return SingleNodeText(*static_cast<const CNodeRef*>(value));
     case FieldTypeSFRotation: return FormatString("%.2f,%.2f,%.2f,%.3f", f[0], f[1], f[2], f[3]);
     case FieldTypeSFString: return std::string(TextOf(*static_cast<const SFString*>(value)));
     case FieldTypeSFTime: return FormatString("%.2f", *static_cast<const double*>(value));
     case FieldTypeSFVec2f: return FormatString("%.2f,%.2f", f[0], f[1]);
     default: return {};
   }
+}
+
+// A list element's text: nodes by their DEF names alone, strings quoted when
+// they hold a comma.
+std::string ListElementText(FieldType elementType, const void* element) {
+  if (elementType == FieldTypeSFNode) return std::string(DefNameOf(*static_cast<const CNodeRef*>(element)));
+  if (elementType == FieldTypeSFString) return StringElementText(*static_cast<const SFString*>(element));
+  return ElementText(elementType, element);
 }
 
 // Reads the words of a text one after the other, refusing what does not fit
@@ -60,6 +91,32 @@ class WordReader {
     rest_ = split.rest;
     return split.word;
   }
+
+  // The next MFString element: the text up to the next comma without the
+  // blanks around it, or a quoted text that may hold commas. nullopt when
+  // the text has no element left, or a quote is not closed or is followed
+  // by more than blanks before the comma.
+  std::optional<std::string_view> NextStringElement() {
+    if (ended_) return std::nullopt;
+    const std::string_view text = TrimBlanks(rest_);
+    size_t comma = 0;
+    std::string_view element;
+    if (!text.empty() && text.front() == kElementQuote) {
+      const size_t close = text.find(kElementQuote, 1);
+      if (close == std::string_view::npos) return std::nullopt;
+      element = text.substr(1, close - 1);
+      comma = text.find_first_not_of(" \t", close + 1);
+      if (comma != std::string_view::npos && text[comma] != ',') return std::nullopt;
+    } else {
+      comma = text.find(',');
+      element = TrimBlanks(text.substr(0, comma));
+    }
+    ended_ = comma == std::string_view::npos;
+    rest_ = ended_ ? std::string_view() : text.substr(comma + 1);
+    return element;
+  }
+  // True once every word or element has been taken.
+  bool AtEnd() const { return ended_; }
 
   // A decimal number, the whole word. False for a missing, empty, over-long
   // or partly numeric word, and for a value that is not finite (or, with
@@ -123,7 +180,7 @@ bool ReadElement(WordReader& words, FieldType type, void* value) {
     case FieldTypeSFTime: return words.Number(*static_cast<double*>(value), false);
     case FieldTypeSFVec2f: return words.Floats(static_cast<float*>(value), 2);
     case FieldTypeSFString: {
-      const std::optional<std::string_view> word = words.Next();
+      const std::optional<std::string_view> word = words.NextStringElement();
       if (!word || word->size() > kMaxStringLength) return false;
       SetStringValue(*static_cast<SFString*>(value), std::string(*word).c_str());
       return true;
@@ -175,6 +232,9 @@ int16_t ReadList(WordReader& words, FieldType type, MFValue& list, const NodeCon
       return kPropertyTextRefused;
     }
   }
+  // Surplus strings would be lost without a word; other lists drop them as
+  // they always have.
+  if (type == FieldTypeMFString && !words.AtEnd()) return kPropertyTextRefused;
   return kPropertyTextOk;
 }
 
@@ -207,7 +267,7 @@ std::string ListText(const MFValue& list, FieldType type, size_t room, bool& cut
   int32_t kept = 0;
   for (; kept < count; ++kept) {
     const std::string text =
-        ElementText(elementType, static_cast<const char*>(list.elements) + static_cast<size_t>(kept) * elementSize);
+        ListElementText(elementType, static_cast<const char*>(list.elements) + static_cast<size_t>(kept) * elementSize);
     if (std::to_string(kept + 1).size() + elements.size() + 1 + text.size() > room) break;
     elements += ',';
     elements += text;

@@ -5,8 +5,11 @@
 // booleans are numbers.
 //
 //   SFBool "1"    SFVec3f "1.00,2.50,-3.00"    SFFloat "0.500"    SFTime "2.00"
-//   SFRotation "0.00,1.00,0.00,1.571"    SFNode and MFNode elements: DEF names
+//   SFRotation "0.00,1.00,0.00,1.571"    MFNode elements: DEF names
+//   SFNode "Lamp", "[Sphere]" for a node without a DEF name, "NULL" for none
 //   MFFloat "2,0.500,1.000"    an empty list "0"
+//   MFString "3,two words,\"a, b\","    strings end at commas only; a quoted
+//     one may hold commas, and the count must match the strings
 //
 // Text arrives from the network, so reading it is bounded and strict: a count
 // that is negative or above kMaxPropertyListCount, a word longer than its

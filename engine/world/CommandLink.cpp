@@ -45,6 +45,11 @@ void CCommandLink::RememberPort() {
 }
 
 void CCommandLink::Receive(CommandBuffer& buffer) {
+  Poll(buffer);
+  Read(buffer);
+}
+
+void CCommandLink::Poll(CommandBuffer& buffer) {
   (void)channel_->Poll();
   RememberPort();
   if (channel_->State() == ChannelState::Open) {
@@ -55,9 +60,15 @@ void CCommandLink::Receive(CommandBuffer& buffer) {
       lastHeardMs_ = NowMs();
     }
     SendUnsent();
-    ReadInto(buffer);
   }
-  if (channel_->State() == ChannelState::Closed) Listen();
+  if (channel_->State() == ChannelState::Closed) {
+    buffer.Clear();
+    Listen();
+  }
+}
+
+void CCommandLink::Read(CommandBuffer& buffer) {
+  if (channel_->State() == ChannelState::Open) ReadInto(buffer);
 }
 
 void CCommandLink::ReadInto(CommandBuffer& buffer) {

@@ -12,7 +12,10 @@
 // waits in a queue of at most kMaxUnsentReplyBytes and goes out on later
 // receives; while it waits, no further frame is answered, so a controller
 // that pipelines requests and reads slowly is answered at its own pace. One
-// whose replies would pass the bound is dropped.
+// whose replies would pass the bound is dropped. Frames of a controller that
+// has closed or been dropped are not answered, and so not run: the platform
+// tells of a close only after the last bytes have been read, so frames wait
+// for the next poll before they run.
 #pragma once
 
 #include <cstdint>
@@ -41,10 +44,17 @@ class CCommandLink {
   CCommandLink(const CCommandLink&) = delete;
   CCommandLink& operator=(const CCommandLink&) = delete;
 
-  // Sends on what earlier replies left unsent, then moves what the
-  // controller sent into the buffer. Listens again once the connection has
-  // ended.
+  // Poll, then Read.
   void Receive(CommandBuffer& buffer);
+  // Takes in a new controller or the end of the connection, and sends on
+  // what earlier replies left unsent. Once the connection has ended, what
+  // its controller left in the buffer goes and the link listens again.
+  void Poll(CommandBuffer& buffer);
+  // Moves what the controller sent into the buffer.
+  void Read(CommandBuffer& buffer);
+  // A controller is connected: false once it has closed or been dropped,
+  // and while the link waits for the next one.
+  bool HasController() const { return channel_->State() == ChannelState::Open; }
   // True while reply bytes wait for the socket.
   bool RepliesWaiting() const { return !unsent_.empty(); }
   // Sends the text to the controller when one is connected, keeping what the

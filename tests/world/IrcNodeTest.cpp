@@ -87,6 +87,12 @@ class IrcNodeTest : public ::testing::Test {
     return std::find(lines.begin(), lines.end(), text) != lines.end();
   }
 
+  // A plain IRC user in the channel.
+  void Arrive(LinkController& user, const std::string& nick, const char* channel) {
+    ASSERT_TRUE(user.Connect(server_->Port()));
+    user.Send("NICK " + nick + "\r\nUSER u u u :User\r\nJOIN " + channel + "\r\n");
+  }
+
   static NgircdServer* server_;
   ChannelWindowClasses classes_;
   LinkController host_;
@@ -128,6 +134,49 @@ TEST_F(IrcNodeTest, LogsInJoinsAndFillsItsTextNodes) {
   EXPECT_TRUE(Lines("Messages").empty()) << "a `string` without lines shows nothing";
   EXPECT_EQ(TextOf(*static_cast<const SFString*>(world_->FindNode("Sensor")->GetFieldByName("string"))), "untouched")
       << "an SFString `string` is no text target";
+}
+
+// The people shown follow renames, parts, quits and kicks; a kick of the
+// viewer itself empties the list and says who did it.
+TEST_F(IrcNodeTest, ThePeopleShownFollowWhoComesGoesAndIsRenamedOrKicked) {
+  ASSERT_TRUE(host_.Connect(server_->Port()));
+  host_.Send("NICK chief\r\nUSER c c c :Chief\r\nJOIN #square\r\n");
+  AwaitHost(" 366 chief #square ");
+  Load(
+      "Shape { geometry DEF Status Text { string [ \"\" ] } }\n"
+      "Shape { geometry DEF People Text { string [ \"\" \"\" \"\" \"\" \"\" ] } }\n"
+      "DEF Irc IRC { server \"127.0.0.1\" channel \"#square\" nick \"watcher\"\n"
+      "  connectStatus USE Status peopleList USE People }\n");
+  LinkController alice, carol, dave;
+  ASSERT_TRUE(FramesUntil([&] { return Shows("People", "watcher") && Shows("People", "chief"); }));
+  Arrive(alice, "alice", "#square");
+  Arrive(carol, "carol", "#square");
+  Arrive(dave, "dave", "#square");
+  ASSERT_TRUE(
+      FramesUntil([&] { return Shows("People", "alice") && Shows("People", "carol") && Shows("People", "dave"); }));
+
+  const struct {
+    LinkController* user;
+    const char* line;
+    const char* shown;
+    const char* gone;
+  } steps[] = {
+      {&alice, "NICK alice2", "alice2", "alice"},
+      {&alice, "PART #square", "", "alice2"},
+      {&carol, "QUIT :later", "", "carol"},
+      {&host_, "KICK #square dave :out", "", "dave"},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.line);
+    step.user->Send(std::string(step.line) + "\r\n");
+    EXPECT_TRUE(FramesUntil([&] { return Shows("People", step.shown) && !Shows("People", step.gone); }));
+  }
+  EXPECT_EQ(Lines("People"), (std::vector<std::string>{"", "", "", "watcher", "chief"}));
+
+  host_.Send("KICK #square watcher :enough\r\n");
+  ASSERT_TRUE(FramesUntil([&] { return Lines("Status")[0].starts_with("Kicked"); }));
+  EXPECT_EQ(Lines("Status"), std::vector<std::string>{"Kicked from #square by chief: enough"});
+  EXPECT_EQ(Lines("People"), std::vector<std::string>(5, ""));
 }
 
 }  // namespace

@@ -201,7 +201,11 @@ void CIrcClient::HandleNick(const IrcMessage& message, std::string_view nick) {
   const std::string_view renamed = message.Param(0);
   if (!IsValidNick(renamed, nickLength_)) return;
   const std::string before(nick);
-  for (const auto& held : channels_) held->RenameUser(before, renamed);
+  for (const auto& held : channels_) {
+    if (held->FindUser(before) < 0) continue;
+    held->RenameUser(before, renamed);
+    Report(ChatEventKind::kUserRenamed, held->Name(), renamed, before);
+  }
   if (before == localUser_.nick) localUser_.SetNick(renamed);
 }
 
@@ -216,8 +220,10 @@ void CIrcClient::HandleKick(const IrcMessage& message) {
     return;
   }
   CChatChannel& channel = Channel(index);
-  Report(ChatEventKind::kUserLeft, channel.Name(), nick);
+  status_ = "Kicked from " + channel.Name() + " by " + std::string(PrefixNick(message.prefix)) + ": " +
+            std::string(message.Param(2));
   channel.Leave();
+  Report(ChatEventKind::kUserLeft, channel.Name(), nick);
 }
 
 void CIrcClient::HandleUserCommand(const IrcMessage& message, int32_t channel, int32_t user) {
@@ -238,8 +244,9 @@ void CIrcClient::HandleLeave(int32_t index, std::string_view nick) {
   CChatChannel& channel = Channel(index);
   const int32_t user = channel.FindUser(nick);
   if (user < 0) return;
-  Report(ChatEventKind::kUserLeft, channel.Name(), nick);
+  const std::string leaving(nick);
   channel.RemoveUser(user);
+  Report(ChatEventKind::kUserLeft, channel.Name(), leaving);
 }
 
 // A message to a held channel counts for that channel; a private one for

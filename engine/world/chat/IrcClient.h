@@ -18,7 +18,9 @@
 // reported.
 //
 // The client follows what the server says of the local user: a NICK it
-// forces renames the local user, a KICK takes it out of that channel. Nicks
+// forces renames the local user, a KICK takes it out of that channel and
+// says so in the status. Users are reported once they have left a channel
+// or been renamed in it, so that a listener sees the channel as it is now. Nicks
 // the server hands over become users (and so PRIVMSG targets) only when
 // they are valid nicks no longer than the NICKLEN the server announces.
 #pragma once
@@ -49,6 +51,7 @@ enum class ChatEventKind : int32_t {
   kAvatarMessage = 5,  // text: channel, nick: sender, message: the text after the avatar word
   kServerMessage = 6,  // message: the line from its command or reply code
   kChatLine = 7,       // text: channel, nick: sender, message: ": " (or ": (Private)") and the chat text
+  kUserRenamed = 8,    // text: channel, nick: the user's new nick, message: its old nick
 };
 
 // What the callback receives; valid during the call only. text holds at

@@ -76,6 +76,20 @@ void ShowOneLine(const CNodeRef& field, const std::string& text) {
 
 std::string FirstWordOf(const std::string& text) { return text.substr(0, text.find(' ')); }
 
+// The channel's last users, as many as the node has lines, newest at the
+// bottom; lines above them are blank.
+void ShowUsers(const CNodeRef& field, const CChatChannel& channel) {
+  CNode* node = TextTarget(field);
+  if (!node) return;
+  MFString lines = LinesOf(*node);
+  const int32_t firstUser = channel.UserCount() - lines.count;
+  for (int32_t line = 0; line < lines.count; ++line) {
+    const int32_t user = firstUser + line;
+    SetStringValue(lines[line], user >= 0 ? channel.User(user).nick.c_str() : "");
+  }
+  DeliverLines(*node, lines);
+}
+
 }  // namespace
 
 CIrcNode::CIrcNode() { RegisterFields(kIrcTable); }
@@ -139,18 +153,20 @@ void CIrcNode::OnChatEvent(const ChatEvent& event) {
       BlankLines(peopleList);
       break;
     case ChatEventKind::kUserAdded:
-      AppendLine(peopleList, event.nick);
-      break;
+    case ChatEventKind::kUserLeft:
+    case ChatEventKind::kUserRenamed: ShowPeopleOf(event.text); break;
     case ChatEventKind::kServerMessage:
       AppendLine(IRCMessages, event.message);
       break;
-    case ChatEventKind::kChatLine:
-      AppendLine(chatIn, event.nick + event.message);
-      break;
-    case ChatEventKind::kUserLeft:
+    case ChatEventKind::kChatLine: AppendLine(chatIn, event.nick + event.message); break;
     case ChatEventKind::kAvatarMessage:
       break;
   }
+}
+
+void CIrcNode::ShowPeopleOf(const std::string& channelName) {
+  const int32_t index = client_ ? client_->FindChannel(channelName) : -1;
+  if (index >= 0) ShowUsers(peopleList, client_->Channel(index));
 }
 
 void RegisterIrcNode(NodeClassTable& table) { table.Add<CIrcNode>("IRC"); }

@@ -57,6 +57,8 @@ class CIrcNode : public CNode {
   void ShowStatus(const std::string& status);
   void JoinChannel();
   void OnChatEvent(const ChatEvent& event);
+  // peopleList follows the users of the channel an event names.
+  void ShowPeopleOf(const std::string& channelName);
   static void ChatHandler(int32_t code, void* data, void* self);
 
   bool on_ = false;
