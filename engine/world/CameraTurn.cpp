@@ -26,7 +26,7 @@ bool IsFinite(const CVec3f& v) { return std::isfinite(v.x) && std::isfinite(v.y)
 // A pitch this close to the vertical is as far as turning about an up goes.
 constexpr float kMaxPitchAboutUp = kHalfTurn * 0.5f - 1e-3f;
 
-// The rotation that turns the world's +Y into `up`, and its inverse.
+// The rotation that turns the world's +Y into `up`.
 CMatrix4 FrameOf(const CVec3f& up) {
   CMatrix4 frame;
   frame.SetRotationFromTo({0.0f, 1.0f, 0.0f}, up);

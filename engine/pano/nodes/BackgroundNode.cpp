@@ -179,7 +179,7 @@ std::span<const CNodeRef> HierarchyValues(CNode& node, int index) {
 // The matrix of the Transforms above `target` on the first way down from
 // `root` to it, through every choice and level whether drawn or not; null
 // when the root does not reach it. Breadth first, each node once: a USEd
-// node may be reached many ways, and nesting has no depth to overflow here.
+// node may be reached many ways, and deep nesting needs no deep recursion.
 std::optional<CMatrix4> ParentsMatrixOf(CNode& root, const CNode& target) {
   std::unordered_map<const CNode*, CNode*> parentOf{{&root, nullptr}};
   std::vector<CNode*> queue{&root};
