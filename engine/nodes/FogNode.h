@@ -20,8 +20,11 @@ class CFogNode : public CQuietBindableNode, public IBoundFog {
   NodeTypeId GetTypeId() const override { return NodeTypeFog; }
 
   // Linear fog to `color`, complete at `visibilityRange`; a range that is
-  // not positive turns fog off. Every fogType fogs linearly.
+  // not positive turns fog off. Every fogType fogs linearly. In the
+  // standard's worlds the range is measured in the Fog's own coordinates, so
+  // a Fog under a scaled Transform fogs at the scaled distance.
   void ApplyFog(CViewContext* view) const override;
+  void Traverse(RenderPass pass, CViewContext* view) override;
 
   SFColor color{};
   SFString fogType{};
@@ -29,6 +32,11 @@ class CFogNode : public CQuietBindableNode, public IBoundFog {
 
  protected:
   ~CFogNode() override = default;
+
+ private:
+  // How long a unit of the Fog's coordinates is in the world's, from its
+  // parents on its last visit in the scene.
+  float parentsScale_ = 1.0f;
 };
 
 class CWorldInfoNode : public CNode {

@@ -282,6 +282,10 @@ inline constexpr int32_t kVistaMarkerKeys[] = {49, 4};
 // Faces' pictures are scaled to square tiles whose side is the longest side
 // of the pictures there when the cube picture is made, kept within these.
 inline constexpr int32_t kBackgroundTileMin = 8;
+// Tiles of a cube where some face has no picture, which shows the sky and
+// ground bands in its tile instead: a tile a few rows high has no room to
+// keep the ground below the horizon.
+inline constexpr int32_t kBackgroundBandTileMin = 64;
 inline constexpr int32_t kBackgroundTileMax = 1024;
 
 // ---- Image objects --------------------------------------------------------

@@ -239,6 +239,17 @@ void CGeometryStage::TransformAndLightVertex(const CVec3f& position, const CVec3
   TransformAndLightLanes(lanes::Vec3::Splat(position), lanes::Vec3::Splat(normal), outputs, transform, flipAllowed);
 }
 
+void WorldBox::Add(const CVec3f& p) {
+  // A point that is not finite would leave no centre.
+  if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return;
+  if (IsEmpty()) {
+    low = high = p;
+    return;
+  }
+  low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+  high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+}
+
 void CGeometryStage::TransformAndLightVertices(const CVec3f* positions, const CVec3f* normals, const CVec2f* texCoords,
                                                VertexWork* out, int32_t count, bool transform, bool flipAllowed) const {
   for (int32_t i = 0; i < count; ++i) {
@@ -258,6 +269,11 @@ void CGeometryStage::TransformAndLightVertices(const CVec3f* positions, const CV
       outputs[lane] = i + lane < count ? &out[k] : &(spare[lane] = out[k]);
     }
     TransformAndLightLanes(lanes::Vec3::Gather(p), lanes::Vec3::Gather(n), outputs, transform, flipAllowed);
+  }
+  if (!measuredBox) return;
+  for (int32_t i = 0; i < count; ++i) {
+    const float* w = out[i].v;
+    measuredBox->Add({w[VertexWord::kWorldX], w[VertexWord::kWorldY], w[VertexWord::kWorldZ]});
   }
 }
 

@@ -125,6 +125,17 @@ struct BoxTestResult {
   CVec3f hitNormal;  // the unit normal of the polygon that hit
 };
 
+// The axis-aligned world box around the vertices lit while a caller
+// measures it; empty until a vertex is added.
+struct WorldBox {
+  CVec3f low{1.0f, 1.0f, 1.0f};
+  CVec3f high{-1.0f, -1.0f, -1.0f};
+
+  bool IsEmpty() const { return low.x > high.x; }
+  void Add(const CVec3f& p);
+  CVec3f Center() const { return (low + high) * 0.5f; }
+};
+
 // The screen pick of one pixel, armed by RequestScreenPick.
 struct ScreenPickState {
   bool armed = false;
@@ -228,6 +239,7 @@ class CGeometryStage {
   // ---- Written directly by others ------------------------------------
   CVec3f eye{0.0f, 0.0f, 4.0f};  // camera, world space (view context)
   CVec3f lookAt;                 // (view context)
+  WorldBox* measuredBox = nullptr;      // grows by every vertex lit (view context)
   const uint8_t* inverseMap = nullptr;  // the view's 5:5:5 inverse colour map
   PaletteTable colorTable;              // the view's colours, for those who draw with them
  private:

@@ -158,9 +158,11 @@ bool CScene::HoldsProto(const CProtoDeclaration* declaration) const {
                      [declaration](const CNodeRef& ref) { return ref.GetNode() == declaration; });
 }
 
+// A name declared again stands for the later declaration from there on, as
+// the file reads: instances read before it keep the earlier one.
 CProtoDeclaration* CScene::FindProto(std::string_view name) const {
-  for (const CNodeRef& ref : protos_) {
-    auto* proto = static_cast<CProtoDeclaration*>(ref.GetNode());
+  for (auto it = protos_.rbegin(); it != protos_.rend(); ++it) {
+    auto* proto = static_cast<CProtoDeclaration*>(it->GetNode());
     if (proto->GetName() == name) return proto;
   }
   return enclosing_ ? enclosing_->FindProto(name) : nullptr;

@@ -96,7 +96,7 @@ class CScene {
   // Appends a declaration made elsewhere; false (nothing kept) at 100.
   [[nodiscard]] bool AddProto(CProtoDeclaration* declaration);
   bool HoldsProto(const CProtoDeclaration* declaration) const;
-  // This scene's declaration of the name, else the enclosing scene's.
+  // This scene's latest declaration of the name, else the enclosing scene's.
   CProtoDeclaration* FindProto(std::string_view name) const;
   CProtoDeclaration* GetProto(int index) const;
   int GetProtoCount() const { return static_cast<int>(protos_.size()); }

@@ -27,4 +27,17 @@ struct CameraTurn {
 // direction gives no roll.
 [[nodiscard]] CameraTurn TurnOf(const CMatrix4& rotation);
 
+// The turn after pitching by `pitch` and turning by `yaw` about `up` (unit
+// length) rather than about the world's +Y: the turn is measured in the
+// frame whose vertical is `up`, and its pitch there stays short of the
+// vertical, so that the camera never tips over.
+[[nodiscard]] CameraTurn TurnAboutUp(const CameraTurn& turn, float pitch, float yaw, const CVec3f& up);
+
+// The horizontal of `up`'s frame that the camera faces: its yaw there.
+[[nodiscard]] CVec3f HeadingAboutUp(const CameraTurn& turn, const CVec3f& up);
+
+// Where a point at `offset` from a centre goes when the camera turns from
+// `from` to `to` about that centre: it keeps its place as the camera sees it.
+[[nodiscard]] CVec3f OffsetTurnedWith(const CVec3f& offset, const CameraTurn& from, const CameraTurn& to);
+
 }  // namespace vx

@@ -350,7 +350,7 @@ void CSceneView::Navigate() {
     CVec3f p = context_->GetPosition();
     bool moved = false;
     if (mode == NavigationMode::kWalk) {
-      p += sign * moveStep * CVec3f{-std::sin(yaw), 0.0f, std::cos(yaw)};
+      p += sign * moveStep * WalkingHeading({pitchAngle, yaw, roll});
       moved = true;
     } else if (mode == NavigationMode::kFly) {
       p += sign * moveStep * context_->GetViewDirection();
@@ -368,18 +368,53 @@ void CSceneView::Navigate() {
   if (!turn && !pitch) return;
 
   const CNodeRef first{pressed_.empty() ? nullptr : pressed_.front().Get()};
+  float pitchBy = 0.0f, yawBy = 0.0f;
   if (dragging_ && (pressed_.empty() || (first && IsPanorama(first->GetTypeId())))) {
-    if (pitch) pitchAngle += f * oy * kDragTurnFactor * stepsF;
-    if (turn) yaw += f * ox * kDragTurnFactor * stepsF;
+    if (pitch) pitchBy = f * oy * kDragTurnFactor * stepsF;
+    if (turn) yawBy = f * ox * kDragTurnFactor * stepsF;
   } else {
-    pitchAngle += keyTurns.pitch * f;
-    yaw += keyTurns.yaw * f;
+    pitchBy = keyTurns.pitch * f;
+    yawBy = keyTurns.yaw * f;
   }
   // The system's worlds navigate level. In the standard's a Viewpoint may
   // roll the camera, and turning keeps that roll rather than snapping level.
-  const float keptRoll = world_->GetConvention() == WorldConvention::kSystem ? 0.0f : roll;
+  const bool standard = world_->GetConvention() == WorldConvention::kStandard;
+  const CameraTurn before{pitchAngle, yaw, standard ? roll : 0.0f};
+  const CameraTurn after = TurnedBy(before, pitchBy, yawBy);
   if (cameraFlags.userOrientation) cameraFlags.applyOrientation = true;
-  if (cameraFlags.applyOrientation) context_->SetOrientation(pitchAngle, yaw, keptRoll, false);
+  if (!cameraFlags.applyOrientation) return;
+  context_->SetOrientation(after.pitch, after.yaw, after.roll, false);
+  if (standard && mode == NavigationMode::kExamine) TurnAboutExaminedCentre(before, after);
+}
+
+// The standard's worlds walk on the ground of their Viewpoint: level where
+// its up is the world's +Y, else square to that up.
+CVec3f CSceneView::WalkingHeading(const CameraTurn& turn) const {
+  const CVec3f& up = context_->GetNavigationUp();
+  if (up == CVec3f{0.0f, 1.0f, 0.0f}) return {-std::sin(turn.yaw), 0.0f, std::cos(turn.yaw)};
+  return HeadingAboutUp(turn, up);
+}
+
+CameraTurn CSceneView::TurnedBy(const CameraTurn& turn, float pitch, float yaw) const {
+  const CVec3f& up = context_->GetNavigationUp();
+  if (up == CVec3f{0.0f, 1.0f, 0.0f}) return {turn.pitch + pitch, turn.yaw + yaw, turn.roll};
+  return TurnAboutUp(turn, pitch, yaw, up);
+}
+
+// EXAMINE keeps the eye at its distance from the centre it turns about, and
+// the centre where the eye saw it: the Viewpoint's centerOfRotation when the
+// world gives one, else the middle of what the world drew.
+void CSceneView::TurnAboutExaminedCentre(const CameraTurn& before, const CameraTurn& after) {
+  std::optional<CVec3f> centre;
+  if (const SFVec3f* given = FieldOf<SFVec3f>(world_->GetViewpoint(), "centerOfRotation")) {
+    centre = CVec3f{given->x, given->y, given->z};
+  } else if (!context_->GetDrawnWorldBox().IsEmpty()) {
+    centre = context_->GetDrawnWorldBox().Center();
+  }
+  if (!centre) return;
+  const CVec3f eye = *centre + OffsetTurnedWith(context_->GetPosition() - *centre, before, after);
+  if (cameraFlags.userPosition) cameraFlags.applyPosition = true;
+  if (cameraFlags.applyPosition) context_->SetPosition(eye, false);
 }
 
 CSceneView::KeyTurns CSceneView::ReadNavigationKeys(double steps) {
@@ -414,13 +449,21 @@ CSceneView::Movement CSceneView::ReadMovement() const {
 
 // ---- Movement test ----
 
+// The box around the step, a/2 wide each way; walking, it reaches down by
+// the avatar's height along the navigation's up instead.
 void CSceneView::SetMoveTestSegment(const CVec3f& p, const Movement& movement) {
   const float a = movement.navigation.avatarWidth;
   const float b = movement.navigation.avatarHeight;
   const CVec3f& q = previousPosition_;
-  const CVec3f low{std::min(p.x, q.x) - a / 2, std::min(p.y, q.y) - (movement.walk ? b : a / 2),
-                   std::min(p.z, q.z) - a / 2};
-  const CVec3f high{std::max(p.x, q.x) + a / 2, std::max(p.y, q.y) + a / 2, std::max(p.z, q.z) + a / 2};
+  const CVec3f up = movement.walk ? context_->GetNavigationUp() : CVec3f{};
+  auto reach = [a, b](float p, float q, float up, float& low, float& high) {
+    low = std::min(p, q) - (up > 0.0f ? b * up : a / 2);
+    high = std::max(p, q) + (up < 0.0f ? -b * up : a / 2);
+  };
+  CVec3f low, high;
+  reach(p.x, q.x, up.x, low.x, high.x);
+  reach(p.y, q.y, up.y, low.y, high.y);
+  reach(p.z, q.z, up.z, low.z, high.z);
   CGeometryStage* stage = context_->GetStage();
   stage->SetPickSegment(low, high);
   stage->SetBoxTestMode(BoxTestMode::kTestAndDraw);

@@ -28,6 +28,7 @@
 #include "engine/render/PixelMap.h"
 #include "engine/scene/Node.h"
 #include "engine/scene/ViewServices.h"
+#include "engine/world/CameraTurn.h"
 #include "engine/world/NavigationSettings.h"
 #include "engine/world/NavigationSteps.h"
 #include "engine/world/ViewContext.h"
@@ -172,6 +173,9 @@ class CSceneView final : public IViewServices {
   void PrepareFrame();
   void Navigate();
   KeyTurns ReadNavigationKeys(double steps);
+  CVec3f WalkingHeading(const CameraTurn& turn) const;
+  CameraTurn TurnedBy(const CameraTurn& turn, float pitch, float yaw) const;
+  void TurnAboutExaminedCentre(const CameraTurn& before, const CameraTurn& after);
   Movement ReadMovement() const;
   void SetMoveTestSegment(const CVec3f& p, const Movement& movement);
   void SwitchMoveTestOff();

@@ -10,6 +10,7 @@
 #include "engine/render/DibImage.h"
 #include "engine/scene/ChildWalk.h"
 #include "engine/world/Browser.h"
+#include "engine/world/CameraTurn.h"
 #include "engine/world/NavigationSettings.h"
 #include "engine/world/PanoramaNode.h"
 #include "engine/world/SensorPick.h"
@@ -124,6 +125,7 @@ void CViewContext::AttachBrowser(CBrowser* world) {
   appliedYaw_ = requestedYaw_;
   appliedRoll_ = requestedRoll_;
   appliedFieldOfView_ = requestedFieldOfView_;
+  navigationUp_ = {0.0f, 1.0f, 0.0f};
 }
 
 void CViewContext::ResetCamera() {
@@ -133,6 +135,7 @@ void CViewContext::ResetCamera() {
   requestedYaw_ = appliedYaw_ = kInitialYaw;
   requestedRoll_ = appliedRoll_ = 0.0f;
   requestedFieldOfView_ = appliedFieldOfView_ = kInitialFieldOfView;
+  navigationUp_ = {0.0f, 1.0f, 0.0f};
   cameraChanged_ = true;
 }
 
@@ -159,11 +162,14 @@ void CViewContext::ApplyCamera() {
   appliedYaw_ = requestedYaw_;
   appliedRoll_ = requestedRoll_;
 
-  // In EXAMINE mode the position is the point looked at; the eye stands back
-  // from it along the view direction.
+  // In EXAMINE mode of the system's worlds the position is the point looked
+  // at; the eye stands back from it along the view direction. The standard's
+  // worlds keep the eye at the position in every mode, where their sensors
+  // report it.
   CVec3f eye = appliedPosition_;
   CNode* navigationInfo = world_ ? world_->GetNavigationInfo() : nullptr;
-  if (IsExamineMode(navigationInfo)) eye -= ExamineDistance(navigationInfo) * DirectionOf(appliedPitch_, appliedYaw_);
+  if (ConventionOf(world_) == WorldConvention::kSystem && IsExamineMode(navigationInfo))
+    eye -= ExamineDistance(navigationInfo) * DirectionOf(appliedPitch_, appliedYaw_);
 
   const float aspect =
       frame_.height > 0 ? static_cast<float>(frame_.width) / static_cast<float>(frame_.height) : 1.0f;
@@ -209,11 +215,39 @@ void CViewContext::BeginFrame() {
   stage_->lookAt = appliedPosition_ + DirectionOf(appliedPitch_, appliedYaw_);
   UpdateHeadlight();
 
+  MeasureDrawnWorld();
+
   pickedCount_ = 0;
   CNode* panorama = FallbackPanorama();
   fallbacks_[0] = CNodeWeakRef(panorama);
   fallbackCount_ = panorama ? 1 : 0;
   nearestPickDepth_ = kNoPickDepth;
+}
+
+// The box of a frame is whole when the next one begins.
+void CViewContext::MeasureDrawnWorld() {
+  drawnBox_ = measuringBox_;
+  measuringBox_ = WorldBox{};
+  const bool measuring = ConventionOf(world_) == WorldConvention::kStandard &&
+                         IsExamineMode(world_ ? world_->GetNavigationInfo() : nullptr);
+  if (!measuring) drawnBox_ = WorldBox{};
+  stage_->measuredBox = measuring ? &measuringBox_ : nullptr;
+}
+
+// The +Y of the coordinates the Viewpoint stands in: the camera's turn
+// without the Viewpoint's own orientation, which turns only where it looks.
+void CViewContext::NoteCameraJump(const CVec3f& position) {
+  cameraJump_ = position;
+  if (ConventionOf(world_) != WorldConvention::kStandard) return;
+  CVec3f up{0.0f, 1.0f, 0.0f};
+  if (const SFRotation* own = FieldOf<SFRotation>(world_->GetViewpoint(), "orientation")) {
+    CMatrix4 undo;
+    undo.SetRotation({own->x, own->y, own->z}, -own->angle);
+    undo.TransformPoint(up);
+  }
+  RotationOf({requestedPitch_, requestedYaw_, requestedRoll_}).TransformPoint(up);
+  const float length = up.Length();
+  navigationUp_ = std::isfinite(length) && length > 0.0f ? up * (1.0f / length) : CVec3f{0.0f, 1.0f, 0.0f};
 }
 
 void CViewContext::UpdateHeadlight() {

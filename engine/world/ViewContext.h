@@ -171,7 +171,15 @@ class CViewContext {
   // A Viewpoint put the camera at `position` without travelling there, so the
   // view's collision test must not sweep from where the camera stood. The
   // view takes the note, which clears it.
-  void NoteCameraJump(const CVec3f& position) { cameraJump_ = position; }
+  // In the standard's worlds the camera the Viewpoint set also gives the
+  // navigation its up: the +Y of the Viewpoint's coordinates.
+  void NoteCameraJump(const CVec3f& position);
+  // The up that walking keeps to and turning turns about; the world's +Y
+  // until a Viewpoint of the standard's worlds gives another.
+  const CVec3f& GetNavigationUp() const { return navigationUp_; }
+  // What the last whole frame drew, in world coordinates; measured only while
+  // the standard's EXAMINE needs it to turn about, else empty.
+  const WorldBox& GetDrawnWorldBox() const { return drawnBox_; }
   const std::optional<CVec3f>& GetCameraJump() const { return cameraJump_; }
   std::optional<CVec3f> TakeCameraJump() { return std::exchange(cameraJump_, std::nullopt); }
 
@@ -183,6 +191,7 @@ class CViewContext {
   void SetStereoMode(StereoMode mode) { stereoMode_ = mode; }
 
  private:
+  void MeasureDrawnWorld();
   // The view's panorama node (Vista, else legacy Vista, else Background).
   CNode* FallbackPanorama() const;
   // The panorama node that limits the camera, if any.
@@ -239,6 +248,9 @@ class CViewContext {
   ViewCursors cursors_;
 
   std::optional<CVec3f> cameraJump_;
+  CVec3f navigationUp_{0.0f, 1.0f, 0.0f};
+  WorldBox measuringBox_;
+  WorldBox drawnBox_;
   ViewInputState input_;
   StereoMode stereoMode_ = StereoMode::None;
 };

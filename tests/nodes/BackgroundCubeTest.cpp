@@ -172,7 +172,7 @@ TEST_F(BackgroundCubeWorld, FacesThatNeverArriveKeepTheBandsAndTheUrlsFallOver) 
   EXPECT_EQ(background.GetProjection(), BackgroundProjection::kCube);
   ASSERT_NE(background.GetPanoramaPicture().bits, nullptr);
   const int side = background.GetPanoramaPicture().width;
-  EXPECT_EQ(side, kBackgroundTileMin);
+  EXPECT_EQ(side, kBackgroundBandTileMin) << "room for the bands of the faces without urls";
   EXPECT_EQ(background.GetPanoramaPicture().height, 6 * side);
   EXPECT_EQ(PictureAt(background, side / 2, side / 2), kRed);
   const int right = static_cast<int>(BackgroundFace::kRight) * side;

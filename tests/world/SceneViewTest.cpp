@@ -685,6 +685,68 @@ TEST_F(SceneViewTest, TurningKeepsTheRollOfAStandardWorldsViewpoint) {
   EXPECT_EQ(roll, 0.0f);
 }
 
+// A Z-up world's camera turned a quarter about X by its parent, as the
+// exporters write it: walking forward keeps the eye's height above the x/y
+// floor and goes along +Y. The Viewpoint's own orientation turns only where
+// it looks, and the system's worlds walk level in x/z whatever their
+// Viewpoint.
+TEST_F(SceneViewTest, WalkingKeepsToTheGroundOfTheViewpoint) {
+  struct Case {
+    const char* name;
+    const char* viewpoint;
+    CVec3f along;
+  };
+  const Case cases[] = {
+      {"zup.wrl",
+       "Transform { translation 0 -10 2 rotation 1 0 0 1.5708 children Viewpoint { position 0 0 0 } }",
+       {0.0f, 1.0f, 0.0f}},
+      {"zup.wrl", "Viewpoint { position 0 -10 2 orientation 1 0 0 1.5708 }", {0.0f, 0.0f, 0.0f}},
+      {"zup.tsw", "Viewpoint { position 0 -10 2 orientation 1 0 0 1.5708 }", {0.0f, 0.0f, 0.0f}},
+  };
+  for (const Case& c : cases) {
+    WorldFile file(std::string("#VRML V2.0 utf8\nNavigationInfo { type \"WALK\" }\n") + c.viewpoint +
+                       "\nShape { geometry IndexedFaceSet { solid FALSE coord Coordinate {"
+                       " point [ -8 -12 0, 8 -12 0, 8 14 0, -8 14 0 ] } coordIndex [ 0 1 2 3 -1 ] } }\n",
+                   c.name);
+    view->LoadWorld(file.Path().c_str(), nullptr);
+    TickAt(20, 2);
+    const CVec3f start = view->GetContext()->GetPosition();
+    Press(56, true);
+    TickAt(20, 10);
+    Press(56, false);
+    const CVec3f step = view->GetContext()->GetPosition() - start;
+    if (c.along.Length() > 0.0f) {
+      EXPECT_NEAR(step.z, 0.0f, 1e-4) << c.viewpoint;
+      EXPECT_NEAR(step.Dot(c.along), 0.5f, 1e-3) << "half a second at a unit a second: " << c.viewpoint;
+    } else {
+      EXPECT_NEAR(step.y, 0.0f, 1e-6) << "level in x/z";
+      EXPECT_NEAR(std::hypot(step.x, step.z), 0.5f, 1e-3);
+    }
+  }
+}
+
+// EXAMINE leaves the eye at the Viewpoint and a drag turns it about the
+// middle of the world, which stays ahead at the same distance.
+TEST_F(SceneViewTest, ExamineTurnsTheEyeAboutTheMiddleOfTheWorld) {
+  WorldFile file(
+      "#VRML V2.0 utf8\nNavigationInfo { type \"EXAMINE\" }\nViewpoint { position 1 0 10 }\n"
+      "Transform { translation 1 0 0 children Shape { geometry Box { size 2 2 2 } } }\n");
+  view->LoadWorld(file.Path().c_str(), nullptr);
+  TickAt(30, 3);
+  EXPECT_EQ(view->GetContext()->GetStage()->eye, CVec3f(1.0f, 0.0f, 10.0f));
+  view->MouseDown();
+  MovePointer(56, 12);
+  TickAt(30, 5);
+  view->MouseUp();
+  const CVec3f centre{1.0f, 0.0f, 0.0f};
+  const CVec3f offset = view->GetContext()->GetPosition() - centre;
+  EXPECT_NEAR(offset.Length(), 10.0f, 1e-3);
+  EXPECT_GT(std::fabs(offset.x), 0.1f) << "it turned";
+  EXPECT_GT(std::fabs(offset.y), 0.01f) << "and pitched";
+  const CVec3f ahead = view->GetContext()->GetViewDirection();
+  EXPECT_NEAR(ahead.Dot(offset * -0.1f), 1.0f, 1e-4) << "the middle stays ahead";
+}
+
 // Links reach compressed worlds: ".gz" added to either name, in any case,
 // and ".wrz", followed by a Viewpoint's name or not. A name that only looks
 // compressed loads nothing and leaves the world as it was.

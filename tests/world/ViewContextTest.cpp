@@ -49,9 +49,10 @@ TEST(ViewContextCamera, FieldOfViewIsClampedAndAnUnusableOneKeepsTheLastApplied)
   }
 }
 
+// In the system's worlds; the standard's keep the eye at the position.
 TEST(ViewContextCamera, ExamineModeStandsTheEyeBackByTheMeanAvatarSize) {
   HeadlessView h;
-  CBrowser world;
+  CBrowser world(WorldConvention::kSystem);
   h.view.AttachBrowser(&world);
   CNodeRef navigation = MakeBindable(NodeTypeNavigationInfo, "nav");
   SFString examine{};

@@ -60,13 +60,15 @@ bool CBackgroundCube::AllSettled() const {
                      [](const Face& face) { return face.failed || face.load.State() == MediaComplete; });
 }
 
-int32_t CBackgroundCube::TileSide() const {
+int32_t CBackgroundCube::TileSide(const FaceUrls& urls) const {
   int32_t longest = 0;
   for (const Face& face : faces_) {
     const PixelMap& picture = face.load.Image();
     if (picture.bits) longest = std::max<int32_t>({longest, picture.width, picture.height});
   }
-  return longest > 0 ? std::clamp(longest, kBackgroundTileMin, kBackgroundTileMax) : 0;
+  const bool showsBands = std::any_of(urls.begin(), urls.end(), [](const MFString* list) { return list->count == 0; });
+  const int32_t least = showsBands ? kBackgroundBandTileMin : kBackgroundTileMin;
+  return longest > 0 ? std::clamp(longest, least, kBackgroundTileMax) : 0;
 }
 
 void CBackgroundCube::PlaceArrived(const PixelMap& cube) {

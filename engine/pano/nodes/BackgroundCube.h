@@ -47,8 +47,9 @@ class CBackgroundCube {
   // Every face has its picture or has run out of urls: nothing will change.
   bool AllSettled() const;
   // The side of the tiles: the longest side of the pictures that have
-  // arrived; 0 while none has.
-  int32_t TileSide() const;
+  // arrived, at least kBackgroundBandTileMin when a face has no urls; 0
+  // while no picture has arrived.
+  int32_t TileSide(const FaceUrls& urls) const;
   // Places the pictures that arrived since the last call.
   void PlaceArrived(const PixelMap& cube);
   // The next placing places every arrived picture again.

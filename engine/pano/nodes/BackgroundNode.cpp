@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
+#include "engine/nodes/TransformNode.h"
 #include "engine/pano/PanoRendererFactory.h"
 #include "engine/pano/SkyGroundPainter.h"
 #include "engine/scene/FieldTable.h"
@@ -144,6 +148,64 @@ std::span<const T> SpanOf(const MF<T>& values) {
   return values.Span();
 }
 
+// The placements of Transforms multiplied onto a matrix as the view's stack
+// multiplies them.
+struct PlacementStack {
+  CMatrix4 top;
+  void Translate(const CVec3f& offset) {
+    CMatrix4 t;
+    top.PreMultiply(t.SetTranslation(offset.x, offset.y, offset.z));
+  }
+  void Rotate(const std::array<float, 4>& axisAngle) {
+    CMatrix4 r;
+    top.PreMultiply(r.SetRotation({axisAngle[0], axisAngle[1], axisAngle[2]}, axisAngle[3]));
+  }
+  void Scale(const CVec3f& factors) {
+    CMatrix4 s;
+    top.PreMultiply(s.SetScale(factors.x, factors.y, factors.z));
+  }
+};
+
+// The node values of a field that belong to the hierarchy.
+std::span<const CNodeRef> HierarchyValues(CNode& node, int index) {
+  const FieldSpec& field = node.GetFieldTable()->fields[static_cast<size_t>(index)];
+  const void* value = node.GetFieldAddress(index);
+  if (!value || !node.IsHierarchyMember(FieldKind::Field, index)) return {};
+  if (field.type == FieldTypeSFNode) return {static_cast<const CNodeRef*>(value), 1};
+  if (field.type == FieldTypeMFNode) return static_cast<const MFNode*>(value)->Span();
+  return {};
+}
+
+// The matrix of the Transforms above `target` on the first way down from
+// `root` to it, through every choice and level whether drawn or not; null
+// when the root does not reach it. Breadth first, each node once: a USEd
+// node may be reached many ways, and deep nesting needs no deep recursion.
+std::optional<CMatrix4> ParentsMatrixOf(CNode& root, const CNode& target) {
+  std::unordered_map<const CNode*, CNode*> parentOf{{&root, nullptr}};
+  std::vector<CNode*> queue{&root};
+  auto reach = [&](CNode* child, CNode* parent) {
+    if (child && parentOf.emplace(child, parent).second) queue.push_back(child);
+  };
+  for (size_t next = 0; next < queue.size() && !parentOf.contains(&target); ++next) {
+    CNode& node = *queue[next];
+    if (const FieldTable* table = node.GetFieldTable()) {
+      for (size_t i = 0; i < table->fields.size(); ++i) {
+        for (const CNodeRef& ref : HierarchyValues(node, static_cast<int>(i))) reach(ref.GetNode(), &node);
+      }
+    }
+    reach(node.GetInnerRoot(), &node);
+  }
+  const auto found = parentOf.find(&target);
+  if (found == parentOf.end()) return std::nullopt;
+  std::vector<const CTransformNode*> transforms;
+  for (const CNode* above = found->second; above; above = parentOf.at(above)) {
+    if (const auto* transform = dynamic_cast<const CTransformNode*>(above)) transforms.push_back(transform);
+  }
+  PlacementStack stack;
+  for (auto it = transforms.rbegin(); it != transforms.rend(); ++it) (*it)->ApplyPlacement(stack);
+  return stack.top;
+}
+
 }  // namespace
 
 bool BandsAreValid(const BackgroundBands& bands) {
@@ -207,7 +269,12 @@ void CBackgroundNode::Traverse(RenderPass pass, CViewContext* view) {
   // nothing of the scene is on the view's stack; every other visit is one in
   // the scene, which tells how the node is turned.
   const bool handed = pass == RenderPass::Frame && TakeFramePass(view->GetWorld()->GetFrameNumber());
-  if (!handed) NoteParents(*view);
+  if (!handed) {
+    NoteParents(*view);
+  } else {
+    const bool visited = std::exchange(visitedInScene_, false);
+    if (!visited && !foundInScene_ && (bound_ || bindRequest_)) FindParentsInScene(*view);
+  }
   FollowOutput(*view);
   FollowCamera(*view);
   if (unbindRequest_) Unbind(*view);
@@ -218,9 +285,25 @@ void CBackgroundNode::Traverse(RenderPass pass, CViewContext* view) {
   DrawFrame(*view);
 }
 
-// A matrix without an inverse (a parent scaled to nothing) turns nothing.
 void CBackgroundNode::NoteParents(const CViewContext& view) {
-  fromWorld_ = TurnPartOf(view.GetTopMatrix());
+  visitedInScene_ = true;
+  foundInScene_ = false;
+  TurnLikeParents(view.GetTopMatrix());
+}
+
+// A node the scene does not visit (one in a choice a Switch does not show)
+// is turned by the parents it stands under all the same; it is looked for
+// once while it stays out of sight.
+void CBackgroundNode::FindParentsInScene(const CViewContext& view) {
+  foundInScene_ = true;
+  const CNodeRef& root = view.GetWorld()->GetRootRef();
+  if (!root) return;
+  if (const std::optional<CMatrix4> parents = ParentsMatrixOf(*root.Get(), *this)) TurnLikeParents(*parents);
+}
+
+// A matrix without an inverse (a parent scaled to nothing) turns nothing.
+void CBackgroundNode::TurnLikeParents(const CMatrix4& parents) {
+  fromWorld_ = TurnPartOf(parents);
   if (!fromWorld_.Invert()) fromWorld_ = CMatrix4();
 }
 
@@ -330,7 +413,7 @@ void CBackgroundNode::MakeContext(CViewContext& view) {
 void CBackgroundNode::StepFaces(CViewContext& view) {
   cube_.Step(*this, FaceUrls(), view);
   if (projection_ == BackgroundProjection::kCube) {
-    if (!image_ && cube_.TileSide() > 0) MakeCubeImage(view);
+    if (!image_ && cube_.TileSide(FaceUrls()) > 0) MakeCubeImage(view);
     if (image_) {
       const PixelMap picture = GetPanoramaPicture();
       cube_.PlaceArrived(picture);
@@ -342,7 +425,7 @@ void CBackgroundNode::StepFaces(CViewContext& view) {
 
 // The bands stay in the tiles of faces whose pictures never arrive.
 void CBackgroundNode::MakeCubeImage(CViewContext& view) {
-  const int32_t side = cube_.TileSide();
+  const int32_t side = cube_.TileSide(FaceUrls());
   image_ = CDibImage::Create(side, GuardedImageHeight(side * kCubeFaces), view.GetColorDepth(), &view.GetColorTable(),
                              false, false);
   prepared_ = false;

@@ -100,6 +100,8 @@ class CBackgroundNode : public CNode, public CPanoramaBinding {
  private:
   BackgroundBands Bands(const CViewContext& view) const;
   void NoteParents(const CViewContext& view);
+  void FindParentsInScene(const CViewContext& view);
+  void TurnLikeParents(const CMatrix4& parents);
   bool HasFaceUrls() const;
   CBackgroundCube::FaceUrls FaceUrls() const;
   void FollowOutput(CViewContext& view);
@@ -130,6 +132,10 @@ class CBackgroundNode : public CNode, public CPanoramaBinding {
   // The turn from the world into the node's space, from the parents' matrix
   // of its last visit in the scene.
   CMatrix4 fromWorld_;
+  // The scene visited the node since it was last drawn; its parents were
+  // looked for in the scene since its last visit.
+  bool visitedInScene_ = false;
+  bool foundInScene_ = false;
   StillView lastView_;
   int32_t stillFrames_ = 0;
   bool refined_ = false;
