@@ -6,9 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "engine/hostlink/FrameDemand.h"
 #include "engine/media/MediaLimits.h"
-#include "engine/media/panorama/RowTable.h"
 #include "engine/media/nodes/MovieTextureNode.h"
+#include "engine/media/panorama/RowTable.h"
 #include "engine/pano/PanoLimits.h"
 #include "engine/pano/PanoRendererFactory.h"
 #include "engine/pano/SkyGroundPainter.h"
@@ -430,7 +431,11 @@ void CVistaNode::RefineStillFrame(CViewContext& view, int32_t state) {
   if (!back.bits || !lastFrame_.bits) return;
   const bool sameBack = back.width == backWidth_ && back.height == backHeight_;
   if (!sameBack) stillFrameShown_ = false;
-  if (stillFrames_ <= kVistaStillFrames || stillFrameShown_) return;
+  if (stillFrameShown_) return;
+  // The frames that lead up to the finer one are asked for: nothing else
+  // moves in a still panorama.
+  RequestFrameNow();
+  if (stillFrames_ <= kVistaStillFrames) return;
   if (!sameBack) {
     backWidth_ = back.width;
     backHeight_ = back.height;
