@@ -74,7 +74,7 @@ int32_t CMediaObject::Process() {
   if (hasImage_) Update();
   // What it shows changes by itself while it arrives, decodes or plays.
   const bool loading = loadState_ == MediaDownloading || loadState_ == MediaFileReady || loadState_ == MediaDecoding;
-  if (loading || IsPlaying() > 0.0f) RequestFrameNow();
+  if (loading || ChangesByItself()) RequestFrameNow();
   return loadState_;
 }
 

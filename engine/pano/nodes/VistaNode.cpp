@@ -137,9 +137,17 @@ void CVistaNode::Traverse(RenderPass pass, CViewContext* view) {
   LimitZoom(*view);
   const PanoAngles cameraAngles = FollowCamera(*view);
   UpdatePointerPoint(*view);
-  if (unbindRequest_) Unbind(*view);
+  // Bound or unbound in the scene's visit, the panorama takes over the
+  // background from the next frame on.
+  if (unbindRequest_) {
+    Unbind(*view);
+    RequestFrameNow();
+  }
   if (pass == RenderPass::Frame) {
-    if (bindRequest_) Bind(*view);
+    if (bindRequest_) {
+      Bind(*view);
+      RequestFrameNow();
+    }
     if (bound_ && TakeFramePass(view->GetWorld()->GetFrameNumber())) {
       const int32_t state = StepPicture(*view);
       if (lastFrame_.bits) {
@@ -343,7 +351,11 @@ bool CVistaNode::Draw(CViewContext& view, int32_t state) {
   if (eyes) drawn = DrawEyes(view);
   // A still frame of one view would stand for both halves side by side.
   if (!sideBySide) RefineStillFrame(view, state);
-  if (sky_ && skyDirty_) PaintVistaSkyGround(kMediaMessage, sky_.get(), this);
+  // The sky painted now shows from the next frame on.
+  if (sky_ && skyDirty_) {
+    PaintVistaSkyGround(kMediaMessage, sky_.get(), this);
+    RequestFrameNow();
+  }
   if (stillFrameShown_) {
     view.GetServices()->CopyBackImageToFrame();
   } else if (!eyes) {
