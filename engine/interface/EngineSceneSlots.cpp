@@ -73,7 +73,7 @@ EngineResult GetSceneMessage(::SceneHandle* handle, uint32_t index, char* text, 
   *count = notes ? notes->GetMessageCount() : 0;
   if (!text) return EngineOk;
   const bool kept = notes && index < notes->GetKeptMessages().size();
-  CopyToCaller(kept ? std::string_view(notes->GetKeptMessages()[index]) : std::string_view(), text);
+  CopyToCaller(kept ? std::string_view(notes->GetKeptMessages()[index]) : std::string_view(""), text);
   return EngineOk;
 }
 
