@@ -28,10 +28,11 @@ constexpr const char* kUpToDateText = "All Components are up to date.";
 constexpr const char* kAskCoreText =
     "A required component package is not present in your Components folder. Do you wish to make an internet "
     "connection to download the latest copy?";
+// Names the configuration file where it lies, with the two settings that
+// take a proxy.
 constexpr const char* kCoreMissingText =
     "A necessary component is not present and could not be downloaded. If you're behind a firewall, you'll need "
-    "to edit the file Config.txt to add your proxy server information. Please consult the readme.htm file for "
-    "more information.";
+    "to add your proxy server to the file %s (the settings proxyServer and proxyPort).";
 constexpr const char* kNoKeyText =
     "Newer Vantessel Components are available, but this installation has no key to verify component packages "
     "with, so none was downloaded. Please install the current version of the program.";
@@ -41,6 +42,10 @@ constexpr const char* kPackageRefusedText =
     "The Vantessel Component Package <%s> does not match the component registry and was not installed.";
 
 void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
+
+std::string CoreMissingText() {
+  return FormatString(kCoreMissingText, (path::PreferencesFolder() + kConfigFileName).c_str());
+}
 
 // Downloads url into the file and returns its bytes; the file is removed.
 std::optional<std::string> FetchText(const std::string& url, const std::string& localPath) {
@@ -167,7 +172,7 @@ int32_t CComponentManager::EnsureCoreComponent() {
   if (kind_ == HostKind::Plugin) return EnsureCoreComponentQuietly();
   if (CoreLoaded()) return kComponentOk;
   if (CProgressWindow::Query(kAskCoreText) == kQueryYes && UpdateComponents(1) && CoreLoaded()) return kComponentOk;
-  CProgressWindow::Notify(kCoreMissingText);
+  CProgressWindow::Notify(CoreMissingText());
   return kCoreComponentMissing;
 }
 
@@ -177,7 +182,7 @@ int32_t CComponentManager::EnsureCoreComponentQuietly() {
   // Whether it succeeds or not, only a loaded engine counts.
   static_cast<void>(UpdateComponents(1));
   if (CoreLoaded()) return kComponentOk;
-  if (due) CProgressWindow::Notify(kCoreMissingText);
+  if (due) CProgressWindow::Notify(CoreMissingText());
   return kCoreComponentMissing;
 }
 

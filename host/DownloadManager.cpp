@@ -1,5 +1,10 @@
 #include "host/DownloadManager.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +25,13 @@ namespace fs = std::filesystem;
 constexpr char kHttpPrefix[] = "http://";
 constexpr size_t kHttpPrefixLength = sizeof kHttpPrefix - 1;
 constexpr char kWelcomeText[] = "Welcome To Vantessel";
+// The in-use lists: one per process, named with its id; and the one list of
+// the runs before lists were kept per process.
+constexpr char kInUsePrefix[] = "inuse.";
+constexpr char kSharedInUseName[] = "inuse";
+// Tries at making the process's list, which a starting process may take
+// for an interrupted run's between its making and its locking.
+constexpr int kInUseListAttempts = 3;
 
 struct CachePair {
   std::string url;
@@ -129,6 +141,49 @@ void Notify(DownloadRequest& request) {
   if (request.callback) request.callback(VX_DOWNLOAD_EVENT, &request, request.userData);
 }
 
+// The cache files an in-use list names (at most one a slot).
+std::vector<std::string> ListedCacheFiles(const std::string& list, const std::string& cacheFolder) {
+  std::vector<std::string> lines = ReadLines(list);
+  lines.resize(std::min<size_t>(lines.size(), kDownloadSlots));
+  std::erase_if(lines, [&](const std::string& line) { return !IsCacheFile(cacheFolder, line); });
+  return lines;
+}
+
+// The in-use lists of processes, by their names in the cache folder.
+std::vector<std::string> ProcessInUseLists(const std::string& cacheFolder) {
+  std::vector<std::string> lists;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(cacheFolder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(kInUsePrefix) || name.size() == sizeof kInUsePrefix - 1) continue;
+    const std::string_view id = std::string_view(name).substr(sizeof kInUsePrefix - 1);
+    if (std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      lists.push_back(entry.path().string());
+  }
+  return lists;
+}
+
+// Whether a process holds the list locked, that is, still runs; a list
+// that cannot be opened is taken as held.
+bool IsHeldList(const std::string& list) {
+  const int fd = open(list.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return true;
+  const bool held = flock(fd, LOCK_SH | LOCK_NB) != 0;
+  close(fd);
+  return held;
+}
+
+bool Holds(const std::vector<std::string>& files, const std::string& file) {
+  return std::find(files.begin(), files.end(), file) != files.end();
+}
+
+bool SameFile(int fd, const std::string& path) {
+  struct stat opened {
+  }, named{};
+  return fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+         opened.st_ino == named.st_ino;
+}
+
 std::unique_ptr<DownloadRequest> NewRequest(const std::string& url) {
   auto request = std::make_unique<DownloadRequest>();
   std::memset(request.get(), 0, sizeof(DownloadRequest));
@@ -149,6 +204,7 @@ CDownloadManager::CDownloadManager() {
     WriteConfig(true);
   }
   CleanInUseFiles();
+  OpenInUseList();
   int64_t total = 0;
   for (const CachePair& pair : ReadCachePairs(cacheLogPath_, cacheFolder_))
     if (IsCacheFile(cacheFolder_, pair.file)) total += SizeOfFile(pair.file);
@@ -159,6 +215,7 @@ CDownloadManager::CDownloadManager() {
 CDownloadManager::~CDownloadManager() {
   for (int32_t slot = 0; slot < kDownloadSlots; ++slot) CancelDownload(slot);
   RemoveFile(InUsePath());
+  if (inUseFile_ >= 0) close(inUseFile_);
   if (windowClassesRegistered_) UnregisterChannelWindowClasses();
 }
 
@@ -186,23 +243,76 @@ void CDownloadManager::WriteConfig(bool clearDate) {
   static_cast<void>(WriteConfigFile(ConfigPath(), config_, clearDate ? 0 : config_.date));
 }
 
-void CDownloadManager::CleanInUseFiles() {
-  std::error_code error;
-  if (fs::exists(InUsePath(), error)) {
-    std::vector<std::string> lines = ReadLines(InUsePath());
-    lines.resize(std::min<size_t>(lines.size(), kDownloadSlots));
-    for (const std::string& line : lines)
-      if (IsCacheFile(cacheFolder_, line)) RemoveFile(line);
-    RemoveFile(InUsePath());
-  }
-  CreateEmptyFileIfMissing(InUsePath());
+std::string CDownloadManager::InUsePath() const {
+  return cacheFolder_ + kInUsePrefix + std::to_string(static_cast<long>(getpid()));
 }
 
+// The lists of runs that ended without cleaning up: the shared list of
+// older runs, and every process list that no running process holds.
+void CDownloadManager::CleanInUseFiles() {
+  std::vector<std::string> ended = {cacheFolder_ + kSharedInUseName};
+  for (const std::string& list : ProcessInUseLists(cacheFolder_))
+    if (!IsHeldList(list)) ended.push_back(list);
+  for (const std::string& list : ended) {
+    for (const std::string& file : ListedCacheFiles(list, cacheFolder_)) RemoveFile(file);
+    RemoveFile(list);
+  }
+}
+
+void CDownloadManager::OpenInUseList() {
+  for (int attempt = 0; attempt < kInUseListAttempts && inUseFile_ < 0; ++attempt) {
+    const int fd = open(InUsePath().c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return;
+    if (flock(fd, LOCK_EX) == 0 && SameFile(fd, InUsePath())) {
+      inUseFile_ = fd;
+    } else {
+      close(fd);
+    }
+  }
+}
+
+// Written whole in one write, so that another process reading it sees the
+// list before or after, not a part.
 void CDownloadManager::WriteInUseList() const {
-  FILE* file = std::fopen(InUsePath().c_str(), "wb");
-  if (!file) return;
-  for (const Slot& slot : slots_) std::fprintf(file, "%s\n", slot.busy ? slot.localPath.c_str() : "0");
-  std::fclose(file);
+  if (inUseFile_ < 0) return;
+  std::string text;
+  for (const Slot& slot : slots_) text += (slot.busy ? slot.localPath : std::string("0")) + "\n";
+  if (ftruncate(inUseFile_, 0) != 0) return;
+  static_cast<void>(pwrite(inUseFile_, text.data(), text.size(), 0));
+}
+
+std::vector<std::string> CDownloadManager::FilesInUseElsewhere() const {
+  std::vector<std::string> files;
+  for (const std::string& list : ProcessInUseLists(cacheFolder_)) {
+    if (list == InUsePath() || !IsHeldList(list)) continue;
+    for (std::string& file : ListedCacheFiles(list, cacheFolder_)) files.push_back(std::move(file));
+  }
+  return files;
+}
+
+void CDownloadManager::RefreshFromServer() {
+  refreshing_ = true;
+  refreshed_.clear();
+}
+
+bool CDownloadManager::ServesFromCache(const std::string& url) const {
+  return !refreshing_ || refreshed_.contains(url);
+}
+
+// The copies the cache holds of url, before a fresh one is fetched; one
+// that a transfer here or in another process still writes stays.
+void CDownloadManager::DropCachedCopies(const std::string& url, const std::vector<std::string>& elsewhere) {
+  std::vector<CachePair> pairs = ReadCachePairs(cacheLogPath_, cacheFolder_);
+  const size_t before = pairs.size();
+  std::erase_if(pairs, [&](const CachePair& pair) {
+    if (pair.url != url || IsInUse(pair.file) || Holds(elsewhere, pair.file)) return false;
+    if (IsCacheFile(cacheFolder_, pair.file)) {
+      cacheTotal_ = static_cast<int32_t>(std::max<int64_t>(0, cacheTotal_ - SizeOfFile(pair.file)));
+      RemoveFile(pair.file);
+    }
+    return true;
+  });
+  if (pairs.size() != before) WriteCachePairs(cacheLogPath_, pairs, "wb");
 }
 
 // A slot is free when nothing runs in it, no requester still waits for its
@@ -261,9 +371,16 @@ int32_t CDownloadManager::BeginTransfer(DownloadRequest& request, int32_t flags)
   Slot& slot = slots_[index];
   const std::string url = request.url;
   CreateEmptyFileIfMissing(cacheLogPath_);
+  // A file another process still writes is no copy yet.
+  const std::vector<std::string> elsewhere = FilesInUseElsewhere();
+  if (!ServesFromCache(url)) {
+    DropCachedCopies(url, elsewhere);
+    refreshed_.insert(url);
+  }
   std::vector<CachePair> pairs = ReadCachePairs(cacheLogPath_, cacheFolder_);
   for (const CachePair& pair : pairs) {
-    if (pair.url == url && IsCacheFile(cacheFolder_, pair.file) && FileOpens(pair.file)) {
+    if (pair.url == url && !Holds(elsewhere, pair.file) && IsCacheFile(cacheFolder_, pair.file) &&
+        FileOpens(pair.file)) {
       CopyText(request.localPath, pair.file);
       slot.state = DownloadDone;
       return index;
@@ -468,9 +585,10 @@ void CDownloadManager::ForgetCacheFile(const std::string& path) const {
 // Files that a transfer still writes, or that a requester is still to be
 // told of, stay with their log entries; everything else goes.
 void CDownloadManager::ClearCache() {
+  const std::vector<std::string> elsewhere = FilesInUseElsewhere();
   std::vector<CachePair> kept;
   for (const CachePair& pair : ReadCachePairs(cacheLogPath_, cacheFolder_)) {
-    if (IsInUse(pair.file))
+    if (IsInUse(pair.file) || Holds(elsewhere, pair.file))
       kept.push_back(pair);
     else if (IsCacheFile(cacheFolder_, pair.file))
       RemoveFile(pair.file);

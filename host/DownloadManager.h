@@ -6,10 +6,12 @@
 // requester is told of the URL the body came from in its request's url, and
 // the cache files the body under that URL. Downloaded files go to the Cache folder under names
 // "vxlc<n>.<last three characters of the URL>", and the cache log
-// "Vantessel Log.txt" maps each URL to its file (pairs of lines). The
-// in-use list "inuse" names the files being written, so that a run that
-// was interrupted leaves nothing half-written behind: the next start deletes
-// them. The manager also owns the host's folders and config.txt.
+// "Vantessel Log.txt" maps each URL to its file (pairs of lines). Each
+// process keeps an in-use list "inuse.<process id>" of the files it is
+// writing, locked while it runs, so that a run that was interrupted leaves
+// nothing half-written behind: a later start deletes what an unlocked list
+// names, and never what a running process writes. The manager also owns the
+// host's folders and config.txt.
 //
 // The log and the in-use list are files anyone may have written, so they
 // are trusted only for cache files: a file is served as a cache hit, or
@@ -26,6 +28,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,8 +81,14 @@ class CDownloadManager {
   const std::string& PreferencesFolder() const { return preferencesFolder_; }
   const std::string& ComponentsFolder() const { return componentsFolder_; }
   const std::string& ProductsRegistryPath() const { return productsRegistryPath_; }
-  std::string ConfigPath() const { return preferencesFolder_ + "config.txt"; }
-  std::string InUsePath() const { return cacheFolder_ + "inuse"; }
+  std::string ConfigPath() const { return preferencesFolder_ + kConfigFileName; }
+  // This process's in-use list.
+  std::string InUsePath() const;
+
+  // From now on each URL is fetched from its server once more before the
+  // cache serves it again: the user asked for the world afresh, and with it
+  // everything the world names. The fresh copy replaces the cached one.
+  void RefreshFromServer();
 
   // How long transfers started from now on may take (tests shorten them).
   void SetTransferLimits(const TransferLimits& limits) { transferLimits_ = limits; }
@@ -106,7 +115,12 @@ class CDownloadManager {
   void CreateFolders();
   void ReadConfig();
   void CleanInUseFiles();
+  void OpenInUseList();
   void WriteInUseList() const;
+  // The cache files that the in-use lists of other running processes name.
+  std::vector<std::string> FilesInUseElsewhere() const;
+  bool ServesFromCache(const std::string& url) const;
+  void DropCachedCopies(const std::string& url, const std::vector<std::string>& elsewhere);
   int32_t FirstFreeSlot() const;
   bool IsRunning(const std::string& url) const;
   bool IsInUse(const std::string& path) const;
@@ -135,6 +149,9 @@ class CDownloadManager {
   bool welcomeShown_ = true;
   bool windowClassesRegistered_ = false;
   TransferLimits transferLimits_;
+  int inUseFile_ = -1;  // this process's list, locked
+  bool refreshing_ = false;
+  std::set<std::string> refreshed_;  // fetched afresh since RefreshFromServer
 };
 
 // The counted process-wide instance.

@@ -78,6 +78,20 @@ EngineResult ViewMouseUp(ViewHandle* view) { return Call<VxViewActionFn>(VxEngin
 
 EngineResult TickView(ViewHandle* view) { return Call<VxViewActionFn>(VxEngineTickView, kNoSlot, view); }
 
+uint32_t GetViewTickDelay(ViewHandle* view) {
+  uint32_t milliseconds = 0;
+  if (Call<VxGetViewTickDelayFn>(VxEngineGetViewTickDelay, kNoSlot, view, &milliseconds) != EngineOk) return 0;
+  return milliseconds;
+}
+
+EngineResult GetSceneMessage(SceneHandle* scene, uint32_t index, char* text, uint32_t* count) {
+  return Call<VxGetSceneMessageFn>(VxEngineGetSceneMessage, kNoSlot, scene, index, text, count);
+}
+
+std::string WarningCountText(uint32_t count) {
+  return count == 1 ? std::string("1 warning") : std::to_string(count) + " warnings";
+}
+
 EngineResult SetViewFocus(ViewHandle* view, uint16_t on) {
   return Call<VxSetViewFocusFn>(VxEngineSetViewFocus, kNoSlot, view, on);
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "vantessel/Engine.h"
 
@@ -39,6 +40,13 @@ EngineResult TickView(ViewHandle* view);
 EngineResult SetViewCallback(ViewHandle* view, const ViewCallback* callback);
 EngineResult SetViewFocus(ViewHandle* view, uint16_t on);
 EngineResult SetViewBorder(ViewHandle* view, uint16_t on, const float* rgb);
+// Milliseconds the host may wait before the next TickView; 0 also when the
+// engine cannot say.
+uint32_t GetViewTickDelay(ViewHandle* view);
+// text: VX_TEXT_BUFFER_SIZE characters or null; *count the notes in all.
+EngineResult GetSceneMessage(SceneHandle* scene, uint32_t index, char* text, uint32_t* count);
+// "1 warning", "2 warnings", ...: how hosts tell of a world's notes.
+std::string WarningCountText(uint32_t count);
 
 EngineResult FindNodeByName(SceneHandle* scene, const char* defName, VxNodeRef** out);
 EngineResult ReleaseNodeRef(VxNodeRef* ref);

@@ -8,6 +8,9 @@
 
 namespace vx::host {
 
+// Its name in the Preferences folder.
+inline constexpr char kConfigFileName[] = "config.txt";
+
 // Dates are packed as (calendar year << 16) + (month 0..11 << 8) + day.
 inline constexpr uint32_t kBuiltInPackedDate = (1970u << 16) + (10u << 8) + 20u;
 

@@ -154,12 +154,23 @@ void RestorePageWindow(PluginInstance& instance) {
   instance.previousProcedure = nullptr;
 }
 
+// Each time the world has noted more, the status line tells how many and
+// the first of them.
+void ShowWorldMessages(PluginInstance& instance) {
+  char first[VX_TEXT_BUFFER_SIZE] = {};
+  uint32_t count = 0;
+  if (engine::GetSceneMessage(instance.scene, 0, first, &count) != EngineOk || count <= instance.toldMessages) return;
+  instance.toldMessages = count;
+  BrowserStatus(instance.npp, (engine::WarningCountText(count) + ": " + first).c_str());
+}
+
 void EngineTick(PluginInstance& instance) {
   const WindowHandle window = instance.window;
   if (instance.view && instance.scene) {
     InstanceCall call(instance);
     static_cast<void>(engine::PollDownloads(instance.engine));
     if (call.Alive()) static_cast<void>(engine::TickView(instance.view));
+    if (call.Alive()) ShowWorldMessages(instance);
   }
   // The tick may have taken longer than the timer's interval.
   Message pending;

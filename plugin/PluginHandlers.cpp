@@ -1,6 +1,7 @@
 #include "plugin/PluginHandlers.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -10,8 +11,9 @@
 
 #include "host/EngineCalls.h"
 #include "host/ProgressWindow.h"
-#include "plugin/Browser.h"
+#include "platform/Numbers.h"
 #include "plugin/BoundedText.h"
+#include "plugin/Browser.h"
 #include "plugin/PageWindow.h"
 #include "plugin/PluginInstance.h"
 #include "plugin/PluginProcess.h"
@@ -33,6 +35,11 @@ constexpr ViewFlags kPluginViewFlags = ViewFlagCaptureMouse;
 // services up to memfree: tables smaller than that are refused.
 constexpr size_t kFilledPluginTableSize = offsetof(NPPluginFuncs, setvalue) + sizeof(NPP_SetValueFn);
 constexpr size_t kCalledBrowserTableSize = offsetof(NPNetscapeFuncs, memfree) + sizeof(NPN_MemFreeFn);
+
+// What the status line says when a world's stream brings no world.
+constexpr int kFirstHttpFailure = 400;
+constexpr char kHttpFailureText[] = "no world: the server answered with HTTP status %d.";
+constexpr char kStreamFailureText[] = "no world: it could not be downloaded.";
 
 PluginInstance* InstanceOf(NPP npp) { return npp ? static_cast<PluginInstance*>(npp->pdata) : nullptr; }
 
@@ -79,6 +86,7 @@ void ApplyEmbedParameters(PluginInstance& instance) {
 bool LoadScene(PluginInstance& instance, std::string_view url, const std::string& path) {
   instance.scene = engine::CreateScene(instance.engine);
   if (!instance.scene) return false;
+  instance.toldMessages = 0;
   static_cast<void>(engine::SetSceneUrl(instance.scene, std::string(url).c_str()));
   char pathBuffer[VX_TEXT_BUFFER_SIZE] = {};
   CopyCut(pathBuffer, path);
@@ -89,6 +97,25 @@ bool LoadScene(PluginInstance& instance, std::string_view url, const std::string
   host::CProgressWindow::Notify(error);
   CloseScene(instance);
   return false;
+}
+
+// "HTTP/1.1 404 Not Found" on the first line: 404; 0 for anything else.
+int HttpStatusOfHeaders(std::string_view headers) {
+  if (!headers.starts_with("HTTP/")) return 0;
+  const size_t blank = headers.find(' ');
+  if (blank == std::string_view::npos) return 0;
+  int status = 0;
+  const char* digits = headers.data() + blank + 1;
+  const std::from_chars_result read = std::from_chars(digits, headers.data() + headers.size(), status);
+  return read.ec == std::errc() && read.ptr == digits + 3 ? status : 0;
+}
+
+// The splash stays; the status line tells why no world came.
+void ReportMissingWorld(NPP npp, const NPStream* stream, const std::string& why) {
+  const PluginInstance* instance = InstanceOf(npp);
+  if (!instance || instance->scene) return;
+  const std::string url = stream && stream->url ? std::string(stream->url) : std::string();
+  BrowserStatus(npp, (url.empty() ? why : url + ": " + why).c_str());
 }
 
 // The page window's size as the browser gave it; a windowless instance's
@@ -212,14 +239,21 @@ NPError NPP_SetWindow(NPP npp, NPWindow* window) {
   return NPErrorNone;
 }
 
-NPError NPP_NewStream(NPP npp, NPMIMEType, NPStream*, NPBool, uint16_t* streamType) {
+// A server's refusal (a 404 page, say) is no world: the status line says so,
+// and the browser drops the stream.
+NPError NPP_NewStream(NPP npp, NPMIMEType, NPStream* stream, NPBool, uint16_t* streamType) {
   if (!npp) return NPErrorInvalidInstance;
   if (streamType) *streamType = NPStreamAsFileOnly;
-  return NPErrorNone;
+  const int status = stream && stream->headers ? HttpStatusOfHeaders(stream->headers) : 0;
+  if (status < kFirstHttpFailure) return NPErrorNone;
+  ReportMissingWorld(npp, stream, FormatString(kHttpFailureText, status));
+  return NPErrorGeneric;
 }
 
-NPError NPP_DestroyStream(NPP npp, NPStream*, NPReason) {
-  return npp ? NPErrorNone : NPErrorInvalidInstance;
+NPError NPP_DestroyStream(NPP npp, NPStream* stream, NPReason reason) {
+  if (!npp) return NPErrorInvalidInstance;
+  if (reason != NPReasonDone) ReportMissingWorld(npp, stream, kStreamFailureText);
+  return NPErrorNone;
 }
 
 void NPP_StreamAsFile(NPP npp, NPStream* stream, const char* fileName) {

@@ -30,6 +30,8 @@ struct PluginInstance {
   char linkUrl[kLinkTextSize] = {};
   WindowHandle subclassedWindow = WindowHandle::None;
   WindowProc previousProcedure = nullptr;
+  // How many notes of the world the status line has told of.
+  uint32_t toldMessages = 0;
 
   // The browser draws it into a drawable of its own (Windowless.h), ticked
   // from the browser's main loop.

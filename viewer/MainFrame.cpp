@@ -4,9 +4,11 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 
+#include "host/EngineCalls.h"
 #include "platform/Backend.h"
 #include "platform/qt/QtBackend.h"
 #include "viewer/ViewerApp.h"
@@ -33,6 +35,19 @@ CMainFrame::CMainFrame(CViewerApp& app) : app_(app) {
   resize(kFrameWidth, kFrameHeight);
   BuildMenus();
   statusBar()->showMessage(kReadyText);
+  warnings_ = new QPushButton(statusBar());
+  warnings_->setObjectName(kWarningsButtonName);
+  warnings_->setFlat(true);
+  warnings_->hide();
+  connect(warnings_, &QPushButton::clicked, this, [this] { app_.OnCommand(kCommandMessages); });
+  statusBar()->addPermanentWidget(warnings_);
+}
+
+void CMainFrame::ShowWarningCount(uint32_t count) {
+  if (count == warningCount_) return;
+  warningCount_ = count;
+  warnings_->setText(QString::fromStdString(host::engine::WarningCountText(count)));
+  warnings_->setVisible(count > 0);
 }
 
 void CMainFrame::BuildMenus() {
@@ -48,6 +63,8 @@ void CMainFrame::BuildMenus() {
   recentPlaceholder_->setEnabled(false);
   fileMenu_->addSeparator();
   AddCommand(fileMenu_, kCommandExit, "E&xit", {});
+  QMenu* view = menuBar()->addMenu("&View");
+  AddCommand(view, kCommandMessages, "&Messages...", {});
   QMenu* help = menuBar()->addMenu("&Help");
   AddCommand(help, kCommandAbout, "&About Vantessel Viewer..", {});
   // Accelerators without a menu item.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 
 class QAction;
 class QMenu;
+class QPushButton;
 
 namespace vx::viewer {
 
@@ -37,6 +39,10 @@ class CMainFrame final : public QMainWindow {
   // While off, no command can be given (a component update is running).
   void SetCommandsEnabled(bool enabled);
 
+  // The status line's count of the world's notes; nothing while there are
+  // none. A click on it lists them.
+  void ShowWarningCount(uint32_t count);
+
   // Frames a second of the screen the frame is on; 0 when it does not say.
   double RefreshRate() const;
 
@@ -53,6 +59,8 @@ class CMainFrame final : public QMainWindow {
 
   CViewerApp& app_;
   QMenu* fileMenu_ = nullptr;
+  QPushButton* warnings_ = nullptr;
+  uint32_t warningCount_ = 0;
   QAction* recentPlaceholder_ = nullptr;
   std::vector<QAction*> recentActions_;
   std::map<int, QAction*> commands_;

@@ -132,6 +132,7 @@ void CViewerApp::OnCommand(int command) {
     case kCommandSaveAs: document_->OnFileSaveAs(); break;
     case kCommandUpdateComponents: document_->OnUpdateComponents(); break;
     case kCommandLoadUrl: view_->OnLoadUrl(); break;
+    case kCommandMessages: document_->OnShowMessages(); break;
     default: break;
   }
 }

@@ -1,8 +1,14 @@
 #include "viewer/ViewerDoc.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
 
 #include "host/ComponentManager.h"
+#include "host/Compression.h"
 #include "host/ProductRegistry.h"
 #include "host/ProgressWindow.h"
 #include "platform/Dialogs.h"
@@ -30,7 +36,29 @@ class BusyView {
   CViewerView& view_;
 };
 
+bool EndsWithNoCase(std::string_view text, std::string_view lowerSuffix) {
+  if (text.size() < lowerSuffix.size()) return false;
+  const std::string_view end = text.substr(text.size() - lowerSuffix.size());
+  return std::equal(end.begin(), end.end(), lowerSuffix.begin(),
+                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+// The filter the proposed name belongs to, and the extension a typed name
+// without one is given.
+SaveKind SaveKindOf(const std::string& name) {
+  for (const SaveKind& kind : kSaveKinds) {
+    if (EndsWithNoCase(name, std::string(".") + kind.extension)) return kind;
+  }
+  return kSaveKinds[0];
+}
+
 }  // namespace
+
+std::string ProposedSaveName(const std::string& source) {
+  std::string name = path::FileNameOf(source.substr(0, source.find_first_of("?#")));
+  if (EndsWithNoCase(name, kGzipSuffix)) name.resize(name.size() - kGzipSuffix.size());
+  return name.empty() ? std::string(kSaveDefaultName) : name;
+}
 
 CViewerDoc::CViewerDoc(CViewerApp& app, CViewerView& view) : app_(app), view_(view) {}
 
@@ -59,6 +87,7 @@ void CViewerDoc::OnCloseDocument() { DestroySceneAndView(); }
 
 void CViewerDoc::OnReload() {
   if (path_.empty()) return;
+  RefreshFromServer();
   // The local copy of a world from a server is what the server sent last
   // time; an author reloads to see the server's new one.
   if (!url_.empty()) {
@@ -76,18 +105,63 @@ void CViewerDoc::OnFileSaveAs() {
   request.kind = FileDialogKind::kSave;
   request.owner = view_.Window();
   request.filters = ParseFileFilters(kSaveFilter);
-  request.defaultExtension = kSaveDefaultExtension;
-  request.fileName = kSaveDefaultName;
+  request.fileName = ProposedSaveName(url_.empty() ? path_ : url_);
+  const SaveKind kind = SaveKindOf(request.fileName);
+  request.selectedFilter = kind.filter;
+  request.defaultExtension = kind.extension;
   request.hideReadOnly = true;
   request.promptToOverwrite = true;
   if (std::optional<std::string> path = ChooseFile(request)) SaveAs(*path);
 }
 
+// A name ending ".gz" gets the world gzip-compressed: written plain under a
+// name of its own beside it, packed, and only then put in the chosen
+// file's place, so that a failure leaves the chosen file as it was.
 bool CViewerDoc::SaveAs(const std::string& path) {
-  if (path.size() < VX_TEXT_BUFFER_SIZE && engine::SaveSceneFile(scene_, path.c_str(), kSaveFlag) == EngineOk)
-    return true;
+  const bool gzip = EndsWithNoCase(path, kGzipSuffix);
+  const std::string written = gzip ? path + kGzipStagingSuffix : path;
+  bool saved =
+      written.size() < VX_TEXT_BUFFER_SIZE && engine::SaveSceneFile(scene_, written.c_str(), kSaveFlag) == EngineOk;
+  if (saved && gzip) {
+    const std::string packed = written + std::string(kGzipSuffix);
+    std::error_code error;
+    saved = host::CompressFile(written.c_str()) == 0;
+    if (saved) std::filesystem::rename(packed, path, error);
+    saved = saved && !error;
+    std::filesystem::remove(written, error);
+    std::filesystem::remove(packed, error);
+  }
+  if (saved) return true;
   ShowError(view_.Window(), FormatString(kSaveFailedText, path.c_str()));
   return false;
+}
+
+uint32_t CViewerDoc::MessageCount() const {
+  uint32_t count = 0;
+  if (!scene_ || engine::GetSceneMessage(scene_, 0, nullptr, &count) != EngineOk) return 0;
+  return count;
+}
+
+std::vector<std::string> CViewerDoc::KeptMessages() const {
+  std::vector<std::string> messages;
+  const uint32_t kept = std::min<uint32_t>(MessageCount(), VX_SCENE_MESSAGES_KEPT);
+  for (uint32_t index = 0; index < kept; ++index) {
+    char text[VX_TEXT_BUFFER_SIZE] = {};
+    uint32_t count = 0;
+    if (engine::GetSceneMessage(scene_, index, text, &count) != EngineOk) break;
+    messages.emplace_back(text, strnlen(text, sizeof text));
+  }
+  return messages;
+}
+
+void CViewerDoc::OnShowMessages() {
+  const std::vector<std::string> messages = KeptMessages();
+  std::string text;
+  for (const std::string& message : messages) text += message + "\n";
+  const uint32_t count = MessageCount();
+  if (count > messages.size()) text += FormatString(kMoreMessagesText, count - static_cast<uint32_t>(messages.size()));
+  ShowMessageBox({view_.Window(), text.empty() ? kNoMessagesText : text, kMessagesTitle, MessageBoxButtons::kOk,
+                  MessageBoxIcon::kNone});
 }
 
 void CViewerDoc::OnUpdateComponents() {
@@ -107,6 +181,10 @@ void CViewerDoc::OnUpdateComponents() {
   app_.SetNetworkPump(true);
   if (frame) frame->SetCommandsEnabled(true);
   app_.CreateEngine();
+  // The world shown before comes back from its local file, drawn by the new
+  // engine.
+  if (path_.empty()) return;
+  if (SceneHandle* scene = LoadScene(path_, url_.empty() ? path_ : url_)) ReplaceScene(scene);
 }
 
 bool CViewerDoc::LoadDownloadedScene(const std::string& url, const std::string& localPath) {

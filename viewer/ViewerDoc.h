@@ -2,10 +2,13 @@
 // from. Opening, reloading, loading from a URL and a new document replace
 // the scene and the view's engine view together; Save As writes the scene
 // as a scene file; Update Components unloads the scene and the engine
-// instance, updates the component libraries and makes a new instance.
+// instance, updates the component libraries, makes a new instance and opens
+// the world again from its local file.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "vantessel/Engine.h"
 
@@ -13,6 +16,11 @@ namespace vx::viewer {
 
 class CViewerApp;
 class CViewerView;
+
+// The name Save As proposes for the world from source (its URL or path):
+// the world's own, without a query, a Viewpoint part or a final ".gz" (the
+// world is written plain unless the user asks for gzip).
+std::string ProposedSaveName(const std::string& source);
 
 class CViewerDoc {
  public:
@@ -45,6 +53,13 @@ class CViewerDoc {
   // The scene of a finished URL download; on success the document keeps
   // the URL and the local copy.
   bool LoadDownloadedScene(const std::string& url, const std::string& localPath);
+
+  // The notes of the scene's world: how many there were, and the ones the
+  // engine keeps.
+  uint32_t MessageCount() const;
+  std::vector<std::string> KeptMessages() const;
+  // Lists them in a box.
+  void OnShowMessages();
 
   // Writes the scene to path; false (after telling the user) when it could
   // not be written.

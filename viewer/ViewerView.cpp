@@ -62,6 +62,16 @@ uint32_t FrameIntervalMs(double refreshHz) {
   return static_cast<uint32_t>(std::ceil(1000.0 / refreshHz));
 }
 
+}  // namespace
+
+// The user asked for the world itself: what the cache holds of it and of
+// what it names may be out of date.
+void RefreshFromServer() {
+  if (host::CDownloadManager* downloads = host::GetDownloadManager()) downloads->RefreshFromServer();
+}
+
+namespace {
+
 bool DownloadsRunning() {
   const host::CDownloadManager* downloads = host::GetDownloadManager();
   return downloads && downloads->ActiveCount() > 0;
@@ -134,6 +144,10 @@ void CViewerView::OnDraw() {
 void CViewerView::Tick() {
   PumpDownloads();
   if (view_) engine::TickView(view_);
+  if (CMainFrame* frame = app_.Frame(); frame && document_) frame->ShowWarningCount(document_->MessageCount());
+  // The view may have gone in a callback of its tick.
+  const uint32_t delay = view_ ? engine::GetViewTickDelay(view_) : kRestingTickMs;
+  SetTickInterval(std::clamp(delay, FrameInterval(), kRestingTickMs));
 }
 
 void CViewerView::PumpDownloads() {
@@ -157,6 +171,7 @@ void CViewerView::OnLoadUrl() {
 
 void CViewerView::StartUrlLoad(const std::string& url) {
   CancelUrlDownload();
+  RefreshFromServer();
   urlCallback_ = {this, &CViewerView::OnUrlDownloaded};
   int32_t slot = -1;
   if (engine::StartEngineDownload(app_.Engine(), url.c_str(), &urlCallback_, &slot) != EngineOk) slot = -1;
@@ -222,10 +237,20 @@ void CViewerView::OnDropFiles(DropHandle drop) {
   if (!last.empty()) app_.OpenDocumentFile(last);
 }
 
-void CViewerView::StartTicking() {
+uint32_t CViewerView::FrameInterval() const {
   const CMainFrame* frame = app_.Frame();
-  const uint32_t interval = FrameIntervalMs(frame ? frame->RefreshRate() : 0.0);
-  // Setting the timer again would put the next tick back by a whole frame.
+  return FrameIntervalMs(frame ? frame->RefreshRate() : 0.0);
+}
+
+void CViewerView::StartTicking() { SetTickInterval(FrameInterval()); }
+
+// Only a timer that runs slower than frames is woken: setting it again would
+// put the next tick back by a whole frame.
+void CViewerView::WakeTicking() {
+  if (tickIntervalMs_ > FrameInterval()) StartTicking();
+}
+
+void CViewerView::SetTickInterval(uint32_t interval) {
   if (interval == tickIntervalMs_) return;
   tickIntervalMs_ = interval;
   SetTimer(window_, kTickTimerId, interval);
@@ -252,11 +277,20 @@ intptr_t CViewerView::Handle(uint32_t message, uintptr_t wParam, intptr_t lParam
       if (wParam == kDownloadTimerId) PumpDownloads();
       break;
     case kMsgLButtonDown:
+      WakeTicking();
       if (view_) engine::ViewMouseDown(view_);
       break;
     case kMsgLButtonUp:
+      WakeTicking();
       if (view_) engine::ViewMouseUp(view_);
       break;
+    case kMsgMouseMove:
+    case kMsgKeyDown:
+    case kMsgKeyUp:
+    case kMsgChar:
+    case kMsgSetFocus:
+    case kMsgKillFocus:
+    case kMsgSize: WakeTicking(); break;
     case kMsgDropFiles:
       OnDropFiles(static_cast<DropHandle>(wParam));
       return 0;

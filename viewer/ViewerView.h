@@ -1,10 +1,12 @@
 // CViewerView: the window into which the engine draws the document's scene.
 //
 // It is a window of the platform layer (the Qt backend shows it as the
-// frame's central widget). Its timer drives the engine once a frame, at the
-// screen's refresh rate: each tick pumps the downloads and then ticks the
-// engine's view (world time, sensors, drawing, the command link); in between
-// the program sleeps, unless downloads are under way. Button presses and
+// frame's central widget). Its timer drives the engine, at most once a frame
+// of the screen: each tick pumps the downloads and then ticks the engine's
+// view (world time, sensors, drawing when something changed, the command
+// link). While the view has nothing to draw the timer waits for its next
+// due frame, and input to the view wakes it; in between the program sleeps,
+// unless downloads are under way. Button presses and
 // releases go to the engine's view, the engine reads the pointer and keys
 // itself, and files dropped onto it are opened as documents. Load URL
 // downloads a scene through the engine and opens it when it has arrived.
@@ -76,7 +78,12 @@ class CViewerView {
   void PumpDownloads();
   void PollDownloadsBetweenFrames(bool on);
   void OnDropFiles(DropHandle drop);
+  uint32_t FrameInterval() const;
+  // Ticks once a frame from now on.
   void StartTicking();
+  // Back to ticking once a frame when the timer waits longer.
+  void WakeTicking();
+  void SetTickInterval(uint32_t interval);
   void Erase();
 
   CViewerApp& app_;
@@ -97,5 +104,9 @@ struct EngineRect {
   uint16_t values[4];
 };
 EngineRect ClientRectOf(WindowHandle window);
+
+// From now on the download cache serves nothing before it was fetched
+// afresh (Load URL and Reload).
+void RefreshFromServer();
 
 }  // namespace vx::viewer

@@ -11,11 +11,13 @@ wall-clock rate would suffer much more. Each case runs several times; the
 load average is printed with the results, since it belongs with them.
 
   bench/viewer/idle_cpu.py [--build build/test-release] [--seconds 10] [--runs 3]
-                           [--case empty|box|showcase ...]
+                           [--case empty|box|panorama|boxes|showcase ...]
 
 Cases:
   empty     the first window (412 x 350) with no world
   box       the first window with one box that does not move
+  panorama  worlds/panorama.wrl, left at rest, at 1280 x 1024
+  boxes     360 boxes that do not move, at 1280 x 1024
   showcase  worlds/showcase.wrl (everything in motion) at 1280 x 1024
 """
 
@@ -39,6 +41,19 @@ Transform { translation 0 0 -12
   }
 }
 """
+BOX_ROWS, BOX_COLUMNS = 18, 20
+
+
+def still_boxes():
+    """A world of BOX_ROWS x BOX_COLUMNS boxes in a wall, nothing in motion."""
+    lines = ["#VRML V2.0 utf8"]
+    for row in range(BOX_ROWS):
+        for column in range(BOX_COLUMNS):
+            x, y = (column - BOX_COLUMNS / 2) * 1.2, (row - BOX_ROWS / 2) * 1.2
+            colour = f"{column / BOX_COLUMNS:.2f} {row / BOX_ROWS:.2f} 0.5"
+            lines.append(f"Transform {{ translation {x:.2f} {y:.2f} -30 children Shape {{ appearance Appearance "
+                         f"{{ material Material {{ diffuseColor {colour} }} }} geometry Box {{ }} }} }}")
+    return "\n".join(lines) + "\n"
 
 
 def cpu_seconds(pid):
@@ -108,7 +123,7 @@ def main():
     parser.add_argument("--seconds", type=float, default=10.0, help="measured stretch of each run")
     parser.add_argument("--settle", type=float, default=3.0, help="time the viewer gets to open first")
     parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--case", action="append", choices=["empty", "box", "showcase"])
+    parser.add_argument("--case", action="append", choices=["empty", "box", "panorama", "boxes", "showcase"])
     args = parser.parse_args()
     args.build = os.path.abspath(args.build)
 
@@ -116,15 +131,21 @@ def main():
         box = os.path.join(worlds, "box.wrl")
         with open(box, "w") as file:
             file.write(STATIC_BOX)
+        boxes = os.path.join(worlds, "boxes.wrl")
+        with open(boxes, "w") as file:
+            file.write(still_boxes())
+        large = "1280x1024+0+0"
         cases = {
             "empty": (None, None),
             "box": (box, None),
-            "showcase": (os.path.join(ROOT, "worlds", "showcase.wrl"), "1280x1024+0+0"),
+            "panorama": (os.path.join(ROOT, "worlds", "panorama.wrl"), large),
+            "boxes": (boxes, large),
+            "showcase": (os.path.join(ROOT, "worlds", "showcase.wrl"), large),
         }
         display = VirtualDisplay(1400, 1200)
         try:
             print(f"load average before: {load_average()}  ({os.cpu_count()} cores)")
-            for name in args.case or ["empty", "box", "showcase"]:
+            for name in args.case or ["empty", "box", "panorama", "boxes", "showcase"]:
                 world, geometry = cases[name]
                 shares = [run_viewer(args, display.display, world, geometry) for _ in range(args.runs)]
                 figures = " ".join(f"{share * 100:5.1f}" for share in shares)

@@ -6,6 +6,7 @@
 
 #include <vantessel/Download.h>
 
+#include "engine/hostlink/FrameDemand.h"
 #include "engine/hostlink/HostTable.h"
 #include "platform/Path.h"
 
@@ -100,6 +101,8 @@ void CDownload::OnDone(int32_t event, DownloadRequest* request, void* self) {
   download->slot_ = -1;
   DoneHandler onDone = std::move(download->onDone_);
   download->onDone_ = nullptr;
+  // What arrived is loaded by the next frame.
+  NoteWorldChange();
   if (onDone) onDone(state, localPath);
 }
 

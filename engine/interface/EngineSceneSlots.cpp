@@ -2,8 +2,9 @@
 // directory.
 #include <new>
 
-#include "engine/interface/SceneFile.h"
 #include "engine/interface/EngineSlotSupport.h"
+#include "engine/interface/SceneFile.h"
+#include "engine/scene/SceneLimits.h"
 
 namespace vx {
 namespace {
@@ -64,6 +65,18 @@ EngineResult GetSceneDirectory(::SceneHandle* handle, char* out) {
   return EngineOk;
 }
 
+EngineResult GetSceneMessage(::SceneHandle* handle, uint32_t index, char* text, uint32_t* count) {
+  vx::SceneHandle* scene = FromHandle(handle);
+  if (!scene || !count) return EngineNullArgument;
+  static_assert(VX_SCENE_MESSAGES_KEPT == kMaxKeptSceneMessages, "the boundary says how many are kept");
+  const CScene* notes = scene->world ? &scene->world->GetScene() : nullptr;
+  *count = notes ? notes->GetMessageCount() : 0;
+  if (!text) return EngineOk;
+  const bool kept = notes && index < notes->GetKeptMessages().size();
+  CopyToCaller(kept ? std::string_view(notes->GetKeptMessages()[index]) : std::string_view(""), text);
+  return EngineOk;
+}
+
 }  // namespace
 
 void AddSceneSlots(EngineSlotTable& table) {
@@ -75,6 +88,7 @@ void AddSceneSlots(EngineSlotTable& table) {
   SetEngineSlot<VxEngineGetSceneUrl>(table, &GetSceneUrl);
   SetEngineSlot<VxEngineSetSceneDirectory>(table, &SetSceneDirectory);
   SetEngineSlot<VxEngineGetSceneDirectory>(table, &GetSceneDirectory);
+  SetEngineSlot<VxEngineGetSceneMessage>(table, &GetSceneMessage);
 }
 
 }  // namespace vx

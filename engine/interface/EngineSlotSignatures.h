@@ -76,6 +76,8 @@ VX_ENGINE_SLOT_SIGNATURE(VxEngineGetBoundNodeRef, VxGetBoundNodeRefFn);
 VX_ENGINE_SLOT_SIGNATURE(VxEngineSetViewKey, VxSetViewKeyFn);
 VX_ENGINE_SLOT_SIGNATURE(VxEngineSetViewFocus, VxSetViewFocusFn);
 VX_ENGINE_SLOT_SIGNATURE(VxEngineSetViewBorder, VxSetViewBorderFn);
+VX_ENGINE_SLOT_SIGNATURE(VxEngineGetSceneMessage, VxGetSceneMessageFn);
+VX_ENGINE_SLOT_SIGNATURE(VxEngineGetViewTickDelay, VxGetViewTickDelayFn);
 
 #undef VX_ENGINE_SLOT_SIGNATURE
 

@@ -234,6 +234,16 @@ EngineResult SetViewBorder(::ViewHandle* handle, uint16_t on, const float* rgb) 
   return EngineOk;
 }
 
+// The wait is cut to whole milliseconds, down, so that a frame due in a
+// fraction of one is not put off; one too far to count waits for input.
+EngineResult GetViewTickDelay(::ViewHandle* handle, uint32_t* milliseconds) {
+  CSceneView* view = ViewOf(handle);
+  if (!view || !milliseconds) return EngineNullArgument;
+  const double wait = view->SecondsToNextFrame() * 1000.0;
+  *milliseconds = wait >= static_cast<double>(VX_TICK_ON_INPUT) ? VX_TICK_ON_INPUT : static_cast<uint32_t>(wait);
+  return EngineOk;
+}
+
 }  // namespace
 
 CViewContext* ViewContextOf(::ViewHandle* view) { return ContextOf(view); }
@@ -262,6 +272,7 @@ void AddViewSlots(EngineSlotTable& table) {
   SetEngineSlot<VxEngineSetViewKey>(table, &SetViewKey);
   SetEngineSlot<VxEngineSetViewFocus>(table, &SetViewFocus);
   SetEngineSlot<VxEngineSetViewBorder>(table, &SetViewBorder);
+  SetEngineSlot<VxEngineGetViewTickDelay>(table, &GetViewTickDelay);
 }
 
 }  // namespace vx

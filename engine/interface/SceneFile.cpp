@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
 #include "engine/scene/CallerText.h"
@@ -138,6 +139,10 @@ EngineResult LoadSceneFile(SceneHandle* scene, char* path, char* error) {
 EngineResult SaveSceneFile(SceneHandle* scene, const char* path, uint16_t flag) {
   if (!scene || !path || path[0] == '\0' || !scene->world) return EngineNullArgument;
   CSceneWriter writer;
+  // What lies beside or below the saved file stays named relative to it.
+  std::error_code error;
+  const std::filesystem::path saved = std::filesystem::absolute(path, error);
+  if (!error) writer.SetTargetFolder(saved.parent_path().string());
   writer.WriteScene(&scene->world->GetScene(), flag != 0);
   return ReplaceFileWith(path, writer.GetText()) ? EngineOk : EngineOpenFailed;
 }

@@ -4,12 +4,13 @@
 #include <cstring>
 #include <string_view>
 
+#include "engine/hostlink/FrameDemand.h"
+#include "engine/hostlink/HostComponent.h"
 #include "engine/media/SharedInverseMap.h"
 #include "engine/media/StillImageDecoder.h"
 #include "engine/render/DibImage.h"
 #include "engine/scene/CallerText.h"
 #include "engine/scene/PropertyText.h"
-#include "engine/hostlink/HostComponent.h"
 #include "platform/Random.h"
 
 namespace vx {
@@ -71,6 +72,9 @@ int32_t CMediaObject::Process() {
     default: break;
   }
   if (hasImage_) Update();
+  // What it shows changes by itself while it arrives, decodes or plays.
+  const bool loading = loadState_ == MediaDownloading || loadState_ == MediaFileReady || loadState_ == MediaDecoding;
+  if (loading || ChangesByItself()) RequestFrameNow();
   return loadState_;
 }
 

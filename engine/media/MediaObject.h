@@ -74,6 +74,10 @@ class CMediaObject {
   virtual int32_t GetPosition() { return 0; }
   virtual float GetDuration() { return 0.0f; }
   virtual float IsPlaying() { return 0.0f; }
+  // Whether what the media shows or reports changes with time by itself
+  // (a running animation or a playing movie or sound), so that its views
+  // draw frames for it. Asks the media's player nothing.
+  virtual bool ChangesByItself() const { return false; }
   virtual void SetVolume(float /*volume*/) {}
   virtual void SetBalance(float /*balance*/) {}
   virtual void Update() {}

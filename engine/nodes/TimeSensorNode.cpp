@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/hostlink/FrameDemand.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/world/Browser.h"
 
@@ -39,7 +40,15 @@ CTimeSensorNode::CTimeSensorNode() { RegisterFields(kTimeSensorTable); }
 
 void CTimeSensorNode::Traverse(RenderPass pass, CViewContext*) {
   if (pass != RenderPass::Frame || !GetWorld()) return;
-  Tick(GetWorld()->GetWorldTime());
+  const double now = GetWorld()->GetWorldTime();
+  Tick(now);
+  // A running sensor changes its outputs every frame; a waiting one wakes
+  // the view when it starts.
+  if (active_) {
+    RequestFrameNow();
+  } else if (enabled && now < startTime && cycleInterval > 0.0) {
+    RequestFrameAt(startTime);
+  }
 }
 
 void CTimeSensorNode::Tick(double now) {

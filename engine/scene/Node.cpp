@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "engine/hostlink/FrameDemand.h"
 #include "engine/scene/Scene.h"
 #include "platform/Numbers.h"
 #include "platform/Path.h"
@@ -271,6 +272,7 @@ void CNode::StoreTakenField(int index, void* value) {
 void CNode::NoteFieldStored(int index, const void* value) {
   setFlags_ |= Bit(index);
   ++changeCount_;
+  NoteWorldChange();
   // "<name>_changed" reaches nothing but ROUTE targets; a node without any,
   // as every node is while its file is read, has no one to tell.
   if (eventOutRoutes_.empty() && fieldRoutes_.empty()) return;
@@ -309,6 +311,7 @@ bool CNode::TryTakeField(std::string_view name, void* value) {
 }
 
 int CNode::ReceiveEvent(std::string_view name, const void* value) {
+  NoteWorldChange();
   if (int consumed = InterceptEvent(name, value)) return consumed;
   CNodeRef self = KeepAlive(this);
   const int field = FindField(WithoutSetPrefix(name));

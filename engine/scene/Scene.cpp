@@ -1,10 +1,12 @@
 #include "engine/scene/Scene.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
-#include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/GroupNode.h"
+#include "engine/scene/ProtoDeclaration.h"
+#include "engine/scene/SceneLimits.h"
 
 namespace vx {
 namespace {
@@ -89,6 +91,14 @@ void CScene::Reset() {
   pendingRoutes_.reserve(kInitialPendingRoutes);
   worldUrl_.clear();
   eventError_.clear();
+  keptMessages_.clear();
+  messageCount_ = 0;
+}
+
+void CScene::NoteEventError(std::string text) {
+  if (messageCount_ < std::numeric_limits<uint32_t>::max()) ++messageCount_;
+  if (keptMessages_.size() < kMaxKeptSceneMessages) keptMessages_.push_back(text);
+  eventError_ = std::move(text);
 }
 
 // Local paths here are separated by '/', so unlike a Windows path a local

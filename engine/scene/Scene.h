@@ -84,11 +84,14 @@ class CScene {
   // The node of the scene with that DEF name (the last hit is tried first).
   CNode* FindNode(std::string_view defName);
 
-  // What the last value a node of the scene refused was, and why (see
-  // Node.h); empty while none was refused. The world's error text is that
-  // of its main file's scene.
+  // The notes of the scene: values its nodes refused (see Node.h), lines a
+  // Text does not draw, and the like. The first ones are kept, every one is
+  // counted; the world's messages are those of its main file's scene.
+  void NoteEventError(std::string text);
+  // The latest note; empty while there is none.
   const std::string& GetEventErrorText() const { return eventError_; }
-  void NoteEventError(std::string text) { eventError_ = std::move(text); }
+  const std::vector<std::string>& GetKeptMessages() const { return keptMessages_; }
+  uint32_t GetMessageCount() const { return messageCount_; }
 
   // A new declaration appended to the scene's list; null when the scene
   // already holds 100.
@@ -125,6 +128,8 @@ class CScene {
   CNodeWeakRef lookupCache_;
   std::vector<CNodeRef> protos_;
   std::string eventError_;
+  std::vector<std::string> keptMessages_;
+  uint32_t messageCount_ = 0;
 };
 
 // The world that runs scene, for a scene read inside it; a link to nothing

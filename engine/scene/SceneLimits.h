@@ -55,6 +55,10 @@ inline constexpr int kMaxInlineNesting = 32;
 // The reader's message text (char[260] with its end).
 inline constexpr size_t kMaxMessageLength = 259;
 
+// The notes of a world that are kept to be read; later ones are only
+// counted.
+inline constexpr size_t kMaxKeptSceneMessages = 32;
+
 // Paths and URLs handed between the engine's parts (char[256] with its end).
 inline constexpr size_t kMaxPathLength = 255;
 

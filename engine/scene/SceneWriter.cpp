@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cstring>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <limits>
 #include <utility>
@@ -399,12 +400,23 @@ void CSceneWriter::WriteElement(FieldType type, const void* value, const CNode* 
       const SFString& string = *static_cast<const SFString*>(value);
       std::string_view text(string.text, strnlen(string.text, sizeof string.text));
       std::string resolved;
-      if (urlOwner && !HasSchemeOfItsOwn(text) && urlOwner->ResolveUrl(text, resolved) == 0) text = resolved;
+      if (urlOwner && !HasSchemeOfItsOwn(text) && urlOwner->ResolveUrl(text, resolved) == 0) {
+        resolved = FromTargetFolder(std::move(resolved));
+        text = resolved;
+      }
       WriteString(text);
       break;
     }
     default: break;
   }
+}
+
+std::string CSceneWriter::FromTargetFolder(std::string completed) const {
+  if (targetFolder_.empty() || !completed.starts_with('/')) return completed;
+  const std::filesystem::path folder = std::filesystem::path(targetFolder_ + "/.").lexically_normal();
+  const std::filesystem::path relative = std::filesystem::path(completed).lexically_normal().lexically_relative(folder);
+  if (relative.empty() || relative == "." || *relative.begin() == "..") return completed;
+  return relative.generic_string();
 }
 
 void CSceneWriter::WriteString(std::string_view text) {

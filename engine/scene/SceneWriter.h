@@ -21,7 +21,10 @@
 // it. A field whose default depends on the convention a world is read under
 // (a Viewpoint's position) is always written. With resolved URLs, "url"
 // fields and EXTERNPROTO URLs are completed against where their node or
-// declaration was read; a URL with a scheme of its own stays as it is.
+// declaration was read; a URL with a scheme of its own stays as it is. A
+// completed local path that lies below the folder the text is written for
+// is written relative to that folder, so that the file and what it names
+// can move together.
 #pragma once
 
 #include <string>
@@ -43,6 +46,9 @@ class CSceneWriter {
   // all for a null scene. With resolveUrls, the strings of every field named
   // "url" (a Script's excepted) are written as completed URLs.
   void WriteScene(CScene* scene, bool resolveUrls, const char* comment = nullptr);
+  // The folder the text goes to (its path, without the file name); empty:
+  // completed URLs stay as completed.
+  void SetTargetFolder(std::string folder) { targetFolder_ = std::move(folder); }
   // One node and the nodes under it, at the current nesting.
   void WriteNode(const CNodeRef& node, bool onNewLine);
 
@@ -65,10 +71,13 @@ class CSceneWriter {
   void WriteMFValue(FieldType type, const MFValue& value, const CNode* urlOwner);
   void WriteElement(FieldType type, const void* value, const CNode* urlOwner);
   void WriteString(std::string_view text);
+  // A completed URL as the target folder names it.
+  std::string FromTargetFolder(std::string completed) const;
 
   std::string text_;
   int depth_ = 0;
   bool resolveUrls_ = true;
+  std::string targetFolder_;
   // Where each node is reached in the order of writing: how often, the
   // first time (its DEF) and the last.
   struct Reach {

@@ -63,11 +63,13 @@ CSceneView::~CSceneView() = default;
 void CSceneView::AttachBrowser(CBrowser* world) {
   world_ = world;
   prepareNeeded_ = true;
+  redrawNeeded_ = true;
   cameraFlags.applyPosition = cameraFlags.applyOrientation = cameraFlags.applyFieldOfView = true;
 }
 
 void CSceneView::SetRect(const MacRect& rect) {
   if (rect == rect_) return;
+  redrawNeeded_ = true;
   const bool resized = rect[3] - rect[1] != Width() || rect[2] - rect[0] != Height();
   rect_ = rect;
   // The window's pixels serve only a rectangle that lies inside them.
@@ -84,16 +86,19 @@ void CSceneView::SetRect(const MacRect& rect) {
 
 void CSceneView::SetFocus(bool on) {
   if (on) ::vx::SetFocus(window_);
+  if (on != focus_) redrawNeeded_ = true;
   focus_ = on;
 }
 
 void CSceneView::SetBorder(bool on, const float* rgb) {
   border_ = on;
   borderColor_ = rgb ? FloatColor{rgb[0], rgb[1], rgb[2]} : FloatColor{};
+  redrawNeeded_ = true;
 }
 
 void CSceneView::SetTargetBuffer(const PixelMap& target) {
   target_ = target;
+  redrawNeeded_ = true;
   // A target given up while the context drew into it: back to the view's own
   // frame, made again by the next tick when there is none.
   AttachFrameToContext();
@@ -101,6 +106,7 @@ void CSceneView::SetTargetBuffer(const PixelMap& target) {
 
 void CSceneView::SetStereoMode(StereoMode mode) {
   stereoMode_ = mode;
+  redrawNeeded_ = true;
   if (context_) context_->SetStereoMode(mode);
   if (!world_) return;
   CNode* vista = world_->GetVista() ? world_->GetVista() : world_->GetLegacyVista();
@@ -192,6 +198,10 @@ void CSceneView::Tick() {
   }
 
   Navigate();
+  if (!FrameDue()) {
+    typedCharacter_ = kNoTypedCharacter;
+    return;
+  }
   const Movement movement = ReadMovement();
   CVec3f p = context_->GetPosition();
   if (movement.walk || movement.fly) {
@@ -199,10 +209,51 @@ void CSceneView::Tick() {
   } else {
     SwitchMoveTestOff();
   }
+  BeginShownFrame();
   RenderWorld();
   FinishMove(p, movement);
+  EndShownFrame();
   Present();
   typedCharacter_ = kNoTypedCharacter;
+}
+
+CSceneView::ShownState CSceneView::CurrentState() const {
+  ShownState state;
+  if (!context_) return state;
+  state.position = context_->GetPosition();
+  context_->GetOrientation(&state.pitch, &state.yaw, &state.roll);
+  state.fieldOfView = context_->GetFieldOfView();
+  state.pointerX = lastX_;
+  state.pointerY = lastY_;
+  return state;
+}
+
+// Held keys and buttons draw every frame: the movement test and the sensors
+// under the pointer work only while frames are drawn.
+bool CSceneView::FrameDue() const {
+  if (redrawNeeded_ || dragging_ || !pressed_.empty() || typedCharacter_ != kNoTypedCharacter) return true;
+  if (forwardKey_ || backwardKey_ || GetTurnSpeed() != 0.0f || GetPitchSpeed() != 0.0f) return true;
+  if (WorldChangeSerial() != shownChanges_ || !(CurrentState() == shown_)) return true;
+  return std::min(frameDueAt_, EarliestFrameRequest()) <= GetWorldTime();
+}
+
+double CSceneView::SecondsToNextFrame() const {
+  if (!world_ || !context_ || FrameDue()) return 0.0;
+  const double due = std::min(frameDueAt_, EarliestFrameRequest());
+  return due == kNoFrameDue ? kNoFrameDue : std::max(due - GetWorldTime(), 0.0);
+}
+
+// A change made while the frame is drawn may come after what it moves was
+// drawn: the serial is taken before, so that such a change draws once more.
+void CSceneView::BeginShownFrame() {
+  shownChanges_ = WorldChangeSerial();
+  ClearFrameRequests();
+}
+
+void CSceneView::EndShownFrame() {
+  frameDueAt_ = EarliestFrameRequest();
+  shown_ = CurrentState();
+  redrawNeeded_ = false;
 }
 
 void CSceneView::PrepareFrame() {
@@ -252,8 +303,10 @@ void CSceneView::PrepareFrame() {
     SwitchMoveTestOff();
   }
   prepareNeeded_ = false;
+  BeginShownFrame();
   RenderWorld();
   FinishMove(p, movement);
+  EndShownFrame();
   Present();
 }
 
@@ -292,6 +345,7 @@ bool CSceneView::TakeWindowFrame() {
 
 void CSceneView::FollowWindowFrame() {
   if (!windowFrame_.pixels || GetWindowPixels(window_).pixels == windowFrame_.pixels) return;
+  redrawNeeded_ = true;
   windowFrame_ = {};
   (void)TakeWindowFrame();
   AttachFrameToContext();

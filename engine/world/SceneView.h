@@ -23,6 +23,7 @@
 
 #include <vantessel/Engine.h>
 
+#include "engine/hostlink/FrameDemand.h"
 #include "engine/math/Vec.h"
 #include "engine/render/DibImage.h"
 #include "engine/render/PixelMap.h"
@@ -62,7 +63,10 @@ class CSceneView final : public IViewServices {
   void SetCallback(const ViewCallback& callback) { callback_ = callback; }
   const ViewCallback& GetCallback() const { return callback_; }
   // Replaces the window that frames are presented into; nothing else changes.
-  void SetWindow(WindowHandle window) { window_ = window; }
+  void SetWindow(WindowHandle window) {
+    window_ = window;
+    redrawNeeded_ = true;
+  }
   WindowHandle GetWindow() const { return window_; }
 
   // Top, left, bottom, right in the window's client area. A change of size
@@ -104,8 +108,16 @@ class CSceneView final : public IViewServices {
   void SetHostPointer(int32_t x, int32_t y);
   void SetHostKey(int32_t macKeyCode, bool down);
 
-  // One step: pending load, navigation, the frame, presenting.
+  // One step: pending load, navigation, and the frame with its presenting
+  // when something it shows may have changed.
   void Tick();
+  // The next frame is drawn whatever else holds (the window's pixels were
+  // lost, a host changed what the view shows).
+  void Redraw() { redrawNeeded_ = true; }
+  // How long the view may wait from now before its next tick: 0 at once,
+  // kNoFrameDue while only input or a change from outside can wake it.
+  double SecondsToNextFrame() const;
+
   void MouseDown();
   void MouseUp();
 
@@ -169,6 +181,21 @@ class CSceneView final : public IViewServices {
     float yaw = 0.0f;
     float pitch = 0.0f;
   };
+
+  // What a frame showed: the camera, the pointer and the world's changes
+  // as it began. A tick draws only when something differs from it, the view
+  // itself changed, input is held, or a frame was asked for by now.
+  struct ShownState {
+    CVec3f position;
+    float pitch = 0.0f, yaw = 0.0f, roll = 0.0f, fieldOfView = 0.0f;
+    int32_t pointerX = 0, pointerY = 0;
+    bool operator==(const ShownState&) const = default;
+  };
+  ShownState CurrentState() const;
+  bool FrameDue() const;
+  // Around the rendering of every frame.
+  void BeginShownFrame();
+  void EndShownFrame();
 
   void PrepareFrame();
   void Navigate();
@@ -254,6 +281,10 @@ class CSceneView final : public IViewServices {
   WorldConvention pendingConvention_ = WorldConvention::kStandard;
 
   StereoMode stereoMode_ = StereoMode::None;
+  bool redrawNeeded_ = true;
+  ShownState shown_;
+  uint64_t shownChanges_ = 0;
+  double frameDueAt_ = kNoFrameDue;
   CVec3f previousPosition_;
   uint8_t typedCharacter_ = kNoTypedCharacter;
   uint32_t typedSerial_ = 0;

@@ -32,9 +32,13 @@ extern "C" {
 #define VX_ENGINE_COMPONENT_NAME "Vexlin"
 #define VX_ENGINE_COMPONENT_MAJOR 2
 #define VX_ENGINE_COMPONENT_MINOR 2
+/* The notes of a world that slot 57 keeps to be read. */
+#define VX_SCENE_MESSAGES_KEPT 32
+/* Slot 58's "until something happens". */
+#define VX_TICK_ON_INPUT 0xFFFFFFFFu
 /* The interface version reported by slot 1, independent of the component's. */
 #define VX_ENGINE_INTERFACE_MAJOR 1
-#define VX_ENGINE_INTERFACE_MINOR 10
+#define VX_ENGINE_INTERFACE_MINOR 11
 
 typedef struct EngineInstance EngineInstance;
 typedef struct SceneHandle SceneHandle;
@@ -164,7 +168,9 @@ enum VxEngineSlot {
   VxEngineSetViewKey = 54,
   VxEngineSetViewFocus = 55,
   VxEngineSetViewBorder = 56,
-  VxEngineSlotCount = 57
+  VxEngineGetSceneMessage = 57,
+  VxEngineGetViewTickDelay = 58,
+  VxEngineSlotCount = 59
 };
 
 /* Signatures of the slots, in slot order. Rectangles are (top, left, bottom,
@@ -229,6 +235,17 @@ typedef EngineResult (*VxGetBoundNodeRefFn)(SceneHandle* scene, int32_t typeId, 
 typedef EngineResult (*VxSetViewKeyFn)(ViewHandle* view, uint8_t character);
 typedef EngineResult (*VxSetViewFocusFn)(ViewHandle* view, uint16_t on);
 typedef EngineResult (*VxSetViewBorderFn)(ViewHandle* view, uint16_t on, const float* rgb);
+/* The notes the scene's world made since it was loaded (values it refused,
+ * Text lines it does not draw, ...): *count gets how many there were; text
+ * (null, or a VX_TEXT_BUFFER_SIZE buffer) gets note number index, or stays
+ * empty for an index at or past VX_SCENE_MESSAGES_KEPT or the count, since
+ * only the first ones are kept. A scene without a world has none. */
+typedef EngineResult (*VxGetSceneMessageFn)(SceneHandle* scene, uint32_t index, char* text, uint32_t* count);
+/* How many milliseconds the host may wait before it ticks the view again:
+ * 0 at once (the view would draw), VX_TICK_ON_INPUT while nothing but input
+ * or a host's call can change what it shows. A host that waits ticks at once
+ * on pointer, key, focus and size changes. */
+typedef EngineResult (*VxGetViewTickDelayFn)(ViewHandle* view, uint32_t* milliseconds);
 
 #ifdef __cplusplus
 }

@@ -31,6 +31,8 @@ extern "C" {
 
 typedef int16_t NPError;
 typedef int16_t NPReason;
+/* Why a stream ended. */
+enum { NPReasonDone = 0, NPReasonNetworkError = 1, NPReasonUserBreak = 2 };
 typedef uint8_t NPBool;
 typedef char* NPMIMEType;
 /* What NP_GetValue and NPP_GetValue are asked for, and what NPP_SetValue is

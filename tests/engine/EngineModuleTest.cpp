@@ -15,28 +15,27 @@ namespace {
 
 EngineTestHost& Host() { return EngineTestHost::Get(); }
 
-TEST(EngineModuleTest, RegistersVexlinWithFiftySevenSlotsAsVersionTwoTwo) {
+TEST(EngineModuleTest, RegistersVexlinWithFiftyNineSlotsAsVersionTwoTwo) {
   EXPECT_EQ(Host().DefinedName(), "Vexlin");
   EXPECT_EQ(Host().DefinedValue(), 0);
-  EXPECT_EQ(Host().SlotCountCall(), (std::array<int32_t, 4>{57, 0, 2, 2}));
+  EXPECT_EQ(Host().SlotCountCall(), (std::array<int32_t, 4>{59, 0, 2, 2}));
   EXPECT_EQ(Host().BuilderResult(), 0);
 
   // Every slot but 5 is set, in this order.
-  const std::vector<int16_t> order = {1,  0,  2,  3,  4,  6,  7,  8,  9,  10, 11, 12, 13, 14,
-                                      15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
-                                      29, 30, 31, 54, 32, 33, 55, 56, 34, 35, 36, 37, 38, 39,
-                                      40, 41, 42, 53, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52};
+  const std::vector<int16_t> order = {1,  0,  2,  3,  4,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+                                      21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 54, 32, 33, 55, 56, 34, 35, 36, 37,
+                                      38, 39, 40, 41, 42, 53, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 57, 58};
   EXPECT_EQ(Host().SetOrder(), order);
   EXPECT_EQ(Host().Slot(VxEngineEmptySlot5), nullptr);
   for (int16_t slot : order) EXPECT_NE(Host().Slot(slot), nullptr) << "slot " << slot;
 }
 
-TEST(EngineModuleTest, ReportsInterfaceVersionOneTenAndReservedSlotsAnswerZero) {
+TEST(EngineModuleTest, ReportsInterfaceVersionOneElevenAndReservedSlotsAnswerZero) {
   uint16_t major = 0;
   uint16_t minor = 0;
   EXPECT_EQ(Host().Engine<VxGetEngineVersionFn>(VxEngineGetEngineVersion)(&major, &minor), EngineOk);
   EXPECT_EQ(major, 1);
-  EXPECT_EQ(minor, 10);
+  EXPECT_EQ(minor, 11);
   EXPECT_EQ(Host().Engine<VxReservedSlotFn>(VxEngineReservedSlot9)(), EngineOk);
   EXPECT_EQ(Host().Engine<VxReservedSlotFn>(VxEngineReservedSlot10)(), EngineOk);
 }

@@ -436,6 +436,8 @@ TEST_F(DisplayReportTest, TheBoundDisplaysFullScreenValueReachesTheHostEveryFram
   Tick();
   const size_t first = heard.size();
   EXPECT_GE(first, 1u);
+  const float moved[3] = {0.0f, 0.0f, 1.0f};
+  EXPECT_EQ(Slot<VxSetCameraPositionFn>(VxEngineSetCameraPosition)(view_, moved), EngineOk);
   Tick();
   EXPECT_EQ(heard.size(), first + 1) << "one report a frame";
   EXPECT_EQ(heard, std::vector<intptr_t>(heard.size(), 1));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -303,6 +306,63 @@ TEST_F(DownloadTest, LeftoversOfAnInterruptedRunAreDeleted) {
   AcquireDownloadManager();
   EXPECT_FALSE(fs::exists(leftover));
   EXPECT_EQ(ReadFile(Manager().InUsePath()), "");
+}
+
+TEST_F(DownloadTest, AfterARefreshEachUrlIsFetchedAfreshOnceThenServedFromTheCache) {
+  static_cast<void>(Fetch("a.txt"));
+  WriteFile(site_ / "a.txt", "alpha, edited");
+  EXPECT_EQ(ReadFile(Fetch("a.txt").localPath), "alpha file") << "the cache serves what it holds";
+
+  Manager().RefreshFromServer();
+  const Report fresh = Fetch("a.txt");
+  EXPECT_EQ(ReadFile(fresh.localPath), "alpha, edited");
+  EXPECT_EQ(ReadFile(Manager().CacheLogPath()), FullUrl("a.txt") + "\n" + fresh.localPath + "\n")
+      << "in place of the old";
+  WriteFile(site_ / "a.txt", "alpha, edited twice");
+  EXPECT_EQ(ReadFile(Fetch("a.txt").localPath), "alpha, edited") << "once fetched afresh, cached again";
+}
+
+// Another process that starts, clears the cache or ends while this one
+// downloads leaves this one's files alone; one that ended without cleaning
+// up has its half-written files deleted.
+TEST_F(DownloadTest, ProcessesSharingTheCacheKeepEachOthersFiles) {
+  const int32_t running = Start("stall/4096");
+  ASSERT_GE(running, 0);
+  const std::string listed = ReadFile(Manager().InUsePath());
+  const std::string writing = listed.substr(0, listed.find('\n'));
+  ASSERT_TRUE(fs::exists(writing)) << listed;
+  const Report kept = Fetch("a.txt");
+
+  // A manager of its own in a child process, as another program's; the
+  // child ends without running what it took over from this process.
+  auto inOtherProcess = [](void (*work)(CDownloadManager&)) {
+    const pid_t child = fork();
+    if (child == 0) {
+      {
+        CDownloadManager other;
+        work(other);
+      }
+      _exit(0);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  };
+  ASSERT_TRUE(inOtherProcess([](CDownloadManager&) {}));
+  ASSERT_TRUE(inOtherProcess([](CDownloadManager& other) { other.ClearCache(); }));
+  EXPECT_TRUE(fs::exists(writing)) << "a file this process writes";
+  EXPECT_FALSE(fs::exists(kept.localPath)) << "a finished copy is the cache's to clear";
+
+  // A process that ended without cleaning up left a list no one holds.
+  const std::string leftover = Manager().CacheFolder() + "vxlc9.bin";
+  const std::string stale = Manager().CacheFolder() + "inuse.999999999";
+  WriteFile(leftover, "half");
+  WriteFile(stale, leftover + "\n");
+  ASSERT_TRUE(inOtherProcess([](CDownloadManager&) {}));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_FALSE(fs::exists(leftover)) << "the interrupted run's file";
+  EXPECT_TRUE(fs::exists(writing));
+  VxDownloadCancel(running);
 }
 
 TEST_F(DownloadTest, ProgressTextFollowsTheTransfers) {

@@ -237,10 +237,22 @@ bool BrowserTestHost::PumpUntil(const std::function<bool()>& done, int timeoutMs
   return false;
 }
 
+// A view that presented nothing for this long has nothing more to draw.
+constexpr std::chrono::milliseconds kAtRestTime{200};
+
 bool BrowserTestHost::PumpFrames(const Embed& embed, int frames) {
   auto shown = [&] { return embed.windowless ? embed.exposes : Headless().PresentCount(embed.window); };
   const int target = shown() + frames;
-  return PumpUntil([&] { return shown() >= target; });
+  int last = shown();
+  auto lastChange = std::chrono::steady_clock::now();
+  return PumpUntil([&] {
+    const auto now = std::chrono::steady_clock::now();
+    if (shown() != last) {
+      last = shown();
+      lastChange = now;
+    }
+    return last >= target || (last > 0 && now - lastChange >= kAtRestTime);
+  });
 }
 
 void BrowserTestHost::MovePointer(Embed& embed, Point client) {

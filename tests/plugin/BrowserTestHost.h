@@ -106,7 +106,8 @@ class BrowserTestHost {
   void Pump(int passes = 5);
   // Pumps until done() holds; false when it did not within the time.
   bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000);
-  // Pumps until the embed has shown `frames` more frames.
+  // Pumps until the embed has shown `frames` more frames, or has shown
+  // everything it had to: a world at rest presents no frames.
   bool PumpFrames(const Embed& embed, int frames = 2);
   // Moves the pointer to a client point of the embed and clicks, with time
   // for the views to tick between the steps, as a user's hand gives.

@@ -232,6 +232,18 @@ TEST_F(PluginPageTest, ALinkInAWorldOnAWebPageTakesTheBrowserOn) {
   EXPECT_TRUE(run.Printed("url " + site + "next.html")) << run.All();
 }
 
+// A world the server does not have leaves the splash, and the status line
+// says which and why.
+TEST_F(PluginPageTest, TheStatusLineTellsOfAWorldTheServerDoesNotHave) {
+  Write("page.html", Page({Embed("missing.wrl")}));
+  HttpTestServer server(Pages());
+  ASSERT_NE(server.Port(), 0) << "the test server did not start";
+  const std::string site = "http://" + server.HostAndPort() + "/";
+  const LoaderRun run = Load(site + "page.html", {"wait:1000"}, site);
+  ASSERT_EQ(run.exitCode, 0) << run.All();
+  EXPECT_TRUE(run.Printed("status " + site + "missing.wrl: no world: it could not be downloaded.")) << run.All();
+}
+
 // An embed's attribute names come in lower case; an object's params keep
 // theirs.
 TEST_F(PluginPageTest, TwoWorldsOnOnePageBothDraw) {

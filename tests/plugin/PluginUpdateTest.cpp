@@ -11,6 +11,7 @@
 #include "host/HostConfig.h"
 #include "host/PackageVerifier.h"
 #include "host/ProductRegistry.h"
+#include "platform/Path.h"
 #include "tests/host/DialogScript.h"
 #include "tests/host/HostTestEnvironment.h"
 #include "tests/host/TestPeers.h"
@@ -25,10 +26,12 @@ using VersionFn = int32_t (*)();
 
 constexpr uint32_t Packed(uint32_t year, uint32_t month, uint32_t day) { return (year << 16) + (month << 8) + day; }
 constexpr uint32_t kToday = Packed(2026, 11, 9);
-constexpr char kCoreMissing[] =
-    "A necessary component is not present and could not be downloaded. If you're behind a firewall, you'll need to "
-    "edit the file Config.txt to add your proxy server information. Please consult the readme.htm file for more "
-    "information.";
+// Names the configuration file where it lies.
+std::string CoreMissing() {
+  return "A necessary component is not present and could not be downloaded. If you're behind a firewall, you'll "
+         "need to add your proxy server to the file " +
+         path::PreferencesFolder() + "config.txt (the settings proxyServer and proxyPort).";
+}
 
 uint32_t FixedToday() { return kToday; }
 
@@ -158,7 +161,7 @@ TEST_F(PluginUpdateTest, AMissingEngineThatCannotBeFetchedIsReportedOnlyOnADueDa
 
   LastCheckedOn(Packed(2026, 11, 8));
   EXPECT_EQ(manager.EnsureCoreComponent(), kCoreComponentMissing);
-  EXPECT_EQ(dialogs_.Notices(), std::vector<std::string>{kCoreMissing});
+  EXPECT_EQ(dialogs_.Notices(), std::vector<std::string>{CoreMissing()});
 }
 
 TEST_F(PluginUpdateTest, UnsignedCodeIsNeverLoaded) {

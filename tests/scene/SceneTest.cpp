@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/GroupNode.h"
+#include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/Scene.h"
-#include "tests/scene/TestNodes.h"
+#include "engine/scene/SceneLimits.h"
 #include "tests/platform/TestEnvironment.h"
+#include "tests/scene/TestNodes.h"
 
 namespace vx {
 namespace {
@@ -60,6 +61,20 @@ TEST(Scene, ResolveUrlUsesTheBaseDirectoryWhenTheFileIsThereElseTheBaseUrl) {
   EXPECT_EQ(out, "/srv/tex.jpg") << "an absolute path, as a saved world names its files, is kept";
   EXPECT_EQ(node->ResolveUrl(std::string(400, 'z'), out), 2) << "a result cut to a path buffer would name another file";
   EXPECT_EQ(out, "");
+}
+
+TEST(Scene, TheFirstNotesAreKeptEveryOneIsCountedAndAResetForgetsThem) {
+  CScene scene;
+  const size_t noted = kMaxKeptSceneMessages + 8;
+  for (size_t i = 0; i < noted; ++i) scene.NoteEventError("note " + std::to_string(i));
+  ASSERT_EQ(scene.GetKeptMessages().size(), kMaxKeptSceneMessages);
+  EXPECT_EQ(scene.GetKeptMessages().front(), "note 0");
+  EXPECT_EQ(scene.GetKeptMessages().back(), "note " + std::to_string(kMaxKeptSceneMessages - 1));
+  EXPECT_EQ(scene.GetMessageCount(), noted);
+  EXPECT_EQ(scene.GetEventErrorText(), "note " + std::to_string(noted - 1)) << "the latest";
+  scene.Reset();
+  EXPECT_EQ(scene.GetMessageCount(), 0u);
+  EXPECT_TRUE(scene.GetKeptMessages().empty());
 }
 
 TEST(Scene, PendingRoutesAreWiredOnceTheirNodesExist) {

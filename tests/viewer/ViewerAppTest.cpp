@@ -8,8 +8,10 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 #include <array>
+#include <cstdlib>
 
 #include "ViewerTestSupport.h"
 #include "host/DownloadManager.h"
@@ -42,7 +44,7 @@ TEST_F(ViewerWithEngineTest, StartsWithTheEngineOnAnEmptyDocumentAndEndsInRevers
   uint16_t major = 0, minor = 0;
   EngineSlot<VxGetEngineVersionFn>(VxEngineGetEngineVersion)(&major, &minor);
   EXPECT_EQ(major, 1);
-  EXPECT_EQ(minor, 10);
+  EXPECT_EQ(minor, 11);
   EXPECT_TRUE(Frame().isVisible());
   EXPECT_EQ(Frame().windowTitle(), "Untitled - Vantessel Viewer");
   EXPECT_EQ(Document().Scene(), nullptr);
@@ -141,6 +143,77 @@ TEST_F(ViewerWithEngineTest, AtRestTheProgramSleepsAndWorldsDrawNoFasterThanTheS
   const double rate = Frame().RefreshRate() >= 1.0 ? Frame().RefreshRate() : viewer::kDefaultRefreshHz;
   EXPECT_GT(paints, 0) << "the box turns";
   EXPECT_LE(paints, static_cast<int>(rate * static_cast<double>(clock.elapsed()) / 1000.0) + 2);
+}
+
+// The world's paints over a stretch after the first frames.
+int PaintsOver(QWidget* widget, int milliseconds) {
+  int paints = 0;
+  PaintCounter counter(widget, paints);
+  RunQtUntil([] { return false; }, milliseconds);
+  return paints;
+}
+
+// Sets a field of a node of the document's scene as a host does: the
+// engine's answer.
+EngineResult SetField(SceneHandle* scene, const char* node, const char* field, const char* value) {
+  VxNodeRef* ref = nullptr;
+  int32_t type = 0;
+  void* block = nullptr;
+  EngineResult result = EngineNodeNotFound;
+  if (EngineSlot<VxFindNodeByNameFn>(VxEngineFindNodeByName)(scene, node, &ref) == EngineOk &&
+      EngineSlot<VxGetNodeMemberTypeFn>(VxEngineGetNodeFieldType)(scene, ref, field, &type) == EngineOk &&
+      EngineSlot<VxParseFieldValueFn>(VxEngineParseFieldValue)(scene, nullptr, value, static_cast<FieldType>(type),
+                                                               &block) == 0)
+    result = EngineSlot<VxSetNodeValueFn>(VxEngineSetNodeField)(scene, ref, field, block);
+  std::free(block);
+  if (ref) EngineSlot<VxReleaseNodeRefFn>(VxEngineReleaseNodeRef)(ref);
+  return result;
+}
+
+TEST_F(ViewerWithEngineTest, AStillWorldIsDrawnAgainOnlyWhenSomethingChanges) {
+  const char* still =
+      "#VRML V2.0 utf8\n"
+      "DEF Box Transform { translation 0 0 -12 children Shape {\n"
+      "  appearance Appearance { material Material { diffuseColor 1 0 0 } } geometry Box { size 4 4 4 } } }\n"
+      "DEF Later TimeSensor { startTime 1e12 }\n";
+  ASSERT_TRUE(Start({root_.Write("still.wrl", still)}));
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  RunQtUntil([] { return false; }, 300);
+  EXPECT_LE(PaintsOver(widget, 2000), 2) << "nothing moves, so nothing is drawn";
+
+  ASSERT_EQ(SetField(Document().Scene(), "Box", "translation", "1 0 -12"), EngineOk);
+  EXPECT_GE(PaintsOver(widget, 300), 1) << "a value set from outside is shown";
+  RunQtUntil([] { return false; }, 100);
+  EXPECT_LE(PaintsOver(widget, 1000), 2);
+
+  ASSERT_EQ(SetField(Document().Scene(), "Later", "loop", "1"), EngineOk);
+  ASSERT_EQ(SetField(Document().Scene(), "Later", "startTime", "0"), EngineOk);
+  EXPECT_GT(PaintsOver(widget, 500), 5) << "a running sensor draws every frame";
+}
+
+TEST_F(ViewerWithEngineTest, TheWorldsNotesShowInTheStatusLineAndUnderViewMessages) {
+  const char* refusing =
+      "#VRML V2.0 utf8\n"
+      "DEF Outer Group { children DEF Inner Group { } }\n";
+  ASSERT_TRUE(Start({root_.Write("refusing.wrl", refusing)}));
+  auto* warnings = Frame().findChild<QPushButton*>(viewer::kWarningsButtonName);
+  ASSERT_NE(warnings, nullptr);
+  RunQtUntil([] { return false; }, 200);
+  EXPECT_FALSE(warnings->isVisible()) << "nothing noted yet";
+
+  ASSERT_EQ(SetField(Document().Scene(), "Inner", "children", "1,Outer"), EngineValueRefused);
+  ASSERT_TRUE(RunQtUntil([&] { return warnings->isVisible(); }));
+  EXPECT_EQ(warnings->text(), "1 warning");
+  ASSERT_EQ(SetField(Document().Scene(), "Inner", "children", "1,Inner"), EngineValueRefused);
+  ASSERT_TRUE(RunQtUntil([&] { return warnings->text() == "2 warnings"; }));
+
+  MessageBoxAnswers boxes;
+  warnings->click();
+  ASSERT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(boxes.Shown()[0].caption, "Messages");
+  EXPECT_EQ(boxes.Shown()[0].text.toStdString(),
+            "Value for 'children' of Group 'Inner' refused: it holds the node or a node above it.\n"
+            "Value for 'children' of Group 'Inner' refused: it holds the node or a node above it.\n");
 }
 
 TEST_F(ViewerWithEngineTest, TheViewTakesTheKeyboardWhenAWorldOpens) {

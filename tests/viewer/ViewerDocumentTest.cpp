@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QImage>
 #include <array>
 #include <filesystem>
 
@@ -79,6 +80,59 @@ TEST_F(ViewerWithEngineTest, SaveAsWritesAWorldThatOpensAgain) {
   EXPECT_FALSE(none.Seen()) << "without a scene there is nothing to save";
 }
 
+// The view's pixels once they stay the same for a while.
+QImage SettledFrame(QWidget* widget) {
+  QImage shown = widget->grab().toImage();
+  RunQtUntil([&] {
+    const QImage now = widget->grab().toImage();
+    const bool same = now == shown;
+    shown = now;
+    return same;
+  });
+  return shown;
+}
+
+// Saved as it came, a standard world stays one: its camera stands where the
+// standard puts it, and its texture is named beside the saved file.
+TEST_F(ViewerWithEngineTest, SaveAsKeepsTheWorldsNameAndKind) {
+  const std::string picture = ViewerTestRoot::ReadFile(std::string(VX_WORLDS_DIR) + "/panorama.jpg");
+  root_.Write("panorama.jpg", picture);
+  const std::string world =
+      root_.Write("textured.wrl",
+                  "#VRML V2.0 utf8\nShape { appearance Appearance { texture ImageTexture { url \"panorama.jpg\" } }\n"
+                  "  geometry Box { size 4 4 4 } }\n");
+  ASSERT_TRUE(Start({world}));
+  QWidget* widget = backend_.Widget(app_->View()->Window());
+  const QImage before = SettledFrame(widget);
+
+  std::string proposed;
+  OnNextDialog<QFileDialog> look([&](QFileDialog* dialog) {
+    proposed = dialog->selectedFiles().value(0).toStdString();
+    dialog->reject();
+  });
+  Trigger(viewer::kCommandSaveAs);
+  EXPECT_EQ(std::filesystem::path(proposed).filename(), "textured.wrl");
+  struct Case {
+    const char* source;
+    const char* proposed;
+  };
+  for (const Case& c : {Case{"http://example.invalid/dir/home.tsw.gz#Entry", "home.tsw"},
+                        Case{"http://example.invalid/world.WRL.GZ?v=2", "world.WRL"},
+                        Case{"http://example.invalid/dir/", "MyVRML.tsw"}})
+    EXPECT_EQ(viewer::ProposedSaveName(c.source), c.proposed) << c.source;
+
+  std::filesystem::create_directories(root_.Worlds() + "elsewhere");
+  const std::string saved = root_.Worlds() + "copy.wrl";
+  OnNextDialog<QFileDialog> choose(ChooseFile(saved));
+  Trigger(viewer::kCommandSaveAs);
+  ASSERT_TRUE(choose.Seen());
+  EXPECT_NE(ViewerTestRoot::ReadFile(saved).find("\"panorama.jpg\""), std::string::npos) << "named beside it";
+  ASSERT_TRUE(Document().SaveAs(root_.Worlds() + "elsewhere/copy.wrl.gz"));
+  ASSERT_TRUE(app_->OpenDocumentFile(root_.Worlds() + "elsewhere/copy.wrl.gz")) << "written gzip-compressed";
+  ASSERT_TRUE(app_->OpenDocumentFile(saved));
+  EXPECT_EQ(SettledFrame(widget), before) << "the reopened world draws the same frame";
+}
+
 TEST_F(ViewerWithEngineTest, LoadUrlOpensAWorldFromAServer) {
   root_.Write("served.wrl", SpinningBox("Served"));
   HttpTestServer server(root_.Worlds());
@@ -148,6 +202,22 @@ TEST_F(ViewerWithEngineTest, AFailedUrlLoadSaysWhereAndWhyAndKeepsTheWorldShown)
   EXPECT_TRUE(SceneHasNode("Local"));
   EXPECT_EQ(Document().Path(), world);
   EXPECT_EQ(Frame().windowTitle(), "world.wrl - Vantessel Viewer");
+}
+
+TEST_F(ViewerWithEngineTest, LoadUrlAsksTheServerAgainAfterTheServersFileChanged) {
+  root_.Write("served.wrl", kBrokenWorld);
+  HttpTestServer server(root_.Worlds());
+  ASSERT_NE(server.Port(), 0);
+  ASSERT_TRUE(Start());
+  const std::string url = "http://" + server.HostAndPort() + "/served.wrl";
+  {
+    MessageBoxAnswers boxes;
+    app_->View()->StartUrlLoad(url);
+    ASSERT_TRUE(RunQtUntil([&] { return !boxes.Shown().empty(); }, 15000));
+  }
+  root_.Write("served.wrl", SpinningBox("Mended"));
+  app_->View()->StartUrlLoad(url);
+  EXPECT_TRUE(RunQtUntil([&] { return SceneHasNode("Mended"); }, 15000)) << "the mended world, not the cached error";
 }
 
 TEST_F(ViewerWithEngineTest, ReloadOfAWorldFromAServerAsksTheServerAgain) {
@@ -225,6 +295,13 @@ TEST_F(ViewerWithEngineTest, UpdateComponentsUnloadsTheSceneOnlyWhenTheUserAgree
     EXPECT_EQ(boxes.Shown()[0].text,
               "Updating your components requires the current scene(s) to be unloaded.  Do you wish to continue?");
     EXPECT_NE(Document().Scene(), nullptr);
+  }
+  {
+    MessageBoxAnswers boxes({QMessageBox::Yes});
+    Trigger(viewer::kCommandUpdateComponents);
+    EXPECT_EQ(boxes.Shown().size(), 2u) << "the question, then the failure";
+    EXPECT_TRUE(SceneHasNode("Spinner")) << "the world comes back, drawn by the new engine";
+    EXPECT_NE(app_->View()->View(), nullptr);
   }
   Trigger(viewer::kCommandNew);
   MessageBoxAnswers boxes;

@@ -38,6 +38,7 @@ class CPlayedMedia : public CMediaObject {
   void SetVolume(float volume) override;
   void SetBalance(float balance) override;
   void Update() override;
+  bool ChangesByItself() const override { return playing_; }
 
   bool HasDevice() const { return device_ != 0; }
   uint32_t DeviceId() const { return device_; }

@@ -6,9 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "engine/hostlink/FrameDemand.h"
 #include "engine/media/MediaLimits.h"
-#include "engine/media/panorama/RowTable.h"
 #include "engine/media/nodes/MovieTextureNode.h"
+#include "engine/media/panorama/RowTable.h"
 #include "engine/pano/PanoLimits.h"
 #include "engine/pano/PanoRendererFactory.h"
 #include "engine/pano/SkyGroundPainter.h"
@@ -136,9 +137,17 @@ void CVistaNode::Traverse(RenderPass pass, CViewContext* view) {
   LimitZoom(*view);
   const PanoAngles cameraAngles = FollowCamera(*view);
   UpdatePointerPoint(*view);
-  if (unbindRequest_) Unbind(*view);
+  // Bound or unbound in the scene's visit, the panorama takes over the
+  // background from the next frame on.
+  if (unbindRequest_) {
+    Unbind(*view);
+    RequestFrameNow();
+  }
   if (pass == RenderPass::Frame) {
-    if (bindRequest_) Bind(*view);
+    if (bindRequest_) {
+      Bind(*view);
+      RequestFrameNow();
+    }
     if (bound_ && TakeFramePass(view->GetWorld()->GetFrameNumber())) {
       const int32_t state = StepPicture(*view);
       if (lastFrame_.bits) {
@@ -342,7 +351,11 @@ bool CVistaNode::Draw(CViewContext& view, int32_t state) {
   if (eyes) drawn = DrawEyes(view);
   // A still frame of one view would stand for both halves side by side.
   if (!sideBySide) RefineStillFrame(view, state);
-  if (sky_ && skyDirty_) PaintVistaSkyGround(kMediaMessage, sky_.get(), this);
+  // The sky painted now shows from the next frame on.
+  if (sky_ && skyDirty_) {
+    PaintVistaSkyGround(kMediaMessage, sky_.get(), this);
+    RequestFrameNow();
+  }
   if (stillFrameShown_) {
     view.GetServices()->CopyBackImageToFrame();
   } else if (!eyes) {
@@ -430,7 +443,11 @@ void CVistaNode::RefineStillFrame(CViewContext& view, int32_t state) {
   if (!back.bits || !lastFrame_.bits) return;
   const bool sameBack = back.width == backWidth_ && back.height == backHeight_;
   if (!sameBack) stillFrameShown_ = false;
-  if (stillFrames_ <= kVistaStillFrames || stillFrameShown_) return;
+  if (stillFrameShown_) return;
+  // The frames that lead up to the finer one are asked for: nothing else
+  // moves in a still panorama.
+  RequestFrameNow();
+  if (stillFrames_ <= kVistaStillFrames) return;
   if (!sameBack) {
     backWidth_ = back.width;
     backHeight_ = back.height;

@@ -32,6 +32,7 @@ class CGifMedia final : public CFrameTargetMedia {
   int32_t GetPosition() override { return currentFrame_; }
   float GetDuration() override { return static_cast<float>(FrameCount()); }
   float IsPlaying() override { return playing_ ? 1.0f : 0.0f; }
+  bool ChangesByItself() const override { return playing_; }
   // While playing, draws the frames that have come due into the object's
   // image; once the last frame's delay has passed playing stops.
   void Update() override;

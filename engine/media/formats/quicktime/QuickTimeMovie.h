@@ -31,6 +31,9 @@ class CQuickTimeMovie final : public CFrameTargetMedia {
   int16_t GetFrameGrid(FrameGrid* out) override;
   void SetFrameGrid(const FrameGrid& grid) override;
   MediaType GetTypeCode() const override { return MediaType::QuickTime; }
+  // Its player says whether it runs only when asked, which costs a call:
+  // an open movie counts as running.
+  bool ChangesByItself() const override { return movie_ != nullptr; }
   void Rewind() override;
   void Play() override;
   void Stop() override;
