@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -80,8 +81,9 @@ struct OwnFrame {
 // Draws a few frames of the world at the depth through a view of its own
 // (panoramas draw only where a view serves them): level, straight down and
 // straight up, where panoramas read their pictures' edge rows.
-void DrawFrames(CBrowser& world, int bitsPerPixel) {
-  constexpr float kPitches[] = {0.0f, -1.5707f, 1.5707f};
+constexpr float kLookingAround[] = {0.0f, -1.5707f, 1.5707f};
+
+void DrawFrames(CBrowser& world, int bitsPerPixel, std::span<const float> pitches = kLookingAround) {
   Headless().SetScreenDepth(bitsPerPixel);
   OwnFrame frame(kFrameWidth, kFrameHeight, bitsPerPixel);
   {  // the view ends before the pretend display is reset
@@ -91,7 +93,7 @@ void DrawFrames(CBrowser& world, int bitsPerPixel) {
     view.SetTargetBuffer(frame.map);
     view.AttachBrowser(&world);
     view.Tick();
-    for (const float pitch : kPitches) {
+    for (const float pitch : pitches) {
       if (CViewContext* context = view.GetContext()) context->SetOrientation(pitch, 0.5f, 0, true);
       view.Tick();
     }
@@ -121,6 +123,81 @@ std::string RoundTripSceneBytes(const uint8_t* data, size_t size) {
 void DrawSceneBytes(const uint8_t* data, size_t size) {
   ReadText(std::string_view(reinterpret_cast<const char*>(data), size), [](CBrowser& world) {
     for (const int bitsPerPixel : {8, 16, 32}) DrawFrames(world, bitsPerPixel);
+  });
+}
+
+namespace {
+
+// The bytes one at a time; past their end every read gives 0.
+class ByteParameters {
+ public:
+  ByteParameters(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  // A value from 0 to limit - 1.
+  int Next(int limit) { return next_ < size_ ? data_[next_++] % limit : 0; }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t next_ = 0;
+};
+
+std::string Repeated(std::string_view text, int count) {
+  std::string out;
+  for (int i = 0; i < count; ++i) out += text;
+  return out;
+}
+
+std::string MeshText(ByteParameters& bytes) {
+  const int a = 2 + bytes.Next(32) * bytes.Next(32);
+  const int b = 2 + bytes.Next(32) * bytes.Next(32);
+  switch (bytes.Next(4)) {
+    case 0:
+      return "Extrusion { spine [0 0 0, 0 1 0] crossSection [1 1, 1 -1, -1 -1, -1 1, 1 1] scale [" +
+             Repeated("1 1 ", a) + "] }";
+    case 1:
+      return "ElevationGrid { xDimension " + std::to_string(a) + " zDimension " + std::to_string(b) + " height [" +
+             Repeated("0 ", a * b) + "] }";
+    case 2:
+      return "IndexedFaceSet { coord Coordinate { point [0 0 0, 1 0 0, 1 1 0] } coordIndex [" +
+             Repeated("0 1 2 -1 ", a) + "] }";
+    default: return "Box { }";
+  }
+}
+
+}  // namespace
+
+std::string SharedWorldText(const uint8_t* data, size_t size) {
+  ByteParameters bytes(data, size);
+  const int bodies = bytes.Next(16);
+  const int bodyLevels = bytes.Next(256) * 3;
+  const int chain = bytes.Next(20);
+  const int fan = 1 + bytes.Next(3);
+  const int uses = bytes.Next(256) * 20;
+  const bool hidden = bytes.Next(2) == 1;
+  std::string text = "#VRML V2.0 utf8\nPROTO P0 [] { Shape { geometry " + MeshText(bytes) + " } }\n";
+  for (int i = 1; i <= bodies; ++i) {
+    text += "PROTO P" + std::to_string(i) + " [] { " + Repeated("Group { children [ ", bodyLevels) + "P" +
+            std::to_string(i - 1) + " { }" + Repeated(" ] }", bodyLevels) + " }\n";
+  }
+  text += hidden ? "Switch { whichChoice -1 choice [\n" : "Group { children [\n";
+  text += "DEF G0 Transform { children P" + std::to_string(bodies) + " { } }\n";
+  for (int i = 1; i <= chain; ++i) {
+    text += "DEF G" + std::to_string(i) + " Transform { translation 0.01 0 0 children [ " +
+            Repeated("USE G" + std::to_string(i - 1) + " ", fan) + "] }\n";
+  }
+  text += "] }\nViewpoint { position 0 0 10 }\n";
+  const std::string last = "USE G" + std::to_string(chain);
+  for (int i = 0; i < uses; ++i)
+    text += "Transform { translation " + std::to_string(i % 7) + " 0 0 children " + last + " }\n";
+  return text;
+}
+
+void DrawSharedWorldBytes(const uint8_t* data, size_t size) {
+  ReadText(SharedWorldText(data, size), [](CBrowser& world) {
+    // The first frame only: a frame of such a world may take a whole pass
+    // budget.
+    DrawFrames(world, 32, {});
+    (void)SceneText(world);
   });
 }
 

@@ -26,4 +26,14 @@ void ReadProtoLibraryBytes(const uint8_t* data, size_t size);
 // two texts are the same (or the bytes do not read), else what differs.
 std::string RoundTripSceneBytes(const uint8_t* data, size_t size);
 
+// The scene text of a world shaped by a few bytes: PROTO bodies nested
+// inside each other, each some levels deep, a chain of nodes each USE-ing
+// the one before several times, one mesh of a size the bytes choose, and
+// many nodes USE-ing what came before.
+std::string SharedWorldText(const uint8_t* data, size_t size);
+
+// Reads the world SharedWorldText makes of the bytes, draws two frames of it
+// and saves it.
+void DrawSharedWorldBytes(const uint8_t* data, size_t size);
+
 }  // namespace vx::fuzz

@@ -85,8 +85,6 @@ bool CElevationGridNode::HasBuildableGrid() const {
   // huge dimensions cannot overflow into a small count.
   if (xDimension <= 0 || zDimension <= 0) return false;
   const int64_t vertices = int64_t{xDimension} * zDimension;
-  const int64_t triangles = 2 * int64_t{xDimension - 1} * (zDimension - 1);
-  if (triangles > std::numeric_limits<int32_t>::max()) return false;
   return height.count > 0 && vertices == height.count;
 }
 
@@ -103,6 +101,12 @@ bool CElevationGridNode::UpdateMesh() {
     // it is built afresh.
     mesh_.reset();
     rebuild_ = 1;
+    return false;
+  }
+  const int64_t triangles = 2 * int64_t{xDimension - 1} * (zDimension - 1);
+  if (!allowance_.Allows(*this, height.count, triangles, triangles * MeshLimits::kElevationGridBytesPerTriangle)) {
+    mesh_.reset();
+    SetDirty(false);
     return false;
   }
   if (ConventionOf(GetWorld()) == WorldConvention::kStandard) {

@@ -59,6 +59,7 @@ class CElevationGridNode : public CNode {
 
   int16_t rebuild_ = 1;
   std::unique_ptr<CMeshBuffer> mesh_;
+  CMeshAllowance allowance_;
   CPropertyStamp normalStamp_;
   CPropertyStamp texCoordStamp_;
   CPropertyStamp colorStamp_;

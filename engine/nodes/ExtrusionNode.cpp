@@ -1,7 +1,6 @@
 #include "engine/nodes/ExtrusionNode.h"
 
 #include <algorithm>
-#include <limits>
 #include <new>
 
 #include "engine/render/RenderTarget.h"
@@ -103,16 +102,18 @@ void CExtrusionNode::UpdateMesh() {
     // A stale mesh must not be drawn with vertices of another shape.
     mesh_.reset();
     if (!IsSweepable()) return;
+    rebuild_ = 0;
+    if (!FitsMeshLimits()) return;
     bool built = false;
     try {
       built = Build(standard) && (!standard || Crease());
     } catch (const std::bad_alloc&) {
       built = false;
     }
-    // Too large to hold: nothing is drawn, and the next traversal tries again.
+    // Too large to hold: nothing is drawn until the fields change, since the
+    // same build would fail again at every traversal.
     if (!built) {
       mesh_.reset();
-      rebuild_ = 1;
       return;
     }
   }
@@ -124,12 +125,13 @@ void CExtrusionNode::UpdateMesh() {
   SetDirty(false);
 }
 
-bool CExtrusionNode::IsSweepable() const {
-  if (crossSection.count < 3 || spine.count < 2) return false;
-  // The triangle count must not overflow the mesh's 32-bit numbering.
+bool CExtrusionNode::IsSweepable() const { return crossSection.count >= 3 && spine.count >= 2; }
+
+bool CExtrusionNode::FitsMeshLimits() {
   const int64_t k = crossSection.count;
   const int64_t m = spine.count;
-  return 2 * (m - 1) * (k - 1) + 2 * k <= std::numeric_limits<int32_t>::max();
+  const int64_t triangles = 2 * (m - 1) * (k - 1) + 2 * k;
+  return allowance_.Allows(*this, k * m, triangles, triangles * MeshLimits::kExtrusionBytesPerTriangle);
 }
 
 bool CExtrusionNode::Build(bool standard) {

@@ -47,6 +47,8 @@ class CExtrusionNode : public CNode {
 
  private:
   bool IsSweepable() const;
+  // Notes a sweep past MeshLimits in the world's error text.
+  bool FitsMeshLimits();
   // False when the mesh could not be allocated. standard: the caps turn as
   // VRML 2.0 has them.
   bool Build(bool standard);
@@ -58,6 +60,7 @@ class CExtrusionNode : public CNode {
   int16_t rebuild_ = 1;
   int16_t verticesComputed_ = 0;
   std::unique_ptr<CMeshBuffer> mesh_;
+  CMeshAllowance allowance_;
 };
 
 void RegisterExtrusionNode(NodeClassTable& table);

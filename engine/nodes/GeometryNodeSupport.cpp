@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cassert>
+#include <string>
 
 #include "engine/render/RenderTarget.h"
+#include "engine/scene/Scene.h"
 #include "engine/scene/SceneLimits.h"
 #include "engine/world/ViewContext.h"
+#include "platform/Numbers.h"
 
 namespace vx {
 
@@ -128,6 +131,26 @@ void AddTriangulatedPolygon(std::vector<MeshPolygon>& polygons, std::span<const 
     const int32_t c = meshVertex(tri[2]);
     polygons.push_back(flip ? Triangle(b, a, c) : Triangle(a, b, c));
   }
+}
+
+bool CMeshAllowance::Allows(CNode& node, int64_t vertices, int64_t triangles, int64_t bytes) {
+  if (vertices <= MeshLimits::kMaxVertices && triangles <= MeshLimits::kMaxTriangles &&
+      bytes <= MeshLimits::kMaxBuildBytes) {
+    refusedVertices_ = refusedTriangles_ = -1;
+    return true;
+  }
+  if (vertices == refusedVertices_ && triangles == refusedTriangles_) return false;
+  refusedVertices_ = vertices;
+  refusedTriangles_ = triangles;
+  if (CScene* scene = node.GetScene()) {
+    const std::string& name = node.GetDefName();
+    scene->NoteEventError(FormatString(
+        "%s %s is too large to draw: %lld vertices and %lld triangles (at most %lld of each, and %lld MB to build).",
+        std::string(node.GetTypeName()).c_str(), name.empty() ? "(unnamed)" : ("'" + name + "'").c_str(),
+        static_cast<long long>(vertices), static_cast<long long>(triangles),
+        static_cast<long long>(MeshLimits::kMaxTriangles), static_cast<long long>(MeshLimits::kMaxBuildBytes >> 20)));
+  }
+  return false;
 }
 
 }  // namespace vx

@@ -13,8 +13,22 @@
 #include "engine/render/Palette.h"
 #include "engine/render/PolygonTriangulator.h"
 #include "engine/scene/Node.h"
+#include "engine/scene/SceneLimits.h"
 
 namespace vx {
+
+// Whether a geometry node may build its mesh: one of that many vertices and
+// triangles, estimated at that many bytes, within MeshLimits. A refusal is
+// told once in the world's error text, not at every traversal that asks
+// about the same mesh again.
+class CMeshAllowance {
+ public:
+  [[nodiscard]] bool Allows(CNode& node, int64_t vertices, int64_t triangles, int64_t bytes);
+
+ private:
+  int64_t refusedVertices_ = -1;
+  int64_t refusedTriangles_ = -1;
+};
 
 // The list value of the named field of the node held by ref (through a PROTO
 // instance to its body node), or null when there is no node, no such field,

@@ -204,6 +204,14 @@ bool CIndexedFaceSetNode::UpdateMesh() {
   if (!rebuild_ && !IsDirty()) return true;
   const MFVec3f* points = PropertyList<SFVec3f>(coord, "point");
   if (!points || coordIndex.count < 1) return false;
+  // A face of n corners makes n - 2 triangles, so the index count bounds them.
+  if (!allowance_.Allows(*this, points->count, coordIndex.count,
+                         int64_t{coordIndex.count} * MeshLimits::kFaceSetBytesPerIndex)) {
+    mesh_.reset();
+    rebuild_ = false;
+    SetDirty(false);
+    return false;
+  }
   const MFVec3f* normals = PropertyList<SFVec3f>(normal, "vector");
   const MFVec2f* texCoords = PropertyList<SFVec2f>(texCoord, "point");
   if (ConventionOf(GetWorld()) == WorldConvention::kStandard) {

@@ -63,6 +63,7 @@ class CIndexedFaceSetNode : public CNode {
 
   bool rebuild_ = true;
   std::unique_ptr<CMeshBuffer> mesh_;
+  CMeshAllowance allowance_;
   CPropertyStamp coordStamp_;
   CPropertyStamp normalStamp_;
   CPropertyStamp texCoordStamp_;

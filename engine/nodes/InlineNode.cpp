@@ -5,13 +5,14 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/scene/ChildWalk.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/ProtoDeclaration.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/SceneInputStream.h"
 #include "engine/scene/SceneReader.h"
 #include "engine/scene/UnpackedSceneFile.h"
-#include "engine/scene/GroupNode.h"
 
 namespace vx {
 namespace {
@@ -146,6 +147,7 @@ bool CInlineNode::LoadFile() {
   // An inlined Viewpoint, NavigationInfo, Fog or panorama must not take over
   // the view of the world that shows it; they wait for a set_bind.
   reader.SetBindsFirstNodes(false);
+  reader.StartAtLevel(GetWalkDepth());
   // The reader wires the file's ROUTEs itself once the file is read.
   if (!reader.ReadScene(scene.get())) {
     message_ = "Inline '" + source_ + "': " + reader.GetMessage();

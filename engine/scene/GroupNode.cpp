@@ -1,5 +1,7 @@
 #include "engine/scene/GroupNode.h"
 
+#include <cassert>
+
 #include "engine/scene/NodeFactory.h"
 
 namespace vx {
@@ -38,7 +40,12 @@ void AddChildren(CNode& node, MFNode& children, const MFNode& added) {
                   static_cast<CNodeRef*>(AllocFieldArray(FieldTypeMFNode, children.count + added.count))};
   for (int32_t i = 0; i < children.count; ++i) combined[i] = children[i];
   for (int32_t i = 0; i < added.count; ++i) combined[children.count + i] = added[i];
-  node.SetField("children", &combined);
+  // The added nodes passed the hierarchy test as the event arrived, and the
+  // others are children already: testing the whole list again would make
+  // every addition cost a walk of everything below the node.
+  constexpr CycleSuspects kNone{[](const CNode&, void*) { return false; }, nullptr, false};
+  [[maybe_unused]] const bool stored = node.TryTakeField("children", &combined, kNone);
+  assert(stored && "every grouping node has children");
   FreeFieldValue(FieldTypeMFNode, &combined);
 }
 

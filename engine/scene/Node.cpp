@@ -4,11 +4,13 @@
 #include <cassert>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
 #include "engine/hostlink/FrameDemand.h"
 #include "engine/scene/Scene.h"
+#include "engine/scene/SceneLimits.h"
 #include "platform/Numbers.h"
 #include "platform/Path.h"
 
@@ -290,11 +292,11 @@ void CNode::SetField(std::string_view name, const void* value) {
 }
 
 template <typename Store>
-bool CNode::StoreNamedField(std::string_view name, const void* value, Store store) {
+bool CNode::StoreNamedField(std::string_view name, const void* value, Store store, CycleSuspects suspects) {
   const int index = FindField(name);
   if (index < 0) return false;
   if (!GetFieldAddress(index) || (fieldsInDelivery_ & Bit(index))) return true;
-  if (RefusesValue(FieldKind::Field, index, value)) return false;
+  if (RefusesValue(FieldKind::Field, index, value, suspects)) return false;
   CNodeRef self = KeepAlive(this);
   fieldsInDelivery_ |= Bit(index);
   store(index);
@@ -308,6 +310,11 @@ bool CNode::TrySetField(std::string_view name, const void* value) {
 
 bool CNode::TryTakeField(std::string_view name, void* value) {
   return StoreNamedField(name, value, [&](int index) { StoreTakenField(index, value); });
+}
+
+bool CNode::TryTakeField(std::string_view name, void* value, const CycleSuspects& suspects) {
+  return StoreNamedField(
+      name, value, [&](int index) { StoreTakenField(index, value); }, suspects);
 }
 
 int CNode::ReceiveEvent(std::string_view name, const void* value) {
@@ -470,6 +477,59 @@ CNode* FindDefBelow(CNode& node, std::string_view name, std::unordered_set<const
   });
 }
 
+// The hierarchy's members below a node, and a PROTO instance's body.
+template <typename Visit>
+void VisitHierarchyBelow(CNode& node, Visit visit) {
+  VisitNodeValues(
+      node, [&](int index) { return node.IsHierarchyMember(FieldKind::Field, index); },
+      [&](const CNodeRef& ref) -> CNode* {
+        if (ref.GetNode()) visit(*ref.GetNode());
+        return nullptr;
+      });
+  if (CNode* inner = node.GetInnerRoot()) visit(*inner);
+}
+
+// Measures of a hierarchy that stays within kMaxNodeNesting levels: a node
+// reached deeper answers kTooDeep, so that neither walk goes deeper itself.
+// Each node is measured once, however many paths lead to it.
+class LevelMeasure {
+ public:
+  static constexpr int kTooDeep = kMaxNodeNesting + 1;
+
+  // Levels from node down to its deepest leaf, its own included.
+  int Height(CNode& node, int depth = 1) {
+    if (depth > kMaxNodeNesting) return kTooDeep;
+    if (const auto known = heights_.find(&node); known != heights_.end()) return known->second;
+    int below = 0;
+    VisitHierarchyBelow(node, [&](CNode& child) { below = std::max(below, Height(child, depth + 1)); });
+    return heights_[&node] = std::min(below + 1, kTooDeep);
+  }
+
+  // Levels from node down to target along the longest path, node's own
+  // included; 0 when target does not lie below node.
+  int LevelsDownTo(CNode& node, const CNode& target, int depth = 1) {
+    if (&node == &target) return 1;
+    if (depth > kMaxNodeNesting) return 0;
+    if (const auto known = paths_.find(&node); known != paths_.end()) return known->second;
+    int below = 0;
+    VisitHierarchyBelow(node, [&](CNode& child) { below = std::max(below, LevelsDownTo(child, target, depth + 1)); });
+    return paths_[&node] = below > 0 ? std::min(below + 1, kTooDeep) : 0;
+  }
+
+ private:
+  std::unordered_map<const CNode*, int> heights_;
+  std::unordered_map<const CNode*, int> paths_;
+};
+
+// The levels of the longest path from the root of the node's scene down to
+// the node, its own included; 1 for a node outside the hierarchy, which
+// stands at its top.
+int LevelsFromSceneRoot(CNode& node, LevelMeasure& measure) {
+  CScene* scene = node.GetScene();
+  CNode* root = scene ? scene->GetRootRef().GetNode() : nullptr;
+  return std::max(root ? measure.LevelsDownTo(*root, node) : 0, 1);
+}
+
 }  // namespace
 
 CNode* CNode::FindByDefName(std::string_view name) {
@@ -482,17 +542,29 @@ bool CNode::HoldsInHierarchy(const CNode* node) {
   return std::ranges::find(below, node) != below.end();
 }
 
-bool CNode::RefusesValue(FieldKind kind, int index, const void* value) {
+bool CNode::RefusesValue(FieldKind kind, int index, const void* value, CycleSuspects suspects) {
   if (!value || !IsHierarchyMember(kind, index)) return false;
   const auto& section = kind == FieldKind::Field ? table_->fields : table_->eventIns;
   const FieldSpec& member = section[static_cast<size_t>(index)];
+  // Levels from the scene's root down to this node, measured once there is
+  // a node to test.
+  int levelsAbove = -1;
+  LevelMeasure measure;
   for (const CNodeRef& held : NodeValues(member.type, value)) {
-    if (!held.GetNode() || !held.GetNode()->HoldsInHierarchy(this)) continue;
+    if (!held.GetNode() || !suspects.Includes(*held.GetNode())) continue;
+    const char* why = nullptr;
+    if (held.GetNode()->HoldsInHierarchy(this)) {
+      why = "it holds the node or a node above it";
+    } else if (suspects.measuresDepth) {
+      if (levelsAbove < 0) levelsAbove = LevelsFromSceneRoot(*this, measure);
+      if (levelsAbove + measure.Height(*held.GetNode()) > kMaxNodeNesting) why = "the hierarchy would nest too deeply";
+    }
+    if (!why) continue;
     if (CScene* scene = GetScene()) {
       const std::string& name = GetDefName();
-      scene->NoteEventError(FormatString("Value for '%s' of %s %s refused: it holds the node or a node above it.",
-                                         member.name, std::string(GetTypeName()).c_str(),
-                                         name.empty() ? "(unnamed)" : ("'" + name + "'").c_str()));
+      scene->NoteEventError(FormatString("Value for '%s' of %s %s refused: %s.", member.name,
+                                         std::string(GetTypeName()).c_str(),
+                                         name.empty() ? "(unnamed)" : ("'" + name + "'").c_str(), why));
     }
     return true;
   }

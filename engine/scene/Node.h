@@ -137,6 +137,17 @@ struct RouteTarget {
   CNodeWeakRef node;
 };
 
+// Which nodes of a value the hierarchy test walks below: every node, or
+// those the test accepts; and whether it measures how deep the hierarchy
+// would nest, which a reader that counts its levels itself need not have.
+struct CycleSuspects {
+  bool (*test)(const CNode&, void*);
+  void* context;
+  bool measuresDepth;
+  bool Includes(const CNode& node) const { return !test || test(node, context); }
+};
+inline constexpr CycleSuspects kEveryNodeSuspect{nullptr, nullptr, true};
+
 // What ReceiveEvent answers for a value it refused (see above).
 inline constexpr int kEventRefused = -2;
 
@@ -228,6 +239,12 @@ class CNode {
   // field instead of being copied, and value is left with the field's old
   // list, which the caller frees.
   [[nodiscard]] bool TryTakeField(std::string_view name, void* value);
+  // TryTakeField for a value of which only the nodes that may close a cycle
+  // or nest too deeply are tested: those suspects accepts. Its callers know
+  // the others hold nothing above this node (a reader's nodes made just now,
+  // children the node holds already), and the test costs a walk below each
+  // node.
+  [[nodiscard]] bool TryTakeField(std::string_view name, void* value, const CycleSuspects& suspects);
   // Delivery of an event to this node; -1 when it names nothing here,
   // kEventRefused when the node refused the value.
   int ReceiveEvent(std::string_view name, const void* value);
@@ -305,11 +322,12 @@ class CNode {
   void StoreTakenField(int index, void* value);
   void NoteFieldStored(int index, const void* value);
   template <typename Store>
-  bool StoreNamedField(std::string_view name, const void* value, Store store);
+  bool StoreNamedField(std::string_view name, const void* value, Store store,
+                       CycleSuspects suspects = kEveryNodeSuspect);
   // The one test of every value that enters the node: true (and noted) when
   // the member is part of the hierarchy and the value holds this node or one
   // above it.
-  bool RefusesValue(FieldKind kind, int index, const void* value);
+  bool RefusesValue(FieldKind kind, int index, const void* value, CycleSuspects suspects = kEveryNodeSuspect);
   void Deliver(FieldKind kind, int index, const void* value);
 
   std::string defName_;

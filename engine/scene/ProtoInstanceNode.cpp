@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/scene/ChildWalk.h"
+#include "engine/scene/GroupNode.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/scene/ReadSession.h"
 #include "engine/scene/Scene.h"
 #include "engine/scene/SceneReader.h"
-#include "engine/scene/GroupNode.h"
 
 namespace vx {
 namespace {
@@ -49,6 +50,7 @@ CProtoInstanceNode::~CProtoInstanceNode() = default;
 void CProtoInstanceNode::Traverse(RenderPass pass, CViewContext* view) {
   if (!body_ && !refused_ && !bodyFailed_) {
     CReadSession session(CReadSession::Binding::kNone);
+    session.StartAtLevel(GetWalkDepth());
     std::string message;
     (void)Instantiate(session, message);
   }

@@ -25,6 +25,12 @@ bool CReadSession::TakeFirstBind(NodeTypeId type) {
   return true;
 }
 
+bool CReadSession::Reach(int level) {
+  if (level > kMaxNodeNesting) return false;
+  deepest_ = std::max(deepest_, level);
+  return true;
+}
+
 bool CReadSession::IsReadingLibrary(const std::string& path) const {
   return std::find(libraries_.begin(), libraries_.end(), path) != libraries_.end();
 }

@@ -12,6 +12,7 @@
 // loaded without it.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +70,40 @@ class CReadSession {
     bool on_;
   };
 
+  // Node levels count across every reader of the session (PROTO bodies,
+  // EXTERNPROTO libraries), from the level the read starts at: an Inline's
+  // file is read inside the traversal that reached the Inline, on top of the
+  // levels above it. The deepest level reached counts too, so that a node
+  // shared by USE adds its own levels below the place it is used at.
+  void StartAtLevel(int level) { level_ = deepest_ = level; }
+  int GetLevel() const { return level_; }
+  // Whether nodes reaching down to the level stay within kMaxNodeNesting;
+  // when they do, the level counts as reached.
+  [[nodiscard]] bool Reach(int level);
+
+  // One node level open for its lifetime; Height is that of the levels
+  // reached below it so far, the node's own included.
+  class OpenLevel {
+   public:
+    explicit OpenLevel(CReadSession& session)
+        : session_(session), deepestBefore_(session.deepest_), fits_(session.Reach(session.level_ + 1)) {
+      session_.deepest_ = ++session_.level_;
+    }
+    ~OpenLevel() {
+      --session_.level_;
+      session_.deepest_ = std::max(session_.deepest_, deepestBefore_);
+    }
+    OpenLevel(const OpenLevel&) = delete;
+    OpenLevel& operator=(const OpenLevel&) = delete;
+    bool Fits() const { return fits_; }
+    int Height() const { return session_.deepest_ - session_.level_ + 1; }
+
+   private:
+    CReadSession& session_;
+    int deepestBefore_;
+    bool fits_;
+  };
+
   // Whether the EXTERNPROTO library file at the path is being read (one
   // that names itself is not read again).
   bool IsReadingLibrary(const std::string& path) const;
@@ -103,6 +138,8 @@ class CReadSession {
   std::string problem_;
   std::vector<NodeTypeId> boundTypes_;
   int quiet_;
+  int level_ = 0;
+  int deepest_ = 0;
 };
 
 }  // namespace vx

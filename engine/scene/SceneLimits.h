@@ -37,9 +37,19 @@ inline constexpr size_t kMaxDeclaredNameLength = 31;
 // Nodes read from one file (every node, named or not).
 inline constexpr int kMaxNodesPerFile = 4096;
 
-// Depth of nodes inside nodes while reading. Each level is a few stack frames;
-// the limit keeps a hostile file from exhausting the stack.
+// Depth of nodes inside nodes: of a world's hierarchy as it is read (PROTO
+// bodies, libraries and Inlines counted in, and the levels a USE brings with
+// it), and of the walks over it. Each level is a few stack frames; the limit
+// keeps a hostile file from exhausting the stack.
 inline constexpr int kMaxNodeNesting = 512;
+
+// Children one pass over a world walks (drawing, picking, activating). A
+// node shared by USE is walked once per path, so that a small file can ask
+// for more than any machine does; real worlds stay far below this.
+inline constexpr int64_t kMaxNodeVisitsPerPass = int64_t{1} << 19;
+
+// Tabs the scene writer indents a line with, at most.
+inline constexpr int kMaxWrittenIndent = 64;
 
 // PROTO and EXTERNPROTO declarations held by one world.
 inline constexpr int kMaxProtoDeclarations = 100;
@@ -86,5 +96,21 @@ inline constexpr int32_t kMaxTriangulatedPolygonPoints = 99;
 // normals (smoothing costs the square of the faces at a position, which a
 // hostile fan would make unbounded).
 inline constexpr int32_t kMaxSmoothedFacesAtAPoint = 256;
+
+// The largest mesh a geometry node builds (Extrusion, ElevationGrid,
+// IndexedFaceSet): its vertices, its triangles, and what building it may
+// take, estimated before anything is allocated from the bytes each build
+// was measured to take per triangle, its vertices' share included. A larger
+// one is refused, draws nothing and is not tried again until its fields
+// change.
+struct MeshLimits {
+  static constexpr int64_t kMaxVertices = int64_t{4} << 20;
+  static constexpr int64_t kMaxTriangles = int64_t{4} << 20;
+  static constexpr int64_t kMaxBuildBytes = int64_t{256} << 20;
+  static constexpr int64_t kExtrusionBytesPerTriangle = 440;
+  static constexpr int64_t kElevationGridBytesPerTriangle = 320;
+  // An IndexedFaceSet is estimated per entry of its coordIndex.
+  static constexpr int64_t kFaceSetBytesPerIndex = 110;
+};
 
 }  // namespace vx

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -19,6 +20,9 @@ constexpr size_t kStatementWord = 255;
 constexpr size_t kNodeWord = 63;
 constexpr size_t kTypeWord = 127;
 constexpr size_t kHeaderWord = 15;
+
+constexpr char kOutOfMemoryMessage[] = "Out of memory reading this file.";
+constexpr char kTooDeepMessage[] = "Nodes are nested too deeply in this file.";
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
@@ -100,16 +104,36 @@ bool CSceneReader::ReadScene(CScene* scene) {
   defTable_.clear();
   earlierDef_.clear();
   lastDef_.clear();
+  defHeights_.clear();
+  placed_.clear();
   defTable_.reserve(kInitialDefTableSize);
   earlierDef_.reserve(kInitialDefTableSize);
 
-  for (;;) {
-    const size_t statement = stream_.Tell();
-    if (!stream_.ReadWord(word_, kStatementWord)) break;
-    if (!ReadStatement(word_, statement)) return Fail("Unknown error.");
-  }
+  if (!ReadStatementsGuarded()) return false;
   if (std::string problem = scene_->ResolvePendingRoutes(); !problem.empty()) session_->NoteProblem(std::move(problem));
   return true;
+}
+
+bool CSceneReader::ReadStatementsGuarded() {
+  // A file may ask for more than the machine has (lists of millions of
+  // strings); what was read before stays, as after any other failure.
+  try {
+    for (;;) {
+      const size_t statement = stream_.Tell();
+      if (!stream_.ReadWord(word_, kStatementWord)) return true;
+      if (!ReadStatement(word_, statement)) return Fail("Unknown error.");
+    }
+  } catch (const std::bad_alloc&) {
+    return Fail(kOutOfMemoryMessage);
+  }
+}
+
+bool CSceneReader::ReadValueOfType(FieldType type, void* value) {
+  try {
+    return ReadValue(type, value);
+  } catch (const std::bad_alloc&) {
+    return Fail(kOutOfMemoryMessage);
+  }
 }
 
 bool CSceneReader::ReadStatement(const std::string& word, size_t start) {
@@ -137,7 +161,6 @@ CNode* CSceneReader::FindDef(std::string_view name) const {
 }
 
 bool CSceneReader::ParseNode(CNodeRef& out) {
-  if (openNodes_.size() >= static_cast<size_t>(kMaxNodeNesting)) return Fail("Nodes are nested too deeply in this file.");
   std::string word;
   size_t start = 0;
   // ROUTE statements may come before the node; they are read in a loop, so
@@ -153,11 +176,7 @@ bool CSceneReader::ParseNode(CNodeRef& out) {
   if (word == "USE" || word == "DEF") {
     std::string name;
     if (!ReadName(name)) return Fail("Expected DEF, USE, or node type. Got: %s", word.c_str());
-    if (word == "DEF") return ParseNodeOfType(out, name);
-    CNode* node = FindDef(name);
-    if (!node) return Fail("Tried to USE unknown node: %s", name.c_str());
-    out.SetNode(node);
-    return true;
+    return word == "DEF" ? ParseNodeOfType(out, name) : ParseUse(out, name);
   }
   if (word == "NULL") {
     out.SetNode(nullptr);
@@ -167,7 +186,23 @@ bool CSceneReader::ParseNode(CNodeRef& out) {
   return ParseNodeOfType(out, {});
 }
 
+bool CSceneReader::ParseUse(CNodeRef& out, const std::string& name) {
+  CNode* node = FindDef(name);
+  if (!node) return Fail("Tried to USE unknown node: %s", name.c_str());
+  const auto height = defHeights_.find(node);
+  if (!session_->Reach(session_->GetLevel() + (height == defHeights_.end() ? 1 : height->second))) {
+    return Fail(kTooDeepMessage);
+  }
+  placed_.insert(node);
+  out.SetNode(node);
+  return true;
+}
+
 bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
+  // The level covers the node's making too: a PROTO instance reads its body
+  // then, one level below it.
+  const CReadSession::OpenLevel level(*session_);
+  if (!level.Fits()) return Fail(kTooDeepMessage);
   std::string typeName;
   char brace = 0;
   if (!stream_.ReadWord(typeName, kTypeWord) || !ReadNonSpace(brace)) {
@@ -204,6 +239,7 @@ bool CSceneReader::ParseNodeOfType(CNodeRef& out, const std::string& defName) {
     OpenNode open(*this, node.GetNode());
     if (!ReadNodeBody(node.GetNode(), typeName)) return false;
   }
+  if (!defName.empty()) defHeights_[node.GetNode()] = level.Height();
   out = node;
   if (CNode* resolved = out.Resolve()) BindIfFirst(resolved);
   return true;

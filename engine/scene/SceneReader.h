@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/scene/InputError.h"
@@ -77,6 +78,10 @@ class CSceneReader {
   // read (not owned; outlives the reader) instead of the reader's own.
   void SetSession(CReadSession* session) { session_ = session ? session : &ownSession_; }
 
+  // The read starts this many node levels deep (an Inline's file, read
+  // below the nodes above the Inline): deeper nesting in all is refused.
+  void StartAtLevel(int level) { session_->StartAtLevel(level); }
+
   // Nodes are made for this scene instead of the reader's (a PROTO instance
   // makes its body's nodes for its own scene).
   void SetFactoryScene(CScene* scene) { factoryScene_ = scene; }
@@ -99,7 +104,7 @@ class CSceneReader {
   }
   // Reads one value of the type into value, outside ReadScene (a PROTO
   // default's text read again for an instance).
-  [[nodiscard]] bool ReadValueOfType(FieldType type, void* value) { return ReadValue(type, value); }
+  [[nodiscard]] bool ReadValueOfType(FieldType type, void* value);
   // Reads the value of the named field of the node from the stream and sets
   // it; a value that fails leaves the field as it was.
   [[nodiscard]] bool ReadFieldValueOnNode(CNode* node, std::string_view name, std::string_view typeName) {
@@ -115,9 +120,14 @@ class CSceneReader {
  private:
   class OpenNode;
 
+  bool ReadStatementsGuarded();
   bool ReadStatement(const std::string& word, size_t start);
   bool ParseNode(CNodeRef& out);
   bool ParseNodeOfType(CNodeRef& out, const std::string& defName);
+  bool ParseUse(CNodeRef& out, const std::string& name);
+  // Stores a value read for the node's field, testing only the nodes that
+  // were placed before.
+  [[nodiscard]] bool StoreReadValue(CNode* node, std::string_view name, FieldType type, void* value);
   bool ReadNodeBody(CNode* node, const std::string& typeName);
   // One line of a node's body that is no ROUTE: a field value, a Script
   // declaration, or inside a PROTO body "member IS name".
@@ -177,6 +187,12 @@ class CSceneReader {
   // every DEF of a name, newest first.
   std::vector<int32_t> earlierDef_;
   std::unordered_map<std::string, int32_t, NameHash, std::equal_to<>> lastDef_;
+  // The node levels each named node reaches, its own included, for a USE
+  // to count them at its place.
+  std::unordered_map<const CNode*, int32_t> defHeights_;
+  // Nodes stored into a field already: only those can hold a node above the
+  // one they are stored into, which the hierarchy test then has to rule out.
+  std::unordered_set<const CNode*> placed_;
   std::vector<CNode*> openNodes_;
   std::string word_;
   std::vector<unsigned char> scratch_;

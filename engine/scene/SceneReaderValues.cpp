@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <span>
+#include <unordered_set>
 #include <utility>
 
 #include "engine/scene/SceneLimits.h"
@@ -75,10 +77,30 @@ bool CSceneReader::ReadFieldValue(CNode* node, std::string_view name, std::strin
   if (IsValidFieldType(type)) {
     // A value that fails part-way is freed here and never reaches the node.
     CFieldValue value(type);
-    if (ReadValue(type, value.Data()) && node->TryTakeField(name, value.Data())) return true;
+    if (ReadValue(type, value.Data()) && StoreReadValue(node, name, type, value.Data())) return true;
   }
   return Fail("Error on field '%.*s' in %.*s node.", static_cast<int>(name.size()), name.data(),
               static_cast<int>(typeName.size()), typeName.data());
+}
+
+bool CSceneReader::StoreReadValue(CNode* node, std::string_view name, FieldType type, void* value) {
+  if (type != FieldTypeSFNode && type != FieldTypeMFNode) return node->TryTakeField(name, value);
+  const std::span<const CNodeRef> nodes = type == FieldTypeSFNode
+                                              ? std::span<const CNodeRef>(static_cast<const CNodeRef*>(value), 1)
+                                              : static_cast<const MFNode*>(value)->Span();
+  // Collected before the value moves into the field.
+  std::vector<const CNode*> stored;
+  for (const CNodeRef& ref : nodes) {
+    if (ref) stored.push_back(ref.GetNode());
+  }
+  // The read counts its levels itself.
+  const CycleSuspects placedBefore{[](const CNode& held, void* placed) {
+                                     return static_cast<std::unordered_set<const CNode*>*>(placed)->contains(&held);
+                                   },
+                                   &placed_, false};
+  const bool taken = node->TryTakeField(name, value, placedBefore);
+  if (taken) placed_.insert(stored.begin(), stored.end());
+  return taken;
 }
 
 bool CSceneReader::ReadValue(FieldType type, void* value) {

@@ -10,15 +10,23 @@
 #include <limits>
 #include <utility>
 
+#include "engine/scene/GroupNode.h"
 #include "engine/scene/ProtoInstanceNode.h"
 #include "engine/scene/RuntimeFieldNode.h"
-#include "engine/scene/SceneInputStream.h"
-#include "engine/scene/GroupNode.h"
 #include "engine/scene/Scene.h"
+#include "engine/scene/SceneInputStream.h"
+#include "engine/scene/SceneLimits.h"
 #include "platform/Numbers.h"
 
 namespace vx {
 namespace {
+
+// Tabs for a level of nesting; deeper levels than the cap are written at the
+// cap, so that the text of a deep hierarchy grows with its nodes, not with
+// the square of its depth.
+std::string Indent(int depth) {
+  return std::string(static_cast<size_t>(std::clamp(depth, 0, kMaxWrittenIndent)), '\t');
+}
 
 constexpr std::string_view kSharedNamePrefix = "Shared_";
 
@@ -237,7 +245,7 @@ void CSceneWriter::WriteDeclaration(CProtoDeclaration& declaration) {
   text_ += declaration.IsExtern() ? "\nEXTERNPROTO " : "\nPROTO ";
   text_ += declaration.GetName();
   text_ += " [\n";
-  const std::string fieldIndent(static_cast<size_t>(depth_) + 1, '\t');
+  const std::string fieldIndent = Indent(depth_ + 1);
   ++depth_;
   WriteFields(declaration, fieldIndent);
   WriteEventDeclarations(declaration, fieldIndent);
@@ -281,8 +289,8 @@ void CSceneWriter::NameSharedNodes() {
 }
 
 void CSceneWriter::WriteNode(const CNodeRef& ref, bool onNewLine) {
-  const std::string nodeIndent(static_cast<size_t>(depth_), '\t');
-  const std::string fieldIndent(static_cast<size_t>(depth_) + 1, '\t');
+  const std::string nodeIndent = Indent(depth_);
+  const std::string fieldIndent = Indent(depth_ + 1);
   ++depth_;
   if (onNewLine) text_ += '\n' + nodeIndent;
   CNode* node = ref.GetNode();
@@ -379,7 +387,7 @@ void CSceneWriter::WriteMFValue(FieldType type, const MFValue& value, const CNod
       WriteElement(elementType, element, urlOwner);
     }
   }
-  if (nodes) text_ += '\n' + std::string(static_cast<size_t>(depth_ - 1), '\t');
+  if (nodes) text_ += '\n' + Indent(depth_ - 1);
   if (brackets) text_ += ']';
   if (nodes) --depth_;
 }

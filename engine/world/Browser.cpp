@@ -4,10 +4,13 @@
 #include <cmath>
 #include <utility>
 
+#include "engine/scene/ChildWalk.h"
 #include "engine/scene/GroupNode.h"
+#include "engine/scene/SceneLimits.h"
 #include "engine/world/BoundFog.h"
 #include "engine/world/ViewContext.h"
 #include "platform/Clock.h"
+#include "platform/Numbers.h"
 
 namespace vx {
 namespace {
@@ -44,6 +47,7 @@ void CBrowser::ResetScene(WorldConvention convention) {
   }
   legacyVistaActive_ = vistaActive_ = backgroundActive_ = false;
   legacyPanorama_ = false;
+  passCutNoted_ = false;
   overlays_.clear();
 }
 
@@ -193,11 +197,28 @@ void CBrowser::RenderView(RenderPass pass, CViewContext* view) {
   if (pass == RenderPass::Frame) {
     RenderFrame(view);
   } else if (const CNodeRef& root = scene_.GetRootRef()) {
+    const CPassBudget budget;
     root->Traverse(pass, view);
+    NoteIfCut(budget);
   }
 }
 
+void CBrowser::NoteIfCut(const CPassBudget& budget) {
+  if (!budget.WasCut() || passCutNoted_) return;
+  passCutNoted_ = true;
+  scene_.NoteEventError(
+      FormatString("The world is too large to go through whole: a pass stops after %lld nodes, or "
+                   "%d levels deep.",
+                   static_cast<long long>(kMaxNodeVisitsPerPass), kMaxNodeNesting));
+}
+
 void CBrowser::RenderFrame(CViewContext* view) {
+  const CPassBudget budget;
+  RenderFrameWithin(view);
+  NoteIfCut(budget);
+}
+
+void CBrowser::RenderFrameWithin(CViewContext* view) {
   ++frameNumber_;
   view->AttachBrowser(this);
   view->BeginFrame();

@@ -28,6 +28,7 @@
 
 namespace vx {
 
+class CPassBudget;
 class CViewContext;
 
 // One screen image of a frame: the part of the element's image shown, the
@@ -152,6 +153,9 @@ class CBrowser {
   void RenderFrame(CViewContext* view);
 
  private:
+  void RenderFrameWithin(CViewContext* view);
+  // The world's error text says once that a pass left something out.
+  void NoteIfCut(const CPassBudget& budget);
   static CNode* TopOf(const std::vector<CNodeRef>& stack);
   static CNode* TopOf(const std::vector<CNodeWeakRef>& stack);
   static void BindSimple(std::vector<CNodeRef>& stack, CNode* node, bool on);
@@ -195,6 +199,7 @@ class CBrowser {
   float savedRoll_ = 0.0f;
   std::vector<OverlayEntry> overlays_;
   bool legacyPanorama_ = false;
+  bool passCutNoted_ = false;
 };
 
 }  // namespace vx

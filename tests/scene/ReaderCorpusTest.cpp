@@ -54,6 +54,10 @@ TEST(ReaderCorpus, EveryWorldThatReadsIsDrawnWithoutFault) {
             20);
 }
 
+TEST(ReaderCorpus, EverySharedWorldIsDrawnAndSavedWithoutFault) {
+  EXPECT_GE(Replay({VX_SHARED_WORLDS_CORPUS_DIR}, fuzz::DrawSharedWorldBytes), 6);
+}
+
 TEST(ReaderCorpus, EveryProtoLibraryReadsWithoutFault) {
   EXPECT_GT(Replay({VX_PROTO_LIBRARY_CORPUS_DIR, VX_TEST_DATA_DIR "/scene"}, fuzz::ReadProtoLibraryBytes), 20);
 }
