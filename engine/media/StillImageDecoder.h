@@ -48,6 +48,9 @@ class CStillImageDecoder {
   // picture is in; with allArrived never Pending.
   [[nodiscard]] virtual DecodeStatus Decode(std::span<const uint8_t> bytes, bool allArrived,
                                             const PictureWindow& window) = 0;
+  // The 5:5:5 inverse map that gives 1-byte targets their palette indices;
+  // decoders that write palette indices of their own need none.
+  virtual void SetInverseMap(const uint8_t* /*inverseMap555*/) {}
 };
 
 // Complete when a size read from a header is one a picture may have (at
