@@ -127,8 +127,8 @@ bool DecodeGifBytes(const uint8_t* data, size_t size) {
   const int32_t width = std::min(file.screen.width, kCanvasSide);
   const int32_t height = std::min(file.screen.height, kCanvasSide);
   const auto frames = static_cast<int32_t>(std::min<size_t>(file.images.size(), kMaxFramesDrawn));
-  AlphaPlane alpha{file.screen.width, file.screen.height,
-                   std::vector<uint8_t>(static_cast<size_t>(file.screen.width) * file.screen.height)};
+  // An opacity plane smaller than the screen: frames must keep within it.
+  AlphaPlane alpha{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height)};
   for (const int32_t bytesPerPixel : kPixelSizes) {
     Canvas canvas(width, height, bytesPerPixel);
     for (int32_t frame = 0; frame < frames; ++frame)

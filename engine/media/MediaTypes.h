@@ -54,8 +54,6 @@ using MediaImageInfo = PixelMap;
 // starts at values[y x width]). Pixel (x, y) belongs to the image's pixel
 // (x, y) when the picture fills its own image, which is how textures load.
 // Pictures without opacity have none, so opaque ones cost nothing.
-inline constexpr uint8_t kOpaqueTexel = 255;
-
 struct AlphaPlane {
   int32_t width = 0;
   int32_t height = 0;
@@ -64,6 +62,9 @@ struct AlphaPlane {
   bool Empty() const { return values.empty(); }
   uint8_t At(int32_t x, int32_t y) const { return values[static_cast<size_t>(y) * static_cast<size_t>(width) + x]; }
 };
+
+// The opacity of a texel that hides what lies behind it.
+inline constexpr uint8_t kOpaqueTexel = 255;
 
 // Frame orders of a multi-frame image: frame index = row x across + column
 // (along the rows) or row + column x down (down the columns).

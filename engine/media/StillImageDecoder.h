@@ -48,8 +48,9 @@ class CStillImageDecoder {
   // picture is in; with allArrived never Pending.
   [[nodiscard]] virtual DecodeStatus Decode(std::span<const uint8_t> bytes, bool allArrived,
                                             const PictureWindow& window) = 0;
-  // The 5:5:5 inverse map that gives 1-byte targets their palette indices;
-  // decoders that write palette indices of their own need none.
+  // Decoders that give 1-byte targets their palette indices through the
+  // 5:5:5 inverse map say so, and get it (built for them) before decoding.
+  virtual bool TakesInverseMap() const { return false; }
   virtual void SetInverseMap(const uint8_t* /*inverseMap555*/) {}
 };
 

@@ -37,7 +37,7 @@ int32_t CStillImageMedia::Load() {
   }
   // Palette images take their indices through the shared inverse map, built
   // from this object's palette when it is the first to ask.
-  if (ImageInfo().bytesPerPixel == 1) {
+  if (ImageInfo().bytesPerPixel == 1 && decoder_->TakesInverseMap()) {
     PaletteTable palette;
     GetPalette(&palette);
     decoder_->SetInverseMap(GetSharedInverseMap(palette));

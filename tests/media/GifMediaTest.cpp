@@ -206,8 +206,9 @@ TEST_F(GifMedia, EachFrameStaysForItsOwnDelayOnTheWorldsClockAndIsDrawnOverTheLa
   EXPECT_EQ(late.IsPlaying(), 1.0f);
 }
 
-// Pixels of a frame's transparent index keep what was drawn before; the
-// screen is transparent until a frame draws a pixel there.
+// Pixels of a frame's transparent index keep what an earlier frame drew,
+// and show their palette colour where none did; the screen is transparent
+// until a frame draws an opaque pixel there.
 TEST_F(GifMedia, TransparentIndicesKeepWhatWasThereAndOpacityFollowsWhatWasDrawn) {
   GifFrame first = SolidFrame(0, 0, 4, 2, 1);
   first.indices[1] = 2;
@@ -225,6 +226,7 @@ TEST_F(GifMedia, TransparentIndicesKeepWhatWasThereAndOpacityFollowsWhatWasDrawn
   const uint8_t afterFirst[] = {255, 0, 255, 255, 0, 0};
   for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(alpha->At(x, 0), afterFirst[x]) << x;
   EXPECT_EQ(Xrgb32At(Image(media), 0, 0), kRed);
+  EXPECT_EQ(Xrgb32At(Image(media), 1, 0), kGreen) << "keyed where nothing was drawn: the palette colour";
   media.SetWorldTime(1.0);
   media.Play();
   media.SetWorldTime(1.2);
@@ -233,6 +235,7 @@ TEST_F(GifMedia, TransparentIndicesKeepWhatWasThereAndOpacityFollowsWhatWasDrawn
   EXPECT_EQ(Xrgb32At(Image(media), 0, 0), kRed) << "index 0 is the second frame's transparent one";
   EXPECT_EQ(Xrgb32At(Image(media), 3, 0), kRed);
   EXPECT_EQ(Xrgb32At(Image(media), 4, 0), kGreen);
+  EXPECT_EQ(Xrgb32At(Image(media), 1, 0), kWhite) << "keyed in both frames: the second frame's palette colour";
   const uint8_t afterSecond[] = {255, 0, 255, 255, 255, 0};
   for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(alpha->At(x, 0), afterSecond[x]) << x;
 

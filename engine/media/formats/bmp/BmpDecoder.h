@@ -43,6 +43,7 @@ class CBmpDecoder final : public CStillImageDecoder {
   [[nodiscard]] DecodeStatus Decode(std::span<const uint8_t> bytes, bool allArrived,
                                     const PictureWindow& window) override;
 
+  bool TakesInverseMap() const override { return true; }
   void SetInverseMap(const uint8_t* inverseMap555) override { inverseMap_ = inverseMap555; }
   const IndexedColorTable& Palette() const { return palette_; }
 

@@ -224,15 +224,23 @@ void DrawGifFrame(const GifFile& file, int32_t index, const GifCanvas& canvas) {
   for (int32_t row = rows.Next(); row >= 0; row = rows.Next()) {
     const int32_t targetRow = image.top + row - canvas.firstRow;
     uint8_t* out = targetRow >= 0 && targetRow < canvas.target.height ? canvas.target.Row(targetRow) : nullptr;
-    uint8_t* opacity = OpacityRow(canvas.alpha, image.top + row);
-    for (int32_t x = 0; x < image.width; ++x) {
-      // The rest of a frame whose data ended is index 0.
-      const uint8_t value = lzw->Ended() ? 0 : lzw->ReadIndex();
-      if (value == image.transparentIndex) continue;
-      if (out && x >= from && x < to) pixels.Store(out, firstColumn + x, value);
+    uint8_t* opacityRow = OpacityRow(canvas.alpha, image.top + row);
+    const auto put = [&](int32_t x, uint8_t value) {
       const int32_t screenColumn = image.left + x;
-      if (opacity && screenColumn < canvas.alpha->width) opacity[screenColumn] = kOpaqueTexel;
+      uint8_t* opacity = opacityRow && screenColumn < canvas.alpha->width ? opacityRow + screenColumn : nullptr;
+      const bool keyed = value == image.transparentIndex;
+      if (keyed && opacity && *opacity == kOpaqueTexel) return;
+      if (out && x >= from && x < to) pixels.Store(out, firstColumn + x, value);
+      if (opacity && !keyed) *opacity = kOpaqueTexel;
+    };
+    if (lzw->Ended()) {
+      // The rest of the frame is index 0; only the columns that show or
+      // keep an opacity are written.
+      const int32_t kept = opacityRow ? std::clamp(canvas.alpha->width - image.left, 0, image.width) : 0;
+      for (int32_t x = std::min(from, kept); x < std::max(to, kept); ++x) put(x, 0);
+      continue;
     }
+    for (int32_t x = 0; x < image.width; ++x) put(x, lzw->ReadIndex());
   }
 }
 

@@ -63,13 +63,15 @@ struct GifCanvas {
   int32_t firstRow = 0;
   int32_t firstColumn = 0;
   const uint8_t* inverseMap555 = nullptr;  // for 1-byte pixels
-  // The screen's opacity, when kept: every pixel a frame draws becomes
-  // opaque there.
+  // The screen's opacity, when kept: every pixel a frame draws, other than
+  // its transparent index, becomes opaque there.
   AlphaPlane* alpha = nullptr;
 };
 
-// Decodes image (index modulo the image count) over what the canvas holds;
-// pixels of its transparent index leave what is there. A minimum code size
+// Decodes image (index modulo the image count) over what the canvas holds.
+// With the screen's opacity, pixels of the transparent index keep what an
+// earlier frame drew; where none did (and without opacity) they show their
+// palette colour as before, so that worlds keying that colour still can. A minimum code size
 // outside 2..11 draws nothing; pixels after the end of the data take colour
 // index 0.
 void DrawGifFrame(const GifFile& file, int32_t index, const GifCanvas& canvas);

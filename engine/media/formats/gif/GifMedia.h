@@ -7,7 +7,7 @@
 // frame-set textures draw from. A file with a transparent index keeps the
 // opacity of the object's image (GetAlpha): the screen starts transparent
 // and each frame drawn makes its pixels opaque, except those of its
-// transparent index, which keep what was there.
+// transparent index, which keep what an earlier frame drew there.
 #pragma once
 
 #include <cstdint>

@@ -16,6 +16,7 @@ namespace {
 constexpr std::array<uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Every row is expanded to red, green, blue and alpha.
 constexpr size_t kSamplesPerPixel = 4;
+
 }  // namespace
 
 bool HasPngSignature(std::span<const uint8_t> bytes) {

@@ -35,6 +35,7 @@ class CPngDecoder final : public CStillImageDecoder {
   [[nodiscard]] DecodeStatus Decode(std::span<const uint8_t> bytes, bool allArrived,
                                     const PictureWindow& window) override;
 
+  bool TakesInverseMap() const override { return true; }
   void SetInverseMap(const uint8_t* inverseMap555) override { inverseMap_ = inverseMap555; }
   // The opacity of the decoded picture; empty when the file has none. The
   // caller may take it.
