@@ -12,6 +12,7 @@
 #include "engine/media/formats/descriptor/ImageDescriptor.h"
 #include "engine/media/formats/gif/GifFile.h"
 #include "engine/media/formats/jpeg/JpegDecoder.h"
+#include "engine/media/formats/png/PngDecoder.h"
 #include "engine/render/Palette.h"
 #include "platform/media/MediaPlatformLimits.h"
 #include "platform/media/MovieAtoms.h"
@@ -61,6 +62,8 @@ constexpr int32_t kMaxFramesDrawn = 16;
 // Larger JPEG pictures cost libjpeg time and memory and find nothing more.
 constexpr int64_t kMaxJpegPixels = 512 * 512;
 constexpr int32_t kJpegNoise[] = {0, 3, 7, 1, 5};
+// PNG pictures past this many pixels are only checked up to their header.
+constexpr int64_t kMaxPngPixels = 1024 * 1024;
 
 struct JpegResult {
   DecodeStatus status = DecodeStatus::Pending;
@@ -124,10 +127,41 @@ bool DecodeGifBytes(const uint8_t* data, size_t size) {
   const int32_t width = std::min(file.screen.width, kCanvasSide);
   const int32_t height = std::min(file.screen.height, kCanvasSide);
   const auto frames = static_cast<int32_t>(std::min<size_t>(file.images.size(), kMaxFramesDrawn));
+  // An opacity plane smaller than the screen: frames must keep within it.
+  AlphaPlane alpha{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height)};
   for (const int32_t bytesPerPixel : kPixelSizes) {
     Canvas canvas(width, height, bytesPerPixel);
     for (int32_t frame = 0; frame < frames; ++frame)
-      DrawGifFrame(file, frame, GifCanvas{canvas.map, file.screen.height - height, 0, InverseMap()});
+      DrawGifFrame(file, frame, GifCanvas{canvas.map, file.screen.height - height, 0, InverseMap(), &alpha});
+  }
+  return true;
+}
+
+bool DecodePngBytes(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> bytes(data, size);
+  std::optional<DecodeStatus> first;
+  for (const int32_t bytesPerPixel : kPixelSizes) {
+    CPngDecoder decoder;
+    if (decoder.ReadHeader(bytes.first(size / 2), false) == DecodeStatus::Complete) return false;
+    const DecodeStatus header = decoder.ReadHeader(bytes, true);
+    if (header == DecodeStatus::Pending) return false;
+    if (header != DecodeStatus::Complete) return true;
+    const PictureSize picture = decoder.Size();
+    if (CheckPictureSize(picture.width, picture.height) != DecodeStatus::Complete) return false;
+    if (int64_t{picture.width} * picture.height > kMaxPngPixels) return true;
+    decoder.SetInverseMap(InverseMap());
+    Canvas canvas(std::min(picture.width, kCanvasSide), std::min(picture.height, kCanvasSide), bytesPerPixel);
+    const Placement placement = FarCornerPlacement(canvas.map, picture);
+    const DecodeStatus status = decoder.Decode(bytes, true, WindowForPlacement(canvas.map, placement, picture));
+    // A damaged file fails the same way at every pixel size, and any
+    // opacity it gives covers the picture.
+    if (status == DecodeStatus::Pending || first.value_or(status) != status) return false;
+    first = status;
+    const AlphaPlane& alpha = decoder.Alpha();
+    if (!alpha.Empty() &&
+        (status != DecodeStatus::Complete || alpha.width != picture.width || alpha.height != picture.height ||
+         alpha.values.size() != static_cast<size_t>(picture.width) * picture.height))
+      return false;
   }
   return true;
 }

@@ -19,7 +19,14 @@ bool DecodeGifBytes(const uint8_t* data, size_t size);
 bool DecodeJpegBytes(const uint8_t* data, size_t size);
 
 // A BMP file: one whose header is read decodes whole at every pixel size.
+// Every layout is read: palettes of 1, 4 and 8 bits (8 and 4 also
+// run-length coded), 16 and 32 bits with their masks, 24 bits, top down.
 bool DecodeBmpBytes(const uint8_t* data, size_t size);
+
+// A PNG file: never complete before it has arrived; one whose header is
+// read decodes, or fails, the same way at every pixel size, and the
+// opacity it gives covers the picture.
+bool DecodePngBytes(const uint8_t* data, size_t size);
 
 // A ".txt" tile descriptor: one that parses has a tile for every cell of its
 // grid and no name longer than a media name.

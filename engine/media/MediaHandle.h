@@ -35,6 +35,8 @@ class CMediaHandle {
   int32_t GetPixelDepth() const;
   // 9 and the record untouched without an object.
   virtual int32_t GetImageInfo(MediaImageInfo* out) const;
+  // The picture's opacity (CMediaObject::GetAlpha); null without one.
+  const AlphaPlane* GetAlpha() const { return media_ ? media_->GetAlpha() : nullptr; }
   void SetFillColor(const FloatColor& color);
   void SetFrameCallback(const MediaCallback& callback);
   void SetNotify(const MediaCallback& callback);

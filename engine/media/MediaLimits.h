@@ -3,6 +3,7 @@
 // is allocated for it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vx {
@@ -17,6 +18,9 @@ inline constexpr int32_t kMediaNameBufferSize = kMaxMediaNameLength + 1;
 // (at 4 bytes a pixel, 256 MB).
 inline constexpr int64_t kMaxPictureSide = 16384;
 inline constexpr int64_t kMaxPicturePixels = 64LL * 1024 * 1024;
+// The most memory one ancillary PNG chunk (a colour profile, compressed
+// text) may take once inflated; such chunks are not used, only skipped.
+inline constexpr size_t kMaxPngChunkBytes = 8 * 1024 * 1024;
 // The largest still-picture file that is read.
 inline constexpr int64_t kMaxMediaFileBytes = 256LL * 1024 * 1024;
 

@@ -115,6 +115,9 @@ class CMediaObject {
   // 0 and the image record once there is an image; otherwise 9 and a null
   // pixel pointer in out.
   int32_t GetImageInfo(MediaImageInfo* out) const;
+  // The picture's opacity (MediaTypes.h); null when its file has none, or
+  // before the picture is decoded.
+  const AlphaPlane* GetAlpha() const { return alpha_.Empty() ? nullptr : &alpha_; }
   // Announces a new image: to the frame callback when there is one, else by
   // filling the image with the fill colour.
   void DeliverFrame();
@@ -144,6 +147,9 @@ class CMediaObject {
   // that Process steps its Update.
   void MarkSoundLoaded() { hasImage_ = true; }
   const Placement& GetPlacement() const { return placement_; }
+  // The formats whose files have opacity keep it here, in the picture's
+  // size.
+  AlphaPlane& Alpha() { return alpha_; }
 
   // The flags of the download request; non-zero asks the service to keep
   // the body in memory as it arrives, for formats that decode it early.
@@ -176,6 +182,7 @@ class CMediaObject {
   PaletteTable palette_;
   FloatColor maskColor_;
   double worldTime_ = 0.0;
+  AlphaPlane alpha_;
 };
 
 }  // namespace vx

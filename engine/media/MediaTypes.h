@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/render/PixelMap.h"
 
@@ -23,8 +24,8 @@ enum MediaLoadState : int32_t {
   MediaComplete = 8,
 };
 
-// File types by the last four characters of a name; 0 is none. The codes
-// without a class (MPEG, AIFF) are recognised and make nothing.
+// File types by the last four characters of a name (or, for a local file,
+// by its first bytes); 0 is none. AIFF is recognised and makes nothing.
 enum class MediaType : int32_t {
   None = 0,
   Jpeg = 1,
@@ -41,10 +42,29 @@ enum class MediaType : int32_t {
   Descriptor = 13,
   Tts = 15,
   Aiff = 16,
+  Png = 17,
 };
 
 // The image record of media objects and handles.
 using MediaImageInfo = PixelMap;
+
+// The opacity of a picture whose file has it (an alpha channel, a PNG's
+// tRNS, a GIF's transparent index): one byte a pixel, 0 transparent to 255
+// opaque, width x height of the picture, rows top first and packed (row y
+// starts at values[y x width]). Pixel (x, y) belongs to the image's pixel
+// (x, y) when the picture fills its own image, which is how textures load.
+// Pictures without opacity have none, so opaque ones cost nothing.
+struct AlphaPlane {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> values;
+
+  bool Empty() const { return values.empty(); }
+  uint8_t At(int32_t x, int32_t y) const { return values[static_cast<size_t>(y) * static_cast<size_t>(width) + x]; }
+};
+
+// The opacity of a texel that hides what lies behind it.
+inline constexpr uint8_t kOpaqueTexel = 255;
 
 // Frame orders of a multi-frame image: frame index = row x across + column
 // (along the rows) or row + column x down (down the columns).

@@ -48,6 +48,10 @@ class CStillImageDecoder {
   // picture is in; with allArrived never Pending.
   [[nodiscard]] virtual DecodeStatus Decode(std::span<const uint8_t> bytes, bool allArrived,
                                             const PictureWindow& window) = 0;
+  // Decoders that give 1-byte targets their palette indices through the
+  // 5:5:5 inverse map say so, and get it (built for them) before decoding.
+  virtual bool TakesInverseMap() const { return false; }
+  virtual void SetInverseMap(const uint8_t* /*inverseMap555*/) {}
 };
 
 // Complete when a size read from a header is one a picture may have (at

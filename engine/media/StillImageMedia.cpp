@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "engine/media/MediaLimits.h"
+#include "engine/media/SharedInverseMap.h"
 
 namespace vx {
 
@@ -33,6 +34,13 @@ int32_t CStillImageMedia::Load() {
   if (!RequestImage(size.width, size.height, &failure)) {
     bytes_ = {};
     return failure;
+  }
+  // Palette images take their indices through the shared inverse map, built
+  // from this object's palette when it is the first to ask.
+  if (ImageInfo().bytesPerPixel == 1 && decoder_->TakesInverseMap()) {
+    PaletteTable palette;
+    GetPalette(&palette);
+    decoder_->SetInverseMap(GetSharedInverseMap(palette));
   }
   return MediaDecoding;
 }

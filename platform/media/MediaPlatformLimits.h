@@ -43,6 +43,9 @@ inline constexpr int32_t kMaxSoundChannels = 8;
 // Sound goes out as signed 16-bit stereo at this rate.
 inline constexpr int32_t kOutputSampleRate = 44100;
 inline constexpr int32_t kOutputChannels = 2;
+// The largest sum of mix coefficients swresample takes as it stands (its
+// option's upper bound): float sound is mixed down unscaled.
+inline constexpr double kFullLevelMixLimit = 1000.0;
 // Sound is decoded and handed on in blocks of this many frames.
 inline constexpr int32_t kAudioBlockFrames = 4096;
 // How far ahead of the clock sound is handed to the output device.

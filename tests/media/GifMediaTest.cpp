@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +25,7 @@
 #include "engine/world/ViewContext.h"
 #include "platform/Clock.h"
 #include "platform/Random.h"
+#include "tests/media/ImageMagickReference.h"
 #include "tests/media/IndexedTestFiles.h"
 #include "tests/media/JpegTestPictures.h"
 #include "tests/media/LocalPictureTest.h"
@@ -201,6 +204,70 @@ TEST_F(GifMedia, EachFrameStaysForItsOwnDelayOnTheWorldsClockAndIsDrawnOverTheLa
   EXPECT_EQ(Xrgb32At(Image(late), 10, 5), kRed);
   EXPECT_EQ(Xrgb32At(Image(late), 30, 30), kGreen);
   EXPECT_EQ(late.IsPlaying(), 1.0f);
+}
+
+// Pixels of a frame's transparent index keep what an earlier frame drew,
+// and show their palette colour where none did; the screen is transparent
+// until a frame draws an opaque pixel there.
+TEST_F(GifMedia, TransparentIndicesKeepWhatWasThereAndOpacityFollowsWhatWasDrawn) {
+  GifFrame first = SolidFrame(0, 0, 4, 2, 1);
+  first.indices[1] = 2;
+  first.transparentIndex = 2;
+  GifFrame second = SolidFrame(0, 0, 6, 2, 0);
+  second.indices[4] = 2;
+  second.transparentIndex = 0;
+  second.delayHundredths = 10;
+  CGifMedia media;
+  ASSERT_EQ(Load(media, MakeGif(6, 2, {first, second}, TestTable(4))), MediaComplete);
+  const AlphaPlane* alpha = media.GetAlpha();
+  ASSERT_NE(alpha, nullptr);
+  ASSERT_EQ(alpha->width, 6);
+  ASSERT_EQ(alpha->height, 2);
+  const uint8_t afterFirst[] = {255, 0, 255, 255, 0, 0};
+  for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(alpha->At(x, 0), afterFirst[x]) << x;
+  EXPECT_EQ(Xrgb32At(Image(media), 0, 0), kRed);
+  EXPECT_EQ(Xrgb32At(Image(media), 1, 0), kGreen) << "keyed where nothing was drawn: the palette colour";
+  media.SetWorldTime(1.0);
+  media.Play();
+  media.SetWorldTime(1.2);
+  media.Update();
+  EXPECT_EQ(media.GetPosition(), 2);
+  EXPECT_EQ(Xrgb32At(Image(media), 0, 0), kRed) << "index 0 is the second frame's transparent one";
+  EXPECT_EQ(Xrgb32At(Image(media), 3, 0), kRed);
+  EXPECT_EQ(Xrgb32At(Image(media), 4, 0), kGreen);
+  EXPECT_EQ(Xrgb32At(Image(media), 1, 0), kWhite) << "keyed in both frames: the second frame's palette colour";
+  const uint8_t afterSecond[] = {255, 0, 255, 255, 255, 0};
+  for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(alpha->At(x, 0), afterSecond[x]) << x;
+
+  CGifMedia opaque;
+  ASSERT_EQ(Load(opaque, MakeGif(6, 2, {SolidFrame(0, 0, 6, 2, 1)}, TestTable(4))), MediaComplete);
+  EXPECT_EQ(opaque.GetAlpha(), nullptr) << "a file without a transparent index keeps no opacity";
+}
+
+// A keyed picture as ImageMagick writes it: opacity and colours are the ones
+// ImageMagick reads.
+TEST_F(GifMedia, AKeyedPictureWrittenByImageMagickGivesItsOpacity) {
+  constexpr int32_t kWidth = 19;
+  constexpr int32_t kHeight = 13;
+  const std::string path = folder_.Path() + "/keyed.gif";
+  if (!test::RunImageMagick("-size 19x13 gradient:red-blue -alpha set -channel A -fx '(i+j)%3?1:0' +channel '" + path +
+                            "'"))
+    GTEST_SKIP() << "ImageMagick is not installed";
+  const std::vector<uint8_t> reference = test::ReadRgbaWithImageMagick("gif", path, kWidth * kHeight);
+  ASSERT_FALSE(reference.empty());
+  std::ifstream stream(path, std::ios::binary);
+  CGifMedia media;
+  ASSERT_EQ(Load(media, std::string{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()}),
+            MediaComplete);
+  const AlphaPlane* alpha = media.GetAlpha();
+  ASSERT_NE(alpha, nullptr);
+  for (int32_t y = 0; y < kHeight; ++y)
+    for (int32_t x = 0; x < kWidth; ++x) {
+      const uint8_t* theirs = &reference[static_cast<size_t>(y * kWidth + x) * 4];
+      ASSERT_EQ(alpha->At(x, y), theirs[3]) << x << "," << y;
+      if (theirs[3] == 0) continue;
+      ASSERT_EQ(Xrgb32At(Image(media), x, y), uint32_t{theirs[0]} << 16 | uint32_t{theirs[1]} << 8 | theirs[2]);
+    }
 }
 
 TEST_F(GifMedia, TheFramesFormAOneColumnGridThatFrameSetsDrawFrom) {

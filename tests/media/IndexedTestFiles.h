@@ -109,6 +109,7 @@ struct GifFrame {
   bool interlaced = false;
   int32_t minCodeSize = 8;
   int32_t delayHundredths = -1;  // -1: no graphic control extension before it
+  int32_t transparentIndex = -1;  // given in a graphic control extension when 0 or more
 };
 
 // The packed bits of a table of that many triples (a power of two, 2..256).
@@ -144,10 +145,12 @@ inline std::string GifHeader(const char* signature, int32_t width, int32_t heigh
 
 inline std::string GifImageBlock(const GifFrame& frame) {
   std::string out;
-  if (frame.delayHundredths >= 0) {
-    out += std::string("\x21\xF9\x04\x00", 4);
-    PutWord(out, static_cast<uint32_t>(frame.delayHundredths));
-    out += std::string("\x00\x00", 2);
+  if (frame.delayHundredths >= 0 || frame.transparentIndex >= 0) {
+    out += std::string("\x21\xF9\x04", 3);
+    out += static_cast<char>(frame.transparentIndex >= 0 ? 1 : 0);
+    PutWord(out, static_cast<uint32_t>(std::max(frame.delayHundredths, 0)));
+    out += static_cast<char>(std::max(frame.transparentIndex, 0));
+    out += '\0';
   }
   out += ',';
   PutWord(out, static_cast<uint32_t>(frame.left));

@@ -48,6 +48,10 @@ TEST(MediaCorpus, EveryBmpInputIsReadOrRefusedWithinBounds) {
   EXPECT_GE(ReplayChecked("bmp", fuzz::DecodeBmpBytes), 5);
 }
 
+TEST(MediaCorpus, EveryPngInputFailsOrDecodesAlikeAtEveryPixelSize) {
+  EXPECT_GE(ReplayChecked("png", fuzz::DecodePngBytes), 5);
+}
+
 TEST(MediaCorpus, EveryDescriptorInputIsParsedOrRefusedWithinBounds) {
   EXPECT_GE(ReplayChecked("descriptor", fuzz::ParseDescriptorBytes), 5);
 }

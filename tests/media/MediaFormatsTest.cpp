@@ -8,6 +8,7 @@
 
 #include "engine/media/MediaFactories.h"
 #include "engine/media/MediaFormats.h"
+#include "tests/platform/TestEnvironment.h"
 
 namespace vx {
 namespace {
@@ -28,6 +29,7 @@ TEST(MediaDetection, TheLastFourCharactersNameTheTypeInTableOrder) {
       {"q.wrl", MediaType::None},      {"http://h/r.gif?x=1", MediaType::None},
       {"jpeg", MediaType::Jpeg},       {"jpg", MediaType::None},
       {"", MediaType::None},           {"s.jp\xC7", MediaType::None},
+      {"t.pct", MediaType::Pict},      {"u.PNG", MediaType::Png},
   };
   for (const auto& [name, type] : cases) EXPECT_EQ(DetectMediaType(name), type) << name;
   EXPECT_EQ(DetectMediaType(nullptr), MediaType::None);
@@ -35,7 +37,7 @@ TEST(MediaDetection, TheLastFourCharactersNameTheTypeInTableOrder) {
 
 TEST(MediaDetection, OnlyTheFormatsThatAreDecodedOpenAMediaObject) {
   for (const char* name : {"a.fpx", "a.tts", "a.lvd", "a.jpg", "a.ric", "a.gif", "a.bmp", "a.txt", "a.avi", "a.wav",
-                           "a.mov", "a.snm", "a.pic", "a.pict"}) {
+                           "a.mov", "a.snm", "a.pic", "a.pict", "a.pct", "a.png", "a.mpg", "a.mpeg"}) {
     std::unique_ptr<CMediaObject> media = OpenMedia(name, true);
     ASSERT_NE(media, nullptr) << name;
     EXPECT_EQ(media->GetTypeCode(), DetectMediaType(name));
@@ -43,7 +45,7 @@ TEST(MediaDetection, OnlyTheFormatsThatAreDecodedOpenAMediaObject) {
     media->GetUrl(url);
     EXPECT_STREQ(url, "") << "OpenMedia leaves the name unset";
   }
-  for (const char* name : {"a.mpg", "a.aiff", "a.wrl"}) EXPECT_EQ(OpenMedia(name, true), nullptr) << name;
+  for (const char* name : {"a.aiff", "a.wrl"}) EXPECT_EQ(OpenMedia(name, true), nullptr) << name;
 }
 
 // The kind each maker gives for a name, or -1 for none.
@@ -59,20 +61,10 @@ int KindOf(const std::unique_ptr<Handle>& handle) {
 
 TEST(MediaFactories, EachMakerTakesItsTypesAndOnlyFormatsThatAreDecoded) {
   const std::vector<MakerRow> matrix = {
-      {"a.lvd", -1, 2, 3, -1},
-      {"a.tts", -1, -1, 3, -1},
-      {"a.fpx", -1, -1, -1, -1},
-      {"a.mpg", -1, -1, -1, -1},
-      {"a.aiff", -1, -1, -1, -1},
-      {"a.xyz", -1, -1, -1, -1},
-      {"a.jpg", 1, -1, -1, -1},
-      {"a.gif", 1, 2, -1, 4},
-      {"a.bmp", 1, -1, -1, -1},
-      {"a.txt", -1, -1, -1, 4},
-      {"a.ric", -1, -1, -1, 4},
-      {"a.mov", -1, 2, 3, 4},
-      {"a.snm", -1, 2, 3, 4},
-      {"a.pic", 1, -1, -1, -1},
+      {"a.lvd", -1, 2, 3, -1},  {"a.tts", -1, -1, 3, -1},   {"a.fpx", -1, -1, -1, -1}, {"a.mpg", -1, 2, 3, 4},
+      {"a.png", 1, -1, -1, -1}, {"a.aiff", -1, -1, -1, -1}, {"a.xyz", -1, -1, -1, -1}, {"a.jpg", 1, -1, -1, -1},
+      {"a.gif", 1, 2, -1, 4},   {"a.bmp", 1, -1, -1, -1},   {"a.txt", -1, -1, -1, 4},  {"a.ric", -1, -1, -1, 4},
+      {"a.mov", -1, 2, 3, 4},   {"a.snm", -1, 2, 3, 4},     {"a.pic", 1, -1, -1, -1},
   };
   for (const MakerRow& row : matrix) {
     EXPECT_EQ(KindOf(CreateImageHandle(row.name)), row.image) << row.name;
@@ -80,6 +72,31 @@ TEST(MediaFactories, EachMakerTakesItsTypesAndOnlyFormatsThatAreDecoded) {
     EXPECT_EQ(KindOf(CreateSoundHandle(row.name)), row.sound) << row.name;
     EXPECT_EQ(KindOf(CreateFrameSetTexture(row.name)), row.frameSet) << row.name;
   }
+}
+
+// A local file's first bytes name its type before its name does; a remote
+// name, or a file whose bytes show no type, goes by its name.
+TEST(MediaDetection, ALocalFilesSignatureComesBeforeItsName) {
+  test::TemporaryFolder folder("vxdetect");
+  const std::string png("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16);
+  const struct {
+    const char* name;
+    std::string content;
+    MediaType type;
+  } cases[] = {
+      {"photo.jpg", png, MediaType::Png},
+      {"clip.dat", std::string("\0\0\x01\xBA\x44\0\x04\0", 8), MediaType::Mpeg},
+      {"clip.avi", std::string("\0\0\x01\xB3\x03\x00\x20\x13", 8), MediaType::Mpeg},
+      {"plain.png", "not a picture at all", MediaType::Png},
+      {"short.gif", "\x89PNG", MediaType::Gif},
+  };
+  for (const auto& c : cases) {
+    const std::string path = folder.Write(c.name, c.content);
+    EXPECT_EQ(DetectMediaTypeOf(path.c_str()), c.type) << c.name;
+  }
+  EXPECT_EQ(DetectMediaTypeOf("http://host/photo.jpg"), MediaType::Jpeg);
+  EXPECT_EQ(KindOf(CreateImageHandle(folder.Write("texture.jpg", png).c_str())), 1);
+  EXPECT_EQ(CreateImageHandle(folder.Write("movie.jpg", cases[1].content).c_str()), nullptr);
 }
 
 TEST(MediaFactories, TheMakerSetsTheNameOnTheNewObject) {

@@ -10,6 +10,7 @@
 #include "EncodedMovies.h"
 #include "MovieTestFiles.h"
 #include "engine/media/MediaFactories.h"
+#include "engine/media/MediaFormats.h"
 #include "engine/media/SharedInverseMap.h"
 #include "engine/media/formats/avi/AviMovie.h"
 #include "engine/media/formats/wave/WaveSound.h"
@@ -173,8 +174,8 @@ TEST_F(SoundMedia, DurationPositionAndPlayProgressRunOnTheClock) {
   EXPECT_FLOAT_EQ(movie.IsPlaying(), 6.0f / 600.0f) << "frames a millisecond";
 }
 
-// The image shows the frame before the device's position, and is drawn only
-// when that frame changes.
+// The image shows the frame of the device's position, frame 0 from the
+// start, and is drawn only when that frame changes.
 TEST_F(SoundMedia, AMovieDrawsTheFrameOfItsPositionAndLeavesARestingFrameAlone) {
   CAviMovie movie(true);
   Load(movie, Movie({.frames = 6, .rate = 10}));
@@ -185,13 +186,16 @@ TEST_F(SoundMedia, AMovieDrawsTheFrameOfItsPositionAndLeavesARestingFrameAlone) 
     std::memcpy(&pixel, image.Row(2) + 4 * 3, 4);
     return pixel & 0xFFFFFF;
   };
+  std::memset(image.Row(2), 0x11, 16);
   movie.Play();
+  movie.Process();
+  EXPECT_EQ(topPixel(), test::FrameColor(0)) << "the first frame at once";
   clock_.Advance(250);
   movie.Process();
-  EXPECT_EQ(topPixel(), test::FrameColor(1));
+  EXPECT_EQ(topPixel(), test::FrameColor(2));
   clock_.Advance(100);
   movie.Process();
-  EXPECT_EQ(topPixel(), test::FrameColor(2));
+  EXPECT_EQ(topPixel(), test::FrameColor(3));
   std::memset(image.Row(2), 0x11, 16);
   movie.Process();
   EXPECT_EQ(topPixel(), 0x111111u) << "the same frame is not drawn again";
@@ -220,17 +224,32 @@ TEST_F(SoundMedia, AMovieOpenedForItsSoundPlaysWithoutAnImage) {
   EXPECT_EQ(movie.DrawFrame(frame.get(), nullptr), 2) << "no image of its own to draw into";
 }
 
-// MPEG-4 with B-frames, the common DivX and Xvid case: each frame drawn,
-// through the frame grid and while the movie plays, is the picture FFmpeg
-// decodes at that place.
-TEST_F(SoundMedia, AMovieWithBFramesDrawsEveryFrameAsFfmpegDecodesIt) {
-  const test::EncodedMovie encoded{.name = "mpeg4", .container = "avi", .encoders = {"mpeg4"}, .bFrames = 2};
-  const std::string path = folder_.Path() + "/divx.avi";
+// A movie file and the name it is given.
+struct NamedMovie {
+  test::EncodedMovie encoded;
+  const char* fileName;
+  MediaType type;
+};
+
+void PrintTo(const NamedMovie& movie, std::ostream* out) { *out << movie.encoded.name; }
+
+class NamedMovies : public SoundMedia, public ::testing::WithParamInterface<NamedMovie> {};
+
+// MPEG-4 with B-frames in AVI (the common DivX and Xvid case) and MPEG-1
+// with B-frames: each frame drawn, through the frame grid and while the
+// movie plays, is the picture FFmpeg decodes at that place; at the time of
+// frame p frame p shows, frame 0 from the start.
+TEST_P(NamedMovies, EveryFrameDrawsAsFfmpegDecodesItAtItsOwnTime) {
+  const test::EncodedMovie& encoded = GetParam().encoded;
+  const std::string path = folder_.Path() + "/" + GetParam().fileName;
   const std::string missing = test::WriteEncodedMovie(path, encoded);
   if (!missing.empty()) GTEST_SKIP() << missing;
   const test::DecodedFrames reference = test::DecodeWithFfmpeg(path);
   ASSERT_EQ(reference.frames.size(), static_cast<size_t>(encoded.frames));
-  CAviMovie movie(true);
+  const std::unique_ptr<CMediaObject> opened = OpenMedia(path.c_str(), true);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(opened->GetTypeCode(), GetParam().type);
+  CMediaObject& movie = *opened;
   Load(movie, path);
   auto shows = [&reference](const PixelMap& pixels, int32_t n) {
     for (int32_t y = 0; y < reference.height; ++y) {
@@ -256,12 +275,29 @@ TEST_F(SoundMedia, AMovieWithBFramesDrawsEveryFrameAsFfmpegDecodesIt) {
   MediaImageInfo image;
   ASSERT_EQ(movie.GetImageInfo(&image), 0);
   movie.Play();
-  for (int32_t n = 0; n + 1 < encoded.frames; ++n) {
-    clock_.Set(7000 + static_cast<uint64_t>(n + 1) * 1000 / encoded.rate + 5);
+  for (int32_t n = 0; n < encoded.frames; ++n) {
+    clock_.Set(7000 + static_cast<uint64_t>(n) * 1000 / encoded.rate + 5);
     movie.Process();
     EXPECT_TRUE(shows(image, n)) << "while playing";
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    WrittenByFfmpeg, NamedMovies,
+    ::testing::Values(
+        NamedMovie{{.name = "Mpeg4InAvi", .container = "avi", .encoders = {"mpeg4"}, .bFrames = 2},
+                   "divx.avi",
+                   MediaType::Avi},
+        NamedMovie{{.name = "Mpeg1SystemStream", .container = "mpeg", .encoders = {"mpeg1video"}, .bFrames = 2},
+                   "clip.mpg",
+                   MediaType::Mpeg},
+        NamedMovie{{.name = "Mpeg1VideoStream", .container = "mpeg1video", .encoders = {"mpeg1video"}, .bFrames = 2},
+                   "clip.mpeg",
+                   MediaType::Mpeg},
+        NamedMovie{{.name = "Mpeg1UnderAnotherName", .container = "mpeg", .encoders = {"mpeg1video"}},
+                   "clip.dat",
+                   MediaType::Mpeg}),
+    [](const auto& info) { return std::string(info.param.encoded.name); });
 
 class MovieFrames : public SoundMedia, public ::testing::WithParamInterface<MovieKind> {};
 

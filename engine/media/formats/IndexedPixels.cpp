@@ -13,6 +13,13 @@ uint32_t PixelValueOf(const FloatColor& color, int32_t bytesPerPixel, const uint
   return bytesPerPixel == 2 ? c555 : xrgb;
 }
 
+uint32_t RgbPixelValue(uint8_t red, uint8_t green, uint8_t blue, int32_t bytesPerPixel, const uint8_t* inverseMap555) {
+  if (bytesPerPixel == 4) return (uint32_t{red} << 16) | (uint32_t{green} << 8) | blue;
+  constexpr float kByteToUnit = 1.0f / 255.0f;
+  return PixelValueOf(FloatColor{red * kByteToUnit, green * kByteToUnit, blue * kByteToUnit}, bytesPerPixel,
+                      inverseMap555);
+}
+
 void StorePixelValue(uint8_t* row, int32_t x, int32_t bytesPerPixel, uint32_t value) {
   if (bytesPerPixel == 1) {
     row[x] = static_cast<uint8_t>(value);

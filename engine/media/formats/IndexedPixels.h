@@ -21,6 +21,9 @@ using IndexedColorTable = std::array<FloatColor, kIndexedColors>;
 // the 5:5:5 inverse map (0 without one), a 5:5:5 word, or 0x00RRGGBB.
 uint32_t PixelValueOf(const FloatColor& color, int32_t bytesPerPixel, const uint8_t* inverseMap555);
 
+// The value of 8-bit red, green and blue samples in a pixel of that size.
+uint32_t RgbPixelValue(uint8_t red, uint8_t green, uint8_t blue, int32_t bytesPerPixel, const uint8_t* inverseMap555);
+
 // Writes the value into column x of the row, in the pixel size given.
 void StorePixelValue(uint8_t* row, int32_t x, int32_t bytesPerPixel, uint32_t value);
 
@@ -28,6 +31,7 @@ class CIndexedPixels {
  public:
   CIndexedPixels(const IndexedColorTable& colors, int32_t bytesPerPixel, const uint8_t* inverseMap555);
 
+  uint32_t Value(uint8_t index) const { return values_[index]; }
   void Store(uint8_t* row, int32_t x, uint8_t index) const { StorePixelValue(row, x, bytesPerPixel_, values_[index]); }
 
  private:

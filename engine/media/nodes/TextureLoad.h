@@ -101,6 +101,10 @@ class CTextureLoad {
 
   Handle* Get() const { return handle_.get(); }
   const PixelMap& Image() const { return image_; }
+  // The opacity of the picture in Image(), texel for texel (AlphaPlane,
+  // MediaTypes.h); null while there is no picture or its file has none, so
+  // opaque pictures draw as they always have.
+  const AlphaPlane* Alpha() const { return image_.bits && handle_ ? handle_->GetAlpha() : nullptr; }
   int32_t State() const { return state_; }
 
  private:

@@ -2,7 +2,11 @@
 
 #include "platform/media/MediaPlatformLimits.h"
 
+#include <array>
+#include <cstdint>
+#include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 extern "C" {
@@ -36,12 +40,29 @@ bool FindStreamInfo(AVFormatContext& format) {
   return found >= 0;
 }
 
+// MPEG-1 system streams open with a pack header, video streams with a
+// sequence header.
+constexpr std::array<uint8_t, 4> kMpegPackStart = {0x00, 0x00, 0x01, 0xBA};
+constexpr std::array<uint8_t, 4> kMpegSequenceStart = {0x00, 0x00, 0x01, 0xB3};
+
+// The movie device and the AVI reader name "avi" for every movie they play:
+// a file that opens as MPEG-1 goes to FFmpeg's MPEG demuxers instead.
+const char* DemuxerFor(const char* path, const char* formatName) {
+  if (!path || std::string_view(formatName ? formatName : "") != "avi") return formatName;
+  std::array<uint8_t, 4> head{};
+  std::ifstream file(path, std::ios::binary);
+  if (!file.read(reinterpret_cast<char*>(head.data()), head.size())) return formatName;
+  if (head == kMpegPackStart) return "mpeg";
+  if (head == kMpegSequenceStart) return kMpegVideoStream;
+  return formatName;
+}
+
 }  // namespace
 
 FormatPtr OpenInput(const char* path, const char* formatName, HeaderCheck check) {
   av_log_set_level(AV_LOG_QUIET);
   LimitFfmpegBlocks();
-  const AVInputFormat* input = av_find_input_format(formatName);
+  const AVInputFormat* input = av_find_input_format(DemuxerFor(path, formatName));
   if (!path || !input) return nullptr;
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, path, input, nullptr) < 0) return nullptr;

@@ -39,10 +39,14 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
 
+// FFmpeg's demuxer of bare MPEG video streams.
+inline constexpr const char* kMpegVideoStream = "mpegvideo";
+
 // Tells whether a file whose header was read may be looked into further.
 using HeaderCheck = bool (*)(const AVFormatContext& format);
 
-// Opens a file with the demuxer of that short name ("avi", "wav"); null when
+// Opens a file with the demuxer of that short name ("avi", "wav"; "avi"
+// opens MPEG-1 files, system or video streams, too); null when
 // it cannot be opened or read as that format, or when the check refuses its
 // header (made before FFmpeg decodes anything of it). FFmpeg's own messages
 // stay quiet: failures are the callers' results.

@@ -16,20 +16,22 @@ int64_t DecodeStamp(const ChunkStamp& chunk, size_t index) {
 
 bool HasPresentationTime(const ChunkStamp& chunk) { return chunk.pts != AV_NOPTS_VALUE; }
 
-// A chunk without a presentation time is shown when the next such chunk
-// arrives, and the last of them after everything else.
+// A reference picture is one shown later than it is decoded: its
+// presentation time is open, or lies past its decode time.
+bool IsReference(const ChunkStamp& chunk, size_t index) {
+  return chunk.pts == AV_NOPTS_VALUE || chunk.pts > DecodeStamp(chunk, index);
+}
+
+// A chunk without a presentation time is shown when the next reference
+// picture arrives, and the last of them after everything else.
 std::vector<int64_t> PresentationTimes(std::span<const ChunkStamp> chunks) {
   std::vector<int64_t> times(chunks.size());
   int64_t after = 0;
   for (size_t i = 0; i < chunks.size(); ++i)
     after = std::max({after, DecodeStamp(chunks[i], i) + 1, chunks[i].pts == AV_NOPTS_VALUE ? 0 : chunks[i].pts + 1});
   for (size_t i = chunks.size(); i-- > 0;) {
-    if (chunks[i].pts != AV_NOPTS_VALUE) {
-      times[i] = chunks[i].pts;
-    } else {
-      times[i] = after;
-      after = DecodeStamp(chunks[i], i);
-    }
+    times[i] = chunks[i].pts != AV_NOPTS_VALUE ? chunks[i].pts : after;
+    if (IsReference(chunks[i], i)) after = DecodeStamp(chunks[i], i);
   }
   return times;
 }

@@ -8,7 +8,9 @@
 // stamp only their decode order; there FFmpeg's demuxer leaves the
 // presentation time of a reference picture (I or P) open, because that
 // picture is shown only when the next reference picture arrives, which is
-// what the order below takes for it. A stream without any presentation
+// what the order below takes for it. MPEG-1 system streams stamp some
+// reference pictures and leave others open; an open one is shown when the
+// next reference picture, stamped or not, arrives. A stream without any presentation
 // time is taken as shown in decode order, each key chunk starting a run of
 // pictures that the decoder hands out in their order.
 #pragma once

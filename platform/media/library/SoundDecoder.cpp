@@ -8,6 +8,7 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
 }
 
 namespace vx {
@@ -51,6 +52,11 @@ bool SoundHeadersFit(const AVFormatContext& format) {
   return true;
 }
 
+bool MixesAtFullLevel(AVSampleFormat format) {
+  const AVSampleFormat packed = av_get_packed_sample_fmt(format);
+  return packed == AV_SAMPLE_FMT_FLT || packed == AV_SAMPLE_FMT_DBL;
+}
+
 }  // namespace
 
 // The resampler turns the decoder's sound, whatever its kind, into the
@@ -70,6 +76,14 @@ bool SoundDecoder::Resample(int rate, int sampleFormat, const AVChannelLayout& l
                           nullptr) < 0)
     return false;
   state.resampler.reset(resampler);
+  // FFmpeg mixes decoded float samples down with the matrix as it stands:
+  // the front channels keep their full level and a loud sum clips at the
+  // cut to 16 bits. Only integer samples get the matrix scaled down until no
+  // sum can clip, as there.
+  if (MixesAtFullLevel(format) && av_opt_set_double(resampler, "rematrix_maxval", kFullLevelMixLimit, 0) < 0) {
+    state.resampler.reset();
+    return false;
+  }
   if (swr_init(resampler) < 0) {
     state.resampler.reset();
     return false;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <span>
+#include <string_view>
 
 #include "platform/media/library/FfmpegSupport.h"
 #include "platform/media/MediaPlatformLimits.h"
@@ -49,9 +52,35 @@ bool FitsFrameLimits(int width, int height) {
          static_cast<int64_t>(width) * height <= kMaxMovieFramePixels;
 }
 
+// A bare MPEG video stream carries no time stamps, and those FFmpeg's
+// parser makes up for it follow decode order.
+bool StampsAreMadeUp(const AVFormatContext& format) {
+  return std::string_view(format.iformat->name) == ffmpeg::kMpegVideoStream;
+}
+
+// Whether the chunk's picture header says B-picture (coding type 3, in the
+// bits after the 10-bit temporal reference).
+bool IsMpegBPicture(const AVPacket& packet) {
+  constexpr uint8_t kPictureStart[] = {0x00, 0x00, 0x01, 0x00};
+  constexpr int kBPicture = 3;
+  const std::span<const uint8_t> data(packet.data, static_cast<size_t>(std::max(packet.size, 0)));
+  const auto header = std::search(data.begin(), data.end(), std::begin(kPictureStart), std::end(kPictureStart));
+  if (data.end() - header < 6) return false;
+  return ((header[5] >> 3) & 0x7) == kBPicture;
+}
+
+// Stamps of a bare MPEG video stream as an AVI file has them: B-pictures
+// are shown as they are decoded, and each reference picture when the next
+// one arrives.
+ChunkStamp MpegStampOf(const AVPacket& packet, int64_t index) {
+  return {IsMpegBPicture(packet) ? index : AV_NOPTS_VALUE, index, (packet.flags & AV_PKT_FLAG_KEY) != 0,
+          IsShown(packet)};
+}
+
 // Keeps the stream's chunks and their stamps, in decode order.
 VxMediaVideoResult ReadChunks(AVFormatContext& format, int stream, std::vector<VideoChunk>* chunks,
                          std::vector<ChunkStamp>* stamps) {
+  const bool madeUp = StampsAreMadeUp(format);
   int64_t bytes = 0;
   ffmpeg::PacketPtr packet(av_packet_alloc());
   if (!packet) return VxMediaVideoTooLarge;
@@ -65,7 +94,9 @@ VxMediaVideoResult ReadChunks(AVFormatContext& format, int stream, std::vector<V
       chunk.paletteBefore = CarriesPalette(*packet) ? index : (index > 0 ? chunks->back().paletteBefore : -1);
       chunk.packet.reset(av_packet_clone(packet.get()));
       if (!chunk.packet) return VxMediaVideoTooLarge;
-      stamps->push_back({packet->pts, packet->dts, (packet->flags & AV_PKT_FLAG_KEY) != 0, IsShown(*packet)});
+      stamps->push_back(
+          madeUp ? MpegStampOf(*packet, index)
+                 : ChunkStamp{packet->pts, packet->dts, (packet->flags & AV_PKT_FLAG_KEY) != 0, IsShown(*packet)});
       chunks->push_back(std::move(chunk));
     }
     av_packet_unref(packet.get());

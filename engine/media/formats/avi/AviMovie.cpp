@@ -64,7 +64,7 @@ void WritePicture(std::span<const uint32_t> picture, int32_t width, const Pictur
 
 }  // namespace
 
-CAviMovie::CAviMovie(bool withVideo) : withVideo_(withVideo) {}
+CAviMovie::CAviMovie(bool withVideo, MediaType type) : withVideo_(withVideo), type_(type) {}
 
 CAviMovie::~CAviMovie() { ReleasePlayer(); }
 
@@ -158,7 +158,9 @@ void CAviMovie::Update() {
   int64_t position = 0;
   MediaSetTimeFormat(DeviceId(), MediaTimeFormat::Frames);
   if (MediaStatus(DeviceId(), MediaStatusItem::Position, &position) != kMediaOk) return;
-  const auto frame = static_cast<int32_t>(position - 1);
+  // The device counts the frames whose time has begun: at position p frame
+  // p is on show (frame 0 from the start), and the last one at the end.
+  const auto frame = static_cast<int32_t>(std::min<int64_t>(position, file_->VideoInfo().length - 1));
   if (frame == lastFetched_) return;
   if (DrawInto(frame, *Image())) RefreshImageInfo();
   lastFetched_ = frame;

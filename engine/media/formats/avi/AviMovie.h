@@ -1,8 +1,8 @@
 // AVI movies. The sound plays on an "avivideo" device of the platform's
 // command table with its video switched off; the pictures come from the
 // platform's AVI reader. While the movie plays, every step asks the device
-// for its position in frames and draws the frame before it into the
-// movie's image, unless that frame is already there. Frames are also
+// for its position in frames and draws that frame into the movie's image,
+// unless it is already there. Frames are also
 // reachable one by one through the frame grid (one column, a row per frame).
 // A movie opened for its sound only makes no image of its own.
 //
@@ -24,10 +24,11 @@ inline constexpr int32_t kAviLevelScale = 1000;
 
 class CAviMovie final : public CPlayedMedia {
  public:
-  explicit CAviMovie(bool withVideo);
+  // MPEG-1 movies are this class too, answering their own type.
+  explicit CAviMovie(bool withVideo, MediaType type = MediaType::Avi);
   ~CAviMovie() override;
 
-  MediaType GetTypeCode() const override { return MediaType::Avi; }
+  MediaType GetTypeCode() const override { return type_; }
   int16_t GetFrameGrid(FrameGrid* out) override;
   void SetFrameGrid(const FrameGrid& grid) override;
   // Frames a millisecond while the movie has some way to go, else 0.
@@ -55,6 +56,7 @@ class CAviMovie final : public CPlayedMedia {
   bool DrawInto(int32_t n, CDibImage& image);
 
   bool withVideo_;
+  MediaType type_;
   CDibImage* frameTarget_ = nullptr;
   FrameGrid grid_;
   bool gridValid_ = false;

@@ -16,6 +16,7 @@ constexpr uint8_t kImageMark = 0x2C;
 constexpr uint8_t kExtensionMark = 0x21;
 constexpr uint8_t kTrailer = 0x3B;
 constexpr uint8_t kGraphicControlLabel = 0xF9;
+constexpr uint8_t kTransparentFlag = 0x01;
 constexpr int32_t kShortestDelayHundredths = 2;
 constexpr int32_t kDelayForShortOnes = 10;
 constexpr size_t kSignatureBytes = 6;
@@ -136,6 +137,12 @@ class FrameRows {
   bool started_ = false;
 };
 
+// The screen row's opacity; null without a plane or for a row off the screen.
+uint8_t* OpacityRow(AlphaPlane* alpha, int32_t screenRow) {
+  if (!alpha || screenRow < 0 || screenRow >= alpha->height) return nullptr;
+  return alpha->values.data() + static_cast<size_t>(screenRow) * static_cast<size_t>(alpha->width);
+}
+
 }  // namespace
 
 DecodeStatus ReadGif(std::span<const uint8_t> bytes, GifFile* file) {
@@ -161,6 +168,7 @@ DecodeStatus ReadGif(std::span<const uint8_t> bytes, GifFile* file) {
     return DecodeStatus::Corrupt;
   }
   int32_t delay = 0;  // of the next image
+  int32_t transparent = -1;
   for (;;) {
     const auto mark = reader.Byte();
     if (!mark) return DecodeStatus::Corrupt;
@@ -170,17 +178,24 @@ DecodeStatus ReadGif(std::span<const uint8_t> bytes, GifFile* file) {
       GifImage& image = file->images.emplace_back();
       if (!ReadImage(reader, &image)) return DecodeStatus::Corrupt;
       image.delayHundredths = std::exchange(delay, 0);
+      image.transparentIndex = std::exchange(transparent, -1);
     } else if (*mark == kExtensionMark) {
       // Every extension, known or not, is a label and sub-blocks; a graphic
-      // control's data holds the packed byte, then the delay.
+      // control's data holds the packed byte, the delay and the transparent
+      // index, which counts when the packed byte's lowest bit is set.
       const auto label = reader.Byte();
       std::vector<uint8_t> control;
       if (!label || !reader.SubBlocks(*label == kGraphicControlLabel ? &control : nullptr))
         return DecodeStatus::Corrupt;
       if (control.size() >= 3) delay = control[1] | (control[2] << 8);
+      if (control.size() >= 4) transparent = (control[0] & kTransparentFlag) != 0 ? control[3] : -1;
     }
   }
   return file->images.empty() ? DecodeStatus::Corrupt : DecodeStatus::Complete;
+}
+
+bool GifFile::HasTransparency() const {
+  return std::any_of(images.begin(), images.end(), [](const GifImage& image) { return image.transparentIndex >= 0; });
 }
 
 int32_t GifFrameMilliseconds(const GifImage& image) {
@@ -209,15 +224,23 @@ void DrawGifFrame(const GifFile& file, int32_t index, const GifCanvas& canvas) {
   for (int32_t row = rows.Next(); row >= 0; row = rows.Next()) {
     const int32_t targetRow = image.top + row - canvas.firstRow;
     uint8_t* out = targetRow >= 0 && targetRow < canvas.target.height ? canvas.target.Row(targetRow) : nullptr;
+    uint8_t* opacityRow = OpacityRow(canvas.alpha, image.top + row);
+    const auto put = [&](int32_t x, uint8_t value) {
+      const int32_t screenColumn = image.left + x;
+      uint8_t* opacity = opacityRow && screenColumn < canvas.alpha->width ? opacityRow + screenColumn : nullptr;
+      const bool keyed = value == image.transparentIndex;
+      if (keyed && opacity && *opacity == kOpaqueTexel) return;
+      if (out && x >= from && x < to) pixels.Store(out, firstColumn + x, value);
+      if (opacity && !keyed) *opacity = kOpaqueTexel;
+    };
     if (lzw->Ended()) {
-      // The rest of the frame is index 0; only what shows is written.
-      for (int32_t x = from; out && x < to; ++x) pixels.Store(out, firstColumn + x, 0);
+      // The rest of the frame is index 0; only the columns that show or
+      // keep an opacity are written.
+      const int32_t kept = opacityRow ? std::clamp(canvas.alpha->width - image.left, 0, image.width) : 0;
+      for (int32_t x = std::min(from, kept); x < std::max(to, kept); ++x) put(x, 0);
       continue;
     }
-    for (int32_t x = 0; x < image.width; ++x) {
-      const uint8_t value = lzw->ReadIndex();
-      if (out && x >= from && x < to) pixels.Store(out, firstColumn + x, value);
-    }
+    for (int32_t x = 0; x < image.width; ++x) put(x, lzw->ReadIndex());
   }
 }
 

@@ -1,15 +1,16 @@
 // A GIF87a or GIF89a file read into memory: the logical screen, the colour
 // tables and each image's still-compressed data, so that any frame can be
 // decoded again without the file. Of the extensions only a graphic
-// control's delay is kept, for the image after it; the others (comment,
-// application, plain text and unknown ones) are skipped by their block
-// sizes. No transparency or disposal is applied.
+// control's delay and transparent index are kept, for the image after it;
+// the others (comment, application, plain text and unknown ones) are
+// skipped by their block sizes. No disposal is applied.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "engine/media/MediaTypes.h"
 #include "engine/media/StillImageDecoder.h"
 #include "engine/media/formats/IndexedPixels.h"
 
@@ -29,6 +30,8 @@ struct GifImage {
   std::vector<uint8_t> data;
   // From the graphic control extension before the image; 0 without one.
   int32_t delayHundredths = 0;
+  // The colour index that is not drawn; -1 when every index is.
+  int32_t transparentIndex = -1;
 };
 
 // How many milliseconds an animation shows the image: its delay, where a
@@ -44,6 +47,8 @@ struct GifFile {
   // Without a global table: 256 greys, entry i = i / 256.
   IndexedColorTable globalTable{};
   std::vector<GifImage> images;
+
+  bool HasTransparency() const;
 };
 
 // Complete with at least one image; NotMyFormat when the fifth signature
@@ -58,11 +63,17 @@ struct GifCanvas {
   int32_t firstRow = 0;
   int32_t firstColumn = 0;
   const uint8_t* inverseMap555 = nullptr;  // for 1-byte pixels
+  // The screen's opacity, when kept: every pixel a frame draws, other than
+  // its transparent index, becomes opaque there.
+  AlphaPlane* alpha = nullptr;
 };
 
 // Decodes image (index modulo the image count) over what the canvas holds.
-// A minimum code size outside 2..11 draws nothing; pixels after the end of
-// the data take colour index 0.
+// With the screen's opacity, pixels of the transparent index keep what an
+// earlier frame drew; where none did (and without opacity) they show their
+// palette colour as before, so that worlds keying that colour still can. A minimum code size
+// outside 2..11 draws nothing; pixels after the end of the data take colour
+// index 0.
 void DrawGifFrame(const GifFile& file, int32_t index, const GifCanvas& canvas);
 
 }  // namespace vx

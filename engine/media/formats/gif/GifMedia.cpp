@@ -27,6 +27,10 @@ int32_t CGifMedia::Load() {
     file_ = GifFile{};
     return failure;
   }
+  // The screen is transparent until a frame draws on it.
+  if (file_.HasTransparency())
+    Alpha() = AlphaPlane{file_.screen.width, file_.screen.height,
+                         std::vector<uint8_t>(static_cast<size_t>(file_.screen.width) * file_.screen.height)};
   loaded_ = true;
   runMs_ = 0;
   for (const GifImage& image : file_.images) runMs_ += GifFrameMilliseconds(image);
@@ -49,9 +53,11 @@ GifCanvas CGifMedia::CanvasOn(const PixelMap& target, int32_t firstRow, int32_t 
   return GifCanvas{target, firstRow, firstColumn, target.bytesPerPixel == 1 ? GetSharedInverseMap(palette) : nullptr};
 }
 
-GifCanvas CGifMedia::ImageCanvas() const {
+GifCanvas CGifMedia::ImageCanvas() {
   const PictureWindow window = WindowForPlacement(ImageInfo(), GetPlacement(), file_.screen);
-  return CanvasOn(window.target, window.firstRow, window.firstColumn);
+  GifCanvas canvas = CanvasOn(window.target, window.firstRow, window.firstColumn);
+  if (!Alpha().Empty()) canvas.alpha = &Alpha();
+  return canvas;
 }
 
 // Frame times are kept in whole milliseconds, the grain of the world's

@@ -4,7 +4,10 @@
 // delay on the world's clock (CMediaObject::WorldTime): an Update draws, in
 // order, every frame that has come due, so the animation keeps its pace at
 // any frame rate. The frames also form a one-column frame grid that
-// frame-set textures draw from.
+// frame-set textures draw from. A file with a transparent index keeps the
+// opacity of the object's image (GetAlpha): the screen starts transparent
+// and each frame drawn makes its pixels opaque, except those of its
+// transparent index, which keep what an earlier frame drew there.
 #pragma once
 
 #include <cstdint>
@@ -49,8 +52,9 @@ class CGifMedia final : public CFrameTargetMedia {
   int64_t NowMs() const;
   void DrawDueFrames();
   GifCanvas CanvasOn(const PixelMap& target, int32_t firstRow, int32_t firstColumn) const;
-  // The object's image, where the picture's placement put it.
-  GifCanvas ImageCanvas() const;
+  // The object's image, where the picture's placement put it, with the
+  // screen's opacity when the file has transparency.
+  GifCanvas ImageCanvas();
 
   GifFile file_;
   bool loaded_ = false;
