@@ -7,6 +7,9 @@
 
 #include <emmintrin.h>
 
+#include <array>
+#include <cmath>
+
 #include "engine/math/Matrix4.h"
 #include "engine/math/Vec.h"
 #include "engine/render/SpanVectors.h"
@@ -41,7 +44,19 @@ inline Vec3 Select(__m128 mask, const Vec3& yes, const Vec3& no) {
 
 // v > 0 ? min(v, 1) : 0, NaN giving 0: maxps gives its second operand for
 // NaN and for equal operands.
-inline __m128 Clamp01(__m128 v) { return _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(1.0f)); }
+inline __m128 ClampTo(__m128 v, __m128 ceiling) { return _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), ceiling); }
+inline __m128 Clamp01(__m128 v) { return ClampTo(v, _mm_set1_ps(1.0f)); }
+
+// v over its exact length; a zero (or NaN) length leaves v as it is.
+inline Vec3 Normalized(const Vec3& v) {
+  const __m128 length = _mm_sqrt_ps(v.Dot(v));
+  return Select(_mm_cmpgt_ps(length, _mm_setzero_ps()), v * _mm_div_ps(_mm_set1_ps(1.0f), length), v);
+}
+
+// columns[0] v.x + columns[1] v.y + columns[2] v.z.
+inline Vec3 Combine(const std::array<CVec3f, 3>& columns, const Vec3& v) {
+  return Vec3::Splat(columns[0]) * v.x + Vec3::Splat(columns[1]) * v.y + Vec3::Splat(columns[2]) * v.z;
+}
 
 // The largest magnitude plus a quarter of the other two: the stage's
 // distance, cheaper than a square root. The two swaps of sorting are
@@ -62,6 +77,15 @@ inline __m128 Power16(__m128 h) {
   h = _mm_mul_ps(h, h);
   h = _mm_mul_ps(h, h);
   return _mm_mul_ps(h, h);
+}
+
+// h^e for h > 0, lane by lane (0 elsewhere): exponents other than 16 are
+// the standard's worlds', which are not the hot path.
+inline __m128 Power(__m128 h, float e) {
+  alignas(16) float lanes[kCount];
+  _mm_store_ps(lanes, h);
+  for (float& v : lanes) v = v > 0.0f ? std::pow(v, e) : 0.0f;
+  return _mm_load_ps(lanes);
 }
 
 // The point (x, y, z, 1) times a matrix, each of the four results in a
