@@ -491,14 +491,19 @@ float CGeometryStage::FogShare(const float* w, bool* beyond) const {
   return *beyond ? 1.0f : d / fogRange_;
 }
 
+CVec3f CGeometryStage::WithEmissiveAndHighlight(const float* w, CVec3f c) const {
+  c += CVec3f{material_.emissive.r, material_.emissive.g, material_.emissive.b};
+  if (material_.specular) {
+    c += CVec3f{w[VertexWord::kSpecularRed] * material_.specularColor.r,
+                w[VertexWord::kSpecularGreen] * material_.specularColor.g,
+                w[VertexWord::kSpecularBlue] * material_.specularColor.b};
+  }
+  return c;
+}
+
 bool CGeometryStage::TintVertex(float* w) const {
   CVec3f scale{w[VertexWord::kRed], w[VertexWord::kGreen], w[VertexWord::kBlue]};
-  CVec3f added{material_.emissive.r, material_.emissive.g, material_.emissive.b};
-  if (material_.specular) {
-    added += CVec3f{w[VertexWord::kSpecularRed] * material_.specularColor.r,
-                    w[VertexWord::kSpecularGreen] * material_.specularColor.g,
-                    w[VertexWord::kSpecularBlue] * material_.specularColor.b};
-  }
+  CVec3f added = WithEmissiveAndHighlight(w, {});
   bool beyondFog = false;
   if (fogOn_) {
     const CVec3f fog{fogColor_[0], fogColor_[1], fogColor_[2]};
@@ -517,13 +522,8 @@ bool CGeometryStage::TintVertex(float* w) const {
 bool CGeometryStage::ColorVertex(float* w) const {
   if (TextureSpanMode() & SpanMode::kTinted) return TintVertex(w);
   const FloatColor diffuse = vertexColors_ ? FloatColor{1.0f, 1.0f, 1.0f} : material_.diffuse;
-  CVec3f c{w[VertexWord::kRed] * diffuse.r, w[VertexWord::kGreen] * diffuse.g, w[VertexWord::kBlue] * diffuse.b};
-  c += CVec3f{material_.emissive.r, material_.emissive.g, material_.emissive.b};
-  if (material_.specular) {
-    c += CVec3f{w[VertexWord::kSpecularRed] * material_.specularColor.r,
-                w[VertexWord::kSpecularGreen] * material_.specularColor.g,
-                w[VertexWord::kSpecularBlue] * material_.specularColor.b};
-  }
+  CVec3f c = WithEmissiveAndHighlight(
+      w, {w[VertexWord::kRed] * diffuse.r, w[VertexWord::kGreen] * diffuse.g, w[VertexWord::kBlue] * diffuse.b});
   bool beyondFog = false;
   if (fogOn_) {
     const CVec3f fog{fogColor_[0], fogColor_[1], fogColor_[2]};

@@ -269,6 +269,9 @@ class CGeometryStage {
   // texels (words 4-6) and the colour added to them (words 9-11).
   bool TintVertex(float* w) const;
   float FogShare(const float* w, bool* beyond) const;
+  // c plus the emissive colour and the vertex's highlight in the specular
+  // colour.
+  CVec3f WithEmissiveAndHighlight(const float* w, CVec3f c) const;
   void ListLightsOn();
   void ToClip(const CVec3f& world, float clip[4]) const;
   CVec3f ToWorld(const CVec3f& p) const;
