@@ -1,5 +1,7 @@
 #include "engine/nodes/AppearanceNodes.h"
 
+#include <algorithm>
+
 #include "engine/render/GeometryStage.h"
 #include "engine/scene/NodeFactory.h"
 #include "engine/world/Browser.h"
@@ -11,6 +13,8 @@ namespace {
 
 // Below this a shininess or a specular component makes no highlight.
 constexpr float kHighlightThreshold = 0.001f;
+// A shininess of 1 is a highlight exponent of 128.
+constexpr float kShininessScale = 128.0f;
 
 constexpr FieldSpec kMaterialFields[] = {
     Field<&CMaterialNode::diffuseColor>("diffuseColor", DefaultFloats(0.8f, 0.8f, 0.8f)),
@@ -50,10 +54,20 @@ CMaterialNode::CMaterialNode() { RegisterFields(kMaterialTable); }
 
 void CMaterialNode::FillMaterialRecord(MaterialRecord& record, WorldConvention convention) const {
   record.diffuse = ToFloatColor(diffuseColor);
-  if (convention == WorldConvention::kStandard) record.emissive = ToFloatColor(emissiveColor);
   record.alpha = 1.0f;
   record.smooth = 1;
   const SFColor& s = specularColor;
+  if (convention == WorldConvention::kStandard) {
+    record.lighting = LightingModel::kStandard;
+    record.emissive = ToFloatColor(emissiveColor);
+    record.ambientIntensity = std::clamp(ambientIntensity, 0.0f, 1.0f);
+    record.specularExponent = std::clamp(shininess, 0.0f, 1.0f) * kShininessScale;
+    // Any one channel makes a highlight of its colour.
+    const bool shiny = s.r > kHighlightThreshold || s.g > kHighlightThreshold || s.b > kHighlightThreshold;
+    record.specular = shiny ? 1 : 0;
+    if (shiny) record.specularColor = ToFloatColor(s);
+    return;
+  }
   const bool shiny = shininess > kHighlightThreshold && s.r > kHighlightThreshold && s.g > kHighlightThreshold &&
                      s.b > kHighlightThreshold;
   record.specular = shiny ? 1 : 0;
@@ -103,6 +117,7 @@ void CAppearanceNode::Apply(RenderPass pass, CViewContext* view, CGeometryStage&
     material->Traverse(pass, view);
   } else if (convention == WorldConvention::kStandard) {
     record = UnlitMaterialRecord();
+    record.lighting = LightingModel::kStandard;
     stage.SetMaterial(&record);
   } else {
     stage.SetMaterial(nullptr);

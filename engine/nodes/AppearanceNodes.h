@@ -33,8 +33,11 @@ class CMaterialNode : public CNode {
   NodeTypeId GetTypeId() const override { return NodeTypeMaterial; }
 
   // Writes the diffuse colour and, for a shiny material with a specular
-  // colour, the highlight; in VRML 2.0 worlds also the emissive colour.
-  // ambientIntensity and transparency take no part in drawing.
+  // colour, the highlight. VRML 2.0 worlds also take the emissive colour,
+  // the ambientIntensity and the highlight's size from shininess, and any
+  // specular colour shines; the system's worlds take none of these, and a
+  // highlight there needs all three channels. transparency takes no part in
+  // drawing.
   void FillMaterialRecord(MaterialRecord& record, WorldConvention convention) const;
 
   SFColor diffuseColor{};

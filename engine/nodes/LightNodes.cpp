@@ -1,5 +1,7 @@
 #include "engine/nodes/LightNodes.h"
 
+#include <algorithm>
+
 #include "engine/scene/NodeFactory.h"
 #include "engine/world/ViewContext.h"
 
@@ -81,6 +83,7 @@ void CLightNode::Refresh(CViewContext& view) const {
   record.on = on ? 1 : 0;
   record.specular = 1;
   record.color = CVec3f{color.r, color.g, color.b} * intensity;
+  record.ambient = CVec3f{color.r, color.g, color.b} * std::clamp(ambientIntensity, 0.0f, 1.0f);
   PlaceLight(record, view);
   view.GetStage()->SetLight(slot_, &record);
 }

@@ -8,7 +8,8 @@
 // The view context keeps kViewLightSlots of the stage's slots for itself, so
 // a scene has kMaxSceneLights (WorldLimits.h); a light activated beyond them
 // gets no slot and lights nothing, and the others are unaffected.
-// ambientIntensity is kept, written and routed, but lights nothing.
+// ambientIntensity lights VRML 2.0 worlds only (through their materials'
+// ambientIntensity); the system's worlds take the view's ambient light.
 #pragma once
 
 #include "engine/render/GeometryStage.h"

@@ -17,7 +17,8 @@ constexpr float kMinimumConstantAttenuation = 0.00001f;
 constexpr float kFlipThreshold = -0.1f;      // view . normal below this turns a normal round
 constexpr float kMinimumLineW = 0.001f;
 
-float Clamp01(float v) { return _mm_cvtss_f32(lanes::Clamp01(_mm_set_ss(v))); }
+float ClampTo(float v, float ceiling) { return _mm_cvtss_f32(lanes::ClampTo(_mm_set_ss(v), _mm_set_ss(ceiling))); }
+float Clamp01(float v) { return ClampTo(v, 1.0f); }
 
 TextureMatrix Shift(float s, float t) { return {1.0f, 0.0f, s, 0.0f, 1.0f, t}; }
 TextureMatrix Scaling(const CVec2f& scale) { return {scale.x, 0.0f, 0.0f, 0.0f, scale.y, 0.0f}; }
@@ -80,7 +81,28 @@ void CGeometryStage::SetProjectionMatrix(const CMatrix4* m) {
   AssignMatrix(m, &projection_, &projectionIsIdentity_);
 }
 
-void CGeometryStage::SetModelViewMatrix(const CMatrix4* m) { AssignMatrix(m, &model_, &modelIsIdentity_); }
+namespace {
+
+// Whether the columns have one length and are square to each other.
+bool TurnsAndScalesEvenly(const CVec3f& a, const CVec3f& b, const CVec3f& c) {
+  const float aa = a.Dot(a), bb = b.Dot(b), cc = c.Dot(c);
+  const float tolerance = kEvenScaleTolerance * std::max({aa, bb, cc});
+  return std::fabs(aa - bb) <= tolerance && std::fabs(aa - cc) <= tolerance && std::fabs(a.Dot(b)) <= tolerance &&
+         std::fabs(b.Dot(c)) <= tolerance && std::fabs(c.Dot(a)) <= tolerance;
+}
+
+}  // namespace
+
+void CGeometryStage::SetModelViewMatrix(const CMatrix4* m) {
+  AssignMatrix(m, &model_, &modelIsIdentity_);
+  const CVec3f a{model_[0], model_[1], model_[2]}, b{model_[4], model_[5], model_[6]},
+      c{model_[8], model_[9], model_[10]};
+  // The cofactors, turned round where the matrix mirrors: the inverse
+  // transpose times |det|, which normalising takes out.
+  const float sign = a.Dot(b.Cross(c)) < 0.0f ? -1.0f : 1.0f;
+  normalColumns_ = {b.Cross(c) * sign, c.Cross(a) * sign, a.Cross(b) * sign};
+  normalsFollowPoints_ = TurnsAndScalesEvenly(a, b, c);
+}
 
 // ---- Lights ----------------------------------------------------------------
 
@@ -169,10 +191,13 @@ void CGeometryStage::SetMaterial(const MaterialRecord* record) {
     target_->SetTexture(nullptr);
     return;
   }
-  // Textured spans are shaded by the red channel alone.
+  // The system's textured spans are shaded by the red channel alone; the
+  // standard's texels stand for the diffuse colour.
   material_.diffuse.r = 1.0f;
-  material_.specularColor = {1.0f, 1.0f, 1.0f};
-  material_.specular = 0;
+  if (!Standard()) {
+    material_.specularColor = {1.0f, 1.0f, 1.0f};
+    material_.specular = 0;
+  }
   target_->SetTexture(&material_.texture, {material_.repeatS != 0, material_.repeatT != 0});
   material_.spanMode = SpanMode::kTextured;
   if (material_.unlitTexture) material_.spanMode |= SpanMode::kUnlitTexture;
@@ -206,6 +231,19 @@ bool CGeometryStage::BeginFrame() {
 namespace {
 
 float FirstLane(__m128 v) { return _mm_cvtss_f32(v); }
+
+// A spot's cone over `factor`, for the unit vector towards the light: the
+// lanes of `reaches` outside the cone drop out, and the light fades from
+// the inner cosine to the outer one.
+__m128 WithinSpotCone(const LightRecord& light, const lanes::Vec3& toLight, __m128 factor, __m128& reaches) {
+  const __m128 one = _mm_set1_ps(1.0f);
+  const __m128 negative = _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN));
+  const __m128 c = _mm_xor_ps(lanes::Vec3::Splat(light.spotDirection).Dot(toLight), negative);
+  const __m128 inner = _mm_set1_ps(light.innerAngle), outer = _mm_set1_ps(light.outerAngle);
+  reaches = _mm_and_ps(reaches, _mm_cmpnlt_ps(c, outer));
+  const __m128 edge = _mm_sub_ps(one, _mm_div_ps(_mm_sub_ps(c, inner), _mm_sub_ps(outer, inner)));
+  return lanes::Select(_mm_cmplt_ps(c, inner), _mm_mul_ps(factor, edge), factor);
+}
 
 lanes::Vec3 PointOf(const lanes::Vec4& v) { return {v.x, v.y, v.z}; }
 
@@ -283,10 +321,7 @@ void CGeometryStage::TransformAndLightLanes(lanes::Vec3 world, lanes::Vec3 norma
   if (!modelIsIdentity_ && transform) {
     const lanes::Vec3 position = world;
     world = PointOf(lanes::TransformPoint(model_, position));
-    normal = PointOf(lanes::TransformPoint(model_, position + normal)) - world;
-    const __m128 length = lanes::ApproximateLength(normal);
-    normal =
-        lanes::Select(_mm_cmpgt_ps(length, _mm_setzero_ps()), normal * _mm_div_ps(_mm_set1_ps(1.0f), length), normal);
+    normal = WorldNormal(position, world, normal);
   }
   // Derived normals of counter-clockwise faces point away from the viewer,
   // so the turn applies at every pixel size: without it an 8-bit view would
@@ -315,11 +350,13 @@ void CGeometryStage::TransformAndLightLanes(lanes::Vec3 world, lanes::Vec3 norma
                                                  : lanes::TransformPoint(projection_, world);
   // Words 0-3, 4-7, 8-11 and 11-14 of each vertex (11 twice, alike), so that
   // no store reaches past a vertex.
-  const __m128 specularBlue = lanes::Clamp01(specular.z);
+  // The standard's sums are clamped only once coloured.
+  const __m128 most = _mm_set1_ps(Standard() ? kMaxLightSum : 1.0f);
+  const __m128 specularBlue = lanes::ClampTo(specular.z, most);
   __m128 words[4][lanes::kCount] = {
       {clip.x, clip.y, clip.z, clip.w},
-      {lanes::Clamp01(diffuse.x), lanes::Clamp01(diffuse.y), lanes::Clamp01(diffuse.z), s},
-      {t, lanes::Clamp01(specular.x), lanes::Clamp01(specular.y), specularBlue},
+      {lanes::ClampTo(diffuse.x, most), lanes::ClampTo(diffuse.y, most), lanes::ClampTo(diffuse.z, most), s},
+      {t, lanes::ClampTo(specular.x, most), lanes::ClampTo(specular.y, most), specularBlue},
       {specularBlue, world.x, world.y, world.z}};
   constexpr int kFirstWord[4] = {VertexWord::kX, VertexWord::kRed, VertexWord::kT, VertexWord::kSpecularBlue};
   for (int r = 0; r < 4; ++r) {
@@ -328,12 +365,27 @@ void CGeometryStage::TransformAndLightLanes(lanes::Vec3 world, lanes::Vec3 norma
   }
 }
 
+// The system's worlds keep the normal they always had where the matrix
+// turns and scales evenly: the image of position + normal less the image of
+// the position, over the stage's approximate length.
+lanes::Vec3 CGeometryStage::WorldNormal(const lanes::Vec3& position, const lanes::Vec3& world,
+                                        const lanes::Vec3& normal) const {
+  if (!normalsFollowPoints_ || Standard()) return lanes::Normalized(lanes::Combine(normalColumns_, normal));
+  const lanes::Vec3 moved = PointOf(lanes::TransformPoint(model_, position + normal)) - world;
+  const __m128 length = lanes::ApproximateLength(moved);
+  return lanes::Select(_mm_cmpgt_ps(length, _mm_setzero_ps()), moved * _mm_div_ps(_mm_set1_ps(1.0f), length), moved);
+}
+
 void CGeometryStage::LightLanes(const lanes::Vec3& world, const lanes::Vec3& normal, lanes::Vec3& diffuse,
                                 lanes::Vec3& specular) const {
   const __m128 zero = _mm_setzero_ps();
   diffuse = specular = {zero, zero, zero};
   if (material_.unlit) {
     diffuse = lanes::Vec3::Splat({1.0f, 1.0f, 1.0f});
+    return;
+  }
+  if (Standard()) {
+    LightLanesAsStandard(world, normal, diffuse, specular);
     return;
   }
   const __m128 one = _mm_set1_ps(1.0f);
@@ -365,14 +417,11 @@ void CGeometryStage::LightLanes(const lanes::Vec3& world, const lanes::Vec3& nor
         const __m128 d = lanes::ApproximateLength(toLight);
         lit = reaches(d);
         toLight = toLight * _mm_div_ps(one, d);
-        const __m128 negative = _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN));
-        const __m128 c = _mm_xor_ps(lanes::Vec3::Splat(light.spotDirection).Dot(toLight), negative);
-        const __m128 inner = _mm_set1_ps(light.innerAngle), outer = _mm_set1_ps(light.outerAngle);
-        lit = _mm_and_ps(lit, _mm_cmpnlt_ps(c, outer));
-        __m128 factor = _mm_div_ps(
-            one, _mm_add_ps(_mm_mul_ps(_mm_set1_ps(light.attenuation.y), d), _mm_set1_ps(light.attenuation.x)));
-        const __m128 edge = _mm_sub_ps(one, _mm_div_ps(_mm_sub_ps(c, inner), _mm_sub_ps(outer, inner)));
-        factor = lanes::Select(_mm_cmplt_ps(c, inner), _mm_mul_ps(factor, edge), factor);
+        const __m128 factor = WithinSpotCone(
+            light, toLight,
+            _mm_div_ps(one,
+                       _mm_add_ps(_mm_mul_ps(_mm_set1_ps(light.attenuation.y), d), _mm_set1_ps(light.attenuation.x))),
+            lit);
         k = (toLight * factor).Dot(normal);
         break;
       }
@@ -389,27 +438,113 @@ void CGeometryStage::LightLanes(const lanes::Vec3& world, const lanes::Vec3& nor
   }
 }
 
+// Per light: on x attenuation x spot x colour x (ambientIntensity x the
+// material's ambientIntensity + intensity x N.L, both later times the
+// diffuse colour) into `diffuse`, and the highlight, intensity x
+// (N.H)^exponent with H halfway between the light and the eye, into
+// `specular`; only where N.L > 0 does the light add more than its ambient
+// part.
+void CGeometryStage::LightLanesAsStandard(const lanes::Vec3& world, const lanes::Vec3& normal, lanes::Vec3& diffuse,
+                                          lanes::Vec3& specular) const {
+  const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+  const __m128 all = _mm_castsi128_ps(_mm_set1_epi32(-1));
+  const __m128 materialAmbient = _mm_set1_ps(material_.ambientIntensity);
+  // Highlights look from the eye itself, not along the view.
+  const lanes::Vec3 toEye = lanes::Normalized(lanes::Vec3::Splat(eye) - world);
+  for (int32_t i = 0; i < lightsOnCount_; ++i) {
+    const LightRecord& light = lights_[lightsOn_[i]];
+    lanes::Vec3 toLight;
+    __m128 reaches = all, factor = one;
+    switch (light.type) {
+      case kDirectionalLight: toLight = lanes::Vec3::Splat(light.direction); break;
+      case kPointLight:
+      case kSpotLight: {
+        toLight = lanes::Vec3::Splat(light.direction) - world;
+        const __m128 d = _mm_sqrt_ps(toLight.Dot(toLight));
+        reaches = _mm_cmple_ps(d, _mm_set1_ps(light.radius));
+        toLight = toLight * _mm_div_ps(one, d);
+        const CVec3f& a = light.attenuation;
+        const __m128 falloff = _mm_add_ps(_mm_add_ps(_mm_set1_ps(a.x), _mm_mul_ps(_mm_set1_ps(a.y), d)),
+                                          _mm_mul_ps(_mm_set1_ps(a.z), _mm_mul_ps(d, d)));
+        factor = _mm_div_ps(one, _mm_max_ps(falloff, one));
+        if (light.type == kSpotLight) factor = WithinSpotCone(light, toLight, factor, reaches);
+        break;
+      }
+      default:
+        continue;  // the view's ambient light among them
+    }
+    const lanes::Vec3 color = lanes::Vec3::Splat(light.color);
+    const __m128 k = toLight.Dot(normal);
+    const __m128 lit = _mm_and_ps(reaches, _mm_cmpgt_ps(k, zero));
+    const lanes::Vec3 ambient = lanes::Vec3::Splat(light.ambient) * _mm_mul_ps(materialAmbient, factor);
+    diffuse = lanes::Select(reaches, diffuse + ambient, diffuse);
+    diffuse = lanes::Select(lit, diffuse + color * _mm_mul_ps(k, factor), diffuse);
+    if (material_.specular && light.specular) {
+      const __m128 h = lanes::Normalized(toLight + toEye).Dot(normal);
+      const __m128 shines = _mm_and_ps(lit, _mm_cmpgt_ps(h, zero));
+      const __m128 highlight = _mm_mul_ps(lanes::Power(h, material_.specularExponent), factor);
+      specular = lanes::Select(shines, specular + color * highlight, specular);
+    }
+  }
+}
+
 // ---- Polygons --------------------------------------------------------------
 
-bool CGeometryStage::ColorVertex(float* w) const {
-  const FloatColor diffuse = vertexColors_ ? FloatColor{1.0f, 1.0f, 1.0f} : material_.diffuse;
-  CVec3f c{w[VertexWord::kRed] * diffuse.r, w[VertexWord::kGreen] * diffuse.g, w[VertexWord::kBlue] * diffuse.b};
+uint32_t CGeometryStage::TextureSpanMode() const {
+  if (material_.texture.base == nullptr) return 0;
+  // The standard's unlit texels are copied as they are unless fog veils them.
+  if (Standard() && (!material_.unlitTexture || fogOn_)) {
+    return (material_.spanMode & ~SpanMode::kUnlitTexture) | SpanMode::kTinted;
+  }
+  return material_.spanMode;
+}
+
+// How far into the fog the vertex lies: 0 at the eye, 1 at the range and
+// beyond.
+float CGeometryStage::FogShare(const float* w, bool* beyond) const {
+  const float d = (CVec3f{w[VertexWord::kWorldX], w[VertexWord::kWorldY], w[VertexWord::kWorldZ]} - eye).Length();
+  *beyond = d >= fogRange_;
+  return *beyond ? 1.0f : d / fogRange_;
+}
+
+CVec3f CGeometryStage::WithEmissiveAndHighlight(const float* w, CVec3f c) const {
   c += CVec3f{material_.emissive.r, material_.emissive.g, material_.emissive.b};
   if (material_.specular) {
     c += CVec3f{w[VertexWord::kSpecularRed] * material_.specularColor.r,
                 w[VertexWord::kSpecularGreen] * material_.specularColor.g,
                 w[VertexWord::kSpecularBlue] * material_.specularColor.b};
   }
+  return c;
+}
+
+bool CGeometryStage::TintVertex(float* w) const {
+  CVec3f scale{w[VertexWord::kRed], w[VertexWord::kGreen], w[VertexWord::kBlue]};
+  CVec3f added = WithEmissiveAndHighlight(w, {});
   bool beyondFog = false;
   if (fogOn_) {
-    CVec3f fog{fogColor_[0], fogColor_[1], fogColor_[2]};
-    float d = (CVec3f{w[VertexWord::kWorldX], w[VertexWord::kWorldY], w[VertexWord::kWorldZ]} - eye).Length();
-    if (d >= fogRange_) {
-      c = fog;
-      beyondFog = true;
-    } else {
-      c += (fog - c) * (d / fogRange_);
-    }
+    const CVec3f fog{fogColor_[0], fogColor_[1], fogColor_[2]};
+    const float f = FogShare(w, &beyondFog);
+    scale *= 1.0f - f;
+    added += (fog - added) * f;
+  }
+  const float channels[6] = {scale.x, scale.y, scale.z, added.x, added.y, added.z};
+  for (int c = 0; c < 3; ++c) {
+    w[VertexWord::kRed + c] = ClampTo(channels[c], kMaxLightSum);
+    w[VertexWord::kAddedRed + c] = Clamp01(channels[3 + c]);
+  }
+  return beyondFog;
+}
+
+bool CGeometryStage::ColorVertex(float* w) const {
+  if (TextureSpanMode() & SpanMode::kTinted) return TintVertex(w);
+  const FloatColor diffuse = vertexColors_ ? FloatColor{1.0f, 1.0f, 1.0f} : material_.diffuse;
+  CVec3f c = WithEmissiveAndHighlight(
+      w, {w[VertexWord::kRed] * diffuse.r, w[VertexWord::kGreen] * diffuse.g, w[VertexWord::kBlue] * diffuse.b});
+  bool beyondFog = false;
+  if (fogOn_) {
+    const CVec3f fog{fogColor_[0], fogColor_[1], fogColor_[2]};
+    const float f = FogShare(w, &beyondFog);
+    c = beyondFog ? fog : c + (fog - c) * f;
   }
   w[VertexWord::kRed] = Clamp01(c.x);
   w[VertexWord::kGreen] = Clamp01(c.y);
@@ -448,7 +583,7 @@ void CGeometryStage::DrawPolygon(PolygonRecord* poly) {
     depthBefore = GetPickDepth(screenPick_.x, screenPick_.y);
   }
 
-  bool textured = material_.texture.base != nullptr;
+  const uint32_t textureMode = TextureSpanMode();
   if (FillsDepthOnly()) {
     target_->FillPolygon(poly, SpanMode::kFill | SpanMode::kDepthOnly);
   } else {
@@ -460,10 +595,9 @@ void CGeometryStage::DrawPolygon(PolygonRecord* poly) {
       for (int32_t i = 0; i < poly->count; ++i) {
         std::copy(average.begin(), average.end(), poly->vertex[i].v + VertexWord::kRed);
       }
-      target_->FillPolygon(poly, textured ? material_.spanMode | SpanMode::kFill : SpanMode::kFill);
+      target_->FillPolygon(poly, textureMode | SpanMode::kFill);
     } else {
-      uint32_t smooth = SpanMode::kFill | SpanMode::kSmooth;
-      target_->FillPolygon(poly, textured ? material_.spanMode | smooth : smooth);
+      target_->FillPolygon(poly, textureMode | SpanMode::kFill | SpanMode::kSmooth);
     }
   }
 
@@ -475,7 +609,7 @@ void CGeometryStage::DrawPolygon(PolygonRecord* poly) {
 
 bool CGeometryStage::ShareVertices(const VertexWork* lit, int32_t count) {
   if (visibilityTest_ || boxTestMode_ != BoxTestMode::kOff || screenPick_.armed || FillsDepthOnly()) return false;
-  const uint32_t textureMode = material_.texture.base != nullptr ? material_.spanMode : 0;
+  const uint32_t textureMode = TextureSpanMode();
   SharedVertex* shared =
       target_->ShareVertices(count, textureMode | SpanMode::kFill | SpanMode::kSmooth, textureMode | SpanMode::kFill);
   if (shared == nullptr) return false;

@@ -32,12 +32,21 @@ enum LightType : uint32_t {
   kSpotLight = 3,  // other values light nothing
 };
 
+// How a material takes the light. The system's own: the light sum clamped
+// before it meets the diffuse colour, a fixed highlight exponent, textures
+// shaded by a grey level. The standard's: each light's ambient part, the
+// sum clamped once at the end, the material's exponent, and textures
+// shaded channel by channel, fog included; the view's ambient light takes
+// no part.
+enum class LightingModel : uint8_t { kSystem, kStandard };
+
 struct LightRecord {
   uint8_t on = 0;
   uint8_t free = 1;  // set by the stage, not by callers
   uint32_t type = kDirectionalLight;
   uint8_t specular = 0;  // the light makes highlights
   CVec3f color;          // already multiplied by the intensity
+  CVec3f ambient;        // the colour times the ambientIntensity (the standard's lighting)
   // Directional: the direction towards the light. Point and spot: the world
   // position.
   CVec3f direction;
@@ -84,6 +93,9 @@ struct MaterialRecord {
   // and points.
   FloatColor emissive{0.0f, 0.0f, 0.0f};
   float alpha = 1.0f;    // takes no part in drawing
+  LightingModel lighting = LightingModel::kSystem;
+  float ambientIntensity = 0.0f;    // the standard's lighting only
+  float specularExponent = 16.0f;   // the standard's lighting only
   uint8_t smooth = 1;    // 0: flat, filled with the average vertex colour
   uint8_t specular = 1;  // the material shows highlights
   uint8_t unlit = 0;     // no light changes the colour: vertices take it whole
@@ -257,8 +269,21 @@ class CGeometryStage {
   // s and t.
   void TransformAndLightLanes(lanes::Vec3 position, lanes::Vec3 normal, VertexWork* const (&out)[lanes::kCount],
                               bool transform, bool flipAllowed) const;
+  lanes::Vec3 WorldNormal(const lanes::Vec3& position, const lanes::Vec3& world, const lanes::Vec3& normal) const;
   void LightLanes(const lanes::Vec3& world, const lanes::Vec3& normal, lanes::Vec3& diffuse,
                   lanes::Vec3& specular) const;
+  void LightLanesAsStandard(const lanes::Vec3& world, const lanes::Vec3& normal, lanes::Vec3& diffuse,
+                            lanes::Vec3& specular) const;
+  bool Standard() const { return material_.lighting == LightingModel::kStandard; }
+  // The span mode bits of the material's texture; 0 without one.
+  uint32_t TextureSpanMode() const;
+  // ColorVertex for a tinted texture: the light and fog that scale the
+  // texels (words 4-6) and the colour added to them (words 9-11).
+  bool TintVertex(float* w) const;
+  float FogShare(const float* w, bool* beyond) const;
+  // c plus the emissive colour and the vertex's highlight in the specular
+  // colour.
+  CVec3f WithEmissiveAndHighlight(const float* w, CVec3f c) const;
   void ListLightsOn();
   void ToClip(const CVec3f& world, float clip[4]) const;
   CVec3f ToWorld(const CVec3f& p) const;
@@ -273,6 +298,11 @@ class CGeometryStage {
   bool modelIsIdentity_ = true;
   CMatrix4 projection_;
   CMatrix4 model_;
+  // Normals go through the inverse transpose of the model matrix: these are
+  // its columns, up to a positive factor. Where the matrix turns and scales
+  // evenly they follow points, the cheaper way the system's worlds take.
+  std::array<CVec3f, 3> normalColumns_{CVec3f{1.0f, 0.0f, 0.0f}, CVec3f{0.0f, 1.0f, 0.0f}, CVec3f{0.0f, 0.0f, 1.0f}};
+  bool normalsFollowPoints_ = true;
   std::array<LightRecord, kLightSlots> lights_{};
   // The slots of the lights that are on, in slot order (the order in which
   // their contributions are summed); vertices are lit from this list alone.

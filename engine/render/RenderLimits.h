@@ -12,6 +12,13 @@ inline constexpr int32_t kMaxInverseMapBits = 8;  // per channel
 
 // Lights of the geometry stage.
 inline constexpr int32_t kLightSlots = 64;
+// The standard's lighting clamps a vertex's light sum only at the end; the
+// sums it keeps until then stop here, and so does the light by which a
+// tinted texel is multiplied (beyond it every texel but black saturates).
+inline constexpr float kMaxLightSum = 8.0f;
+// Relative difference below which a model matrix counts as turning and
+// scaling evenly (its columns' lengths equal, their products zero).
+inline constexpr float kEvenScaleTolerance = 1e-5f;
 
 // Depth: z/w, larger is nearer. Rows are cleared lazily to this value.
 inline constexpr float kFarDepth = -1000000.0f;

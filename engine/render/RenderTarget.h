@@ -30,6 +30,7 @@ enum class SpanKind : uint8_t {
   kUnlitTextured,
   kTextured,
   kFlat,
+  kTintedTextured,
   kCount,
 };
 
@@ -130,6 +131,9 @@ class CRenderTarget {
   void FillKeyedTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
   void FillKeyedTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
   void FillKeyedTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillTintedTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillTintedTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
+  void FillTintedTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right, const DrawState& state);
 
   // The filler for a kind and a pixel size (1, 2 or 4), null for other sizes.
   static SpanFiller SpanFillerFor(SpanKind kind, int32_t bytesPerPixel);

@@ -28,6 +28,9 @@ inline constexpr int kX = 0, kY = 1, kZ = 2, kW = 3;
 inline constexpr int kRed = 4, kGreen = 5, kBlue = 6;
 inline constexpr int kS = 7, kT = 8;
 inline constexpr int kSpecularRed = 9, kSpecularGreen = 10, kSpecularBlue = 11;
+// Once a tinted textured vertex is coloured, its specular words hold the
+// colour added to its shaded texels.
+inline constexpr int kAddedRed = 9, kAddedGreen = 10, kAddedBlue = 11;
 inline constexpr int kWorldX = 12, kWorldY = 13, kWorldZ = 14;
 inline constexpr int kCount = 15;
 }  // namespace VertexWord
@@ -85,12 +88,13 @@ struct SharedVertex {
   bool flat;
 };
 
-// One edge of a span at the centre of the current row: the first nine words
-// of a projected vertex, with the colour scaled for the pixel size.
+// One edge of a span at the centre of the current row: the first twelve
+// words of a projected vertex, with the colour scaled for the pixel size
+// (tinted textures read the added colour; the others leave it).
 struct SpanEdge {
-  float x, y, z, q, r, g, b, uq, vq;
+  float x, y, z, q, r, g, b, uq, vq, addedR, addedG, addedB;
 };
-static_assert(sizeof(SpanEdge) == 9 * sizeof(float));
+static_assert(sizeof(SpanEdge) == 12 * sizeof(float));
 
 // Bits of the span mode handed to CRenderTarget::FillPolygon.
 namespace SpanMode {
@@ -100,6 +104,9 @@ inline constexpr uint32_t kTextured = 4;
 inline constexpr uint32_t kDepthOnly = 8;
 inline constexpr uint32_t kUnlitTexture = 16;
 inline constexpr uint32_t kChromaKey = 32;
+// Texels shaded channel by channel by the vertex colours, then the added
+// colour: the light's colour and the fog reach textures.
+inline constexpr uint32_t kTinted = 64;
 }  // namespace SpanMode
 
 // Clip planes by their signed distance; a point is inside when d >= 0.

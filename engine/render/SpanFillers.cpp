@@ -83,7 +83,7 @@ int32_t Ceiling(float value) {
 
 constexpr bool IsTextured(SpanKind kind) {
   return kind == SpanKind::kTextured || kind == SpanKind::kGouraudTextured || kind == SpanKind::kUnlitTextured ||
-         kind == SpanKind::kKeyedTextured;
+         kind == SpanKind::kKeyedTextured || kind == SpanKind::kTintedTextured;
 }
 
 template <typename P>
@@ -115,6 +115,67 @@ __attribute__((always_inline)) inline P ShadeTexel(P texel, int32_t level) {
   else if constexpr (std::is_same_v<P, uint32_t>) return ShadeXrgb(texel, level);
   else return texel;  // palette targets are not shaded
 }
+
+// The shading of a tinted texel across a run: per channel a level (the
+// scaled vertex colour, 16.16) by which the texel is multiplied as the shade
+// tables do, and a colour added after it (scaled, with the offset, 16.16);
+// both step linearly in screen space. With nothing added a 16-bit texel
+// comes out as the smooth textured fill shades it; a 32-bit one as an
+// untextured fill of the texel times the colour would draw it.
+class TintRamp {
+ public:
+  TintRamp() = default;
+  TintRamp(const SpanEdge& left, const SpanEdge& right, float dx, float offset, float colorScale) {
+    auto words = [colorScale](const SpanEdge& e) {
+      return std::array<float, kWords>{e.r,
+                                       e.g,
+                                       e.b,
+                                       e.addedR * colorScale + kColorOffset,
+                                       e.addedG * colorScale + kColorOffset,
+                                       e.addedB * colorScale + kColorOffset};
+    };
+    const std::array<float, kWords> from = words(left), to = words(right);
+    for (int i = 0; i < kWords; ++i) {
+      const float step = (to[i] - from[i]) / dx;
+      value_[i] = static_cast<uint32_t>(ToFixed16Wrap(from[i] + offset * step));
+      step_[i] = static_cast<uint32_t>(ToFixed16Wrap(step));
+    }
+  }
+
+  void Step() {
+    for (int i = 0; i < kWords; ++i) value_[i] += step_[i];
+  }
+
+  template <typename P>
+  __attribute__((always_inline)) P Shade(P texel) const {
+    if constexpr (std::is_same_v<P, uint32_t>) {
+      return static_cast<P>(Channel8(texel >> 16 & 0xFF, 0) << 16 | Channel8(texel >> 8 & 0xFF, 1) << 8 |
+                            Channel8(texel & 0xFF, 2));
+    } else if constexpr (std::is_same_v<P, uint16_t>) {
+      return static_cast<P>(Channel5(texel >> 10 & 31, 0) << 10 | Channel5(texel >> 5 & 31, 1) << 5 |
+                            Channel5(texel & 31, 2));
+    } else {
+      return texel;  // palette targets are not shaded
+    }
+  }
+
+ private:
+  static constexpr int kWords = 6;
+  static constexpr auto kOffset = static_cast<int32_t>(kColorOffset);
+  static constexpr auto kMaxLevel = static_cast<int32_t>(kMaxLightSum * 255.0f) + kOffset;
+
+  uint32_t Level(int i) const {
+    return static_cast<uint32_t>(std::clamp(static_cast<int32_t>(value_[i]) >> 16, kOffset, kMaxLevel));
+  }
+  uint32_t Added(int i) const {
+    return static_cast<uint32_t>(std::clamp(static_cast<int32_t>(value_[3 + i]) >> 16, 0, 255));
+  }
+  uint32_t Channel8(uint32_t c, int i) const { return std::min(c * (Level(i) - kOffset) / 255 + Added(i), 255u); }
+  uint32_t Channel5(uint32_t c, int i) const { return std::min((c * Level(i) / 31 >> 3) + (Added(i) >> 3), 31u); }
+
+  uint32_t value_[kWords] = {};
+  uint32_t step_[kWords] = {};
+};
 
 // Colours of the non-textured members, four pixels at a time: Lanes(drawn)
 // gives the colours of the next four pixels as 32-bit lanes, where `drawn`
@@ -701,6 +762,8 @@ constexpr std::array<std::array<CRenderTarget::SpanFiller, 3>, static_cast<size_
      &CRenderTarget::FillUnlitTexturedSpan32},
     {&CRenderTarget::FillTexturedSpan8, &CRenderTarget::FillTexturedSpan16, &CRenderTarget::FillTexturedSpan32},
     {&CRenderTarget::FillFlatSpan8, &CRenderTarget::FillFlatSpan16, &CRenderTarget::FillFlatSpan32},
+    {&CRenderTarget::FillTintedTexturedSpan8, &CRenderTarget::FillTintedTexturedSpan16,
+     &CRenderTarget::FillTintedTexturedSpan32},
 }};
 static_assert(kSpanFillers.size() == static_cast<size_t>(SpanKind::kCount));
 constexpr bool RowIs(SpanKind kind, CRenderTarget::SpanFiller filler32) {
@@ -712,7 +775,8 @@ static_assert(RowIs(SpanKind::kDepthOnly, &CRenderTarget::FillDepthOnlySpan) &&
                   RowIs(SpanKind::kKeyedTextured, &CRenderTarget::FillKeyedTexturedSpan32) &&
                   RowIs(SpanKind::kUnlitTextured, &CRenderTarget::FillUnlitTexturedSpan32) &&
                   RowIs(SpanKind::kTextured, &CRenderTarget::FillTexturedSpan32) &&
-                  RowIs(SpanKind::kFlat, &CRenderTarget::FillFlatSpan32),
+                  RowIs(SpanKind::kFlat, &CRenderTarget::FillFlatSpan32) &&
+                  RowIs(SpanKind::kTintedTextured, &CRenderTarget::FillTintedTexturedSpan32),
               "the dispatch table follows the order of SpanKind");
 
 }  // namespace
@@ -730,6 +794,7 @@ CRenderTarget::SpanFiller CRenderTarget::SpanFillerFor(SpanKind kind, int32_t by
 SpanKind CRenderTarget::SelectSpanKind(uint32_t mode, bool textured) {
   textured = textured && (mode & SpanMode::kTextured);
   if (mode & SpanMode::kDepthOnly) return SpanKind::kDepthOnly;
+  if (textured && (mode & SpanMode::kTinted) && !(mode & SpanMode::kChromaKey)) return SpanKind::kTintedTextured;
   if (mode & SpanMode::kSmooth) return textured ? SpanKind::kGouraudTextured : SpanKind::kGouraud;
   if (textured && (mode & SpanMode::kChromaKey)) return SpanKind::kKeyedTextured;
   if (textured && (mode & SpanMode::kUnlitTexture)) return SpanKind::kUnlitTextured;
@@ -909,6 +974,9 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
     levelStep = static_cast<uint32_t>(ToFixed16Wrap(dr));
   }
   const int32_t flatLevel = std::clamp(state.shadeLevel, 0, 255);
+  TintRamp tint;
+  if constexpr (Kind == SpanKind::kTintedTextured)
+    tint = TintRamp(left, right, run.dx, run.offset, sizeof(Pixel) == 2 ? kColorScale16 : kColorScale32);
   const uint8_t* const* texels = textureRows_.data();
   const uint32_t keyXrgb = keyXrgb_;
   const uint16_t key555 = key555_;
@@ -933,6 +1001,9 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
       } else if constexpr (Kind == SpanKind::kGouraudTextured) {
         depth[x] = z;
         StoreRows<Pixel, Rows>(rows, x, ShadeTexel<Pixel>(texel, std::clamp(static_cast<int32_t>(level) >> 16, 0, 255)));
+      } else if constexpr (Kind == SpanKind::kTintedTextured) {
+        depth[x] = z;
+        StoreRows<Pixel, Rows>(rows, x, tint.Shade<Pixel>(texel));
       } else {
         depth[x] = z;
         StoreRows<Pixel, Rows>(rows, x, ShadeTexel<Pixel>(texel, flatLevel));
@@ -940,6 +1011,7 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
     }
     index += 1.0f;
     level += levelStep;
+    if constexpr (Kind == SpanKind::kTintedTextured) tint.Step();
   };
 
   // The head steps by the edges' own end values over the run's width.
@@ -948,7 +1020,9 @@ void CRenderTarget::FillTexturedRows(int32_t y, const SpanEdge& left, const Span
   const float headDv = run.last > run.first ? (right.vq / right.q - left.vq / left.q) / width : 0.0f;
   const int32_t count = run.last - run.first + 1;
   const PerspectiveWords words{run.Start(left.q, dq), run.Start(left.uq, duq), run.Start(left.vq, dvq), dq, duq, dvq};
-  if (texelRowShift_ >= 0 && columnAxis_.Masks() && rowAxis_.Masks() && count <= kMaxTexturedRunAtOnce) {
+  // Tinted runs take the walk, which reads the same texels.
+  if (Kind != SpanKind::kTintedTextured && texelRowShift_ >= 0 && columnAxis_.Masks() && rowAxis_.Masks() &&
+      count <= kMaxTexturedRunAtOnce) {
     const TexturedLayout layout(run.first, count);
     ExactPlaces places;
     if (places.Find(layout, words)) {
@@ -1031,6 +1105,18 @@ void CRenderTarget::FillUnlitTexturedSpan32(int32_t y, const SpanEdge* left, con
                                             const DrawState& state) {
   FillSpan<SpanKind::kUnlitTextured, uint32_t>(y, *left, *right, state);
 }
+void CRenderTarget::FillTintedTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                            const DrawState& state) {
+  FillTexturedSpan8(y, left, right, state);
+}
+void CRenderTarget::FillTintedTexturedSpan16(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                             const DrawState& state) {
+  FillSpan<SpanKind::kTintedTextured, uint16_t>(y, *left, *right, state);
+}
+void CRenderTarget::FillTintedTexturedSpan32(int32_t y, const SpanEdge* left, const SpanEdge* right,
+                                             const DrawState& state) {
+  FillSpan<SpanKind::kTintedTextured, uint32_t>(y, *left, *right, state);
+}
 void CRenderTarget::FillKeyedTexturedSpan8(int32_t y, const SpanEdge* left, const SpanEdge* right,
                                            const DrawState& state) {
   FillSpan<SpanKind::kKeyedTextured, uint8_t>(y, *left, *right, state);
@@ -1050,12 +1136,10 @@ namespace {
 // words its fillers read, their steps per row and the row where the edge
 // ends. Every word steps as it would alone.
 //
-// Textured edges hold the nine span words three vectors wide (the last three
-// lanes carry nothing).
+// Textured edges hold the twelve span words three vectors wide.
 struct TexturedScanEdge {
   struct alignas(16) Value {
     SpanEdge edge;
-    float unused[3];
     float X() const { return edge.x; }
   };
   static_assert(sizeof(Value) == 12 * sizeof(float) && VertexWord::kCount >= 12);
@@ -1185,6 +1269,7 @@ auto CRenderTarget::WithFillFor(uint32_t mode, Visit visit) const {
     constexpr SpanKind kShadedTexture = kPalette ? SpanKind::kTextured : SpanKind::kGouraudTextured;
     constexpr SpanKind kShaded = kPalette ? SpanKind::kFlat : SpanKind::kGouraud;
     constexpr SpanKind kUnlitTexture = kPalette ? SpanKind::kTextured : SpanKind::kUnlitTextured;
+    constexpr SpanKind kTintedTexture = kPalette ? SpanKind::kTextured : SpanKind::kTintedTextured;
     switch (kind) {
       case SpanKind::kDepthOnly: return visit.template operator()<SpanKind::kDepthOnly, uint8_t>();
       case SpanKind::kGouraudTextured: return visit.template operator()<kShadedTexture, Pixel>();
@@ -1192,6 +1277,7 @@ auto CRenderTarget::WithFillFor(uint32_t mode, Visit visit) const {
       case SpanKind::kKeyedTextured: return visit.template operator()<SpanKind::kKeyedTextured, Pixel>();
       case SpanKind::kUnlitTextured: return visit.template operator()<kUnlitTexture, Pixel>();
       case SpanKind::kTextured: return visit.template operator()<SpanKind::kTextured, Pixel>();
+      case SpanKind::kTintedTextured: return visit.template operator()<kTintedTexture, Pixel>();
       default: return visit.template operator()<SpanKind::kFlat, Pixel>();
     }
   };

@@ -7,6 +7,9 @@
 
 #include <emmintrin.h>
 
+#include <array>
+#include <initializer_list>
+
 #include "engine/math/Matrix4.h"
 #include "engine/math/Vec.h"
 #include "engine/render/SpanVectors.h"
@@ -41,7 +44,19 @@ inline Vec3 Select(__m128 mask, const Vec3& yes, const Vec3& no) {
 
 // v > 0 ? min(v, 1) : 0, NaN giving 0: maxps gives its second operand for
 // NaN and for equal operands.
-inline __m128 Clamp01(__m128 v) { return _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(1.0f)); }
+inline __m128 ClampTo(__m128 v, __m128 ceiling) { return _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), ceiling); }
+inline __m128 Clamp01(__m128 v) { return ClampTo(v, _mm_set1_ps(1.0f)); }
+
+// v over its exact length; a zero (or NaN) length leaves v as it is.
+inline Vec3 Normalized(const Vec3& v) {
+  const __m128 length = _mm_sqrt_ps(v.Dot(v));
+  return Select(_mm_cmpgt_ps(length, _mm_setzero_ps()), v * _mm_div_ps(_mm_set1_ps(1.0f), length), v);
+}
+
+// columns[0] v.x + columns[1] v.y + columns[2] v.z.
+inline Vec3 Combine(const std::array<CVec3f, 3>& columns, const Vec3& v) {
+  return Vec3::Splat(columns[0]) * v.x + Vec3::Splat(columns[1]) * v.y + Vec3::Splat(columns[2]) * v.z;
+}
 
 // The largest magnitude plus a quarter of the other two: the stage's
 // distance, cheaper than a square root. The two swaps of sorting are
@@ -62,6 +77,43 @@ inline __m128 Power16(__m128 h) {
   h = _mm_mul_ps(h, h);
   h = _mm_mul_ps(h, h);
   return _mm_mul_ps(h, h);
+}
+
+// log2 of positive normal numbers: the exponent, and the mantissa m in
+// [1, 2) by the series of atanh((m - 1) / (m + 1)), good to about 1e-6.
+inline __m128 Log2(__m128 v) {
+  const __m128i bits = _mm_castps_si128(v);
+  const __m128 exponent = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_srli_epi32(bits, 23), _mm_set1_epi32(127)));
+  const __m128 m =
+      _mm_castsi128_ps(_mm_or_si128(_mm_and_si128(bits, _mm_set1_epi32(0x007FFFFF)), _mm_set1_epi32(0x3F800000)));
+  const __m128 one = _mm_set1_ps(1.0f);
+  const __m128 t = _mm_div_ps(_mm_sub_ps(m, one), _mm_add_ps(m, one));
+  const __m128 t2 = _mm_mul_ps(t, t);
+  __m128 series = _mm_set1_ps(1.0f / 9.0f);
+  for (float c : {1.0f / 7.0f, 1.0f / 5.0f, 1.0f / 3.0f, 1.0f})
+    series = _mm_add_ps(_mm_mul_ps(series, t2), _mm_set1_ps(c));
+  constexpr float kTwoOverLn2 = 2.8853900817779268f;
+  return _mm_add_ps(exponent, _mm_mul_ps(_mm_mul_ps(series, t), _mm_set1_ps(kTwoOverLn2)));
+}
+
+// 2^y for y in [-126, 0]: the whole part into the exponent, a polynomial of
+// the fraction, good to about 1e-7.
+inline __m128 Exp2(__m128 y) {
+  const __m128i truncated = _mm_cvttps_epi32(y);
+  // Truncation rounds negative values up: one less where it did.
+  const __m128i whole = _mm_add_epi32(truncated, _mm_castps_si128(_mm_cmplt_ps(y, _mm_cvtepi32_ps(truncated))));
+  const __m128 f = _mm_sub_ps(y, _mm_cvtepi32_ps(whole));
+  __m128 p = _mm_set1_ps(0.001333355f);
+  for (float c : {0.009618129f, 0.05550411f, 0.2402265f, 0.6931472f, 1.0f})
+    p = _mm_add_ps(_mm_mul_ps(p, f), _mm_set1_ps(c));
+  const __m128i scale = _mm_slli_epi32(_mm_add_epi32(whole, _mm_set1_epi32(127)), 23);
+  return _mm_mul_ps(p, _mm_castsi128_ps(scale));
+}
+
+// h^e for 0 < h <= 1 (h a little above 1 counts as 1), 0 elsewhere.
+inline __m128 Power(__m128 h, float e) {
+  const __m128 y = _mm_max_ps(_mm_min_ps(_mm_mul_ps(Log2(h), _mm_set1_ps(e)), _mm_setzero_ps()), _mm_set1_ps(-126.0f));
+  return _mm_and_ps(_mm_cmpgt_ps(h, _mm_setzero_ps()), Exp2(y));
 }
 
 // The point (x, y, z, 1) times a matrix, each of the four results in a

@@ -42,6 +42,7 @@ CViewContext::CViewContext(WindowHandle window, uint16_t flags)
       stage_(std::make_unique<CGeometryStage>(target_.get())),
       inverseMap_(kInverseMap555Size) {
   InstallViewChildWalk(&WalkChildrenPickingSensors);
+  // The system's worlds' fill light; the standard's lighting passes it by.
   LightRecord ambient;
   ambient.on = 1;
   ambient.type = kAmbientLight;

@@ -281,11 +281,12 @@ TEST_F(Viewpoint, OneFromAWorldOfItsOwnBindsInTheWorldOfTheViewWhenThatHasNone) 
 
 // A Z-up world as exporters write it: the floor is the x/y plane, a red box
 // stands on it, and the camera looks along +Y with +Z up, once directly and
-// once through the exporters' rotated parent Transform.
+// once through the exporters' rotated parent Transform. The floor glows: the
+// headlight grazes it.
 const std::string kZUpWorld =
     "DEF Direct Viewpoint { position 0 -10 2 orientation 1 0 0 1.5708 }\n"
     "DEF Placed Transform { translation 0 -10 2 rotation 1 0 0 1.5708 children DEF Exporter Viewpoint { } }\n"
-    "Shape { appearance Appearance { material Material { diffuseColor 0 0.6 0 } }"
+    "Shape { appearance Appearance { material Material { diffuseColor 0 0.6 0 emissiveColor 0 0.4 0 } }"
     " geometry IndexedFaceSet { solid FALSE coord Coordinate { point [ -8 -2 0, 8 -2 0, 8 14 0, -8 14 0 ] }"
     " coordIndex [ 0 1 2 3 -1 ] } }\n"
     "Transform { translation 0 4 1 children Shape { appearance Appearance { material Material {"

@@ -70,11 +70,13 @@ TEST_F(LightNodes, LightsPastTheLimitGetNoSlotWhileTheOthersStayLit) {
   EXPECT_EQ(Slot(kViewLightSlots).type, kSpotLight);
 }
 
-// A white quad facing the eye, lit by the view's ambient light and one
-// directional light under a Transform; the headlight is off.
+// A white quad facing the eye, lit by the view's ambient light (which
+// lights the system's worlds) and one directional light under a Transform;
+// the headlight is off.
 class DirectionalLightUnderATransform : public LightNodes {
  protected:
   void LoadTurnedBy(const char* rotation) {
+    convention = WorldConvention::kSystem;
     Load(std::string("NavigationInfo { headlight FALSE }"
                      " Transform { translation 3 4 5 rotation ") +
          rotation +

@@ -45,7 +45,7 @@ inline PolygonRecord Polygon(std::initializer_list<VertexWork> vertices) {
 
 inline SpanEdge Edge(float x, float z, float q = 1, float uq = 0, float vq = 0, float r = 0, float g = 0,
                      float b = 0) {
-  return SpanEdge{x, 0, z, q, r, g, b, uq, vq};
+  return SpanEdge{x, 0, z, q, r, g, b, uq, vq, 0, 0, 0};
 }
 
 }  // namespace vx::test

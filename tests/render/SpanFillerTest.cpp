@@ -281,6 +281,41 @@ TEST(DepthOnlySpan, WritesDepthButNoColourAndNoReplicas) {
   frame.target.FillFlatSpan32(-1, &l, &r, state);
 }
 
+// Tinted texels: each channel times its own level (the edge's colour less
+// its offset), then the added colour (scaled, with the offset), saturating.
+TEST(TexturedSpan, TintedByChannelAndAddedColourOn16And32BitTargets) {
+  struct Case {
+    float r, g, b, addedB;
+    uint32_t expected32;
+    uint16_t expected16;
+  };
+  const Case cases[] = {
+      {257.0f, 129.5f, 2.0f, 0.5f, 0x0082817Fu, 0x7E0F},  // texel 128 255 64, and white
+      {2042.0f, 2042.0f, 2042.0f, 1.0f, 0x00FFFFFFu, 0x7FFF},
+      {2.0f, 2.0f, 2.0f, 0.0f, 0x00020202u, 0x0000},
+  };
+  DrawState state;
+  std::vector<uint32_t> texels32(4, 0x0080FF40);
+  std::vector<uint16_t> texels16(4, 0x7FFF);
+  RenderBufferDesc tex32{reinterpret_cast<uint8_t*>(texels32.data()), 2, 2, 4, 8};
+  RenderBufferDesc tex16{reinterpret_cast<uint8_t*>(texels16.data()), 2, 2, 2, 4};
+  Frame frame32(8, 1, 4), frame16(8, 1, 2);
+  frame32.target.SetTexture(&tex32);
+  frame16.target.SetTexture(&tex16);
+  for (const Case& c : cases) {
+    SpanEdge l = Edge(0, 0.5f, 1, 0, 0, c.r, c.g, c.b);
+    l.addedB = c.addedB;
+    SpanEdge r = l;
+    r.x = 1;
+    frame32.target.Clear(true, true);
+    frame32.target.FillTintedTexturedSpan32(0, &l, &r, state);
+    EXPECT_EQ(frame32.At<uint32_t>(0, 0), c.expected32) << c.r;
+    frame16.target.Clear(true, true);
+    frame16.target.FillTintedTexturedSpan16(0, &l, &r, state);
+    EXPECT_EQ(frame16.At<uint16_t>(0, 0), c.expected16) << c.r;
+  }
+}
+
 TEST(SpanDispatch, ModeBitsInOrderAndOneTableRowPerKind) {
   const uint32_t smoothTextured = SpanMode::kSmooth | SpanMode::kTextured;
   EXPECT_EQ(CRenderTarget::SelectSpanKind(smoothTextured | SpanMode::kDepthOnly, true), SpanKind::kDepthOnly);
@@ -288,6 +323,11 @@ TEST(SpanDispatch, ModeBitsInOrderAndOneTableRowPerKind) {
   EXPECT_EQ(CRenderTarget::SelectSpanKind(smoothTextured, false), SpanKind::kGouraud);
   EXPECT_EQ(CRenderTarget::SelectSpanKind(SpanMode::kTextured | SpanMode::kChromaKey | SpanMode::kUnlitTexture, true),
             SpanKind::kKeyedTextured);
+  EXPECT_EQ(CRenderTarget::SelectSpanKind(SpanMode::kTextured | SpanMode::kTinted, true), SpanKind::kTintedTextured);
+  EXPECT_EQ(CRenderTarget::SelectSpanKind(smoothTextured | SpanMode::kTinted | SpanMode::kChromaKey, true),
+            SpanKind::kGouraudTextured)
+      << "a keyed texture is never tinted";
+  EXPECT_EQ(CRenderTarget::SpanFillerFor(SpanKind::kTintedTextured, 1), &CRenderTarget::FillTintedTexturedSpan8);
   EXPECT_EQ(CRenderTarget::SpanFillerFor(SpanKind::kGouraudTextured, 2), &CRenderTarget::FillGouraudTexturedSpan16);
   EXPECT_EQ(CRenderTarget::SpanFillerFor(SpanKind::kKeyedTextured, 1), &CRenderTarget::FillKeyedTexturedSpan8);
   EXPECT_EQ(CRenderTarget::SpanFillerFor(SpanKind::kFlat, 3), nullptr);
