@@ -152,10 +152,9 @@ TEST_F(RealWorldView, FogUnderAScaledModelFogsAtTheScaledRange) {
   }
 }
 
-// The same model with every face textured, as the exporters write it: the
-// renderer does not blend the fog into textured spans yet, so the faces stay
-// unfogged until it does.
-TEST_F(RealWorldView, DISABLED_FogReachesTheTexturedFacesOfAScaledModel) {
+// The same model with every face textured, as the exporters write it: the fog
+// reaches textured spans as it reaches plain ones.
+TEST_F(RealWorldView, FogReachesTheTexturedFacesOfAScaledModel) {
   Load(CastleLikeWorld("texture PixelTexture { image 1 1 3 0xFFFFFF }"));
   Frames(2);
   const Channels centre = ChannelsOf(Center());
