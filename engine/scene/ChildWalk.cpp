@@ -34,8 +34,11 @@ struct CPassBudget::State {
 
 namespace {
 
-thread_local CPassBudget::State* openPass = nullptr;
-thread_local int walkDepth = 0;
+// The engine runs on one thread. Plain statics rather than thread_local: the
+// engine is a module that hosts load and unload, and a module's dynamic TLS
+// outlives its unloading in the leak checker's view of the process.
+CPassBudget::State* openPass = nullptr;
+int walkDepth = 0;
 
 // One level of children lists for its lifetime.
 class WalkLevel {
